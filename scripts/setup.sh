@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever building and testing Snapsift needs and this
+# machine lacks. Quiet and quick when everything is already there. Run as root.
+set -euo pipefail
+
+packages=(
+  cmake make g++ pkg-config
+  libgtest-dev googletest libssl-dev                 # core tests (OpenSSL: reference MD5)
+  qt6-base-dev qt6-base-dev-tools libgl-dev          # the window program
+  fonts-dejavu-core                                  # fonts for the window
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64  # Windows build and its tests
+  clang libclang-rt-14-dev                           # fuzz targets
+  xvfb xauth                                         # the window under a virtual display
+  file dpkg-dev                                      # package checks
+)
+[ "${1:-}" = "--with-screenshots" ] && packages+=(chromium imagemagick)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

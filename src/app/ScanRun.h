@@ -1,0 +1,37 @@
+// The scan run that START performs: self-test, checks, time-stamped output folder, report
+// header, the search roots, the tail and the final message.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/ScanHost.h"
+#include "app/ScanState.h"
+#include "platform/FileTimes.h"
+
+namespace snapsift {
+
+inline constexpr std::string_view kAppTitle = "Snapsift";
+inline constexpr std::string_view kAppVersion = "1.2.0";
+
+enum class ScanOutcome {
+    Completed,
+    Aborted,
+    Stopped,  // an explicit check stopped the run; its message has been shown
+};
+
+struct ScanResult {
+    ScanOutcome outcome = ScanOutcome::Stopped;
+    std::string runFolder;   // the run's output folder, ending in the separator
+    std::string reportPath;  // the report inside it
+};
+
+// What a run takes from its surroundings besides the host; tests replace them.
+struct ScanEnvironment {
+    std::function<DateTime()> localNow;                    // default: LocalNow()
+    std::function<std::string(std::string_view)> selfTestDigest;  // default: MD5 string digest
+};
+
+ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& environment = {});
+
+}  // namespace snapsift

@@ -1,0 +1,24 @@
+// The walk's name pre-filter and the recognition of both photo-name schemes with the user
+// ID they carry: letter-first (name style 0) and digit-first (name style 1).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace snapsift {
+
+inline constexpr std::int16_t kLetterFirst = 0;
+inline constexpr std::int16_t kDigitFirst = 1;
+
+// The whole text is a plain run of decimal digits (the empty text is not numeric).
+bool IsNumeric(std::string_view text);
+
+// The name style to test for a file name, or nothing when the walk ignores the file.
+std::optional<std::int16_t> NameFilter(std::string_view fileName);
+
+// The user ID cut out of a file name that passed NameFilter with the given style, or nothing
+// when the name is not recognised. The ID is a view into fileName.
+std::optional<std::string_view> RecognizeUserId(std::string_view fileName, std::int16_t nameStyle);
+
+}  // namespace snapsift

@@ -1,0 +1,45 @@
+// The HTML report "Quorvia JPG Files.htm": its lines, and the three kinds of write (header,
+// entry, tail), each of which opens the file, writes and closes it again.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/FileTimes.h"
+
+namespace snapsift {
+
+inline constexpr std::string_view kReportFileName = "Quorvia JPG Files.htm";
+inline constexpr std::string_view kProfileSiteHost = "www.quorvia.com";
+
+// What one report entry says about one recognised file. Text is UTF-8 (or the raw bytes
+// of a name that is not valid UTF-8); the writer escapes and encodes it.
+struct ReportEntry {
+    std::string fullPath;
+    std::string fileName;
+    bool timesAvailable = false;             // false: all three "Unable to determine"
+    std::optional<DateTime> timeCreated;     // empty alone: only the created time unknown
+    DateTime timeModified;
+    DateTime timeAccessed;
+    std::string digest;                      // as the digest front-end returned it
+    std::string userId;
+    std::optional<std::string> copyFileName; // set when the image line is written
+};
+
+// Creates (or empties) the report and writes its header line. False when it cannot be made.
+bool WriteReportHeader(const std::string& reportPath);
+// Appends one entry in a single write. False when the report cannot be opened for appending.
+bool AppendReportEntry(const std::string& reportPath, const ReportEntry& entry);
+// Appends the tail (aborted or completed form, totals, closing line); failures are ignored.
+void AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound);
+
+// The entry's lines, each ending in CR LF, already in the report's code page.
+std::string FormatReportEntry(const ReportEntry& entry);
+// A value for the report's text: HTML-escaped and encoded into the report's code page.
+std::string ReportText(std::string_view utf8);
+// A copy's file name as the src of an image line: "%", "#", "?" percent-encoded, then as text.
+std::string ReportImageSource(std::string_view fileName);
+
+}  // namespace snapsift

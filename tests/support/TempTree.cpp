@@ -1,0 +1,85 @@
+#include "support/TempTree.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace snapsift::test {
+
+namespace {
+
+fs::path FromText(std::string_view utf8) {
+    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+}  // namespace
+
+std::string ToText(const fs::path& path) {
+    const std::u8string s = path.u8string();
+    return std::string(reinterpret_cast<const char*>(s.data()), s.size());
+}
+
+TempTree::TempTree() {
+    static std::atomic<int> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    std::ostringstream name;
+    name << "snapsift-test-" << stamp << "-" << counter++;
+    root_ = fs::temp_directory_path() / name.str();
+    fs::create_directories(root_);
+}
+
+TempTree::~TempTree() {
+    std::error_code ec;
+    // Give back permissions that a test took away, so the tree can be removed.
+    for (auto it = fs::recursive_directory_iterator(root_, fs::directory_options::skip_permission_denied, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::remove_all(root_, ec);
+}
+
+std::string TempTree::RootText() const {
+    std::string text = ToText(root_);
+    if (text.empty() || text.back() != static_cast<char>(fs::path::preferred_separator))
+        text += static_cast<char>(fs::path::preferred_separator);
+    return text;
+}
+
+fs::path TempTree::Path(std::string_view relative) const {
+    return (root_ / FromText(relative)).make_preferred();
+}
+
+std::string TempTree::Text(std::string_view relative) const { return ToText(Path(relative)); }
+
+void TempTree::Folder(std::string_view relative) { fs::create_directories(Path(relative)); }
+
+void TempTree::File(std::string_view relative, std::string_view contents) {
+    const fs::path path = Path(relative);
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    if (!out) throw std::runtime_error("cannot write test file " + ToText(path));
+}
+
+void TempTree::Entries(std::initializer_list<std::pair<std::string_view, std::string_view>> entries) {
+    for (const auto& [relative, contents] : entries) {
+        if (!relative.empty() && relative.back() == '/')
+            Folder(relative);
+        else
+            File(relative, contents);
+    }
+}
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return in ? out.str() : std::string();
+}
+
+}  // namespace snapsift::test
