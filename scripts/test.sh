@@ -1,15 +1,34 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine, then builds and runs every test: the native core and
-# window tests, and the Windows build of the core with its tests under Wine.
+# Sets up a fresh Debian 12 machine, then builds and runs every test: the native core,
+# command-line and window tests; the same suite built with AddressSanitizer and
+# UndefinedBehaviorSanitizer; bounded fuzz runs; the Debian package check; and the Windows
+# build of the core with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
 
 echo "== native build and tests"
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/native -j "$jobs"
-(cd build/native && QT_QPA_PLATFORM=offscreen ctest --output-on-failure)
+(cd build/native && ctest --output-on-failure)
+
+echo "== package"
+bash tests/package/check-package.sh build/native
+
+echo "== sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer) and tests"
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNAPSIFT_SANITIZE=ON -DSNAPSIFT_BENCH=OFF >/dev/null
+cmake --build build/asan -j "$jobs"
+(cd build/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+   LSAN_OPTIONS=suppressions=$PWD/../../tests/support/lsan.supp \
+   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure)
+
+echo "== fuzz targets (bounded runs)"
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNAPSIFT_FUZZ=ON \
+  -DSNAPSIFT_SANITIZE=ON -DSNAPSIFT_TESTS=OFF -DSNAPSIFT_GUI=OFF -DSNAPSIFT_BENCH=OFF >/dev/null
+cmake --build build/fuzz -j "$jobs" --target fuzz_recognition fuzz_report_text fuzz_md5_split
+(cd build/fuzz && ctest --output-on-failure)
 
 echo "== Windows build (MinGW-w64) and tests under Wine"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

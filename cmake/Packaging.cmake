@@ -1,0 +1,21 @@
+# Debian package of the Linux build: both programs, the desktop entry, the icons, the
+# command-line program's manual page and the README.
+include(GNUInstallDirs)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/snapsift-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME snapsift)
+set(CPACK_PACKAGE_VENDOR "Snapsift Developers")
+set(CPACK_PACKAGE_CONTACT "Snapsift Developers <dev@snapsift.example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Forensic finder of cached social-network photo files")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY snapsift)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://snapsift.example.org")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Finds the JPEG photo files that the Quorvia social network leaves in a
+ browser's cache and writes an HTML evidence report: full path, name, UTC
+ times, MD5 digest, the user ID as a profile link, and optional copies.")
+include(CPack)

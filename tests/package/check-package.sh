@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a native build tree, unpacks it into a scratch root and
+# checks that it holds what an installation needs and that both programs start from there.
+set -euo pipefail
+build=${1:?usage: check-package.sh BUILD_DIR}
+build=$(cd "$build" && pwd)
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(ls -t "$build"/snapsift_*.deb | head -n 1)
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "$deb" "$root"
+
+fail=0
+expect() { [ -e "$root/$1" ] || { echo "package lacks $1"; fail=1; }; }
+expect usr/bin/snapsift
+expect usr/bin/snapsift-cli
+expect usr/share/applications/snapsift.desktop
+expect usr/share/man/man1/snapsift-cli.1.gz
+expect usr/share/doc/snapsift/README.md
+for size in 16 32 48 64 128 256; do expect "usr/share/icons/hicolor/${size}x${size}/apps/snapsift.png"; done
+grep -q '^Exec=snapsift' "$root/usr/share/applications/snapsift.desktop" || { echo "desktop entry does not start snapsift"; fail=1; }
+dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || { echo "package does not depend on Qt Widgets"; fail=1; }
+
+# The command-line program runs from the installed path and scans.
+"$root/usr/bin/snapsift-cli" --version | grep -qx 'snapsift-cli 1.2.0' || { echo "snapsift-cli --version failed"; fail=1; }
+src=$(mktemp -d); out=$(mktemp -d)
+printf 'x' > "$src/n12345_67[1].jpg"
+"$root/usr/bin/snapsift-cli" --folder "$src" --output "$out" --no-photos >/dev/null
+grep -q 'n12345_67\[1\].jpg' "$out"/Snapsift*/"Quorvia JPG Files.htm" || { echo "installed snapsift-cli wrote no entry"; fail=1; }
+rm -rf "$src" "$out"
+
+# The window program starts and stays up until it is told to end.
+QT_QPA_PLATFORM=offscreen "$root/usr/bin/snapsift" & pid=$!
+sleep 3
+if kill -0 "$pid" 2>/dev/null; then kill "$pid"; wait "$pid" 2>/dev/null || true
+else echo "installed snapsift did not stay up"; fail=1; fi
+
+[ $fail -eq 0 ] && echo "package check: $(basename "$deb") passed" && dpkg-deb -c "$deb" | awk '{print $6}'
+exit $fail
