@@ -15,8 +15,16 @@ void UseUserLocale();
 // the C locale and en_US); the date alone when the time of day is 00:00:00. UTF-8.
 std::string FormatReportDateTime(const DateTime& value);
 
+// The United States form of FormatReportDateTime: month/day/year without leading zeros and
+// the 12-hour clock with seconds and AM/PM ("3/15/2010 2:05:09 PM"), or the date alone.
+std::string FormatUsDateTime(const DateTime& value);
+
 // The present local date and time.
 DateTime LocalNow();
+
+// The locale's abbreviated name of a month (1 to 12), UTF-8; "Jan".."Dec" where the locale
+// has none.
+std::string MonthAbbreviation(int month);
 
 // "mmm dd, yyyy - hhmmss" with the locale's three-letter month abbreviation. UTF-8.
 std::string OutputFolderStamp(const DateTime& localTime);
