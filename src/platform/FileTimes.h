@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace snapsift {
 
@@ -16,12 +17,27 @@ struct DateTime {
 
 // True when the last-access and last-write times were read and converted. The created time
 // is left empty where the file system keeps none; on Windows all three are read together,
-// and a missing one fails the call.
+// and a missing one fails the call. Regular files only: a folder, a link or a missing path
+// gives false.
 bool GetFileTimes(const std::string& path, std::optional<DateTime>& timeCreated,
                   DateTime& timeAccessed, DateTime& timeModified);
 
 // A FILETIME count (100 ns since 1601-01-01 UTC) as a UTC date-time, milliseconds dropped;
 // nothing when it falls outside the years 100 to 9999.
 std::optional<DateTime> FileTimeToDate(std::uint64_t fileTime);
+
+// The calendar fields as a date-time value; nothing when they name no valid date and time
+// or the year lies outside 100 to 9999.
+std::optional<DateTime> SystemTimeToDate(int year, int month, int day, int hour, int minute,
+                                         int second);
+
+// A POSIX time (seconds and nanoseconds since 1970-01-01 UTC) as a FILETIME count; nothing
+// before 1601.
+std::optional<std::uint64_t> FileTimeFromUnixTime(std::int64_t seconds, std::uint32_t nanoseconds);
+
+// The FILETIME held in 8 little-endian bytes, as NTFS keeps a creation time (and as the
+// ntfs-3g driver hands it out in its "system.ntfs_crtime" attribute); nothing for any
+// other length.
+std::optional<std::uint64_t> FileTimeFromLittleEndian(std::string_view bytes);
 
 }  // namespace snapsift

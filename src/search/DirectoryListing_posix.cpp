@@ -1,0 +1,170 @@
+#include "search/DirectoryListing.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace snapsift {
+
+namespace {
+
+// Closes a descriptor that was not handed to a DIR stream.
+class FdGuard {
+public:
+    explicit FdGuard(int fd) : fd_(fd) {}
+    ~FdGuard() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FdGuard(const FdGuard&) = delete;
+    FdGuard& operator=(const FdGuard&) = delete;
+    int Get() const { return fd_; }
+    int Release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void Reset(int fd) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+int OpenFolderAt(int parent, const char* path, bool last, bool followLink) {
+    int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    if (last && !followLink) flags |= O_NOFOLLOW;
+    // Listing a folder would otherwise update its access time; the owner (or root) can ask
+    // the kernel not to.
+    int fd = ::openat(parent, path, flags | O_NOATIME);
+    if (fd < 0 && errno == EPERM) fd = ::openat(parent, path, flags);
+    return fd;
+}
+
+// Opens a folder whose path is longer than the kernel takes in one call, one stretch of
+// components at a time.
+int OpenLongFolder(const std::string& path, bool followLink) {
+    std::size_t pos = 0;
+    FdGuard current(AT_FDCWD);
+    if (!path.empty() && path[0] == '/') {
+        current.Reset(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (current.Get() < 0) return -1;
+        while (pos < path.size() && path[pos] == '/') ++pos;
+    }
+    constexpr std::size_t kStretch = PATH_MAX / 2;
+    while (pos < path.size()) {
+        std::size_t end = path.size();
+        if (end - pos > kStretch) {
+            end = path.rfind('/', pos + kStretch);
+            if (end == std::string::npos || end <= pos) {
+                errno = ENAMETOOLONG;
+                return -1;
+            }
+        }
+        std::size_t next = end;
+        while (next < path.size() && path[next] == '/') ++next;
+        const bool last = next >= path.size();
+        const std::string stretch = path.substr(pos, end - pos);
+        const int fd = OpenFolderAt(current.Get() < 0 ? AT_FDCWD : current.Get(), stretch.c_str(),
+                                    last, followLink);
+        if (fd < 0) return -1;
+        current.Reset(fd);
+        pos = next;
+    }
+    return current.Release();
+}
+
+int OpenFolder(const std::string& folderPath, bool followLink) {
+    // A trailing separator would make the kernel follow a link in the last component.
+    std::size_t length = folderPath.size();
+    while (length > 1 && folderPath[length - 1] == '/') --length;
+    const std::string path = folderPath.substr(0, length);
+    if (path.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    const int fd = OpenFolderAt(AT_FDCWD, path.c_str(), true, followLink);
+    if (fd < 0 && errno == ENAMETOOLONG) return OpenLongFolder(path, followLink);
+    return fd;
+}
+
+EntryKind KindOfMode(mode_t mode) {
+    if (S_ISDIR(mode)) return EntryKind::Folder;
+    if (S_ISREG(mode)) return EntryKind::File;
+    return EntryKind::Other;
+}
+
+}  // namespace
+
+struct DirectoryListing::State {
+    DIR* dir = nullptr;
+    bool failed = false;
+    ~State() {
+        if (dir != nullptr) ::closedir(dir);
+    }
+};
+
+DirectoryListing::DirectoryListing(const std::string& folderPath, bool followLink)
+    : state_(std::make_unique<State>()) {
+    FdGuard fd(OpenFolder(folderPath, followLink));
+    if (fd.Get() < 0) {
+        state_->failed = true;
+        return;
+    }
+    state_->dir = ::fdopendir(fd.Get());
+    if (state_->dir == nullptr)
+        state_->failed = true;
+    else
+        fd.Release();
+}
+
+DirectoryListing::~DirectoryListing() = default;
+
+bool DirectoryListing::IsOpen() const { return state_->dir != nullptr; }
+
+bool DirectoryListing::Failed() const { return state_->failed; }
+
+bool DirectoryListing::Next(std::string_view& name, EntryKind& kind) {
+    if (state_->dir == nullptr) return false;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(state_->dir);
+        if (entry == nullptr) {
+            if (errno != 0) state_->failed = true;
+            return false;
+        }
+        const char* text = entry->d_name;
+        if (text[0] == '.' && (text[1] == '\0' || (text[1] == '.' && text[2] == '\0'))) continue;
+        switch (entry->d_type) {
+            case DT_DIR: kind = EntryKind::Folder; break;
+            case DT_REG: kind = EntryKind::File; break;
+            case DT_UNKNOWN: {
+                // Some file systems do not type their entries; ask without following links.
+                struct stat info;
+                if (::fstatat(::dirfd(state_->dir), text, &info, AT_SYMLINK_NOFOLLOW) != 0)
+                    continue;  // an entry that cannot be read is passed over
+                kind = KindOfMode(info.st_mode);
+                break;
+            }
+            default: kind = EntryKind::Other; break;
+        }
+        name = std::string_view(text, std::strlen(text));
+        return true;
+    }
+}
+
+bool FolderExists(const std::string& path) {
+    if (path.empty()) return false;
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+    if (errno != ENAMETOOLONG) return false;
+    FdGuard fd(OpenFolder(path, true));
+    return fd.Get() >= 0;
+}
+
+}  // namespace snapsift
