@@ -28,9 +28,11 @@ struct ReportEntry {
     std::optional<std::string> copyFileName; // set when the image line is written
 };
 
-// Creates (or empties) the report and writes its header line. False when it cannot be made.
+// Creates (or empties) the report and writes its header line. False when it cannot be made
+// or the header cannot be written.
 bool WriteReportHeader(const std::string& reportPath);
-// Appends one entry in a single write. False when the report cannot be opened for appending.
+// Appends one entry in a single write. False when the report cannot be opened for appending
+// or the entry cannot be written whole (then nothing of it stays in the file).
 bool AppendReportEntry(const std::string& reportPath, const ReportEntry& entry);
 // Appends the tail (aborted or completed form, totals, closing line); failures are ignored.
 void AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound);
@@ -38,8 +40,17 @@ void AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t 
 // The entry's lines, each ending in CR LF, already in the report's code page.
 std::string FormatReportEntry(const ReportEntry& entry);
 // A value for the report's text: HTML-escaped and encoded into the report's code page.
+// Control characters and bytes that are not valid UTF-8 are written as "\xHH" with the
+// backslash as the reference "&#92;": recognisable, never confused with a name's own "\x".
 std::string ReportText(std::string_view utf8);
 // A copy's file name as the src of an image line: "%", "#", "?" percent-encoded, then as text.
+// "\", control characters and bytes that are not valid UTF-8 are percent-encoded too, so that
+// the browser asks for the file's own bytes.
 std::string ReportImageSource(std::string_view fileName);
+
+// How a report file is written (platform part): the bytes in one write, the file created or
+// emptied (create) or an existing file appended to. A write that fails or falls short is
+// taken back, so the file keeps what it held before. False when nothing was written.
+bool WriteReportFile(const std::string& reportPath, std::string_view bytes, bool create);
 
 }  // namespace snapsift

@@ -1,0 +1,175 @@
+#include "search/Report.h"
+
+
+#include "platform/CodePage.h"
+#include "platform/LocaleText.h"
+
+namespace snapsift {
+
+namespace {
+
+constexpr std::string_view kHeaderLine =
+    "<html><head><title>Possible Quorvia JPG files and ID's</title><body>"
+    "<h1>Possible Quorvia JPG files and ID's</h1><br>";
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kUnable = "Unable to determine<br>";
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+// The length of the well-formed UTF-8 sequence that starts at text[at] (no overlong forms, no
+// surrogates, nothing above U+10FFFF), or 0 when the byte there starts none.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    std::size_t length;
+    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) return 0;
+    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+    return length;
+}
+
+void AppendHex(std::string& out, unsigned char c) {
+    out += kHexDigits[c >> 4];
+    out += kHexDigits[c & 0x0F];
+}
+
+void AppendTimeLine(std::string& out, std::string_view label, const std::optional<DateTime>& value) {
+    out += "<b>";
+    out += label;
+    out += ":</b> ";
+    if (value) {
+        out += ReportText(FormatReportDateTime(*value));
+        out += " (UTC) <br>";
+    } else {
+        out += kUnable;
+    }
+    out += kLineEnd;
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+}  // namespace
+
+std::string ReportText(std::string_view utf8) {
+    std::string out;
+    std::string run;  // escaped, valid UTF-8 waiting for the code-page conversion
+    const auto flush = [&] {
+        if (run.empty()) return;
+        out += ToReportCodePageHtml(run);
+        run.clear();
+    };
+    for (std::size_t at = 0; at < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[at]);
+        const std::size_t length = Utf8SequenceLength(utf8, at);
+        if (length == 0 || IsControl(c)) {
+            flush();
+            out += "&#92;x";
+            AppendHex(out, c);
+            ++at;
+            continue;
+        }
+        switch (c) {
+        case '&': run += "&amp;"; break;
+        case '<': run += "&lt;"; break;
+        case '>': run += "&gt;"; break;
+        case '"': run += "&quot;"; break;
+        default: run.append(utf8.substr(at, length));
+        }
+        at += length;
+    }
+    flush();
+    return out;
+}
+
+std::string ReportImageSource(std::string_view fileName) {
+    std::string encoded;
+    for (std::size_t at = 0; at < fileName.size();) {
+        const auto c = static_cast<unsigned char>(fileName[at]);
+        const std::size_t length = Utf8SequenceLength(fileName, at);
+        if (length == 0 || IsControl(c) || c == '%' || c == '#' || c == '?' || c == '\\') {
+            encoded += '%';
+            AppendHex(encoded, c);
+            ++at;
+        } else {
+            encoded.append(fileName.substr(at, length));
+            at += length;
+        }
+    }
+    return ReportText(encoded);
+}
+
+std::string FormatReportEntry(const ReportEntry& entry) {
+    std::string out;
+    out.reserve(1024);
+    out += "<hr>";
+    out += kLineEnd;
+    out += "<b>Full path:</b> " + ReportText(entry.fullPath) + "<br>";
+    out += kLineEnd;
+    out += "<b>Short name:</b> " + ReportText(entry.fileName) + "<br>";
+    out += kLineEnd;
+    if (entry.timesAvailable) {
+        AppendTimeLine(out, "Created time", entry.timeCreated);
+        AppendTimeLine(out, "Modified time", entry.timeModified);
+        AppendTimeLine(out, "Last Accessed time", entry.timeAccessed);
+    } else {
+        AppendTimeLine(out, "Created time", std::nullopt);
+        AppendTimeLine(out, "Modified time", std::nullopt);
+        AppendTimeLine(out, "Last Accessed time", std::nullopt);
+    }
+    out += "<b>MD5:</b> " + ReportText(LowerAscii(entry.digest)) + "<br>----<br>";
+    out += kLineEnd;
+    const std::string userId = ReportText(entry.userId);
+    out += "<b>This photo possibly belongs to Quorvia user ID #</b> <a href=\"http://";
+    out += kProfileSiteHost;
+    out += "/home.php?#/profile.php?id=" + userId + "\">" + userId + "</a><br><br>";
+    out += kLineEnd;
+    if (entry.copyFileName) {
+        out += "<img src=\"" + ReportImageSource(*entry.copyFileName) + "\"><br><br>";
+        out += kLineEnd;
+    }
+    return out;
+}
+
+bool WriteReportHeader(const std::string& reportPath) {
+    std::string header(kHeaderLine);
+    header += kLineEnd;
+    return WriteReportFile(reportPath, header, true);
+}
+
+bool AppendReportEntry(const std::string& reportPath, const ReportEntry& entry) {
+    return WriteReportFile(reportPath, FormatReportEntry(entry), false);
+}
+
+void AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound) {
+    std::string tail(aborted ? "<br><Br><hr>Operation was aborted before completion.<br>"
+                             : "<hr>End of Report<br>");
+    tail += kLineEnd;
+    tail += "Total files found: " + std::to_string(filesFound) + "<hr>";
+    tail += kLineEnd;
+    tail += "</body></html>";
+    tail += kLineEnd;
+    WriteReportFile(reportPath, tail, false);
+}
+
+}  // namespace snapsift

@@ -1,0 +1,62 @@
+#include "search/Report.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+namespace snapsift {
+
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), length);
+    return out;
+}
+
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    ~Handle() { Close(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE Get() const { return handle_; }
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool Close() {
+        if (!Valid()) return true;
+        const bool closed = CloseHandle(handle_) != 0;
+        handle_ = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+}  // namespace
+
+bool WriteReportFile(const std::string& reportPath, std::string_view bytes, bool create) {
+    Handle file(CreateFileW(Wide(reportPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return false;
+    LARGE_INTEGER before{};
+    if (!SetFilePointerEx(file.Get(), LARGE_INTEGER{}, &before, FILE_END)) return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) {
+            // Take back what a short write left, so no part of it stays in the report.
+            SetFilePointerEx(file.Get(), before, nullptr, FILE_BEGIN);
+            SetEndOfFile(file.Get());
+            return false;
+        }
+        done += written;
+    }
+    return file.Close();
+}
+
+}  // namespace snapsift
