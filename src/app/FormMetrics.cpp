@@ -1,0 +1,78 @@
+#include "app/FormMetrics.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPalette>
+#include <QStringList>
+#include <QWidget>
+#include <cmath>
+
+namespace snapsift {
+
+TwipsScale::TwipsScale(const QWidget& widget)
+    : dpiX_(widget.logicalDpiX()), dpiY_(widget.logicalDpiY()) {}
+
+int TwipsScale::X(int twips) const {
+    return static_cast<int>(std::lround(twips * dpiX_ / kTwipsPerInch));
+}
+
+int TwipsScale::Y(int twips) const {
+    return static_cast<int>(std::lround(twips * dpiY_ / kTwipsPerInch));
+}
+
+QRect TwipsScale::Rect(int left, int top, int width, int height) const {
+    // Edges are rounded, not sizes, so that neighbouring controls never overlap or part.
+    const int x = X(left);
+    const int y = Y(top);
+    return QRect(x, y, X(left + width) - x, Y(top + height) - y);
+}
+
+namespace {
+
+// Nearest faces first: the metric-compatible ones, then the narrow and the regular free sans.
+QString InstalledFamily(Face face) {
+    static const QStringList sansSerif = {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans",
+                                          "Arial", "DejaVu Sans Condensed", "DejaVu Sans"};
+    static const QStringList verdana = {"Verdana", "DejaVu Sans"};
+    const QStringList installed = QFontDatabase::families();
+    for (const QString& family : face == Face::Verdana ? verdana : sansSerif) {
+        if (installed.contains(family, Qt::CaseInsensitive)) return family;
+    }
+    return {};
+}
+
+}  // namespace
+
+QFont FormFont(Face face, double points, bool bold) {
+    static const QString sansSerif = InstalledFamily(Face::SansSerif);
+    static const QString verdana = InstalledFamily(Face::Verdana);
+    QFont font;
+    const QString& family = face == Face::Verdana ? verdana : sansSerif;
+    if (!family.isEmpty()) font.setFamilies({family});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+QFont FitFont(QFont font, const QRect& box, int flags, const QString& text) {
+    const double designed = font.pointSizeF();
+    for (double points = designed; points >= designed * 0.7; points -= 0.25) {
+        font.setPointSizeF(points);
+        const QRect needed = QFontMetrics(font).boundingRect(box, flags, text);
+        if (needed.width() <= box.width() && needed.height() <= box.height()) return font;
+    }
+    font.setPointSizeF(designed);
+    return font;
+}
+
+QColor DarkBlue() { return QColor(0x00, 0x00, 0x80); }
+
+void SetTextColour(QWidget& widget, const QColor& colour) {
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);
+    widget.setPalette(palette);
+}
+
+}  // namespace snapsift

@@ -1,0 +1,40 @@
+// What the main window asks of the desktop: the folder chooser, modal message boxes and the
+// web browser. The program uses the system's; tests put in their own.
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+class QUrl;
+class QWidget;
+
+namespace snapsift {
+
+class WindowServices {
+public:
+    virtual ~WindowServices() = default;
+
+    // A folder ending in the separator, or "" when the user cancelled.
+    virtual std::string BrowseFolder(std::string_view title, QWidget* owner) = 0;
+    // A modal box with the text alone, OK only, no icon, the program's title as caption.
+    virtual void ShowMessage(QWidget* owner, const QString& text) = 0;
+    // The same with Yes and No; true for Yes.
+    virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
+    // Opens a web page in the user's browser; the outcome is not looked at.
+    virtual void OpenUrl(const QUrl& url) = 0;
+};
+
+// The real ones: the platform's folder chooser, QMessageBox and the desktop's browser.
+class SystemWindowServices : public WindowServices {
+public:
+    std::string BrowseFolder(std::string_view title, QWidget* owner) override;
+    void ShowMessage(QWidget* owner, const QString& text) override;
+    bool AskYesNo(QWidget* owner, const QString& text) override;
+    void OpenUrl(const QUrl& url) override;
+};
+
+// Message text as a box shows it: CR LF line breaks become plain line feeds.
+QString MessageBoxText(const QString& text);
+
+}  // namespace snapsift

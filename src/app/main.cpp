@@ -1,0 +1,25 @@
+// The window program: one main window over the program-wide scan state; it ends when its last
+// window has closed.
+#include <QApplication>
+
+#include "app/Form1.h"
+#include "app/ProgramIcon.h"
+#include "app/ScanRun.h"
+#include "app/ScanState.h"
+#include "app/WindowServices.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(snapsift::kAppTitle.data(),
+                                                       snapsift::kAppTitle.size()));
+    QApplication::setApplicationVersion(QString::fromUtf8(snapsift::kAppVersion.data(),
+                                                          snapsift::kAppVersion.size()));
+    QApplication::setDesktopFileName(QStringLiteral("snapsift"));
+    QApplication::setWindowIcon(snapsift::ProgramIcon());
+
+    snapsift::ScanState state;
+    snapsift::SystemWindowServices services;
+    snapsift::Form1 window(state, services);
+    window.show();
+    return QApplication::exec();
+}
