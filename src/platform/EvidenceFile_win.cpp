@@ -1,0 +1,174 @@
+#include "platform/EvidenceFile.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace snapsift {
+
+namespace {
+
+// UTF-8 program text to a wide path for the file API. A long absolute path gets the "\\?\"
+// (or "\\?\UNC\") prefix, after GetFullPathNameW has resolved "." and ".." and turned "/"
+// into "\", which the prefixed form no longer does.
+bool ToWidePath(const std::string& path, std::wstring& wide) {
+    wide.clear();
+    if (path.empty()) return true;
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(),
+                                           static_cast<int>(path.size()), nullptr, 0);
+    if (length <= 0) return false;
+    wide.resize(static_cast<std::size_t>(length));
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()), wide.data(),
+                        length);
+    if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0) return true;
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return true;
+    std::wstring full(needed, L'\0');
+    const DWORD written = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (written == 0 || written >= needed) return true;
+    full.resize(written);
+    if (full.rfind(L"\\\\", 0) == 0)
+        wide = L"\\\\?\\UNC\\" + full.substr(2);
+    else if (full.size() > 2 && full[1] == L':')
+        wide = L"\\\\?\\" + full;
+    return true;
+}
+
+bool IsNotFound(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
+}
+
+// A HANDLE that closes itself.
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    ~Handle() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE Get() const { return handle_; }
+    // Closes now and gives the error that closing reports, or 0.
+    DWORD CloseChecked() {
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return CloseHandle(handle) ? 0 : GetLastError();
+    }
+
+private:
+    HANDLE handle_;
+};
+
+bool WriteAll(HANDLE file, const char* data, DWORD size) {
+    while (size != 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, data, size, &written, nullptr) || written == 0) return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+}  // namespace
+
+EvidenceFile::~EvidenceFile() { Close(); }
+
+bool EvidenceFile::IsOpen() const { return handle_ != nullptr; }
+
+void EvidenceFile::Close() {
+    if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
+    size_ = 0;
+}
+
+bool EvidenceFile::Open(const std::string& path) {
+    Close();
+    error_ = 0;
+    std::wstring wide;
+    if (!ToWidePath(path, wide) || wide.empty()) {
+        error_ = ERROR_INVALID_NAME;
+        return false;
+    }
+    // Write-attributes access lets SetFileTime below keep the access time; where it is
+    // refused (read-only media, an access list that grants reading only) read access alone.
+    constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    bool canKeepAccessTime = true;
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE && !IsNotFound(GetLastError())) {
+        canKeepAccessTime = false;
+        handle = CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                             nullptr);
+    }
+    if (handle == INVALID_HANDLE_VALUE) {
+        error_ = static_cast<long>(GetLastError());
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        CloseHandle(handle);
+        error_ = ERROR_INVALID_FUNCTION;
+        return false;
+    }
+    if (canKeepAccessTime) {
+        // All bits set: reads through this handle leave the last-access time as it is.
+        FILETIME keep;
+        keep.dwLowDateTime = 0xFFFFFFFF;
+        keep.dwHighDateTime = 0xFFFFFFFF;
+        SetFileTime(handle, nullptr, &keep, nullptr);
+    }
+    handle_ = handle;
+    size_ = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    return true;
+}
+
+std::int64_t EvidenceFile::Read(void* buffer, std::size_t size) {
+    if (handle_ == nullptr) {
+        error_ = ERROR_INVALID_HANDLE;
+        return -1;
+    }
+    const DWORD request = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD got = 0;
+    if (!ReadFile(static_cast<HANDLE>(handle_), buffer, request, &got, nullptr)) {
+        error_ = static_cast<long>(GetLastError());
+        return -1;
+    }
+    return got;
+}
+
+long CopyEvidenceFile(const std::string& from, const std::string& to) {
+    EvidenceFile source;
+    if (!source.Open(from)) return source.LastError();
+    std::wstring wide;
+    if (!ToWidePath(to, wide) || wide.empty()) return ERROR_INVALID_NAME;
+
+    // No sharing: a copy onto the source itself fails here, as the source is open.
+    Handle out(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (out.Get() == INVALID_HANDLE_VALUE) return static_cast<long>(GetLastError());
+
+    constexpr DWORD kChunk = 1 << 20;
+    const auto buffer = std::make_unique<char[]>(kChunk);
+    DWORD error = 0;
+    for (;;) {
+        const std::int64_t got = source.Read(buffer.get(), kChunk);
+        if (got < 0) {
+            error = static_cast<DWORD>(source.LastError());
+            break;
+        }
+        if (got == 0) break;
+        if (!WriteAll(out.Get(), buffer.get(), static_cast<DWORD>(got))) {
+            error = GetLastError();
+            if (error == 0) error = ERROR_WRITE_FAULT;
+            break;
+        }
+    }
+    const DWORD closeError = out.CloseChecked();
+    if (error == 0) error = closeError;
+    if (error != 0) DeleteFileW(wide.c_str());
+    return static_cast<long>(error);
+}
+
+}  // namespace snapsift
