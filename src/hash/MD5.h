@@ -18,7 +18,7 @@ public:
     using std::overflow_error::overflow_error;
 };
 
-// An input buffer shorter than the length it is said to hold.
+// An input buffer shorter than the length it is said to hold (or a negative length).
 class MD5SubscriptError : public std::out_of_range {
 public:
     using std::out_of_range::out_of_range;
@@ -46,13 +46,23 @@ public:
     std::string GetValues() const;
 
     void MD5Init();
+    // Throws MD5OverflowError (and changes nothing) when the digest could not be finished
+    // within the 32-bit bit count, that is when TotalBytes is 2^28 or more.
     void MD5Final();
+    // Takes in the first InputLen bytes of InputBuffer. Every failure is detected before
+    // anything changes: MD5OverflowError for InputLen above 32,767 or a running total above
+    // 2^31-1; MD5SubscriptError for a negative InputLen or a buffer shorter than InputLen.
     void MD5Update(std::int32_t InputLen, std::span<const std::uint8_t> InputBuffer);
 
     static std::int32_t LongLeftRotate(std::int32_t value, std::int32_t bits);
 
 private:
-    void TransformBlock(const std::uint8_t* block);
+    friend struct MD5TestAccess;
+
+    // Runs the block transform over `blocks` consecutive 64-byte blocks.
+    void TransformBlocks(const std::uint8_t* data, std::size_t blocks);
+    // Takes in bytes whose count is already known to keep TotalBytes within its limits.
+    void Absorb(const std::uint8_t* data, std::size_t size);
 
     std::uint32_t a_ = 0, b_ = 0, c_ = 0, d_ = 0;
     std::int32_t TotalBytes = 0;

@@ -1,0 +1,277 @@
+#include "hash/MD5.h"
+
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "platform/CodePage.h"
+#include "platform/EvidenceFile.h"
+
+namespace snapsift {
+
+namespace {
+
+inline std::uint32_t LoadLittleEndian(const std::uint8_t* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint32_t word;
+        std::memcpy(&word, p, 4);
+        return word;
+    } else {
+        return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+               std::uint32_t{p[3]} << 24;
+    }
+}
+
+void StoreLittleEndian(std::uint32_t word, std::uint8_t* p) {
+    p[0] = static_cast<std::uint8_t>(word);
+    p[1] = static_cast<std::uint8_t>(word >> 8);
+    p[2] = static_cast<std::uint8_t>(word >> 16);
+    p[3] = static_cast<std::uint8_t>(word >> 24);
+}
+
+// The four steps. Each adds the message word and constant first and the part of its
+// round function that does not depend on q (the word computed by the step before) next,
+// so that only a few operations wait on q.
+#define SNAPSIFT_ROUND_F(p, q, r, u, x, s, t)   \
+    p += (x) + (t);                             \
+    p += (u) ^ ((q) & ((r) ^ (u)));             \
+    p = std::rotl(p, s) + (q);
+
+#define SNAPSIFT_ROUND_G(p, q, r, u, x, s, t)   \
+    p += (x) + (t) + ((r) & ~(u));              \
+    p += (q) & (u);                             \
+    p = std::rotl(p, s) + (q);
+
+#define SNAPSIFT_ROUND_H(p, q, r, u, x, s, t)   \
+    p += (x) + (t);                             \
+    p += (q) ^ (r) ^ (u);                       \
+    p = std::rotl(p, s) + (q);
+
+#define SNAPSIFT_ROUND_I(p, q, r, u, x, s, t)   \
+    p += (x) + (t);                             \
+    p += (r) ^ ((q) | ~(u));                    \
+    p = std::rotl(p, s) + (q);
+
+constexpr std::size_t kReadChunk = 256 * 1024;
+
+// One read buffer per thread, kept between calls so that digesting many small files does
+// not allocate and fault in a fresh buffer each time.
+std::uint8_t* ReadBuffer() {
+    thread_local std::unique_ptr<std::uint8_t[]> buffer;
+    if (!buffer) buffer = std::make_unique<std::uint8_t[]>(kReadChunk);
+    return buffer.get();
+}
+
+void LongToHexStr(std::uint32_t word, std::string& out) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    for (int i = 0; i < 4; ++i) {
+        const unsigned byte = (word >> (8 * i)) & 0xFF;
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0xF];
+    }
+}
+
+}  // namespace
+
+void MD5::TransformBlocks(const std::uint8_t* data, std::size_t blocks) {
+    std::uint32_t A = a_, B = b_, C = c_, D = d_;
+    for (; blocks != 0; --blocks, data += 64) {
+        const std::uint32_t x0 = LoadLittleEndian(data), x1 = LoadLittleEndian(data + 4),
+                            x2 = LoadLittleEndian(data + 8), x3 = LoadLittleEndian(data + 12),
+                            x4 = LoadLittleEndian(data + 16), x5 = LoadLittleEndian(data + 20),
+                            x6 = LoadLittleEndian(data + 24), x7 = LoadLittleEndian(data + 28),
+                            x8 = LoadLittleEndian(data + 32), x9 = LoadLittleEndian(data + 36),
+                            x10 = LoadLittleEndian(data + 40), x11 = LoadLittleEndian(data + 44),
+                            x12 = LoadLittleEndian(data + 48), x13 = LoadLittleEndian(data + 52),
+                            x14 = LoadLittleEndian(data + 56), x15 = LoadLittleEndian(data + 60);
+        std::uint32_t a = A, b = B, c = C, d = D;
+
+        SNAPSIFT_ROUND_F(a, b, c, d, x0, 7, 0xD76AA478u)
+        SNAPSIFT_ROUND_F(d, a, b, c, x1, 12, 0xE8C7B756u)
+        SNAPSIFT_ROUND_F(c, d, a, b, x2, 17, 0x242070DBu)
+        SNAPSIFT_ROUND_F(b, c, d, a, x3, 22, 0xC1BDCEEEu)
+        SNAPSIFT_ROUND_F(a, b, c, d, x4, 7, 0xF57C0FAFu)
+        SNAPSIFT_ROUND_F(d, a, b, c, x5, 12, 0x4787C62Au)
+        SNAPSIFT_ROUND_F(c, d, a, b, x6, 17, 0xA8304613u)
+        SNAPSIFT_ROUND_F(b, c, d, a, x7, 22, 0xFD469501u)
+        SNAPSIFT_ROUND_F(a, b, c, d, x8, 7, 0x698098D8u)
+        SNAPSIFT_ROUND_F(d, a, b, c, x9, 12, 0x8B44F7AFu)
+        SNAPSIFT_ROUND_F(c, d, a, b, x10, 17, 0xFFFF5BB1u)
+        SNAPSIFT_ROUND_F(b, c, d, a, x11, 22, 0x895CD7BEu)
+        SNAPSIFT_ROUND_F(a, b, c, d, x12, 7, 0x6B901122u)
+        SNAPSIFT_ROUND_F(d, a, b, c, x13, 12, 0xFD987193u)
+        SNAPSIFT_ROUND_F(c, d, a, b, x14, 17, 0xA679438Eu)
+        SNAPSIFT_ROUND_F(b, c, d, a, x15, 22, 0x49B40821u)
+
+        SNAPSIFT_ROUND_G(a, b, c, d, x1, 5, 0xF61E2562u)
+        SNAPSIFT_ROUND_G(d, a, b, c, x6, 9, 0xC040B340u)
+        SNAPSIFT_ROUND_G(c, d, a, b, x11, 14, 0x265E5A51u)
+        SNAPSIFT_ROUND_G(b, c, d, a, x0, 20, 0xE9B6C7AAu)
+        SNAPSIFT_ROUND_G(a, b, c, d, x5, 5, 0xD62F105Du)
+        SNAPSIFT_ROUND_G(d, a, b, c, x10, 9, 0x02441453u)
+        SNAPSIFT_ROUND_G(c, d, a, b, x15, 14, 0xD8A1E681u)
+        SNAPSIFT_ROUND_G(b, c, d, a, x4, 20, 0xE7D3FBC8u)
+        SNAPSIFT_ROUND_G(a, b, c, d, x9, 5, 0x21E1CDE6u)
+        SNAPSIFT_ROUND_G(d, a, b, c, x14, 9, 0xC33707D6u)
+        SNAPSIFT_ROUND_G(c, d, a, b, x3, 14, 0xF4D50D87u)
+        SNAPSIFT_ROUND_G(b, c, d, a, x8, 20, 0x455A14EDu)
+        SNAPSIFT_ROUND_G(a, b, c, d, x13, 5, 0xA9E3E905u)
+        SNAPSIFT_ROUND_G(d, a, b, c, x2, 9, 0xFCEFA3F8u)
+        SNAPSIFT_ROUND_G(c, d, a, b, x7, 14, 0x676F02D9u)
+        SNAPSIFT_ROUND_G(b, c, d, a, x12, 20, 0x8D2A4C8Au)
+
+        SNAPSIFT_ROUND_H(a, b, c, d, x5, 4, 0xFFFA3942u)
+        SNAPSIFT_ROUND_H(d, a, b, c, x8, 11, 0x8771F681u)
+        SNAPSIFT_ROUND_H(c, d, a, b, x11, 16, 0x6D9D6122u)
+        SNAPSIFT_ROUND_H(b, c, d, a, x14, 23, 0xFDE5380Cu)
+        SNAPSIFT_ROUND_H(a, b, c, d, x1, 4, 0xA4BEEA44u)
+        SNAPSIFT_ROUND_H(d, a, b, c, x4, 11, 0x4BDECFA9u)
+        SNAPSIFT_ROUND_H(c, d, a, b, x7, 16, 0xF6BB4B60u)
+        SNAPSIFT_ROUND_H(b, c, d, a, x10, 23, 0xBEBFBC70u)
+        SNAPSIFT_ROUND_H(a, b, c, d, x13, 4, 0x289B7EC6u)
+        SNAPSIFT_ROUND_H(d, a, b, c, x0, 11, 0xEAA127FAu)
+        SNAPSIFT_ROUND_H(c, d, a, b, x3, 16, 0xD4EF3085u)
+        SNAPSIFT_ROUND_H(b, c, d, a, x6, 23, 0x04881D05u)
+        SNAPSIFT_ROUND_H(a, b, c, d, x9, 4, 0xD9D4D039u)
+        SNAPSIFT_ROUND_H(d, a, b, c, x12, 11, 0xE6DB99E5u)
+        SNAPSIFT_ROUND_H(c, d, a, b, x15, 16, 0x1FA27CF8u)
+        SNAPSIFT_ROUND_H(b, c, d, a, x2, 23, 0xC4AC5665u)
+
+        SNAPSIFT_ROUND_I(a, b, c, d, x0, 6, 0xF4292244u)
+        SNAPSIFT_ROUND_I(d, a, b, c, x7, 10, 0x432AFF97u)
+        SNAPSIFT_ROUND_I(c, d, a, b, x14, 15, 0xAB9423A7u)
+        SNAPSIFT_ROUND_I(b, c, d, a, x5, 21, 0xFC93A039u)
+        SNAPSIFT_ROUND_I(a, b, c, d, x12, 6, 0x655B59C3u)
+        SNAPSIFT_ROUND_I(d, a, b, c, x3, 10, 0x8F0CCC92u)
+        SNAPSIFT_ROUND_I(c, d, a, b, x10, 15, 0xFFEFF47Du)
+        SNAPSIFT_ROUND_I(b, c, d, a, x1, 21, 0x85845DD1u)
+        SNAPSIFT_ROUND_I(a, b, c, d, x8, 6, 0x6FA87E4Fu)
+        SNAPSIFT_ROUND_I(d, a, b, c, x15, 10, 0xFE2CE6E0u)
+        SNAPSIFT_ROUND_I(c, d, a, b, x6, 15, 0xA3014314u)
+        SNAPSIFT_ROUND_I(b, c, d, a, x13, 21, 0x4E0811A1u)
+        SNAPSIFT_ROUND_I(a, b, c, d, x4, 6, 0xF7537E82u)
+        SNAPSIFT_ROUND_I(d, a, b, c, x11, 10, 0xBD3AF235u)
+        SNAPSIFT_ROUND_I(c, d, a, b, x2, 15, 0x2AD7D2BBu)
+        SNAPSIFT_ROUND_I(b, c, d, a, x9, 21, 0xEB86D391u)
+
+        A += a;
+        B += b;
+        C += c;
+        D += d;
+    }
+    a_ = A;
+    b_ = B;
+    c_ = C;
+    d_ = D;
+}
+
+#undef SNAPSIFT_ROUND_F
+#undef SNAPSIFT_ROUND_G
+#undef SNAPSIFT_ROUND_H
+#undef SNAPSIFT_ROUND_I
+
+void MD5::Absorb(const std::uint8_t* data, std::size_t size) {
+    std::size_t idx = static_cast<std::size_t>(TotalBytes) % 64;
+    TotalBytes += static_cast<std::int32_t>(size);
+    if (idx != 0) {
+        const std::size_t part = 64 - idx;
+        if (size < part) {
+            std::memcpy(BlockBuffer + idx, data, size);
+            return;
+        }
+        std::memcpy(BlockBuffer + idx, data, part);
+        TransformBlocks(BlockBuffer, 1);
+        data += part;
+        size -= part;
+    }
+    const std::size_t blocks = size / 64;
+    if (blocks != 0) {
+        TransformBlocks(data, blocks);
+        data += blocks * 64;
+        size -= blocks * 64;
+    }
+    if (size != 0) std::memcpy(BlockBuffer, data, size);
+}
+
+void MD5::MD5Init() {
+    TotalBytes = 0;
+    a_ = 0x67452301u;
+    b_ = 0xEFCDAB89u;
+    c_ = 0x98BADCFEu;
+    d_ = 0x10325476u;
+}
+
+void MD5::MD5Update(std::int32_t InputLen, std::span<const std::uint8_t> InputBuffer) {
+    if (InputLen < 0) throw MD5SubscriptError("MD5Update: negative input length");
+    if (InputLen > kMaxUpdateLength) throw MD5OverflowError("MD5Update: more than 32,767 bytes in one call");
+    if (InputLen > kMaxTotalBytes - TotalBytes) throw MD5OverflowError("MD5Update: total length over 2,147,483,647 bytes");
+    if (InputBuffer.size() < static_cast<std::size_t>(InputLen))
+        throw MD5SubscriptError("MD5Update: input buffer shorter than the input length");
+    Absorb(InputBuffer.data(), static_cast<std::size_t>(InputLen));
+}
+
+void MD5::MD5Final() {
+    if (TotalBytes >= kFinalLimit) throw MD5OverflowError("MD5Final: bit count does not fit 32 bits");
+    static constexpr std::uint8_t kPadding[64] = {0x80};
+    const std::uint32_t bitCount = static_cast<std::uint32_t>(TotalBytes) * 8u;
+    const std::size_t idx = static_cast<std::size_t>(TotalBytes) % 64;
+    Absorb(kPadding, idx < 56 ? 56 - idx : 120 - idx);
+    std::uint8_t lengthBytes[8] = {};
+    StoreLittleEndian(bitCount, lengthBytes);
+    Absorb(lengthBytes, 8);
+}
+
+std::int32_t MD5::LongLeftRotate(std::int32_t value, std::int32_t bits) {
+    const std::int32_t n = bits % 32;
+    if (n <= 0) return value;
+    return static_cast<std::int32_t>(std::rotl(static_cast<std::uint32_t>(value), n));
+}
+
+std::string MD5::RegisterA() const { return std::to_string(static_cast<std::int32_t>(a_)); }
+std::string MD5::RegisterB() const { return std::to_string(static_cast<std::int32_t>(b_)); }
+std::string MD5::RegisterC() const { return std::to_string(static_cast<std::int32_t>(c_)); }
+std::string MD5::RegisterD() const { return std::to_string(static_cast<std::int32_t>(d_)); }
+
+std::string MD5::GetValues() const {
+    std::string text;
+    text.reserve(32);
+    for (const std::uint32_t word : {a_, b_, c_, d_}) LongToHexStr(word, text);
+    return text;
+}
+
+std::string MD5::DigestStrToHexStr(std::string_view SourceString) {
+    MD5Init();
+    const std::optional<std::string> bytes = ToReportCodePage(SourceString);
+    if (!bytes) throw MD5OverflowError("DigestStrToHexStr: a character has no single-byte code");
+    if (bytes->size() > static_cast<std::size_t>(kMaxUpdateLength))
+        throw MD5OverflowError("DigestStrToHexStr: more than 32,767 characters");
+    MD5Update(static_cast<std::int32_t>(bytes->size()),
+              std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
+    MD5Final();
+    return GetValues();
+}
+
+std::string MD5::DigestFileToHexStr(const std::string& FileName) {
+    try {
+        EvidenceFile file;
+        if (!file.Open(FileName) || file.Size() >= kFinalLimit) return std::string(kFileFailureText);
+        std::uint8_t* const buffer = ReadBuffer();
+        MD5Init();
+        for (;;) {
+            const std::int64_t got = file.Read(buffer, kReadChunk);
+            if (got < 0) return std::string(kFileFailureText);
+            if (got == 0) break;
+            // A file that grew past the limit while it was read cannot be finished either.
+            if (got >= kFinalLimit - TotalBytes) return std::string(kFileFailureText);
+            Absorb(buffer, static_cast<std::size_t>(got));
+        }
+        file.Close();
+        MD5Final();
+        return GetValues();
+    } catch (...) {
+        return std::string(kFileFailureText);
+    }
+}
+
+}  // namespace snapsift
