@@ -118,6 +118,7 @@ TEST_F(EvidenceEntryTest, WithoutPhotosNumbersAreStillUsedAndNothingIsCopied) {
 }
 
 TEST_F(EvidenceEntryTest, AFileThatVanishedBeforeItsTurnIsStillReported) {
+    tree.Folder("src");
     const std::string path = tree.Text("src/n12345_67[1].jpg");
     evidence.RecordEvidence(path, "n12345_67[1].jpg", "12345");
     EXPECT_EQ(state.FilesFound, 1);
@@ -152,16 +153,15 @@ TEST_F(EvidenceEntryTest, AnOutputFolderThatIsGoneBringsBothMessagesAndStillCoun
     EXPECT_FALSE(fs::exists(tree.Path("out")));
 }
 
-TEST_F(EvidenceEntryTest, TheReportedTimesAreTheFilesOwn) {
+// The times are read before the contents: where reading does change the access time (under
+// Wine on a relatime mount, for one), the entry still gives the one the file had.
+TEST_F(EvidenceEntryTest, TheReportedAccessTimeIsTheOneBeforeTheScan) {
     const std::string path = MakeFile("src/n12345_67[1].jpg");
     evidence.ProcessCandidate(path, "n12345_67[1].jpg", 0);
-    std::optional<DateTime> created;
-    DateTime accessed, modified;
-    ASSERT_TRUE(GetFileTimes(path, created, accessed, modified));
-    EXPECT_EQ(accessed, kAccessed);
-    EXPECT_EQ(modified, kModified);
-    EXPECT_NE(ReportBytes().find("<b>Last Accessed time:</b> " + FormatReportDateTime(kAccessed) + " (UTC) <br>\r\n"),
-              std::string::npos);
+    EXPECT_NE(ReportBytes().find("<b>Modified time:</b> " + FormatReportDateTime(kModified) + " (UTC) <br>\r\n"
+                                 "<b>Last Accessed time:</b> " + FormatReportDateTime(kAccessed) + " (UTC) <br>\r\n"),
+              std::string::npos)
+        << ReportBytes();
 }
 
 }  // namespace
