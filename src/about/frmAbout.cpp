@@ -104,15 +104,7 @@ frmAbout::frmAbout(UrlOpener openUrl)
     cmdOK->setDefault(true);
     cmdOK->setAutoDefault(true);
 
-    // Only the button takes the focus; the labels follow it in the designed order.
-    setTabOrder(cmdOK, picIcon);
-    setTabOrder(picIcon, lblDescription);
-    setTabOrder(lblDescription, lblDisclaimer);
-    setTabOrder(lblDisclaimer, lblTitle);
-    setTabOrder(lblTitle, lblVersion);
-    setTabOrder(lblVersion, Label1);
-    setTabOrder(Label1, Label2);
-
+    // Only the button takes the focus, so Tab keeps it there; the labels are not stops.
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     connect(Label1, &LinkLabel::clicked, this, &frmAbout::Label1_Click);
     connect(Label2, &LinkLabel::clicked, this, &frmAbout::Label2_Click);

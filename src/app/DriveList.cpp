@@ -6,13 +6,16 @@
 namespace snapsift {
 
 int IndexOfDriveHolding(const std::vector<DriveEntry>& drives, const QString& folder) {
-    const QString path = QDir::cleanPath(QDir::fromNativeSeparators(folder));
+    const QString path = QDir::cleanPath(folder) + u'/';
     int best = -1;
     qsizetype bestLength = -1;
     for (std::size_t i = 0; i < drives.size(); ++i) {
-        QString root = QDir::fromNativeSeparators(drives[i].rootPath);
+        QString root = drives[i].rootPath;
         if (!root.endsWith(u'/')) root += u'/';
-        const bool holds = (path + u'/').startsWith(root, Qt::CaseInsensitive);
+        // Drive letters are the same in either case; mount points are not.
+        const bool letter = root.size() == 3 && root[1] == u':';
+        const bool holds =
+            path.startsWith(root, letter ? Qt::CaseInsensitive : Qt::CaseSensitive);
         if (holds && root.size() > bestLength) {
             best = static_cast<int>(i);
             bestLength = root.size();

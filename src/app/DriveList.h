@@ -20,7 +20,8 @@ struct DriveEntry {
 // The volumes on offer, in the system's order; the volume of the current folder among them.
 std::vector<DriveEntry> ListDrives();
 
-// Index of the entry holding the given folder (the longest root that contains it), or -1.
+// Index of the entry holding a folder given in Qt form ("/home/ana", "C:/Cases"): the longest
+// root that contains it, or -1.
 int IndexOfDriveHolding(const std::vector<DriveEntry>& drives, const QString& folder);
 
 // Whether a POSIX mount is a real file system worth searching: a block device (disks, image
