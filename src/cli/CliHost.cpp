@@ -1,0 +1,105 @@
+#include "cli/CliHost.h"
+
+#include "cli/Console.h"
+
+namespace snapsift::cli {
+
+namespace {
+
+constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+std::size_t Columns(std::string_view text) {
+    std::size_t columns = 0;
+    for (char c : text) columns += !IsContinuationByte(c);
+    return columns;
+}
+
+// The last `columns` characters of the text, with "..." in front when it had to be cut.
+std::string Tail(const std::string& text, std::size_t columns) {
+    if (Columns(text) <= columns) return text;
+    if (columns <= 3) return std::string(columns, '.');
+    std::size_t start = text.size();
+    for (std::size_t kept = 0; start > 0 && kept < columns - 3;) {
+        --start;
+        if (!IsContinuationByte(text[start])) ++kept;
+    }
+    return "..." + text.substr(start);
+}
+
+// Message text for a terminal: the message boxes' CR LF line breaks as plain line feeds, and
+// control characters of file names shown as "?", so a name cannot move the cursor.
+std::string TerminalText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        if (c == '\n') {
+            out += '\n';
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            out += '?';
+        } else {
+            out += c;
+        }
+    }
+    out += '\n';
+    return out;
+}
+
+}  // namespace
+
+void CliHost::ShowPath(const std::string& fullPath) {
+    ++examined_;
+    if (showProgress_) path_ = fullPath;
+}
+
+void CliHost::Yield() {
+    if (InterruptRequested()) state_.AbortRequested = true;
+    if (!showProgress_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastDraw_ < kProgressInterval) return;
+    lastDraw_ = now;
+    DrawProgress();
+}
+
+void CliHost::DrawProgress() {
+    const std::size_t width = static_cast<std::size_t>(TerminalWidth(Stream::Err));
+    std::string line = std::to_string(state_.FilesFound) + " found, " + std::to_string(examined_) + " examined: ";
+    const std::size_t room = width > Columns(line) + 1 ? width - 1 - Columns(line) : 0;
+    std::string path = Tail(path_, room);
+    for (char& c : path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    line += path;
+    if (Columns(line) > width - 1) line = Tail(line, width - 1);
+    const std::size_t columns = Columns(line);
+    if (columns < drawnColumns_) line.append(drawnColumns_ - columns, ' ');
+    drawnColumns_ = columns;
+    line.insert(line.begin(), '\r');
+    Write(Stream::Err, line);
+}
+
+void CliHost::ClearProgress() {
+    if (drawnColumns_ == 0) return;
+    std::string blank(drawnColumns_ + 2, ' ');
+    blank.front() = '\r';
+    blank.back() = '\r';
+    Write(Stream::Err, blank);
+    drawnColumns_ = 0;
+}
+
+void CliHost::ShowMessage(std::string_view text, MessageKind kind) {
+    ClearProgress();
+    const bool toOut = kind == MessageKind::Final || kind == MessageKind::Information;
+    Write(toOut ? Stream::Out : Stream::Err, TerminalText(text));
+}
+
+// There is no one to ask: an interrupt is its own confirmation.
+bool CliHost::AskYesNo(std::string_view) { return true; }
+
+void CliHost::SetRunningLook(bool running) {
+    if (!running) ClearProgress();
+}
+
+}  // namespace snapsift::cli

@@ -1,0 +1,50 @@
+// The scan host of snapsift-cli: settings from the command line, a throttled progress line
+// on standard error, messages as text, and Ctrl-C as a confirmed abort.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "app/ScanHost.h"
+#include "app/ScanState.h"
+
+namespace snapsift::cli {
+
+struct CliSettings {
+    bool profileMode = false;
+    bool searchSubfolders = true;
+    bool includePhotos = true;
+    std::string driveRoot;
+};
+
+class CliHost : public ScanHost {
+public:
+    CliHost(ScanState& state, CliSettings settings, bool showProgress)
+        : state_(state), settings_(std::move(settings)), showProgress_(showProgress) {}
+
+    bool ProfileMode() const override { return settings_.profileMode; }
+    bool SearchSubfolders() const override { return settings_.searchSubfolders; }
+    bool IncludePhotos() const override { return settings_.includePhotos; }
+    std::string SelectedDriveRoot() const override { return settings_.driveRoot; }
+
+    void ShowPath(const std::string& fullPath) override;
+    void Yield() override;
+    void ShowMessage(std::string_view text, MessageKind kind) override;
+    bool AskYesNo(std::string_view text) override;
+    void SetRunningLook(bool running) override;
+
+private:
+    void DrawProgress();
+    void ClearProgress();
+
+    ScanState& state_;
+    CliSettings settings_;
+    bool showProgress_;
+    std::string path_;
+    std::uint64_t examined_ = 0;
+    std::chrono::steady_clock::time_point lastDraw_{};
+    std::size_t drawnColumns_ = 0;
+};
+
+}  // namespace snapsift::cli

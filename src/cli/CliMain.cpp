@@ -1,0 +1,190 @@
+#include "cli/CliMain.h"
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "app/ScanRun.h"
+#include "cli/CliHost.h"
+#include "cli/Console.h"
+#include "platform/LocaleText.h"
+#include "search/FolderWalk.h"
+
+namespace snapsift::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kCompleted = 0;
+constexpr int kAborted = 1;
+constexpr int kStopped = 2;
+
+constexpr std::string_view kUsage =
+    "Usage: snapsift-cli --folder DIR [--no-subfolders] --output DIR [--no-photos]\n"
+    "       snapsift-cli --profiles ROOT --output DIR [--no-photos]\n"
+    "       snapsift-cli --help | --version\n"
+    "\n"
+    "Finds the photo files that the Quorvia social network leaves in a browser's cache and\n"
+    "writes an HTML evidence report into a new time-stamped folder inside the output folder.\n"
+    "\n"
+    "  --folder DIR       search DIR and every folder below it\n"
+    "  --no-subfolders    with --folder: only the files directly in DIR\n"
+    "  --profiles ROOT    search ROOT's \"Users\" and \"Documents and Settings\" folders; ROOT is\n"
+    "                     a drive (C:) or the mount point of a drive's image (/mnt/evidence)\n"
+    "  --output DIR       the folder in which the run's own output folder is made\n"
+    "  --no-photos        make no copies and leave the photos out of the report\n"
+    "  --help             show this text\n"
+    "  --version          show the version\n"
+    "\n"
+    "Ctrl-C ends the scan as an aborted run with a complete report.\n"
+    "Exit status: 0 completed, 1 aborted, 2 stopped by a check.\n";
+
+struct Options {
+    std::optional<std::string> folder;
+    std::optional<std::string> profiles;
+    std::optional<std::string> output;
+    bool noSubfolders = false;
+    bool noPhotos = false;
+    bool help = false;
+    bool version = false;
+};
+
+fs::path FromText(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+
+std::string ToText(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+bool IsSeparator(char c) { return c == kSeparator || c == '/'; }
+
+std::string WithoutTrailingSeparators(std::string text) {
+    while (!text.empty() && IsSeparator(text.back())) text.pop_back();
+    return text;
+}
+
+// An absolute, lexically tidied path without trailing separators.
+std::string AbsoluteText(const std::string& argument) {
+    std::error_code error;
+    fs::path path = fs::absolute(FromText(argument), error);
+    if (error) path = FromText(argument);
+    return WithoutTrailingSeparators(ToText(path.lexically_normal()));
+}
+
+// A drive given by its letter ("C:", "c:\") stays the drive; anything else is a folder.
+std::string DriveRootText(const std::string& argument) {
+    const std::string bare = WithoutTrailingSeparators(argument);
+    if (kSeparator == '\\' && bare.size() == 2 && bare[1] == ':' &&
+        ((bare[0] >= 'A' && bare[0] <= 'Z') || (bare[0] >= 'a' && bare[0] <= 'z')))
+        return bare;
+    return AbsoluteText(argument);
+}
+
+bool IsFolder(const std::string& text) {
+    std::error_code error;
+    return fs::is_directory(FromText(text.empty() ? std::string(1, kSeparator) : text), error);
+}
+
+int UsageError(const std::string& problem) {
+    Write(Stream::Err, "snapsift-cli: " + problem + "\nTry 'snapsift-cli --help' for more information.\n");
+    return kStopped;
+}
+
+int CheckFailed(const std::string& problem) {
+    Write(Stream::Err, problem + "\n");
+    return kStopped;
+}
+
+// Reads the options; the error text when they do not make a valid command line.
+std::optional<std::string> Parse(const std::vector<std::string>& arguments, Options& options) {
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> value;
+        if (const auto equals = name.find('='); name.starts_with("--") && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        const auto take = [&](std::optional<std::string>& into) -> std::optional<std::string> {
+            if (!value) {
+                if (i + 1 >= arguments.size()) return "option " + name + " needs a value";
+                value = arguments[++i];
+            }
+            if (value->empty()) return "option " + name + " needs a value";
+            if (into) return "option " + name + " is given twice";
+            into = *value;
+            return std::nullopt;
+        };
+        const auto flag = [&](bool& into) -> std::optional<std::string> {
+            if (value) return "option " + name + " takes no value";
+            into = true;
+            return std::nullopt;
+        };
+        std::optional<std::string> problem;
+        if (name == "--folder") problem = take(options.folder);
+        else if (name == "--profiles") problem = take(options.profiles);
+        else if (name == "--output") problem = take(options.output);
+        else if (name == "--no-subfolders") problem = flag(options.noSubfolders);
+        else if (name == "--no-photos") problem = flag(options.noPhotos);
+        else if (name == "--help" || name == "-h") problem = flag(options.help);
+        else if (name == "--version") problem = flag(options.version);
+        else problem = "unknown argument: " + arguments[i];
+        if (problem) return problem;
+    }
+    if (options.help || options.version) return std::nullopt;
+    if (options.folder && options.profiles) return "give either --folder or --profiles, not both";
+    if (!options.folder && !options.profiles) return "give --folder DIR or --profiles ROOT";
+    if (options.noSubfolders && !options.folder) return "--no-subfolders goes with --folder";
+    if (!options.output) return "give --output DIR";
+    return std::nullopt;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& arguments) {
+    Options options;
+    if (const auto problem = Parse(arguments, options)) return UsageError(*problem);
+    if (options.help) {
+        Write(Stream::Out, kUsage);
+        return kCompleted;
+    }
+    if (options.version) {
+        Write(Stream::Out, "snapsift-cli " + std::string(kAppVersion) + "\n");
+        return kCompleted;
+    }
+
+    UseUserLocale();
+    CliSettings settings;
+    settings.includePhotos = !options.noPhotos;
+    ScanState state;
+    if (options.folder) {
+        const std::string folder = AbsoluteText(*options.folder);
+        if (!IsFolder(folder)) return CheckFailed("Folder to search not found: " + *options.folder);
+        state.SourceFolder = AddBackslash(folder);
+        settings.searchSubfolders = !options.noSubfolders;
+    } else {
+        settings.profileMode = true;
+        settings.driveRoot = DriveRootText(*options.profiles);
+        if (!IsFolder(settings.driveRoot)) return CheckFailed("Drive root not found: " + *options.profiles);
+    }
+    const std::string output = AbsoluteText(*options.output);
+    if (!IsFolder(output)) return CheckFailed("Output folder not found: " + *options.output);
+    state.OutputFolder = AddBackslash(output);
+
+    InstallInterruptHandler();
+    CliHost host(state, settings, IsTerminal(Stream::Err));
+    const ScanResult result = RunScan(state, host);
+    switch (result.outcome) {
+    case ScanOutcome::Stopped:
+        return kStopped;
+    case ScanOutcome::Aborted:
+        Write(Stream::Out, "Report: " + result.reportPath + "\n");
+        return kAborted;
+    case ScanOutcome::Completed:
+        break;
+    }
+    Write(Stream::Out, "Report: " + result.reportPath + "\n");
+    return kCompleted;
+}
+
+}  // namespace snapsift::cli

@@ -1,0 +1,63 @@
+#include "cli/Console.h"
+
+#include <windows.h>
+
+#include <csignal>
+#include <string>
+
+namespace snapsift::cli {
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+BOOL WINAPI OnControl(DWORD event) {
+    interrupted = 1;
+    // Ctrl-C and Ctrl-Break end the scan as an aborted run; closing the console ends the
+    // program the usual way.
+    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE;
+}
+
+HANDLE Handle(Stream stream) { return GetStdHandle(stream == Stream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE); }
+
+bool IsConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+}  // namespace
+
+void Write(Stream stream, std::string_view utf8) {
+    const HANDLE handle = Handle(stream);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || utf8.empty()) return;
+    if (IsConsole(handle)) {
+        const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(length), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+        DWORD written = 0;
+        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    while (!utf8.empty()) {
+        DWORD written = 0;
+        if (!WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr) || written == 0) return;
+        utf8.remove_prefix(written);
+    }
+}
+
+bool IsTerminal(Stream stream) { return IsConsole(Handle(stream)); }
+
+int TerminalWidth(Stream stream) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (GetConsoleScreenBufferInfo(Handle(stream), &info)) {
+        const int width = info.srWindow.Right - info.srWindow.Left + 1;
+        if (width > 0) return width;
+    }
+    return 80;
+}
+
+void InstallInterruptHandler() { SetConsoleCtrlHandler(OnControl, TRUE); }
+
+bool InterruptRequested() { return interrupted != 0; }
+
+}  // namespace snapsift::cli
