@@ -109,6 +109,10 @@ frmAbout::frmAbout(UrlOpener openUrl)
     connect(Label1, &LinkLabel::clicked, this, &frmAbout::Label1_Click);
     connect(Label2, &LinkLabel::clicked, this, &frmAbout::Label2_Click);
     Form_Load();
+    for (QLabel* label : {lblTitle, lblVersion, static_cast<QLabel*>(Label1),
+                          static_cast<QLabel*>(Label2), lblDescription, lblDisclaimer}) {
+        FitLabelFont(*label);
+    }
 }
 
 void frmAbout::Form_Load() {

@@ -175,6 +175,8 @@ void Form1::CreateControls() {
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     SetTextColour(*Label1, DarkBlue());
 
+    for (QLabel* label : {Label7, Label4, Label5, Label3, Label2, Label1}) FitLabelFont(*label);
+
     // The designed tab order, among the controls that take the focus.
     const std::vector<QWidget*> tabOrder = {cmdSource, chkSubs,   cmdOut, cmdSTART,
                                             cmdABORT,  chkIncl,   txtSource, txtOut,

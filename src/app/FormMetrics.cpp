@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QPalette>
 #include <QStringList>
 #include <QWidget>
@@ -64,6 +65,11 @@ QFont FitFont(QFont font, const QRect& box, int flags, const QString& text) {
     }
     font.setPointSizeF(designed);
     return font;
+}
+
+void FitLabelFont(QLabel& label) {
+    const int flags = static_cast<int>(label.alignment()) | (label.wordWrap() ? Qt::TextWordWrap : 0);
+    label.setFont(FitFont(label.font(), label.contentsRect(), flags, label.text()));
 }
 
 QColor DarkBlue() { return QColor(0x00, 0x00, 0x80); }

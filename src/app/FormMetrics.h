@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QRect>
 
+class QLabel;
 class QWidget;
 
 namespace snapsift {
@@ -38,6 +39,9 @@ QFont FormFont(Face face, double points, bool bold = false);
 // The font at its own size, or a little smaller when a stand-in face needs that for the text to
 // fit the designed box (never below 70 % of the designed size). flags as for QPainter::drawText.
 QFont FitFont(QFont font, const QRect& box, int flags, const QString& text);
+
+// Gives a label the fitted form of its own font for its present text and box.
+void FitLabelFont(QLabel& label);
 
 // Text colour 800000 (blue 128) of the designed labels.
 QColor DarkBlue();

@@ -1,6 +1,8 @@
 #include "app/WindowServices.h"
 
 #include <QDesktopServices>
+#include <QAbstractButton>
+#include <QIcon>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -18,6 +20,7 @@ QMessageBox::StandardButton RunBox(QWidget* owner, const QString& text,
                     MessageBoxText(text), buttons, owner);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultButton);
+    for (QAbstractButton* button : box.buttons()) button->setIcon(QIcon());  // text alone
     box.setWindowModality(Qt::ApplicationModal);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "FontCheck.h"
 #include "about/frmAbout.h"
 #include "app/FormMetrics.h"
 
@@ -113,9 +114,12 @@ private slots:
         QFETCH(QString, name);
         QFETCH(double, points);
         QFETCH(bool, bold);
-        const QFont font = Child(name.toLatin1().constData())->font();
-        QCOMPARE(font.pointSizeF(), points);
-        QCOMPARE(font.bold(), bold);
+        QCOMPARE(test::FontFault(*Child(name.toLatin1().constData()), points, bold), QString());
+    }
+    void labelsFitTheirBoxes() {
+        for (QLabel* label : About().findChildren<QLabel*>()) {
+            if (!label->text().isEmpty()) QVERIFY2(test::TextFits(*label, label->font()), qPrintable(label->objectName()));
+        }
     }
 
     void linksOpenTheMakersPage_data() {

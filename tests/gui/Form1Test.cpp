@@ -24,6 +24,7 @@
 #include <memory>
 
 #include "FakeServices.h"
+#include "FontCheck.h"
 #include "about/frmAbout.h"
 #include "app/Form1.h"
 #include "support/TempTree.h"
@@ -245,8 +246,7 @@ private slots:
         QCOMPARE(control->geometry(), FromTwips(Form(), twips.x(), twips.y(), twips.width(), twips.height()));
         QCOMPARE(control->isVisibleTo(control->parentWidget()), shown);
         QVERIFY(control->isEnabled());
-        QCOMPARE(control->font().pointSizeF(), points);
-        QCOMPARE(control->font().bold(), bold);
+        QCOMPARE(test::FontFault(*control, points, bold), QString());
         const bool inFrame = name == "lblFile" || name == "Label7";
         QCOMPARE(control->parentWidget() == Control("Frame1"), inFrame);
     }
@@ -270,6 +270,14 @@ private slots:
         QCOMPARE(line.top(), PixelsY(Form(), 2400));
         QCOMPARE(line.width(), FromTwips(Form(), 0, 0, 6960, 0).width());
         VerifyIdle();
+    }
+
+    void labelsFitTheirBoxes() {
+        for (QLabel* label : Form().findChildren<QLabel*>()) {
+            if (!label->text().isEmpty()) {
+                QVERIFY2(test::TextFits(*label, label->font()), qPrintable(label->objectName()));
+            }
+        }
     }
 
     void windowFrame() {
