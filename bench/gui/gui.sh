@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Window overhead: a scan driven through the real main window (offscreen platform, bench_gui)
+# next to snapsift-cli over the same warm 200,000-file tree in the same run, photos off in
+# both. Best of several runs each; prints the seconds, files per second and the ratio
+# window/command line (the aim: at most 1.5).
+# Usage: bench/gui/gui.sh [BUILD_DIR] (default build/native). The tree is the walk
+# benchmark's (SNAPSIFT_WALK_TREE, default /tmp/snapsift-bench-walk), made here if missing.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=${1:-build/native}
+gui=$build/bench/gui/bench_gui
+cli=$build/src/cli/snapsift-cli
+runs=${SNAPSIFT_BENCH_RUNS:-3}
+tree=${SNAPSIFT_WALK_TREE:-/tmp/snapsift-bench-walk}
+for program in "$gui" "$cli"; do
+  [ -x "$program" ] || { echo "no $program: build the benchmarks first" >&2; exit 1; }
+done
+
+if [ ! -d "$tree" ]; then
+  echo "making $tree (200,000 files in 2,000 folders)..."
+  python3 - "$tree.partial" <<'PY'
+import os, sys
+root = sys.argv[1]
+names = ["index.dat", "desktop.ini", "photo.jpg", "a[1].gif", "b[1].png", "c[1].js", "d[1].css", "e[1].htm", "f.txt", "g[1].jpg"]
+n = 0
+for top in range(100):
+    for sub in range(20):
+        d = os.path.join(root, "u%03d" % top, "Content.IE5", "c%03d" % sub)
+        os.makedirs(d)
+        for i in range(100):
+            name = names[i % 10]
+            stem, dot, ext = name.rpartition(".")
+            name = "%s%d.%s" % (stem, i, ext)
+            if i % 50 == 7:
+                name = "n%d_%d_%d[1].jpg" % (1000000 + n, sub, i)  # 4,000 recognised files
+            with open(os.path.join(d, name), "wb") as f:
+                if name.startswith("n1"):
+                    f.write(b"\xff\xd8\xff\xe0" + bytes(2000))
+            n += 1
+PY
+  mv "$tree.partial" "$tree"
+fi
+
+files=$(find "$tree" -type f | wc -l)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+find "$tree" >/dev/null  # warm the cache
+
+now() { date +%s.%N; }
+best_cli=999999; best_gui=999999; best_click=999999
+for run in $(seq "$runs"); do
+  mkdir -p "$work/cli$run" "$work/gui$run"
+  start=$(now)
+  "$cli" --folder "$tree" --output "$work/cli$run" --no-photos >"$work/cli$run.out" 2>/dev/null
+  end=$(now)
+  best_cli=$(awk -v s="$start" -v e="$end" -v b="$best_cli" 'BEGIN {t = e - s; print (t < b) ? t : b}')
+  start=$(now)
+  QT_QPA_PLATFORM=offscreen "$gui" "$tree" "$work/gui$run" >"$work/gui$run.out" 2>/dev/null
+  end=$(now)
+  best_gui=$(awk -v s="$start" -v e="$end" -v b="$best_gui" 'BEGIN {t = e - s; print (t < b) ? t : b}')
+  best_click=$(awk -F': ' -v b="$best_click" '/^seconds/ {print ($2 < b) ? $2 : b}' "$work/gui$run.out")
+  rm -rf "$work/cli$run"/* "$work/gui$run"/*
+done
+cli_found=$(grep -o 'Total files found: [0-9]*' "$work/cli1.out" | head -n 1)
+gui_found=$(grep -o 'Total files found: [0-9]*' "$work/gui1.out" | head -n 1)
+gui_shown=$(awk -F': ' '/^files shown/ {print $2}' "$work/gui1.out")
+[ "$cli_found" = "$gui_found" ] || { echo "the two disagree: '$cli_found' and '$gui_found'" >&2; exit 1; }
+[ "$gui_shown" = "$files" ] || { echo "the window showed $gui_shown paths of $files files" >&2; exit 1; }
+
+awk -v f="$files" -v c="$best_cli" -v g="$best_gui" -v s="$best_click" -v found="$cli_found" -v r="$runs" 'BEGIN {
+  printf "tree: %d files (%s); best of %d runs each\n", f, found, r
+  printf "snapsift-cli, whole program:     %.3f s  %9.0f files/s\n", c, f / c
+  printf "window, whole program:           %.3f s  %9.0f files/s\n", g, f / g
+  printf "window, the START click alone:   %.3f s  %9.0f files/s\n", s, f / s
+  printf "ratio window/cli: %.2f whole program, %.2f the scan alone (aim: at most 1.50)\n", g / c, s / c
+  printf "window overhead per file: %.2f us\n", (s - c) * 1e6 / f
+}'
