@@ -116,6 +116,10 @@ void EvidenceFile::Close() {
 bool EvidenceFile::Open(const std::string& path) {
     Close();
     error_ = 0;
+    if (path.find('\0') != std::string::npos) {  // the system would stop at it
+        error_ = EINVAL;
+        return false;
+    }
     // Look before opening: opening a device can have effects of its own (a tape rewinds).
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
@@ -171,6 +175,7 @@ long CopyEvidenceFile(const std::string& from, const std::string& to) {
 
     // No O_TRUNC yet: the destination is checked first, so that the source itself is never
     // emptied by a copy onto itself, and a FIFO or device in its place is left alone.
+    if (to.find('\0') != std::string::npos) return EINVAL;
     Descriptor out(OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644));
     if (out.Get() < 0) return errno;
     struct stat sourceStat, destinationStat;

@@ -9,19 +9,22 @@ namespace snapsift {
 
 namespace {
 
-// UTF-8 program text to a wide path for the file API. A long absolute path gets the "\\?\"
-// (or "\\?\UNC\") prefix, after GetFullPathNameW has resolved "." and ".." and turned "/"
-// into "\", which the prefixed form no longer does.
+// UTF-8 program text to a wide path for the file API. A long path gets the "\\?\" (or
+// "\\?\UNC\") prefix, after GetFullPathNameW has resolved "." and ".." and turned "/" into
+// "\", which the prefixed form no longer does. Paths already in the "\\?\" or device
+// ("\\.\") namespace are left as they are.
 bool ToWidePath(const std::string& path, std::wstring& wide) {
     wide.clear();
     if (path.empty()) return true;
+    if (path.find('\0') != std::string::npos) return false;  // the API would stop at it
     const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(),
                                            static_cast<int>(path.size()), nullptr, 0);
     if (length <= 0) return false;
     wide.resize(static_cast<std::size_t>(length));
     MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()), wide.data(),
                         length);
-    if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0) return true;
+    if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0 || wide.rfind(L"\\\\.\\", 0) == 0)
+        return true;
     const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (needed == 0) return true;
     std::wstring full(needed, L'\0');

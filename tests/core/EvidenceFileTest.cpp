@@ -44,7 +44,7 @@ TEST(EvidenceFile, RefusesWhatIsNotARegularFile) {
     tree.Folder("folder");
     tree.File("ok.txt", "x");
     for (const std::string& path : {tree.Text("folder"), tree.Text("missing.txt"), tree.Text("ok.txt/below"),
-                                   std::string()}) {
+                                    std::string(), tree.Text("ok.txt") + std::string(1, '\0') + "x"}) {
         SCOPED_TRACE(path);
         EvidenceFile file;
         EXPECT_FALSE(file.Open(path));
@@ -88,6 +88,8 @@ TEST(CopyEvidenceFile, Failures) {
     EXPECT_NE(CopyEvidenceFile(tree.Text("in.jpg"), tree.Text("gone/out.jpg")), 0);
     EXPECT_NE(CopyEvidenceFile(tree.Text("in.jpg"), tree.Text("plain.txt/out.jpg")), 0);
     EXPECT_NE(CopyEvidenceFile(tree.Text("in.jpg"), tree.Text("folder")), 0);
+    EXPECT_NE(CopyEvidenceFile(tree.Text("in.jpg"), tree.Text("out.jpg") + std::string(1, '\0') + "x"), 0);
+    EXPECT_FALSE(std::filesystem::exists(tree.Path("out.jpg")));
     EXPECT_TRUE(std::filesystem::is_directory(tree.Path("folder")));
 
     // A copy onto the source itself fails and leaves the source as it was.
