@@ -30,9 +30,9 @@ void StoreLittleEndian(std::uint32_t word, std::uint8_t* p) {
     p[3] = static_cast<std::uint8_t>(word >> 24);
 }
 
-// The four steps. Each adds the message word and constant first and the part of its
-// round function that does not depend on q (the word computed by the step before) next,
-// so that only a few operations wait on q.
+// The four steps. Each adds the message word and the constant (and, in G, the half of the
+// round function without q) before the terms that wait on q, the word that the step before
+// computed, which keeps the chain of dependent operations per step short.
 #define SNAPSIFT_ROUND_F(p, q, r, u, x, s, t)   \
     p += (x) + (t);                             \
     p += (u) ^ ((q) & ((r) ^ (u)));             \
