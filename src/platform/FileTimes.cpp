@@ -29,7 +29,9 @@ std::optional<std::uint64_t> FileTimeFromUnixTime(std::int64_t seconds, std::uin
     constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
     constexpr std::int64_t kTicksPerSecond = 10'000'000;
     if (seconds < -kSecondsFrom1601To1970) return std::nullopt;
-    const auto since1601 = static_cast<std::uint64_t>(seconds + kSecondsFrom1601To1970);
+    const std::uint64_t since1601 = seconds >= 0
+                                        ? static_cast<std::uint64_t>(seconds) + kSecondsFrom1601To1970
+                                        : static_cast<std::uint64_t>(seconds + kSecondsFrom1601To1970);
     if (since1601 > (UINT64_MAX - kTicksPerSecond) / kTicksPerSecond) return std::nullopt;
     return since1601 * kTicksPerSecond + nanoseconds / 100;
 }

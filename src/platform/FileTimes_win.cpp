@@ -1,0 +1,74 @@
+#include <windows.h>
+
+#include "platform/FileTimes.h"
+#include "search/DirectoryListing_win.h"
+
+namespace snapsift {
+
+namespace {
+
+class HandleGuard {
+public:
+    explicit HandleGuard(HANDLE handle) : handle_(handle) {}
+    ~HandleGuard() { Close(); }
+    HandleGuard(const HandleGuard&) = delete;
+    HandleGuard& operator=(const HandleGuard&) = delete;
+    HANDLE Get() const { return handle_; }
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool Close() {
+        if (!Valid()) return true;
+        const bool closed = ::CloseHandle(handle_) != 0;
+        handle_ = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+std::uint64_t ToCount(const FILETIME& time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+}  // namespace
+
+std::optional<DateTime> FileTimeToDate(std::uint64_t fileTime) {
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(fileTime);
+    time.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
+    SYSTEMTIME fields{};  // stays all zero, so no date, when the conversion fails
+    ::FileTimeToSystemTime(&time, &fields);
+    return SystemTimeToDate(fields.wYear, fields.wMonth, fields.wDay, fields.wHour, fields.wMinute,
+                            fields.wSecond);
+}
+
+bool GetFileTimes(const std::string& path, std::optional<DateTime>& timeCreated,
+                  DateTime& timeAccessed, DateTime& timeModified) {
+    const std::wstring apiPath = ApiPath(path);
+    if (apiPath.empty()) return false;
+    // Only the attributes are asked for, not the data: the times can be read even while
+    // another program holds the file open without sharing it, and the open never counts as
+    // a read of the contents. Without FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened;
+    // one that an emulation lets through is refused below.
+    HandleGuard file(::CreateFileW(apiPath.c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+    if (!file.Valid()) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(file.Get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    FILETIME created, accessed, modified;
+    if (!::GetFileTime(file.Get(), &created, &accessed, &modified)) return false;
+    if (!file.Close()) return false;
+    const auto createdDate = FileTimeToDate(ToCount(created));
+    const auto accessedDate = FileTimeToDate(ToCount(accessed));
+    const auto modifiedDate = FileTimeToDate(ToCount(modified));
+    if (!createdDate || !accessedDate || !modifiedDate) return false;
+    timeCreated = createdDate;
+    timeAccessed = *accessedDate;
+    timeModified = *modifiedDate;
+    return true;
+}
+
+}  // namespace snapsift
