@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Walk speed: bench_walk (SearchFolderTree with a silent host and a handler that only
+# recognises names) next to `find TREE -name '*.jpg'` on the same warm synthetic tree of
+# 200,000 files in 20,000 folders, best of several runs each; prints both times and ratios.
+# Usage: bench/walk.sh [BUILD_DIR] (default build/native). The tree lives in /tmp and is reused.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/native}
+bench=$build/bench/bench_walk
+runs=${SNAPSIFT_BENCH_RUNS:-7}
+tree=${SNAPSIFT_WALK_TREE:-/tmp/snapsift-bench-walk}
+[ -x "$bench" ] || { echo "no $bench: build the benchmarks first" >&2; exit 1; }
+
+"$bench" generate "$tree"
+files=$(find "$tree" -type f ! -name .complete | wc -l)
+folders=$(find "$tree" -mindepth 1 -type d | wc -l)
+echo "tree: $tree ($files files in $folders folders)"
+echo "ours: $("$bench" walk "$tree")"
+echo "find: $(find "$tree" -name '*.jpg' | wc -l) names ending in .jpg"
+"$bench" compare "$tree" "$runs"
