@@ -46,17 +46,19 @@ bool GetFileTimes(const std::string& path, std::optional<DateTime>& timeCreated,
                   DateTime& timeAccessed, DateTime& timeModified) {
     const std::wstring apiPath = ApiPath(path);
     if (apiPath.empty()) return false;
-    // Only the attributes are asked for, not the data: the times can be read even while
-    // another program holds the file open without sharing it, and the open never counts as
-    // a read of the contents. Without FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened;
-    // one that an emulation lets through is refused below.
+    // Only the attributes are asked for, not the data (GENERIC_READ is not needed to read
+    // times): they can be read even while another program holds the file open without
+    // sharing it, and the open never counts as a read of the contents. Without
+    // FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened; a link is opened as itself and
+    // refused below, like a folder that an emulation lets through.
     HandleGuard file(::CreateFileW(apiPath.c_str(), FILE_READ_ATTRIBUTES,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, 0, nullptr));
+                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.Valid()) return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!::GetFileInformationByHandle(file.Get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    FILE_ATTRIBUTE_TAG_INFO info{};
+    if (!::GetFileInformationByHandleEx(file.Get(), FileAttributeTagInfo, &info, sizeof info)) return false;
+    if ((info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    if ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLinkReparseTag(info.ReparseTag))
         return false;
     FILETIME created, accessed, modified;
     if (!::GetFileTime(file.Get(), &created, &accessed, &modified)) return false;

@@ -17,14 +17,16 @@ inline constexpr char kSeparator = '\\';
 inline constexpr char kSeparator = '/';
 #endif
 
-// The path with exactly the platform separator appended unless it already ends in one.
+// The path with the platform separator appended unless it already ends in a separator
+// ("/" counts as one on Windows too).
 std::string AddBackslash(std::string path);
 
 // True when a file or (with includeFolders) a folder exists at the path, hidden and system
 // entries included; false on any failure.
 bool PathExists(const std::string& path, bool includeFolders);
 
-// True when the path itself is a symbolic link, junction or other reparse point.
+// True when the path itself is a symbolic link, a junction or a mount point (a reparse point
+// that names another entry). The walk never enters such an entry below its root.
 bool IsLinkOrJunction(const std::string& path);
 
 class FolderWalk {

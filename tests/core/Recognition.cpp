@@ -97,13 +97,6 @@ TEST(Recognition, ShortAndEmptyNamesAreNotRecognised) {
     }
 }
 
-TEST(Recognition, UserIdIsAViewIntoTheName) {
-    const std::string name = "n1234567_890_123[1].jpg";
-    const auto userId = RecognizeUserId(name, kLetterFirst);
-    ASSERT_TRUE(userId);
-    EXPECT_EQ(userId->data(), name.data() + 1);
-}
-
 TEST(Recognition, NumericTest) {
     const std::pair<const char*, bool> cases[] = {
         {"0", true},    {"9", true},     {"007", true},  {"1234567890", true},
