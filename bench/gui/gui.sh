@@ -4,7 +4,7 @@
 # both. Best of several runs each; prints the seconds, files per second and the ratio
 # window/command line (the aim: at most 1.5).
 # Usage: bench/gui/gui.sh [BUILD_DIR] (default build/native). The tree is the walk
-# benchmark's (SNAPSIFT_WALK_TREE, default /tmp/snapsift-bench-walk), made here if missing.
+# benchmark's (SNAPSIFT_WALK_TREE, default /tmp/snapsift-bench-walk), made by its generator.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build/native}
@@ -12,36 +12,12 @@ gui=$build/bench/gui/bench_gui
 cli=$build/src/cli/snapsift-cli
 runs=${SNAPSIFT_BENCH_RUNS:-3}
 tree=${SNAPSIFT_WALK_TREE:-/tmp/snapsift-bench-walk}
-for program in "$gui" "$cli"; do
+for program in "$gui" "$cli" "$build/bench/bench_walk"; do
   [ -x "$program" ] || { echo "no $program: build the benchmarks first" >&2; exit 1; }
 done
 
-if [ ! -d "$tree" ]; then
-  echo "making $tree (200,000 files in 2,000 folders)..."
-  python3 - "$tree.partial" <<'PY'
-import os, sys
-root = sys.argv[1]
-names = ["index.dat", "desktop.ini", "photo.jpg", "a[1].gif", "b[1].png", "c[1].js", "d[1].css", "e[1].htm", "f.txt", "g[1].jpg"]
-n = 0
-for top in range(100):
-    for sub in range(20):
-        d = os.path.join(root, "u%03d" % top, "Content.IE5", "c%03d" % sub)
-        os.makedirs(d)
-        for i in range(100):
-            name = names[i % 10]
-            stem, dot, ext = name.rpartition(".")
-            name = "%s%d.%s" % (stem, i, ext)
-            if i % 50 == 7:
-                name = "n%d_%d_%d[1].jpg" % (1000000 + n, sub, i)  # 4,000 recognised files
-            with open(os.path.join(d, name), "wb") as f:
-                if name.startswith("n1"):
-                    f.write(b"\xff\xd8\xff\xe0" + bytes(2000))
-            n += 1
-PY
-  mv "$tree.partial" "$tree"
-fi
-
-files=$(find "$tree" -type f | wc -l)
+"$build/bench/bench_walk" generate "$tree"  # the walk benchmark's tree, made once
+files=$(find "$tree" -type f | wc -l)  # every file the walk meets, its marker too
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 find "$tree" >/dev/null  # warm the cache
