@@ -223,6 +223,19 @@ TEST(FolderWalk, DotNamedEntriesIncluded) {
     EXPECT_EQ(run.Recognised(), (std::vector<std::string>{"23456"}));
 }
 
+TEST(FolderWalk, QueuedFolderThatCannotBeListedIsSkipped) {
+    TempTree tree;
+    tree.Entries({{"a.jpg", ""}, {"Gone/x.jpg", ""}, {"Gone/Inner/y.jpg", ""}, {"Kept/z.jpg", ""}});
+    WalkRun run;
+    // While the root's own file is on display, a folder already queued disappears.
+    run.host.onYield = [&](std::size_t shown) {
+        if (shown == 1) fs::remove_all(tree.Path("Gone"));
+    };
+    run.walk.SearchFolderTree(tree.RootText());
+    EXPECT_EQ(run.host.shownPaths, (std::vector<std::string>{tree.RootText() + "a.jpg",
+                                                             tree.RootText() + "Kept" + Sep() + "z.jpg"}));
+}
+
 class ThrowingHandler : public CandidateHandler {
 public:
     void ProcessCandidate(const std::string&, const std::string& fileName, std::int16_t) override {
