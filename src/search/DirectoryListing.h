@@ -23,12 +23,10 @@ public:
     DirectoryListing(const DirectoryListing&) = delete;
     DirectoryListing& operator=(const DirectoryListing&) = delete;
 
-    bool IsOpen() const;
     // The next entry other than "." and "..": its name as listed (valid until the next call)
-    // and its kind. False at the end of the listing or when reading it fails.
+    // and its kind. False at the end of the listing, when the folder could not be opened, or
+    // when reading it fails (what was read before stays valid for the caller).
     bool Next(std::string_view& name, EntryKind& kind);
-    // True when the listing ended through a failure rather than at its end.
-    bool Failed() const;
 
 private:
     struct State;

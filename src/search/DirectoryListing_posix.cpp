@@ -103,7 +103,6 @@ EntryKind KindOfMode(mode_t mode) {
 
 struct DirectoryListing::State {
     DIR* dir = nullptr;
-    bool failed = false;
     ~State() {
         if (dir != nullptr) ::closedir(dir);
     }
@@ -112,32 +111,18 @@ struct DirectoryListing::State {
 DirectoryListing::DirectoryListing(const std::string& folderPath, bool followLink)
     : state_(std::make_unique<State>()) {
     FdGuard fd(OpenFolder(folderPath, followLink));
-    if (fd.Get() < 0) {
-        state_->failed = true;
-        return;
-    }
+    if (fd.Get() < 0) return;
     state_->dir = ::fdopendir(fd.Get());
-    if (state_->dir == nullptr)
-        state_->failed = true;
-    else
-        fd.Release();
+    if (state_->dir != nullptr) fd.Release();
 }
 
 DirectoryListing::~DirectoryListing() = default;
 
-bool DirectoryListing::IsOpen() const { return state_->dir != nullptr; }
-
-bool DirectoryListing::Failed() const { return state_->failed; }
-
 bool DirectoryListing::Next(std::string_view& name, EntryKind& kind) {
     if (state_->dir == nullptr) return false;
     for (;;) {
-        errno = 0;
         const dirent* entry = ::readdir(state_->dir);
-        if (entry == nullptr) {
-            if (errno != 0) state_->failed = true;
-            return false;
-        }
+        if (entry == nullptr) return false;
         const char* text = entry->d_name;
         if (text[0] == '.' && (text[1] == '\0' || (text[1] == '.' && text[2] == '\0'))) continue;
         switch (entry->d_type) {

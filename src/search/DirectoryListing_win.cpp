@@ -90,9 +90,7 @@ std::wstring ApiPath(std::string_view path) {
 struct DirectoryListing::State {
     HANDLE find = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAW data{};
-    bool open = false;
     bool pending = false;  // data holds an entry not handed out yet
-    bool failed = false;
     std::string name;
     ~State() {
         if (find != INVALID_HANDLE_VALUE) ::FindClose(find);
@@ -104,35 +102,23 @@ DirectoryListing::DirectoryListing(const std::string& folderPath, bool /*followL
     // A link or junction below the root is never queued (its kind is Other), so only a
     // chosen root is ever reached through one.
     std::wstring pattern = ApiPath(folderPath);
-    if (pattern.empty()) {
-        state_->failed = true;
-        return;
-    }
+    if (pattern.empty()) return;
     if (pattern.back() != L'\\') pattern.push_back(L'\\');
     pattern.push_back(L'*');
     state_->find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &state_->data, FindExSearchNameMatch,
                                       nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (state_->find != INVALID_HANDLE_VALUE) {
-        state_->open = state_->pending = true;
-    } else if (::GetLastError() == ERROR_FILE_NOT_FOUND) {
-        state_->open = true;  // a drive's root folder with no entries at all
-    } else {
-        state_->failed = true;
-    }
+    // No handle means no entries: the folder could not be listed, or it is a drive's root
+    // folder with no entries at all (ERROR_FILE_NOT_FOUND).
+    state_->pending = state_->find != INVALID_HANDLE_VALUE;
 }
 
 DirectoryListing::~DirectoryListing() = default;
-
-bool DirectoryListing::IsOpen() const { return state_->open; }
-
-bool DirectoryListing::Failed() const { return state_->failed; }
 
 bool DirectoryListing::Next(std::string_view& name, EntryKind& kind) {
     State& s = *state_;
     if (s.find == INVALID_HANDLE_VALUE) return false;
     for (;;) {
         if (!s.pending && !::FindNextFileW(s.find, &s.data)) {
-            if (::GetLastError() != ERROR_NO_MORE_FILES) s.failed = true;
             ::FindClose(s.find);
             s.find = INVALID_HANDLE_VALUE;
             return false;
