@@ -117,42 +117,6 @@ TEST_F(EvidenceEntryTest, WithoutPhotosNumbersAreStillUsedAndNothingIsCopied) {
     EXPECT_EQ(ReportBytes(), kHeaderLine + EntryLines(firstEntry) + EntryLines(secondEntry));
 }
 
-TEST_F(EvidenceEntryTest, AFileThatVanishedBeforeItsTurnIsStillReported) {
-    tree.Folder("src");
-    const std::string path = tree.Text("src/n12345_67[1].jpg");
-    evidence.RecordEvidence(path, "n12345_67[1].jpg", "12345");
-    EXPECT_EQ(state.FilesFound, 1);
-    test::ExpectedEntry entry;
-    entry.pathText = path;
-    entry.nameText = "n12345_67[1].jpg";
-    entry.userId = "12345";
-    entry.digest = "error generating md5 hash";
-    entry.timesAvailable = false;
-    entry.imageSource = "n12345_67[1]-1.jpg";
-    EXPECT_EQ(ReportBytes(), kHeaderLine + EntryLines(entry));
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].first, MessageKind::FileProblem);
-    EXPECT_EQ(host.messages[0].second, "Error copying file: " + path + ". Error number: " +
-                                           std::to_string(test::MissingFileError()) + ". Click OK to continue.");
-}
-
-TEST_F(EvidenceEntryTest, AnOutputFolderThatIsGoneBringsBothMessagesAndStillCounts) {
-    const std::string path = MakeFile("src/n12345_67[1].jpg");
-    fs::remove_all(tree.Path("out"));
-    evidence.ProcessCandidate(path, "n12345_67[1].jpg", 0);
-    host.includePhotos = false;
-    evidence.ProcessCandidate(path, "n12345_67[1].jpg", 0);
-    EXPECT_EQ(state.FilesFound, 2);
-    const std::vector<std::pair<MessageKind, std::string>> expected = {
-        {MessageKind::FileProblem, "Error copying file: " + path + ". Error number: " +
-                                       std::to_string(test::MissingFolderError()) + ". Click OK to continue."},
-        {MessageKind::FileProblem, "Error writing to HTML report for file: " + path + ". Click OK to continue."},
-        {MessageKind::FileProblem, "Error writing to HTML report for file: " + path + ". Click OK to continue."},
-    };
-    EXPECT_EQ(host.messages, expected);
-    EXPECT_FALSE(fs::exists(tree.Path("out")));
-}
-
 // The times are read before the contents: where reading does change the access time (under
 // Wine on a relatime mount, for one), the entry still gives the one the file had.
 TEST_F(EvidenceEntryTest, TheReportedAccessTimeIsTheOneBeforeTheScan) {
