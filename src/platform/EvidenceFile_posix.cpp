@@ -89,7 +89,7 @@ int KernelCopy(int in, int out) {
 int CopyContents(int in, int out) {
     if (const int error = KernelCopy(in, out); error != 0) return error;
     constexpr std::size_t kChunk = 1 << 20;
-    const auto buffer = std::make_unique<char[]>(kChunk);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
     for (;;) {
         const ssize_t n = ::read(in, buffer.get(), kChunk);
         if (n == 0) return 0;
@@ -183,7 +183,8 @@ long CopyEvidenceFile(const std::string& from, const std::string& to) {
     if (!S_ISREG(destinationStat.st_mode)) return EINVAL;
     if (sourceStat.st_dev == destinationStat.st_dev && sourceStat.st_ino == destinationStat.st_ino) return EINVAL;
 
-    int error = ::ftruncate(out.Get(), 0) == 0 ? 0 : errno;
+    // A new file is empty already; truncating it anyway makes some file systems flush it on close.
+    int error = destinationStat.st_size == 0 || ::ftruncate(out.Get(), 0) == 0 ? 0 : errno;
     if (error == 0) error = CopyContents(source.fd_, out.Get());
     const int closeError = out.CloseChecked();
     if (error == 0) error = closeError;
