@@ -7,9 +7,11 @@
 #include "app/ScanRun.h"
 #include "app/ScanState.h"
 #include "app/WindowServices.h"
+#include "platform/LocaleText.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    snapsift::UseUserLocale();  // report dates and the output folder's month follow the user
     QApplication::setApplicationName(QString::fromUtf8(snapsift::kAppTitle.data(),
                                                        snapsift::kAppTitle.size()));
     QApplication::setApplicationVersion(QString::fromUtf8(snapsift::kAppVersion.data(),
