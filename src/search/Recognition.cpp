@@ -99,6 +99,10 @@ std::optional<std::int16_t> NameFilter(std::string_view fileName) {
 }
 
 std::optional<std::string_view> RecognizeUserId(std::string_view fileName, std::int16_t nameStyle) {
+    // Recognition relies on what the pre-filter established (".jpg", the leading letter or
+    // digits); a name it would not pass with this style is never recognised.
+    const auto passed = NameFilter(fileName);
+    if (!passed || (*passed == kLetterFirst) != (nameStyle == kLetterFirst)) return std::nullopt;
     return nameStyle == kLetterFirst ? RecognizeLetterFirst(fileName) : RecognizeDigitFirst(fileName);
 }
 

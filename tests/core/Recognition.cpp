@@ -89,6 +89,15 @@ TEST(Recognition, AnyNonZeroStyleTestsTheDigitFirstScheme) {
     EXPECT_EQ(RecognizeUserId("1111_222_333_444_555_n[1].jpg", kLetterFirst), std::nullopt);
 }
 
+TEST(Recognition, NamesThePreFilterDoesNotPassAreNeverRecognised) {
+    // Each would satisfy the scheme's own tests if the filter's checks were skipped.
+    EXPECT_EQ(RecognizeUserId("N12345_678_901[1].jpg", kLetterFirst), std::nullopt);
+    EXPECT_EQ(RecognizeUserId("11234567_890_123[1].jpg", kLetterFirst), std::nullopt);
+    EXPECT_EQ(RecognizeUserId("n12345_67[1].jpeg", kLetterFirst), std::nullopt);
+    EXPECT_EQ(RecognizeUserId("1111_222_333_444_555_n[1].JPG", kDigitFirst), std::nullopt);
+    EXPECT_EQ(RecognizeUserId("1111_222_333_444_555_n[1]5.jpg", kDigitFirst), std::nullopt);
+}
+
 TEST(Recognition, ShortAndEmptyNamesAreNotRecognised) {
     for (const char* name : {"", "_", "a_", "n1234_", "_____", "a_[1].jpg", "[1].jpg"}) {
         SCOPED_TRACE(name);
