@@ -1,8 +1,14 @@
 # Debian package of the Linux build: both programs, the desktop entry, the icons, the
 # command-line program's manual page and the README.
 include(GNUInstallDirs)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/snapsift-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Debian keeps manual pages compressed.
+set(manpage ${CMAKE_CURRENT_BINARY_DIR}/snapsift-cli.1.gz)
+add_custom_command(OUTPUT ${manpage}
+  COMMAND sh -c "gzip -9 -n -c \"$1\" > \"$2\"" gzip ${PROJECT_SOURCE_DIR}/docs/snapsift-cli.1 ${manpage}
+  DEPENDS ${PROJECT_SOURCE_DIR}/docs/snapsift-cli.1 VERBATIM)
+add_custom_target(manpage ALL DEPENDS ${manpage})
+install(FILES ${manpage} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/snapsift)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME snapsift)
