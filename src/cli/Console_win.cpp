@@ -1,4 +1,5 @@
 #include "cli/Console.h"
+#include "platform/WideText.h"
 
 #include <windows.h>
 
@@ -31,9 +32,7 @@ void Write(Stream stream, std::string_view utf8) {
     const HANDLE handle = Handle(stream);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || utf8.empty()) return;
     if (IsConsole(handle)) {
-        const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-        std::wstring wide(static_cast<std::size_t>(length), L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+        const std::wstring wide = WideFromUtf8(utf8);
         DWORD written = 0;
         WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;

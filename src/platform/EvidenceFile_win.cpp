@@ -1,4 +1,5 @@
 #include "platform/EvidenceFile.h"
+#include "platform/WideText.h"
 
 #include <windows.h>
 
@@ -8,35 +9,6 @@
 namespace snapsift {
 
 namespace {
-
-// UTF-8 program text to a wide path for the file API. A long path gets the "\\?\" (or
-// "\\?\UNC\") prefix, after GetFullPathNameW has resolved "." and ".." and turned "/" into
-// "\", which the prefixed form no longer does. Paths already in the "\\?\" or device
-// ("\\.\") namespace are left as they are.
-bool ToWidePath(const std::string& path, std::wstring& wide) {
-    wide.clear();
-    if (path.empty()) return true;
-    if (path.find('\0') != std::string::npos) return false;  // the API would stop at it
-    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(),
-                                           static_cast<int>(path.size()), nullptr, 0);
-    if (length <= 0) return false;
-    wide.resize(static_cast<std::size_t>(length));
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), static_cast<int>(path.size()), wide.data(),
-                        length);
-    if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0 || wide.rfind(L"\\\\.\\", 0) == 0)
-        return true;
-    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return true;
-    std::wstring full(needed, L'\0');
-    const DWORD written = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-    if (written == 0 || written >= needed) return true;
-    full.resize(written);
-    if (full.rfind(L"\\\\", 0) == 0)
-        wide = L"\\\\?\\UNC\\" + full.substr(2);
-    else if (full.size() > 2 && full[1] == L':')
-        wide = L"\\\\?\\" + full;
-    return true;
-}
 
 bool IsNotFound(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
@@ -88,8 +60,8 @@ void EvidenceFile::Close() {
 bool EvidenceFile::Open(const std::string& path) {
     Close();
     error_ = 0;
-    std::wstring wide;
-    if (!ToWidePath(path, wide) || wide.empty()) {
+    const std::wstring wide = ApiPath(path);
+    if (wide.empty()) {
         error_ = ERROR_INVALID_NAME;
         return false;
     }
@@ -144,8 +116,8 @@ std::int64_t EvidenceFile::Read(void* buffer, std::size_t size) {
 long CopyEvidenceFile(const std::string& from, const std::string& to) {
     EvidenceFile source;
     if (!source.Open(from)) return source.LastError();
-    std::wstring wide;
-    if (!ToWidePath(to, wide) || wide.empty()) return ERROR_INVALID_NAME;
+    const std::wstring wide = ApiPath(to);
+    if (wide.empty()) return ERROR_INVALID_NAME;
 
     // No sharing: a copy onto the source itself fails here, as the source is open.
     Handle out(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -1,4 +1,5 @@
 #include "platform/LocaleText.h"
+#include "platform/WideText.h"
 
 #include <windows.h>
 
@@ -12,15 +13,6 @@ namespace {
 
 constexpr const char* kEnglishMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-std::string Utf8(const wchar_t* text) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1) return {};
-    std::string out(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), length, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(length - 1));
-    return out;
-}
 
 }  // namespace
 
@@ -38,12 +30,12 @@ std::string FormatReportDateTime(const DateTime& value) {
     wchar_t date[128];
     if (GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 128, nullptr) <= 0)
         return FormatUsDateTime(value);
-    std::string text = Utf8(date);
+    std::string text = Utf8FromWide(date);
     if (value.hour == 0 && value.minute == 0 && value.second == 0) return text;
     wchar_t time[128];
     if (GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, nullptr, time, 128) <= 0)
         return FormatUsDateTime(value);
-    return text + ' ' + Utf8(time);
+    return text + ' ' + Utf8FromWide(time);
 }
 
 DateTime LocalNow() {
@@ -57,7 +49,7 @@ std::string MonthAbbreviation(int month) {
     wchar_t name[64];
     if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SABBREVMONTHNAME1 + month - 1, name, 64) <= 0)
         return kEnglishMonths[month - 1];
-    std::string text = Utf8(name);
+    std::string text = Utf8FromWide(name);
     return text.empty() ? kEnglishMonths[month - 1] : text;
 }
 

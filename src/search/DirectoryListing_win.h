@@ -1,21 +1,14 @@
-// Text and path forms for the Windows wide-character API: UTF-8 program text to UTF-16 and
-// back, and the \\?\ form that lifts the 260-character path limit. Windows builds only.
+// How the Windows listing sees an entry: which reparse points are links, and the kind of a
+// listed entry. Windows builds only.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "platform/WideText.h"
 #include "search/DirectoryListing.h"
 
 namespace snapsift {
-
-std::wstring WideFromUtf8(std::string_view text);
-std::string Utf8FromWide(std::wstring_view text);
-
-// The path as the API should receive it: an absolute path in the \\?\ form (\\?\UNC\ for a
-// \\server\share path), taken literally; a relative path, or one with "/" or "." and ".."
-// parts, made whole by the system first. The program's own text is never changed.
-std::wstring ApiPath(std::string_view path);
 
 // A reparse point that names another entry (symbolic link, junction, mount point), or one
 // whose tag was not reported (Wine shows a host link to a folder so) and so may be one.

@@ -1,4 +1,5 @@
 #include "search/Report.h"
+#include "platform/WideText.h"
 
 #include <windows.h>
 
@@ -8,14 +9,6 @@
 namespace snapsift {
 
 namespace {
-
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), length);
-    return out;
-}
 
 class Handle {
 public:
@@ -39,7 +32,7 @@ private:
 }  // namespace
 
 bool WriteReportFile(const std::string& reportPath, std::string_view bytes, bool create) {
-    Handle file(CreateFileW(Wide(reportPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    Handle file(CreateFileW(ApiPath(reportPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) return false;
     LARGE_INTEGER before{};
