@@ -1,13 +1,10 @@
-// Test helpers for the folder walk: a candidate handler that applies recognition and records
-// every call, and a fixture that runs a walk over a temporary tree with a recording host.
+// Test helpers for the folder walk: one walk over a temporary tree with a recording host,
+// recording every candidate with the user ID recognition takes out of it.
 #pragma once
 
-#include <cstdint>
-#include <optional>
-#include <string>
-#include <vector>
+#include <algorithm>
+#include <stdexcept>
 
-#include "search/CandidateHandler.h"
 #include "search/FolderWalk.h"
 #include "search/Recognition.h"
 #include "support/RecordingHost.h"
@@ -16,45 +13,33 @@
 namespace snapsift::test {
 
 struct Candidate {
-    std::string fullPath;
-    std::string fileName;
+    std::string fullPath, userId;  // userId empty when not recognised
     std::int16_t nameStyle;
-    std::optional<std::string> userId;
-    // How many paths the host had shown when the candidate arrived.
-    std::size_t shownBefore;
+    std::size_t shownBefore;       // paths the host had shown when the candidate arrived
     friend bool operator==(const Candidate&, const Candidate&) = default;
 };
 
-class RecordingHandler : public CandidateHandler {
-public:
-    explicit RecordingHandler(const RecordingHost& host) : host_(host) {}
-    void ProcessCandidate(const std::string& fullPath, const std::string& fileName,
-                          std::int16_t nameStyle) override {
-        const auto userId = RecognizeUserId(fileName, nameStyle);
-        candidates.push_back({fullPath, fileName, nameStyle,
-                              userId ? std::optional<std::string>(*userId) : std::nullopt,
-                              host_.shownPaths.size()});
-    }
-    std::vector<Candidate> candidates;
-
-private:
-    const RecordingHost& host_;
-};
-
-struct WalkRun {
+struct WalkRun : CandidateHandler {
     ScanState state;
     RecordingHost host{state};
-    RecordingHandler handler{host};
-    FolderWalk walk{state, host, handler};
+    FolderWalk walk{state, host, *this};
+    std::vector<Candidate> candidates;
+    std::string throwOn;  // a file name whose processing fails once recorded
 
+    void ProcessCandidate(const std::string& fullPath, const std::string& fileName, std::int16_t style) override {
+        const auto id = RecognizeUserId(fileName, style);
+        candidates.push_back({fullPath, std::string(id.value_or("")), style, host.shownPaths.size()});
+        if (fileName == throwOn) throw std::runtime_error("failure inside one file");
+    }
     std::vector<std::string> Recognised() const {
         std::vector<std::string> ids;
-        for (const Candidate& c : handler.candidates)
-            if (c.userId) ids.push_back(*c.userId);
+        for (const Candidate& c : candidates) if (!c.userId.empty()) ids.push_back(c.userId);
+        std::ranges::sort(ids);
         return ids;
     }
 };
 
-inline std::string Sep() { return std::string(1, kSeparator); }
+inline const std::string kSep(1, kSeparator);
+using Paths = std::vector<std::string>;
 
 }  // namespace snapsift::test
