@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "about/frmAbout.h"
+#include "app/DriveList.h"
 #include "app/Form1.h"
 #include "app/WindowServices.h"
 #include "platform/BrowseFolder.h"
@@ -234,6 +235,25 @@ private slots:
         for (const Row& row : rows)
             QCOMPARE(QString::fromStdString(FolderPathFromChooser(row.chosen, row.separator)),
                      QString::fromUtf8(row.expected));
+    }
+
+    void driveList() {
+        // Only real file systems are offered; the folder's own volume always is.
+        QVERIFY(IsSearchableMount("/dev/sdb1", "ntfs3", false) && IsSearchableMount("/dev/loop0", "ext4", false));
+        QVERIFY(IsSearchableMount("//server/share", "cifs", false) && IsSearchableMount("srv:/x", "nfs4", false));
+        QVERIFY(!IsSearchableMount("proc", "proc", false) && !IsSearchableMount("cgroup2", "cgroup2", false));
+        QVERIFY(!IsSearchableMount("tmpfs", "tmpfs", false) && IsSearchableMount("tmpfs", "tmpfs", true));
+        // The longest root holding the folder wins, by whole path parts; letters in any case.
+        const std::vector<DriveEntry> drives = {MountEntry("/", "", "ext4"), MountEntry("/media/evidence", "CASE", "ntfs"),
+                                                MountEntry("/media/evidence2", "", "exfat"), DriveLetterEntry("C:/", "")};
+        QCOMPARE(IndexOfDriveHolding(drives, "/media/evidence2/Users"), 2);
+        QCOMPARE(IndexOfDriveHolding(drives, "/media/evidence"), 1);
+        QCOMPARE(IndexOfDriveHolding(drives, "/home/ana"), 0);
+        QCOMPARE(IndexOfDriveHolding(drives, "c:/Cases"), 3);
+        QCOMPARE(drives[1].text, QString("/media/evidence [CASE]"));
+        QCOMPARE(drives[1].prefix, std::string("/media/evidence"));
+        QCOMPARE(drives[0].prefix, std::string());
+        QCOMPARE(drives[3].prefix, std::string("c:"));
     }
 
     void startStops() {
