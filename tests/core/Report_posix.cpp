@@ -6,64 +6,23 @@
 #include "search/Report.h"
 #include "support/TempTree.h"
 
-namespace snapsift {
-namespace {
-
-using test::ReadBytes;
-using test::TempTree;
-
-// Limits the size of files that this process writes, as a full disk would; restores it.
-class ScopedFileSizeLimit {
-public:
-    explicit ScopedFileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        previousHandler_ = signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        applied_ = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~ScopedFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        signal(SIGXFSZ, previousHandler_);
-    }
-    bool Applied() const { return applied_; }
-
-private:
-    rlimit saved_{};
-    sighandler_t previousHandler_ = SIG_DFL;
-    bool applied_ = false;
-};
-
+// A file size limit, as a full disk would set one: the entry's write falls short.
 TEST(ReportFilePosix, AnEntryThatDoesNotFitLeavesNothingOfItself) {
-    TempTree tree;
+    snapsift::test::TempTree tree;
     const std::string report = tree.Text("r.htm");
-    ASSERT_TRUE(WriteReportHeader(report));
-    const std::string header = ReadBytes(tree.Path("r.htm"));
-
-    ReportEntry entry;
-    entry.fullPath = "/cases/n1234567_890_123[1].jpg";
-    entry.fileName = "n1234567_890_123[1].jpg";
-    entry.digest = "d41d8cd98f00b204e9800998ecf8427e";
-    entry.userId = "1234567";
-    const std::string lines = FormatReportEntry(entry);
-    {
-        // Room for the header and half an entry: the write falls short.
-        ScopedFileSizeLimit limit(header.size() + lines.size() / 2);
-        ASSERT_TRUE(limit.Applied());
-        EXPECT_FALSE(AppendReportEntry(report, entry));
-    }
-    EXPECT_EQ(ReadBytes(tree.Path("r.htm")), header);
-
-    ASSERT_TRUE(AppendReportEntry(report, entry));
-    EXPECT_EQ(ReadBytes(tree.Path("r.htm")), header + lines);
+    ASSERT_TRUE(snapsift::WriteReportHeader(report));
+    const std::string header = snapsift::test::ReadBytes(report);
+    const snapsift::ReportEntry entry{"/c/n1_2[1].jpg", "n1_2[1].jpg", false, {}, {}, {}, "d41d8", "1", {}};
+    const std::string lines = snapsift::FormatReportEntry(entry);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const rlimit limit{header.size() + lines.size() / 2, saved.rlim_max};
+    signal(SIGXFSZ, SIG_IGN);  // a short write instead of the signal
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const bool appended = snapsift::AppendReportEntry(report, entry);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(appended);
+    EXPECT_EQ(snapsift::test::ReadBytes(report), header);
+    ASSERT_TRUE(snapsift::AppendReportEntry(report, entry));
+    EXPECT_EQ(snapsift::test::ReadBytes(report), header + lines);
 }
-
-TEST(ReportFilePosix, AHeaderThatCannotBeWrittenFails) {
-    TempTree tree;
-    ScopedFileSizeLimit limit(10);
-    ASSERT_TRUE(limit.Applied());
-    EXPECT_FALSE(WriteReportHeader(tree.Text("r.htm")));
-}
-
-}  // namespace
-}  // namespace snapsift
