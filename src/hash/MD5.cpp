@@ -172,6 +172,7 @@ void MD5::TransformBlocks(const std::uint8_t* data, std::size_t blocks) {
 #undef SNAPSIFT_ROUND_I
 
 void MD5::Absorb(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return;  // an empty span may carry no buffer at all
     std::size_t idx = static_cast<std::size_t>(TotalBytes) % 64;
     TotalBytes += static_cast<std::int32_t>(size);
     if (idx != 0) {
