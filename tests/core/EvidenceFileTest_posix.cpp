@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -41,6 +42,25 @@ TEST(EvidenceFilePosix, NeverBlocksNorTouchesTheAccessTime) {
     std::ifstream(path).get();  // a plain read does move it here, or the check above means nothing
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     if (st.st_atim.tv_sec == times[0].tv_sec) GTEST_SKIP() << "this file system keeps no access times";
+}
+
+TEST(EvidenceFilePosix, ReadsFilesOfOtherOwners) {
+    // Only a file's owner may read it without moving its access time; anyone else still reads it.
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to read as another user";
+    test::TempTree tree;
+    tree.File("photo.jpg", "abc");
+    ASSERT_EQ(::chmod(tree.Root().c_str(), 0777), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        const bool digested = MD5().DigestFileToHexStr(tree.Text("photo.jpg")) == "900150983CD24FB0D6963F7D28E17F72";
+        ::_exit(digested && CopyEvidenceFile(tree.Text("photo.jpg"), tree.Text("copy.jpg")) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(test::ReadBytes(tree.Path("copy.jpg")), "abc");
 }
 
 }  // namespace snapsift
