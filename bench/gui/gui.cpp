@@ -46,6 +46,7 @@ std::string WithSeparator(std::string folder) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    snapsift::UseLeanEventDispatcher();
     QApplication application(argc, argv);
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s TREE OUTPUT_FOLDER\n", argv[0]);

@@ -257,6 +257,10 @@ void Form1::PushShownPath() {
     shownPathClock_.start();
 }
 
+void UseLeanEventDispatcher() {
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
+}
+
 void Form1::Yield() { QCoreApplication::processEvents(); }
 
 void Form1::ShowMessage(std::string_view text, MessageKind) {

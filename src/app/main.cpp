@@ -10,6 +10,7 @@
 #include "platform/LocaleText.h"
 
 int main(int argc, char* argv[]) {
+    snapsift::UseLeanEventDispatcher();
     QApplication application(argc, argv);
     snapsift::UseUserLocale();  // report dates and the output folder's month follow the user
     QApplication::setApplicationName(QString::fromUtf8(snapsift::kAppTitle.data(),

@@ -368,5 +368,13 @@ private slots:
 
 }  // namespace snapsift
 
-QTEST_MAIN(snapsift::Form1Test)
+// As QTEST_MAIN, on the event dispatcher that the window program itself uses.
+int main(int argc, char* argv[]) {
+    snapsift::UseLeanEventDispatcher();
+    QApplication application(argc, argv);
+    application.setAttribute(Qt::AA_Use96Dpi, true);
+    snapsift::Form1Test test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "Form1Test.moc"
