@@ -22,15 +22,14 @@ inline const DateTime kNow{2010, 3, 5, 9, 7, 3}, kAccessed{2009, 6, 1, 8, 0, 0},
 // Contents with their MD5 digests, from the test vectors of RFC 1321.
 struct Content { std::string bytes, md5; };
 inline const Content kAbc{"abc", "900150983cd24fb0d6963f7d28e17f72"}, kA{"a", "0cc175b9c0f1b6a831c399e269772661"},
-    kEmpty{"", "d41d8cd98f00b204e9800998ecf8427e"},
     kAlphabet{"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"};
 inline fs::path FromText(const std::string& text) { return std::u8string(text.begin(), text.end()); }
 
 // A recognised file as its report entry should show it.
 struct Row {
-    std::string path, pathText, nameText, userId, contents, digest;
-    std::string copy, copySource;  // the copy's name before "-N.jpg": on disk, and as the image line gives it
-    bool unreadable = false;       // no times, the digest failure text and no copy
+    // copy, copySource: the copy's name before "-N.jpg" on disk, and as the image line gives it.
+    std::string path, pathText, nameText, userId, contents, digest, copy, copySource;
+    bool unreadable = false;  // no times, the digest failure text and no copy
 };
 
 class ScanRunTest : public ::testing::Test {
@@ -38,11 +37,9 @@ protected:
     void SetUp() override { tree.Entries({{"src/", ""}, {"out/", ""}}); }
     ScanResult Run() { return RunScan(state, host, environment); }
     void ClearHost() { host.shownPaths.clear(), host.messages.clear(), host.looks.clear(); }
-    // kAccessed and kModified.
-    void SetTimes(const std::string& path) { EXPECT_TRUE(SetFileTimesUtc(FromText(path), 1243843200, 1268661909)); }
     Row AddFile(const std::string& relative, const std::string& userId, const Content& content = kAbc) {
         tree.File(relative, content.bytes);
-        SetTimes(tree.Text(relative));
+        EXPECT_TRUE(SetFileTimesUtc(tree.Path(relative), 1243843200, 1268661909));  // kAccessed and kModified
         const std::string name = relative.substr(relative.rfind('/') + 1), stem = name.substr(0, name.size() - 4);
         return {tree.Text(relative), tree.Text(relative), name, userId, content.bytes, content.md5, stem, stem};
     }
@@ -50,13 +47,13 @@ protected:
     // a row (numbered in the order shown) and the tail; checks the copies and that nothing else is made.
     ScanResult RunAndCheck(const std::vector<Row>& rows) {
         // Under Wine, reading a file in an earlier run sets its access time.
-        for (const Row& row : rows) SetTimes(row.path);
+        for (const Row& row : rows) EXPECT_TRUE(SetFileTimesUtc(FromText(row.path), 1243843200, 1268661909));
         const ScanResult result = Run();
         std::string report = "<html><head><title>Possible Quorvia JPG files and ID's</title><body>"
                              "<h1>Possible Quorvia JPG files and ID's</h1><br>\r\n";
         const auto time = [](const char* label, const std::optional<DateTime>& value) {
-            const std::string text = value ? FormatReportDateTime(*value) + " (UTC) " : "Unable to determine";
-            return "<b>" + std::string(label) + ":</b> " + text + "<br>\r\n";
+            return "<b>" + std::string(label) + ":</b> " +
+                   (value ? FormatReportDateTime(*value) + " (UTC) " : "Unable to determine") + "<br>\r\n";
         };
         int number = 0, copies = 0;
         for (const std::string& shown : host.shownPaths)
@@ -64,8 +61,7 @@ protected:
                 if (row.path != shown) continue;
                 const std::string suffix = "-" + std::to_string(++number) + ".jpg";
                 std::optional<DateTime> created, modified = kModified, accessed = kAccessed;
-                DateTime ignored;
-                if (row.unreadable) modified = accessed = std::nullopt;
+                if (DateTime ignored; row.unreadable) modified = accessed = std::nullopt;
                 else GetFileTimes(row.path, created, ignored, ignored);
                 report += "<hr>\r\n<b>Full path:</b> " + row.pathText + "<br>\r\n<b>Short name:</b> " + row.nameText +
                           "<br>\r\n" + time("Created time", created) + time("Modified time", modified) +
@@ -74,15 +70,14 @@ protected:
                           "photo possibly belongs to Quorvia user ID #</b> <a href=\"http://www.quorvia.com/home.php?#"
                           "/profile.php?id=" + row.userId + "\">" + row.userId + "</a><br><br>\r\n";
                 if (host.includePhotos) report += "<img src=\"" + row.copySource + suffix + "\"><br><br>\r\n";
-                if (!host.includePhotos || row.unreadable) continue;
-                ++copies;
-                EXPECT_EQ(ReadBytes(FromText(result.runFolder + row.copy + suffix)), row.contents) << row.copy;
+                if (host.includePhotos && !row.unreadable && ++copies) {
+                    EXPECT_EQ(ReadBytes(FromText(result.runFolder + row.copy + suffix)), row.contents) << row.copy;
+                }
             }
         EXPECT_EQ(std::distance(fs::directory_iterator(FromText(result.runFolder)), {}), copies + 1);
-        report += result.outcome == ScanOutcome::Aborted
-                      ? "<br><Br><hr>Operation was aborted before completion.<br>\r\n"
-                      : "<hr>End of Report<br>\r\n";
-        report += "Total files found: " + std::to_string(number) + "<hr>\r\n</body></html>\r\n";
+        report += (result.outcome == ScanOutcome::Aborted ? "<br><Br><hr>Operation was aborted before completion.<br>"
+                                                          : "<hr>End of Report<br>") +
+                  ("\r\nTotal files found: " + std::to_string(number)) + "<hr>\r\n</body></html>\r\n";
         EXPECT_EQ(ReadBytes(FromText(result.reportPath)), report);
         return result;
     }
