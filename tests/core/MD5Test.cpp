@@ -8,20 +8,16 @@
 
 namespace snapsift {
 
-struct MD5TestAccess {
-    static std::int32_t& TotalBytes(MD5& md5) { return md5.TotalBytes; }
-};
-
-namespace {
+struct MD5TestAccess { static std::int32_t& TotalBytes(MD5& md5) { return md5.TotalBytes; } };
 
 constexpr const char* kAbc = "900150983CD24FB0D6963F7D28E17F72";
 
-std::span<const std::uint8_t> Bytes(std::string_view text) {
+static std::span<const std::uint8_t> Bytes(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
 // Feeds the message to the engine in pieces of the given sizes, taken in turn.
-std::string Digest(std::string_view message, std::initializer_list<std::size_t> sizes) {
+static std::string Digest(std::string_view message, std::initializer_list<std::size_t> sizes) {
     MD5 md5;
     md5.MD5Init();
     for (std::size_t at = 0, k = 0, n = 0; at < message.size(); at += n, ++k) {
@@ -32,91 +28,21 @@ std::string Digest(std::string_view message, std::initializer_list<std::size_t> 
     return md5.GetValues();
 }
 
-TEST(MD5Engine, RfcSuiteAndRegisters) {
-    const std::pair<const char*, const char*> suite[] = {
-        {"", "D41D8CD98F00B204E9800998ECF8427E"}, {"a", "0CC175B9C0F1B6A831C399E269772661"},
-        {"abc", kAbc}, {"message digest", "F96B697D7CB7938D525A2F31AAF161D0"},
+TEST(MD5Engine, RfcSuiteRegistersAndStrings) {
+    const std::pair<const char*, std::string> suite[] = {
+        {"", "D41D8CD98F00B204E9800998ECF8427E"}, {"a", "0CC175B9C0F1B6A831C399E269772661"}, {"abc", kAbc},
+        {"message digest", "F96B697D7CB7938D525A2F31AAF161D0"},
         {"abcdefghijklmnopqrstuvwxyz", "C3FCD3D76192E4007DFB496CCA67E13B"},
         {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "D174AB98D277D9F5A5611C2C9F419D9F"},
         {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
-         "57EDF4A22BE3C955AC49DA2E2107B67A"},
-    };
+         "57EDF4A22BE3C955AC49DA2E2107B67A"}};
     MD5 md5;  // a new object reads zero; then it serves every string digest, each afresh
     EXPECT_EQ(md5.RegisterA() + md5.RegisterB() + md5.RegisterC() + md5.RegisterD(), "0000");
     md5.MD5Init();
     EXPECT_EQ(md5.RegisterA() + " " + md5.RegisterB() + " " + md5.RegisterC() + " " + md5.RegisterD(),
               "1732584193 -271733879 -1732584194 271733878");
-    for (const auto& [message, digest] : suite) {
-        SCOPED_TRACE(message);
-        EXPECT_EQ(Digest(message, {32767}), digest);
-        EXPECT_EQ(md5.DigestStrToHexStr(message), digest);
-    }
-}
-
-TEST(MD5Engine, PaddingBoundariesInAnySplitAndAsFiles) {
-    const std::pair<std::size_t, const char*> boundaries[] = {  // digests of bytes (i * 31 + 7) mod 256
-        {55, "C9E512626618C9980EF21A96597AF94C"},  {56, "ECDE7CAA08E9F5657C863DF107CAC60A"},
-        {57, "B17B1A018DD6A4D1EDDA8ACA15F17846"},  {63, "2F0301069E1C40AF7F6C8F843B1B13F2"},
-        {64, "B6BF87C24B1BC334E2541387A92B981B"},  {65, "F168246F08B6134D66BD2A10343FA9F1"},
-        {119, "D5DC3D8264DE3AA24DEE105910EE27FE"}, {120, "BCC139B3848923904860D1EEFD6E5923"},
-        {121, "10AAC7FE9E1DEF45870B0AA1C3A2FAF0"},
-    };
-    test::TempTree tree;
-    MD5 files;
-    for (const auto& [length, digest] : boundaries) {
-        SCOPED_TRACE("length " + std::to_string(length));
-        std::string message(length, '\0');
-        for (std::size_t i = 0; i < length; ++i) message[i] = static_cast<char>((i * 31 + 7) & 0xFF);
-        EXPECT_EQ(Digest(message, {32767}), digest);
-        EXPECT_EQ(Digest(message, {1}), digest);
-        EXPECT_EQ(Digest(message, {10, 60, 3}), digest);
-        tree.File(std::to_string(length), message);
-        EXPECT_EQ(files.DigestFileToHexStr(tree.Text(std::to_string(length))), digest);
-    }
-}
-
-TEST(MD5Engine, LimitsFailBeforeAnythingChanges) {
-    const std::string big(32768, 'a');
-    MD5 md5;
-    md5.MD5Init();
-    md5.MD5Update(3, Bytes("abc"));
-    const std::string before = md5.GetValues();
-    std::int32_t& total = MD5TestAccess::TotalBytes(md5);
-    EXPECT_THROW(md5.MD5Update(32768, Bytes(big)), MD5OverflowError);
-    EXPECT_THROW(md5.MD5Update(5, Bytes("abcd")), MD5SubscriptError);
-    total = 2147483647 - 60;  // the same place in the block as 3: 61 more bytes would finish it
-    EXPECT_THROW(md5.MD5Update(61, Bytes(big)), MD5OverflowError);
-    total = MD5::kFinalLimit;
-    EXPECT_THROW(md5.MD5Final(), MD5OverflowError);
-    EXPECT_EQ(md5.GetValues(), before);
-    total = 3;
-    md5.MD5Update(0, {});
-    md5.MD5Final();
-    EXPECT_EQ(md5.GetValues(), kAbc);
-
-    md5.MD5Init();  // each limit itself is still within
-    md5.MD5Update(32767, Bytes(big));
-    md5.MD5Final();
-    EXPECT_EQ(md5.GetValues(), "F92977CA3046643F0E26DBCF945EC7DF");
-    total = 2147483647 - 60;
-    md5.MD5Update(60, Bytes(big));
-    total = MD5::kFinalLimit - 1;
-    md5.MD5Final();
-}
-
-TEST(MD5Engine, LongLeftRotate) {
-    constexpr std::int32_t kMin = -2147483647 - 1;
-    const std::int32_t rotations[][3] = {
-        {-2147483647, 1, 3},         {0x40000000, 1, kMin},         {0x12345678, 4, 0x23456781},
-        {0x12345678, 33, 0x2468ACF0}, {1, 2147483647, kMin},         {0x12345678, 0, 0x12345678},
-        {0x12345678, 32, 0x12345678}, {0x12345678, -1, 0x12345678},  {0x12345678, kMin, 0x12345678},
-    };
-    for (const auto& [value, bits, expected] : rotations)
-        EXPECT_EQ(MD5::LongLeftRotate(value, bits), expected) << value << " by " << bits;
-}
-
-TEST(MD5Strings, CodePageBytesAndLimits) {
-    MD5 md5;
+    for (const auto& [message, digest] : suite)  // the engine fed whole, then the string digest
+        EXPECT_EQ(Digest(message, {32767}) + " " + md5.DigestStrToHexStr(message), digest + " " + digest) << message;
     EXPECT_THROW(md5.DigestStrToHexStr(std::string(32768, 'a')), MD5OverflowError);
     EXPECT_THROW(md5.DigestStrToHexStr("\xE6\xBC\xA2"), MD5OverflowError);  // no single-byte code
     if (ReportCodePageNumber() != 1252) GTEST_SKIP() << "code page " << ReportCodePageNumber();
@@ -127,14 +53,59 @@ TEST(MD5Strings, CodePageBytesAndLimits) {
     EXPECT_THROW(md5.DigestStrToHexStr(accents + "\xC3\xA9"), MD5OverflowError);
 }
 
-TEST(MD5Files, FailuresGiveTheFailureText) {
+TEST(MD5Engine, PaddingBoundariesInAnySplitAndFiles) {
+    const std::pair<std::size_t, const char*> boundaries[] = {  // digests of bytes (i * 31 + 7) mod 256
+        {55, "C9E512626618C9980EF21A96597AF94C"}, {56, "ECDE7CAA08E9F5657C863DF107CAC60A"},
+        {57, "B17B1A018DD6A4D1EDDA8ACA15F17846"}, {63, "2F0301069E1C40AF7F6C8F843B1B13F2"},
+        {64, "B6BF87C24B1BC334E2541387A92B981B"}, {65, "F168246F08B6134D66BD2A10343FA9F1"},
+        {119, "D5DC3D8264DE3AA24DEE105910EE27FE"}, {120, "BCC139B3848923904860D1EEFD6E5923"},
+        {121, "10AAC7FE9E1DEF45870B0AA1C3A2FAF0"}};
     test::TempTree tree;
+    for (const auto& [length, digest] : boundaries) {
+        SCOPED_TRACE(length);
+        std::string message(length, '\0');
+        for (std::size_t i = 0; i < length; ++i) message[i] = static_cast<char>((i * 31 + 7) & 0xFF);
+        for (const auto sizes : {std::initializer_list<std::size_t>{32767}, {1}, {10, 60, 3}})
+            EXPECT_EQ(Digest(message, sizes), digest);
+        tree.File(std::to_string(length), message);
+        EXPECT_EQ(MD5().DigestFileToHexStr(tree.Text(std::to_string(length))), digest);
+    }
     tree.File("limit.bin");
     std::filesystem::resize_file(tree.Path("limit.bin"), MD5::kFinalLimit);  // sparse: nothing written
-    MD5 md5;
     for (const std::string& path : {tree.Text("missing.txt"), tree.Text("."), tree.Text("limit.bin")})
-        EXPECT_EQ(md5.DigestFileToHexStr(path), MD5::kFileFailureText) << path;
+        EXPECT_EQ(MD5().DigestFileToHexStr(path), MD5::kFileFailureText) << path;
 }
 
-}  // namespace
+TEST(MD5Engine, LimitsFailBeforeAnythingChangesAndLongLeftRotate) {
+    const std::string big(32768, 'a');
+    MD5 md5;
+    md5.MD5Init();
+    md5.MD5Update(3, Bytes("abc"));
+    std::int32_t& total = MD5TestAccess::TotalBytes(md5);
+    EXPECT_THROW(md5.MD5Update(32768, Bytes(big)), MD5OverflowError);
+    EXPECT_THROW(md5.MD5Update(5, Bytes("abcd")), MD5SubscriptError);
+    total = 2147483647 - 60;  // the same place in the block as 3: 61 more bytes would finish it
+    EXPECT_THROW(md5.MD5Update(61, Bytes(big)), MD5OverflowError);
+    total = MD5::kFinalLimit;
+    EXPECT_THROW(md5.MD5Final(), MD5OverflowError);
+    total = 3;  // the failures changed nothing: "abc" still finishes right
+    md5.MD5Update(0, {});
+    md5.MD5Final();
+    EXPECT_EQ(md5.GetValues(), kAbc);
+    // Each limit itself is still within.
+    EXPECT_EQ(Digest(big.substr(1), {32767}), "F92977CA3046643F0E26DBCF945EC7DF");
+    md5.MD5Init();
+    total = 2147483647 - 60;
+    md5.MD5Update(60, Bytes(big));
+    total = MD5::kFinalLimit - 1;
+    md5.MD5Final();
+
+    constexpr std::int32_t kMin = -2147483647 - 1;
+    const std::int32_t rotations[][3] = {{-2147483647, 1, 3}, {0x40000000, 1, kMin}, {0x12345678, 4, 0x23456781},
+        {0x12345678, 33, 0x2468ACF0}, {1, 2147483647, kMin}, {0x12345678, 0, 0x12345678},
+        {0x12345678, 32, 0x12345678}, {0x12345678, -1, 0x12345678}, {0x12345678, kMin, 0x12345678}};
+    for (const auto& [value, bits, expected] : rotations)
+        EXPECT_EQ(MD5::LongLeftRotate(value, bits), expected) << value << " by " << bits;
+}
+
 }  // namespace snapsift
