@@ -3,14 +3,26 @@
 #pragma once
 
 #include <algorithm>
+#include <set>
 #include <stdexcept>
 
+#include "platform/FileTimes.h"
 #include "search/FolderWalk.h"
 #include "search/Recognition.h"
 #include "support/RecordingHost.h"
 #include "support/TempTree.h"
 
 namespace snapsift::test {
+
+using Paths = std::vector<std::string>;
+using Ids = std::multiset<std::string>;
+inline const std::string kSep(1, kSeparator);
+
+struct Times {
+    std::optional<DateTime> created;
+    DateTime accessed, modified;
+    bool Read(const std::string& path) { return GetFileTimes(path, created, accessed, modified); }
+};
 
 struct Candidate {
     std::string fullPath, userId;  // userId empty when not recognised
@@ -24,22 +36,15 @@ struct WalkRun : CandidateHandler {
     RecordingHost host{state};
     FolderWalk walk{state, host, *this};
     std::vector<Candidate> candidates;
+    Ids ids;              // every user ID recognised
     std::string throwOn;  // a file name whose processing fails once recorded
 
     void ProcessCandidate(const std::string& fullPath, const std::string& fileName, std::int16_t style) override {
-        const auto id = RecognizeUserId(fileName, style);
-        candidates.push_back({fullPath, std::string(id.value_or("")), style, host.shownPaths.size()});
+        const std::string id(RecognizeUserId(fileName, style).value_or(""));
+        candidates.push_back({fullPath, id, style, host.shownPaths.size()});
+        if (!id.empty()) ids.insert(id);
         if (fileName == throwOn) throw std::runtime_error("failure inside one file");
     }
-    std::vector<std::string> Recognised() const {
-        std::vector<std::string> ids;
-        for (const Candidate& c : candidates) if (!c.userId.empty()) ids.push_back(c.userId);
-        std::ranges::sort(ids);
-        return ids;
-    }
 };
-
-inline const std::string kSep(1, kSeparator);
-using Paths = std::vector<std::string>;
 
 }  // namespace snapsift::test

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -5,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "FolderWalkSupport.h"
-#include "platform/FileTimes.h"
 
 using namespace snapsift;
 using namespace snapsift::test;
@@ -20,13 +20,11 @@ TEST(FolderWalkPosix, LinksFifosAndLoopsPassedOverButALinkRootIsWalked) {
     ASSERT_EQ(::mkfifo(tree.Text("n55555_55[1].jpg").c_str(), 0644), 0);
     WalkRun whole, viaLink;
     whole.walk.SearchFolderTree(tree.RootText());
-    EXPECT_EQ(whole.Recognised(), (Paths{"11111", "22222"}));
+    EXPECT_EQ(whole.ids, (Ids{"11111", "22222"}));
     viaLink.walk.SearchFolderTree(tree.Text("Real/Linked"));
     EXPECT_EQ(viaLink.host.shownPaths, Paths{tree.Text("Real/Linked/n22222_22[1].jpg")});
     EXPECT_TRUE(IsLinkOrJunction(tree.Text("Real/Linked/")));
-    std::optional<DateTime> created;
-    DateTime accessed, modified;
-    EXPECT_FALSE(GetFileTimes(tree.Text("n33333_33[1].jpg"), created, accessed, modified));  // link to a file
+    EXPECT_FALSE(Times().Read(tree.Text("n33333_33[1].jpg")));  // a link to a file
 }
 
 TEST(FolderWalkPosix, UnreadableFolderSkippedAndItsSiblingsWalked) {
@@ -37,10 +35,8 @@ TEST(FolderWalkPosix, UnreadableFolderSkippedAndItsSiblingsWalked) {
                   {"Z/z.jpg", ""}});
     for (const char* name : {"", "A", "A/Deep", "Z"}) ASSERT_EQ(::chmod(tree.Text(name).c_str(), 0755), 0);
     ASSERT_EQ(::chmod(tree.Text("Locked").c_str(), 0), 0);
-    Paths expected{tree.Text("A/a.jpg"), tree.Text("A/Deep/d.jpg"), tree.Text("Z/z.jpg")};
-    std::ranges::sort(expected);
-    const pid_t child = ::fork();
-    if (child == 0) {  // a child that, run as root, gives up root's rights so that permissions bite
+    const Paths expected{tree.Text("A/Deep/d.jpg"), tree.Text("A/a.jpg"), tree.Text("Z/z.jpg")};  // sorted
+    if (::fork() == 0) {  // a child that, run as root, gives up root's rights so that permissions bite
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
         WalkRun run;
         run.walk.SearchFolderTree(tree.RootText());
@@ -48,6 +44,25 @@ TEST(FolderWalkPosix, UnreadableFolderSkippedAndItsSiblingsWalked) {
         ::_exit(run.host.shownPaths == expected ? 0 : 1);
     }
     int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    EXPECT_TRUE(::wait(&status) > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+}
+
+TEST(FileTimesPosix, KnownTimesInUtcInAnyTimeZone) {
+    TempTree tree;
+    tree.File("photo.jpg", "x");
+    const std::string path = tree.Text("photo.jpg");
+    // Accessed 2011-02-03 04:05:06.999, modified 2010-01-05 07:03:09.750 UTC.
+    const timespec times[2] = {{1296705906, 999'000'000}, {1262674989, 750'000'000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    const std::string saved = std::getenv("TZ") ? std::getenv("TZ") : "";
+    Times t;
+    for (const char* other : {"UTC0", "NZST-12NZDT,M9.5.0,M4.1.0/3"}) {
+        ::setenv("TZ", other, 1);
+        ::tzset();
+        EXPECT_TRUE(t.Read(path)) << other;
+        EXPECT_EQ(t.modified, (DateTime{2010, 1, 5, 7, 3, 9})) << other;
+        EXPECT_EQ(t.accessed, (DateTime{2011, 2, 3, 4, 5, 6})) << other;
+    }
+    saved.empty() ? ::unsetenv("TZ") : ::setenv("TZ", saved.c_str(), 1);
+    ::tzset();
 }

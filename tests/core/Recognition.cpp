@@ -8,63 +8,52 @@ using namespace snapsift;
 
 namespace {
 
-struct NameCase {
-    const char* name;
-    std::optional<std::int16_t> style;  // the walk's pre-filter; {} = ignored
-    std::optional<std::string> userId;  // recognition with that style; {} = not recognised
-};
+constexpr auto L = kLetterFirst, D = kDigitFirst;
 
-const NameCase kNames[] = {
-    // Letter-first scheme; 16 characters are enough, 15 too few; "[\]^_" may stand in the ID.
-    {"n1234567_890_123[1].jpg", kLetterFirst, "1234567"}, {"n12345_678_901[1].jpg", kLetterFirst, "12345"},
-    {"n12345_67[1].jpg", kLetterFirst, "12345"},        {"n12345_6[1].jpg", kLetterFirst, {}},
-    {"n1234567_890_123.jpg", kLetterFirst, {}},         {"n1234567_890_123[12].jpg", kLetterFirst, {}},
-    {"n1234567_890_123[x].jpg", kLetterFirst, {}},      {"n1234567_890_123(1).jpg", kLetterFirst, {}},
-    {"n1234a67_890[1].jpg", kLetterFirst, {}},          {"a12345^6_7[1].jpg", kLetterFirst, "12345^6"},
-    {"z12345\\[]^_[1].jpg", kLetterFirst, "12345\\[]^"}, {"n12345_6.7[1].jpg", kLetterFirst, {}},
-    {"n12345_6a7[1].jpg", kLetterFirst, {}},
-    {"n12345_6`7[1].jpg", kLetterFirst, {}},  // code 96, just past "_"
-    {"n12345_6Z7[1].jpg", kLetterFirst, {}},  // code 90, just before "["
-    {"a12345678[1].jpg", kLetterFirst, {}},             {"n00000_1[1].jpg1[1].jpg", kLetterFirst, {}},
-    {"n0012345_1[1].jpg", kLetterFirst, "0012345"},     {"photo.jpg", kLetterFirst, {}},
-    {"a.jpg", kLetterFirst, {}},                        {"n12345_67\xC3\xBC[1].jpg", kLetterFirst, {}},
-    {"\xC3\xBC" "12345_67[1].jpg", {}, {}},             {"N12345_678_901[1].jpg", {}, {}},
+// Name, the walk's pre-filter ({} = ignored), and recognition with that style ({} = not recognised).
+const std::tuple<const char*, std::optional<std::int16_t>, std::optional<std::string>> kNames[] = {
+    // Letter-first scheme; 16 characters are enough, 15 too few; "[\]^_" may stand in the ID;
+    // "`" (code 96) is just past "_", "Z" (code 90) just before "[".
+    {"n1234567_890_123[1].jpg", L, "1234567"}, {"n12345_678_901[1].jpg", L, "12345"}, {"n12345_67[1].jpg", L, "12345"},
+    {"n12345_6[1].jpg", L, {}}, {"n1234567_890_123.jpg", L, {}}, {"n1234567_890_123[12].jpg", L, {}},
+    {"n1234567_890_123[x].jpg", L, {}}, {"n1234567_890_123(1).jpg", L, {}}, {"n1234a67_890[1].jpg", L, {}},
+    {"a12345^6_7[1].jpg", L, "12345^6"}, {"z12345\\[]^_[1].jpg", L, "12345\\[]^"}, {"n12345_6.7[1].jpg", L, {}},
+    {"n12345_6a7[1].jpg", L, {}}, {"n12345_6`7[1].jpg", L, {}}, {"n12345_6Z7[1].jpg", L, {}},
+    {"a12345678[1].jpg", L, {}}, {"n00000_1[1].jpg1[1].jpg", L, {}}, {"n0012345_1[1].jpg", L, "0012345"},
+    {"photo.jpg", L, {}}, {"a.jpg", L, {}}, {"n12345_67\xC3\xBC[1].jpg", L, {}},
+    {"\xC3\xBC" "12345_67[1].jpg", {}, {}}, {"N12345_678_901[1].jpg", {}, {}},
     // Digit-first scheme; 18 characters are ignored, 19 tested; the 8th from the end must be
     // no digit and the 10th a digit.
-    {"1111_222_333_444_555_n[1].jpg", kDigitFirst, "333"}, {"1111_222_333_444_555_666_n[1].jpg", kDigitFirst, "333"},
-    {"0001_222_0333_444_555_n[1].jpg", kDigitFirst, "0333"}, {"12345_67890_12345_n[1].jpg", kDigitFirst, {}},
-    {"1111_222_333_444_n[1].jpg", kDigitFirst, {}},     {"1111__333_444_555_n[1].jpg", kDigitFirst, {}},
-    {"1111_222_abc_444_555_n[1].jpg", kDigitFirst, {}}, {"1111_222_333_444_5x5_n[1].jpg", kDigitFirst, {}},
-    {"1111_222_333_444_555_\xC3\xBC" "1_n[1].jpg", kDigitFirst, "333"}, {"12345_67890_12345_n.jpg", {}, {}},
-    {"1234_567_9_n[1].jpg", kDigitFirst, {}},           {"1234_67_9_n[1].jpg", {}, {}},
-    {"123_5678_9_n[1].jpg", {}, {}},                    {"1234_567_x_n[1].jpg", {}, {}},
+    {"1111_222_333_444_555_n[1].jpg", D, "333"}, {"1111_222_333_444_555_666_n[1].jpg", D, "333"},
+    {"0001_222_0333_444_555_n[1].jpg", D, "0333"}, {"12345_67890_12345_n[1].jpg", D, {}},
+    {"1111_222_333_444_n[1].jpg", D, {}}, {"1111__333_444_555_n[1].jpg", D, {}}, {"1234_567_9_n[1].jpg", D, {}},
+    {"1111_222_abc_444_555_n[1].jpg", D, {}}, {"1111_222_333_444_5x5_n[1].jpg", D, {}},
+    {"1111_222_333_444_555_\xC3\xBC" "1_n[1].jpg", D, "333"}, {"12345_67890_12345_n.jpg", {}, {}},
+    {"1234_67_9_n[1].jpg", {}, {}}, {"123_5678_9_n[1].jpg", {}, {}}, {"1234_567_x_n[1].jpg", {}, {}},
     // Characters, not bytes: 18 characters in 19 bytes; a 2-byte character shifting the
     // 8th and 10th positions from the end.
-    {"1234_56\xC3\xBC" "9_n[1].jpg", {}, {}},           {"1234_5_6_7_8_n1\xC3\xBC.jpg", {}, {}},
+    {"1234_56\xC3\xBC" "9_n[1].jpg", {}, {}}, {"1234_5_6_7_8_n1\xC3\xBC.jpg", {}, {}},
     // Ignored at the extension.
     {"IMG_0001.JPG", {}, {}}, {"photo.JPG", {}, {}}, {"a.Jpg", {}, {}}, {"a.jpeg", {}, {}},
     {"n12345_67[1].jpg.txt", {}, {}}, {".jpg", {}, {}}, {"", {}, {}}, {"jpg", {}, {}},
 };
 
 TEST(Recognition, NameTable) {
-    for (const NameCase& c : kNames) {
-        SCOPED_TRACE(c.name);
-        const auto style = NameFilter(c.name);
-        EXPECT_EQ(style, c.style);
+    for (const auto& [name, expectedStyle, expectedId] : kNames) {
+        SCOPED_TRACE(name);
+        const auto style = NameFilter(name);
+        EXPECT_EQ(style, expectedStyle);
         if (!style) continue;
-        const auto userId = RecognizeUserId(c.name, *style);
-        EXPECT_EQ(userId ? std::optional<std::string>(*userId) : std::nullopt, c.userId);
+        const auto userId = RecognizeUserId(name, *style);
+        EXPECT_EQ(userId ? std::optional<std::string>(*userId) : std::nullopt, expectedId);
     }
-}
-
-TEST(Recognition, NamesThePreFilterRejectsAreNeverRecognised) {
-    // The first five pass the scheme's own tests; the short ones must not read past the end.
-    const std::pair<const char*, std::int16_t> cases[] = {
-        {"N12345_678_901[1].jpg", kLetterFirst}, {"11234567_890_123[1].jpg", kLetterFirst},
-        {"n12345_67[1].jpeg", kLetterFirst},     {"1111_222_333_444_555_n[1].JPG", kDigitFirst},
-        {"1111_222_333_444_555_n[1]5.jpg", kDigitFirst}, {"", kLetterFirst}, {"", kDigitFirst},
-        {"a_", kLetterFirst}, {"_____", kDigitFirst}, {"a_[1].jpg", kLetterFirst}, {"[1].jpg", kDigitFirst}};
-    for (const auto& [name, style] : cases) EXPECT_EQ(RecognizeUserId(name, style), std::nullopt) << name;
+    // Names the pre-filter rejects are never recognised: the first five pass the scheme's own
+    // tests; the short ones must not read past the end.
+    const std::pair<const char*, std::int16_t> rejected[] = {
+        {"N12345_678_901[1].jpg", L}, {"11234567_890_123[1].jpg", L}, {"n12345_67[1].jpeg", L},
+        {"1111_222_333_444_555_n[1].JPG", D}, {"1111_222_333_444_555_n[1]5.jpg", D}, {"", L}, {"", D},
+        {"a_", L}, {"_____", D}, {"a_[1].jpg", L}, {"[1].jpg", D}};
+    for (const auto& [name, style] : rejected) EXPECT_EQ(RecognizeUserId(name, style), std::nullopt) << name;
 }
 
 }  // namespace
