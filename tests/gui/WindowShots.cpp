@@ -8,16 +8,14 @@
 #include "app/Form1.h"
 #include "app/WindowServices.h"
 
-namespace snapsift {
-namespace {
-
-QStringList args;
+using namespace snapsift;
+static QStringList args;
 
 // Lets the windows paint, then hands the window's frame to the shoot command.
-void Shoot(const QWidget& window, const char* name) {
+static void Shoot(const QWidget& window, const char* name) {
     QTest::qWait(300);
-    const QRect frame = window.frameGeometry();
-    const QString geometry = QString::asprintf("%dx%d+%d+%d", frame.width(), frame.height(), frame.x(), frame.y());
+    const QRect f = window.frameGeometry();
+    const QString geometry = QString::asprintf("%dx%d+%d+%d", f.width(), f.height(), f.x(), f.y());
     const bool taken = QProcess::execute(args[1], {args[2] + u'/' + name, geometry}) == 0;
     qInfo("%s %s: %s", name, qPrintable(geometry), taken ? "taken" : "FAILED");
 }
@@ -28,10 +26,8 @@ struct ShotServices : SystemWindowServices {
     std::string BrowseFolder(std::string_view, QWidget*) override { return folders.takeFirst().toStdString(); }
     void ShowMessage(QWidget* owner, const QString& text) override {
         QTimer::singleShot(0, [] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                Shoot(*box, "message-complete.png");
-                box->button(QMessageBox::Ok)->click();
-            }
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box) Shoot(*box, "message-complete.png"), box->button(QMessageBox::Ok)->click();
         });
         SystemWindowServices::ShowMessage(owner, text);
     }
@@ -47,11 +43,7 @@ struct ShotForm : Form1 {
     }
 };
 
-}  // namespace
-}  // namespace snapsift
-
 int main(int argc, char* argv[]) {
-    using namespace snapsift;
     QApplication application(argc, argv);
     args = QApplication::arguments();
     if (args.size() != 5) qFatal("usage: snapsift_window_shots SHOOT_COMMAND OUT_DIR EVIDENCE_ROOT OUTPUT_FOLDER");
@@ -61,12 +53,10 @@ int main(int argc, char* argv[]) {
     window.LoadDrives({MountEntry(args[3], "EVIDENCE", "ntfs3")}, 0);
     window.show();
     Shoot(window, "window-idle.png");
-    window.findChild<QCheckBox*>("chkPro")->click();
     services.folders = {args[3] + "/Users/", args[4]};
-    window.findChild<QPushButton*>("cmdSource")->click();
-    window.findChild<QPushButton*>("cmdOut")->click();
+    for (const char* name : {"chkPro", "cmdSource", "cmdOut"}) window.findChild<QAbstractButton*>(name)->click();
     Shoot(window, "window-folder-mode.png");
-    window.findChild<QPushButton*>("cmdSTART")->click();
+    window.findChild<QAbstractButton*>("cmdSTART")->click();
     window.findChild<QAction*>("mnuAbout")->trigger();
     Shoot(*window.AboutBox(), "about.png");
     return 0;
