@@ -267,6 +267,22 @@ private slots:
         for (const char* label : {"Label1", "Label2", "lblDescription"})
             QTest::mouseClick(about->findChild<QWidget*>(label), Qt::LeftButton);
         QCOMPARE(services_->urls, std::vector<QUrl>(2, QUrl("https://snapsift.example.org")));
+        const std::pair<const char*, QString> texts[] = {
+            {"lblTitle", "Snapsift"}, {"lblVersion", "Version 1.2.0"},
+            {"lblDescription", "Searches for possible Quorvia JPG image files and creates an HTML report with the "
+                               "file names, modified/accessed/created times, MD5 hash, Quorvia ID number, and the "
+                               "image itself."},
+            {"lblDisclaimer", "Legal disclaimer: This program is provided free of charge and comes with no "
+                              "guarantee or warranty whatsoever. All liability and risk is assumed by the user."}};
+        for (const auto& [name, text] : texts) QCOMPARE(TextOf(about->findChild<QWidget*>(name)), text);
+        Trigger("mnuExit");  // closing works again once the scan is over; the About box stays
+        QVERIFY(!form_->isVisible() && about->isVisible());
+        for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+            QTest::keyClick(form_->AboutBox()->findChild<QWidget*>("lblDescription"), key);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY2(!form_->AboutBox(), "still open");
+            Trigger("mnuAbout");
+        }
     }
 
     // ABORT is posted during the third file's yield and so pressed during the fourth's.
