@@ -1,5 +1,6 @@
 #include "platform/EvidenceFile.h"
 #include "platform/WideText.h"
+#include "platform/WinHandle.h"
 
 #include <windows.h>
 
@@ -15,26 +16,6 @@ bool IsNotFound(DWORD error) {
 }
 
 // A HANDLE that closes itself.
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE Get() const { return handle_; }
-    // Closes now and gives the error that closing reports, or 0.
-    DWORD CloseChecked() {
-        const HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(handle) ? 0 : GetLastError();
-    }
-
-private:
-    HANDLE handle_;
-};
-
 bool WriteAll(HANDLE file, const char* data, DWORD size) {
     while (size != 0) {
         DWORD written = 0;
@@ -120,7 +101,7 @@ long CopyEvidenceFile(const std::string& from, const std::string& to) {
     if (wide.empty()) return ERROR_INVALID_NAME;
 
     // No sharing: a copy onto the source itself fails here, as the source is open.
-    Handle out(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    WinHandle out(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (out.Get() == INVALID_HANDLE_VALUE) return static_cast<long>(GetLastError());
 
@@ -140,7 +121,7 @@ long CopyEvidenceFile(const std::string& from, const std::string& to) {
             break;
         }
     }
-    const DWORD closeError = out.CloseChecked();
+    const DWORD closeError = out.Close() ? 0 : GetLastError();
     if (error == 0) error = closeError;
     if (error != 0) DeleteFileW(wide.c_str());
     return static_cast<long>(error);

@@ -1,30 +1,12 @@
 #include <windows.h>
 
 #include "platform/FileTimes.h"
+#include "platform/WinHandle.h"
 #include "search/DirectoryListing_win.h"
 
 namespace snapsift {
 
 namespace {
-
-class HandleGuard {
-public:
-    explicit HandleGuard(HANDLE handle) : handle_(handle) {}
-    ~HandleGuard() { Close(); }
-    HandleGuard(const HandleGuard&) = delete;
-    HandleGuard& operator=(const HandleGuard&) = delete;
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool Close() {
-        if (!Valid()) return true;
-        const bool closed = ::CloseHandle(handle_) != 0;
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 std::uint64_t ToCount(const FILETIME& time) {
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -51,7 +33,7 @@ bool GetFileTimes(const std::string& path, std::optional<DateTime>& timeCreated,
     // sharing it, and the open never counts as a read of the contents. Without
     // FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened; a link is opened as itself and
     // refused below, like a folder that an emulation lets through.
-    HandleGuard file(::CreateFileW(apiPath.c_str(), FILE_READ_ATTRIBUTES,
+    WinHandle file(::CreateFileW(apiPath.c_str(), FILE_READ_ATTRIBUTES,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.Valid()) return false;

@@ -1,5 +1,6 @@
 #include "search/Report.h"
 #include "platform/WideText.h"
+#include "platform/WinHandle.h"
 
 #include <windows.h>
 
@@ -8,31 +9,8 @@
 
 namespace snapsift {
 
-namespace {
-
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() { Close(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool Close() {
-        if (!Valid()) return true;
-        const bool closed = CloseHandle(handle_) != 0;
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-
-private:
-    HANDLE handle_;
-};
-
-}  // namespace
-
 bool WriteReportFile(const std::string& reportPath, std::string_view bytes, bool create) {
-    Handle file(CreateFileW(ApiPath(reportPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    WinHandle file(CreateFileW(ApiPath(reportPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) return false;
     LARGE_INTEGER before{};
