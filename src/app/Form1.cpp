@@ -29,7 +29,7 @@ constexpr int kClientWidth = 6990;
 constexpr int kClientHeight = 6270;
 constexpr int kProgressHeight = 1500;
 // lblFile follows the walk at the screen's pace, not at every file.
-constexpr qint64 kShownPathRefreshMs = 25;
+constexpr qint64 kShownPathRefreshNs = 25'000'000;
 
 constexpr char kChooseFolderTitle[] = "Choose a folder:";
 constexpr char kAbortQuestion[] = "Are you sure you want to cancel this operation?";
@@ -80,6 +80,7 @@ Form1::Form1(ScanState& state, WindowServices& services, QWidget* parent)
                       Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       state_(state),
       services_(services) {
+    clock_.start();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(Text(kAppTitle));
     setWindowIcon(ProgramIcon());
@@ -245,23 +246,27 @@ std::string Form1::SelectedDriveRoot() const {
 void Form1::ShowPath(const std::string& fullPath) {
     shownPath_.assign(fullPath);
     shownPathPending_ = true;
-    if (!shownPathClock_.isValid() || shownPathClock_.elapsed() >= kShownPathRefreshMs) {
-        PushShownPath();
-    }
 }
 
 void Form1::PushShownPath() {
     if (!shownPathPending_) return;
     lblFile->setPlainText(QString::fromStdString(shownPath_));
     shownPathPending_ = false;
-    shownPathClock_.start();
 }
 
 void UseLeanEventDispatcher() {
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
 }
 
-void Form1::Yield() { QCoreApplication::processEvents(); }
+// One clock reading per file paces both the path on show and the event loop's kernel poll.
+void Form1::Yield() {
+    const qint64 now = clock_.nsecsElapsed();
+    if (shownPathPending_ && now - shownPathAtNs_ >= kShownPathRefreshNs) {
+        PushShownPath();
+        shownPathAtNs_ = now;
+    }
+    eventTurn_.Turn(now);
+}
 
 void Form1::ShowMessage(std::string_view text, MessageKind) {
     PushShownPath();

@@ -292,7 +292,7 @@ private slots:
             test::TempTree tree;
             ScanTree(tree, 20);
             services_->answers = {yes};
-            form_->onYield = [&](auto n) { if (n == 3) QTimer::singleShot(0, this, [&] { Click("cmdABORT"); }); };
+            form_->onYield = [&](auto n) { if (n == 3) QMetaObject::invokeMethod(this, [&] { Click("cmdABORT"); }, Qt::QueuedConnection); };
             Click("cmdSTART");
             QCOMPARE(services_->questions, QStringList({"Are you sure you want to cancel this operation?"}));
             QCOMPARE(services_->messages, QStringList({kTotal.arg(yes ? "aborted" : "complete").arg(yes ? 4 : 20)}));

@@ -1,0 +1,36 @@
+#include "app/PacedEventTurn.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+
+namespace snapsift {
+
+// Qt's own dispatchers announce each turn with awake() before they send the posted events,
+// and leave out their poll (or message pump) when interrupt() was called since. The flag is
+// taken down at once, so a loop that a handler of this turn runs (a message box) waits as
+// usual. GLib's loop polls all the same and takes each interrupt() as a wake-up write, so
+// there every turn stays whole.
+PacedEventTurn::PacedEventTurn() : dispatcher_(QAbstractEventDispatcher::instance()) {
+    if (!dispatcher_ || dispatcher_->inherits("QEventDispatcherGlib")) return;
+    awake_ = QObject::connect(
+        dispatcher_.data(), &QAbstractEventDispatcher::awake, dispatcher_.data(),
+        [this] {
+            if (!skipPoll_) return;
+            skipPoll_ = false;
+            dispatcher_->interrupt();
+        },
+        Qt::DirectConnection);
+}
+
+PacedEventTurn::~PacedEventTurn() { QObject::disconnect(awake_); }
+
+void PacedEventTurn::Turn(qint64 nowNs) {
+    const bool poll = lastPollNs_ == std::numeric_limits<qint64>::min() ||
+                      nowNs - lastPollNs_ >= kPollIntervalNs || nowNs < lastPollNs_;
+    if (poll) lastPollNs_ = nowNs;
+    skipPoll_ = !poll && awake_;
+    QCoreApplication::processEvents();
+    skipPoll_ = false;
+}
+
+}  // namespace snapsift
