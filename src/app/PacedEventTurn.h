@@ -12,8 +12,8 @@ namespace snapsift {
 // Every turn sends the posted events (repaints, deferred deletes, queued calls) and the input
 // the window system has queued. Only the kernel poll for timers, sockets and wake-ups, which
 // costs several times the rest of a turn, is taken at most once per kPollIntervalNs; the turns
-// in between leave it out (not on the GLib event dispatcher, which cannot). Make it on the
-// thread whose loop it turns.
+// in between leave it out (on Qt's Unix event dispatchers; on others every turn is whole).
+// Make it on the thread whose loop it turns.
 class PacedEventTurn {
 public:
     static constexpr qint64 kPollIntervalNs = 2'000'000;
