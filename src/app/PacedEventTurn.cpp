@@ -26,8 +26,7 @@ PacedEventTurn::PacedEventTurn() : dispatcher_(QAbstractEventDispatcher::instanc
 PacedEventTurn::~PacedEventTurn() { QObject::disconnect(awake_); }
 
 void PacedEventTurn::Turn(qint64 nowNs) {
-    const bool poll = lastPollNs_ == std::numeric_limits<qint64>::min() ||
-                      nowNs - lastPollNs_ >= kPollIntervalNs || nowNs < lastPollNs_;
+    const bool poll = nowNs - lastPollNs_ >= kPollIntervalNs || nowNs < lastPollNs_;
     if (poll) lastPollNs_ = nowNs;
     skipPoll_ = !poll && awake_;
     QCoreApplication::processEvents();

@@ -30,7 +30,7 @@ public:
 private:
     QPointer<QAbstractEventDispatcher> dispatcher_;
     QMetaObject::Connection awake_;
-    qint64 lastPollNs_ = std::numeric_limits<qint64>::min();
+    qint64 lastPollNs_ = std::numeric_limits<qint64>::min() / 2;  // long ago
     bool skipPoll_ = false;
 };
 
