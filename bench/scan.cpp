@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/ScanRun.h"
-#include "search/FolderWalk.h"
+#include "scan/ScanRun.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -25,6 +25,9 @@ public:
     }
     bool AskYesNo(std::string_view) override { return false; }
     void SetRunningLook(bool) override {}
+    void FolderUnreadable(const std::string& folder, const snapsift::SystemError& error) override {
+        std::fprintf(stderr, "Cannot read folder: %s: %s\n", folder.c_str(), snapsift::SystemErrorText(error.code).c_str());
+    }
 
 private:
     bool photos_;

@@ -17,8 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "app/ScanHost.h"
-#include "app/ScanState.h"
 #include "search/CandidateHandler.h"
 #include "search/FolderWalk.h"
 #include "search/Recognition.h"
@@ -31,17 +29,13 @@ constexpr int kTopFolders = 20;
 constexpr int kSubFolders = 999;       // per top folder: 20 + 20 * 999 = 20,000 folders
 constexpr int kFilesPerFolder = 10;    // in every folder below the root: 200,000 files
 
-class SilentHost : public ScanHost {
+class SilentHost : public SearchHost {
 public:
-    bool ProfileMode() const override { return false; }
-    bool SearchSubfolders() const override { return true; }
     bool IncludePhotos() const override { return false; }
-    std::string SelectedDriveRoot() const override { return {}; }
     void ShowPath(const std::string&) override { ++shown; }
     void Yield() override {}
     void ShowMessage(std::string_view, MessageKind) override {}
-    bool AskYesNo(std::string_view) override { return false; }
-    void SetRunningLook(bool) override {}
+    void FolderUnreadable(const std::string&, const SystemError&) override {}
     std::int64_t shown = 0;
 };
 
@@ -112,10 +106,10 @@ int Generate(const std::string& tree) {
 }
 
 int Walk(const std::string& tree) {
-    ScanState state;
+    const bool abortRequested = false;
     SilentHost host;
     RecognisingHandler handler;
-    FolderWalk(state, host, handler).SearchFolderTree(tree);
+    FolderWalk(abortRequested, host, handler).SearchFolderTree(tree);
     std::printf("files=%lld candidates=%lld recognised=%lld\n", static_cast<long long>(host.shown),
                 static_cast<long long>(handler.candidates), static_cast<long long>(handler.recognised));
     return 0;

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <deque>
 
-#include "app/Form1.h"
-#include "app/WindowServices.h"
+#include "qt/Form1.h"
+#include "qt/WindowServices.h"
 
 namespace {
 

@@ -95,6 +95,12 @@ void CliHost::ShowMessage(std::string_view text, MessageKind kind) {
     Write(toOut ? Stream::Out : Stream::Err, TerminalText(text));
 }
 
+void CliHost::FolderUnreadable(const std::string& folderPath, const SystemError& error) {
+    ++unreadableFolders_;
+    ClearProgress();
+    Write(Stream::Err, TerminalText("Cannot read folder: " + folderPath + ": " + SystemErrorText(error.code)));
+}
+
 // There is no one to ask: an interrupt is its own confirmation.
 bool CliHost::AskYesNo(std::string_view) { return true; }
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ScanHost.h"
-#include "app/ScanState.h"
+#include "scan/ScanHost.h"
+#include "scan/ScanState.h"
 
 namespace snapsift::cli {
 
@@ -33,6 +33,10 @@ public:
     void ShowMessage(std::string_view text, MessageKind kind) override;
     bool AskYesNo(std::string_view text) override;
     void SetRunningLook(bool running) override;
+    void FolderUnreadable(const std::string& folderPath, const SystemError& error) override;
+
+    // Folders that could not be read (whole or in part) in this run.
+    std::uint64_t UnreadableFolders() const { return unreadableFolders_; }
 
 private:
     void DrawProgress();
@@ -43,6 +47,7 @@ private:
     bool showProgress_;
     std::string path_;
     std::uint64_t examined_ = 0;
+    std::uint64_t unreadableFolders_ = 0;
     std::chrono::steady_clock::time_point lastDraw_{};
     std::size_t drawnColumns_ = 0;
 };

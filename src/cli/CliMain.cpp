@@ -4,11 +4,12 @@
 #include <optional>
 #include <system_error>
 
-#include "app/ScanRun.h"
+#include "platform/Paths.h"
+#include "scan/ScanRun.h"
+#include "scan/Version.h"
 #include "cli/CliHost.h"
 #include "cli/Console.h"
 #include "platform/LocaleText.h"
-#include "search/FolderWalk.h"
 
 namespace snapsift::cli {
 
@@ -55,13 +56,6 @@ fs::path FromText(const std::string& text) { return fs::path(std::u8string(text.
 std::string ToText(const fs::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
-}
-
-bool IsSeparator(char c) { return c == kSeparator || c == '/'; }
-
-std::string WithoutTrailingSeparators(std::string text) {
-    while (!text.empty() && IsSeparator(text.back())) text.pop_back();
-    return text;
 }
 
 // An absolute, lexically tidied path without trailing separators.
@@ -174,17 +168,11 @@ int RunCli(const std::vector<std::string>& arguments) {
     InstallInterruptHandler();
     CliHost host(state, settings, IsTerminal(Stream::Err));
     const ScanResult result = RunScan(state, host);
-    switch (result.outcome) {
-    case ScanOutcome::Stopped:
-        return kStopped;
-    case ScanOutcome::Aborted:
-        Write(Stream::Out, "Report: " + result.reportPath + "\n");
-        return kAborted;
-    case ScanOutcome::Completed:
-        break;
-    }
+    if (result.outcome == ScanOutcome::Stopped) return kStopped;
+    if (host.UnreadableFolders() != 0)
+        Write(Stream::Out, "Folders that could not be read: " + std::to_string(host.UnreadableFolders()) + "\n");
     Write(Stream::Out, "Report: " + result.reportPath + "\n");
-    return kCompleted;
+    return result.outcome == ScanOutcome::Aborted ? kAborted : kCompleted;
 }
 
 }  // namespace snapsift::cli

@@ -2,7 +2,7 @@
 
 #include "platform/FileTimes.h"
 #include "platform/WinHandle.h"
-#include "search/DirectoryListing_win.h"
+#include "platform/DirectoryListing_win.h"
 
 namespace snapsift {
 

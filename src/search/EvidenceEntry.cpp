@@ -37,21 +37,22 @@ void EvidenceEntry::RecordEvidence(const std::string& fullPath, const std::strin
         entry.digest = MD5::kFileFailureText;
     }
 
-    const std::int32_t number = ++state_.FilesFound;
+    const std::int32_t number = ++filesFound_;
     const std::string copyName =
         fileName.substr(0, fileName.size() >= 4 ? fileName.size() - 4 : 0) + "-" +
         std::to_string(number) + ".jpg";
 
-    if (host_.IncludePhotos()) {
-        const long error = CopyEvidenceFile(fullPath, state_.OutputFolder + copyName);
+    const bool includePhotos = host_.IncludePhotos();
+    if (includePhotos) {
+        const long error = CopyEvidenceFile(fullPath, outputFolder_ + copyName);
         if (error != 0)
             host_.ShowMessage("Error copying file: " + fullPath + ". Error number: " +
                                   std::to_string(error) + ". Click OK to continue.",
                               MessageKind::FileProblem);
     }
 
-    if (host_.IncludePhotos()) entry.copyFileName = copyName;
-    if (!AppendReportEntry(state_.OutputFolder + std::string(kReportFileName), entry))
+    if (includePhotos) entry.copyFileName = copyName;
+    if (!AppendReportEntry(outputFolder_ + std::string(kReportFileName), entry))
         host_.ShowMessage("Error writing to HTML report for file: " + fullPath +
                               ". Click OK to continue.",
                           MessageKind::FileProblem);

@@ -5,14 +5,13 @@
 #include <string_view>
 #include <vector>
 
-#include "search/DirectoryListing.h"
+#include "platform/DirectoryListing.h"
+#include "platform/Paths.h"
 #include "search/Recognition.h"
 
 namespace snapsift {
 
 namespace {
-
-bool IsSeparator(char c) { return c == kSeparator || c == '/'; }
 
 // The names of a folder's regular files in listing order, packed into one buffer so that a
 // folder with many files costs two allocations, not one per file.
@@ -39,14 +38,15 @@ private:
 
 // Reads one folder in a single pass: its subfolders go to the queue (when one is kept), its
 // regular files to `files`; links and special files are passed over. What was read before a
-// failure is kept.
-void ReadFolder(const std::string& folder, bool isRoot, std::deque<std::string>* queue,
+// failure is kept, and the failure goes to the host.
+void ReadFolder(SearchHost& host, const std::string& folder, bool isRoot, std::deque<std::string>* queue,
                 FileNames& files) {
     files.Clear();
     DirectoryListing listing(folder, isRoot);
     std::string_view name;
     EntryKind kind;
-    while (listing.Next(name, kind)) {
+    ListingStep step;
+    while ((step = listing.Next(name, kind)) == ListingStep::Entry) {
         if (kind == EntryKind::File) {
             files.Add(name);
         } else if (kind == EntryKind::Folder && queue != nullptr) {
@@ -55,15 +55,16 @@ void ReadFolder(const std::string& folder, bool isRoot, std::deque<std::string>*
             sub.append(folder).append(name).push_back(kSeparator);
         }
     }
+    if (step == ListingStep::Failed) host.FolderUnreadable(folder, listing.Error());
 }
 
 // The files of one folder, each: abort test, path shown, yield, name filter and, on a match,
 // ProcessCandidate. False when the walk was aborted.
-bool ExamineFiles(ScanState& state, ScanHost& host, CandidateHandler& handler,
-                         const std::string& folder, const FileNames& files) {
+bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler& handler,
+                  const std::string& folder, const FileNames& files) {
     std::string fullPath = folder;
     for (std::size_t i = 0; i < files.Count(); ++i) {
-        if (state.AbortRequested) return false;
+        if (abortRequested) return false;
         const std::string_view name = files[i];
         fullPath.resize(folder.size());
         fullPath.append(name);
@@ -82,11 +83,6 @@ bool ExamineFiles(ScanState& state, ScanHost& host, CandidateHandler& handler,
 
 }  // namespace
 
-std::string AddBackslash(std::string path) {
-    if (path.empty() || !IsSeparator(path.back())) path.push_back(kSeparator);
-    return path;
-}
-
 void FolderWalk::SearchFolderTree(const std::string& rootPath) {
     if (!FolderExists(rootPath)) return;
     std::deque<std::string> queue;
@@ -96,9 +92,9 @@ void FolderWalk::SearchFolderTree(const std::string& rootPath) {
     while (!queue.empty()) {
         const std::string folder = std::move(queue.front());
         queue.pop_front();
-        ReadFolder(folder, isRoot, &queue, files);
+        ReadFolder(host_, folder, isRoot, &queue, files);
         isRoot = false;
-        if (!ExamineFiles(state_, host_, handler_, folder, files)) return;
+        if (!ExamineFiles(abortRequested_, host_, handler_, folder, files)) return;
     }
 }
 
@@ -106,8 +102,8 @@ void FolderWalk::SearchFolder(const std::string& rootPath) {
     if (!FolderExists(rootPath)) return;
     const std::string folder = AddBackslash(rootPath);
     FileNames files;
-    ReadFolder(folder, true, nullptr, files);
-    ExamineFiles(state_, host_, handler_, folder, files);
+    ReadFolder(host_, folder, true, nullptr, files);
+    ExamineFiles(abortRequested_, host_, handler_, folder, files);
 }
 
 }  // namespace snapsift

@@ -1,38 +1,20 @@
 // The folder walk: breadth-first over a root (or only the root's own files), one abort test,
 // path display and yield per regular file, and the name pre-filter before ProcessCandidate.
+// A folder that cannot be opened or listed is handed to the host and the walk goes on.
 #pragma once
 
 #include <string>
 
-#include "app/ScanHost.h"
-#include "app/ScanState.h"
 #include "search/CandidateHandler.h"
+#include "search/SearchHost.h"
 
 namespace snapsift {
 
-// The platform's folder separator: "\" on Windows, "/" elsewhere.
-#ifdef _WIN32
-inline constexpr char kSeparator = '\\';
-#else
-inline constexpr char kSeparator = '/';
-#endif
-
-// The path with the platform separator appended unless it already ends in a separator
-// ("/" counts as one on Windows too).
-std::string AddBackslash(std::string path);
-
-// True when a file or (with includeFolders) a folder exists at the path, hidden and system
-// entries included; false on any failure.
-bool PathExists(const std::string& path, bool includeFolders);
-
-// True when the path itself is a symbolic link, a junction or a mount point (a reparse point
-// that names another entry). The walk never enters such an entry below its root.
-bool IsLinkOrJunction(const std::string& path);
-
 class FolderWalk {
 public:
-    FolderWalk(ScanState& state, ScanHost& host, CandidateHandler& handler)
-        : state_(state), host_(host), handler_(handler) {}
+    // abortRequested is the program-wide abort flag, read before each file.
+    FolderWalk(const bool& abortRequested, SearchHost& host, CandidateHandler& handler)
+        : abortRequested_(abortRequested), host_(host), handler_(handler) {}
 
     // Walks rootPath and every folder below it, breadth-first, in listing order.
     void SearchFolderTree(const std::string& rootPath);
@@ -40,8 +22,8 @@ public:
     void SearchFolder(const std::string& rootPath);
 
 private:
-    ScanState& state_;
-    ScanHost& host_;
+    const bool& abortRequested_;
+    SearchHost& host_;
     CandidateHandler& handler_;
 };
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/FileTimes.h"
+#include "platform/Paths.h"
 #include "search/FolderWalk.h"
 #include "search/Recognition.h"
 #include "support/RecordingHost.h"
@@ -34,7 +35,7 @@ struct Candidate {
 struct WalkRun : CandidateHandler {
     ScanState state;
     RecordingHost host{state};
-    FolderWalk walk{state, host, *this};
+    FolderWalk walk{state.AbortRequested, host, *this};
     std::vector<Candidate> candidates;
     Ids ids;              // every user ID recognised
     std::string throwOn;  // a file name whose processing fails once recorded

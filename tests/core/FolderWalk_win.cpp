@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FolderWalkSupport.h"
-#include "search/DirectoryListing_win.h"
+#include "platform/DirectoryListing_win.h"
 
 // After the project headers: <windows.h> defines a Yield() macro that would rename
 // ScanHost::Yield.

@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ScanRun.h"
+#include "scan/ScanRun.h"
 #include "platform/LocaleText.h"
+#include "platform/Paths.h"
 #include "search/FolderWalk.h"
 #include "support/RecordingHost.h"
 #include "support/TempTree.h"

@@ -3,11 +3,11 @@
 #include <QTest>
 #include <QtWidgets>
 
-#include "about/frmAbout.h"
-#include "app/DriveList.h"
-#include "app/Form1.h"
-#include "app/WindowServices.h"
-#include "platform/BrowseFolder.h"
+#include "qt/frmAbout.h"
+#include "qt/DriveList.h"
+#include "qt/Form1.h"
+#include "qt/WindowServices.h"
+#include "qt/BrowseFolder.h"
 #include "support/TempTree.h"
 
 namespace snapsift {

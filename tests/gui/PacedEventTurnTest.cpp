@@ -7,8 +7,8 @@
 #include <QtTest>
 #include <unistd.h>
 
-#include "app/Form1.h"
-#include "app/PacedEventTurn.h"
+#include "qt/Form1.h"
+#include "qt/PacedEventTurn.h"
 
 namespace snapsift {
 

@@ -4,9 +4,9 @@
 #include <QTest>
 #include <QtWidgets>
 
-#include "about/frmAbout.h"
-#include "app/Form1.h"
-#include "app/WindowServices.h"
+#include "qt/frmAbout.h"
+#include "qt/Form1.h"
+#include "qt/WindowServices.h"
 
 using namespace snapsift;
 static QStringList args;

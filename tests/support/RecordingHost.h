@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/ScanHost.h"
-#include "app/ScanState.h"
+#include "scan/ScanHost.h"
+#include "scan/ScanState.h"
 
 namespace snapsift::test {
 
@@ -32,6 +32,7 @@ public:
     std::vector<std::pair<MessageKind, std::string>> messages;
     std::vector<std::string> questions;
     std::vector<bool> looks;  // every SetRunningLook, in order
+    std::vector<std::pair<std::string, long>> unreadable;  // folders not read, with the error code
     std::size_t yields = 0;
 
     bool ProfileMode() const override { return profileMode; }
@@ -53,6 +54,9 @@ public:
         return yesNoAnswer;
     }
     void SetRunningLook(bool running) override { looks.push_back(running); }
+    void FolderUnreadable(const std::string& folderPath, const SystemError& error) override {
+        unreadable.emplace_back(folderPath, error.code);
+    }
 
 private:
     ScanState& state_;

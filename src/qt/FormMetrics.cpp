@@ -1,4 +1,4 @@
-#include "app/FormMetrics.h"
+#include "qt/FormMetrics.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>

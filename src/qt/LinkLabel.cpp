@@ -1,4 +1,4 @@
-#include "about/LinkLabel.h"
+#include "qt/LinkLabel.h"
 
 #include <QMouseEvent>
 

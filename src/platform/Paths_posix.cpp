@@ -1,6 +1,6 @@
 #include <sys/stat.h>
 
-#include "search/FolderWalk.h"
+#include "platform/Paths.h"
 
 namespace snapsift {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "platform/WideText.h"
-#include "search/DirectoryListing.h"
+#include "platform/DirectoryListing.h"
 
 namespace snapsift {
 

@@ -1,4 +1,5 @@
-#include "app/Form1.h"
+#include "qt/Form1.h"
+#include "scan/Version.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -13,11 +14,11 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "about/frmAbout.h"
-#include "app/FormMetrics.h"
-#include "app/ProgramIcon.h"
-#include "app/WindowServices.h"
-#include "app/WrapCheckBox.h"
+#include "qt/frmAbout.h"
+#include "qt/FormMetrics.h"
+#include "qt/ProgramIcon.h"
+#include "qt/WindowServices.h"
+#include "qt/WrapCheckBox.h"
 
 namespace snapsift {
 

@@ -1,6 +1,6 @@
-#include "app/WrapCheckBox.h"
+#include "qt/WrapCheckBox.h"
 
-#include "app/FormMetrics.h"
+#include "qt/FormMetrics.h"
 
 #include <QFontMetrics>
 #include <QStyleOptionButton>

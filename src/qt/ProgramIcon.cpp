@@ -1,4 +1,4 @@
-#include "app/ProgramIcon.h"
+#include "qt/ProgramIcon.h"
 
 namespace snapsift {
 

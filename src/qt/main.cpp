@@ -2,11 +2,11 @@
 // window has closed.
 #include <QApplication>
 
-#include "app/Form1.h"
-#include "app/ProgramIcon.h"
-#include "app/ScanRun.h"
-#include "app/ScanState.h"
-#include "app/WindowServices.h"
+#include "qt/Form1.h"
+#include "qt/ProgramIcon.h"
+#include "scan/Version.h"
+#include "scan/ScanState.h"
+#include "qt/WindowServices.h"
 #include "platform/LocaleText.h"
 
 int main(int argc, char* argv[]) {

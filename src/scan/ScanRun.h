@@ -5,14 +5,11 @@
 #include <functional>
 #include <string>
 
-#include "app/ScanHost.h"
-#include "app/ScanState.h"
 #include "platform/FileTimes.h"
+#include "scan/ScanHost.h"
+#include "scan/ScanState.h"
 
 namespace snapsift {
-
-inline constexpr std::string_view kAppTitle = "Snapsift";
-inline constexpr std::string_view kAppVersion = "1.2.0";
 
 enum class ScanOutcome {
     Completed,

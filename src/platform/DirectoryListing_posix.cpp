@@ -1,4 +1,4 @@
-#include "search/DirectoryListing.h"
+#include "platform/DirectoryListing.h"
 
 #include <cerrno>
 #include <climits>
@@ -103,6 +103,7 @@ EntryKind KindOfMode(mode_t mode) {
 
 struct DirectoryListing::State {
     DIR* dir = nullptr;
+    int error = 0;  // errno of the failure that ended the listing, 0 while none
     ~State() {
         if (dir != nullptr) ::closedir(dir);
     }
@@ -111,18 +112,34 @@ struct DirectoryListing::State {
 DirectoryListing::DirectoryListing(const std::string& folderPath, bool followLink)
     : state_(std::make_unique<State>()) {
     FdGuard fd(OpenFolder(folderPath, followLink));
-    if (fd.Get() < 0) return;
+    if (fd.Get() < 0) {
+        state_->error = errno;
+        return;
+    }
     state_->dir = ::fdopendir(fd.Get());
-    if (state_->dir != nullptr) fd.Release();
+    if (state_->dir == nullptr) {
+        state_->error = errno;
+        return;
+    }
+    fd.Release();
 }
 
 DirectoryListing::~DirectoryListing() = default;
 
-bool DirectoryListing::Next(std::string_view& name, EntryKind& kind) {
-    if (state_->dir == nullptr) return false;
+SystemError DirectoryListing::Error() const { return {state_->error}; }
+
+ListingStep DirectoryListing::Next(std::string_view& name, EntryKind& kind) {
+    if (state_->dir == nullptr) return state_->error != 0 ? ListingStep::Failed : ListingStep::End;
     for (;;) {
+        errno = 0;
         const dirent* entry = ::readdir(state_->dir);
-        if (entry == nullptr) return false;
+        if (entry == nullptr) {
+            // readdir leaves errno alone at the end and sets it on a failure.
+            state_->error = errno;
+            ::closedir(state_->dir);
+            state_->dir = nullptr;
+            return state_->error != 0 ? ListingStep::Failed : ListingStep::End;
+        }
         const char* text = entry->d_name;
         if (text[0] == '.' && (text[1] == '\0' || (text[1] == '.' && text[2] == '\0'))) continue;
         switch (entry->d_type) {
@@ -139,7 +156,7 @@ bool DirectoryListing::Next(std::string_view& name, EntryKind& kind) {
             default: kind = EntryKind::Other; break;
         }
         name = std::string_view(text, std::strlen(text));
-        return true;
+        return ListingStep::Entry;
     }
 }
 

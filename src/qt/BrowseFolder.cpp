@@ -1,4 +1,4 @@
-#include "platform/BrowseFolder.h"
+#include "qt/BrowseFolder.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,5 +1,5 @@
-#include "search/DirectoryListing_win.h"
-#include "search/FolderWalk.h"
+#include "platform/DirectoryListing_win.h"
+#include "platform/Paths.h"
 
 // After the project headers: <windows.h> defines a Yield() macro that would rename
 // ScanHost::Yield.

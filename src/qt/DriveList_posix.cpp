@@ -2,7 +2,7 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
-#include "app/DriveList.h"
+#include "qt/DriveList.h"
 
 namespace snapsift {
 

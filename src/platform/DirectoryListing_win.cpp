@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "search/DirectoryListing.h"
-#include "search/DirectoryListing_win.h"
+#include "platform/DirectoryListing.h"
+#include "platform/DirectoryListing_win.h"
 
 namespace snapsift {
 
@@ -20,6 +20,7 @@ struct DirectoryListing::State {
     WIN32_FIND_DATAW data{};
     bool pending = false;  // data holds an entry not handed out yet
     std::string name;
+    unsigned long error = 0;  // GetLastError() of the failure that ended the listing, 0 while none
     ~State() {
         if (find != INVALID_HANDLE_VALUE) ::FindClose(find);
     }
@@ -30,26 +31,34 @@ DirectoryListing::DirectoryListing(const std::string& folderPath, bool /*followL
     // A link or junction below the root is never queued (its kind is Other), so only a
     // chosen root is ever reached through one.
     std::wstring pattern = ApiPath(folderPath);
-    if (pattern.empty()) return;
+    if (pattern.empty()) {
+        state_->error = ERROR_INVALID_NAME;
+        return;
+    }
     if (pattern.back() != L'\\') pattern.push_back(L'\\');
     pattern.push_back(L'*');
     state_->find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &state_->data, FindExSearchNameMatch,
                                       nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    // No handle means no entries: the folder could not be listed, or it is a drive's root
-    // folder with no entries at all (ERROR_FILE_NOT_FOUND).
+    // No handle: the folder could not be listed, or it is a drive's root folder with no
+    // entries at all (ERROR_FILE_NOT_FOUND), which is a complete, empty listing.
     state_->pending = state_->find != INVALID_HANDLE_VALUE;
+    if (!state_->pending && ::GetLastError() != ERROR_FILE_NOT_FOUND) state_->error = ::GetLastError();
 }
+
+SystemError DirectoryListing::Error() const { return {static_cast<long>(state_->error)}; }
 
 DirectoryListing::~DirectoryListing() = default;
 
-bool DirectoryListing::Next(std::string_view& name, EntryKind& kind) {
+ListingStep DirectoryListing::Next(std::string_view& name, EntryKind& kind) {
     State& s = *state_;
-    if (s.find == INVALID_HANDLE_VALUE) return false;
+    if (s.find == INVALID_HANDLE_VALUE) return s.error != 0 ? ListingStep::Failed : ListingStep::End;
     for (;;) {
         if (!s.pending && !::FindNextFileW(s.find, &s.data)) {
+            const DWORD error = ::GetLastError();
             ::FindClose(s.find);
             s.find = INVALID_HANDLE_VALUE;
-            return false;
+            if (error != ERROR_NO_MORE_FILES) s.error = error;
+            return s.error != 0 ? ListingStep::Failed : ListingStep::End;
         }
         s.pending = false;
         const wchar_t* text = s.data.cFileName;
@@ -57,7 +66,7 @@ bool DirectoryListing::Next(std::string_view& name, EntryKind& kind) {
         kind = KindOfEntry(s.data.dwFileAttributes, s.data.dwReserved0);
         s.name = Utf8FromWide(text);
         name = s.name;
-        return true;
+        return ListingStep::Entry;
     }
 }
 

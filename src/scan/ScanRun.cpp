@@ -1,4 +1,4 @@
-#include "app/ScanRun.h"
+#include "scan/ScanRun.h"
 
 #include <filesystem>
 #include <system_error>
@@ -6,6 +6,7 @@
 #include "hash/MD5.h"
 #include "platform/LocaleText.h"
 #include "search/EvidenceEntry.h"
+#include "platform/Paths.h"
 #include "search/FolderWalk.h"
 #include "search/Report.h"
 
@@ -42,12 +43,6 @@ bool CreateNewFolder(const std::string& path) {
     std::error_code error;
     const bool created = std::filesystem::create_directory(PathFromText(path), error);
     return created && !error;
-}
-
-// The drive prefix without trailing separators: "c:" or a mount point ("" for "/").
-std::string DrivePrefix(std::string root) {
-    while (!root.empty() && (root.back() == kSeparator || root.back() == '/')) root.pop_back();
-    return root;
 }
 
 // A profile root is walked only when it is a real folder of the drive. On Vista and later
@@ -96,15 +91,15 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     host.SetRunningLook(true);
     state.FilesFound = 0;
 
-    EvidenceEntry evidence(state, host);
-    FolderWalk walk(state, host, evidence);
+    EvidenceEntry evidence(state.OutputFolder, state.FilesFound, host);
+    FolderWalk walk(state.AbortRequested, host, evidence);
     if (!host.ProfileMode()) {
         if (host.SearchSubfolders())
             walk.SearchFolderTree(state.SourceFolder);
         else
             walk.SearchFolder(state.SourceFolder);
     } else {
-        const std::string drive = DrivePrefix(host.SelectedDriveRoot());
+        const std::string drive = WithoutTrailingSeparators(host.SelectedDriveRoot());
         const std::string users = drive + kSeparator + "Users";
         const std::string documents = drive + kSeparator + "Documents and Settings";
         if (IsProfileRoot(users)) walk.SearchFolderTree(AddBackslash(users));

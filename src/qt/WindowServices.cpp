@@ -1,4 +1,4 @@
-#include "app/WindowServices.h"
+#include "qt/WindowServices.h"
 
 #include <QDesktopServices>
 #include <QAbstractButton>
@@ -6,8 +6,8 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include "app/ScanRun.h"
-#include "platform/BrowseFolder.h"
+#include "scan/Version.h"
+#include "qt/BrowseFolder.h"
 
 namespace snapsift {
 

@@ -1,6 +1,6 @@
 #include <QStorageInfo>
 
-#include "app/DriveList.h"
+#include "qt/DriveList.h"
 
 namespace snapsift {
 

@@ -1,4 +1,4 @@
-#include "app/DriveList.h"
+#include "qt/DriveList.h"
 
 #include <QDir>
 #include <array>

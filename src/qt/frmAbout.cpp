@@ -1,4 +1,4 @@
-#include "about/frmAbout.h"
+#include "qt/frmAbout.h"
 
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -7,10 +7,10 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "about/LinkLabel.h"
-#include "app/FormMetrics.h"
-#include "app/ProgramIcon.h"
-#include "app/ScanRun.h"
+#include "qt/LinkLabel.h"
+#include "qt/FormMetrics.h"
+#include "qt/ProgramIcon.h"
+#include "scan/Version.h"
 
 namespace snapsift {
 

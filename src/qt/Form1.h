@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/DriveList.h"
-#include "app/PacedEventTurn.h"
-#include "app/ScanHost.h"
-#include "app/ScanRun.h"
-#include "app/ScanState.h"
+#include "qt/DriveList.h"
+#include "qt/PacedEventTurn.h"
+#include "scan/ScanHost.h"
+#include "scan/ScanRun.h"
+#include "scan/ScanState.h"
 
 class QAction;
 class QCheckBox;
@@ -62,6 +62,7 @@ public:
     void ShowMessage(std::string_view text, MessageKind kind) override;
     bool AskYesNo(std::string_view text) override;
     void SetRunningLook(bool running) override;
+    void FolderUnreadable(const std::string&, const SystemError&) override {}
 
 protected:
     void closeEvent(QCloseEvent* event) override;

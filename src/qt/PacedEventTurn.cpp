@@ -1,4 +1,4 @@
-#include "app/PacedEventTurn.h"
+#include "qt/PacedEventTurn.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>

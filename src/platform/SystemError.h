@@ -1,0 +1,18 @@
+// A failure as the operating system reported it: its code (errno, or GetLastError() on
+// Windows) and the system's own words for it.
+#pragma once
+
+#include <string>
+
+namespace snapsift {
+
+struct SystemError {
+    long code = 0;
+    friend bool operator==(const SystemError&, const SystemError&) = default;
+};
+
+// The system's description of an error code ("Permission denied"), without a final period or
+// line break; "Error N" when the system has none.
+std::string SystemErrorText(long code);
+
+}  // namespace snapsift

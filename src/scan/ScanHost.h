@@ -1,0 +1,29 @@
+// The seam between the scan run and whatever hosts it: the window logic, the terminal
+// front-end or a test recorder. Settings, the two looks and the Yes/No question, over what
+// the walk and the evidence entry need.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "search/SearchHost.h"
+
+namespace snapsift {
+
+class ScanHost : public SearchHost {
+public:
+    // Settings, read at the moment they are needed.
+    virtual bool ProfileMode() const = 0;       // chkPro checked
+    virtual bool SearchSubfolders() const = 0;  // chkSubs checked
+    // The selected volume's prefix without a trailing separator: "c:" on Windows,
+    // a mount point such as "/mnt/evidence" (or "" for "/") elsewhere.
+    virtual std::string SelectedDriveRoot() const = 0;
+
+    // The Yes/No question (true for Yes).
+    virtual bool AskYesNo(std::string_view text) = 0;
+
+    // The two looks of a host: running (true) or idle (false).
+    virtual void SetRunningLook(bool running) = 0;
+};
+
+}  // namespace snapsift

@@ -1,0 +1,41 @@
+// What the walk and the evidence entry need from whatever hosts a scan: the photos setting,
+// the path on show, one event-loop turn per file, messages, and a word about each folder that
+// could not be read.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/SystemError.h"
+
+namespace snapsift {
+
+// What a message is about, so that a host without message boxes can route it
+// (a terminal sends per-file problems to stderr and the final total to stdout).
+enum class MessageKind {
+    Stop,         // an explicit check stopped the run before searching
+    FileProblem,  // a per-file problem; the scan goes on once acknowledged
+    Final,        // "Operation complete." / "Operation aborted." with the total
+    Information,  // anything else (help text)
+};
+
+class SearchHost {
+public:
+    virtual ~SearchHost() = default;
+
+    // chkIncl checked: copies and image lines; read once per recognised file.
+    virtual bool IncludePhotos() const = 0;
+
+    // Progress: the path being examined (lblFile), and one turn of the host's event loop.
+    virtual void ShowPath(const std::string& fullPath) = 0;
+    virtual void Yield() = 0;
+
+    // A modal message with OK only.
+    virtual void ShowMessage(std::string_view text, MessageKind kind) = 0;
+
+    // A folder below or at a root that could not be opened or listed to its end; the walk has
+    // skipped what it could not read and goes on.
+    virtual void FolderUnreadable(const std::string& folderPath, const SystemError& error) = 0;
+};
+
+}  // namespace snapsift
