@@ -1,8 +1,8 @@
 #include "search/Report.h"
 
-
 #include "platform/CodePage.h"
 #include "platform/LocaleText.h"
+#include "platform/OutputFile.h"
 
 namespace snapsift {
 
@@ -154,11 +154,11 @@ std::string FormatReportEntry(const ReportEntry& entry) {
 bool WriteReportHeader(const std::string& reportPath) {
     std::string header(kHeaderLine);
     header += kLineEnd;
-    return WriteReportFile(reportPath, header, true);
+    return WriteOutputFile(reportPath, header, OutputWrite::Create);
 }
 
 bool AppendReportEntry(const std::string& reportPath, const ReportEntry& entry) {
-    return WriteReportFile(reportPath, FormatReportEntry(entry), false);
+    return WriteOutputFile(reportPath, FormatReportEntry(entry), OutputWrite::Append);
 }
 
 void AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound) {
@@ -169,7 +169,7 @@ void AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t 
     tail += kLineEnd;
     tail += "</body></html>";
     tail += kLineEnd;
-    WriteReportFile(reportPath, tail, false);
+    WriteOutputFile(reportPath, tail, OutputWrite::Append);
 }
 
 }  // namespace snapsift

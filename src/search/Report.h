@@ -48,9 +48,4 @@ std::string ReportText(std::string_view utf8);
 // the browser asks for the file's own bytes.
 std::string ReportImageSource(std::string_view fileName);
 
-// How a report file is written (platform part): the bytes in one write, the file created or
-// emptied (create) or an existing file appended to. A write that fails or falls short is
-// taken back, so the file keeps what it held before. False when nothing was written.
-bool WriteReportFile(const std::string& reportPath, std::string_view bytes, bool create);
-
 }  // namespace snapsift

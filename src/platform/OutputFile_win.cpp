@@ -1,4 +1,4 @@
-#include "search/Report.h"
+#include "platform/OutputFile.h"
 #include "platform/WideText.h"
 #include "platform/WinHandle.h"
 
@@ -9,9 +9,10 @@
 
 namespace snapsift {
 
-bool WriteReportFile(const std::string& reportPath, std::string_view bytes, bool create) {
-    WinHandle file(CreateFileW(ApiPath(reportPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+bool WriteOutputFile(const std::string& path, std::string_view bytes, OutputWrite mode) {
+    WinHandle file(CreateFileW(ApiPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                               mode == OutputWrite::Create ? CREATE_ALWAYS : OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) return false;
     LARGE_INTEGER before{};
     if (!SetFilePointerEx(file.Get(), LARGE_INTEGER{}, &before, FILE_END)) return false;
@@ -20,7 +21,7 @@ bool WriteReportFile(const std::string& reportPath, std::string_view bytes, bool
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
         DWORD written = 0;
         if (!WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) {
-            // Take back what a short write left, so no part of it stays in the report.
+            // Take back what a short write left, so no part of it stays in the file.
             SetFilePointerEx(file.Get(), before, nullptr, FILE_BEGIN);
             SetEndOfFile(file.Get());
             return false;

@@ -1,4 +1,4 @@
-#include "search/Report.h"
+#include "platform/OutputFile.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -42,14 +42,15 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-bool WriteReportFile(const std::string& reportPath, std::string_view bytes, bool create) {
-    const int flags = O_WRONLY | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT | O_TRUNC : O_APPEND);
-    Descriptor file(::open(reportPath.c_str(), flags, 0666));
+bool WriteOutputFile(const std::string& path, std::string_view bytes, OutputWrite mode) {
+    const int flags =
+        O_WRONLY | O_CLOEXEC | O_NOCTTY | (mode == OutputWrite::Create ? O_CREAT | O_TRUNC : O_APPEND);
+    Descriptor file(::open(path.c_str(), flags, 0666));
     if (file.Get() < 0) return false;
     struct stat before {};
     if (::fstat(file.Get(), &before) != 0 || !S_ISREG(before.st_mode)) return false;
     if (!WriteAll(file.Get(), bytes)) {
-        // Take back what a short write left, so no part of it stays in the report.
+        // Take back what a short write left, so no part of it stays in the file.
         [[maybe_unused]] const int truncated = ::ftruncate(file.Get(), before.st_size);
         return false;
     }
