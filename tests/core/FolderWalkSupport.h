@@ -3,10 +3,10 @@
 #pragma once
 
 #include <algorithm>
+#include <cerrno>
 #include <set>
 #include <stdexcept>
 
-#include "platform/FileTimes.h"
 #include "platform/Paths.h"
 #include "search/FolderWalk.h"
 #include "search/Recognition.h"
@@ -17,19 +17,15 @@ namespace snapsift::test {
 
 using Paths = std::vector<std::string>;
 using Ids = std::multiset<std::string>;
+using Unreadable = std::vector<std::pair<std::string, long>>;
 inline const std::string kSep(1, kSeparator);
-
-struct Times {
-    std::optional<DateTime> created;
-    DateTime accessed, modified;
-    bool Read(const std::string& path) { return GetFileTimes(path, created, accessed, modified); }
-};
+// The code of a folder that is not there: ENOENT, or ERROR_PATH_NOT_FOUND on Windows.
+inline constexpr long kNoSuchFolder = kSeparator == '\\' ? 3 : ENOENT;
 
 struct Candidate {
     std::string fullPath, userId;  // userId empty when not recognised
     std::int16_t nameStyle;
     std::size_t shownBefore;       // paths the host had shown when the candidate arrived
-    friend bool operator==(const Candidate&, const Candidate&) = default;
 };
 
 struct WalkRun : CandidateHandler {
@@ -45,6 +41,11 @@ struct WalkRun : CandidateHandler {
         candidates.push_back({fullPath, id, style, host.shownPaths.size()});
         if (!id.empty()) ids.insert(id);
         if (fileName == throwOn) throw std::runtime_error("failure inside one file");
+    }
+    Paths CandidatePaths() const {
+        Paths paths;
+        for (const Candidate& c : candidates) paths.push_back(c.fullPath);
+        return paths;
     }
 };
 

@@ -1,68 +1,67 @@
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "FolderWalkSupport.h"
+#include "support/OrdinaryUser.h"
 
 using namespace snapsift;
 using namespace snapsift::test;
 
-TEST(FolderWalkPosix, LinksFifosAndLoopsPassedOverButALinkRootIsWalked) {
+namespace {
+
+// Links to a file, to a folder, to the parent and to nothing, and a FIFO.
+class LinksTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree.Entries({{"Real/n11111_11[1].jpg", ""}, {"Elsewhere/n22222_22[1].jpg", ""}});
+        const std::pair<std::string, std::string> links[] = {  // target, link
+            {tree.Text("Real/n11111_11[1].jpg"), "n33333_33[1].jpg"}, {tree.Text("Elsewhere"), "Real/Linked"},
+            {"..", "Real/Loop"}, {tree.Text("gone.jpg"), "n44444_44[1].jpg"}};
+        for (const auto& [target, at] : links) ASSERT_EQ(::symlink(target.c_str(), tree.Text(at).c_str()), 0);
+        ASSERT_EQ(::mkfifo(tree.Text("n55555_55[1].jpg").c_str(), 0644), 0);
+    }
     TempTree tree;
-    tree.Entries({{"Real/n11111_11[1].jpg", ""}, {"Elsewhere/n22222_22[1].jpg", ""}});
-    const std::pair<std::string, std::string> links[] = {  // target, link
-        {tree.Text("Real/n11111_11[1].jpg"), "n33333_33[1].jpg"}, {tree.Text("Elsewhere"), "Real/Linked"},
-        {"..", "Real/Loop"}, {tree.Text("gone.jpg"), "n44444_44[1].jpg"}};
-    for (const auto& [target, at] : links) ASSERT_EQ(::symlink(target.c_str(), tree.Text(at).c_str()), 0);
-    ASSERT_EQ(::mkfifo(tree.Text("n55555_55[1].jpg").c_str(), 0644), 0);
-    WalkRun whole, viaLink;
-    whole.walk.SearchFolderTree(tree.RootText());
-    EXPECT_EQ(whole.ids, (Ids{"11111", "22222"}));
-    viaLink.walk.SearchFolderTree(tree.Text("Real/Linked"));
-    EXPECT_EQ(viaLink.host.shownPaths, Paths{tree.Text("Real/Linked/n22222_22[1].jpg")});
-    EXPECT_TRUE(IsLinkOrJunction(tree.Text("Real/Linked/")));
-    EXPECT_FALSE(Times().Read(tree.Text("n33333_33[1].jpg")));  // a link to a file
+    WalkRun run;
+};
+
+TEST_F(LinksTest, LinksAndFifosBelowTheRootArePassedOver) {
+    run.walk.SearchFolderTree(tree.RootText());
+    std::ranges::sort(run.host.shownPaths);
+    EXPECT_EQ(run.host.shownPaths, (Paths{tree.Text("Elsewhere/n22222_22[1].jpg"), tree.Text("Real/n11111_11[1].jpg")}));
 }
 
-TEST(FolderWalkPosix, UnreadableFolderSkippedAndItsSiblingsWalked) {
+TEST_F(LinksTest, ARootThatIsALinkIsWalked) {
+    run.walk.SearchFolderTree(tree.Text("Real/Linked"));
+    EXPECT_EQ(run.host.shownPaths, Paths{tree.Text("Real/Linked/n22222_22[1].jpg")});
+}
+
+TEST_F(LinksTest, ALinkToAFolderIsALinkWithOrWithoutTheSeparator) {
+    EXPECT_TRUE(IsLinkOrJunction(tree.Text("Real/Linked")));
+    EXPECT_TRUE(IsLinkOrJunction(tree.Text("Real/Linked/")));
+}
+
+// Locked holds a photo; A/Deep is queued behind Locked whatever the listing order, so a walk
+// that stopped at Locked would miss it.
+TEST(FolderWalkPosix, AFolderThatCannotBeOpenedIsReportedAndTheRestWalked) {
     TempTree tree;
-    // A/Deep is queued behind Locked whatever the listing order, so a walk that stopped at
-    // Locked would miss it.
-    tree.Entries({{"A/a.jpg", ""}, {"A/Deep/d.jpg", ""}, {"Locked/n11111_11[1].jpg", ""}, {"Locked/Inner/x.jpg", ""},
-                  {"Z/z.jpg", ""}});
+    tree.Entries({{"A/a.jpg", ""}, {"A/Deep/n22222_22[1].jpg", ""}, {"Locked/n11111_11[1].jpg", ""},
+                  {"Locked/Inner/x.jpg", ""}, {"Z/z.jpg", ""}});
     for (const char* name : {"", "A", "A/Deep", "Z"}) ASSERT_EQ(::chmod(tree.Text(name).c_str(), 0755), 0);
     ASSERT_EQ(::chmod(tree.Text("Locked").c_str(), 0), 0);
-    const Paths expected{tree.Text("A/Deep/d.jpg"), tree.Text("A/a.jpg"), tree.Text("Z/z.jpg")};  // sorted
-    if (::fork() == 0) {  // a child that, run as root, gives up root's rights so that permissions bite
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+    const std::string seen = AsOrdinaryUser([&] {
         WalkRun run;
         run.walk.SearchFolderTree(tree.RootText());
         std::ranges::sort(run.host.shownPaths);
-        ::_exit(run.host.shownPaths == expected ? 0 : 1);
-    }
-    int status = 0;
-    EXPECT_TRUE(::wait(&status) > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+        std::string text;
+        for (const std::string& path : run.host.shownPaths) text += path + "\n";
+        for (const auto& [path, code] : run.host.unreadable) text += "unreadable " + path + " " + std::to_string(code) + "\n";
+        for (const std::string& id : run.ids) text += "id " + id + "\n";
+        return text;
+    });
+    EXPECT_EQ(seen, tree.Text("A/Deep/n22222_22[1].jpg") + "\n" + tree.Text("A/a.jpg") + "\n" + tree.Text("Z/z.jpg") +
+                        "\nunreadable " + tree.Text("Locked/") + " " + std::to_string(EACCES) + "\nid 22222\n");
 }
 
-TEST(FileTimesPosix, KnownTimesInUtcInAnyTimeZone) {
-    TempTree tree;
-    tree.File("photo.jpg", "x");
-    const std::string path = tree.Text("photo.jpg");
-    // Accessed 2011-02-03 04:05:06.999, modified 2010-01-05 07:03:09.750 UTC.
-    const timespec times[2] = {{1296705906, 999'000'000}, {1262674989, 750'000'000}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-    const std::string saved = std::getenv("TZ") ? std::getenv("TZ") : "";
-    Times t;
-    for (const char* other : {"UTC0", "NZST-12NZDT,M9.5.0,M4.1.0/3"}) {
-        ::setenv("TZ", other, 1);
-        ::tzset();
-        EXPECT_TRUE(t.Read(path)) << other;
-        EXPECT_EQ(t.modified, (DateTime{2010, 1, 5, 7, 3, 9})) << other;
-        EXPECT_EQ(t.accessed, (DateTime{2011, 2, 3, 4, 5, 6})) << other;
-    }
-    saved.empty() ? ::unsetenv("TZ") : ::setenv("TZ", saved.c_str(), 1);
-    ::tzset();
-}
+}  // namespace

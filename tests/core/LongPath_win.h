@@ -1,0 +1,27 @@
+// A file more than 260 characters down a temporary tree: six folders of 60 characters,
+// made and removed through the long-path form of the API that the C runtime cannot reach.
+#pragma once
+
+#include "platform/WideText.h"
+#include "support/TempTree.h"
+
+#include <windows.h>
+
+namespace snapsift::test {
+
+struct LongPathFile {
+    explicit LongPathFile(const TempTree& tree) : top(tree.RootText()), folder(top) {
+        for (char c = 'a'; c < 'g'; ++c) ::CreateDirectoryW(ApiPath(folder += std::string(60, c) + "\\").c_str(), nullptr);
+        path = folder + "n12345_67[1].jpg";
+    }
+    ~LongPathFile() {
+        ::DeleteFileW(ApiPath(path).c_str());
+        while (folder.size() > top.size()) {
+            ::RemoveDirectoryW(ApiPath(folder).c_str());
+            folder.erase(folder.rfind('\\', folder.size() - 2) + 1);
+        }
+    }
+    std::string top, folder, path;  // folder ends in the separator
+};
+
+}  // namespace snapsift::test
