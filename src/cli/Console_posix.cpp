@@ -1,6 +1,6 @@
 #include "cli/Console.h"
+#include "platform/Descriptor.h"
 
-#include <cerrno>
 #include <csignal>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -13,25 +13,17 @@ volatile std::sig_atomic_t interrupted = 0;
 
 extern "C" void OnInterrupt(int) { interrupted = 1; }
 
-int Descriptor(Stream stream) { return stream == Stream::Out ? STDOUT_FILENO : STDERR_FILENO; }
+int FileNumber(Stream stream) { return stream == Stream::Out ? STDOUT_FILENO : STDERR_FILENO; }
 
 }  // namespace
 
-void Write(Stream stream, std::string_view utf8) {
-    const int fd = Descriptor(stream);
-    while (!utf8.empty()) {
-        const ssize_t written = ::write(fd, utf8.data(), utf8.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return;
-        utf8.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
+void Write(Stream stream, std::string_view utf8) { WriteAll(FileNumber(stream), utf8); }
 
-bool IsTerminal(Stream stream) { return ::isatty(Descriptor(stream)) == 1; }
+bool IsTerminal(Stream stream) { return ::isatty(FileNumber(stream)) == 1; }
 
 int TerminalWidth(Stream stream) {
     winsize size{};
-    if (::ioctl(Descriptor(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    if (::ioctl(FileNumber(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
     return 80;
 }
 

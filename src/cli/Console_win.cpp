@@ -1,6 +1,8 @@
 #include "cli/Console.h"
 #include "platform/WideText.h"
 
+#include "platform/WinHandle.h"
+
 #include <windows.h>
 
 #include <csignal>
@@ -37,11 +39,7 @@ void Write(Stream stream, std::string_view utf8) {
         WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;
     }
-    while (!utf8.empty()) {
-        DWORD written = 0;
-        if (!WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr) || written == 0) return;
-        utf8.remove_prefix(written);
-    }
+    WriteAll(handle, utf8);
 }
 
 bool IsTerminal(Stream stream) { return IsConsole(Handle(stream)); }

@@ -1,4 +1,5 @@
 #include "platform/DirectoryListing.h"
+#include "platform/Descriptor.h"
 
 #include <cerrno>
 #include <climits>
@@ -12,37 +13,13 @@ namespace snapsift {
 
 namespace {
 
-// Closes a descriptor that was not handed to a DIR stream.
-class FdGuard {
-public:
-    explicit FdGuard(int fd) : fd_(fd) {}
-    ~FdGuard() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FdGuard(const FdGuard&) = delete;
-    FdGuard& operator=(const FdGuard&) = delete;
-    int Get() const { return fd_; }
-    int Release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void Reset(int fd) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
-};
-
 int OpenFolderAt(int parent, const char* path, bool last, bool followLink) {
     int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
     if (last && !followLink) flags |= O_NOFOLLOW;
     // Listing a folder would otherwise update its access time; the owner (or root) can ask
     // the kernel not to.
-    int fd = ::openat(parent, path, flags | O_NOATIME);
-    if (fd < 0 && errno == EPERM) fd = ::openat(parent, path, flags);
+    int fd = OpenRetrying(parent, path, flags | O_NOATIME);
+    if (fd < 0 && errno == EPERM) fd = OpenRetrying(parent, path, flags);
     return fd;
 }
 
@@ -50,10 +27,10 @@ int OpenFolderAt(int parent, const char* path, bool last, bool followLink) {
 // components at a time.
 int OpenLongFolder(const std::string& path, bool followLink) {
     std::size_t pos = 0;
-    FdGuard current(AT_FDCWD);
+    Descriptor current(AT_FDCWD);
     if (!path.empty() && path[0] == '/') {
-        current.Reset(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (current.Get() < 0) return -1;
+        current.Reset(OpenRetrying(AT_FDCWD, "/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!current.Valid()) return -1;
         while (pos < path.size() && path[pos] == '/') ++pos;
     }
     constexpr std::size_t kStretch = PATH_MAX / 2;
@@ -70,7 +47,7 @@ int OpenLongFolder(const std::string& path, bool followLink) {
         while (next < path.size() && path[next] == '/') ++next;
         const bool last = next >= path.size();
         const std::string stretch = path.substr(pos, end - pos);
-        const int fd = OpenFolderAt(current.Get() < 0 ? AT_FDCWD : current.Get(), stretch.c_str(),
+        const int fd = OpenFolderAt(current.Valid() ? current.Get() : AT_FDCWD, stretch.c_str(),
                                     last, followLink);
         if (fd < 0) return -1;
         current.Reset(fd);
@@ -111,8 +88,8 @@ struct DirectoryListing::State {
 
 DirectoryListing::DirectoryListing(const std::string& folderPath, bool followLink)
     : state_(std::make_unique<State>()) {
-    FdGuard fd(OpenFolder(folderPath, followLink));
-    if (fd.Get() < 0) {
+    Descriptor fd(OpenFolder(folderPath, followLink));
+    if (!fd.Valid()) {
         state_->error = errno;
         return;
     }
@@ -165,8 +142,8 @@ bool FolderExists(const std::string& path) {
     struct stat info;
     if (::stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
     if (errno != ENAMETOOLONG) return false;
-    FdGuard fd(OpenFolder(path, true));
-    return fd.Get() >= 0;
+    Descriptor fd(OpenFolder(path, true));
+    return fd.Valid();
 }
 
 }  // namespace snapsift

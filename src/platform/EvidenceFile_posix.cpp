@@ -1,4 +1,5 @@
 #include "platform/EvidenceFile.h"
+#include "platform/Descriptor.h"
 
 #include <fcntl.h>
 #include <sys/sendfile.h>
@@ -14,52 +15,6 @@ namespace {
 
 constexpr std::int64_t kSequentialHintSize = 1 << 20;
 constexpr std::size_t kCopyChunk = 1 << 30;
-
-int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = ::open(path, flags, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-// A descriptor that closes itself.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd_; }
-    // Closes now and gives the error that close reports (a late write error), or 0.
-    int CloseChecked() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-
-private:
-    int fd_;
-};
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size != 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 bool FallBackFromKernelCopy(int error) {
     return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP;
@@ -97,7 +52,7 @@ int CopyContents(int in, int out) {
             if (errno == EINTR) continue;
             return errno;
         }
-        if (!WriteAll(out, buffer.get(), static_cast<std::size_t>(n))) return errno;
+        if (!WriteAll(out, std::string_view(buffer.get(), static_cast<std::size_t>(n)))) return errno;
     }
 }
 
@@ -132,23 +87,22 @@ bool EvidenceFile::Open(const std::string& path) {
     }
     // O_NONBLOCK: should the path have become a FIFO meanwhile, the open still returns at once.
     const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    int fd = OpenRetrying(path.c_str(), flags | O_NOATIME);
-    if (fd < 0 && errno == EPERM) fd = OpenRetrying(path.c_str(), flags);  // not the owner
-    if (fd < 0) {
+    Descriptor fd(OpenRetrying(AT_FDCWD, path.c_str(), flags | O_NOATIME));
+    // O_NOATIME is for the file's owner only; anyone else opens without it.
+    if (!fd.Valid() && errno == EPERM) fd.Reset(OpenRetrying(AT_FDCWD, path.c_str(), flags));
+    if (!fd.Valid()) {
         error_ = errno;
         return false;
     }
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(fd.Get(), &st) != 0) {
         error_ = errno;
-        ::close(fd);
         return false;
     }
     if (!S_ISREG(st.st_mode)) {  // the path was replaced between the look and the open
         error_ = EINVAL;
-        ::close(fd);
         return false;
     }
-    fd_ = fd;
+    fd_ = fd.Release();
     size_ = st.st_size;
     if (size_ >= kSequentialHintSize) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
     return true;
@@ -176,8 +130,9 @@ long CopyEvidenceFile(const std::string& from, const std::string& to) {
     // No O_TRUNC yet: the destination is checked first, so that the source itself is never
     // emptied by a copy onto itself, and a FIFO or device in its place is left alone.
     if (to.find('\0') != std::string::npos) return EINVAL;
-    Descriptor out(OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644));
-    if (out.Get() < 0) return errno;
+    Descriptor out(
+        OpenRetrying(AT_FDCWD, to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644));
+    if (!out.Valid()) return errno;
     struct stat sourceStat, destinationStat;
     if (::fstat(source.fd_, &sourceStat) != 0 || ::fstat(out.Get(), &destinationStat) != 0) return errno;
     if (!S_ISREG(destinationStat.st_mode)) return EINVAL;
@@ -186,7 +141,7 @@ long CopyEvidenceFile(const std::string& from, const std::string& to) {
     // A new file is empty already; truncating it anyway makes some file systems flush it on close.
     int error = destinationStat.st_size == 0 || ::ftruncate(out.Get(), 0) == 0 ? 0 : errno;
     if (error == 0) error = CopyContents(source.fd_, out.Get());
-    const int closeError = out.CloseChecked();
+    const int closeError = out.Close();
     if (error == 0) error = closeError;
     if (error != 0) ::unlink(to.c_str());
     return error;

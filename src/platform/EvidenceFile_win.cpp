@@ -15,17 +15,6 @@ bool IsNotFound(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
 }
 
-// A HANDLE that closes itself.
-bool WriteAll(HANDLE file, const char* data, DWORD size) {
-    while (size != 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, data, size, &written, nullptr) || written == 0) return false;
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
 }  // namespace
 
 EvidenceFile::~EvidenceFile() { Close(); }
@@ -115,7 +104,7 @@ long CopyEvidenceFile(const std::string& from, const std::string& to) {
             break;
         }
         if (got == 0) break;
-        if (!WriteAll(out.Get(), buffer.get(), static_cast<DWORD>(got))) {
+        if (!WriteAll(out.Get(), std::string_view(buffer.get(), static_cast<std::size_t>(got)))) {
             error = GetLastError();
             if (error == 0) error = ERROR_WRITE_FAULT;
             break;

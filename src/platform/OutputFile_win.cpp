@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 
 namespace snapsift {
@@ -16,17 +15,11 @@ bool WriteOutputFile(const std::string& path, std::string_view bytes, OutputWrit
     if (!file.Valid()) return false;
     LARGE_INTEGER before{};
     if (!SetFilePointerEx(file.Get(), LARGE_INTEGER{}, &before, FILE_END)) return false;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) {
-            // Take back what a short write left, so no part of it stays in the file.
-            SetFilePointerEx(file.Get(), before, nullptr, FILE_BEGIN);
-            SetEndOfFile(file.Get());
-            return false;
-        }
-        done += written;
+    if (!WriteAll(file.Get(), bytes)) {
+        // Take back what a short write left, so no part of it stays in the file.
+        SetFilePointerEx(file.Get(), before, nullptr, FILE_BEGIN);
+        SetEndOfFile(file.Get());
+        return false;
     }
     return file.Close();
 }

@@ -1,8 +1,12 @@
-// A Windows HANDLE that closes itself, for the platform code of Windows builds only.
-// Include it after <windows.h>.
+// A Windows HANDLE that closes itself, and the write of a whole buffer through a handle, for
+// the platform code of Windows builds only. Include it after <windows.h>.
 #pragma once
 
 #include <windows.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <string_view>
 
 namespace snapsift {
 
@@ -26,5 +30,17 @@ public:
 private:
     HANDLE handle_;
 };
+
+// Writes every byte to a file or pipe, going on after partial writes. False when a write
+// fails (GetLastError() tells why) or takes no byte at all.
+inline bool WriteAll(HANDLE handle, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
 
 }  // namespace snapsift

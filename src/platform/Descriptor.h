@@ -1,0 +1,38 @@
+// A POSIX file descriptor that closes itself, and the two calls that go on where a signal
+// interrupts them: open, and the write of a whole buffer. POSIX builds only.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string_view>
+
+namespace snapsift {
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { Reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    // Hands the descriptor over; closing it is then the caller's business.
+    int Release();
+    // Closes the descriptor held, if any, and holds fd instead.
+    void Reset(int fd = -1);
+    // Closes now; the error that close reports (a late write error), or 0.
+    int Close();
+
+private:
+    int fd_;
+};
+
+// openat(), tried again while a signal interrupts it: the new descriptor, or -1 with errno.
+int OpenRetrying(int folder, const char* path, int flags, mode_t mode = 0);
+
+// Writes every byte, going on after interrupted and partial writes. False with errno set when
+// a write fails (EIO when the system takes no byte at all).
+bool WriteAll(int fd, std::string_view bytes);
+
+}  // namespace snapsift

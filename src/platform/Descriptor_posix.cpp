@@ -1,0 +1,51 @@
+#include "platform/Descriptor.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace snapsift {
+
+int Descriptor::Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+void Descriptor::Reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+}
+
+int Descriptor::Close() {
+    if (fd_ < 0) return 0;
+    const int result = ::close(Release());
+    return result == 0 ? 0 : errno;
+}
+
+int OpenRetrying(int folder, const char* path, int flags, mode_t mode) {
+    int fd;
+    do {
+        fd = ::openat(folder, path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (written == 0) {
+            errno = EIO;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+}  // namespace snapsift
