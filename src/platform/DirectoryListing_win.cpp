@@ -2,6 +2,7 @@
 
 #include "platform/DirectoryListing.h"
 #include "platform/DirectoryListing_win.h"
+#include "platform/WinHandle.h"
 
 namespace snapsift {
 
@@ -16,14 +17,11 @@ EntryKind KindOfEntry(unsigned long attributes, unsigned long reparseTag) {
 }
 
 struct DirectoryListing::State {
-    HANDLE find = INVALID_HANDLE_VALUE;
+    FindHandle find;
     WIN32_FIND_DATAW data{};
     bool pending = false;  // data holds an entry not handed out yet
     std::string name;
     unsigned long error = 0;  // GetLastError() of the failure that ended the listing, 0 while none
-    ~State() {
-        if (find != INVALID_HANDLE_VALUE) ::FindClose(find);
-    }
 };
 
 DirectoryListing::DirectoryListing(const std::string& folderPath, bool /*followLink*/)
@@ -37,11 +35,11 @@ DirectoryListing::DirectoryListing(const std::string& folderPath, bool /*followL
     }
     if (pattern.back() != L'\\') pattern.push_back(L'\\');
     pattern.push_back(L'*');
-    state_->find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &state_->data, FindExSearchNameMatch,
-                                      nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    state_->find.Reset(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &state_->data,
+                                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
     // No handle: the folder could not be listed, or it is a drive's root folder with no
     // entries at all (ERROR_FILE_NOT_FOUND), which is a complete, empty listing.
-    state_->pending = state_->find != INVALID_HANDLE_VALUE;
+    state_->pending = state_->find.Valid();
     if (!state_->pending && ::GetLastError() != ERROR_FILE_NOT_FOUND) state_->error = ::GetLastError();
 }
 
@@ -51,12 +49,11 @@ DirectoryListing::~DirectoryListing() = default;
 
 ListingStep DirectoryListing::Next(std::string_view& name, EntryKind& kind) {
     State& s = *state_;
-    if (s.find == INVALID_HANDLE_VALUE) return s.error != 0 ? ListingStep::Failed : ListingStep::End;
+    if (!s.find.Valid()) return s.error != 0 ? ListingStep::Failed : ListingStep::End;
     for (;;) {
-        if (!s.pending && !::FindNextFileW(s.find, &s.data)) {
+        if (!s.pending && !::FindNextFileW(s.find.Get(), &s.data)) {
             const DWORD error = ::GetLastError();
-            ::FindClose(s.find);
-            s.find = INVALID_HANDLE_VALUE;
+            s.find.Close();
             if (error != ERROR_NO_MORE_FILES) s.error = error;
             return s.error != 0 ? ListingStep::Failed : ListingStep::End;
         }

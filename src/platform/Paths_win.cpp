@@ -1,5 +1,6 @@
 #include "platform/DirectoryListing_win.h"
 #include "platform/Paths.h"
+#include "platform/WinHandle.h"
 
 // After the project headers: <windows.h> defines a Yield() macro that would rename
 // ScanHost::Yield.
@@ -24,10 +25,9 @@ bool IsLinkOrJunction(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesW(apiPath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
     WIN32_FIND_DATAW data{};
-    const HANDLE find = ::FindFirstFileExW(apiPath.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                           nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return true;  // a reparse point whose kind cannot be read
-    ::FindClose(find);
+    const FindHandle find(
+        ::FindFirstFileExW(apiPath.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+    if (!find.Valid()) return true;  // a reparse point whose kind cannot be read
     return IsLinkReparseTag(data.dwReserved0);
 }
 

@@ -1,5 +1,6 @@
-// A Windows HANDLE that closes itself, and the write of a whole buffer through a handle, for
-// the platform code of Windows builds only. Include it after <windows.h>.
+// Windows handles that close themselves (kernel objects, listings), and the write of a whole
+// buffer through a handle, for the platform code of Windows builds only. Include it after
+// <windows.h>.
 #pragma once
 
 #include <windows.h>
@@ -10,26 +11,47 @@
 
 namespace snapsift {
 
-class WinHandle {
+// A handle that closes itself with Closer::Close. A handle of either invalid value
+// (INVALID_HANDLE_VALUE, or null) is never closed.
+template <class Closer>
+class ClosingHandle {
 public:
-    explicit WinHandle(HANDLE handle) : handle_(handle) {}
-    ~WinHandle() { Close(); }
-    WinHandle(const WinHandle&) = delete;
-    WinHandle& operator=(const WinHandle&) = delete;
+    explicit ClosingHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+    ~ClosingHandle() { Close(); }
+    ClosingHandle(const ClosingHandle&) = delete;
+    ClosingHandle& operator=(const ClosingHandle&) = delete;
 
     HANDLE Get() const { return handle_; }
     bool Valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    // Closes now; false when closing reports a failure (GetLastError() tells which).
-    bool Close() {
-        if (!Valid()) return true;
-        const bool closed = ::CloseHandle(handle_) != 0;
+    // Hands the handle over; closing it is then the caller's business.
+    HANDLE Release() {
+        const HANDLE handle = handle_;
         handle_ = INVALID_HANDLE_VALUE;
-        return closed;
+        return handle;
     }
+    // Closes the handle held, if any, and holds handle instead.
+    void Reset(HANDLE handle) {
+        Close();
+        handle_ = handle;
+    }
+    // Closes now; false when closing reports a failure (GetLastError() tells which).
+    bool Close() { return !Valid() || Closer::Close(Release()); }
 
 private:
     HANDLE handle_;
 };
+
+struct KernelHandleCloser {
+    static bool Close(HANDLE handle) { return ::CloseHandle(handle) != 0; }
+};
+struct FindHandleCloser {
+    static bool Close(HANDLE handle) { return ::FindClose(handle) != 0; }
+};
+
+// A file or other kernel object's handle (CreateFileW and the like).
+using WinHandle = ClosingHandle<KernelHandleCloser>;
+// A listing's handle from FindFirstFileExW.
+using FindHandle = ClosingHandle<FindHandleCloser>;
 
 // Writes every byte to a file or pipe, going on after partial writes. False when a write
 // fails (GetLastError() tells why) or takes no byte at all.
