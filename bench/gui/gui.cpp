@@ -18,7 +18,7 @@ class BenchServices : public snapsift::WindowServices {
 public:
     std::deque<std::string> folders;
     QString lastMessage;
-    std::string BrowseFolder(std::string_view, QWidget*) override {
+    std::string BrowseFolder(std::string_view, const std::string&, QWidget*) override {
         std::string folder = folders.front();
         folders.pop_front();
         return folder;
@@ -28,13 +28,14 @@ public:
     void OpenUrl(const QUrl&) override {}
 };
 
+// The walk turns the event loop once for every file it shows.
 class CountingForm : public snapsift::Form1 {
 public:
     using Form1::Form1;
     long shown = 0;
-    void ShowPath(const std::string& path) override {
+    void Turn(std::int64_t nowNs) override {
         ++shown;
-        Form1::ShowPath(path);
+        Form1::Turn(nowNs);
     }
 };
 
@@ -46,7 +47,6 @@ std::string WithSeparator(std::string folder) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    snapsift::UseLeanEventDispatcher();
     QApplication application(argc, argv);
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s TREE OUTPUT_FOLDER\n", argv[0]);

@@ -4,22 +4,14 @@
 #include <QFileDialog>
 #include <QString>
 
+#include "window/FolderChoice.h"
+
 namespace snapsift {
 
-std::string FolderPathFromChooser(std::string_view chosen, char separator) {
-    // Nothing chosen. (The Windows shell reports this as an empty path, which the append
-    // below would turn into a lone separator; on POSIX a lone separator is the root folder.)
-    if (chosen.empty()) return {};
-    std::string path(chosen);
-    path += separator;
-    if (path.size() >= 2 && path[path.size() - 2] == separator) path.pop_back();
-    return path;
-}
-
-std::string BrowseFolder(std::string_view title, QWidget* owner) {
+std::string BrowseFolder(std::string_view title, const std::string& startFolder, QWidget* owner) {
     const QString chosen = QFileDialog::getExistingDirectory(
-        owner, QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())), QString(),
-        QFileDialog::ShowDirsOnly);
+        owner, QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())),
+        QString::fromStdString(startFolder), QFileDialog::ShowDirsOnly);
     const std::string native = QDir::toNativeSeparators(chosen).toStdString();
     return FolderPathFromChooser(native, QDir::separator().toLatin1());
 }

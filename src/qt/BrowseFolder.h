@@ -9,12 +9,9 @@ class QWidget;
 
 namespace snapsift {
 
-// Shows the platform's folder chooser with the given title, modal to owner. Returns the chosen
-// folder (UTF-8) ending in one separator, or "" on cancel or when no file-system path came back.
-std::string BrowseFolder(std::string_view title, QWidget* owner);
-
-// The chooser's result turned into a folder path: one separator appended, a doubled separator
-// at the end taken back to one (so a drive root "E:\" stays "E:\"); "" stays "".
-std::string FolderPathFromChooser(std::string_view chosen, char separator);
+// Shows the platform's folder chooser with the given title, modal to owner, opening at
+// startFolder (UTF-8; "" for the chooser's own start). Returns the chosen folder (UTF-8) ending
+// in one separator, or "" on cancel or when no file-system path came back.
+std::string BrowseFolder(std::string_view title, const std::string& startFolder, QWidget* owner);
 
 }  // namespace snapsift

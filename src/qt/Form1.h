@@ -1,43 +1,27 @@
-// The main window: the user's choices (profile or folder mode, source and output folders,
-// photos in the report), START and ABORT, the progress frame, the help text and the About box.
-// It hosts the scan run through the ScanHost seam.
+// The main window as Qt draws it: the controls in twips with their fonts, colours and tab
+// order, the menus, the boxes and the About box. Every rule lives in the window logic; the
+// widgets forward their signals to its handlers.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
-#include <limits>
+#include <array>
 #include <string>
 #include <vector>
 
 #include "qt/DriveList.h"
 #include "qt/PacedEventTurn.h"
-#include "scan/ScanHost.h"
-#include "scan/ScanRun.h"
 #include "scan/ScanState.h"
-
-class QAction;
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QPlainTextEdit;
-class QPushButton;
+#include "window/Form1Logic.h"
+#include "window/FormView.h"
 
 namespace snapsift {
 
 class WindowServices;
 class frmAbout;
 
-// A scan turns the event loop once per file. Qt's own dispatcher takes that turn at about
-// two thirds of the GLib one's cost, and lets the turn leave out its kernel poll (see
-// PacedEventTurn), which GLib's cannot; native folder dialogs work with either. So the window
-// program picks it unless QT_NO_GLIB is set already. Call before the QApplication is made.
-void UseLeanEventDispatcher();
-
-class Form1 : public QMainWindow, public ScanHost {
+class Form1 : public QMainWindow, public FormView {
     Q_OBJECT
 
 public:
@@ -45,86 +29,47 @@ public:
     Form1(ScanState& state, WindowServices& services, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // What a scan started here takes besides the window (tests put in their own clock).
-    void SetScanEnvironment(ScanEnvironment environment);
-    // Fills the drive list and selects the entry at index selected (none when out of range).
+    Form1Logic& Logic() { return logic_; }
+    // Fills the drive list and selects the entry at index selected (none when out of range);
+    // a negative index selects the volume of the current folder.
     void LoadDrives(std::vector<DriveEntry> drives, int selected);
     // The About box while it exists.
     frmAbout* AboutBox() const;
 
-    // ScanHost
-    bool ProfileMode() const override;
-    bool SearchSubfolders() const override;
-    bool IncludePhotos() const override;
-    std::string SelectedDriveRoot() const override;
-    void ShowPath(const std::string& fullPath) override;
-    void Yield() override;
-    void ShowMessage(std::string_view text, MessageKind kind) override;
+    // FormView
+    void SetVisible(Control control, bool visible) override;
+    void SetEnabled(Control control, bool enabled) override;
+    void SetText(Control control, const std::string& text) override;
+    bool IsChecked(Control control) const override;
+    std::string SelectedDrivePrefix() const override;
+    void SetClientHeight(int twips) override;
+    void ShowMessage(std::string_view text) override;
     bool AskYesNo(std::string_view text) override;
-    void SetRunningLook(bool running) override;
-    void FolderUnreadable(const std::string&, const SystemError&) override {}
+    std::string BrowseFolder(std::string_view title, const std::string& startFolder) override;
+    void ShowAbout() override;
+    void Close() override;
+    void Turn(std::int64_t nowNs) override;
+    std::int64_t NowNs() const override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
-private slots:
-    void cmdSTART_Click();
-    void cmdABORT_Click();
-    void chkPro_Click();
-    void cmdSource_Click();
-    void cmdOut_Click();
-    void Command1_Click();
-    void mnuExit_Click();
-    void mnuAbout_Click();
-
 private:
     void CreateControls();
     void CreateMenus();
-    void Form_Load();
-    // True when a close request must be refused.
-    bool Form_QueryUnload() const;
-    void ChooseFolder(std::string& folder, QLineEdit& box);
-    // Sets the client area below the menu bar to the given height, the width staying fixed.
-    void SetClientHeight(int twips);
-    // Puts the last path given to ShowPath into lblFile when it is not there yet.
-    void PushShownPath();
+    QWidget* Widget(Control control) const { return controls_[static_cast<std::size_t>(control)]; }
+    template <typename W>
+    W* Place(W* widget, Control control, const QRect& geometry);
+    // Moves the window up when its frame reaches below the screen's available area.
+    void KeepOnScreen();
 
-    ScanState& state_;
     WindowServices& services_;
-    ScanEnvironment environment_;
+    Form1Logic logic_;
     std::vector<DriveEntry> drives_;
     QPointer<frmAbout> about_;
-    std::string shownPath_;
-    bool shownPathPending_ = false;
     QElapsedTimer clock_;
-    qint64 shownPathAtNs_ = std::numeric_limits<qint64>::min() / 2;
     PacedEventTurn eventTurn_;
-
-    QWidget* client_ = nullptr;
-    QPushButton* Command1 = nullptr;
-    QCheckBox* chkPro = nullptr;
-    QComboBox* Drive1 = nullptr;
-    QLineEdit* txtOut = nullptr;
-    QLineEdit* txtSource = nullptr;
-    QCheckBox* chkIncl = nullptr;
-    QPushButton* cmdABORT = nullptr;
-    QFrame* Frame1 = nullptr;
-    QPlainTextEdit* lblFile = nullptr;
-    QLabel* Label7 = nullptr;
-    QPushButton* cmdSTART = nullptr;
-    QPushButton* cmdOut = nullptr;
-    QCheckBox* chkSubs = nullptr;
-    QPushButton* cmdSource = nullptr;
-    QFrame* Line1 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label1 = nullptr;
-    QMenu* mnuFile = nullptr;
-    QAction* mnuExit = nullptr;
-    QMenu* mnuHelp = nullptr;
-    QAction* mnuAbout = nullptr;
+    std::array<QWidget*, kControlCount> controls_{};
 };
 
 }  // namespace snapsift

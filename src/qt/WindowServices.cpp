@@ -17,7 +17,7 @@ QMessageBox::StandardButton RunBox(QWidget* owner, const QString& text,
                                    QMessageBox::StandardButtons buttons,
                                    QMessageBox::StandardButton defaultButton) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kAppTitle.data(), kAppTitle.size()),
-                    MessageBoxText(text), buttons, owner);
+                    text, buttons, owner);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultButton);
     for (QAbstractButton* button : box.buttons()) button->setIcon(QIcon());  // text alone
@@ -27,14 +27,9 @@ QMessageBox::StandardButton RunBox(QWidget* owner, const QString& text,
 
 }  // namespace
 
-QString MessageBoxText(const QString& text) {
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return shown;
-}
-
-std::string SystemWindowServices::BrowseFolder(std::string_view title, QWidget* owner) {
-    return snapsift::BrowseFolder(title, owner);
+std::string SystemWindowServices::BrowseFolder(std::string_view title,
+                                               const std::string& startFolder, QWidget* owner) {
+    return snapsift::BrowseFolder(title, startFolder, owner);
 }
 
 void SystemWindowServices::ShowMessage(QWidget* owner, const QString& text) {

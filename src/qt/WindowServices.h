@@ -15,8 +15,10 @@ class WindowServices {
 public:
     virtual ~WindowServices() = default;
 
-    // A folder ending in the separator, or "" when the user cancelled.
-    virtual std::string BrowseFolder(std::string_view title, QWidget* owner) = 0;
+    // A folder ending in the separator, or "" when the user cancelled; the chooser opens at
+    // startFolder ("" for its own start).
+    virtual std::string BrowseFolder(std::string_view title, const std::string& startFolder,
+                                     QWidget* owner) = 0;
     // A modal box with the text alone, OK only, no icon, the program's title as caption.
     virtual void ShowMessage(QWidget* owner, const QString& text) = 0;
     // The same with Yes and No; true for Yes.
@@ -28,13 +30,11 @@ public:
 // The real ones: the platform's folder chooser, QMessageBox and the desktop's browser.
 class SystemWindowServices : public WindowServices {
 public:
-    std::string BrowseFolder(std::string_view title, QWidget* owner) override;
+    std::string BrowseFolder(std::string_view title, const std::string& startFolder,
+                             QWidget* owner) override;
     void ShowMessage(QWidget* owner, const QString& text) override;
     bool AskYesNo(QWidget* owner, const QString& text) override;
     void OpenUrl(const QUrl& url) override;
 };
-
-// Message text as a box shows it: CR LF line breaks become plain line feeds.
-QString MessageBoxText(const QString& text);
 
 }  // namespace snapsift

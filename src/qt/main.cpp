@@ -2,15 +2,14 @@
 // window has closed.
 #include <QApplication>
 
+#include "platform/LocaleText.h"
 #include "qt/Form1.h"
 #include "qt/ProgramIcon.h"
-#include "scan/Version.h"
-#include "scan/ScanState.h"
 #include "qt/WindowServices.h"
-#include "platform/LocaleText.h"
+#include "scan/ScanState.h"
+#include "scan/Version.h"
 
 int main(int argc, char* argv[]) {
-    snapsift::UseLeanEventDispatcher();
     QApplication application(argc, argv);
     snapsift::UseUserLocale();  // report dates and the output folder's month follow the user
     QApplication::setApplicationName(QString::fromUtf8(snapsift::kAppTitle.data(),

@@ -23,7 +23,9 @@ static void Shoot(const QWidget& window, const char* name) {
 // The chooser answers with the folders given; the final message is shot, then acknowledged.
 struct ShotServices : SystemWindowServices {
     QStringList folders;
-    std::string BrowseFolder(std::string_view, QWidget*) override { return folders.takeFirst().toStdString(); }
+    std::string BrowseFolder(std::string_view, const std::string&, QWidget*) override {
+        return folders.takeFirst().toStdString();
+    }
     void ShowMessage(QWidget* owner, const QString& text) override {
         QTimer::singleShot(0, [] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -33,12 +35,12 @@ struct ShotServices : SystemWindowServices {
     }
 };
 
-// Shoots itself once, at the 1500th file of the scan.
+// Shoots itself once, at the 1500th file of the scan (the walk turns the event loop once a file).
 struct ShotForm : Form1 {
     using Form1::Form1;
     int shown = 0;
-    void ShowPath(const std::string& path) override {
-        Form1::ShowPath(path);
+    void Turn(std::int64_t nowNs) override {
+        Form1::Turn(nowNs);
         if (++shown == 1500) Shoot(*this, "window-scanning.png");
     }
 };

@@ -1,0 +1,78 @@
+// The main window's rules, whatever toolkit draws it: its handlers, the idle and running
+// looks, the folder choice, the help text, ABORT's question, the close veto and the paced
+// path display. It hosts the scan run that START performs, reading its settings from the
+// view's controls at the moment they are needed.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "scan/ScanHost.h"
+#include "scan/ScanRun.h"
+#include "scan/ScanState.h"
+#include "window/FormView.h"
+
+namespace snapsift {
+
+// Designed client height in twips, and the progress frame's part of it that idle cuts off.
+inline constexpr int kClientHeight = 6270;
+inline constexpr int kProgressHeight = 1500;
+// lblFile follows the walk at the screen's pace: at most one new path per interval.
+inline constexpr std::int64_t kShownPathIntervalNs = 25'000'000;
+
+// The title label's text: the program's title and version ("Snapsift v1.2.0").
+std::string TitleText();
+
+class Form1Logic : public ScanHost {
+public:
+    // view draws the window; state is the program-wide scan state.
+    Form1Logic(FormView& view, ScanState& state);
+    Form1Logic(const Form1Logic&) = delete;
+    Form1Logic& operator=(const Form1Logic&) = delete;
+
+    // What a scan started here takes besides the window (tests put in their own clock).
+    void SetScanEnvironment(ScanEnvironment environment);
+
+    void Form_Load();
+    void chkPro_Click();
+    void cmdSource_Click();
+    void cmdOut_Click();
+    void Command1_Click();
+    void cmdSTART_Click();
+    void cmdABORT_Click();
+    // True when the close must be cancelled: while a scan runs (cmdABORT is visible).
+    bool Form_QueryUnload() const;
+    void mnuExit_Click();
+    void mnuAbout_Click();
+
+    // ScanHost
+    bool ProfileMode() const override;
+    bool SearchSubfolders() const override;
+    bool IncludePhotos() const override;
+    std::string SelectedDriveRoot() const override;
+    void ShowPath(const std::string& fullPath) override;
+    void Yield() override;
+    void ShowMessage(std::string_view text, MessageKind kind) override;
+    bool AskYesNo(std::string_view text) override;
+    void SetRunningLook(bool running) override;
+    // A folder that could not be read is passed over without a word in the window.
+    void FolderUnreadable(const std::string&, const SystemError&) override {}
+
+private:
+    void ChooseFolder(std::string& folder, Control box);
+    void SetVisible(Control control, bool visible);
+    // Puts the last path given to ShowPath into lblFile when it is not there yet.
+    void BringShownPathUpToDate();
+
+    FormView& view_;
+    ScanState& state_;
+    ScanEnvironment environment_;
+    bool abortShown_ = false;
+    std::string shownPath_;
+    bool shownPathPending_ = false;
+    std::int64_t shownPathAtNs_ = std::numeric_limits<std::int64_t>::min() / 2;  // long ago
+};
+
+}  // namespace snapsift

@@ -1,0 +1,74 @@
+// What the window logic asks of a main window that draws it: named controls to show, enable
+// and fill, the check boxes and the drive list to read, the client height, the modal boxes,
+// the folder chooser, the About box, closing, one event-loop turn and a steady clock.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace snapsift {
+
+// The controls of Form1, in their creation order.
+enum class Control {
+    Command1,
+    chkPro,
+    Drive1,
+    txtOut,
+    txtSource,
+    chkIncl,
+    cmdABORT,
+    Frame1,
+    lblFile,
+    Label7,
+    cmdSTART,
+    cmdOut,
+    chkSubs,
+    cmdSource,
+    Line1,
+    Label4,
+    Label5,
+    Label3,
+    Label2,
+    Label1,
+};
+inline constexpr int kControlCount = static_cast<int>(Control::Label1) + 1;
+
+// The control's name, as a window names its widget ("cmdSTART").
+std::string_view ControlName(Control control);
+
+class FormView {
+public:
+    virtual ~FormView() = default;
+
+    virtual void SetVisible(Control control, bool visible) = 0;
+    virtual void SetEnabled(Control control, bool enabled) = 0;
+    // Text of a text box, a label or a caption; line breaks as CR LF.
+    virtual void SetText(Control control, const std::string& text) = 0;
+    // A check box's value: checked (1) or not (0).
+    virtual bool IsChecked(Control control) const = 0;
+    // The search prefix of Drive1's selected entry, without a trailing separator: "c:" on
+    // Windows, a mount point such as "/media/evidence" (or "" for "/") elsewhere.
+    virtual std::string SelectedDrivePrefix() const = 0;
+    // The client area below the menu bar, in twips; the width stays as designed.
+    virtual void SetClientHeight(int twips) = 0;
+
+    // Modal boxes with the text alone (CR LF line breaks), no icon and the program's title as
+    // caption: OK only, or Yes and No (true for Yes).
+    virtual void ShowMessage(std::string_view text) = 0;
+    virtual bool AskYesNo(std::string_view text) = 0;
+    // The modal folder chooser with a title, opening at startFolder ("" leaves the start to the
+    // chooser). A folder ending in one separator, or "" when nothing was chosen.
+    virtual std::string BrowseFolder(std::string_view title, const std::string& startFolder) = 0;
+    // The About box, modeless: made when none is open, else brought to the front.
+    virtual void ShowAbout() = 0;
+    // A request to close the window; it goes through Form_QueryUnload like the close box.
+    virtual void Close() = 0;
+
+    // One turn of the event loop; nowNs is the NowNs() read for it.
+    virtual void Turn(std::int64_t nowNs) = 0;
+    // A steady clock in nanoseconds.
+    virtual std::int64_t NowNs() const = 0;
+};
+
+}  // namespace snapsift
