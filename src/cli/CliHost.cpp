@@ -1,6 +1,7 @@
 #include "cli/CliHost.h"
 
 #include "cli/Console.h"
+#include "platform/Utf8.h"
 
 namespace snapsift::cli {
 
@@ -8,17 +9,9 @@ namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-std::size_t Columns(std::string_view text) {
-    std::size_t columns = 0;
-    for (char c : text) columns += !IsContinuationByte(c);
-    return columns;
-}
-
 // The last `columns` characters of the text, with "..." in front when it had to be cut.
 std::string Tail(const std::string& text, std::size_t columns) {
-    if (Columns(text) <= columns) return text;
+    if (CharacterCount(text) <= columns) return text;
     if (columns <= 3) return std::string(columns, '.');
     std::size_t start = text.size();
     for (std::size_t kept = 0; start > 0 && kept < columns - 3;) {
@@ -67,13 +60,13 @@ void CliHost::Yield() {
 void CliHost::DrawProgress() {
     const std::size_t width = static_cast<std::size_t>(TerminalWidth(Stream::Err));
     std::string line = std::to_string(state_.FilesFound) + " found, " + std::to_string(examined_) + " examined: ";
-    const std::size_t room = width > Columns(line) + 1 ? width - 1 - Columns(line) : 0;
+    const std::size_t room = width > CharacterCount(line) + 1 ? width - 1 - CharacterCount(line) : 0;
     std::string path = Tail(path_, room);
     for (char& c : path)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     line += path;
-    if (Columns(line) > width - 1) line = Tail(line, width - 1);
-    const std::size_t columns = Columns(line);
+    if (CharacterCount(line) > width - 1) line = Tail(line, width - 1);
+    const std::size_t columns = CharacterCount(line);
     if (columns < drawnColumns_) line.append(drawnColumns_ - columns, ' ');
     drawnColumns_ = columns;
     line.insert(line.begin(), '\r');

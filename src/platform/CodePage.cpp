@@ -1,4 +1,5 @@
 #include "platform/CodePage.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,49 +9,6 @@
 namespace snapsift {
 
 namespace {
-
-constexpr char32_t kInvalid = 0xFFFFFFFF;
-
-// Decodes one UTF-8 character at p (p < end) and advances p past it. A byte that does not
-// start a complete, shortest-form sequence of a scalar value gives kInvalid and advances
-// by that one byte only.
-char32_t DecodeUtf8(const unsigned char*& p, const unsigned char* end) {
-    const unsigned char lead = *p;
-    if (lead < 0x80) {
-        ++p;
-        return lead;
-    }
-    std::size_t length;
-    char32_t cp;
-    char32_t minimum;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, cp = lead & 0x1F, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, cp = lead & 0x0F, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, cp = lead & 0x07, minimum = 0x10000;
-    } else {
-        ++p;
-        return kInvalid;
-    }
-    if (static_cast<std::size_t>(end - p) < length) {
-        ++p;
-        return kInvalid;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((p[i] & 0xC0) != 0x80) {
-            ++p;
-            return kInvalid;
-        }
-        cp = (cp << 6) | (p[i] & 0x3F);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ++p;
-        return kInvalid;
-    }
-    p += length;
-    return cp;
-}
 
 // Code point -> byte for the upper half of the report's code page, sorted by code point.
 class UpperHalfIndex {
@@ -119,20 +77,18 @@ const std::array<char32_t, 128>& detail::Windows1252UpperHalf() {
 }
 
 std::optional<std::string> ToReportCodePage(std::string_view utf8) {
-    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
-    const auto* const end = p + utf8.size();
-    const std::size_t ascii = AsciiPrefix(p, utf8.size());
+    const std::size_t ascii = AsciiPrefix(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size());
     std::string out(utf8.substr(0, ascii));
-    p += ascii;
-    if (p == end) return out;
+    if (ascii == utf8.size()) return out;
     const UpperHalfIndex& index = Index();
-    while (p != end) {
-        const char32_t cp = DecodeUtf8(p, end);
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
+    for (std::size_t at = ascii; at < utf8.size();) {
+        const Utf8Character character = DecodeUtf8(utf8, at);
+        at += character.length;
+        if (character.codePoint < 0x80) {
+            out += static_cast<char>(character.codePoint);
             continue;
         }
-        const int byte = cp == kInvalid ? -1 : index.Find(cp);
+        const int byte = character.codePoint == kNotUtf8 ? -1 : index.Find(character.codePoint);
         if (byte < 0) return std::nullopt;
         out += static_cast<char>(byte);
     }
@@ -140,26 +96,26 @@ std::optional<std::string> ToReportCodePage(std::string_view utf8) {
 }
 
 std::string ToReportCodePageHtml(std::string_view utf8) {
-    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
-    const auto* const end = p + utf8.size();
-    std::size_t ascii = AsciiPrefix(p, utf8.size());
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    std::size_t ascii = AsciiPrefix(bytes, utf8.size());
     if (ascii == utf8.size()) return std::string(utf8);
     std::string out;
     out.reserve(utf8.size() + 16);
     const UpperHalfIndex& index = Index();
-    for (;;) {
-        out.append(reinterpret_cast<const char*>(p), ascii);
-        p += ascii;
-        if (p == end) return out;
-        const char32_t cp = DecodeUtf8(p, end);
-        if (cp == kInvalid) {
+    for (std::size_t at = 0;;) {
+        out.append(utf8.substr(at, ascii));
+        at += ascii;
+        if (at == utf8.size()) return out;
+        const Utf8Character character = DecodeUtf8(utf8, at);
+        at += character.length;
+        if (character.codePoint == kNotUtf8) {
             out += "&#xFFFD;";
-        } else if (const int byte = index.Find(cp); byte >= 0) {
+        } else if (const int byte = index.Find(character.codePoint); byte >= 0) {
             out += static_cast<char>(byte);
         } else {
-            AppendReference(out, cp);
+            AppendReference(out, character.codePoint);
         }
-        ascii = AsciiPrefix(p, static_cast<std::size_t>(end - p));
+        ascii = AsciiPrefix(bytes + at, utf8.size() - at);
     }
 }
 

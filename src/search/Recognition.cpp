@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "platform/Utf8.h"
+
 namespace snapsift {
 
 namespace {
@@ -14,9 +16,6 @@ constexpr std::size_t kLetterFirstMinLength = 16;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// A UTF-8 continuation byte belongs to the character before it.
-bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
 // Byte offset of the character that stands `fromEnd` characters before the end (1 = the
 // last one), or npos when the text is shorter.
 std::size_t OffsetFromEnd(std::string_view text, std::size_t fromEnd) {
@@ -24,16 +23,9 @@ std::size_t OffsetFromEnd(std::string_view text, std::size_t fromEnd) {
     for (; fromEnd > 0; --fromEnd) {
         if (offset == 0) return std::string_view::npos;
         --offset;
-        while (offset > 0 && IsContinuation(text[offset])) --offset;
+        while (offset > 0 && IsContinuationByte(text[offset])) --offset;
     }
     return offset;
-}
-
-// Characters in a UTF-8 text (bytes of a malformed sequence count on their own).
-std::size_t CharacterCount(std::string_view text) {
-    std::size_t count = 0;
-    for (char c : text) count += IsContinuation(c) ? 0 : 1;
-    return count;
 }
 
 bool IsNumericCharacter(std::string_view text, std::size_t offset) {

@@ -3,6 +3,7 @@
 #include "platform/CodePage.h"
 #include "platform/LocaleText.h"
 #include "platform/OutputFile.h"
+#include "platform/Utf8.h"
 
 namespace snapsift {
 
@@ -16,34 +17,6 @@ constexpr std::string_view kUnable = "Unable to determine<br>";
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
-
-// The length of the well-formed UTF-8 sequence that starts at text[at] (no overlong forms, no
-// surrogates, nothing above U+10FFFF), or 0 when the byte there starts none.
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length;
-    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size()) return 0;
-    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-    for (std::size_t i = 2; i < length; ++i)
-        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
-    return length;
-}
 
 void AppendHex(std::string& out, unsigned char c) {
     out += kHexDigits[c >> 4];
@@ -81,8 +54,8 @@ std::string ReportText(std::string_view utf8) {
     };
     for (std::size_t at = 0; at < utf8.size();) {
         const auto c = static_cast<unsigned char>(utf8[at]);
-        const std::size_t length = Utf8SequenceLength(utf8, at);
-        if (length == 0 || IsControl(c)) {
+        const Utf8Character character = DecodeUtf8(utf8, at);
+        if (character.codePoint == kNotUtf8 || IsControl(c)) {
             flush();
             out += "&#92;x";
             AppendHex(out, c);
@@ -94,9 +67,9 @@ std::string ReportText(std::string_view utf8) {
         case '<': run += "&lt;"; break;
         case '>': run += "&gt;"; break;
         case '"': run += "&quot;"; break;
-        default: run.append(utf8.substr(at, length));
+        default: run.append(utf8.substr(at, character.length));
         }
-        at += length;
+        at += character.length;
     }
     flush();
     return out;
@@ -106,14 +79,14 @@ std::string ReportImageSource(std::string_view fileName) {
     std::string encoded;
     for (std::size_t at = 0; at < fileName.size();) {
         const auto c = static_cast<unsigned char>(fileName[at]);
-        const std::size_t length = Utf8SequenceLength(fileName, at);
-        if (length == 0 || IsControl(c) || c == '%' || c == '#' || c == '?' || c == '\\') {
+        const Utf8Character character = DecodeUtf8(fileName, at);
+        if (character.codePoint == kNotUtf8 || IsControl(c) || c == '%' || c == '#' || c == '?' || c == '\\') {
             encoded += '%';
             AppendHex(encoded, c);
             ++at;
         } else {
-            encoded.append(fileName.substr(at, length));
-            at += length;
+            encoded.append(fileName.substr(at, character.length));
+            at += character.length;
         }
     }
     return ReportText(encoded);

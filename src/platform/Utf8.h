@@ -1,0 +1,29 @@
+// Program text is UTF-8. One decoder reads it everywhere, so that the report writer, the code
+// page conversion, recognition and the terminal never disagree about what a character is.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace snapsift {
+
+// The code point DecodeUtf8 gives for a byte that starts no well-formed sequence.
+inline constexpr char32_t kNotUtf8 = 0xFFFFFFFF;
+
+struct Utf8Character {
+    char32_t codePoint;  // or kNotUtf8
+    std::size_t length;  // bytes taken: the whole sequence, or the one byte that starts none
+};
+
+// The character that starts at text[at] (at < text.size()). Well-formed means the shortest
+// form, no surrogate, nothing above U+10FFFF and the whole sequence within the text; any other
+// byte is kNotUtf8 on its own, and decoding goes on at the next byte.
+Utf8Character DecodeUtf8(std::string_view text, std::size_t at);
+
+// A byte 10xxxxxx: it continues a multi-byte sequence rather than starting a character.
+constexpr bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The bytes that are no continuation bytes: the characters of well-formed text.
+std::size_t CharacterCount(std::string_view text);
+
+}  // namespace snapsift
