@@ -1,27 +1,41 @@
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
 
 #include "qt/DriveList.h"
 
 namespace snapsift {
+namespace {
+
+std::string_view View(const QByteArray& bytes) { return {bytes.constData(), std::size_t(bytes.size())}; }
+
+// A real folder, not a link to one, named as Windows names its profile folders. Only looked
+// up, never listed, so nothing on the volume changes.
+bool HoldsProfileFolders(const QString& root) {
+    for (const QString& name : {QStringLiteral("Users"), QStringLiteral("Documents and Settings")}) {
+        const QFileInfo folder(QDir(root).filePath(name));
+        if (folder.isDir() && !folder.isSymLink()) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 std::vector<DriveEntry> ListDrives() {
-    const QString current = QStorageInfo(QDir::currentPath()).rootPath();
     std::vector<DriveEntry> drives;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         const QString root = volume.rootPath();
         // Single files bind-mounted into place are not volumes one can search.
         if (!QFileInfo(root).isDir()) continue;
-        const QByteArray device = volume.device();
+        // A later mount on the same point hides the earlier one.
+        std::erase_if(drives, [&](const DriveEntry& drive) { return drive.rootPath == root; });
         const QByteArray type = volume.fileSystemType();
-        if (!IsSearchableMount(std::string_view(device.constData(), device.size()),
-                               std::string_view(type.constData(), type.size()), root == current)) {
-            continue;
+        if (IsSearchableMount(View(volume.device()), View(type), View(QFile::encodeName(root)))) {
+            drives.push_back(MountEntry(root, volume.name(), QString::fromUtf8(type)));
         }
-        drives.push_back(MountEntry(root, volume.name(), QString::fromUtf8(type)));
     }
-    return drives;
+    return ProfileDrivesFirst(std::move(drives), HoldsProfileFolders);
 }
 
 }  // namespace snapsift
