@@ -31,7 +31,7 @@ std::string TerminalText(std::string_view text) {
         if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
         if (c == '\n') {
             out += '\n';
-        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+        } else if (IsAsciiControl(c)) {
             out += '?';
         } else {
             out += c;
@@ -63,7 +63,7 @@ void CliHost::DrawProgress() {
     const std::size_t room = width > CharacterCount(line) + 1 ? width - 1 - CharacterCount(line) : 0;
     std::string path = Tail(path_, room);
     for (char& c : path)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+        if (IsAsciiControl(c)) c = '?';
     line += path;
     if (CharacterCount(line) > width - 1) line = Tail(line, width - 1);
     const std::size_t columns = CharacterCount(line);

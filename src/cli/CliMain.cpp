@@ -51,8 +51,6 @@ struct Options {
     bool version = false;
 };
 
-fs::path FromText(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
-
 std::string ToText(const fs::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
@@ -61,8 +59,8 @@ std::string ToText(const fs::path& path) {
 // An absolute, lexically tidied path without trailing separators.
 std::string AbsoluteText(const std::string& argument) {
     std::error_code error;
-    fs::path path = fs::absolute(FromText(argument), error);
-    if (error) path = FromText(argument);
+    fs::path path = fs::absolute(PathFromText(argument), error);
+    if (error) path = PathFromText(argument);
     return WithoutTrailingSeparators(ToText(path.lexically_normal()));
 }
 
@@ -77,7 +75,7 @@ std::string DriveRootText(const std::string& argument) {
 
 bool IsFolder(const std::string& text) {
     std::error_code error;
-    return fs::is_directory(FromText(text.empty() ? std::string(1, kSeparator) : text), error);
+    return fs::is_directory(PathFromText(text.empty() ? std::string(1, kSeparator) : text), error);
 }
 
 int UsageError(const std::string& problem) {

@@ -6,9 +6,8 @@ namespace snapsift {
 
 namespace {
 
-bool IsMidnight(const DateTime& value) {
-    return value.hour == 0 && value.minute == 0 && value.second == 0;
-}
+constexpr const char* kEnglishMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 // A folder name must not take a separator or a reserved character from the locale's data.
 std::string FolderSafe(std::string text) {
@@ -26,11 +25,21 @@ std::string FolderSafe(std::string text) {
 
 }  // namespace
 
+bool detail::IsMidnight(const DateTime& value) {
+    return value.hour == 0 && value.minute == 0 && value.second == 0;
+}
+
+std::string MonthAbbreviation(int month) {
+    if (month < 1 || month > 12) return "???";
+    std::string name = detail::LocaleMonthAbbreviation(month);
+    return name.empty() ? kEnglishMonths[month - 1] : name;
+}
+
 std::string FormatUsDateTime(const DateTime& value) {
     char text[96];
     std::snprintf(text, sizeof text, "%d/%d/%d", value.month, value.day, value.year);
     std::string result = text;
-    if (IsMidnight(value)) return result;
+    if (detail::IsMidnight(value)) return result;
     const int hour12 = value.hour % 12 == 0 ? 12 : value.hour % 12;
     std::snprintf(text, sizeof text, " %d:%02d:%02d %s", hour12, value.minute, value.second,
                   value.hour < 12 ? "AM" : "PM");

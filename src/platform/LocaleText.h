@@ -29,4 +29,11 @@ std::string MonthAbbreviation(int month);
 // "mmm dd, yyyy - hhmmss" with the locale's three-letter month abbreviation. UTF-8.
 std::string OutputFolderStamp(const DateTime& localTime);
 
+namespace detail {
+// The locale's own abbreviation of a month (1 to 12), UTF-8, or "" where it has none.
+std::string LocaleMonthAbbreviation(int month);
+// 00:00:00, at which the report's time text is the date alone.
+bool IsMidnight(const DateTime& value);
+}  // namespace detail
+
 }  // namespace snapsift

@@ -19,9 +19,6 @@ namespace snapsift {
 
 namespace {
 
-constexpr const char* kEnglishMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
 class TimeLocale {
 public:
     ~TimeLocale() { Reset(); }
@@ -135,7 +132,7 @@ std::string FormatReportDateTime(const DateTime& value) {
     ReplaceAll(datePattern, "%y", "%Y");
     if (datePattern.empty()) return FormatUsDateTime(value);
     std::string text = Format(datePattern.c_str(), tm, handle);
-    if (value.hour == 0 && value.minute == 0 && value.second == 0) return ToUtf8(text, handle);
+    if (detail::IsMidnight(value)) return ToUtf8(text, handle);
 
     std::string timePattern = nl_langinfo_l(T_FMT, handle);
     const bool hasSeconds = timePattern.find("%S") != std::string::npos ||
@@ -155,12 +152,11 @@ DateTime LocalNow() {
                     local.tm_hour, local.tm_min, local.tm_sec};
 }
 
-std::string MonthAbbreviation(int month) {
-    if (month < 1 || month > 12) return "???";
+std::string detail::LocaleMonthAbbreviation(int month) {
     const TimeLocale& locale = Current();
-    if (locale.Handle() == nullptr) return kEnglishMonths[month - 1];
+    if (locale.Handle() == nullptr) return {};
     const char* name = nl_langinfo_l(static_cast<nl_item>(ABMON_1 + month - 1), locale.Handle());
-    if (name == nullptr || *name == '\0') return kEnglishMonths[month - 1];
+    if (name == nullptr || *name == '\0') return {};
     return ToUtf8(name, locale.Handle());
 }
 

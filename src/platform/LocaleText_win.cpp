@@ -9,13 +9,6 @@
 
 namespace snapsift {
 
-namespace {
-
-constexpr const char* kEnglishMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-}  // namespace
-
 void UseUserLocale() {}
 
 std::string FormatReportDateTime(const DateTime& value) {
@@ -31,7 +24,7 @@ std::string FormatReportDateTime(const DateTime& value) {
     if (GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 128, nullptr) <= 0)
         return FormatUsDateTime(value);
     std::string text = Utf8FromWide(date);
-    if (value.hour == 0 && value.minute == 0 && value.second == 0) return text;
+    if (detail::IsMidnight(value)) return text;
     wchar_t time[128];
     if (GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, nullptr, time, 128) <= 0)
         return FormatUsDateTime(value);
@@ -44,13 +37,10 @@ DateTime LocalNow() {
     return DateTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
 }
 
-std::string MonthAbbreviation(int month) {
-    if (month < 1 || month > 12) return "???";
+std::string detail::LocaleMonthAbbreviation(int month) {
     wchar_t name[64];
-    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SABBREVMONTHNAME1 + month - 1, name, 64) <= 0)
-        return kEnglishMonths[month - 1];
-    std::string text = Utf8FromWide(name);
-    return text.empty() ? kEnglishMonths[month - 1] : text;
+    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SABBREVMONTHNAME1 + month - 1, name, 64) <= 0) return {};
+    return Utf8FromWide(name);
 }
 
 }  // namespace snapsift

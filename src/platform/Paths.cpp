@@ -12,4 +12,8 @@ std::string WithoutTrailingSeparators(std::string path) {
     return path;
 }
 
+std::filesystem::path PathFromText(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 }  // namespace snapsift

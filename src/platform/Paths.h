@@ -2,6 +2,7 @@
 // existence and link tests the scan asks of the file system.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace snapsift {
@@ -21,6 +22,9 @@ std::string AddBackslash(std::string path);
 
 // The path without its trailing separators.
 std::string WithoutTrailingSeparators(std::string path);
+
+// The path as the standard library's file system calls take it.
+std::filesystem::path PathFromText(const std::string& text);
 
 // True when a file or (with includeFolders) a folder exists at the path, hidden and system
 // entries included; false on any failure.

@@ -34,4 +34,10 @@ std::size_t CharacterCount(std::string_view text) {
     return count;
 }
 
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
 }  // namespace snapsift

@@ -1,8 +1,10 @@
 // Program text is UTF-8. One decoder reads it everywhere, so that the report writer, the code
-// page conversion, recognition and the terminal never disagree about what a character is.
+// page conversion, recognition and the terminal never disagree about what a character is; and
+// the byte tests and changes of ASCII that every layer shares.
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace snapsift {
@@ -25,5 +27,11 @@ constexpr bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c
 
 // The bytes that are no continuation bytes: the characters of well-formed text.
 std::size_t CharacterCount(std::string_view text);
+
+// An ASCII control character: 0x00 to 0x1F, or DEL.
+constexpr bool IsAsciiControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+// The text with "A" to "Z" made lower case; every other byte as it was.
+std::string LowerAscii(std::string text);
 
 }  // namespace snapsift

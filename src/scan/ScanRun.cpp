@@ -5,8 +5,9 @@
 
 #include "hash/MD5.h"
 #include "platform/LocaleText.h"
-#include "search/EvidenceEntry.h"
 #include "platform/Paths.h"
+#include "platform/Utf8.h"
+#include "search/EvidenceEntry.h"
 #include "search/FolderWalk.h"
 #include "search/Report.h"
 
@@ -16,16 +17,6 @@ namespace {
 
 constexpr std::string_view kSelfTestText = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr std::string_view kSelfTestDigest = "d174ab98d277d9f5a5611c2c9f419d9f";
-
-std::filesystem::path PathFromText(const std::string& text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 bool SelfTestPasses(const ScanEnvironment& environment) {
     try {

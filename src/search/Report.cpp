@@ -16,8 +16,6 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kUnable = "Unable to determine<br>";
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
-
 void AppendHex(std::string& out, unsigned char c) {
     out += kHexDigits[c >> 4];
     out += kHexDigits[c & 0x0F];
@@ -36,12 +34,6 @@ void AppendTimeLine(std::string& out, std::string_view label, const std::optiona
     out += kLineEnd;
 }
 
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 }  // namespace
 
 std::string ReportText(std::string_view utf8) {
@@ -55,7 +47,7 @@ std::string ReportText(std::string_view utf8) {
     for (std::size_t at = 0; at < utf8.size();) {
         const auto c = static_cast<unsigned char>(utf8[at]);
         const Utf8Character character = DecodeUtf8(utf8, at);
-        if (character.codePoint == kNotUtf8 || IsControl(c)) {
+        if (character.codePoint == kNotUtf8 || IsAsciiControl(c)) {
             flush();
             out += "&#92;x";
             AppendHex(out, c);
@@ -80,7 +72,7 @@ std::string ReportImageSource(std::string_view fileName) {
     for (std::size_t at = 0; at < fileName.size();) {
         const auto c = static_cast<unsigned char>(fileName[at]);
         const Utf8Character character = DecodeUtf8(fileName, at);
-        if (character.codePoint == kNotUtf8 || IsControl(c) || c == '%' || c == '#' || c == '?' || c == '\\') {
+        if (character.codePoint == kNotUtf8 || IsAsciiControl(c) || c == '%' || c == '#' || c == '?' || c == '\\') {
             encoded += '%';
             AppendHex(encoded, c);
             ++at;
