@@ -3,8 +3,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -15,6 +13,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "qt/DriveCombo.h"
 #include "qt/FormMetrics.h"
 #include "qt/ProgramIcon.h"
 #include "qt/WindowServices.h"
@@ -63,7 +62,6 @@ Form1::Form1(ScanState& state, WindowServices& services, QWidget* parent)
     setFont(FormFont(Face::SansSerif, 8.25));
     CreateControls();
     CreateMenus();
-    LoadDrives(ListDrives(), -1);
     logic_.Form_Load();
 
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -108,7 +106,7 @@ void Form1::CreateControls() {
     auto* chkPro = checkBox(Control::chkPro, "Only Search User Profile Folders On Selected Drive",
                             twips.Rect(4200, 1200, 2175, 495));
 
-    auto* Drive1 = Place(new QComboBox(client), Control::Drive1, twips.Rect(480, 1800, 5055, 360));
+    auto* Drive1 = Place(new DriveCombo(client), Control::Drive1, twips.Rect(480, 1800, 5055, 360));
     Drive1->setFont(FormFont(Face::SansSerif, 9.75));
 
     auto* txtOut = Place(new QLineEdit(client), Control::txtOut, twips.Rect(120, 3240, 5415, 375));
@@ -198,16 +196,6 @@ void Form1::CreateMenus() {
     connect(mnuAbout, &QAction::triggered, this, [this] { logic_.mnuAbout_Click(); });
 }
 
-void Form1::LoadDrives(std::vector<DriveEntry> drives, int selected) {
-    drives_ = std::move(drives);
-    auto* Drive1 = static_cast<QComboBox*>(Widget(Control::Drive1));
-    Drive1->clear();
-    for (const DriveEntry& drive : drives_) Drive1->addItem(drive.text);
-    if (selected < 0) selected = IndexOfDriveHolding(drives_, QDir::currentPath());
-    if (selected < 0 && !drives_.empty()) selected = 0;
-    Drive1->setCurrentIndex(selected < static_cast<int>(drives_.size()) ? selected : -1);
-}
-
 frmAbout* Form1::AboutBox() const { return about_.data(); }
 
 void Form1::SetVisible(Control control, bool visible) { Widget(control)->setVisible(visible); }
@@ -236,9 +224,7 @@ bool Form1::IsChecked(Control control) const {
 }
 
 std::string Form1::SelectedDrivePrefix() const {
-    const int index = static_cast<const QComboBox*>(Widget(Control::Drive1))->currentIndex();
-    if (index < 0 || index >= static_cast<int>(drives_.size())) return {};
-    return drives_[static_cast<std::size_t>(index)].prefix;
+    return static_cast<const DriveCombo*>(Widget(Control::Drive1))->SelectedPrefix();
 }
 
 void Form1::SetClientHeight(int twips) {

@@ -8,9 +8,7 @@
 #include <QPointer>
 #include <array>
 #include <string>
-#include <vector>
 
-#include "qt/DriveList.h"
 #include "qt/PacedEventTurn.h"
 #include "scan/ScanState.h"
 #include "window/Form1Logic.h"
@@ -30,9 +28,6 @@ public:
     ~Form1() override;
 
     Form1Logic& Logic() { return logic_; }
-    // Fills the drive list and selects the entry at index selected (none when out of range);
-    // a negative index selects the volume of the current folder.
-    void LoadDrives(std::vector<DriveEntry> drives, int selected);
     // The About box while it exists.
     frmAbout* AboutBox() const;
 
@@ -65,7 +60,6 @@ private:
 
     WindowServices& services_;
     Form1Logic logic_;
-    std::vector<DriveEntry> drives_;
     QPointer<frmAbout> about_;
     QElapsedTimer clock_;
     PacedEventTurn eventTurn_;

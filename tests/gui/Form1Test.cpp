@@ -4,6 +4,7 @@
 #include <QTest>
 #include <QtWidgets>
 
+#include "qt/DriveCombo.h"
 #include "qt/Form1.h"
 #include "qt/WindowServices.h"
 #include "qt/frmAbout.h"
@@ -121,6 +122,13 @@ private slots:
         do if (tabOrder.contains(w->objectName()) && (w->focusPolicy() & Qt::TabFocus)) chain << w->objectName();
         while ((w = w->nextInFocusChain()) != Control("cmdSource"));
         QCOMPARE(chain, tabOrder);
+    }
+
+    void selectedDriveReachesTheLogic() {
+        auto* drives = form_->findChild<DriveCombo*>("Drive1");
+        drives->SetSource([] { return std::vector{MountEntry("/", "", "ext4"), MountEntry("/media/b", "B", "vfat")}; });
+        drives->setCurrentIndex(1);
+        QCOMPARE(QString::fromStdString(form_->Logic().SelectedDriveRoot()), QString("/media/b"));
     }
 
     // Point sizes as designed where the text fits; bold where designed.

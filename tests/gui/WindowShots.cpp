@@ -4,8 +4,9 @@
 #include <QTest>
 #include <QtWidgets>
 
-#include "qt/frmAbout.h"
+#include "qt/DriveCombo.h"
 #include "qt/Form1.h"
+#include "qt/frmAbout.h"
 #include "qt/WindowServices.h"
 
 using namespace snapsift;
@@ -52,7 +53,7 @@ int main(int argc, char* argv[]) {
     ScanState state;
     ShotServices services;
     ShotForm window(state, services);
-    window.LoadDrives({MountEntry(args[3], "EVIDENCE", "ntfs3")}, 0);
+    window.findChild<DriveCombo*>("Drive1")->SetSource([] { return std::vector{MountEntry(args[3], "EVIDENCE", "ntfs3")}; });
     window.show();
     Shoot(window, "window-idle.png");
     services.folders = {args[3] + "/Users/", args[4]};
