@@ -13,33 +13,25 @@ namespace snapsift::test {
 
 // Gives up root's rights when the process has them; false when that fails.
 inline bool BecomeOrdinaryUser() {
-    if (::geteuid() != 0) return true;
-    return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
+    return ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
 }
 
 // The text that work returns in a child run as an ordinary user, or why there is none.
 inline std::string AsOrdinaryUser(const std::function<std::string()>& work) {
-    int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0) return "no pipe";
+    int ends[2];
+    if (::pipe(ends) != 0) return "no pipe";
     const pid_t child = ::fork();
     if (child == 0) {
         const std::string text = BecomeOrdinaryUser() ? work() : "cannot become user 65534";
-        const bool written = ::write(pipeEnds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
-        ::_exit(written ? 0 : 1);
+        ::_exit(::write(ends[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1);
     }
-    ::close(pipeEnds[1]);
-    std::string text;
-    char buffer[4096];
-    while (true) {
-        const ssize_t n = ::read(pipeEnds[0], buffer, sizeof buffer);
-        if (n <= 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(pipeEnds[0]);
+    ::close(ends[1]);
+    std::string text(1 << 16, '\0');
+    const ssize_t size = child > 0 ? ::read(ends[0], text.data(), text.size()) : -1;  // a short text: one write
+    ::close(ends[0]);
     int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return "the child failed: " + text;
-    return text;
+    const bool ran = child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return ran && size >= 0 ? text.substr(0, static_cast<std::size_t>(size)) : "the child failed";
 }
 
 }  // namespace snapsift::test

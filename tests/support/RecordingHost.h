@@ -1,5 +1,5 @@
-// A scan host for tests: fixed settings, a log of every path shown and message given,
-// scripted Yes/No answers, and an abort that it confirms on a chosen file.
+// A scan host for tests: fixed settings, a log of every path shown, message given and folder
+// not read, scripted Yes/No answers, and an abort that it confirms on a chosen file.
 #pragma once
 
 #include <cstddef>
@@ -17,21 +17,16 @@ class RecordingHost : public ScanHost {
 public:
     explicit RecordingHost(ScanState& state) : state_(state) {}
 
-    bool profileMode = false;
-    bool searchSubfolders = true;
-    bool includePhotos = true;
+    bool profileMode = false, searchSubfolders = true, includePhotos = true, yesNoAnswer = true;
     std::string driveRoot;
-    bool yesNoAnswer = true;
     // When non-zero: AbortRequested is set during the yield of the n-th path shown (1-based),
     // as a confirmed ABORT would.
     std::size_t abortAtFile = 0;
-    // Called during every yield with the number of paths shown so far.
-    std::function<void(std::size_t)> onYield;
+    std::function<void(std::size_t)> onYield;  // during every yield, with the number of paths shown
 
-    std::vector<std::string> shownPaths;
+    std::vector<std::string> shownPaths, questions;
     std::vector<std::pair<MessageKind, std::string>> messages;
-    std::vector<std::string> questions;
-    std::vector<bool> looks;  // every SetRunningLook, in order
+    std::vector<bool> looks;                               // every SetRunningLook, in order
     std::vector<std::pair<std::string, long>> unreadable;  // folders not read, with the error code
     std::size_t yields = 0;
 
@@ -39,16 +34,13 @@ public:
     bool SearchSubfolders() const override { return searchSubfolders; }
     bool IncludePhotos() const override { return includePhotos; }
     std::string SelectedDriveRoot() const override { return driveRoot; }
-
     void ShowPath(const std::string& fullPath) override { shownPaths.push_back(fullPath); }
     void Yield() override {
         ++yields;
         if (abortAtFile != 0 && shownPaths.size() == abortAtFile) state_.AbortRequested = true;
         if (onYield) onYield(shownPaths.size());
     }
-    void ShowMessage(std::string_view text, MessageKind kind) override {
-        messages.emplace_back(kind, std::string(text));
-    }
+    void ShowMessage(std::string_view text, MessageKind kind) override { messages.emplace_back(kind, text); }
     bool AskYesNo(std::string_view text) override {
         questions.emplace_back(text);
         return yesNoAnswer;

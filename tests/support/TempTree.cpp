@@ -10,25 +10,15 @@ namespace fs = std::filesystem;
 
 namespace snapsift::test {
 
-namespace {
-
-fs::path FromText(std::string_view utf8) {
-    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
-}  // namespace
-
 std::string ToText(const fs::path& path) {
     const std::u8string s = path.u8string();
-    return std::string(reinterpret_cast<const char*>(s.data()), s.size());
+    return std::string(s.begin(), s.end());
 }
 
 TempTree::TempTree() {
     static std::atomic<int> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    std::ostringstream name;
-    name << "snapsift-test-" << stamp << "-" << counter++;
-    root_ = fs::temp_directory_path() / name.str();
+    root_ = fs::temp_directory_path() / ("snapsift-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
     fs::create_directories(root_);
 }
 
@@ -43,15 +33,10 @@ TempTree::~TempTree() {
     fs::remove_all(root_, ec);
 }
 
-std::string TempTree::RootText() const {
-    std::string text = ToText(root_);
-    if (text.empty() || text.back() != static_cast<char>(fs::path::preferred_separator))
-        text += static_cast<char>(fs::path::preferred_separator);
-    return text;
-}
+std::string TempTree::RootText() const { return ToText(root_ / ""); }
 
 fs::path TempTree::Path(std::string_view relative) const {
-    return (root_ / FromText(relative)).make_preferred();
+    return (root_ / std::u8string(relative.begin(), relative.end())).make_preferred();
 }
 
 std::string TempTree::Text(std::string_view relative) const { return ToText(Path(relative)); }
@@ -68,7 +53,7 @@ void TempTree::File(std::string_view relative, std::string_view contents) {
 
 void TempTree::Entries(std::initializer_list<std::pair<std::string_view, std::string_view>> entries) {
     for (const auto& [relative, contents] : entries) {
-        if (!relative.empty() && relative.back() == '/')
+        if (relative.ends_with('/'))
             Folder(relative);
         else
             File(relative, contents);

@@ -17,16 +17,13 @@ public:
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
 
-    // Root of the tree as a native path, and as program text ending in the separator.
+    // The root as a native path, and as program text (UTF-8) ending in the separator.
     const std::filesystem::path& Root() const { return root_; }
     std::string RootText() const;
-    // Program text (UTF-8) of a path below the root.
-    std::string Text(std::string_view relative) const;
     std::filesystem::path Path(std::string_view relative) const;
+    std::string Text(std::string_view relative) const;  // program text of a path below the root
 
-    // Makes a folder (and its parents).
-    void Folder(std::string_view relative);
-    // Makes a file with the given bytes (and its parent folders).
+    void Folder(std::string_view relative);  // with its parents
     void File(std::string_view relative, std::string_view contents = {});
     // Makes every entry: a relative path ending in "/" is a folder, else a file.
     void Entries(std::initializer_list<std::pair<std::string_view, std::string_view>> entries);
@@ -35,7 +32,7 @@ private:
     std::filesystem::path root_;
 };
 
-// Reads a whole file as bytes; empty when it cannot be read.
+// A whole file's bytes; empty when it cannot be read.
 std::string ReadBytes(const std::filesystem::path& path);
 // UTF-8 program text of a native path.
 std::string ToText(const std::filesystem::path& path);
