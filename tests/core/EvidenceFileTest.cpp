@@ -5,7 +5,7 @@
 
 namespace snapsift {
 
-// Into a place that holds a longer file, under names outside ASCII.
+// Over a longer file, under names outside ASCII.
 TEST(CopyEvidenceFile, CopiesTheExactBytes) {
     test::TempTree tree;
     tree.File("out/1 caf\xC3\xA9.jpg", std::string(100000, 'x'));

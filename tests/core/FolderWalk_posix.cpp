@@ -6,10 +6,7 @@
 #include "FolderWalkSupport.h"
 #include "support/OrdinaryUser.h"
 
-using namespace snapsift;
-using namespace snapsift::test;
-
-namespace {
+namespace snapsift::test {
 
 // Links to a file, to a folder, to the parent and to nothing, and a FIFO.
 class LinksTest : public ::testing::Test {
@@ -56,12 +53,12 @@ TEST(FolderWalkPosix, AFolderThatCannotBeOpenedIsReportedAndTheRestWalked) {
         std::ranges::sort(run.host.shownPaths);
         std::string text;
         for (const std::string& path : run.host.shownPaths) text += path + "\n";
-        for (const auto& [path, code] : run.host.unreadable) text += "unreadable " + path + " " + std::to_string(code) + "\n";
-        for (const std::string& id : run.ids) text += "id " + id + "\n";
+        for (const auto& [path, code] : run.host.unreadable) text += path + " " + std::to_string(code) + "\n";
+        for (const std::string& id : run.ids) text += "ID " + id + "\n";
         return text;
     });
     EXPECT_EQ(seen, tree.Text("A/Deep/n22222_22[1].jpg") + "\n" + tree.Text("A/a.jpg") + "\n" + tree.Text("Z/z.jpg") +
-                        "\nunreadable " + tree.Text("Locked/") + " " + std::to_string(EACCES) + "\nid 22222\n");
+                        "\n" + tree.Text("Locked/") + " " + std::to_string(EACCES) + "\nID 22222\n");
 }
 
-}  // namespace
+}  // namespace snapsift::test

@@ -1,11 +1,11 @@
-// A file more than 260 characters down a temporary tree: six folders of 60 characters,
-// made and removed through the long-path form of the API that the C runtime cannot reach.
+// A file more than 260 characters down a temporary tree, below six folders of 60 characters
+// made and removed through the long-path form of the API, which the C runtime cannot reach.
 #pragma once
 
 #include "platform/WideText.h"
 #include "support/TempTree.h"
 
-#include <windows.h>
+#include <windows.h>  // after the project headers: it defines a Yield() macro
 
 namespace snapsift::test {
 
@@ -16,10 +16,8 @@ struct LongPathFile {
     }
     ~LongPathFile() {
         ::DeleteFileW(ApiPath(path).c_str());
-        while (folder.size() > top.size()) {
+        for (; folder.size() > top.size(); folder.erase(folder.rfind('\\', folder.size() - 2) + 1))
             ::RemoveDirectoryW(ApiPath(folder).c_str());
-            folder.erase(folder.rfind('\\', folder.size() - 2) + 1);
-        }
     }
     std::string top, folder, path;  // folder ends in the separator
 };

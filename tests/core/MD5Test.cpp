@@ -13,6 +13,7 @@ struct MD5TestAccess { static std::int32_t& TotalBytes(MD5& md5) { return md5.To
 namespace {
 
 constexpr const char* kAbc = "900150983CD24FB0D6963F7D28E17F72";
+const std::string kBig(32768, 'a');
 
 std::span<const std::uint8_t> Bytes(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -22,8 +23,7 @@ std::span<const std::uint8_t> Bytes(std::string_view text) {
 std::string Digest(std::string_view message, std::initializer_list<std::size_t> sizes) {
     MD5 md5;
     md5.MD5Init();
-    std::size_t at = 0;
-    for (std::size_t k = 0; at < message.size(); ++k) {
+    for (std::size_t at = 0, k = 0; at < message.size(); ++k) {
         const std::size_t n = std::min(sizes.begin()[k % sizes.size()], message.size() - at);
         md5.MD5Update(static_cast<std::int32_t>(n), Bytes(message.substr(at, n)));
         at += n;
@@ -39,7 +39,6 @@ const std::pair<std::size_t, const char*> kBoundaries[] = {
     {64, "B6BF87C24B1BC334E2541387A92B981B"}, {65, "F168246F08B6134D66BD2A10343FA9F1"},
     {119, "D5DC3D8264DE3AA24DEE105910EE27FE"}, {120, "BCC139B3848923904860D1EEFD6E5923"},
     {121, "10AAC7FE9E1DEF45870B0AA1C3A2FAF0"}};
-
 std::string BoundaryMessage(std::size_t length) {
     std::string message(length, '\0');
     for (std::size_t i = 0; i < length; ++i) message[i] = static_cast<char>((i * 31 + 7) & 0xFF);
@@ -76,9 +75,9 @@ TEST(MD5Engine, RfcSuiteFedWholeAndAsStrings) {
         EXPECT_EQ(Digest(message, {32767}) + " " + md5.DigestStrToHexStr(message), digest + " " + digest) << message;
 }
 
-// Past 32767 characters, or a character the code page has no byte for.
+// Past 32767 characters, or with a character the code page has no byte for.
 TEST(MD5Engine, StringDigestOverflowsOnTextItCannotTake) {
-    for (const std::string& text : {std::string(32768, 'a'), std::string("\xE6\xBC\xA2"), Accents(32768)})
+    for (const std::string& text : {kBig, std::string("\xE6\xBC\xA2"), Accents(32768)})
         EXPECT_THROW(MD5().DigestStrToHexStr(text), MD5OverflowError) << text.size();
 }
 
@@ -89,10 +88,9 @@ TEST(MD5Engine, StringDigestTakesTheCodePagesByteForEachCharacter) {
 }
 
 TEST(MD5Engine, PaddingBoundariesInAnySplit) {
-    for (const auto& [length, digest] : kBoundaries) {
+    for (const auto& [length, digest] : kBoundaries)
         for (const auto sizes : {std::initializer_list<std::size_t>{32767}, {1}, {10, 60, 3}})
             EXPECT_EQ(Digest(BoundaryMessage(length), sizes), digest) << length << " in pieces of " << *sizes.begin();
-    }
 }
 
 TEST(MD5Digest, FilesAtPaddingBoundaries) {
@@ -108,20 +106,19 @@ TEST(MD5Digest, WhatCannotBeDigestedGivesTheFailureText) {
     test::TempTree tree;
     tree.File("limit.bin");
     std::filesystem::resize_file(tree.Path("limit.bin"), MD5::kFinalLimit);  // sparse: nothing written
-    for (const std::string& path : {tree.Text("missing.txt"), tree.Text("."), tree.Text("limit.bin")})
-        EXPECT_EQ(MD5().DigestFileToHexStr(path), MD5::kFileFailureText) << path;
+    for (const char* name : {"missing.txt", ".", "limit.bin"})
+        EXPECT_EQ(MD5().DigestFileToHexStr(tree.Text(name)), MD5::kFileFailureText) << name;
 }
 
 TEST(MD5Engine, LimitsFailBeforeAnythingChanges) {
-    const std::string big(32768, 'a');
     MD5 md5;
     md5.MD5Init();
     md5.MD5Update(3, Bytes("abc"));
     std::int32_t& total = MD5TestAccess::TotalBytes(md5);
-    EXPECT_THROW(md5.MD5Update(32768, Bytes(big)), MD5OverflowError);
+    EXPECT_THROW(md5.MD5Update(32768, Bytes(kBig)), MD5OverflowError);
     EXPECT_THROW(md5.MD5Update(5, Bytes("abcd")), MD5SubscriptError);
     total = 2147483647 - 60;  // the same place in the block as 3: 61 more bytes would finish it
-    EXPECT_THROW(md5.MD5Update(61, Bytes(big)), MD5OverflowError);
+    EXPECT_THROW(md5.MD5Update(61, Bytes(kBig)), MD5OverflowError);
     total = MD5::kFinalLimit;
     EXPECT_THROW(md5.MD5Final(), MD5OverflowError);
     total = 3;
@@ -131,13 +128,12 @@ TEST(MD5Engine, LimitsFailBeforeAnythingChanges) {
 }
 
 TEST(MD5Engine, EachLimitItselfIsWithin) {
-    EXPECT_EQ(Digest(std::string(32767, 'a'), {32767}), "F92977CA3046643F0E26DBCF945EC7DF");
+    EXPECT_EQ(Digest(kBig.substr(1), {32767}), "F92977CA3046643F0E26DBCF945EC7DF");
     MD5 md5;
     md5.MD5Init();
-    std::int32_t& total = MD5TestAccess::TotalBytes(md5);
-    total = 2147483647 - 60;
-    EXPECT_NO_THROW(md5.MD5Update(60, Bytes(std::string(60, 'a'))));
-    total = MD5::kFinalLimit - 1;
+    MD5TestAccess::TotalBytes(md5) = 2147483647 - 60;
+    EXPECT_NO_THROW(md5.MD5Update(60, Bytes(kBig)));
+    MD5TestAccess::TotalBytes(md5) = MD5::kFinalLimit - 1;
     EXPECT_NO_THROW(md5.MD5Final());
 }
 

@@ -32,11 +32,9 @@ TEST(MD5Reference, RandomMessagesInRandomPieces) {
     for (int round = 0; round < 3000; ++round) {
         const std::string message = pool.substr(random() % 4096, round < 300 ? round : random() % 5000);
         md5.MD5Init();
-        std::size_t at = 0;
-        while (at < message.size()) {
-            const std::size_t n = std::min<std::size_t>(random() % 300, message.size() - at);
+        for (std::size_t at = 0, n = 0; at < message.size(); at += n) {
+            n = std::min<std::size_t>(random() % 300, message.size() - at);
             md5.MD5Update(static_cast<std::int32_t>(n), {reinterpret_cast<const std::uint8_t*>(message.data()) + at, n});
-            at += n;
         }
         md5.MD5Final();
         ASSERT_EQ(md5.GetValues(), ReferenceDigest(message)) << "length " << message.size();
