@@ -29,7 +29,8 @@ RECOGNISED = [
     (f"{CAROL_CACHE}/ZX81AB12/n7654321_1_2[1].jpg", "7654321"),
 ]
 
-# Files that look like photo files but are not (or lie outside the profile folders).
+# Files that look like photo files but are not (or lie outside the profile folders). No two
+# names differ in letter case alone, so that the drive checks out whole on Windows too.
 DECOY_PHOTOS = [
     f"{ALICE_CACHE}/AB12CD34/photo.jpg",             # lower-case first letter, no scheme
     f"{ALICE_CACHE}/AB12CD34/n1234567_890_123.jpg",  # no "[digit]" before ".jpg"
@@ -38,7 +39,7 @@ DECOY_PHOTOS = [
     "Users/alice/Pictures/N1234567_890_123[1].jpg",  # capital first letter
     "Users/bob/Downloads/12345_67890_12345_n.jpg",   # digit-first look-alike without "[1]"
     "Users/bob/Downloads/1111_222_333_444_n[1].jpg",  # only four numeric fields
-    f"{CAROL_CACHE}/ZX81AB12/n7654321_1_2[1].JPG",   # upper-case extension
+    f"{CAROL_CACHE}/ZX81AB12/n7654321_1_3[1].JPG",   # upper-case extension
     "Documents and Settings/carol/My Documents/My Pictures/sunset.jpg",
     "Windows/Web/Wallpaper/n1111111_1_1[1].jpg",     # outside the profile folders
 ]
@@ -51,6 +52,10 @@ OTHER_FILES = {
     f"{CAROL_CACHE}/ZX81AB12/logo[1].gif": b"GIF89a\x01\x00\x01\x00\x00\x00\x00;",
     "Documents and Settings/carol/NTUSER.DAT": bytes(32),
 }
+
+# Every file's last access and last write, in seconds since 1970 UTC (2009-06-01 08:00:00 and
+# 2010-03-15 14:05:09). Git keeps no file times, so whoever copies the drive sets these again.
+ACCESSED, MODIFIED = 1243843200, 1268661909
 
 PALETTE = ["#c0392b", "#2980b9", "#27ae60", "#8e44ad", "#d35400", "#16a085", "#7f8c8d", "#f1c40f"]
 
@@ -76,6 +81,9 @@ def main():
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "wb") as out:
             out.write(contents)
+    for folder, _, files in os.walk(DRIVE):
+        for name in files:
+            os.utime(os.path.join(folder, name), (ACCESSED, MODIFIED))
     total = sum(os.path.getsize(os.path.join(d, f)) for d, _, fs in os.walk(DRIVE) for f in fs)
     print(f"{DRIVE}: {len(RECOGNISED)} photo files, {len(DECOY_PHOTOS)} look-alikes, {total} bytes")
 
