@@ -3,36 +3,48 @@
 
 namespace snapsift::test {
 
-static const std::string kSep(1, kSeparator), kOk = ". Click OK to continue.";
-
-static Messages Final(bool aborted, int total) {
-    return {{MessageKind::Final, (aborted ? "Operation aborted." : "Operation complete.") +
-                                     std::string("\r\n\r\nTotal files found: ") + std::to_string(total)}};
+static const std::string kOk = ". Click OK to continue.";
+static Messages Final(const std::string& outcome, int total) {
+    return {{MessageKind::Final, "Operation " + outcome + ".\r\n\r\nTotal files found: " + std::to_string(total)}};
 }
 
-// Decoys alone give the four-line report; recognised files, in subfolders too, numbered in the order met.
-TEST_F(ScanRunTest, EntriesAndCopiesFollowTheWalk) {
-    state.FilesFound = 12, state.AbortRequested = true;
+TEST_F(ScanRunTest, LookAlikesAloneGiveTheFourLineReportInAStampedFolder) {
     tree.Entries({{"src/photo.jpg", "x"}, {"src/IMG_0001.JPG", "x"}, {"src/Cache/N12345_67[1].jpg", "x"},
                   {"src/Cache/AB12CD34/n1234567_890_123.jpg", "x"}});
-    const ScanResult empty = RunAndCheck({});
-    EXPECT_EQ(empty.runFolder, AddBackslash(tree.Text("out")) + "Snapsift - " + OutputFolderStamp(kNow) + kSep);
-    EXPECT_EQ(std::pair(host.messages, host.looks), std::pair(Final(false, 0), std::vector<bool>{true, false}));
-    EXPECT_TRUE(state.FilesFound == 0 && !state.AbortRequested && state.OutputFolder == tree.Text("out") + kSep);
+    EXPECT_EQ(RunAndCheck({}).runFolder, tree.Text("out") + kSep + "Snapsift - Mar 05, 2010 - 090703" + kSep);
+    EXPECT_EQ(host.messages, Final("complete", 0));
+}
+
+TEST_F(ScanRunTest, ARunStartsAfreshAndEndsIdleWithTheChosenOutputFolder) {
+    state.FilesFound = 12;
+    state.AbortRequested = true;
+    AddFile("src/n12345_67[1].jpg", "12345");
+    Run();
+    EXPECT_EQ(state.FilesFound, 1);
+    EXPECT_FALSE(state.AbortRequested);
+    EXPECT_EQ(state.OutputFolder, tree.Text("out") + kSep);
+    EXPECT_EQ(host.looks, (std::vector<bool>{true, false}));
+}
+
+// Three photos and four look-alikes, in the source folder and two levels below it.
+TEST_F(ScanRunTest, EntriesAndCopiesFollowTheWalk) {
+    tree.Entries({{"src/photo.jpg", "x"}, {"src/IMG_0001.JPG", "x"}, {"src/Cache/N12345_67[1].jpg", "x"},
+                  {"src/Cache/AB12CD34/n1234567_890_123.jpg", "x"}});
     const std::vector<Row> rows = {AddFile("src/n1234567_890_123[1].jpg", "1234567", kAbc),
                                    AddFile("src/Cache/AB12CD34/1111_222_0333_444_555_n[1].jpg", "0333", kA),
                                    AddFile("src/Cache/AB12CD34/a12345^6_7[1].jpg", "12345^6", kAlphabet)};
-    const struct { bool photos, subfolders; std::size_t abortAt, shown; } cases[] = {
-        {true, true, 0, 7}, {false, true, 0, 7}, {true, false, 0, 3}, {true, true, 2, 2}};
-    for (int second = 10; const auto& c : cases) {
-        SCOPED_TRACE(second);
-        ClearHost();
-        host.includePhotos = c.photos, host.searchSubfolders = c.subfolders, host.abortAtFile = c.abortAt;
-        environment.localNow = [s = second++] { return DateTime{2010, 3, 5, 9, 7, s}; };
-        const ScanResult result = RunAndCheck(rows);
-        EXPECT_EQ(result.outcome, c.abortAt ? ScanOutcome::Aborted : ScanOutcome::Completed);
+    const struct { const char* name; bool photos, subfolders; std::size_t abortAt, shown; } cases[] = {
+        {"photos, subfolders", true, true, 0, 7}, {"no photos", false, true, 0, 7},
+        {"no subfolders", true, false, 0, 3}, {"aborted at the second file", true, true, 2, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        NextRun();
+        host.includePhotos = c.photos;
+        host.searchSubfolders = c.subfolders;
+        host.abortAtFile = c.abortAt;
+        RunAndCheck(rows, c.abortAt != 0);
         EXPECT_EQ(host.shownPaths.size(), c.shown);
-        EXPECT_EQ(host.messages, Final(c.abortAt != 0, state.FilesFound));
+        EXPECT_EQ(host.messages, Final(c.abortAt != 0 ? "aborted" : "complete", entries));
     }
 }
 
@@ -46,69 +58,104 @@ TEST_F(ScanRunTest, NonAsciiNamesAreWrittenInTheReportsCodePage) {
     RunAndCheck({row});
 }
 
-// A file gone before it is read; then the output folder gone, which fails each copy and entry.
-TEST_F(ScanRunTest, FilesAndOutputFolderThatVanishDuringTheScanBringMessages) {
+// The copy fails with ENOENT (ERROR_FILE_NOT_FOUND on Windows).
+TEST_F(ScanRunTest, AFileGoneBeforeItIsReadHasAnEntryWithoutEvidenceAndACopyMessage) {
     Row row = AddFile("src/n12345_67[9].jpg", "12345");
     row.unreadable = true;
     host.onYield = [&](std::size_t) { fs::remove(FromText(row.path)); };
     RunAndCheck({row});
-    // ENOENT, ERROR_FILE_NOT_FOUND
-    EXPECT_EQ(host.messages[0].second, "Error copying file: " + row.path + ". Error number: 2" + kOk);
-    for (int i = 1; i <= 3; ++i) AddFile("src/n12345_67[" + std::to_string(i) + "].jpg", "1");
-    ClearHost();
-    environment.localNow = [] { return DateTime{2010, 3, 5, 9, 7, 4}; };
-    host.onYield = [this](std::size_t shown) { if (shown == 1) fs::remove_all(FromText(state.OutputFolder)); };
+    EXPECT_EQ(host.messages, (Messages{{MessageKind::FileProblem, "Error copying file: " + row.path + ". Error number: 2" + kOk},
+                                       Final("complete", 1).front()}));
+}
+
+// Copies fail with ENOENT (ERROR_PATH_NOT_FOUND on Windows).
+TEST_F(ScanRunTest, AnOutputFolderGoneFailsEachCopyAndEntryWithAMessage) {
+    for (const std::string n : {"1", "2", "3"}) AddFile("src/n12345_67[" + n + "].jpg", "1");
+    host.onYield = [this](std::size_t) { fs::remove_all(FromText(state.OutputFolder)); };
     const ScanResult result = Run();
-    // ERROR_PATH_NOT_FOUND, ENOENT
-    const std::string error = kSeparator == '\\' ? ". Error number: 3" : ". Error number: 2";
-    Messages expected = Final(false, 3);
-    for (const std::string& path : host.shownPaths)
-        expected.insert(expected.end() - 1, {{MessageKind::FileProblem, "Error copying file: " + path + error + kOk},
-                                         {MessageKind::FileProblem,
-                                          "Error writing to HTML report for file: " + path + kOk}});
+    Messages expected;
+    for (const std::string& path : host.shownPaths) {
+        expected.emplace_back(MessageKind::FileProblem,
+                              "Error copying file: " + path + ". Error number: " + (kSeparator == '\\' ? "3" : "2") + kOk);
+        expected.emplace_back(MessageKind::FileProblem, "Error writing to HTML report for file: " + path + kOk);
+    }
+    expected.push_back(Final("complete", 3).front());
     EXPECT_EQ(host.messages, expected);
     EXPECT_FALSE(fs::exists(FromText(result.runFolder)));
 }
 
+// Each stop leaves the window idle, the count and the output folder as they were, and no new folder.
 TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
-    const std::string src = state.SourceFolder, out = state.OutputFolder,
-                      internal = "Internal calculation error!! Can not continue.";
-    const struct { decltype(ScanEnvironment::selfTestDigest) digest; std::string source, output, message; } cases[] = {
-        {[](std::string_view) { return std::string("D174AB98D277D9F5A5611C2C9F419D9E"); }, "", "", internal},
-        {[](std::string_view) -> std::string { throw 0; }, src, out, internal},
-        {nullptr, "", out, "Please choose a folder to search."},
-        {nullptr, src, "", "Please choose an output folder."},
-        {nullptr, src, AddBackslash(tree.Text("out/missing")), "Error creating output folder."},
-        {nullptr, src, out, "Error creating output folder."},  // a second run in the same second
-    };
+    const std::string src = state.SourceFolder, out = state.OutputFolder, wrong = "D174AB98D277D9F5A5611C2C9F419D9E",
+                      internal = "Internal calculation error!! Can not continue.", creating = "Error creating output folder.";
+    const struct { const char* name; decltype(ScanEnvironment::selfTestDigest) digest; std::string source, output, message; }
+        cases[] = {{"wrong self-test digest", [&](std::string_view) { return wrong; }, "", "", internal},
+                   {"self-test throws", [](std::string_view) -> std::string { throw 0; }, src, out, internal},
+                   {"no source", nullptr, "", out, "Please choose a folder to search."},
+                   {"no output", nullptr, src, "", "Please choose an output folder."},
+                   {"output missing", nullptr, src, AddBackslash(tree.Text("out/missing")), creating},
+                   {"same second as the last run", nullptr, src, out, creating}};
     AddFile("src/n12345_67[1].jpg", "12345");
     Run();
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
+        SCOPED_TRACE(c.name);
         ClearHost();
         state = ScanState{c.source, c.output, false, 7};
         environment.selfTestDigest = c.digest;
         EXPECT_EQ(Run().outcome, ScanOutcome::Stopped);
         EXPECT_EQ(host.messages, (Messages{{MessageKind::Stop, c.message}}));
         EXPECT_TRUE(host.looks.empty() && host.shownPaths.empty());
-        EXPECT_TRUE(state.OutputFolder == c.output && state.FilesFound == 7);
+        EXPECT_EQ(state.OutputFolder, c.output);
+        EXPECT_EQ(state.FilesFound, 7);
         EXPECT_EQ(std::distance(fs::directory_iterator(tree.Path("out")), {}), 1);
     }
 }
 
+// Both profile roots; then Users alone, with the drive given with a trailing separator.
 TEST_F(ScanRunTest, ProfileModeSearchesUsersThenDocumentsAndSettingsOnly) {
-    host.profileMode = true, host.driveRoot = tree.Text("drive"), state.SourceFolder.clear();
+    host.profileMode = true;
+    host.driveRoot = tree.Text("drive");
+    state.SourceFolder.clear();
     const Row user = AddFile("drive/Users/alice/AppData/n12345_67[1].jpg", "12345");
     const Row old = AddFile("drive/Documents and Settings/bob/n12345_67[2].jpg", "12345");
     AddFile("drive/n12345_67[3].jpg", "12345");
     AddFile("drive/Program Files/n12345_67[4].jpg", "12345");
-    Run();
+    RunAndCheck({user, old});
     EXPECT_EQ(host.shownPaths, (std::vector<std::string>{user.path, old.path}));
     fs::remove_all(tree.Path("drive/Documents and Settings"));
-    ClearHost();
+    NextRun();
     host.driveRoot += kSep;
-    environment.localNow = [] { return DateTime{2010, 3, 5, 9, 7, 4}; };
     RunAndCheck({user});
+    EXPECT_EQ(host.shownPaths, std::vector<std::string>{user.path});
+}
+
+// The examples' drive, copied with its generator's file times: six photos, none of the look-alikes.
+TEST_F(ScanRunTest, TheSampleDrivesProfileFoldersGiveItsSixPhotos) {
+    const fs::path sample = fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples" / "sample-drive";
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(sample)) {
+        const fs::path copy = tree.Path("drive") / entry.path().lexically_relative(sample);
+        if (entry.is_directory())
+            fs::create_directories(copy);
+        else
+            fs::copy_file(entry.path(), copy);
+    }
+    host.profileMode = true;
+    host.driveRoot = tree.Text("drive");
+    const auto photo = [&](const std::string& relative, const std::string& userId, const std::string& md5) {
+        return RowOf(relative, userId, {ReadBytes(tree.Path(relative)), md5});
+    };
+    const std::string alice = "drive/Users/alice/AppData/Local/Microsoft/Windows/Temporary Internet Files/Content.IE5/",
+                      bob = "drive/Users/bob/", carol = "drive/Documents and Settings/carol/Local Settings/"
+                                                        "Temporary Internet Files/Content.IE5/ZX81AB12/";
+    RunAndCheck({photo(alice + "AB12CD34/n1234567_890_123[1].jpg", "1234567", "1cb783c034836a85e946d477e67c595c"),
+                 photo(alice + "QX9Z0W12/1111_222_3456789_444_555_n[1].jpg", "3456789", "cd7a7fc74c1d6ca0d91756c5af1d5052"),
+                 photo(bob + "AppData/Local/Microsoft/Windows/INetCache/IE/7HJK2LMN/a100000234567_5_6[2].jpg",
+                       "100000234567", "ac4c7b5f2e1fca9d27fc42bc69a8226a"),
+                 photo(bob + "AppData/Local/Microsoft/Windows/INetCache/IE/7HJK2LMN/a12345^6_7[1].jpg", "12345^6",
+                       "ca18731268355518e9195957edbdacf1"),
+                 photo(bob + "Downloads/0001_222_0333_444_555_n[1].jpg", "0333", "a3e7e9cd85ce9da579bce14ecdf02e2e"),
+                 photo(carol + "n7654321_1_2[1].jpg", "7654321", "ac7687b7e7455a06d324d33b7e7b28fc")});
+    EXPECT_EQ(entries, 6);
 }
 
 }  // namespace snapsift::test
