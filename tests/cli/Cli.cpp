@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 static const std::string kPhoto(2048, 'j');
 struct Finished { int exitCode = -1, signal = 0; std::string out, err; };
 
-// snapsift-cli writing standard output and error to files, as user 65534 when asked (and the
+// snapsift-cli writing standard output and error to files, as user 65534 when asked for (and the
 // tests run as root); killed if still running at the end.
 struct CliProcess {
     CliProcess(std::vector<std::string> arguments, const std::string& capture, bool ordinaryUser)
@@ -25,7 +25,9 @@ struct CliProcess {
         if (pid != 0) return;
         freopen((capture + "1").c_str(), "w", stdout);  // before giving up root, so no one else need write there
         freopen((capture + "2").c_str(), "w", stderr);
-        if (ordinaryUser && !BecomeOrdinaryUser()) _exit(125);
+        if (ordinaryUser) {
+            if (!BecomeOrdinaryUser()) _exit(125);
+        }
         std::vector<char*> argv{const_cast<char*>(SNAPSIFT_CLI)};
         for (auto& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
@@ -59,7 +61,8 @@ static std::pair<int, std::string> WholeEntries(const fs::path& reportPath) {
     auto at = report.cbegin() + static_cast<long>(std::min(report.find("<br>\r\n") + 6, report.size()));  // header
     std::smatch m;
     while (std::regex_search(at, report.cend(), m, kEntry, std::regex_constants::match_continuous)) {
-        EXPECT_EQ(m[4].str(), std::to_string(++entries));
+        ++entries;
+        EXPECT_EQ(m[4].str(), std::to_string(entries));
         EXPECT_EQ(ReadBytes(reportPath.parent_path() / m[3].str()), kPhoto) << m[3];
         at = m[0].second;
     }
@@ -128,7 +131,8 @@ protected:
         CliProcess process = Start({"--folder", tree.Text("src"), "--output", tree.Text("out")});
         for (int wait = 0; wait < 30000; ++wait) {
             std::error_code error;  // while there is no report yet
-            if (fs::file_size(ReportPath(), error) >= reportBytes && !error) break;
+            const std::uintmax_t size = fs::file_size(ReportPath(), error);
+            if (!error && size >= reportBytes) break;
             usleep(1000);
         }
         return process.Wait(signal);

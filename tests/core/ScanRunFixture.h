@@ -93,7 +93,8 @@ protected:
         for (const std::string& shown : host.shownPaths) {
             const auto row = std::ranges::find(rows, shown, &Row::path);
             if (row == rows.end()) continue;
-            const std::string suffix = "-" + std::to_string(++entries) + ".jpg";
+            ++entries;
+            const std::string suffix = "-" + std::to_string(entries) + ".jpg";
             report += "<hr>\r\n<b>Full path:</b> " + row->pathText + "<br>\r\n<b>Short name:</b> " + row->nameText +
                       "<br>\r\n";
             if (row->unreadable)

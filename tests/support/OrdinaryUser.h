@@ -13,25 +13,30 @@ namespace snapsift::test {
 
 // Gives up root's rights when the process has them; false when that fails.
 inline bool BecomeOrdinaryUser() {
-    return ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
+    if (::geteuid() != 0) return true;
+    if (::setgroups(0, nullptr) != 0) return false;
+    if (::setgid(65534) != 0) return false;
+    return ::setuid(65534) == 0;
 }
 
-// The text that work returns in a child run as an ordinary user, or why there is none.
+// The short text that work returns in a child run as an ordinary user, or why there is none.
 inline std::string AsOrdinaryUser(const std::function<std::string()>& work) {
     int ends[2];
     if (::pipe(ends) != 0) return "no pipe";
     const pid_t child = ::fork();
     if (child == 0) {
         const std::string text = BecomeOrdinaryUser() ? work() : "cannot become user 65534";
-        ::_exit(::write(ends[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1);
+        const ssize_t written = ::write(ends[1], text.data(), text.size());
+        ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
     }
     ::close(ends[1]);
     std::string text(1 << 16, '\0');
-    const ssize_t size = child > 0 ? ::read(ends[0], text.data(), text.size()) : -1;  // a short text: one write
+    const ssize_t size = ::read(ends[0], text.data(), text.size());  // one write, at once
     ::close(ends[0]);
     int status = 0;
-    const bool ran = child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return ran && size >= 0 ? text.substr(0, static_cast<std::size_t>(size)) : "the child failed";
+    if (child > 0) ::waitpid(child, &status, 0);
+    if (child < 0 || size < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return "the child failed";
+    return text.substr(0, static_cast<std::size_t>(size));
 }
 
 }  // namespace snapsift::test

@@ -27,7 +27,7 @@ TempTree::~TempTree() {
     // Give back permissions that a test took away, so the tree can be removed.
     for (auto it = fs::recursive_directory_iterator(root_, fs::directory_options::skip_permission_denied, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec))
+        if (it->symlink_status(ec).type() == fs::file_type::directory)
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     }
     fs::remove_all(root_, ec);
