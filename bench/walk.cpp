@@ -43,7 +43,7 @@ class RecognisingHandler : public CandidateHandler {
 public:
     void ProcessCandidate(const std::string&, const std::string& fileName, std::int16_t nameStyle) override {
         ++candidates;
-        if (RecognizeUserId(fileName, nameStyle)) ++recognised;
+        if (RecognizeCandidate(fileName, nameStyle)) ++recognised;
     }
     std::int64_t candidates = 0;
     std::int64_t recognised = 0;

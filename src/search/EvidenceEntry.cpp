@@ -10,7 +10,8 @@ namespace snapsift {
 
 void EvidenceEntry::ProcessCandidate(const std::string& fullPath, const std::string& fileName,
                                      std::int16_t nameStyle) {
-    const std::optional<std::string_view> userId = RecognizeUserId(fileName, nameStyle);
+    // The walk has applied the name filter; its style comes with the name.
+    const std::optional<std::string_view> userId = RecognizeCandidate(fileName, nameStyle);
     if (!userId) return;
     RecordEvidence(fullPath, fileName, std::string(*userId));
 }

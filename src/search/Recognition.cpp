@@ -90,12 +90,14 @@ std::optional<std::int16_t> NameFilter(std::string_view fileName) {
     return kDigitFirst;
 }
 
+std::optional<std::string_view> RecognizeCandidate(std::string_view fileName, std::int16_t nameStyle) {
+    return nameStyle == kLetterFirst ? RecognizeLetterFirst(fileName) : RecognizeDigitFirst(fileName);
+}
+
 std::optional<std::string_view> RecognizeUserId(std::string_view fileName, std::int16_t nameStyle) {
-    // Recognition relies on what the pre-filter established (".jpg", the leading letter or
-    // digits); a name it would not pass with this style is never recognised.
     const auto passed = NameFilter(fileName);
     if (!passed || (*passed == kLetterFirst) != (nameStyle == kLetterFirst)) return std::nullopt;
-    return nameStyle == kLetterFirst ? RecognizeLetterFirst(fileName) : RecognizeDigitFirst(fileName);
+    return RecognizeCandidate(fileName, nameStyle);
 }
 
 }  // namespace snapsift

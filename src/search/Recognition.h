@@ -17,8 +17,12 @@ bool IsNumeric(std::string_view text);
 // The name style to test for a file name, or nothing when the walk ignores the file.
 std::optional<std::int16_t> NameFilter(std::string_view fileName);
 
-// The user ID cut out of a file name that passed NameFilter with the given style, or nothing
-// when the name is not recognised. The ID is a view into fileName.
+// The user ID cut out of a candidate, a file name that NameFilter passed with nameStyle, or
+// nothing when the name is not recognised. What the filter established (".jpg", the leading
+// letter or digits) is not tested again. The ID is a view into fileName.
+std::optional<std::string_view> RecognizeCandidate(std::string_view fileName, std::int16_t nameStyle);
+
+// The same for any file name: nothing unless NameFilter passes it with nameStyle.
 std::optional<std::string_view> RecognizeUserId(std::string_view fileName, std::int16_t nameStyle);
 
 }  // namespace snapsift

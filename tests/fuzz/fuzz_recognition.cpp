@@ -1,5 +1,6 @@
 // The name filter and recognition never crash, recognise only what the filter lets through
-// (with the style it chose), and cut out an ID that the name's own rules allow.
+// (with the style it chose), recognise a candidate that the walk hands on just as the checked
+// entry point does, and cut out an ID that the name's own rules allow.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -25,8 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     for (const std::int16_t tried : {kLetterFirst, kDigitFirst}) {
         const auto id = RecognizeUserId(name, tried);
+        const bool chosen = style.has_value() && (*style == kLetterFirst) == (tried == kLetterFirst);
+        if (chosen) {
+            const auto candidate = RecognizeCandidate(name, tried);
+            Check(candidate.has_value() == id.has_value());
+            if (candidate) Check(candidate->data() == id->data() && candidate->size() == id->size());
+        }
         if (!id) continue;
-        Check(style.has_value() && (*style == kLetterFirst) == (tried == kLetterFirst));
+        Check(chosen);
         Check(name.size() >= 4 && name.substr(name.size() - 4) == ".jpg");
         // The ID is a view into the name itself.
         Check(id->data() >= name.data() && id->data() + id->size() <= name.data() + name.size());
