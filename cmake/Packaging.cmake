@@ -1,11 +1,12 @@
 # Debian package of the Linux build: both programs, the desktop entry, the icons, the
 # command-line program's manual page and the README.
 include(GNUInstallDirs)
-# Debian keeps manual pages compressed.
+# The manual page takes its version from project(); Debian keeps manual pages compressed.
+configure_file(${PROJECT_SOURCE_DIR}/docs/snapsift-cli.1.in ${CMAKE_CURRENT_BINARY_DIR}/snapsift-cli.1 @ONLY)
 set(manpage ${CMAKE_CURRENT_BINARY_DIR}/snapsift-cli.1.gz)
 add_custom_command(OUTPUT ${manpage}
-  COMMAND sh -c "gzip -9 -n -c \"$1\" > \"$2\"" gzip ${PROJECT_SOURCE_DIR}/docs/snapsift-cli.1 ${manpage}
-  DEPENDS ${PROJECT_SOURCE_DIR}/docs/snapsift-cli.1 VERBATIM)
+  COMMAND sh -c "gzip -9 -n -c \"$1\" > \"$2\"" gzip ${CMAKE_CURRENT_BINARY_DIR}/snapsift-cli.1 ${manpage}
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/snapsift-cli.1 VERBATIM)
 add_custom_target(manpage ALL DEPENDS ${manpage})
 install(FILES ${manpage} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/snapsift)

@@ -89,7 +89,7 @@ TEST_F(CliTest, ExitStatusAndWhatGoesToStandardOutputAndError) {
     tree.Entries({{"src/n12345_67[1].jpg", "abc"}, {"src/" + longName, "abc"}});
     const std::string src = tree.Text("src"), out = tree.Text("out");
     const struct { std::vector<std::string> arguments; int status; std::string out, err; } cases[] = {
-        {{"--version"}, 0, "snapsift-cli 1.2.0\n", ""},
+        {{"--version"}, 0, "snapsift-cli " SNAPSIFT_VERSION "\n", ""},
         {{"--folder", src}, 2, "",
          "snapsift-cli: give --output DIR\nTry 'snapsift-cli --help' for more information.\n"},
         {{"--folder", out + "/no", "--output", out}, 2, "", "Folder to search not found: " + out + "/no\n"},

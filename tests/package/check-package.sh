@@ -5,6 +5,9 @@ set -euo pipefail
 build=${1:?usage: check-package.sh BUILD_DIR}
 build=$(cd "$build" && pwd)
 (cd "$build" && cpack -G DEB >/dev/null)
+# The version that project() gave the build.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || { echo "no project version in $build/CMakeCache.txt"; exit 1; }
 deb=$(ls -t "$build"/snapsift_*.deb | head -n 1)
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
@@ -19,10 +22,13 @@ expect usr/share/man/man1/snapsift-cli.1.gz
 expect usr/share/doc/snapsift/README.md
 for size in 16 32 48 64 128 256; do expect "usr/share/icons/hicolor/${size}x${size}/apps/snapsift.png"; done
 grep -q '^Exec=snapsift' "$root/usr/share/applications/snapsift.desktop" || { echo "desktop entry does not start snapsift"; fail=1; }
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || { echo "package version is not $version"; fail=1; }
+zcat "$root/usr/share/man/man1/snapsift-cli.1.gz" | sed -n 1p | grep -qF "\"snapsift $version\"" ||
+  { echo "manual page does not give version $version"; fail=1; }
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || { echo "package does not depend on Qt Widgets"; fail=1; }
 
 # The command-line program runs from the installed path and scans.
-"$root/usr/bin/snapsift-cli" --version | grep -qx 'snapsift-cli 1.2.0' || { echo "snapsift-cli --version failed"; fail=1; }
+[ "$("$root/usr/bin/snapsift-cli" --version)" = "snapsift-cli $version" ] || { echo "snapsift-cli --version failed"; fail=1; }
 src=$(mktemp -d); out=$(mktemp -d)
 printf 'x' > "$src/n12345_67[1].jpg"
 "$root/usr/bin/snapsift-cli" --folder "$src" --output "$out" --no-photos >/dev/null
