@@ -107,8 +107,8 @@ TEST_F(CliTest, ExitStatusAndWhatGoesToStandardOutputAndError) {
 
 // Run by user 65534 (when the tests run as root), so that a mode-000 folder cannot be opened.
 TEST_F(CliTest, AFolderThatCannotBeReadIsNamedOnStandardErrorAndCounted) {
-    tree.Entries({{"src/n12345_67[1].jpg", "abc"}, {"src/Locked/n22222_22[1].jpg", "abc"}, {"src/Open/n33333_33[1].jpg", "a"}});
-    tree.Folder("out");
+    tree.Entries({{"src/n12345_67[1].jpg", "abc"}, {"src/Locked/n22222_22[1].jpg", "abc"},
+                  {"src/Open/n33333_33[1].jpg", "a"}, {"out/", ""}});
     for (const char* folder : {"", "src", "src/Open"}) ASSERT_EQ(chmod(tree.Text(folder).c_str(), 0755), 0);
     ASSERT_EQ(chmod(tree.Text("out").c_str(), 0777), 0);
     ASSERT_EQ(chmod(tree.Text("src/Locked").c_str(), 0), 0);
@@ -154,7 +154,8 @@ TEST_F(CliSignalTest, CtrlCEndsTheScanAsAnAbortedRun) {
     const auto [entries, rest] = WholeEntries(ReportPath());
     const std::string total = "Total files found: " + std::to_string(entries);
     EXPECT_TRUE(entries > 0 && entries < 1200) << entries;
-    EXPECT_EQ(rest, "<br><Br><hr>Operation was aborted before completion.<br>\r\n" + total + "<hr>\r\n</body></html>\r\n");
+    EXPECT_EQ(rest,
+              "<br><Br><hr>Operation was aborted before completion.<br>\r\n" + total + "<hr>\r\n</body></html>\r\n");
     EXPECT_EQ(std::tuple(finished.exitCode, finished.out, finished.err),
               std::tuple(1, "Operation aborted.\n\n" + total + "\nReport: " + ReportPath() + "\n", ""));
 }

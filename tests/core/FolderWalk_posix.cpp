@@ -26,7 +26,8 @@ protected:
 TEST_F(LinksTest, LinksAndFifosBelowTheRootArePassedOver) {
     run.walk.SearchFolderTree(tree.RootText());
     std::ranges::sort(run.host.shownPaths);
-    EXPECT_EQ(run.host.shownPaths, (Paths{tree.Text("Elsewhere/n22222_22[1].jpg"), tree.Text("Real/n11111_11[1].jpg")}));
+    EXPECT_EQ(run.host.shownPaths,
+              (Paths{tree.Text("Elsewhere/n22222_22[1].jpg"), tree.Text("Real/n11111_11[1].jpg")}));
 }
 
 TEST_F(LinksTest, ARootThatIsALinkIsWalked) {

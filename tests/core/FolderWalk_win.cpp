@@ -7,7 +7,9 @@ namespace snapsift::test {
 
 class LongPathTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(::CloseHandle(::CreateFileW(ApiPath(file.path).c_str(), GENERIC_WRITE, 0, 0, CREATE_NEW, 0, 0))); }
+    void SetUp() override {
+        ASSERT_TRUE(::CloseHandle(::CreateFileW(ApiPath(file.path).c_str(), GENERIC_WRITE, 0, 0, CREATE_NEW, 0, 0)));
+    }
     TempTree tree;
     const LongPathFile file{tree};
 };

@@ -11,7 +11,10 @@ namespace snapsift::test {
 
 struct LongPathFile {
     explicit LongPathFile(const TempTree& tree) : top(tree.RootText()), folder(top) {
-        for (char c = 'a'; c < 'g'; ++c) ::CreateDirectoryW(ApiPath(folder += std::string(60, c) + "\\").c_str(), nullptr);
+        for (char c = 'a'; c < 'g'; ++c) {
+            folder += std::string(60, c) + "\\";
+            ::CreateDirectoryW(ApiPath(folder).c_str(), nullptr);
+        }
         path = folder + "n12345_67[1].jpg";
     }
     ~LongPathFile() {

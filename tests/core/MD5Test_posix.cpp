@@ -34,7 +34,8 @@ TEST(MD5Reference, RandomMessagesInRandomPieces) {
         md5.MD5Init();
         for (std::size_t at = 0, n = 0; at < message.size(); at += n) {
             n = std::min<std::size_t>(random() % 300, message.size() - at);
-            md5.MD5Update(static_cast<std::int32_t>(n), {reinterpret_cast<const std::uint8_t*>(message.data()) + at, n});
+            md5.MD5Update(static_cast<std::int32_t>(n),
+                          {reinterpret_cast<const std::uint8_t*>(message.data()) + at, n});
         }
         md5.MD5Final();
         ASSERT_EQ(md5.GetValues(), ReferenceDigest(message)) << "length " << message.size();

@@ -64,8 +64,8 @@ TEST_F(ScanRunTest, AFileGoneBeforeItIsReadHasAnEntryWithoutEvidenceAndACopyMess
     row.unreadable = true;
     host.onYield = [&](std::size_t) { fs::remove(FromText(row.path)); };
     RunAndCheck({row});
-    EXPECT_EQ(host.messages, (Messages{{MessageKind::FileProblem, "Error copying file: " + row.path + ". Error number: 2" + kOk},
-                                       Final("complete", 1).front()}));
+    const std::string copyMessage = "Error copying file: " + row.path + ". Error number: 2" + kOk;
+    EXPECT_EQ(host.messages, (Messages{{MessageKind::FileProblem, copyMessage}, Final("complete", 1).front()}));
 }
 
 // Copies fail with ENOENT (ERROR_PATH_NOT_FOUND on Windows).
@@ -73,10 +73,10 @@ TEST_F(ScanRunTest, AnOutputFolderGoneFailsEachCopyAndEntryWithAMessage) {
     for (const std::string n : {"1", "2", "3"}) AddFile("src/n12345_67[" + n + "].jpg", "1");
     host.onYield = [this](std::size_t) { fs::remove_all(FromText(state.OutputFolder)); };
     const ScanResult result = Run();
+    const std::string error = kSeparator == '\\' ? ". Error number: 3" : ". Error number: 2";
     Messages expected;
     for (const std::string& path : host.shownPaths) {
-        expected.emplace_back(MessageKind::FileProblem,
-                              "Error copying file: " + path + ". Error number: " + (kSeparator == '\\' ? "3" : "2") + kOk);
+        expected.emplace_back(MessageKind::FileProblem, "Error copying file: " + path + error + kOk);
         expected.emplace_back(MessageKind::FileProblem, "Error writing to HTML report for file: " + path + kOk);
     }
     expected.push_back(Final("complete", 3).front());
@@ -87,14 +87,16 @@ TEST_F(ScanRunTest, AnOutputFolderGoneFailsEachCopyAndEntryWithAMessage) {
 // Each stop leaves the window idle, the count and the output folder as they were, and no new folder.
 TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
     const std::string src = state.SourceFolder, out = state.OutputFolder, wrong = "D174AB98D277D9F5A5611C2C9F419D9E",
-                      internal = "Internal calculation error!! Can not continue.", creating = "Error creating output folder.";
-    const struct { const char* name; decltype(ScanEnvironment::selfTestDigest) digest; std::string source, output, message; }
-        cases[] = {{"wrong self-test digest", [&](std::string_view) { return wrong; }, "", "", internal},
-                   {"self-test throws", [](std::string_view) -> std::string { throw 0; }, src, out, internal},
-                   {"no source", nullptr, "", out, "Please choose a folder to search."},
-                   {"no output", nullptr, src, "", "Please choose an output folder."},
-                   {"output missing", nullptr, src, AddBackslash(tree.Text("out/missing")), creating},
-                   {"same second as the last run", nullptr, src, out, creating}};
+                      internal = "Internal calculation error!! Can not continue.",
+                      creating = "Error creating output folder.";
+    using Digest = decltype(ScanEnvironment::selfTestDigest);
+    const struct { const char* name; Digest digest; std::string source, output, message; } cases[] = {
+        {"wrong self-test digest", [&](std::string_view) { return wrong; }, "", "", internal},
+        {"self-test throws", [](std::string_view) -> std::string { throw 0; }, src, out, internal},
+        {"no source", nullptr, "", out, "Please choose a folder to search."},
+        {"no output", nullptr, src, "", "Please choose an output folder."},
+        {"output missing", nullptr, src, AddBackslash(tree.Text("out/missing")), creating},
+        {"same second as the last run", nullptr, src, out, creating}};
     AddFile("src/n12345_67[1].jpg", "12345");
     Run();
     for (const auto& c : cases) {
@@ -148,7 +150,8 @@ TEST_F(ScanRunTest, TheSampleDrivesProfileFoldersGiveItsSixPhotos) {
                       bob = "drive/Users/bob/", carol = "drive/Documents and Settings/carol/Local Settings/"
                                                         "Temporary Internet Files/Content.IE5/ZX81AB12/";
     RunAndCheck({photo(alice + "AB12CD34/n1234567_890_123[1].jpg", "1234567", "1cb783c034836a85e946d477e67c595c"),
-                 photo(alice + "QX9Z0W12/1111_222_3456789_444_555_n[1].jpg", "3456789", "cd7a7fc74c1d6ca0d91756c5af1d5052"),
+                 photo(alice + "QX9Z0W12/1111_222_3456789_444_555_n[1].jpg", "3456789",
+                       "cd7a7fc74c1d6ca0d91756c5af1d5052"),
                  photo(bob + "AppData/Local/Microsoft/Windows/INetCache/IE/7HJK2LMN/a100000234567_5_6[2].jpg",
                        "100000234567", "ac4c7b5f2e1fca9d27fc42bc69a8226a"),
                  photo(bob + "AppData/Local/Microsoft/Windows/INetCache/IE/7HJK2LMN/a12345^6_7[1].jpg", "12345^6",

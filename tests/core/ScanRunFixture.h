@@ -113,7 +113,8 @@ protected:
             EXPECT_EQ(ReadBytes(FromText(result.runFolder + name.substr(0, name.size() - 4) + suffix)), row->contents);
         }
         EXPECT_EQ(std::distance(fs::directory_iterator(FromText(result.runFolder)), {}), copies + 1);
-        report += aborted ? "<br><Br><hr>Operation was aborted before completion.<br>\r\n" : "<hr>End of Report<br>\r\n";
+        report += aborted ? "<br><Br><hr>Operation was aborted before completion.<br>\r\n"
+                          : "<hr>End of Report<br>\r\n";
         report += "Total files found: " + std::to_string(entries) + "<hr>\r\n</body></html>\r\n";
         EXPECT_EQ(ReadBytes(FromText(result.reportPath)), report);
         return result;

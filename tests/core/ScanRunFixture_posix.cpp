@@ -15,8 +15,8 @@ bool SetFileTimesUtc(const fs::path& path) {
 // Where the file system keeps no creation time, the entry has none.
 std::string CreatedLine(const std::string& path) {
     struct statx info {};
-    if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME, &info) != 0 || (info.stx_mask & STATX_BTIME) == 0)
-        return "<b>Created time:</b> Unable to determine<br>\r\n";
+    const int result = statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME, &info);
+    if (result != 0 || (info.stx_mask & STATX_BTIME) == 0) return "<b>Created time:</b> Unable to determine<br>\r\n";
     const time_t seconds = info.stx_btime.tv_sec;
     tm t{};
     gmtime_r(&seconds, &t);

@@ -8,7 +8,8 @@ namespace snapsift::test {
 TEST_F(ScanRunTest, HostileAndNonUtf8NamesAreWrittenRecognisably) {
     Row hostile = AddFile("src/<script>alert(\"x\")</script>&?/1111_222_333_444_555_<b>\"?#%\\5_n[1].jpg", "333");
     hostile.nameText = "1111_222_333_444_555_&lt;b&gt;&quot;?#%\\5_n[1].jpg";
-    hostile.pathText = tree.Text("src") + "/&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;&amp;?/" + hostile.nameText;
+    hostile.pathText =
+        tree.Text("src") + "/&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;&amp;?/" + hostile.nameText;
     hostile.copySource = "1111_222_333_444_555_&lt;b&gt;&quot;%3F%23%25%5C5_n[1]";
     Row raw = AddFile("src/\xFF\xFE/1111_222_333_444_555_\xE9" "5_n[1].jpg", "333", kA);
     raw.nameText = "1111_222_333_444_555_&#92;xE95_n[1].jpg";
@@ -42,7 +43,8 @@ TEST_F(ScanRunTest, DocumentsAndSettingsLinkedToUsersIsWalkedOnce) {
 // Every time stamp of each file to the nanosecond; the access times older than the modified
 // times, as a relatime mount would update on any read.
 TEST_F(ScanRunTest, TheSourceTreeIsLeftExactlyAsItWas) {
-    const std::vector<std::string> files = {"src/n12345_67[1].jpg", "src/a/1111_222_333_444_555_n[1].jpg", "src/a/b/photo.jpg"};
+    const std::vector<std::string> files = {"src/n12345_67[1].jpg", "src/a/1111_222_333_444_555_n[1].jpg",
+                                            "src/a/b/photo.jpg"};
     const auto stamps = [&] {
         std::string text;
         for (const std::string& file : files) {
