@@ -44,7 +44,7 @@ import -window root -crop "$2" +repage "$1"
 SH
 chmod +x "$work/shoot.sh"
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
-  "$build/tests/gui/snapsift_window_shots" "$work/shoot.sh" "$images" "$work/evidence" "$work/out/"
+  "$build/tools/window-shots/snapsift_window_shots" "$work/shoot.sh" "$images" "$work/evidence" "$work/out/"
 
 # The report of the sample drive, as a browser shows it.
 cli=$build/src/cli/snapsift-cli
