@@ -1,0 +1,171 @@
+// Shared by the core tests: a scan host that records what it is told, a folder walk that records
+// its candidates, and whole scan runs over a temporary tree checked against the report written out.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <stdexcept>
+
+#include "platform/Paths.h"
+#include "scan/ScanRun.h"
+#include "search/FolderWalk.h"
+#include "search/Recognition.h"
+#include "support/TempTree.h"
+
+namespace snapsift::test {
+
+namespace fs = std::filesystem;
+using Paths = std::vector<std::string>;
+using Messages = std::vector<std::pair<MessageKind, std::string>>;
+inline const std::string kSep(1, kSeparator), kOk = ". Click OK to continue.";
+// The code of a folder that is not there: ENOENT, or ERROR_PATH_NOT_FOUND on Windows.
+inline constexpr long kNoSuchFolder = kSeparator == '\\' ? 3 : ENOENT;
+
+// Fixed settings; a log of every path shown, message, look and folder not read; AbortRequested
+// set during the yield of the abortAtFile-th path shown (1-based), as a confirmed ABORT would.
+struct RecordingHost : ScanHost {
+    explicit RecordingHost(ScanState& state) : state(&state) {}
+    ScanState* state;
+    bool profileMode = false, searchSubfolders = true, includePhotos = true;
+    std::string driveRoot;
+    std::size_t abortAtFile = 0, yields = 0;
+    std::function<void()> onYield;
+    Paths shownPaths;
+    Messages messages;
+    std::vector<bool> looks;
+    std::vector<std::pair<std::string, long>> unreadable;  // with the error code
+
+    bool ProfileMode() const override { return profileMode; }
+    bool SearchSubfolders() const override { return searchSubfolders; }
+    bool IncludePhotos() const override { return includePhotos; }
+    std::string SelectedDriveRoot() const override { return driveRoot; }
+    void ShowPath(const std::string& fullPath) override { shownPaths.push_back(fullPath); }
+    void Yield() override {
+        ++yields;
+        if (abortAtFile != 0 && shownPaths.size() == abortAtFile) state->AbortRequested = true;
+        if (onYield) onYield();
+    }
+    void ShowMessage(std::string_view text, MessageKind kind) override { messages.emplace_back(kind, text); }
+    bool AskYesNo(std::string_view) override { return true; }
+    void SetRunningLook(bool running) override { looks.push_back(running); }
+    void FolderUnreadable(const std::string& at, const SystemError& e) override { unreadable.emplace_back(at, e.code); }
+};
+
+// A walk whose candidates are recorded in order, and by path with their name and style, marked
+// "late" unless their path was the last one shown.
+struct WalkRun : CandidateHandler {
+    ScanState state;
+    RecordingHost host{state};
+    FolderWalk walk{state.AbortRequested, host, *this};
+    Paths candidates;
+    std::map<std::string, std::string> arrivals;
+    std::string throwOn;  // a file name whose processing fails once recorded
+
+    void ProcessCandidate(const std::string& fullPath, const std::string& name, std::int16_t style) override {
+        candidates.push_back(fullPath);
+        const bool late = host.shownPaths.empty() || host.shownPaths.back() != fullPath;
+        arrivals[fullPath] = name + (style == kLetterFirst ? " letter-first" : " digit-first") + (late ? " late" : "");
+        if (name == throwOn) throw std::runtime_error("failure inside one file");
+    }
+};
+
+// Every file's last access and last write: 2009-06-01 08:00:00 and 2010-03-15 14:05:09 UTC, in
+// seconds since 1970 (the sample drive's generator uses the same), and their lines in an entry.
+inline constexpr std::int64_t kAccessedAt = 1243843200, kModifiedAt = 1268661909;
+inline const std::string kTimeLines = "<b>Modified time:</b> 3/15/2010 2:05:09 PM (UTC) <br>\r\n"
+                                      "<b>Last Accessed time:</b> 6/1/2009 8:00:00 AM (UTC) <br>\r\n";
+bool SetFileTimesUtc(const fs::path& path);
+// The entry's created-time line, from the test's own reading of the file's creation time.
+std::string CreatedLine(const std::string& path);
+// False where report dates do not take the United States form (a Windows user locale other than en-US).
+bool UsDateForms();
+
+// The created-time line in the United States form: 12-hour clock, the date alone at midnight.
+inline std::string UsCreatedLine(int year, int month, int day, int hour, int minute, int second) {
+    char text[64];
+    const int n = std::snprintf(text, sizeof text, "%d/%d/%d", month, day, year);
+    if (hour != 0 || minute != 0 || second != 0)
+        std::snprintf(text + n, sizeof text - n, " %d:%02d:%02d %s", (hour + 11) % 12 + 1, minute, second,
+                      hour < 12 ? "AM" : "PM");
+    return "<b>Created time:</b> " + std::string(text) + " (UTC) <br>\r\n";
+}
+
+inline fs::path FromText(const std::string& text) { return std::u8string(text.begin(), text.end()); }
+inline std::pair<MessageKind, std::string> Final(const std::string& outcome, int total) {
+    return {MessageKind::Final, "Operation " + outcome + ".\r\n\r\nTotal files found: " + std::to_string(total)};
+}
+
+// Contents with their MD5 digests, from the test vectors of RFC 1321.
+struct Content { std::string bytes, md5; };
+inline const Content kAbc{"abc", "900150983cd24fb0d6963f7d28e17f72"}, kA{"a", "0cc175b9c0f1b6a831c399e269772661"},
+    kAlphabet{"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"};
+
+// A recognised file as its entry should show it. path: as the walk shows it; stem: its name before
+// ".jpg", as its copy is named before "-N.jpg"; pathText, nameText, copySource: the path, the name and
+// the copy's stem as the report writes them. unreadable: gone before it is read, so no times, the
+// digest failure, no copy.
+struct Row {
+    std::string path, stem, pathText, nameText, copySource, userId;
+    Content content;
+    bool unreadable = false;
+};
+
+class ScanRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!UsDateForms()) GTEST_SKIP() << "report dates here follow a user locale other than en-US";
+        tree.Entries({{"src/", ""}, {"out/", ""}});
+    }
+    ScanResult Run() { return RunScan(state, host, environment); }
+    Row AddFile(const std::string& relative, const std::string& userId, const Content& content = kAbc) {
+        tree.File(relative, content.bytes);
+        const std::string name = relative.substr(relative.rfind('/') + 1), stem = name.substr(0, name.size() - 4);
+        return {tree.Text(relative), stem, tree.Text(relative), name, stem, userId, content};
+    }
+    // Runs a scan and expects its report to be the header, an entry for each file shown that has a
+    // row (numbered in the order shown) and the tail; checks the copies and that nothing else is made.
+    ScanResult RunAndCheck(const std::vector<Row>& rows, bool aborted = false) {
+        for (const Row& row : rows) EXPECT_TRUE(SetFileTimesUtc(FromText(row.path)));  // Wine moves them on a read
+        const ScanResult result = Run();
+        EXPECT_EQ(result.outcome, aborted ? ScanOutcome::Aborted : ScanOutcome::Completed);
+        std::string report = "<html><head><title>Possible Quorvia JPG files and ID's</title><body>"
+                             "<h1>Possible Quorvia JPG files and ID's</h1><br>\r\n";
+        int copies = 0;
+        entries = 0;
+        for (const std::string& shown : host.shownPaths) {
+            const auto row = std::ranges::find(rows, shown, &Row::path);
+            if (row == rows.end()) continue;
+            const std::string number = "-" + std::to_string(++entries) + ".jpg";
+            report += "<hr>\r\n<b>Full path:</b> " + row->pathText + "<br>\r\n<b>Short name:</b> " + row->nameText +
+                      "<br>\r\n" +
+                      (row->unreadable ? "<b>Created time:</b> Unable to determine<br>\r\n<b>Modified time:</b> Unable "
+                                         "to determine<br>\r\n<b>Last Accessed time:</b> Unable to determine<br>\r\n"
+                                         "<b>MD5:</b> error generating md5 hash<br>----<br>\r\n"
+                                       : CreatedLine(row->path) + kTimeLines + "<b>MD5:</b> " + row->content.md5 +
+                                             "<br>----<br>\r\n") +
+                      "<b>This photo possibly belongs to Quorvia user ID #</b> <a href=\"http://www.quorvia.com/home."
+                      "php?#/profile.php?id=" + row->userId + "\">" + row->userId + "</a><br><br>\r\n" +
+                      (host.includePhotos ? "<img src=\"" + row->copySource + number + "\"><br><br>\r\n" : "");
+            if (!host.includePhotos || row->unreadable) continue;
+            ++copies;
+            EXPECT_EQ(ReadBytes(FromText(result.runFolder + row->stem + number)), row->content.bytes);
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(FromText(result.runFolder)), {}), copies + 1);
+        report += aborted ? "<br><Br><hr>Operation was aborted before completion.<br>\r\n"
+                          : "<hr>End of Report<br>\r\n";
+        report += "Total files found: " + std::to_string(entries) + "<hr>\r\n</body></html>\r\n";
+        EXPECT_EQ(ReadBytes(FromText(result.reportPath)), report);
+        return result;
+    }
+
+    TempTree tree;
+    ScanState state{AddBackslash(tree.Text("src")), AddBackslash(tree.Text("out"))};
+    RecordingHost host{state};
+    int second = 3, entries = 0;  // entries: in the last report checked
+    ScanEnvironment environment{[] { return DateTime{2010, 3, 5, 9, 7, 3}; }, nullptr};
+};
+
+}  // namespace snapsift::test

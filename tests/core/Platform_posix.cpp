@@ -1,0 +1,219 @@
+#include <fcntl.h>
+#include <locale.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Fixtures.h"
+#include "hash/MD5.h"
+#include "platform/EvidenceFile.h"
+#include "platform/FileTimes.h"
+#include "platform/LocaleText.h"
+#include "search/Report.h"
+#include "support/OrdinaryUser.h"
+
+namespace snapsift::test {
+
+bool SetFileTimesUtc(const fs::path& path) {
+    const timespec times[2] = {{kAccessedAt, 0}, {kModifiedAt, 0}};
+    return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+// Where the file system keeps no creation time, the entry has none.
+std::string CreatedLine(const std::string& path) {
+    struct statx info {};
+    if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME, &info) != 0 || !(info.stx_mask & STATX_BTIME))
+        return "<b>Created time:</b> Unable to determine<br>\r\n";
+    const time_t seconds = info.stx_btime.tv_sec;
+    tm t{};
+    gmtime_r(&seconds, &t);
+    return UsCreatedLine(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+}
+
+bool UsDateForms() { return true; }
+
+// Markup and bytes that are not UTF-8 in folder and file names; the image lines still load the copies.
+TEST_F(ScanRunTest, HostileAndNonUtf8NamesAreWrittenRecognisably) {
+    Row hostile = AddFile("src/<script>alert(\"x\")</script>&?/1111_222_333_444_555_<b>\"?#%\\5_n[1].jpg", "333");
+    hostile.nameText = "1111_222_333_444_555_&lt;b&gt;&quot;?#%\\5_n[1].jpg";
+    hostile.pathText = tree.Text("src/&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;&amp;?/") + hostile.nameText;
+    hostile.copySource = "1111_222_333_444_555_&lt;b&gt;&quot;%3F%23%25%5C5_n[1]";
+    Row raw = AddFile("src/\xFF\xFE/1111_222_333_444_555_\xE9" "5_n[1].jpg", "333", kA);
+    raw.nameText = "1111_222_333_444_555_&#92;xE95_n[1].jpg";
+    raw.pathText = tree.Text("src/&#92;xFF&#92;xFE/") + raw.nameText;
+    raw.copySource = "1111_222_333_444_555_%E95_n[1]";
+    RunAndCheck({hostile, raw});
+}
+
+// Replaced before it is read: no hang, no evidence; the copy fails with EINVAL.
+TEST_F(ScanRunTest, AFileReplacedByAFifoIsNeverRead) {
+    Row fifo = AddFile("src/n12345_67[1].jpg", "12345");
+    fifo.unreadable = true;
+    host.onYield = [&] {
+        fs::remove(fifo.path);
+        mkfifo(fifo.path.c_str(), 0644);
+    };
+    RunAndCheck({fifo});
+    const std::string copying = "Error copying file: " + fifo.path + ". Error number: " + std::to_string(EINVAL) + kOk;
+    EXPECT_EQ(host.messages, (Messages{{MessageKind::FileProblem, copying}, Final("complete", 1)}));
+}
+
+TEST_F(ScanRunTest, DocumentsAndSettingsLinkedToUsersIsWalkedOnce) {
+    host.profileMode = true;
+    host.driveRoot = tree.Text("drive");
+    const Row row = AddFile("drive/Users/alice/n12345_67[1].jpg", "12345");
+    fs::create_directory_symlink("Users", tree.Path("drive/Documents and Settings"));
+    RunAndCheck({row});
+}
+
+// Every time stamp of each file to the nanosecond; the access times older than the modified
+// times, as a relatime mount would update on any read (as the plain reads at the end show).
+TEST_F(ScanRunTest, TheSourceTreeIsLeftExactlyAsItWas) {
+    const Paths files = {"src/n12345_67[1].jpg", "src/a/1111_222_333_444_555_n[1].jpg", "src/a/b/photo.jpg"};
+    const auto stamps = [&] {
+        std::string text;
+        for (const std::string& file : files) {
+            struct stat info {};
+            lstat(tree.Text(file).c_str(), &info);
+            for (const timespec& t : {info.st_atim, info.st_mtim, info.st_ctim})
+                text += std::to_string(t.tv_sec) + "." + std::to_string(t.tv_nsec) + " ";
+        }
+        return text;
+    };
+    for (const std::string& file : files) ASSERT_TRUE(SetFileTimesUtc(FromText(AddFile(file, "1", kAlphabet).path)));
+    const std::string before = stamps();
+    EXPECT_EQ(Run().outcome, ScanOutcome::Completed);
+    EXPECT_EQ(stamps(), before);
+    for (const std::string& file : files) EXPECT_EQ(ReadBytes(tree.Path(file)), kAlphabet.bytes);
+    if (stamps() == before) GTEST_SKIP() << "no access times here";
+}
+
+// A file size limit, as a full disk would set one: the entry's write falls short.
+TEST(ReportFilePosix, AnEntryThatDoesNotFitLeavesNothingOfItself) {
+    TempTree tree;
+    const std::string report = tree.Text("r.htm");
+    ASSERT_TRUE(WriteReportHeader(report));
+    const std::string header = ReadBytes(report);
+    const ReportEntry entry{"/c/n1_2[1].jpg", "n1_2[1].jpg", false, {}, {}, {}, "d41d8", "1", {}};
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const rlimit limit{header.size() + FormatReportEntry(entry).size() / 2, saved.rlim_max};
+    signal(SIGXFSZ, SIG_IGN);  // a short write instead of the signal
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const bool appended = AppendReportEntry(report, entry);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(appended);
+    EXPECT_EQ(ReadBytes(report), header);
+}
+
+// photo.jpg ("abc"), a FIFO, a link to the FIFO and a link to the photo; a call that blocks
+// ends the test program rather than hanging it.
+class EvidencePosix : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree.File("photo.jpg", "abc");
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+        ASSERT_EQ(::symlink(fifo.c_str(), tree.Text("link").c_str()), 0);
+        ASSERT_EQ(::symlink(photo.c_str(), alias.c_str()), 0);
+        ::alarm(20);
+    }
+    void TearDown() override { ::alarm(0); }
+    bool Times(const std::string& path) { return GetFileTimes(path, created, accessed, modified); }
+    TempTree tree;
+    const std::string photo = tree.Text("photo.jpg"), fifo = tree.Text("fifo"), alias = tree.Text("alias.jpg");
+    std::optional<DateTime> created;
+    DateTime accessed, modified;
+};
+
+// Nothing is read from, or copied onto, a FIFO, a device or a link; a link has no times of its own.
+TEST_F(EvidencePosix, FifosDevicesAndLinksAreRefusedWithoutBlocking) {
+    for (const std::string& from : {fifo, tree.Text("link"), std::string("/dev/zero")}) {
+        EXPECT_EQ(MD5().DigestFileToHexStr(from), MD5::kFileFailureText) << from;
+        EXPECT_NE(CopyEvidenceFile(from, tree.Text("copy.jpg")), 0) << from;
+        EXPECT_FALSE(Times(from)) << from;
+    }
+    EXPECT_FALSE(Times(alias));
+    EXPECT_NE(CopyEvidenceFile(photo, fifo), 0);
+    EXPECT_NE(CopyEvidenceFile(photo, alias), 0);
+    EXPECT_FALSE(std::filesystem::exists(tree.Path("copy.jpg")));
+    EXPECT_TRUE(std::filesystem::is_fifo(tree.Path("fifo")));
+    EXPECT_EQ(ReadBytes(tree.Path("photo.jpg")), "abc");
+}
+
+// Only a file's owner may read it without moving its access time; anyone else still reads it.
+TEST_F(EvidencePosix, ReadsAnotherOwnersFile) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to own a file the test's user does not";
+    ASSERT_EQ(::chmod(tree.Root().c_str(), 0777), 0);
+    EXPECT_EQ(AsOrdinaryUser([&] {
+        return MD5().DigestFileToHexStr(photo) + " " + std::to_string(CopyEvidenceFile(photo, tree.Text("copy.jpg")));
+    }), "900150983CD24FB0D6963F7D28E17F72 0");
+    EXPECT_EQ(ReadBytes(tree.Path("copy.jpg")), "abc");
+}
+
+// Accessed 2011-02-03 04:05:06.999, modified 2010-01-05 07:03:09.750 UTC, read in New Zealand.
+TEST_F(EvidencePosix, KnownTimesInUtcInAnyTimeZone) {
+    const timespec times[2] = {{1296705906, 999'000'000}, {1262674989, 750'000'000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, photo.c_str(), times, 0), 0);
+    const std::string saved = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
+    ::setenv("TZ", "NZST-12NZDT,M9.5.0,M4.1.0/3", 1);
+    ::tzset();
+    EXPECT_TRUE(Times(photo));
+    saved.empty() ? ::unsetenv("TZ") : ::setenv("TZ", saved.c_str(), 1);
+    ::tzset();
+    EXPECT_EQ(modified, (DateTime{2010, 1, 5, 7, 3, 9}));
+    EXPECT_EQ(accessed, (DateTime{2011, 2, 3, 4, 5, 6}));
+}
+
+// Links to a file, to a folder, to the parent and to nothing, and a FIFO.
+class LinksTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree.Entries({{"Real/n11111_11[1].jpg", ""}, {"Elsewhere/n22222_22[1].jpg", ""}});
+        const std::pair<std::string, std::string> links[] = {  // target, link
+            {tree.Text("Real/n11111_11[1].jpg"), "n33333_33[1].jpg"}, {tree.Text("Elsewhere"), "Real/Linked"},
+            {"..", "Real/Loop"}, {tree.Text("gone.jpg"), "n44444_44[1].jpg"}};
+        for (const auto& [target, at] : links) ASSERT_EQ(::symlink(target.c_str(), tree.Text(at).c_str()), 0);
+        ASSERT_EQ(::mkfifo(tree.Text("n55555_55[1].jpg").c_str(), 0644), 0);
+    }
+    TempTree tree;
+    WalkRun run;
+};
+
+TEST_F(LinksTest, LinksAndFifosBelowTheRootArePassedOver) {
+    run.walk.SearchFolderTree(tree.RootText());
+    std::ranges::sort(run.host.shownPaths);
+    const Paths files = {tree.Text("Elsewhere/n22222_22[1].jpg"), tree.Text("Real/n11111_11[1].jpg")};
+    EXPECT_EQ(run.host.shownPaths, files);
+}
+
+TEST_F(LinksTest, ARootThatIsALinkIsWalked) {
+    run.walk.SearchFolderTree(tree.Text("Real/Linked"));
+    EXPECT_EQ(run.host.shownPaths, Paths{tree.Text("Real/Linked/n22222_22[1].jpg")});
+}
+
+// Four-digit years even where the locale's short date has two; UTF-8 from an ISO-8859-1 locale.
+// A locale not installed here is passed over; the made-up one falls back to the United States forms.
+TEST(LocaleTextPosix, EachLocaleWritesItsOwnForms) {
+    const struct { const char *locale, *afternoon, *smallHours, *midnight, *stamp; } cases[] = {
+        {"C", "3/15/2010 2:05:09 PM", "1/5/2010 12:00:01 AM", "3/5/2010", "Mar 05, 2010 - 090703"},
+        {"xx_NOWHERE.UTF-8", "3/15/2010 2:05:09 PM", "1/5/2010 12:00:01 AM", "3/5/2010", "Mar 05, 2010 - 090703"},
+        {"en_GB.UTF-8", "15/03/2010 14:05:09", "05/01/2010 00:00:01", "05/03/2010", "Mar 05, 2010 - 090703"},
+        {"de_DE.ISO-8859-1", "15.03.2010 14:05:09", "05.01.2010 00:00:01", "05.03.2010",
+         "M\xC3\xA4r 05, 2010 - 090703"}};
+    for (const auto& c : cases) {
+        const locale_t installed = newlocale(LC_TIME_MASK, c.locale, nullptr);
+        if (installed != nullptr) freelocale(installed);
+        if (installed == nullptr && c.locale[0] != 'x') continue;
+        setenv("LC_ALL", c.locale, 1);
+        UseUserLocale();
+        EXPECT_EQ(FormatReportDateTime({2010, 3, 15, 14, 5, 9}), c.afternoon) << c.locale;
+        EXPECT_EQ(FormatReportDateTime({2010, 1, 5, 0, 0, 1}), c.smallHours) << c.locale;
+        EXPECT_EQ(FormatReportDateTime({2010, 3, 5, 0, 0, 0}), c.midnight) << c.locale;
+        EXPECT_EQ(OutputFolderStamp({2010, 3, 5, 9, 7, 3}), c.stamp) << c.locale;
+    }
+    setenv("LC_ALL", "C", 1);  // as the other tests expect
+    UseUserLocale();
+}
+
+}  // namespace snapsift::test
