@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "hash/MD5.h"
+#include "platform/CodePage.h"
+#include "support/TempTree.h"
+
+namespace snapsift {
+
+struct MD5TestAccess { static std::int32_t& TotalBytes(MD5& md5) { return md5.TotalBytes; } };
+
+namespace {
+
+constexpr const char* kAbc = "900150983CD24FB0D6963F7D28E17F72";
+const std::string kBig(32768, 'a');
+
+std::span<const std::uint8_t> Bytes(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// Bytes (i * 31 + 7) mod 251: no two 64 KiB reads of a long file alike.
+std::string Pattern(std::size_t length) {
+    std::string message(length, '\0');
+    for (std::size_t i = 0; i < length; ++i) message[i] = static_cast<char>((i * 31 + 7) % 251);
+    return message;
+}
+
+// Text first (from RFC 1321's suite, and the longest string digest), then lengths in bytes around
+// the padding boundaries and a file of 17 reads.
+const struct { const char* name; std::string message, digest; } kVectors[] = {
+    {"empty", "", "D41D8CD98F00B204E9800998ECF8427E"}, {"abc", "abc", kAbc},
+    {"alphanumerics", "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+     "D174AB98D277D9F5A5611C2C9F419D9F"},
+    {"80 digits", "12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+     "57EDF4A22BE3C955AC49DA2E2107B67A"},
+    {"32767 a", kBig.substr(1), "F92977CA3046643F0E26DBCF945EC7DF"},
+    {"55", Pattern(55), "D39F7454BBE034082797E66C125A31AD"}, {"56", Pattern(56), "8E9DBCCE67719F0304AD52C59FF3D743"},
+    {"63", Pattern(63), "19A31D9B1AFBD6867266FD6CF4C8821F"}, {"64", Pattern(64), "8D9CFA334D4E690843FA68E59C798B84"},
+    {"120", Pattern(120), "B4A4CE125F8932C19665E554892473C4"},
+    {"1 MiB and 4 KiB", Pattern((1 << 20) + 4096), "50061F8E77004C4098DF5132786A70D6"}};
+constexpr std::size_t kTextVectors = 5;
+
+// Feeds the message to the engine in pieces of the given sizes, taken in turn.
+std::string Digest(std::string_view message, std::initializer_list<std::size_t> sizes) {
+    MD5 md5;
+    md5.MD5Init();
+    for (std::size_t at = 0, k = 0, n = 0; at < message.size(); at += n, ++k) {
+        n = std::min(sizes.begin()[k % sizes.size()], message.size() - at);
+        md5.MD5Update(static_cast<std::int32_t>(n), Bytes(message.substr(at, n)));
+    }
+    md5.MD5Final();
+    return md5.GetValues();
+}
+
+}  // namespace
+
+TEST(MD5Engine, VectorsFedInAnySplit) {
+    for (const auto& v : kVectors)
+        for (const auto sizes : {std::initializer_list<std::size_t>{32767}, {1}, {10, 60, 3}})
+            EXPECT_EQ(Digest(v.message, sizes), v.digest) << v.name << " in pieces of " << *sizes.begin();
+}
+
+TEST(MD5Digest, TextVectorsAsStringsWithOneObject) {
+    MD5 md5;
+    for (const auto& v : std::span(kVectors).first(kTextVectors))
+        EXPECT_EQ(md5.DigestStrToHexStr(v.message), v.digest) << v.name;
+}
+
+TEST(MD5Digest, FilesOfEveryVector) {
+    test::TempTree tree;
+    for (const auto& v : kVectors) {
+        tree.File(v.name, v.message);
+        EXPECT_EQ(MD5().DigestFileToHexStr(tree.Text(v.name)), v.digest) << v.name;
+    }
+}
+
+// Past 32767 characters, or with a character the code page has no byte for.
+TEST(MD5Digest, StringDigestOverflowsOnTextItCannotTake) {
+    for (const std::string& text : {kBig, std::string("\xE6\xBC\xA2")})
+        EXPECT_THROW(MD5().DigestStrToHexStr(text), MD5OverflowError) << text.size();
+}
+
+TEST(MD5Digest, StringDigestTakesTheCodePagesByteForEachCharacter) {
+    if (ReportCodePageNumber() != 1252) GTEST_SKIP() << "code page " << ReportCodePageNumber();
+    std::string accents;  // 32767 characters in 65534 bytes
+    for (int i = 0; i < 32767; ++i) accents += "\xC3\xA9";
+    EXPECT_EQ(MD5().DigestStrToHexStr("\xC3\xA9"), "3406877694691DDD1DFB0ACA54681407");  // the byte 0xE9
+    EXPECT_EQ(MD5().DigestStrToHexStr(accents), "BF8BBE3F05A6D33450F14DA0F4B57153");
+}
+
+// A missing file, a folder, and a file too long for the bit count.
+TEST(MD5Digest, WhatCannotBeDigestedGivesTheFailureText) {
+    test::TempTree tree;
+    tree.File("limit.bin");
+    std::filesystem::resize_file(tree.Path("limit.bin"), MD5::kFinalLimit);  // sparse: nothing written
+    for (const char* name : {"missing.txt", ".", "limit.bin"})
+        EXPECT_EQ(MD5().DigestFileToHexStr(tree.Text(name)), MD5::kFileFailureText) << name;
+}
+
+// Each step past a limit throws before anything changes; the limit itself (and 32767 bytes in one
+// call, the "32767 a" vector) is within.
+TEST(MD5Engine, LimitsThrowBeforeAnythingChanges) {
+    MD5 md5;
+    md5.MD5Init();
+    md5.MD5Update(3, Bytes("abc"));
+    std::int32_t& total = MD5TestAccess::TotalBytes(md5);
+    EXPECT_THROW(md5.MD5Update(32768, Bytes(kBig)), MD5OverflowError);
+    EXPECT_THROW(md5.MD5Update(5, Bytes("abcd")), MD5SubscriptError);
+    total = 2147483647 - 60;  // the same place in the block as 3: 61 more bytes would finish it
+    EXPECT_THROW(md5.MD5Update(61, Bytes(kBig)), MD5OverflowError);
+    total = MD5::kFinalLimit;
+    EXPECT_THROW(md5.MD5Final(), MD5OverflowError);
+    total = 3;
+    md5.MD5Update(0, {});
+    md5.MD5Final();
+    EXPECT_EQ(md5.GetValues(), kAbc);
+    md5.MD5Init();
+    total = 2147483647 - 60;
+    EXPECT_NO_THROW(md5.MD5Update(60, Bytes(kBig)));
+    total = MD5::kFinalLimit - 1;
+    EXPECT_NO_THROW(md5.MD5Final());
+}
+
+}  // namespace snapsift
