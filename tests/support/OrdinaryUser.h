@@ -13,10 +13,7 @@ namespace snapsift::test {
 
 // Gives up root's rights when the process has them; false when that fails.
 inline bool BecomeOrdinaryUser() {
-    if (::geteuid() != 0) return true;
-    if (::setgroups(0, nullptr) != 0) return false;
-    if (::setgid(65534) != 0) return false;
-    return ::setuid(65534) == 0;
+    return ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
 }
 
 // The short text that work returns in a child run as an ordinary user, or why there is none.
@@ -26,12 +23,11 @@ inline std::string AsOrdinaryUser(const std::function<std::string()>& work) {
     const pid_t child = ::fork();
     if (child == 0) {
         const std::string text = BecomeOrdinaryUser() ? work() : "cannot become user 65534";
-        const ssize_t written = ::write(ends[1], text.data(), text.size());
-        ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
+        ::_exit(::write(ends[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1);
     }
     ::close(ends[1]);
     std::string text(1 << 16, '\0');
-    const ssize_t size = ::read(ends[0], text.data(), text.size());  // one write, at once
+    const ssize_t size = ::read(ends[0], text.data(), text.size());  // one short write, read at once
     ::close(ends[0]);
     int status = 0;
     if (child > 0) ::waitpid(child, &status, 0);

@@ -47,17 +47,13 @@ void TempTree::File(std::string_view relative, std::string_view contents) {
     const fs::path path = Path(relative);
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-    if (!out) throw std::runtime_error("cannot write test file " + ToText(path));
+    if (!out.write(contents.data(), static_cast<std::streamsize>(contents.size())))
+        throw std::runtime_error("cannot write test file " + ToText(path));
 }
 
 void TempTree::Entries(std::initializer_list<std::pair<std::string_view, std::string_view>> entries) {
-    for (const auto& [relative, contents] : entries) {
-        if (relative.ends_with('/'))
-            Folder(relative);
-        else
-            File(relative, contents);
-    }
+    for (const auto& [relative, contents] : entries)
+        relative.ends_with('/') ? Folder(relative) : File(relative, contents);
 }
 
 std::string ReadBytes(const fs::path& path) {
