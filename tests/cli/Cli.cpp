@@ -14,66 +14,39 @@ namespace snapsift::test {
 
 namespace fs = std::filesystem;
 
-static const std::string kPhoto(2048, 'j');
+const std::string kPhoto(2048, 'j');
 struct Finished { int exitCode = -1, signal = 0; std::string out, err; };
 
-// snapsift-cli writing standard output and error to files, as user 65534 when asked for (and the
-// tests run as root); killed if still running at the end.
-struct CliProcess {
-    CliProcess(std::vector<std::string> arguments, const std::string& capture, bool ordinaryUser)
-        : capture(capture), pid(fork()) {
-        if (pid != 0) return;
-        freopen((capture + "1").c_str(), "w", stdout);  // before giving up root, so no one else need write there
-        freopen((capture + "2").c_str(), "w", stderr);
-        if (ordinaryUser) {
-            if (!BecomeOrdinaryUser()) _exit(125);
-        }
-        std::vector<char*> argv{const_cast<char*>(SNAPSIFT_CLI)};
-        for (auto& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        _exit(execv(argv[0], argv.data()));
-    }
-    ~CliProcess() {
-        if (pid <= 0) return;
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-    Finished Wait(int signal = 0) {
-        int status = 0;
-        if (signal != 0) kill(pid, signal);
-        waitpid(std::exchange(pid, -1), &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
-                ReadBytes(capture + "1"), ReadBytes(capture + "2")};
-    }
-    std::string capture;
-    pid_t pid;
-};
-
-// The report's entries, each whole and numbered in order with its copy; rest: what follows them.
-static std::pair<int, std::string> WholeEntries(const fs::path& reportPath) {
-    static const std::regex kEntry(
-        "<hr>\r\n<b>Full path:</b> [^\r\n]+<br>\r\n<b>Short name:</b> [^\r\n]+<br>\r\n"
-        "(<b>[A-Za-z ]+ time:</b> [^\r\n]+ \\(UTC\\) <br>\r\n){3}<b>MD5:</b> [0-9a-f]{32}<br>----<br>\r\n"
-        "<b>This photo possibly belongs to Quorvia user ID #</b> <a href=\"http://www\\.quorvia\\.com/home\\.php"
-        "\\?#/profile\\.php\\?id=(\\d+)\">\\2</a><br><br>\r\n<img src=\"([^\"]+-(\\d+)\\.jpg)\"><br><br>\r\n");
-    const std::string report = ReadBytes(reportPath);
-    int entries = 0;
-    auto at = report.cbegin() + static_cast<long>(std::min(report.find("<br>\r\n") + 6, report.size()));  // header
-    std::smatch m;
-    while (std::regex_search(at, report.cend(), m, kEntry, std::regex_constants::match_continuous)) {
-        ++entries;
-        EXPECT_EQ(m[4].str(), std::to_string(entries));
-        EXPECT_EQ(ReadBytes(reportPath.parent_path() / m[3].str()), kPhoto) << m[3];
-        at = m[0].second;
-    }
-    return {entries, std::string(at, report.cend())};
-}
-
+// snapsift-cli in a temporary tree, its standard output and error written to files, as user 65534
+// when asked for (and the tests run as root): to its end, or until the report has reached
+// reportBytes and then the signal.
 class CliTest : public ::testing::Test {
 protected:
-    CliProcess Start(const std::vector<std::string>& arguments, bool ordinaryUser = false) {
+    Finished Run(std::vector<std::string> arguments, bool ordinaryUser = false, int signal = 0,
+                 std::uintmax_t reportBytes = 0) {
         tree.Folder("out");
-        return CliProcess(arguments, tree.Text("capture" + std::to_string(runs++)), ordinaryUser);
+        const std::string capture = tree.Text("capture" + std::to_string(runs++));
+        std::fflush(nullptr);  // nothing of ours left buffered for the child to write out
+        const pid_t pid = fork();
+        if (pid == 0) {
+            freopen((capture + "1").c_str(), "w", stdout);  // before giving up root, so no one else need write there
+            freopen((capture + "2").c_str(), "w", stderr);
+            if (ordinaryUser && !BecomeOrdinaryUser()) _exit(125);
+            std::vector<char*> argv{const_cast<char*>(SNAPSIFT_CLI)};
+            for (auto& argument : arguments) argv.push_back(argument.data());
+            argv.push_back(nullptr);
+            _exit(execv(argv[0], argv.data()));
+        }
+        std::error_code noReport;
+        for (int wait = 0; signal != 0 && wait < 30000; ++wait) {
+            if (fs::file_size(ReportPath(), noReport) >= reportBytes && !noReport) break;
+            usleep(1000);
+        }
+        if (signal != 0) kill(pid, signal);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
+                ReadBytes(capture + "1"), ReadBytes(capture + "2")};
     }
     std::string ReportPath() const {  // the report of the one run folder, or ""
         const fs::directory_iterator folder(tree.Path("out"));
@@ -83,40 +56,31 @@ protected:
     int runs = 0;
 };
 
+// Run by user 65534 (when the tests run as root), so that a mode-000 folder cannot be opened; a copy
+// whose name passes the file system's limit fails; the scan goes on.
 TEST_F(CliTest, ExitStatusAndWhatGoesToStandardOutputAndError) {
-    // A copy whose name passes the file system's limit fails; the scan goes on.
     const std::string longName = "1111_222_333_444_555_" + std::string(224, 'x') + "5_n[1].jpg";
-    tree.Entries({{"src/n12345_67[1].jpg", "abc"}, {"src/" + longName, "abc"}});
+    tree.Entries({{"src/n12345_67[1].jpg", "abc"}, {"src/" + longName, "abc"}, {"src/Locked/n22222_22[1].jpg", "abc"},
+                  {"src/Open/n33333_33[1].jpg", "a"}, {"out/", ""}});
+    for (const char* folder : {"", "src", "src/Open"}) ASSERT_EQ(chmod(tree.Text(folder).c_str(), 0755), 0);
+    ASSERT_EQ(chmod(tree.Text("out").c_str(), 0777), 0);
+    ASSERT_EQ(chmod(tree.Text("src/Locked").c_str(), 0), 0);
     const std::string src = tree.Text("src"), out = tree.Text("out");
     const struct { std::vector<std::string> arguments; int status; std::string out, err; } cases[] = {
         {{"--version"}, 0, "snapsift-cli " SNAPSIFT_VERSION "\n", ""},
         {{"--folder", src}, 2, "",
          "snapsift-cli: give --output DIR\nTry 'snapsift-cli --help' for more information.\n"},
         {{"--folder", out + "/no", "--output", out}, 2, "", "Folder to search not found: " + out + "/no\n"},
-        {{"--folder", src, "--output", out}, 0, "Operation complete.\n\nTotal files found: 2\nReport: ",
-         "Error copying file: " + src + "/" + longName + ". Error number: 36. Click OK to continue.\n"},
-    };
+        {{"--folder", src, "--output", out}, 0,
+         "Operation complete.\n\nTotal files found: 3\nFolders that could not be read: 1\nReport: ",
+         "Error copying file: " + src + "/" + longName + ". Error number: 36. Click OK to continue.\n"
+         "Cannot read folder: " + src + "/Locked/: Permission denied\n"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments.back());
-        const Finished finished = Start(c.arguments).Wait();
-        EXPECT_EQ(finished.exitCode, c.status);
+        const Finished finished = Run(c.arguments, true);
+        EXPECT_EQ(finished.exitCode, c.status) << c.arguments.back();
         EXPECT_EQ(finished.err, c.err);
         EXPECT_EQ(finished.out, c.out + (ReportPath().empty() ? "" : ReportPath() + "\n"));
     }
-}
-
-// Run by user 65534 (when the tests run as root), so that a mode-000 folder cannot be opened.
-TEST_F(CliTest, AFolderThatCannotBeReadIsNamedOnStandardErrorAndCounted) {
-    tree.Entries({{"src/n12345_67[1].jpg", "abc"}, {"src/Locked/n22222_22[1].jpg", "abc"},
-                  {"src/Open/n33333_33[1].jpg", "a"}, {"out/", ""}});
-    for (const char* folder : {"", "src", "src/Open"}) ASSERT_EQ(chmod(tree.Text(folder).c_str(), 0755), 0);
-    ASSERT_EQ(chmod(tree.Text("out").c_str(), 0777), 0);
-    ASSERT_EQ(chmod(tree.Text("src/Locked").c_str(), 0), 0);
-    const Finished finished = Start({"--folder", tree.Text("src"), "--output", tree.Text("out")}, true).Wait();
-    EXPECT_EQ(finished.exitCode, 0);
-    EXPECT_EQ(finished.err, "Cannot read folder: " + tree.Text("src/Locked") + "/: Permission denied\n");
-    EXPECT_EQ(finished.out, "Operation complete.\n\nTotal files found: 2\nFolders that could not be read: 1\nReport: " +
-                                ReportPath() + "\n");
 }
 
 // 1200 photos, and the signal sent once the report has reached the given size.
@@ -126,32 +90,36 @@ protected:
         for (int i = 0; i < 1200; ++i)
             tree.File("src/f" + std::to_string(i / 60) + "/n" + std::to_string(1000000 + i) + "_1_2[1].jpg", kPhoto);
     }
-    Finished Interrupt(int signal, std::uintmax_t reportBytes) {
-        fs::remove_all(tree.Path("out"));
-        CliProcess process = Start({"--folder", tree.Text("src"), "--output", tree.Text("out")});
-        for (int wait = 0; wait < 30000; ++wait) {
-            std::error_code error;  // while there is no report yet
-            const std::uintmax_t size = fs::file_size(ReportPath(), error);
-            if (!error && size >= reportBytes) break;
-            usleep(1000);
+    // The report's entries, each whole and numbered in order with its copy; rest: what follows them.
+    std::pair<int, std::string> WholeEntries() const {
+        static const std::regex kEntry(
+            "<hr>\r\n<b>Full path:</b> [^\r\n]+<br>\r\n<b>Short name:</b> [^\r\n]+<br>\r\n"
+            "(<b>[A-Za-z ]+ time:</b> [^\r\n]+ \\(UTC\\) <br>\r\n){3}<b>MD5:</b> [0-9a-f]{32}<br>----<br>\r\n"
+            "<b>This photo possibly belongs to Quorvia user ID #</b> <a href=\"http://www\\.quorvia\\.com/home\\.php"
+            "\\?#/profile\\.php\\?id=(\\d+)\">\\2</a><br><br>\r\n<img src=\"([^\"]+-(\\d+)\\.jpg)\"><br><br>\r\n");
+        const std::string report = ReadBytes(ReportPath());
+        int entries = 0;
+        auto at = report.cbegin() + static_cast<long>(std::min(report.find("<br>\r\n") + 6, report.size()));  // header
+        for (std::smatch m; std::regex_search(at, report.cend(), m, kEntry, std::regex_constants::match_continuous);) {
+            EXPECT_EQ(m[4].str(), std::to_string(++entries));
+            EXPECT_EQ(ReadBytes(fs::path(ReportPath()).parent_path() / m[3].str()), kPhoto) << m[3];
+            at = m[0].second;
         }
-        return process.Wait(signal);
+        return {entries, std::string(at, report.cend())};
     }
 };
 
 TEST_F(CliSignalTest, AKillLeavesWholeEntriesOnly) {
-    for (const std::uintmax_t reportBytes : {2000, 100000}) {
-        const Finished finished = Interrupt(SIGKILL, reportBytes);
-        const auto [entries, rest] = WholeEntries(ReportPath());
-        EXPECT_TRUE(entries > 0 && entries < 1200) << entries;
-        EXPECT_EQ(rest, "");
-        EXPECT_EQ(std::tuple(finished.signal, finished.out, finished.err), std::tuple(SIGKILL, "", ""));
-    }
+    const Finished finished = Run({"--folder", tree.Text("src"), "--output", tree.Text("out")}, false, SIGKILL, 50000);
+    const auto [entries, rest] = WholeEntries();
+    EXPECT_TRUE(entries > 0 && entries < 1200) << entries;
+    EXPECT_EQ(rest, "");
+    EXPECT_EQ(std::tuple(finished.signal, finished.out, finished.err), std::tuple(SIGKILL, "", ""));
 }
 
 TEST_F(CliSignalTest, CtrlCEndsTheScanAsAnAbortedRun) {
-    const Finished finished = Interrupt(SIGINT, 3000);
-    const auto [entries, rest] = WholeEntries(ReportPath());
+    const Finished finished = Run({"--folder", tree.Text("src"), "--output", tree.Text("out")}, false, SIGINT, 3000);
+    const auto [entries, rest] = WholeEntries();
     const std::string total = "Total files found: " + std::to_string(entries);
     EXPECT_TRUE(entries > 0 && entries < 1200) << entries;
     EXPECT_EQ(rest,
