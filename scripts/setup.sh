@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ pkg-config
-  libgtest-dev googletest libssl-dev                 # core tests (OpenSSL: reference MD5)
+  libgtest-dev googletest                            # core tests
   qt6-base-dev qt6-base-dev-tools libgl-dev          # the window program
   fonts-dejavu-core                                  # fonts for the window
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64  # Windows build and its tests
