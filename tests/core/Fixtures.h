@@ -77,6 +77,9 @@ struct WalkRun : CandidateHandler {
 inline constexpr std::int64_t kAccessedAt = 1243843200, kModifiedAt = 1268661909;
 inline const std::string kTimeLines = "<b>Modified time:</b> 3/15/2010 2:05:09 PM (UTC) <br>\r\n"
                                       "<b>Last Accessed time:</b> 6/1/2009 8:00:00 AM (UTC) <br>\r\n";
+// The time lines of an entry whose file could not be read.
+inline const std::string kNoEvidence = "<b>Created time:</b> Unable to determine<br>\r\n<b>Modified time:</b> "
+    "Unable to determine<br>\r\n<b>Last Accessed time:</b> Unable to determine<br>\r\n";
 bool SetFileTimesUtc(const fs::path& path);
 // The entry's created-time line, from the test's own reading of the file's creation time.
 std::string CreatedLine(const std::string& path);
@@ -140,14 +143,11 @@ protected:
             if (row == rows.end()) continue;
             const std::string number = "-" + std::to_string(++entries) + ".jpg";
             report += "<hr>\r\n<b>Full path:</b> " + row->pathText + "<br>\r\n<b>Short name:</b> " + row->nameText +
-                      "<br>\r\n" +
-                      (row->unreadable ? "<b>Created time:</b> Unable to determine<br>\r\n<b>Modified time:</b> Unable "
-                                         "to determine<br>\r\n<b>Last Accessed time:</b> Unable to determine<br>\r\n"
-                                         "<b>MD5:</b> error generating md5 hash<br>----<br>\r\n"
-                                       : CreatedLine(row->path) + kTimeLines + "<b>MD5:</b> " + row->content.md5 +
-                                             "<br>----<br>\r\n") +
-                      "<b>This photo possibly belongs to Quorvia user ID #</b> <a href=\"http://www.quorvia.com/home."
-                      "php?#/profile.php?id=" + row->userId + "\">" + row->userId + "</a><br><br>\r\n" +
+                      "<br>\r\n" + (row->unreadable ? kNoEvidence : CreatedLine(row->path) + kTimeLines) +
+                      "<b>MD5:</b> " + (row->unreadable ? "error generating md5 hash" : row->content.md5) +
+                      "<br>----<br>\r\n<b>This photo possibly belongs to Quorvia user ID #</b> "
+                      "<a href=\"http://www.quorvia.com/home.php?#/profile.php?id=" + row->userId + "\">" +
+                      row->userId + "</a><br><br>\r\n" +
                       (host.includePhotos ? "<img src=\"" + row->copySource + number + "\"><br><br>\r\n" : "");
             if (!host.includePhotos || row->unreadable) continue;
             ++copies;

@@ -161,35 +161,28 @@ TEST_F(EvidencePosix, KnownTimesInUtcInAnyTimeZone) {
     EXPECT_TRUE(Times(photo));
     saved.empty() ? ::unsetenv("TZ") : ::setenv("TZ", saved.c_str(), 1);
     ::tzset();
-    EXPECT_EQ(modified, (DateTime{2010, 1, 5, 7, 3, 9}));
-    EXPECT_EQ(accessed, (DateTime{2011, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(std::pair(modified, accessed), std::pair(DateTime{2010, 1, 5, 7, 3, 9}, DateTime{2011, 2, 3, 4, 5, 6}));
 }
 
-// Links to a file, to a folder, to the parent and to nothing, and a FIFO.
-class LinksTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        tree.Entries({{"Real/n11111_11[1].jpg", ""}, {"Elsewhere/n22222_22[1].jpg", ""}});
-        const std::pair<std::string, std::string> links[] = {  // target, link
-            {tree.Text("Real/n11111_11[1].jpg"), "n33333_33[1].jpg"}, {tree.Text("Elsewhere"), "Real/Linked"},
-            {"..", "Real/Loop"}, {tree.Text("gone.jpg"), "n44444_44[1].jpg"}};
-        for (const auto& [target, at] : links) ASSERT_EQ(::symlink(target.c_str(), tree.Text(at).c_str()), 0);
-        ASSERT_EQ(::mkfifo(tree.Text("n55555_55[1].jpg").c_str(), 0644), 0);
-    }
+// Links to a file, to a folder, to the parent and to nothing, and a FIFO: passed over below the
+// root; a root that is a link is walked.
+TEST(LinksPosix, OnlyTheRootMayBeALink) {
     TempTree tree;
-    WalkRun run;
-};
-
-TEST_F(LinksTest, LinksAndFifosBelowTheRootArePassedOver) {
-    run.walk.SearchFolderTree(tree.RootText());
-    std::ranges::sort(run.host.shownPaths);
-    const Paths files = {tree.Text("Elsewhere/n22222_22[1].jpg"), tree.Text("Real/n11111_11[1].jpg")};
-    EXPECT_EQ(run.host.shownPaths, files);
-}
-
-TEST_F(LinksTest, ARootThatIsALinkIsWalked) {
-    run.walk.SearchFolderTree(tree.Text("Real/Linked"));
-    EXPECT_EQ(run.host.shownPaths, Paths{tree.Text("Real/Linked/n22222_22[1].jpg")});
+    tree.Entries({{"Real/n11111_11[1].jpg", ""}, {"Elsewhere/n22222_22[1].jpg", ""}});
+    const std::pair<std::string, std::string> links[] = {  // target, link
+        {tree.Text("Real/n11111_11[1].jpg"), "n33333_33[1].jpg"}, {tree.Text("Elsewhere"), "Real/Linked"},
+        {"..", "Real/Loop"}, {tree.Text("gone.jpg"), "n44444_44[1].jpg"}};
+    for (const auto& [target, at] : links) ASSERT_EQ(::symlink(target.c_str(), tree.Text(at).c_str()), 0);
+    ASSERT_EQ(::mkfifo(tree.Text("n55555_55[1].jpg").c_str(), 0644), 0);
+    const std::pair<std::string, Paths> roots[] = {
+        {tree.RootText(), {tree.Text("Elsewhere/n22222_22[1].jpg"), tree.Text("Real/n11111_11[1].jpg")}},
+        {tree.Text("Real/Linked"), {tree.Text("Real/Linked/n22222_22[1].jpg")}}};
+    for (const auto& [root, files] : roots) {
+        WalkRun run;
+        run.walk.SearchFolderTree(root);
+        std::ranges::sort(run.host.shownPaths);
+        EXPECT_EQ(run.host.shownPaths, files) << root;
+    }
 }
 
 // Four-digit years even where the locale's short date has two; UTF-8 from an ISO-8859-1 locale.

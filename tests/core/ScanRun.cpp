@@ -95,11 +95,9 @@ TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
         state = ScanState{source, output, false, 7};
         environment.selfTestDigest = digest;
         EXPECT_EQ(Run().outcome, ScanOutcome::Stopped) << name;
-        EXPECT_EQ(host.messages, (Messages{{MessageKind::Stop, message}})) << name;
-        EXPECT_TRUE(host.looks.empty() && host.shownPaths.empty()) << name;
-        EXPECT_EQ(state.OutputFolder, output) << name;
-        EXPECT_EQ(state.FilesFound, 7) << name;
-        EXPECT_EQ(std::distance(fs::directory_iterator(tree.Path("out")), {}), 1) << name;
+        EXPECT_EQ(std::tuple(host.messages, host.looks.size() + host.shownPaths.size(), state.OutputFolder,
+                             state.FilesFound, std::distance(fs::directory_iterator(tree.Path("out")), {})),
+                  std::tuple(Messages{{MessageKind::Stop, message}}, 0u, output, 7, 1)) << name;
     }
 }
 
