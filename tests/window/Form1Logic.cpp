@@ -200,9 +200,9 @@ TEST_F(Form1LogicTest, PathOnShowChangesAtMostEvery25ms) {
                         "turn"}));
 }
 
+// Before a message too: the scan's final message above shows the second path first.
 TEST_F(Form1LogicTest, PathOnShowIsBroughtUpToDateBeforeBoxesAndTheIdleLook) {
     const struct { const char* before; std::function<void()> act; std::string next; } rows[] = {
-        {"a message", [&] { logic.ShowMessage("x", MessageKind::FileProblem); }, "message x"},
         {"ABORT's question", [&] { logic.cmdABORT_Click(); }, kAbortQuestion},
         {"the idle look", [&] { logic.SetRunningLook(false); }, "enable chkPro"}};
     for (const auto& row : rows) {
