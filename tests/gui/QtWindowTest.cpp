@@ -1,11 +1,14 @@
-// The main window as Qt draws it, under the offscreen platform: each control's place in twips,
-// text, font and first look, the tab order, Enter on a button, a grown window kept on its screen,
-// the real chooser and message box, the widgets reaching the logic, and the About box.
+// The Qt side of the window under the offscreen platform, once on each event dispatcher: the main
+// window as drawn and as it reaches the logic, its About box, the drive list and its combo box,
+// and the paced event loop turn a scan takes per file.
 #include <QTest>
 #include <QtWidgets>
+#include <unistd.h>
 
 #include "qt/DriveCombo.h"
+#include "qt/DriveList.h"
 #include "qt/Form1.h"
+#include "qt/PacedEventTurn.h"
 #include "qt/WindowServices.h"
 #include "qt/frmAbout.h"
 
@@ -38,7 +41,14 @@ template <typename D> void WhenModal(std::function<void(D*)> f) {
     QTimer::singleShot(10, [f] { auto d = qobject_cast<D*>(qApp->activeModalWidget()); d ? f(d) : WhenModal(f); });
 }
 
-class Form1Test : public QObject {
+// Entries typed "ext4" for the mount points in `roots`, separated by spaces.
+std::vector<DriveEntry> Mounts(const QString& roots) {
+    std::vector<DriveEntry> drives;
+    for (const QString& root : roots.split(u' ', Qt::SkipEmptyParts)) drives.push_back(MountEntry(root, "", "ext4"));
+    return drives;
+}
+
+class QtWindowTest : public QObject {
     Q_OBJECT
 
     ScanState state_;
@@ -61,6 +71,7 @@ class Form1Test : public QObject {
 
 private slots:
     void initTestCase() {
+        qInfo() << "dispatcher:" << QAbstractEventDispatcher::instance()->metaObject()->className();
         QApplication::setAttribute(Qt::AA_Use96Dpi);
         QApplication::setQuitOnLastWindowClosed(false);
     }
@@ -155,15 +166,13 @@ private slots:
     void widgetsReachTheLogic() {
         Click("chkPro");
         QVERIFY(Control("txtSource")->isVisible() && !Control("Drive1")->isVisible());
-        Click("cmdSTART");
         for (const auto& [button, key] : {std::pair("Command1", Qt::Key_Return), std::pair("cmdOut", Qt::Key_Enter)}) {
             Control(button)->setFocus();
             QTest::keyClick(Control(button), key);
         }
         QCOMPARE(services_.starts, QStringList({""}));
-        QCOMPARE(services_.messages.size(), 2);
-        QCOMPARE(services_.messages.value(0), "Please choose a folder to search.");
-        QVERIFY(services_.messages.value(1).contains("Internet Files.\n\nIf \"Only"));
+        QCOMPARE(services_.messages.size(), 1);
+        QVERIFY(services_.messages.value(0).contains("Internet Files.\n\nIf \"Only"));
         auto* drives = form_->findChild<DriveCombo*>("Drive1");
         drives->SetSource([] { return std::vector{MountEntry("/", "", "ext4"), MountEntry("/media/b", "B", "vfat")}; });
         drives->setCurrentIndex(1);
@@ -201,9 +210,125 @@ private slots:
             Trigger("mnuAbout");
         }
     }
+
+    // Mounts written "device type mount-point": those offered, then those passed over.
+    void searchableMounts() {
+        const QStringList offered = {"/dev/sdb1 fuseblk /media/ana/CASE", "ntfs-3g fuse.ntfs-3g /mnt/c",
+            "ewfmount fuse.ewfmount /mnt/ewf", "tmpfs tmpfs /mnt/x", "tmpfs tmpfs /runner", "/dev/sdb1 ext4 /mnt/case",
+            "/dev/sdc1 exfat /run/media/ana/USB", "overlay overlay /", "//server/share cifs /mnt/share"};
+        const QStringList passedOver = {"fusectl fusectl /sys/fs/fuse/connections", "tmpfs tmpfs /run/user/0",
+            "portal fuse.portal /run/user/1000/doc", "proc proc /proc", "/dev/loop3 squashfs /snap/core/17"};
+        QStringList got;
+        for (const QString& mount : offered + passedOver) {
+            const QStringList m = mount.split(u' ');
+            if (IsSearchableMount(m[0].toStdString(), m[1].toStdString(), m[2].toStdString())) got << mount;
+        }
+        QCOMPARE(got, offered);
+    }
+
+    // Each entry's text and search prefix; the entry holding a folder is the longest root that
+    // holds it by whole path parts, drive letters in any case.
+    void entriesAndTheDriveHoldingAFolder() {
+        const std::vector drives = {MountEntry("/", "", "ext4"), MountEntry("/media/evidence", "CASE", "ntfs"),
+                                    MountEntry("/media/evidence2/", "", "exfat"), DriveLetterEntry("C:/", "SYSTEM"),
+                                    DriveLetterEntry("D:/", "")};
+        QStringList got;
+        for (const DriveEntry& drive : drives) got << drive.text + " -> " + QString::fromStdString(drive.prefix);
+        for (const char* folder : {"/media/evidence2/Users", "/media/evidence", "/home/ana", "c:/Cases"})
+            got << folder + QString(" in %1").arg(IndexOfDriveHolding(drives, folder));
+        QCOMPARE(got, QStringList({"/ [ext4] -> ", "/media/evidence [CASE] -> /media/evidence",
+                                   "/media/evidence2/ [exfat] -> /media/evidence2", "c: [SYSTEM] -> c:", "d: -> d:",
+                                   "/media/evidence2/Users in 2", "/media/evidence in 1", "/home/ana in 0",
+                                   "c:/Cases in 3"}));
+    }
+
+    // Mounts holding profile folders ("*") first, then the rest, each part in the system's order;
+    // the first of them selected (@), else "/", else the first entry.
+    void profilesFirstAndInitialSelection() {
+        const struct { QStringList holding; QString listed, ordered; } rows[] = {
+            {{}, "/media/a / /mnt/c", "/media/a @/ /mnt/c"}, {{"/mnt/c"}, "/media/a / /mnt/c", "@/mnt/c* /media/a /"},
+            {{"/mnt/c", "/media/a"}, "/media/a / /mnt/c", "@/media/a* /mnt/c* /"},
+            {{}, "/media/a /mnt/c", "@/media/a /mnt/c"}, {{}, "", ""}};
+        for (const auto& row : rows) {
+            const auto holds = [&](const QString& root) { return row.holding.contains(root); };
+            const std::vector<DriveEntry> drives = ProfileDrivesFirst(Mounts(row.listed), holds);
+            QStringList roots;
+            for (const DriveEntry& drive : drives) roots << drive.rootPath + (drive.holdsProfiles ? "*" : "");
+            if (const int initial = InitialDriveIndex(drives); initial >= 0) roots[initial].prepend(u'@');
+            QCOMPARE(roots.join(u' '), row.ordered);
+        }
+    }
+
+    // Opening the list reads it again; the selected volume stays selected (@) wherever it now is,
+    // and when it is gone the new list's initial entry is.
+    void comboKeepsSelectionAcrossReread() {
+        const struct { const char* name; QString before; int chosen; QString after, shown, prefix; } rows[] = {
+            {"still there, moved", "/ /media/a /media/b", 2, "/media/x / /media/b", "/media/x,/,@/media/b", "/media/b"},
+            {"the root, moved", "/media/a /", 1, "/media/b /media/a /", "/media/b,/media/a,@/", ""},
+            {"gone", "/media/a /media/b", 1, "/media/c /media/a", "@/media/c,/media/a", "/media/c"}};
+        for (const auto& row : rows) {
+            QString listed = row.before;
+            DriveCombo combo(nullptr, [&] { return Mounts(listed); });
+            combo.setCurrentIndex(row.chosen);
+            listed = row.after;
+            combo.showPopup();
+            combo.hidePopup();
+            QStringList shown;
+            for (int i = 0; i < combo.count(); ++i) shown << (i == combo.currentIndex() ? "@" : "") + combo.itemText(i);
+            QCOMPARE(QStringList({row.name, shown.join(u',').remove(" [ext4]"), combo.SelectedPrefix().c_str()}),
+                     QStringList({row.name, row.shown, row.prefix}));
+        }
+    }
+
+    // Per turn at the clock's reading: "F" when a readable pipe's notifier and a due timer woke,
+    // "-" when neither did. Every turn runs the call posted before it ("!" when not).
+    void fullTurns() {
+        const struct { const char* name; QList<qint64> clock; QString full; } rows[] = {
+            {"within the first interval", {0, 1, 1'000'000, 1'999'999}, "F---"},
+            {"one interval apart", {0, 2'000'000, 4'000'000}, "FFF"},
+            {"counted from the last full turn", {0, 1'500'000, 2'500'000, 4'000'000, 4'500'000}, "F-F-F"},
+            {"clock went back", {7'000'000, 6'999'999, 7'000'000, 1}, "FF-F"}};
+        int fds[2], wakes = 0, timeouts = 0, calls = 0;
+        QObject receiver;  // the calls still posted at the end go with it
+        QCOMPARE(pipe(fds), 0);
+        const auto closePipe = qScopeGuard([&] { for (const int fd : fds) close(fd); });
+        QCOMPARE(write(fds[1], "x", 1), 1);
+        QSocketNotifier notifier(fds[0], QSocketNotifier::Read);
+        QTimer due;
+        connect(&notifier, &QSocketNotifier::activated, this, [&] { ++wakes; });
+        connect(&due, &QTimer::timeout, this, [&] { ++timeouts; });
+        due.start(0);
+        for (const auto& row : rows) {
+            PacedEventTurn turn;
+            QString got;
+            for (const qint64 now : row.clock) {
+                wakes = timeouts = calls = 0;
+                QMetaObject::invokeMethod(&receiver, [&] { ++calls; }, Qt::QueuedConnection);
+                turn.Turn(now);
+                got += calls != 1 ? u'!' : wakes && timeouts ? u'F' : wakes || timeouts ? u'?' : u'-';
+            }
+            QCOMPARE(QStringList({row.name, got}), QStringList({row.name, row.full}));
+        }
+    }
+
+    // A turn without the full poll runs a handler that asks Yes or No: the box's own loop waits
+    // for input as usual, and the click its timer makes ends it.
+    void messageBoxInsideTurn() {
+        PacedEventTurn turn;
+        turn.Turn(0);
+        int answer = 0;
+        const auto ask = [&] {
+            QMessageBox box(QMessageBox::NoIcon, "Snapsift", "Cancel?", QMessageBox::Yes | QMessageBox::No);
+            QTimer::singleShot(20, &box, [&box] { box.button(QMessageBox::Yes)->click(); });
+            answer = box.exec();
+        };
+        QMetaObject::invokeMethod(this, ask, Qt::QueuedConnection);
+        turn.Turn(1);
+        QCOMPARE(answer, int(QMessageBox::Yes));
+    }
 };
 
 }  // namespace snapsift
 
-QTEST_MAIN(snapsift::Form1Test)
-#include "Form1Test.moc"
+QTEST_MAIN(snapsift::QtWindowTest)
+#include "QtWindowTest.moc"
