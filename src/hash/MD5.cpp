@@ -254,20 +254,26 @@ std::string MD5::DigestStrToHexStr(std::string_view SourceString) {
 }
 
 std::string MD5::DigestFileToHexStr(const std::string& FileName) {
+    EvidenceFile file;
+    if (!file.Open(FileName)) return std::string(kFileFailureText);
+    return DigestEvidenceToHexStr(file);
+}
+
+std::string MD5::DigestEvidenceToHexStr(EvidenceFile& file, const std::function<void(std::string_view)>& alsoTo) {
     try {
-        EvidenceFile file;
-        if (!file.Open(FileName) || file.Size() >= kFinalLimit) return std::string(kFileFailureText);
+        // A file of 2^28 bytes or more has no digest here, but its copy is still made whole.
+        bool digestible = file.IsOpen() && file.Size() < kFinalLimit;
         std::uint8_t* const buffer = ReadBuffer();
         MD5Init();
         for (;;) {
             const std::int64_t got = file.Read(buffer, kReadChunk);
             if (got < 0) return std::string(kFileFailureText);
             if (got == 0) break;
-            // A file that grew past the limit while it was read cannot be finished either.
-            if (got >= kFinalLimit - TotalBytes) return std::string(kFileFailureText);
-            Absorb(buffer, static_cast<std::size_t>(got));
+            if (alsoTo) alsoTo(std::string_view(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(got)));
+            if (digestible) Absorb(buffer, static_cast<std::size_t>(got));
         }
-        file.Close();
+        // Bytes that changed under the read would give a digest of a mixture of two files.
+        if (!digestible || !file.UnchangedSinceOpen()) return std::string(kFileFailureText);
         MD5Final();
         return GetValues();
     } catch (...) {

@@ -4,12 +4,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace snapsift {
+
+class EvidenceFile;
 
 // A count or length beyond the engine's limits (32,767 bytes a call, 2^31-1 in all,
 // 2^28 bytes to finish a digest), or a character with no single-byte code.
@@ -39,6 +42,12 @@ public:
 
     // Digest of a regular file's whole contents, or kFileFailureText; never throws.
     std::string DigestFileToHexStr(const std::string& FileName);
+    // Digest of an open evidence file, read once from its start up to its size at the open;
+    // every piece read is handed to alsoTo as well (a copy being made). kFileFailureText when a
+    // read fails, the file is 2^28 bytes or more, or its size or modification time changed
+    // while it was read. Never throws.
+    std::string DigestEvidenceToHexStr(EvidenceFile& file,
+                                       const std::function<void(std::string_view)>& alsoTo = {});
     // Digest of UTF-8 text converted to the report's single-byte code page.
     // Throws MD5OverflowError for over 32,767 characters or a character with no single-byte code.
     std::string DigestStrToHexStr(std::string_view SourceString);

@@ -8,6 +8,8 @@
 
 namespace snapsift {
 
+class DirectoryListing;
+
 class Descriptor {
 public:
     explicit Descriptor(int fd = -1) : fd_(fd) {}
@@ -27,6 +29,9 @@ public:
 private:
     int fd_;
 };
+
+// The descriptor of the folder a listing holds open, or -1.
+int FolderDescriptor(const DirectoryListing& listing);
 
 // openat(), tried again while a signal interrupts it: the new descriptor, or -1 with errno.
 int OpenRetrying(int folder, const char* path, int flags, mode_t mode = 0);

@@ -6,57 +6,53 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <atomic>
 
 namespace snapsift {
 
 namespace {
 
-int OpenFolderAt(int parent, const char* path, bool last, bool followLink) {
-    int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-    if (last && !followLink) flags |= O_NOFOLLOW;
-    // Listing a folder would otherwise update its access time; the owner (or root) can ask
-    // the kernel not to.
-    int fd = OpenRetrying(parent, path, flags | O_NOATIME);
-    if (fd < 0 && errno == EPERM) fd = OpenRetrying(parent, path, flags);
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+// Paths are opened in stretches that the kernel takes in one call.
+constexpr std::size_t kStretch = PATH_MAX / 2;
+
+// Opens a folder with O_NOATIME where the system allows it: listing a folder would otherwise
+// move its access time, and only the owner (or root) may ask the kernel not to. timeKept turns
+// false when the open had to go without.
+template <typename Open>
+int OpenKeepingAccessTime(Open open, bool& timeKept) {
+    int fd = open(O_NOATIME);
+    if (fd < 0 && errno == EPERM) {
+        fd = open(0);
+        if (fd >= 0) timeKept = false;
+    }
     return fd;
 }
 
-// Opens a folder whose path is longer than the kernel takes in one call, one stretch of
-// components at a time.
-int OpenLongFolder(const std::string& path, bool followLink) {
-    std::size_t pos = 0;
-    Descriptor current(AT_FDCWD);
-    if (!path.empty() && path[0] == '/') {
-        current.Reset(OpenRetrying(AT_FDCWD, "/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!current.Valid()) return -1;
-        while (pos < path.size() && path[pos] == '/') ++pos;
-    }
-    constexpr std::size_t kStretch = PATH_MAX / 2;
-    while (pos < path.size()) {
-        std::size_t end = path.size();
-        if (end - pos > kStretch) {
-            end = path.rfind('/', pos + kStretch);
-            if (end == std::string::npos || end <= pos) {
-                errno = ENAMETOOLONG;
-                return -1;
-            }
-        }
-        std::size_t next = end;
-        while (next < path.size() && path[next] == '/') ++next;
-        const bool last = next >= path.size();
-        const std::string stretch = path.substr(pos, end - pos);
-        const int fd = OpenFolderAt(current.Valid() ? current.Get() : AT_FDCWD, stretch.c_str(),
-                                    last, followLink);
-        if (fd < 0) return -1;
-        current.Reset(fd);
-        pos = next;
-    }
-    return current.Release();
+int OpenFolderAt(int parent, const char* path, bool last, bool followLink, bool& timeKept) {
+    int flags = kFolderFlags;
+    if (last && !followLink) flags |= O_NOFOLLOW;
+    bool ignored = true;  // only the folder that is listed is read
+    return OpenKeepingAccessTime([&](int extra) { return OpenRetrying(parent, path, flags | extra); },
+                                 last ? timeKept : ignored);
 }
 
-int OpenFolder(const std::string& folderPath, bool followLink) {
+// The end of the stretch of `path` that starts at pos: the whole rest when it fits one call,
+// else the last separator within reach. npos when a single name is longer than a call takes.
+std::size_t StretchEnd(std::string_view path, std::size_t pos) {
+    if (path.size() - pos <= kStretch) return path.size();
+    const std::size_t end = path.rfind('/', pos + kStretch);
+    return end == std::string_view::npos || end <= pos ? std::string_view::npos : end;
+}
+
+// Opens the root folder by its path, a stretch at a time when the path is longer than the
+// kernel takes in one call. Only the last name may be a link, and only when followLink is set.
+int OpenRootFolder(const std::string& folderPath, bool followLink, bool& timeKept) {
     // A trailing separator would make the kernel follow a link in the last component.
     std::size_t length = folderPath.size();
     while (length > 1 && folderPath[length - 1] == '/') --length;
@@ -65,9 +61,102 @@ int OpenFolder(const std::string& folderPath, bool followLink) {
         errno = ENOENT;
         return -1;
     }
-    const int fd = OpenFolderAt(AT_FDCWD, path.c_str(), true, followLink);
-    if (fd < 0 && errno == ENAMETOOLONG) return OpenLongFolder(path, followLink);
-    return fd;
+    if (path.size() < PATH_MAX) return OpenFolderAt(AT_FDCWD, path.c_str(), true, followLink, timeKept);
+    std::size_t pos = 0;
+    Descriptor current;
+    if (path[0] == '/') {
+        current.Reset(OpenRetrying(AT_FDCWD, "/", kFolderFlags));
+        if (!current.Valid()) return -1;
+        while (pos < path.size() && path[pos] == '/') ++pos;
+    }
+    while (pos < path.size()) {
+        const std::size_t end = StretchEnd(path, pos);
+        if (end == std::string_view::npos) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        std::size_t next = end;
+        while (next < path.size() && path[next] == '/') ++next;
+        const std::string stretch = path.substr(pos, end - pos);
+        const int fd = OpenFolderAt(current.Valid() ? current.Get() : AT_FDCWD, stretch.c_str(),
+                                    next >= path.size(), followLink, timeKept);
+        if (fd < 0) return -1;
+        current.Reset(fd);
+        pos = next;
+    }
+    return current.Release();
+}
+
+// openat2() where the kernel has it (Linux 5.6 on): one call that refuses a link anywhere on
+// the way and any step out of `base`. Set once it turns out missing or filtered out.
+std::atomic<bool> noOpenat2{false};
+
+int Openat2NoLinks(int base, const char* path, int flags) {
+    open_how how{};
+    how.flags = static_cast<std::uint64_t>(flags);
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_BENEATH;
+    for (int attempt = 0;; ++attempt) {
+        const long fd = ::syscall(SYS_openat2, base, path, &how, sizeof how);
+        if (fd >= 0) return static_cast<int>(fd);
+        // EAGAIN: a rename elsewhere raced the lookup; the kernel asks to try again.
+        if (errno == EINTR || (errno == EAGAIN && attempt < 64)) continue;
+        return -1;
+    }
+}
+
+// Opens one stretch of names below `base`, none of them followed through a link: in one call
+// where openat2() serves, else name by name with O_NOFOLLOW.
+int OpenStretchNoLinks(int base, std::string_view stretch, bool& timeKept) {
+    const std::string path(stretch);
+    if (!noOpenat2.load(std::memory_order_relaxed)) {
+        const int fd = OpenKeepingAccessTime(
+            [&](int extra) { return Openat2NoLinks(base, path.c_str(), kFolderFlags | extra); }, timeKept);
+        if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return fd;
+        // Missing, or refused by a system call filter (which answers EPERM even without O_NOATIME).
+        noOpenat2.store(true, std::memory_order_relaxed);
+    }
+    Descriptor current;
+    std::size_t pos = 0;
+    while (pos < path.size()) {
+        std::size_t end = path.find('/', pos);
+        if (end == std::string::npos) end = path.size();
+        const std::string name = path.substr(pos, end - pos);
+        const int parent = current.Valid() ? current.Get() : base;
+        const bool last = end >= path.size();
+        bool ignored = true;
+        const int fd = OpenKeepingAccessTime(
+            [&](int extra) { return OpenRetrying(parent, name.c_str(), kFolderFlags | O_NOFOLLOW | extra); },
+            last ? timeKept : ignored);
+        if (fd < 0) return -1;
+        current.Reset(fd);
+        pos = end + 1;
+    }
+    if (!current.Valid()) errno = ENOENT;
+    return current.Release();
+}
+
+// Opens the folder at `relative` below the folder open at `base`, a stretch at a time.
+int OpenBeneath(int base, std::string_view relative, bool& timeKept) {
+    while (!relative.empty() && relative.back() == '/') relative.remove_suffix(1);
+    if (relative.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    Descriptor current;
+    std::size_t pos = 0;
+    while (pos < relative.size()) {
+        const std::size_t end = StretchEnd(relative, pos);
+        if (end == std::string_view::npos) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        const int fd = OpenStretchNoLinks(current.Valid() ? current.Get() : base,
+                                          relative.substr(pos, end - pos), timeKept);
+        if (fd < 0) return -1;
+        current.Reset(fd);
+        pos = end + 1;
+    }
+    return current.Release();
 }
 
 EntryKind KindOfMode(mode_t mode) {
@@ -76,65 +165,115 @@ EntryKind KindOfMode(mode_t mode) {
     return EntryKind::Other;
 }
 
+FileIdentity IdentityOfStat(const struct stat& info) {
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
 }  // namespace
 
 struct DirectoryListing::State {
     DIR* dir = nullptr;
+    bool ended = false;
     int error = 0;  // errno of the failure that ended the listing, 0 while none
+    std::string path;
+    FileIdentity identity;
     ~State() {
         if (dir != nullptr) ::closedir(dir);
     }
+    // Takes over an open folder: its identity, and the listing through it.
+    bool Take(int descriptor) {
+        Descriptor fd(descriptor);
+        struct stat info;
+        if (!fd.Valid() || ::fstat(fd.Get(), &info) != 0) {
+            error = errno;
+            return false;
+        }
+        identity = IdentityOfStat(info);
+        dir = ::fdopendir(fd.Get());
+        if (dir == nullptr) {
+            error = errno;
+            return false;
+        }
+        fd.Release();
+        return true;
+    }
 };
 
-DirectoryListing::DirectoryListing(const std::string& folderPath, bool followLink)
-    : state_(std::make_unique<State>()) {
-    Descriptor fd(OpenFolder(folderPath, followLink));
-    if (!fd.Valid()) {
-        state_->error = errno;
-        return;
-    }
-    state_->dir = ::fdopendir(fd.Get());
-    if (state_->dir == nullptr) {
-        state_->error = errno;
-        return;
-    }
-    fd.Release();
-}
+DirectoryListing::DirectoryListing() : state_(std::make_unique<State>()) {}
 
 DirectoryListing::~DirectoryListing() = default;
 
+bool DirectoryListing::OpenRoot(const std::string& rootPath) {
+    state_ = std::make_unique<State>();
+    state_->path = rootPath;
+    return state_->Take(OpenRootFolder(rootPath, true, accessTimeKept_));
+}
+
+bool DirectoryListing::OpenBelow(const DirectoryListing& root, const std::string& folderPath,
+                                 const FileIdentity& expected) {
+    state_ = std::make_unique<State>();
+    state_->path = folderPath;
+    const std::string& rootPath = root.state_->path;
+    if (root.state_->dir == nullptr || !folderPath.starts_with(rootPath)) {
+        state_->error = EINVAL;
+        return false;
+    }
+    const std::string_view relative = std::string_view(folderPath).substr(rootPath.size());
+    if (!state_->Take(OpenBeneath(::dirfd(root.state_->dir), relative, accessTimeKept_))) return false;
+    if (state_->identity != expected) {
+        ::closedir(state_->dir);
+        state_->dir = nullptr;
+        state_->error = static_cast<int>(kReplacedDuringScan);
+        return false;
+    }
+    return true;
+}
+
 SystemError DirectoryListing::Error() const { return {state_->error}; }
 
-ListingStep DirectoryListing::Next(std::string_view& name, EntryKind& kind) {
-    if (state_->dir == nullptr) return state_->error != 0 ? ListingStep::Failed : ListingStep::End;
+FileIdentity DirectoryListing::Identity() const { return state_->identity; }
+
+ListingStep DirectoryListing::Next(std::string_view& name, EntryKind& kind, FileIdentity* folderIdentity) {
+    State& s = *state_;
+    if (s.dir == nullptr || s.ended) return s.error != 0 ? ListingStep::Failed : ListingStep::End;
     for (;;) {
         errno = 0;
-        const dirent* entry = ::readdir(state_->dir);
+        const dirent* entry = ::readdir(s.dir);
         if (entry == nullptr) {
-            // readdir leaves errno alone at the end and sets it on a failure.
-            state_->error = errno;
-            ::closedir(state_->dir);
-            state_->dir = nullptr;
-            return state_->error != 0 ? ListingStep::Failed : ListingStep::End;
+            // readdir leaves errno alone at the end and sets it on a failure. The folder stays
+            // open: its files are opened in it afterwards.
+            s.error = errno;
+            s.ended = true;
+            return s.error != 0 ? ListingStep::Failed : ListingStep::End;
         }
         const char* text = entry->d_name;
         if (text[0] == '.' && (text[1] == '\0' || (text[1] == '.' && text[2] == '\0'))) continue;
+        struct stat info;
+        bool looked = false;
         switch (entry->d_type) {
             case DT_DIR: kind = EntryKind::Folder; break;
             case DT_REG: kind = EntryKind::File; break;
-            case DT_UNKNOWN: {
+            case DT_UNKNOWN:
                 // Some file systems do not type their entries; ask without following links.
-                struct stat info;
-                if (::fstatat(::dirfd(state_->dir), text, &info, AT_SYMLINK_NOFOLLOW) != 0)
+                if (::fstatat(::dirfd(s.dir), text, &info, AT_SYMLINK_NOFOLLOW) != 0)
                     continue;  // an entry that cannot be read is passed over
+                looked = true;
                 kind = KindOfMode(info.st_mode);
                 break;
-            }
             default: kind = EntryKind::Other; break;
+        }
+        if (kind == EntryKind::Folder && folderIdentity != nullptr) {
+            if (!looked && ::fstatat(::dirfd(s.dir), text, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            if (!S_ISDIR(info.st_mode)) continue;  // no longer a folder
+            *folderIdentity = IdentityOfStat(info);
         }
         name = std::string_view(text, std::strlen(text));
         return ListingStep::Entry;
     }
+}
+
+int FolderDescriptor(const DirectoryListing& listing) {
+    return listing.state_->dir != nullptr ? ::dirfd(listing.state_->dir) : -1;
 }
 
 bool FolderExists(const std::string& path) {
@@ -142,8 +281,15 @@ bool FolderExists(const std::string& path) {
     struct stat info;
     if (::stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
     if (errno != ENAMETOOLONG) return false;
-    Descriptor fd(OpenFolder(path, true));
+    bool timeKept = true;
+    Descriptor fd(OpenRootFolder(path, true, timeKept));
     return fd.Valid();
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat info;
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return IdentityOfStat(info);
 }
 
 }  // namespace snapsift

@@ -2,58 +2,44 @@
 #include "platform/Descriptor.h"
 
 #include <fcntl.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <memory>
 
 namespace snapsift {
 
 namespace {
 
 constexpr std::int64_t kSequentialHintSize = 1 << 20;
-constexpr std::size_t kCopyChunk = 1 << 30;
+// O_NONBLOCK: should a FIFO have taken the file's place since it was looked at, the open still
+// returns at once. O_NOFOLLOW: a link in the file's place is refused, never followed.
+constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
+constexpr unsigned kWanted = STATX_TYPE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME;
 
-bool FallBackFromKernelCopy(int error) {
-    return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP;
+std::optional<DateTime> ToDate(const struct statx_timestamp& stamp) {
+    const auto fileTime = FileTimeFromUnixTime(stamp.tv_sec, stamp.tv_nsec);
+    return fileTime ? FileTimeToDate(*fileTime) : std::nullopt;
 }
 
-// Moves what it can with the kernel's own copy (copy_file_range, else sendfile). Both leave
-// the file positions after what they moved, so plain reads and writes go on from there.
-// Returns 0, or errno for a failure that no fallback would mend.
-int KernelCopy(int in, int out) {
-    for (;;) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kCopyChunk, 0);
-        if (n > 0 || (n < 0 && errno == EINTR)) continue;
-        if (n == 0) return 0;
-        if (!FallBackFromKernelCopy(errno)) return errno;
-        break;
-    }
-    for (;;) {
-        const ssize_t n = ::sendfile(out, in, nullptr, kCopyChunk);
-        if (n > 0 || (n < 0 && errno == EINTR)) continue;
-        if (n == 0) return 0;
-        return FallBackFromKernelCopy(errno) ? 0 : errno;
-    }
+std::int64_t Nanoseconds(const struct statx_timestamp& stamp) {
+    return stamp.tv_sec * 1'000'000'000 + stamp.tv_nsec;
 }
 
-// Copies the rest of `in` from its file position to `out`; returns 0 or errno. The final
-// reads also confirm that nothing was left behind by the kernel copy.
-int CopyContents(int in, int out) {
-    if (const int error = KernelCopy(in, out); error != 0) return error;
-    constexpr std::size_t kChunk = 1 << 20;
-    const auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
-    for (;;) {
-        const ssize_t n = ::read(in, buffer.get(), kChunk);
-        if (n == 0) return 0;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (!WriteAll(out, std::string_view(buffer.get(), static_cast<std::size_t>(n)))) return errno;
-    }
+// The creation time that the ntfs-3g driver hands out as an extended attribute.
+std::optional<DateTime> NtfsCreationTime(int fd) {
+    char bytes[8];
+    const ssize_t length = ::fgetxattr(fd, "system.ntfs_crtime", bytes, sizeof bytes);
+    if (length != static_cast<ssize_t>(sizeof bytes)) return std::nullopt;
+    const auto fileTime = FileTimeFromLittleEndian(std::string_view(bytes, sizeof bytes));
+    return fileTime ? FileTimeToDate(*fileTime) : std::nullopt;
+}
+
+bool StatOpen(int fd, struct statx& info) {
+    return ::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, kWanted, &info) == 0 &&
+           (info.stx_mask & (STATX_TYPE | STATX_SIZE | STATX_MTIME)) == (STATX_TYPE | STATX_SIZE | STATX_MTIME);
 }
 
 }  // namespace
@@ -65,46 +51,87 @@ bool EvidenceFile::IsOpen() const { return fd_ >= 0; }
 void EvidenceFile::Close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    size_ = 0;
+    size_ = offset_ = 0;
+    timesRead_ = false;
+}
+
+bool EvidenceFile::Open(const DirectoryListing& folder, std::string_view name, const std::string& /*fullPath*/) {
+    Close();
+    const int descriptor = FolderDescriptor(folder);
+    if (descriptor < 0 || name.empty() || name.find('/') != std::string_view::npos ||
+        name.find('\0') != std::string_view::npos) {
+        error_ = EINVAL;
+        return false;
+    }
+    return OpenAt(descriptor, std::string(name).c_str());
 }
 
 bool EvidenceFile::Open(const std::string& path) {
     Close();
-    error_ = 0;
-    if (path.find('\0') != std::string::npos) {  // the system would stop at it
+    if (path.empty() || path.find('\0') != std::string::npos) {  // the system would stop at it
         error_ = EINVAL;
         return false;
     }
+    return OpenAt(AT_FDCWD, path.c_str());
+}
+
+bool EvidenceFile::OpenAt(int folder, const char* name) {
+    error_ = 0;
+    accessTimeKept_ = true;
     // Look before opening: opening a device can have effects of its own (a tape rewinds).
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
+    struct stat look;
+    if (::fstatat(folder, name, &look, AT_SYMLINK_NOFOLLOW) != 0) {
         error_ = errno;
         return false;
     }
-    if (!S_ISREG(st.st_mode)) {
-        error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (!S_ISREG(look.st_mode)) {
+        error_ = S_ISDIR(look.st_mode) ? EISDIR : S_ISLNK(look.st_mode) ? ELOOP : EINVAL;
         return false;
     }
-    // O_NONBLOCK: should the path have become a FIFO meanwhile, the open still returns at once.
-    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    Descriptor fd(OpenRetrying(AT_FDCWD, path.c_str(), flags | O_NOATIME));
-    // O_NOATIME is for the file's owner only; anyone else opens without it.
-    if (!fd.Valid() && errno == EPERM) fd.Reset(OpenRetrying(AT_FDCWD, path.c_str(), flags));
-    if (!fd.Valid()) {
+    // Reading moves the access time unless the kernel is asked not to, which only the file's
+    // owner (or root) may do; anyone else reads without, and the caller hears of it.
+    Descriptor fd(OpenRetrying(folder, name, kReadFlags | O_NOATIME));
+    if (!fd.Valid() && errno == EPERM) {
+        fd.Reset(OpenRetrying(folder, name, kReadFlags));
+        accessTimeKept_ = false;
+    }
+    struct statx info;
+    if (!fd.Valid() || !StatOpen(fd.Get(), info)) {
         error_ = errno;
         return false;
     }
-    if (::fstat(fd.Get(), &st) != 0) {
-        error_ = errno;
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {  // the path was replaced between the look and the open
+    if (!S_ISREG(info.stx_mode)) {  // something else took the file's place after the look
         error_ = EINVAL;
         return false;
     }
     fd_ = fd.Release();
-    size_ = st.st_size;
+    size_ = static_cast<std::int64_t>(info.stx_size);
+    modifiedAtOpen_ = Nanoseconds(info.stx_mtime);
+
+    // The times as they are now, before any byte is read.
+    const auto accessed = (info.stx_mask & STATX_ATIME) != 0 ? ToDate(info.stx_atime) : std::nullopt;
+    const auto modified = ToDate(info.stx_mtime);
+    if ((info.stx_mask & STATX_BTIME) != 0) {
+        created_ = ToDate(info.stx_btime);
+        timesRead_ = created_.has_value();
+    } else {
+        created_ = NtfsCreationTime(fd_);
+        timesRead_ = true;
+    }
+    timesRead_ = timesRead_ && accessed && modified;
+    if (timesRead_) {
+        accessed_ = *accessed;
+        modified_ = *modified;
+    }
     if (size_ >= kSequentialHintSize) ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return true;
+}
+
+bool EvidenceFile::Times(std::optional<DateTime>& created, DateTime& accessed, DateTime& modified) const {
+    if (fd_ < 0 || !timesRead_) return false;
+    created = created_;
+    accessed = accessed_;
+    modified = modified_;
     return true;
 }
 
@@ -113,9 +140,15 @@ std::int64_t EvidenceFile::Read(void* buffer, std::size_t size) {
         error_ = EBADF;
         return -1;
     }
+    const auto request = static_cast<std::size_t>(std::min<std::int64_t>(
+        static_cast<std::int64_t>(std::min<std::size_t>(size, 1 << 30)), size_ - offset_));
+    if (request == 0) return 0;
     for (;;) {
-        const ssize_t n = ::read(fd_, buffer, size);
-        if (n >= 0) return n;
+        const ssize_t n = ::read(fd_, buffer, request);
+        if (n >= 0) {
+            offset_ += n;
+            return n;
+        }
         if (errno != EINTR) {
             error_ = errno;
             return -1;
@@ -123,28 +156,10 @@ std::int64_t EvidenceFile::Read(void* buffer, std::size_t size) {
     }
 }
 
-long CopyEvidenceFile(const std::string& from, const std::string& to) {
-    EvidenceFile source;
-    if (!source.Open(from)) return source.LastError();
-
-    // No O_TRUNC yet: the destination is checked first, so that the source itself is never
-    // emptied by a copy onto itself, and a FIFO or device in its place is left alone.
-    if (to.find('\0') != std::string::npos) return EINVAL;
-    Descriptor out(
-        OpenRetrying(AT_FDCWD, to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644));
-    if (!out.Valid()) return errno;
-    struct stat sourceStat, destinationStat;
-    if (::fstat(source.fd_, &sourceStat) != 0 || ::fstat(out.Get(), &destinationStat) != 0) return errno;
-    if (!S_ISREG(destinationStat.st_mode)) return EINVAL;
-    if (sourceStat.st_dev == destinationStat.st_dev && sourceStat.st_ino == destinationStat.st_ino) return EINVAL;
-
-    // A new file is empty already; truncating it anyway makes some file systems flush it on close.
-    int error = destinationStat.st_size == 0 || ::ftruncate(out.Get(), 0) == 0 ? 0 : errno;
-    if (error == 0) error = CopyContents(source.fd_, out.Get());
-    const int closeError = out.Close();
-    if (error == 0) error = closeError;
-    if (error != 0) ::unlink(to.c_str());
-    return error;
+bool EvidenceFile::UnchangedSinceOpen() {
+    struct statx info;
+    if (fd_ < 0 || !StatOpen(fd_, info)) return false;
+    return static_cast<std::int64_t>(info.stx_size) == size_ && Nanoseconds(info.stx_mtime) == modifiedAtOpen_;
 }
 
 }  // namespace snapsift

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace snapsift {
 
@@ -22,6 +23,13 @@ std::string AddBackslash(std::string path);
 
 // The path without its trailing separators.
 std::string WithoutTrailingSeparators(std::string path);
+
+// The longest name a folder can hold: 255 bytes, or 255 UTF-16 code units on Windows.
+inline constexpr std::size_t kNameLimit = 255;
+
+// stem + ending, with the stem cut short (at a character boundary) where the whole would pass
+// the name limit. ending must fit by itself.
+std::string FitNameLimit(std::string_view stem, std::string_view ending);
 
 // The path as the standard library's file system calls take it.
 std::filesystem::path PathFromText(const std::string& text);

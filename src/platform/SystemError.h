@@ -11,6 +11,10 @@ struct SystemError {
     friend bool operator==(const SystemError&, const SystemError&) = default;
 };
 
+// The program's own code for a folder or file that was listed and then replaced by another
+// before the scan opened it. No system uses negative codes.
+inline constexpr long kReplacedDuringScan = -1001;
+
 // The system's description of an error code ("Permission denied"), without a final period or
 // line break; "Error N" when the system has none.
 std::string SystemErrorText(long code);

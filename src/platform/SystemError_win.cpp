@@ -7,6 +7,7 @@
 namespace snapsift {
 
 std::string SystemErrorText(long code) {
+    if (code == kReplacedDuringScan) return "Replaced by another entry while the scan ran";
     wchar_t* text = nullptr;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

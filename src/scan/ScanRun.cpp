@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "hash/MD5.h"
+#include "platform/DirectoryListing.h"
 #include "platform/LocaleText.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
@@ -84,6 +85,8 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
 
     EvidenceEntry evidence(state.OutputFolder, state.FilesFound, host);
     FolderWalk walk(state.AbortRequested, host, evidence);
+    // An output folder chosen inside the searched tree: the run's own copies are no evidence.
+    if (const auto runFolderIdentity = IdentityOf(runFolder)) walk.SkipFolder(*runFolderIdentity);
     if (!host.ProfileMode()) {
         if (host.SearchSubfolders())
             walk.SearchFolderTree(state.SourceFolder);
@@ -104,6 +107,7 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
                          "\r\n\r\nTotal files found: " + std::to_string(state.FilesFound),
                      MessageKind::Final);
     result.outcome = aborted ? ScanOutcome::Aborted : ScanOutcome::Completed;
+    result.gaps = evidence.Gaps();
 
     state.OutputFolder = chosenOutput;
     host.SetRunningLook(false);

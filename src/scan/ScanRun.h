@@ -7,6 +7,7 @@
 
 #include "platform/FileTimes.h"
 #include "scan/ScanHost.h"
+#include "search/EvidenceEntry.h"
 #include "scan/ScanState.h"
 
 namespace snapsift {
@@ -21,6 +22,7 @@ struct ScanResult {
     ScanOutcome outcome = ScanOutcome::Stopped;
     std::string runFolder;   // the run's output folder, ending in the separator
     std::string reportPath;  // the report inside it
+    EvidenceGaps gaps;       // what the report lacks
 };
 
 // What a run takes from its surroundings besides the host; tests replace them.

@@ -4,13 +4,16 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/DirectoryListing.h"
+
 namespace snapsift {
 
 class CandidateHandler {
 public:
     virtual ~CandidateHandler() = default;
-    virtual void ProcessCandidate(const std::string& fullPath, const std::string& fileName,
-                                  std::int16_t nameStyle) = 0;
+    // folder: the open folder that listed the file, to open it in; fullPath: its whole path text.
+    virtual void ProcessCandidate(const DirectoryListing& folder, const std::string& fullPath,
+                                  const std::string& fileName, std::int16_t nameStyle) = 0;
 };
 
 }  // namespace snapsift

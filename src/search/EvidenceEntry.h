@@ -1,14 +1,24 @@
 // ProcessCandidate: recognition of a pre-filtered name, then the evidence entry for a
-// recognised file: digest, times, count, copy, and the report entry.
+// recognised file: times, digest and copy from one open of the file, count, and the report entry.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "search/CandidateHandler.h"
 #include "search/SearchHost.h"
 
 namespace snapsift {
+
+// What a run's report lacks, counted as it happens.
+struct EvidenceGaps {
+    std::uint64_t entriesNotWritten = 0;  // the report could not take the entry
+    std::uint64_t entriesIncomplete = 0;  // written without a digest, or without times
+    std::uint64_t filesChanged = 0;       // of those: the file changed while it was read
+    std::uint64_t copiesFailed = 0;
+    bool Any() const { return entriesNotWritten + entriesIncomplete + copiesFailed != 0; }
+};
 
 class EvidenceEntry : public CandidateHandler {
 public:
@@ -17,17 +27,25 @@ public:
     EvidenceEntry(const std::string& outputFolder, std::int32_t& filesFound, SearchHost& host)
         : outputFolder_(outputFolder), filesFound_(filesFound), host_(host) {}
 
-    void ProcessCandidate(const std::string& fullPath, const std::string& fileName,
-                          std::int16_t nameStyle) override;
+    void ProcessCandidate(const DirectoryListing& folder, const std::string& fullPath,
+                          const std::string& fileName, std::int16_t nameStyle) override;
 
     // The evidence of one recognised file, written into the report in the output folder.
-    void RecordEvidence(const std::string& fullPath, const std::string& fileName,
-                        const std::string& userId);
+    void RecordEvidence(const DirectoryListing& folder, const std::string& fullPath,
+                        const std::string& fileName, const std::string& userId);
+
+    const EvidenceGaps& Gaps() const { return gaps_; }
+
+    // Called with the file's path once it is open and before its first byte is read: where
+    // tests change a file at exactly that point.
+    void SetAfterOpen(std::function<void(const std::string& fullPath)> afterOpen) { afterOpen_ = std::move(afterOpen); }
 
 private:
     const std::string& outputFolder_;
     std::int32_t& filesFound_;
     SearchHost& host_;
+    EvidenceGaps gaps_;
+    std::function<void(const std::string&)> afterOpen_;
 };
 
 }  // namespace snapsift

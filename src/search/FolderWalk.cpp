@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -36,23 +37,31 @@ private:
     std::vector<std::size_t> ends_;
 };
 
-// Reads one folder in a single pass: its subfolders go to the queue (when one is kept), its
-// regular files to `files`; links and special files are passed over. What was read before a
-// failure is kept, and the failure goes to the host.
-void ReadFolder(SearchHost& host, const std::string& folder, bool isRoot, std::deque<std::string>* queue,
-                FileNames& files) {
+// A folder waiting in the queue: its path, and which folder its parent listed under the name.
+struct QueuedFolder {
+    std::string path;
+    FileIdentity identity;
+};
+
+// Reads one open folder in a single pass: its subfolders go to the queue (when one is kept;
+// never the run's own output folder), its regular files to `files`; links and special files
+// are passed over. What was read before a failure is kept, and the failure goes to the host.
+void ReadFolder(SearchHost& host, DirectoryListing& listing, const std::string& folder,
+                std::deque<QueuedFolder>* queue, const std::optional<FileIdentity>& skip, FileNames& files) {
     files.Clear();
-    DirectoryListing listing(folder, isRoot);
+    if (!listing.AccessTimeKept()) host.AccessTimeNotKept(folder);
     std::string_view name;
     EntryKind kind;
+    FileIdentity identity;
     ListingStep step;
-    while ((step = listing.Next(name, kind)) == ListingStep::Entry) {
+    while ((step = listing.Next(name, kind, queue != nullptr ? &identity : nullptr)) == ListingStep::Entry) {
         if (kind == EntryKind::File) {
             files.Add(name);
-        } else if (kind == EntryKind::Folder && queue != nullptr) {
-            std::string& sub = queue->emplace_back();
-            sub.reserve(folder.size() + name.size() + 1);
-            sub.append(folder).append(name).push_back(kSeparator);
+        } else if (kind == EntryKind::Folder && queue != nullptr && identity != skip) {
+            QueuedFolder& sub = queue->emplace_back();
+            sub.path.reserve(folder.size() + name.size() + 1);
+            sub.path.append(folder).append(name).push_back(kSeparator);
+            sub.identity = identity;
         }
     }
     if (step == ListingStep::Failed) host.FolderUnreadable(folder, listing.Error());
@@ -61,7 +70,7 @@ void ReadFolder(SearchHost& host, const std::string& folder, bool isRoot, std::d
 // The files of one folder, each: abort test, path shown, yield, name filter and, on a match,
 // ProcessCandidate. False when the walk was aborted.
 bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler& handler,
-                  const std::string& folder, const FileNames& files) {
+                  const DirectoryListing& listing, const std::string& folder, const FileNames& files) {
     std::string fullPath = folder;
     for (std::size_t i = 0; i < files.Count(); ++i) {
         if (abortRequested) return false;
@@ -72,7 +81,7 @@ bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler
         host.Yield();
         if (const auto nameStyle = NameFilter(name)) {
             try {
-                handler.ProcessCandidate(fullPath, std::string(name), *nameStyle);
+                handler.ProcessCandidate(listing, fullPath, std::string(name), *nameStyle);
             } catch (...) {
                 // A failure inside one file's processing never stops the walk.
             }
@@ -83,27 +92,44 @@ bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler
 
 }  // namespace
 
+// The root stays open for the whole walk; every folder below it is opened through it, so that
+// no link on the way is followed and the depth of the tree does not matter.
 void FolderWalk::SearchFolderTree(const std::string& rootPath) {
     if (!FolderExists(rootPath)) return;
-    std::deque<std::string> queue;
-    queue.push_back(AddBackslash(rootPath));
+    const std::string rootFolder = AddBackslash(rootPath);
+    DirectoryListing root;
     FileNames files;
-    bool isRoot = true;
+    std::deque<QueuedFolder> queue;
+    if (!root.OpenRoot(rootFolder)) {
+        host_.FolderUnreadable(rootFolder, root.Error());
+        return;
+    }
+    ReadFolder(host_, root, rootFolder, &queue, skip_, files);
+    if (!ExamineFiles(abortRequested_, host_, handler_, root, rootFolder, files)) return;
     while (!queue.empty()) {
-        const std::string folder = std::move(queue.front());
+        const QueuedFolder folder = std::move(queue.front());
         queue.pop_front();
-        ReadFolder(host_, folder, isRoot, &queue, files);
-        isRoot = false;
-        if (!ExamineFiles(abortRequested_, host_, handler_, folder, files)) return;
+        DirectoryListing listing;
+        if (!listing.OpenBelow(root, folder.path, folder.identity)) {
+            host_.FolderUnreadable(folder.path, listing.Error());
+            continue;
+        }
+        ReadFolder(host_, listing, folder.path, &queue, skip_, files);
+        if (!ExamineFiles(abortRequested_, host_, handler_, listing, folder.path, files)) return;
     }
 }
 
 void FolderWalk::SearchFolder(const std::string& rootPath) {
     if (!FolderExists(rootPath)) return;
     const std::string folder = AddBackslash(rootPath);
+    DirectoryListing listing;
     FileNames files;
-    ReadFolder(host_, folder, true, nullptr, files);
-    ExamineFiles(abortRequested_, host_, handler_, folder, files);
+    if (!listing.OpenRoot(folder)) {
+        host_.FolderUnreadable(folder, listing.Error());
+        return;
+    }
+    ReadFolder(host_, listing, folder, nullptr, skip_, files);
+    ExamineFiles(abortRequested_, host_, handler_, listing, folder, files);
 }
 
 }  // namespace snapsift

@@ -3,6 +3,7 @@
 // A folder that cannot be opened or listed is handed to the host and the walk goes on.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "search/CandidateHandler.h"
@@ -20,11 +21,14 @@ public:
     void SearchFolderTree(const std::string& rootPath);
     // Examines only the files directly in rootPath.
     void SearchFolder(const std::string& rootPath);
+    // A folder never to enter, wherever it lies: the run's own output folder.
+    void SkipFolder(const FileIdentity& identity) { skip_ = identity; }
 
 private:
     const bool& abortRequested_;
     SearchHost& host_;
     CandidateHandler& handler_;
+    std::optional<FileIdentity> skip_;
 };
 
 }  // namespace snapsift

@@ -1,6 +1,7 @@
 // What the walk and the evidence entry need from whatever hosts a scan: the photos setting,
 // the path on show, one event-loop turn per file, messages, and a word about each folder that
-// could not be read.
+// could not be read, each file that changed under the read, and evidence whose access time the
+// system would not keep.
 #pragma once
 
 #include <string>
@@ -36,6 +37,13 @@ public:
     // A folder below or at a root that could not be opened or listed to its end; the walk has
     // skipped what it could not read and goes on.
     virtual void FolderUnreadable(const std::string& folderPath, const SystemError& error) = 0;
+
+    // The system will let this file or folder be read only in a way that moves its last-access
+    // time; said before the first read of it. A host that tells the examiner tells once.
+    virtual void AccessTimeNotKept(const std::string& path) { (void)path; }
+    // The file's size or modification time changed while it was read: its entry carries the
+    // digest failure text, not a digest of a mixture.
+    virtual void FileChangedWhileRead(const std::string& fullPath) { (void)fullPath; }
 };
 
 }  // namespace snapsift

@@ -2,33 +2,35 @@
 
 #include "platform/EvidenceFile.h"
 #include "platform/FileTimes.h"
+#include "platform/OutputFile.h"
 #include "support/TempTree.h"
 
 namespace snapsift {
 
-// Empty, and past 1 MiB over a longer file, from a folder named outside ASCII.
-TEST(CopyEvidenceFile, CopiesTheExactBytes) {
-    test::TempTree tree;
-    std::string bytes((1 << 20) + 7, '\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7919 % 251);
-    tree.Entries({{"in \xE6\xBC\xA2/empty", ""}, {"in \xE6\xBC\xA2/big", bytes},
-                  {"out/big", std::string(bytes.size() * 2, 'x')}});
-    for (const std::string name : {"empty", "big"}) {
-        ASSERT_EQ(CopyEvidenceFile(tree.Text("in \xE6\xBC\xA2/" + name), tree.Text("out/" + name)), 0) << name;
-        EXPECT_EQ(test::ReadBytes(tree.Path("out/" + name)), name == "big" ? bytes : "") << name;
-    }
-}
-
-TEST(CopyEvidenceFile, AFailedCopyGivesItsCodeAndLeavesNothingBehind) {
+// Onto a file, a folder or a link already there, or into a missing folder: refused, and what
+// was there stays. A write that fails, and a copy never finished, leave nothing behind.
+TEST(NewOutputFile, NeverOverwritesAndLeavesNothingUnfinished) {
     test::TempTree tree;
     tree.Entries({{"in.jpg", "photo"}, {"out/", ""}});
-    const std::pair<const char*, const char*> cases[] = {  // from, to
-        {"missing.jpg", "new"}, {"out", "new"}, {"in.jpg", "gone/new"}, {"in.jpg", "out"}, {"in.jpg", "in.jpg"}};
-    for (const auto& [from, to] : cases)
-        EXPECT_NE(CopyEvidenceFile(tree.Text(from), tree.Text(to)), 0) << from << " to " << to;
-    EXPECT_FALSE(std::filesystem::exists(tree.Path("new")));
-    EXPECT_TRUE(std::filesystem::is_directory(tree.Path("out")));
+    for (const char* to : {"in.jpg", "out", "gone/new"}) {
+        NewOutputFile copy;
+        EXPECT_FALSE(copy.Create(tree.Text(to))) << to;
+        EXPECT_NE(copy.Error(), 0) << to;
+        EXPECT_FALSE(copy.Write("x")) << to;
+        EXPECT_NE(copy.Finish(), 0) << to;
+    }
     EXPECT_EQ(test::ReadBytes(tree.Path("in.jpg")), "photo");
+    {
+        NewOutputFile unfinished;
+        ASSERT_TRUE(unfinished.Create(tree.Text("out/unfinished.jpg")));
+        EXPECT_TRUE(unfinished.Write("part"));
+    }
+    EXPECT_FALSE(std::filesystem::exists(tree.Path("out/unfinished.jpg")));
+    NewOutputFile done;
+    ASSERT_TRUE(done.Create(tree.Text("out/done.jpg")));
+    EXPECT_TRUE(done.Write("pho") && done.Write("to"));
+    EXPECT_EQ(done.Finish(), 0);
+    EXPECT_EQ(test::ReadBytes(tree.Path("out/done.jpg")), "photo");
 }
 
 // FILETIME counts, and the 8 bytes of a "system.ntfs_crtime" attribute (7 are none).

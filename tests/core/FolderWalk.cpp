@@ -73,7 +73,8 @@ TEST(DirectoryListing, AMissingFolderFailsWithItsCodeAndAnEmptyOneEnds) {
     const struct { const char* name; ListingStep step; long code; } cases[] = {
         {"missing", ListingStep::Failed, kNoSuchFolder}, {"empty", ListingStep::End, 0}};
     for (const auto& c : cases) {
-        DirectoryListing listing(tree.Text(c.name), false);
+        DirectoryListing listing;
+        EXPECT_EQ(listing.OpenRoot(tree.Text(c.name) + kSep), c.step == ListingStep::End) << c.name;
         std::string_view name;
         EntryKind kind;
         EXPECT_EQ(listing.Next(name, kind), c.step) << c.name;
