@@ -94,6 +94,21 @@ void CliHost::FolderUnreadable(const std::string& folderPath, const SystemError&
     Write(Stream::Err, TerminalText("Cannot read folder: " + folderPath + ": " + SystemErrorText(error.code)));
 }
 
+void CliHost::AccessTimeNotKept(const std::string& path) {
+    if (accessTimeNoticeGiven_) return;
+    accessTimeNoticeGiven_ = true;
+    ClearProgress();
+    Write(Stream::Err,
+          TerminalText("Warning: access times will change. This user may read " + path +
+                       " (and files like it) only in a way that updates its last-access time. To keep "
+                       "access times, mount the evidence read-only or run as root."));
+}
+
+void CliHost::FileChangedWhileRead(const std::string& fullPath) {
+    ClearProgress();
+    Write(Stream::Err, TerminalText("File changed while it was read, no MD5 reported: " + fullPath));
+}
+
 // There is no one to ask: an interrupt is its own confirmation.
 bool CliHost::AskYesNo(std::string_view) { return true; }
 

@@ -34,6 +34,8 @@ public:
     bool AskYesNo(std::string_view text) override;
     void SetRunningLook(bool running) override;
     void FolderUnreadable(const std::string& folderPath, const SystemError& error) override;
+    void AccessTimeNotKept(const std::string& path) override;
+    void FileChangedWhileRead(const std::string& fullPath) override;
 
     // Folders that could not be read (whole or in part) in this run.
     std::uint64_t UnreadableFolders() const { return unreadableFolders_; }
@@ -48,6 +50,7 @@ private:
     std::string path_;
     std::uint64_t examined_ = 0;
     std::uint64_t unreadableFolders_ = 0;
+    bool accessTimeNoticeGiven_ = false;
     std::chrono::steady_clock::time_point lastDraw_{};
     std::size_t drawnColumns_ = 0;
 };

@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 constexpr int kCompleted = 0;
 constexpr int kAborted = 1;
 constexpr int kStopped = 2;
+constexpr int kIncomplete = 3;
 
 constexpr std::string_view kUsage =
     "Usage: snapsift-cli --folder DIR [--no-subfolders] --output DIR [--no-photos]\n"
@@ -39,7 +40,8 @@ constexpr std::string_view kUsage =
     "  --version          show the version\n"
     "\n"
     "Ctrl-C ends the scan as an aborted run with a complete report.\n"
-    "Exit status: 0 completed, 1 aborted, 2 stopped by a check.\n";
+    "Exit status: 0 completed, 1 aborted, 2 stopped by a check, 3 completed but the report is\n"
+    "incomplete (an entry, a copy or a folder could not be read or written; the counts are shown).\n";
 
 struct Options {
     std::optional<std::string> folder;
@@ -167,10 +169,18 @@ int RunCli(const std::vector<std::string>& arguments) {
     CliHost host(state, settings, IsTerminal(Stream::Err));
     const ScanResult result = RunScan(state, host);
     if (result.outcome == ScanOutcome::Stopped) return kStopped;
-    if (host.UnreadableFolders() != 0)
-        Write(Stream::Out, "Folders that could not be read: " + std::to_string(host.UnreadableFolders()) + "\n");
+    const EvidenceGaps& gaps = result.gaps;
+    const std::pair<const char*, std::uint64_t> counts[] = {
+        {"Folders that could not be read: ", host.UnreadableFolders()},
+        {"Entries without their MD5 or times: ", gaps.entriesIncomplete},
+        {"Files that changed while they were read: ", gaps.filesChanged},
+        {"Copies that could not be made: ", gaps.copiesFailed},
+        {"Entries that could not be written to the report: ", gaps.entriesNotWritten}};
+    for (const auto& [label, count] : counts)
+        if (count != 0) Write(Stream::Out, label + std::to_string(count) + "\n");
     Write(Stream::Out, "Report: " + result.reportPath + "\n");
-    return result.outcome == ScanOutcome::Aborted ? kAborted : kCompleted;
+    if (result.outcome == ScanOutcome::Aborted) return kAborted;
+    return host.UnreadableFolders() != 0 || gaps.Any() ? kIncomplete : kCompleted;
 }
 
 }  // namespace snapsift::cli

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "support/OrdinaryUser.h"
@@ -23,7 +25,7 @@ struct Finished { int exitCode = -1, signal = 0; std::string out, err; };
 class CliTest : public ::testing::Test {
 protected:
     Finished Run(std::vector<std::string> arguments, bool ordinaryUser = false, int signal = 0,
-                 std::uintmax_t reportBytes = 0) {
+                 std::uintmax_t reportBytes = 0, rlim_t fileSizeLimit = RLIM_INFINITY) {
         tree.Folder("out");
         const std::string capture = tree.Text("capture" + std::to_string(runs++));
         std::fflush(nullptr);  // nothing of ours left buffered for the child to write out
@@ -32,6 +34,10 @@ protected:
             freopen((capture + "1").c_str(), "w", stdout);  // before giving up root, so no one else need write there
             freopen((capture + "2").c_str(), "w", stderr);
             if (ordinaryUser && !BecomeOrdinaryUser()) _exit(125);
+            // A full disk, as far as the program can tell: writes past the limit fail with EFBIG.
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            if (fileSizeLimit != RLIM_INFINITY && (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0))
+                _exit(125);
             std::vector<char*> argv{const_cast<char*>(SNAPSIFT_CLI)};
             for (auto& argument : arguments) argv.push_back(argument.data());
             argv.push_back(nullptr);
@@ -56,8 +62,9 @@ protected:
     int runs = 0;
 };
 
-// Run by user 65534 (when the tests run as root), so that a mode-000 folder cannot be opened; a copy
-// whose name passes the file system's limit fails; the scan goes on.
+// Run by user 65534 (when the tests run as root), so that a mode-000 folder cannot be opened and
+// the evidence's access times cannot be kept; a copy whose name would pass the file system's limit
+// is made under a shortened name; the scan goes on, and its report counts as incomplete.
 TEST_F(CliTest, ExitStatusAndWhatGoesToStandardOutputAndError) {
     const std::string longName = "1111_222_333_444_555_" + std::string(224, 'x') + "5_n[1].jpg";
     tree.Entries({{"src/n12345_67[1].jpg", "abc"}, {"src/" + longName, "abc"}, {"src/Locked/n22222_22[1].jpg", "abc"},
@@ -71,9 +78,10 @@ TEST_F(CliTest, ExitStatusAndWhatGoesToStandardOutputAndError) {
         {{"--folder", src}, 2, "",
          "snapsift-cli: give --output DIR\nTry 'snapsift-cli --help' for more information.\n"},
         {{"--folder", out + "/no", "--output", out}, 2, "", "Folder to search not found: " + out + "/no\n"},
-        {{"--folder", src, "--output", out}, 0,
+        {{"--folder", src, "--output", out}, 3,
          "Operation complete.\n\nTotal files found: 3\nFolders that could not be read: 1\nReport: ",
-         "Error copying file: " + src + "/" + longName + ". Error number: 36. Click OK to continue.\n"
+         "Warning: access times will change. This user may read " + src + "/ (and files like it) only in a way "
+         "that updates its last-access time. To keep access times, mount the evidence read-only or run as root.\n"
          "Cannot read folder: " + src + "/Locked/: Permission denied\n"}};
     for (const auto& c : cases) {
         const Finished finished = Run(c.arguments, true);
@@ -81,6 +89,22 @@ TEST_F(CliTest, ExitStatusAndWhatGoesToStandardOutputAndError) {
         EXPECT_EQ(std::tuple(finished.exitCode, finished.out, finished.err),
                   std::tuple(c.status, c.out + report, c.err));
     }
+    std::vector<std::size_t> lengths;
+    for (const auto& made : fs::directory_iterator(fs::path(ReportPath()).parent_path()))
+        lengths.push_back(made.path().filename().string().size());
+    std::ranges::sort(lengths);
+    EXPECT_EQ(lengths, (std::vector<std::size_t>{18, 18, 21, 255}));  // two copies, the report, the long copy
+}
+
+// The output's file system full: copies and entries fail, and the run says so in its counts and
+// its exit status.
+TEST_F(CliTest, AFullOutputDiskMakesTheReportIncomplete) {
+    for (int i = 0; i < 4; ++i) tree.File("src/n1234567_" + std::to_string(i) + "[1].jpg", kPhoto);
+    const Finished finished = Run({"--folder", tree.Text("src"), "--output", tree.Text("out")}, false, 0, 0, 1000);
+    EXPECT_EQ(finished.exitCode, 3);
+    EXPECT_EQ(finished.out, "Operation complete.\n\nTotal files found: 4\nCopies that could not be made: 4\n"
+                            "Entries that could not be written to the report: 3\nReport: " + ReportPath() + "\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(ReportPath()).parent_path()), {}), 1);
 }
 
 // 1200 photos, and the signal sent once the report has reached the given size.
