@@ -33,6 +33,10 @@ private:
 // The descriptor of the folder a listing holds open, or -1.
 int FolderDescriptor(const DirectoryListing& listing);
 
+// Folders below a root are opened in one openat2() call where the kernel has it, else name by
+// name with O_NOFOLLOW; true makes every open go name by name (tests try both ways).
+void OpenFoldersNameByName(bool nameByName);
+
 // openat(), tried again while a signal interrupts it: the new descriptor, or -1 with errno.
 int OpenRetrying(int folder, const char* path, int flags, mode_t mode = 0);
 

@@ -91,6 +91,12 @@ int OpenRootFolder(const std::string& folderPath, bool followLink, bool& timeKep
 // the way and any step out of `base`. Set once it turns out missing or filtered out.
 std::atomic<bool> noOpenat2{false};
 
+}  // namespace
+
+void OpenFoldersNameByName(bool nameByName) { noOpenat2.store(nameByName); }
+
+namespace {
+
 int Openat2NoLinks(int base, const char* path, int flags) {
     open_how how{};
     how.flags = static_cast<std::uint64_t>(flags);

@@ -60,6 +60,21 @@ TEST_F(ScanRunTest, AFileGoneBeforeItIsReadHasAnEntryWithoutEvidenceAndACopyMess
     EXPECT_EQ(host.messages, (Messages{{MessageKind::FileProblem, copying}, Final("complete", 1)}));
 }
 
+// The run's folder made inside the folder searched: its copies, which would pass for photos, are
+// never walked.
+TEST_F(ScanRunTest, AnOutputFolderInsideTheSearchedTreeIsNeverWalked) {
+    state.OutputFolder = state.SourceFolder;
+    RunAndCheck({AddFile("src/n1234567_890_123[1].jpg", "1234567"), AddFile("src/sub/n7654321_1_2[1].jpg", "7654321")});
+    EXPECT_EQ(host.shownPaths.size(), 2u);
+}
+
+// A 255-byte name: its copy's name is cut short before "-1.jpg" to fit the same limit.
+TEST_F(ScanRunTest, ACopyOfALongNameIsNamedWithinTheNameLimit) {
+    Row row = AddFile("src/1111_222_333_444_555_" + std::string(224, 'x') + "5_n[1].jpg", "333");
+    row.stem = row.copySource = row.stem.substr(0, 249);
+    RunAndCheck({row});
+}
+
 // Copies fail with ENOENT (ERROR_PATH_NOT_FOUND on Windows).
 TEST_F(ScanRunTest, AnOutputFolderGoneFailsEachCopyAndEntryWithAMessage) {
     const Row first = AddFile("src/n12345_67[1].jpg", "1"), second = AddFile("src/sub/n12345_67[2].jpg", "1");
