@@ -1,6 +1,26 @@
 #include "platform/Utf8.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace snapsift {
+
+namespace {
+
+struct CodePointRange {
+    char32_t first;
+    char32_t last;
+};
+
+// Sorted, and apart from each other.
+constexpr CodePointRange kUnshowable[] = {
+    {0x0000, 0x001F}, {0x007F, 0x00A0}, {0x00AD, 0x00AD}, {0x034F, 0x034F}, {0x061C, 0x061C},
+    {0x115F, 0x1160}, {0x1680, 0x1680}, {0x17B4, 0x17B5}, {0x180B, 0x180F}, {0x2000, 0x200F},
+    {0x2028, 0x202F}, {0x205F, 0x206F}, {0x3000, 0x3000}, {0x3164, 0x3164}, {0xFE00, 0xFE0F},
+    {0xFEFF, 0xFEFF}, {0xFFA0, 0xFFA0}, {0xFFF0, 0xFFF8}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},
+    {0xE0000, 0xE0FFF}};
+
+}  // namespace
 
 Utf8Character DecodeUtf8(std::string_view text, std::size_t at) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
@@ -26,6 +46,13 @@ Utf8Character DecodeUtf8(std::string_view text, std::size_t at) {
     if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
         return {kNotUtf8, 1};
     return {codePoint, length};
+}
+
+bool IsUnshowable(char32_t codePoint) {
+    if (codePoint < 0x7F) return codePoint < 0x20;
+    const auto after = std::upper_bound(std::begin(kUnshowable), std::end(kUnshowable), codePoint,
+                                        [](char32_t c, const CodePointRange& r) { return c < r.first; });
+    return after != std::begin(kUnshowable) && codePoint <= std::prev(after)->last;
 }
 
 std::size_t CharacterCount(std::string_view text) {

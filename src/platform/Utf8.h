@@ -31,6 +31,14 @@ std::size_t CharacterCount(std::string_view text);
 // An ASCII control character: 0x00 to 0x1F, or DEL.
 constexpr bool IsAsciiControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
+// A character that a page cannot show as itself, or shows so that two different names look
+// alike: the C0 and C1 controls and DEL; the bidirectional controls (U+061C, U+200E, U+200F,
+// U+202A-U+202E, U+2066-U+2069); the default-ignorable characters that render as nothing
+// (soft hyphen, joiners, variation selectors, fillers, tags and the like); and white space
+// other than the plain space (U+00A0, U+1680, U+2000-U+200A, U+2028, U+2029, U+202F,
+// U+205F, U+3000).
+bool IsUnshowable(char32_t codePoint);
+
 // The text with "A" to "Z" made lower case; every other byte as it was.
 std::string LowerAscii(std::string text);
 

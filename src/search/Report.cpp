@@ -3,6 +3,7 @@
 #include "platform/CodePage.h"
 #include "platform/LocaleText.h"
 #include "platform/OutputFile.h"
+#include "platform/Paths.h"
 #include "platform/Utf8.h"
 
 namespace snapsift {
@@ -21,12 +22,78 @@ void AppendHex(std::string& out, unsigned char c) {
     out += kHexDigits[c & 0x0F];
 }
 
+// A backslash in a name is the name's own character everywhere but on Windows, where it can
+// only be the separator between the names of a path.
+constexpr bool kBackslashIsLiteral = kSeparator != '\\';
+
+void AppendByteEscapes(std::string& out, std::string_view bytes) {
+    for (const char c : bytes) {
+        out += "&#92;x";
+        AppendHex(out, static_cast<unsigned char>(c));
+    }
+}
+
+// A space right after a space: the second of two that a browser would show as one.
+bool RepeatedSpace(std::string_view text, std::size_t at) {
+    return text[at] == ' ' && at > 0 && text[at - 1] == ' ';
+}
+
+// The text for a page: markup escaped, bytes that are not UTF-8 and ASCII controls as "\xHH"
+// per byte, then into the report's code page. As a name's text (`name`), also every other
+// character that cannot be shown and a space after a space as "\xHH" per byte, and a literal
+// backslash as two; the program's own text (times, a link's target) keeps those as they are.
+std::string HtmlText(std::string_view utf8, bool name) {
+    std::string escaped;
+    escaped.reserve(utf8.size());
+    for (std::size_t at = 0; at < utf8.size();) {
+        const Utf8Character character = DecodeUtf8(utf8, at);
+        const std::string_view bytes = utf8.substr(at, character.length);
+        at += character.length;
+        const char32_t code = character.codePoint;
+        if (code == kNotUtf8 || (code < 0x80 && IsAsciiControl(static_cast<unsigned char>(code))) ||
+            (name && (IsUnshowable(code) || RepeatedSpace(utf8, at - 1)))) {
+            AppendByteEscapes(escaped, bytes);
+            continue;
+        }
+        switch (code) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        case '"': escaped += "&quot;"; break;
+        case '\\': escaped += name && kBackslashIsLiteral ? "&#92;&#92;" : "\\"; break;
+        default: escaped += bytes;
+        }
+    }
+    return ToReportCodePageHtml(escaped);
+}
+
+// The text as part of a URL: every byte that a name's text would write as "\xHH", and every
+// character of `also`, as "%HH"; the rest as it is.
+std::string PercentEncoded(std::string_view text, std::string_view also) {
+    std::string encoded;
+    for (std::size_t at = 0; at < text.size();) {
+        const Utf8Character character = DecodeUtf8(text, at);
+        const std::string_view bytes = text.substr(at, character.length);
+        at += character.length;
+        if (character.codePoint == kNotUtf8 || IsUnshowable(character.codePoint) ||
+            RepeatedSpace(text, at - 1) || (bytes.size() == 1 && also.find(bytes[0]) != std::string_view::npos)) {
+            for (const char c : bytes) {
+                encoded += '%';
+                AppendHex(encoded, static_cast<unsigned char>(c));
+            }
+        } else {
+            encoded += bytes;
+        }
+    }
+    return encoded;
+}
+
 void AppendTimeLine(std::string& out, std::string_view label, const std::optional<DateTime>& value) {
     out += "<b>";
     out += label;
     out += ":</b> ";
     if (value) {
-        out += ReportText(FormatReportDateTime(*value));
+        out += HtmlText(FormatReportDateTime(*value), false);
         out += " (UTC) <br>";
     } else {
         out += kUnable;
@@ -36,52 +103,10 @@ void AppendTimeLine(std::string& out, std::string_view label, const std::optiona
 
 }  // namespace
 
-std::string ReportText(std::string_view utf8) {
-    std::string out;
-    std::string run;  // escaped, valid UTF-8 waiting for the code-page conversion
-    const auto flush = [&] {
-        if (run.empty()) return;
-        out += ToReportCodePageHtml(run);
-        run.clear();
-    };
-    for (std::size_t at = 0; at < utf8.size();) {
-        const auto c = static_cast<unsigned char>(utf8[at]);
-        const Utf8Character character = DecodeUtf8(utf8, at);
-        if (character.codePoint == kNotUtf8 || IsAsciiControl(c)) {
-            flush();
-            out += "&#92;x";
-            AppendHex(out, c);
-            ++at;
-            continue;
-        }
-        switch (c) {
-        case '&': run += "&amp;"; break;
-        case '<': run += "&lt;"; break;
-        case '>': run += "&gt;"; break;
-        case '"': run += "&quot;"; break;
-        default: run.append(utf8.substr(at, character.length));
-        }
-        at += character.length;
-    }
-    flush();
-    return out;
-}
+std::string ReportText(std::string_view utf8) { return HtmlText(utf8, true); }
 
 std::string ReportImageSource(std::string_view fileName) {
-    std::string encoded;
-    for (std::size_t at = 0; at < fileName.size();) {
-        const auto c = static_cast<unsigned char>(fileName[at]);
-        const Utf8Character character = DecodeUtf8(fileName, at);
-        if (character.codePoint == kNotUtf8 || IsAsciiControl(c) || c == '%' || c == '#' || c == '?' || c == '\\') {
-            encoded += '%';
-            AppendHex(encoded, c);
-            ++at;
-        } else {
-            encoded.append(fileName.substr(at, character.length));
-            at += character.length;
-        }
-    }
-    return ReportText(encoded);
+    return ReportText(PercentEncoded(fileName, "%#?\\"));
 }
 
 std::string FormatReportEntry(const ReportEntry& entry) {
@@ -104,10 +129,10 @@ std::string FormatReportEntry(const ReportEntry& entry) {
     }
     out += "<b>MD5:</b> " + ReportText(LowerAscii(entry.digest)) + "<br>----<br>";
     out += kLineEnd;
-    const std::string userId = ReportText(entry.userId);
     out += "<b>This photo possibly belongs to Quorvia user ID #</b> <a href=\"http://";
     out += kProfileSiteHost;
-    out += "/home.php?#/profile.php?id=" + userId + "\">" + userId + "</a><br><br>";
+    out += "/home.php?#/profile.php?id=" + HtmlText(PercentEncoded(entry.userId, "%"), false) + "\">" +
+           ReportText(entry.userId) + "</a><br><br>";
     out += kLineEnd;
     if (entry.copyFileName) {
         out += "<img src=\"" + ReportImageSource(*entry.copyFileName) + "\"><br><br>";

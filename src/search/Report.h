@@ -37,15 +37,23 @@ bool AppendReportEntry(const std::string& reportPath, const ReportEntry& entry);
 // Appends the tail (aborted or completed form, totals, closing line); failures are ignored.
 void AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound);
 
-// The entry's lines, each ending in CR LF, already in the report's code page.
+// The entry's lines, each ending in CR LF, already in the report's code page. The profile
+// link's target holds the user ID with "%" and every byte that ReportText would write as
+// "\xHH" percent-encoded, its backslashes single; the link's text is ReportText.
 std::string FormatReportEntry(const ReportEntry& entry);
-// A value for the report's text: HTML-escaped and encoded into the report's code page.
-// Control characters and bytes that are not valid UTF-8 are written as "\xHH" with the
-// backslash as the reference "&#92;": recognisable, never confused with a name's own "\x".
+// A name (a path, a file name, a user ID) as the report's text: HTML-escaped ("&amp;", "&lt;",
+// "&gt;", "&quot;") and encoded into the report's code page, characters it cannot hold as
+// numeric references. What cannot be shown as itself is written "\xHH" for each of its bytes,
+// two upper-case hex digits, the backslash as the reference "&#92;": bytes that are not valid
+// UTF-8, the characters IsUnshowable (platform/Utf8.h) names (controls, C1 controls, bidirectional controls,
+// invisible format characters, white space other than the plain space), and a plain space
+// that follows another. Where a backslash is no separator (everywhere but Windows) a name's
+// own backslash is written as two, "&#92;&#92;", so that read left to right "\\" is one
+// backslash and "\xHH" one byte; on Windows a backslash is written as itself.
 std::string ReportText(std::string_view utf8);
-// A copy's file name as the src of an image line: "%", "#", "?" percent-encoded, then as text.
-// "\", control characters and bytes that are not valid UTF-8 are percent-encoded too, so that
-// the browser asks for the file's own bytes.
+// A copy's file name as the src of an image line: "%", "#", "?", "\" and every byte that
+// ReportText would write as "\xHH" percent-encoded ("%HH"), so that the browser asks for the
+// file's own bytes; then as text.
 std::string ReportImageSource(std::string_view fileName);
 
 }  // namespace snapsift
