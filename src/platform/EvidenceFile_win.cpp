@@ -1,11 +1,17 @@
+#include "platform/DirectoryListing_win.h"
 #include "platform/EvidenceFile.h"
 #include "platform/WideText.h"
 #include "platform/WinHandle.h"
 
 #include <windows.h>
 
-#include <memory>
+#include <algorithm>
 #include <string>
+
+// The system's own code for an open that stopped at a symbolic link; older headers lack it.
+#ifndef ERROR_STOPPED_ON_SYMLINK
+#define ERROR_STOPPED_ON_SYMLINK 681L
+#endif
 
 namespace snapsift {
 
@@ -15,6 +21,12 @@ bool IsNotFound(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
 }
 
+// The file's size and last-write count as they are now.
+bool LookAt(HANDLE file, FILE_STANDARD_INFO& standard, FILE_BASIC_INFO& basic) {
+    return ::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) &&
+           ::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic);
+}
+
 }  // namespace
 
 EvidenceFile::~EvidenceFile() { Close(); }
@@ -22,9 +34,16 @@ EvidenceFile::~EvidenceFile() { Close(); }
 bool EvidenceFile::IsOpen() const { return handle_ != nullptr; }
 
 void EvidenceFile::Close() {
-    if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
+    if (handle_ != nullptr) ::CloseHandle(static_cast<HANDLE>(handle_));
     handle_ = nullptr;
-    size_ = 0;
+    size_ = offset_ = 0;
+    timesRead_ = false;
+}
+
+bool EvidenceFile::Open(const DirectoryListing& /*folder*/, std::string_view /*name*/, const std::string& fullPath) {
+    // The listing holds its folder open without delete sharing, so neither that folder nor one
+    // above it can be renamed meanwhile: the whole path still leads into the folder listed.
+    return Open(fullPath);
 }
 
 bool EvidenceFile::Open(const std::string& path) {
@@ -37,35 +56,65 @@ bool EvidenceFile::Open(const std::string& path) {
     }
     // Write-attributes access lets SetFileTime below keep the access time; where it is
     // refused (read-only media, an access list that grants reading only) read access alone.
+    // The entry itself is opened, never what a link at it leads to.
     constexpr DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    bool canKeepAccessTime = true;
-    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (handle == INVALID_HANDLE_VALUE && !IsNotFound(GetLastError())) {
-        canKeepAccessTime = false;
-        handle = CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                             nullptr);
-    }
-    if (handle == INVALID_HANDLE_VALUE) {
-        error_ = static_cast<long>(GetLastError());
+    constexpr DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN;
+    WinHandle file(::CreateFileW(wide.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, share, nullptr, OPEN_EXISTING,
+                                 flags, nullptr));
+    accessTimeKept_ = file.Valid();
+    if (!file.Valid() && !IsNotFound(::GetLastError()))
+        file.Reset(::CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, flags, nullptr));
+    if (!file.Valid()) {
+        error_ = static_cast<long>(::GetLastError());
         return false;
     }
-    BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        CloseHandle(handle);
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    FILE_STANDARD_INFO standard{};
+    FILE_BASIC_INFO basic{};
+    // The times first: under Wine even GetFileType moves the access time.
+    if (!LookAt(file.Get(), standard, basic) ||
+        !::GetFileInformationByHandleEx(file.Get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+        error_ = static_cast<long>(::GetLastError());
+        return false;
+    }
+    if (::GetFileType(file.Get()) != FILE_TYPE_DISK) {
         error_ = ERROR_INVALID_FUNCTION;
         return false;
     }
-    if (canKeepAccessTime) {
-        // All bits set: reads through this handle leave the last-access time as it is.
-        FILETIME keep;
-        keep.dwLowDateTime = 0xFFFFFFFF;
-        keep.dwHighDateTime = 0xFFFFFFFF;
-        SetFileTime(handle, nullptr, &keep, nullptr);
+    if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        error_ = ERROR_ACCESS_DENIED;  // what opening a folder as a file gives
+        return false;
     }
-    handle_ = handle;
-    size_ = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLinkReparseTag(tag.ReparseTag)) {
+        error_ = ERROR_STOPPED_ON_SYMLINK;
+        return false;
+    }
+
+    // The times as the open found them, before any byte was read.
+    const auto created = FileTimeToDate(static_cast<std::uint64_t>(basic.CreationTime.QuadPart));
+    const auto accessed = FileTimeToDate(static_cast<std::uint64_t>(basic.LastAccessTime.QuadPart));
+    const auto modified = FileTimeToDate(static_cast<std::uint64_t>(basic.LastWriteTime.QuadPart));
+    timesRead_ = created && accessed && modified;
+    if (timesRead_) {
+        created_ = created;
+        accessed_ = *accessed;
+        modified_ = *modified;
+    }
+    size_ = standard.EndOfFile.QuadPart;
+    modifiedAtOpen_ = basic.LastWriteTime.QuadPart;
+    if (accessTimeKept_) {
+        FILETIME keep{0xFFFFFFFF, 0xFFFFFFFF};  // reads through this handle leave the access time alone
+        accessTimeKept_ = ::SetFileTime(file.Get(), nullptr, &keep, nullptr) != 0;
+    }
+    handle_ = file.Release();
+    return true;
+}
+
+bool EvidenceFile::Times(std::optional<DateTime>& created, DateTime& accessed, DateTime& modified) const {
+    if (handle_ == nullptr || !timesRead_) return false;
+    created = created_;
+    accessed = accessed_;
+    modified = modified_;
     return true;
 }
 
@@ -74,46 +123,22 @@ std::int64_t EvidenceFile::Read(void* buffer, std::size_t size) {
         error_ = ERROR_INVALID_HANDLE;
         return -1;
     }
-    const DWORD request = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    const std::int64_t request = std::min<std::int64_t>(std::min<std::size_t>(size, 1u << 30), size_ - offset_);
+    if (request <= 0) return 0;
     DWORD got = 0;
-    if (!ReadFile(static_cast<HANDLE>(handle_), buffer, request, &got, nullptr)) {
-        error_ = static_cast<long>(GetLastError());
+    if (!::ReadFile(static_cast<HANDLE>(handle_), buffer, static_cast<DWORD>(request), &got, nullptr)) {
+        error_ = static_cast<long>(::GetLastError());
         return -1;
     }
+    offset_ += got;
     return got;
 }
 
-long CopyEvidenceFile(const std::string& from, const std::string& to) {
-    EvidenceFile source;
-    if (!source.Open(from)) return source.LastError();
-    const std::wstring wide = ApiPath(to);
-    if (wide.empty()) return ERROR_INVALID_NAME;
-
-    // No sharing: a copy onto the source itself fails here, as the source is open.
-    WinHandle out(CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (out.Get() == INVALID_HANDLE_VALUE) return static_cast<long>(GetLastError());
-
-    constexpr DWORD kChunk = 1 << 20;
-    const auto buffer = std::make_unique<char[]>(kChunk);
-    DWORD error = 0;
-    for (;;) {
-        const std::int64_t got = source.Read(buffer.get(), kChunk);
-        if (got < 0) {
-            error = static_cast<DWORD>(source.LastError());
-            break;
-        }
-        if (got == 0) break;
-        if (!WriteAll(out.Get(), std::string_view(buffer.get(), static_cast<std::size_t>(got)))) {
-            error = GetLastError();
-            if (error == 0) error = ERROR_WRITE_FAULT;
-            break;
-        }
-    }
-    const DWORD closeError = out.Close() ? 0 : GetLastError();
-    if (error == 0) error = closeError;
-    if (error != 0) DeleteFileW(wide.c_str());
-    return static_cast<long>(error);
+bool EvidenceFile::UnchangedSinceOpen() {
+    FILE_STANDARD_INFO standard{};
+    FILE_BASIC_INFO basic{};
+    if (handle_ == nullptr || !LookAt(static_cast<HANDLE>(handle_), standard, basic)) return false;
+    return standard.EndOfFile.QuadPart == size_ && basic.LastWriteTime.QuadPart == modifiedAtOpen_;
 }
 
 }  // namespace snapsift
