@@ -1,11 +1,12 @@
 #include <sys/utime.h>
 
 #include "Fixtures.h"
+#include "platform/EvidenceFile.h"
 #include "platform/FileTimes.h"
 #include "platform/LocaleText.h"
+#include "platform/OutputFile.h"
 #include "platform/WideText.h"
-
-#include <windows.h>  // after the project headers: it defines a Yield() macro
+#include "platform/WinHandle.h"  // after the project headers: <windows.h> defines a Yield() macro
 
 namespace snapsift::test {
 
@@ -77,6 +78,115 @@ TEST_F(LongPathTest, TheFileGivesItsTimesInUtc) {
     EXPECT_TRUE(created.has_value());
     EXPECT_EQ(modified, (DateTime{2010, 1, 5, 7, 3, 9}));  // 07:03:09.750
     EXPECT_EQ(accessed, (DateTime{2010, 1, 5, 8, 3, 9}));
+}
+
+// A and B; after the listing has given A's identity, A moves away and B takes its name. The
+// folder now at A's path is refused; A under its new name is still the folder expected.
+TEST(DirectoryListingWin, AFolderPutInAListedFoldersPlaceIsRefused) {
+    TempTree tree;
+    tree.Entries({{"A/", ""}, {"B/", ""}});
+    DirectoryListing root;
+    ASSERT_TRUE(root.OpenRoot(tree.RootText()));
+    std::string_view name;
+    EntryKind kind;
+    FileIdentity identity, listedA;
+    while (root.Next(name, kind, &identity) == ListingStep::Entry)
+        if (name == "A") listedA = identity;
+    ASSERT_TRUE(::MoveFileW(ApiPath(tree.Text("A")).c_str(), ApiPath(tree.Text("A-moved")).c_str()));
+    ASSERT_TRUE(::MoveFileW(ApiPath(tree.Text("B")).c_str(), ApiPath(tree.Text("A")).c_str()));
+    const struct { const char* folder; bool opens; long code; } cases[] = {
+        {"A", false, kReplacedDuringScan}, {"A-moved", true, 0}};
+    for (const auto& c : cases) {
+        DirectoryListing below;
+        EXPECT_EQ(below.OpenBelow(root, tree.Text(c.folder) + kSep, listedA), c.opens) << c.folder;
+        EXPECT_EQ(below.Error().code, c.code) << c.folder;
+    }
+}
+
+// Held without delete sharing, an open folder can be neither renamed nor removed.
+TEST(DirectoryListingWin, AnOpenFolderStaysWhereItIs) {
+    TempTree tree;
+    tree.Folder("Held");
+    DirectoryListing held;
+    ASSERT_TRUE(held.OpenRoot(tree.Text("Held") + kSep));
+    const std::wstring path = ApiPath(tree.Text("Held"));
+    EXPECT_FALSE(::MoveFileW(path.c_str(), ApiPath(tree.Text("Moved")).c_str()));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(::RemoveDirectoryW(path.c_str()));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+}
+
+// After the listing, photo.jpg becomes a symbolic link to another file and Sub one to another
+// folder: neither is followed. Wine makes no symbolic links, and the test is skipped there.
+TEST(LinksWin, AFileOrFolderReplacedByASymbolicLinkIsRefused) {
+    TempTree tree;
+    tree.Entries({{"Sub/", ""}, {"Elsewhere/", ""}, {"photo.jpg", "abc"}, {"other.jpg", "def"}});
+    DirectoryListing root;
+    ASSERT_TRUE(root.OpenRoot(tree.RootText()));
+    std::string_view name;
+    EntryKind kind;
+    FileIdentity identity, listedSub;
+    while (root.Next(name, kind, &identity) == ListingStep::Entry)
+        if (name == "Sub") listedSub = identity;
+    const std::wstring photo = ApiPath(tree.Text("photo.jpg")), sub = ApiPath(tree.Text("Sub"));
+    ASSERT_TRUE(::DeleteFileW(photo.c_str()) && ::RemoveDirectoryW(sub.c_str()));
+    constexpr DWORD unprivileged = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    ::CreateSymbolicLinkW(photo.c_str(), ApiPath(tree.Text("other.jpg")).c_str(), unprivileged);
+    ::CreateSymbolicLinkW(sub.c_str(), ApiPath(tree.Text("Elsewhere")).c_str(),
+                          SYMBOLIC_LINK_FLAG_DIRECTORY | unprivileged);
+    const DWORD attributes = ::GetFileAttributesW(photo.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        GTEST_SKIP() << "no symbolic links can be made here";
+    EvidenceFile file;
+    EXPECT_FALSE(file.Open(root, "photo.jpg", tree.Text("photo.jpg")));
+    EXPECT_EQ(file.LastError(), 681);  // ERROR_STOPPED_ON_SYMLINK
+    DirectoryListing below;
+    EXPECT_FALSE(below.OpenBelow(root, tree.Text("Sub") + kSep, listedSub));
+    EXPECT_EQ(below.Error().code, kReplacedDuringScan);
+}
+
+// "abc", with "def" appended through another handle after the open: the bytes and the times are
+// those of the open, and the file is seen to have changed.
+TEST(EvidenceFileWin, AFileThatGrowsAfterTheOpenIsReadAsItWas) {
+    TempTree tree;
+    tree.File("photo.jpg", "abc");
+    ASSERT_TRUE(SetFileTimesUtc(tree.Path("photo.jpg")));
+    EvidenceFile file;
+    ASSERT_TRUE(file.Open(tree.Text("photo.jpg")));
+    EXPECT_TRUE(file.UnchangedSinceOpen());
+    {
+        const WinHandle writer(::CreateFileW(ApiPath(tree.Text("photo.jpg")).c_str(), FILE_APPEND_DATA,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(writer.Valid() && WriteAll(writer.Get(), "def"));
+    }
+    std::string bytes;
+    char buffer[16];
+    for (std::int64_t n; (n = file.Read(buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<std::size_t>(n));
+    std::optional<DateTime> created;
+    DateTime accessed, modified;
+    EXPECT_TRUE(file.Times(created, accessed, modified));
+    EXPECT_EQ(bytes, "abc");
+    EXPECT_EQ(std::pair(modified, accessed), std::pair(DateTime{2010, 3, 15, 14, 5, 9}, DateTime{2009, 6, 1, 8, 0, 0}));
+    EXPECT_FALSE(file.UnchangedSinceOpen());
+}
+
+// Another program's lock on the copy's first bytes fails the write: Finish gives the lock's code and
+// the file goes. Wine lets writes pass over locks, and the test is skipped there.
+TEST(NewOutputFileWin, AWriteThatFailsGivesItsCodeAndLeavesNoFile) {
+    TempTree tree;
+    {
+        NewOutputFile copy;
+        ASSERT_TRUE(copy.Create(tree.Text("copy.jpg")));
+        const WinHandle other(::CreateFileW(ApiPath(tree.Text("copy.jpg")).c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+        OVERLAPPED at{};
+        ASSERT_TRUE(other.Valid() && ::LockFileEx(other.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
+                                                  0, 1024, 0, &at));
+        if (copy.Write("photo")) GTEST_SKIP() << "writes here pass over other programs' locks";
+        EXPECT_EQ(copy.Finish(), ERROR_LOCK_VIOLATION);
+    }
+    EXPECT_FALSE(fs::exists(tree.Path("copy.jpg")));
 }
 
 }  // namespace snapsift::test
