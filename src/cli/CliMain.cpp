@@ -4,6 +4,7 @@
 #include <optional>
 #include <system_error>
 
+#include "platform/DirectoryListing.h"
 #include "platform/Paths.h"
 #include "scan/ScanRun.h"
 #include "scan/Version.h"
@@ -58,26 +59,39 @@ std::string ToText(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-// An absolute, lexically tidied path without trailing separators.
-std::string AbsoluteText(const std::string& argument) {
+// Windows: the drive that a folder argument names by itself ("C:", "c:\", "C:/", "\\?\C:\"),
+// as its letter and colon; nothing for any other argument, and always nothing elsewhere.
+std::optional<std::string> DriveOfArgument(std::string text) {
+    if (kSeparator != '\\') return std::nullopt;
+    if (text.starts_with("\\\\?\\")) text.erase(0, 4);
+    text = WithoutTrailingSeparators(text);
+    const bool letter = text.size() == 2 && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z'));
+    if (letter && text[1] == ':') return text;
+    return std::nullopt;
+}
+
+// A folder argument as the program keeps it: a drive's root folder as "C:\" (so that the
+// output folder of "F:" is made at F:\, not in F:'s current folder), anything else absolute,
+// lexically tidied and without trailing separators.
+std::string FolderText(const std::string& argument) {
+    if (const auto drive = DriveOfArgument(argument)) return *drive + kSeparator;
+    std::string text = argument;
+    if (kSeparator == '\\' && text.starts_with("\\\\?\\") && !text.starts_with("\\\\?\\UNC\\")) text.erase(0, 4);
     std::error_code error;
-    fs::path path = fs::absolute(PathFromText(argument), error);
-    if (error) path = PathFromText(argument);
+    fs::path path = fs::absolute(PathFromText(text), error);
+    if (error) path = PathFromText(text);
     return WithoutTrailingSeparators(ToText(path.lexically_normal()));
 }
 
-// A drive given by its letter ("C:", "c:\") stays the drive; anything else is a folder.
+// A profile search's drive: its letter and colon as given ("C:", "c:"), from which the scan
+// makes "C:\Users\" and "C:\Documents and Settings\"; elsewhere the mount point's folder.
 std::string DriveRootText(const std::string& argument) {
-    const std::string bare = WithoutTrailingSeparators(argument);
-    if (kSeparator == '\\' && bare.size() == 2 && bare[1] == ':' &&
-        ((bare[0] >= 'A' && bare[0] <= 'Z') || (bare[0] >= 'a' && bare[0] <= 'z')))
-        return bare;
-    return AbsoluteText(argument);
+    if (const auto drive = DriveOfArgument(argument)) return *drive;
+    return FolderText(argument);
 }
 
 bool IsFolder(const std::string& text) {
-    std::error_code error;
-    return fs::is_directory(PathFromText(text.empty() ? std::string(1, kSeparator) : text), error);
+    return FolderExists(text.empty() || (text.size() == 2 && text[1] == ':') ? AddBackslash(text) : text);
 }
 
 int UsageError(const std::string& problem) {
@@ -152,7 +166,7 @@ int RunCli(const std::vector<std::string>& arguments) {
     settings.includePhotos = !options.noPhotos;
     ScanState state;
     if (options.folder) {
-        const std::string folder = AbsoluteText(*options.folder);
+        const std::string folder = FolderText(*options.folder);
         if (!IsFolder(folder)) return CheckFailed("Folder to search not found: " + *options.folder);
         state.SourceFolder = AddBackslash(folder);
         settings.searchSubfolders = !options.noSubfolders;
@@ -161,7 +175,7 @@ int RunCli(const std::vector<std::string>& arguments) {
         settings.driveRoot = DriveRootText(*options.profiles);
         if (!IsFolder(settings.driveRoot)) return CheckFailed("Drive root not found: " + *options.profiles);
     }
-    const std::string output = AbsoluteText(*options.output);
+    const std::string output = FolderText(*options.output);
     if (!IsFolder(output)) return CheckFailed("Output folder not found: " + *options.output);
     state.OutputFolder = AddBackslash(output);
 
