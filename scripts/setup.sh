@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev          # the window program
   fonts-dejavu-core                                  # fonts for the window
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64  # Windows build and its tests
+  nsis unzip                                         # the Windows release: installer, zip check
   clang libclang-rt-14-dev                           # fuzz targets
   xvfb xauth                                         # the window under a virtual display
   file dpkg-dev                                      # package checks

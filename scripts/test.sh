@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, then builds and runs every test: the native core,
 # command-line and window tests; the same suite built with AddressSanitizer and
-# UndefinedBehaviorSanitizer; bounded fuzz runs; the Debian package check; and the Windows
-# build of the core with its tests under Wine.
+# UndefinedBehaviorSanitizer; bounded fuzz runs; the Debian package check; the Windows build
+# with its tests under Wine; and the Windows release, unpacked and run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -35,3 +35,6 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win -j "$jobs"
 (cd build/win && ctest --output-on-failure)
+
+echo "== Windows release (zip and installer) checked under Wine"
+bash tests/package/check-windows-package.sh build/win build/native
