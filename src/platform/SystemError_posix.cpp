@@ -9,7 +9,7 @@ std::string SystemErrorText(long code) {
     char buffer[256];
     // The GNU strerror_r: the text may or may not be put into buffer.
     const char* text = ::strerror_r(static_cast<int>(code), buffer, sizeof buffer);
-    if (text == nullptr || *text == '\0') return "Error " + std::to_string(code);
+    if (text == nullptr || *text == '\0') return std::string("Error ").append(std::to_string(code));
     return text;
 }
 

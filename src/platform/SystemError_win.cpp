@@ -18,7 +18,7 @@ std::string SystemErrorText(long code) {
     while (!words.empty() && (words.back() == L'\r' || words.back() == L'\n' || words.back() == L' ' ||
                               words.back() == L'.'))
         words.pop_back();
-    return words.empty() ? "Error " + std::to_string(code) : Utf8FromWide(words);
+    return words.empty() ? std::string("Error ").append(std::to_string(code)) : Utf8FromWide(words);
 }
 
 }  // namespace snapsift
