@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <regex>
 
+#include "CliRun.h"
 #include "support/OrdinaryUser.h"
 #include "support/TempTree.h"
 
@@ -19,40 +20,58 @@ namespace fs = std::filesystem;
 const std::string kPhoto(2048, 'j');
 struct Finished { int exitCode = -1, signal = 0; std::string out, err; };
 
-// snapsift-cli in a temporary tree, its standard output and error written to files, as user 65534
-// when asked for (and the tests run as root): to its end, or until the report has reached
-// reportBytes and then the signal.
+// Starts snapsift-cli with its standard output and error going to capture + "1" and "2": as user
+// 65534 when asked for (and the tests run as root), with a limit on the size of files it writes.
+pid_t Start(const std::string& capture, std::vector<std::string> arguments, bool ordinaryUser = false,
+            rlim_t fileSizeLimit = RLIM_INFINITY) {
+    std::fflush(nullptr);  // nothing of ours left buffered for the child to write out
+    const pid_t pid = fork();
+    if (pid == 0) {
+        freopen((capture + "1").c_str(), "w", stdout);  // before giving up root, so no one else need write there
+        freopen((capture + "2").c_str(), "w", stderr);
+        if (ordinaryUser && !BecomeOrdinaryUser()) _exit(125);
+        // A full disk, as far as the program can tell: writes past the limit fail with EFBIG.
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        if (fileSizeLimit != RLIM_INFINITY && (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0))
+            _exit(125);
+        std::vector<char*> argv{const_cast<char*>(SNAPSIFT_CLI)};
+        for (auto& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        _exit(execv(argv[0], argv.data()));
+    }
+    return pid;
+}
+
+Finished Wait(pid_t pid, const std::string& capture) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
+            ReadBytes(capture + "1"), ReadBytes(capture + "2")};
+}
+
+CliResult RunCli(const TempTree& tree, const std::vector<std::string>& arguments) {
+    static int runs = 0;
+    const std::string capture = tree.Text("capture-" + std::to_string(runs++));
+    const Finished finished = Wait(Start(capture, arguments), capture);
+    return {finished.exitCode, finished.out, finished.err};
+}
+
+// snapsift-cli in a temporary tree: to its end, or until the report has reached reportBytes and
+// then the signal.
 class CliTest : public ::testing::Test {
 protected:
     Finished Run(std::vector<std::string> arguments, bool ordinaryUser = false, int signal = 0,
                  std::uintmax_t reportBytes = 0, rlim_t fileSizeLimit = RLIM_INFINITY) {
         tree.Folder("out");
         const std::string capture = tree.Text("capture" + std::to_string(runs++));
-        std::fflush(nullptr);  // nothing of ours left buffered for the child to write out
-        const pid_t pid = fork();
-        if (pid == 0) {
-            freopen((capture + "1").c_str(), "w", stdout);  // before giving up root, so no one else need write there
-            freopen((capture + "2").c_str(), "w", stderr);
-            if (ordinaryUser && !BecomeOrdinaryUser()) _exit(125);
-            // A full disk, as far as the program can tell: writes past the limit fail with EFBIG.
-            const rlimit limit{fileSizeLimit, fileSizeLimit};
-            if (fileSizeLimit != RLIM_INFINITY && (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0))
-                _exit(125);
-            std::vector<char*> argv{const_cast<char*>(SNAPSIFT_CLI)};
-            for (auto& argument : arguments) argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            _exit(execv(argv[0], argv.data()));
-        }
+        const pid_t pid = Start(capture, std::move(arguments), ordinaryUser, fileSizeLimit);
         std::error_code noReport;
         for (int wait = 0; signal != 0 && wait < 30000; ++wait) {
             if (fs::file_size(ReportPath(), noReport) >= reportBytes && !noReport) break;
             usleep(1000);
         }
         if (signal != 0) kill(pid, signal);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
-                ReadBytes(capture + "1"), ReadBytes(capture + "2")};
+        return Wait(pid, capture);
     }
     std::string ReportPath() const {  // the report of the one run folder, or ""
         const fs::directory_iterator folder(tree.Path("out"));
@@ -74,9 +93,6 @@ TEST_F(CliTest, ExitStatusAndWhatGoesToStandardOutputAndError) {
     ASSERT_EQ(chmod(tree.Text("src/Locked").c_str(), 0), 0);
     const std::string src = tree.Text("src"), out = tree.Text("out");
     const struct { std::vector<std::string> arguments; int status; std::string out, err; } cases[] = {
-        {{"--version"}, 0, "snapsift-cli " SNAPSIFT_VERSION "\n", ""},
-        {{"--folder", src}, 2, "",
-         "snapsift-cli: give --output DIR\nTry 'snapsift-cli --help' for more information.\n"},
         {{"--folder", out + "/no", "--output", out}, 2, "", "Folder to search not found: " + out + "/no\n"},
         {{"--folder", src, "--output", out}, 3,
          "Operation complete.\n\nTotal files found: 3\nFolders that could not be read: 1\nReport: ",

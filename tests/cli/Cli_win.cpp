@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "CliRun.h"
 #include "platform/WideText.h"
 #include "support/TempTree.h"
 
@@ -14,12 +15,8 @@ namespace snapsift::test {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-struct Finished { DWORD exitCode = 0; std::string out, err; };
-
 // The program with its arguments, standard output and error going to files, waited for.
-Finished RunCli(const TempTree& tree, const std::vector<std::string>& arguments) {
+CliResult RunCli(const TempTree& tree, const std::vector<std::string>& arguments) {
     static int runs = 0;
     const std::string base = tree.Text("capture" + std::to_string(runs++));
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -43,10 +40,12 @@ Finished RunCli(const TempTree& tree, const std::vector<std::string>& arguments)
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    Finished finished;
+    CliResult finished;
     if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         WaitForSingleObject(process.hProcess, 60000);
-        GetExitCodeProcess(process.hProcess, &finished.exitCode);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        finished.exitCode = static_cast<int>(code);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
@@ -56,6 +55,8 @@ Finished RunCli(const TempTree& tree, const std::vector<std::string>& arguments)
     finished.err = ReadBytes(tree.Path("capture" + std::to_string(runs - 1) + "2"));
     return finished;
 }
+
+namespace {
 
 // A drive letter for the test's own use: the one named in SNAPSIFT_TEST_DRIVE (under Wine the
 // test's wrapper maps an empty folder there), else one made for a folder as "subst" makes it.
@@ -108,8 +109,8 @@ TEST(CliWin, DriveRootsInEveryForm) {
             if (made.path().filename().string().starts_with("Snapsift - ")) fs::remove_all(made.path());
         std::vector<std::string> arguments = c.arguments;
         arguments.insert(arguments.end(), {"--output", x, "--no-photos"});
-        const Finished finished = RunCli(tree, arguments);
-        EXPECT_EQ(finished.exitCode, 0u) << c.arguments[1] << ": " << finished.err;
+        const CliResult finished = RunCli(tree, arguments);
+        EXPECT_EQ(finished.exitCode, 0) << c.arguments[1] << ": " << finished.err;
         std::string made;
         for (const auto& entry : fs::directory_iterator(root))
             if (entry.path().filename().string().starts_with("Snapsift - ")) made = entry.path().filename().string();
