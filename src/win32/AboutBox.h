@@ -1,0 +1,64 @@
+// The About box: the program's title, version, description and disclaimer, and the maker's
+// copyright line and web address, both of which open the maker's page. Modeless, and a window
+// of its own that stays open when the main window closes; not shown in the taskbar.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "win32/TwipsLayout.h"
+
+namespace snapsift {
+
+inline constexpr char kCopyrightLine[] = "Copyright (c) 2026 Snapsift Developers";
+inline constexpr wchar_t kMakerAddress[] = L"https://snapsift.example.org";
+
+// The ids of the About box's controls; cmdOK is the dialog's OK button.
+enum AboutControlId : int {
+    kAboutOK = IDOK,
+    kAboutIcon = 200,
+    kAboutTitle,
+    kAboutVersion,
+    kAboutCopyright,
+    kAboutAddress,
+    kAboutDescription,
+    kAboutLine,
+    kAboutDisclaimer,
+};
+
+class AboutBox {
+public:
+    using UrlOpener = std::function<void(const std::wstring&)>;
+
+    // openUrl opens the maker's page (by default the shell's handler of the address).
+    explicit AboutBox(UrlOpener openUrl = {});
+    ~AboutBox();
+    AboutBox(const AboutBox&) = delete;
+    AboutBox& operator=(const AboutBox&) = delete;
+
+    // Made afresh when none is open, centred on over (or on the screen when null); brought to
+    // the front and given the keyboard focus.
+    void Show(HWND over);
+    // The open box, or null.
+    HWND Handle() const { return window_; }
+    // Called when the box has closed.
+    void OnClosed(std::function<void()> closed) { closed_ = std::move(closed); }
+
+private:
+    static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void Create();
+    void Form_Load();
+    void SizeForDpi(int dpi);
+
+    UrlOpener openUrl_;
+    std::function<void()> closed_;
+    HWND owner_ = nullptr;  // hidden: it keeps the box out of the taskbar
+    HWND window_ = nullptr;
+    HICON logo_ = nullptr;
+    TwipsLayout layout_;
+};
+
+}  // namespace snapsift

@@ -1,0 +1,49 @@
+// The designed fonts of the program's windows at a resolution: the classic dialog sans serif
+// and the wide screen face of the titles, or the nearest installed stand-ins.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace snapsift {
+
+enum class Face { SansSerif, Verdana };
+
+struct FontSpec {
+    Face face = Face::SansSerif;
+    int centipoints = 825;  // 8.25 pt
+    bool bold = false;
+    bool operator==(const FontSpec&) const = default;
+};
+
+// The face that stands for the designed one: the first installed of the designed face and its
+// stand-ins, a bitmap face only at 96 DPI (it does not scale cleanly); the designed name when
+// none is installed, for the font mapper to resolve.
+std::wstring FaceName(Face face, int dpi);
+
+// The font's height in pixels at dpi, as LOGFONT takes it (negative: the character height).
+int FontHeight(int centipoints, int dpi);
+
+// Fonts made for one resolution, each made once and deleted with the set.
+class FontSet {
+public:
+    explicit FontSet(int dpi) : dpi_(dpi) {}
+    FontSet(const FontSet&) = delete;
+    FontSet& operator=(const FontSet&) = delete;
+    ~FontSet();
+
+    HFONT Get(const FontSpec& spec);
+
+private:
+    struct Made {
+        FontSpec spec;
+        HFONT font;
+    };
+
+    int dpi_;
+    std::vector<Made> fonts_;
+};
+
+}  // namespace snapsift

@@ -1,0 +1,87 @@
+// The main window as Win32 draws it: native controls placed from their twips at the window's
+// resolution, with their fonts, colours and tab order, the menus, the system's boxes and
+// folder chooser, and the About box. Every rule lives in the window logic; the window forwards
+// its notifications to the logic's handlers.
+#pragma once
+
+#include <windows.h>
+#undef Yield  // the obsolete no-op of winbase.h would swallow the scan host's Yield()
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scan/ScanState.h"
+#include "win32/AboutBox.h"
+#include "win32/DriveLetters.h"
+#include "win32/TwipsLayout.h"
+#include "window/Form1Logic.h"
+#include "window/FormView.h"
+
+namespace snapsift {
+
+// A control's id: its place in Form1's creation order, counted from 100.
+constexpr int ControlId(Control control) { return 100 + static_cast<int>(control); }
+// The menu items.
+enum MenuId : int { kMenuExit = 300, kMenuAbout = 301 };
+
+class Form1Window : public FormView {
+public:
+    // state is the program-wide scan state; openUrl is handed to the About box. The window is
+    // made hidden; Show() shows it.
+    explicit Form1Window(ScanState& state, AboutBox::UrlOpener openUrl = {});
+    ~Form1Window() override;
+    Form1Window(const Form1Window&) = delete;
+    Form1Window& operator=(const Form1Window&) = delete;
+
+    // Shows the window and gives the focus to its first tab stop.
+    void Show(int showCommand = SW_SHOWNORMAL);
+    // The window, or null once it has closed.
+    HWND Handle() const { return window_; }
+    HWND Item(Control control) const { return controls_[static_cast<std::size_t>(control)]; }
+    Form1Logic& Logic() { return logic_; }
+    AboutBox& About() { return about_; }
+    // The program ends (WM_QUIT) when the window and the About box have both closed; true by default.
+    void QuitWhenClosed(bool quit) { quitWhenClosed_ = quit; }
+
+    // FormView
+    void SetVisible(Control control, bool visible) override;
+    void SetEnabled(Control control, bool enabled) override;
+    void SetText(Control control, const std::string& text) override;
+    bool IsChecked(Control control) const override;
+    std::string SelectedDrivePrefix() const override;
+    void SetClientHeight(int twips) override;
+    void ShowMessage(std::string_view text) override;
+    bool AskYesNo(std::string_view text) override;
+    std::string BrowseFolder(std::string_view title, const std::string& startFolder) override;
+    void ShowAbout() override;
+    void Close() override;
+    void Turn(std::int64_t nowNs) override;
+    std::int64_t NowNs() const override;
+
+private:
+    static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id, int code);
+    void CreateControls();
+    void CreateMenus();
+    void ApplyDpi(int dpi);
+    void ReadDrives();
+    // Moves the focus on when the control that has it is hidden or disabled.
+    void LeaveControl(HWND control);
+    void PressFocusedButton();
+    void QuitIfLastWindow();
+
+    Form1Logic logic_;
+    AboutBox about_;
+    HWND window_ = nullptr;
+    std::array<HWND, kControlCount> controls_{};
+    TwipsLayout layout_;
+    std::vector<DriveLetter> drives_;
+    int clientHeightTwips_ = kClientHeight;
+    bool quitWhenClosed_ = true;
+    std::int64_t ticksPerSecond_ = 1;
+};
+
+}  // namespace snapsift
