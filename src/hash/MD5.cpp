@@ -259,10 +259,10 @@ std::string MD5::DigestFileToHexStr(const std::string& FileName) {
     return DigestEvidenceToHexStr(file);
 }
 
-std::string MD5::DigestEvidenceToHexStr(EvidenceFile& file, const std::function<void(std::string_view)>& alsoTo) {
+std::string MD5::DigestEvidenceToHexStr(VolumeFile& file, const std::function<void(std::string_view)>& alsoTo) {
     try {
         // A file of 2^28 bytes or more has no digest here, but its copy is still made whole.
-        bool digestible = file.IsOpen() && file.Size() < kFinalLimit;
+        bool digestible = file.Size() < kFinalLimit;
         std::uint8_t* const buffer = ReadBuffer();
         MD5Init();
         for (;;) {

@@ -12,7 +12,7 @@
 
 namespace snapsift {
 
-class EvidenceFile;
+class VolumeFile;
 
 // A count or length beyond the engine's limits (32,767 bytes a call, 2^31-1 in all,
 // 2^28 bytes to finish a digest), or a character with no single-byte code.
@@ -46,7 +46,7 @@ public:
     // every piece read is handed to alsoTo as well (a copy being made). kFileFailureText when a
     // read fails, the file is 2^28 bytes or more, or its size or modification time changed
     // while it was read. Never throws.
-    std::string DigestEvidenceToHexStr(EvidenceFile& file,
+    std::string DigestEvidenceToHexStr(VolumeFile& file,
                                        const std::function<void(std::string_view)>& alsoTo = {});
     // Digest of UTF-8 text converted to the report's single-byte code page.
     // Throws MD5OverflowError for over 32,767 characters or a character with no single-byte code.

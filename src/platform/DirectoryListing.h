@@ -10,31 +10,11 @@
 #include <string_view>
 
 #include "platform/SystemError.h"
+#include "platform/Volume.h"
 
 namespace snapsift {
 
-enum class EntryKind {
-    Folder,  // a real folder, never a link or junction to one
-    File,    // a regular file, never a link to one
-    Other,   // links, junctions, FIFOs, sockets, devices: passed over by the walk
-};
-
-// What one step through a listing gave.
-enum class ListingStep {
-    Entry,   // an entry: its name and kind
-    End,     // the listing is complete
-    Failed,  // the folder could not be opened, or reading it failed; Error() says why
-};
-
-// Which object of the file system an entry is: device and inode on POSIX, volume serial
-// number and file ID on Windows.
-struct FileIdentity {
-    std::uint64_t volume = 0;
-    std::uint64_t object = 0;
-    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
-};
-
-class DirectoryListing {
+class DirectoryListing : public VolumeFolder {
 public:
     DirectoryListing();
     ~DirectoryListing();
@@ -55,15 +35,18 @@ public:
     // Failed every further call gives the same. For a Folder entry, when folderIdentity is
     // given, it receives that folder's identity (a folder that can no longer be looked at is
     // passed over).
-    ListingStep Next(std::string_view& name, EntryKind& kind, FileIdentity* folderIdentity = nullptr);
+    ListingStep Next(std::string_view& name, EntryKind& kind, FileIdentity* folderIdentity = nullptr) override;
 
     // The failure behind a Failed step.
-    SystemError Error() const;
+    SystemError Error() const override;
     // The open folder's own identity.
     FileIdentity Identity() const;
     // False when the system would only let this folder be listed in a way that moves its
     // last-access time (POSIX: not its owner, and without the capability to list it otherwise).
-    bool AccessTimeKept() const { return accessTimeKept_; }
+    bool AccessTimeKept() const override { return accessTimeKept_; }
+    // Opens a regular file that this folder listed, in the folder (an EvidenceFile).
+    std::unique_ptr<VolumeFile> OpenFile(std::string_view name, const std::string& fullPath,
+                                         long& error) const override;
 
     struct State;
 

@@ -12,13 +12,14 @@
 
 #include "platform/DirectoryListing.h"
 #include "platform/FileTimes.h"
+#include "platform/Volume.h"
 
 namespace snapsift {
 
-class EvidenceFile {
+class EvidenceFile : public VolumeFile {
 public:
     EvidenceFile() = default;
-    ~EvidenceFile();
+    ~EvidenceFile() override;
     EvidenceFile(const EvidenceFile&) = delete;
     EvidenceFile& operator=(const EvidenceFile&) = delete;
 
@@ -30,23 +31,23 @@ public:
     bool Open(const std::string& path);
 
     // The size at the open; reads stop there.
-    std::int64_t Size() const { return size_; }
+    std::int64_t Size() const override { return size_; }
     // The times read from the open file before any byte was: created (empty where the file
     // system keeps none), last accessed, last modified. False when they could not be read or
     // fall outside the years 100 to 9999.
-    bool Times(std::optional<DateTime>& created, DateTime& accessed, DateTime& modified) const;
+    bool Times(std::optional<DateTime>& created, DateTime& accessed, DateTime& modified) const override;
     // Reads on from the last read, up to size bytes but never past Size(): 0 there, -1 on error.
-    std::int64_t Read(void* buffer, std::size_t size);
+    std::int64_t Read(void* buffer, std::size_t size) override;
     // True when the file's size and modification time are still those of the open.
-    bool UnchangedSinceOpen();
+    bool UnchangedSinceOpen() override;
     // False when the system would only let this file be read in a way that moves its
     // last-access time (POSIX: not its owner, and without the capability to read it otherwise).
-    bool AccessTimeKept() const { return accessTimeKept_; }
+    bool AccessTimeKept() const override { return accessTimeKept_; }
 
     bool IsOpen() const;
     void Close();
     // The platform's error code of the last failure (errno, or GetLastError() on Windows).
-    long LastError() const { return error_; }
+    long LastError() const override { return error_; }
 
 private:
 #ifndef _WIN32

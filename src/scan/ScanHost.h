@@ -6,9 +6,19 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
+#include "platform/Volume.h"
 #include "search/SearchHost.h"
 
 namespace snapsift {
+
+// A disk image that a run searches instead of the live file system: what the report says of
+// it, and the volumes of its partitions that are searched, in partition order.
+struct ImageSource {
+    ImageFacts facts;
+    std::vector<Volume*> volumes;
+};
 
 class ScanHost : public SearchHost {
 public:
@@ -18,6 +28,10 @@ public:
     // The selected volume's prefix without a trailing separator: "c:" on Windows,
     // a mount point such as "/mnt/evidence" (or "" for "/") elsewhere.
     virtual std::string SelectedDriveRoot() const = 0;
+    // The disk image to search, or nothing for the live file system. Profile mode searches the
+    // profile folders of each of its volumes in turn; folder mode reads SourceFolder (a path
+    // that begins with the volume's DriveRoot()) on the first.
+    virtual const ImageSource* Image() const { return nullptr; }
 
     // The Yes/No question (true for Yes).
     virtual bool AskYesNo(std::string_view text) = 0;

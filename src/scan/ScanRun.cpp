@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "hash/MD5.h"
-#include "platform/DirectoryListing.h"
+#include "platform/Volume.h"
 #include "platform/LocaleText.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
@@ -37,10 +37,28 @@ bool CreateNewFolder(const std::string& path) {
     return created && !error;
 }
 
-// A profile root is walked only when it is a real folder of the drive. On Vista and later
-// "Documents and Settings" is a junction to "Users"; walking it would report every file twice.
-bool IsProfileRoot(const std::string& path) {
-    return PathExists(path, true) && !IsLinkOrJunction(path);
+// Searches one volume: in profile mode the drive's "Users" and then "Documents and Settings",
+// in folder mode SourceFolder. A profile root is walked only when it is a real folder of the
+// drive: on Vista and later "Documents and Settings" is a junction to "Users", and walking it
+// would report every file twice.
+void SearchVolume(ScanState& state, ScanHost& host, EvidenceEntry& evidence, Volume& volume,
+                  const std::string& runFolder, const std::string& drive) {
+    evidence.SetPathSeparator(volume.Separator());
+    FolderWalk walk(state.AbortRequested, host, evidence, volume);
+    // An output folder chosen inside the searched tree: the run's own copies are no evidence.
+    if (const auto runFolderIdentity = volume.IdentityOfLocalFolder(runFolder)) walk.SkipFolder(*runFolderIdentity);
+    if (!host.ProfileMode()) {
+        if (host.SearchSubfolders())
+            walk.SearchFolderTree(state.SourceFolder);
+        else
+            walk.SearchFolder(state.SourceFolder);
+        return;
+    }
+    const std::string users = drive + volume.Separator() + "Users";
+    const std::string documents = drive + volume.Separator() + "Documents and Settings";
+    if (volume.IsPlainEntry(users)) walk.SearchFolderTree(users + volume.Separator());
+    if (!state.AbortRequested && volume.IsPlainEntry(documents))
+        walk.SearchFolderTree(documents + volume.Separator());
 }
 
 }  // namespace
@@ -72,7 +90,8 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     result.runFolder = state.OutputFolder;
 
     const std::string reportPath = state.OutputFolder + std::string(kReportFileName);
-    if (!WriteReportHeader(reportPath)) {
+    const ImageSource* image = host.Image();
+    if (!WriteReportHeader(reportPath, image != nullptr ? &image->facts : nullptr)) {
         state.OutputFolder = chosenOutput;
         host.ShowMessage("Error opening output file.", MessageKind::Stop);
         return result;
@@ -84,21 +103,15 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     state.FilesFound = 0;
 
     EvidenceEntry evidence(state.OutputFolder, state.FilesFound, host);
-    FolderWalk walk(state.AbortRequested, host, evidence);
-    // An output folder chosen inside the searched tree: the run's own copies are no evidence.
-    if (const auto runFolderIdentity = IdentityOf(runFolder)) walk.SkipFolder(*runFolderIdentity);
-    if (!host.ProfileMode()) {
-        if (host.SearchSubfolders())
-            walk.SearchFolderTree(state.SourceFolder);
-        else
-            walk.SearchFolder(state.SourceFolder);
+    if (image == nullptr) {
+        SearchVolume(state, host, evidence, LiveVolume(), runFolder,
+                     WithoutTrailingSeparators(host.SelectedDriveRoot()));
     } else {
-        const std::string drive = WithoutTrailingSeparators(host.SelectedDriveRoot());
-        const std::string users = drive + kSeparator + "Users";
-        const std::string documents = drive + kSeparator + "Documents and Settings";
-        if (IsProfileRoot(users)) walk.SearchFolderTree(AddBackslash(users));
-        if (!state.AbortRequested && IsProfileRoot(documents))
-            walk.SearchFolderTree(AddBackslash(documents));
+        for (Volume* volume : image->volumes) {
+            if (state.AbortRequested) break;
+            SearchVolume(state, host, evidence, *volume, runFolder, volume->DriveRoot());
+            if (!host.ProfileMode()) break;
+        }
     }
 
     const bool aborted = state.AbortRequested;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/DirectoryListing.h"
+#include "platform/Volume.h"
 
 namespace snapsift {
 
@@ -12,7 +12,7 @@ class CandidateHandler {
 public:
     virtual ~CandidateHandler() = default;
     // folder: the open folder that listed the file, to open it in; fullPath: its whole path text.
-    virtual void ProcessCandidate(const DirectoryListing& folder, const std::string& fullPath,
+    virtual void ProcessCandidate(const VolumeFolder& folder, const std::string& fullPath,
                                   const std::string& fileName, std::int16_t nameStyle) = 0;
 };
 

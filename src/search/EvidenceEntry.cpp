@@ -9,7 +9,7 @@
 
 namespace snapsift {
 
-void EvidenceEntry::ProcessCandidate(const DirectoryListing& folder, const std::string& fullPath,
+void EvidenceEntry::ProcessCandidate(const VolumeFolder& folder, const std::string& fullPath,
                                      const std::string& fileName, std::int16_t nameStyle) {
     // The walk has applied the name filter; its style comes with the name.
     const std::optional<std::string_view> userId = RecognizeCandidate(fileName, nameStyle);
@@ -17,47 +17,70 @@ void EvidenceEntry::ProcessCandidate(const DirectoryListing& folder, const std::
     RecordEvidence(folder, fullPath, fileName, std::string(*userId));
 }
 
-void EvidenceEntry::RecordEvidence(const DirectoryListing& folder, const std::string& fullPath,
+namespace {
+
+std::string_view StatusText(FileState state) {
+    switch (state) {
+    case FileState::Deleted: return "deleted (its content may have been partly overwritten)";
+    case FileState::RecordReused: return "deleted (record reused, content lost)";
+    case FileState::Present: break;
+    }
+    return {};
+}
+
+}  // namespace
+
+void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string& fullPath,
                                    const std::string& fileName, const std::string& userId) {
+    // One open gives the whole entry: the times as they were before any byte was read, then
+    // the digest and the copy from a single pass over the bytes that were there at the open.
+    long openError = 0;
+    std::unique_ptr<VolumeFile> file = folder.OpenFile(fileName, fullPath, openError);
+    if (!file && openError == kNotOnVolume) return;
+
     ReportEntry entry;
     entry.fullPath = fullPath;
     entry.fileName = fileName;
     entry.userId = userId;
     entry.digest = MD5::kFileFailureText;
+    entry.separator = separator_;
+    // A deleted name whose record another file has taken keeps nothing of its own but the name.
+    const FileState state = file ? file->State() : FileState::Present;
+    entry.status = StatusText(state);
+    if (state == FileState::RecordReused) file.reset();
 
-    // One open gives the whole entry: the times as they were before any byte was read, then
-    // the digest and the copy from a single pass over the bytes that were there at the open.
-    EvidenceFile file;
-    const bool opened = file.Open(folder, fileName, fullPath);
-    if (opened && !file.AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
-    entry.timesAvailable = opened && file.Times(entry.timeCreated, entry.timeAccessed, entry.timeModified);
+    const bool opened = file != nullptr;
+    if (opened && !file->AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
+    entry.timesAvailable = opened && file->Times(entry.timeCreated, entry.timeAccessed, entry.timeModified);
 
     const std::int32_t number = ++filesFound_;
+    std::string ending = std::to_string(number);  // built up so that GCC 12 sees no overlap in it
+    ending.insert(0, 1, '-');
+    ending += ".jpg";
     const std::string copyName = FitNameLimit(
-        std::string_view(fileName).substr(0, fileName.size() >= 4 ? fileName.size() - 4 : 0),
-        "-" + std::to_string(number) + ".jpg");
+        std::string_view(fileName).substr(0, fileName.size() >= 4 ? fileName.size() - 4 : 0), ending);
 
-    const bool includePhotos = host_.IncludePhotos();
+    const bool includePhotos = host_.IncludePhotos() && state != FileState::RecordReused;
     NewOutputFile copy;
-    long copyError = opened ? 0 : file.LastError();
+    long copyError = opened ? 0 : openError;
     if (includePhotos && opened && !copy.Create(outputFolder_ + copyName)) copyError = copy.Error();
 
     if (opened) {
         if (afterOpen_) afterOpen_(fullPath);
         const bool copying = includePhotos && copyError == 0;
         entry.digest = MD5().DigestEvidenceToHexStr(
-            file, copying ? [&copy](std::string_view bytes) { copy.Write(bytes); }
-                          : std::function<void(std::string_view)>());
-        if (file.LastError() != 0 && copyError == 0) copyError = file.LastError();  // a read failed
-        if (entry.digest == MD5::kFileFailureText && file.LastError() == 0 && !file.UnchangedSinceOpen()) {
+            *file, copying ? [&copy](std::string_view bytes) { copy.Write(bytes); }
+                           : std::function<void(std::string_view)>());
+        if (file->LastError() != 0 && copyError == 0) copyError = file->LastError();  // a read failed
+        if (entry.digest == MD5::kFileFailureText && file->LastError() == 0 && !file->UnchangedSinceOpen()) {
             ++gaps_.filesChanged;
             host_.FileChangedWhileRead(fullPath);
         }
         if (copying && copyError == 0) copyError = copy.Finish();
     }
-    file.Close();
-    if (entry.digest == MD5::kFileFailureText || !entry.timesAvailable) ++gaps_.entriesIncomplete;
-
+    file.reset();
+    if (state != FileState::RecordReused && (entry.digest == MD5::kFileFailureText || !entry.timesAvailable))
+        ++gaps_.entriesIncomplete;
     if (includePhotos && copyError != 0) {
         ++gaps_.copiesFailed;
         host_.ShowMessage("Error copying file: " + fullPath + ". Error number: " + std::to_string(copyError) +

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/Paths.h"
 #include "search/CandidateHandler.h"
 #include "search/SearchHost.h"
 
@@ -27,12 +28,15 @@ public:
     EvidenceEntry(const std::string& outputFolder, std::int32_t& filesFound, SearchHost& host)
         : outputFolder_(outputFolder), filesFound_(filesFound), host_(host) {}
 
-    void ProcessCandidate(const DirectoryListing& folder, const std::string& fullPath,
+    void ProcessCandidate(const VolumeFolder& folder, const std::string& fullPath,
                           const std::string& fileName, std::int16_t nameStyle) override;
 
     // The evidence of one recognised file, written into the report in the output folder.
-    void RecordEvidence(const DirectoryListing& folder, const std::string& fullPath,
+    void RecordEvidence(const VolumeFolder& folder, const std::string& fullPath,
                         const std::string& fileName, const std::string& userId);
+
+    // The separator between the names of the paths handed in (a disk image's is "\").
+    void SetPathSeparator(char separator) { separator_ = separator; }
 
     const EvidenceGaps& Gaps() const { return gaps_; }
 
@@ -46,6 +50,7 @@ private:
     SearchHost& host_;
     EvidenceGaps gaps_;
     std::function<void(const std::string&)> afterOpen_;
+    char separator_ = kSeparator;
 };
 
 }  // namespace snapsift

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/DirectoryListing.h"
+#include "platform/Volume.h"
 #include "platform/Paths.h"
 #include "search/Recognition.h"
 
@@ -46,7 +46,7 @@ struct QueuedFolder {
 // Reads one open folder in a single pass: its subfolders go to the queue (when one is kept;
 // never the run's own output folder), its regular files to `files`; links and special files
 // are passed over. What was read before a failure is kept, and the failure goes to the host.
-void ReadFolder(SearchHost& host, DirectoryListing& listing, const std::string& folder,
+void ReadFolder(SearchHost& host, VolumeFolder& listing, const std::string& folder, char separator,
                 std::deque<QueuedFolder>* queue, const std::optional<FileIdentity>& skip, FileNames& files) {
     files.Clear();
     if (!listing.AccessTimeKept()) host.AccessTimeNotKept(folder);
@@ -60,7 +60,7 @@ void ReadFolder(SearchHost& host, DirectoryListing& listing, const std::string& 
         } else if (kind == EntryKind::Folder && queue != nullptr && identity != skip) {
             QueuedFolder& sub = queue->emplace_back();
             sub.path.reserve(folder.size() + name.size() + 1);
-            sub.path.append(folder).append(name).push_back(kSeparator);
+            sub.path.append(folder).append(name).push_back(separator);
             sub.identity = identity;
         }
     }
@@ -70,7 +70,7 @@ void ReadFolder(SearchHost& host, DirectoryListing& listing, const std::string& 
 // The files of one folder, each: abort test, path shown, yield, name filter and, on a match,
 // ProcessCandidate. False when the walk was aborted.
 bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler& handler,
-                  const DirectoryListing& listing, const std::string& folder, const FileNames& files) {
+                  const VolumeFolder& listing, const std::string& folder, const FileNames& files) {
     std::string fullPath = folder;
     for (std::size_t i = 0; i < files.Count(); ++i) {
         if (abortRequested) return false;
@@ -90,46 +90,56 @@ bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler
     return true;
 }
 
+// The path with the volume's separator at its end: on the live volume as AddBackslash makes it.
+std::string FolderPath(const Volume& volume, const std::string& path) {
+    const char separator = volume.Separator();
+    if (separator == kSeparator) return AddBackslash(path);
+    return path.ends_with(separator) ? path : path + separator;
+}
+
 }  // namespace
 
 // The root stays open for the whole walk; every folder below it is opened through it, so that
 // no link on the way is followed and the depth of the tree does not matter.
 void FolderWalk::SearchFolderTree(const std::string& rootPath) {
-    if (!FolderExists(rootPath)) return;
-    const std::string rootFolder = AddBackslash(rootPath);
-    DirectoryListing root;
+    if (!volume_.FolderExists(rootPath)) return;
+    const std::string rootFolder = FolderPath(volume_, rootPath);
+    const char separator = volume_.Separator();
     FileNames files;
     std::deque<QueuedFolder> queue;
-    if (!root.OpenRoot(rootFolder)) {
-        host_.FolderUnreadable(rootFolder, root.Error());
+    SystemError error;
+    const std::unique_ptr<VolumeFolder> root = volume_.OpenRoot(rootFolder, error);
+    if (!root) {
+        host_.FolderUnreadable(rootFolder, error);
         return;
     }
-    ReadFolder(host_, root, rootFolder, &queue, skip_, files);
-    if (!ExamineFiles(abortRequested_, host_, handler_, root, rootFolder, files)) return;
+    ReadFolder(host_, *root, rootFolder, separator, &queue, skip_, files);
+    if (!ExamineFiles(abortRequested_, host_, handler_, *root, rootFolder, files)) return;
     while (!queue.empty()) {
         const QueuedFolder folder = std::move(queue.front());
         queue.pop_front();
-        DirectoryListing listing;
-        if (!listing.OpenBelow(root, folder.path, folder.identity)) {
-            host_.FolderUnreadable(folder.path, listing.Error());
+        const std::unique_ptr<VolumeFolder> listing = volume_.OpenBelow(*root, folder.path, folder.identity, error);
+        if (!listing) {
+            host_.FolderUnreadable(folder.path, error);
             continue;
         }
-        ReadFolder(host_, listing, folder.path, &queue, skip_, files);
-        if (!ExamineFiles(abortRequested_, host_, handler_, listing, folder.path, files)) return;
+        ReadFolder(host_, *listing, folder.path, separator, &queue, skip_, files);
+        if (!ExamineFiles(abortRequested_, host_, handler_, *listing, folder.path, files)) return;
     }
 }
 
 void FolderWalk::SearchFolder(const std::string& rootPath) {
-    if (!FolderExists(rootPath)) return;
-    const std::string folder = AddBackslash(rootPath);
-    DirectoryListing listing;
+    if (!volume_.FolderExists(rootPath)) return;
+    const std::string folder = FolderPath(volume_, rootPath);
     FileNames files;
-    if (!listing.OpenRoot(folder)) {
-        host_.FolderUnreadable(folder, listing.Error());
+    SystemError error;
+    const std::unique_ptr<VolumeFolder> listing = volume_.OpenRoot(folder, error);
+    if (!listing) {
+        host_.FolderUnreadable(folder, error);
         return;
     }
-    ReadFolder(host_, listing, folder, nullptr, skip_, files);
-    ExamineFiles(abortRequested_, host_, handler_, listing, folder, files);
+    ReadFolder(host_, *listing, folder, volume_.Separator(), nullptr, skip_, files);
+    ExamineFiles(abortRequested_, host_, handler_, *listing, folder, files);
 }
 
 }  // namespace snapsift

@@ -1,11 +1,13 @@
 // The folder walk: breadth-first over a root (or only the root's own files), one abort test,
 // path display and yield per regular file, and the name pre-filter before ProcessCandidate.
-// A folder that cannot be opened or listed is handed to the host and the walk goes on.
+// A folder that cannot be opened or listed is handed to the host and the walk goes on. The
+// folders and files are those of one volume: the live file system unless another is given.
 #pragma once
 
 #include <optional>
 #include <string>
 
+#include "platform/Volume.h"
 #include "search/CandidateHandler.h"
 #include "search/SearchHost.h"
 
@@ -14,8 +16,9 @@ namespace snapsift {
 class FolderWalk {
 public:
     // abortRequested is the program-wide abort flag, read before each file.
-    FolderWalk(const bool& abortRequested, SearchHost& host, CandidateHandler& handler)
-        : abortRequested_(abortRequested), host_(host), handler_(handler) {}
+    FolderWalk(const bool& abortRequested, SearchHost& host, CandidateHandler& handler,
+               Volume& volume = LiveVolume())
+        : abortRequested_(abortRequested), host_(host), handler_(handler), volume_(volume) {}
 
     // Walks rootPath and every folder below it, breadth-first, in listing order.
     void SearchFolderTree(const std::string& rootPath);
@@ -28,6 +31,7 @@ private:
     const bool& abortRequested_;
     SearchHost& host_;
     CandidateHandler& handler_;
+    Volume& volume_;
     std::optional<FileIdentity> skip_;
 };
 

@@ -22,10 +22,6 @@ void AppendHex(std::string& out, unsigned char c) {
     out += kHexDigits[c & 0x0F];
 }
 
-// A backslash in a name is the name's own character everywhere but on Windows, where it can
-// only be the separator between the names of a path.
-constexpr bool kBackslashIsLiteral = kSeparator != '\\';
-
 void AppendByteEscapes(std::string& out, std::string_view bytes) {
     for (const char c : bytes) {
         out += "&#92;x";
@@ -42,7 +38,9 @@ bool RepeatedSpace(std::string_view text, std::size_t at) {
 // per byte, then into the report's code page. As a name's text (`name`), also every other
 // character that cannot be shown and a space after a space as "\xHH" per byte, and a literal
 // backslash as two; the program's own text (times, a link's target) keeps those as they are.
-std::string HtmlText(std::string_view utf8, bool name) {
+// A backslash in a name is the name's own character unless backslashes separate the names of
+// a path (on Windows, inside a disk image).
+std::string HtmlText(std::string_view utf8, bool name, char separator = kSeparator) {
     std::string escaped;
     escaped.reserve(utf8.size());
     for (std::size_t at = 0; at < utf8.size();) {
@@ -60,7 +58,7 @@ std::string HtmlText(std::string_view utf8, bool name) {
         case '<': escaped += "&lt;"; break;
         case '>': escaped += "&gt;"; break;
         case '"': escaped += "&quot;"; break;
-        case '\\': escaped += name && kBackslashIsLiteral ? "&#92;&#92;" : "\\"; break;
+        case '\\': escaped += name && separator != '\\' ? "&#92;&#92;" : "\\"; break;
         default: escaped += bytes;
         }
     }
@@ -103,7 +101,7 @@ void AppendTimeLine(std::string& out, std::string_view label, const std::optiona
 
 }  // namespace
 
-std::string ReportText(std::string_view utf8) { return HtmlText(utf8, true); }
+std::string ReportText(std::string_view utf8, char separator) { return HtmlText(utf8, true, separator); }
 
 std::string ReportImageSource(std::string_view fileName) {
     return ReportText(PercentEncoded(fileName, "%#?\\"));
@@ -114,10 +112,14 @@ std::string FormatReportEntry(const ReportEntry& entry) {
     out.reserve(1024);
     out += "<hr>";
     out += kLineEnd;
-    out += "<b>Full path:</b> " + ReportText(entry.fullPath) + "<br>";
+    out += "<b>Full path:</b> " + ReportText(entry.fullPath, entry.separator) + "<br>";
     out += kLineEnd;
-    out += "<b>Short name:</b> " + ReportText(entry.fileName) + "<br>";
+    out += "<b>Short name:</b> " + ReportText(entry.fileName, entry.separator) + "<br>";
     out += kLineEnd;
+    if (!entry.status.empty()) {
+        out += "<b>Status:</b> " + HtmlText(entry.status, false) + "<br>";
+        out += kLineEnd;
+    }
     if (entry.timesAvailable) {
         AppendTimeLine(out, "Created time", entry.timeCreated);
         AppendTimeLine(out, "Modified time", entry.timeModified);
@@ -141,9 +143,22 @@ std::string FormatReportEntry(const ReportEntry& entry) {
     return out;
 }
 
-bool WriteReportHeader(const std::string& reportPath) {
+std::string FormatImageLine(const ImageFacts& image) {
+    std::string line = "<b>Disk image:</b> " + ReportText(image.path) + " (";
+    if (image.files > 1) line += std::to_string(image.files) + " files, ";
+    line += std::to_string(image.bytes) + " bytes";
+    if (image.hasStoredMd5)
+        line += image.storedMd5.empty() ? "; no MD5 stored in the image"
+                                        : "; MD5 stored in the image: " + ReportText(image.storedMd5);
+    line += ")<br>";
+    line += kLineEnd;
+    return line;
+}
+
+bool WriteReportHeader(const std::string& reportPath, const ImageFacts* image) {
     std::string header(kHeaderLine);
     header += kLineEnd;
+    if (image != nullptr) header += FormatImageLine(*image);
     return WriteOutputFile(reportPath, header, OutputWrite::Create);
 }
 

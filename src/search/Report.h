@@ -8,6 +8,8 @@
 #include <string_view>
 
 #include "platform/FileTimes.h"
+#include "platform/Paths.h"
+#include "platform/Volume.h"
 
 namespace snapsift {
 
@@ -26,11 +28,16 @@ struct ReportEntry {
     std::string digest;                      // as the digest front-end returned it
     std::string userId;
     std::optional<std::string> copyFileName; // set when the image line is written
+    std::string status;                      // what became of a deleted file; empty for a present one
+    char separator = kSeparator;             // between the names of fullPath
 };
 
-// Creates (or empties) the report and writes its header line. False when it cannot be made
-// or the header cannot be written.
-bool WriteReportHeader(const std::string& reportPath);
+// Creates (or empties) the report and writes its header line, followed, for a disk image, by
+// the line that names the image. False when it cannot be made or the header cannot be written.
+bool WriteReportHeader(const std::string& reportPath, const ImageFacts* image = nullptr);
+// The line that names a disk image: its path, its size, its number of files when more than
+// one, and for a format that keeps one, the MD5 digest stored in it.
+std::string FormatImageLine(const ImageFacts& image);
 // Appends one entry in a single write. False when the report cannot be opened for appending
 // or the entry cannot be written whole (then nothing of it stays in the file).
 bool AppendReportEntry(const std::string& reportPath, const ReportEntry& entry);
@@ -49,8 +56,10 @@ std::string FormatReportEntry(const ReportEntry& entry);
 // invisible format characters, white space other than the plain space), and a plain space
 // that follows another. Where a backslash is no separator (everywhere but Windows) a name's
 // own backslash is written as two, "&#92;&#92;", so that read left to right "\\" is one
-// backslash and "\xHH" one byte; on Windows a backslash is written as itself.
-std::string ReportText(std::string_view utf8);
+// backslash and "\xHH" one byte; on Windows a backslash is written as itself. `separator`
+// names the separator between the names of a path: where it is "\" (Windows, disk images)
+// a backslash is written as itself.
+std::string ReportText(std::string_view utf8, char separator = kSeparator);
 // A copy's file name as the src of an image line: "%", "#", "?", "\" and every byte that
 // ReportText would write as "\xHH" percent-encoded ("%HH"), so that the browser asks for the
 // file's own bytes; then as text.

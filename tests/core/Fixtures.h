@@ -64,7 +64,7 @@ struct WalkRun : CandidateHandler {
     std::map<std::string, std::string> arrivals;
     std::string throwOn;  // a file name whose processing fails once recorded
 
-    void ProcessCandidate(const DirectoryListing&, const std::string& fullPath, const std::string& name,
+    void ProcessCandidate(const VolumeFolder&, const std::string& fullPath, const std::string& name,
                           std::int16_t style) override {
         candidates.push_back(fullPath);
         const bool late = host.shownPaths.empty() || host.shownPaths.back() != fullPath;

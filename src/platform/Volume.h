@@ -1,0 +1,132 @@
+// The file system that a scan reads, chosen at run time: the machine's own (the live volume),
+// or one inside a disk image. The walk reaches folders, and the evidence entry files, only
+// through these interfaces; an open folder opens the files it listed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/FileTimes.h"
+#include "platform/SystemError.h"
+
+namespace snapsift {
+
+enum class EntryKind {
+    Folder,  // a real folder, never a link or junction to one
+    File,    // a regular file, never a link to one
+    Other,   // links, junctions, FIFOs, sockets, devices: passed over by the walk
+};
+
+// What one step through a listing gave.
+enum class ListingStep {
+    Entry,   // an entry: its name and kind
+    End,     // the listing is complete
+    Failed,  // the folder could not be opened, or reading it failed; Error() says why
+};
+
+// Which object of the file system an entry is: device and inode on POSIX, volume serial
+// number and file ID on Windows, record number and sequence number inside a disk image.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t object = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// What a file that a listing named turned out to be. Only a disk image keeps deleted names.
+enum class FileState {
+    Present,       // a file of the volume
+    Deleted,       // a deleted file whose record still describes it; its content may be partly overwritten
+    RecordReused,  // a deleted name whose record now belongs to another file: no times, no content
+};
+
+// One open file, all of an entry's evidence read from it.
+class VolumeFile {
+public:
+    virtual ~VolumeFile() = default;
+    // The size at the open; reads stop there.
+    virtual std::int64_t Size() const = 0;
+    // The times as they were at the open: created (empty where the file system keeps none),
+    // last accessed, last modified. False when they could not be read or fall outside the
+    // years 100 to 9999.
+    virtual bool Times(std::optional<DateTime>& created, DateTime& accessed, DateTime& modified) const = 0;
+    // Reads on from the last read, up to size bytes but never past Size(): 0 there, -1 on error.
+    virtual std::int64_t Read(void* buffer, std::size_t size) = 0;
+    // True when the file's size and modification time are still those of the open.
+    virtual bool UnchangedSinceOpen() = 0;
+    // False when the system would only let this file be read in a way that moves its
+    // last-access time.
+    virtual bool AccessTimeKept() const = 0;
+    // The code of the last failure (errno, or GetLastError() on Windows).
+    virtual long LastError() const = 0;
+    virtual FileState State() const { return FileState::Present; }
+};
+
+// An open folder and its listing, in the order the file system keeps it.
+class VolumeFolder {
+public:
+    virtual ~VolumeFolder() = default;
+    // The next entry other than "." and "..": its name (valid until the next call) and kind; or
+    // the end; or the failure that ends the listing early. After End or Failed every further
+    // call gives the same. For a Folder entry, when folderIdentity is given, it receives that
+    // folder's identity.
+    virtual ListingStep Next(std::string_view& name, EntryKind& kind, FileIdentity* folderIdentity = nullptr) = 0;
+    // The failure behind a Failed step.
+    virtual SystemError Error() const = 0;
+    // False when this folder could only be listed in a way that moves its last-access time.
+    virtual bool AccessTimeKept() const = 0;
+    // Opens the regular file `name` that this folder listed; fullPath is the whole path text of
+    // the same file. Nothing on failure, with the failure's code in `error` (kNotOnVolume: the
+    // name stands for no file, and the file has no entry).
+    virtual std::unique_ptr<VolumeFile> OpenFile(std::string_view name, const std::string& fullPath,
+                                                 long& error) const = 0;
+};
+
+// The program's own code for a name that a listing gave but that stands for no file of the
+// volume (an index entry a disk image kept after its file went, read without deleted files).
+inline constexpr long kNotOnVolume = -1002;
+
+class Volume {
+public:
+    virtual ~Volume() = default;
+    // The separator between the names of a path on this volume.
+    virtual char Separator() const = 0;
+    // The text that begins every path on the volume, before the separator of its top folder: a
+    // disk image's "case.E01, partition 2: "; empty for the live volume, whose drive is chosen.
+    virtual std::string DriveRoot() const = 0;
+    // True when a folder, or (on the live volume) a link or junction that leads to one, is at
+    // the path.
+    virtual bool FolderExists(const std::string& path) const = 0;
+    // True when something is at the path and it is no link, junction or mount point.
+    virtual bool IsPlainEntry(const std::string& path) const = 0;
+    // Opens a search root by its path (ending in the separator). Nothing on failure, with the
+    // reason in `error`. A link at the live root itself is followed: the examiner chose it.
+    virtual std::unique_ptr<VolumeFolder> OpenRoot(const std::string& rootPath, SystemError& error) = 0;
+    // Opens a folder below an open root of this volume. folderPath is the root's path followed
+    // by the names that lead down to the folder, each ending in the separator. No link on the
+    // way is followed, and the folder opened must be `expected`, the folder that its parent
+    // listed; one put in its place since fails with kReplacedDuringScan.
+    virtual std::unique_ptr<VolumeFolder> OpenBelow(const VolumeFolder& root, const std::string& folderPath,
+                                                    const FileIdentity& expected, SystemError& error) = 0;
+    // The identity on this volume of a folder of the machine's own file system (the run's
+    // output folder, never to be walked); nothing where no such folder can lie on the volume.
+    virtual std::optional<FileIdentity> IdentityOfLocalFolder(const std::string& path) const = 0;
+};
+
+// The machine's own file systems, read through the platform's calls.
+Volume& LiveVolume();
+
+// What the report says of a disk image: its (first) file's full path, the bytes of all its
+// files, how many files it has, and the MD5 digest that an E01 image keeps of its own data.
+struct ImageFacts {
+    std::string path;
+    std::uint64_t bytes = 0;
+    int files = 1;
+    bool hasStoredMd5 = false;  // an image format that keeps a digest
+    std::string storedMd5;      // lower-case hexadecimal; empty when none was stored
+};
+
+}  // namespace snapsift
