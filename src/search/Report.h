@@ -28,7 +28,7 @@ struct ReportEntry {
     std::string digest;                      // as the digest front-end returned it
     std::string userId;
     std::optional<std::string> copyFileName; // set when the image line is written
-    std::string status;                      // what became of a deleted file; empty for a present one
+    std::string status = {};                 // what became of a deleted file; empty for a present one
     char separator = kSeparator;             // between the names of fullPath
 };
 

@@ -1,0 +1,413 @@
+#include "image/NtfsVolume.h"
+
+#include <tsk/libtsk.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <string_view>
+#include <strings.h>
+#include <vector>
+
+#include "platform/FileTimes.h"
+
+namespace snapsift {
+
+RecordMatch MatchRecord(std::uint32_t nameSequence, bool recordAllocated, std::uint32_t recordSequence) {
+    if (recordAllocated) return recordSequence == nameSequence ? RecordMatch::Live : RecordMatch::Reused;
+    return recordSequence == nameSequence || recordSequence == nameSequence + 1 ? RecordMatch::DeletedIntact
+                                                                                : RecordMatch::Reused;
+}
+
+namespace {
+
+// Records below this number hold the file system's own files ($MFT, $Bitmap, $Extend, ...):
+// passed over, as the ntfs-3g driver hides them.
+constexpr TSK_INUM_T kFirstUserRecord = 16;
+constexpr std::uint32_t kReparsePointAttribute = 0x400;
+constexpr int kAddressBits = 48;  // an MFT reference: record number, then the sequence number above it
+
+struct CloseRecord {
+    void operator()(TSK_FS_FILE* file) const { tsk_fs_file_close(file); }
+};
+using Record = std::unique_ptr<TSK_FS_FILE, CloseRecord>;
+struct CloseDirectory {
+    void operator()(TSK_FS_DIR* directory) const { tsk_fs_dir_close(directory); }
+};
+using Directory = std::unique_ptr<TSK_FS_DIR, CloseDirectory>;
+
+// The Sleuth Kit keeps its last failure in a per-thread text; here a failure is a code, and
+// the text is cleared so that it never stands for a later one.
+Record OpenRecord(TSK_FS_INFO* fs, TSK_INUM_T address) {
+    Record record(tsk_fs_file_open_meta(fs, nullptr, address));
+    if (!record || record->meta == nullptr) {
+        tsk_error_reset();
+        return nullptr;
+    }
+    return record;
+}
+
+Directory OpenDirectory(TSK_FS_INFO* fs, TSK_INUM_T address) {
+    Directory directory(tsk_fs_dir_open_meta(fs, address));
+    if (!directory) tsk_error_reset();
+    return directory;
+}
+
+bool IsAllocated(const TSK_FS_META& meta) { return (meta.flags & TSK_FS_META_FLAG_ALLOC) != 0; }
+
+std::uint64_t Little64(const std::uint8_t* bytes) {
+    std::uint64_t value = 0;
+    for (int i = 7; i >= 0; --i) value = (value << 8) | bytes[i];
+    return value;
+}
+
+// $STANDARD_INFORMATION: the times as FILETIME counts, and the file attribute flags.
+struct StandardInformation {
+    std::uint64_t created = 0, modified = 0, accessed = 0;
+    std::uint32_t attributes = 0;
+};
+
+std::optional<StandardInformation> ReadStandardInformation(TSK_FS_FILE* record) {
+    const TSK_FS_ATTR* attribute = tsk_fs_file_attr_get_type(record, TSK_FS_ATTR_TYPE_NTFS_SI, 0, 0);
+    constexpr std::size_t kNeeded = 36;
+    if (attribute == nullptr || (attribute->flags & TSK_FS_ATTR_RES) == 0 || attribute->rd.buf == nullptr ||
+        attribute->rd.buf_size < kNeeded || attribute->size < static_cast<TSK_OFF_T>(kNeeded)) {
+        tsk_error_reset();
+        return std::nullopt;
+    }
+    const std::uint8_t* bytes = attribute->rd.buf;
+    StandardInformation information;
+    information.created = Little64(bytes);
+    information.modified = Little64(bytes + 8);
+    information.accessed = Little64(bytes + 24);
+    information.attributes = static_cast<std::uint32_t>(Little64(bytes + 32) & 0xFFFFFFFFu);
+    return information;
+}
+
+bool IsReparsePoint(TSK_FS_FILE* record) {
+    const auto information = ReadStandardInformation(record);
+    return information && (information->attributes & kReparsePointAttribute) != 0;
+}
+
+// The walk's view of a record: reparse points (links, junctions, mount points) are passed
+// over, as on the live volume.
+EntryKind KindOfRecord(TSK_FS_FILE* record) {
+    const TSK_FS_META_TYPE_ENUM type = record->meta->type;
+    if (type != TSK_FS_META_TYPE_DIR && type != TSK_FS_META_TYPE_REG) return EntryKind::Other;
+    if (IsReparsePoint(record)) return EntryKind::Other;
+    return type == TSK_FS_META_TYPE_DIR ? EntryKind::Folder : EntryKind::File;
+}
+
+FileIdentity IdentityOfRecord(std::uint64_t volume, const TSK_FS_META& meta) {
+    return {volume, (static_cast<std::uint64_t>(meta.seq) << kAddressBits) | meta.addr};
+}
+
+bool IsDotName(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// The file's default data stream, the unnamed $DATA attribute; alternate streams are other
+// attributes of the same type, with names.
+const TSK_FS_ATTR* DefaultDataStream(TSK_FS_FILE* record) {
+    const int count = tsk_fs_file_attr_getsize(record);
+    for (int i = 0; i < count; ++i) {
+        const TSK_FS_ATTR* attribute = tsk_fs_file_attr_get_idx(record, i);
+        if (attribute != nullptr && attribute->type == TSK_FS_ATTR_TYPE_NTFS_DATA &&
+            (attribute->name == nullptr || attribute->name[0] == '\0'))
+            return attribute;
+    }
+    tsk_error_reset();
+    return nullptr;
+}
+
+class ImageFile final : public VolumeFile {
+public:
+    explicit ImageFile(FileState state) : state_(state) {}
+
+    // Takes the file's record: its times and its default data stream. False, with the code in
+    // `error`, when the record holds no regular file with a data stream.
+    bool Take(Record record, long& error) {
+        record_ = std::move(record);
+        if (record_->meta->type != TSK_FS_META_TYPE_REG) {
+            error = record_->meta->type == TSK_FS_META_TYPE_DIR ? EISDIR : EINVAL;
+            return false;
+        }
+        data_ = DefaultDataStream(record_.get());
+        if (data_ == nullptr) {
+            error = EIO;
+            return false;
+        }
+        size_ = data_->size;
+        if (const auto information = ReadStandardInformation(record_.get())) {
+            const auto created = FileTimeToDate(information->created);
+            const auto modified = FileTimeToDate(information->modified);
+            const auto accessed = FileTimeToDate(information->accessed);
+            if (created && modified && accessed) {
+                created_ = *created;
+                modified_ = *modified;
+                accessed_ = *accessed;
+                timesRead_ = true;
+            }
+        }
+        return true;
+    }
+
+    std::int64_t Size() const override { return size_; }
+    bool Times(std::optional<DateTime>& created, DateTime& accessed, DateTime& modified) const override {
+        if (!timesRead_) return false;
+        created = created_;
+        accessed = accessed_;
+        modified = modified_;
+        return true;
+    }
+    std::int64_t Read(void* buffer, std::size_t size) override {
+        const auto request = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(std::min<std::size_t>(size, 1 << 30)), size_ - offset_));
+        if (request == 0) return 0;
+        const ssize_t got = tsk_fs_attr_read(data_, offset_, static_cast<char*>(buffer), request,
+                                             TSK_FS_FILE_READ_FLAG_NONE);
+        if (got <= 0) {
+            tsk_error_reset();
+            error_ = EIO;
+            return -1;
+        }
+        offset_ += got;
+        return got;
+    }
+    // An image is read, never written: what was there at the open is there still.
+    bool UnchangedSinceOpen() override { return true; }
+    bool AccessTimeKept() const override { return true; }
+    long LastError() const override { return error_; }
+    FileState State() const override { return state_; }
+
+private:
+    FileState state_;
+    Record record_;
+    const TSK_FS_ATTR* data_ = nullptr;
+    std::int64_t size_ = 0, offset_ = 0;
+    bool timesRead_ = false;
+    DateTime created_, modified_, accessed_;
+    long error_ = 0;
+};
+
+struct VolumeState {
+    std::shared_ptr<const void> keepAlive;
+    TSK_FS_INFO* fs;
+    std::string driveRoot;
+    std::uint64_t number;
+    bool includeDeleted;
+};
+
+class ImageFolder final : public VolumeFolder {
+public:
+    ImageFolder(const VolumeState& volume, Directory directory)
+        : volume_(volume), directory_(std::move(directory)) {}
+
+    ListingStep Next(std::string_view& name, EntryKind& kind, FileIdentity* folderIdentity) override {
+        const std::size_t count = tsk_fs_dir_getsize(directory_.get());
+        while (next_ < count) {
+            const std::size_t index = next_++;
+            const TSK_FS_NAME* entry = tsk_fs_dir_get_name(directory_.get(), index);
+            if (entry == nullptr || entry->name == nullptr || IsDotName(entry->name) ||
+                entry->meta_addr < kFirstUserRecord || entry->type == TSK_FS_NAME_TYPE_VIRT ||
+                entry->type == TSK_FS_NAME_TYPE_VIRT_DIR)
+                continue;
+            const bool deletedName = (entry->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0;
+            if (deletedName && !volume_.includeDeleted) continue;
+            if (!deletedName && entry->type == TSK_FS_NAME_TYPE_REG)
+                kind = EntryKind::File;  // its record is read when it is opened
+            else if (!Classify(*entry, deletedName, kind, folderIdentity))
+                continue;
+            if (kind == EntryKind::File) files_.push_back(index);
+            name = entry->name;
+            return ListingStep::Entry;
+        }
+        return ListingStep::End;
+    }
+
+    SystemError Error() const override { return {}; }
+    bool AccessTimeKept() const override { return true; }
+
+    std::unique_ptr<VolumeFile> OpenFile(std::string_view name, const std::string& /*fullPath*/,
+                                         long& error) const override {
+        const TSK_FS_NAME* entry = FindFile(name);
+        if (entry == nullptr) {
+            error = ENOENT;
+            return nullptr;
+        }
+        const bool deletedName = (entry->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0;
+        Record record = OpenRecord(volume_.fs, entry->meta_addr);
+        const RecordMatch match = record ? MatchRecord(entry->meta_seq, IsAllocated(*record->meta), record->meta->seq)
+                                         : RecordMatch::Reused;
+        // A name the index still holds, although its file is gone or lives on under another name.
+        if ((match != RecordMatch::Live && !volume_.includeDeleted) || (match == RecordMatch::Live && deletedName)) {
+            error = kNotOnVolume;
+            return nullptr;
+        }
+        if (match == RecordMatch::Reused) return std::make_unique<ImageFile>(FileState::RecordReused);
+        auto file = std::make_unique<ImageFile>(match == RecordMatch::Live ? FileState::Present : FileState::Deleted);
+        if (!file->Take(std::move(record), error)) return nullptr;
+        return file;
+    }
+
+private:
+    // The kind of a folder's entry or of a deleted name, from the record that the name refers
+    // to; false for a name to pass over.
+    bool Classify(const TSK_FS_NAME& entry, bool deletedName, EntryKind& kind, FileIdentity* folderIdentity) const {
+        const Record record = OpenRecord(volume_.fs, entry.meta_addr);
+        const RecordMatch match = record ? MatchRecord(entry.meta_seq, IsAllocated(*record->meta), record->meta->seq)
+                                         : RecordMatch::Reused;
+        if (match == RecordMatch::Live && deletedName) return false;  // the file lives on under another name
+        if (match != RecordMatch::Live && !volume_.includeDeleted) return false;
+        if (match == RecordMatch::Reused) {
+            // What the name stood for is lost with its record: never a folder to enter.
+            kind = entry.type == TSK_FS_NAME_TYPE_DIR ? EntryKind::Other : EntryKind::File;
+            return true;
+        }
+        kind = KindOfRecord(record.get());
+        if (kind == EntryKind::Folder && folderIdentity != nullptr)
+            *folderIdentity = IdentityOfRecord(volume_.number, *record->meta);
+        return true;
+    }
+
+    // The walk opens the files in the order they were listed: the search starts after the last
+    // one opened.
+    const TSK_FS_NAME* FindFile(std::string_view name) const {
+        for (std::size_t step = 0; step < files_.size(); ++step) {
+            const std::size_t at = (opened_ + step) % files_.size();
+            const TSK_FS_NAME* entry = tsk_fs_dir_get_name(directory_.get(), files_[at]);
+            if (entry != nullptr && entry->name != nullptr && name == entry->name) {
+                opened_ = at + 1;
+                return entry;
+            }
+        }
+        return nullptr;
+    }
+
+    const VolumeState& volume_;
+    Directory directory_;
+    std::size_t next_ = 0;
+    std::vector<std::size_t> files_;  // the directory's indexes of the File entries given out
+    mutable std::size_t opened_ = 0;
+};
+
+// What a path inside the volume leads to.
+struct Found {
+    TSK_INUM_T address;
+    FileIdentity identity;
+    bool folder;
+    bool reparsePoint;
+};
+
+class NtfsVolume final : public Volume {
+public:
+    explicit NtfsVolume(VolumeState state) : state_(std::move(state)) {}
+
+    char Separator() const override { return '\\'; }
+    std::string DriveRoot() const override { return state_.driveRoot; }
+
+    // Reparse points inside an image lead to paths of the machine it came from: never followed.
+    bool FolderExists(const std::string& path) const override {
+        const auto found = Resolve(path);
+        return found && found->folder && !found->reparsePoint;
+    }
+    bool IsPlainEntry(const std::string& path) const override {
+        const auto found = Resolve(path);
+        return found && !found->reparsePoint;
+    }
+
+    std::unique_ptr<VolumeFolder> OpenRoot(const std::string& rootPath, SystemError& error) override {
+        const auto found = Resolve(rootPath);
+        if (!found || !found->folder || found->reparsePoint) {
+            error.code = !found ? ENOENT : found->folder ? ELOOP : ENOTDIR;
+            return nullptr;
+        }
+        return OpenFolder(found->address, error);
+    }
+
+    std::unique_ptr<VolumeFolder> OpenBelow(const VolumeFolder& /*root*/, const std::string& /*folderPath*/,
+                                            const FileIdentity& expected, SystemError& error) override {
+        // The identity names the folder's record: it is opened by that, and must still be the
+        // folder that was listed.
+        const TSK_INUM_T address = expected.object & ((std::uint64_t{1} << kAddressBits) - 1);
+        const Record record = OpenRecord(state_.fs, address);
+        if (!record || record->meta->type != TSK_FS_META_TYPE_DIR ||
+            IdentityOfRecord(state_.number, *record->meta) != expected) {
+            error.code = kReplacedDuringScan;
+            return nullptr;
+        }
+        return OpenFolder(address, error);
+    }
+
+    std::optional<FileIdentity> IdentityOfLocalFolder(const std::string& /*path*/) const override {
+        return std::nullopt;
+    }
+
+private:
+    std::unique_ptr<VolumeFolder> OpenFolder(TSK_INUM_T address, SystemError& error) {
+        Directory directory = OpenDirectory(state_.fs, address);
+        if (!directory) {
+            error.code = EIO;
+            return nullptr;
+        }
+        return std::make_unique<ImageFolder>(state_, std::move(directory));
+    }
+
+    // Follows a path down from the file system's root through the names its folders hold now
+    // (an exact match first, else one that differs in the case of ASCII letters alone), never
+    // through a reparse point.
+    std::optional<Found> Resolve(const std::string& path) const {
+        if (!path.starts_with(state_.driveRoot)) return std::nullopt;
+        std::string_view rest = std::string_view(path).substr(state_.driveRoot.size());
+        const Record rootRecord = OpenRecord(state_.fs, state_.fs->root_inum);
+        if (!rootRecord) return std::nullopt;
+        Found found{state_.fs->root_inum, IdentityOfRecord(state_.number, *rootRecord->meta), true, false};
+        while (!rest.empty()) {
+            const std::size_t end = std::min(rest.find_first_of("\\/"), rest.size());
+            const std::string_view component = rest.substr(0, end);
+            rest.remove_prefix(std::min(end + 1, rest.size()));
+            if (component.empty()) continue;
+            if (!found.folder || found.reparsePoint) return std::nullopt;
+            const auto next = Child(found.address, component);
+            if (!next) return std::nullopt;
+            found = *next;
+        }
+        return found;
+    }
+
+    std::optional<Found> Child(TSK_INUM_T folder, std::string_view name) const {
+        const Directory directory = OpenDirectory(state_.fs, folder);
+        if (!directory) return std::nullopt;
+        const TSK_FS_NAME* match = nullptr;
+        const std::string wanted(name);
+        for (std::size_t i = 0; i < tsk_fs_dir_getsize(directory.get()); ++i) {
+            const TSK_FS_NAME* entry = tsk_fs_dir_get_name(directory.get(), i);
+            if (entry == nullptr || entry->name == nullptr || (entry->flags & TSK_FS_NAME_FLAG_ALLOC) == 0 ||
+                entry->meta_addr < kFirstUserRecord || IsDotName(entry->name))
+                continue;
+            if (wanted == entry->name) {
+                match = entry;
+                break;
+            }
+            if (match == nullptr && ::strcasecmp(wanted.c_str(), entry->name) == 0) match = entry;
+        }
+        if (match == nullptr) return std::nullopt;
+        const Record record = OpenRecord(state_.fs, match->meta_addr);
+        if (!record || MatchRecord(match->meta_seq, IsAllocated(*record->meta), record->meta->seq) != RecordMatch::Live)
+            return std::nullopt;
+        return Found{match->meta_addr, IdentityOfRecord(state_.number, *record->meta),
+                     record->meta->type == TSK_FS_META_TYPE_DIR, IsReparsePoint(record.get())};
+    }
+
+    VolumeState state_;
+};
+
+}  // namespace
+
+std::unique_ptr<Volume> MakeNtfsVolume(std::shared_ptr<const void> keepAlive, TSK_FS_INFO* fs,
+                                       std::string driveRoot, std::uint64_t number, bool includeDeleted) {
+    return std::make_unique<NtfsVolume>(VolumeState{std::move(keepAlive), fs, std::move(driveRoot), number, includeDeleted});
+}
+
+}  // namespace snapsift
