@@ -16,6 +16,7 @@ struct CliSettings {
     bool searchSubfolders = true;
     bool includePhotos = true;
     std::string driveRoot;
+    const ImageSource* image = nullptr;  // a disk image searched instead of the live file system
 };
 
 class CliHost : public ScanHost {
@@ -27,6 +28,7 @@ public:
     bool SearchSubfolders() const override { return settings_.searchSubfolders; }
     bool IncludePhotos() const override { return settings_.includePhotos; }
     std::string SelectedDriveRoot() const override { return settings_.driveRoot; }
+    const ImageSource* Image() const override { return settings_.image; }
 
     void ShowPath(const std::string& fullPath) override;
     void Yield() override;

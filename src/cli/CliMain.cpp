@@ -1,5 +1,6 @@
 #include "cli/CliMain.h"
 
+#include <charconv>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -11,6 +12,9 @@
 #include "cli/CliHost.h"
 #include "cli/Console.h"
 #include "platform/LocaleText.h"
+#ifdef SNAPSIFT_IMAGES
+#include "cli/CliImage.h"
+#endif
 
 namespace snapsift::cli {
 
@@ -23,9 +27,20 @@ constexpr int kAborted = 1;
 constexpr int kStopped = 2;
 constexpr int kIncomplete = 3;
 
-constexpr std::string_view kUsage =
+#ifdef SNAPSIFT_IMAGES
+constexpr bool kImages = true;
+#else
+constexpr bool kImages = false;
+#endif
+
+constexpr std::string_view kUsageLines =
     "Usage: snapsift-cli --folder DIR [--no-subfolders] --output DIR [--no-photos]\n"
-    "       snapsift-cli --profiles ROOT --output DIR [--no-photos]\n"
+    "       snapsift-cli --profiles ROOT --output DIR [--no-photos]\n";
+constexpr std::string_view kImageUsageLines =
+    "       snapsift-cli --image FILE [--partition N] (--profiles | --folder PATH [--no-subfolders])\n"
+    "                    --output DIR [--no-photos] [--include-deleted]\n"
+    "       snapsift-cli --list-partitions FILE\n";
+constexpr std::string_view kUsageOptions =
     "       snapsift-cli --help | --version\n"
     "\n"
     "Finds the photo files that the Quorvia social network leaves in a browser's cache and\n"
@@ -36,7 +51,8 @@ constexpr std::string_view kUsage =
     "  --profiles ROOT    search ROOT's \"Users\" and \"Documents and Settings\" folders; ROOT is\n"
     "                     a drive (C:) or the mount point of a drive's image (/mnt/evidence)\n"
     "  --output DIR       the folder in which the run's own output folder is made\n"
-    "  --no-photos        make no copies and leave the photos out of the report\n"
+    "  --no-photos        make no copies and leave the photos out of the report\n";
+constexpr std::string_view kUsageEnd =
     "  --help             show this text\n"
     "  --version          show the version\n"
     "\n"
@@ -44,7 +60,33 @@ constexpr std::string_view kUsage =
     "Exit status: 0 completed, 1 aborted, 2 stopped by a check, 3 completed but the report is\n"
     "incomplete (an entry, a copy or a folder could not be read or written; the counts are shown).\n";
 
+constexpr std::string_view kImageOptions =
+    "  --image FILE       search a raw (dd), split raw (.001) or E01 disk image, read straight\n"
+    "                     from FILE; --profiles then takes no ROOT, and --folder takes a path\n"
+    "                     inside the image's volume, such as \\Users\\alice or /Users/alice\n"
+    "  --partition N      search partition N of the image (see --list-partitions); without it,\n"
+    "                     --profiles searches every NTFS partition with a profile folder and\n"
+    "                     --folder the first NTFS partition that holds PATH\n"
+    "  --include-deleted  with --image: also report deleted files that NTFS still names\n"
+    "  --list-partitions FILE  list the image's partitions: number, offset and size in bytes,\n"
+    "                     file system, and which profile folders each holds\n";
+
+// The usage text, with the disk image lines where this build reads images.
+std::string UsageText() {
+    std::string text(kUsageLines);
+    if (kImages) text += kImageUsageLines;
+    text += kUsageOptions;
+    if (kImages) text += kImageOptions;
+    text += kUsageEnd;
+    return text;
+}
+
 struct Options {
+    std::optional<std::string> image;
+    std::optional<std::string> partition;
+    std::optional<std::string> listPartitions;
+    bool includeDeleted = false;
+    bool profilesOfImage = false;  // --profiles with --image, which takes no value
     std::optional<std::string> folder;
     std::optional<std::string> profiles;
     std::optional<std::string> output;
@@ -106,6 +148,10 @@ int CheckFailed(const std::string& problem) {
 
 // Reads the options; the error text when they do not make a valid command line.
 std::optional<std::string> Parse(const std::vector<std::string>& arguments, Options& options) {
+    // With --image, --profiles names no drive: it stands alone.
+    bool imageGiven = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i)
+        imageGiven = imageGiven || (kImages && (arguments[i] == "--image" || arguments[i].starts_with("--image=")));
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         std::string name = arguments[i];
         std::optional<std::string> value;
@@ -130,7 +176,12 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Opti
         };
         std::optional<std::string> problem;
         if (name == "--folder") problem = take(options.folder);
+        else if (name == "--profiles" && imageGiven) problem = flag(options.profilesOfImage);
         else if (name == "--profiles") problem = take(options.profiles);
+        else if (kImages && name == "--image") problem = take(options.image);
+        else if (kImages && name == "--partition") problem = take(options.partition);
+        else if (kImages && name == "--list-partitions") problem = take(options.listPartitions);
+        else if (kImages && name == "--include-deleted") problem = flag(options.includeDeleted);
         else if (name == "--output") problem = take(options.output);
         else if (name == "--no-subfolders") problem = flag(options.noSubfolders);
         else if (name == "--no-photos") problem = flag(options.noPhotos);
@@ -140,8 +191,27 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Opti
         if (problem) return problem;
     }
     if (options.help || options.version) return std::nullopt;
+    if (options.listPartitions) {
+        if (arguments.size() != 3 && !(arguments.size() == 2 && arguments[1].starts_with("--list-partitions=")))
+            return "--list-partitions FILE goes alone";
+        return std::nullopt;
+    }
+    if (options.image) {
+        if (options.folder && options.profilesOfImage) return "give either --folder or --profiles, not both";
+        if (!options.folder && !options.profilesOfImage) return "give --profiles or --folder PATH with --image";
+        if (options.partition) {
+            int number = 0;
+            const std::string& text = *options.partition;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+            if (error != std::errc() || end != text.data() + text.size() || number < 1)
+                return "--partition takes a partition number: " + text;
+        }
+    } else {
+        if (options.partition) return "--partition goes with --image";
+        if (options.includeDeleted) return "--include-deleted goes with --image";
+    }
     if (options.folder && options.profiles) return "give either --folder or --profiles, not both";
-    if (!options.folder && !options.profiles) return "give --folder DIR or --profiles ROOT";
+    if (!options.folder && !options.profiles && !options.image) return "give --folder DIR or --profiles ROOT";
     if (options.noSubfolders && !options.folder) return "--no-subfolders goes with --folder";
     if (!options.output) return "give --output DIR";
     return std::nullopt;
@@ -153,7 +223,7 @@ int RunCli(const std::vector<std::string>& arguments) {
     Options options;
     if (const auto problem = Parse(arguments, options)) return UsageError(*problem);
     if (options.help) {
-        Write(Stream::Out, kUsage);
+        Write(Stream::Out, UsageText());
         return kCompleted;
     }
     if (options.version) {
@@ -165,6 +235,24 @@ int RunCli(const std::vector<std::string>& arguments) {
     CliSettings settings;
     settings.includePhotos = !options.noPhotos;
     ScanState state;
+#ifdef SNAPSIFT_IMAGES
+    if (options.listPartitions) return ListPartitions(FolderText(*options.listPartitions));
+    OpenImage image;
+    if (options.image) {
+        ImageChoice choice;
+        choice.file = FolderText(*options.image);
+        if (options.partition) choice.partition = std::stoi(*options.partition);
+        choice.includeDeleted = options.includeDeleted;
+        choice.profiles = options.profilesOfImage;
+        choice.folder = options.folder.value_or("");
+        std::string problem;
+        if (!OpenForScan(choice, image, problem)) return CheckFailed(problem);
+        settings.image = &image.source;
+        settings.profileMode = choice.profiles;
+        settings.searchSubfolders = !options.noSubfolders;
+        state.SourceFolder = image.sourceFolder;
+    } else
+#endif
     if (options.folder) {
         const std::string folder = FolderText(*options.folder);
         if (!IsFolder(folder)) return CheckFailed("Folder to search not found: " + *options.folder);

@@ -1,0 +1,40 @@
+// snapsift-cli and disk images: the list of an image's partitions, and the volumes that a scan
+// of an image searches.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image/DiskImage.h"
+#include "scan/ScanHost.h"
+
+namespace snapsift::cli {
+
+struct ImageChoice {
+    std::string file;              // the image's (first) file, as an absolute path
+    std::optional<int> partition;  // --partition
+    bool includeDeleted = false;
+    bool profiles = false;         // profile mode; else folder mode with `folder`
+    std::string folder;            // a path inside the volume, "\" or "/" separated
+};
+
+// An open image and the volumes a scan searches, for as long as the scan runs.
+struct OpenImage {
+    std::unique_ptr<DiskImage> disk;
+    std::vector<std::unique_ptr<Volume>> volumes;
+    ImageSource source;
+    std::string sourceFolder;  // folder mode: the folder's path on its volume, ending in "\"
+};
+
+// Prints the partitions of an image: number, offset, size, file system and profile folders.
+// The exit status: 0, or 2 with a message on standard error.
+int ListPartitions(const std::string& file);
+
+// Opens the image and chooses its volumes: the partition asked for, or in profile mode every
+// NTFS partition with a profile folder, or in folder mode the first NTFS partition that holds
+// the folder. False with the reason in `problem`.
+bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& problem);
+
+}  // namespace snapsift::cli
