@@ -1,0 +1,325 @@
+// Disk images made during the run: an NTFS volume built through ntfs-3g with known contents and
+// times (1601, 1965, 2200, 9999 among them), a deleted photo and deleted photos whose records
+// were then reused; then the bare file system, a whole disk with an MBR that holds it as
+// partition 2, a split raw set and an E01. Each is scanned by snapsift-cli straight from its
+// files and checked against the same volume scanned through a read-only ntfs-3g mount.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <regex>
+
+#include "image/NtfsVolume.h"
+#include "support/TempTree.h"
+
+namespace snapsift::test {
+
+namespace fs = std::filesystem;
+
+TEST(MatchRecord, FreedRecordsKeepTheirFileWhileTheSequenceNumberIsTheNamesOrOneAbove) {
+    const struct { const char* row; bool allocated; std::uint32_t recordSequence; RecordMatch match; } cases[] = {
+        {"in use, same number", true, 7, RecordMatch::Live},
+        {"in use by another file", true, 8, RecordMatch::Reused},
+        {"freed, raised on freeing", false, 8, RecordMatch::DeletedIntact},
+        {"freed, not raised", false, 7, RecordMatch::DeletedIntact},
+        {"freed again after a reuse", false, 9, RecordMatch::Reused},
+        {"freed, older number", false, 6, RecordMatch::Reused}};
+    for (const auto& c : cases) EXPECT_EQ(MatchRecord(7, c.allocated, c.recordSequence), c.match) << c.row;
+}
+
+namespace {
+
+const std::string kCache = "Users/alice/AppData/Local/Microsoft/Windows/INetCache/IE/AB12CD34/";
+const std::string kDeleted = "n7777777_11[1].jpg";
+// The deleted photo: 70,000 bytes of "d", and its MD5 (md5sum's too, before it is deleted).
+const std::string kDeletedContent(70000, 'd'), kDeletedMd5 = "df4eea01b3695dc7c802e1249a37559f";
+
+int Shell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Quote(const std::string& text) { return "'" + std::regex_replace(text, std::regex("'"), "'\\''") + "'"; }
+
+// A FILETIME count for a UTC date and time (proleptic Gregorian calendar).
+std::uint64_t FileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+    const int y = year - (month <= 2 ? 1 : 0);
+    const long era = (y >= 0 ? y : y - 399) / 400, yearOfEra = y - era * 400;
+    const long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long days = era * 146097 + yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear - 584694;  // days from 0000-03-01 to 1601-01-01
+    return (static_cast<std::uint64_t>(days) * 86400 + hour * 3600 + minute * 60 + second) * 10'000'000;
+}
+
+// Sets created, modified and accessed through ntfs-3g's "system.ntfs_times" attribute.
+bool SetNtfsTimes(const fs::path& file, std::uint64_t created, std::uint64_t modified, std::uint64_t accessed) {
+    std::uint64_t times[4] = {created, modified, accessed, created};  // little-endian on this machine
+    return ::setxattr(file.c_str(), "system.ntfs_times", times, sizeof times, 0) == 0;
+}
+
+void Write(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
+
+// The images, made once for all tests in a temporary folder. Empty `skip` when they were made.
+struct Images {
+    TempTree tree;
+    std::string skip;
+    std::string mountedReport;  // the volume scanned through a read-only mount, its mount point as "@"
+    std::string deletedMd5;     // md5sum's word on the deleted photo before it went
+
+    std::string Path(const std::string& name) const { return tree.Text(name); }
+
+    bool Mount(bool readOnly = false) {
+        return Shell("ntfs-3g " + std::string(readOnly ? "-o ro " : "") + Quote(Path("volume.img")) + " " +
+                     Quote(Path("m"))) == 0;
+    }
+    bool Unmount() { return Shell("umount " + Quote(Path("m"))) == 0; }
+
+    // The profile tree; the deleted photo made last, so that its record is the highest.
+    bool Fill() {
+        const fs::path m = tree.Path("m"), cache = m / kCache;
+        for (const fs::path& folder : {cache, m / "Documents and Settings/bob/Cache", m / "Users/alice/Old",
+                                       m / "Users/alice/New"})
+            fs::create_directories(folder);
+        Write(cache / "n1234567_890_123[1].jpg", "abc");
+        Write(cache / "n1601001_11[1].jpg", "a");
+        Write(cache / "n9999001_11[1].jpg", "abcdefghijklmnopqrstuvwxyz");
+        Write(cache / "n3000001_11[1].jpg", std::string(300, 'r'));     // resident in its MFT record
+        Write(cache / "n2000001_11[1].jpg", std::string(200000, 'b'));  // in clusters of its own
+        Write(cache / "notes.txt", "notes");
+        Write(m / "Documents and Settings/bob/Cache/1111_222_333_444_555_n[1].jpg", "digit first");
+        for (int i = 10; i < 50; ++i) Write(m / ("Users/alice/Old/n" + std::to_string(i) + "00000_11[1].jpg"), "old");
+        Write(cache / kDeleted, kDeletedContent);
+        const char zone[] = "[ZoneTransfer]";  // an alternate data stream, never part of the digest
+        return ::setxattr((cache / "n1234567_890_123[1].jpg").c_str(), "user.Zone.Identifier", zone, sizeof zone, 0) == 0 &&
+               SetNtfsTimes(cache / "n1601001_11[1].jpg", FileTime(1601, 1, 1), FileTime(1965, 5, 5, 13, 14, 15),
+                            FileTime(2200, 2, 28, 23, 59, 59)) &&
+               SetNtfsTimes(cache / "n9999001_11[1].jpg", FileTime(9999, 12, 31, 23, 59, 59), FileTime(1970, 1, 1),
+                            FileTime(2106, 2, 7, 6, 28, 16)) &&
+               SetNtfsTimes(cache / kDeleted, FileTime(2010, 3, 15, 14, 5, 9), FileTime(2010, 3, 16),
+                            FileTime(2010, 3, 17, 1, 2, 3));
+    }
+
+    bool Make() {
+        if (::geteuid() != 0) return Skip("not root: ntfs-3g mounts through FUSE as root");
+        if (::access("/dev/fuse", R_OK | W_OK) != 0) return Skip("no /dev/fuse");
+        for (const char* tool : {"mkntfs", "ntfs-3g", "sfdisk", "ewfacquire", "split", "md5sum"})
+            if (Shell(std::string("command -v ") + tool + " >/dev/null") != 0) return Skip(std::string("no ") + tool);
+        tree.Folder("m");
+        const std::string volume = Quote(Path("volume.img"));
+        if (Shell("truncate -s 24M " + volume + " && mkntfs -F -Q -q " + volume + " >/dev/null 2>&1") != 0 || !Mount())
+            return false;
+        const bool filled = Fill();
+        deletedMd5 = Md5Sum(tree.Path("m") / kCache / kDeleted);
+        if (!Unmount() || !filled) return false;
+        // The old photos go; in the next mount the new files take their records, the lowest free
+        // ones, while the index keeps some of the old names. Then the photo is deleted.
+        if (!Mount()) return false;
+        for (int i = 10; i < 50; ++i) fs::remove(tree.Path("m/Users/alice/Old/n" + std::to_string(i) + "00000_11[1].jpg"));
+        if (!Unmount() || !Mount()) return false;
+        for (int i = 0; i < 40; ++i) Write(tree.Path("m/Users/alice/New/f" + std::to_string(i) + ".txt"), "new");
+        if (!Unmount() || !Mount()) return false;
+        fs::remove(tree.Path("m") / kCache / kDeleted);
+        if (!Unmount()) return false;
+
+        const std::string disk = Quote(Path("disk.img"));
+        if (Shell("truncate -s 40M " + disk + " && printf 'label: dos\\nstart=2048, size=2048, type=83\\n"
+                  "start=6144, size=49152, type=7\\n' | sfdisk -q " + disk + " && dd if=" + volume + " of=" + disk +
+                  " bs=512 seek=6144 conv=notrunc status=none") != 0 ||
+            Shell("cd " + Quote(tree.RootText()) + " && split --numeric-suffixes=1 -a 3 -b 12M disk.img split. && "
+                  "ewfacquire -u -q -t case -S 16M disk.img >/dev/null 2>&1") != 0)
+            return false;
+        if (!Mount(true)) return false;
+        mountedReport = Scan({"--profiles", Path("m"), "--no-photos"});
+        Write(tree.Path("mounted.htm"), mountedReport);
+        mountedReport = std::regex_replace(mountedReport, std::regex(Path("m")), "@");
+        return Unmount();
+    }
+    bool Skip(const std::string& why) {
+        skip = why;
+        return true;
+    }
+    std::string Md5Sum(const fs::path& file) {
+        const std::string out = Path("md5");
+        if (Shell("md5sum " + Quote(ToText(file)) + " > " + Quote(out)) != 0) return "";
+        return ReadBytes(out).substr(0, 32);
+    }
+
+    // snapsift-cli with its output in a folder of its own: the exit status, stderr and the report.
+    struct Run { int status = -1; std::string err, report; std::size_t outputs = 0; };
+    Run Cli(std::vector<std::string> arguments) {
+        static int runs = 0;
+        const std::string out = Path("out" + std::to_string(++runs));
+        fs::create_directory(out);
+        std::string command = Quote(SNAPSIFT_CLI);
+        for (const std::string& argument : arguments) command.append(" ").append(Quote(argument));
+        command.append(" --output ").append(Quote(out)).append(" >/dev/null 2>").append(Quote(out + ".err"));
+        Run run;
+        run.status = Shell(command);
+        run.err = ReadBytes(out + ".err");
+        for (const auto& folder : fs::directory_iterator(out)) {
+            ++run.outputs;
+            run.report = ReadBytes(folder.path() / "Quorvia JPG Files.htm");
+        }
+        return run;
+    }
+    std::string Scan(std::vector<std::string> arguments) { return Cli(std::move(arguments)).report; }
+};
+
+Images* images = nullptr;
+
+class DiskImages : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        images = new Images;
+        made = images->Make();
+    }
+    static void TearDownTestSuite() {
+        Shell("umount " + Quote(images->Path("m")) + " 2>/dev/null");
+        delete images;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(made) << "the images could not be made";
+        if (!images->skip.empty()) GTEST_SKIP() << images->skip;
+    }
+    static inline bool made = false;
+};
+
+// The mounted volume's report as the image's: the image line after the header, paths that
+// begin with the image's name and partition and go on with "\".
+std::string AsImageReport(std::string report, const std::string& imageLine, const std::string& prefix) {
+    report.insert(report.find("\r\n") + 2, imageLine + "\r\n");
+    std::string out;
+    for (std::size_t at = 0; at < report.size();) {
+        const std::size_t end = report.find("\r\n", at) + 2;
+        std::string line = report.substr(at, end - at);
+        if (line.starts_with("<b>Full path:</b> @/")) {
+            std::replace(line.begin() + 19, line.end() - 6, '/', '\\');
+            line.replace(18, 1, prefix);
+        }
+        out += line;
+        at = end;
+    }
+    return out;
+}
+
+TEST_F(DiskImages, EveryFormGivesTheMountedVolumesEntries) {
+    const std::string disk = "(41943040 bytes)";
+    const struct { const char* row; std::string image, prefix, facts; } forms[] = {
+        {"bare file system", "volume.img", "volume.img: ", "(25165824 bytes)"},
+        {"whole disk", "disk.img", "disk.img, partition 2: ", disk},
+        {"split raw", "split.001", "split.001, partition 2: ", "(4 files, " + disk.substr(1)},
+        {"E01", "case.E01", "case.E01, partition 2: ",
+         "(3 files, " + std::to_string(fs::file_size(images->tree.Path("case.E01")) +
+                                       fs::file_size(images->tree.Path("case.E02")) +
+                                       fs::file_size(images->tree.Path("case.E03"))) +
+             " bytes; MD5 stored in the image: " + images->Md5Sum(images->tree.Path("disk.img")) + ")"}};
+    for (const auto& form : forms) {
+        const std::string path = images->Path(form.image);
+        EXPECT_EQ(images->Scan({"--image", path, "--profiles", "--no-photos"}),
+                  AsImageReport(images->mountedReport, "<b>Disk image:</b> " + path + " " + form.facts + "<br>",
+                                form.prefix))
+            << form.row;
+    }
+}
+
+TEST_F(DiskImages, EdgeTimesAreReadAsNtfsKeepsThem) {
+    EXPECT_NE(images->mountedReport.find("<b>Short name:</b> n1601001_11[1].jpg<br>\r\n"
+                                         "<b>Created time:</b> 1/1/1601 (UTC) <br>\r\n"
+                                         "<b>Modified time:</b> 5/5/1965 1:14:15 PM (UTC) <br>\r\n"
+                                         "<b>Last Accessed time:</b> 2/28/2200 11:59:59 PM (UTC) <br>\r\n"),
+              std::string::npos);
+    EXPECT_NE(images->mountedReport.find("<b>Short name:</b> n9999001_11[1].jpg<br>\r\n"
+                                         "<b>Created time:</b> 12/31/9999 11:59:59 PM (UTC) <br>\r\n"
+                                         "<b>Modified time:</b> 1/1/1970 (UTC) <br>\r\n"
+                                         "<b>Last Accessed time:</b> 2/7/2106 6:28:16 AM (UTC) <br>\r\n"),
+              std::string::npos);
+}
+
+TEST_F(DiskImages, TheDeletedPhotoIsFoundOnlyWhenAskedForWithItsFormerDigest) {
+    ASSERT_EQ(images->deletedMd5, kDeletedMd5);
+    const std::string entry =
+        "<b>Full path:</b> case.E01, partition 2: \\" + std::regex_replace(kCache, std::regex("/"), "\\") + kDeleted +
+        "<br>\r\n<b>Short name:</b> " + kDeleted + "<br>\r\n"
+        "<b>Status:</b> deleted (its content may have been partly overwritten)<br>\r\n"
+        "<b>Created time:</b> 3/15/2010 2:05:09 PM (UTC) <br>\r\n<b>Modified time:</b> 3/16/2010 (UTC) <br>\r\n"
+        "<b>Last Accessed time:</b> 3/17/2010 1:02:03 AM (UTC) <br>\r\n<b>MD5:</b> " + kDeletedMd5 + "<br>----<br>\r\n";
+    const std::string image = images->Path("case.E01");
+    EXPECT_NE(images->Scan({"--image", image, "--profiles", "--include-deleted"}).find(entry), std::string::npos);
+    EXPECT_EQ(images->Scan({"--image", image, "--profiles"}).find(kDeleted), std::string::npos);
+}
+
+// The names the index kept of the old photos, whose records the new files took.
+TEST_F(DiskImages, ADeletedNameWhoseRecordWasReusedKeepsOnlyItsName) {
+    const std::string report = images->Scan({"--image", images->Path("disk.img"), "--profiles", "--include-deleted"});
+    const std::regex entry("<b>Full path:</b> disk\\.img, partition 2: \\\\Users\\\\alice\\\\Old\\\\n([1-4][0-9]00000)_11\\[1\\]"
+                           "\\.jpg<br>\r\n<b>Short name:</b> n\\1_11\\[1\\]\\.jpg<br>\r\n"
+                           "<b>Status:</b> deleted \\(record reused, content lost\\)<br>\r\n"
+                           "<b>Created time:</b> Unable to determine<br>\r\n<b>Modified time:</b> Unable to determine<br>\r\n"
+                           "<b>Last Accessed time:</b> Unable to determine<br>\r\n"
+                           "<b>MD5:</b> error generating md5 hash<br>----<br>\r\n"
+                           "<b>This photo possibly belongs to Quorvia user ID #</b> <a href=\"[^\"]+\">\\1</a><br><br>\r\n"
+                           "<hr>\r\n");
+    const auto reused = std::distance(std::sregex_iterator(report.begin(), report.end(), entry), std::sregex_iterator());
+    EXPECT_GE(reused, 1);
+    // Every old name in the report is one of those entries: no image line, no copy, no times.
+    std::size_t mentions = 0;
+    for (std::size_t at = report.find("\\Old\\"); at != std::string::npos; at = report.find("\\Old\\", at + 1))
+        ++mentions;
+    EXPECT_EQ(mentions, static_cast<std::size_t>(reused));
+}
+
+TEST_F(DiskImages, AnImageThatCannotBeReadStopsTheRunBeforeAnythingIsWritten) {
+    const std::string disk = images->Path("disk.img");
+    Write(images->tree.Path("junk.bin"), std::string(3'000'000, 'x'));
+    Shell("head -c 20000000 " + Quote(disk) + " > " + Quote(images->Path("short.img")));
+    fs::create_directory(images->tree.Path("two"));
+    fs::copy(images->tree.Path("case.E01"), images->tree.Path("two/case.E01"));
+    fs::copy(images->tree.Path("case.E02"), images->tree.Path("two/case.E02"));
+    const struct { const char* row; std::vector<std::string> arguments; std::string message; } cases[] = {
+        {"not an image", {"--image", images->Path("junk.bin"), "--profiles"},
+         "Not a disk image with a partition table or a file system that can be read: " + images->Path("junk.bin")},
+        {"truncated", {"--image", images->Path("short.img"), "--profiles"},
+         "The disk image is shorter than its partitions say (truncated): " + images->Path("short.img")},
+        {"an E01 segment missing", {"--image", images->Path("two/case.E01"), "--profiles"},
+         "The E01 image is incomplete or corrupt (a segment file cut short or missing): " + images->Path("two/case.E01")},
+        {"no such partition", {"--image", disk, "--partition", "3", "--profiles"},
+         "The disk image has no partition 3 (it has partitions 1 to 2): " + disk},
+        {"no NTFS there", {"--image", disk, "--partition", "1", "--profiles"},
+         "Partition 1 of the disk image holds no NTFS file system: " + disk},
+        {"no such folder", {"--image", disk, "--folder", "/Users/nobody"},
+         "Folder to search not found in the disk image: /Users/nobody"}};
+    for (const auto& c : cases) {
+        const Images::Run run = images->Cli(c.arguments);
+        EXPECT_EQ(run.status, 2) << c.row;
+        EXPECT_EQ(run.err, c.message + "\n") << c.row;
+        EXPECT_EQ(run.outputs, 0u) << c.row;
+    }
+}
+
+TEST_F(DiskImages, PartitionsAreListedWithTheirFileSystemAndProfileFolders) {
+    const std::string out = images->Path("list");
+    EXPECT_EQ(Shell(Quote(SNAPSIFT_CLI) + " --list-partitions " + Quote(images->Path("split.001")) + " > " + Quote(out)), 0);
+    EXPECT_EQ(ReadBytes(out),
+              "Partition  Offset          Size            File system  Profile folders\n"
+              "1          1048576         1048576         -            -\n"
+              "2          3145728         25165824        NTFS         Users, Documents and Settings\n");
+}
+
+// A folder inside the volume, named either way, with and without its subfolders.
+TEST_F(DiskImages, AFolderInsideTheVolumeIsSearchedLikeALiveOne) {
+    const struct { std::string folder; bool subfolders; int total; } cases[] = {
+        {"/" + kCache, true, 5}, {"\\Users\\alice", true, 5}, {"/Users/alice/", false, 0}, {"Users/alice/Old", true, 0}};
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments{"--image", images->Path("volume.img"), "--folder", c.folder, "--no-photos"};
+        if (!c.subfolders) arguments.push_back("--no-subfolders");
+        EXPECT_NE(images->Scan(arguments).find("Total files found: " + std::to_string(c.total) + "<hr>"), std::string::npos)
+            << c.folder;
+    }
+}
+
+}  // namespace
+
+}  // namespace snapsift::test
