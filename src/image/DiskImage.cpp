@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <tsk/libtsk.h>
 
+#include <algorithm>
 #include <cctype>
+#include <fstream>
 
 #include "image/NtfsVolume.h"
 
@@ -68,6 +70,15 @@ EwfCheck CheckEwf(TSK_IMG_INFO* image) {
     return check;
 }
 
+// E01 by its signature, anything else raw (split or not): the formats read here, named to The
+// Sleuth Kit so that it tries no other.
+TSK_IMG_TYPE_ENUM ImageType(const std::string& path) {
+    static constexpr char kEwfSignature[8] = {'E', 'V', 'F', 0x09, 0x0D, 0x0A, static_cast<char>(0xFF), 0x00};
+    char start[sizeof kEwfSignature] = {};
+    std::ifstream(path, std::ios::binary).read(start, sizeof start);
+    return std::equal(start, start + sizeof start, kEwfSignature) ? TSK_IMG_TYPE_EWF_EWF : TSK_IMG_TYPE_RAW;
+}
+
 // The partition's file system, or nothing; `truncated` when it reaches past the image's end.
 TSK_FS_INFO* OpenFileSystem(TSK_IMG_INFO* image, Partition& partition, bool& truncated) {
     TSK_FS_INFO* fs = tsk_fs_open_img(image, static_cast<TSK_OFF_T>(partition.offset), TSK_FS_TYPE_DETECT);
@@ -99,7 +110,7 @@ std::unique_ptr<DiskImage> DiskImage::Open(const std::string& path, std::string&
     std::unique_ptr<DiskImage> disk(new DiskImage);
     disk->handles_ = std::make_shared<Handles>();
     disk->fileName_ = BaseName(path);
-    TSK_IMG_INFO* image = tsk_img_open_utf8_sing(path.c_str(), TSK_IMG_TYPE_DETECT, 0);
+    TSK_IMG_INFO* image = tsk_img_open_utf8_sing(path.c_str(), ImageType(path), 0);
     if (image == nullptr) {
         problem = "Cannot read the disk image " + path + ": " + TskProblem();
         return nullptr;
