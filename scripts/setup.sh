@@ -10,6 +10,8 @@ packages=(
   fonts-dejavu-core                                  # fonts for the window
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64  # Windows build and its tests
   nsis unzip                                         # the Windows release: installer, zip check
+  libtsk-dev libewf-dev                              # disk images read straight from the file
+  ntfs-3g ewf-tools fdisk bc                         # disk image tests and benchmark: images made on the spot
   clang libclang-rt-14-dev                           # fuzz targets
   xvfb xauth                                         # the window under a virtual display
   file dpkg-dev                                      # package checks
