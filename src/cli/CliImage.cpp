@@ -1,5 +1,6 @@
 #include "cli/CliImage.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/Console.h"
@@ -68,22 +69,22 @@ bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& probl
     if (choice.partition) {
         if (!take(*choice.partition)) return false;
     } else {
-        bool ntfs = false;
-        for (const Partition& partition : image.disk->Partitions()) {
+        const std::vector<Partition>& partitions = image.disk->Partitions();
+        if (std::none_of(partitions.begin(), partitions.end(), [](const Partition& p) { return p.IsNtfs(); })) {
+            problem = "No NTFS file system in the disk image: " + choice.file;
+            return false;
+        }
+        if (choice.profiles) {
+            image.volumes = image.disk->ProfileVolumes(choice.includeDeleted);
+            for (const std::unique_ptr<Volume>& volume : image.volumes) image.source.volumes.push_back(volume.get());
+            return true;
+        }
+        for (const Partition& partition : partitions) {
             if (!partition.IsNtfs()) continue;
-            ntfs = true;
-            if (choice.profiles) {
-                if (partition.HasProfileFolder() && !take(partition.number)) return false;
-                continue;
-            }
             if (!take(partition.number)) return false;
             if (image.volumes.back()->FolderExists(image.volumes.back()->DriveRoot() + folder)) break;
             image.source.volumes.pop_back();
             image.volumes.pop_back();
-        }
-        if (!ntfs) {
-            problem = "No NTFS file system in the disk image: " + choice.file;
-            return false;
         }
     }
     if (choice.profiles) return true;

@@ -195,4 +195,15 @@ std::unique_ptr<Volume> DiskImage::OpenVolume(int number, bool includeDeleted, s
     return MakeNtfsVolume(handles_, fs, driveRoot, static_cast<std::uint64_t>(number), includeDeleted);
 }
 
+std::vector<std::unique_ptr<Volume>> DiskImage::ProfileVolumes(bool includeDeleted) const {
+    std::vector<std::unique_ptr<Volume>> volumes;
+    for (const Partition& partition : partitions_) {
+        if (!partition.IsNtfs() || !partition.HasProfileFolder()) continue;
+        std::string problem;  // none: the partition's NTFS was read when the image was opened
+        if (std::unique_ptr<Volume> volume = OpenVolume(partition.number, includeDeleted, problem))
+            volumes.push_back(std::move(volume));
+    }
+    return volumes;
+}
+
 }  // namespace snapsift

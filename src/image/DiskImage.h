@@ -45,6 +45,9 @@ public:
     // with the reason in `problem`, for a partition that does not exist or holds no NTFS. The
     // volume may outlive this object.
     std::unique_ptr<Volume> OpenVolume(int number, bool includeDeleted, std::string& problem) const;
+    // The volumes that a search of the profile folders reads: those of the NTFS partitions that
+    // hold "Users" or "Documents and Settings", in partition order.
+    std::vector<std::unique_ptr<Volume>> ProfileVolumes(bool includeDeleted) const;
 
     struct Handles;
 
