@@ -6,14 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <regex>
 
 #include "image/NtfsVolume.h"
+#include "support/NtfsImages.h"
 #include "support/TempTree.h"
 
 namespace snapsift::test {
@@ -37,13 +36,6 @@ const std::string kCache = "Users/alice/AppData/Local/Microsoft/Windows/INetCach
 const std::string kDeleted = "n7777777_11[1].jpg";
 // The deleted photo: 70,000 bytes of "d", and its MD5 (md5sum's too, before it is deleted).
 const std::string kDeletedContent(70000, 'd'), kDeletedMd5 = "df4eea01b3695dc7c802e1249a37559f";
-
-int Shell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Quote(const std::string& text) { return "'" + std::regex_replace(text, std::regex("'"), "'\\''") + "'"; }
 
 // A FILETIME count for a UTC date and time (proleptic Gregorian calendar).
 std::uint64_t FileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
@@ -71,11 +63,8 @@ struct Images {
 
     std::string Path(const std::string& name) const { return tree.Text(name); }
 
-    bool Mount(bool readOnly = false) {
-        return Shell("ntfs-3g " + std::string(readOnly ? "-o ro " : "") + Quote(Path("volume.img")) + " " +
-                     Quote(Path("m"))) == 0;
-    }
-    bool Unmount() { return Shell("umount " + Quote(Path("m"))) == 0; }
+    bool Mount(bool readOnly = false) { return MountNtfs(Path("volume.img"), Path("m"), readOnly); }
+    bool Unmount() { return test::Unmount(Path("m")); }
 
     // The profile tree; the deleted photo made last, so that its record is the highest.
     bool Fill() {
@@ -103,10 +92,8 @@ struct Images {
     }
 
     bool Make() {
-        if (::geteuid() != 0) return Skip("not root: ntfs-3g mounts through FUSE as root");
-        if (::access("/dev/fuse", R_OK | W_OK) != 0) return Skip("no /dev/fuse");
-        for (const char* tool : {"mkntfs", "ntfs-3g", "sfdisk", "ewfacquire", "split", "md5sum"})
-            if (Shell(std::string("command -v ") + tool + " >/dev/null") != 0) return Skip(std::string("no ") + tool);
+        if (const std::string why = WhyNoNtfsVolumes({"sfdisk", "ewfacquire", "split", "md5sum"}); !why.empty())
+            return Skip(why);
         tree.Folder("m");
         const std::string volume = Quote(Path("volume.img"));
         if (Shell("truncate -s 24M " + volume + " && mkntfs -F -Q -q " + volume + " >/dev/null 2>&1") != 0 || !Mount())
