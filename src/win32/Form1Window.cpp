@@ -228,7 +228,11 @@ void Form1Window::ShowAbout() { about_.Show(window_); }
 
 void Form1Window::Close() { SendMessageW(window_, WM_CLOSE, 0, 0); }
 
-void Form1Window::Turn(std::int64_t) { PumpPendingMessages(); }
+void Form1Window::Turn(std::int64_t nowNs) {
+    if (nowNs - lastTurnNs_ < kTurnIntervalNs && nowNs >= lastTurnNs_) return;
+    lastTurnNs_ = nowNs;
+    PumpPendingMessages();
+}
 
 std::int64_t Form1Window::NowNs() const {
     LARGE_INTEGER now{};

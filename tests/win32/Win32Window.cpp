@@ -393,6 +393,18 @@ TEST_F(Win32WindowTest, CloseRefusedDuringAScan) {
     EXPECT_EQ(window->Handle(), nullptr);
 }
 
+// A scan's turn handles the waiting messages, then none until 2 ms of the logic's clock have passed.
+TEST_F(Win32WindowTest, TurnHandlesMessagesAtMostEvery2ms) {
+    const struct { std::int64_t ms; bool handled; } turns[] = {{1000, true}, {1001, false}, {1002, true}, {5, true}};
+    for (const auto& turn : turns) {
+        PostMessageW(Item(Control::chkIncl), BM_CLICK, 0, 0);
+        const bool before = IsChecked(Control::chkIncl);
+        window->Turn(turn.ms * 1'000'000);
+        EXPECT_EQ(IsChecked(Control::chkIncl) != before, turn.handled) << turn.ms;
+        PumpPendingMessages();
+    }
+}
+
 // Help > About... during a scan opens the box without holding the scan; it stays when the main
 // window closes.
 TEST_F(Win32WindowTest, AboutOpensDuringAScan) {
