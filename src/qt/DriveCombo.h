@@ -1,8 +1,10 @@
 // The drive list of the main window: a combo box that reads the volumes again each time it is
-// opened, so that a volume mounted while the program runs is offered too.
+// opened, so that a volume mounted while the program runs is offered too. Below the volumes it
+// keeps the disk image entries it is given, and last the entry that asks for an image to add.
 #pragma once
 
 #include <QComboBox>
+#include <QStringList>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,22 +22,41 @@ public:
     // Reads the list from `list` at once and selects its initial entry (InitialDriveIndex).
     explicit DriveCombo(QWidget* parent = nullptr, DriveSource list = ListDrives);
 
-    // The selected entry's search prefix ("" for "/", "/media/x", "c:"); "" when the list is empty.
+    // The selected volume's search prefix ("" for "/", "/media/x", "c:"); "" when the list is
+    // empty or an image entry is selected.
     std::string SelectedPrefix() const;
+    // The selected entry's index among the image entries, or -1.
+    int SelectedImage() const;
 
-    // Reads the list again. The selected volume stays selected when it is still listed (by its
-    // search prefix); otherwise the initial entry of the new list is. Sends no change signals.
+    // Reads the volumes again. A selected image entry stays selected, and so does a selected
+    // volume that is still listed (by its search prefix); otherwise the initial entry of the new
+    // list is. Sends no change signals.
     void Reload();
 
     // Takes the list from `list` from now on, and reads it with the selection as Reload() keeps it.
     void SetSource(DriveSource list);
 
+    // The entries below the volumes: `images`, then `addEntry` (none when empty). select >= 0
+    // selects that image entry; -1 keeps the selection.
+    void SetImageEntries(const QStringList& images, const QString& addEntry, int select);
+
     // Reload(), then the usual popup.
     void showPopup() override;
 
+signals:
+    // The add entry was chosen; the selection is back where it was before.
+    void AddImageChosen();
+
 private:
+    // Lists the volumes, the image entries and the add entry, and selects `index`, quietly.
+    void Fill(int index);
+    int AddIndex() const;
+
     DriveSource list_;
     std::vector<DriveEntry> drives_;
+    QStringList images_;
+    QString addEntry_;
+    int selected_ = -1;  // the entry selected last, never the add entry
 };
 
 }  // namespace snapsift

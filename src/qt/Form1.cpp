@@ -181,6 +181,9 @@ void Form1::CreateControls() {
     connect(cmdSource, &QPushButton::clicked, this, [this] { logic_.cmdSource_Click(); });
     connect(cmdOut, &QPushButton::clicked, this, [this] { logic_.cmdOut_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { logic_.Command1_Click(); });
+    // Once the list's popup has closed, so that the chooser opens over the window alone.
+    connect(Drive1, &DriveCombo::AddImageChosen, this, [this] { logic_.Drive1_AddImage(); },
+            Qt::QueuedConnection);
 }
 
 void Form1::CreateMenus() {
@@ -227,6 +230,16 @@ std::string Form1::SelectedDrivePrefix() const {
     return static_cast<const DriveCombo*>(Widget(Control::Drive1))->SelectedPrefix();
 }
 
+void Form1::SetImageEntries(const std::vector<std::string>& entries, const std::string& addEntry, int select) {
+    QStringList texts;
+    for (const std::string& entry : entries) texts << Text(entry);
+    static_cast<DriveCombo*>(Widget(Control::Drive1))->SetImageEntries(texts, Text(addEntry), select);
+}
+
+int Form1::SelectedImageEntry() const {
+    return static_cast<const DriveCombo*>(Widget(Control::Drive1))->SelectedImage();
+}
+
 void Form1::SetClientHeight(int twips) {
     const TwipsScale scale(*this);
     const int width = scale.X(kClientWidth);
@@ -250,6 +263,12 @@ bool Form1::AskYesNo(std::string_view text) { return services_.AskYesNo(this, Te
 
 std::string Form1::BrowseFolder(std::string_view title, const std::string& startFolder) {
     return services_.BrowseFolder(title, startFolder, this);
+}
+
+std::string Form1::ChooseDiskImage(std::string_view title, std::string_view patterns,
+                                   const std::string& startFile) {
+    const QString filter = QStringLiteral("Disk images (") + Text(patterns) + QStringLiteral(");;All files (*)");
+    return services_.ChooseFile(this, Text(title), filter, startFile);
 }
 
 void Form1::ShowAbout() {

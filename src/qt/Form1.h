@@ -37,10 +37,14 @@ public:
     void SetText(Control control, const std::string& text) override;
     bool IsChecked(Control control) const override;
     std::string SelectedDrivePrefix() const override;
+    void SetImageEntries(const std::vector<std::string>& entries, const std::string& addEntry, int select) override;
+    int SelectedImageEntry() const override;
     void SetClientHeight(int twips) override;
     void ShowMessage(std::string_view text) override;
     bool AskYesNo(std::string_view text) override;
     std::string BrowseFolder(std::string_view title, const std::string& startFolder) override;
+    std::string ChooseDiskImage(std::string_view title, std::string_view patterns,
+                                const std::string& startFile) override;
     void ShowAbout() override;
     void Close() override;
     void Turn(std::int64_t nowNs) override;

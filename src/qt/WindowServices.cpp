@@ -1,6 +1,8 @@
 #include "qt/WindowServices.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QAbstractButton>
 #include <QIcon>
 #include <QMessageBox>
@@ -30,6 +32,12 @@ QMessageBox::StandardButton RunBox(QWidget* owner, const QString& text,
 std::string SystemWindowServices::BrowseFolder(std::string_view title,
                                                const std::string& startFolder, QWidget* owner) {
     return snapsift::BrowseFolder(title, startFolder, owner);
+}
+
+std::string SystemWindowServices::ChooseFile(QWidget* owner, const QString& title, const QString& filter,
+                                            const std::string& startFile) {
+    const QString chosen = QFileDialog::getOpenFileName(owner, title, QString::fromStdString(startFile), filter);
+    return QDir::toNativeSeparators(chosen).toStdString();
 }
 
 void SystemWindowServices::ShowMessage(QWidget* owner, const QString& text) {

@@ -9,6 +9,10 @@ namespace snapsift {
 namespace {
 
 constexpr char kChooseFolderTitle[] = "Choose a folder:";
+constexpr char kChooseImageTitle[] = "Choose a disk image:";
+constexpr char kImagePatterns[] = "*.dd *.raw *.img *.001 *.E01 *.e01";
+constexpr char kAddImageEntry[] = "Add disk image...";
+constexpr char kImageNotAdded[] = "The disk image could not be added.\r\n\r\n";
 constexpr char kAbortQuestion[] = "Are you sure you want to cancel this operation?";
 constexpr char kHelpText[] =
     "If \"Only Search User Profile Folders On Selected Drive\" is checked, only the user profile "
@@ -65,6 +69,7 @@ void Form1Logic::SetScanEnvironment(ScanEnvironment environment) {
 void Form1Logic::Form_Load() {
     view_.SetText(Control::Label1, TitleText());
     view_.SetClientHeight(kClientHeight - kProgressHeight);
+    if (DiskImagesReadable()) ShowImageEntries(-1);
 }
 
 void Form1Logic::chkPro_Click() {
@@ -99,6 +104,34 @@ void Form1Logic::cmdOut_Click() { ChooseFolder(state_.OutputFolder, Control::txt
 
 void Form1Logic::Command1_Click() { ShowMessage(kHelpText, MessageKind::Information); }
 
+// Each partition of the image that a profile search can read becomes an entry, the first of
+// them selected; an image already listed is selected again rather than listed twice.
+void Form1Logic::Drive1_AddImage() {
+    const std::string path = view_.ChooseDiskImage(kChooseImageTitle, kImagePatterns, lastImage_);
+    if (path.empty()) return;
+    lastImage_ = path;
+    for (std::size_t i = 0; i < images_.size(); ++i) {
+        if (images_[i]->source.facts.path != path) continue;
+        ShowImageEntries(static_cast<int>(i));
+        return;
+    }
+    std::string problem;
+    std::vector<std::unique_ptr<ImageEntry>> added = OpenImageEntries(path, problem);
+    if (added.empty()) {
+        ShowMessage(kImageNotAdded + problem, MessageKind::Stop);
+        return;
+    }
+    const int first = static_cast<int>(images_.size());
+    for (std::unique_ptr<ImageEntry>& entry : added) images_.push_back(std::move(entry));
+    ShowImageEntries(first);
+}
+
+void Form1Logic::ShowImageEntries(int select) {
+    std::vector<std::string> texts;
+    for (const std::unique_ptr<ImageEntry>& entry : images_) texts.push_back(entry->text);
+    view_.SetImageEntries(texts, kAddImageEntry, select);
+}
+
 void Form1Logic::cmdSTART_Click() { RunScan(state_, *this, environment_); }
 
 void Form1Logic::cmdABORT_Click() {
@@ -118,6 +151,13 @@ bool Form1Logic::SearchSubfolders() const { return view_.IsChecked(Control::chkS
 bool Form1Logic::IncludePhotos() const { return view_.IsChecked(Control::chkIncl); }
 
 std::string Form1Logic::SelectedDriveRoot() const { return view_.SelectedDrivePrefix(); }
+
+const ImageSource* Form1Logic::Image() const {
+    if (!ProfileMode()) return nullptr;
+    const int selected = view_.SelectedImageEntry();
+    if (selected < 0 || selected >= static_cast<int>(images_.size())) return nullptr;
+    return &images_[static_cast<std::size_t>(selected)]->source;
+}
 
 void Form1Logic::ShowPath(const std::string& fullPath) {
     shownPath_.assign(fullPath);

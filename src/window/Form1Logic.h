@@ -1,18 +1,21 @@
 // The main window's rules, whatever toolkit draws it: its handlers, the idle and running
-// looks, the folder choice, the help text, ABORT's question, the close veto and the paced
-// path display. It hosts the scan run that START performs, reading its settings from the
-// view's controls at the moment they are needed.
+// looks, the folder choice, the disk images in the drive list, the help text, ABORT's question,
+// the close veto and the paced path display. It hosts the scan run that START performs, reading
+// its settings from the view's controls at the moment they are needed.
 #pragma once
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scan/ScanHost.h"
 #include "scan/ScanRun.h"
 #include "scan/ScanState.h"
 #include "window/FormView.h"
+#include "window/ImageEntries.h"
 
 namespace snapsift {
 
@@ -40,6 +43,8 @@ public:
     void cmdSource_Click();
     void cmdOut_Click();
     void Command1_Click();
+    // Drive1's "Add disk image..." entry chosen: the view has kept the selection as it was.
+    void Drive1_AddImage();
     void cmdSTART_Click();
     void cmdABORT_Click();
     // True when the close must be cancelled: while a scan runs (cmdABORT is visible).
@@ -52,6 +57,8 @@ public:
     bool SearchSubfolders() const override;
     bool IncludePhotos() const override;
     std::string SelectedDriveRoot() const override;
+    // The selected image entry's volume, in profile mode; the folder mode reads the live system.
+    const ImageSource* Image() const override;
     void ShowPath(const std::string& fullPath) override;
     void Yield() override;
     void ShowMessage(std::string_view text, MessageKind kind) override;
@@ -65,6 +72,8 @@ private:
     void SetVisible(Control control, bool visible);
     // Puts the last path given to ShowPath into lblFile when it is not there yet.
     void BringShownPathUpToDate();
+    // Gives the view the image entries, selecting `select` (-1 keeps the selection).
+    void ShowImageEntries(int select);
 
     FormView& view_;
     ScanState& state_;
@@ -73,6 +82,9 @@ private:
     std::string shownPath_;
     bool shownPathPending_ = false;
     std::int64_t shownPathAtNs_ = std::numeric_limits<std::int64_t>::min() / 2;  // long ago
+    // Kept while the program runs, each where it was made: a scan holds its entry's source.
+    std::vector<std::unique_ptr<ImageEntry>> images_;
+    std::string lastImage_;  // the image file chosen last
 };
 
 }  // namespace snapsift

@@ -1,11 +1,13 @@
 // What the window logic asks of a main window that draws it: named controls to show, enable
-// and fill, the check boxes and the drive list to read, the client height, the modal boxes,
-// the folder chooser, the About box, closing, one event-loop turn and a steady clock.
+// and fill, the check boxes and the drive list to read, the drive list's disk image entries,
+// the client height, the modal boxes, the folder and image choosers, the About box, closing,
+// one event-loop turn and a steady clock.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace snapsift {
 
@@ -50,6 +52,13 @@ public:
     // The search prefix of Drive1's selected entry, without a trailing separator: "c:" on
     // Windows, a mount point such as "/media/evidence" (or "" for "/") elsewhere.
     virtual std::string SelectedDrivePrefix() const = 0;
+    // Drive1's entries after the volumes: the disk image entries in order, then addEntry, the
+    // entry that asks for an image to add (none when ""). select >= 0 selects that image entry;
+    // -1 keeps the selection. A view that offers no disk images leaves all three alone.
+    virtual void SetImageEntries(const std::vector<std::string>& /*entries*/, const std::string& /*addEntry*/,
+                                 int /*select*/) {}
+    // The selected entry's index among the image entries; -1 for a volume, or no selection.
+    virtual int SelectedImageEntry() const { return -1; }
     // The client area below the menu bar, in twips; the width stays as designed.
     virtual void SetClientHeight(int twips) = 0;
 
@@ -60,6 +69,13 @@ public:
     // The modal folder chooser with a title, opening at startFolder ("" leaves the start to the
     // chooser). A folder ending in one separator, or "" when nothing was chosen.
     virtual std::string BrowseFolder(std::string_view title, const std::string& startFolder) = 0;
+    // The modal file chooser for a disk image with a title, offering the files whose names match
+    // one of the space-separated patterns ("*.dd *.E01") or any file, opening at startFile ("" leaves
+    // the start to the chooser). The chosen file's path, or "" when nothing was chosen.
+    virtual std::string ChooseDiskImage(std::string_view /*title*/, std::string_view /*patterns*/,
+                                        const std::string& /*startFile*/) {
+        return {};
+    }
     // The About box, modeless: made when none is open, else brought to the front.
     virtual void ShowAbout() = 0;
     // A request to close the window; it goes through Form_QueryUnload like the close box.

@@ -1,6 +1,7 @@
 // The Qt side of the window under the offscreen platform, once on each event dispatcher: the main
-// window as drawn and as it reaches the logic, its About box, the drive list and its combo box,
-// and the paced event loop turn a scan takes per file.
+// window as drawn and as it reaches the logic, its About box, the drive list and its combo box
+// with its disk image entries, and the paced event loop turn a scan takes per file.
+#include <QSignalSpy>
 #include <QTest>
 #include <QtWidgets>
 #include <unistd.h>
@@ -11,16 +12,26 @@
 #include "qt/PacedEventTurn.h"
 #include "qt/WindowServices.h"
 #include "qt/frmAbout.h"
+#ifdef SNAPSIFT_IMAGES
+#include "support/NtfsImages.h"
+using snapsift::test::MakeNtfsVolume, snapsift::test::WhyNoNtfsVolumes;
+#endif
 
 namespace snapsift {
 
-// What the window asked of the desktop; the chooser is always cancelled.
+// What the window asked of the desktop; the folder chooser is always cancelled, the file chooser
+// answers `file`.
 struct FakeServices : WindowServices {
-    QStringList starts, messages;
+    QStringList starts, messages, fileChoosers;
     std::vector<QUrl> urls;
+    std::string file;
     std::string BrowseFolder(std::string_view, const std::string& at, QWidget*) override {
         starts << at.c_str();
         return "";
+    }
+    std::string ChooseFile(QWidget*, const QString& title, const QString& filter, const std::string& at) override {
+        fileChoosers << title + " " + filter + " at " + at.c_str();
+        return file;
     }
     void ShowMessage(QWidget*, const QString& text) override { messages << text; }
     bool AskYesNo(QWidget*, const QString&) override { return false; }
@@ -278,6 +289,62 @@ private slots:
             QCOMPARE(QStringList({row.name, shown.join(u',').remove(" [ext4]"), combo.SelectedPrefix().c_str()}),
                      QStringList({row.name, row.shown, row.prefix}));
         }
+    }
+
+    // Image entries stay below the volumes across a re-read, the add entry last; choosing it asks
+    // for an image and leaves the selection (@) where it was.
+    void comboKeepsImageEntries() {
+        QString listed = "/ /media/a";
+        DriveCombo combo(nullptr, [&] { return Mounts(listed); });
+        QSignalSpy asked(&combo, &DriveCombo::AddImageChosen);
+        const auto shown = [&] {
+            QStringList items;
+            for (int i = 0; i < combo.count(); ++i) items << (i == combo.currentIndex() ? "@" : "") + combo.itemText(i);
+            return items.join(u',').remove(" [ext4]") + QString(" image %1 prefix ").arg(combo.SelectedImage()) +
+                   combo.SelectedPrefix().c_str() + QString(" asked %1").arg(asked.count());
+        };
+        combo.setCurrentIndex(1);
+        combo.SetImageEntries({"x.img [NTFS]"}, "Add disk image...", -1);
+        QCOMPARE(shown(), "/,@/media/a,x.img [NTFS],Add disk image... image -1 prefix /media/a asked 0");
+        QTest::keyClick(&combo, Qt::Key_End);
+        QCOMPARE(shown(), "/,@/media/a,x.img [NTFS],Add disk image... image -1 prefix /media/a asked 1");
+        combo.SetImageEntries({"x.img [NTFS]", "y.img [NTFS]"}, "Add disk image...", 1);
+        listed = "/media/b /";
+        combo.showPopup();
+        combo.hidePopup();
+        QCOMPARE(shown(), "/media/b,/,x.img [NTFS],@y.img [NTFS],Add disk image... image 1 prefix  asked 1");
+    }
+
+    // "Add disk image..." with the chooser answered: the image's entry, selected, and a profile
+    // scan of it from START.
+    void scanOfAnAddedDiskImage() {
+#ifdef SNAPSIFT_IMAGES
+        if (const std::string why = WhyNoNtfsVolumes(); !why.empty()) QSKIP(why.c_str());
+        QTemporaryDir dir;
+        const QString image = dir.filePath("case.img");
+        QVERIFY(QDir(dir.path()).mkpath("m") && QDir(dir.path()).mkpath("out"));
+        const std::string photo = "Users/ana/AppData/Local/Microsoft/Windows/INetCache/IE/AB12CD34/n1234567_890_123[1].jpg";
+        QVERIFY(MakeNtfsVolume(image.toStdString(), 8, {{photo, "\xFF\xD8\xFF\xE0 photo"}}, dir.filePath("m").toStdString()));
+        auto* drives = form_->findChild<DriveCombo*>("Drive1");
+        drives->SetSource([] { return Mounts("/"); });
+        services_.file = image.toStdString();
+        QTest::keyClick(drives, Qt::Key_End);
+        QTRY_COMPARE(drives->currentText(), "case.img [NTFS]");
+        QCOMPARE(services_.fileChoosers, QStringList("Choose a disk image: Disk images (*.dd *.raw *.img *.001 *.E01 "
+                                                     "*.e01);;All files (*) at "));
+        QCOMPARE(drives->count(), 3);
+        state_.OutputFolder = dir.filePath("out/").toStdString();
+        Click("cmdSTART");
+        QCOMPARE(services_.messages, QStringList("Operation complete.\n\nTotal files found: 1"));
+        const QStringList runs = QDir(dir.filePath("out")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QFile report(dir.filePath("out/" + runs.value(0) + "/Quorvia JPG Files.htm"));
+        QVERIFY(runs.size() == 1 && report.open(QIODevice::ReadOnly));
+        const QByteArray text = report.readAll();
+        QVERIFY(text.contains("<b>Disk image:</b> " + image.toUtf8() + " (8388608 bytes)<br>\r\n"));
+        QVERIFY(text.contains("<b>Full path:</b> case.img: \\" + QByteArray::fromStdString(photo).replace('/', '\\') + "<br>"));
+#else
+        QSKIP("built without disk images");
+#endif
     }
 
     // Per turn at the clock's reading: "F" when a readable pipe's notifier and a due timer woke,

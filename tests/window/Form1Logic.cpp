@@ -9,6 +9,9 @@
 
 #include "platform/Paths.h"
 #include "support/TempTree.h"
+#ifdef SNAPSIFT_IMAGES
+#include "support/NtfsImages.h"
+#endif
 #include "window/FolderChoice.h"
 #include "window/Form1Logic.h"
 
@@ -24,8 +27,8 @@ std::string Total(const char* outcome, int total) {
 }
 
 // The fixture is the view. It logs "show X", "hide X", "enable X", "disable X", "text X ...",
-// "height N", "message ...", "question ...", "browse TITLE at START", "about", "close refused" or
-// "closed", and "turn".
+// "height N", "message ...", "question ...", "browse TITLE at START", "choose TITLE (PATTERNS) at
+// START", "images ENTRY | ENTRY + ADD select N", "about", "close refused" or "closed", and "turn".
 class Form1LogicTest : public ::testing::Test, public FormView {
 protected:
     ScanState state;
@@ -34,6 +37,7 @@ protected:
     Log log;
     std::map<Control, bool> checked = {{Control::chkPro, false}, {Control::chkSubs, true}, {Control::chkIncl, true}};
     std::string drivePrefix, chosen;  // chosen: the chooser's answer
+    int selectedImage = -1;
     bool yes = false;                 // the answer to every question
     std::int64_t nowNs = 0;
     int turns = 0, runs = 0;
@@ -45,6 +49,16 @@ protected:
     void SetText(Control c, const std::string& text) override { log.push_back("text " + Name(c) + " " + text); }
     bool IsChecked(Control c) const override { return checked.at(c); }
     std::string SelectedDrivePrefix() const override { return drivePrefix; }
+    void SetImageEntries(const std::vector<std::string>& entries, const std::string& add, int select) override {
+        std::string text = "images";
+        for (const std::string& entry : entries) text += (text == "images" ? " " : " | ") + entry;
+        log.push_back(text + " + " + add + " select " + std::to_string(select));
+    }
+    int SelectedImageEntry() const override { return selectedImage; }
+    std::string ChooseDiskImage(std::string_view title, std::string_view patterns, const std::string& start) override {
+        log.push_back("choose " + std::string(title) + " (" + std::string(patterns) + ") at " + start);
+        return chosen;
+    }
     void SetClientHeight(int twips) override { log.push_back("height " + std::to_string(twips)); }
     void ShowMessage(std::string_view text) override { log.push_back("message " + std::string(text)); }
     bool AskYesNo(std::string_view text) override { log.push_back("question " + std::string(text)); return yes; }
@@ -84,9 +98,13 @@ protected:
 TEST_F(Form1LogicTest, HandlersOfTheIdleWindow) {
     using F = Form1Logic;
     const std::string at = "browse Choose a folder: at ";
+    Log loaded = {"text Label1 Snapsift v" SNAPSIFT_VERSION, "height 4770"};
+#ifdef SNAPSIFT_IMAGES
+    loaded.push_back("images + Add disk image... select -1");
+#endif
     const struct { const char* why; void (F::*handler)(); bool profiles; std::string source, answer, after; Log log; }
     rows[] = {
-        {"load", &F::Form_Load, true, "/s/", "", "/s/ /o/", {"text Label1 Snapsift v" SNAPSIFT_VERSION, "height 4770"}},
+        {"load", &F::Form_Load, true, "/s/", "", "/s/ /o/", loaded},
         {"profile mode", &F::chkPro_Click, true, "/s/", "", "/s/ /o/",
          {"hide cmdSource", "show Drive1", "hide txtSource", "hide chkSubs"}},
         {"folder mode", &F::chkPro_Click, false, "/s/", "", "/s/ /o/",
@@ -214,5 +232,86 @@ TEST_F(Form1LogicTest, PathOnShowIsBroughtUpToDateBeforeBoxesAndTheIdleLook) {
         EXPECT_EQ(log, (Log{"text lblFile a", "turn", "turn", "text lblFile b", row.next})) << row.before;
     }
 }
+
+#ifdef SNAPSIFT_IMAGES
+// Disk images made once for these tests: profiles.img with a photo below Users, bob.img with one
+// below Documents and Settings, empty.img with neither, and disk.img holding the three as its
+// partitions 1 (empty), 2 (profiles) and 3 (bob).
+class Form1LogicImageTest : public Form1LogicTest {
+protected:
+    static void SetUpTestSuite() {
+        images = new TempTree;
+        why = WhyNoNtfsVolumes({"sfdisk"});
+        if (!why.empty()) return;
+        images->Folder("m");
+        const std::string m = images->Text("m"), disk = Quote(images->Text("disk.img"));
+        made = MakeNtfsVolume(images->Text("empty.img"), 8, {}, m) &&
+               MakeNtfsVolume(images->Text("profiles.img"), 8, {{"Users/ana/Cache/n1234567_890_123[1].jpg", kJpeg}}, m) &&
+               MakeNtfsVolume(images->Text("bob.img"), 8, {{"Documents and Settings/bob/n7654321_1_2[1].jpg", kJpeg}}, m) &&
+               Shell("truncate -s 26M " + disk + " && printf 'label: dos\\nstart=2048, size=16384, type=7\\n"
+                     "start=18432, size=16384, type=7\\nstart=34816, size=16384, type=7\\n' | sfdisk -q " + disk) == 0;
+        for (const auto& [volume, sector] : {std::pair{"empty.img", 2048}, {"profiles.img", 18432}, {"bob.img", 34816}})
+            made = made && Shell("dd if=" + Quote(images->Text(volume)) + " of=" + disk + " bs=512 seek=" +
+                                 std::to_string(sector) + " conv=notrunc status=none") == 0;
+        images->File("junk.bin", std::string(100000, 'x'));
+    }
+    static void TearDownTestSuite() { delete images; }
+    void SetUp() override {
+        if (!why.empty()) GTEST_SKIP() << why;
+        ASSERT_TRUE(made) << "the disk images could not be made";
+    }
+    static std::string Image(const char* name) { return images->Text(name); }
+    static inline TempTree* images = nullptr;
+    static inline std::string why;
+    static inline bool made = false;
+};
+
+// Each partition holding a profile folder becomes an entry, the first of them selected; an image
+// listed already is selected again; an image that cannot be read or has no such partition is
+// refused with a message. The chooser opens at the image chosen last.
+TEST_F(Form1LogicImageTest, AddingADiskImageToTheDriveList) {
+    const std::string choose = "choose Choose a disk image: (*.dd *.raw *.img *.001 *.E01 *.e01) at ";
+    const std::string refused = "message The disk image could not be added.\r\n\r\n";
+    const std::string disk = "images disk.img, partition 2 [NTFS] | disk.img, partition 3 [NTFS]";
+    const struct { const char* why; std::string chosen; Log log; } rows[] = {
+        {"not an image", Image("junk.bin"), {choose, refused + "Not a disk image with a partition table or a file "
+                                                 "system that can be read: " + Image("junk.bin")}},
+        {"cancelled", "", {choose + Image("junk.bin")}},
+        {"no profile folder", Image("empty.img"), {choose + Image("junk.bin"), refused + "The disk image has no NTFS "
+             "partition with a \"Users\" or \"Documents and Settings\" folder: " + Image("empty.img")}},
+        {"whole disk", Image("disk.img"), {choose + Image("empty.img"), disk + " + Add disk image... select 0"}},
+        {"bare file system", Image("profiles.img"),
+         {choose + Image("disk.img"), disk + " | profiles.img [NTFS] + Add disk image... select 2"}},
+        {"listed already", Image("disk.img"),
+         {choose + Image("profiles.img"), disk + " | profiles.img [NTFS] + Add disk image... select 0"}}};
+    for (const auto& row : rows) {
+        log.clear();
+        chosen = row.chosen;
+        logic.Drive1_AddImage();
+        EXPECT_EQ(log, row.log) << row.why;
+    }
+}
+
+// A scan reads the selected image entry's volume in profile mode only; the folder mode and a
+// selected volume read the live file system.
+TEST_F(Form1LogicImageTest, ProfileModeOnAnImageEntrySearchesItsVolume) {
+    chosen = Image("disk.img");
+    logic.Drive1_AddImage();
+    const struct { const char* why; bool profiles; int selected; std::string searched; } rows[] = {
+        {"partition 2", true, 0, "disk.img, partition 2: in " + Image("disk.img")},
+        {"partition 3", true, 1, "disk.img, partition 3: in " + Image("disk.img")},
+        {"a volume selected", true, -1, "the live file system"},
+        {"folder mode", false, 1, "the live file system"}};
+    for (const auto& row : rows) {
+        checked[Control::chkPro] = row.profiles;
+        selectedImage = row.selected;
+        const ImageSource* image = logic.Image();
+        const std::string searched = image == nullptr ? "the live file system"
+            : image->volumes.size() != 1 ? "volumes: " + std::to_string(image->volumes.size())
+            : image->volumes[0]->DriveRoot() + "in " + image->facts.path;
+        EXPECT_EQ(searched, row.searched) << row.why;
+    }
+}
+#endif
 
 }  // namespace snapsift::test
