@@ -43,6 +43,7 @@ public:
     }
     std::deque<int> answers;
     std::vector<Box> boxes;
+    std::function<void()> onBox;  // called as each box opens
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
@@ -67,6 +68,7 @@ private:
             if (button != nullptr && (GetWindowLongPtrW(button, GWL_STYLE) & WS_VISIBLE) != 0) box.buttons.insert(id);
         }
         boxes.push_back(box);
+        if (onBox) onBox();
         int answer = answers.empty() ? IDOK : answers.front();
         if (!answers.empty()) answers.pop_front();
         for (int fallback : {IDOK, IDNO, IDCANCEL}) {  // an unexpected box must not hold the test
@@ -301,9 +303,10 @@ TEST_F(Win32WindowTest, QuestionMarkShowsTheHelp) {
     EXPECT_EQ(dialogs.boxes, std::vector<Box>{Message(kHelp)});
 }
 
-// Enter presses the button that has the focus; Esc does nothing to the window.
+// Enter presses the button that has the focus (put on it directly, as a click does, without the
+// dialog manager's default button following it); Esc does nothing to the window.
 TEST_F(Win32WindowTest, EnterAndEsc) {
-    SendMessageW(Main(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(Control::Command1)), TRUE);
+    SetFocus(Item(Control::Command1));
     PostMessageW(Item(Control::Command1), WM_KEYDOWN, VK_ESCAPE, 0);
     PumpPendingMessages();
     EXPECT_TRUE(dialogs.boxes.empty());
@@ -339,8 +342,9 @@ TEST_F(Win32WindowTest, ChooserGivesTheFolder) {
     }
 }
 
-// START clicked in folder mode: the report and the copies are those the scan run makes for the
-// same settings, the last path stays in lblFile, and the window is idle again.
+// START clicked in folder mode: the progress frame uncovered while it runs; the report and the
+// copies are those the scan run makes for the same settings, the last path stays in lblFile,
+// and the window is idle again.
 TEST_F(Win32WindowTest, ScanGivesTheScanRunsReport) {
     tree.Entries({{"src/n1234567_890_123[1].jpg", kJpeg}, {"src/sub/n7654321_1_2[1].jpg", kJpeg}, {"src/notes.txt", "x"}});
     const auto run = [&](const std::function<void()>& scan, const std::string& output) {
@@ -352,14 +356,23 @@ TEST_F(Win32WindowTest, ScanGivesTheScanRunsReport) {
         for (const auto& entry : fs::directory_iterator(folder)) files[ToText(entry.path().filename())] = ReadBytes(entry);
         return files;
     };
+    std::string runningLook;  // as the final message opens: the progress frame and the client height
+    dialogs.onBox = [&] {
+        RECT client{};
+        GetClientRect(Main(), &client);
+        runningLook = std::to_string(Shown(Control::Frame1)) + std::to_string(Shown(Control::Label7)) +
+                      std::to_string(Shown(Control::lblFile)) + " " + std::to_string(client.bottom);
+    };
     const auto fromWindow = run([&] { Click(Control::cmdSTART); }, "window");
     EXPECT_EQ(dialogs.boxes, std::vector<Box>{Total("complete", 2)});
+    EXPECT_EQ(runningLook, "111 418");
     RecordingHost host(state);
     const auto fromScanRun = run([&] { RunScan(state, host, environment); }, "core");
     EXPECT_EQ(fromWindow, fromScanRun);
     EXPECT_EQ(fromWindow.size(), 3u);
     EXPECT_EQ(WindowText(Item(Control::lblFile)), host.shownPaths.back());
-    EXPECT_TRUE(Shown(Control::cmdSTART) && !Shown(Control::cmdABORT) && !Shown(Control::Frame1));
+    EXPECT_TRUE(Shown(Control::cmdSTART) && !Shown(Control::cmdABORT) && !Shown(Control::Frame1) &&
+                !Shown(Control::lblFile));
     EXPECT_TRUE(IsWindowEnabled(Item(Control::cmdOut)) && IsWindowEnabled(Item(Control::chkPro)));
 }
 
