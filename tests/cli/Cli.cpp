@@ -112,8 +112,8 @@ TEST_F(CliTest, ExitStatusAndWhatGoesToStandardOutputAndError) {
     EXPECT_EQ(lengths, (std::vector<std::size_t>{18, 18, 21, 255}));  // two copies, the report, the long copy
 }
 
-// The output's file system full: copies and entries fail, and the run says so in its counts and
-// its exit status.
+// The output's file system full (a file size limit of 1,000 bytes): copies and entries fail, and
+// the run says so in its counts and its exit status.
 TEST_F(CliTest, AFullOutputDiskMakesTheReportIncomplete) {
     for (int i = 0; i < 4; ++i) tree.File("src/n1234567_" + std::to_string(i) + "[1].jpg", kPhoto);
     const Finished finished = Run({"--folder", tree.Text("src"), "--output", tree.Text("out")}, false, 0, 0, 1000);
@@ -121,6 +121,9 @@ TEST_F(CliTest, AFullOutputDiskMakesTheReportIncomplete) {
     EXPECT_EQ(finished.out, "Operation complete.\n\nTotal files found: 4\nCopies that could not be made: 4\n"
                             "Entries that could not be written to the report: 3\nReport: " + ReportPath() + "\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(ReportPath()).parent_path()), {}), 1);
+    // The one entry that fitted, then the tail: an entry that does not fit leaves nothing of itself.
+    EXPECT_TRUE(ReadBytes(ReportPath()).ends_with("<br><br>\r\n<hr>End of Report<br>\r\nTotal files found: 4<hr>\r\n"
+                                                  "</body></html>\r\n"));
 }
 
 // 1200 photos, and the signal sent once the report has reached the given size.

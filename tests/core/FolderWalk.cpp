@@ -29,12 +29,6 @@ protected:
     WalkRun run;
 };
 
-TEST_F(FolderWalkTest, ShowsAndYieldsOnceForEachFileLevelByLevel) {
-    run.walk.SearchFolderTree(root);
-    EXPECT_EQ(run.host.shownPaths, order);
-    EXPECT_EQ(run.host.yields, 5u);
-}
-
 // The first candidate's processing fails; the walk goes on.
 TEST_F(FolderWalkTest, EachCandidateArrivesRightAfterItsPathWithTheFiltersStyle) {
     run.throwOn = "n11111_11[1].jpg";
@@ -46,8 +40,9 @@ TEST_F(FolderWalkTest, EachCandidateArrivesRightAfterItsPathWithTheFiltersStyle)
                                 {tree.Text(kFiles[4]), "n22222_22[1].jpg letter-first"}}));
 }
 
-// At each file in turn, and (0) before the walk starts; the file on display is still examined.
-TEST_F(FolderWalkTest, AnAbortStopsTheWalkAfterTheFileOnDisplay) {
+// Each file shown level by level with one yield, up to an abort: at each file in turn (the last
+// one: the whole walk), and (0) before the walk starts; the file on display is still examined.
+TEST_F(FolderWalkTest, ShowsAndYieldsOnceForEachFileLevelByLevelUntilAnAbort) {
     for (std::size_t n = 0; n <= order.size(); ++n) {
         WalkRun aborted;
         aborted.state.AbortRequested = n == 0;
@@ -56,6 +51,7 @@ TEST_F(FolderWalkTest, AnAbortStopsTheWalkAfterTheFileOnDisplay) {
         const Paths shown(order.begin(), order.begin() + static_cast<long>(n));
         EXPECT_EQ(aborted.host.shownPaths, shown) << n;
         EXPECT_EQ(aborted.candidates, Candidates(shown)) << n;
+        EXPECT_EQ(aborted.host.yields, n) << n;
     }
 }
 

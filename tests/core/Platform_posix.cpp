@@ -1,7 +1,5 @@
 #include <fcntl.h>
 #include <locale.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +8,6 @@
 #include "platform/EvidenceFile.h"
 #include "platform/FileTimes.h"
 #include "platform/LocaleText.h"
-#include "search/Report.h"
 #include "support/OrdinaryUser.h"
 
 namespace snapsift::test {
@@ -46,19 +43,6 @@ TEST_F(ScanRunTest, HostileAndNonUtf8NamesAreWrittenRecognisably) {
     RunAndCheck({hostile, raw});
 }
 
-// Replaced before it is read: no hang, no evidence; the copy fails with EINVAL.
-TEST_F(ScanRunTest, AFileReplacedByAFifoIsNeverRead) {
-    Row fifo = AddFile("src/n12345_67[1].jpg", "12345");
-    fifo.unreadable = true;
-    host.onYield = [&] {
-        fs::remove(fifo.path);
-        mkfifo(fifo.path.c_str(), 0644);
-    };
-    RunAndCheck({fifo});
-    const std::string copying = "Error copying file: " + fifo.path + ". Error number: " + std::to_string(EINVAL) + kOk;
-    EXPECT_EQ(host.messages, (Messages{{MessageKind::FileProblem, copying}, Final("complete", 1)}));
-}
-
 TEST_F(ScanRunTest, DocumentsAndSettingsLinkedToUsersIsWalkedOnce) {
     host.profileMode = true;
     host.driveRoot = tree.Text("drive");
@@ -87,24 +71,6 @@ TEST_F(ScanRunTest, TheSourceTreeIsLeftExactlyAsItWas) {
     EXPECT_EQ(stamps(), before);
     for (const std::string& file : files) EXPECT_EQ(ReadBytes(tree.Path(file)), kAlphabet.bytes);
     if (stamps() == before) GTEST_SKIP() << "no access times here";
-}
-
-// A file size limit, as a full disk would set one: the entry's write falls short.
-TEST(ReportFilePosix, AnEntryThatDoesNotFitLeavesNothingOfItself) {
-    TempTree tree;
-    const std::string report = tree.Text("r.htm");
-    ASSERT_TRUE(WriteReportHeader(report));
-    const std::string header = ReadBytes(report);
-    const ReportEntry entry{"/c/n1_2[1].jpg", "n1_2[1].jpg", false, {}, {}, {}, "d41d8", "1", {}};
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const rlimit limit{header.size() + FormatReportEntry(entry).size() / 2, saved.rlim_max};
-    signal(SIGXFSZ, SIG_IGN);  // a short write instead of the signal
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const bool appended = AppendReportEntry(report, entry);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    EXPECT_FALSE(appended);
-    EXPECT_EQ(ReadBytes(report), header);
 }
 
 // photo.jpg ("abc"), a FIFO, a link to the FIFO and a link to the photo; a call that blocks

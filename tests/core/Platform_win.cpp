@@ -58,26 +58,30 @@ protected:
     HANDLE file = INVALID_HANDLE_VALUE;
 };
 
-TEST_F(LongPathTest, BothWalksAndPathExistsFindTheFile) {
-    WalkRun whole, single;
-    whole.walk.SearchFolderTree(tree.RootText());
-    single.walk.SearchFolder(folder.substr(0, folder.size() - 1));
-    EXPECT_EQ(whole.candidates, Paths{path});
-    EXPECT_EQ(single.host.shownPaths, Paths{path});
-    EXPECT_TRUE(PathExists(path, false));
-}
-
-TEST_F(LongPathTest, TheFileGivesItsTimesInUtc) {
+// Its times in UTC: modified 2010-01-05 07:03:09.750, accessed an hour later.
+TEST_F(LongPathTest, BothWalksPathExistsAndTheFileTimesReachTheFile) {
     const std::uint64_t modifiedAt = 129071485897500000, accessedAt = modifiedAt + 10'000'000ull * 3600;
     const FILETIME times[2] = {{static_cast<DWORD>(accessedAt), static_cast<DWORD>(accessedAt >> 32)},
                                {static_cast<DWORD>(modifiedAt), static_cast<DWORD>(modifiedAt >> 32)}};
     ASSERT_TRUE(::SetFileTime(file, nullptr, &times[0], &times[1]));
+    WalkRun whole, single;
+    whole.walk.SearchFolderTree(tree.RootText());
+    single.walk.SearchFolder(folder.substr(0, folder.size() - 1));
     std::optional<DateTime> created;
     DateTime accessed, modified;
-    EXPECT_TRUE(GetFileTimes(path, created, accessed, modified));
-    EXPECT_TRUE(created.has_value());
-    EXPECT_EQ(modified, (DateTime{2010, 1, 5, 7, 3, 9}));  // 07:03:09.750
-    EXPECT_EQ(accessed, (DateTime{2010, 1, 5, 8, 3, 9}));
+    EXPECT_TRUE(PathExists(path, false) && GetFileTimes(path, created, accessed, modified) && created.has_value());
+    EXPECT_EQ(std::tuple(whole.candidates, single.host.shownPaths, modified, accessed),
+              std::tuple(Paths{path}, Paths{path}, DateTime{2010, 1, 5, 7, 3, 9}, DateTime{2010, 1, 5, 8, 3, 9}));
+}
+
+// The identity the listing of root gives the entry named `of`.
+FileIdentity ListedIdentity(DirectoryListing& root, std::string_view of) {
+    std::string_view name;
+    EntryKind kind;
+    FileIdentity identity, listed;
+    while (root.Next(name, kind, &identity) == ListingStep::Entry)
+        if (name == of) listed = identity;
+    return listed;
 }
 
 // A and B; after the listing has given A's identity, A moves away and B takes its name. The
@@ -87,11 +91,7 @@ TEST(DirectoryListingWin, AFolderPutInAListedFoldersPlaceIsRefused) {
     tree.Entries({{"A/", ""}, {"B/", ""}});
     DirectoryListing root;
     ASSERT_TRUE(root.OpenRoot(tree.RootText()));
-    std::string_view name;
-    EntryKind kind;
-    FileIdentity identity, listedA;
-    while (root.Next(name, kind, &identity) == ListingStep::Entry)
-        if (name == "A") listedA = identity;
+    const FileIdentity listedA = ListedIdentity(root, "A");
     ASSERT_TRUE(::MoveFileW(ApiPath(tree.Text("A")).c_str(), ApiPath(tree.Text("A-moved")).c_str()));
     ASSERT_TRUE(::MoveFileW(ApiPath(tree.Text("B")).c_str(), ApiPath(tree.Text("A")).c_str()));
     const struct { const char* folder; bool opens; long code; } cases[] = {
@@ -123,11 +123,7 @@ TEST(LinksWin, AFileOrFolderReplacedByASymbolicLinkIsRefused) {
     tree.Entries({{"Sub/", ""}, {"Elsewhere/", ""}, {"photo.jpg", "abc"}, {"other.jpg", "def"}});
     DirectoryListing root;
     ASSERT_TRUE(root.OpenRoot(tree.RootText()));
-    std::string_view name;
-    EntryKind kind;
-    FileIdentity identity, listedSub;
-    while (root.Next(name, kind, &identity) == ListingStep::Entry)
-        if (name == "Sub") listedSub = identity;
+    const FileIdentity listedSub = ListedIdentity(root, "Sub");
     const std::wstring photo = ApiPath(tree.Text("photo.jpg")), sub = ApiPath(tree.Text("Sub"));
     ASSERT_TRUE(::DeleteFileW(photo.c_str()) && ::RemoveDirectoryW(sub.c_str()));
     constexpr DWORD unprivileged = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
