@@ -37,15 +37,6 @@ const std::string kDeleted = "n7777777_11[1].jpg";
 // The deleted photo: 70,000 bytes of "d", and its MD5 (md5sum's too, before it is deleted).
 const std::string kDeletedContent(70000, 'd'), kDeletedMd5 = "df4eea01b3695dc7c802e1249a37559f";
 
-// A FILETIME count for a UTC date and time (proleptic Gregorian calendar).
-std::uint64_t FileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
-    const int y = year - (month <= 2 ? 1 : 0);
-    const long era = (y >= 0 ? y : y - 399) / 400, yearOfEra = y - era * 400;
-    const long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const long days = era * 146097 + yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear - 584694;  // days from 0000-03-01 to 1601-01-01
-    return (static_cast<std::uint64_t>(days) * 86400 + hour * 3600 + minute * 60 + second) * 10'000'000;
-}
-
 // Sets created, modified and accessed through ntfs-3g's "system.ntfs_times" attribute.
 bool SetNtfsTimes(const fs::path& file, std::uint64_t created, std::uint64_t modified, std::uint64_t accessed) {
     std::uint64_t times[4] = {created, modified, accessed, created};  // little-endian on this machine
@@ -83,17 +74,16 @@ struct Images {
         Write(cache / kDeleted, kDeletedContent);
         const char zone[] = "[ZoneTransfer]";  // an alternate data stream, never part of the digest
         return ::setxattr((cache / "n1234567_890_123[1].jpg").c_str(), "user.Zone.Identifier", zone, sizeof zone, 0) == 0 &&
-               SetNtfsTimes(cache / "n1601001_11[1].jpg", FileTime(1601, 1, 1), FileTime(1965, 5, 5, 13, 14, 15),
-                            FileTime(2200, 2, 28, 23, 59, 59)) &&
-               SetNtfsTimes(cache / "n9999001_11[1].jpg", FileTime(9999, 12, 31, 23, 59, 59), FileTime(1970, 1, 1),
-                            FileTime(2106, 2, 7, 6, 28, 16)) &&
-               SetNtfsTimes(cache / kDeleted, FileTime(2010, 3, 15, 14, 5, 9), FileTime(2010, 3, 16),
-                            FileTime(2010, 3, 17, 1, 2, 3));
+               // 1601-01-01, 1965-05-05 13:14:15, 2200-02-28 23:59:59; 9999-12-31 23:59:59, 1970-01-01,
+               // 2106-02-07 06:28:16; 2010-03-15 14:05:09, 2010-03-16, 2010-03-17 01:02:03 (UTC).
+               SetNtfsTimes(cache / "n1601001_11[1].jpg", 0, 114974684550000000, 189076895990000000) &&
+               SetNtfsTimes(cache / "n9999001_11[1].jpg", 2650467743990000000, 116444736000000000, 159394408960000000) &&
+               SetNtfsTimes(cache / kDeleted, 129131355090000000, 129131712000000000, 129132613230000000);
     }
 
     bool Make() {
-        if (const std::string why = WhyNoNtfsVolumes({"sfdisk", "ewfacquire", "split", "md5sum"}); !why.empty())
-            return Skip(why);
+        skip = WhyNoNtfsVolumes({"sfdisk", "ewfacquire", "split", "md5sum"});
+        if (!skip.empty()) return true;
         tree.Folder("m");
         const std::string volume = Quote(Path("volume.img"));
         if (Shell("truncate -s 24M " + volume + " && mkntfs -F -Q -q " + volume + " >/dev/null 2>&1") != 0 || !Mount())
@@ -123,10 +113,6 @@ struct Images {
         Write(tree.Path("mounted.htm"), mountedReport);
         mountedReport = std::regex_replace(mountedReport, std::regex(Path("m")), "@");
         return Unmount();
-    }
-    bool Skip(const std::string& why) {
-        skip = why;
-        return true;
     }
     std::string Md5Sum(const fs::path& file) {
         const std::string out = Path("md5");
