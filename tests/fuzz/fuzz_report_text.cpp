@@ -21,36 +21,6 @@ void Check(bool condition) {
     if (!condition) std::abort();
 }
 
-// Bytes that Windows-1252 leaves undefined.
-bool Undefined1252(unsigned char c) { return c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D; }
-
-// Every "&" opens one of the references the writer makes.
-void CheckReferences(std::string_view text) {
-    for (std::size_t i = text.find('&'); i != std::string_view::npos; i = text.find('&', i + 1)) {
-        const std::string_view rest = text.substr(i);
-        if (rest.starts_with("&amp;") || rest.starts_with("&lt;") || rest.starts_with("&gt;") ||
-            rest.starts_with("&quot;"))
-            continue;
-        Check(rest.starts_with("&#"));
-        std::size_t j = 2;
-        const bool hex = rest.size() > 2 && rest[2] == 'x';
-        if (hex) ++j;
-        const std::size_t digitsStart = j;
-        while (j < rest.size() && (hex ? std::isxdigit(static_cast<unsigned char>(rest[j]))
-                                       : std::isdigit(static_cast<unsigned char>(rest[j]))))
-            ++j;
-        Check(j > digitsStart && j < rest.size() && rest[j] == ';');
-    }
-}
-
-void CheckText(std::string_view text) {
-    for (unsigned char c : text) {
-        Check(c != '<' && c != '>' && c != '"');
-        Check(!Undefined1252(c));
-    }
-    CheckReferences(text);
-}
-
 void AppendUtf8(std::string& out, char32_t c) {
     const int tail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
     constexpr unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
@@ -76,7 +46,7 @@ bool ShowsFalsely(char32_t c) {
 
 // The bytes a reader takes from a name's text: "\\" one backslash, "\xHH" one byte (their
 // backslashes written "&#92;"), a reference its character, any other byte its Windows-1252
-// character.
+// character (bytes Windows-1252 leaves undefined show as a control).
 std::string ReadBack(std::string_view text) {
     static constexpr std::pair<std::string_view, char> kMarkup[] = {
         {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}};
@@ -94,12 +64,16 @@ std::string ReadBack(std::string_view text) {
                    m != std::end(kMarkup)) {
             shown = static_cast<unsigned char>(m->second);
             i += m->first.size();
-        } else if (rest.starts_with("&#")) {
-            for (i += 2; text[i] != ';'; ++i) shown = shown * 10 + static_cast<char32_t>(text[i] - '0');
-            ++i;
-        } else {
+        } else if (rest.starts_with("&#")) {  // decimal digits and ";"
+            std::size_t end = 2;
+            for (; end < rest.size() && std::isdigit(static_cast<unsigned char>(rest[end])); ++end)
+                shown = shown * 10 + static_cast<char32_t>(rest[end] - '0');
+            Check(end > 2 && end < rest.size() && rest[end] == ';');
+            i += end + 1;
+        } else {  // no markup of its own, no backslash, no run of spaces
             const auto c = static_cast<unsigned char>(rest[0]);
-            Check(c != '\\' && !(c == ' ' && !out.empty() && out.back() == ' '));
+            Check(c != '<' && c != '>' && c != '"' && c != '&' && c != '\\');
+            Check(!(c == ' ' && !out.empty() && out.back() == ' '));
             shown = c < 0x80 ? c : detail::Windows1252UpperHalf()[c - 0x80];
             ++i;
         }
@@ -128,8 +102,6 @@ std::string PercentDecoded(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const std::string text = ReportText(input), source = ReportImageSource(input);
-    CheckText(text);
-    CheckText(source);
     Check(ReadBack(text) == input);
     Check(PercentDecoded(ReadBack(source)) == input);
 
@@ -140,12 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     entry.digest = "d41d8cd98f00b204e9800998ecf8427e";
     entry.userId = std::string(input.substr(0, 16));
     entry.copyFileName = std::string(input) + "-1.jpg";
-    const std::string lines = FormatReportEntry(entry);
-    std::size_t tags = 0;
-    for (char c : lines) tags += (c == '<');
     const std::string plain = FormatReportEntry(ReportEntry{"/p", "n", false, {}, {}, {}, "d", "1", std::string("c")});
-    std::size_t plainTags = 0;
-    for (char c : plain) plainTags += (c == '<');
-    Check(tags == plainTags);
+    Check(std::ranges::count(FormatReportEntry(entry), '<') == std::ranges::count(plain, '<'));
     return 0;
 }
