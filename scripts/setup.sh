@@ -9,7 +9,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev          # the window program
   fonts-dejavu-core                                  # fonts for the window
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64  # Windows build and its tests
-  nsis unzip                                         # the Windows release: installer, zip check
+  fonts-wine                                         # the Windows window's fonts under Wine
+  nsis unzip x11-utils                               # the Windows release: installer, zip check
   libtsk-dev libewf-dev                              # disk images read straight from the file
   ntfs-3g ewf-tools fdisk bc                         # disk image tests and benchmark: images made on the spot
   clang libclang-rt-14-dev                           # fuzz targets

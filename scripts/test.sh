@@ -32,9 +32,10 @@ cmake --build build/fuzz -j "$jobs" --target fuzz_recognition fuzz_report_text f
 
 echo "== Windows build (MinGW-w64) and tests under Wine"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+bash tests/win32/wine-prefix.sh  # virtual desktop, 96 DPI, fonts: quick once made
 cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win -j "$jobs"
-(cd build/win && ctest --output-on-failure)
+(cd build/win && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure)
 
 echo "== Windows release (zip and installer) checked under Wine"
-bash tests/package/check-windows-package.sh build/win build/native
+xvfb-run -a -s "-screen 0 1024x768x24" bash tests/package/check-windows-package.sh build/win build/native
