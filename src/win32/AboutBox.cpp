@@ -26,10 +26,10 @@ constexpr char kDisclaimer[] =
     "Legal disclaimer: This program is provided free of charge and comes with no guarantee or "
     "warranty whatsoever. All liability and risk is assumed by the user.";
 
-constexpr FontSpec kDefault{Face::SansSerif, 825, false};
-constexpr FontSpec kHeading{Face::SansSerif, 1200, true};
-constexpr FontSpec kLink{Face::SansSerif, 975, true};
-constexpr FontSpec kText{Face::SansSerif, 975, false};
+constexpr FontStyle kDefault{Face::SansSerif, 825, false};
+constexpr FontStyle kHeading{Face::SansSerif, 1200, true};
+constexpr FontStyle kLink{Face::SansSerif, 975, true};
+constexpr FontStyle kText{Face::SansSerif, 975, false};
 
 void OpenWithShell(const std::wstring& address) {
     ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -67,7 +67,7 @@ void AboutBox::Create() {
                                  reinterpret_cast<LPARAM>(this));
     layout_ = TwipsLayout();
     const auto add = [&](const wchar_t* windowClass, DWORD style, int id, const char* text,
-                         const TwipsRect& place, const FontSpec& font) {
+                         const TwipsRect& place, const FontStyle& font) {
         const HWND control = CreateControl(window_, windowClass, WS_VISIBLE | style, 0, id, text);
         const bool label = windowClass == std::wstring_view(L"STATIC") && (style & SS_TYPEMASK) == SS_LEFT;
         layout_.Add(control, place, font, 0, label);

@@ -51,17 +51,17 @@ FontSet::~FontSet() {
     for (const Made& made : fonts_) DeleteObject(made.font);
 }
 
-HFONT FontSet::Get(const FontSpec& spec) {
+HFONT FontSet::Get(const FontStyle& style) {
     for (const Made& made : fonts_) {
-        if (made.spec == spec) return made.font;
+        if (made.style == style) return made.font;
     }
     LOGFONTW font{};
-    font.lfHeight = FontHeight(spec.centipoints, dpi_);
-    font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    font.lfHeight = FontHeight(style.centipoints, dpi_);
+    font.lfWeight = style.bold ? FW_BOLD : FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(font.lfFaceName, FaceName(spec.face, dpi_).c_str(), LF_FACESIZE);
+    lstrcpynW(font.lfFaceName, FaceName(style.face, dpi_).c_str(), LF_FACESIZE);
     const HFONT made = CreateFontIndirectW(&font);
-    fonts_.push_back({spec, made});
+    fonts_.push_back({style, made});
     return made;
 }
 

@@ -11,11 +11,11 @@ namespace snapsift {
 
 enum class Face { SansSerif, Verdana };
 
-struct FontSpec {
+struct FontStyle {
     Face face = Face::SansSerif;
     int centipoints = 825;  // 8.25 pt
     bool bold = false;
-    bool operator==(const FontSpec&) const = default;
+    bool operator==(const FontStyle&) const = default;
 };
 
 // The face that stands for the designed one: the first installed of the designed face and its
@@ -34,11 +34,11 @@ public:
     FontSet& operator=(const FontSet&) = delete;
     ~FontSet();
 
-    HFONT Get(const FontSpec& spec);
+    HFONT Get(const FontStyle& style);
 
 private:
     struct Made {
-        FontSpec spec;
+        FontStyle style;
         HFONT font;
     };
 

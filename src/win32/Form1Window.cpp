@@ -17,25 +17,25 @@ constexpr int kClientWidth = 6990;  // twips
 constexpr int kDriveListRows = 8;
 constexpr COLORREF kDarkBlue = RGB(0, 0, 0x80);
 
-constexpr FontSpec kDefault{Face::SansSerif, 825, false};
-constexpr FontSpec kBold{Face::SansSerif, 825, true};
-constexpr FontSpec kLarger{Face::SansSerif, 975, false};
-constexpr FontSpec kLargerBold{Face::SansSerif, 975, true};
-constexpr FontSpec kVerdana12{Face::Verdana, 1200, true};
-constexpr FontSpec kVerdana18{Face::Verdana, 1800, true};
+constexpr FontStyle kDefault{Face::SansSerif, 825, false};
+constexpr FontStyle kBold{Face::SansSerif, 825, true};
+constexpr FontStyle kLarger{Face::SansSerif, 975, false};
+constexpr FontStyle kLargerBold{Face::SansSerif, 975, true};
+constexpr FontStyle kVerdana12{Face::Verdana, 1200, true};
+constexpr FontStyle kVerdana18{Face::Verdana, 1800, true};
 
 constexpr DWORD kPush = BS_PUSHBUTTON | WS_TABSTOP;
 constexpr DWORD kCheck = BS_AUTOCHECKBOX | BS_MULTILINE | WS_TABSTOP;
 constexpr DWORD kBox = ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP;
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 
-struct ControlSpec {
+struct ControlPlan {
     Control control;
     const wchar_t* windowClass;
     DWORD style;
     const char* text;
     TwipsRect place;  // Frame1's children: inside Frame1
-    FontSpec font;
+    FontStyle font;
     bool visible;
 };
 
@@ -44,7 +44,7 @@ constexpr TwipsRect kFrame1{0, 4680, 6975, 1575};
 // The tab stops in their designed tab order, then the labels, the line and the frame, beneath
 // every tab stop in the z-order, so that no label or frame is ever drawn over a control; among
 // them the later in the designed creation order is drawn over the earlier.
-const ControlSpec kControls[] = {
+const ControlPlan kControls[] = {
     {Control::cmdSource, L"BUTTON", kPush, "Browse", {5640, 1800, 1215, 375}, kDefault, false},
     {Control::chkSubs, L"BUTTON", kCheck, "Search subfolders", {2880, 1200, 1095, 495}, kDefault, false},
     {Control::cmdOut, L"BUTTON", kPush, "Browse", {5640, 3240, 1215, 375}, kDefault, true},
@@ -110,25 +110,25 @@ Form1Window::~Form1Window() {
 }
 
 void Form1Window::CreateControls() {
-    for (const ControlSpec& spec : kControls) {
-        const DWORD exStyle = spec.windowClass == std::wstring_view(L"EDIT") ? WS_EX_CLIENTEDGE : 0;
-        const HWND control = CreateControl(window_, spec.windowClass, spec.style, exStyle,
-                                           ControlId(spec.control), spec.text);
-        TwipsRect place = spec.place;
-        if (InFrame(spec.control)) {
+    for (const ControlPlan& plan : kControls) {
+        const DWORD exStyle = plan.windowClass == std::wstring_view(L"EDIT") ? WS_EX_CLIENTEDGE : 0;
+        const HWND control = CreateControl(window_, plan.windowClass, plan.style, exStyle,
+                                           ControlId(plan.control), plan.text);
+        TwipsRect place = plan.place;
+        if (InFrame(plan.control)) {
             place.left += kFrame1.left;
             place.top += kFrame1.top;
         }
-        const bool label = spec.windowClass == std::wstring_view(L"STATIC") && (spec.style & SS_TYPEMASK) <= SS_CENTER;
-        layout_.Add(control, place, spec.font, spec.control == Control::Drive1 ? kDriveListRows : 0, label);
-        controls_[static_cast<std::size_t>(spec.control)] = control;
-        if (spec.windowClass == std::wstring_view(L"BUTTON") && (spec.style & BS_AUTOCHECKBOX) != 0) {
+        const bool label = plan.windowClass == std::wstring_view(L"STATIC") && (plan.style & SS_TYPEMASK) <= SS_CENTER;
+        layout_.Add(control, place, plan.font, plan.control == Control::Drive1 ? kDriveListRows : 0, label);
+        controls_[static_cast<std::size_t>(plan.control)] = control;
+        if (plan.windowClass == std::wstring_view(L"BUTTON") && (plan.style & BS_AUTOCHECKBOX) != 0) {
             SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
         }
     }
     // Shown only now, so that the window is not drawn piece by piece.
-    for (const ControlSpec& spec : kControls) {
-        if (spec.visible) ShowWindow(Item(spec.control), SW_SHOWNA);
+    for (const ControlPlan& plan : kControls) {
+        if (plan.visible) ShowWindow(Item(plan.control), SW_SHOWNA);
     }
     ReadDrives();
 }

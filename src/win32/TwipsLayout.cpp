@@ -16,7 +16,7 @@ PixelRect ToPixels(const TwipsRect& rect, int dpi) {
             TwipsToPixels(rect.top + rect.height, dpi) - top};
 }
 
-void TwipsLayout::Add(HWND control, const TwipsRect& place, const FontSpec& font,
+void TwipsLayout::Add(HWND control, const TwipsRect& place, const FontStyle& font,
                       int dropDownRows, bool fitsText) {
     items_.push_back({control, place, font, dropDownRows, fitsText});
 }
@@ -46,9 +46,9 @@ void TwipsLayout::GiveFont(const Item& item) {
         std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
         GetWindowTextW(item.control, text.data(), length + 1);
         const HDC dc = GetDC(item.control);
-        FontSpec spec = item.font;
-        for (; spec.centipoints * 10 >= item.font.centipoints * 7; spec.centipoints -= 25) {
-            const HFONT font = fonts_->Get(spec);
+        FontStyle style = item.font;
+        for (; style.centipoints * 10 >= item.font.centipoints * 7; style.centipoints -= 25) {
+            const HFONT font = fonts_->Get(style);
             const HGDIOBJ previous = SelectObject(dc, font);
             RECT needed{0, 0, box.width, 0};
             DrawTextW(dc, text.c_str(), length, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);

@@ -33,7 +33,7 @@ public:
     // closed box, whose open list shows dropDownRows entries. A label that fits its text gets
     // its font a little smaller when a stand-in face needs that for the text to fit the box
     // (never below 70 % of the designed size).
-    void Add(HWND control, const TwipsRect& place, const FontSpec& font, int dropDownRows = 0,
+    void Add(HWND control, const TwipsRect& place, const FontStyle& font, int dropDownRows = 0,
              bool fitsText = false);
     // Places every control and gives it its font at dpi.
     void Apply(int dpi);
@@ -45,7 +45,7 @@ private:
     struct Item {
         HWND control;
         TwipsRect place;
-        FontSpec font;
+        FontStyle font;
         int dropDownRows;
         bool fitsText;
     };
