@@ -120,7 +120,9 @@ TEST(CliWin, DriveRootsInEveryForm) {
                           documents = "<b>Full path:</b> " + c.root + "\\Documents and Settings\\bo\\n7654321_1_2[1].jpg<br>";
         EXPECT_NE(text.find(users), std::string::npos) << c.arguments[1] << "\n" << text;
         EXPECT_NE(text.find(documents), std::string::npos) << c.arguments[1];
-        if (c.arguments[0] == "--profiles") EXPECT_LT(text.find(users), text.find(documents)) << c.arguments[1];
+        if (c.arguments[0] == "--profiles") {
+            EXPECT_LT(text.find(users), text.find(documents)) << c.arguments[1];
+        }
         EXPECT_NE(text.find("Total files found: 2<hr>"), std::string::npos) << c.arguments[1];
         std::string out = finished.out;
         std::erase(out, '\r');
