@@ -1,6 +1,8 @@
 #include "search/FolderWalk.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <deque>
 #include <optional>
 #include <string_view>
@@ -8,6 +10,7 @@
 
 #include "platform/Volume.h"
 #include "platform/Paths.h"
+#include "search/FolderReadAhead.h"
 #include "search/Recognition.h"
 
 namespace snapsift {
@@ -37,12 +40,6 @@ private:
     std::vector<std::size_t> ends_;
 };
 
-// A folder waiting in the queue: its path, and which folder its parent listed under the name.
-struct QueuedFolder {
-    std::string path;
-    FileIdentity identity;
-};
-
 // Reads one open folder in a single pass: its subfolders go to the queue (when one is kept;
 // never the run's own output folder), its regular files to `files`; links and special files
 // are passed over. What was read before a failure is kept, and the failure goes to the host.
@@ -70,7 +67,8 @@ void ReadFolder(SearchHost& host, VolumeFolder& listing, const std::string& fold
 // The files of one folder, each: abort test, path shown, yield, name filter and, on a match,
 // ProcessCandidate. False when the walk was aborted.
 bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler& handler,
-                  const VolumeFolder& listing, const std::string& folder, const FileNames& files) {
+                  const VolumeFolder& listing, const std::string& folder, const FileNames& files,
+                  FolderReadAhead* readAhead = nullptr) {
     std::string fullPath = folder;
     for (std::size_t i = 0; i < files.Count(); ++i) {
         if (abortRequested) return false;
@@ -80,6 +78,7 @@ bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler
         host.ShowPath(fullPath);
         host.Yield();
         if (const auto nameStyle = NameFilter(name)) {
+            if (readAhead != nullptr) readAhead->Reached();
             try {
                 handler.ProcessCandidate(listing, fullPath, std::string(name), *nameStyle);
             } catch (...) {
@@ -99,6 +98,15 @@ std::string FolderPath(const Volume& volume, const std::string& path) {
 
 }  // namespace
 
+unsigned DefaultReadAheadHelpers() {
+    constexpr unsigned kHelpers = 4;
+    const char* text = std::getenv("SNAPSIFT_READ_AHEAD");
+    if (text == nullptr || *text == '\0') return kHelpers;
+    char* end = nullptr;
+    const unsigned long helpers = std::strtoul(text, &end, 10);
+    return *end == '\0' ? static_cast<unsigned>(std::min(helpers, 64ul)) : kHelpers;
+}
+
 // The root stays open for the whole walk; every folder below it is opened through it, so that
 // no link on the way is followed and the depth of the tree does not matter.
 void FolderWalk::SearchFolderTree(const std::string& rootPath) {
@@ -114,17 +122,23 @@ void FolderWalk::SearchFolderTree(const std::string& rootPath) {
         return;
     }
     ReadFolder(host_, *root, rootFolder, separator, &queue, skip_, files);
+    std::optional<FolderReadAhead> readAhead;
+    if (helpers_ > 0 && volume_.ListsAhead() && !queue.empty())
+        readAhead.emplace(volume_, *root, separator, skip_, queue, helpers_);
     if (!ExamineFiles(abortRequested_, host_, handler_, *root, rootFolder, files)) return;
     while (!queue.empty()) {
         const QueuedFolder folder = std::move(queue.front());
         queue.pop_front();
-        const std::unique_ptr<VolumeFolder> listing = volume_.OpenBelow(*root, folder.path, folder.identity, error);
+        const std::unique_ptr<VolumeFolder> listing =
+            readAhead ? readAhead->Open(folder, error) : volume_.OpenBelow(*root, folder.path, folder.identity, error);
         if (!listing) {
             host_.FolderUnreadable(folder.path, error);
             continue;
         }
         ReadFolder(host_, *listing, folder.path, separator, &queue, skip_, files);
-        if (!ExamineFiles(abortRequested_, host_, handler_, *listing, folder.path, files)) return;
+        if (!ExamineFiles(abortRequested_, host_, handler_, *listing, folder.path, files,
+                          readAhead ? &*readAhead : nullptr))
+            return;
     }
 }
 

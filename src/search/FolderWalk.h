@@ -13,6 +13,10 @@
 
 namespace snapsift {
 
+// The helpers a walk starts with: SNAPSIFT_READ_AHEAD in the environment when set (0 for none),
+// else a few.
+unsigned DefaultReadAheadHelpers();
+
 class FolderWalk {
 public:
     // abortRequested is the program-wide abort flag, read before each file.
@@ -26,6 +30,9 @@ public:
     void SearchFolder(const std::string& rootPath);
     // A folder never to enter, wherever it lies: the run's own output folder.
     void SkipFolder(const FileIdentity& identity) { skip_ = identity; }
+    // How many helper threads list folders and read files ahead of a tree walk on a volume that
+    // allows it; 0 walks alone. The walk's order and all it does are the same either way.
+    void ReadAhead(unsigned helpers) { helpers_ = helpers; }
 
 private:
     const bool& abortRequested_;
@@ -33,6 +40,7 @@ private:
     CandidateHandler& handler_;
     Volume& volume_;
     std::optional<FileIdentity> skip_;
+    unsigned helpers_ = DefaultReadAheadHelpers();
 };
 
 }  // namespace snapsift
