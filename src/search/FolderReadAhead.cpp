@@ -1,6 +1,7 @@
 #include "search/FolderReadAhead.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <string_view>
 
@@ -10,9 +11,17 @@ namespace snapsift {
 
 namespace {
 
-// How far the helpers go ahead of the walk: folders listed, and files read ahead.
+// How far the helpers go ahead of the walk: folders listed, and files passing the name filter
+// (only those with a user ID recognised are read ahead: the others are never opened).
 constexpr std::size_t kFoldersAhead = 2048;
-constexpr std::size_t kFilesAhead = 48;
+constexpr std::size_t kFilesAhead = 64;
+// Two helpers work at first; twice as many whenever, in kStepsPerLook steps of the walk (folders
+// entered, files come to), the walk waited more than kWaitsToGrow times for a listing and as
+// many listings took longer than kSlowListing: the disk is slower than the walk, and more reads
+// under way at once pay. With everything in memory more helpers would only share the processors.
+constexpr unsigned kFirstHelpers = 2;
+constexpr std::size_t kStepsPerLook = 32, kWaitsToGrow = 4;
+constexpr auto kSlowListing = std::chrono::microseconds(400);
 // Files read ahead through one open of their folder.
 constexpr std::size_t kFilesPerOpen = 8;
 
@@ -31,7 +40,12 @@ struct FolderReadAhead::Listing {
     ListingStep last = ListingStep::End;
     SystemError error;
     FolderVersion version;
-    std::vector<std::size_t> candidates;  // entries passing the name filter
+    std::size_t passes = 0;  // entries passing the name filter
+    struct Candidate {
+        std::size_t pass;   // which of those passes
+        std::size_t entry;
+    };
+    std::vector<Candidate> candidates;  // those passes whose user ID is recognised: the files read
 
     std::string_view Name(std::size_t i) const {
         const std::size_t begin = i == 0 ? 0 : entries[i - 1].end;
@@ -92,7 +106,8 @@ FolderReadAhead::FolderReadAhead(Volume& volume, const VolumeFolder& root, char 
                                  unsigned helpers)
     : volume_(volume), root_(root), separator_(separator), skip_(skip) {
     for (const QueuedFolder& folder : queued) items_.emplace_back(folder);
-    for (unsigned i = 0; i < helpers; ++i) helpers_.emplace_back([this] { Help(); });
+    active_ = std::min(helpers, kFirstHelpers);
+    for (unsigned i = 0; i < helpers; ++i) helpers_.emplace_back([this, i] { Help(i); });
 }
 
 FolderReadAhead::~FolderReadAhead() {
@@ -104,6 +119,7 @@ void FolderReadAhead::Stop(std::unique_lock<std::mutex>& lock) {
     stopping_ = true;
     lock.unlock();
     work_.notify_all();
+    idle_.notify_all();
     for (std::thread& helper : helpers_)
         if (helper.joinable()) helper.join();
     lock.lock();
@@ -121,7 +137,13 @@ std::shared_ptr<FolderReadAhead::Listing> FolderReadAhead::List(VolumeFolder& fo
     ListingStep step;
     while ((step = folder.Next(name, kind, &identity)) == ListingStep::Entry) {
         if (kind == EntryKind::Folder && identity == skip_) continue;
-        if (kind == EntryKind::File && NameFilter(name)) listing->candidates.push_back(listing->entries.size());
+        if (kind == EntryKind::File) {
+            if (const auto style = NameFilter(name)) {
+                if (RecognizeCandidate(name, *style))
+                    listing->candidates.push_back({listing->passes, listing->entries.size()});
+                ++listing->passes;
+            }
+        }
         listing->names.append(name);
         listing->entries.push_back({listing->names.size(), kind, kind == EntryKind::Folder ? identity : FileIdentity{}});
     }
@@ -137,7 +159,7 @@ void FolderReadAhead::Commit() {
         Item& item = At(nextToCommit_++);
         item.firstCandidate = candidates_;
         if (!item.listing) continue;
-        candidates_ += item.listing->candidates.size();
+        candidates_ += item.listing->passes;
         const Listing& listing = *item.listing;
         for (std::size_t i = 0; i < listing.entries.size(); ++i) {
             if (listing.entries[i].kind != EntryKind::Folder) continue;
@@ -158,17 +180,21 @@ bool FolderReadAhead::ClaimReads(QueuedFolder& folder, std::shared_ptr<const Lis
     while (readItem_ < nextToCommit_) {
         const Item& item = At(readItem_);
         const std::size_t count = item.listing ? item.listing->candidates.size() : 0;
-        const std::size_t first = item.firstCandidate;
-        if (first + readIndex_ < reached_) readIndex_ = std::min(count, reached_ - first);
+        // The place of a file among all passes of the name filter, as the walk comes to them.
+        const auto place = [&](std::size_t i) { return item.firstCandidate + item.listing->candidates[i].pass; };
+        while (readIndex_ < count && place(readIndex_) < reached_) {
+            ++readIndex_;  // the walk is there before its read was started
+        }
         if (readIndex_ >= count) {
             ++readItem_;
             readIndex_ = 0;
             continue;
         }
         const std::size_t limit = reached_ + kFilesAhead;
-        if (first + readIndex_ >= limit) return false;
+        if (place(readIndex_) >= limit) return false;
         begin = readIndex_;
-        end = std::min({count, begin + kFilesPerOpen, limit - first});
+        end = begin + 1;
+        while (end < count && end < begin + kFilesPerOpen && place(end) < limit) ++end;
         readIndex_ = end;
         folder = item.folder;
         listing = item.listing;
@@ -177,9 +203,13 @@ bool FolderReadAhead::ClaimReads(QueuedFolder& folder, std::shared_ptr<const Lis
     return false;
 }
 
-void FolderReadAhead::Help() {
+void FolderReadAhead::Help(unsigned helper) {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
+        if (helper >= active_) {
+            idle_.wait(lock);
+            continue;
+        }
         QueuedFolder folder;
         std::shared_ptr<const Listing> reads;
         std::size_t begin = 0, end = 0;
@@ -188,7 +218,7 @@ void FolderReadAhead::Help() {
             try {
                 SystemError error;
                 if (const auto open = volume_.OpenBelow(root_, folder.path, folder.identity, error))
-                    for (std::size_t i = begin; i < end; ++i) open->ReadAhead(reads->Name(reads->candidates[i]));
+                    for (std::size_t i = begin; i < end; ++i) open->ReadAhead(reads->Name(reads->candidates[i].entry));
             } catch (...) {
                 // A hint that could not be given costs nothing but time.
             }
@@ -201,13 +231,16 @@ void FolderReadAhead::Help() {
             folder = At(index).folder;
             lock.unlock();
             std::shared_ptr<const Listing> listing;
+            const auto start = std::chrono::steady_clock::now();
             try {
                 SystemError error;
                 if (const auto open = volume_.OpenBelow(root_, folder.path, folder.identity, error)) listing = List(*open);
             } catch (...) {
                 // The walk lists the folder itself.
             }
+            const bool slow = std::chrono::steady_clock::now() - start > kSlowListing;
             lock.lock();
+            slow_ += slow ? 1 : 0;
             At(index).listing = std::move(listing);
             At(index).state = Item::State::Listed;
             Commit();
@@ -243,6 +276,7 @@ std::unique_ptr<VolumeFolder> FolderReadAhead::Open(const QueuedFolder& folder, 
         Commit();
         work_.notify_all();
     } else {
+        if (At(index).state != Item::State::Listed) ++waits_;
         listed_.wait(lock, [&] { return At(index).state == Item::State::Listed; });
         listing = At(index).listing;
         if (open && !(listing && SameEntries(listing->version, open->Version()))) {
@@ -258,6 +292,7 @@ std::unique_ptr<VolumeFolder> FolderReadAhead::Open(const QueuedFolder& folder, 
         }
     }
     nextToTake_ = index + 1;
+    Look();
     reached_ = At(index).firstCandidate;
     if (readItem_ < index) {
         readItem_ = index;
@@ -278,8 +313,19 @@ void FolderReadAhead::Reached() {
     {
         std::lock_guard lock(mutex_);
         batch = ++reached_ % kFilesPerOpen == 0;
+        Look();
     }
     if (batch) work_.notify_one();
+}
+
+void FolderReadAhead::Look() {
+    if (++looks_ % kStepsPerLook != 0) return;
+    // The first steps wait for the helpers to start, wherever the tree is.
+    if (looks_ > kStepsPerLook && waits_ > kWaitsToGrow && slow_ > kWaitsToGrow && active_ < helpers_.size()) {
+        active_ = std::min<unsigned>(active_ * 2, helpers_.size());
+        idle_.notify_all();
+    }
+    waits_ = slow_ = 0;
 }
 
 }  // namespace snapsift

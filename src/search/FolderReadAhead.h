@@ -52,11 +52,12 @@ public:
 private:
     struct Item;
     Item& At(std::size_t index);
-    void Help();
+    void Help(unsigned helper);
     bool ClaimReads(QueuedFolder& folder, std::shared_ptr<const Listing>& listing, std::size_t& begin,
                     std::size_t& end);
     std::shared_ptr<Listing> List(VolumeFolder& folder) const;
     void Commit();
+    void Look();
     void Stop(std::unique_lock<std::mutex>& lock);
 
     Volume& volume_;
@@ -67,12 +68,17 @@ private:
     std::mutex mutex_;
     std::condition_variable work_;    // helpers: a folder to list or files to read ahead
     std::condition_variable listed_;  // the walk: a folder listed
+    std::condition_variable idle_;    // helpers not yet working: more are wanted
     std::deque<Item> items_;          // every folder in the walk's order, from index first_ on
     std::size_t first_ = 0;
     std::size_t nextToList_ = 0, nextToCommit_ = 0, nextToTake_ = 0;
     std::size_t candidates_ = 0;              // files passing the name filter in the folders committed
     std::size_t reached_ = 0;                 // the walk's place among those files
     std::size_t readItem_ = 0, readIndex_ = 0;  // the next file to read ahead: folder, place in it
+    unsigned active_ = 0;    // helpers that list: the first few, more while the walk waits
+    std::size_t waits_ = 0;  // times lately the walk was at a folder or file before the helpers
+    std::size_t slow_ = 0;   // listings lately that had to wait for the disk
+    std::size_t looks_ = 0;
     bool stopping_ = false, stopped_ = false;
     std::vector<std::thread> helpers_;
 };

@@ -99,7 +99,7 @@ std::string FolderPath(const Volume& volume, const std::string& path) {
 }  // namespace
 
 unsigned DefaultReadAheadHelpers() {
-    constexpr unsigned kHelpers = 4;
+    constexpr unsigned kHelpers = 8;
     const char* text = std::getenv("SNAPSIFT_READ_AHEAD");
     if (text == nullptr || *text == '\0') return kHelpers;
     char* end = nullptr;

@@ -14,7 +14,7 @@
 namespace snapsift {
 
 // The helpers a walk starts with: SNAPSIFT_READ_AHEAD in the environment when set (0 for none),
-// else a few.
+// else eight (most of them idle unless the disk is slower than the walk).
 unsigned DefaultReadAheadHelpers();
 
 class FolderWalk {
