@@ -244,11 +244,13 @@ void FolderReadAhead::Help(unsigned helper) {
             At(index).listing = std::move(listing);
             At(index).state = Item::State::Listed;
             Commit();
-            listed_.notify_all();
-            work_.notify_all();
+            if (walkWaits_) listed_.notify_one();
+            if (waiting_ > 0) work_.notify_all();
             continue;
         }
+        ++waiting_;
         work_.wait(lock);
+        --waiting_;
     }
 }
 
@@ -274,10 +276,12 @@ std::unique_ptr<VolumeFolder> FolderReadAhead::Open(const QueuedFolder& folder, 
         At(index).listing = listing;
         At(index).state = Item::State::Listed;
         Commit();
-        work_.notify_all();
+        if (waiting_ > 0) work_.notify_all();
     } else {
         if (At(index).state != Item::State::Listed) ++waits_;
+        walkWaits_ = true;
         listed_.wait(lock, [&] { return At(index).state == Item::State::Listed; });
+        walkWaits_ = false;
         listing = At(index).listing;
         if (open && !(listing && SameEntries(listing->version, open->Version()))) {
             // Changed since, or listed ahead in the very tick of a change: the walk's own listing.
@@ -303,7 +307,7 @@ std::unique_ptr<VolumeFolder> FolderReadAhead::Open(const QueuedFolder& folder, 
         ++first_;
     }
     if (outOfStep) Stop(lock);
-    else work_.notify_all();
+    else if (waiting_ > 0) work_.notify_one();
     if (!open) return nullptr;
     return std::make_unique<ReplayedFolder>(std::move(open), std::move(listing));
 }
@@ -312,7 +316,7 @@ void FolderReadAhead::Reached() {
     bool batch;
     {
         std::lock_guard lock(mutex_);
-        batch = ++reached_ % kFilesPerOpen == 0;
+        batch = ++reached_ % kFilesPerOpen == 0 && waiting_ > 0;
         Look();
     }
     if (batch) work_.notify_one();

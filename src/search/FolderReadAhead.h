@@ -79,6 +79,8 @@ private:
     std::size_t waits_ = 0;  // times lately the walk was at a folder or file before the helpers
     std::size_t slow_ = 0;   // listings lately that had to wait for the disk
     std::size_t looks_ = 0;
+    unsigned waiting_ = 0;   // working helpers waiting for work
+    bool walkWaits_ = false;
     bool stopping_ = false, stopped_ = false;
     std::vector<std::thread> helpers_;
 };
