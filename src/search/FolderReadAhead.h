@@ -31,7 +31,7 @@ struct QueuedFolder {
 class FolderReadAhead {
 public:
     // Starts `helpers` threads on the folders `queued` below the open `root` (the walk's queue
-    // once the root was read) and on every folder below them, each subfolder taken as the walk
+    // after the folder it read last) and on every folder below them, each subfolder taken as the walk
     // takes it: a real folder, never `skip`.
     FolderReadAhead(Volume& volume, const VolumeFolder& root, char separator, const std::optional<FileIdentity>& skip,
                     const std::deque<QueuedFolder>& queued, unsigned helpers);

@@ -257,7 +257,7 @@ TEST_F(LiveTree, ReadAheadGivesTheSameReportAsAWalkAlone) {
         RecordingHost runHost{runState};
         EvidenceEntry runEvidence{folder, runState.FilesFound, runHost};
         FolderWalk runWalk{runState.AbortRequested, runHost, runEvidence};
-        runWalk.ReadAhead(helpers);
+        runWalk.ReadAhead(helpers, true);
         runWalk.SearchFolderTree(tree.Text("src"));
         return std::tuple(ReadBytes(FromText(folder + std::string(kReportFileName))), runHost.shownPaths,
                           runHost.unreadable);
@@ -274,7 +274,7 @@ TEST_F(LiveTree, AFolderChangedAfterItWasListedAheadIsWalkedAsItIsNow) {
     tree.Entries({{"src/x.txt", ""}, {"src/A/n11111_11[1].jpg", "a"}, {"src/B/n22222_22[1].jpg", "old"},
                   {"other/n33333_33[1].jpg", "o"}});
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    walk.ReadAhead(4);
+    walk.ReadAhead(4, true);
     host.onYield = [&] {
         if (!host.shownPaths.back().ends_with("x.txt")) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));  // time for A and B to be listed
