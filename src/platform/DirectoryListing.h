@@ -47,6 +47,8 @@ public:
     // Opens a regular file that this folder listed, in the folder (an EvidenceFile).
     std::unique_ptr<VolumeFile> OpenFile(std::string_view name, const std::string& fullPath,
                                          long& error) const override;
+    FolderVersion Version() const override;
+    void ReadAhead(std::string_view name) const override;
 
     struct State;
 

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <ctime>
 
 namespace snapsift {
 
@@ -175,6 +176,17 @@ FileIdentity IdentityOfStat(const struct stat& info) {
     return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
+std::int64_t Nanoseconds(const struct timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+// The clock that the kernel stamps changes with (a fine-grained stamp is never below it).
+std::int64_t CoarseNow() {
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return Nanoseconds(now);
+}
+
 }  // namespace
 
 // The folder's descriptor, read straight with getdents64(): no directory stream around it,
@@ -185,6 +197,8 @@ struct DirectoryListing::State {
     int error = 0;  // errno of the failure that ended the listing, 0 while none
     std::string path;
     FileIdentity identity;
+    std::int64_t changed = 0;  // the folder's status-change time at the open
+    std::int64_t openedAt = CoarseNow();
     std::unique_ptr<char[]> buffer;
     std::size_t filled = 0, at = 0;  // bytes of buffer holding entries, and the next entry's offset
 
@@ -198,6 +212,7 @@ struct DirectoryListing::State {
             return false;
         }
         identity = IdentityOfStat(info);
+        changed = Nanoseconds(info.st_ctim);
         return true;
     }
     // The next raw entry, or nullptr at the end or on a failure (then error is set).
@@ -253,6 +268,10 @@ bool DirectoryListing::OpenBelow(const DirectoryListing& root, const std::string
 SystemError DirectoryListing::Error() const { return {state_->error}; }
 
 FileIdentity DirectoryListing::Identity() const { return state_->identity; }
+
+FolderVersion DirectoryListing::Version() const {
+    return {state_->identity, state_->changed, state_->openedAt, state_->fd.Valid()};
+}
 
 ListingStep DirectoryListing::Next(std::string_view& name, EntryKind& kind, FileIdentity* folderIdentity) {
     State& s = *state_;

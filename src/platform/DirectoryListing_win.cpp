@@ -224,6 +224,8 @@ bool DirectoryListing::OpenBelow(const DirectoryListing& root, const std::string
 
 SystemError DirectoryListing::Error() const { return {state_->error}; }
 
+FolderVersion DirectoryListing::Version() const { return {}; }
+
 FileIdentity DirectoryListing::Identity() const { return state_->identity; }
 
 ListingStep DirectoryListing::Next(std::string_view& name, EntryKind& kind, FileIdentity* folderIdentity) {

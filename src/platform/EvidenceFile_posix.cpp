@@ -14,6 +14,7 @@ namespace snapsift {
 namespace {
 
 constexpr std::int64_t kSequentialHintSize = 1 << 20;
+constexpr off_t kReadAheadSize = 4 << 20;
 // O_NONBLOCK: should a FIFO have taken the file's place since it was looked at, the open still
 // returns at once. O_NOFOLLOW: a link in the file's place is refused, never followed.
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW;
@@ -73,6 +74,23 @@ bool EvidenceFile::Open(const std::string& path) {
         return false;
     }
     return OpenAt(AT_FDCWD, path.c_str());
+}
+
+void EvidenceFile::ReadAhead(const DirectoryListing& folder, std::string_view name) {
+    const int descriptor = FolderDescriptor(folder);
+    if (descriptor < 0 || name.empty() || name.find('/') != std::string_view::npos ||
+        name.find('\0') != std::string_view::npos)
+        return;
+    const std::string text(name);
+    struct stat look;
+    if (::fstatat(descriptor, text.c_str(), &look, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(look.st_mode)) return;
+    Descriptor fd(OpenRetrying(descriptor, text.c_str(), kReadFlags | O_NOATIME));
+    if (!fd.Valid() && errno == EPERM) fd.Reset(OpenRetrying(descriptor, text.c_str(), kReadFlags));
+    struct stat info;
+    // The hint starts the reads and returns; it moves no time of the file. The reads themselves
+    // keep ahead of a long file once they are under way.
+    if (fd.Valid() && ::fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode))
+        ::posix_fadvise(fd.Get(), 0, std::min<off_t>(info.st_size, kReadAheadSize), POSIX_FADV_WILLNEED);
 }
 
 bool EvidenceFile::OpenAt(int folder, const char* name) {

@@ -46,6 +46,8 @@ bool EvidenceFile::Open(const DirectoryListing& /*folder*/, std::string_view /*n
     return Open(fullPath);
 }
 
+void EvidenceFile::ReadAhead(const DirectoryListing&, std::string_view) {}
+
 bool EvidenceFile::Open(const std::string& path) {
     Close();
     error_ = 0;

@@ -34,6 +34,9 @@ public:
     std::optional<FileIdentity> IdentityOfLocalFolder(const std::string& path) const override {
         return IdentityOf(path);
     }
+#if !defined(_WIN32)
+    bool ListsAhead() const override { return true; }
+#endif
 };
 
 }  // namespace
@@ -50,5 +53,7 @@ std::unique_ptr<VolumeFile> DirectoryListing::OpenFile(std::string_view name, co
     error = file->LastError();
     return nullptr;
 }
+
+void DirectoryListing::ReadAhead(std::string_view name) const { EvidenceFile::ReadAhead(*this, name); }
 
 }  // namespace snapsift

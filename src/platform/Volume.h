@@ -36,6 +36,25 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
+// What tells whether a folder's entries changed between two opens of it: the folder, the time its
+// entries last changed and the time the open began, both on the clock that the system stamps
+// changes with (POSIX: the status-change time and the coarse real-time clock), in nanoseconds.
+struct FolderVersion {
+    FileIdentity identity;
+    std::int64_t changed = 0;
+    std::int64_t openedAt = 0;
+    bool known = false;  // false where the system keeps no such time
+};
+
+// True when the folder opened as `now` still holds the entries that the open `earlier` listed:
+// the same folder, unchanged since. A change within the clock tick in which `earlier` began
+// would carry the same time as one made before, so a folder changed that late never counts as
+// unchanged.
+inline bool SameEntries(const FolderVersion& earlier, const FolderVersion& now) {
+    return earlier.known && now.known && earlier.identity == now.identity && earlier.changed == now.changed &&
+           earlier.changed < earlier.openedAt;
+}
+
 // What a file that a listing named turned out to be. Only a disk image keeps deleted names.
 enum class FileState {
     Present,       // a file of the volume
@@ -83,6 +102,12 @@ public:
     // name stands for no file, and the file has no entry).
     virtual std::unique_ptr<VolumeFile> OpenFile(std::string_view name, const std::string& fullPath,
                                                  long& error) const = 0;
+    // When the folder was opened, what tells a later open whether its entries changed since.
+    virtual FolderVersion Version() const { return {}; }
+    // Asks the system to start reading the regular file `name` that this folder listed, opened
+    // as OpenFile opens it, so that its bytes are on their way before they are read. A hint only:
+    // nothing is read here, no time of the file moves, and failures are passed over.
+    virtual void ReadAhead(std::string_view /*name*/) const {}
 };
 
 // The program's own code for a name that a listing gave but that stands for no file of the
@@ -114,6 +139,9 @@ public:
     // The identity on this volume of a folder of the machine's own file system (the run's
     // output folder, never to be walked); nothing where no such folder can lie on the volume.
     virtual std::optional<FileIdentity> IdentityOfLocalFolder(const std::string& path) const = 0;
+    // True when folders of this volume may be opened and listed on other threads while a walk
+    // goes on, ahead of it.
+    virtual bool ListsAhead() const { return false; }
 };
 
 // The machine's own file systems, read through the platform's calls.

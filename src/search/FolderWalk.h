@@ -13,6 +13,13 @@
 
 namespace snapsift {
 
+// The helpers a walk may start: SNAPSIFT_READ_AHEAD in the environment when set (0 for none),
+// else eight (most of them idle unless the disk is slower than the walk).
+unsigned DefaultReadAheadHelpers();
+// Whether they start with the walk (SNAPSIFT_READ_AHEAD_AT_ONCE=1), not only once its folder
+// reads show a disk slower than the walk.
+bool DefaultReadAheadAtOnce();
+
 class FolderWalk {
 public:
     // abortRequested is the program-wide abort flag, read before each file.
@@ -26,6 +33,13 @@ public:
     void SearchFolder(const std::string& rootPath);
     // A folder never to enter, wherever it lies: the run's own output folder.
     void SkipFolder(const FileIdentity& identity) { skip_ = identity; }
+    // How many helper threads list folders and read files ahead of a tree walk on a volume that
+    // allows it, at once or from the first sign of a slow disk; 0 walks alone. The walk's order
+    // and all it does are the same either way.
+    void ReadAhead(unsigned helpers, bool atOnce = DefaultReadAheadAtOnce()) {
+        helpers_ = helpers;
+        atOnce_ = atOnce;
+    }
 
 private:
     const bool& abortRequested_;
@@ -33,6 +47,8 @@ private:
     CandidateHandler& handler_;
     Volume& volume_;
     std::optional<FileIdentity> skip_;
+    unsigned helpers_ = DefaultReadAheadHelpers();
+    bool atOnce_ = DefaultReadAheadAtOnce();
 };
 
 }  // namespace snapsift

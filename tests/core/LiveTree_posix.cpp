@@ -234,3 +234,60 @@ TEST_F(LiveTree, UnderChurnEveryEntryIsConsistentWithItselfAndItsCopy) {
 }
 
 }  // namespace snapsift::test
+
+namespace snapsift::test {
+
+// Read ahead of the walk over a tree older than the clock's tick, so that listings made ahead
+// are taken: the report, the paths shown and the unreadable folders are byte for byte those of
+// a walk alone.
+TEST_F(LiveTree, ReadAheadGivesTheSameReportAsAWalkAlone) {
+    for (int i = 0; i < 12; ++i) {
+        const std::string folder = "src/F" + std::to_string(i) + "/";
+        tree.Entries({{folder + "n11111_11[1].jpg", "photo " + std::to_string(i)},
+                      {folder + "x.txt", ""},
+                      {folder + "Sub/n22222_22[1].jpg", std::to_string(i)},
+                      {folder + "Sub/Deeper/Last/n33333_33[1].jpg", "deep"}});
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    const auto walk = [&](unsigned helpers, const std::string& into) {
+        fs::create_directory(tree.Path(into));
+        const std::string folder = tree.Text(into) + kSep;
+        EXPECT_TRUE(WriteReportHeader(folder + std::string(kReportFileName)));
+        ScanState runState;
+        RecordingHost runHost{runState};
+        EvidenceEntry runEvidence{folder, runState.FilesFound, runHost};
+        FolderWalk runWalk{runState.AbortRequested, runHost, runEvidence};
+        runWalk.ReadAhead(helpers, true);
+        runWalk.SearchFolderTree(tree.Text("src"));
+        return std::tuple(ReadBytes(FromText(folder + std::string(kReportFileName))), runHost.shownPaths,
+                          runHost.unreadable);
+    };
+    const auto alone = walk(0, "alone");
+    EXPECT_EQ(Entries(std::get<0>(alone)).size(), 36u);
+    EXPECT_EQ(walk(4, "ahead"), alone);
+}
+
+// Folders listed ahead and then changed before the walk comes to them: one replaced by another
+// folder is refused as the walk alone refuses it; a file added to another is found, and one
+// removed from it is not examined.
+TEST_F(LiveTree, AFolderChangedAfterItWasListedAheadIsWalkedAsItIsNow) {
+    tree.Entries({{"src/x.txt", ""}, {"src/A/n11111_11[1].jpg", "a"}, {"src/B/n22222_22[1].jpg", "old"},
+                  {"other/n33333_33[1].jpg", "o"}});
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    walk.ReadAhead(4, true);
+    host.onYield = [&] {
+        if (!host.shownPaths.back().ends_with("x.txt")) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // time for A and B to be listed
+        fs::rename(tree.Path("src/A"), tree.Path("A-was"));
+        fs::rename(tree.Path("other"), tree.Path("src/A"));
+        fs::remove(tree.Path("src/B/n22222_22[1].jpg"));
+        tree.File("src/B/n44444_44[1].jpg", "new");
+    };
+    const auto entries = Walk();
+    EXPECT_EQ(host.unreadable, (decltype(host.unreadable){{tree.Text("src/A/"), kReplacedDuringScan}}));
+    EXPECT_EQ(host.shownPaths, (Paths{tree.Text("src/x.txt"), tree.Text("src/B/n44444_44[1].jpg")}));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].md5, Md5Of("new"));
+}
+
+}  // namespace snapsift::test
