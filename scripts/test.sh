@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, then builds and runs every test: the native core,
 # command-line and window tests; the same suite built with AddressSanitizer and
-# UndefinedBehaviorSanitizer; bounded fuzz runs; the Debian package check; the Windows build
+# UndefinedBehaviorSanitizer; the core tests with ThreadSanitizer; bounded fuzz runs; the Debian package check; the Windows build
 # with its tests under Wine; and the Windows release, unpacked and run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +23,11 @@ cmake --build build/asan -j "$jobs"
 (cd build/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
    LSAN_OPTIONS=suppressions=$PWD/../../tests/support/lsan.supp \
    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure)
+
+echo "== ThreadSanitizer build of the core tests (the walk's read-ahead helpers)"
+cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNAPSIFT_TSAN=ON -DSNAPSIFT_GUI=OFF -DSNAPSIFT_BENCH=OFF >/dev/null
+cmake --build build/tsan -j "$jobs" --target snapsift_core_tests
+(cd build/tsan && TSAN_OPTIONS=halt_on_error=1 SNAPSIFT_READ_AHEAD_AT_ONCE=1 ./tests/snapsift_core_tests --gtest_brief=1)
 
 echo "== fuzz targets (bounded runs)"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNAPSIFT_FUZZ=ON \
