@@ -16,12 +16,6 @@ namespace snapsift {
 
 namespace {
 
-constexpr char kDescription[] =
-    "Searches for possible Quorvia JPG image files and creates an HTML report with the file "
-    "names, modified/accessed/created times, MD5 hash, Quorvia ID number, and the image itself.";
-constexpr char kDisclaimer[] =
-    "Legal disclaimer: This program is provided free of charge and comes with no guarantee or "
-    "warranty whatsoever. All liability and risk is assumed by the user.";
 
 // The etched rule under the description: a grey line with a white one beneath it.
 class EtchedRule : public QWidget {
@@ -88,7 +82,7 @@ frmAbout::frmAbout(UrlOpener openUrl)
     lblDescription = MakeLabel(this, "lblDescription", twips.Rect(1050, 1440, 4005, 1290),
                                FormFont(Face::SansSerif, 9.75));
     lblDescription->setWordWrap(true);
-    lblDescription->setText(QString::fromUtf8(kDescription));
+    lblDescription->setText(QString::fromUtf8(kAboutDescriptionText));
 
     Line1 = new EtchedRule(this);
     Line1->setObjectName(QStringLiteral("Line1"));
@@ -96,7 +90,7 @@ frmAbout::frmAbout(UrlOpener openUrl)
 
     lblDisclaimer = MakeLabel(this, "lblDisclaimer", twips.Rect(120, 3000, 3870, 705), font());
     lblDisclaimer->setWordWrap(true);
-    lblDisclaimer->setText(QString::fromUtf8(kDisclaimer));
+    lblDisclaimer->setText(QString::fromUtf8(kAboutDisclaimerText));
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));

@@ -9,12 +9,12 @@
 class QLabel;
 class QPushButton;
 
+#include "window/AboutText.h"
+
 namespace snapsift {
 
 class LinkLabel;
 
-inline constexpr char kCopyrightLine[] = "Copyright (c) 2026 Snapsift Developers";
-inline constexpr char kMakerAddress[] = "https://snapsift.example.org";
 
 class frmAbout : public QDialog {
     Q_OBJECT

@@ -19,12 +19,6 @@ constexpr int kClientHeight = 3825;  // twips
 constexpr int kLogoPixels = 48;      // at 96 DPI
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 
-constexpr char kDescription[] =
-    "Searches for possible Quorvia JPG image files and creates an HTML report with the file "
-    "names, modified/accessed/created times, MD5 hash, Quorvia ID number, and the image itself.";
-constexpr char kDisclaimer[] =
-    "Legal disclaimer: This program is provided free of charge and comes with no guarantee or "
-    "warranty whatsoever. All liability and risk is assumed by the user.";
 
 constexpr FontStyle kDefault{Face::SansSerif, 825, false};
 constexpr FontStyle kHeading{Face::SansSerif, 1200, true};
@@ -63,7 +57,7 @@ void AboutBox::Create() {
         owner_ = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
     }
-    window_ = CreateDialogWindow(kClassName, kStyle, 0, owner_, Procedure,
+    window_ = CreateDialogWindow(kClassName, kStyle, 0, owner_, ObjectDialogProcedure<AboutBox>,
                                  reinterpret_cast<LPARAM>(this));
     layout_ = TwipsLayout();
     const auto add = [&](const wchar_t* windowClass, DWORD style, int id, const char* text,
@@ -77,10 +71,10 @@ void AboutBox::Create() {
     // The button, the only control that takes the focus, then the others in the reverse of
     // their designed order, so that the later is drawn over the earlier where they overlap.
     add(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, kAboutOK, "OK", {4320, 3360, 1260, 345}, kDefault);
-    add(L"STATIC", kLabel, kAboutDisclaimer, kDisclaimer, {120, 3000, 3870, 705}, kDefault);
+    add(L"STATIC", kLabel, kAboutDisclaimer, kAboutDisclaimerText, {120, 3000, 3870, 705}, kDefault);
     add(L"STATIC", SS_ETCHEDHORZ, kAboutLine, "", {90, 2760, 5564, 30}, kDefault);
-    add(L"STATIC", kLabel, kAboutDescription, kDescription, {1050, 1440, 4005, 1290}, kText);
-    const std::string address = Utf8FromWide(kMakerAddress);
+    add(L"STATIC", kLabel, kAboutDescription, kAboutDescriptionText, {1050, 1440, 4005, 1290}, kText);
+    const std::string address = std::string(kMakerAddress);
     add(L"STATIC", kLabel | SS_NOTIFY, kAboutAddress, address.c_str(), {1440, 960, 2925, 255}, kLink);
     add(L"STATIC", kLabel | SS_NOTIFY, kAboutCopyright, kCopyrightLine, {1440, 720, 4005, 315}, kLink);
     add(L"STATIC", kLabel, kAboutVersion, "", {1170, 360, 3885, 345}, kHeading);
@@ -110,15 +104,6 @@ void AboutBox::SizeForDpi(int dpi) {
     SetClientSizeTwips(window_, kClientWidth, kClientHeight, dpi);
 }
 
-INT_PTR CALLBACK AboutBox::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
-        reinterpret_cast<AboutBox*>(lParam)->window_ = window;
-    }
-    auto* box = reinterpret_cast<AboutBox*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return box != nullptr ? box->OnMessage(message, wParam, lParam) : FALSE;
-}
-
 INT_PTR AboutBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
@@ -129,7 +114,7 @@ INT_PTR AboutBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     return TRUE;
                 case kAboutCopyright:
                 case kAboutAddress:
-                    if (HIWORD(wParam) == STN_CLICKED) openUrl_(kMakerAddress);
+                    if (HIWORD(wParam) == STN_CLICKED) openUrl_(WideFromUtf8(kMakerAddress));
                     return TRUE;
             }
             return FALSE;

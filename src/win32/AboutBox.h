@@ -5,15 +5,17 @@
 
 #include <windows.h>
 
+#include "win32/DialogWindow.h"
+
 #include <functional>
 #include <string>
 
 #include "win32/TwipsLayout.h"
 
+#include "window/AboutText.h"
+
 namespace snapsift {
 
-inline constexpr char kCopyrightLine[] = "Copyright (c) 2026 Snapsift Developers";
-inline constexpr wchar_t kMakerAddress[] = L"https://snapsift.example.org";
 
 // The ids of the About box's controls; cmdOK is the dialog's OK button.
 enum AboutControlId : int {
@@ -47,7 +49,8 @@ public:
     void OnClosed(std::function<void()> closed) { closed_ = std::move(closed); }
 
 private:
-    static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename T>
+    friend INT_PTR CALLBACK ObjectDialogProcedure(HWND, UINT, WPARAM, LPARAM);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Create();
     void Form_Load();

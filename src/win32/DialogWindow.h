@@ -32,6 +32,19 @@ void CentreWindow(HWND window, HWND over);
 // Moves the window the least that brings it within its monitor's work area.
 void KeepInWorkArea(HWND window);
 
+// The dialog procedure of a window object: the object comes as the WM_INITDIALOG parameter,
+// takes its dialog's handle then, and is handed every message through its OnMessage. T
+// befriends this procedure and holds the handle in window_.
+template <typename T>
+INT_PTR CALLBACK ObjectDialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
+        reinterpret_cast<T*>(lParam)->window_ = window;
+    }
+    auto* object = reinterpret_cast<T*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return object != nullptr ? object->OnMessage(message, wParam, lParam) : FALSE;
+}
+
 // A dialog procedure's answer to a message whose result goes back through DWLP_MSGRESULT.
 INT_PTR DialogResult(HWND dialog, LRESULT result);
 

@@ -93,7 +93,7 @@ Form1Window::Form1Window(ScanState& state, AboutBox::UrlOpener openUrl)
     ticksPerSecond_ = frequency.QuadPart;
     about_.OnClosed([this] { QuitIfLastWindow(); });
 
-    window_ = CreateDialogWindow(kClassName, kStyle, 0, nullptr, Procedure,
+    window_ = CreateDialogWindow(kClassName, kStyle, 0, nullptr, ObjectDialogProcedure<Form1Window>,
                                  reinterpret_cast<LPARAM>(this));
     SetWindowTextW(window_, WideFromUtf8(kAppTitle).c_str());
     CreateControls();
@@ -277,15 +277,6 @@ void Form1Window::OnCommand(int id, int code) {
         case Control::cmdSource: logic_.cmdSource_Click(); break;
         default: break;
     }
-}
-
-INT_PTR CALLBACK Form1Window::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
-        reinterpret_cast<Form1Window*>(lParam)->window_ = window;
-    }
-    auto* form = reinterpret_cast<Form1Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return form != nullptr ? form->OnMessage(message, wParam, lParam) : FALSE;
 }
 
 INT_PTR Form1Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

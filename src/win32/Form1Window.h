@@ -5,6 +5,8 @@
 #pragma once
 
 #include <windows.h>
+
+#include "win32/DialogWindow.h"
 #undef Yield  // the obsolete no-op of winbase.h would swallow the scan host's Yield()
 
 #include <array>
@@ -66,7 +68,8 @@ public:
     std::int64_t NowNs() const override;
 
 private:
-    static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename T>
+    friend INT_PTR CALLBACK ObjectDialogProcedure(HWND, UINT, WPARAM, LPARAM);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int code);
     void CreateControls();
