@@ -33,6 +33,8 @@ fi
 src=$data/src
 list=$data/files.list
 find "$src" -type f -name '*.jpg' | sort >"$list"
+# Every run writes into a folder of its own, all removed at the end: ext4 is slower to create
+# files just after many were removed, which would slow whichever tool ran after a removal.
 out=$(mktemp -d /tmp/snapsift-cold-out.XXXXXX)
 trap 'rm -rf "$out"' EXIT
 
@@ -53,15 +55,10 @@ declare -A times
 for run in $(seq "$runs"); do
   times[find]+="$(cold find "$tree" -name '*.jpg') "
   times[fdfind]+="$(cold fdfind -u -g '*.jpg' "$tree") "
-  mkdir -p "$out/walk-$run"
+  mkdir -p "$out/walk-$run" "$out/ref-$run" "$out/scan-$run"
   times[walk]+="$(cold "$cli" --folder "$tree" --output "$out/walk-$run" --no-photos) "
-  rm -rf "$out/walk-$run"
-  mkdir -p "$out/ref-$run"
   times[ref]+="$(cold bash -c "xargs -a '$list' md5sum >/dev/null && cp -r '$src' '$out/ref-$run/'") "
-  rm -rf "$out/ref-$run"
-  mkdir -p "$out/scan-$run"
   times[scan]+="$(cold "$cli" --folder "$src" --output "$out/scan-$run") "
-  rm -rf "$out/scan-$run"
 done
 declare -A med
 for key in find fdfind walk ref scan; do
