@@ -13,6 +13,7 @@
 
 #include "platform/Volume.h"
 #include "platform/Paths.h"
+#include "platform/ThreadWaits.h"
 #include "search/FolderReadAhead.h"
 #include "search/Recognition.h"
 
@@ -98,12 +99,17 @@ bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler
 // machine (2 cores, ext4 on a virtual disk), a folder read from memory takes about 10 us, plus
 // 0.35 us a file and 2 us a subfolder (each subfolder is looked at); from the disk 60 to 150 us
 // for a few entries, 17 ms for a thousand subfolders. A read is slow past kRead plus kPerFile
-// and kPerFolder for its entries, very slow past that plus kVerySlow. The disk is found slow
-// after kSlowReads slow or kVerySlowReads very slow reads among the last 32: in memory, the walk
-// waiting for a processor now and then makes two slow reads at most, and one very slow.
+// and kPerFolder for its entries, very slow past that plus kVerySlow, and counts only when the
+// walk's thread went to sleep during it: a read from memory on a busy machine takes as long
+// when the walk loses its processor, but it never waits. Where the system does not tell sleeps
+// from preemption, a slow read counts as it is. The disk is found slow after kSlowReads slow or
+// kVerySlowReads very slow reads among the last 32.
 class DiskClock {
 public:
-    void Start() { start_ = std::chrono::steady_clock::now(); }
+    void Start() {
+        waits_ = WaitsOfThisThread();
+        start_ = std::chrono::steady_clock::now();
+    }
     // A folder of `files` files and `folders` subfolders was opened and listed since Start.
     bool Slow(std::size_t files, std::size_t folders) {
         using std::chrono::nanoseconds;
@@ -111,13 +117,15 @@ public:
         constexpr int kSlowReads = 4, kVerySlowReads = 2;
         const auto took = std::chrono::steady_clock::now() - start_;
         const auto allowed = kRead + kPerFile * static_cast<long long>(files) + kPerFolder * static_cast<long long>(folders);
-        slow_ = slow_ << 1 | (took > allowed ? 1u : 0u);
-        verySlow_ = verySlow_ << 1 | (took > allowed + kVerySlow ? 1u : 0u);
+        const bool waited = took > allowed && (!waits_ || WaitsOfThisThread().value_or(0) > *waits_);
+        slow_ = slow_ << 1 | (waited ? 1u : 0u);
+        verySlow_ = verySlow_ << 1 | (waited && took > allowed + kVerySlow ? 1u : 0u);
         return std::popcount(slow_) >= kSlowReads || std::popcount(verySlow_) >= kVerySlowReads;
     }
 
 private:
     std::chrono::steady_clock::time_point start_;
+    std::optional<std::uint64_t> waits_;  // the thread's sleeps so far, at Start
     std::uint32_t slow_ = 0, verySlow_ = 0;  // a bit for each of the last 32 reads
 };
 

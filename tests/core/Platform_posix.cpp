@@ -3,11 +3,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdint>
+#include <thread>
+
 #include "Fixtures.h"
 #include "hash/MD5.h"
 #include "platform/EvidenceFile.h"
 #include "platform/FileTimes.h"
 #include "platform/LocaleText.h"
+#include "platform/ThreadWaits.h"
 #include "support/OrdinaryUser.h"
 
 namespace snapsift::test {
@@ -174,6 +179,19 @@ TEST(LocaleTextPosix, EachLocaleWritesItsOwnForms) {
     }
     setenv("LC_ALL", "C", 1);  // as the other tests expect
     UseUserLocale();
+}
+
+// The walk tells a disk that keeps it waiting from a busy processor by this count: a sleep adds
+// to it, a thread that only computes (preempted or not) leaves it as it was.
+TEST(ThreadWaitsPosix, SleepsCountAndComputingDoesNot) {
+    const auto before = WaitsOfThisThread();
+    ASSERT_TRUE(before.has_value());
+    volatile std::uint64_t sum = 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+    while (std::chrono::steady_clock::now() < until) sum = sum + 1;
+    EXPECT_EQ(WaitsOfThisThread(), before);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_GT(WaitsOfThisThread().value_or(0), *before);
 }
 
 }  // namespace snapsift::test
