@@ -49,6 +49,30 @@ HANDLE OpenToLook(const std::wstring& path, DWORD flags) {
                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
 }
 
+// The longest time between two updates of the system clock (15.625 ms, in 100-ns units): the
+// file system stamps a change with the clock as it stood at the last update.
+constexpr std::int64_t kLongestClockTick = 156'250;
+
+// The start of the clock tick now under way, or earlier, in 100-ns units since 1601: one tick
+// before the system time, which may be read finer than the file system stamps changes (Wine
+// reads it so), so that a change stamped in the tick under way is never older than this.
+std::int64_t ClockTickStart() {
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime) -
+           kLongestClockTick;
+}
+
+// True when the file system of the open folder moves a folder's change time whenever its
+// entries change (NTFS, ReFS; not FAT or exFAT).
+bool KeepsChangeTimes(HANDLE folder) {
+    wchar_t name[MAX_PATH + 1] = {};
+    if (!::GetVolumeInformationByHandleW(folder, nullptr, 0, nullptr, nullptr, nullptr, name, MAX_PATH + 1))
+        return false;
+    const std::wstring_view system(name);
+    return system == L"NTFS" || system == L"ReFS";
+}
+
 // A listing call that says this file system cannot list through the handle.
 bool IsUnsupported(DWORD error) {
     return error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_LEVEL || error == ERROR_NOT_SUPPORTED ||
@@ -63,6 +87,9 @@ struct DirectoryListing::State {
     std::wstring apiPath;  // as the system takes it
     FileIdentity identity;
     FILE_ATTRIBUTE_TAG_INFO tag{};
+    std::int64_t changed = 0;  // the folder's ChangeTime at the open
+    std::int64_t openedAt = 0;
+    bool changeTimesKept = false;  // the root's file system keeps change times
     bool started = false, ended = false;
     long error = 0;  // GetLastError() of the failure that ended the listing, 0 while none
     std::string name;
@@ -82,6 +109,7 @@ struct DirectoryListing::State {
     // Opens the folder at the path and keeps it open; 0, or the failure's GetLastError() code.
     DWORD Open(const std::string& folderPath, DWORD flags, bool& accessTimeKept) {
         path = folderPath;
+        openedAt = ClockTickStart();
         apiPath = FolderApiPath(folderPath);
         if (apiPath.empty()) return ERROR_INVALID_NAME;
         // Write-attributes access lets SetFileTime keep the folder's access time as the listing
@@ -101,11 +129,18 @@ struct DirectoryListing::State {
             FILETIME keep{0xFFFFFFFF, 0xFFFFFFFF};  // reads through this handle leave the access time alone
             accessTimeKept = ::SetFileTime(folder.Get(), nullptr, &keep, nullptr) != 0;
         }
+        FILE_BASIC_INFO basic;
         BY_HANDLE_FILE_INFORMATION info;
-        if (!::GetFileInformationByHandleEx(folder.Get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+        if (!::GetFileInformationByHandleEx(folder.Get(), FileBasicInfo, &basic, sizeof basic) ||
             !::GetFileInformationByHandle(folder.Get(), &info))
             return ::GetLastError();
+        // Only a reparse point has a tag to look at.
+        tag = {basic.FileAttributes, 0};
+        if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+            !::GetFileInformationByHandleEx(folder.Get(), FileAttributeTagInfo, &tag, sizeof tag))
+            return ::GetLastError();
         identity = IdentityOfInfo(info);
+        changed = basic.ChangeTime.QuadPart;
         return (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 0 : ERROR_DIRECTORY;
     }
 
@@ -206,7 +241,9 @@ bool DirectoryListing::OpenRoot(const std::string& rootPath) {
     state_ = std::make_unique<State>();
     // Without FILE_FLAG_OPEN_REPARSE_POINT: a root that is a link or junction is followed.
     const DWORD error = state_->Open(rootPath, 0, accessTimeKept_);
-    return error == 0 || state_->Fail(static_cast<long>(error));
+    if (error != 0) return state_->Fail(static_cast<long>(error));
+    state_->changeTimesKept = KeepsChangeTimes(state_->folder.Get());
+    return true;
 }
 
 bool DirectoryListing::OpenBelow(const DirectoryListing& root, const std::string& folderPath,
@@ -216,6 +253,7 @@ bool DirectoryListing::OpenBelow(const DirectoryListing& root, const std::string
         return state_->Fail(ERROR_INVALID_PARAMETER);
     // The folder itself is opened as it is, never followed; a link or junction further up would
     // be followed by the open, but then leads to another folder than the one expected.
+    state_->changeTimesKept = root.state_->changeTimesKept;  // the folder expected is on the root's volume
     const DWORD error = state_->Open(folderPath, FILE_FLAG_OPEN_REPARSE_POINT, accessTimeKept_);
     if (error == ERROR_DIRECTORY || (error == 0 && (state_->IsLink() || state_->identity != expected)))
         return state_->Fail(kReplacedDuringScan);
@@ -224,7 +262,10 @@ bool DirectoryListing::OpenBelow(const DirectoryListing& root, const std::string
 
 SystemError DirectoryListing::Error() const { return {state_->error}; }
 
-FolderVersion DirectoryListing::Version() const { return {}; }
+FolderVersion DirectoryListing::Version() const {
+    const State& s = *state_;
+    return {s.identity, s.changed, s.openedAt, s.folder.Valid() && s.changeTimesKept && s.changed != 0};
+}
 
 FileIdentity DirectoryListing::Identity() const { return state_->identity; }
 

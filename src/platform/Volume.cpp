@@ -34,9 +34,7 @@ public:
     std::optional<FileIdentity> IdentityOfLocalFolder(const std::string& path) const override {
         return IdentityOf(path);
     }
-#if !defined(_WIN32)
     bool ListsAhead() const override { return true; }
-#endif
 };
 
 }  // namespace

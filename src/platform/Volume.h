@@ -38,7 +38,8 @@ struct FileIdentity {
 
 // What tells whether a folder's entries changed between two opens of it: the folder, the time its
 // entries last changed and the time the open began, both on the clock that the system stamps
-// changes with (POSIX: the status-change time and the coarse real-time clock), in nanoseconds.
+// changes with (POSIX: the status-change time and the coarse real-time clock, in nanoseconds;
+// Windows: the ChangeTime and the system time, in 100-ns units).
 struct FolderVersion {
     FileIdentity identity;
     std::int64_t changed = 0;

@@ -1,0 +1,112 @@
+// The walk's folder read-ahead on the live volume: what tells the walk whether a folder listed
+// ahead still holds those entries, and whole walks with helpers against the walk alone.
+#include <chrono>
+#include <thread>
+
+#include "Fixtures.h"
+#include "platform/DirectoryListing.h"
+#include "search/EvidenceEntry.h"
+#include "search/Report.h"
+
+namespace snapsift::test {
+
+namespace {
+
+// Longer than a tick of any clock that stamps changes: a change made before lies in an earlier tick.
+constexpr auto kPastTheTick = std::chrono::milliseconds(30);
+
+FolderVersion VersionOf(const std::string& folder) {
+    DirectoryListing listing;
+    EXPECT_TRUE(listing.OpenRoot(folder)) << folder;
+    return listing.Version();
+}
+
+}  // namespace
+
+// A folder opened twice, settled for a clock tick before the first open and its entries changed or
+// not in between: the second open holds the entries of the first only when none changed.
+TEST(FolderVersion, ASecondOpenHoldsTheSameEntriesOnlyWhenNoneChanged) {
+    TempTree tree;
+    const struct { const char* folder; std::function<void(const std::string&)> change; bool same; } cases[] = {
+        {"untouched", [](const std::string&) {}, true},
+        {"added", [&](const std::string& f) { tree.File(f + "/new.jpg", ""); }, false},
+        {"removed", [&](const std::string& f) { fs::remove(tree.Path(f + "/old.jpg")); }, false},
+        {"renamed", [&](const std::string& f) { fs::rename(tree.Path(f + "/old.jpg"), tree.Path(f + "/n.jpg")); }, false}};
+    for (const auto& c : cases) tree.File(std::string(c.folder) + "/old.jpg", "");
+    std::this_thread::sleep_for(kPastTheTick);
+    for (const auto& c : cases) {
+        const FolderVersion earlier = VersionOf(tree.Text(c.folder) + kSep);
+        c.change(c.folder);
+        EXPECT_EQ(SameEntries(earlier, VersionOf(tree.Text(c.folder) + kSep)), c.same) << c.folder;
+    }
+}
+
+// Walks over src with `helpers` read-ahead helpers from the first folder on (0: the walk alone),
+// each writing its report into a folder of its own; the files' times are set before each walk, as
+// a read under Wine moves the access time.
+class ReadAhead : public ::testing::Test {
+protected:
+    using Run = std::tuple<std::string, Paths, std::vector<std::pair<std::string, long>>>;  // report, shown, unreadable
+    Run Walk(unsigned helpers, const std::string& into, const std::function<void(const Paths&)>& onYield = {}) {
+        for (const auto& entry : fs::recursive_directory_iterator(tree.Path("src")))
+            if (entry.is_regular_file()) {
+                EXPECT_TRUE(SetFileTimesUtc(entry.path()));
+            }
+        fs::create_directory(tree.Path(into));
+        const std::string folder = tree.Text(into) + kSep;
+        EXPECT_TRUE(WriteReportHeader(folder + std::string(kReportFileName)));
+        ScanState state;
+        RecordingHost host{state};
+        EvidenceEntry evidence{folder, state.FilesFound, host};
+        FolderWalk walk{state.AbortRequested, host, evidence};
+        if (onYield) host.onYield = [&] { onYield(host.shownPaths); };
+        walk.ReadAhead(helpers, true);
+        walk.SearchFolderTree(tree.Text("src"));
+        return {ReadBytes(FromText(folder + std::string(kReportFileName))), host.shownPaths, host.unreadable};
+    }
+    static std::size_t Entries(const std::string& report) {
+        std::size_t count = 0;
+        for (std::size_t at = 0; (at = report.find("<b>Full path:</b>", at)) != std::string::npos; ++at) ++count;
+        return count;
+    }
+    TempTree tree;
+};
+
+// Twelve folders with their subtrees, older than a clock tick so that listings made ahead are
+// taken: the report, the paths shown and the folders not read are byte for byte those of a walk alone.
+TEST_F(ReadAhead, GivesTheSameReportAsAWalkAlone) {
+    for (int i = 0; i < 12; ++i) {
+        const std::string folder = "src/F" + std::to_string(i) + "/";
+        tree.Entries({{folder + "n11111_11[1].jpg", "photo " + std::to_string(i)},
+                      {folder + "x.txt", ""},
+                      {folder + "Sub/n22222_22[1].jpg", std::to_string(i)},
+                      {folder + "Sub/Deeper/Last/n33333_33[1].jpg", "deep"}});
+    }
+    std::this_thread::sleep_for(kPastTheTick);
+    const Run alone = Walk(0, "alone");
+    EXPECT_EQ(Entries(std::get<0>(alone)), 36u);
+    EXPECT_EQ(Walk(4, "ahead"), alone);
+}
+
+// A and B listed ahead while the walk shows src/x.txt, then changed before the walk comes to them
+// (as Windows allows: neither is held open by then): A replaced by another folder is refused as the
+// walk alone refuses it; in B, a file added is found and the one removed is not examined.
+TEST_F(ReadAhead, AFolderChangedAfterItWasListedAheadIsWalkedAsItIsNow) {
+    tree.Entries({{"src/x.txt", ""}, {"src/A/n11111_11[1].jpg", "a"}, {"src/B/n22222_22[1].jpg", "old"},
+                  {"other/n33333_33[1].jpg", "o"}});
+    std::this_thread::sleep_for(kPastTheTick);
+    const auto [report, shown, unreadable] = Walk(4, "out", [&](const Paths& shown) {
+        if (!shown.back().ends_with("x.txt")) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // time for A and B to be listed
+        fs::rename(tree.Path("src/A"), tree.Path("A-was"));
+        fs::rename(tree.Path("other"), tree.Path("src/A"));
+        fs::remove(tree.Path("src/B/n22222_22[1].jpg"));
+        tree.File("src/B/n44444_44[1].jpg", "new");
+    });
+    EXPECT_EQ(unreadable, (decltype(unreadable){{tree.Text("src/A/"), kReplacedDuringScan}}));
+    EXPECT_EQ(shown, (Paths{tree.Text("src/x.txt"), tree.Text("src/B/n44444_44[1].jpg")}));
+    EXPECT_EQ(Entries(report), 1u);
+    EXPECT_NE(report.find("<b>MD5:</b> 22af645d1859cb5ca6da0c484f1f37ea<br>"), std::string::npos);
+}
+
+}  // namespace snapsift::test
