@@ -35,6 +35,11 @@ public:
         return IdentityOf(path);
     }
     bool ListsAhead() const override { return true; }
+#if !defined(_WIN32)
+    // Windows has no hint that starts a file's reads without reading it; its own cache reads
+    // ahead within a file once the reads are under way.
+    bool ReadsFilesAhead() const override { return true; }
+#endif
 };
 
 }  // namespace

@@ -143,6 +143,9 @@ public:
     // True when folders of this volume may be opened and listed on other threads while a walk
     // goes on, ahead of it.
     virtual bool ListsAhead() const { return false; }
+    // True when VolumeFolder::ReadAhead starts a file's reads; where it does nothing, no folder
+    // is opened for it.
+    virtual bool ReadsFilesAhead() const { return false; }
 };
 
 // The machine's own file systems, read through the platform's calls.

@@ -104,7 +104,7 @@ private:
 FolderReadAhead::FolderReadAhead(Volume& volume, const VolumeFolder& root, char separator,
                                  const std::optional<FileIdentity>& skip, const std::deque<QueuedFolder>& queued,
                                  unsigned helpers)
-    : volume_(volume), root_(root), separator_(separator), skip_(skip) {
+    : volume_(volume), root_(root), separator_(separator), skip_(skip), readsFiles_(volume.ReadsFilesAhead()) {
     for (const QueuedFolder& folder : queued) items_.emplace_back(folder);
     active_ = std::min(helpers, kFirstHelpers);
     for (unsigned i = 0; i < helpers; ++i) helpers_.emplace_back([this, i] { Help(i); });
@@ -176,6 +176,7 @@ void FolderReadAhead::Commit() {
 // The next few files to read ahead, all of one folder, when the walk is near enough to them.
 bool FolderReadAhead::ClaimReads(QueuedFolder& folder, std::shared_ptr<const Listing>& listing, std::size_t& begin,
                                  std::size_t& end) {
+    if (!readsFiles_) return false;
     readItem_ = std::max(readItem_, first_);
     while (readItem_ < nextToCommit_) {
         const Item& item = At(readItem_);

@@ -64,6 +64,7 @@ private:
     const VolumeFolder& root_;
     const char separator_;
     const std::optional<FileIdentity> skip_;
+    const bool readsFiles_;  // the volume reads files ahead: worth opening their folders for
 
     std::mutex mutex_;
     std::condition_variable work_;    // helpers: a folder to list or files to read ahead

@@ -163,7 +163,7 @@ TEST_F(Win32WindowTest, FirstLookAt96Dpi) {
     const HMENU bar = GetMenu(Main());
     std::string menus;
     for (int i = 0; i < GetMenuItemCount(bar); ++i) {
-        for (const auto [menu, position] : {std::pair{bar, i}, std::pair{GetSubMenu(bar, i), 0}}) {
+        for (const auto& [menu, position] : {std::pair{bar, i}, std::pair{GetSubMenu(bar, i), 0}}) {
             wchar_t text[32] = {};
             GetMenuStringW(menu, static_cast<UINT>(position), text, 32, MF_BYPOSITION);
             menus += Utf8FromWide(text) + " ";
@@ -201,7 +201,9 @@ TEST_F(Win32WindowTest, FirstLookAt96Dpi) {
         const HWND control = Item(row.control);
         SendMessageW(Main(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
         EXPECT_EQ(GetTextColor(dc), blue.contains(row.control) ? RGB(0, 0, 128) : GetSysColor(COLOR_WINDOWTEXT));
-        if (boxes.contains(row.control)) EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_WINDOW));
+        if (boxes.contains(row.control)) {
+            EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_WINDOW));
+        }
         wchar_t kind[32] = {};
         GetClassNameW(control, kind, 32);
         EXPECT_EQ(lstrcmpiW(kind, row.kind), 0) << Utf8FromWide(kind);
@@ -260,7 +262,7 @@ TEST_F(Win32WindowTest, EnterAndEsc) {
 // The shell's chooser opens at the folder chosen last; OK gives it back ending in one "\". (The
 // folder is right under C:\: Wine's chooser does not always reach a start folder deeper down.)
 TEST_F(Win32WindowTest, ChooserGivesTheFolder) {
-    for (const std::string& folder : {"C:\\windows\\", "C:\\"}) {
+    for (const char* folder : {"C:\\windows\\", "C:\\"}) {
         state.OutputFolder = folder;
         dialogs.boxes.clear();
         Click(Control::cmdOut);
