@@ -100,16 +100,15 @@ bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler
 // 0.35 us a file and 2 us a subfolder (each subfolder is looked at); from the disk 60 to 150 us
 // for a few entries, 17 ms for a thousand subfolders. A read is slow past kRead plus kPerFile
 // and kPerFolder for its entries, very slow past that plus kVerySlow, and counts only when the
-// walk's thread went to sleep during it: a read from memory on a busy machine takes as long
-// when the walk loses its processor, but it never waits. Where the system does not tell sleeps
-// from preemption, a slow read counts as it is. The disk is found slow after kSlowReads slow or
-// kVerySlowReads very slow reads among the last 32.
+// walk's thread went to sleep since the walk began or since the last slow read: a read from
+// memory on a busy machine takes as long when the walk loses its processor, but the walk never
+// sleeps then. (Asking at the slow reads alone keeps the question off a walk in memory.) Where
+// the system does not tell sleeps from preemption, a slow read counts as it is. The disk is found
+// slow after kSlowReads slow or kVerySlowReads very slow reads among the last 32.
 class DiskClock {
 public:
-    void Start() {
-        waits_ = WaitsOfThisThread();
-        start_ = std::chrono::steady_clock::now();
-    }
+    DiskClock() : waits_(WaitsOfThisThread()) {}
+    void Start() { start_ = std::chrono::steady_clock::now(); }
     // A folder of `files` files and `folders` subfolders was opened and listed since Start.
     bool Slow(std::size_t files, std::size_t folders) {
         using std::chrono::nanoseconds;
@@ -117,15 +116,20 @@ public:
         constexpr int kSlowReads = 4, kVerySlowReads = 2;
         const auto took = std::chrono::steady_clock::now() - start_;
         const auto allowed = kRead + kPerFile * static_cast<long long>(files) + kPerFolder * static_cast<long long>(folders);
-        const bool waited = took > allowed && (!waits_ || WaitsOfThisThread().value_or(0) > *waits_);
-        slow_ = slow_ << 1 | (waited ? 1u : 0u);
-        verySlow_ = verySlow_ << 1 | (waited && took > allowed + kVerySlow ? 1u : 0u);
+        bool slow = took > allowed;
+        if (slow && waits_) {
+            const auto waits = WaitsOfThisThread();
+            slow = !waits || *waits > *waits_;
+            waits_ = waits;
+        }
+        slow_ = slow_ << 1 | (slow ? 1u : 0u);
+        verySlow_ = verySlow_ << 1 | (slow && took > allowed + kVerySlow ? 1u : 0u);
         return std::popcount(slow_) >= kSlowReads || std::popcount(verySlow_) >= kVerySlowReads;
     }
 
 private:
     std::chrono::steady_clock::time_point start_;
-    std::optional<std::uint64_t> waits_;  // the thread's sleeps so far, at Start
+    std::optional<std::uint64_t> waits_;     // the thread's sleeps so far, at the start or the last slow read
     std::uint32_t slow_ = 0, verySlow_ = 0;  // a bit for each of the last 32 reads
 };
 
