@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Cold-cache speed: the page cache dropped before every run, the tools run alternating in one
-# run of this script, the median of several runs each.
+# Cold-cache speed: the page cache dropped before every run, the tools run in turns in one run
+# of this script (each run in another order), the median of several runs each.
 #   walk: find, fdfind (Debian's fd-find, a parallel walker) and snapsift-cli --no-photos over
 #         the 200,000-file tree of bench/walk.sh;
 #   scan: snapsift-cli with photos over the 5,000 files of 50 KB of bench/scan.sh, next to
 #         md5sum plus cp -r of the same files.
 # Dropping the page cache needs root: the script says so and stops where it cannot.
-# SNAPSIFT_READ_AHEAD=N sets the CLI's read-ahead helpers (0: none); SNAPSIFT_BENCH_RUNS the runs.
+# SNAPSIFT_READ_AHEAD=N sets the CLI's read-ahead helpers (0: none); SNAPSIFT_BENCH_RUNS the runs;
+# SNAPSIFT_BENCH_SETTLE the seconds to wait after each sync (see below).
 # Usage: bench/cold.sh [BUILD_DIR] (default build/native).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,7 +23,10 @@ if [ "$(id -u)" != 0 ]; then
   echo "cold runs drop the page cache, which needs root: run as root" >&2
   exit 1
 fi
-drop() { sync && echo 3 >/proc/sys/vm/drop_caches; }
+# On a virtual disk the host goes on writing for a while after a sync in the guest returns, and a
+# run that starts then reads more slowly: each run waits `settle` seconds after the sync.
+settle=${SNAPSIFT_BENCH_SETTLE:-5}
+drop() { sync && sleep "$settle" && echo 3 >/proc/sys/vm/drop_caches; }
 drop 2>/dev/null || { echo "cannot drop the page cache here (/proc/sys/vm/drop_caches refused)" >&2; exit 1; }
 command -v fdfind >/dev/null || { apt-get install -y -qq fd-find >/dev/null || { echo "cannot install fd-find" >&2; exit 1; }; }
 
@@ -51,14 +55,31 @@ cold() {
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+# One timed run of a tool by its key.
+run_tool() {
+  local key=$1 run=$2
+  case $key in
+    find) times[find]+="$(cold find "$tree" -name '*.jpg') " ;;
+    fdfind) times[fdfind]+="$(cold fdfind -u -g '*.jpg' "$tree") " ;;
+    walk) mkdir -p "$out/walk-$run"
+          times[walk]+="$(cold "$cli" --folder "$tree" --output "$out/walk-$run" --no-photos) " ;;
+    ref) mkdir -p "$out/ref-$run"
+         times[ref]+="$(cold bash -c "xargs -a '$list' md5sum >/dev/null && cp -r '$src' '$out/ref-$run/'") " ;;
+    scan) mkdir -p "$out/scan-$run"
+          times[scan]+="$(cold "$cli" --folder "$src" --output "$out/scan-$run") " ;;
+  esac
+}
+
+# The walks first, none of which writes much; then the scans. Each run takes the tools in another
+# order, so that no tool always comes first, or right after another's writes.
 declare -A times
+walkers=(find fdfind walk)
 for run in $(seq "$runs"); do
-  times[find]+="$(cold find "$tree" -name '*.jpg') "
-  times[fdfind]+="$(cold fdfind -u -g '*.jpg' "$tree") "
-  mkdir -p "$out/walk-$run" "$out/ref-$run" "$out/scan-$run"
-  times[walk]+="$(cold "$cli" --folder "$tree" --output "$out/walk-$run" --no-photos) "
-  times[ref]+="$(cold bash -c "xargs -a '$list' md5sum >/dev/null && cp -r '$src' '$out/ref-$run/'") "
-  times[scan]+="$(cold "$cli" --folder "$src" --output "$out/scan-$run") "
+  for i in 0 1 2; do run_tool "${walkers[(run + i) % 3]}" "$run"; done
+done
+scanners=(ref scan)
+for run in $(seq "$runs"); do
+  for i in 0 1; do run_tool "${scanners[(run + i) % 2]}" "$run"; done
 done
 declare -A med
 for key in find fdfind walk ref scan; do
