@@ -124,13 +124,10 @@ INT_PTR AboutBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             SetCursor(LoadCursorW(nullptr, IDC_HAND));
             return DialogResult(window_, TRUE);
         }
-        case WM_DPICHANGED: {
-            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        case WM_DPICHANGED:
+            MoveToSuggestedCorner(window_, lParam);
             SizeForDpi(LOWORD(wParam));
             return TRUE;
-        }
         case WM_CLOSE:
             DestroyWindow(window_);
             return TRUE;

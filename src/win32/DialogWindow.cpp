@@ -115,6 +115,11 @@ void KeepInWorkArea(HWND window) {
     SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void MoveToSuggestedCorner(HWND window, LPARAM suggestedRect) {
+    const auto* suggested = reinterpret_cast<const RECT*>(suggestedRect);
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 INT_PTR DialogResult(HWND dialog, LRESULT result) {
     SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
     return TRUE;

@@ -31,6 +31,9 @@ void SetClientSizeTwips(HWND window, int width, int height, int dpi);
 void CentreWindow(HWND window, HWND over);
 // Moves the window the least that brings it within its monitor's work area.
 void KeepInWorkArea(HWND window);
+// Moves the window to the top-left corner of the rectangle that a WM_DPICHANGED message
+// suggests (its lParam); the size is left to the window's own layout at the new resolution.
+void MoveToSuggestedCorner(HWND window, LPARAM suggestedRect);
 
 // The dialog procedure of a window object: the object comes as the WM_INITDIALOG parameter,
 // takes its dialog's handle then, and is handed every message through its OnMessage. T

@@ -301,13 +301,10 @@ INT_PTR Form1Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return FALSE;
         }
-        case WM_DPICHANGED: {
-            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        case WM_DPICHANGED:
+            MoveToSuggestedCorner(window_, lParam);
             ApplyDpi(LOWORD(wParam));
             return TRUE;
-        }
         case WM_CLOSE:
             if (!logic_.Form_QueryUnload()) DestroyWindow(window_);
             return TRUE;
