@@ -13,7 +13,7 @@ namespace snapsift {
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"Snapsift.frmAbout";
+constexpr wchar_t kClassName[] = L"Snapsift.AboutBox";
 constexpr int kClientWidth = 5730;   // twips
 constexpr int kClientHeight = 3825;  // twips
 constexpr int kLogoPixels = 48;      // at 96 DPI
@@ -88,11 +88,11 @@ void AboutBox::Create() {
         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, logo, logo, 0));
     SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(logo_), 0);
     KeepDpiLayoutToWindow(window_);
-    Form_Load();
+    OnLoad();
     SizeForDpi(dpi);
 }
 
-void AboutBox::Form_Load() {
+void AboutBox::OnLoad() {
     const std::wstring title = WideFromUtf8(kAppTitle);
     SetWindowTextW(window_, (L"About " + title).c_str());
     SetDlgItemTextW(window_, kAboutVersion, (L"Version " + WideFromUtf8(kAppVersion)).c_str());

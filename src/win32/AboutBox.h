@@ -17,7 +17,7 @@
 namespace snapsift {
 
 
-// The ids of the About box's controls; cmdOK is the dialog's OK button.
+// The ids of the About box's controls; the OK button is the dialog's IDOK.
 enum AboutControlId : int {
     kAboutOK = IDOK,
     kAboutIcon = 200,
@@ -53,7 +53,7 @@ private:
     friend INT_PTR CALLBACK ObjectDialogProcedure(HWND, UINT, WPARAM, LPARAM);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Create();
-    void Form_Load();
+    void OnLoad();
     void SizeForDpi(int dpi);
 
     UrlOpener openUrl_;

@@ -8,10 +8,10 @@
 
 #include "qt/DriveCombo.h"
 #include "qt/DriveList.h"
-#include "qt/Form1.h"
+#include "qt/QtMainWindow.h"
 #include "qt/PacedEventTurn.h"
 #include "qt/WindowServices.h"
-#include "qt/frmAbout.h"
+#include "qt/AboutBox.h"
 #ifdef SNAPSIFT_IMAGES
 #include "support/NtfsImages.h"
 using snapsift::test::MakeNtfsVolume, snapsift::test::WhyNoNtfsVolumes;
@@ -78,7 +78,7 @@ class QtWindowTest : public QObject {
     ScanState state_;
     FakeServices services_;
     SystemWindowServices system_;
-    std::unique_ptr<Form1> form_;
+    std::unique_ptr<QtMainWindow> form_;
 
     QWidget* Control(const char* name) const { return form_->findChild<QWidget*>(name); }
     void Click(const char* name) { QTest::mouseClick(Control(name), Qt::LeftButton); }
@@ -88,7 +88,7 @@ class QtWindowTest : public QObject {
         form_.reset();  // before what it refers to
         state_ = {};
         services_ = {};
-        form_ = std::make_unique<Form1>(state_, services);
+        form_ = std::make_unique<QtMainWindow>(state_, services);
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     }
@@ -104,46 +104,46 @@ private slots:
     // Place in twips, text, font (0 points: fitted to the label's box) and first look of each control.
     void controls() {
         const struct { const char* name; QString text; int x, y, w, h; double points; bool bold, shown; } rows[] = {
-            {"Command1", "?", 6480, 1275, 375, 375, 9.75, true, true},
-            {"chkPro", "Only Search User Profile Folders On Selected Drive", 4200, 1200, 2175, 495, 8.25, false, true},
-            {"Drive1", "", 480, 1800, 5055, 360, 9.75, false, true},
-            {"txtOut", "", 120, 3240, 5415, 375, 8.25, false, true},
-            {"txtSource", "", 480, 1800, 5055, 375, 8.25, false, false},
-            {"chkIncl", "Include photos in report", 4680, 4155, 2055, 255, 8.25, false, true},
-            {"cmdABORT", "ABORT", 2160, 3960, 2295, 615, 12, true, false},
-            {"Frame1", "", 0, 4680, 6975, 1575, 8.25, false, false},
-            {"lblFile", "", 120, 480, 6735, 975, 9.75, false, true},
-            {"Label7", "Scanning:", 120, 160, 855, 255, 8.25, true, true},
-            {"cmdSTART", "START", 2160, 3960, 2295, 615, 12, true, true},
-            {"cmdOut", "Browse", 5640, 3240, 1215, 375, 8.25, false, true},
-            {"chkSubs", "Search subfolders", 2880, 1200, 1095, 495, 8.25, false, false},
-            {"cmdSource", "Browse", 5640, 1800, 1215, 375, 8.25, false, false},
-            {"Label4", "(an HTML report file called 'Quorvia JPG Files.htm' will be saved to this folder, "
+            {"HelpButton", "?", 6480, 1275, 375, 375, 9.75, true, true},
+            {"ProfileFoldersOnly", "Only Search User Profile Folders On Selected Drive", 4200, 1200, 2175, 495, 8.25, false, true},
+            {"DriveList", "", 480, 1800, 5055, 360, 9.75, false, true},
+            {"OutputFolderBox", "", 120, 3240, 5415, 375, 8.25, false, true},
+            {"SourceFolderBox", "", 480, 1800, 5055, 375, 8.25, false, false},
+            {"IncludePhotos", "Include photos in report", 4680, 4155, 2055, 255, 8.25, false, true},
+            {"AbortButton", "ABORT", 2160, 3960, 2295, 615, 12, true, false},
+            {"ProgressFrame", "", 0, 4680, 6975, 1575, 8.25, false, false},
+            {"ShownPath", "", 120, 480, 6735, 975, 9.75, false, true},
+            {"ScanningLabel", "Scanning:", 120, 160, 855, 255, 8.25, true, true},
+            {"StartButton", "START", 2160, 3960, 2295, 615, 12, true, true},
+            {"OutputBrowseButton", "Browse", 5640, 3240, 1215, 375, 8.25, false, true},
+            {"SearchSubfolders", "Search subfolders", 2880, 1200, 1095, 495, 8.25, false, false},
+            {"SourceBrowseButton", "Browse", 5640, 1800, 1215, 375, 8.25, false, false},
+            {"ReportNote", "(an HTML report file called 'Quorvia JPG Files.htm' will be saved to this folder, "
                        "along with copies of all the located image files)", 2400, 2520, 3735, 735, 8.25, false, true},
-            {"Label5", "Select an output folder:", 120, 2880, 2175, 255, 8.25, true, true},
-            {"Label3", "Select a source:", 120, 1440, 1455, 255, 0, true, true},
-            {"Label2", "Copyright (c) 2026 Snapsift Developers", 240, 615, 6495, 375, 0, true, true},
-            {"Label1", "Snapsift v" SNAPSIFT_VERSION, 240, 75, 6495, 495, 0, true, true}};
+            {"OutputCaption", "Select an output folder:", 120, 2880, 2175, 255, 8.25, true, true},
+            {"SourceCaption", "Select a source:", 120, 1440, 1455, 255, 0, true, true},
+            {"CopyrightLabel", "Copyright (c) 2026 Snapsift Developers", 240, 615, 6495, 375, 0, true, true},
+            {"TitleLabel", "Snapsift v" SNAPSIFT_VERSION, 240, 75, 6495, 495, 0, true, true}};
         for (const auto& row : rows) {
             const QWidget* c = Control(row.name);
             QVERIFY2(TextOf(c) == row.text && c->geometry() == FromTwips(row.x, row.y, row.w, row.h) &&
                      c->isVisibleTo(c->parentWidget()) == row.shown && c->isEnabled() && c->font().bold() == row.bold &&
                      (row.points == 0 || c->font().pointSizeF() == row.points), row.name);
         }
-        for (auto box : {"chkPro", "chkSubs", "chkIncl"}) QVERIFY2(Control(box)->property("checked").toBool(), box);
-        QCOMPARE(Control("cmdSTART")->font().family(), Control("Label1")->font().family());  // the titles' face
-        QVERIFY(Control("cmdSTART")->font().family() != Control("cmdOut")->font().family());
+        for (auto box : {"ProfileFoldersOnly", "SearchSubfolders", "IncludePhotos"}) QVERIFY2(Control(box)->property("checked").toBool(), box);
+        QCOMPARE(Control("StartButton")->font().family(), Control("TitleLabel")->font().family());  // the titles' face
+        QVERIFY(Control("StartButton")->font().family() != Control("OutputBrowseButton")->font().family());
         QVERIFY(form_->windowTitle() == "Snapsift" && form_->minimumSize() == form_->maximumSize());
         QCOMPARE(form_->centralWidget()->size(), FromTwips(0, 0, 6990, 4770).size());
     }
 
     void tabOrder() {
-        const QStringList tabOrder = {"cmdSource", "chkSubs", "cmdOut", "cmdSTART", "cmdABORT", "chkIncl",
-                                      "txtSource", "txtOut", "Drive1", "chkPro", "Command1", "lblFile"};
+        const QStringList tabOrder = {"SourceBrowseButton", "SearchSubfolders", "OutputBrowseButton", "StartButton", "AbortButton", "IncludePhotos",
+                                      "SourceFolderBox", "OutputFolderBox", "DriveList", "ProfileFoldersOnly", "HelpButton", "ShownPath"};
         QStringList chain;  // one turn of the focus chain
-        QWidget* w = Control("cmdSource");
+        QWidget* w = Control("SourceBrowseButton");
         do if (tabOrder.contains(w->objectName()) && (w->focusPolicy() & Qt::TabFocus)) chain << w->objectName();
-        while ((w = w->nextInFocusChain()) != Control("cmdSource"));
+        while ((w = w->nextInFocusChain()) != Control("SourceBrowseButton"));
         QCOMPARE(chain, tabOrder);
     }
 
@@ -172,32 +172,32 @@ private slots:
             for (QAbstractButton* button : box->buttons()) seen << button->text().remove('&');
             box->button(QMessageBox::Ok)->click();
         });
-        Click("cmdSTART");  // nothing chosen: no scan
+        Click("StartButton");  // nothing chosen: no scan
         state_.OutputFolder = QDir::tempPath().toStdString() + "/";
         WhenModal<QFileDialog>([&](QFileDialog* d) {
             seen << d->windowTitle() << d->directory().path();
             d->setDirectory(QDir::root());
             d->QDialog::accept();
         });
-        Click("cmdOut");
+        Click("OutputBrowseButton");
         QCOMPARE(seen, QStringList({"Snapsift", "Please choose an output folder.", "0", "OK", "Choose a folder:",
                                     QDir::tempPath()}));
-        QCOMPARE(TextOf(Control("txtOut")), "/");
+        QCOMPARE(TextOf(Control("OutputFolderBox")), "/");
     }
 
     // Clicks, and Enter or Return on the focused button, reach the logic; its CR LF line breaks
     // reach the box as LF; the logic reads the drive list's selection and has the say on closing.
     void widgetsReachTheLogic() {
-        Click("chkPro");
-        QVERIFY(Control("txtSource")->isVisible() && !Control("Drive1")->isVisible());
-        for (const auto& [button, key] : {std::pair("Command1", Qt::Key_Return), std::pair("cmdOut", Qt::Key_Enter)}) {
+        Click("ProfileFoldersOnly");
+        QVERIFY(Control("SourceFolderBox")->isVisible() && !Control("DriveList")->isVisible());
+        for (const auto& [button, key] : {std::pair("HelpButton", Qt::Key_Return), std::pair("OutputBrowseButton", Qt::Key_Enter)}) {
             Control(button)->setFocus();
             QTest::keyClick(Control(button), key);
         }
         QCOMPARE(services_.starts, QStringList({""}));
         QCOMPARE(services_.messages.size(), 1);
         QVERIFY(services_.messages.value(0).contains("Internet Files.\n\nIf \"Only"));
-        auto* drives = form_->findChild<DriveCombo*>("Drive1");
+        auto* drives = form_->findChild<DriveCombo*>("DriveList");
         drives->SetSource([] { return std::vector{MountEntry("/", "", "ext4"), MountEntry("/media/b", "B", "vfat")}; });
         drives->setCurrentIndex(1);
         QCOMPARE(form_->Logic().SelectedDriveRoot(), "/media/b");
@@ -209,29 +209,29 @@ private slots:
 
     // Modeless, its texts and links; it outlives the main window and closes with Esc or Enter.
     void aboutBox() {
-        Trigger("mnuAbout");
-        frmAbout* about = form_->AboutBox();
+        Trigger("AboutItem");
+        AboutBox* about = form_->About();
         QVERIFY(about && about->isVisible() && !about->isModal() && about->windowTitle() == "About Snapsift");
-        Trigger("mnuAbout");
-        QCOMPARE(form_->AboutBox(), about);
-        for (const char* label : {"Label1", "Label2", "lblDescription"})
+        Trigger("AboutItem");
+        QCOMPARE(form_->About(), about);
+        for (const char* label : {"CopyrightLink", "AddressLink", "Description"})
             QTest::mouseClick(about->findChild<QWidget*>(label), Qt::LeftButton);
         QCOMPARE(services_.urls, std::vector<QUrl>(2, QUrl("https://snapsift.example.org")));
         const std::pair<const char*, QString> texts[] = {
-            {"lblTitle", "Snapsift"}, {"lblVersion", "Version " SNAPSIFT_VERSION},
-            {"lblDescription", "Searches for possible Quorvia JPG image files and creates an HTML report with the "
+            {"TitleLabel", "Snapsift"}, {"VersionLabel", "Version " SNAPSIFT_VERSION},
+            {"Description", "Searches for possible Quorvia JPG image files and creates an HTML report with the "
                                "file names, modified/accessed/created times, MD5 hash, Quorvia ID number, and the "
                                "image itself."},
-            {"lblDisclaimer", "Legal disclaimer: This program is provided free of charge and comes with no "
+            {"Disclaimer", "Legal disclaimer: This program is provided free of charge and comes with no "
                               "guarantee or warranty whatsoever. All liability and risk is assumed by the user."}};
         for (const auto& [name, text] : texts) QCOMPARE(TextOf(about->findChild<QWidget*>(name)), text);
-        Trigger("mnuExit");
+        Trigger("ExitItem");
         QVERIFY(!form_->isVisible() && about->isVisible());
         for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
-            QTest::keyClick(form_->AboutBox()->findChild<QWidget*>("lblDescription"), key);
+            QTest::keyClick(form_->About()->findChild<QWidget*>("Description"), key);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QVERIFY2(!form_->AboutBox(), "still open");
-            Trigger("mnuAbout");
+            QVERIFY2(!form_->About(), "still open");
+            Trigger("AboutItem");
         }
     }
 
@@ -328,7 +328,7 @@ private slots:
         QVERIFY(QDir(dir.path()).mkpath("m") && QDir(dir.path()).mkpath("out"));
         const std::string photo = "Users/ana/AppData/Local/Microsoft/Windows/INetCache/IE/AB12CD34/n1234567_890_123[1].jpg";
         QVERIFY(MakeNtfsVolume(image.toStdString(), 8, {{photo, "\xFF\xD8\xFF\xE0 photo"}}, dir.filePath("m").toStdString()));
-        auto* drives = form_->findChild<DriveCombo*>("Drive1");
+        auto* drives = form_->findChild<DriveCombo*>("DriveList");
         drives->SetSource([] { return Mounts("/"); });
         services_.file = image.toStdString();
         QTest::keyClick(drives, Qt::Key_End);
@@ -337,7 +337,7 @@ private slots:
                                                      "*.e01);;All files (*) at "));
         QCOMPARE(drives->count(), 3);
         state_.OutputFolder = dir.filePath("out/").toStdString();
-        Click("cmdSTART");
+        Click("StartButton");
         QCOMPARE(services_.messages, QStringList("Operation complete.\n\nTotal files found: 1"));
         const QStringList runs = QDir(dir.filePath("out")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         QFile report(dir.filePath("out/" + runs.value(0) + "/Quorvia JPG Files.htm"));

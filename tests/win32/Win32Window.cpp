@@ -15,7 +15,7 @@
 #include "core/Fixtures.h"
 #include "platform/WideText.h"
 #include "win32/AboutBox.h"
-#include "win32/Form1Window.h"
+#include "win32/Win32MainWindow.h"
 #include "win32/MessageLoop.h"
 
 namespace snapsift::test {
@@ -111,7 +111,7 @@ protected:
     void SetUp() override {
         dialogs = {};
         SetCurrentDirectoryW(L"C:\\");  // the drive list starts at the current drive
-        window = std::make_unique<Form1Window>(state, [this](const std::wstring& url) { opened.push_back(url); });
+        window = std::make_unique<Win32MainWindow>(state, [this](const std::wstring& url) { opened.push_back(url); });
         window->QuitWhenClosed(false);
         window->Show();
         PumpPendingMessages();
@@ -135,7 +135,7 @@ protected:
     // Folder mode over src/ of the tree, into a new folder out<N>/, on the fixed clock.
     void ChooseFolders(const std::string& output) {
         tree.Folder(output);
-        if (IsChecked(Control::chkPro)) Click(Control::chkPro);
+        if (IsChecked(Control::ProfileFoldersOnly)) Click(Control::ProfileFoldersOnly);
         state.SourceFolder = AddBackslash(tree.Text("src"));
         state.OutputFolder = AddBackslash(tree.Text(output));
         window->Logic().SetScanEnvironment(environment);
@@ -149,7 +149,7 @@ protected:
     TempTree tree;
     ScanEnvironment environment{[] { return DateTime{2010, 3, 5, 9, 7, 3}; }, nullptr};
     std::vector<std::wstring> opened;
-    std::unique_ptr<Form1Window> window;
+    std::unique_ptr<Win32MainWindow> window;
 };
 
 // The window as it opens at 96 DPI: caption, client size with the progress frame cut off, a
@@ -172,29 +172,29 @@ TEST_F(Win32WindowTest, FirstLookAt96Dpi) {
     EXPECT_EQ(menus, "File Exit Help About... ");
     const struct { Control control; const wchar_t* kind; const char* text; bool shown; PixelRect place; int height, weight; }
     rows[] = {
-        {Control::Command1, L"Button", "?", true, {432, 85, 25, 25}, -13, FW_BOLD},
-        {Control::chkPro, L"Button", "Only Search User Profile Folders On Selected Drive", true, {280, 80, 145, 33}, -11, FW_NORMAL},
-        {Control::Drive1, L"ComboBox", "c:", true, {32, 120, 337, 24}, -13, FW_NORMAL},  // the current drive
-        {Control::txtOut, L"Edit", "", true, {8, 216, 361, 25}, -11, FW_NORMAL},
-        {Control::txtSource, L"Edit", "", false, {32, 120, 337, 25}, -11, FW_NORMAL},
-        {Control::chkIncl, L"Button", "Include photos in report", true, {312, 277, 137, 17}, -11, FW_NORMAL},
-        {Control::cmdABORT, L"Button", "ABORT", false, {144, 264, 153, 41}, -16, FW_BOLD},
-        {Control::Frame1, L"Static", "", false, {0, 312, 465, 105}, 0, 0},  // draws no text
-        {Control::lblFile, L"Edit", "", false, {8, 344, 449, 65}, -13, FW_NORMAL},
-        {Control::Label7, L"Static", "Scanning:", false, {8, 323, 57, 17}, -11, FW_BOLD},
-        {Control::cmdSTART, L"Button", "START", true, {144, 264, 153, 41}, -16, FW_BOLD},
-        {Control::cmdOut, L"Button", "Browse", true, {376, 216, 81, 25}, -11, FW_NORMAL},
-        {Control::chkSubs, L"Button", "Search subfolders", false, {192, 80, 73, 33}, -11, FW_NORMAL},
-        {Control::cmdSource, L"Button", "Browse", false, {376, 120, 81, 25}, -11, FW_NORMAL},
-        {Control::Line1, L"Static", "", true, {0, 160, 464, 1}, 0, 0},
-        {Control::Label4, L"Static", "(an HTML report file called 'Quorvia JPG Files.htm' will be saved to this folder, "
+        {Control::HelpButton, L"Button", "?", true, {432, 85, 25, 25}, -13, FW_BOLD},
+        {Control::ProfileFoldersOnly, L"Button", "Only Search User Profile Folders On Selected Drive", true, {280, 80, 145, 33}, -11, FW_NORMAL},
+        {Control::DriveList, L"ComboBox", "c:", true, {32, 120, 337, 24}, -13, FW_NORMAL},  // the current drive
+        {Control::OutputFolderBox, L"Edit", "", true, {8, 216, 361, 25}, -11, FW_NORMAL},
+        {Control::SourceFolderBox, L"Edit", "", false, {32, 120, 337, 25}, -11, FW_NORMAL},
+        {Control::IncludePhotos, L"Button", "Include photos in report", true, {312, 277, 137, 17}, -11, FW_NORMAL},
+        {Control::AbortButton, L"Button", "ABORT", false, {144, 264, 153, 41}, -16, FW_BOLD},
+        {Control::ProgressFrame, L"Static", "", false, {0, 312, 465, 105}, 0, 0},  // draws no text
+        {Control::ShownPath, L"Edit", "", false, {8, 344, 449, 65}, -13, FW_NORMAL},
+        {Control::ScanningLabel, L"Static", "Scanning:", false, {8, 323, 57, 17}, -11, FW_BOLD},
+        {Control::StartButton, L"Button", "START", true, {144, 264, 153, 41}, -16, FW_BOLD},
+        {Control::OutputBrowseButton, L"Button", "Browse", true, {376, 216, 81, 25}, -11, FW_NORMAL},
+        {Control::SearchSubfolders, L"Button", "Search subfolders", false, {192, 80, 73, 33}, -11, FW_NORMAL},
+        {Control::SourceBrowseButton, L"Button", "Browse", false, {376, 120, 81, 25}, -11, FW_NORMAL},
+        {Control::Divider, L"Static", "", true, {0, 160, 464, 1}, 0, 0},
+        {Control::ReportNote, L"Static", "(an HTML report file called 'Quorvia JPG Files.htm' will be saved to this folder, "
          "along with copies of all the located image files)", true, {160, 168, 249, 49}, -11, FW_NORMAL},
-        {Control::Label5, L"Static", "Select an output folder:", true, {8, 192, 145, 17}, -11, FW_BOLD},
-        {Control::Label3, L"Static", "Select a source:", true, {8, 96, 97, 17}, -11, FW_BOLD},
-        {Control::Label2, L"Static", "Copyright (c) 2026 Snapsift Developers", true, {16, 41, 433, 25}, -16, FW_BOLD},
-        {Control::Label1, L"Static", "Snapsift v" SNAPSIFT_VERSION, true, {16, 5, 433, 33}, -24, FW_BOLD}};
-    const std::set<Control> blue = {Control::Label1, Control::Label2, Control::Label4},
-                            boxes = {Control::txtOut, Control::txtSource, Control::lblFile};
+        {Control::OutputCaption, L"Static", "Select an output folder:", true, {8, 192, 145, 17}, -11, FW_BOLD},
+        {Control::SourceCaption, L"Static", "Select a source:", true, {8, 96, 97, 17}, -11, FW_BOLD},
+        {Control::CopyrightLabel, L"Static", "Copyright (c) 2026 Snapsift Developers", true, {16, 41, 433, 25}, -16, FW_BOLD},
+        {Control::TitleLabel, L"Static", "Snapsift v" SNAPSIFT_VERSION, true, {16, 5, 433, 33}, -24, FW_BOLD}};
+    const std::set<Control> blue = {Control::TitleLabel, Control::CopyrightLabel, Control::ReportNote},
+                            boxes = {Control::OutputFolderBox, Control::SourceFolderBox, Control::ShownPath};
     const HDC dc = CreateCompatibleDC(nullptr);
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(ControlName(row.control)));
@@ -214,7 +214,7 @@ TEST_F(Win32WindowTest, FirstLookAt96Dpi) {
         EXPECT_EQ(Font(control), (std::pair<LONG, LONG>{row.height, row.weight}));
     }
     DeleteDC(dc);
-    EXPECT_TRUE(IsChecked(Control::chkPro) && IsChecked(Control::chkIncl) && IsChecked(Control::chkSubs));
+    EXPECT_TRUE(IsChecked(Control::ProfileFoldersOnly) && IsChecked(Control::IncludePhotos) && IsChecked(Control::SearchSubfolders));
 }
 
 // A new resolution places every control and its font again from the twips: 10 twips a pixel at 144 DPI.
@@ -223,11 +223,11 @@ TEST_F(Win32WindowTest, LaidOutAgainAt144Dpi) {
     GetWindowRect(Main(), &frame);
     SendMessageW(Main(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&frame));
     EXPECT_EQ(ClientSize(Main()), (std::pair{699L, 477L}));
-    EXPECT_EQ(Place(Item(Control::Command1)), (PixelRect{648, 128, 38, 37}));
-    EXPECT_EQ(Place(Item(Control::Drive1)), (PixelRect{48, 180, 506, 36}));
-    EXPECT_EQ(Place(Item(Control::Label7)), (PixelRect{12, 484, 86, 26}));
-    EXPECT_EQ(Font(Item(Control::Command1)).first, -20);
-    EXPECT_EQ(Font(Item(Control::Label1)).first, -36);
+    EXPECT_EQ(Place(Item(Control::HelpButton)), (PixelRect{648, 128, 38, 37}));
+    EXPECT_EQ(Place(Item(Control::DriveList)), (PixelRect{48, 180, 506, 36}));
+    EXPECT_EQ(Place(Item(Control::ScanningLabel)), (PixelRect{12, 484, 86, 26}));
+    EXPECT_EQ(Font(Item(Control::HelpButton)).first, -20);
+    EXPECT_EQ(Font(Item(Control::TitleLabel)).first, -36);
 }
 
 // Tab goes through the controls shown, in the designed order, in either mode.
@@ -237,22 +237,22 @@ TEST_F(Win32WindowTest, TabOrder) {
         const HWND first = GetNextDlgTabItem(Main(), nullptr, FALSE);
         HWND at = first;
         do {
-            names += std::string(ControlName(static_cast<Control>(GetDlgCtrlID(at) - ControlId(Control::Command1)))) + " ";
+            names += std::string(ControlName(static_cast<Control>(GetDlgCtrlID(at) - ControlId(Control::HelpButton)))) + " ";
             at = GetNextDlgTabItem(Main(), at, FALSE);
         } while (at != first && names.size() < 200);
         return names;
     };
-    EXPECT_EQ(tabs(), "cmdOut cmdSTART chkIncl txtOut Drive1 chkPro Command1 ");
-    Click(Control::chkPro);
-    EXPECT_EQ(tabs(), "cmdSource chkSubs cmdOut cmdSTART chkIncl txtSource txtOut chkPro Command1 ");
+    EXPECT_EQ(tabs(), "OutputBrowseButton StartButton IncludePhotos OutputFolderBox DriveList ProfileFoldersOnly HelpButton ");
+    Click(Control::ProfileFoldersOnly);
+    EXPECT_EQ(tabs(), "SourceBrowseButton SearchSubfolders OutputBrowseButton StartButton IncludePhotos SourceFolderBox OutputFolderBox ProfileFoldersOnly HelpButton ");
 }
 
 // Enter presses the button that has the focus (put on it directly, as a click does, without the
 // dialog manager's default button following it); Esc does nothing to the window.
 TEST_F(Win32WindowTest, EnterAndEsc) {
-    SetFocus(Item(Control::Command1));
+    SetFocus(Item(Control::HelpButton));
     for (WPARAM key : {VK_ESCAPE, VK_RETURN}) {
-        PostMessageW(Item(Control::Command1), WM_KEYDOWN, key, 0);
+        PostMessageW(Item(Control::HelpButton), WM_KEYDOWN, key, 0);
         PumpPendingMessages();
         EXPECT_NE(window->Handle(), nullptr) << key;
     }
@@ -265,16 +265,16 @@ TEST_F(Win32WindowTest, ChooserGivesTheFolder) {
     for (const char* folder : {"C:\\windows\\", "C:\\"}) {
         state.OutputFolder = folder;
         dialogs.boxes.clear();
-        Click(Control::cmdOut);
+        Click(Control::OutputBrowseButton);
         ASSERT_EQ(dialogs.boxes.size(), 1u) << folder;
         EXPECT_EQ(std::get<2>(dialogs.boxes[0]), (std::set<int>{IDOK, IDCANCEL})) << folder;
-        EXPECT_EQ(WindowText(Item(Control::txtOut)), folder);
+        EXPECT_EQ(WindowText(Item(Control::OutputFolderBox)), folder);
         EXPECT_EQ(state.OutputFolder, folder);
     }
 }
 
 // START clicked in folder mode: the progress frame uncovered while it runs; the report and the
-// copies are those the scan run makes for the same settings, the last path stays in lblFile,
+// copies are those the scan run makes for the same settings, the last path stays in ShownPath,
 // and the window is idle again.
 TEST_F(Win32WindowTest, ScanGivesTheScanRunsReport) {
     tree.Entries({{"src/n1234567_890_123[1].jpg", kJpeg}, {"src/sub/n7654321_1_2[1].jpg", kJpeg}, {"src/notes.txt", "x"}});
@@ -290,20 +290,20 @@ TEST_F(Win32WindowTest, ScanGivesTheScanRunsReport) {
     };
     std::string runningLook;  // as the final message opens: the progress frame and the client height
     dialogs.onBox = [&] {
-        runningLook = std::to_string(Shown(Control::Frame1)) + std::to_string(Shown(Control::Label7)) +
-                      std::to_string(Shown(Control::lblFile)) + " " + std::to_string(ClientSize(Main()).second);
+        runningLook = std::to_string(Shown(Control::ProgressFrame)) + std::to_string(Shown(Control::ScanningLabel)) +
+                      std::to_string(Shown(Control::ShownPath)) + " " + std::to_string(ClientSize(Main()).second);
     };
-    const auto fromWindow = run([&] { Click(Control::cmdSTART); }, "window");
+    const auto fromWindow = run([&] { Click(Control::StartButton); }, "window");
     EXPECT_EQ(dialogs.boxes, std::vector<Box>{Total("complete", 2)});
     EXPECT_EQ(runningLook, "111 418");
     RecordingHost host(state);
     const auto fromScanRun = run([&] { RunScan(state, host, environment); }, "core");
     EXPECT_EQ(fromWindow, fromScanRun);
     EXPECT_EQ(fromWindow.size(), 3u);
-    EXPECT_EQ(WindowText(Item(Control::lblFile)), host.shownPaths.back());
-    EXPECT_TRUE(Shown(Control::cmdSTART) && !Shown(Control::cmdABORT) && !Shown(Control::Frame1) &&
-                !Shown(Control::lblFile));
-    EXPECT_TRUE(IsWindowEnabled(Item(Control::cmdOut)) && IsWindowEnabled(Item(Control::chkPro)));
+    EXPECT_EQ(WindowText(Item(Control::ShownPath)), host.shownPaths.back());
+    EXPECT_TRUE(Shown(Control::StartButton) && !Shown(Control::AbortButton) && !Shown(Control::ProgressFrame) &&
+                !Shown(Control::ShownPath));
+    EXPECT_TRUE(IsWindowEnabled(Item(Control::OutputBrowseButton)) && IsWindowEnabled(Item(Control::ProfileFoldersOnly)));
 }
 
 // ABORT, clicked at the first file: Yes ends the walk after that file, No lets it go on.
@@ -316,8 +316,8 @@ TEST_F(Win32WindowTest, AbortAnsweredYesOrNo) {
         ChooseFolders(row.output);
         dialogs.boxes.clear();
         dialogs.answers = {row.answer, IDOK};
-        PostMessageW(Item(Control::cmdABORT), BM_CLICK, 0, 0);
-        Click(Control::cmdSTART);
+        PostMessageW(Item(Control::AbortButton), BM_CLICK, 0, 0);
+        Click(Control::StartButton);
         EXPECT_EQ(dialogs.boxes, (std::vector<Box>{question, row.total}));
     }
 }
@@ -330,7 +330,7 @@ TEST_F(Win32WindowTest, CloseRefusedAndAboutOpenDuringAScan) {
     PostMessageW(Main(), WM_CLOSE, 0, 0);
     PostMessageW(Main(), WM_COMMAND, kMenuExit, 0);
     PostMessageW(Main(), WM_COMMAND, kMenuAbout, 0);
-    Click(Control::cmdSTART);
+    Click(Control::StartButton);
     PumpPendingMessages();
     EXPECT_EQ(dialogs.boxes, std::vector<Box>{Total("complete", 3)});
     ASSERT_NE(window->Handle(), nullptr);
@@ -346,10 +346,10 @@ TEST_F(Win32WindowTest, CloseRefusedAndAboutOpenDuringAScan) {
 TEST_F(Win32WindowTest, TurnHandlesMessagesAtMostEvery2ms) {
     const struct { std::int64_t ms; bool handled; } turns[] = {{1000, true}, {1001, false}, {1002, true}, {5, true}};
     for (const auto& turn : turns) {
-        PostMessageW(Item(Control::chkIncl), BM_CLICK, 0, 0);
-        const bool before = IsChecked(Control::chkIncl);
+        PostMessageW(Item(Control::IncludePhotos), BM_CLICK, 0, 0);
+        const bool before = IsChecked(Control::IncludePhotos);
         window->Turn(turn.ms * 1'000'000);
-        EXPECT_EQ(IsChecked(Control::chkIncl) != before, turn.handled) << turn.ms;
+        EXPECT_EQ(IsChecked(Control::IncludePhotos) != before, turn.handled) << turn.ms;
         PumpPendingMessages();
     }
 }

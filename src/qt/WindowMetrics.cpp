@@ -1,4 +1,4 @@
-#include "qt/FormMetrics.h"
+#include "qt/WindowMetrics.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>

@@ -11,37 +11,37 @@
 
 namespace snapsift {
 
-// The controls of Form1, in their creation order.
+// The main window's controls, in their creation order.
 enum class Control {
-    Command1,
-    chkPro,
-    Drive1,
-    txtOut,
-    txtSource,
-    chkIncl,
-    cmdABORT,
-    Frame1,
-    lblFile,
-    Label7,
-    cmdSTART,
-    cmdOut,
-    chkSubs,
-    cmdSource,
-    Line1,
-    Label4,
-    Label5,
-    Label3,
-    Label2,
-    Label1,
+    HelpButton,
+    ProfileFoldersOnly,
+    DriveList,
+    OutputFolderBox,
+    SourceFolderBox,
+    IncludePhotos,
+    AbortButton,
+    ProgressFrame,
+    ShownPath,
+    ScanningLabel,
+    StartButton,
+    OutputBrowseButton,
+    SearchSubfolders,
+    SourceBrowseButton,
+    Divider,
+    ReportNote,
+    OutputCaption,
+    SourceCaption,
+    CopyrightLabel,
+    TitleLabel,
 };
-inline constexpr int kControlCount = static_cast<int>(Control::Label1) + 1;
+inline constexpr int kControlCount = static_cast<int>(Control::TitleLabel) + 1;
 
-// The control's name, as a window names its widget ("cmdSTART").
+// The control's name, as a window names its widget ("StartButton").
 std::string_view ControlName(Control control);
 
-class FormView {
+class MainWindowView {
 public:
-    virtual ~FormView() = default;
+    virtual ~MainWindowView() = default;
 
     virtual void SetVisible(Control control, bool visible) = 0;
     virtual void SetEnabled(Control control, bool enabled) = 0;
@@ -49,10 +49,10 @@ public:
     virtual void SetText(Control control, const std::string& text) = 0;
     // A check box's value: checked (1) or not (0).
     virtual bool IsChecked(Control control) const = 0;
-    // The search prefix of Drive1's selected entry, without a trailing separator: "c:" on
+    // The search prefix of DriveList's selected entry, without a trailing separator: "c:" on
     // Windows, a mount point such as "/media/evidence" (or "" for "/") elsewhere.
     virtual std::string SelectedDrivePrefix() const = 0;
-    // Drive1's entries after the volumes: the disk image entries in order, then addEntry, the
+    // DriveList's entries after the volumes: the disk image entries in order, then addEntry, the
     // entry that asks for an image to add (none when ""). select >= 0 selects that image entry;
     // -1 keeps the selection. A view that offers no disk images leaves all three alone.
     virtual void SetImageEntries(const std::vector<std::string>& /*entries*/, const std::string& /*addEntry*/,
@@ -78,7 +78,7 @@ public:
     }
     // The About box, modeless: made when none is open, else brought to the front.
     virtual void ShowAbout() = 0;
-    // A request to close the window; it goes through Form_QueryUnload like the close box.
+    // A request to close the window; it goes through CloseRefused like the close box.
     virtual void Close() = 0;
 
     // One turn of the event loop; nowNs is the NowNs() read for it.
