@@ -5,16 +5,9 @@
 #include <QDialog>
 #include <QUrl>
 #include <functional>
-
-class QLabel;
-class QPushButton;
-
-#include "window/AboutText.h"
+#include <vector>
 
 namespace snapsift {
-
-class LinkLabel;
-
 
 class AboutBox : public QDialog {
     Q_OBJECT
@@ -29,26 +22,12 @@ public:
     // Shows the box centred on owner the first time, and brings it to the front.
     void ShowFor(QWidget* owner);
 
-private slots:
-    void OnLoad();
-    void OnOkClicked();
-    void OnCopyrightClicked();
-    void OnAddressClicked();
-
 private:
     void OpenMakerPage();
 
     UrlOpener openUrl_;
     bool placed_ = false;
-    QLabel* Icon;
-    QLabel* TitleLabel;
-    QLabel* VersionLabel;
-    LinkLabel* CopyrightLink;
-    LinkLabel* AddressLink;
-    QLabel* Description;
-    QWidget* Rule;
-    QLabel* Disclaimer;
-    QPushButton* OkButton;
+    std::vector<QWidget*> controls_;  // in the order of AboutControl
 };
 
 }  // namespace snapsift

@@ -57,8 +57,6 @@ private:
     void CreateControls();
     void CreateMenus();
     QWidget* Widget(Control control) const { return controls_[static_cast<std::size_t>(control)]; }
-    template <typename W>
-    W* Place(W* widget, Control control, const QRect& geometry);
     // Moves the window up when its frame reaches below the screen's available area.
     void KeepOnScreen();
 

@@ -21,13 +21,14 @@
 #include "win32/TwipsLayout.h"
 #include "window/MainWindowLogic.h"
 #include "window/MainWindowView.h"
+#include "window/WindowDesign.h"
 
 namespace snapsift {
 
 // A control's id: its place in the main window's creation order, counted from 100.
 constexpr int ControlId(Control control) { return 100 + static_cast<int>(control); }
-// The menu items.
-enum MenuId : int { kMenuExit = 300, kMenuAbout = 301 };
+// A menu item's id, counted from 300.
+constexpr int MenuId(MenuCommand command) { return 300 + static_cast<int>(command); }
 // A scan's turn of the event loop handles the waiting messages at most once per interval of
 // the logic's clock: under Wine each look at the queue is a round trip to the server that
 // costs more than the walk's work on a file, and 2 ms keeps the window as lively as ever.
@@ -86,7 +87,7 @@ private:
     HWND window_ = nullptr;
     std::array<HWND, kControlCount> controls_{};
     TwipsLayout layout_;
-    std::vector<DriveLetter> drives_;
+    std::vector<DriveEntry> drives_;
     int clientHeightTwips_ = kClientHeight;
     bool quitWhenClosed_ = true;
     std::int64_t ticksPerSecond_ = 1;

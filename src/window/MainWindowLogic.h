@@ -15,13 +15,11 @@
 #include "scan/ScanRun.h"
 #include "scan/ScanState.h"
 #include "window/MainWindowView.h"
+#include "window/WindowDesign.h"
 #include "window/ImageEntries.h"
 
 namespace snapsift {
 
-// Designed client height in twips, and the progress frame's part of it that idle cuts off.
-inline constexpr int kClientHeight = 6270;
-inline constexpr int kProgressHeight = 1500;
 // ShownPath follows the walk at the screen's pace: at most one new path per interval.
 inline constexpr std::int64_t kShownPathIntervalNs = 25'000'000;
 

@@ -11,28 +11,33 @@
 
 namespace snapsift {
 
+// The main window's client height in twips, and the progress frame's part of it that the idle
+// look cuts off.
+inline constexpr int kClientHeight = 6270;
+inline constexpr int kProgressHeight = 1500;
+
 // The main window's controls, in their creation order.
 enum class Control {
-    HelpButton,
-    ProfileFoldersOnly,
-    DriveList,
-    OutputFolderBox,
-    SourceFolderBox,
-    IncludePhotos,
-    AbortButton,
-    ProgressFrame,
-    ShownPath,
-    ScanningLabel,
-    StartButton,
-    OutputBrowseButton,
-    SearchSubfolders,
-    SourceBrowseButton,
-    Divider,
-    ReportNote,
-    OutputCaption,
-    SourceCaption,
-    CopyrightLabel,
-    TitleLabel,
+    HelpButton,          // "?": the help text in a message box
+    ProfileFoldersOnly,  // check box: search the user profile folders of the selected drive only
+    DriveList,           // the drives (volumes), the disk image entries and "Add disk image..."
+    OutputFolderBox,     // the output folder chosen
+    SourceFolderBox,     // the source folder chosen, in folder mode
+    IncludePhotos,       // check box: copies of the photos in the report
+    AbortButton,         // ABORT: asks, then stops the scan; shown while it runs
+    ProgressFrame,       // the frame of the scanning path, uncovered while a scan runs
+    ShownPath,           // the path being examined, inside the progress frame
+    ScanningLabel,       // "Scanning:", inside the progress frame
+    StartButton,         // START: runs the scan
+    OutputBrowseButton,  // chooses the output folder
+    SearchSubfolders,    // check box: the source folder's subfolders too, in folder mode
+    SourceBrowseButton,  // chooses the source folder, in folder mode
+    Divider,             // the line between the source and the output parts
+    ReportNote,          // the note on what is saved to the output folder
+    OutputCaption,       // "Select an output folder:"
+    SourceCaption,       // "Select a source:"
+    CopyrightLabel,      // the copyright line under the title
+    TitleLabel,          // the program's title and version
 };
 inline constexpr int kControlCount = static_cast<int>(Control::TitleLabel) + 1;
 

@@ -53,7 +53,7 @@ int main(int argc, char* argv[]) {
     ScanState state;
     ShotServices services;
     ShotForm window(state, services);
-    window.findChild<DriveCombo*>("DriveList")->SetSource([] { return std::vector{MountEntry(args[3], "EVIDENCE", "ntfs3")}; });
+    window.findChild<DriveCombo*>("DriveList")->SetSource([] { return std::vector{MountEntry(args[3].toStdString(), "EVIDENCE", "ntfs3")}; });
     window.show();
     Shoot(window, "window-idle.png");
     services.folders = {args[3] + "/Users/", args[4]};
