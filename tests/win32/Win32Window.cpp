@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <cmath>
 #include <deque>
 #include <memory>
 #include <set>
@@ -16,6 +17,7 @@
 #include "platform/WideText.h"
 #include "win32/AboutBox.h"
 #include "win32/Win32MainWindow.h"
+#include "win32/DesignedControls.h"
 #include "win32/MessageLoop.h"
 
 namespace snapsift::test {
@@ -121,10 +123,11 @@ protected:
     void Click(Control control) const { SendMessageW(Item(control), BM_CLICK, 0, 0); }
     HWND Main() const { return window->Handle(); }
     bool Shown(Control control) const { return IsWindowVisible(Item(control)) != 0; }
-    PixelRect Place(HWND control) const {
+    PixelRect Place(HWND control) const { return Place(Main(), control); }
+    static PixelRect Place(HWND window, HWND control) {
         RECT rect{};
         GetWindowRect(control, &rect);
-        MapWindowPoints(nullptr, Main(), reinterpret_cast<POINT*>(&rect), 2);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
         return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
     }
     std::pair<LONG, LONG> Font(HWND control) const {  // height and weight
@@ -152,12 +155,17 @@ protected:
     std::unique_ptr<Win32MainWindow> window;
 };
 
-// The window as it opens at 96 DPI: caption, client size with the progress frame cut off, a
-// fixed border with a minimize button only, the two menus; then each control: kind, text, shown
-// and enabled, place in the client area (15 twips a pixel), font height and weight, and the text
-// colour it asks for (dark blue labels, read-only boxes drawn as boxes that can be written).
-TEST_F(Win32WindowTest, FirstLookAt96Dpi) {
-    EXPECT_EQ(WindowText(Main()), "Snapsift");
+// Pixels of a rectangle in twips at 96 DPI (15 twips a pixel), each edge rounded on its own.
+PixelRect At96Dpi(const TwipsRect& r) {
+    const auto px = [](int twips) { return static_cast<int>(std::lround(twips / 15.0)); };
+    return {px(r.left), px(r.top), px(r.left + r.width) - px(r.left), px(r.top + r.height) - px(r.top)};
+}
+
+// Both windows as they open at 96 DPI: caption, client size with the progress frame cut off, a
+// fixed border, the main window's menus; then each control against its design row: window
+// class, text, shown, enabled, place in the client area, font height and weight, check state,
+// the text colour it asks for; and Tab through the controls shown in the designed order.
+TEST_F(Win32WindowTest, AsDesignedAt96Dpi) {
     EXPECT_EQ(ClientSize(Main()), (std::pair{466L, 318L}));
     EXPECT_EQ(GetWindowLongPtrW(Main(), GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), WS_MINIMIZEBOX);
     const HMENU bar = GetMenu(Main());
@@ -170,51 +178,68 @@ TEST_F(Win32WindowTest, FirstLookAt96Dpi) {
         }
     }
     EXPECT_EQ(menus, "File Exit Help About... ");
-    const struct { Control control; const wchar_t* kind; const char* text; bool shown; PixelRect place; int height, weight; }
-    rows[] = {
-        {Control::HelpButton, L"Button", "?", true, {432, 85, 25, 25}, -13, FW_BOLD},
-        {Control::ProfileFoldersOnly, L"Button", "Only Search User Profile Folders On Selected Drive", true, {280, 80, 145, 33}, -11, FW_NORMAL},
-        {Control::DriveList, L"ComboBox", "c:", true, {32, 120, 337, 24}, -13, FW_NORMAL},  // the current drive
-        {Control::OutputFolderBox, L"Edit", "", true, {8, 216, 361, 25}, -11, FW_NORMAL},
-        {Control::SourceFolderBox, L"Edit", "", false, {32, 120, 337, 25}, -11, FW_NORMAL},
-        {Control::IncludePhotos, L"Button", "Include photos in report", true, {312, 277, 137, 17}, -11, FW_NORMAL},
-        {Control::AbortButton, L"Button", "ABORT", false, {144, 264, 153, 41}, -16, FW_BOLD},
-        {Control::ProgressFrame, L"Static", "", false, {0, 312, 465, 105}, 0, 0},  // draws no text
-        {Control::ShownPath, L"Edit", "", false, {8, 344, 449, 65}, -13, FW_NORMAL},
-        {Control::ScanningLabel, L"Static", "Scanning:", false, {8, 323, 57, 17}, -11, FW_BOLD},
-        {Control::StartButton, L"Button", "START", true, {144, 264, 153, 41}, -16, FW_BOLD},
-        {Control::OutputBrowseButton, L"Button", "Browse", true, {376, 216, 81, 25}, -11, FW_NORMAL},
-        {Control::SearchSubfolders, L"Button", "Search subfolders", false, {192, 80, 73, 33}, -11, FW_NORMAL},
-        {Control::SourceBrowseButton, L"Button", "Browse", false, {376, 120, 81, 25}, -11, FW_NORMAL},
-        {Control::Divider, L"Static", "", true, {0, 160, 464, 1}, 0, 0},
-        {Control::ReportNote, L"Static", "(an HTML report file called 'Quorvia JPG Files.htm' will be saved to this folder, "
-         "along with copies of all the located image files)", true, {160, 168, 249, 49}, -11, FW_NORMAL},
-        {Control::OutputCaption, L"Static", "Select an output folder:", true, {8, 192, 145, 17}, -11, FW_BOLD},
-        {Control::SourceCaption, L"Static", "Select a source:", true, {8, 96, 97, 17}, -11, FW_BOLD},
-        {Control::CopyrightLabel, L"Static", "Copyright (c) 2026 Snapsift Developers", true, {16, 41, 433, 25}, -16, FW_BOLD},
-        {Control::TitleLabel, L"Static", "Snapsift v" SNAPSIFT_VERSION, true, {16, 5, 433, 33}, -24, FW_BOLD}};
-    const std::set<Control> blue = {Control::TitleLabel, Control::CopyrightLabel, Control::ReportNote},
-                            boxes = {Control::OutputFolderBox, Control::SourceFolderBox, Control::ShownPath};
+    SendMessageW(Main(), WM_COMMAND, MenuId(MenuCommand::About), 0);
+    const HWND about = window->About().Handle();
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(GetWindowLongPtrW(about, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
+    EXPECT_EQ(ClientSize(about), (std::pair{382L, 255L}));
+    const struct { const WindowDesign& design; HWND window; std::function<int(int)> id; } windows[] = {
+        {MainWindowDesign(), Main(), [](int i) { return ControlId(static_cast<Control>(i)); }},
+        {AboutBoxDesign(), about, [](int i) { return AboutControlId(static_cast<AboutControl>(i)); }}};
     const HDC dc = CreateCompatibleDC(nullptr);
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(ControlName(row.control)));
-        const HWND control = Item(row.control);
-        SendMessageW(Main(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
-        EXPECT_EQ(GetTextColor(dc), blue.contains(row.control) ? RGB(0, 0, 128) : GetSysColor(COLOR_WINDOWTEXT));
-        if (boxes.contains(row.control)) {
-            EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_WINDOW));
+    for (const auto& [design, shown, id] : windows) {
+        EXPECT_EQ(WindowText(shown), design.caption);
+        std::vector<std::string> tabs;
+        for (std::size_t i = 0; i < design.controls.size(); ++i) {
+            const ControlDesign& row = design.controls[i];
+            SCOPED_TRACE(row.name);
+            const HWND control = GetDlgItem(shown, id(static_cast<int>(i)));
+            const bool visible = row.visible && (row.inside < 0 || design.controls[row.inside].visible);
+            if (row.kind == ControlKind::DropDownList) {
+                EXPECT_EQ(WindowText(control), "c:");  // the current drive
+            } else {
+                EXPECT_EQ(WindowText(control), &row == &Design(Control::TitleLabel) ? TitleText() : row.text);
+            }
+            wchar_t kind[32] = {};
+            GetClassNameW(control, kind, 32);
+            EXPECT_EQ(lstrcmpiW(kind, NativeClassOf(row).windowClass), 0) << Utf8FromWide(kind);
+            EXPECT_EQ(IsWindowVisible(control) != 0, visible);
+            EXPECT_TRUE(IsWindowEnabled(control));
+            TwipsRect place = row.place;
+            if (row.inside >= 0) place.left += design.controls[row.inside].place.left, place.top += design.controls[row.inside].place.top;
+            EXPECT_EQ(Place(shown, control), At96Dpi(place));
+            if (row.kind != ControlKind::Frame && row.kind != ControlKind::Rule && row.kind != ControlKind::EtchedRule &&
+                row.kind != ControlKind::Icon) {
+                // A fitted label's font is no larger than designed, nor below 70 % of it.
+                const auto [height, weight] = Font(control);
+                const LONG designed = -std::lround(row.font.centipoints * 96 / 7200.0);
+                EXPECT_TRUE(FitsText(row.kind) ? height >= designed && height * 10 <= designed * 7 : height == designed)
+                    << height;
+                EXPECT_EQ(weight, row.font.bold ? FW_BOLD : FW_NORMAL);
+            }
+            EXPECT_EQ(SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED, row.checked);
+            SendMessageW(shown, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+            EXPECT_EQ(GetTextColor(dc), row.darkBlue ? RGB(0, 0, 128) : GetSysColor(COLOR_WINDOWTEXT));
+            if (row.kind == ControlKind::TextBox || row.kind == ControlKind::PathBox) {
+                EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_WINDOW));
+            }
         }
-        wchar_t kind[32] = {};
-        GetClassNameW(control, kind, 32);
-        EXPECT_EQ(lstrcmpiW(kind, row.kind), 0) << Utf8FromWide(kind);
-        EXPECT_EQ(WindowText(control), row.text);
-        EXPECT_EQ(Shown(row.control), row.shown);
-        EXPECT_TRUE(IsWindowEnabled(control));
-        EXPECT_EQ(Place(control), row.place);
-        EXPECT_EQ(Font(control), (std::pair<LONG, LONG>{row.height, row.weight}));
+        std::string expected, got;
+        for (const int i : design.tabOrder) {
+            const ControlDesign& row = design.controls[i];
+            if (row.visible && (row.inside < 0 || design.controls[row.inside].visible)) expected += row.name + " ";
+        }
+        const HWND first = GetNextDlgTabItem(shown, nullptr, FALSE);
+        HWND at = first;
+        do {
+            for (std::size_t i = 0; i < design.controls.size(); ++i) {
+                if (GetDlgItem(shown, id(static_cast<int>(i))) == at) got += design.controls[i].name + " ";
+            }
+            at = GetNextDlgTabItem(shown, at, FALSE);
+        } while (at != first && got.size() < 300);
+        EXPECT_EQ(got, expected);
     }
     DeleteDC(dc);
-    EXPECT_TRUE(IsChecked(Control::ProfileFoldersOnly) && IsChecked(Control::IncludePhotos) && IsChecked(Control::SearchSubfolders));
 }
 
 // A new resolution places every control and its font again from the twips: 10 twips a pixel at 144 DPI.
@@ -228,23 +253,6 @@ TEST_F(Win32WindowTest, LaidOutAgainAt144Dpi) {
     EXPECT_EQ(Place(Item(Control::ScanningLabel)), (PixelRect{12, 484, 86, 26}));
     EXPECT_EQ(Font(Item(Control::HelpButton)).first, -20);
     EXPECT_EQ(Font(Item(Control::TitleLabel)).first, -36);
-}
-
-// Tab goes through the controls shown, in the designed order, in either mode.
-TEST_F(Win32WindowTest, TabOrder) {
-    const auto tabs = [&] {
-        std::string names;
-        const HWND first = GetNextDlgTabItem(Main(), nullptr, FALSE);
-        HWND at = first;
-        do {
-            names += std::string(ControlName(static_cast<Control>(GetDlgCtrlID(at) - ControlId(Control::HelpButton)))) + " ";
-            at = GetNextDlgTabItem(Main(), at, FALSE);
-        } while (at != first && names.size() < 200);
-        return names;
-    };
-    EXPECT_EQ(tabs(), "OutputBrowseButton StartButton IncludePhotos OutputFolderBox DriveList ProfileFoldersOnly HelpButton ");
-    Click(Control::ProfileFoldersOnly);
-    EXPECT_EQ(tabs(), "SourceBrowseButton SearchSubfolders OutputBrowseButton StartButton IncludePhotos SourceFolderBox OutputFolderBox ProfileFoldersOnly HelpButton ");
 }
 
 // Enter presses the button that has the focus (put on it directly, as a click does, without the
@@ -328,8 +336,8 @@ TEST_F(Win32WindowTest, CloseRefusedAndAboutOpenDuringAScan) {
     AddPhotos(3);
     ChooseFolders("out");
     PostMessageW(Main(), WM_CLOSE, 0, 0);
-    PostMessageW(Main(), WM_COMMAND, kMenuExit, 0);
-    PostMessageW(Main(), WM_COMMAND, kMenuAbout, 0);
+    PostMessageW(Main(), WM_COMMAND, MenuId(MenuCommand::Exit), 0);
+    PostMessageW(Main(), WM_COMMAND, MenuId(MenuCommand::About), 0);
     Click(Control::StartButton);
     PumpPendingMessages();
     EXPECT_EQ(dialogs.boxes, std::vector<Box>{Total("complete", 3)});
@@ -337,7 +345,7 @@ TEST_F(Win32WindowTest, CloseRefusedAndAboutOpenDuringAScan) {
     const HWND about = window->About().Handle();
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(IsWindowVisible(about));
-    SendMessageW(Main(), WM_COMMAND, kMenuExit, 0);
+    SendMessageW(Main(), WM_COMMAND, MenuId(MenuCommand::Exit), 0);
     EXPECT_EQ(window->Handle(), nullptr);
     EXPECT_TRUE(IsWindow(about));
 }
@@ -354,18 +362,13 @@ TEST_F(Win32WindowTest, TurnHandlesMessagesAtMostEvery2ms) {
     }
 }
 
-// The About box: caption, title and version, a fixed border; both links show the hand and open
+// The About box: both links show the hand and open
 // the maker's page; Esc and Enter close it.
 TEST_F(Win32WindowTest, AboutBox) {
-    SendMessageW(Main(), WM_COMMAND, kMenuAbout, 0);
+    SendMessageW(Main(), WM_COMMAND, MenuId(MenuCommand::About), 0);
     HWND about = window->About().Handle();
     ASSERT_NE(about, nullptr);
-    EXPECT_EQ(WindowText(about), "About Snapsift");
-    EXPECT_EQ(WindowText(GetDlgItem(about, kAboutTitle)), "Snapsift");
-    EXPECT_EQ(WindowText(GetDlgItem(about, kAboutVersion)), "Version " SNAPSIFT_VERSION);
-    EXPECT_EQ(GetWindowLongPtrW(about, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
-    EXPECT_EQ(ClientSize(about), (std::pair{382L, 255L}));
-    for (int link : {kAboutCopyright, kAboutAddress}) {
+    for (int link : {AboutControlId(AboutControl::Copyright), AboutControlId(AboutControl::Address)}) {
         const HWND label = GetDlgItem(about, link);
         SetCursor(LoadCursorW(nullptr, IDC_ARROW));
         SendMessageW(about, WM_SETCURSOR, reinterpret_cast<WPARAM>(label), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
@@ -375,7 +378,7 @@ TEST_F(Win32WindowTest, AboutBox) {
     }
     EXPECT_EQ(opened, (std::vector<std::wstring>(2, L"https://snapsift.example.org")));
     for (WPARAM key : {VK_ESCAPE, VK_RETURN}) {
-        SendMessageW(Main(), WM_COMMAND, kMenuAbout, 0);
+        SendMessageW(Main(), WM_COMMAND, MenuId(MenuCommand::About), 0);
         ASSERT_NE(window->About().Handle(), nullptr);
         PostMessageW(GetFocus(), WM_KEYDOWN, key, 0);
         PumpPendingMessages();
