@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <deque>
 
-#include "qt/Form1.h"
+#include "qt/QtMainWindow.h"
 #include "qt/WindowServices.h"
 
 namespace {
@@ -29,13 +29,13 @@ public:
 };
 
 // The walk turns the event loop once for every file it shows.
-class CountingForm : public snapsift::Form1 {
+class CountingForm : public snapsift::QtMainWindow {
 public:
-    using Form1::Form1;
+    using QtMainWindow::QtMainWindow;
     long shown = 0;
     void Turn(std::int64_t nowNs) override {
         ++shown;
-        Form1::Turn(nowNs);
+        QtMainWindow::Turn(nowNs);
     }
 };
 
@@ -58,15 +58,15 @@ int main(int argc, char* argv[]) {
     window.show();
     QApplication::processEvents();
 
-    window.findChild<QCheckBox*>(QStringLiteral("chkPro"))->click();
-    window.findChild<QCheckBox*>(QStringLiteral("chkIncl"))->click();  // like --no-photos
+    window.findChild<QCheckBox*>(QStringLiteral("ProfileFoldersOnly"))->click();
+    window.findChild<QCheckBox*>(QStringLiteral("IncludePhotos"))->click();  // like --no-photos
     services.folders = {WithSeparator(argv[1]), WithSeparator(argv[2])};
-    window.findChild<QPushButton*>(QStringLiteral("cmdSource"))->click();
-    window.findChild<QPushButton*>(QStringLiteral("cmdOut"))->click();
+    window.findChild<QPushButton*>(QStringLiteral("SourceBrowseButton"))->click();
+    window.findChild<QPushButton*>(QStringLiteral("OutputBrowseButton"))->click();
 
     QElapsedTimer clock;
     clock.start();
-    window.findChild<QPushButton*>(QStringLiteral("cmdSTART"))->click();
+    window.findChild<QPushButton*>(QStringLiteral("StartButton"))->click();
     const double seconds = clock.nsecsElapsed() / 1e9;
 
     std::printf("files shown: %ld\nfound: %d\nseconds: %.3f\nmessage: %s\n", window.shown,

@@ -10,7 +10,7 @@
 
 #include "platform/Paths.h"
 #include "platform/WideText.h"
-#include "win32/Form1Window.h"
+#include "win32/Win32MainWindow.h"
 #include "win32/MessageLoop.h"
 
 namespace {
@@ -31,13 +31,13 @@ LRESULT CALLBACK TakeMessage(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 // The walk turns the event loop once for every file it shows.
-class CountingWindow : public snapsift::Form1Window {
+class CountingWindow : public snapsift::Win32MainWindow {
 public:
-    using Form1Window::Form1Window;
+    using Win32MainWindow::Win32MainWindow;
     long shown = 0;
     void Turn(std::int64_t nowNs) override {
         ++shown;
-        Form1Window::Turn(nowNs);
+        Win32MainWindow::Turn(nowNs);
     }
 };
 
@@ -58,15 +58,15 @@ int wmain(int argc, wchar_t** argv) {
     snapsift::PumpPendingMessages();
     const HHOOK hook = SetWindowsHookExW(WH_CBT, TakeMessage, nullptr, GetCurrentThreadId());
 
-    Click(window.Item(Control::chkPro));
-    Click(window.Item(Control::chkIncl));  // like --no-photos
+    Click(window.Item(Control::ProfileFoldersOnly));
+    Click(window.Item(Control::IncludePhotos));  // like --no-photos
     state.SourceFolder = snapsift::AddBackslash(snapsift::Utf8FromWide(argv[1]));
     state.OutputFolder = snapsift::AddBackslash(snapsift::Utf8FromWide(argv[2]));
 
     LARGE_INTEGER frequency{}, start{}, end{};
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
-    Click(window.Item(Control::cmdSTART));
+    Click(window.Item(Control::StartButton));
     QueryPerformanceCounter(&end);
     UnhookWindowsHookEx(hook);
 

@@ -1,7 +1,7 @@
 #include "qt/DriveCombo.h"
 
+#include <QDir>
 #include <QSignalBlocker>
-#include <algorithm>
 
 namespace snapsift {
 
@@ -42,14 +42,10 @@ void DriveCombo::Reload() {
     const std::string selected = SelectedPrefix();
 
     drives_ = list_();
-    const auto kept = std::find_if(drives_.begin(), drives_.end(),
-                                   [&](const DriveEntry& drive) { return drive.prefix == selected; });
     if (image >= 0)
         Fill(static_cast<int>(drives_.size()) + image);
-    else if (hadVolume && kept != drives_.end())
-        Fill(static_cast<int>(kept - drives_.begin()));
     else
-        Fill(InitialDriveIndex(drives_));
+        Fill(IndexAfterReread(drives_, hadVolume ? &selected : nullptr, QDir::currentPath().toStdString()));
 }
 
 void DriveCombo::SetSource(DriveSource list) {
@@ -69,7 +65,7 @@ void DriveCombo::SetImageEntries(const QStringList& images, const QString& addEn
 void DriveCombo::Fill(int index) {
     const QSignalBlocker quiet(this);
     clear();
-    for (const DriveEntry& drive : drives_) addItem(drive.text);
+    for (const DriveEntry& drive : drives_) addItem(QString::fromStdString(drive.text));
     addItems(images_);
     if (!addEntry_.isEmpty()) addItem(addEntry_);
     setCurrentIndex(index);

@@ -12,9 +12,9 @@ std::string_view View(const QByteArray& bytes) { return {bytes.constData(), std:
 
 // A real folder, not a link to one, named as Windows names its profile folders. Only looked
 // up, never listed, so nothing on the volume changes.
-bool HoldsProfileFolders(const QString& root) {
-    for (const QString& name : {QStringLiteral("Users"), QStringLiteral("Documents and Settings")}) {
-        const QFileInfo folder(QDir(root).filePath(name));
+bool HoldsProfileFolders(const std::string& root) {
+    for (const std::string_view name : kProfileFolderNames) {
+        const QFileInfo folder(QDir(QString::fromStdString(root)).filePath(QString::fromUtf8(name.data(), qsizetype(name.size()))));
         if (folder.isDir() && !folder.isSymLink()) return true;
     }
     return false;
@@ -29,10 +29,10 @@ std::vector<DriveEntry> ListDrives() {
         // Single files bind-mounted into place are not volumes one can search.
         if (!QFileInfo(root).isDir()) continue;
         // A later mount on the same point hides the earlier one.
-        std::erase_if(drives, [&](const DriveEntry& drive) { return drive.rootPath == root; });
+        std::erase_if(drives, [&](const DriveEntry& drive) { return drive.rootPath == root.toStdString(); });
         const QByteArray type = volume.fileSystemType();
         if (IsSearchableMount(View(volume.device()), View(type), View(QFile::encodeName(root)))) {
-            drives.push_back(MountEntry(root, volume.name(), QString::fromUtf8(type)));
+            drives.push_back(MountEntry(root.toStdString(), volume.name().toStdString(), type.toStdString()));
         }
     }
     return ProfileDrivesFirst(std::move(drives), HoldsProfileFolders);

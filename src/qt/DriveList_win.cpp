@@ -10,7 +10,7 @@ std::vector<DriveEntry> ListDrives() {
         const QString root = volume.rootPath();
         // Drive letters only ("C:/"); volumes mounted into folders have no letter of their own.
         if (root.size() != 3 || root[1] != u':') continue;
-        drives.push_back(DriveLetterEntry(root, volume.name()));
+        drives.push_back(DriveLetterEntry(root.toStdString(), volume.name().toStdString()));
     }
     return drives;
 }

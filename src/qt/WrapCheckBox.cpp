@@ -1,6 +1,6 @@
 #include "qt/WrapCheckBox.h"
 
-#include "qt/FormMetrics.h"
+#include "qt/WindowMetrics.h"
 
 #include <QFontMetrics>
 #include <QStyleOptionButton>

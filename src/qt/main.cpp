@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "platform/LocaleText.h"
-#include "qt/Form1.h"
+#include "qt/QtMainWindow.h"
 #include "qt/ProgramIcon.h"
 #include "qt/WindowServices.h"
 #include "scan/ScanState.h"
@@ -21,7 +21,7 @@ int main(int argc, char* argv[]) {
 
     snapsift::ScanState state;
     snapsift::SystemWindowServices services;
-    snapsift::Form1 window(state, services);
+    snapsift::QtMainWindow window(state, services);
     window.show();
     return QApplication::exec();
 }

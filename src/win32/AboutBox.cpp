@@ -2,10 +2,11 @@
 
 #include <shellapi.h>
 
-#include <string_view>
+#include <vector>
 
 #include "platform/WideText.h"
-#include "scan/Version.h"
+#include "window/AboutText.h"
+#include "win32/DesignedControls.h"
 #include "win32/DialogWindow.h"
 #include "win32/Dpi.h"
 
@@ -13,17 +14,8 @@ namespace snapsift {
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"Snapsift.frmAbout";
-constexpr int kClientWidth = 5730;   // twips
-constexpr int kClientHeight = 3825;  // twips
-constexpr int kLogoPixels = 48;      // at 96 DPI
+constexpr wchar_t kClassName[] = L"Snapsift.AboutBox";
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-
-
-constexpr FontStyle kDefault{Face::SansSerif, 825, false};
-constexpr FontStyle kHeading{Face::SansSerif, 1200, true};
-constexpr FontStyle kLink{Face::SansSerif, 975, true};
-constexpr FontStyle kText{Face::SansSerif, 975, false};
 
 void OpenWithShell(const std::wstring& address) {
     ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -49,7 +41,7 @@ void AboutBox::Show(HWND over) {
     }
     ShowWindow(window_, SW_SHOW);
     SetForegroundWindow(window_);
-    SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window_, kAboutOK)), TRUE);
+    SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window_, IDOK)), TRUE);
 }
 
 void AboutBox::Create() {
@@ -60,48 +52,25 @@ void AboutBox::Create() {
     window_ = CreateDialogWindow(kClassName, kStyle, 0, owner_, ObjectDialogProcedure<AboutBox>,
                                  reinterpret_cast<LPARAM>(this));
     layout_ = TwipsLayout();
-    const auto add = [&](const wchar_t* windowClass, DWORD style, int id, const char* text,
-                         const TwipsRect& place, const FontStyle& font) {
-        const HWND control = CreateControl(window_, windowClass, WS_VISIBLE | style, 0, id, text);
-        const bool label = windowClass == std::wstring_view(L"STATIC") && (style & SS_TYPEMASK) == SS_LEFT;
-        layout_.Add(control, place, font, 0, label);
-        return control;
-    };
-    constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
-    // The button, the only control that takes the focus, then the others in the reverse of
-    // their designed order, so that the later is drawn over the earlier where they overlap.
-    add(L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP, kAboutOK, "OK", {4320, 3360, 1260, 345}, kDefault);
-    add(L"STATIC", kLabel, kAboutDisclaimer, kAboutDisclaimerText, {120, 3000, 3870, 705}, kDefault);
-    add(L"STATIC", SS_ETCHEDHORZ, kAboutLine, "", {90, 2760, 5564, 30}, kDefault);
-    add(L"STATIC", kLabel, kAboutDescription, kAboutDescriptionText, {1050, 1440, 4005, 1290}, kText);
-    const std::string address = std::string(kMakerAddress);
-    add(L"STATIC", kLabel | SS_NOTIFY, kAboutAddress, address.c_str(), {1440, 960, 2925, 255}, kLink);
-    add(L"STATIC", kLabel | SS_NOTIFY, kAboutCopyright, kCopyrightLine, {1440, 720, 4005, 315}, kLink);
-    add(L"STATIC", kLabel, kAboutVersion, "", {1170, 360, 3885, 345}, kHeading);
-    add(L"STATIC", kLabel, kAboutTitle, "", {1170, 120, 3885, 360}, kHeading);
-    const HWND icon = add(L"STATIC", SS_ICON, kAboutIcon, "", {120, 120, 780, 780}, kDefault);
+    const WindowDesign& design = AboutBoxDesign();
+    SetWindowTextW(window_, WideFromUtf8(design.caption).c_str());
+    const std::vector<HWND> controls = CreateDesignedControls(
+        window_, design, [](int index) { return AboutControlId(static_cast<AboutControl>(index)); }, layout_);
 
     const int dpi = WindowDpi(window_);
-    const int logo = MulDiv(kLogoPixels, dpi, kDefaultDpi);
+    const int logo = MulDiv(kIconPixels, dpi, kDefaultDpi);
     if (logo_ != nullptr) DestroyIcon(logo_);
     logo_ = static_cast<HICON>(
         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, logo, logo, 0));
-    SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(logo_), 0);
+    SendMessageW(controls[static_cast<std::size_t>(AboutControl::Icon)], STM_SETICON,
+                 reinterpret_cast<WPARAM>(logo_), 0);
     KeepDpiLayoutToWindow(window_);
-    Form_Load();
     SizeForDpi(dpi);
-}
-
-void AboutBox::Form_Load() {
-    const std::wstring title = WideFromUtf8(kAppTitle);
-    SetWindowTextW(window_, (L"About " + title).c_str());
-    SetDlgItemTextW(window_, kAboutVersion, (L"Version " + WideFromUtf8(kAppVersion)).c_str());
-    SetDlgItemTextW(window_, kAboutTitle, title.c_str());
 }
 
 void AboutBox::SizeForDpi(int dpi) {
     layout_.Apply(dpi);
-    SetClientSizeTwips(window_, kClientWidth, kClientHeight, dpi);
+    SetClientSizeTwips(window_, AboutBoxDesign().clientWidth, AboutBoxDesign().clientHeight, dpi);
 }
 
 INT_PTR AboutBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -112,15 +81,17 @@ INT_PTR AboutBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 case IDCANCEL:  // Enter and Esc press OK
                     DestroyWindow(window_);
                     return TRUE;
-                case kAboutCopyright:
-                case kAboutAddress:
+                case AboutControlId(AboutControl::Copyright):
+                case AboutControlId(AboutControl::Address):
                     if (HIWORD(wParam) == STN_CLICKED) openUrl_(WideFromUtf8(kMakerAddress));
                     return TRUE;
             }
             return FALSE;
         case WM_SETCURSOR: {
             const int over = GetDlgCtrlID(reinterpret_cast<HWND>(wParam));
-            if (over != kAboutCopyright && over != kAboutAddress) return FALSE;
+            if (over != AboutControlId(AboutControl::Copyright) && over != AboutControlId(AboutControl::Address)) {
+                return FALSE;
+            }
             SetCursor(LoadCursorW(nullptr, IDC_HAND));
             return DialogResult(window_, TRUE);
         }

@@ -12,23 +12,15 @@
 
 #include "win32/TwipsLayout.h"
 
-#include "window/AboutText.h"
+#include "window/WindowDesign.h"
 
 namespace snapsift {
 
-
-// The ids of the About box's controls; cmdOK is the dialog's OK button.
-enum AboutControlId : int {
-    kAboutOK = IDOK,
-    kAboutIcon = 200,
-    kAboutTitle,
-    kAboutVersion,
-    kAboutCopyright,
-    kAboutAddress,
-    kAboutDescription,
-    kAboutLine,
-    kAboutDisclaimer,
-};
+// A control's id: the OK button is the dialog's IDOK; the others count from 200 in their
+// designed order.
+constexpr int AboutControlId(AboutControl control) {
+    return control == AboutControl::OkButton ? IDOK : 200 + static_cast<int>(control);
+}
 
 class AboutBox {
 public:
@@ -53,7 +45,6 @@ private:
     friend INT_PTR CALLBACK ObjectDialogProcedure(HWND, UINT, WPARAM, LPARAM);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Create();
-    void Form_Load();
     void SizeForDpi(int dpi);
 
     UrlOpener openUrl_;

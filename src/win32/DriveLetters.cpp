@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <winnetwk.h>
 
-#include <cwctype>
+#include <string>
+
+#include "platform/WideText.h"
 
 namespace snapsift {
 
@@ -36,29 +38,15 @@ std::wstring Label(const std::wstring& root) {
 
 }  // namespace
 
-std::vector<DriveLetter> ListDriveLetters() {
-    std::vector<DriveLetter> drives;
+std::vector<DriveEntry> ListDriveLetters() {
+    std::vector<DriveEntry> drives;
     const DWORD present = GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
         if ((present & (1u << i)) == 0) continue;
-        const wchar_t letter = static_cast<wchar_t>(L'a' + i);
-        const std::wstring label = Label(std::wstring{static_cast<wchar_t>(L'A' + i), L':', L'\\'});
-        std::wstring text{letter, L':'};
-        if (!label.empty()) text += L" [" + label + L"]";
-        drives.push_back({text, std::string{static_cast<char>('a' + i), ':'}});
+        const std::wstring root{static_cast<wchar_t>(L'A' + i), L':', L'\\'};
+        drives.push_back(DriveLetterEntry(Utf8FromWide(root), Utf8FromWide(Label(root))));
     }
     return drives;
-}
-
-int DriveIndexOf(const std::vector<DriveLetter>& drives, std::wstring_view folder) {
-    if (drives.empty()) return -1;
-    if (folder.size() >= 2 && folder[1] == L':') {
-        const char letter = static_cast<char>(std::towlower(folder[0]));
-        for (std::size_t i = 0; i < drives.size(); ++i) {
-            if (drives[i].prefix[0] == letter) return static_cast<int>(i);
-        }
-    }
-    return 0;
 }
 
 }  // namespace snapsift

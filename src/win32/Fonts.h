@@ -7,16 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "window/WindowDesign.h"
+
 namespace snapsift {
-
-enum class Face { SansSerif, Verdana };
-
-struct FontStyle {
-    Face face = Face::SansSerif;
-    int centipoints = 825;  // 8.25 pt
-    bool bold = false;
-    bool operator==(const FontStyle&) const = default;
-};
 
 // The face that stands for the designed one: the first installed of the designed face and its
 // stand-ins, a bitmap face only at 96 DPI (it does not scale cleanly); the designed name when

@@ -11,12 +11,6 @@
 
 namespace snapsift {
 
-inline constexpr int kTwipsPerInch = 1440;
-
-struct TwipsRect {
-    int left, top, width, height;
-};
-
 struct PixelRect {
     int left, top, width, height;
     bool operator==(const PixelRect&) const = default;

@@ -6,7 +6,7 @@
 #include <ole2.h>
 
 #include "scan/ScanState.h"
-#include "win32/Form1Window.h"
+#include "win32/Win32MainWindow.h"
 #include "win32/MessageLoop.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
@@ -18,7 +18,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     int exitCode = 0;
     {
         snapsift::ScanState state;
-        snapsift::Form1Window window(state);
+        snapsift::Win32MainWindow window(state);
         window.Show(showCommand);
         exitCode = snapsift::RunMessageLoop();
     }

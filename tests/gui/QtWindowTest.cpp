@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include "qt/DriveCombo.h"
-#include "qt/DriveList.h"
-#include "qt/Form1.h"
+#include "qt/WindowMetrics.h"
+#include "qt/QtMainWindow.h"
 #include "qt/PacedEventTurn.h"
 #include "qt/WindowServices.h"
-#include "qt/frmAbout.h"
+#include "qt/AboutBox.h"
 #ifdef SNAPSIFT_IMAGES
 #include "support/NtfsImages.h"
 using snapsift::test::MakeNtfsVolume, snapsift::test::WhyNoNtfsVolumes;
@@ -44,6 +44,7 @@ QRect FromTwips(int x, int y, int width, int height) {
     const auto at = [](int x, int y) { return QPoint(qRound(x / 15.0), qRound(y / 15.0)); };
     return QRect(at(x, y), at(x + width, y + height) - QPoint(1, 1));
 }
+QRect FromTwips(const TwipsRect& r) { return FromTwips(r.left, r.top, r.width, r.height); }
 
 QString TextOf(const QWidget* c) { return c->property("text").toString() + c->property("plainText").toString(); }
 
@@ -55,7 +56,7 @@ template <typename D> void WhenModal(std::function<void(D*)> f) {
 // Entries typed "ext4" for the mount points in `roots`, separated by spaces.
 std::vector<DriveEntry> Mounts(const QString& roots) {
     std::vector<DriveEntry> drives;
-    for (const QString& root : roots.split(u' ', Qt::SkipEmptyParts)) drives.push_back(MountEntry(root, "", "ext4"));
+    for (const QString& root : roots.split(u' ', Qt::SkipEmptyParts)) drives.push_back(MountEntry(root.toStdString(), "", "ext4"));
     return drives;
 }
 
@@ -78,7 +79,7 @@ class QtWindowTest : public QObject {
     ScanState state_;
     FakeServices services_;
     SystemWindowServices system_;
-    std::unique_ptr<Form1> form_;
+    std::unique_ptr<QtMainWindow> form_;
 
     QWidget* Control(const char* name) const { return form_->findChild<QWidget*>(name); }
     void Click(const char* name) { QTest::mouseClick(Control(name), Qt::LeftButton); }
@@ -88,7 +89,7 @@ class QtWindowTest : public QObject {
         form_.reset();  // before what it refers to
         state_ = {};
         services_ = {};
-        form_ = std::make_unique<Form1>(state_, services);
+        form_ = std::make_unique<QtMainWindow>(state_, services);
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     }
@@ -101,50 +102,43 @@ private slots:
     }
     void init() { NewForm(services_); }
 
-    // Place in twips, text, font (0 points: fitted to the label's box) and first look of each control.
-    void controls() {
-        const struct { const char* name; QString text; int x, y, w, h; double points; bool bold, shown; } rows[] = {
-            {"Command1", "?", 6480, 1275, 375, 375, 9.75, true, true},
-            {"chkPro", "Only Search User Profile Folders On Selected Drive", 4200, 1200, 2175, 495, 8.25, false, true},
-            {"Drive1", "", 480, 1800, 5055, 360, 9.75, false, true},
-            {"txtOut", "", 120, 3240, 5415, 375, 8.25, false, true},
-            {"txtSource", "", 480, 1800, 5055, 375, 8.25, false, false},
-            {"chkIncl", "Include photos in report", 4680, 4155, 2055, 255, 8.25, false, true},
-            {"cmdABORT", "ABORT", 2160, 3960, 2295, 615, 12, true, false},
-            {"Frame1", "", 0, 4680, 6975, 1575, 8.25, false, false},
-            {"lblFile", "", 120, 480, 6735, 975, 9.75, false, true},
-            {"Label7", "Scanning:", 120, 160, 855, 255, 8.25, true, true},
-            {"cmdSTART", "START", 2160, 3960, 2295, 615, 12, true, true},
-            {"cmdOut", "Browse", 5640, 3240, 1215, 375, 8.25, false, true},
-            {"chkSubs", "Search subfolders", 2880, 1200, 1095, 495, 8.25, false, false},
-            {"cmdSource", "Browse", 5640, 1800, 1215, 375, 8.25, false, false},
-            {"Label4", "(an HTML report file called 'Quorvia JPG Files.htm' will be saved to this folder, "
-                       "along with copies of all the located image files)", 2400, 2520, 3735, 735, 8.25, false, true},
-            {"Label5", "Select an output folder:", 120, 2880, 2175, 255, 8.25, true, true},
-            {"Label3", "Select a source:", 120, 1440, 1455, 255, 0, true, true},
-            {"Label2", "Copyright (c) 2026 Snapsift Developers", 240, 615, 6495, 375, 0, true, true},
-            {"Label1", "Snapsift v" SNAPSIFT_VERSION, 240, 75, 6495, 495, 0, true, true}};
-        for (const auto& row : rows) {
-            const QWidget* c = Control(row.name);
-            QVERIFY2(TextOf(c) == row.text && c->geometry() == FromTwips(row.x, row.y, row.w, row.h) &&
-                     c->isVisibleTo(c->parentWidget()) == row.shown && c->isEnabled() && c->font().bold() == row.bold &&
-                     (row.points == 0 || c->font().pointSizeF() == row.points), row.name);
+    // Each control of both windows as its design row has it: text, place (a rule keeps its drawn
+    // thickness), frame, font (a fitted label's no larger, nor below 70 %), colour, first look,
+    // check state; then one turn of the focus chain in the designed tab order.
+    void asDesigned() {
+        Trigger("AboutItem");
+        const std::pair<const WindowDesign*, QWidget*> windows[] = {{&MainWindowDesign(), form_.get()},
+                                                                   {&AboutBoxDesign(), form_->About()}};
+        for (const auto& [design, window] : windows) {
+            std::vector<QWidget*> made;
+            for (const ControlDesign& row : design->controls) {
+                QWidget* c = window->findChild<QWidget*>(QString::fromStdString(row.name));
+                QVERIFY2(c, row.name.c_str());
+                made.push_back(c);
+                QRect place = FromTwips(row.place);
+                if (row.kind == ControlKind::Rule || row.kind == ControlKind::EtchedRule)
+                    place.setHeight(row.kind == ControlKind::Rule ? 1 : 2);
+                const QString text = &row == &Design(snapsift::Control::TitleLabel) ? QString::fromStdString(TitleText())
+                                                                          : QString::fromStdString(row.text);
+                const double points = c->font().pointSizeF(), designed = row.font.centipoints / 100.0;
+                const QColor colour = row.darkBlue ? QColor(0, 0, 128) : window->palette().color(QPalette::WindowText);
+                QVERIFY2(TextOf(c) == text && c->geometry() == place && c->isEnabled() &&
+                         c->parentWidget() == (row.inside < 0 ? c->parentWidget() : made[row.inside]) &&
+                         c->isVisibleTo(c->parentWidget()) == row.visible && c->property("checked").toBool() == row.checked &&
+                         c->font().bold() == row.font.bold && c->font().family() == DesignedFont(row.font).family() &&
+                         (FitsText(row.kind) ? points <= designed && points >= designed * 0.7 : points == designed) &&
+                         c->palette().color(QPalette::WindowText) == colour, row.name.c_str());
+            }
+            QStringList tabOrder, chain;
+            for (const int i : design->tabOrder) tabOrder << made[i]->objectName();
+            QWidget* w = made[design->tabOrder[0]];
+            do if (tabOrder.contains(w->objectName()) && (w->focusPolicy() & Qt::TabFocus)) chain << w->objectName();
+            while ((w = w->nextInFocusChain()) != made[design->tabOrder[0]]);
+            QCOMPARE(chain, tabOrder);
+            QVERIFY(window->windowTitle() == design->caption.c_str() && window->minimumSize() == window->maximumSize());
         }
-        for (auto box : {"chkPro", "chkSubs", "chkIncl"}) QVERIFY2(Control(box)->property("checked").toBool(), box);
-        QCOMPARE(Control("cmdSTART")->font().family(), Control("Label1")->font().family());  // the titles' face
-        QVERIFY(Control("cmdSTART")->font().family() != Control("cmdOut")->font().family());
-        QVERIFY(form_->windowTitle() == "Snapsift" && form_->minimumSize() == form_->maximumSize());
         QCOMPARE(form_->centralWidget()->size(), FromTwips(0, 0, 6990, 4770).size());
-    }
-
-    void tabOrder() {
-        const QStringList tabOrder = {"cmdSource", "chkSubs", "cmdOut", "cmdSTART", "cmdABORT", "chkIncl",
-                                      "txtSource", "txtOut", "Drive1", "chkPro", "Command1", "lblFile"};
-        QStringList chain;  // one turn of the focus chain
-        QWidget* w = Control("cmdSource");
-        do if (tabOrder.contains(w->objectName()) && (w->focusPolicy() & Qt::TabFocus)) chain << w->objectName();
-        while ((w = w->nextInFocusChain()) != Control("cmdSource"));
-        QCOMPARE(chain, tabOrder);
+        QCOMPARE(form_->About()->size(), FromTwips(0, 0, 5730, 3825).size());
     }
 
     // The running look's extra 1500 twips never push the window below the screen's work area.
@@ -172,32 +166,32 @@ private slots:
             for (QAbstractButton* button : box->buttons()) seen << button->text().remove('&');
             box->button(QMessageBox::Ok)->click();
         });
-        Click("cmdSTART");  // nothing chosen: no scan
+        Click("StartButton");  // nothing chosen: no scan
         state_.OutputFolder = QDir::tempPath().toStdString() + "/";
         WhenModal<QFileDialog>([&](QFileDialog* d) {
             seen << d->windowTitle() << d->directory().path();
             d->setDirectory(QDir::root());
             d->QDialog::accept();
         });
-        Click("cmdOut");
+        Click("OutputBrowseButton");
         QCOMPARE(seen, QStringList({"Snapsift", "Please choose an output folder.", "0", "OK", "Choose a folder:",
                                     QDir::tempPath()}));
-        QCOMPARE(TextOf(Control("txtOut")), "/");
+        QCOMPARE(TextOf(Control("OutputFolderBox")), "/");
     }
 
     // Clicks, and Enter or Return on the focused button, reach the logic; its CR LF line breaks
     // reach the box as LF; the logic reads the drive list's selection and has the say on closing.
     void widgetsReachTheLogic() {
-        Click("chkPro");
-        QVERIFY(Control("txtSource")->isVisible() && !Control("Drive1")->isVisible());
-        for (const auto& [button, key] : {std::pair("Command1", Qt::Key_Return), std::pair("cmdOut", Qt::Key_Enter)}) {
+        Click("ProfileFoldersOnly");
+        QVERIFY(Control("SourceFolderBox")->isVisible() && !Control("DriveList")->isVisible());
+        for (const auto& [button, key] : {std::pair("HelpButton", Qt::Key_Return), std::pair("OutputBrowseButton", Qt::Key_Enter)}) {
             Control(button)->setFocus();
             QTest::keyClick(Control(button), key);
         }
         QCOMPARE(services_.starts, QStringList({""}));
         QCOMPARE(services_.messages.size(), 1);
         QVERIFY(services_.messages.value(0).contains("Internet Files.\n\nIf \"Only"));
-        auto* drives = form_->findChild<DriveCombo*>("Drive1");
+        auto* drives = form_->findChild<DriveCombo*>("DriveList");
         drives->SetSource([] { return std::vector{MountEntry("/", "", "ext4"), MountEntry("/media/b", "B", "vfat")}; });
         drives->setCurrentIndex(1);
         QCOMPARE(form_->Logic().SelectedDriveRoot(), "/media/b");
@@ -207,79 +201,24 @@ private slots:
         QVERIFY(form_->close());
     }
 
-    // Modeless, its texts and links; it outlives the main window and closes with Esc or Enter.
+    // Modeless and made once; both links open the maker's page; it outlives the main window and
+    // closes with Esc or Enter.
     void aboutBox() {
-        Trigger("mnuAbout");
-        frmAbout* about = form_->AboutBox();
-        QVERIFY(about && about->isVisible() && !about->isModal() && about->windowTitle() == "About Snapsift");
-        Trigger("mnuAbout");
-        QCOMPARE(form_->AboutBox(), about);
-        for (const char* label : {"Label1", "Label2", "lblDescription"})
+        Trigger("AboutItem");
+        AboutBox* about = form_->About();
+        QVERIFY(about && about->isVisible() && !about->isModal());
+        Trigger("AboutItem");
+        QCOMPARE(form_->About(), about);
+        for (const char* label : {"Copyright", "Address", "Description"})
             QTest::mouseClick(about->findChild<QWidget*>(label), Qt::LeftButton);
         QCOMPARE(services_.urls, std::vector<QUrl>(2, QUrl("https://snapsift.example.org")));
-        const std::pair<const char*, QString> texts[] = {
-            {"lblTitle", "Snapsift"}, {"lblVersion", "Version " SNAPSIFT_VERSION},
-            {"lblDescription", "Searches for possible Quorvia JPG image files and creates an HTML report with the "
-                               "file names, modified/accessed/created times, MD5 hash, Quorvia ID number, and the "
-                               "image itself."},
-            {"lblDisclaimer", "Legal disclaimer: This program is provided free of charge and comes with no "
-                              "guarantee or warranty whatsoever. All liability and risk is assumed by the user."}};
-        for (const auto& [name, text] : texts) QCOMPARE(TextOf(about->findChild<QWidget*>(name)), text);
-        Trigger("mnuExit");
+        Trigger("ExitItem");
         QVERIFY(!form_->isVisible() && about->isVisible());
         for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
-            QTest::keyClick(form_->AboutBox()->findChild<QWidget*>("lblDescription"), key);
+            QTest::keyClick(form_->About()->findChild<QWidget*>("Description"), key);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QVERIFY2(!form_->AboutBox(), "still open");
-            Trigger("mnuAbout");
-        }
-    }
-
-    // Mounts written "device type mount-point": those offered, then those passed over.
-    void searchableMounts() {
-        const QStringList offered = {"/dev/sdb1 fuseblk /media/ana/CASE", "ntfs-3g fuse.ntfs-3g /mnt/c",
-            "ewfmount fuse.ewfmount /mnt/ewf", "tmpfs tmpfs /mnt/x", "tmpfs tmpfs /runner", "/dev/sdb1 ext4 /mnt/case",
-            "/dev/sdc1 exfat /run/media/ana/USB", "overlay overlay /", "//server/share cifs /mnt/share"};
-        const QStringList passedOver = {"fusectl fusectl /sys/fs/fuse/connections", "tmpfs tmpfs /run/user/0",
-            "portal fuse.portal /run/user/1000/doc", "proc proc /proc", "/dev/loop3 squashfs /snap/core/17"};
-        QStringList got;
-        for (const QString& mount : offered + passedOver) {
-            const QStringList m = mount.split(u' ');
-            if (IsSearchableMount(m[0].toStdString(), m[1].toStdString(), m[2].toStdString())) got << mount;
-        }
-        QCOMPARE(got, offered);
-    }
-
-    // Each entry's text and search prefix; the entry holding a folder is the longest root that
-    // holds it by whole path parts, drive letters in any case.
-    void entriesAndTheDriveHoldingAFolder() {
-        const std::vector drives = {MountEntry("/", "", "ext4"), MountEntry("/media/evidence", "CASE", "ntfs"),
-                                    MountEntry("/media/evidence2/", "", "exfat"), DriveLetterEntry("C:/", "SYSTEM"),
-                                    DriveLetterEntry("D:/", "")};
-        QStringList got;
-        for (const DriveEntry& drive : drives) got << drive.text + " -> " + QString::fromStdString(drive.prefix);
-        for (const char* folder : {"/media/evidence2/Users", "/media/evidence", "/home/ana", "c:/Cases"})
-            got << folder + QString(" in %1").arg(IndexOfDriveHolding(drives, folder));
-        QCOMPARE(got, QStringList({"/ [ext4] -> ", "/media/evidence [CASE] -> /media/evidence",
-                                   "/media/evidence2/ [exfat] -> /media/evidence2", "c: [SYSTEM] -> c:", "d: -> d:",
-                                   "/media/evidence2/Users in 2", "/media/evidence in 1", "/home/ana in 0",
-                                   "c:/Cases in 3"}));
-    }
-
-    // Mounts holding profile folders ("*") first, then the rest, each part in the system's order;
-    // the first of them selected (@), else "/", else the first entry.
-    void profilesFirstAndInitialSelection() {
-        const struct { QStringList holding; QString listed, ordered; } rows[] = {
-            {{}, "/media/a / /mnt/c", "/media/a @/ /mnt/c"}, {{"/mnt/c"}, "/media/a / /mnt/c", "@/mnt/c* /media/a /"},
-            {{"/mnt/c", "/media/a"}, "/media/a / /mnt/c", "@/media/a* /mnt/c* /"},
-            {{}, "/media/a /mnt/c", "@/media/a /mnt/c"}, {{}, "", ""}};
-        for (const auto& row : rows) {
-            const auto holds = [&](const QString& root) { return row.holding.contains(root); };
-            const std::vector<DriveEntry> drives = ProfileDrivesFirst(Mounts(row.listed), holds);
-            QStringList roots;
-            for (const DriveEntry& drive : drives) roots << drive.rootPath + (drive.holdsProfiles ? "*" : "");
-            if (const int initial = InitialDriveIndex(drives); initial >= 0) roots[initial].prepend(u'@');
-            QCOMPARE(roots.join(u' '), row.ordered);
+            QVERIFY2(!form_->About(), "still open");
+            Trigger("AboutItem");
         }
     }
 
@@ -328,7 +267,7 @@ private slots:
         QVERIFY(QDir(dir.path()).mkpath("m") && QDir(dir.path()).mkpath("out"));
         const std::string photo = "Users/ana/AppData/Local/Microsoft/Windows/INetCache/IE/AB12CD34/n1234567_890_123[1].jpg";
         QVERIFY(MakeNtfsVolume(image.toStdString(), 8, {{photo, "\xFF\xD8\xFF\xE0 photo"}}, dir.filePath("m").toStdString()));
-        auto* drives = form_->findChild<DriveCombo*>("Drive1");
+        auto* drives = form_->findChild<DriveCombo*>("DriveList");
         drives->SetSource([] { return Mounts("/"); });
         services_.file = image.toStdString();
         QTest::keyClick(drives, Qt::Key_End);
@@ -337,7 +276,7 @@ private slots:
                                                      "*.e01);;All files (*) at "));
         QCOMPARE(drives->count(), 3);
         state_.OutputFolder = dir.filePath("out/").toStdString();
-        Click("cmdSTART");
+        Click("StartButton");
         QCOMPARE(services_.messages, QStringList("Operation complete.\n\nTotal files found: 1"));
         const QStringList runs = QDir(dir.filePath("out")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         QFile report(dir.filePath("out/" + runs.value(0) + "/Quorvia JPG Files.htm"));

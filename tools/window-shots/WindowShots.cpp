@@ -5,8 +5,8 @@
 #include <QtWidgets>
 
 #include "qt/DriveCombo.h"
-#include "qt/Form1.h"
-#include "qt/frmAbout.h"
+#include "qt/QtMainWindow.h"
+#include "qt/AboutBox.h"
 #include "qt/WindowServices.h"
 
 using namespace snapsift;
@@ -37,11 +37,11 @@ struct ShotServices : SystemWindowServices {
 };
 
 // Shoots itself once, at the 1500th file of the scan (the walk turns the event loop once a file).
-struct ShotForm : Form1 {
-    using Form1::Form1;
+struct ShotForm : QtMainWindow {
+    using QtMainWindow::QtMainWindow;
     int shown = 0;
     void Turn(std::int64_t nowNs) override {
-        Form1::Turn(nowNs);
+        QtMainWindow::Turn(nowNs);
         if (++shown == 1500) Shoot(*this, "window-scanning.png");
     }
 };
@@ -53,14 +53,14 @@ int main(int argc, char* argv[]) {
     ScanState state;
     ShotServices services;
     ShotForm window(state, services);
-    window.findChild<DriveCombo*>("Drive1")->SetSource([] { return std::vector{MountEntry(args[3], "EVIDENCE", "ntfs3")}; });
+    window.findChild<DriveCombo*>("DriveList")->SetSource([] { return std::vector{MountEntry(args[3].toStdString(), "EVIDENCE", "ntfs3")}; });
     window.show();
     Shoot(window, "window-idle.png");
     services.folders = {args[3] + "/Users/", args[4]};
-    for (const char* name : {"chkPro", "cmdSource", "cmdOut"}) window.findChild<QAbstractButton*>(name)->click();
+    for (const char* name : {"ProfileFoldersOnly", "SourceBrowseButton", "OutputBrowseButton"}) window.findChild<QAbstractButton*>(name)->click();
     Shoot(window, "window-folder-mode.png");
-    window.findChild<QAbstractButton*>("cmdSTART")->click();
-    window.findChild<QAction*>("mnuAbout")->trigger();
-    Shoot(*window.AboutBox(), "about.png");
+    window.findChild<QAbstractButton*>("StartButton")->click();
+    window.findChild<QAction*>("AboutItem")->trigger();
+    Shoot(*window.About(), "about.png");
     return 0;
 }

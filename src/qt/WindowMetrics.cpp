@@ -1,4 +1,4 @@
-#include "qt/FormMetrics.h"
+#include "qt/WindowMetrics.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -44,15 +44,15 @@ QString InstalledFamily(Face face) {
 
 }  // namespace
 
-QFont FormFont(Face face, double points, bool bold) {
+QFont DesignedFont(const FontStyle& style) {
     static const QString sansSerif = InstalledFamily(Face::SansSerif);
     static const QString verdana = InstalledFamily(Face::Verdana);
     QFont font;
-    const QString& family = face == Face::Verdana ? verdana : sansSerif;
+    const QString& family = style.face == Face::Verdana ? verdana : sansSerif;
     if (!family.isEmpty()) font.setFamilies({family});
     font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(points);
-    font.setBold(bold);
+    font.setPointSizeF(style.centipoints / 100.0);
+    font.setBold(style.bold);
     return font;
 }
 
@@ -71,8 +71,6 @@ void FitLabelFont(QLabel& label) {
     const int flags = static_cast<int>(label.alignment()) | (label.wordWrap() ? Qt::TextWordWrap : 0);
     label.setFont(FitFont(label.font(), label.contentsRect(), flags, label.text()));
 }
-
-QColor DarkBlue() { return QColor(0x00, 0x00, 0x80); }
 
 void SetTextColour(QWidget& widget, const QColor& colour) {
     QPalette palette = widget.palette();

@@ -11,37 +11,42 @@
 
 namespace snapsift {
 
-// The controls of Form1, in their creation order.
-enum class Control {
-    Command1,
-    chkPro,
-    Drive1,
-    txtOut,
-    txtSource,
-    chkIncl,
-    cmdABORT,
-    Frame1,
-    lblFile,
-    Label7,
-    cmdSTART,
-    cmdOut,
-    chkSubs,
-    cmdSource,
-    Line1,
-    Label4,
-    Label5,
-    Label3,
-    Label2,
-    Label1,
-};
-inline constexpr int kControlCount = static_cast<int>(Control::Label1) + 1;
+// The main window's client height in twips, and the progress frame's part of it that the idle
+// look cuts off.
+inline constexpr int kClientHeight = 6270;
+inline constexpr int kProgressHeight = 1500;
 
-// The control's name, as a window names its widget ("cmdSTART").
+// The main window's controls, in their creation order.
+enum class Control {
+    HelpButton,          // "?": the help text in a message box
+    ProfileFoldersOnly,  // check box: search the user profile folders of the selected drive only
+    DriveList,           // the drives (volumes), the disk image entries and "Add disk image..."
+    OutputFolderBox,     // the output folder chosen
+    SourceFolderBox,     // the source folder chosen, in folder mode
+    IncludePhotos,       // check box: copies of the photos in the report
+    AbortButton,         // ABORT: asks, then stops the scan; shown while it runs
+    ProgressFrame,       // the frame of the scanning path, uncovered while a scan runs
+    ShownPath,           // the path being examined, inside the progress frame
+    ScanningLabel,       // "Scanning:", inside the progress frame
+    StartButton,         // START: runs the scan
+    OutputBrowseButton,  // chooses the output folder
+    SearchSubfolders,    // check box: the source folder's subfolders too, in folder mode
+    SourceBrowseButton,  // chooses the source folder, in folder mode
+    Divider,             // the line between the source and the output parts
+    ReportNote,          // the note on what is saved to the output folder
+    OutputCaption,       // "Select an output folder:"
+    SourceCaption,       // "Select a source:"
+    CopyrightLabel,      // the copyright line under the title
+    TitleLabel,          // the program's title and version
+};
+inline constexpr int kControlCount = static_cast<int>(Control::TitleLabel) + 1;
+
+// The control's name, as a window names its widget ("StartButton").
 std::string_view ControlName(Control control);
 
-class FormView {
+class MainWindowView {
 public:
-    virtual ~FormView() = default;
+    virtual ~MainWindowView() = default;
 
     virtual void SetVisible(Control control, bool visible) = 0;
     virtual void SetEnabled(Control control, bool enabled) = 0;
@@ -49,10 +54,10 @@ public:
     virtual void SetText(Control control, const std::string& text) = 0;
     // A check box's value: checked (1) or not (0).
     virtual bool IsChecked(Control control) const = 0;
-    // The search prefix of Drive1's selected entry, without a trailing separator: "c:" on
+    // The search prefix of DriveList's selected entry, without a trailing separator: "c:" on
     // Windows, a mount point such as "/media/evidence" (or "" for "/") elsewhere.
     virtual std::string SelectedDrivePrefix() const = 0;
-    // Drive1's entries after the volumes: the disk image entries in order, then addEntry, the
+    // DriveList's entries after the volumes: the disk image entries in order, then addEntry, the
     // entry that asks for an image to add (none when ""). select >= 0 selects that image entry;
     // -1 keeps the selection. A view that offers no disk images leaves all three alone.
     virtual void SetImageEntries(const std::vector<std::string>& /*entries*/, const std::string& /*addEntry*/,
@@ -78,7 +83,7 @@ public:
     }
     // The About box, modeless: made when none is open, else brought to the front.
     virtual void ShowAbout() = 0;
-    // A request to close the window; it goes through Form_QueryUnload like the close box.
+    // A request to close the window; it goes through CloseRefused like the close box.
     virtual void Close() = 0;
 
     // One turn of the event loop; nowNs is the NowNs() read for it.

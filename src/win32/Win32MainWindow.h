@@ -19,40 +19,41 @@
 #include "win32/AboutBox.h"
 #include "win32/DriveLetters.h"
 #include "win32/TwipsLayout.h"
-#include "window/Form1Logic.h"
-#include "window/FormView.h"
+#include "window/MainWindowLogic.h"
+#include "window/MainWindowView.h"
+#include "window/WindowDesign.h"
 
 namespace snapsift {
 
-// A control's id: its place in Form1's creation order, counted from 100.
+// A control's id: its place in the main window's creation order, counted from 100.
 constexpr int ControlId(Control control) { return 100 + static_cast<int>(control); }
-// The menu items.
-enum MenuId : int { kMenuExit = 300, kMenuAbout = 301 };
+// A menu item's id, counted from 300.
+constexpr int MenuId(MenuCommand command) { return 300 + static_cast<int>(command); }
 // A scan's turn of the event loop handles the waiting messages at most once per interval of
 // the logic's clock: under Wine each look at the queue is a round trip to the server that
 // costs more than the walk's work on a file, and 2 ms keeps the window as lively as ever.
 inline constexpr std::int64_t kTurnIntervalNs = 2'000'000;
 
-class Form1Window : public FormView {
+class Win32MainWindow : public MainWindowView {
 public:
     // state is the program-wide scan state; openUrl is handed to the About box. The window is
     // made hidden; Show() shows it.
-    explicit Form1Window(ScanState& state, AboutBox::UrlOpener openUrl = {});
-    ~Form1Window() override;
-    Form1Window(const Form1Window&) = delete;
-    Form1Window& operator=(const Form1Window&) = delete;
+    explicit Win32MainWindow(ScanState& state, AboutBox::UrlOpener openUrl = {});
+    ~Win32MainWindow() override;
+    Win32MainWindow(const Win32MainWindow&) = delete;
+    Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
     // Shows the window and gives the focus to its first tab stop.
     void Show(int showCommand = SW_SHOWNORMAL);
     // The window, or null once it has closed.
     HWND Handle() const { return window_; }
     HWND Item(Control control) const { return controls_[static_cast<std::size_t>(control)]; }
-    Form1Logic& Logic() { return logic_; }
+    MainWindowLogic& Logic() { return logic_; }
     AboutBox& About() { return about_; }
     // The program ends (WM_QUIT) when the window and the About box have both closed; true by default.
     void QuitWhenClosed(bool quit) { quitWhenClosed_ = quit; }
 
-    // FormView
+    // MainWindowView
     void SetVisible(Control control, bool visible) override;
     void SetEnabled(Control control, bool enabled) override;
     void SetText(Control control, const std::string& text) override;
@@ -81,12 +82,12 @@ private:
     void PressFocusedButton();
     void QuitIfLastWindow();
 
-    Form1Logic logic_;
+    MainWindowLogic logic_;
     AboutBox about_;
     HWND window_ = nullptr;
     std::array<HWND, kControlCount> controls_{};
     TwipsLayout layout_;
-    std::vector<DriveLetter> drives_;
+    std::vector<DriveEntry> drives_;
     int clientHeightTwips_ = kClientHeight;
     bool quitWhenClosed_ = true;
     std::int64_t ticksPerSecond_ = 1;

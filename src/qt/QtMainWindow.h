@@ -11,27 +11,27 @@
 
 #include "qt/PacedEventTurn.h"
 #include "scan/ScanState.h"
-#include "window/Form1Logic.h"
-#include "window/FormView.h"
+#include "window/MainWindowLogic.h"
+#include "window/MainWindowView.h"
 
 namespace snapsift {
 
 class WindowServices;
-class frmAbout;
+class AboutBox;
 
-class Form1 : public QMainWindow, public FormView {
+class QtMainWindow : public QMainWindow, public MainWindowView {
     Q_OBJECT
 
 public:
     // state is the program-wide scan state; services the desktop's chooser, boxes and browser.
-    Form1(ScanState& state, WindowServices& services, QWidget* parent = nullptr);
-    ~Form1() override;
+    QtMainWindow(ScanState& state, WindowServices& services, QWidget* parent = nullptr);
+    ~QtMainWindow() override;
 
-    Form1Logic& Logic() { return logic_; }
+    MainWindowLogic& Logic() { return logic_; }
     // The About box while it exists.
-    frmAbout* AboutBox() const;
+    AboutBox* About() const;
 
-    // FormView
+    // MainWindowView
     void SetVisible(Control control, bool visible) override;
     void SetEnabled(Control control, bool enabled) override;
     void SetText(Control control, const std::string& text) override;
@@ -57,14 +57,12 @@ private:
     void CreateControls();
     void CreateMenus();
     QWidget* Widget(Control control) const { return controls_[static_cast<std::size_t>(control)]; }
-    template <typename W>
-    W* Place(W* widget, Control control, const QRect& geometry);
     // Moves the window up when its frame reaches below the screen's available area.
     void KeepOnScreen();
 
     WindowServices& services_;
-    Form1Logic logic_;
-    QPointer<frmAbout> about_;
+    MainWindowLogic logic_;
+    QPointer<AboutBox> about_;
     QElapsedTimer clock_;
     PacedEventTurn eventTurn_;
     std::array<QWidget*, kControlCount> controls_{};

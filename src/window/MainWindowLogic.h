@@ -14,43 +14,41 @@
 #include "scan/ScanHost.h"
 #include "scan/ScanRun.h"
 #include "scan/ScanState.h"
-#include "window/FormView.h"
+#include "window/MainWindowView.h"
+#include "window/WindowDesign.h"
 #include "window/ImageEntries.h"
 
 namespace snapsift {
 
-// Designed client height in twips, and the progress frame's part of it that idle cuts off.
-inline constexpr int kClientHeight = 6270;
-inline constexpr int kProgressHeight = 1500;
-// lblFile follows the walk at the screen's pace: at most one new path per interval.
+// ShownPath follows the walk at the screen's pace: at most one new path per interval.
 inline constexpr std::int64_t kShownPathIntervalNs = 25'000'000;
 
 // The title label's text: the program's title and version ("Snapsift v1.2.0").
 std::string TitleText();
 
-class Form1Logic : public ScanHost {
+class MainWindowLogic : public ScanHost {
 public:
     // view draws the window; state is the program-wide scan state.
-    Form1Logic(FormView& view, ScanState& state);
-    Form1Logic(const Form1Logic&) = delete;
-    Form1Logic& operator=(const Form1Logic&) = delete;
+    MainWindowLogic(MainWindowView& view, ScanState& state);
+    MainWindowLogic(const MainWindowLogic&) = delete;
+    MainWindowLogic& operator=(const MainWindowLogic&) = delete;
 
     // What a scan started here takes besides the window (tests put in their own clock).
     void SetScanEnvironment(ScanEnvironment environment);
 
-    void Form_Load();
-    void chkPro_Click();
-    void cmdSource_Click();
-    void cmdOut_Click();
-    void Command1_Click();
-    // Drive1's "Add disk image..." entry chosen: the view has kept the selection as it was.
-    void Drive1_AddImage();
-    void cmdSTART_Click();
-    void cmdABORT_Click();
-    // True when the close must be cancelled: while a scan runs (cmdABORT is visible).
-    bool Form_QueryUnload() const;
-    void mnuExit_Click();
-    void mnuAbout_Click();
+    void OnLoad();
+    void OnProfileModeClicked();
+    void OnSourceBrowseClicked();
+    void OnOutputBrowseClicked();
+    void OnHelpClicked();
+    // DriveList's "Add disk image..." entry chosen: the view has kept the selection as it was.
+    void OnAddImageChosen();
+    void OnStartClicked();
+    void OnAbortClicked();
+    // True when the close must be cancelled: while a scan runs (AbortButton is visible).
+    bool CloseRefused() const;
+    void OnExitChosen();
+    void OnAboutChosen();
 
     // ScanHost
     bool ProfileMode() const override;
@@ -70,12 +68,12 @@ public:
 private:
     void ChooseFolder(std::string& folder, Control box);
     void SetVisible(Control control, bool visible);
-    // Puts the last path given to ShowPath into lblFile when it is not there yet.
+    // Puts the last path given to ShowPath into ShownPath when it is not there yet.
     void BringShownPathUpToDate();
     // Gives the view the image entries, selecting `select` (-1 keeps the selection).
     void ShowImageEntries(int select);
 
-    FormView& view_;
+    MainWindowView& view_;
     ScanState& state_;
     ScanEnvironment environment_;
     bool abortShown_ = false;

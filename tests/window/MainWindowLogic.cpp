@@ -13,7 +13,7 @@
 #include "support/NtfsImages.h"
 #endif
 #include "window/FolderChoice.h"
-#include "window/Form1Logic.h"
+#include "window/MainWindowLogic.h"
 
 namespace snapsift::test {
 
@@ -29,13 +29,13 @@ std::string Total(const char* outcome, int total) {
 // The fixture is the view. It logs "show X", "hide X", "enable X", "disable X", "text X ...",
 // "height N", "message ...", "question ...", "browse TITLE at START", "choose TITLE (PATTERNS) at
 // START", "images ENTRY | ENTRY + ADD select N", "about", "close refused" or "closed", and "turn".
-class Form1LogicTest : public ::testing::Test, public FormView {
+class MainWindowLogicTest : public ::testing::Test, public MainWindowView {
 protected:
     ScanState state;
-    Form1Logic logic{*this, state};
+    MainWindowLogic logic{*this, state};
     TempTree tree;
     Log log;
-    std::map<Control, bool> checked = {{Control::chkPro, false}, {Control::chkSubs, true}, {Control::chkIncl, true}};
+    std::map<Control, bool> checked = {{Control::ProfileFoldersOnly, false}, {Control::SearchSubfolders, true}, {Control::IncludePhotos, true}};
     std::string drivePrefix, chosen;  // chosen: the chooser's answer
     int selectedImage = -1;
     bool yes = false;                 // the answer to every question
@@ -67,7 +67,7 @@ protected:
         return chosen;
     }
     void ShowAbout() override { log.push_back("about"); }
-    void Close() override { log.push_back(logic.Form_QueryUnload() ? "close refused" : "closed"); }
+    void Close() override { log.push_back(logic.CloseRefused() ? "close refused" : "closed"); }
     void Turn(std::int64_t) override { log.push_back("turn"); if (onTurn) onTurn(++turns); }
     std::int64_t NowNs() const override { return nowNs; }
 
@@ -88,33 +88,33 @@ protected:
         log.clear();
         turns = 0;
         onTurn = std::move(inTurn);
-        logic.cmdSTART_Click();
+        logic.OnStartClicked();
         return std::distance(fs::directory_iterator(*fs::directory_iterator(tree.Path(output))), {});
     }
 };
 
 // Each handler of the idle window, and the chosen source and output folders after it. The chooser
 // opens at the last choice and a cancel keeps it; the mode switch changes what is shown alone.
-TEST_F(Form1LogicTest, HandlersOfTheIdleWindow) {
-    using F = Form1Logic;
+TEST_F(MainWindowLogicTest, HandlersOfTheIdleWindow) {
+    using F = MainWindowLogic;
     const std::string at = "browse Choose a folder: at ";
-    Log loaded = {"text Label1 Snapsift v" SNAPSIFT_VERSION, "height 4770"};
+    Log loaded = {"text TitleLabel Snapsift v" SNAPSIFT_VERSION, "height 4770"};
 #ifdef SNAPSIFT_IMAGES
     loaded.push_back("images + Add disk image... select -1");
 #endif
     const struct { const char* why; void (F::*handler)(); bool profiles; std::string source, answer, after; Log log; }
     rows[] = {
-        {"load", &F::Form_Load, true, "/s/", "", "/s/ /o/", loaded},
-        {"profile mode", &F::chkPro_Click, true, "/s/", "", "/s/ /o/",
-         {"hide cmdSource", "show Drive1", "hide txtSource", "hide chkSubs"}},
-        {"folder mode", &F::chkPro_Click, false, "/s/", "", "/s/ /o/",
-         {"hide Drive1", "show txtSource", "show chkSubs", "show cmdSource"}},
-        {"source chosen", &F::cmdSource_Click, false, "/s/", "/a/", "/a/ /o/", {at + "/s/", "text txtSource /a/"}},
-        {"source cancelled", &F::cmdSource_Click, false, "/s/", "", "/s/ /o/", {at + "/s/", "text txtSource /s/"}},
-        {"nothing chosen yet", &F::cmdSource_Click, false, "", "", " /o/", {at}},
-        {"output chosen", &F::cmdOut_Click, false, "/s/", "E:\\", "/s/ E:\\", {at + "/o/", "text txtOut E:\\"}},
-        {"output cancelled", &F::cmdOut_Click, false, "/s/", "", "/s/ /o/", {at + "/o/", "text txtOut /o/"}},
-        {"help", &F::Command1_Click, false, "/s/", "", "/s/ /o/", {
+        {"load", &F::OnLoad, true, "/s/", "", "/s/ /o/", loaded},
+        {"profile mode", &F::OnProfileModeClicked, true, "/s/", "", "/s/ /o/",
+         {"hide SourceBrowseButton", "show DriveList", "hide SourceFolderBox", "hide SearchSubfolders"}},
+        {"folder mode", &F::OnProfileModeClicked, false, "/s/", "", "/s/ /o/",
+         {"hide DriveList", "show SourceFolderBox", "show SearchSubfolders", "show SourceBrowseButton"}},
+        {"source chosen", &F::OnSourceBrowseClicked, false, "/s/", "/a/", "/a/ /o/", {at + "/s/", "text SourceFolderBox /a/"}},
+        {"source cancelled", &F::OnSourceBrowseClicked, false, "/s/", "", "/s/ /o/", {at + "/s/", "text SourceFolderBox /s/"}},
+        {"nothing chosen yet", &F::OnSourceBrowseClicked, false, "", "", " /o/", {at}},
+        {"output chosen", &F::OnOutputBrowseClicked, false, "/s/", "E:\\", "/s/ E:\\", {at + "/o/", "text OutputFolderBox E:\\"}},
+        {"output cancelled", &F::OnOutputBrowseClicked, false, "/s/", "", "/s/ /o/", {at + "/o/", "text OutputFolderBox /o/"}},
+        {"help", &F::OnHelpClicked, false, "/s/", "", "/s/ /o/", {
             "message If \"Only Search User Profile Folders On Selected Drive\" is checked, only the user profile "
             "folders ('Documents and Settings' in XP, or 'Users' in Vista/7) will be searched. This greatly reduces "
             "the search time and is usually all that is needed since Quorvia JPG files are generally only found in "
@@ -123,7 +123,7 @@ TEST_F(Form1LogicTest, HandlersOfTheIdleWindow) {
             "sub-folders as well."}}};
     for (const auto& row : rows) {
         log.clear();
-        checked[Control::chkPro] = row.profiles;
+        checked[Control::ProfileFoldersOnly] = row.profiles;
         chosen = row.answer;
         state = {row.source, "/o/"};
         (logic.*row.handler)();
@@ -141,7 +141,7 @@ TEST(FolderPathFromChooser, EndsInExactlyOneSeparator) {
 
 // A stopped START shows its message and nothing else: the window stays idle. The checks' order
 // and messages are the scan run's own; profile mode needs no source folder.
-TEST_F(Form1LogicTest, StartStopsWithItsMessage) {
+TEST_F(MainWindowLogicTest, StartStopsWithItsMessage) {
     const auto zeros = [](std::string_view) { return std::string(32, '0'); };
     const struct { const char* why; decltype(ScanEnvironment::selfTestDigest) digest; bool profiles;
                    std::string source, output, message; } rows[] = {
@@ -149,29 +149,29 @@ TEST_F(Form1LogicTest, StartStopsWithItsMessage) {
         {"no output, profiles", nullptr, true, "", "", "message Please choose an output folder."}};
     for (const auto& row : rows) {
         log.clear();
-        checked[Control::chkPro] = row.profiles;
+        checked[Control::ProfileFoldersOnly] = row.profiles;
         logic.SetScanEnvironment({nullptr, row.digest});
         state = {row.source, row.output};
-        logic.cmdSTART_Click();
+        logic.OnStartClicked();
         EXPECT_EQ(log, Log{row.message}) << row.why;
     }
 }
 
-// The final message comes in the running look, with lblFile brought up to date before it.
-TEST_F(Form1LogicTest, ScanRunsInTheRunningLookAndEndsIdle) {
+// The final message comes in the running look, with ShownPath brought up to date before it.
+TEST_F(MainWindowLogicTest, ScanRunsInTheRunningLookAndEndsIdle) {
     tree.Entries({{"source/n1234567_890_123[1].jpg", kJpeg}, {"source/sub/n7654321_1_2[1].jpg", kJpeg}});
     Scan();
-    EXPECT_EQ(log, (Log{"disable chkPro", "show Frame1", "disable cmdOut", "disable cmdSource", "hide cmdSTART",
-                        "show cmdABORT", "disable chkSubs", "disable chkIncl", "disable Command1", "height 6270",
-                        "text lblFile " + tree.Text("source/n1234567_890_123[1].jpg"), "turn", "turn",
-                        "text lblFile " + tree.Text("source/sub/n7654321_1_2[1].jpg"), Total("complete", 2),
-                        "enable chkPro", "enable chkIncl", "enable chkSubs", "enable cmdOut", "enable cmdSource",
-                        "show cmdSTART", "hide cmdABORT", "hide Frame1", "enable Command1", "height 4770"}));
+    EXPECT_EQ(log, (Log{"disable ProfileFoldersOnly", "show ProgressFrame", "disable OutputBrowseButton", "disable SourceBrowseButton", "hide StartButton",
+                        "show AbortButton", "disable SearchSubfolders", "disable IncludePhotos", "disable HelpButton", "height 6270",
+                        "text ShownPath " + tree.Text("source/n1234567_890_123[1].jpg"), "turn", "turn",
+                        "text ShownPath " + tree.Text("source/sub/n7654321_1_2[1].jpg"), Total("complete", 2),
+                        "enable ProfileFoldersOnly", "enable IncludePhotos", "enable SearchSubfolders", "enable OutputBrowseButton", "enable SourceBrowseButton",
+                        "show StartButton", "hide AbortButton", "hide ProgressFrame", "enable HelpButton", "height 4770"}));
 }
 
-// Each setting comes from its control when the scan needs it: chkIncl for each file found, so
+// Each setting comes from its control when the scan needs it: IncludePhotos for each file found, so
 // unchecking it during a scan counts from the next file on.
-TEST_F(Form1LogicTest, ScanTakesItsSettingsFromTheView) {
+TEST_F(MainWindowLogicTest, ScanTakesItsSettingsFromTheView) {
     const struct { const char* why; bool profiles, subfolders, photos; int photosOffAt, found, copies; } rows[] = {
         {"a folder and its subfolders", false, true, true, 0, 2, 2}, {"a folder alone", false, false, true, 0, 1, 1},
         {"no photos", false, true, false, 0, 2, 0}, {"photos off at the second file", false, true, true, 2, 2, 1},
@@ -180,8 +180,8 @@ TEST_F(Form1LogicTest, ScanTakesItsSettingsFromTheView) {
                   {"Users/ana/n2345678_1_2[1].jpg", kJpeg}});
     drivePrefix = WithoutTrailingSeparators(tree.RootText());
     for (const auto& row : rows) {
-        checked = {{Control::chkPro, row.profiles}, {Control::chkSubs, row.subfolders}, {Control::chkIncl, row.photos}};
-        const auto files = Scan([&](int turn) { if (turn == row.photosOffAt) checked[Control::chkIncl] = false; });
+        checked = {{Control::ProfileFoldersOnly, row.profiles}, {Control::SearchSubfolders, row.subfolders}, {Control::IncludePhotos, row.photos}};
+        const auto files = Scan([&](int turn) { if (turn == row.photosOffAt) checked[Control::IncludePhotos] = false; });
         EXPECT_EQ(Only({"message"}), Log{Total("complete", row.found)}) << row.why;
         EXPECT_EQ(files, row.copies + 1) << row.why;
     }
@@ -189,44 +189,44 @@ TEST_F(Form1LogicTest, ScanTakesItsSettingsFromTheView) {
 
 // Inside the third file's turn: Exit is refused, About opens, ABORT asks and only Yes ends the
 // walk before the fourth file. Once the scan is over, Exit closes the window.
-TEST_F(Form1LogicTest, HandlersDuringAScan) {
-    const struct { const char* why; void (Form1Logic::*handler)(); bool yes; Log log; } rows[] = {
-        {"exit", &Form1Logic::mnuExit_Click, false, {"close refused", Total("complete", 20), "closed"}},
-        {"about", &Form1Logic::mnuAbout_Click, false, {"about", Total("complete", 20), "closed"}},
-        {"abort, yes", &Form1Logic::cmdABORT_Click, true, {kAbortQuestion, Total("aborted", 3), "closed"}},
-        {"abort, no", &Form1Logic::cmdABORT_Click, false, {kAbortQuestion, Total("complete", 20), "closed"}}};
+TEST_F(MainWindowLogicTest, HandlersDuringAScan) {
+    const struct { const char* why; void (MainWindowLogic::*handler)(); bool yes; Log log; } rows[] = {
+        {"exit", &MainWindowLogic::OnExitChosen, false, {"close refused", Total("complete", 20), "closed"}},
+        {"about", &MainWindowLogic::OnAboutChosen, false, {"about", Total("complete", 20), "closed"}},
+        {"abort, yes", &MainWindowLogic::OnAbortClicked, true, {kAbortQuestion, Total("aborted", 3), "closed"}},
+        {"abort, no", &MainWindowLogic::OnAbortClicked, false, {kAbortQuestion, Total("complete", 20), "closed"}}};
     for (int i = 0; i < 20; ++i) tree.File("source/n" + std::to_string(1000000 + i) + "_1_2[1].jpg", kJpeg);
     for (const auto& row : rows) {
         yes = row.yes;
         Scan([&](int turn) { if (turn == 3) (logic.*row.handler)(); });
-        logic.mnuExit_Click();
+        logic.OnExitChosen();
         EXPECT_EQ(Only({"close", "about", "question", "message"}), row.log) << row.why;
     }
 }
 
-TEST_F(Form1LogicTest, PathOnShowChangesAtMostEvery25ms) {
+TEST_F(MainWindowLogicTest, PathOnShowChangesAtMostEvery25ms) {
     const struct { int ms; const char* path; } at[] = {{0, "a"}, {10, "b"}, {24, "c"}, {25, "d"}, {49, "e"}, {50, "f"}};
     for (const auto& file : at) {
         nowNs = file.ms * 1'000'000LL;
         logic.ShowPath(file.path);
         logic.Yield();
     }
-    EXPECT_EQ(log, (Log{"text lblFile a", "turn", "turn", "turn", "text lblFile d", "turn", "turn", "text lblFile f",
+    EXPECT_EQ(log, (Log{"text ShownPath a", "turn", "turn", "turn", "text ShownPath d", "turn", "turn", "text ShownPath f",
                         "turn"}));
 }
 
 // Before a message too: the scan's final message above shows the second path first.
-TEST_F(Form1LogicTest, PathOnShowIsBroughtUpToDateBeforeBoxesAndTheIdleLook) {
+TEST_F(MainWindowLogicTest, PathOnShowIsBroughtUpToDateBeforeBoxesAndTheIdleLook) {
     const struct { const char* before; std::function<void()> act; std::string next; } rows[] = {
-        {"ABORT's question", [&] { logic.cmdABORT_Click(); }, kAbortQuestion},
-        {"the idle look", [&] { logic.SetRunningLook(false); }, "enable chkPro"}};
+        {"ABORT's question", [&] { logic.OnAbortClicked(); }, kAbortQuestion},
+        {"the idle look", [&] { logic.SetRunningLook(false); }, "enable ProfileFoldersOnly"}};
     for (const auto& row : rows) {
         log.clear();
         nowNs += 1'000'000'000;
         for (const char* path : {"a", "b"}) logic.ShowPath(path), logic.Yield();
         row.act();
         log.resize(5);
-        EXPECT_EQ(log, (Log{"text lblFile a", "turn", "turn", "text lblFile b", row.next})) << row.before;
+        EXPECT_EQ(log, (Log{"text ShownPath a", "turn", "turn", "text ShownPath b", row.next})) << row.before;
     }
 }
 
@@ -234,7 +234,7 @@ TEST_F(Form1LogicTest, PathOnShowIsBroughtUpToDateBeforeBoxesAndTheIdleLook) {
 // Disk images made once for these tests: profiles.img with a photo below Users, bob.img with one
 // below Documents and Settings, empty.img with neither, and disk.img holding the three as its
 // partitions 1 (empty), 2 (profiles) and 3 (bob).
-class Form1LogicImageTest : public Form1LogicTest {
+class MainWindowLogicImageTest : public MainWindowLogicTest {
 protected:
     static void SetUpTestSuite() {
         images = new TempTree;
@@ -266,7 +266,7 @@ protected:
 // Each partition holding a profile folder becomes an entry, the first of them selected; an image
 // listed already is selected again; an image that cannot be read or has no such partition is
 // refused with a message. The chooser opens at the image chosen last.
-TEST_F(Form1LogicImageTest, AddingADiskImageToTheDriveList) {
+TEST_F(MainWindowLogicImageTest, AddingADiskImageToTheDriveList) {
     const std::string choose = "choose Choose a disk image: (*.dd *.raw *.img *.001 *.E01 *.e01) at ";
     const std::string refused = "message The disk image could not be added.\r\n\r\n";
     const std::string disk = "images disk.img, partition 2 [NTFS] | disk.img, partition 3 [NTFS]";
@@ -284,23 +284,23 @@ TEST_F(Form1LogicImageTest, AddingADiskImageToTheDriveList) {
     for (const auto& row : rows) {
         log.clear();
         chosen = row.chosen;
-        logic.Drive1_AddImage();
+        logic.OnAddImageChosen();
         EXPECT_EQ(log, row.log) << row.why;
     }
 }
 
 // A scan reads the selected image entry's volume in profile mode only; the folder mode and a
 // selected volume read the live file system.
-TEST_F(Form1LogicImageTest, ProfileModeOnAnImageEntrySearchesItsVolume) {
+TEST_F(MainWindowLogicImageTest, ProfileModeOnAnImageEntrySearchesItsVolume) {
     chosen = Image("disk.img");
-    logic.Drive1_AddImage();
+    logic.OnAddImageChosen();
     const struct { const char* why; bool profiles; int selected; std::string searched; } rows[] = {
         {"partition 2", true, 0, "disk.img, partition 2: in " + Image("disk.img")},
         {"partition 3", true, 1, "disk.img, partition 3: in " + Image("disk.img")},
         {"a volume selected", true, -1, "the live file system"},
         {"folder mode", false, 1, "the live file system"}};
     for (const auto& row : rows) {
-        checked[Control::chkPro] = row.profiles;
+        checked[Control::ProfileFoldersOnly] = row.profiles;
         selectedImage = row.selected;
         const ImageSource* image = logic.Image();
         const std::string searched = image == nullptr ? "the live file system"

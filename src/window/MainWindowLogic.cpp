@@ -1,4 +1,4 @@
-#include "window/Form1Logic.h"
+#include "window/MainWindowLogic.h"
 
 #include <utility>
 
@@ -25,7 +25,7 @@ constexpr char kHelpText[] =
     "well.";
 
 // One step of a look: a control shown, hidden, enabled or disabled, or the client area grown
-// to its designed height to uncover Frame1, or shrunk to cut it off.
+// to its designed height to uncover ProgressFrame, or shrunk to cut it off.
 enum class Change { Show, Hide, Enable, Disable, Grow, Shrink };
 struct LookStep {
     Change change;
@@ -34,60 +34,60 @@ struct LookStep {
 
 // The two looks, step by step in their order: [0] idle, [1] running.
 constexpr LookStep kLooks[2][10] = {
-    {{Change::Enable, Control::chkPro},
-     {Change::Enable, Control::chkIncl},
-     {Change::Enable, Control::chkSubs},
-     {Change::Enable, Control::cmdOut},
-     {Change::Enable, Control::cmdSource},
-     {Change::Show, Control::cmdSTART},
-     {Change::Hide, Control::cmdABORT},
-     {Change::Hide, Control::Frame1},
-     {Change::Enable, Control::Command1},
-     {Change::Shrink, Control::Frame1}},
-    {{Change::Disable, Control::chkPro},
-     {Change::Show, Control::Frame1},
-     {Change::Disable, Control::cmdOut},
-     {Change::Disable, Control::cmdSource},
-     {Change::Hide, Control::cmdSTART},
-     {Change::Show, Control::cmdABORT},
-     {Change::Disable, Control::chkSubs},
-     {Change::Disable, Control::chkIncl},
-     {Change::Disable, Control::Command1},
-     {Change::Grow, Control::Frame1}},
+    {{Change::Enable, Control::ProfileFoldersOnly},
+     {Change::Enable, Control::IncludePhotos},
+     {Change::Enable, Control::SearchSubfolders},
+     {Change::Enable, Control::OutputBrowseButton},
+     {Change::Enable, Control::SourceBrowseButton},
+     {Change::Show, Control::StartButton},
+     {Change::Hide, Control::AbortButton},
+     {Change::Hide, Control::ProgressFrame},
+     {Change::Enable, Control::HelpButton},
+     {Change::Shrink, Control::ProgressFrame}},
+    {{Change::Disable, Control::ProfileFoldersOnly},
+     {Change::Show, Control::ProgressFrame},
+     {Change::Disable, Control::OutputBrowseButton},
+     {Change::Disable, Control::SourceBrowseButton},
+     {Change::Hide, Control::StartButton},
+     {Change::Show, Control::AbortButton},
+     {Change::Disable, Control::SearchSubfolders},
+     {Change::Disable, Control::IncludePhotos},
+     {Change::Disable, Control::HelpButton},
+     {Change::Grow, Control::ProgressFrame}},
 };
 
 }  // namespace
 
 std::string TitleText() { return std::string(kAppTitle) + " v" + std::string(kAppVersion); }
 
-Form1Logic::Form1Logic(FormView& view, ScanState& state) : view_(view), state_(state) {}
+MainWindowLogic::MainWindowLogic(MainWindowView& view, ScanState& state) : view_(view), state_(state) {}
 
-void Form1Logic::SetScanEnvironment(ScanEnvironment environment) {
+void MainWindowLogic::SetScanEnvironment(ScanEnvironment environment) {
     environment_ = std::move(environment);
 }
 
-void Form1Logic::Form_Load() {
-    view_.SetText(Control::Label1, TitleText());
+void MainWindowLogic::OnLoad() {
+    view_.SetText(Control::TitleLabel, TitleText());
     view_.SetClientHeight(kClientHeight - kProgressHeight);
     if (DiskImagesReadable()) ShowImageEntries(-1);
 }
 
-void Form1Logic::chkPro_Click() {
-    if (view_.IsChecked(Control::chkPro)) {
-        SetVisible(Control::cmdSource, false);
-        SetVisible(Control::Drive1, true);
-        SetVisible(Control::txtSource, false);
-        SetVisible(Control::chkSubs, false);
+void MainWindowLogic::OnProfileModeClicked() {
+    if (view_.IsChecked(Control::ProfileFoldersOnly)) {
+        SetVisible(Control::SourceBrowseButton, false);
+        SetVisible(Control::DriveList, true);
+        SetVisible(Control::SourceFolderBox, false);
+        SetVisible(Control::SearchSubfolders, false);
     } else {
-        SetVisible(Control::Drive1, false);
-        SetVisible(Control::txtSource, true);
-        SetVisible(Control::chkSubs, true);
-        SetVisible(Control::cmdSource, true);
+        SetVisible(Control::DriveList, false);
+        SetVisible(Control::SourceFolderBox, true);
+        SetVisible(Control::SearchSubfolders, true);
+        SetVisible(Control::SourceBrowseButton, true);
     }
 }
 
 // The chooser opens at the folder chosen last; a cancel keeps that choice.
-void Form1Logic::ChooseFolder(std::string& folder, Control box) {
+void MainWindowLogic::ChooseFolder(std::string& folder, Control box) {
     const std::string saved = folder;
     folder = view_.BrowseFolder(kChooseFolderTitle, saved);
     if (!folder.empty()) {
@@ -98,15 +98,15 @@ void Form1Logic::ChooseFolder(std::string& folder, Control box) {
     if (!saved.empty()) view_.SetText(box, saved);
 }
 
-void Form1Logic::cmdSource_Click() { ChooseFolder(state_.SourceFolder, Control::txtSource); }
+void MainWindowLogic::OnSourceBrowseClicked() { ChooseFolder(state_.SourceFolder, Control::SourceFolderBox); }
 
-void Form1Logic::cmdOut_Click() { ChooseFolder(state_.OutputFolder, Control::txtOut); }
+void MainWindowLogic::OnOutputBrowseClicked() { ChooseFolder(state_.OutputFolder, Control::OutputFolderBox); }
 
-void Form1Logic::Command1_Click() { ShowMessage(kHelpText, MessageKind::Information); }
+void MainWindowLogic::OnHelpClicked() { ShowMessage(kHelpText, MessageKind::Information); }
 
 // Each partition of the image that a profile search can read becomes an entry, the first of
 // them selected; an image already listed is selected again rather than listed twice.
-void Form1Logic::Drive1_AddImage() {
+void MainWindowLogic::OnAddImageChosen() {
     const std::string path = view_.ChooseDiskImage(kChooseImageTitle, kImagePatterns, lastImage_);
     if (path.empty()) return;
     lastImage_ = path;
@@ -126,46 +126,46 @@ void Form1Logic::Drive1_AddImage() {
     ShowImageEntries(first);
 }
 
-void Form1Logic::ShowImageEntries(int select) {
+void MainWindowLogic::ShowImageEntries(int select) {
     std::vector<std::string> texts;
     for (const std::unique_ptr<ImageEntry>& entry : images_) texts.push_back(entry->text);
     view_.SetImageEntries(texts, kAddImageEntry, select);
 }
 
-void Form1Logic::cmdSTART_Click() { RunScan(state_, *this, environment_); }
+void MainWindowLogic::OnStartClicked() { RunScan(state_, *this, environment_); }
 
-void Form1Logic::cmdABORT_Click() {
+void MainWindowLogic::OnAbortClicked() {
     if (AskYesNo(kAbortQuestion)) state_.AbortRequested = true;
 }
 
-bool Form1Logic::Form_QueryUnload() const { return abortShown_; }
+bool MainWindowLogic::CloseRefused() const { return abortShown_; }
 
-void Form1Logic::mnuExit_Click() { view_.Close(); }
+void MainWindowLogic::OnExitChosen() { view_.Close(); }
 
-void Form1Logic::mnuAbout_Click() { view_.ShowAbout(); }
+void MainWindowLogic::OnAboutChosen() { view_.ShowAbout(); }
 
-bool Form1Logic::ProfileMode() const { return view_.IsChecked(Control::chkPro); }
+bool MainWindowLogic::ProfileMode() const { return view_.IsChecked(Control::ProfileFoldersOnly); }
 
-bool Form1Logic::SearchSubfolders() const { return view_.IsChecked(Control::chkSubs); }
+bool MainWindowLogic::SearchSubfolders() const { return view_.IsChecked(Control::SearchSubfolders); }
 
-bool Form1Logic::IncludePhotos() const { return view_.IsChecked(Control::chkIncl); }
+bool MainWindowLogic::IncludePhotos() const { return view_.IsChecked(Control::IncludePhotos); }
 
-std::string Form1Logic::SelectedDriveRoot() const { return view_.SelectedDrivePrefix(); }
+std::string MainWindowLogic::SelectedDriveRoot() const { return view_.SelectedDrivePrefix(); }
 
-const ImageSource* Form1Logic::Image() const {
+const ImageSource* MainWindowLogic::Image() const {
     if (!ProfileMode()) return nullptr;
     const int selected = view_.SelectedImageEntry();
     if (selected < 0 || selected >= static_cast<int>(images_.size())) return nullptr;
     return &images_[static_cast<std::size_t>(selected)]->source;
 }
 
-void Form1Logic::ShowPath(const std::string& fullPath) {
+void MainWindowLogic::ShowPath(const std::string& fullPath) {
     shownPath_.assign(fullPath);
     shownPathPending_ = true;
 }
 
 // One clock reading per file paces both the path on show and the view's event-loop turn.
-void Form1Logic::Yield() {
+void MainWindowLogic::Yield() {
     const std::int64_t now = view_.NowNs();
     if (shownPathPending_ && now - shownPathAtNs_ >= kShownPathIntervalNs) {
         BringShownPathUpToDate();
@@ -174,28 +174,28 @@ void Form1Logic::Yield() {
     view_.Turn(now);
 }
 
-void Form1Logic::BringShownPathUpToDate() {
+void MainWindowLogic::BringShownPathUpToDate() {
     if (!shownPathPending_) return;
-    view_.SetText(Control::lblFile, shownPath_);
+    view_.SetText(Control::ShownPath, shownPath_);
     shownPathPending_ = false;
 }
 
-void Form1Logic::ShowMessage(std::string_view text, MessageKind) {
+void MainWindowLogic::ShowMessage(std::string_view text, MessageKind) {
     BringShownPathUpToDate();
     view_.ShowMessage(text);
 }
 
-bool Form1Logic::AskYesNo(std::string_view text) {
+bool MainWindowLogic::AskYesNo(std::string_view text) {
     BringShownPathUpToDate();
     return view_.AskYesNo(text);
 }
 
-void Form1Logic::SetVisible(Control control, bool visible) {
-    if (control == Control::cmdABORT) abortShown_ = visible;
+void MainWindowLogic::SetVisible(Control control, bool visible) {
+    if (control == Control::AbortButton) abortShown_ = visible;
     view_.SetVisible(control, visible);
 }
 
-void Form1Logic::SetRunningLook(bool running) {
+void MainWindowLogic::SetRunningLook(bool running) {
     if (!running) BringShownPathUpToDate();
     for (const LookStep& step : kLooks[running ? 1 : 0]) {
         switch (step.change) {

@@ -6,12 +6,12 @@
 #include <QFont>
 #include <QRect>
 
+#include "window/WindowDesign.h"
+
 class QLabel;
 class QWidget;
 
 namespace snapsift {
-
-inline constexpr int kTwipsPerInch = 1440;
 
 // Twips to device-independent pixels at a widget's logical resolution (15 twips a pixel at 96 DPI).
 class TwipsScale {
@@ -22,6 +22,7 @@ public:
     int X(int twips) const;
     int Y(int twips) const;
     QRect Rect(int left, int top, int width, int height) const;
+    QRect Rect(const TwipsRect& rect) const { return Rect(rect.left, rect.top, rect.width, rect.height); }
     double DpiX() const { return dpiX_; }
     double DpiY() const { return dpiY_; }
 
@@ -30,11 +31,8 @@ private:
     double dpiY_;
 };
 
-// The designed faces: the classic dialog sans serif and the wide screen face of the titles.
-enum class Face { SansSerif, Verdana };
-
 // The designed face at the designed point size, or the nearest installed one.
-QFont FormFont(Face face, double points, bool bold = false);
+QFont DesignedFont(const FontStyle& style);
 
 // The font at its own size, or a little smaller when a stand-in face needs that for the text to
 // fit the designed box (never below 70 % of the designed size). flags as for QPainter::drawText.
@@ -42,9 +40,6 @@ QFont FitFont(QFont font, const QRect& box, int flags, const QString& text);
 
 // Gives a label the fitted form of its own font for its present text and box.
 void FitLabelFont(QLabel& label);
-
-// Text colour 800000 (blue 128) of the designed labels.
-QColor DarkBlue();
 
 // Sets the text colour of a label or other widget that draws with the window-text role.
 void SetTextColour(QWidget& widget, const QColor& colour);
