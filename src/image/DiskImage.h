@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Volume.h"
+#include "volume/Volume.h"
 
 namespace snapsift {
 

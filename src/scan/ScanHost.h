@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "platform/Volume.h"
+#include "volume/Volume.h"
 #include "search/SearchHost.h"
 
 namespace snapsift {

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "hash/MD5.h"
-#include "platform/Volume.h"
+#include "volume/LiveVolume.h"
 #include "platform/LocaleText.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Volume.h"
+#include "volume/Volume.h"
 #include "platform/Paths.h"
 #include "platform/ThreadWaits.h"
 #include "search/FolderReadAhead.h"

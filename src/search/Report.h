@@ -9,7 +9,7 @@
 
 #include "platform/FileTimes.h"
 #include "platform/Paths.h"
-#include "platform/Volume.h"
+#include "volume/Volume.h"
 
 namespace snapsift {
 

@@ -119,7 +119,7 @@ TEST_F(EvidencePosix, ReadsAnotherOwnersFileAndSaysItsAccessTimeIsNotKept) {
     EXPECT_EQ(AsOrdinaryUser([&] {
         EvidenceFile file;
         const bool opened = file.Open(photo);
-        return std::to_string(opened) + std::to_string(file.AccessTimeKept()) + " " + MD5().DigestEvidenceToHexStr(file);
+        return std::to_string(opened) + std::to_string(file.AccessTimeKept()) + " " + MD5().DigestFileToHexStr(photo);
     }), "10 900150983CD24FB0D6963F7D28E17F72");
 }
 
