@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "report/ImageFacts.h"
 #include "volume/Volume.h"
 
 namespace snapsift {

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "report/ImageFacts.h"
 #include "volume/Volume.h"
 #include "search/SearchHost.h"
 

@@ -10,7 +10,7 @@
 #include "platform/Utf8.h"
 #include "search/EvidenceEntry.h"
 #include "search/FolderWalk.h"
-#include "search/Report.h"
+#include "report/Report.h"
 
 namespace snapsift {
 

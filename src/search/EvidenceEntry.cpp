@@ -5,7 +5,7 @@
 #include "platform/Paths.h"
 #include "search/EvidenceRead.h"
 #include "search/Recognition.h"
-#include "search/Report.h"
+#include "report/Report.h"
 
 namespace snapsift {
 

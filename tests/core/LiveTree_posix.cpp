@@ -18,7 +18,7 @@
 #include "platform/LocaleText.h"
 #include "platform/Utf8.h"
 #include "search/EvidenceEntry.h"
-#include "search/Report.h"
+#include "report/Report.h"
 
 namespace snapsift::test {
 

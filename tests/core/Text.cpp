@@ -4,7 +4,7 @@
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
 #include "search/Recognition.h"
-#include "search/Report.h"
+#include "report/Report.h"
 
 namespace snapsift {
 

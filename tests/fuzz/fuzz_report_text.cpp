@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "platform/CodePage.h"
-#include "search/Report.h"
+#include "report/Report.h"
 
 using namespace snapsift;
 

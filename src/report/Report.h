@@ -9,7 +9,7 @@
 
 #include "platform/FileTimes.h"
 #include "platform/Paths.h"
-#include "volume/Volume.h"
+#include "report/ImageFacts.h"
 
 namespace snapsift {
 

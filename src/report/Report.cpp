@@ -1,4 +1,4 @@
-#include "search/Report.h"
+#include "report/Report.h"
 
 #include "platform/CodePage.h"
 #include "platform/LocaleText.h"
