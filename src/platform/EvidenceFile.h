@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "platform/DirectoryListing.h"
-#include "platform/FileTimes.h"
+#include "text/DateTime.h"
 
 namespace snapsift {
 

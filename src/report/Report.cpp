@@ -3,8 +3,8 @@
 #include "platform/CodePage.h"
 #include "platform/LocaleText.h"
 #include "platform/OutputFile.h"
-#include "platform/Paths.h"
-#include "platform/Utf8.h"
+#include "text/PathText.h"
+#include "text/Utf8.h"
 
 namespace snapsift {
 

@@ -2,7 +2,7 @@
 
 #include "hash/MD5.h"
 #include "platform/OutputFile.h"
-#include "platform/Paths.h"
+#include "text/PathText.h"
 #include "search/EvidenceRead.h"
 #include "search/Recognition.h"
 #include "report/Report.h"

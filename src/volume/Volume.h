@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "platform/FileIdentity.h"
-#include "platform/FileTimes.h"
+#include "text/DateTime.h"
 #include "platform/SystemError.h"
 
 namespace snapsift {

@@ -16,7 +16,7 @@
 #include "hash/MD5.h"
 #include "platform/Descriptor.h"
 #include "platform/LocaleText.h"
-#include "platform/Utf8.h"
+#include "text/Utf8.h"
 #include "search/EvidenceEntry.h"
 #include "report/Report.h"
 

@@ -2,7 +2,7 @@
 
 #include "Fixtures.h"
 #include "platform/EvidenceFile.h"
-#include "platform/FileTimes.h"
+#include "text/DateTime.h"
 #include "platform/LocaleText.h"
 #include "platform/OutputFile.h"
 #include "platform/WideText.h"
@@ -69,7 +69,9 @@ TEST_F(LongPathTest, BothWalksPathExistsAndTheFileTimesReachTheFile) {
     single.walk.SearchFolder(folder.substr(0, folder.size() - 1));
     std::optional<DateTime> created;
     DateTime accessed, modified;
-    EXPECT_TRUE(PathExists(path, false) && GetFileTimes(path, created, accessed, modified) && created.has_value());
+    EvidenceFile evidence;
+    EXPECT_TRUE(PathExists(path, false) && evidence.Open(path) && evidence.Times(created, accessed, modified) &&
+                created.has_value());
     EXPECT_EQ(std::tuple(whole.candidates, single.host.shownPaths, modified, accessed),
               std::tuple(Paths{path}, Paths{path}, DateTime{2010, 1, 5, 7, 3, 9}, DateTime{2010, 1, 5, 8, 3, 9}));
 }

@@ -2,7 +2,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
-#include "platform/Utf8.h"
+#include "text/Utf8.h"
 #include "search/Recognition.h"
 #include "report/Report.h"
 

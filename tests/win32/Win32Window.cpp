@@ -136,8 +136,8 @@ protected:
     void ChooseFolders(const std::string& output) {
         tree.Folder(output);
         if (IsChecked(Control::chkPro)) Click(Control::chkPro);
-        state.SourceFolder = AddBackslash(tree.Text("src"));
-        state.OutputFolder = AddBackslash(tree.Text(output));
+        state.SourceFolder = WithTrailingSeparator(tree.Text("src"));
+        state.OutputFolder = WithTrailingSeparator(tree.Text(output));
         window->Logic().SetScanEnvironment(environment);
     }
     bool IsChecked(Control control) const { return SendMessageW(Item(control), BM_GETCHECK, 0, 0) == BST_CHECKED; }
