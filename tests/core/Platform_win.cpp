@@ -1,5 +1,7 @@
 #include <sys/utime.h>
 
+#include <utility>
+
 #include "Fixtures.h"
 #include "platform/EvidenceFile.h"
 #include "text/DateTime.h"
@@ -48,7 +50,7 @@ protected:
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
     }
     void TearDown() override {
-        ::CloseHandle(file);
+        if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
         ::DeleteFileW(ApiPath(path).c_str());
         for (; folder.size() > tree.RootText().size(); folder.erase(folder.rfind('\\', folder.size() - 2) + 1))
             ::RemoveDirectoryW(ApiPath(folder).c_str());
@@ -67,6 +69,7 @@ TEST_F(LongPathTest, BothWalksPathExistsAndTheFileTimesReachTheFile) {
     WalkRun whole, single;
     whole.walk.SearchFolderTree(tree.RootText());
     single.walk.SearchFolder(folder.substr(0, folder.size() - 1));
+    ::CloseHandle(std::exchange(file, INVALID_HANDLE_VALUE));  // the evidence open shares the file for reading
     std::optional<DateTime> created;
     DateTime accessed, modified;
     EvidenceFile evidence;
