@@ -39,8 +39,6 @@ public:
 
     // The failure behind a Failed step.
     SystemError Error() const;
-    // The open folder's own identity.
-    FileIdentity Identity() const;
     // False when the system would only let this folder be listed in a way that moves its
     // last-access time (POSIX: not its owner, and without the capability to list it otherwise).
     bool AccessTimeKept() const { return accessTimeKept_; }

@@ -47,7 +47,6 @@ public:
     // last-access time (POSIX: not its owner, and without the capability to read it otherwise).
     bool AccessTimeKept() const { return accessTimeKept_; }
 
-    bool IsOpen() const;
     void Close();
     // The platform's error code of the last failure (errno, or GetLastError() on Windows).
     long LastError() const { return error_; }
