@@ -1,7 +1,7 @@
 #include "cli/CliHost.h"
 
 #include "cli/Console.h"
-#include "platform/Utf8.h"
+#include "text/Utf8.h"
 
 namespace snapsift::cli {
 

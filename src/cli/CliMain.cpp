@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "platform/DirectoryListing.h"
-#include "platform/Paths.h"
+#include "text/PathText.h"
 #include "scan/ScanRun.h"
 #include "scan/Version.h"
 #include "cli/CliHost.h"
@@ -133,7 +133,7 @@ std::string DriveRootText(const std::string& argument) {
 }
 
 bool IsFolder(const std::string& text) {
-    return FolderExists(text.empty() || (text.size() == 2 && text[1] == ':') ? AddBackslash(text) : text);
+    return FolderExists(text.empty() || (text.size() == 2 && text[1] == ':') ? WithTrailingSeparator(text) : text);
 }
 
 int UsageError(const std::string& problem) {
@@ -256,7 +256,7 @@ int RunCli(const std::vector<std::string>& arguments) {
     if (options.folder) {
         const std::string folder = FolderText(*options.folder);
         if (!IsFolder(folder)) return CheckFailed("Folder to search not found: " + *options.folder);
-        state.SourceFolder = AddBackslash(folder);
+        state.SourceFolder = WithTrailingSeparator(folder);
         settings.searchSubfolders = !options.noSubfolders;
     } else {
         settings.profileMode = true;
@@ -265,7 +265,7 @@ int RunCli(const std::vector<std::string>& arguments) {
     }
     const std::string output = FolderText(*options.output);
     if (!IsFolder(output)) return CheckFailed("Output folder not found: " + *options.output);
-    state.OutputFolder = AddBackslash(output);
+    state.OutputFolder = WithTrailingSeparator(output);
 
     InstallInterruptHandler();
     CliHost host(state, settings, IsTerminal(Stream::Err));

@@ -2,7 +2,6 @@
 
 #include <bit>
 #include <cstring>
-#include <memory>
 #include <optional>
 
 #include "platform/CodePage.h"
@@ -52,16 +51,6 @@ void StoreLittleEndian(std::uint32_t word, std::uint8_t* p) {
     p += (x) + (t);                             \
     p += (r) ^ ((q) | ~(u));                    \
     p = std::rotl(p, s) + (q);
-
-constexpr std::size_t kReadChunk = 64 * 1024;  // larger reads measured slower here
-
-// One read buffer per thread, kept between calls so that digesting many small files does
-// not allocate and fault in a fresh buffer each time.
-std::uint8_t* ReadBuffer() {
-    thread_local std::unique_ptr<std::uint8_t[]> buffer;
-    if (!buffer) buffer = std::make_unique<std::uint8_t[]>(kReadChunk);
-    return buffer.get();
-}
 
 void LongToHexStr(std::uint32_t word, std::string& out) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -171,18 +160,20 @@ void MD5::TransformBlocks(const std::uint8_t* data, std::size_t blocks) {
 #undef SNAPSIFT_ROUND_H
 #undef SNAPSIFT_ROUND_I
 
-void MD5::Absorb(const std::uint8_t* data, std::size_t size) {
+void MD5::Update(std::span<const std::uint8_t> bytes) {
+    const std::uint8_t* data = bytes.data();
+    std::size_t size = bytes.size();
     if (size == 0) return;  // an empty span may carry no buffer at all
-    std::size_t idx = static_cast<std::size_t>(TotalBytes) % 64;
-    TotalBytes += static_cast<std::int32_t>(size);
+    std::size_t idx = static_cast<std::size_t>(totalBytes_ % 64);
+    totalBytes_ += size;
     if (idx != 0) {
         const std::size_t part = 64 - idx;
         if (size < part) {
-            std::memcpy(BlockBuffer + idx, data, size);
+            std::memcpy(blockBuffer_ + idx, data, size);
             return;
         }
-        std::memcpy(BlockBuffer + idx, data, part);
-        TransformBlocks(BlockBuffer, 1);
+        std::memcpy(blockBuffer_ + idx, data, part);
+        TransformBlocks(blockBuffer_, 1);
         data += part;
         size -= part;
     }
@@ -192,49 +183,27 @@ void MD5::Absorb(const std::uint8_t* data, std::size_t size) {
         data += blocks * 64;
         size -= blocks * 64;
     }
-    if (size != 0) std::memcpy(BlockBuffer, data, size);
+    if (size != 0) std::memcpy(blockBuffer_, data, size);
 }
 
-void MD5::MD5Init() {
-    TotalBytes = 0;
+void MD5::Init() {
+    totalBytes_ = 0;
     a_ = 0x67452301u;
     b_ = 0xEFCDAB89u;
     c_ = 0x98BADCFEu;
     d_ = 0x10325476u;
 }
 
-void MD5::MD5Update(std::int32_t InputLen, std::span<const std::uint8_t> InputBuffer) {
-    if (InputLen < 0) throw MD5SubscriptError("MD5Update: negative input length");
-    if (InputLen > kMaxUpdateLength) throw MD5OverflowError("MD5Update: more than 32,767 bytes in one call");
-    if (InputLen > kMaxTotalBytes - TotalBytes) throw MD5OverflowError("MD5Update: total length over 2,147,483,647 bytes");
-    if (InputBuffer.size() < static_cast<std::size_t>(InputLen))
-        throw MD5SubscriptError("MD5Update: input buffer shorter than the input length");
-    Absorb(InputBuffer.data(), static_cast<std::size_t>(InputLen));
-}
-
-void MD5::MD5Final() {
-    if (TotalBytes >= kFinalLimit) throw MD5OverflowError("MD5Final: bit count does not fit 32 bits");
+std::string MD5::Final() {
+    if (totalBytes_ >= static_cast<std::uint64_t>(kFinalLimit))
+        throw MD5OverflowError("MD5Final: bit count does not fit 32 bits");
     static constexpr std::uint8_t kPadding[64] = {0x80};
-    const std::uint32_t bitCount = static_cast<std::uint32_t>(TotalBytes) * 8u;
-    const std::size_t idx = static_cast<std::size_t>(TotalBytes) % 64;
-    Absorb(kPadding, idx < 56 ? 56 - idx : 120 - idx);
+    const std::uint32_t bitCount = static_cast<std::uint32_t>(totalBytes_) * 8u;
+    const std::size_t idx = static_cast<std::size_t>(totalBytes_ % 64);
+    Update(std::span(kPadding, idx < 56 ? 56 - idx : 120 - idx));
     std::uint8_t lengthBytes[8] = {};
     StoreLittleEndian(bitCount, lengthBytes);
-    Absorb(lengthBytes, 8);
-}
-
-std::int32_t MD5::LongLeftRotate(std::int32_t value, std::int32_t bits) {
-    const std::int32_t n = bits % 32;
-    if (n <= 0) return value;
-    return static_cast<std::int32_t>(std::rotl(static_cast<std::uint32_t>(value), n));
-}
-
-std::string MD5::RegisterA() const { return std::to_string(static_cast<std::int32_t>(a_)); }
-std::string MD5::RegisterB() const { return std::to_string(static_cast<std::int32_t>(b_)); }
-std::string MD5::RegisterC() const { return std::to_string(static_cast<std::int32_t>(c_)); }
-std::string MD5::RegisterD() const { return std::to_string(static_cast<std::int32_t>(d_)); }
-
-std::string MD5::GetValues() const {
+    Update(lengthBytes);
     std::string text;
     text.reserve(32);
     for (const std::uint32_t word : {a_, b_, c_, d_}) LongToHexStr(word, text);
@@ -242,43 +211,27 @@ std::string MD5::GetValues() const {
 }
 
 std::string MD5::DigestStrToHexStr(std::string_view SourceString) {
-    MD5Init();
     const std::optional<std::string> bytes = ToReportCodePage(SourceString);
     if (!bytes) throw MD5OverflowError("DigestStrToHexStr: a character has no single-byte code");
-    if (bytes->size() > static_cast<std::size_t>(kMaxUpdateLength))
+    if (bytes->size() > static_cast<std::size_t>(kMaxStringLength))
         throw MD5OverflowError("DigestStrToHexStr: more than 32,767 characters");
-    MD5Update(static_cast<std::int32_t>(bytes->size()),
-              std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
-    MD5Final();
-    return GetValues();
+    Init();
+    Update(std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
+    return Final();
 }
 
 std::string MD5::DigestFileToHexStr(const std::string& FileName) {
     EvidenceFile file;
-    if (!file.Open(FileName)) return std::string(kFileFailureText);
-    return DigestEvidenceToHexStr(file);
-}
-
-std::string MD5::DigestEvidenceToHexStr(VolumeFile& file, const std::function<void(std::string_view)>& alsoTo) {
-    try {
-        // A file of 2^28 bytes or more has no digest here, but its copy is still made whole.
-        bool digestible = file.Size() < kFinalLimit;
-        std::uint8_t* const buffer = ReadBuffer();
-        MD5Init();
-        for (;;) {
-            const std::int64_t got = file.Read(buffer, kReadChunk);
-            if (got < 0) return std::string(kFileFailureText);
-            if (got == 0) break;
-            if (alsoTo) alsoTo(std::string_view(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(got)));
-            if (digestible) Absorb(buffer, static_cast<std::size_t>(got));
-        }
-        // Bytes that changed under the read would give a digest of a mixture of two files.
-        if (!digestible || !file.UnchangedSinceOpen()) return std::string(kFileFailureText);
-        MD5Final();
-        return GetValues();
-    } catch (...) {
-        return std::string(kFileFailureText);
+    if (!file.Open(FileName) || file.Size() >= kFinalLimit) return std::string(kFileFailureText);
+    // On the stack: no allocation, and its pages stay mapped from one file to the next.
+    std::uint8_t buffer[64 * 1024];
+    Init();
+    for (std::int64_t got; (got = file.Read(buffer, sizeof buffer)) != 0;) {
+        if (got < 0) return std::string(kFileFailureText);
+        Update(std::span(buffer, static_cast<std::size_t>(got)));
     }
+    // Reads stop at the size of the open, so Final cannot overflow here.
+    return file.UnchangedSinceOpen() ? Final() : std::string(kFileFailureText);
 }
 
 }  // namespace snapsift

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Volume.h"
+#include "report/ImageFacts.h"
+#include "volume/Volume.h"
 
 namespace snapsift {
 

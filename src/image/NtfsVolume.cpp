@@ -10,7 +10,7 @@
 #include <strings.h>
 #include <vector>
 
-#include "platform/FileTimes.h"
+#include "text/DateTime.h"
 
 namespace snapsift {
 

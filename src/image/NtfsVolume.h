@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Volume.h"
+#include "volume/Volume.h"
 
 struct TSK_FS_INFO;
 

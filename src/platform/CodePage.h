@@ -2,20 +2,23 @@
 // elsewhere. Text inside the program is UTF-8 and is converted here, once, on the way out.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "text/CodePage.h"
+
 namespace snapsift {
 
-// Every character of the UTF-8 text as its single-byte code, or nothing when a character
-// has no such code (or the text is not valid UTF-8).
+// The report's code page, built once from the system's.
+const SingleByteCodePage& ReportCodePage();
+
+// Every character of the UTF-8 text as its byte in the report's code page, or nothing when a
+// character has none (or the text is not valid UTF-8).
 std::optional<std::string> ToReportCodePage(std::string_view utf8);
 
-// The text in the report's code page for an HTML document: characters the code page cannot
-// hold become numeric character references ("&#28450;"); bytes that are not valid UTF-8
-// become "&#xFFFD;" each, so nothing is lost silently.
+// The text in the report's code page for an HTML document, as SingleByteCodePage::EncodeHtml
+// writes it.
 std::string ToReportCodePageHtml(std::string_view utf8);
 
 // The number of the report's code page (1252 outside Windows; GetACP() on Windows, or 1252
@@ -23,12 +26,8 @@ std::string ToReportCodePageHtml(std::string_view utf8);
 unsigned ReportCodePageNumber();
 
 namespace detail {
-// The character that each byte 0x80..0xFF stands for in the report's code page, or 0 where
-// the byte is no character on its own (undefined, or the lead byte of a double-byte code).
-// Bytes 0x00..0x7F are ASCII in every such code page.
-const std::array<char32_t, 128>& ReportCodePageUpperHalf();
-// The Windows-1252 upper half, with its five undefined bytes as 0.
-const std::array<char32_t, 128>& Windows1252UpperHalf();
+// The upper half of the report's code page.
+const CodePageUpperHalf& ReportCodePageUpperHalf();
 }  // namespace detail
 
 }  // namespace snapsift

@@ -4,6 +4,6 @@ namespace snapsift {
 
 unsigned ReportCodePageNumber() { return 1252; }
 
-const std::array<char32_t, 128>& detail::ReportCodePageUpperHalf() { return Windows1252UpperHalf(); }
+const CodePageUpperHalf& detail::ReportCodePageUpperHalf() { return Windows1252UpperHalf(); }
 
 }  // namespace snapsift

@@ -11,8 +11,8 @@ bool AnsiIsUtf8() { return GetACP() == CP_UTF8; }
 // A byte belongs to the upper half when it decodes on its own to one UTF-16 unit and that
 // character encodes back, without best-fit substitution or the default character, to the
 // same single byte.
-std::array<char32_t, 128> BuildUpperHalf() {
-    std::array<char32_t, 128> half{};
+CodePageUpperHalf BuildUpperHalf() {
+    CodePageUpperHalf half{};
     for (int i = 0; i < 128; ++i) {
         const char byte = static_cast<char>(0x80 + i);
         wchar_t wide[2] = {};
@@ -30,9 +30,9 @@ std::array<char32_t, 128> BuildUpperHalf() {
 
 unsigned ReportCodePageNumber() { return AnsiIsUtf8() ? 1252u : GetACP(); }
 
-const std::array<char32_t, 128>& detail::ReportCodePageUpperHalf() {
+const CodePageUpperHalf& detail::ReportCodePageUpperHalf() {
     if (AnsiIsUtf8()) return Windows1252UpperHalf();
-    static const std::array<char32_t, 128> half = BuildUpperHalf();
+    static const CodePageUpperHalf half = BuildUpperHalf();
     return half;
 }
 

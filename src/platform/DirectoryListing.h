@@ -9,12 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileIdentity.h"
 #include "platform/SystemError.h"
-#include "platform/Volume.h"
 
 namespace snapsift {
 
-class DirectoryListing : public VolumeFolder {
+class DirectoryListing {
 public:
     DirectoryListing();
     ~DirectoryListing();
@@ -35,20 +35,15 @@ public:
     // Failed every further call gives the same. For a Folder entry, when folderIdentity is
     // given, it receives that folder's identity (a folder that can no longer be looked at is
     // passed over).
-    ListingStep Next(std::string_view& name, EntryKind& kind, FileIdentity* folderIdentity = nullptr) override;
+    ListingStep Next(std::string_view& name, EntryKind& kind, FileIdentity* folderIdentity = nullptr);
 
     // The failure behind a Failed step.
-    SystemError Error() const override;
-    // The open folder's own identity.
-    FileIdentity Identity() const;
+    SystemError Error() const;
     // False when the system would only let this folder be listed in a way that moves its
     // last-access time (POSIX: not its owner, and without the capability to list it otherwise).
-    bool AccessTimeKept() const override { return accessTimeKept_; }
-    // Opens a regular file that this folder listed, in the folder (an EvidenceFile).
-    std::unique_ptr<VolumeFile> OpenFile(std::string_view name, const std::string& fullPath,
-                                         long& error) const override;
-    FolderVersion Version() const override;
-    void ReadAhead(std::string_view name) const override;
+    bool AccessTimeKept() const { return accessTimeKept_; }
+    // When the folder was opened, what tells a later open whether its entries changed since.
+    FolderVersion Version() const;
 
     struct State;
 

@@ -267,8 +267,6 @@ bool DirectoryListing::OpenBelow(const DirectoryListing& root, const std::string
 
 SystemError DirectoryListing::Error() const { return {state_->error}; }
 
-FileIdentity DirectoryListing::Identity() const { return state_->identity; }
-
 FolderVersion DirectoryListing::Version() const {
     return {state_->identity, state_->changed, state_->openedAt, state_->fd.Valid()};
 }

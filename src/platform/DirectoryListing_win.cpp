@@ -267,8 +267,6 @@ FolderVersion DirectoryListing::Version() const {
     return {s.identity, s.changed, s.openedAt, s.folder.Valid() && s.changeTimesKept && s.changed != 0};
 }
 
-FileIdentity DirectoryListing::Identity() const { return state_->identity; }
-
 ListingStep DirectoryListing::Next(std::string_view& name, EntryKind& kind, FileIdentity* folderIdentity) {
     State& s = *state_;
     for (;;) {

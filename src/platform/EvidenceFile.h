@@ -11,15 +11,14 @@
 #include <string_view>
 
 #include "platform/DirectoryListing.h"
-#include "platform/FileTimes.h"
-#include "platform/Volume.h"
+#include "text/DateTime.h"
 
 namespace snapsift {
 
-class EvidenceFile : public VolumeFile {
+class EvidenceFile {
 public:
     EvidenceFile() = default;
-    ~EvidenceFile() override;
+    ~EvidenceFile();
     EvidenceFile(const EvidenceFile&) = delete;
     EvidenceFile& operator=(const EvidenceFile&) = delete;
 
@@ -35,23 +34,22 @@ public:
     static void ReadAhead(const DirectoryListing& folder, std::string_view name);
 
     // The size at the open; reads stop there.
-    std::int64_t Size() const override { return size_; }
+    std::int64_t Size() const { return size_; }
     // The times read from the open file before any byte was: created (empty where the file
     // system keeps none), last accessed, last modified. False when they could not be read or
     // fall outside the years 100 to 9999.
-    bool Times(std::optional<DateTime>& created, DateTime& accessed, DateTime& modified) const override;
+    bool Times(std::optional<DateTime>& created, DateTime& accessed, DateTime& modified) const;
     // Reads on from the last read, up to size bytes but never past Size(): 0 there, -1 on error.
-    std::int64_t Read(void* buffer, std::size_t size) override;
+    std::int64_t Read(void* buffer, std::size_t size);
     // True when the file's size and modification time are still those of the open.
-    bool UnchangedSinceOpen() override;
+    bool UnchangedSinceOpen();
     // False when the system would only let this file be read in a way that moves its
     // last-access time (POSIX: not its owner, and without the capability to read it otherwise).
-    bool AccessTimeKept() const override { return accessTimeKept_; }
+    bool AccessTimeKept() const { return accessTimeKept_; }
 
-    bool IsOpen() const;
     void Close();
     // The platform's error code of the last failure (errno, or GetLastError() on Windows).
-    long LastError() const override { return error_; }
+    long LastError() const { return error_; }
 
 private:
 #ifndef _WIN32

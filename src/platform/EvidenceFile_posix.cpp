@@ -47,7 +47,6 @@ bool StatOpen(int fd, struct statx& info) {
 
 EvidenceFile::~EvidenceFile() { Close(); }
 
-bool EvidenceFile::IsOpen() const { return fd_ >= 0; }
 
 void EvidenceFile::Close() {
     if (fd_ >= 0) ::close(fd_);

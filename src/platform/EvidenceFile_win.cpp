@@ -31,7 +31,6 @@ bool LookAt(HANDLE file, FILE_STANDARD_INFO& standard, FILE_BASIC_INFO& basic) {
 
 EvidenceFile::~EvidenceFile() { Close(); }
 
-bool EvidenceFile::IsOpen() const { return handle_ != nullptr; }
 
 void EvidenceFile::Close() {
     if (handle_ != nullptr) ::CloseHandle(static_cast<HANDLE>(handle_));

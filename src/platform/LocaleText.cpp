@@ -1,57 +1,11 @@
 #include "platform/LocaleText.h"
 
-#include <cstdio>
-
 namespace snapsift {
 
-namespace {
-
-constexpr const char* kEnglishMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-// A folder name must not take a separator or a reserved character from the locale's data.
-std::string FolderSafe(std::string text) {
-    for (char& c : text) {
-        switch (c) {
-        case '/': case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
-            c = '-';
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) c = '-';
-        }
-    }
-    return text;
-}
-
-}  // namespace
-
-bool detail::IsMidnight(const DateTime& value) {
-    return value.hour == 0 && value.minute == 0 && value.second == 0;
-}
-
 std::string MonthAbbreviation(int month) {
-    if (month < 1 || month > 12) return "???";
+    if (month < 1 || month > 12) return EnglishMonthAbbreviation(month);
     std::string name = detail::LocaleMonthAbbreviation(month);
-    return name.empty() ? kEnglishMonths[month - 1] : name;
-}
-
-std::string FormatUsDateTime(const DateTime& value) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%d/%d/%d", value.month, value.day, value.year);
-    std::string result = text;
-    if (detail::IsMidnight(value)) return result;
-    const int hour12 = value.hour % 12 == 0 ? 12 : value.hour % 12;
-    std::snprintf(text, sizeof text, " %d:%02d:%02d %s", hour12, value.minute, value.second,
-                  value.hour < 12 ? "AM" : "PM");
-    return result + text;
-}
-
-std::string OutputFolderStamp(const DateTime& localTime) {
-    const std::string month = FolderSafe(MonthAbbreviation(localTime.month));
-    char rest[64];
-    std::snprintf(rest, sizeof rest, " %02d, %04d - %02d%02d%02d", localTime.day, localTime.year,
-                  localTime.hour, localTime.minute, localTime.second);
-    return month + rest;
+    return name.empty() ? EnglishMonthAbbreviation(month) : name;
 }
 
 }  // namespace snapsift

@@ -132,7 +132,7 @@ std::string FormatReportDateTime(const DateTime& value) {
     ReplaceAll(datePattern, "%y", "%Y");
     if (datePattern.empty()) return FormatUsDateTime(value);
     std::string text = Format(datePattern.c_str(), tm, handle);
-    if (detail::IsMidnight(value)) return ToUtf8(text, handle);
+    if (IsMidnight(value)) return ToUtf8(text, handle);
 
     std::string timePattern = nl_langinfo_l(T_FMT, handle);
     const bool hasSeconds = timePattern.find("%S") != std::string::npos ||

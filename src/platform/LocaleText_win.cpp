@@ -24,7 +24,7 @@ std::string FormatReportDateTime(const DateTime& value) {
     if (GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 128, nullptr) <= 0)
         return FormatUsDateTime(value);
     std::string text = Utf8FromWide(date);
-    if (detail::IsMidnight(value)) return text;
+    if (IsMidnight(value)) return text;
     wchar_t time[128];
     if (GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, nullptr, time, 128) <= 0)
         return FormatUsDateTime(value);

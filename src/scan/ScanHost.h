@@ -8,7 +8,8 @@
 
 #include <vector>
 
-#include "platform/Volume.h"
+#include "report/ImageFacts.h"
+#include "volume/Volume.h"
 #include "search/SearchHost.h"
 
 namespace snapsift {
@@ -23,8 +24,8 @@ struct ImageSource {
 class ScanHost : public SearchHost {
 public:
     // Settings, read at the moment they are needed.
-    virtual bool ProfileMode() const = 0;       // chkPro checked
-    virtual bool SearchSubfolders() const = 0;  // chkSubs checked
+    virtual bool ProfileMode() const = 0;       // search the profile folders only
+    virtual bool SearchSubfolders() const = 0;  // search the subfolders of the source folder too
     // The selected volume's prefix without a trailing separator: "c:" on Windows,
     // a mount point such as "/mnt/evidence" (or "" for "/") elsewhere.
     virtual std::string SelectedDriveRoot() const = 0;

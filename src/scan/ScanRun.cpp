@@ -4,13 +4,13 @@
 #include <system_error>
 
 #include "hash/MD5.h"
-#include "platform/Volume.h"
+#include "volume/LiveVolume.h"
 #include "platform/LocaleText.h"
-#include "platform/Paths.h"
-#include "platform/Utf8.h"
+#include "text/PathText.h"
+#include "text/Utf8.h"
 #include "search/EvidenceEntry.h"
 #include "search/FolderWalk.h"
-#include "search/Report.h"
+#include "report/Report.h"
 
 namespace snapsift {
 
@@ -81,12 +81,12 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
 
     const std::string chosenOutput = state.OutputFolder;
     const DateTime now = environment.localNow ? environment.localNow() : LocalNow();
-    const std::string runFolder = chosenOutput + "Snapsift - " + OutputFolderStamp(now);
+    const std::string runFolder = chosenOutput + "Snapsift - " + OutputFolderStamp(now, MonthAbbreviation(now.month));
     if (!CreateNewFolder(runFolder)) {
         host.ShowMessage("Error creating output folder.", MessageKind::Stop);
         return result;
     }
-    state.OutputFolder = AddBackslash(runFolder);
+    state.OutputFolder = WithTrailingSeparator(runFolder);
     result.runFolder = state.OutputFolder;
 
     const std::string reportPath = state.OutputFolder + std::string(kReportFileName);

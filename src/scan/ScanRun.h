@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/FileTimes.h"
+#include "text/DateTime.h"
 #include "scan/ScanHost.h"
 #include "search/EvidenceEntry.h"
 #include "scan/ScanState.h"

@@ -1,5 +1,5 @@
-// Program-wide state shared by the window, the scan run, the walk and the evidence entry.
-// One instance lives in the application object and is passed by reference; nothing is persisted.
+// The state of one program's scans, shared by its front-end (window or terminal), the scan run,
+// the walk and the evidence entry. One instance is passed by reference; nothing is persisted.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,9 @@ namespace snapsift {
 struct ScanState {
     std::string SourceFolder;     // chosen source folder, ends in the separator; empty until chosen
     std::string OutputFolder;     // chosen output folder, or during a run the run's own folder
-    bool AbortRequested = false;  // set by a confirmed ABORT, cleared when a run starts
+    // Set when the examiner stops a run (a confirmed abort in the window, an interrupt in the
+    // terminal), cleared when a run starts.
+    bool AbortRequested = false;
     std::int32_t FilesFound = 0;  // files recognised in the current or last run
 };
 

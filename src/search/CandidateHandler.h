@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Volume.h"
+#include "volume/Volume.h"
 
 namespace snapsift {
 

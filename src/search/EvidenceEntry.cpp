@@ -1,11 +1,11 @@
 #include "search/EvidenceEntry.h"
 
 #include "hash/MD5.h"
-#include "platform/EvidenceFile.h"
 #include "platform/OutputFile.h"
-#include "platform/Paths.h"
+#include "text/PathText.h"
+#include "search/EvidenceRead.h"
 #include "search/Recognition.h"
-#include "search/Report.h"
+#include "report/Report.h"
 
 namespace snapsift {
 
@@ -68,7 +68,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     if (opened) {
         if (afterOpen_) afterOpen_(fullPath);
         const bool copying = includePhotos && copyError == 0;
-        entry.digest = MD5().DigestEvidenceToHexStr(
+        entry.digest = DigestEvidence(
             *file, copying ? [&copy](std::string_view bytes) { copy.Write(bytes); }
                            : std::function<void(std::string_view)>());
         if (file->LastError() != 0 && copyError == 0) copyError = file->LastError();  // a read failed

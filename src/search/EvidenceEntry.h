@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/Paths.h"
+#include "text/PathText.h"
 #include "search/CandidateHandler.h"
 #include "search/SearchHost.h"
 

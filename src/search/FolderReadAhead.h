@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Volume.h"
+#include "volume/Volume.h"
 
 namespace snapsift {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Volume.h"
+#include "volume/Volume.h"
 #include "platform/Paths.h"
 #include "platform/ThreadWaits.h"
 #include "search/FolderReadAhead.h"
@@ -133,10 +133,10 @@ private:
     std::uint32_t slow_ = 0, verySlow_ = 0;  // a bit for each of the last 32 reads
 };
 
-// The path with the volume's separator at its end: on the live volume as AddBackslash makes it.
+// The path with the volume's separator at its end: on the live volume as WithTrailingSeparator makes it.
 std::string FolderPath(const Volume& volume, const std::string& path) {
     const char separator = volume.Separator();
-    if (separator == kSeparator) return AddBackslash(path);
+    if (separator == kSeparator) return WithTrailingSeparator(path);
     return path.ends_with(separator) ? path : path + separator;
 }
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Volume.h"
+#include "volume/LiveVolume.h"
 #include "search/CandidateHandler.h"
 #include "search/SearchHost.h"
 

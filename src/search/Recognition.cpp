@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "platform/Utf8.h"
+#include "text/Utf8.h"
 
 namespace snapsift {
 

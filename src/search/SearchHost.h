@@ -24,10 +24,10 @@ class SearchHost {
 public:
     virtual ~SearchHost() = default;
 
-    // chkIncl checked: copies and image lines; read once per recognised file.
+    // Include photos: copies and image lines; read once per recognised file.
     virtual bool IncludePhotos() const = 0;
 
-    // Progress: the path being examined (lblFile), and one turn of the host's event loop.
+    // Progress: the path on show, the one being examined, and one turn of the host's event loop.
     virtual void ShowPath(const std::string& fullPath) = 0;
     virtual void Yield() = 0;
 

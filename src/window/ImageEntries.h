@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Volume.h"
+#include "volume/Volume.h"
 #include "scan/ScanHost.h"
 
 namespace snapsift {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/EvidenceFile.h"
-#include "platform/FileTimes.h"
+#include "text/DateTime.h"
 #include "platform/OutputFile.h"
 #include "support/TempTree.h"
 
@@ -42,7 +42,8 @@ TEST(FileTimes, ConversionsToUtcDropTheFractionAndStopAfter9999) {
         {"a leap day", 125962992000000000, DateTime{2000, 2, 29, 12, 0, 0}},
         {"1900 no leap year", 94405824000000000, DateTime{1900, 3, 1, 0, 0, 0}},
         {"the last second of 9999", 2650467743999999999, DateTime{9999, 12, 31, 23, 59, 59}},
-        {"the year 10000", 2650467744000000000, std::nullopt}};
+        {"the year 10000", 2650467744000000000, std::nullopt},
+        {"the largest count", UINT64_MAX, std::nullopt}};
     for (const auto& c : cases) EXPECT_EQ(FileTimeToDate(c.fileTime), c.date) << c.row;
     EXPECT_EQ(FileTimeFromLittleEndian(std::string("\x60\x65\x8D\x23\xD5\x8D\xCA\x01", 8)), 129071485897500000u);
     EXPECT_EQ(FileTimeFromLittleEndian(std::string(7, '\x01')), std::nullopt);

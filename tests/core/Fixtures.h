@@ -163,7 +163,7 @@ protected:
     }
 
     TempTree tree;
-    ScanState state{AddBackslash(tree.Text("src")), AddBackslash(tree.Text("out"))};
+    ScanState state{WithTrailingSeparator(tree.Text("src")), WithTrailingSeparator(tree.Text("out"))};
     RecordingHost host{state};
     int second = 3, entries = 0;  // entries: in the last report checked
     ScanEnvironment environment{[] { return DateTime{2010, 3, 5, 9, 7, 3}; }, nullptr};

@@ -16,9 +16,9 @@
 #include "hash/MD5.h"
 #include "platform/Descriptor.h"
 #include "platform/LocaleText.h"
-#include "platform/Utf8.h"
+#include "text/Utf8.h"
 #include "search/EvidenceEntry.h"
-#include "search/Report.h"
+#include "report/Report.h"
 
 namespace snapsift::test {
 

@@ -10,7 +10,7 @@
 #include "Fixtures.h"
 #include "hash/MD5.h"
 #include "platform/EvidenceFile.h"
-#include "platform/FileTimes.h"
+#include "text/DateTime.h"
 #include "platform/LocaleText.h"
 #include "platform/ThreadWaits.h"
 #include "support/OrdinaryUser.h"
@@ -90,7 +90,10 @@ protected:
         ::alarm(20);
     }
     void TearDown() override { ::alarm(0); }
-    bool Times(const std::string& path) { return GetFileTimes(path, created, accessed, modified); }
+    bool Times(const std::string& path) {
+        EvidenceFile file;
+        return file.Open(path) && file.Times(created, accessed, modified);
+    }
     TempTree tree;
     const std::string photo = tree.Text("photo.jpg"), fifo = tree.Text("fifo"), alias = tree.Text("alias.jpg");
     std::optional<DateTime> created;
@@ -119,7 +122,7 @@ TEST_F(EvidencePosix, ReadsAnotherOwnersFileAndSaysItsAccessTimeIsNotKept) {
     EXPECT_EQ(AsOrdinaryUser([&] {
         EvidenceFile file;
         const bool opened = file.Open(photo);
-        return std::to_string(opened) + std::to_string(file.AccessTimeKept()) + " " + MD5().DigestEvidenceToHexStr(file);
+        return std::to_string(opened) + std::to_string(file.AccessTimeKept()) + " " + MD5().DigestFileToHexStr(photo);
     }), "10 900150983CD24FB0D6963F7D28E17F72");
 }
 
@@ -175,7 +178,7 @@ TEST(LocaleTextPosix, EachLocaleWritesItsOwnForms) {
         EXPECT_EQ(FormatReportDateTime({2010, 3, 15, 14, 5, 9}), c.afternoon) << c.locale;
         EXPECT_EQ(FormatReportDateTime({2010, 1, 5, 0, 0, 1}), c.smallHours) << c.locale;
         EXPECT_EQ(FormatReportDateTime({2010, 3, 5, 0, 0, 0}), c.midnight) << c.locale;
-        EXPECT_EQ(OutputFolderStamp({2010, 3, 5, 9, 7, 3}), c.stamp) << c.locale;
+        EXPECT_EQ(OutputFolderStamp({2010, 3, 5, 9, 7, 3}, MonthAbbreviation(3)), c.stamp) << c.locale;
     }
     setenv("LC_ALL", "C", 1);  // as the other tests expect
     UseUserLocale();

@@ -1,8 +1,10 @@
 #include <sys/utime.h>
 
+#include <utility>
+
 #include "Fixtures.h"
 #include "platform/EvidenceFile.h"
-#include "platform/FileTimes.h"
+#include "text/DateTime.h"
 #include "platform/LocaleText.h"
 #include "platform/OutputFile.h"
 #include "platform/WideText.h"
@@ -48,7 +50,7 @@ protected:
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
     }
     void TearDown() override {
-        ::CloseHandle(file);
+        if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
         ::DeleteFileW(ApiPath(path).c_str());
         for (; folder.size() > tree.RootText().size(); folder.erase(folder.rfind('\\', folder.size() - 2) + 1))
             ::RemoveDirectoryW(ApiPath(folder).c_str());
@@ -67,9 +69,12 @@ TEST_F(LongPathTest, BothWalksPathExistsAndTheFileTimesReachTheFile) {
     WalkRun whole, single;
     whole.walk.SearchFolderTree(tree.RootText());
     single.walk.SearchFolder(folder.substr(0, folder.size() - 1));
+    ::CloseHandle(std::exchange(file, INVALID_HANDLE_VALUE));  // the evidence open shares the file for reading
     std::optional<DateTime> created;
     DateTime accessed, modified;
-    EXPECT_TRUE(PathExists(path, false) && GetFileTimes(path, created, accessed, modified) && created.has_value());
+    EvidenceFile evidence;
+    EXPECT_TRUE(PathExists(path, false) && evidence.Open(path) && evidence.Times(created, accessed, modified) &&
+                created.has_value());
     EXPECT_EQ(std::tuple(whole.candidates, single.host.shownPaths, modified, accessed),
               std::tuple(Paths{path}, Paths{path}, DateTime{2010, 1, 5, 7, 3, 9}, DateTime{2010, 1, 5, 8, 3, 9}));
 }

@@ -6,7 +6,7 @@
 #include "Fixtures.h"
 #include "platform/DirectoryListing.h"
 #include "search/EvidenceEntry.h"
-#include "search/Report.h"
+#include "report/Report.h"
 
 namespace snapsift::test {
 

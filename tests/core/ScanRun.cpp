@@ -101,7 +101,7 @@ TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
         {"self-test throws", [](std::string_view) -> std::string { throw 0; }, src, out, internal},
         {"no source", nullptr, "", out, "Please choose a folder to search."},
         {"no output", nullptr, src, "", "Please choose an output folder."},
-        {"output missing", nullptr, src, AddBackslash(tree.Text("out/missing")), creating},
+        {"output missing", nullptr, src, WithTrailingSeparator(tree.Text("out/missing")), creating},
         {"same second as the last run", nullptr, src, out, creating}};
     AddFile("src/n12345_67[1].jpg", "12345");
     Run();

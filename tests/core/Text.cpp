@@ -2,9 +2,9 @@
 
 #include "platform/CodePage.h"
 #include "platform/Paths.h"
-#include "platform/Utf8.h"
+#include "text/Utf8.h"
 #include "search/Recognition.h"
-#include "search/Report.h"
+#include "report/Report.h"
 
 namespace snapsift {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "platform/CodePage.h"
-#include "search/Report.h"
+#include "report/Report.h"
 
 using namespace snapsift;
 
@@ -74,7 +74,7 @@ std::string ReadBack(std::string_view text) {
             const auto c = static_cast<unsigned char>(rest[0]);
             Check(c != '<' && c != '>' && c != '"' && c != '&' && c != '\\');
             Check(!(c == ' ' && !out.empty() && out.back() == ' '));
-            shown = c < 0x80 ? c : detail::Windows1252UpperHalf()[c - 0x80];
+            shown = c < 0x80 ? c : Windows1252UpperHalf()[c - 0x80];
             ++i;
         }
         Check(!ShowsFalsely(shown));

@@ -129,8 +129,8 @@ protected:
     void ChooseFolders(const std::string& output) {
         tree.Folder(output);
         if (IsChecked(Control::ProfileFoldersOnly)) Click(Control::ProfileFoldersOnly);
-        state.SourceFolder = AddBackslash(tree.Text("src"));
-        state.OutputFolder = AddBackslash(tree.Text(output));
+        state.SourceFolder = WithTrailingSeparator(tree.Text("src"));
+        state.OutputFolder = WithTrailingSeparator(tree.Text(output));
         window->Logic().SetScanEnvironment(environment);
     }
     bool IsChecked(Control control) const { return SendMessageW(Item(control), BM_GETCHECK, 0, 0) == BST_CHECKED; }

@@ -84,7 +84,7 @@ protected:
     std::ptrdiff_t Scan(std::function<void(int)> inTurn = {}) {
         const std::string output = "out" + std::to_string(++runs);
         tree.Folder(output);
-        state = {AddBackslash(tree.Text("source")), AddBackslash(tree.Text(output))};
+        state = {WithTrailingSeparator(tree.Text("source")), WithTrailingSeparator(tree.Text(output))};
         log.clear();
         turns = 0;
         onTurn = std::move(inTurn);

@@ -1,4 +1,4 @@
-#include "platform/FileTimes.h"
+#include "text/DateTime.h"
 
 namespace snapsift {
 
@@ -23,6 +23,30 @@ std::optional<DateTime> SystemTimeToDate(int year, int month, int day, int hour,
     if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
         return std::nullopt;
     return DateTime{year, month, day, hour, minute, second};
+}
+
+std::optional<DateTime> FileTimeToDate(std::uint64_t fileTime) {
+    constexpr std::uint64_t kTicksPerSecond = 10'000'000;
+    constexpr std::int64_t kSecondsPerDay = 86400;
+    constexpr std::int64_t kDaysFrom1601To1970 = 134774;
+    const auto seconds = static_cast<std::int64_t>(fileTime / kTicksPerSecond);
+    const std::int64_t secondOfDay = seconds % kSecondsPerDay;
+    // Civil date from a day count since 1970-01-01 (proleptic Gregorian calendar).
+    const std::int64_t z = seconds / kSecondsPerDay - kDaysFrom1601To1970 + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t dayOfEra = z - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+    const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    if (year > 9999) return std::nullopt;
+    return SystemTimeToDate(static_cast<int>(year), static_cast<int>(month), static_cast<int>(day),
+                            static_cast<int>(secondOfDay / 3600),
+                            static_cast<int>(secondOfDay / 60 % 60),
+                            static_cast<int>(secondOfDay % 60));
 }
 
 std::optional<std::uint64_t> FileTimeFromUnixTime(std::int64_t seconds, std::uint32_t nanoseconds) {

@@ -1,11 +1,11 @@
-#include "platform/Paths.h"
-#include "platform/Utf8.h"
+#include "text/PathText.h"
+#include "text/Utf8.h"
 
 #include <algorithm>
 
 namespace snapsift {
 
-std::string AddBackslash(std::string path) {
+std::string WithTrailingSeparator(std::string path) {
     if (path.empty() || !IsSeparator(path.back())) path.push_back(kSeparator);
     return path;
 }

@@ -1,10 +1,10 @@
-#include "search/Report.h"
+#include "report/Report.h"
 
 #include "platform/CodePage.h"
 #include "platform/LocaleText.h"
 #include "platform/OutputFile.h"
-#include "platform/Paths.h"
-#include "platform/Utf8.h"
+#include "text/PathText.h"
+#include "text/Utf8.h"
 
 namespace snapsift {
 

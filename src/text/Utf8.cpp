@@ -1,4 +1,4 @@
-#include "platform/Utf8.h"
+#include "text/Utf8.h"
 
 #include <algorithm>
 #include <iterator>

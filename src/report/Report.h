@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/FileTimes.h"
-#include "platform/Paths.h"
-#include "platform/Volume.h"
+#include "text/DateTime.h"
+#include "text/PathText.h"
+#include "report/ImageFacts.h"
 
 namespace snapsift {
 
@@ -52,7 +52,7 @@ std::string FormatReportEntry(const ReportEntry& entry);
 // "&gt;", "&quot;") and encoded into the report's code page, characters it cannot hold as
 // numeric references. What cannot be shown as itself is written "\xHH" for each of its bytes,
 // two upper-case hex digits, the backslash as the reference "&#92;": bytes that are not valid
-// UTF-8, the characters IsUnshowable (platform/Utf8.h) names (controls, C1 controls, bidirectional controls,
+// UTF-8, the characters IsUnshowable (text/Utf8.h) names (controls, C1 controls, bidirectional controls,
 // invisible format characters, white space other than the plain space), and a plain space
 // that follows another. Where a backslash is no separator (everywhere but Windows) a name's
 // own backslash is written as two, "&#92;&#92;", so that read left to right "\\" is one
