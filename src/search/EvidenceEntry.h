@@ -29,7 +29,7 @@ public:
         : outputFolder_(outputFolder), filesFound_(filesFound), host_(host) {}
 
     void ProcessCandidate(const VolumeFolder& folder, const std::string& fullPath,
-                          const std::string& fileName, std::int16_t nameStyle) override;
+                          const std::string& fileName, NameStyle nameStyle) override;
 
     // The evidence of one recognised file, written into the report in the output folder.
     void RecordEvidence(const VolumeFolder& folder, const std::string& fullPath,

@@ -65,10 +65,10 @@ struct WalkRun : CandidateHandler {
     std::string throwOn;  // a file name whose processing fails once recorded
 
     void ProcessCandidate(const VolumeFolder&, const std::string& fullPath, const std::string& name,
-                          std::int16_t style) override {
+                          NameStyle style) override {
         candidates.push_back(fullPath);
         const bool late = host.shownPaths.empty() || host.shownPaths.back() != fullPath;
-        arrivals[fullPath] = name + (style == kLetterFirst ? " letter-first" : " digit-first") + (late ? " late" : "");
+        arrivals[fullPath] = name + (style == NameStyle::LetterFirst ? " letter-first" : " digit-first") + (late ? " late" : "");
         if (name == throwOn) throw std::runtime_error("failure inside one file");
     }
 };
