@@ -18,7 +18,8 @@ struct EvidenceGaps {
     std::uint64_t entriesIncomplete = 0;  // written without a digest, or without times
     std::uint64_t filesChanged = 0;       // of those: the file changed while it was read
     std::uint64_t copiesFailed = 0;
-    bool Any() const { return entriesNotWritten + entriesIncomplete + copiesFailed != 0; }
+    std::uint64_t candidatesLost = 0;     // files passing the name filter that could not be examined
+    bool Any() const { return entriesNotWritten + entriesIncomplete + copiesFailed + candidatesLost != 0; }
 };
 
 class EvidenceEntry : public CandidateHandler {

@@ -61,10 +61,11 @@ void ReadFolder(SearchHost& host, VolumeFolder& listing, const std::string& fold
 }
 
 // The files of one folder, each: abort test, path shown, yield, name filter and, on a match,
-// ProcessCandidate. False when the walk was aborted.
+// ProcessCandidate; one whose processing fails is counted in candidatesLost and handed to the
+// host. False when the walk was aborted.
 bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler& handler,
                   const VolumeFolder& listing, const std::string& folder, const FileNames& files,
-                  FolderReadAhead* readAhead = nullptr) {
+                  std::uint64_t& candidatesLost, FolderReadAhead* readAhead = nullptr) {
     std::string fullPath = folder;
     for (std::size_t i = 0; i < files.Count(); ++i) {
         if (abortRequested) return false;
@@ -79,6 +80,8 @@ bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler
                 handler.ProcessCandidate(listing, fullPath, std::string(name), *nameStyle);
             } catch (...) {
                 // A failure inside one file's processing never stops the walk.
+                ++candidatesLost;
+                host.CandidateLost(fullPath);
             }
         }
     }
@@ -174,7 +177,7 @@ void FolderWalk::SearchFolderTree(const std::string& rootPath) {
             readAhead.emplace(volume_, *root, order, queue, helpers_);
     };
     startWhenSlow(queue.size());
-    if (!ExamineFiles(abortRequested_, host_, handler_, *root, rootFolder, files)) return;
+    if (!ExamineFiles(abortRequested_, host_, handler_, *root, rootFolder, files, candidatesLost_)) return;
     while (!queue.empty()) {
         const QueuedFolder folder = std::move(queue.front());
         queue.pop_front();
@@ -190,7 +193,7 @@ void FolderWalk::SearchFolderTree(const std::string& rootPath) {
         // Files of a folder read before the helpers started are not theirs to read ahead.
         FolderReadAhead* const ahead = readAhead ? &*readAhead : nullptr;
         startWhenSlow(queue.size() - queued);
-        if (!ExamineFiles(abortRequested_, host_, handler_, *listing, folder.path, files, ahead)) return;
+        if (!ExamineFiles(abortRequested_, host_, handler_, *listing, folder.path, files, candidatesLost_, ahead)) return;
     }
 }
 
@@ -207,7 +210,7 @@ void FolderWalk::SearchFolder(const std::string& rootPath) {
         return;
     }
     ReadFolder(host_, *listing, folder, order, noQueue, files);
-    ExamineFiles(abortRequested_, host_, handler_, *listing, folder, files);
+    ExamineFiles(abortRequested_, host_, handler_, *listing, folder, files, candidatesLost_);
 }
 
 }  // namespace snapsift

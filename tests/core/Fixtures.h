@@ -37,6 +37,7 @@ struct RecordingHost : ScanHost {
     Messages messages;
     std::vector<bool> looks;
     std::vector<std::pair<std::string, long>> unreadable;  // with the error code
+    Paths lost;  // files that could not be examined
 
     bool ProfileMode() const override { return profileMode; }
     bool SearchSubfolders() const override { return searchSubfolders; }
@@ -52,6 +53,7 @@ struct RecordingHost : ScanHost {
     bool AskYesNo(std::string_view) override { return true; }
     void SetRunningLook(bool running) override { looks.push_back(running); }
     void FolderUnreadable(const std::string& at, const SystemError& e) override { unreadable.emplace_back(at, e.code); }
+    void CandidateLost(const std::string& fullPath) override { lost.push_back(fullPath); }
 };
 
 // A walk whose candidates are recorded in order, and by path with their name and style, marked
