@@ -138,7 +138,8 @@ std::shared_ptr<FolderReadAhead::Listing> FolderReadAhead::ListInWalkOrder(Volum
         folder,
         [&kept](std::string_view name) {
             if (const auto style = NameFilter(name)) {
-                if (RecognizeCandidate(name, *style)) kept.filesToRead.push_back({kept.filterPasses, kept.entries.size()});
+                if (RecognizeCandidate(name, *style))
+                    kept.filesToRead.push_back({kept.filterPasses, kept.entries.size()});
                 ++kept.filterPasses;
             }
             kept.names.append(name);
