@@ -43,7 +43,7 @@ bool CreateNewFolder(const std::string& path) {
 // would report every file twice. Returns how many files passing the name filter could not be
 // examined.
 std::uint64_t SearchVolume(ScanState& state, ScanHost& host, EvidenceEntry& evidence, Volume& volume,
-                  const std::string& runFolder, const std::string& drive) {
+                           const std::string& runFolder, const std::string& drive) {
     evidence.SetPathSeparator(volume.Separator());
     FolderWalk walk(state.AbortRequested, host, evidence, volume);
     // An output folder chosen inside the searched tree: the run's own copies are no evidence.
@@ -108,7 +108,7 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     std::uint64_t candidatesLost = 0;
     if (image == nullptr) {
         candidatesLost = SearchVolume(state, host, evidence, LiveVolume(), runFolder,
-                     WithoutTrailingSeparators(host.SelectedDriveRoot()));
+                                      WithoutTrailingSeparators(host.SelectedDriveRoot()));
     } else {
         for (Volume* volume : image->volumes) {
             if (state.AbortRequested) break;
