@@ -41,7 +41,7 @@ public:
 
 class RecognisingHandler : public CandidateHandler {
 public:
-    void ProcessCandidate(const VolumeFolder&, const std::string&, const std::string& fileName, std::int16_t nameStyle) override {
+    void ProcessCandidate(const VolumeFolder&, const std::string&, const std::string& fileName, NameStyle nameStyle) override {
         ++candidates;
         if (RecognizeCandidate(fileName, nameStyle)) ++recognised;
     }

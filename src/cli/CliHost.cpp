@@ -109,6 +109,11 @@ void CliHost::FileChangedWhileRead(const std::string& fullPath) {
     Write(Stream::Err, TerminalText("File changed while it was read, no MD5 reported: " + fullPath));
 }
 
+void CliHost::CandidateLost(const std::string& fullPath) {
+    ClearProgress();
+    Write(Stream::Err, TerminalText("File could not be examined: " + fullPath));
+}
+
 // There is no one to ask: an interrupt is its own confirmation.
 bool CliHost::AskYesNo(std::string_view) { return true; }
 

@@ -38,6 +38,7 @@ public:
     void FolderUnreadable(const std::string& folderPath, const SystemError& error) override;
     void AccessTimeNotKept(const std::string& path) override;
     void FileChangedWhileRead(const std::string& fullPath) override;
+    void CandidateLost(const std::string& fullPath) override;
 
     // Folders that could not be read (whole or in part) in this run.
     std::uint64_t UnreadableFolders() const { return unreadableFolders_; }

@@ -277,7 +277,8 @@ int RunCli(const std::vector<std::string>& arguments) {
         {"Entries without their MD5 or times: ", gaps.entriesIncomplete},
         {"Files that changed while they were read: ", gaps.filesChanged},
         {"Copies that could not be made: ", gaps.copiesFailed},
-        {"Entries that could not be written to the report: ", gaps.entriesNotWritten}};
+        {"Entries that could not be written to the report: ", gaps.entriesNotWritten},
+        {"Files that could not be examined: ", gaps.candidatesLost}};
     for (const auto& [label, count] : counts)
         if (count != 0) Write(Stream::Out, label + std::to_string(count) + "\n");
     Write(Stream::Out, "Report: " + result.reportPath + "\n");

@@ -40,9 +40,10 @@ bool CreateNewFolder(const std::string& path) {
 // Searches one volume: in profile mode the drive's "Users" and then "Documents and Settings",
 // in folder mode SourceFolder. A profile root is walked only when it is a real folder of the
 // drive: on Vista and later "Documents and Settings" is a junction to "Users", and walking it
-// would report every file twice.
-void SearchVolume(ScanState& state, ScanHost& host, EvidenceEntry& evidence, Volume& volume,
-                  const std::string& runFolder, const std::string& drive) {
+// would report every file twice. Returns how many files passing the name filter could not be
+// examined.
+std::uint64_t SearchVolume(ScanState& state, ScanHost& host, EvidenceEntry& evidence, Volume& volume,
+                           const std::string& runFolder, const std::string& drive) {
     evidence.SetPathSeparator(volume.Separator());
     FolderWalk walk(state.AbortRequested, host, evidence, volume);
     // An output folder chosen inside the searched tree: the run's own copies are no evidence.
@@ -52,13 +53,14 @@ void SearchVolume(ScanState& state, ScanHost& host, EvidenceEntry& evidence, Vol
             walk.SearchFolderTree(state.SourceFolder);
         else
             walk.SearchFolder(state.SourceFolder);
-        return;
+        return walk.CandidatesLost();
     }
     const std::string users = drive + volume.Separator() + "Users";
     const std::string documents = drive + volume.Separator() + "Documents and Settings";
     if (volume.IsPlainEntry(users)) walk.SearchFolderTree(users + volume.Separator());
     if (!state.AbortRequested && volume.IsPlainEntry(documents))
         walk.SearchFolderTree(documents + volume.Separator());
+    return walk.CandidatesLost();
 }
 
 }  // namespace
@@ -103,13 +105,14 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     state.FilesFound = 0;
 
     EvidenceEntry evidence(state.OutputFolder, state.FilesFound, host);
+    std::uint64_t candidatesLost = 0;
     if (image == nullptr) {
-        SearchVolume(state, host, evidence, LiveVolume(), runFolder,
-                     WithoutTrailingSeparators(host.SelectedDriveRoot()));
+        candidatesLost = SearchVolume(state, host, evidence, LiveVolume(), runFolder,
+                                      WithoutTrailingSeparators(host.SelectedDriveRoot()));
     } else {
         for (Volume* volume : image->volumes) {
             if (state.AbortRequested) break;
-            SearchVolume(state, host, evidence, *volume, runFolder, volume->DriveRoot());
+            candidatesLost += SearchVolume(state, host, evidence, *volume, runFolder, volume->DriveRoot());
             if (!host.ProfileMode()) break;
         }
     }
@@ -121,6 +124,7 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
                      MessageKind::Final);
     result.outcome = aborted ? ScanOutcome::Aborted : ScanOutcome::Completed;
     result.gaps = evidence.Gaps();
+    result.gaps.candidatesLost = candidatesLost;
 
     state.OutputFolder = chosenOutput;
     host.SetRunningLook(false);

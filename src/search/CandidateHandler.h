@@ -1,10 +1,10 @@
 // Where the folder walk hands each file whose name passed the pre-filter.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "volume/Volume.h"
+#include "search/Recognition.h"
 
 namespace snapsift {
 
@@ -13,7 +13,7 @@ public:
     virtual ~CandidateHandler() = default;
     // folder: the open folder that listed the file, to open it in; fullPath: its whole path text.
     virtual void ProcessCandidate(const VolumeFolder& folder, const std::string& fullPath,
-                                  const std::string& fileName, std::int16_t nameStyle) = 0;
+                                  const std::string& fileName, NameStyle nameStyle) = 0;
 };
 
 }  // namespace snapsift

@@ -10,7 +10,7 @@
 namespace snapsift {
 
 void EvidenceEntry::ProcessCandidate(const VolumeFolder& folder, const std::string& fullPath,
-                                     const std::string& fileName, std::int16_t nameStyle) {
+                                     const std::string& fileName, NameStyle nameStyle) {
     // The walk has applied the name filter; its style comes with the name.
     const std::optional<std::string_view> userId = RecognizeCandidate(fileName, nameStyle);
     if (!userId) return;

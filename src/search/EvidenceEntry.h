@@ -18,7 +18,8 @@ struct EvidenceGaps {
     std::uint64_t entriesIncomplete = 0;  // written without a digest, or without times
     std::uint64_t filesChanged = 0;       // of those: the file changed while it was read
     std::uint64_t copiesFailed = 0;
-    bool Any() const { return entriesNotWritten + entriesIncomplete + copiesFailed != 0; }
+    std::uint64_t candidatesLost = 0;     // files passing the name filter that could not be examined
+    bool Any() const { return entriesNotWritten + entriesIncomplete + copiesFailed + candidatesLost != 0; }
 };
 
 class EvidenceEntry : public CandidateHandler {
@@ -29,7 +30,7 @@ public:
         : outputFolder_(outputFolder), filesFound_(filesFound), host_(host) {}
 
     void ProcessCandidate(const VolumeFolder& folder, const std::string& fullPath,
-                          const std::string& fileName, std::int16_t nameStyle) override;
+                          const std::string& fileName, NameStyle nameStyle) override;
 
     // The evidence of one recognised file, written into the report in the output folder.
     void RecordEvidence(const VolumeFolder& folder, const std::string& fullPath,

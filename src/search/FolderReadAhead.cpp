@@ -15,20 +15,21 @@ namespace {
 // (only those with a user ID recognised are read ahead: the others are never opened).
 constexpr std::size_t kFoldersAhead = 2048;
 constexpr std::size_t kFilesAhead = 64;
-// Two helpers work at first; twice as many whenever, in kStepsPerLook steps of the walk (folders
-// entered, files come to), the walk waited more than kWaitsToGrow times for a listing and as
+// Two helpers list at first; twice as many whenever, in kWalkStepsPerGrowthCheck steps of the
+// walk (folders entered, candidates come to), the walk waited more than kWaitsToGrow times for a listing and as
 // many listings took longer than kSlowListing: the disk is slower than the walk, and more reads
 // under way at once pay. With everything in memory more helpers would only share the processors.
 constexpr unsigned kFirstHelpers = 2;
-constexpr std::size_t kStepsPerLook = 32, kWaitsToGrow = 4;
+constexpr std::size_t kWalkStepsPerGrowthCheck = 32, kWaitsToGrow = 4;
 constexpr auto kSlowListing = std::chrono::microseconds(400);
 // Files read ahead through one open of their folder.
 constexpr std::size_t kFilesPerOpen = 8;
 
 }  // namespace
 
-// One folder's listing as it was read: every entry, how the listing ended, what tells a later
-// open of the folder whether it changed, and which files pass the name filter.
+// One folder's listing as it was read, in the walk's order: its files and the subfolders the walk
+// queues (nothing it passes over), how the listing ended, what tells a later open of the folder
+// whether it changed, and which files pass the name filter.
 struct FolderReadAhead::Listing {
     struct Entry {
         std::size_t end;  // of the name in `names`
@@ -40,12 +41,12 @@ struct FolderReadAhead::Listing {
     ListingStep last = ListingStep::End;
     SystemError error;
     FolderVersion version;
-    std::size_t passes = 0;  // entries passing the name filter
-    struct Candidate {
-        std::size_t pass;   // which of those passes
+    std::size_t filterPasses = 0;  // files passing the name filter
+    struct FileToRead {
+        std::size_t filterPass;  // which of those passes
         std::size_t entry;
     };
-    std::vector<Candidate> candidates;  // those passes whose user ID is recognised: the files read
+    std::vector<FileToRead> filesToRead;  // those passes whose user ID is recognised
 
     std::string_view Name(std::size_t i) const {
         const std::size_t begin = i == 0 ? 0 : entries[i - 1].end;
@@ -66,7 +67,7 @@ struct FolderReadAhead::Item {
     QueuedFolder folder;
     enum class State { Waiting, Listing, Listed } state = State::Waiting;
     std::shared_ptr<const Listing> listing;  // nothing when the folder could not be opened
-    std::size_t firstCandidate = 0;          // among all the walk's candidates, once committed
+    std::size_t filterPassesBefore = 0;      // in all earlier items, once its subfolders are queued
 };
 
 namespace {
@@ -101,21 +102,20 @@ private:
 
 }  // namespace
 
-FolderReadAhead::FolderReadAhead(Volume& volume, const VolumeFolder& root, char separator,
-                                 const std::optional<FileIdentity>& skip, const std::deque<QueuedFolder>& queued,
-                                 unsigned helpers)
-    : volume_(volume), root_(root), separator_(separator), skip_(skip), readsFiles_(volume.ReadsFilesAhead()) {
+FolderReadAhead::FolderReadAhead(Volume& volume, const VolumeFolder& root, const WalkOrder& order,
+                                 const std::deque<QueuedFolder>& queued, unsigned helpers)
+    : volume_(volume), root_(root), order_(order), readsFiles_(volume.ReadsFilesAhead()) {
     for (const QueuedFolder& folder : queued) items_.emplace_back(folder);
-    active_ = std::min(helpers, kFirstHelpers);
-    for (unsigned i = 0; i < helpers; ++i) helpers_.emplace_back([this, i] { Help(i); });
+    helpersAllowed_ = std::min(helpers, kFirstHelpers);
+    for (unsigned i = 0; i < helpers; ++i) helpers_.emplace_back([this, i] { RunHelper(i); });
 }
 
 FolderReadAhead::~FolderReadAhead() {
     std::unique_lock lock(mutex_);
-    Stop(lock);
+    StopHelpers(lock);
 }
 
-void FolderReadAhead::Stop(std::unique_lock<std::mutex>& lock) {
+void FolderReadAhead::StopHelpers(std::unique_lock<std::mutex>& lock) {
     stopping_ = true;
     lock.unlock();
     work_.notify_all();
@@ -126,77 +126,75 @@ void FolderReadAhead::Stop(std::unique_lock<std::mutex>& lock) {
     stopped_ = true;
 }
 
-FolderReadAhead::Item& FolderReadAhead::At(std::size_t index) { return items_[index - first_]; }
+FolderReadAhead::Item& FolderReadAhead::ItemAt(std::size_t index) { return items_[index - firstKept_]; }
 
-std::shared_ptr<FolderReadAhead::Listing> FolderReadAhead::List(VolumeFolder& folder) const {
+// Only what the walk takes from a listing is kept: replayed, it gives the walk the same files and
+// subfolders again.
+std::shared_ptr<FolderReadAhead::Listing> FolderReadAhead::ListInWalkOrder(VolumeFolder& folder) const {
     auto listing = std::make_shared<Listing>();
     listing->version = folder.Version();
-    std::string_view name;
-    EntryKind kind;
-    FileIdentity identity;
-    ListingStep step;
-    while ((step = folder.Next(name, kind, &identity)) == ListingStep::Entry) {
-        if (kind == EntryKind::Folder && identity == skip_) continue;
-        if (kind == EntryKind::File) {
+    Listing& kept = *listing;
+    kept.last = order_.Read(
+        folder,
+        [&kept](std::string_view name) {
             if (const auto style = NameFilter(name)) {
                 if (RecognizeCandidate(name, *style))
-                    listing->candidates.push_back({listing->passes, listing->entries.size()});
-                ++listing->passes;
+                    kept.filesToRead.push_back({kept.filterPasses, kept.entries.size()});
+                ++kept.filterPasses;
             }
-        }
-        listing->names.append(name);
-        listing->entries.push_back({listing->names.size(), kind, kind == EntryKind::Folder ? identity : FileIdentity{}});
-    }
-    listing->last = step;
-    if (step == ListingStep::Failed) listing->error = folder.Error();
+            kept.names.append(name);
+            kept.entries.push_back({kept.names.size(), EntryKind::File, FileIdentity{}});
+        },
+        [&kept](std::string_view name, const FileIdentity& identity) {
+            kept.names.append(name);
+            kept.entries.push_back({kept.names.size(), EntryKind::Folder, identity});
+        });
+    if (kept.last == ListingStep::Failed) kept.error = folder.Error();
     return listing;
 }
 
-// Folders listed, in the walk's order, put their subfolders at the end of the order: the
-// folders the walk will queue, in the order it will queue them.
-void FolderReadAhead::Commit() {
-    while (nextToCommit_ < first_ + items_.size() && At(nextToCommit_).state == Item::State::Listed) {
-        Item& item = At(nextToCommit_++);
-        item.firstCandidate = candidates_;
+// Items listed, in the walk's order, append their subfolders to the items: the folders the walk
+// will queue, in the order it will queue them.
+void FolderReadAhead::QueueSubfoldersOfListed() {
+    while (nextToQueueSubfolders_ < firstKept_ + items_.size() &&
+           ItemAt(nextToQueueSubfolders_).state == Item::State::Listed) {
+        Item& item = ItemAt(nextToQueueSubfolders_++);
+        item.filterPassesBefore = filterPassesQueued_;
         if (!item.listing) continue;
-        candidates_ += item.listing->passes;
+        filterPassesQueued_ += item.listing->filterPasses;
         const Listing& listing = *item.listing;
-        for (std::size_t i = 0; i < listing.entries.size(); ++i) {
-            if (listing.entries[i].kind != EntryKind::Folder) continue;
-            const std::string_view name = listing.Name(i);
-            QueuedFolder sub;
-            sub.path.reserve(item.folder.path.size() + name.size() + 1);
-            sub.path.append(item.folder.path).append(name).push_back(separator_);
-            sub.identity = listing.entries[i].identity;
-            items_.emplace_back(std::move(sub));
-        }
+        for (std::size_t i = 0; i < listing.entries.size(); ++i)
+            if (listing.entries[i].kind == EntryKind::Folder)
+                items_.emplace_back(order_.Subfolder(item.folder.path, listing.Name(i), listing.entries[i].identity));
     }
 }
 
 // The next few files to read ahead, all of one folder, when the walk is near enough to them.
-bool FolderReadAhead::ClaimReads(QueuedFolder& folder, std::shared_ptr<const Listing>& listing, std::size_t& begin,
-                                 std::size_t& end) {
+bool FolderReadAhead::ClaimFileReads(QueuedFolder& folder, std::shared_ptr<const Listing>& listing,
+                                     std::size_t& begin, std::size_t& end) {
     if (!readsFiles_) return false;
-    readItem_ = std::max(readItem_, first_);
-    while (readItem_ < nextToCommit_) {
-        const Item& item = At(readItem_);
-        const std::size_t count = item.listing ? item.listing->candidates.size() : 0;
+    readFolder_ = std::max(readFolder_, firstKept_);
+    while (readFolder_ < nextToQueueSubfolders_) {
+        const Item& item = ItemAt(readFolder_);
+        const std::size_t count = item.listing ? item.listing->filesToRead.size() : 0;
         // The place of a file among all passes of the name filter, as the walk comes to them.
-        const auto place = [&](std::size_t i) { return item.firstCandidate + item.listing->candidates[i].pass; };
-        while (readIndex_ < count && place(readIndex_) < reached_) {
-            ++readIndex_;  // the walk is there before its read was started
+        const auto place = [&](std::size_t i) {
+            return item.filterPassesBefore + item.listing->filesToRead[i].filterPass;
+        };
+        while (readFile_ < count && place(readFile_) < walkFilterPasses_) {
+            ++readFile_;  // the walk is there before its read was started
         }
-        if (readIndex_ >= count) {
-            ++readItem_;
-            readIndex_ = 0;
+        if (readFile_ >= count) {
+            ++readFolder_;
+            readFile_ = 0;
             continue;
         }
-        const std::size_t limit = reached_ + kFilesAhead;
-        if (place(readIndex_) >= limit) return false;
-        begin = readIndex_;
+        const std::size_t limit = walkFilterPasses_ + kFilesAhead;
+        if (place(readFile_) >= limit) return false;
+        begin = readFile_;
         end = begin + 1;
         while (end < count && end < begin + kFilesPerOpen && place(end) < limit) ++end;
-        readIndex_ = end;
+        readFile_ = end;
         folder = item.folder;
         listing = item.listing;
         return true;
@@ -204,54 +202,55 @@ bool FolderReadAhead::ClaimReads(QueuedFolder& folder, std::shared_ptr<const Lis
     return false;
 }
 
-void FolderReadAhead::Help(unsigned helper) {
+void FolderReadAhead::RunHelper(unsigned helper) {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
-        if (helper >= active_) {
+        if (helper >= helpersAllowed_) {
             idle_.wait(lock);
             continue;
         }
         QueuedFolder folder;
         std::shared_ptr<const Listing> reads;
         std::size_t begin = 0, end = 0;
-        if (ClaimReads(folder, reads, begin, end)) {
+        if (ClaimFileReads(folder, reads, begin, end)) {
             lock.unlock();
             try {
                 SystemError error;
                 if (const auto open = volume_.OpenBelow(root_, folder.path, folder.identity, error))
-                    for (std::size_t i = begin; i < end; ++i) open->ReadAhead(reads->Name(reads->candidates[i].entry));
+                    for (std::size_t i = begin; i < end; ++i) open->ReadAhead(reads->Name(reads->filesToRead[i].entry));
             } catch (...) {
                 // A hint that could not be given costs nothing but time.
             }
             lock.lock();
             continue;
         }
-        if (nextToList_ < first_ + items_.size() && nextToList_ < nextToTake_ + kFoldersAhead) {
+        if (nextToList_ < firstKept_ + items_.size() && nextToList_ < nextForWalk_ + kFoldersAhead) {
             const std::size_t index = nextToList_++;
-            At(index).state = Item::State::Listing;
-            folder = At(index).folder;
+            ItemAt(index).state = Item::State::Listing;
+            folder = ItemAt(index).folder;
             lock.unlock();
             std::shared_ptr<const Listing> listing;
             const auto start = std::chrono::steady_clock::now();
             try {
                 SystemError error;
-                if (const auto open = volume_.OpenBelow(root_, folder.path, folder.identity, error)) listing = List(*open);
+                if (const auto open = volume_.OpenBelow(root_, folder.path, folder.identity, error))
+                    listing = ListInWalkOrder(*open);
             } catch (...) {
                 // The walk lists the folder itself.
             }
             const bool slow = std::chrono::steady_clock::now() - start > kSlowListing;
             lock.lock();
-            slow_ += slow ? 1 : 0;
-            At(index).listing = std::move(listing);
-            At(index).state = Item::State::Listed;
-            Commit();
-            if (walkWaits_) listed_.notify_one();
-            if (waiting_ > 0) work_.notify_all();
+            slowListingsLately_ += slow ? 1 : 0;
+            ItemAt(index).listing = std::move(listing);
+            ItemAt(index).state = Item::State::Listed;
+            QueueSubfoldersOfListed();
+            if (walkWaitsForListing_) listed_.notify_one();
+            if (helpersWithoutWork_ > 0) work_.notify_all();
             continue;
         }
-        ++waiting_;
+        ++helpersWithoutWork_;
         work_.wait(lock);
-        --waiting_;
+        --helpersWithoutWork_;
     }
 }
 
@@ -259,35 +258,35 @@ std::unique_ptr<VolumeFolder> FolderReadAhead::Open(const QueuedFolder& folder, 
     std::unique_ptr<VolumeFolder> open = volume_.OpenBelow(root_, folder.path, folder.identity, error);
     std::unique_lock lock(mutex_);
     if (stopped_) return open;
-    const std::size_t index = nextToTake_;
-    if (index >= first_ + items_.size() || At(index).folder.path != folder.path ||
-        At(index).folder.identity != folder.identity) {
-        Stop(lock);  // out of step with the walk: it goes on alone
+    const std::size_t index = nextForWalk_;
+    if (index >= firstKept_ + items_.size() || ItemAt(index).folder.path != folder.path ||
+        ItemAt(index).folder.identity != folder.identity) {
+        StopHelpers(lock);  // out of step with the walk: it goes on alone
         return open;
     }
     bool outOfStep = false;
     std::shared_ptr<const Listing> listing;
-    if (At(index).state == Item::State::Waiting) {
+    if (ItemAt(index).state == Item::State::Waiting) {
         // Not reached by the helpers yet: the walk lists its own open folder.
         ++nextToList_;
-        At(index).state = Item::State::Listing;
+        ItemAt(index).state = Item::State::Listing;
         lock.unlock();
-        if (open) listing = List(*open);
+        if (open) listing = ListInWalkOrder(*open);
         lock.lock();
-        At(index).listing = listing;
-        At(index).state = Item::State::Listed;
-        Commit();
-        if (waiting_ > 0) work_.notify_all();
+        ItemAt(index).listing = listing;
+        ItemAt(index).state = Item::State::Listed;
+        QueueSubfoldersOfListed();
+        if (helpersWithoutWork_ > 0) work_.notify_all();
     } else {
-        if (At(index).state != Item::State::Listed) ++waits_;
-        walkWaits_ = true;
-        listed_.wait(lock, [&] { return At(index).state == Item::State::Listed; });
-        walkWaits_ = false;
-        listing = At(index).listing;
+        if (ItemAt(index).state != Item::State::Listed) ++walkWaitsLately_;
+        walkWaitsForListing_ = true;
+        listed_.wait(lock, [&] { return ItemAt(index).state == Item::State::Listed; });
+        walkWaitsForListing_ = false;
+        listing = ItemAt(index).listing;
         if (open && !(listing && SameEntries(listing->version, open->Version()))) {
             // Changed since, or listed ahead in the very tick of a change: the walk's own listing.
             lock.unlock();
-            auto own = List(*open);
+            auto own = ListInWalkOrder(*open);
             lock.lock();
             outOfStep = !listing || !own->SameFolders(*listing);
             listing = std::move(own);
@@ -296,41 +295,42 @@ std::unique_ptr<VolumeFolder> FolderReadAhead::Open(const QueuedFolder& folder, 
                                     [](const Listing::Entry& entry) { return entry.kind == EntryKind::Folder; });
         }
     }
-    nextToTake_ = index + 1;
-    Look();
-    reached_ = At(index).firstCandidate;
-    if (readItem_ < index) {
-        readItem_ = index;
-        readIndex_ = 0;
+    nextForWalk_ = index + 1;
+    CountWalkStep();
+    walkFilterPasses_ = ItemAt(index).filterPassesBefore;
+    if (readFolder_ < index) {
+        readFolder_ = index;
+        readFile_ = 0;
     }
-    while (first_ < index && first_ < nextToCommit_) {
+    while (firstKept_ < index && firstKept_ < nextToQueueSubfolders_) {
         items_.pop_front();
-        ++first_;
+        ++firstKept_;
     }
-    if (outOfStep) Stop(lock);
-    else if (waiting_ > 0) work_.notify_one();
+    if (outOfStep) StopHelpers(lock);
+    else if (helpersWithoutWork_ > 0) work_.notify_one();
     if (!open) return nullptr;
     return std::make_unique<ReplayedFolder>(std::move(open), std::move(listing));
 }
 
-void FolderReadAhead::Reached() {
+void FolderReadAhead::ReachedCandidate() {
     bool batch;
     {
         std::lock_guard lock(mutex_);
-        batch = ++reached_ % kFilesPerOpen == 0 && waiting_ > 0;
-        Look();
+        batch = ++walkFilterPasses_ % kFilesPerOpen == 0 && helpersWithoutWork_ > 0;
+        CountWalkStep();
     }
     if (batch) work_.notify_one();
 }
 
-void FolderReadAhead::Look() {
-    if (++looks_ % kStepsPerLook != 0) return;
+void FolderReadAhead::CountWalkStep() {
+    if (++walkSteps_ % kWalkStepsPerGrowthCheck != 0) return;
     // The first steps wait for the helpers to start, wherever the tree is.
-    if (looks_ > kStepsPerLook && waits_ > kWaitsToGrow && slow_ > kWaitsToGrow && active_ < helpers_.size()) {
-        active_ = std::min<unsigned>(active_ * 2, helpers_.size());
+    if (walkSteps_ > kWalkStepsPerGrowthCheck && walkWaitsLately_ > kWaitsToGrow &&
+        slowListingsLately_ > kWaitsToGrow && helpersAllowed_ < helpers_.size()) {
+        helpersAllowed_ = std::min<unsigned>(helpersAllowed_ * 2, helpers_.size());
         idle_.notify_all();
     }
-    waits_ = slow_ = 0;
+    walkWaitsLately_ = slowListingsLately_ = 0;
 }
 
 }  // namespace snapsift

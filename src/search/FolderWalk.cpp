@@ -16,6 +16,7 @@
 #include "platform/ThreadWaits.h"
 #include "search/FolderReadAhead.h"
 #include "search/Recognition.h"
+#include "search/WalkOrder.h"
 
 namespace snapsift {
 
@@ -44,35 +45,27 @@ private:
     std::vector<std::size_t> ends_;
 };
 
-// Reads one open folder in a single pass: its subfolders go to the queue (when one is kept;
-// never the run's own output folder), its regular files to `files`; links and special files
-// are passed over. What was read before a failure is kept, and the failure goes to the host.
-void ReadFolder(SearchHost& host, VolumeFolder& listing, const std::string& folder, char separator,
-                std::deque<QueuedFolder>* queue, const std::optional<FileIdentity>& skip, FileNames& files) {
+// Reads one open folder in a single pass, in the walk's order: its subfolders to the queue (when
+// the order queues them), its regular files to `files`. What was read before a failure is kept,
+// and the failure goes to the host.
+void ReadFolder(SearchHost& host, VolumeFolder& listing, const std::string& folder, const WalkOrder& order,
+                std::deque<QueuedFolder>& queue, FileNames& files) {
     files.Clear();
     if (!listing.AccessTimeKept()) host.AccessTimeNotKept(folder);
-    std::string_view name;
-    EntryKind kind;
-    FileIdentity identity;
-    ListingStep step;
-    while ((step = listing.Next(name, kind, queue != nullptr ? &identity : nullptr)) == ListingStep::Entry) {
-        if (kind == EntryKind::File) {
-            files.Add(name);
-        } else if (kind == EntryKind::Folder && queue != nullptr && identity != skip) {
-            QueuedFolder& sub = queue->emplace_back();
-            sub.path.reserve(folder.size() + name.size() + 1);
-            sub.path.append(folder).append(name).push_back(separator);
-            sub.identity = identity;
-        }
-    }
-    if (step == ListingStep::Failed) host.FolderUnreadable(folder, listing.Error());
+    const ListingStep last = order.Read(
+        listing, [&](std::string_view name) { files.Add(name); },
+        [&](std::string_view name, const FileIdentity& identity) {
+            queue.push_back(order.Subfolder(folder, name, identity));
+        });
+    if (last == ListingStep::Failed) host.FolderUnreadable(folder, listing.Error());
 }
 
 // The files of one folder, each: abort test, path shown, yield, name filter and, on a match,
-// ProcessCandidate. False when the walk was aborted.
+// ProcessCandidate; one whose processing fails is counted in candidatesLost and handed to the
+// host. False when the walk was aborted.
 bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler& handler,
                   const VolumeFolder& listing, const std::string& folder, const FileNames& files,
-                  FolderReadAhead* readAhead = nullptr) {
+                  std::uint64_t& candidatesLost, FolderReadAhead* readAhead = nullptr) {
     std::string fullPath = folder;
     for (std::size_t i = 0; i < files.Count(); ++i) {
         if (abortRequested) return false;
@@ -82,11 +75,13 @@ bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler
         host.ShowPath(fullPath);
         host.Yield();
         if (const auto nameStyle = NameFilter(name)) {
-            if (readAhead != nullptr) readAhead->Reached();
+            if (readAhead != nullptr) readAhead->ReachedCandidate();
             try {
                 handler.ProcessCandidate(listing, fullPath, std::string(name), *nameStyle);
             } catch (...) {
                 // A failure inside one file's processing never stops the walk.
+                ++candidatesLost;
+                host.CandidateLost(fullPath);
             }
         }
     }
@@ -161,7 +156,7 @@ bool DefaultReadAheadAtOnce() {
 void FolderWalk::SearchFolderTree(const std::string& rootPath) {
     if (!volume_.FolderExists(rootPath)) return;
     const std::string rootFolder = FolderPath(volume_, rootPath);
-    const char separator = volume_.Separator();
+    const WalkOrder order(volume_.Separator(), skip_, true);
     FileNames files;
     std::deque<QueuedFolder> queue;
     SystemError error;
@@ -172,17 +167,17 @@ void FolderWalk::SearchFolderTree(const std::string& rootPath) {
         host_.FolderUnreadable(rootFolder, error);
         return;
     }
-    ReadFolder(host_, *root, rootFolder, separator, &queue, skip_, files);
+    ReadFolder(host_, *root, rootFolder, order, queue, files);
     // The helpers start on the folders queued once a folder read shows the disk slower than the
     // walk; they take the queue from there in the walk's order.
     std::optional<FolderReadAhead> readAhead;
     const bool mayReadAhead = helpers_ > 0 && volume_.ListsAhead();
     const auto startWhenSlow = [&](std::size_t subfolders) {
         if (mayReadAhead && !readAhead && (disk.Slow(files.Count(), subfolders) || atOnce_) && !queue.empty())
-            readAhead.emplace(volume_, *root, separator, skip_, queue, helpers_);
+            readAhead.emplace(volume_, *root, order, queue, helpers_);
     };
     startWhenSlow(queue.size());
-    if (!ExamineFiles(abortRequested_, host_, handler_, *root, rootFolder, files)) return;
+    if (!ExamineFiles(abortRequested_, host_, handler_, *root, rootFolder, files, candidatesLost_)) return;
     while (!queue.empty()) {
         const QueuedFolder folder = std::move(queue.front());
         queue.pop_front();
@@ -194,26 +189,28 @@ void FolderWalk::SearchFolderTree(const std::string& rootPath) {
             continue;
         }
         const std::size_t queued = queue.size();
-        ReadFolder(host_, *listing, folder.path, separator, &queue, skip_, files);
+        ReadFolder(host_, *listing, folder.path, order, queue, files);
         // Files of a folder read before the helpers started are not theirs to read ahead.
         FolderReadAhead* const ahead = readAhead ? &*readAhead : nullptr;
         startWhenSlow(queue.size() - queued);
-        if (!ExamineFiles(abortRequested_, host_, handler_, *listing, folder.path, files, ahead)) return;
+        if (!ExamineFiles(abortRequested_, host_, handler_, *listing, folder.path, files, candidatesLost_, ahead)) return;
     }
 }
 
 void FolderWalk::SearchFolder(const std::string& rootPath) {
     if (!volume_.FolderExists(rootPath)) return;
     const std::string folder = FolderPath(volume_, rootPath);
+    const WalkOrder order(volume_.Separator(), skip_, false);
     FileNames files;
+    std::deque<QueuedFolder> noQueue;
     SystemError error;
     const std::unique_ptr<VolumeFolder> listing = volume_.OpenRoot(folder, error);
     if (!listing) {
         host_.FolderUnreadable(folder, error);
         return;
     }
-    ReadFolder(host_, *listing, folder, volume_.Separator(), nullptr, skip_, files);
-    ExamineFiles(abortRequested_, host_, handler_, *listing, folder, files);
+    ReadFolder(host_, *listing, folder, order, noQueue, files);
+    ExamineFiles(abortRequested_, host_, handler_, *listing, folder, files, candidatesLost_);
 }
 
 }  // namespace snapsift

@@ -1,9 +1,11 @@
 // The folder walk: breadth-first over a root (or only the root's own files), one abort test,
 // path display and yield per regular file, and the name pre-filter before ProcessCandidate.
-// A folder that cannot be opened or listed is handed to the host and the walk goes on. The
+// A folder that cannot be opened or listed, and a file whose processing fails, are handed to the
+// host and counted, and the walk goes on. The
 // folders and files are those of one volume: the live file system unless another is given.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -40,6 +42,8 @@ public:
         helpers_ = helpers;
         atOnce_ = atOnce;
     }
+    // Files passing the name filter whose processing failed, in all searches of this walk.
+    std::uint64_t CandidatesLost() const { return candidatesLost_; }
 
 private:
     const bool& abortRequested_;
@@ -49,6 +53,7 @@ private:
     std::optional<FileIdentity> skip_;
     unsigned helpers_ = DefaultReadAheadHelpers();
     bool atOnce_ = DefaultReadAheadAtOnce();
+    std::uint64_t candidatesLost_ = 0;
 };
 
 }  // namespace snapsift

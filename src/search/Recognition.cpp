@@ -78,25 +78,24 @@ bool IsNumeric(std::string_view text) {
     return true;
 }
 
-std::optional<std::int16_t> NameFilter(std::string_view fileName) {
+std::optional<NameStyle> NameFilter(std::string_view fileName) {
     if (!fileName.ends_with(kJpgSuffix)) return std::nullopt;
     const char first = fileName.front();
-    if (first >= 'a' && first <= 'z') return kLetterFirst;
+    if (first >= 'a' && first <= 'z') return NameStyle::LetterFirst;
     if (fileName.size() < kDigitFirstMinLength || CharacterCount(fileName) < kDigitFirstMinLength)
         return std::nullopt;
     if (!IsNumeric(fileName.substr(0, 4))) return std::nullopt;
     if (IsNumericCharacter(fileName, OffsetFromEnd(fileName, 8))) return std::nullopt;
     if (!IsNumericCharacter(fileName, OffsetFromEnd(fileName, 10))) return std::nullopt;
-    return kDigitFirst;
+    return NameStyle::DigitFirst;
 }
 
-std::optional<std::string_view> RecognizeCandidate(std::string_view fileName, std::int16_t nameStyle) {
-    return nameStyle == kLetterFirst ? RecognizeLetterFirst(fileName) : RecognizeDigitFirst(fileName);
+std::optional<std::string_view> RecognizeCandidate(std::string_view fileName, NameStyle nameStyle) {
+    return nameStyle == NameStyle::LetterFirst ? RecognizeLetterFirst(fileName) : RecognizeDigitFirst(fileName);
 }
 
-std::optional<std::string_view> RecognizeUserId(std::string_view fileName, std::int16_t nameStyle) {
-    const auto passed = NameFilter(fileName);
-    if (!passed || (*passed == kLetterFirst) != (nameStyle == kLetterFirst)) return std::nullopt;
+std::optional<std::string_view> RecognizeUserId(std::string_view fileName, NameStyle nameStyle) {
+    if (NameFilter(fileName) != nameStyle) return std::nullopt;
     return RecognizeCandidate(fileName, nameStyle);
 }
 

@@ -1,7 +1,7 @@
 // What the walk and the evidence entry need from whatever hosts a scan: the photos setting,
 // the path on show, one event-loop turn per file, messages, and a word about each folder that
-// could not be read, each file that changed under the read, and evidence whose access time the
-// system would not keep.
+// could not be read, each file that changed under the read, each file that could not be examined,
+// and evidence whose access time the system would not keep.
 #pragma once
 
 #include <string>
@@ -44,6 +44,9 @@ public:
     // The file's size or modification time changed while it was read: its entry carries the
     // digest failure text, not a digest of a mixture.
     virtual void FileChangedWhileRead(const std::string& fullPath) { (void)fullPath; }
+    // A file that passed the name filter could not be examined: its processing failed part way
+    // and it may have no entry. The walk goes on.
+    virtual void CandidateLost(const std::string& fullPath) { (void)fullPath; }
 };
 
 }  // namespace snapsift

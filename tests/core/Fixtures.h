@@ -37,6 +37,7 @@ struct RecordingHost : ScanHost {
     Messages messages;
     std::vector<bool> looks;
     std::vector<std::pair<std::string, long>> unreadable;  // with the error code
+    Paths lost;  // files that could not be examined
 
     bool ProfileMode() const override { return profileMode; }
     bool SearchSubfolders() const override { return searchSubfolders; }
@@ -52,6 +53,7 @@ struct RecordingHost : ScanHost {
     bool AskYesNo(std::string_view) override { return true; }
     void SetRunningLook(bool running) override { looks.push_back(running); }
     void FolderUnreadable(const std::string& at, const SystemError& e) override { unreadable.emplace_back(at, e.code); }
+    void CandidateLost(const std::string& fullPath) override { lost.push_back(fullPath); }
 };
 
 // A walk whose candidates are recorded in order, and by path with their name and style, marked
@@ -65,10 +67,10 @@ struct WalkRun : CandidateHandler {
     std::string throwOn;  // a file name whose processing fails once recorded
 
     void ProcessCandidate(const VolumeFolder&, const std::string& fullPath, const std::string& name,
-                          std::int16_t style) override {
+                          NameStyle style) override {
         candidates.push_back(fullPath);
         const bool late = host.shownPaths.empty() || host.shownPaths.back() != fullPath;
-        arrivals[fullPath] = name + (style == kLetterFirst ? " letter-first" : " digit-first") + (late ? " late" : "");
+        arrivals[fullPath] = name + (style == NameStyle::LetterFirst ? " letter-first" : " digit-first") + (late ? " late" : "");
         if (name == throwOn) throw std::runtime_error("failure inside one file");
     }
 };

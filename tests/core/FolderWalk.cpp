@@ -42,6 +42,58 @@ TEST_F(FolderWalkTest, EachCandidateArrivesRightAfterItsPathWithTheFiltersStyle)
                                 {tree.Text(kFiles[4]), "n22222_22[1].jpg letter-first"}}));
 }
 
+// A candidate whose processing fails is handed to the host and counted, once, and every other
+// candidate is still examined.
+TEST_F(FolderWalkTest, ACandidateWhoseProcessingFailsIsCountedAndTheWalkGoesOn) {
+    const struct { const char* row; bool tree; std::string throwOn; Paths lost; } cases[] = {
+        {"none fails", true, "", {}},
+        {"the root's file", true, "n11111_11[1].jpg", {tree.Text(kFiles[0])}},
+        {"a file two levels down", true, "n22222_22[1].jpg", {tree.Text(kFiles[4])}},
+        {"the root's file, no subfolders", false, "n11111_11[1].jpg", {tree.Text(kFiles[0])}}};
+    for (const auto& c : cases) {
+        WalkRun failing;
+        failing.throwOn = c.throwOn;
+        if (c.tree)
+            failing.walk.SearchFolderTree(root);
+        else
+            failing.walk.SearchFolder(root);
+        EXPECT_EQ(failing.candidates, c.tree ? Candidates(order) : Paths{tree.Text(kFiles[0])}) << c.row;
+        EXPECT_EQ(failing.host.lost, c.lost) << c.row;
+        EXPECT_EQ(failing.walk.CandidatesLost(), c.lost.size()) << c.row;
+    }
+}
+
+// A whole run in which one recognised file's evidence cannot be taken (the host fails when the
+// entry asks for the photos setting): the run completes with the other file's entry, and the
+// file lost is counted among the report's gaps, so the run is incomplete.
+TEST(CandidateLost, ARunWithAFileNotExaminedCompletesAndIsIncomplete) {
+    struct FailingHost : RecordingHost {
+        using RecordingHost::RecordingHost;
+        std::string failOn;
+        bool IncludePhotos() const override {
+            if (!shownPaths.empty() && shownPaths.back() == failOn) throw std::runtime_error("no setting");
+            return includePhotos;
+        }
+    };
+    const struct { const char* row; bool fails; } cases[] = {{"every file examined", false}, {"one file lost", true}};
+    for (const auto& c : cases) {
+        TempTree tree;
+        tree.Entries({{"src/n11111_11[1].jpg", "kept"}, {"src/n22222_22[1].jpg", "lost"}, {"out/", ""}});
+        const std::string kept = tree.Text("src/n11111_11[1].jpg"), lost = tree.Text("src/n22222_22[1].jpg");
+        ScanState state{WithTrailingSeparator(tree.Text("src")), WithTrailingSeparator(tree.Text("out"))};
+        FailingHost host{state};
+        if (c.fails) host.failOn = lost;
+        const ScanResult result = RunScan(state, host);
+        ASSERT_EQ(result.outcome, ScanOutcome::Completed) << c.row;
+        EXPECT_EQ(result.gaps.candidatesLost, c.fails ? 1u : 0u) << c.row;
+        EXPECT_EQ(result.gaps.Any(), c.fails) << c.row;
+        EXPECT_EQ(host.lost, c.fails ? Paths{lost} : Paths{}) << c.row;
+        const std::string report = ReadBytes(FromText(result.reportPath));
+        EXPECT_NE(report.find("<b>Full path:</b> " + kept + "<br>"), std::string::npos) << c.row;
+        EXPECT_EQ(report.find("<b>Full path:</b> " + lost + "<br>") != std::string::npos, !c.fails) << c.row;
+    }
+}
+
 // Each file shown level by level with one yield, up to an abort: at each file in turn (the last
 // one: the whole walk), and (0) before the walk starts; the file on display is still examined.
 TEST_F(FolderWalkTest, ShowsAndYieldsOnceForEachFileLevelByLevelUntilAnAbort) {

@@ -1,6 +1,8 @@
 // The walk's folder read-ahead on the live volume: what tells the walk whether a folder listed
 // ahead still holds those entries, and whole walks with helpers against the walk alone.
+#include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "Fixtures.h"
@@ -20,6 +22,40 @@ FolderVersion VersionOf(const std::string& folder) {
     EXPECT_TRUE(listing.OpenRoot(folder)) << folder;
     return listing.Version();
 }
+
+// The live volume, with a note of every folder opened below a root, by the walk or by a helper.
+class OpenRecordingVolume final : public Volume {
+public:
+    char Separator() const override { return live_.Separator(); }
+    std::string DriveRoot() const override { return live_.DriveRoot(); }
+    bool FolderExists(const std::string& path) const override { return live_.FolderExists(path); }
+    bool IsPlainEntry(const std::string& path) const override { return live_.IsPlainEntry(path); }
+    std::unique_ptr<VolumeFolder> OpenRoot(const std::string& rootPath, SystemError& error) override {
+        return live_.OpenRoot(rootPath, error);
+    }
+    std::unique_ptr<VolumeFolder> OpenBelow(const VolumeFolder& root, const std::string& folderPath,
+                                            const FileIdentity& expected, SystemError& error) override {
+        {
+            std::lock_guard lock(mutex_);
+            opened_.push_back(folderPath);
+        }
+        return live_.OpenBelow(root, folderPath, expected, error);
+    }
+    std::optional<FileIdentity> IdentityOfLocalFolder(const std::string& path) const override {
+        return live_.IdentityOfLocalFolder(path);
+    }
+    bool ListsAhead() const override { return live_.ListsAhead(); }
+    bool ReadsFilesAhead() const override { return live_.ReadsFilesAhead(); }
+    Paths Opened() {
+        std::lock_guard lock(mutex_);
+        return opened_;
+    }
+
+private:
+    Volume& live_ = LiveVolume();
+    std::mutex mutex_;
+    Paths opened_;
+};
 
 }  // namespace
 
@@ -42,12 +78,14 @@ TEST(FolderVersion, ASecondOpenHoldsTheSameEntriesOnlyWhenNoneChanged) {
 }
 
 // Walks over src with `helpers` read-ahead helpers from the first folder on (0: the walk alone),
-// each writing its report into a folder of its own; the files' times are set before each walk, as
+// never entering the folder `skip` (relative to the tree) when one is named, each writing its
+// report into a folder of its own; the files' times are set before each walk, as
 // a read under Wine moves the access time.
 class ReadAhead : public ::testing::Test {
 protected:
     using Run = std::tuple<std::string, Paths, std::vector<std::pair<std::string, long>>>;  // report, shown, unreadable
-    Run Walk(unsigned helpers, const std::string& into, const std::function<void(const Paths&)>& onYield = {}) {
+    Run Walk(unsigned helpers, const std::string& into, const std::function<void(const Paths&)>& onYield = {},
+             const std::string& skip = {}, Volume& volume = LiveVolume()) {
         for (const auto& entry : fs::recursive_directory_iterator(tree.Path("src")))
             if (entry.is_regular_file()) {
                 EXPECT_TRUE(SetFileTimesUtc(entry.path()));
@@ -58,8 +96,9 @@ protected:
         ScanState state;
         RecordingHost host{state};
         EvidenceEntry evidence{folder, state.FilesFound, host};
-        FolderWalk walk{state.AbortRequested, host, evidence};
+        FolderWalk walk{state.AbortRequested, host, evidence, volume};
         if (onYield) host.onYield = [&] { onYield(host.shownPaths); };
+        if (!skip.empty()) walk.SkipFolder(LiveVolume().IdentityOfLocalFolder(tree.Text(skip)).value());
         walk.ReadAhead(helpers, true);
         walk.SearchFolderTree(tree.Text("src"));
         return {ReadBytes(FromText(folder + std::string(kReportFileName))), host.shownPaths, host.unreadable};
@@ -86,6 +125,24 @@ TEST_F(ReadAhead, GivesTheSameReportAsAWalkAlone) {
     const Run alone = Walk(0, "alone");
     EXPECT_EQ(Entries(std::get<0>(alone)), 36u);
     EXPECT_EQ(Walk(4, "ahead"), alone);
+}
+
+// The helpers queue what the walk queues: a folder never entered (as the run's own output folder
+// is not) is opened by no one, neither the walk nor a helper, and the report is the walk's alone.
+TEST_F(ReadAhead, AFolderNeverEnteredIsNeitherListedAheadNorWalked) {
+    for (int i = 0; i < 8; ++i) tree.File("src/F" + std::to_string(i) + "/n11111_11[1].jpg", std::to_string(i));
+    tree.File("src/F7/Skipped/n22222_22[1].jpg", "not evidence");
+    tree.File("src/F7/Skipped/Below/n22222_22[1].jpg", "not evidence");
+    tree.File("src/F1/Later/n33333_33[1].jpg", "later");
+    std::this_thread::sleep_for(kPastTheTick);
+    const Run alone = Walk(0, "alone", {}, "src/F7/Skipped");
+    EXPECT_EQ(Entries(std::get<0>(alone)), 9u);
+    OpenRecordingVolume volume;
+    EXPECT_EQ(Walk(2, "ahead", {}, "src/F7/Skipped", volume), alone);
+    const Paths opened = volume.Opened();
+    EXPECT_GE(std::ranges::count(opened, tree.Text("src/F1/Later") + kSep), 1);
+    EXPECT_EQ(std::ranges::count_if(opened, [](const std::string& path) { return path.find("Skipped") != path.npos; }),
+              0);
 }
 
 // A and B listed ahead while the walk shows src/x.txt, then changed before the walk comes to them

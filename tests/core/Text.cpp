@@ -92,11 +92,11 @@ TEST(ReportText, ImageSourcePercentEncodesWhatANameShowsAsBytes) {
               "a%E2%80%AE%C2%80%5C %20b%25%23%3F&amp;%FF.jpg");
 }
 
-constexpr auto L = kLetterFirst, D = kDigitFirst;
+constexpr auto L = NameStyle::LetterFirst, D = NameStyle::DigitFirst;
 
 // Letter-first: 16 characters are enough; "[\]^_" may stand in the ID. Digit-first: the third of
 // five numeric fields, whatever follows the fifth.
-const std::tuple<const char*, std::int16_t, const char*> kAccepted[] = {
+const std::tuple<const char*, NameStyle, const char*> kAccepted[] = {
     {"n1234567_890_123[1].jpg", L, "1234567"}, {"n12345_67[1].jpg", L, "12345"},
     {"a12345^6_7[1].jpg", L, "12345^6"}, {"z12345\\[]^_[1].jpg", L, "12345\\[]^"}, {"n0012345_1[1].jpg", L, "0012345"},
     {"1111_222_333_444_555_n[1].jpg", D, "333"}, {"0001_222_0333_444_555_n[1].jpg", D, "0333"},
@@ -107,7 +107,7 @@ const std::tuple<const char*, std::int16_t, const char*> kAccepted[] = {
 // five numeric fields; a name that passes the letter-first scheme's own tests. Ignored: the
 // upper-case "N" and ".JPG" pass the schemes' own tests; 18 characters (or 18 in 19 bytes); the
 // 8th character from the end a digit or the 10th none.
-const std::pair<std::optional<std::int16_t>, std::vector<std::string>> kRefused[] = {
+const std::pair<std::optional<NameStyle>, std::vector<std::string>> kRefused[] = {
     {L, {"n12345_6[1].jpg", "n1234567_890_123.jpg", "n1234567_890_123[12].jpg", "n1234567_890_123[x].jpg",
          "n1234567_890_123(1).jpg", "n1234a67_890[1].jpg", "n12345_6`7[1].jpg", "n12345_6Z7[1].jpg",
          "a12345678[1].jpg", "n00000_1[1].jpg1[1].jpg", "n12345_67\xC3\xBC[1].jpg", "a_[1].jpg"}},

@@ -24,9 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view name(reinterpret_cast<const char*>(data), size);
     const auto style = NameFilter(name);
 
-    for (const std::int16_t tried : {kLetterFirst, kDigitFirst}) {
+    for (const NameStyle tried : {NameStyle::LetterFirst, NameStyle::DigitFirst}) {
         const auto id = RecognizeUserId(name, tried);
-        const bool chosen = style.has_value() && (*style == kLetterFirst) == (tried == kLetterFirst);
+        const bool chosen = style == tried;
         if (chosen) {
             const auto candidate = RecognizeCandidate(name, tried);
             Check(candidate.has_value() == id.has_value());
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The ID is a view into the name itself.
         Check(id->data() >= name.data() && id->data() + id->size() <= name.data() + name.size());
         const std::size_t start = static_cast<std::size_t>(id->data() - name.data());
-        if (tried == kLetterFirst) {
+        if (tried == NameStyle::LetterFirst) {
             // Everything between the leading letter and the first "_": five digits, then
             // digits and [\]^ only.
             Check(start == 1 && name.find('_') == 1 + id->size());
