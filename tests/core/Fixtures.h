@@ -97,7 +97,6 @@ inline std::string UsCreatedLine(int year, int month, int day, int hour, int min
     return "<b>Created time:</b> " + std::string(text) + " (UTC) <br>\r\n";
 }
 
-inline fs::path FromText(const std::string& text) { return std::u8string(text.begin(), text.end()); }
 inline std::pair<MessageKind, std::string> Final(const std::string& outcome, int total) {
     return {MessageKind::Final, "Operation " + outcome + ".\r\n\r\nTotal files found: " + std::to_string(total)};
 }

@@ -15,6 +15,8 @@ std::string ToText(const fs::path& path) {
     return std::string(s.begin(), s.end());
 }
 
+fs::path FromText(const std::string& text) { return std::u8string(text.begin(), text.end()); }
+
 TempTree::TempTree() {
     static std::atomic<int> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();

@@ -34,7 +34,8 @@ private:
 
 // A whole file's bytes; empty when it cannot be read.
 std::string ReadBytes(const std::filesystem::path& path);
-// UTF-8 program text of a native path.
+// UTF-8 program text of a native path, and the native path of program text.
 std::string ToText(const std::filesystem::path& path);
+std::filesystem::path FromText(const std::string& text);
 
 }  // namespace snapsift::test
