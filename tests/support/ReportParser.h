@@ -13,6 +13,7 @@ namespace snapsift::test {
 // "Unable to determine". status and image are "" when the entry has no such line.
 struct ParsedEntry {
     std::string path, name, status, created, modified, accessed, md5, link, userId, image;
+    bool operator==(const ParsedEntry&) const = default;
 };
 
 struct ParsedReport {
@@ -21,6 +22,7 @@ struct ParsedReport {
     std::string rest;    // the tail of a finished report; "" for one cut after a whole entry
     // The entry with this short name, or nullptr.
     const ParsedEntry* Find(std::string_view name) const;
+    bool operator==(const ParsedReport&) const = default;
 };
 
 ParsedReport ParseReport(const std::string& report);
