@@ -9,34 +9,16 @@
 #include <fstream>
 #include <random>
 #include <regex>
-#include <set>
 #include <thread>
 
 #include "Fixtures.h"
 #include "hash/MD5.h"
 #include "platform/Descriptor.h"
-#include "platform/LocaleText.h"
 #include "platform/Utf8.h"
-#include "search/EvidenceEntry.h"
-#include "search/Report.h"
 
 namespace snapsift::test {
 
 namespace {
-
-// One report entry: the path, the MD5 line's value, the modified time and the copy's name.
-struct Entry { std::string path, md5, modified, copy; };
-
-std::vector<Entry> Entries(const std::string& report) {
-    static const std::regex kEntry(
-        "<b>Full path:</b> ([^\r\n]*)<br>\r\n<b>Short name:</b> [^\r\n]*<br>\r\n<b>Created time:</b> [^\r\n]*\r\n"
-        "<b>Modified time:</b> ([^\r\n]*)\r\n<b>Last Accessed time:</b> [^\r\n]*\r\n<b>MD5:</b> ([^<]*)<br>----<br>\r\n"
-        "[^\r\n]*\r\n(?:<img src=\"([^\"]*)\"><br><br>\r\n)?");
-    std::vector<Entry> entries;
-    for (std::sregex_iterator m(report.begin(), report.end(), kEntry), end; m != end; ++m)
-        entries.push_back({(*m)[1], (*m)[3], (*m)[2], (*m)[4]});
-    return entries;
-}
 
 std::string Md5Of(const std::string& bytes) { return LowerAscii(MD5().DigestStrToHexStr(bytes)); }
 
@@ -46,39 +28,30 @@ std::string Md5Of(const std::string& bytes) { return LowerAscii(MD5().DigestStrT
 class LiveTree : public ::testing::Test {
 protected:
     void SetUp() override {
-        tree.Entries({{"src/", ""}, {"out/", ""}, {"outside/secret.jpg", "secret"}});
-        ASSERT_TRUE(WriteReportHeader(out + std::string(kReportFileName)));
+        tree.Entries({{"src/", ""}, {"outside/secret.jpg", "secret"}});
         OpenFoldersNameByName(false);
     }
     void TearDown() override { OpenFoldersNameByName(false); }
-    std::vector<Entry> Walk() {
-        walk.SearchFolderTree(tree.Text("src"));
-        return Entries(ReadBytes(FromText(out + std::string(kReportFileName))));
-    }
-    std::string Copy(const Entry& entry) { return ReadBytes(FromText(out + entry.copy)); }
+    std::vector<ParsedEntry> Walk() { return run.Run(tree.Text("src")).entries; }
     void Replace(const std::string& relative, const std::string& bytes) {
         tree.File("new", bytes);
         fs::rename(tree.Path("new"), tree.Path(relative));
     }
     TempTree tree;
-    const std::string out = tree.Text("out") + kSep;
-    ScanState state;
-    RecordingHost host{state};
-    EvidenceEntry evidence{out, state.FilesFound, host};
-    FolderWalk walk{state.AbortRequested, host, evidence};
+    EvidenceWalk run{tree.Folder("out")};
 };
 
 // Replaced by a link to a file outside the tree between the listing and the open: no entry ever
 // holds the outside file's bytes, and no copy is made.
 TEST_F(LiveTree, AFileReplacedByALinkIsNotFollowed) {
     tree.File("src/n11111_11[1].jpg", "inside");
-    host.onYield = [&] {
+    run.host.onYield = [&] {
         fs::remove(tree.Path("src/n11111_11[1].jpg"));
         fs::create_symlink(tree.Path("outside/secret.jpg"), tree.Path("src/n11111_11[1].jpg"));
     };
     const auto entries = Walk();
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(std::tuple(entries[0].md5, entries[0].modified), std::tuple("error generating md5 hash", "Unable to determine<br>"));
+    EXPECT_EQ(std::tuple(entries[0].md5, entries[0].modified), std::tuple("error generating md5 hash", "Unable to determine"));
     EXPECT_EQ(std::distance(fs::directory_iterator(tree.Path("out")), {}), 1);  // the report alone
 }
 
@@ -93,20 +66,17 @@ TEST_F(LiveTree, AQueuedFolderIsEnteredOnlyAsTheFolderThatWasListed) {
         {"other folder, openat2", false, false, kReplacedDuringScan},
         {"other folder, name by name", false, true, kReplacedDuringScan}};
     for (const auto& c : cases) {
-        ScanState runState;
-        RecordingHost runHost{runState};
-        EvidenceEntry runEvidence{out, runState.FilesFound, runHost};
-        FolderWalk runWalk{runState.AbortRequested, runHost, runEvidence};
+        EvidenceWalk rowRun(run.out);
         OpenFoldersNameByName(c.nameByName);
-        runHost.onYield = [&] {
-            if (!runHost.shownPaths.back().ends_with("x.txt")) return;
+        rowRun.host.onYield = [&] {
+            if (!rowRun.host.shownPaths.back().ends_with("x.txt")) return;
             fs::rename(tree.Path("src/A"), tree.Path("A-was"));
             if (c.link) fs::create_symlink(tree.Path("outside"), tree.Path("src/A"));
             else fs::rename(tree.Path("other"), tree.Path("src/A"));
         };
-        runWalk.SearchFolderTree(tree.Text("src"));
-        EXPECT_EQ(runHost.shownPaths, Paths{tree.Text("src/A/x.txt")}) << c.row;
-        EXPECT_EQ(runHost.unreadable, (decltype(runHost.unreadable){{tree.Text("src/A/B/"), c.code}})) << c.row;
+        rowRun.walk.SearchFolderTree(tree.Text("src"));
+        EXPECT_EQ(rowRun.host.shownPaths, Paths{tree.Text("src/A/x.txt")}) << c.row;
+        EXPECT_EQ(rowRun.host.unreadable, (Unreadable{{tree.Text("src/A/B/"), c.code}})) << c.row;
         if (c.link) fs::remove(tree.Path("src/A"));
         else fs::rename(tree.Path("src/A"), tree.Path("other"));
         fs::rename(tree.Path("A-was"), tree.Path("src/A"));
@@ -126,35 +96,15 @@ TEST_F(LiveTree, AFileChangedAfterItsOpenGivesOneFilesEvidenceOrNoDigest) {
         SCOPED_TRACE(c.row);
         Replace(name, old);
         ASSERT_TRUE(SetFileTimesUtc(tree.Path(name)));
-        ASSERT_TRUE(WriteReportHeader(out + std::string(kReportFileName)));
-        evidence.SetAfterOpen([&](const std::string&) { c.change(); });
-        const std::uint64_t changedBefore = evidence.Gaps().filesChanged;
+        ASSERT_TRUE(WriteReportHeader(run.ReportPath()));
+        run.evidence.SetAfterOpen([&](const std::string&) { c.change(); });
+        const std::uint64_t changedBefore = run.evidence.Gaps().filesChanged;
         const auto entries = Walk();
         ASSERT_EQ(entries.size(), 1u);
-        EXPECT_EQ(std::tuple(entries[0].md5, entries[0].modified, Copy(entries[0])),
-                  std::tuple(c.md5, "3/15/2010 2:05:09 PM (UTC) <br>", c.copy));
-        EXPECT_EQ(evidence.Gaps().filesChanged - changedBefore, c.changed ? 1u : 0u);
-        host.shownPaths.clear();
+        EXPECT_EQ(std::tuple(entries[0].md5, entries[0].modified, run.Copy(entries[0])),
+                  std::tuple(c.md5, "3/15/2010 2:05:09 PM (UTC)", c.copy));
+        EXPECT_EQ(run.evidence.Gaps().filesChanged - changedBefore, c.changed ? 1u : 0u);
     }
-}
-
-// A file whose writer never stops: the scan reads what was there at the open and ends.
-TEST_F(LiveTree, AFileThatKeepsGrowingIsReadOnlyToItsSizeAtTheOpen) {
-    tree.File("src/n66666_66[1].jpg", std::string(4096, 'g'));
-    std::atomic<bool> done{false};
-    std::thread writer;
-    evidence.SetAfterOpen([&](const std::string&) {
-        writer = std::thread([&] {
-            std::ofstream grow(tree.Path("src/n66666_66[1].jpg"), std::ios::app);
-            while (!done) grow.write(std::string(65536, 'g').data(), 65536).flush();
-        });
-        while (fs::file_size(tree.Path("src/n66666_66[1].jpg")) < 1 << 22) std::this_thread::yield();
-    });
-    const auto entries = Walk();
-    done = true;
-    writer.join();
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(Copy(entries[0]), std::string(4096, 'g'));
 }
 
 // Below a path of more than 4,096 bytes: found, with its real times and digest.
@@ -179,8 +129,8 @@ TEST_F(LiveTree, APathLongerThanPathMaxHasItsEvidence) {
         ::renameat(up.Get(), level.c_str(), up.Get(), "d");
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_GT(path.size(), 4096u);
-    EXPECT_EQ(std::tuple(entries[0].path, entries[0].md5, entries[0].modified, Copy(entries[0])),
-              std::tuple(path + "/n77777_77[1].jpg", kAbc.md5, "3/15/2010 2:05:09 PM (UTC) <br>", "abc"));
+    EXPECT_EQ(std::tuple(entries[0].path, entries[0].md5, entries[0].modified, run.Copy(entries[0])),
+              std::tuple(path + "/n77777_77[1].jpg", kAbc.md5, "3/15/2010 2:05:09 PM (UTC)", "abc"));
 }
 
 // Thousands of replacements (new contents renamed into place, links to outside, appends) while a
@@ -218,8 +168,8 @@ TEST_F(LiveTree, UnderChurnEveryEntryIsConsistentWithItselfAndItsCopy) {
     done = true;
     churn.join();
     EXPECT_GT(entries.size(), kFiles / 2u);  // a file that is a link when listed is passed over
-    for (const Entry& entry : entries) {
-        const std::string copy = Copy(entry);
+    for (const ParsedEntry& entry : entries) {
+        const std::string copy = run.Copy(entry);
         EXPECT_EQ(copy.find("secret"), std::string::npos) << entry.path;
         if (entry.md5 == "error generating md5 hash") continue;
         EXPECT_EQ(entry.md5, Md5Of(copy)) << entry.path;
@@ -228,8 +178,9 @@ TEST_F(LiveTree, UnderChurnEveryEntryIsConsistentWithItselfAndItsCopy) {
         EXPECT_EQ(tree.Text(name(std::stoi(version[1]))), entry.path);
         const int v = std::stoi(version[2]);
         if (copy.ends_with("appended")) continue;  // an append moves the time to its own
-        EXPECT_EQ(entry.modified, FormatReportDateTime(*FileTimeToDate(*FileTimeFromUnixTime(kModifiedAt + 60 * v, 0))) +
-                                      " (UTC) <br>") << entry.path;
+        char modified[40];  // v < 50: 2:05:09 PM and v minutes
+        std::snprintf(modified, sizeof modified, "3/15/2010 2:%02d:09 PM (UTC)", 5 + v);
+        EXPECT_EQ(entry.modified, modified) << entry.path;
     }
 }
 

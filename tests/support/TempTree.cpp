@@ -43,7 +43,10 @@ fs::path TempTree::Path(std::string_view relative) const {
 
 std::string TempTree::Text(std::string_view relative) const { return ToText(Path(relative)); }
 
-void TempTree::Folder(std::string_view relative) { fs::create_directories(Path(relative)); }
+std::string TempTree::Folder(std::string_view relative) {
+    fs::create_directories(Path(relative));
+    return ToText(Path(relative) / "");
+}
 
 void TempTree::File(std::string_view relative, std::string_view contents) {
     const fs::path path = Path(relative);
@@ -55,7 +58,7 @@ void TempTree::File(std::string_view relative, std::string_view contents) {
 
 void TempTree::Entries(std::initializer_list<std::pair<std::string_view, std::string_view>> entries) {
     for (const auto& [relative, contents] : entries)
-        relative.ends_with('/') ? Folder(relative) : File(relative, contents);
+        relative.ends_with('/') ? (void)Folder(relative) : File(relative, contents);
 }
 
 std::string ReadBytes(const fs::path& path) {
