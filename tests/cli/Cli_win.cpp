@@ -4,57 +4,18 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
-#include "CliRun.h"
 #include "platform/WideText.h"
-#include "support/TempTree.h"
+#include "support/CliRun.h"
+#include "support/ReportParser.h"
 
 namespace snapsift::test {
 
 namespace fs = std::filesystem;
-
-// The program with its arguments, standard output and error going to files, waited for.
-CliResult RunCli(const TempTree& tree, const std::vector<std::string>& arguments) {
-    static int runs = 0;
-    const std::string base = tree.Text("capture" + std::to_string(runs++));
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const auto capture = [&](const std::string& path) {
-        return CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    };
-    HANDLE out = capture(base + "1"), err = capture(base + "2");
-    std::wstring command = L"\"" SNAPSIFT_CLI_W L"\"";
-    for (const std::string& argument : arguments) {
-        // Quoted as the runtime reads it back: backslashes before the closing quote doubled.
-        std::wstring quoted = WideFromUtf8(argument);
-        const std::size_t kept = quoted.find_last_not_of(L'\\') + 1;
-        quoted.append(quoted.size() - kept, L'\\');
-        command += L" \"" + quoted + L"\"";
-    }
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    PROCESS_INFORMATION process{};
-    CliResult finished;
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 60000);
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        finished.exitCode = static_cast<int>(code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(out);
-    CloseHandle(err);
-    finished.out = ReadBytes(tree.Path("capture" + std::to_string(runs - 1) + "1"));
-    finished.err = ReadBytes(tree.Path("capture" + std::to_string(runs - 1) + "2"));
-    return finished;
-}
+using Paths = std::vector<std::string>;
 
 namespace {
 
@@ -105,29 +66,24 @@ TEST(CliWin, DriveRootsInEveryForm) {
         {{"--profiles", x}, x}, {{"--profiles", lower}, lower}, {{"--profiles", x + "\\"}, x},
         {{"--profiles", "\\\\?\\" + x + "\\"}, x}, {{"--folder", x + "/"}, x}};
     for (const auto& c : cases) {
-        for (const auto& made : fs::directory_iterator(root))
-            if (made.path().filename().string().starts_with("Snapsift - ")) fs::remove_all(made.path());
+        if (const fs::path made = RunReport(root); !made.empty()) fs::remove_all(made.parent_path());
         std::vector<std::string> arguments = c.arguments;
         arguments.insert(arguments.end(), {"--output", x, "--no-photos"});
         const CliResult finished = RunCli(tree, arguments);
         EXPECT_EQ(finished.exitCode, 0) << c.arguments[1] << ": " << finished.err;
-        std::string made;
-        for (const auto& entry : fs::directory_iterator(root))
-            if (entry.path().filename().string().starts_with("Snapsift - ")) made = entry.path().filename().string();
-        ASSERT_FALSE(made.empty()) << c.arguments[1];
-        const std::string text = ReadBytes(root / made / "Quorvia JPG Files.htm");
-        const std::string users = "<b>Full path:</b> " + c.root + "\\Users\\ana\\n1234567_890_123[1].jpg<br>",
-                          documents = "<b>Full path:</b> " + c.root + "\\Documents and Settings\\bo\\n7654321_1_2[1].jpg<br>";
-        EXPECT_NE(text.find(users), std::string::npos) << c.arguments[1] << "\n" << text;
-        EXPECT_NE(text.find(documents), std::string::npos) << c.arguments[1];
-        if (c.arguments[0] == "--profiles") {
-            EXPECT_LT(text.find(users), text.find(documents)) << c.arguments[1];
-        }
-        EXPECT_NE(text.find("Total files found: 2<hr>"), std::string::npos) << c.arguments[1];
+        const fs::path report = RunReport(root);
+        ASSERT_FALSE(report.empty()) << c.arguments[1];
+        const ParsedReport parsed = ParseReport(ReadBytes(report));
+        const std::string users = c.root + "\\Users\\ana\\n1234567_890_123[1].jpg",
+                          documents = c.root + "\\Documents and Settings\\bo\\n7654321_1_2[1].jpg";
+        Paths paths, expected{users, documents};
+        for (const ParsedEntry& entry : parsed.entries) paths.push_back(entry.path);
+        if (c.arguments[0] == "--folder") std::ranges::sort(paths), std::ranges::sort(expected);
+        EXPECT_EQ(paths, expected) << c.arguments[1];
         std::string out = finished.out;
         std::erase(out, '\r');
-        EXPECT_EQ(out, "Operation complete.\n\nTotal files found: 2\nReport: " + x + "\\" + made +
-                           "\\Quorvia JPG Files.htm\n") << c.arguments[1];
+        EXPECT_EQ(out, "Operation complete.\n\nTotal files found: 2\nReport: " + x + "\\" +
+                           report.parent_path().filename().string() + "\\Quorvia JPG Files.htm\n") << c.arguments[1];
     }
 }
 

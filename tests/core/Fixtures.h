@@ -1,5 +1,5 @@
-// Shared by the core tests: a scan host that records what it is told, a folder walk that records
-// its candidates, and whole scan runs over a temporary tree checked against the report written out.
+// Shared by the core tests: a folder walk that records its candidates, and whole scan runs over a
+// temporary tree checked against the report written out.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,48 +13,14 @@
 #include "scan/ScanRun.h"
 #include "search/FolderWalk.h"
 #include "search/Recognition.h"
-#include "support/TempTree.h"
+#include "support/EvidenceWalk.h"
 
 namespace snapsift::test {
 
 namespace fs = std::filesystem;
-using Paths = std::vector<std::string>;
-using Messages = std::vector<std::pair<MessageKind, std::string>>;
 inline const std::string kSep(1, kSeparator), kOk = ". Click OK to continue.";
 // The code of a folder that is not there: ENOENT, or ERROR_PATH_NOT_FOUND on Windows.
 inline constexpr long kNoSuchFolder = kSeparator == '\\' ? 3 : ENOENT;
-
-// Fixed settings; a log of every path shown, message, look and folder not read; AbortRequested
-// set during the yield of the abortAtFile-th path shown (1-based), as a confirmed ABORT would.
-struct RecordingHost : ScanHost {
-    explicit RecordingHost(ScanState& state) : state(&state) {}
-    ScanState* state;
-    bool profileMode = false, searchSubfolders = true, includePhotos = true;
-    std::string driveRoot;
-    std::size_t abortAtFile = 0, yields = 0;
-    std::function<void()> onYield;
-    Paths shownPaths;
-    Messages messages;
-    std::vector<bool> looks;
-    std::vector<std::pair<std::string, long>> unreadable;  // with the error code
-    Paths lost;  // files that could not be examined
-
-    bool ProfileMode() const override { return profileMode; }
-    bool SearchSubfolders() const override { return searchSubfolders; }
-    bool IncludePhotos() const override { return includePhotos; }
-    std::string SelectedDriveRoot() const override { return driveRoot; }
-    void ShowPath(const std::string& fullPath) override { shownPaths.push_back(fullPath); }
-    void Yield() override {
-        ++yields;
-        if (abortAtFile != 0 && shownPaths.size() == abortAtFile) state->AbortRequested = true;
-        if (onYield) onYield();
-    }
-    void ShowMessage(std::string_view text, MessageKind kind) override { messages.emplace_back(kind, text); }
-    bool AskYesNo(std::string_view) override { return true; }
-    void SetRunningLook(bool running) override { looks.push_back(running); }
-    void FolderUnreadable(const std::string& at, const SystemError& e) override { unreadable.emplace_back(at, e.code); }
-    void CandidateLost(const std::string& fullPath) override { lost.push_back(fullPath); }
-};
 
 // A walk whose candidates are recorded in order, and by path with their name and style, marked
 // "late" unless their path was the last one shown.
@@ -99,7 +65,6 @@ inline std::string UsCreatedLine(int year, int month, int day, int hour, int min
     return "<b>Created time:</b> " + std::string(text) + " (UTC) <br>\r\n";
 }
 
-inline fs::path FromText(const std::string& text) { return std::u8string(text.begin(), text.end()); }
 inline std::pair<MessageKind, std::string> Final(const std::string& outcome, int total) {
     return {MessageKind::Final, "Operation " + outcome + ".\r\n\r\nTotal files found: " + std::to_string(total)};
 }

@@ -89,25 +89,6 @@ FileIdentity ListedIdentity(DirectoryListing& root, std::string_view of) {
     return listed;
 }
 
-// A and B; after the listing has given A's identity, A moves away and B takes its name. The
-// folder now at A's path is refused; A under its new name is still the folder expected.
-TEST(DirectoryListingWin, AFolderPutInAListedFoldersPlaceIsRefused) {
-    TempTree tree;
-    tree.Entries({{"A/", ""}, {"B/", ""}});
-    DirectoryListing root;
-    ASSERT_TRUE(root.OpenRoot(tree.RootText()));
-    const FileIdentity listedA = ListedIdentity(root, "A");
-    ASSERT_TRUE(::MoveFileW(ApiPath(tree.Text("A")).c_str(), ApiPath(tree.Text("A-moved")).c_str()));
-    ASSERT_TRUE(::MoveFileW(ApiPath(tree.Text("B")).c_str(), ApiPath(tree.Text("A")).c_str()));
-    const struct { const char* folder; bool opens; long code; } cases[] = {
-        {"A", false, kReplacedDuringScan}, {"A-moved", true, 0}};
-    for (const auto& c : cases) {
-        DirectoryListing below;
-        EXPECT_EQ(below.OpenBelow(root, tree.Text(c.folder) + kSep, listedA), c.opens) << c.folder;
-        EXPECT_EQ(below.Error().code, c.code) << c.folder;
-    }
-}
-
 // Held without delete sharing, an open folder can be neither renamed nor removed.
 TEST(DirectoryListingWin, AnOpenFolderStaysWhereItIs) {
     TempTree tree;

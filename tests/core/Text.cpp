@@ -27,20 +27,6 @@ TEST(Utf8, DecodesWellFormedSequencesAndTakesAnyOtherByteAlone) {
     }
 }
 
-// Each has a character without a byte in the code page; the last row holds only in code page 1252.
-TEST(CodePage, BytesAndHtml) {
-    const std::string bad = "&#xFFFD;";
-    const std::pair<std::string, std::string> cases[] = {  // UTF-8, HTML
-        {"C:\\n1_2[1] \xE6\xBC\xA2\xF0\x9F\x98\x80", "C:\\n1_2[1] &#28450;&#128512;"},
-        {"a\x80" "b\xFF\xE2\x82", "a" + bad + "b" + bad + bad + bad},
-        {"\xC0\xAF\xED\xA0\x80", bad + bad + bad + bad + bad},  // overlong, surrogate
-        {"caf\xC3\xA9 \xE2\x82\xAC \xC4\x8D", "caf\xE9 \x80 &#269;"}};
-    for (std::size_t i = 0; i < (ReportCodePageNumber() == 1252 ? 4u : 3u); ++i) {
-        EXPECT_EQ(ToReportCodePage(cases[i].first), std::nullopt) << cases[i].first;
-        EXPECT_EQ(ToReportCodePageHtml(cases[i].first), cases[i].second) << cases[i].first;
-    }
-}
-
 // windows: where a backslash is the separator and so written as itself (nullptr: the same).
 TEST(ReportText, EscapesMarkupAndWritesWhatCannotBeShownAsBytes) {
     const struct { const char* row; std::string value; const char* text; const char* windows = nullptr; } cases[] = {
@@ -119,19 +105,16 @@ const std::pair<std::optional<NameStyle>, std::vector<std::string>> kRefused[] =
                     "1234_567_x_n[1].jpg", "1234_5_6_7_8_n1\xC3\xBC.jpg", "123_5678_9_n[1].jpg",
                     "n12345_67[1].jpeg", "n12345_67[1].jpg.txt", ".jpg", ""}}};
 
-TEST(Recognition, AcceptedNamesGiveTheirStyleAndUserId) {
+// As the walk and the evidence entry take them: the filter's style, then recognition in that style.
+TEST(Recognition, AcceptedNamesGiveTheirStyleAndUserIdAndRefusedOnesNone) {
     for (const auto& [name, style, userId] : kAccepted) {
         EXPECT_EQ(NameFilter(name), style) << name;
-        EXPECT_EQ(RecognizeUserId(name, style), std::optional<std::string_view>(userId)) << name;
+        EXPECT_EQ(RecognizeCandidate(name, style), std::optional<std::string_view>(userId)) << name;
     }
-}
-
-TEST(Recognition, RefusedNamesGiveNoUserIdInEitherStyle) {
     for (const auto& [style, names] : kRefused)
         for (const std::string& name : names) {
             EXPECT_EQ(NameFilter(name), style) << name;
-            EXPECT_EQ(RecognizeUserId(name, L), std::nullopt) << name;
-            EXPECT_EQ(RecognizeUserId(name, D), std::nullopt) << name;
+            if (style) { EXPECT_EQ(RecognizeCandidate(name, *style), std::nullopt) << name; }
         }
 }
 

@@ -9,11 +9,13 @@
 #include <sys/xattr.h>
 
 #include <fstream>
+#include <optional>
 #include <regex>
 
 #include "image/NtfsVolume.h"
+#include "support/CliRun.h"
 #include "support/NtfsImages.h"
-#include "support/TempTree.h"
+#include "support/ReportParser.h"
 
 namespace snapsift::test {
 
@@ -120,25 +122,17 @@ struct Images {
         return ReadBytes(out).substr(0, 32);
     }
 
-    // snapsift-cli with its output in a folder of its own: the exit status, stderr and the report.
-    struct Run { int status = -1; std::string err, report; std::size_t outputs = 0; };
-    Run Cli(std::vector<std::string> arguments) {
+    // snapsift-cli with its output in a folder of its own; the report's bytes, none when no run folder was made.
+    std::pair<CliResult, std::optional<std::string>> Cli(std::vector<std::string> arguments) {
         static int runs = 0;
         const std::string out = Path("out" + std::to_string(++runs));
         fs::create_directory(out);
-        std::string command = Quote(SNAPSIFT_CLI);
-        for (const std::string& argument : arguments) command.append(" ").append(Quote(argument));
-        command.append(" --output ").append(Quote(out)).append(" >/dev/null 2>").append(Quote(out + ".err"));
-        Run run;
-        run.status = Shell(command);
-        run.err = ReadBytes(out + ".err");
-        for (const auto& folder : fs::directory_iterator(out)) {
-            ++run.outputs;
-            run.report = ReadBytes(folder.path() / "Quorvia JPG Files.htm");
-        }
-        return run;
+        arguments.insert(arguments.end(), {"--output", out});
+        const CliResult run = RunCli(tree, arguments);
+        const fs::path report = RunReport(out);
+        return {run, report.empty() ? std::nullopt : std::optional(ReadBytes(report))};
     }
-    std::string Scan(std::vector<std::string> arguments) { return Cli(std::move(arguments)).report; }
+    std::string Scan(std::vector<std::string> arguments) { return Cli(std::move(arguments)).second.value_or(""); }
 };
 
 Images* images = nullptr;
@@ -162,20 +156,12 @@ protected:
 
 // The mounted volume's report as the image's: the image line after the header, paths that
 // begin with the image's name and partition and go on with "\".
-std::string AsImageReport(std::string report, const std::string& imageLine, const std::string& prefix) {
-    report.insert(report.find("\r\n") + 2, imageLine + "\r\n");
-    std::string out;
-    for (std::size_t at = 0; at < report.size();) {
-        const std::size_t end = report.find("\r\n", at) + 2;
-        std::string line = report.substr(at, end - at);
-        if (line.starts_with("<b>Full path:</b> @/")) {
-            std::replace(line.begin() + 19, line.end() - 6, '/', '\\');
-            line.replace(18, 1, prefix);
-        }
-        out += line;
-        at = end;
-    }
-    return out;
+ParsedReport AsImageReport(const std::string& mounted, const std::string& imageLine, const std::string& prefix) {
+    ParsedReport report = ParseReport(mounted);
+    report.header += imageLine + "\r\n";
+    for (ParsedEntry& entry : report.entries)
+        entry.path = prefix + std::regex_replace(entry.path.substr(1), std::regex("/"), "\\");
+    return report;
 }
 
 TEST_F(DiskImages, EveryFormGivesTheMountedVolumesEntries) {
@@ -191,7 +177,7 @@ TEST_F(DiskImages, EveryFormGivesTheMountedVolumesEntries) {
              " bytes; MD5 stored in the image: " + images->Md5Sum(images->tree.Path("disk.img")) + ")"}};
     for (const auto& form : forms) {
         const std::string path = images->Path(form.image);
-        EXPECT_EQ(images->Scan({"--image", path, "--profiles", "--no-photos"}),
+        EXPECT_EQ(ParseReport(images->Scan({"--image", path, "--profiles", "--no-photos"})),
                   AsImageReport(images->mountedReport, "<b>Disk image:</b> " + path + " " + form.facts + "<br>",
                                 form.prefix))
             << form.row;
@@ -224,24 +210,23 @@ TEST_F(DiskImages, TheDeletedPhotoIsFoundOnlyWhenAskedForWithItsFormerDigest) {
     EXPECT_EQ(images->Scan({"--image", image, "--profiles"}).find(kDeleted), std::string::npos);
 }
 
-// The names the index kept of the old photos, whose records the new files took.
+// The names the index kept of the old photos, whose records the new files took: each such name
+// only, with no image line, no copy, no times and no digest.
 TEST_F(DiskImages, ADeletedNameWhoseRecordWasReusedKeepsOnlyItsName) {
-    const std::string report = images->Scan({"--image", images->Path("disk.img"), "--profiles", "--include-deleted"});
-    const std::regex entry("<b>Full path:</b> disk\\.img, partition 2: \\\\Users\\\\alice\\\\Old\\\\n([1-4][0-9]00000)_11\\[1\\]"
-                           "\\.jpg<br>\r\n<b>Short name:</b> n\\1_11\\[1\\]\\.jpg<br>\r\n"
-                           "<b>Status:</b> deleted \\(record reused, content lost\\)<br>\r\n"
-                           "<b>Created time:</b> Unable to determine<br>\r\n<b>Modified time:</b> Unable to determine<br>\r\n"
-                           "<b>Last Accessed time:</b> Unable to determine<br>\r\n"
-                           "<b>MD5:</b> error generating md5 hash<br>----<br>\r\n"
-                           "<b>This photo possibly belongs to Quorvia user ID #</b> <a href=\"[^\"]+\">\\1</a><br><br>\r\n"
-                           "<hr>\r\n");
-    const auto reused = std::distance(std::sregex_iterator(report.begin(), report.end(), entry), std::sregex_iterator());
+    const ParsedReport report =
+        ParseReport(images->Scan({"--image", images->Path("disk.img"), "--profiles", "--include-deleted"}));
+    int reused = 0;
+    for (const ParsedEntry& entry : report.entries) {
+        if (!entry.path.starts_with("disk.img, partition 2: \\Users\\alice\\Old\\")) continue;
+        ++reused;
+        EXPECT_EQ(entry.path.substr(entry.path.rfind('\\') + 1), entry.name);
+        EXPECT_EQ(std::tuple(entry.name, entry.status, entry.created, entry.modified, entry.accessed, entry.md5, entry.image),
+                  std::tuple("n" + entry.userId + "_11[1].jpg", "deleted (record reused, content lost)",
+                             "Unable to determine", "Unable to determine", "Unable to determine",
+                             "error generating md5 hash", ""));
+    }
     EXPECT_GE(reused, 1);
-    // Every old name in the report is one of those entries: no image line, no copy, no times.
-    std::size_t mentions = 0;
-    for (std::size_t at = report.find("\\Old\\"); at != std::string::npos; at = report.find("\\Old\\", at + 1))
-        ++mentions;
-    EXPECT_EQ(mentions, static_cast<std::size_t>(reused));
+    EXPECT_TRUE(report.rest.starts_with("<hr>End of Report<br>")) << report.rest.substr(0, 200);
 }
 
 TEST_F(DiskImages, AnImageThatCannotBeReadStopsTheRunBeforeAnythingIsWritten) {
@@ -265,17 +250,15 @@ TEST_F(DiskImages, AnImageThatCannotBeReadStopsTheRunBeforeAnythingIsWritten) {
         {"no such folder", {"--image", disk, "--folder", "/Users/nobody"},
          "Folder to search not found in the disk image: /Users/nobody"}};
     for (const auto& c : cases) {
-        const Images::Run run = images->Cli(c.arguments);
-        EXPECT_EQ(run.status, 2) << c.row;
-        EXPECT_EQ(run.err, c.message + "\n") << c.row;
-        EXPECT_EQ(run.outputs, 0u) << c.row;
+        const auto [run, report] = images->Cli(c.arguments);
+        EXPECT_EQ(std::tuple(run.exitCode, run.err, report), std::tuple(2, c.message + "\n", std::nullopt)) << c.row;
     }
 }
 
 TEST_F(DiskImages, PartitionsAreListedWithTheirFileSystemAndProfileFolders) {
-    const std::string out = images->Path("list");
-    EXPECT_EQ(Shell(Quote(SNAPSIFT_CLI) + " --list-partitions " + Quote(images->Path("split.001")) + " > " + Quote(out)), 0);
-    EXPECT_EQ(ReadBytes(out),
+    const CliResult run = RunCli(images->tree, {"--list-partitions", images->Path("split.001")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out,
               "Partition  Offset          Size            File system  Profile folders\n"
               "1          1048576         1048576         -            -\n"
               "2          3145728         25165824        NTFS         Users, Documents and Settings\n");

@@ -15,6 +15,8 @@ std::string ToText(const fs::path& path) {
     return std::string(s.begin(), s.end());
 }
 
+fs::path FromText(const std::string& text) { return std::u8string(text.begin(), text.end()); }
+
 TempTree::TempTree() {
     static std::atomic<int> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -41,7 +43,10 @@ fs::path TempTree::Path(std::string_view relative) const {
 
 std::string TempTree::Text(std::string_view relative) const { return ToText(Path(relative)); }
 
-void TempTree::Folder(std::string_view relative) { fs::create_directories(Path(relative)); }
+std::string TempTree::Folder(std::string_view relative) {
+    fs::create_directories(Path(relative));
+    return ToText(Path(relative) / "");
+}
 
 void TempTree::File(std::string_view relative, std::string_view contents) {
     const fs::path path = Path(relative);
@@ -53,7 +58,7 @@ void TempTree::File(std::string_view relative, std::string_view contents) {
 
 void TempTree::Entries(std::initializer_list<std::pair<std::string_view, std::string_view>> entries) {
     for (const auto& [relative, contents] : entries)
-        relative.ends_with('/') ? Folder(relative) : File(relative, contents);
+        relative.ends_with('/') ? (void)Folder(relative) : File(relative, contents);
 }
 
 std::string ReadBytes(const fs::path& path) {

@@ -23,7 +23,7 @@ public:
     std::filesystem::path Path(std::string_view relative) const;
     std::string Text(std::string_view relative) const;  // program text of a path below the root
 
-    void Folder(std::string_view relative);  // with its parents
+    std::string Folder(std::string_view relative);  // with its parents; its text ending in the separator
     void File(std::string_view relative, std::string_view contents = {});
     // Makes every entry: a relative path ending in "/" is a folder, else a file.
     void Entries(std::initializer_list<std::pair<std::string_view, std::string_view>> entries);
@@ -34,7 +34,8 @@ private:
 
 // A whole file's bytes; empty when it cannot be read.
 std::string ReadBytes(const std::filesystem::path& path);
-// UTF-8 program text of a native path.
+// UTF-8 program text of a native path, and the native path of program text.
 std::string ToText(const std::filesystem::path& path);
+std::filesystem::path FromText(const std::string& text);
 
 }  // namespace snapsift::test

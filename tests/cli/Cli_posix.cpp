@@ -1,0 +1,103 @@
+// snapsift-cli on POSIX: what an incomplete run says and returns (a folder it may not read,
+// access times it cannot keep, a full output disk), and a run ended by Ctrl-C or a kill.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include "support/CliRun.h"
+#include "support/ReportParser.h"
+
+namespace snapsift::test {
+
+namespace fs = std::filesystem;
+
+// 2,048 bytes of "j" and md5sum's word on them.
+const std::string kPhoto(2048, 'j'), kPhotoMd5 = "b98fdf7ca3b2bbc4dc92b559890e34c4";
+
+// snapsift-cli searching src of a temporary tree, its run folder made in out.
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override { tree.Folder("out"); }
+    CliResult Scan(const CliOptions& options = {}) {
+        return RunCli(tree, {"--folder", tree.Text("src"), "--output", tree.Text("out")}, options);
+    }
+    fs::path Report() const { return RunReport(tree.Path("out")); }
+    TempTree tree;
+};
+
+// Run by user 65534 (when the tests run as root), so that a mode-000 folder cannot be opened and
+// the evidence's access times cannot be kept; the scan goes on, and its report counts as incomplete.
+TEST_F(CliTest, AnIncompleteRunSaysWhyOnStandardErrorAndExitsWithThree) {
+    tree.Entries({{"src/n12345_67[1].jpg", "abc"}, {"src/Locked/n22222_22[1].jpg", "abc"},
+                  {"src/Open/n33333_33[1].jpg", "a"}});
+    for (const char* folder : {"", "src", "src/Open"}) ASSERT_EQ(chmod(tree.Text(folder).c_str(), 0755), 0);
+    ASSERT_EQ(chmod(tree.Text("out").c_str(), 0777), 0);
+    ASSERT_EQ(chmod(tree.Text("src/Locked").c_str(), 0), 0);
+    const std::string src = tree.Text("src");
+    const CliResult run = Scan({.ordinaryUser = true});
+    EXPECT_EQ(std::tuple(run.exitCode, run.out, run.err),
+              std::tuple(3, "Operation complete.\n\nTotal files found: 2\nFolders that could not be read: 1\nReport: " +
+                                ToText(Report()) + "\n",
+                         "Warning: access times will change. This user may read " + src + "/ (and files like it) only "
+                         "in a way that updates its last-access time. To keep access times, mount the evidence "
+                         "read-only or run as root.\nCannot read folder: " + src + "/Locked/: Permission denied\n"));
+}
+
+// The output's file system full (a file size limit of 1,000 bytes): copies and entries fail, and
+// the run says so in its counts and its exit status; an entry that does not fit leaves nothing.
+TEST_F(CliTest, AFullOutputDiskMakesTheReportIncomplete) {
+    for (int i = 0; i < 4; ++i) tree.File("src/n1234567_" + std::to_string(i) + "[1].jpg", kPhoto);
+    const CliResult run = Scan({.fileSizeLimit = 1000});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.out, "Operation complete.\n\nTotal files found: 4\nCopies that could not be made: 4\n"
+                       "Entries that could not be written to the report: 3\nReport: " + ToText(Report()) + "\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(Report().parent_path()), {}), 1);
+    const ParsedReport report = ParseReport(ReadBytes(Report()));
+    EXPECT_EQ(report.entries.size(), 1u);
+    EXPECT_EQ(report.rest, "<hr>End of Report<br>\r\nTotal files found: 4<hr>\r\n</body></html>\r\n");
+}
+
+// 1200 photos, and the signal sent once the report has reached the given size.
+class CliSignalTest : public CliTest {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        for (int i = 0; i < 1200; ++i)
+            tree.File("src/f" + std::to_string(i / 60) + "/n" + std::to_string(1000000 + i) + "_1_2[1].jpg", kPhoto);
+    }
+    // Expects the report's entries, some but not all of them, each whole and numbered in order
+    // with its copy.
+    std::pair<CliResult, ParsedReport> Interrupted(int signal, std::uintmax_t reportBytes) {
+        const CliResult run = Scan({.signal = signal, .sendWhen = [&] {
+            std::error_code none;
+            return fs::file_size(Report(), none) >= reportBytes && !none;
+        }});
+        const ParsedReport report = ParseReport(ReadBytes(Report()));
+        EXPECT_TRUE(report.entries.size() > 0 && report.entries.size() < 1200) << report.entries.size();
+        for (std::size_t i = 0; i < report.entries.size(); ++i) {
+            const ParsedEntry& entry = report.entries[i];
+            const std::string number = std::to_string(i + 1);
+            EXPECT_EQ(entry.md5, kPhotoMd5) << entry.path;
+            EXPECT_TRUE(entry.image.ends_with("-" + number + ".jpg")) << entry.image;
+            EXPECT_EQ(ReadBytes(Report().parent_path() / entry.image), kPhoto) << entry.image;
+        }
+        return {run, report};
+    }
+};
+
+TEST_F(CliSignalTest, AKillLeavesWholeEntriesOnly) {
+    const auto [run, report] = Interrupted(SIGKILL, 50000);
+    EXPECT_EQ(std::tuple(run.signal, run.out, run.err, report.rest), std::tuple(SIGKILL, "", "", ""));
+}
+
+TEST_F(CliSignalTest, CtrlCEndsTheScanAsAnAbortedRun) {
+    const auto [run, report] = Interrupted(SIGINT, 3000);
+    const std::string total = "Total files found: " + std::to_string(report.entries.size());
+    EXPECT_EQ(report.rest,
+              "<br><Br><hr>Operation was aborted before completion.<br>\r\n" + total + "<hr>\r\n</body></html>\r\n");
+    EXPECT_EQ(std::tuple(run.exitCode, run.out, run.err),
+              std::tuple(1, "Operation aborted.\n\n" + total + "\nReport: " + ToText(Report()) + "\n", ""));
+}
+
+}  // namespace snapsift::test

@@ -1,0 +1,38 @@
+// snapsift-cli run as a program, on POSIX and under Windows alike: its arguments, its standard
+// output and error captured in files of a temporary tree, its exit status; and the report of
+// the run folder it made.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/TempTree.h"
+
+namespace snapsift::test {
+
+struct CliResult {
+    int exitCode = -1, signal = 0;  // signal: the one that ended it (POSIX), else 0
+    std::string out, err;           // standard output and error, line ends as the program wrote them
+};
+
+// What POSIX runs may add; Windows runs take none of it.
+struct CliOptions {
+    bool ordinaryUser = false;        // as user 65534 when the tests run as root
+    std::uint64_t fileSizeLimit = 0;  // writes past so many bytes fail with EFBIG, as on a full disk; 0: none
+    int signal = 0;                   // sent once sendWhen() holds, or after 30 seconds
+    std::function<bool()> sendWhen = {};
+};
+
+CliResult RunCli(const TempTree& tree, const std::vector<std::string>& arguments, const CliOptions& options = {});
+
+// The report in the "Snapsift - ..." folder a run made in output; empty when there is none.
+inline std::filesystem::path RunReport(const std::filesystem::path& output) {
+    for (const auto& made : std::filesystem::directory_iterator(output))
+        if (made.path().filename().string().starts_with("Snapsift - ")) return made.path() / "Quorvia JPG Files.htm";
+    return {};
+}
+
+}  // namespace snapsift::test

@@ -1,0 +1,78 @@
+// A scan host that records what it is told, and the evidence walk a scan makes: that host,
+// the real evidence entry writing its report and copies into a folder of the test's, and the
+// folder walk handing it the candidates; the report read back after the walk.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "scan/ScanRun.h"
+#include "search/EvidenceEntry.h"
+#include "search/FolderWalk.h"
+#include "volume/LiveVolume.h"
+#include "report/Report.h"
+#include "support/ReportParser.h"
+#include "support/TempTree.h"
+
+namespace snapsift::test {
+
+using Paths = std::vector<std::string>;
+using Messages = std::vector<std::pair<MessageKind, std::string>>;
+using Unreadable = std::vector<std::pair<std::string, long>>;  // folder, error code
+
+// Fixed settings; a log of every path shown, message, look and folder not read; AbortRequested
+// set during the yield of the abortAtFile-th path shown (1-based), as a confirmed ABORT would.
+struct RecordingHost : ScanHost {
+    explicit RecordingHost(ScanState& state) : state(&state) {}
+    ScanState* state;
+    bool profileMode = false, searchSubfolders = true, includePhotos = true;
+    std::string driveRoot;
+    std::size_t abortAtFile = 0, yields = 0;
+    std::function<void()> onYield;
+    Paths shownPaths;
+    Messages messages;
+    std::vector<bool> looks;
+    Unreadable unreadable;
+    Paths lost;  // files that could not be examined
+
+    bool ProfileMode() const override { return profileMode; }
+    bool SearchSubfolders() const override { return searchSubfolders; }
+    bool IncludePhotos() const override { return includePhotos; }
+    std::string SelectedDriveRoot() const override { return driveRoot; }
+    void ShowPath(const std::string& fullPath) override { shownPaths.push_back(fullPath); }
+    void Yield() override {
+        ++yields;
+        if (abortAtFile != 0 && shownPaths.size() == abortAtFile) state->AbortRequested = true;
+        if (onYield) onYield();
+    }
+    void ShowMessage(std::string_view text, MessageKind kind) override { messages.emplace_back(kind, text); }
+    bool AskYesNo(std::string_view) override { return true; }
+    void SetRunningLook(bool running) override { looks.push_back(running); }
+    void FolderUnreadable(const std::string& at, const SystemError& e) override { unreadable.emplace_back(at, e.code); }
+    void CandidateLost(const std::string& fullPath) override { lost.push_back(fullPath); }
+};
+
+// output: an existing folder, ending in the separator, that takes the report and the copies.
+struct EvidenceWalk {
+    explicit EvidenceWalk(std::string output, Volume& volume = LiveVolume()) : out(std::move(output)), volume(volume) { EXPECT_TRUE(WriteReportHeader(ReportPath())); }
+    EvidenceWalk(const EvidenceWalk&) = delete;
+    EvidenceWalk& operator=(const EvidenceWalk&) = delete;
+
+    std::string ReportPath() const { return out + std::string(kReportFileName); }
+    std::string Report() const { return ReadBytes(FromText(ReportPath())); }
+    ParsedReport Run(const std::string& root) {
+        walk.SearchFolderTree(root);
+        return ParseReport(Report());
+    }
+    std::string Copy(const ParsedEntry& entry) const { return ReadBytes(FromText(out + entry.image)); }
+
+    const std::string out;
+    Volume& volume;
+    ScanState state;
+    RecordingHost host{state};
+    EvidenceEntry evidence{out, state.FilesFound, host};
+    FolderWalk walk{state.AbortRequested, host, evidence, volume};
+};
+
+}  // namespace snapsift::test

@@ -1,0 +1,36 @@
+#include "support/ReportParser.h"
+
+#include <algorithm>
+#include <regex>
+
+namespace snapsift::test {
+
+ParsedReport ParseReport(const std::string& report) {
+    static const std::regex kEntry(
+        "<hr>\r\n<b>Full path:</b> ([^\r\n]*)<br>\r\n<b>Short name:</b> ([^\r\n]*)<br>\r\n"
+        "(?:<b>Status:</b> ([^\r\n]*)<br>\r\n)?"
+        "<b>Created time:</b> ([^\r\n]*?) ?<br>\r\n<b>Modified time:</b> ([^\r\n]*?) ?<br>\r\n"
+        "<b>Last Accessed time:</b> ([^\r\n]*?) ?<br>\r\n<b>MD5:</b> ([^\r\n<]*)<br>----<br>\r\n"
+        "<b>This photo possibly belongs to Quorvia user ID #</b> <a href=\"([^\"\r\n]*)\">([^\r\n]*)</a><br><br>\r\n"
+        "(?:<img src=\"([^\"\r\n]*)\"><br><br>\r\n)?");
+    ParsedReport parsed;
+    std::size_t at = 0;
+    while (at < report.size() && report.compare(at, 4, "<hr>") != 0 && report.compare(at, 8, "<br><Br>") != 0) {
+        const std::size_t end = report.find("\r\n", at);
+        at = end == std::string::npos ? report.size() : end + 2;
+    }
+    parsed.header = report.substr(0, at);
+    auto from = report.cbegin() + static_cast<std::ptrdiff_t>(at);
+    for (std::smatch m; std::regex_search(from, report.cend(), m, kEntry, std::regex_constants::match_continuous);
+         from = m[0].second)
+        parsed.entries.push_back({m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8], m[9], m[10]});
+    parsed.rest.assign(from, report.cend());
+    return parsed;
+}
+
+const ParsedEntry* ParsedReport::Find(std::string_view name) const {
+    const auto entry = std::ranges::find(entries, name, &ParsedEntry::name);
+    return entry == entries.end() ? nullptr : &*entry;
+}
+
+}  // namespace snapsift::test

@@ -1,0 +1,30 @@
+// The HTML report read back: its opening lines, each whole entry's fields in the order the
+// report writes them, and everything after the last whole entry. A line out of its place ends
+// the entries, so a report with lines swapped or cut in the middle of an entry shows it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace snapsift::test {
+
+// Times are the text before "<br>" without the space: "3/15/2010 2:05:09 PM (UTC)" or
+// "Unable to determine". status and image are "" when the entry has no such line.
+struct ParsedEntry {
+    std::string path, name, status, created, modified, accessed, md5, link, userId, image;
+    bool operator==(const ParsedEntry&) const = default;
+};
+
+struct ParsedReport {
+    std::string header;  // the title line and any disk-image line, with their line ends
+    std::vector<ParsedEntry> entries;
+    std::string rest;    // the tail of a finished report; "" for one cut after a whole entry
+    // The entry with this short name, or nullptr.
+    const ParsedEntry* Find(std::string_view name) const;
+    bool operator==(const ParsedReport&) const = default;
+};
+
+ParsedReport ParseReport(const std::string& report);
+
+}  // namespace snapsift::test
