@@ -42,7 +42,6 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     entry.fullPath = fullPath;
     entry.fileName = fileName;
     entry.userId = userId;
-    entry.digest = MD5::kFileFailureText;
     entry.separator = separator_;
     // A deleted name whose record another file has taken keeps nothing of its own but the name.
     const FileState state = file ? file->State() : FileState::Present;
@@ -65,22 +64,25 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     long copyError = opened ? 0 : openError;
     if (includePhotos && opened && !copy.Create(outputFolder_ + copyName)) copyError = copy.Error();
 
+    std::optional<std::string> hex;
     if (opened) {
         if (afterOpen_) afterOpen_(fullPath);
         const bool copying = includePhotos && copyError == 0;
-        entry.digest = DigestEvidence(
+        EvidenceDigest digest = DigestEvidence(
             *file, copying ? [&copy](std::string_view bytes) { copy.Write(bytes); }
                            : std::function<void(std::string_view)>());
-        if (file->LastError() != 0 && copyError == 0) copyError = file->LastError();  // a read failed
-        if (entry.digest == MD5::kFileFailureText && file->LastError() == 0 && !file->UnchangedSinceOpen()) {
+        hex = std::move(digest.hex);
+        if (digest.failure == DigestFailure::ReadFailed && copyError == 0) copyError = digest.readError.code;
+        if (digest.failure == DigestFailure::ChangedWhileRead) {
             ++gaps_.filesChanged;
             host_.FileChangedWhileRead(fullPath);
         }
         if (copying && copyError == 0) copyError = copy.Finish();
     }
     file.reset();
-    if (state != FileState::RecordReused && (entry.digest == MD5::kFileFailureText || !entry.timesAvailable))
-        ++gaps_.entriesIncomplete;
+    if (state != FileState::RecordReused && (!hex || !entry.timesAvailable)) ++gaps_.entriesIncomplete;
+    // The report's words for an entry without its digest.
+    entry.digest = hex ? std::move(*hex) : std::string(MD5::kFileFailureText);
     if (includePhotos && copyError != 0) {
         ++gaps_.copiesFailed;
         host_.ShowMessage("Error copying file: " + fullPath + ". Error number: " + std::to_string(copyError) +
