@@ -34,7 +34,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
                                    const std::string& fileName, const std::string& userId) {
     // One open gives the whole entry: the times as they were before any byte was read, then
     // the digest and the copy from a single pass over the bytes that were there at the open.
-    long openError = 0;
+    SystemError openError;
     std::unique_ptr<VolumeFile> file = folder.OpenFile(fileName, fullPath, openError);
     if (!file && openError == kNotOnVolume) return;
 
@@ -61,7 +61,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
 
     const bool includePhotos = host_.IncludePhotos() && state != FileState::RecordReused;
     NewOutputFile copy;
-    long copyError = opened ? 0 : openError;
+    long copyError = opened ? 0 : openError.code;
     if (includePhotos && opened && !copy.Create(outputFolder_ + copyName)) copyError = copy.Error();
 
     std::optional<std::string> hex;

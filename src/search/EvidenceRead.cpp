@@ -33,7 +33,7 @@ EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::st
             const std::int64_t got = file.Read(buffer, kReadChunk);
             if (got < 0) {
                 digest.failure = DigestFailure::ReadFailed;
-                digest.readError = {file.LastError()};
+                digest.readError = file.Error();
                 return digest;
             }
             if (got == 0) break;
