@@ -40,10 +40,10 @@ bool CreateNewFolder(const std::string& path) {
 // Searches one volume: in profile mode the drive's "Users" and then "Documents and Settings",
 // in folder mode SourceFolder. A profile root is walked only when it is a real folder of the
 // drive: on Vista and later "Documents and Settings" is a junction to "Users", and walking it
-// would report every file twice.
-void SearchVolume(ScanState& state, ScanHost& host, EvidenceEntry& evidence, Volume& volume,
-                  const std::string& runFolder, const std::string& drive) {
-    evidence.SetPathSeparator(volume.Separator());
+// would report every file twice. Gives the tally with this volume's entries added.
+EvidenceTally SearchVolume(ScanState& state, ScanHost& host, Volume& volume, const std::string& runFolder,
+                           const std::string& drive, const EvidenceTally& earlier) {
+    EvidenceEntry evidence(WithTrailingSeparator(runFolder), host, volume.Separator(), earlier);
     FolderWalk walk(state.AbortRequested, host, evidence, volume);
     // An output folder chosen inside the searched tree: the run's own copies are no evidence.
     if (const auto runFolderIdentity = volume.IdentityOfLocalFolder(runFolder)) walk.SkipFolder(*runFolderIdentity);
@@ -52,13 +52,14 @@ void SearchVolume(ScanState& state, ScanHost& host, EvidenceEntry& evidence, Vol
             walk.SearchFolderTree(state.SourceFolder);
         else
             walk.SearchFolder(state.SourceFolder);
-        return;
+        return evidence.Tally();
     }
     const std::string users = drive + volume.Separator() + "Users";
     const std::string documents = drive + volume.Separator() + "Documents and Settings";
     if (volume.IsPlainEntry(users)) walk.SearchFolderTree(users + volume.Separator());
     if (!state.AbortRequested && volume.IsPlainEntry(documents))
         walk.SearchFolderTree(documents + volume.Separator());
+    return evidence.Tally();
 }
 
 }  // namespace
@@ -79,20 +80,17 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
         return result;
     }
 
-    const std::string chosenOutput = state.OutputFolder;
     const DateTime now = environment.localNow ? environment.localNow() : LocalNow();
-    const std::string runFolder = chosenOutput + "Snapsift - " + OutputFolderStamp(now, MonthAbbreviation(now.month));
+    const std::string runFolder = state.OutputFolder + "Snapsift - " + OutputFolderStamp(now, MonthAbbreviation(now.month));
     if (!CreateNewFolder(runFolder)) {
         host.ShowMessage("Error creating output folder.", MessageKind::Stop);
         return result;
     }
-    state.OutputFolder = WithTrailingSeparator(runFolder);
-    result.runFolder = state.OutputFolder;
+    result.runFolder = WithTrailingSeparator(runFolder);
 
-    const std::string reportPath = state.OutputFolder + std::string(kReportFileName);
+    const std::string reportPath = result.runFolder + std::string(kReportFileName);
     const ImageSource* image = host.Image();
     if (!WriteReportHeader(reportPath, image != nullptr ? &image->facts : nullptr)) {
-        state.OutputFolder = chosenOutput;
         host.ShowMessage("Error opening output file.", MessageKind::Stop);
         return result;
     }
@@ -100,29 +98,28 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
 
     state.AbortRequested = false;
     host.SetRunningLook(true);
-    state.FilesFound = 0;
 
-    EvidenceEntry evidence(state.OutputFolder, state.FilesFound, host);
+    EvidenceTally tally;
     if (image == nullptr) {
-        SearchVolume(state, host, evidence, LiveVolume(), runFolder,
-                     WithoutTrailingSeparators(host.SelectedDriveRoot()));
+        tally = SearchVolume(state, host, LiveVolume(), runFolder, WithoutTrailingSeparators(host.SelectedDriveRoot()),
+                             tally);
     } else {
         for (Volume* volume : image->volumes) {
             if (state.AbortRequested) break;
-            SearchVolume(state, host, evidence, *volume, runFolder, volume->DriveRoot());
+            tally = SearchVolume(state, host, *volume, runFolder, volume->DriveRoot(), tally);
             if (!host.ProfileMode()) break;
         }
     }
 
     const bool aborted = state.AbortRequested;
-    AppendReportTail(reportPath, aborted, state.FilesFound);
+    AppendReportTail(reportPath, aborted, tally.filesFound);
     host.ShowMessage(std::string(aborted ? "Operation aborted." : "Operation complete.") +
-                         "\r\n\r\nTotal files found: " + std::to_string(state.FilesFound),
+                         "\r\n\r\nTotal files found: " + std::to_string(tally.filesFound),
                      MessageKind::Final);
     result.outcome = aborted ? ScanOutcome::Aborted : ScanOutcome::Completed;
-    result.gaps = evidence.Gaps();
+    result.filesFound = tally.filesFound;
+    result.gaps = tally.gaps;
 
-    state.OutputFolder = chosenOutput;
     host.SetRunningLook(false);
     return result;
 }

@@ -52,7 +52,8 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     if (opened && !file->AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
     entry.timesAvailable = opened && file->Times(entry.timeCreated, entry.timeAccessed, entry.timeModified);
 
-    const std::int32_t number = ++filesFound_;
+    const std::int32_t number = ++tally_.filesFound;
+    host_.FileFound(number);
     std::string ending = std::to_string(number);  // built up so that GCC 12 sees no overlap in it
     ending.insert(0, 1, '-');
     ending += ".jpg";
@@ -62,7 +63,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     const bool includePhotos = host_.IncludePhotos() && state != FileState::RecordReused;
     NewOutputFile copy;
     long copyError = opened ? 0 : openError.code;
-    if (includePhotos && opened && !copy.Create(outputFolder_ + copyName)) copyError = copy.Error();
+    if (includePhotos && opened && !copy.Create(runFolder_ + copyName)) copyError = copy.Error();
 
     std::optional<std::string> hex;
     if (opened) {
@@ -74,25 +75,25 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
         hex = std::move(digest.hex);
         if (digest.failure == DigestFailure::ReadFailed && copyError == 0) copyError = digest.readError.code;
         if (digest.failure == DigestFailure::ChangedWhileRead) {
-            ++gaps_.filesChanged;
+            ++tally_.gaps.filesChanged;
             host_.FileChangedWhileRead(fullPath);
         }
         if (copying && copyError == 0) copyError = copy.Finish();
     }
     file.reset();
-    if (state != FileState::RecordReused && (!hex || !entry.timesAvailable)) ++gaps_.entriesIncomplete;
+    if (state != FileState::RecordReused && (!hex || !entry.timesAvailable)) ++tally_.gaps.entriesIncomplete;
     // The report's words for an entry without its digest.
     entry.digest = hex ? std::move(*hex) : std::string(MD5::kFileFailureText);
     if (includePhotos && copyError != 0) {
-        ++gaps_.copiesFailed;
+        ++tally_.gaps.copiesFailed;
         host_.ShowMessage("Error copying file: " + fullPath + ". Error number: " + std::to_string(copyError) +
                               ". Click OK to continue.",
                           MessageKind::FileProblem);
     }
 
     if (includePhotos) entry.copyFileName = copyName;
-    if (!AppendReportEntry(outputFolder_ + std::string(kReportFileName), entry)) {
-        ++gaps_.entriesNotWritten;
+    if (!AppendReportEntry(runFolder_ + std::string(kReportFileName), entry)) {
+        ++tally_.gaps.entriesNotWritten;
         host_.ShowMessage("Error writing to HTML report for file: " + fullPath + ". Click OK to continue.",
                           MessageKind::FileProblem);
     }

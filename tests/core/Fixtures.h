@@ -32,6 +32,7 @@ struct RecordingHost : ScanHost {
     bool profileMode = false, searchSubfolders = true, includePhotos = true;
     std::string driveRoot;
     std::size_t abortAtFile = 0, yields = 0;
+    std::int32_t found = 0;  // the count the host was last given
     std::function<void()> onYield;
     Paths shownPaths;
     Messages messages;
@@ -43,6 +44,7 @@ struct RecordingHost : ScanHost {
     bool IncludePhotos() const override { return includePhotos; }
     std::string SelectedDriveRoot() const override { return driveRoot; }
     void ShowPath(const std::string& fullPath) override { shownPaths.push_back(fullPath); }
+    void FileFound(std::int32_t filesFound) override { found = filesFound; }
     void Yield() override {
         ++yields;
         if (abortAtFile != 0 && shownPaths.size() == abortAtFile) state->AbortRequested = true;
@@ -159,6 +161,7 @@ protected:
                           : "<hr>End of Report<br>\r\n";
         report += "Total files found: " + std::to_string(entries) + "<hr>\r\n</body></html>\r\n";
         EXPECT_EQ(ReadBytes(FromText(result.reportPath)), report);
+        EXPECT_EQ(std::pair(result.filesFound, host.found), std::pair(entries, entries));
         return result;
     }
 

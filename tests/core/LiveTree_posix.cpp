@@ -64,7 +64,7 @@ protected:
     const std::string out = tree.Text("out") + kSep;
     ScanState state;
     RecordingHost host{state};
-    EvidenceEntry evidence{out, state.FilesFound, host};
+    EvidenceEntry evidence{out, host};
     FolderWalk walk{state.AbortRequested, host, evidence};
 };
 
@@ -95,7 +95,7 @@ TEST_F(LiveTree, AQueuedFolderIsEnteredOnlyAsTheFolderThatWasListed) {
     for (const auto& c : cases) {
         ScanState runState;
         RecordingHost runHost{runState};
-        EvidenceEntry runEvidence{out, runState.FilesFound, runHost};
+        EvidenceEntry runEvidence{out, runHost};
         FolderWalk runWalk{runState.AbortRequested, runHost, runEvidence};
         OpenFoldersNameByName(c.nameByName);
         runHost.onYield = [&] {

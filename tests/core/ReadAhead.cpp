@@ -57,7 +57,7 @@ protected:
         EXPECT_TRUE(WriteReportHeader(folder + std::string(kReportFileName)));
         ScanState state;
         RecordingHost host{state};
-        EvidenceEntry evidence{folder, state.FilesFound, host};
+        EvidenceEntry evidence{folder, host};
         FolderWalk walk{state.AbortRequested, host, evidence};
         if (onYield) host.onYield = [&] { onYield(host.shownPaths); };
         walk.ReadAhead(helpers, true);
