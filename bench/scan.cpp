@@ -49,6 +49,6 @@ int main(int argc, char** argv) {
     const snapsift::ScanResult result = snapsift::RunScan(state, host);
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
     if (result.outcome != snapsift::ScanOutcome::Completed) return 1;
-    std::printf("files %d seconds %.3f report %s\n", state.FilesFound, seconds.count(), result.reportPath.c_str());
+    std::printf("files %d seconds %.3f report %s\n", result.filesFound, seconds.count(), result.reportPath.c_str());
     return 0;
 }

@@ -6,7 +6,9 @@
 #undef Yield
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "platform/Paths.h"
 #include "platform/WideText.h"
@@ -71,7 +73,11 @@ int wmain(int argc, wchar_t** argv) {
     UnhookWindowsHookEx(hook);
 
     for (char& c : finalMessage) c = (c == '\r' || c == '\n') ? ' ' : c;
-    std::printf("files shown: %ld\nfound: %d\nseconds: %.3f\nmessage: %s\n", window.shown, state.FilesFound,
+    // The run's count, as its final message gives it.
+    constexpr std::string_view kTotal = "Total files found: ";
+    const std::size_t total = finalMessage.find(kTotal);
+    const int found = total == std::string::npos ? 0 : std::atoi(finalMessage.c_str() + total + kTotal.size());
+    std::printf("files shown: %ld\nfound: %d\nseconds: %.3f\nmessage: %s\n", window.shown, found,
                 static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart),
                 finalMessage.c_str());
     return finalMessage.starts_with("Operation complete.") ? 0 : 1;

@@ -59,7 +59,7 @@ void CliHost::Yield() {
 
 void CliHost::DrawProgress() {
     const std::size_t width = static_cast<std::size_t>(TerminalWidth(Stream::Err));
-    std::string line = std::to_string(state_.FilesFound) + " found, " + std::to_string(examined_) + " examined: ";
+    std::string line = std::to_string(found_) + " found, " + std::to_string(examined_) + " examined: ";
     const std::size_t room = width > CharacterCount(line) + 1 ? width - 1 - CharacterCount(line) : 0;
     std::string path = Tail(path_, room);
     for (char& c : path)

@@ -32,6 +32,7 @@ public:
 
     void ShowPath(const std::string& fullPath) override;
     void Yield() override;
+    void FileFound(std::int32_t filesFound) override { found_ = filesFound; }
     void ShowMessage(std::string_view text, MessageKind kind) override;
     bool AskYesNo(std::string_view text) override;
     void SetRunningLook(bool running) override;
@@ -51,6 +52,7 @@ private:
     CliSettings settings_;
     bool showProgress_;
     std::string path_;
+    std::int32_t found_ = 0;
     std::uint64_t examined_ = 0;
     std::uint64_t unreadableFolders_ = 0;
     bool accessTimeNoticeGiven_ = false;

@@ -127,15 +127,15 @@ public:
 
     // Takes the file's record: its times and its default data stream. False, with the code in
     // `error`, when the record holds no regular file with a data stream.
-    bool Take(Record record, long& error) {
+    bool Take(Record record, SystemError& error) {
         record_ = std::move(record);
         if (record_->meta->type != TSK_FS_META_TYPE_REG) {
-            error = record_->meta->type == TSK_FS_META_TYPE_DIR ? EISDIR : EINVAL;
+            error.code = record_->meta->type == TSK_FS_META_TYPE_DIR ? EISDIR : EINVAL;
             return false;
         }
         data_ = DefaultDataStream(record_.get());
         if (data_ == nullptr) {
-            error = EIO;
+            error.code = EIO;
             return false;
         }
         size_ = data_->size;
@@ -169,7 +169,7 @@ public:
                                              TSK_FS_FILE_READ_FLAG_NONE);
         if (got <= 0) {
             tsk_error_reset();
-            error_ = EIO;
+            error_.code = EIO;
             return -1;
         }
         offset_ += got;
@@ -178,7 +178,7 @@ public:
     // An image is read, never written: what was there at the open is there still.
     bool UnchangedSinceOpen() override { return true; }
     bool AccessTimeKept() const override { return true; }
-    long LastError() const override { return error_; }
+    SystemError Error() const override { return error_; }
     FileState State() const override { return state_; }
 
 private:
@@ -188,7 +188,7 @@ private:
     std::int64_t size_ = 0, offset_ = 0;
     bool timesRead_ = false;
     DateTime created_, modified_, accessed_;
-    long error_ = 0;
+    SystemError error_;
 };
 
 struct VolumeState {
@@ -230,10 +230,10 @@ public:
     bool AccessTimeKept() const override { return true; }
 
     std::unique_ptr<VolumeFile> OpenFile(std::string_view name, const std::string& /*fullPath*/,
-                                         long& error) const override {
+                                         SystemError& error) const override {
         const TSK_FS_NAME* entry = FindFile(name);
         if (entry == nullptr) {
-            error = ENOENT;
+            error.code = ENOENT;
             return nullptr;
         }
         const bool deletedName = (entry->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0;

@@ -37,14 +37,20 @@ bool CreateNewFolder(const std::string& path) {
     return created && !error;
 }
 
+EvidenceTally TallyOf(const EvidenceEntry& evidence, const FolderWalk& walk) {
+    EvidenceTally tally = evidence.Tally();
+    tally.gaps.candidatesLost += walk.CandidatesLost();
+    return tally;
+}
+
 // Searches one volume: in profile mode the drive's "Users" and then "Documents and Settings",
 // in folder mode SourceFolder. A profile root is walked only when it is a real folder of the
 // drive: on Vista and later "Documents and Settings" is a junction to "Users", and walking it
-// would report every file twice. Returns how many files passing the name filter could not be
-// examined.
-std::uint64_t SearchVolume(ScanState& state, ScanHost& host, EvidenceEntry& evidence, Volume& volume,
-                           const std::string& runFolder, const std::string& drive) {
-    evidence.SetPathSeparator(volume.Separator());
+// would report every file twice. Gives the tally with this volume's entries, and the files that
+// passed the name filter but could not be examined, added.
+EvidenceTally SearchVolume(ScanState& state, ScanHost& host, Volume& volume, const std::string& runFolder,
+                           const std::string& drive, const EvidenceTally& earlier) {
+    EvidenceEntry evidence(WithTrailingSeparator(runFolder), host, volume.Separator(), earlier);
     FolderWalk walk(state.AbortRequested, host, evidence, volume);
     // An output folder chosen inside the searched tree: the run's own copies are no evidence.
     if (const auto runFolderIdentity = volume.IdentityOfLocalFolder(runFolder)) walk.SkipFolder(*runFolderIdentity);
@@ -53,14 +59,14 @@ std::uint64_t SearchVolume(ScanState& state, ScanHost& host, EvidenceEntry& evid
             walk.SearchFolderTree(state.SourceFolder);
         else
             walk.SearchFolder(state.SourceFolder);
-        return walk.CandidatesLost();
+        return TallyOf(evidence, walk);
     }
     const std::string users = drive + volume.Separator() + "Users";
     const std::string documents = drive + volume.Separator() + "Documents and Settings";
     if (volume.IsPlainEntry(users)) walk.SearchFolderTree(users + volume.Separator());
     if (!state.AbortRequested && volume.IsPlainEntry(documents))
         walk.SearchFolderTree(documents + volume.Separator());
-    return walk.CandidatesLost();
+    return TallyOf(evidence, walk);
 }
 
 }  // namespace
@@ -81,20 +87,17 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
         return result;
     }
 
-    const std::string chosenOutput = state.OutputFolder;
     const DateTime now = environment.localNow ? environment.localNow() : LocalNow();
-    const std::string runFolder = chosenOutput + "Snapsift - " + OutputFolderStamp(now, MonthAbbreviation(now.month));
+    const std::string runFolder = state.OutputFolder + "Snapsift - " + OutputFolderStamp(now, MonthAbbreviation(now.month));
     if (!CreateNewFolder(runFolder)) {
         host.ShowMessage("Error creating output folder.", MessageKind::Stop);
         return result;
     }
-    state.OutputFolder = WithTrailingSeparator(runFolder);
-    result.runFolder = state.OutputFolder;
+    result.runFolder = WithTrailingSeparator(runFolder);
 
-    const std::string reportPath = state.OutputFolder + std::string(kReportFileName);
+    const std::string reportPath = result.runFolder + std::string(kReportFileName);
     const ImageSource* image = host.Image();
     if (!WriteReportHeader(reportPath, image != nullptr ? &image->facts : nullptr)) {
-        state.OutputFolder = chosenOutput;
         host.ShowMessage("Error opening output file.", MessageKind::Stop);
         return result;
     }
@@ -102,31 +105,28 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
 
     state.AbortRequested = false;
     host.SetRunningLook(true);
-    state.FilesFound = 0;
 
-    EvidenceEntry evidence(state.OutputFolder, state.FilesFound, host);
-    std::uint64_t candidatesLost = 0;
+    EvidenceTally tally;
     if (image == nullptr) {
-        candidatesLost = SearchVolume(state, host, evidence, LiveVolume(), runFolder,
-                                      WithoutTrailingSeparators(host.SelectedDriveRoot()));
+        tally = SearchVolume(state, host, LiveVolume(), runFolder, WithoutTrailingSeparators(host.SelectedDriveRoot()),
+                             tally);
     } else {
         for (Volume* volume : image->volumes) {
             if (state.AbortRequested) break;
-            candidatesLost += SearchVolume(state, host, evidence, *volume, runFolder, volume->DriveRoot());
+            tally = SearchVolume(state, host, *volume, runFolder, volume->DriveRoot(), tally);
             if (!host.ProfileMode()) break;
         }
     }
 
     const bool aborted = state.AbortRequested;
-    AppendReportTail(reportPath, aborted, state.FilesFound);
+    AppendReportTail(reportPath, aborted, tally.filesFound);
     host.ShowMessage(std::string(aborted ? "Operation aborted." : "Operation complete.") +
-                         "\r\n\r\nTotal files found: " + std::to_string(state.FilesFound),
+                         "\r\n\r\nTotal files found: " + std::to_string(tally.filesFound),
                      MessageKind::Final);
     result.outcome = aborted ? ScanOutcome::Aborted : ScanOutcome::Completed;
-    result.gaps = evidence.Gaps();
-    result.gaps.candidatesLost = candidatesLost;
+    result.filesFound = tally.filesFound;
+    result.gaps = tally.gaps;
 
-    state.OutputFolder = chosenOutput;
     host.SetRunningLook(false);
     return result;
 }

@@ -2,6 +2,7 @@
 // header, the search roots, the tail and the final message.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -22,6 +23,7 @@ struct ScanResult {
     ScanOutcome outcome = ScanOutcome::Stopped;
     std::string runFolder;   // the run's output folder, ending in the separator
     std::string reportPath;  // the report inside it
+    std::int32_t filesFound = 0;
     EvidenceGaps gaps;       // what the report lacks
 };
 

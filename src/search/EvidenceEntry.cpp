@@ -34,7 +34,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
                                    const std::string& fileName, const std::string& userId) {
     // One open gives the whole entry: the times as they were before any byte was read, then
     // the digest and the copy from a single pass over the bytes that were there at the open.
-    long openError = 0;
+    SystemError openError;
     std::unique_ptr<VolumeFile> file = folder.OpenFile(fileName, fullPath, openError);
     if (!file && openError == kNotOnVolume) return;
 
@@ -42,7 +42,6 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     entry.fullPath = fullPath;
     entry.fileName = fileName;
     entry.userId = userId;
-    entry.digest = MD5::kFileFailureText;
     entry.separator = separator_;
     // A deleted name whose record another file has taken keeps nothing of its own but the name.
     const FileState state = file ? file->State() : FileState::Present;
@@ -53,7 +52,8 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     if (opened && !file->AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
     entry.timesAvailable = opened && file->Times(entry.timeCreated, entry.timeAccessed, entry.timeModified);
 
-    const std::int32_t number = ++filesFound_;
+    const std::int32_t number = ++tally_.filesFound;
+    host_.FileFound(number);
     std::string ending = std::to_string(number);  // built up so that GCC 12 sees no overlap in it
     ending.insert(0, 1, '-');
     ending += ".jpg";
@@ -62,35 +62,38 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
 
     const bool includePhotos = host_.IncludePhotos() && state != FileState::RecordReused;
     NewOutputFile copy;
-    long copyError = opened ? 0 : openError;
-    if (includePhotos && opened && !copy.Create(outputFolder_ + copyName)) copyError = copy.Error();
+    long copyError = opened ? 0 : openError.code;
+    if (includePhotos && opened && !copy.Create(runFolder_ + copyName)) copyError = copy.Error();
 
+    std::optional<std::string> hex;
     if (opened) {
         if (afterOpen_) afterOpen_(fullPath);
         const bool copying = includePhotos && copyError == 0;
-        entry.digest = DigestEvidence(
+        EvidenceDigest digest = DigestEvidence(
             *file, copying ? [&copy](std::string_view bytes) { copy.Write(bytes); }
                            : std::function<void(std::string_view)>());
-        if (file->LastError() != 0 && copyError == 0) copyError = file->LastError();  // a read failed
-        if (entry.digest == MD5::kFileFailureText && file->LastError() == 0 && !file->UnchangedSinceOpen()) {
-            ++gaps_.filesChanged;
+        hex = std::move(digest.hex);
+        if (digest.failure == DigestFailure::ReadFailed && copyError == 0) copyError = digest.readError.code;
+        if (digest.failure == DigestFailure::ChangedWhileRead) {
+            ++tally_.gaps.filesChanged;
             host_.FileChangedWhileRead(fullPath);
         }
         if (copying && copyError == 0) copyError = copy.Finish();
     }
     file.reset();
-    if (state != FileState::RecordReused && (entry.digest == MD5::kFileFailureText || !entry.timesAvailable))
-        ++gaps_.entriesIncomplete;
+    if (state != FileState::RecordReused && (!hex || !entry.timesAvailable)) ++tally_.gaps.entriesIncomplete;
+    // The report's words for an entry without its digest.
+    entry.digest = hex ? std::move(*hex) : std::string(MD5::kFileFailureText);
     if (includePhotos && copyError != 0) {
-        ++gaps_.copiesFailed;
+        ++tally_.gaps.copiesFailed;
         host_.ShowMessage("Error copying file: " + fullPath + ". Error number: " + std::to_string(copyError) +
                               ". Click OK to continue.",
                           MessageKind::FileProblem);
     }
 
     if (includePhotos) entry.copyFileName = copyName;
-    if (!AppendReportEntry(outputFolder_ + std::string(kReportFileName), entry)) {
-        ++gaps_.entriesNotWritten;
+    if (!AppendReportEntry(runFolder_ + std::string(kReportFileName), entry)) {
+        ++tally_.gaps.entriesNotWritten;
         host_.ShowMessage("Error writing to HTML report for file: " + fullPath + ". Click OK to continue.",
                           MessageKind::FileProblem);
     }

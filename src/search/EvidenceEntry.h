@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "text/PathText.h"
 #include "search/CandidateHandler.h"
@@ -22,12 +23,20 @@ struct EvidenceGaps {
     bool Any() const { return entriesNotWritten + entriesIncomplete + copiesFailed + candidatesLost != 0; }
 };
 
+// What a run's evidence entries have made so far: the files recognised (each entry's number is
+// the count with it) and the gaps.
+struct EvidenceTally {
+    std::int32_t filesFound = 0;
+    EvidenceGaps gaps;
+};
+
 class EvidenceEntry : public CandidateHandler {
 public:
-    // outputFolder is the run's own folder (ending in the separator), where the report and
-    // the copies go; filesFound is raised once per recognised file.
-    EvidenceEntry(const std::string& outputFolder, std::int32_t& filesFound, SearchHost& host)
-        : outputFolder_(outputFolder), filesFound_(filesFound), host_(host) {}
+    // The entries of one volume's files. runFolder is the run's own folder (ending in the
+    // separator), where the report and the copies go; separator is the one between the names of
+    // the paths handed in (a disk image's is "\"); the count and the gaps go on from earlier.
+    EvidenceEntry(std::string runFolder, SearchHost& host, char separator = kSeparator, EvidenceTally earlier = {})
+        : runFolder_(std::move(runFolder)), host_(host), separator_(separator), tally_(earlier) {}
 
     void ProcessCandidate(const VolumeFolder& folder, const std::string& fullPath,
                           const std::string& fileName, NameStyle nameStyle) override;
@@ -36,22 +45,19 @@ public:
     void RecordEvidence(const VolumeFolder& folder, const std::string& fullPath,
                         const std::string& fileName, const std::string& userId);
 
-    // The separator between the names of the paths handed in (a disk image's is "\").
-    void SetPathSeparator(char separator) { separator_ = separator; }
-
-    const EvidenceGaps& Gaps() const { return gaps_; }
+    const EvidenceTally& Tally() const { return tally_; }
+    const EvidenceGaps& Gaps() const { return tally_.gaps; }
 
     // Called with the file's path once it is open and before its first byte is read: where
     // tests change a file at exactly that point.
     void SetAfterOpen(std::function<void(const std::string& fullPath)> afterOpen) { afterOpen_ = std::move(afterOpen); }
 
 private:
-    const std::string& outputFolder_;
-    std::int32_t& filesFound_;
+    const std::string runFolder_;
     SearchHost& host_;
-    EvidenceGaps gaps_;
+    const char separator_;
+    EvidenceTally tally_;
     std::function<void(const std::string&)> afterOpen_;
-    char separator_ = kSeparator;
 };
 
 }  // namespace snapsift

@@ -22,7 +22,8 @@ std::uint8_t* ReadBuffer() {
 
 }  // namespace
 
-std::string DigestEvidence(VolumeFile& file, const std::function<void(std::string_view)>& alsoTo) {
+EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::string_view)>& alsoTo) {
+    EvidenceDigest digest;
     try {
         const bool digestible = file.Size() < MD5::kFinalLimit;
         std::uint8_t* const buffer = ReadBuffer();
@@ -30,18 +31,28 @@ std::string DigestEvidence(VolumeFile& file, const std::function<void(std::strin
         md5.Init();
         for (;;) {
             const std::int64_t got = file.Read(buffer, kReadChunk);
-            if (got < 0) return std::string(MD5::kFileFailureText);
+            if (got < 0) {
+                digest.failure = DigestFailure::ReadFailed;
+                digest.readError = file.Error();
+                return digest;
+            }
             if (got == 0) break;
             const std::span<const std::uint8_t> piece(buffer, static_cast<std::size_t>(got));
             if (alsoTo) alsoTo(std::string_view(reinterpret_cast<const char*>(piece.data()), piece.size()));
             if (digestible) md5.Update(piece);
         }
         // Bytes that changed under the read would give a digest of a mixture of two files.
-        if (!digestible || !file.UnchangedSinceOpen()) return std::string(MD5::kFileFailureText);
-        return md5.Final();
+        if (!file.UnchangedSinceOpen())
+            digest.failure = DigestFailure::ChangedWhileRead;
+        else if (!digestible)
+            digest.failure = DigestFailure::TooLarge;
+        else
+            digest.hex = md5.Final();
     } catch (...) {
-        return std::string(MD5::kFileFailureText);
+        digest.hex.reset();
+        digest.failure = DigestFailure::ReadFailed;
     }
+    return digest;
 }
 
 }  // namespace snapsift

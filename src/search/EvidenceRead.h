@@ -3,17 +3,31 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/SystemError.h"
 #include "volume/Volume.h"
 
 namespace snapsift {
 
+// Why an open file gave no digest.
+enum class DigestFailure {
+    None,
+    ReadFailed,        // a read failed (or the pass stopped on an exception: no code then)
+    TooLarge,          // 2^28 bytes or more; its copy is still made whole
+    ChangedWhileRead,  // its size or modification time changed while it was read
+};
+
+struct EvidenceDigest {
+    std::optional<std::string> hex;  // 32 upper-case hexadecimal digits; empty on a failure
+    DigestFailure failure = DigestFailure::None;
+    SystemError readError;           // the failed read's, with ReadFailed
+};
+
 // The MD5 digest of an open file, read once from its start up to its size at the open; every
-// piece read is handed to alsoTo as well (a copy being made). MD5::kFileFailureText when a read
-// fails, the file is 2^28 bytes or more (its copy is still made whole), or its size or
-// modification time changed while it was read. Never throws.
-std::string DigestEvidence(VolumeFile& file, const std::function<void(std::string_view)>& alsoTo = {});
+// piece read is handed to alsoTo as well (a copy being made). Never throws.
+EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::string_view)>& alsoTo = {});
 
 }  // namespace snapsift

@@ -88,7 +88,7 @@ public:
     SystemError Error() const override { return listing_->error; }
     bool AccessTimeKept() const override { return open_->AccessTimeKept(); }
     std::unique_ptr<VolumeFile> OpenFile(std::string_view name, const std::string& fullPath,
-                                         long& error) const override {
+                                         SystemError& error) const override {
         return open_->OpenFile(name, fullPath, error);
     }
     FolderVersion Version() const override { return open_->Version(); }

@@ -4,6 +4,7 @@
 // and evidence whose access time the system would not keep.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,8 @@ public:
     // Progress: the path on show, the one being examined, and one turn of the host's event loop.
     virtual void ShowPath(const std::string& fullPath) = 0;
     virtual void Yield() = 0;
+    // A recognised file has been counted: filesFound is the run's count so far.
+    virtual void FileFound(std::int32_t filesFound) { (void)filesFound; }
 
     // A modal message with OK only.
     virtual void ShowMessage(std::string_view text, MessageKind kind) = 0;

@@ -21,7 +21,7 @@ public:
     std::int64_t Read(void* buffer, std::size_t size) override { return file.Read(buffer, size); }
     bool UnchangedSinceOpen() override { return file.UnchangedSinceOpen(); }
     bool AccessTimeKept() const override { return file.AccessTimeKept(); }
-    long LastError() const override { return file.LastError(); }
+    SystemError Error() const override { return {file.LastError()}; }
 };
 
 // An open folder's listing as a volume folder, held the same way.
@@ -35,10 +35,10 @@ public:
     SystemError Error() const override { return listing.Error(); }
     bool AccessTimeKept() const override { return listing.AccessTimeKept(); }
     std::unique_ptr<VolumeFile> OpenFile(std::string_view name, const std::string& fullPath,
-                                         long& error) const override {
+                                         SystemError& error) const override {
         auto live = std::make_unique<LiveFile>();
         if (live->file.Open(listing, name, fullPath)) return live;
-        error = live->file.LastError();
+        error = {live->file.LastError()};
         return nullptr;
     }
     FolderVersion Version() const override { return listing.Version(); }

@@ -40,8 +40,8 @@ public:
     // False when the system would only let this file be read in a way that moves its
     // last-access time.
     virtual bool AccessTimeKept() const = 0;
-    // The code of the last failure (errno, or GetLastError() on Windows).
-    virtual long LastError() const = 0;
+    // The last failure; a code of 0 when none.
+    virtual SystemError Error() const = 0;
     virtual FileState State() const { return FileState::Present; }
 };
 
@@ -59,10 +59,10 @@ public:
     // False when this folder could only be listed in a way that moves its last-access time.
     virtual bool AccessTimeKept() const = 0;
     // Opens the regular file `name` that this folder listed; fullPath is the whole path text of
-    // the same file. Nothing on failure, with the failure's code in `error` (kNotOnVolume: the
-    // name stands for no file, and the file has no entry).
+    // the same file. Nothing on failure, with the reason in `error` (kNotOnVolume: the name
+    // stands for no file, and the file has no entry).
     virtual std::unique_ptr<VolumeFile> OpenFile(std::string_view name, const std::string& fullPath,
-                                                 long& error) const = 0;
+                                                 SystemError& error) const = 0;
     // When the folder was opened, what tells a later open whether its entries changed since.
     virtual FolderVersion Version() const { return {}; }
     // Asks the system to start reading the regular file `name` that this folder listed, opened
@@ -71,9 +71,10 @@ public:
     virtual void ReadAhead(std::string_view /*name*/) const {}
 };
 
-// The program's own code for a name that a listing gave but that stands for no file of the
-// volume (an index entry a disk image kept after its file went, read without deleted files).
-inline constexpr long kNotOnVolume = -1002;
+// The failure of a name that a listing gave but that stands for no file of the volume (an index
+// entry a disk image kept after its file went, read without deleted files). Its code is the
+// program's own; no system uses negative codes.
+inline constexpr SystemError kNotOnVolume{-1002};
 
 class Volume {
 public:

@@ -126,6 +126,7 @@ protected:
                           : "<hr>End of Report<br>\r\n";
         report += "Total files found: " + std::to_string(entries) + "<hr>\r\n</body></html>\r\n";
         EXPECT_EQ(ReadBytes(FromText(result.reportPath)), report);
+        EXPECT_EQ(std::pair(result.filesFound, host.found), std::pair(entries, entries));
         return result;
     }
 

@@ -6,11 +6,10 @@ namespace snapsift::test {
 const std::pair<std::string_view, std::string_view> kLookAlikes[] = {{"src/photo.jpg", "x"},
     {"src/IMG_0001.JPG", "x"}, {"src/Cache/N12345_67[1].jpg", "x"}, {"src/Cache/AB12CD34/n1234567_890_123.jpg", "x"}};
 
-// With the count and the abort flag left over from an earlier run: a run starts afresh, makes its
-// stamped folder, writes a whole report with no entry and ends idle with the chosen output folder.
+// With the abort flag left over from an earlier run: a run starts afresh, makes its stamped
+// folder, writes a whole report with no entry and ends idle with the chosen output folder.
 TEST_F(ScanRunTest, ARunStartsAfreshAndLeavesTheFourLineReportInAStampedFolder) {
     for (const auto& [path, contents] : kLookAlikes) tree.File(path, contents);
-    state.FilesFound = 12;
     state.AbortRequested = true;
     EXPECT_EQ(RunAndCheck({}).runFolder, tree.Text("out") + kSep + "Snapsift - Mar 05, 2010 - 090703" + kSep);
     EXPECT_EQ(host.messages, Messages{Final("complete", 0)});
@@ -90,7 +89,7 @@ TEST_F(ScanRunTest, AnOutputFolderGoneFailsEachCopyAndEntryWithAMessage) {
     EXPECT_FALSE(fs::exists(FromText(result.runFolder)));
 }
 
-// Each stop leaves the window idle, the count and the output folder as they were, and no new folder.
+// Each stop leaves the window idle, the output folder as it was, nothing found and no new folder.
 TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
     const std::string src = state.SourceFolder, out = state.OutputFolder, wrong = "D174AB98D277D9F5A5611C2C9F419D9E",
                       internal = "Internal calculation error!! Can not continue.",
@@ -107,12 +106,13 @@ TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
     Run();
     for (const auto& [name, digest, source, output, message] : cases) {
         host = RecordingHost(state);
-        state = ScanState{source, output, false, 7};
+        state = ScanState{source, output, false};
         environment.selfTestDigest = digest;
-        EXPECT_EQ(Run().outcome, ScanOutcome::Stopped) << name;
+        const ScanResult result = Run();
+        EXPECT_EQ(result.outcome, ScanOutcome::Stopped) << name;
         EXPECT_EQ(std::tuple(host.messages, host.looks.size() + host.shownPaths.size(), state.OutputFolder,
-                             state.FilesFound, std::distance(fs::directory_iterator(tree.Path("out")), {})),
-                  std::tuple(Messages{{MessageKind::Stop, message}}, 0u, output, 7, 1)) << name;
+                             result.filesFound, std::distance(fs::directory_iterator(tree.Path("out")), {})),
+                  std::tuple(Messages{{MessageKind::Stop, message}}, 0u, output, 0, 1)) << name;
     }
 }
 

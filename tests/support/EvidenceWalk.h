@@ -29,6 +29,7 @@ struct RecordingHost : ScanHost {
     bool profileMode = false, searchSubfolders = true, includePhotos = true;
     std::string driveRoot;
     std::size_t abortAtFile = 0, yields = 0;
+    std::int32_t found = 0;  // the count the host was last given
     std::function<void()> onYield;
     Paths shownPaths;
     Messages messages;
@@ -41,6 +42,7 @@ struct RecordingHost : ScanHost {
     bool IncludePhotos() const override { return includePhotos; }
     std::string SelectedDriveRoot() const override { return driveRoot; }
     void ShowPath(const std::string& fullPath) override { shownPaths.push_back(fullPath); }
+    void FileFound(std::int32_t filesFound) override { found = filesFound; }
     void Yield() override {
         ++yields;
         if (abortAtFile != 0 && shownPaths.size() == abortAtFile) state->AbortRequested = true;
@@ -71,7 +73,7 @@ struct EvidenceWalk {
     Volume& volume;
     ScanState state;
     RecordingHost host{state};
-    EvidenceEntry evidence{out, state.FilesFound, host};
+    EvidenceEntry evidence{out, host};
     FolderWalk walk{state.AbortRequested, host, evidence, volume};
 };
 
