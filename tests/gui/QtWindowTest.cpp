@@ -200,7 +200,6 @@ private slots:
             {"Help > About..., then Exit", false, false, [&] { Trigger("AboutItem"), Trigger("ExitItem"); }, " | closed about"},
             {"the close box", false, false, [&] { form_->close(); }, " | closed"},
             {"the close box while running", true, false, [&] { form_->close(); }, " | drives"},
-            {"File > Exit while running", true, false, [&] { Trigger("ExitItem"); }, " | drives"},
             {"Esc in the About box", false, false, [&] { about(Qt::Key_Escape); }, " | drives"},
             {"Return in the About box", false, false, [&] { about(Qt::Key_Return); }, " | drives"}};
         for (const auto& row : rows) {
