@@ -105,6 +105,7 @@ private slots:
     // check state; then one turn of the focus chain in the designed tab order.
     void asDesigned() {
         Trigger("AboutItem");
+        QVERIFY(form_->About());
         const std::pair<const WindowDesign*, QWidget*> windows[] = {{&MainWindowDesign(), form_.get()},
                                                                    {&AboutBoxDesign(), form_->About()}};
         for (const auto& [design, window] : windows) {
@@ -162,7 +163,7 @@ private slots:
         WhenModal<QMessageBox>([&](QMessageBox* box) {
             seen << box->windowTitle() << box->text() << QString::number(box->icon());
             for (QAbstractButton* button : box->buttons()) seen << button->text().remove('&');
-            box->button(QMessageBox::Ok)->click();
+            box->buttons().value(0)->click();
         });
         Click("StartButton");  // nothing chosen: no scan
         state_.OutputFolder = QDir::tempPath().toStdString() + "/";
