@@ -1,7 +1,7 @@
 // The Qt side of the window under the offscreen platform, once on each event dispatcher: the main
-// window as drawn and as it reaches the logic, its About box, the drive list and its combo box
-// with its disk image entries, and the paced event loop turn a scan takes per file.
-#include <QSignalSpy>
+// window and its About box as designed, each widget reaching its handler in the window logic and
+// each view call its widget, what only the view does (the real boxes and chooser, keeping on the
+// screen, the drive list's re-read), and the paced event loop turn a scan takes per file.
 #include <QTest>
 #include <QtWidgets>
 #include <unistd.h>
@@ -12,29 +12,27 @@
 #include "qt/PacedEventTurn.h"
 #include "qt/WindowServices.h"
 #include "qt/AboutBox.h"
-#ifdef SNAPSIFT_IMAGES
-#include "support/NtfsImages.h"
-using snapsift::test::MakeNtfsVolume, snapsift::test::WhyNoNtfsVolumes;
-#endif
 
 namespace snapsift {
 
-// What the window asked of the desktop; the folder chooser is always cancelled, the file chooser
-// answers `file`.
+// What the window asked of the desktop, in order: each box's text to its first 36 characters
+// (" [CR]" when a CR reached it), the folder chooser's start (always cancelled), the file
+// chooser's title, filter and start (answered ""); questions are answered `yes`.
 struct FakeServices : WindowServices {
-    QStringList starts, messages, fileChoosers;
+    QStringList seen;
     std::vector<QUrl> urls;
-    std::string file;
+    bool yes = false;
+    static QString Box(const QString& text) { return text.left(36) + (text.contains(u'\r') ? " [CR]" : ""); }
     std::string BrowseFolder(std::string_view, const std::string& at, QWidget*) override {
-        starts << at.c_str();
+        seen << "browse at " + QString::fromStdString(at);
         return "";
     }
     std::string ChooseFile(QWidget*, const QString& title, const QString& filter, const std::string& at) override {
-        fileChoosers << title + " " + filter + " at " + at.c_str();
-        return file;
+        seen << "choose " + title + " " + filter + " at " + at.c_str();
+        return "";
     }
-    void ShowMessage(QWidget*, const QString& text) override { messages << text; }
-    bool AskYesNo(QWidget*, const QString&) override { return false; }
+    void ShowMessage(QWidget*, const QString& text) override { seen << "message " + Box(text); }
+    bool AskYesNo(QWidget*, const QString& text) override { return seen << "question " + Box(text), yes; }
     void OpenUrl(const QUrl& url) override { urls.push_back(url); }
 };
 
@@ -107,6 +105,7 @@ private slots:
     // check state; then one turn of the focus chain in the designed tab order.
     void asDesigned() {
         Trigger("AboutItem");
+        QVERIFY(form_->About());
         const std::pair<const WindowDesign*, QWidget*> windows[] = {{&MainWindowDesign(), form_.get()},
                                                                    {&AboutBoxDesign(), form_->About()}};
         for (const auto& [design, window] : windows) {
@@ -164,7 +163,7 @@ private slots:
         WhenModal<QMessageBox>([&](QMessageBox* box) {
             seen << box->windowTitle() << box->text() << QString::number(box->icon());
             for (QAbstractButton* button : box->buttons()) seen << button->text().remove('&');
-            box->button(QMessageBox::Ok)->click();
+            box->buttons().value(0)->click();
         });
         Click("StartButton");  // nothing chosen: no scan
         state_.OutputFolder = QDir::tempPath().toStdString() + "/";
@@ -179,30 +178,48 @@ private slots:
         QCOMPARE(TextOf(Control("OutputFolderBox")), "/");
     }
 
-    // Clicks, and Enter or Return on the focused button, reach the logic; its CR LF line breaks
-    // reach the box as LF; the logic reads the drive list's selection and has the say on closing.
+    // Each button, key and menu item reaches its own handler, each on a new window, idle or in
+    // the running look: what it asked of the desktop, the abort asked for, the window's mode, or
+    // "closed"; and the About box.
     void widgetsReachTheLogic() {
-        Click("ProfileFoldersOnly");
-        QVERIFY(Control("SourceFolderBox")->isVisible() && !Control("DriveList")->isVisible());
-        for (const auto& [button, key] : {std::pair("HelpButton", Qt::Key_Return), std::pair("OutputBrowseButton", Qt::Key_Enter)}) {
-            Control(button)->setFocus();
-            QTest::keyClick(Control(button), key);
+        const auto key = [this](const char* name, Qt::Key key) { Control(name)->setFocus(), QTest::keyClick(Control(name), key); };
+        const auto browse = [this](std::string ScanState::*folder, const char* button) { state_.*folder = "/f/", Click(button); };
+        const auto about = [this](Qt::Key key) { Trigger("AboutItem"), QTest::keyClick(form_->About()->findChild<QWidget*>("Description"), key); };
+        const QString help = "message If \"Only Search User Profile Folders";
+        const struct { const char* why; bool running, yes; std::function<void()> act; QString seen; } rows[] = {
+            {"HelpButton", false, false, [&] { Click("HelpButton"); }, help + " | drives"},
+            {"Return on the focused button", false, false, [&] { key("HelpButton", Qt::Key_Return); }, help + " | drives"},
+            {"Enter on the focused button", false, false, [&] { key("HelpButton", Qt::Key_Enter); }, help + " | drives"},
+            {"StartButton", false, false, [&] { Click("StartButton"); }, "message Please choose an output folder. | drives"},
+            {"OutputBrowseButton", false, false, [&] { browse(&ScanState::OutputFolder, "OutputBrowseButton"); }, "browse at /f/ | drives"},
+            {"SourceBrowseButton", false, false, [&] { Click("ProfileFoldersOnly"), browse(&ScanState::SourceFolder, "SourceBrowseButton"); },
+             "browse at /f/ | folder"},
+            {"AbortButton, Yes", true, true, [&] { Click("AbortButton"); }, "question Are you sure you want to cancel this | abort drives"},
+            {"AbortButton, No", true, false, [&] { Click("AbortButton"); }, "question Are you sure you want to cancel this | drives"},
+            {"ProfileFoldersOnly", false, false, [&] { Click("ProfileFoldersOnly"); }, " | folder"},
+            {"File > Exit", false, false, [&] { Trigger("ExitItem"); }, " | closed"},
+            {"Help > About..., then Exit", false, false, [&] { Trigger("AboutItem"), Trigger("ExitItem"); }, " | closed about"},
+            {"the close box", false, false, [&] { form_->close(); }, " | closed"},
+            {"the close box while running", true, false, [&] { form_->close(); }, " | drives"},
+            {"Esc in the About box", false, false, [&] { about(Qt::Key_Escape); }, " | drives"},
+            {"Return in the About box", false, false, [&] { about(Qt::Key_Return); }, " | drives"}};
+        for (const auto& row : rows) {
+            NewForm(services_);
+            services_.yes = row.yes;
+            if (row.running) form_->Logic().SetRunningLook(true);
+            row.act();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QString seen = services_.seen.join(", ") + " | " + (state_.AbortRequested ? "abort " : "");
+            seen += !form_->isVisible() ? "closed" : Control("DriveList")->isVisible() ? "drives"
+                  : Control("SourceFolderBox")->isVisible() ? "folder" : "neither";
+            if (form_->About()) seen += form_->About()->isVisible() ? " about" : " about hidden";
+            QCOMPARE(QStringList({row.why, seen}), QStringList({row.why, row.seen}));
+            form_->Logic().SetRunningLook(false);
         }
-        QCOMPARE(services_.starts, QStringList({""}));
-        QCOMPARE(services_.messages.size(), 1);
-        QVERIFY(services_.messages.value(0).contains("Internet Files.\n\nIf \"Only"));
-        auto* drives = form_->findChild<DriveCombo*>("DriveList");
-        drives->SetSource([] { return std::vector{MountEntry("/", "", "ext4"), MountEntry("/media/b", "B", "vfat")}; });
-        drives->setCurrentIndex(1);
-        QCOMPARE(form_->Logic().SelectedDriveRoot(), "/media/b");
-        form_->Logic().SetRunningLook(true);
-        QVERIFY(!form_->close());
-        form_->Logic().SetRunningLook(false);
-        QVERIFY(form_->close());
     }
 
-    // Modeless and made once; both links open the maker's page; it outlives the main window and
-    // closes with Esc or Enter.
+    // Both links of the About box open the maker's page, the description does not; one box at a
+    // time, modeless.
     void aboutBox() {
         Trigger("AboutItem");
         AboutBox* about = form_->About();
@@ -212,81 +229,31 @@ private slots:
         for (const char* label : {"Copyright", "Address", "Description"})
             QTest::mouseClick(about->findChild<QWidget*>(label), Qt::LeftButton);
         QCOMPARE(services_.urls, std::vector<QUrl>(2, QUrl("https://snapsift.example.org")));
-        Trigger("ExitItem");
-        QVERIFY(!form_->isVisible() && about->isVisible());
-        for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
-            QTest::keyClick(form_->About()->findChild<QWidget*>("Description"), key);
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QVERIFY2(!form_->About(), "still open");
-            Trigger("AboutItem");
-        }
     }
 
-    // Opening the list reads it again; the selected volume stays selected (@) wherever it now is,
-    // and when it is gone the new list's initial entry is.
-    void comboKeepsSelectionAcrossReread() {
-        const struct { const char* name; QString before; int chosen; QString after, shown; } rows[] = {
-            {"moved", "/ /media/a /media/b", 2, "/media/x / /media/b", "/media/x,/,@/media/b image -1 /media/b"},
-            {"the root, moved", "/media/a /", 1, "/media/b /media/a /", "/media/b,/media/a,@/ image -1 "},
-            {"gone", "/media/a /media/b", 1, "/media/c /media/a", "@/media/c,/media/a image -1 /media/c"}};
-        for (const auto& row : rows) {
-            QString listed = row.before;
-            DriveCombo combo(nullptr, [&] { return Mounts(listed); });
-            combo.setCurrentIndex(row.chosen);
-            listed = row.after;
-            Reread(combo);
-            QCOMPARE(QStringList({row.name, Shown(combo)}), QStringList({row.name, row.shown}));
-        }
-    }
-
-    // Image entries stay below the volumes across a re-read, the add entry last; choosing it asks
-    // for an image and leaves the selection (@) where it was.
-    void comboKeepsImageEntries() {
+    // The drive list through the view: opening it reads it again, the selected volume (@) kept
+    // wherever it now is; the image entries below the volumes and the add entry last; choosing
+    // that entry opens the disk image chooser and keeps the selection; a selected image entry
+    // stays selected across a re-read.
+    void driveList() {
         QString listed = "/ /media/a";
-        DriveCombo combo(nullptr, [&] { return Mounts(listed); });
-        QSignalSpy asked(&combo, &DriveCombo::AddImageChosen);
-        combo.setCurrentIndex(1);
-        combo.SetImageEntries({"x.img [NTFS]"}, "Add disk image...", -1);
-        QCOMPARE(Shown(combo), "/,@/media/a,x.img [NTFS],Add disk image... image -1 /media/a");
-        QTest::keyClick(&combo, Qt::Key_End);
-        QCOMPARE(Shown(combo) + QString(" asked %1").arg(asked.count()),
-                 "/,@/media/a,x.img [NTFS],Add disk image... image -1 /media/a asked 1");
-        combo.SetImageEntries({"x.img [NTFS]", "y.img [NTFS]"}, "Add disk image...", 1);
-        listed = "/media/b /";
-        Reread(combo);
-        QCOMPARE(Shown(combo), "/media/b,/,x.img [NTFS],@y.img [NTFS],Add disk image... image 1 ");
-    }
-
-    // "Add disk image..." with the chooser answered: the image's entry, selected, and a profile
-    // scan of it from START.
-    void scanOfAnAddedDiskImage() {
-#ifdef SNAPSIFT_IMAGES
-        if (const std::string why = WhyNoNtfsVolumes(); !why.empty()) QSKIP(why.c_str());
-        QTemporaryDir dir;
-        const QString image = dir.filePath("case.img");
-        QVERIFY(QDir(dir.path()).mkpath("m") && QDir(dir.path()).mkpath("out"));
-        const std::string photo = "Users/ana/AppData/Local/Microsoft/Windows/INetCache/IE/AB12CD34/n1234567_890_123[1].jpg";
-        QVERIFY(MakeNtfsVolume(image.toStdString(), 8, {{photo, "\xFF\xD8\xFF\xE0 photo"}}, dir.filePath("m").toStdString()));
-        auto* drives = form_->findChild<DriveCombo*>("DriveList");
-        drives->SetSource([] { return Mounts("/"); });
-        services_.file = image.toStdString();
-        QTest::keyClick(drives, Qt::Key_End);
-        QTRY_COMPARE(drives->currentText(), "case.img [NTFS]");
-        QCOMPARE(services_.fileChoosers, QStringList("Choose a disk image: Disk images (*.dd *.raw *.img *.001 *.E01 "
-                                                     "*.e01);;All files (*) at "));
-        QCOMPARE(drives->count(), 3);
-        state_.OutputFolder = dir.filePath("out/").toStdString();
-        Click("StartButton");
-        QCOMPARE(services_.messages, QStringList("Operation complete.\n\nTotal files found: 1"));
-        const QStringList runs = QDir(dir.filePath("out")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        QFile report(dir.filePath("out/" + runs.value(0) + "/Quorvia JPG Files.htm"));
-        QVERIFY(runs.size() == 1 && report.open(QIODevice::ReadOnly));
-        const QByteArray text = report.readAll();
-        QVERIFY(text.contains("<b>Disk image:</b> " + image.toUtf8() + " (8388608 bytes)<br>\r\n"));
-        QVERIFY(text.contains("<b>Full path:</b> case.img: \\" + QByteArray::fromStdString(photo).replace('/', '\\') + "<br>"));
-#else
-        QSKIP("built without disk images");
-#endif
+        auto* combo = form_->findChild<DriveCombo*>("DriveList");
+        combo->SetSource([&] { return Mounts(listed); });
+        combo->setCurrentIndex(1);
+        form_->SetImageEntries({"x.img [NTFS]"}, "Add disk image...", -1);
+        listed = "/media/b / /media/a";
+        Reread(*combo);
+        QCOMPARE(Shown(*combo), "/media/b,/,@/media/a,x.img [NTFS],Add disk image... image -1 /media/a");
+        QCOMPARE(form_->Logic().SelectedDriveRoot(), "/media/a");
+        QTest::keyClick(combo, Qt::Key_End);
+        QTRY_COMPARE(services_.seen, QStringList("choose Choose a disk image: Disk images (*.dd *.raw *.img *.001 *.E01 "
+                                                 "*.e01);;All files (*) at "));
+        QCOMPARE(Shown(*combo), "/media/b,/,@/media/a,x.img [NTFS],Add disk image... image -1 /media/a");
+        form_->SetImageEntries({"x.img [NTFS]", "y.img [NTFS]"}, "Add disk image...", 1);
+        listed = "/ /media/a";
+        Reread(*combo);
+        QCOMPARE(Shown(*combo) + QString::number(form_->SelectedImageEntry()),
+                 "/,/media/a,x.img [NTFS],@y.img [NTFS],Add disk image... image 1 1");
     }
 
     // Per turn at the clock's reading: "F" when a readable pipe's notifier and a due timer woke,

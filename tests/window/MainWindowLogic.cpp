@@ -94,16 +94,19 @@ protected:
 };
 
 // Each handler of the idle window, and the chosen source and output folders after it. The chooser
-// opens at the last choice and a cancel keeps it; the mode switch changes what is shown alone.
+// opens at the last choice and a cancel keeps it; the mode switch changes what is shown alone. A
+// stopped START shows its message and nothing else (the checks are the scan run's own; profile
+// mode needs no source folder), with the window's own self-test digest.
 TEST_F(MainWindowLogicTest, HandlersOfTheIdleWindow) {
     using F = MainWindowLogic;
     const std::string at = "browse Choose a folder: at ";
+    const auto zeros = [](std::string_view) { return std::string(32, '0'); };
     Log loaded = {"text TitleLabel Snapsift v" SNAPSIFT_VERSION, "height 4770"};
 #ifdef SNAPSIFT_IMAGES
     loaded.push_back("images + Add disk image... select -1");
 #endif
-    const struct { const char* why; void (F::*handler)(); bool profiles; std::string source, answer, after; Log log; }
-    rows[] = {
+    const struct { const char* why; void (F::*handler)(); bool profiles; std::string source, answer, after; Log log;
+                   std::string output = "/o/"; decltype(ScanEnvironment::selfTestDigest) digest = nullptr; } rows[] = {
         {"load", &F::OnLoad, true, "/s/", "", "/s/ /o/", loaded},
         {"profile mode", &F::OnProfileModeClicked, true, "/s/", "", "/s/ /o/",
          {"hide SourceBrowseButton", "show DriveList", "hide SourceFolderBox", "hide SearchSubfolders"}},
@@ -114,6 +117,9 @@ TEST_F(MainWindowLogicTest, HandlersOfTheIdleWindow) {
         {"nothing chosen yet", &F::OnSourceBrowseClicked, false, "", "", " /o/", {at}},
         {"output chosen", &F::OnOutputBrowseClicked, false, "/s/", "E:\\", "/s/ E:\\", {at + "/o/", "text OutputFolderBox E:\\"}},
         {"output cancelled", &F::OnOutputBrowseClicked, false, "/s/", "", "/s/ /o/", {at + "/o/", "text OutputFolderBox /o/"}},
+        {"start, no output, profiles", &F::OnStartClicked, true, "", "", " ", {"message Please choose an output folder."}, ""},
+        {"start, self-test first", &F::OnStartClicked, false, "", "", " ", {"message Internal calculation error!! Can not continue."},
+         "", zeros},
         {"help", &F::OnHelpClicked, false, "/s/", "", "/s/ /o/", {
             "message If \"Only Search User Profile Folders On Selected Drive\" is checked, only the user profile "
             "folders ('Documents and Settings' in XP, or 'Users' in Vista/7) will be searched. This greatly reduces "
@@ -125,7 +131,8 @@ TEST_F(MainWindowLogicTest, HandlersOfTheIdleWindow) {
         log.clear();
         checked[Control::ProfileFoldersOnly] = row.profiles;
         chosen = row.answer;
-        state = {row.source, "/o/"};
+        state = {row.source, row.output};
+        logic.SetScanEnvironment({nullptr, row.digest});
         (logic.*row.handler)();
         EXPECT_EQ(log, row.log) << row.why;
         EXPECT_EQ(state.SourceFolder + " " + state.OutputFolder, row.after) << row.why;
@@ -137,24 +144,6 @@ TEST(FolderPathFromChooser, EndsInExactlyOneSeparator) {
         {"D:\\Cases", '\\', "D:\\Cases\\"}, {"E:\\", '\\', "E:\\"}, {"", '\\', ""},
         {"/media/x", '/', "/media/x/"},    {"/media/x/", '/', "/media/x/"}, {"/", '/', "/"}};
     for (const auto& row : rows) EXPECT_EQ(FolderPathFromChooser(row.chosen, row.separator), row.expected);
-}
-
-// A stopped START shows its message and nothing else: the window stays idle. The checks' order
-// and messages are the scan run's own; profile mode needs no source folder.
-TEST_F(MainWindowLogicTest, StartStopsWithItsMessage) {
-    const auto zeros = [](std::string_view) { return std::string(32, '0'); };
-    const struct { const char* why; decltype(ScanEnvironment::selfTestDigest) digest; bool profiles;
-                   std::string source, output, message; } rows[] = {
-        {"self-test, first", zeros, false, "", "", "message Internal calculation error!! Can not continue."},
-        {"no output, profiles", nullptr, true, "", "", "message Please choose an output folder."}};
-    for (const auto& row : rows) {
-        log.clear();
-        checked[Control::ProfileFoldersOnly] = row.profiles;
-        logic.SetScanEnvironment({nullptr, row.digest});
-        state = {row.source, row.output};
-        logic.OnStartClicked();
-        EXPECT_EQ(log, Log{row.message}) << row.why;
-    }
 }
 
 // The final message comes in the running look, with ShownPath brought up to date before it.
@@ -204,29 +193,25 @@ TEST_F(MainWindowLogicTest, HandlersDuringAScan) {
     }
 }
 
-TEST_F(MainWindowLogicTest, PathOnShowChangesAtMostEvery25ms) {
-    const struct { int ms; const char* path; } at[] = {{0, "a"}, {10, "b"}, {24, "c"}, {25, "d"}, {49, "e"}, {50, "f"}};
-    for (const auto& file : at) {
-        nowNs = file.ms * 1'000'000LL;
-        logic.ShowPath(file.path);
-        logic.Yield();
-    }
-    EXPECT_EQ(log, (Log{"text ShownPath a", "turn", "turn", "turn", "text ShownPath d", "turn", "turn", "text ShownPath f",
-                        "turn"}));
-}
-
-// Before a message too: the scan's final message above shows the second path first.
-TEST_F(MainWindowLogicTest, PathOnShowIsBroughtUpToDateBeforeBoxesAndTheIdleLook) {
-    const struct { const char* before; std::function<void()> act; std::string next; } rows[] = {
-        {"ABORT's question", [&] { logic.OnAbortClicked(); }, kAbortQuestion},
-        {"the idle look", [&] { logic.SetRunningLook(false); }, "enable ProfileFoldersOnly"}};
+// The path on show changes at most every 25 ms, each turn taken all the same; a path still
+// waiting is shown before a question or a message (the scan's final message above shows the
+// second path first) and before the idle look.
+TEST_F(MainWindowLogicTest, PathOnShowIsPaced) {
+    const struct { const char* why; std::vector<int> ms; std::function<void()> then; Log log; } rows[] = {
+        {"every 25 ms", {0, 10, 24, 25, 49, 50}, {}, {"text ShownPath a", "turn", "turn", "turn", "text ShownPath d",
+                                                     "turn", "turn", "text ShownPath f", "turn"}},
+        {"before ABORT's question", {0, 1}, [&] { logic.OnAbortClicked(); },
+         {"text ShownPath a", "turn", "turn", "text ShownPath b", kAbortQuestion}},
+        {"before the idle look", {0, 1}, [&] { logic.SetRunningLook(false); },
+         {"text ShownPath a", "turn", "turn", "text ShownPath b", "enable ProfileFoldersOnly"}}};
     for (const auto& row : rows) {
         log.clear();
-        nowNs += 1'000'000'000;
-        for (const char* path : {"a", "b"}) logic.ShowPath(path), logic.Yield();
-        row.act();
-        log.resize(5);
-        EXPECT_EQ(log, (Log{"text ShownPath a", "turn", "turn", "text ShownPath b", row.next})) << row.before;
+        const std::int64_t start = nowNs += 1'000'000'000;
+        std::string path = "a";
+        for (const int ms : row.ms) nowNs = start + ms * 1'000'000LL, logic.ShowPath(path), logic.Yield(), ++path[0];
+        if (row.then) row.then();
+        if (row.then) log.resize(row.log.size());  // the look's other steps left out
+        EXPECT_EQ(log, row.log) << row.why;
     }
 }
 
