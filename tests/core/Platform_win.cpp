@@ -79,16 +79,6 @@ TEST_F(LongPathTest, BothWalksPathExistsAndTheFileTimesReachTheFile) {
               std::tuple(Paths{path}, Paths{path}, DateTime{2010, 1, 5, 7, 3, 9}, DateTime{2010, 1, 5, 8, 3, 9}));
 }
 
-// The identity the listing of root gives the entry named `of`.
-FileIdentity ListedIdentity(DirectoryListing& root, std::string_view of) {
-    std::string_view name;
-    EntryKind kind;
-    FileIdentity identity, listed;
-    while (root.Next(name, kind, &identity) == ListingStep::Entry)
-        if (name == of) listed = identity;
-    return listed;
-}
-
 // Held without delete sharing, an open folder can be neither renamed nor removed.
 TEST(DirectoryListingWin, AnOpenFolderStaysWhereItIs) {
     TempTree tree;
@@ -109,7 +99,11 @@ TEST(LinksWin, AFileOrFolderReplacedByASymbolicLinkIsRefused) {
     tree.Entries({{"Sub/", ""}, {"Elsewhere/", ""}, {"photo.jpg", "abc"}, {"other.jpg", "def"}});
     DirectoryListing root;
     ASSERT_TRUE(root.OpenRoot(tree.RootText()));
-    const FileIdentity listedSub = ListedIdentity(root, "Sub");
+    std::string_view name;
+    EntryKind kind;
+    FileIdentity identity, listedSub;
+    while (root.Next(name, kind, &identity) == ListingStep::Entry)
+        if (name == "Sub") listedSub = identity;
     const std::wstring photo = ApiPath(tree.Text("photo.jpg")), sub = ApiPath(tree.Text("Sub"));
     ASSERT_TRUE(::DeleteFileW(photo.c_str()) && ::RemoveDirectoryW(sub.c_str()));
     constexpr DWORD unprivileged = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;

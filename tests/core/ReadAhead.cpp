@@ -100,8 +100,10 @@ protected:
 };
 
 // Twelve folders with their subtrees, older than a clock tick so that listings made ahead are
-// taken: the report, the paths shown and the folders not read are byte for byte those of a walk alone.
-TEST_F(ReadAhead, GivesTheSameReportAsAWalkAlone) {
+// taken, and a folder the walk never enters (as the run's own output folder): the report, the
+// paths shown and the folders not read are byte for byte those of a walk alone, and the folder
+// skipped is opened by no one, neither the walk nor a helper.
+TEST_F(ReadAhead, GivesTheSameReportAsAWalkAloneAndNeverListsAFolderSkipped) {
     for (int i = 0; i < 12; ++i) {
         const std::string folder = "src/F" + std::to_string(i) + "/";
         tree.Entries({{folder + "n11111_11[1].jpg", "photo " + std::to_string(i)},
@@ -109,26 +111,14 @@ TEST_F(ReadAhead, GivesTheSameReportAsAWalkAlone) {
                       {folder + "Sub/n22222_22[1].jpg", std::to_string(i)},
                       {folder + "Sub/Deeper/Last/n33333_33[1].jpg", "deep"}});
     }
-    std::this_thread::sleep_for(kPastTheTick);
-    const Run alone = Walk(0, "alone");
-    EXPECT_EQ(Entries(std::get<0>(alone)), 36u);
-    EXPECT_EQ(Walk(4, "ahead"), alone);
-}
-
-// The helpers queue what the walk queues: a folder never entered (as the run's own output folder
-// is not) is opened by no one, neither the walk nor a helper, and the report is the walk's alone.
-TEST_F(ReadAhead, AFolderNeverEnteredIsNeitherListedAheadNorWalked) {
-    for (int i = 0; i < 8; ++i) tree.File("src/F" + std::to_string(i) + "/n11111_11[1].jpg", std::to_string(i));
-    tree.File("src/F7/Skipped/n22222_22[1].jpg", "not evidence");
-    tree.File("src/F7/Skipped/Below/n22222_22[1].jpg", "not evidence");
-    tree.File("src/F1/Later/n33333_33[1].jpg", "later");
+    tree.File("src/F7/Skipped/Below/n44444_44[1].jpg", "not evidence");
     std::this_thread::sleep_for(kPastTheTick);
     const Run alone = Walk(0, "alone", {}, "src/F7/Skipped");
-    EXPECT_EQ(Entries(std::get<0>(alone)), 9u);
+    EXPECT_EQ(Entries(std::get<0>(alone)), 36u);
     OpenRecordingVolume volume;
-    EXPECT_EQ(Walk(2, "ahead", {}, "src/F7/Skipped", volume), alone);
+    EXPECT_EQ(Walk(4, "ahead", {}, "src/F7/Skipped", volume), alone);
     const Paths opened = volume.Opened();
-    EXPECT_GE(std::ranges::count(opened, tree.Text("src/F1/Later") + kSep), 1);
+    EXPECT_GE(std::ranges::count(opened, tree.Text("src/F1/Sub/Deeper") + kSep), 1);
     EXPECT_EQ(std::ranges::count_if(opened, [](const std::string& path) { return path.find("Skipped") != path.npos; }),
               0);
 }

@@ -17,16 +17,19 @@ TEST_F(ScanRunTest, ARunStartsAfreshAndLeavesTheFourLineReportInAStampedFolder) 
     EXPECT_EQ(state.OutputFolder, tree.Text("out") + kSep);
 }
 
-// Three photos and four look-alikes, in the source folder and two levels below it; each run a
-// second later than the last, so that it makes its own output folder.
+// Three photos and four look-alikes, in the source folder and two levels below it, and a photo
+// with a 255-byte name, whose copy's name is cut short before "-N.jpg" to fit the same limit;
+// each run a second later than the last, so that it makes its own output folder.
 TEST_F(ScanRunTest, EntriesAndCopiesFollowTheWalk) {
     for (const auto& [path, contents] : kLookAlikes) tree.File(path, contents);
-    const std::vector<Row> rows = {AddFile("src/n1234567_890_123[1].jpg", "1234567", kAbc),
+    std::vector<Row> rows = {AddFile("src/n1234567_890_123[1].jpg", "1234567", kAbc),
                                    AddFile("src/Cache/AB12CD34/1111_222_0333_444_555_n[1].jpg", "0333", kA),
-                                   AddFile("src/Cache/AB12CD34/a12345^6_7[1].jpg", "12345^6", kAlphabet)};
+                                   AddFile("src/Cache/AB12CD34/a12345^6_7[1].jpg", "12345^6", kAlphabet),
+                                   AddFile("src/1111_222_333_444_555_" + std::string(224, 'x') + "5_n[1].jpg", "333")};
+    rows[3].stem = rows[3].copySource = rows[3].stem.substr(0, 249);
     const struct { const char* name; bool photos, subfolders; std::size_t abortAt, shown; } cases[] = {
-        {"aborted at the second file", true, true, 2, 2}, {"photos, subfolders", true, true, 0, 7},
-        {"no photos", false, true, 0, 7}, {"no subfolders", true, false, 0, 3}};
+        {"aborted at the second file", true, true, 2, 2}, {"photos, subfolders", true, true, 0, 8},
+        {"no photos", false, true, 0, 8}, {"no subfolders", true, false, 0, 4}};
     for (const auto& c : cases) {
         host = RecordingHost(state);
         environment.localNow = [s = ++second] { return DateTime{2010, 3, 5, 9, 7, s}; };
@@ -65,13 +68,6 @@ TEST_F(ScanRunTest, AnOutputFolderInsideTheSearchedTreeIsNeverWalked) {
     state.OutputFolder = state.SourceFolder;
     RunAndCheck({AddFile("src/n1234567_890_123[1].jpg", "1234567"), AddFile("src/sub/n7654321_1_2[1].jpg", "7654321")});
     EXPECT_EQ(host.shownPaths.size(), 2u);
-}
-
-// A 255-byte name: its copy's name is cut short before "-1.jpg" to fit the same limit.
-TEST_F(ScanRunTest, ACopyOfALongNameIsNamedWithinTheNameLimit) {
-    Row row = AddFile("src/1111_222_333_444_555_" + std::string(224, 'x') + "5_n[1].jpg", "333");
-    row.stem = row.copySource = row.stem.substr(0, 249);
-    RunAndCheck({row});
 }
 
 // Copies fail with ENOENT (ERROR_PATH_NOT_FOUND on Windows).

@@ -1,6 +1,5 @@
 #include "support/ReportParser.h"
 
-#include <algorithm>
 #include <regex>
 
 namespace snapsift::test {
@@ -26,11 +25,6 @@ ParsedReport ParseReport(const std::string& report) {
         parsed.entries.push_back({m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8], m[9], m[10]});
     parsed.rest.assign(from, report.cend());
     return parsed;
-}
-
-const ParsedEntry* ParsedReport::Find(std::string_view name) const {
-    const auto entry = std::ranges::find(entries, name, &ParsedEntry::name);
-    return entry == entries.end() ? nullptr : &*entry;
 }
 
 }  // namespace snapsift::test

@@ -20,8 +20,6 @@ struct ParsedReport {
     std::string header;  // the title line and any disk-image line, with their line ends
     std::vector<ParsedEntry> entries;
     std::string rest;    // the tail of a finished report; "" for one cut after a whole entry
-    // The entry with this short name, or nullptr.
-    const ParsedEntry* Find(std::string_view name) const;
     bool operator==(const ParsedReport&) const = default;
 };
 
