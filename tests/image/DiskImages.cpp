@@ -9,8 +9,10 @@
 #include <sys/xattr.h>
 
 #include <algorithm>
+#include <functional>
 #include <fstream>
 #include <optional>
+#include <ranges>
 #include <regex>
 
 #include "image/NtfsVolume.h"
@@ -56,69 +58,59 @@ struct Images {
 
     std::string Path(const std::string& name) const { return tree.Text(name); }
 
-    bool Mount(bool readOnly = false) { return MountNtfs(Path("volume.img"), Path("m"), readOnly); }
-    bool Unmount() { return test::Unmount(Path("m")); }
-
-    // The profile tree; the deleted photo made last, so that its record is the highest.
-    bool Fill() {
-        const fs::path m = tree.Path("m"), cache = m / kCache;
-        for (const fs::path& folder : {cache, m / "Documents and Settings/bob/Cache", m / "Users/alice/Old",
-                                       m / "Users/alice/New"})
-            fs::create_directories(folder);
-        Write(cache / "n1234567_890_123[1].jpg", "abc");
-        Write(cache / "n1601001_11[1].jpg", "a");
-        Write(cache / "n9999001_11[1].jpg", "abcdefghijklmnopqrstuvwxyz");
-        Write(cache / "n3000001_11[1].jpg", std::string(300, 'r'));     // resident in its MFT record
-        Write(cache / "n2000001_11[1].jpg", std::string(200000, 'b'));  // in clusters of its own
-        Write(cache / "notes.txt", "notes");
-        Write(m / "Documents and Settings/bob/Cache/1111_222_333_444_555_n[1].jpg", "digit first");
-        for (int i = 10; i < 50; ++i) Write(m / ("Users/alice/Old/n" + std::to_string(i) + "00000_11[1].jpg"), "old");
-        Write(cache / kDeleted, kDeletedContent);
-        const char zone[] = "[ZoneTransfer]";  // an alternate data stream, never part of the digest
-        return ::setxattr((cache / "n1234567_890_123[1].jpg").c_str(), "user.Zone.Identifier", zone, sizeof zone, 0) == 0 &&
-               // 1601-01-01, 1965-05-05 13:14:15, 2200-02-28 23:59:59; 9999-12-31 23:59:59, 1970-01-01,
-               // 2106-02-07 06:28:16; 2010-03-15 14:05:09, 2010-03-16, 2010-03-17 01:02:03 (UTC).
-               SetNtfsTimes(cache / "n1601001_11[1].jpg", 0, 114974684550000000, 189076895990000000) &&
-               SetNtfsTimes(cache / "n9999001_11[1].jpg", 2650467743990000000, 116444736000000000, 159394408960000000) &&
-               SetNtfsTimes(cache / kDeleted, 129131355090000000, 129131712000000000, 129132613230000000);
+    // One mount of the volume, in which `change` is made.
+    bool InMount(const std::function<bool()>& change, bool readOnly = false) {
+        if (!MountNtfs(Path("volume.img"), Path("m"), readOnly)) return false;
+        const bool changed = change();
+        return Unmount(Path("m")) && changed;
     }
 
     bool Make() {
         skip = WhyNoNtfsVolumes({"sfdisk", "ewfacquire", "split", "md5sum"});
         if (!skip.empty()) return true;
         tree.Folder("m");
-        const std::string volume = Quote(Path("volume.img"));
-        if (Shell("truncate -s 24M " + volume + " && mkntfs -F -Q -q " + volume + " >/dev/null 2>&1") != 0 || !Mount())
-            return false;
-        const bool filled = Fill();
-        if (!Unmount() || !filled) return false;
+        const fs::path m = tree.Path("m"), cache = m / kCache;
+        const auto old = [](int i) { return "Users/alice/Old/n" + std::to_string(i) + "00000_11[1].jpg"; };
+        // The profile tree; the deleted photo made last, so that its record is the highest.
+        std::vector<std::pair<std::string, std::string>> files = {{kCache + "n1234567_890_123[1].jpg", "abc"},
+            {kCache + "n1601001_11[1].jpg", "a"}, {kCache + "n9999001_11[1].jpg", "abcdefghijklmnopqrstuvwxyz"},
+            {kCache + "n3000001_11[1].jpg", std::string(300, 'r')},     // resident in its MFT record
+            {kCache + "n2000001_11[1].jpg", std::string(200000, 'b')},  // in clusters of its own
+            {kCache + "notes.txt", "notes"},
+            {"Documents and Settings/bob/Cache/1111_222_333_444_555_n[1].jpg", "digit first"}};
+        for (int i = 10; i < 50; ++i) files.emplace_back(old(i), "old");
+        files.emplace_back(kCache + kDeleted, kDeletedContent);
+        const char zone[] = "[ZoneTransfer]";  // an alternate data stream, never part of the digest
+        const auto times = [&] {
+            return ::setxattr((m / files[0].first).c_str(), "user.Zone.Identifier", zone, sizeof zone, 0) == 0 &&
+                   // 1601-01-01, 1965-05-05 13:14:15, 2200-02-28 23:59:59; 9999-12-31 23:59:59, 1970-01-01,
+                   // 2106-02-07 06:28:16; 2010-03-15 14:05:09, 2010-03-16, 2010-03-17 01:02:03 (UTC).
+                   SetNtfsTimes(m / files[1].first, 0, 114974684550000000, 189076895990000000) &&
+                   SetNtfsTimes(m / files[2].first, 2650467743990000000, 116444736000000000, 159394408960000000) &&
+                   SetNtfsTimes(cache / kDeleted, 129131355090000000, 129131712000000000, 129132613230000000);
+        };
         // The old photos go; in the next mount the new files take their records, the lowest free
         // ones, while the index keeps some of the old names. Then the photo is deleted.
-        if (!Mount()) return false;
-        for (int i = 10; i < 50; ++i) fs::remove(tree.Path("m/Users/alice/Old/n" + std::to_string(i) + "00000_11[1].jpg"));
-        if (!Unmount() || !Mount()) return false;
-        for (int i = 0; i < 40; ++i) Write(tree.Path("m/Users/alice/New/f" + std::to_string(i) + ".txt"), "new");
-        if (!Unmount() || !Mount()) return false;
-        fs::remove(tree.Path("m") / kCache / kDeleted);
-        if (!Unmount()) return false;
-
-        const std::string disk = Quote(Path("disk.img"));
-        if (Shell("truncate -s 40M " + disk + " && printf 'label: dos\\nstart=2048, size=2048, type=83\\n"
-                  "start=6144, size=49152, type=7\\n' | sfdisk -q " + disk + " && dd if=" + volume + " of=" + disk +
-                  " bs=512 seek=6144 conv=notrunc status=none") != 0 ||
-            Shell("cd " + Quote(tree.RootText()) + " && split --numeric-suffixes=1 -a 3 -b 12M disk.img split. && "
-                  "ewfacquire -u -q -t case -S 16M disk.img >/dev/null 2>&1") != 0)
-            return false;
-        if (!Mount(true)) return false;
-        mountedReport = Scan({"--profiles", Path("m"), "--no-photos"});
-        Write(tree.Path("mounted.htm"), mountedReport);
-        mountedReport = std::regex_replace(mountedReport, std::regex(Path("m")), "@");
-        return Unmount();
-    }
-    std::string Md5Sum(const fs::path& file) {
-        const std::string out = Path("md5");
-        if (Shell("md5sum " + Quote(ToText(file)) + " > " + Quote(out)) != 0) return "";
-        return ReadBytes(out).substr(0, 32);
+        const auto removeOld = [&] {
+            return std::ranges::all_of(std::views::iota(10, 50), [&](int i) { return fs::remove(m / old(i)); });
+        };
+        const auto addNew = [&] {
+            fs::create_directory(m / "Users/alice/New");
+            for (int i = 0; i < 40; ++i) Write(m / ("Users/alice/New/f" + std::to_string(i) + ".txt"), "new");
+            return true;
+        };
+        return MakeNtfsVolume(Path("volume.img"), 24, files, Path("m")) && InMount(times) && InMount(removeOld) &&
+               InMount(addNew) && InMount([&] { return fs::remove(cache / kDeleted); }) &&
+               Shell("cd " + Quote(tree.RootText()) + " && truncate -s 40M disk.img && printf 'label: dos\\n"
+                     "start=2048, size=2048, type=83\\nstart=6144, size=49152, type=7\\n' | sfdisk -q disk.img && "
+                     "dd if=volume.img of=disk.img bs=512 seek=6144 conv=notrunc status=none && "
+                     "split --numeric-suffixes=1 -a 3 -b 12M disk.img split. && "
+                     "ewfacquire -u -q -t case -S 16M disk.img >/dev/null 2>&1 && md5sum disk.img > disk.md5") == 0 &&
+               InMount([&] {
+                   const std::string report = Scan({"--profiles", Path("m"), "--no-photos"});
+                   mountedReport = std::regex_replace(report, std::regex(Path("m")), "@");
+                   return true;
+               }, true);
     }
 
     // snapsift-cli with its output in a folder of its own; the report's bytes, none when no run folder was made.
@@ -134,23 +126,16 @@ struct Images {
     std::string Scan(std::vector<std::string> arguments) { return Cli(std::move(arguments)).second.value_or(""); }
 };
 
-Images* images = nullptr;
-
 class DiskImages : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        images = new Images;
-        made = images->Make();
-    }
-    static void TearDownTestSuite() {
-        Shell("umount " + Quote(images->Path("m")) + " 2>/dev/null");
-        delete images;
-    }
     void SetUp() override {
-        ASSERT_TRUE(made) << "the images could not be made";
-        if (!images->skip.empty()) GTEST_SKIP() << images->skip;
+        static Images made;  // once for all the tests, removed at exit
+        static const bool ok = made.Make();
+        ASSERT_TRUE(ok) << "the images could not be made";
+        if (!made.skip.empty()) GTEST_SKIP() << made.skip;
+        images = &made;
     }
-    static inline bool made = false;
+    Images* images = nullptr;
 };
 
 // The mounted volume's report as the image's: the image line after the header, paths that
@@ -173,7 +158,7 @@ TEST_F(DiskImages, EveryFormGivesTheMountedVolumesEntries) {
          "(3 files, " + std::to_string(fs::file_size(images->tree.Path("case.E01")) +
                                        fs::file_size(images->tree.Path("case.E02")) +
                                        fs::file_size(images->tree.Path("case.E03"))) +
-             " bytes; MD5 stored in the image: " + images->Md5Sum(images->tree.Path("disk.img")) + ")"}};
+             " bytes; MD5 stored in the image: " + ReadBytes(images->tree.Path("disk.md5")).substr(0, 32) + ")"}};
     for (const auto& form : forms) {
         const std::string path = images->Path(form.image);
         EXPECT_EQ(ParseReport(images->Scan({"--image", path, "--profiles", "--no-photos"})),
