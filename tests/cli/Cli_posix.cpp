@@ -26,22 +26,29 @@ protected:
     TempTree tree;
 };
 
-// Run by user 65534 (when the tests run as root), so that a mode-000 folder cannot be opened and
-// the evidence's access times cannot be kept; the scan goes on, and its report counts as incomplete.
+// Run by user 65534 (when the tests run as root), so that a mode-000 folder cannot be opened, below
+// the root or as the root, and the evidence's access times cannot be kept; the scan goes on, and its
+// report counts as incomplete.
 TEST_F(CliTest, AnIncompleteRunSaysWhyOnStandardErrorAndExitsWithThree) {
     tree.Entries({{"src/n12345_67[1].jpg", "abc"}, {"src/Locked/n22222_22[1].jpg", "abc"},
                   {"src/Open/n33333_33[1].jpg", "a"}});
     for (const char* folder : {"", "src", "src/Open"}) ASSERT_EQ(chmod(tree.Text(folder).c_str(), 0755), 0);
     ASSERT_EQ(chmod(tree.Text("out").c_str(), 0777), 0);
-    ASSERT_EQ(chmod(tree.Text("src/Locked").c_str(), 0), 0);
     const std::string src = tree.Text("src");
-    const CliResult run = Scan({.ordinaryUser = true});
-    EXPECT_EQ(std::tuple(run.exitCode, run.out, run.err),
-              std::tuple(3, "Operation complete.\n\nTotal files found: 2\nFolders that could not be read: 1\nReport: " +
-                                ToText(Report()) + "\n",
-                         "Warning: access times will change. This user may read " + src + "/ (and files like it) only "
-                         "in a way that updates its last-access time. To keep access times, mount the evidence "
-                         "read-only or run as root.\nCannot read folder: " + src + "/Locked/: Permission denied\n"));
+    const struct { const char *row, *locked; int found; std::string err; } cases[] = {
+        {"a folder below the root", "src/Locked", 2, "Warning: access times will change. This user may read " + src +
+         "/ (and files like it) only in a way that updates its last-access time. To keep access times, mount the "
+         "evidence read-only or run as root.\nCannot read folder: " + src + "/Locked/: Permission denied\n"},
+        {"the root", "src", 0, "Cannot read folder: " + src + "/: Permission denied\n"}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(chmod(tree.Text(c.locked).c_str(), 0), 0);
+        const CliResult run = Scan({.ordinaryUser = true});
+        EXPECT_EQ(std::tuple(run.exitCode, run.out, run.err),
+                  std::tuple(3, "Operation complete.\n\nTotal files found: " + std::to_string(c.found) +
+                                    "\nFolders that could not be read: 1\nReport: " + ToText(Report()) + "\n", c.err))
+            << c.row;
+        fs::remove_all(Report().parent_path());
+    }
 }
 
 // The output's file system full (a file size limit of 1,000 bytes): copies and entries fail, and

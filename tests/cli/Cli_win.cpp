@@ -80,9 +80,7 @@ TEST(CliWin, DriveRootsInEveryForm) {
         for (const ParsedEntry& entry : parsed.entries) paths.push_back(entry.path);
         if (c.arguments[0] == "--folder") std::ranges::sort(paths), std::ranges::sort(expected);
         EXPECT_EQ(paths, expected) << c.arguments[1];
-        std::string out = finished.out;
-        std::erase(out, '\r');
-        EXPECT_EQ(out, "Operation complete.\n\nTotal files found: 2\nReport: " + x + "\\" +
+        EXPECT_EQ(finished.out, "Operation complete.\n\nTotal files found: 2\nReport: " + x + "\\" +
                            report.parent_path().filename().string() + "\\Quorvia JPG Files.htm\n") << c.arguments[1];
     }
 }

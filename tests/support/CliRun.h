@@ -15,7 +15,7 @@ namespace snapsift::test {
 
 struct CliResult {
     int exitCode = -1, signal = 0;  // signal: the one that ended it (POSIX), else 0
-    std::string out, err;           // standard output and error, line ends as the program wrote them
+    std::string out, err;           // standard output and error, Windows' CR LF line ends as LF
 };
 
 // What POSIX runs may add; Windows runs take none of it.

@@ -43,6 +43,7 @@ CliResult RunCli(const TempTree& tree, const std::vector<std::string>& arguments
     CloseHandle(err);
     finished.out = ReadBytes(FromText(base + "1"));
     finished.err = ReadBytes(FromText(base + "2"));
+    for (std::string* text : {&finished.out, &finished.err}) std::erase(*text, '\r');  // read as on POSIX
     return finished;
 }
 
