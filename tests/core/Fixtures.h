@@ -10,8 +10,6 @@
 #include <stdexcept>
 
 #include "platform/Paths.h"
-#include "scan/ScanRun.h"
-#include "search/FolderWalk.h"
 #include "search/Recognition.h"
 #include "support/EvidenceWalk.h"
 

@@ -215,10 +215,8 @@ TEST_F(DiskImages, ADeletedNameWhoseRecordWasReusedKeepsOnlyItsName) {
 TEST_F(DiskImages, AnImageThatCannotBeReadStopsTheRunBeforeAnythingIsWritten) {
     const std::string disk = images->Path("disk.img");
     Write(images->tree.Path("junk.bin"), std::string(3'000'000, 'x'));
-    Shell("head -c 20000000 " + Quote(disk) + " > " + Quote(images->Path("short.img")));
-    fs::create_directory(images->tree.Path("two"));
-    fs::copy(images->tree.Path("case.E01"), images->tree.Path("two/case.E01"));
-    fs::copy(images->tree.Path("case.E02"), images->tree.Path("two/case.E02"));
+    ASSERT_EQ(Shell("cd " + Quote(images->tree.RootText()) + " && head -c 20000000 disk.img > short.img && "
+                    "mkdir two && cp case.E01 case.E02 two/"), 0);
     const struct { const char* row; std::vector<std::string> arguments; std::string message; } cases[] = {
         {"not an image", {"--image", images->Path("junk.bin"), "--profiles"},
          "Not a disk image with a partition table or a file system that can be read: " + images->Path("junk.bin")},
