@@ -57,15 +57,13 @@ protected:
     }
     int SelectedImageEntry() const override { return selectedImage; }
     std::string ChooseDiskImage(std::string_view title, std::string_view patterns, const std::string& start) override {
-        log.push_back("choose " + std::string(title) + " (" + std::string(patterns) + ") at " + start);
-        return chosen;
+        return log.push_back("choose " + std::string(title) + " (" + std::string(patterns) + ") at " + start), chosen;
     }
     void SetClientHeight(int twips) override { log.push_back("height " + std::to_string(twips)); }
     void ShowMessage(std::string_view text) override { log.push_back("message " + std::string(text)); }
     bool AskYesNo(std::string_view text) override { log.push_back("question " + std::string(text)); return yes; }
     std::string BrowseFolder(std::string_view title, const std::string& start) override {
-        log.push_back("browse " + std::string(title) + " at " + start);
-        return chosen;
+        return log.push_back("browse " + std::string(title) + " at " + start), chosen;
     }
     void ShowAbout() override { log.push_back("about"); }
     void Close() override { log.push_back(logic.CloseRefused() ? "close refused" : "closed"); }
