@@ -5,8 +5,7 @@
 namespace snapsift {
 
 void PacedEventTurn::Turn(qint64 nowNs) {
-    if (nowNs - lastFullNs_ >= kFullTurnIntervalNs || nowNs < lastFullNs_) {
-        lastFullNs_ = nowNs;
+    if (pacer_.FullTurnDue(nowNs)) {
         QCoreApplication::processEvents();  // sends the posted events first
     } else {
         QCoreApplication::sendPostedEvents();

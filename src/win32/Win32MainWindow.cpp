@@ -142,9 +142,7 @@ void Win32MainWindow::ShowAbout() { about_.Show(window_); }
 void Win32MainWindow::Close() { SendMessageW(window_, WM_CLOSE, 0, 0); }
 
 void Win32MainWindow::Turn(std::int64_t nowNs) {
-    if (nowNs - lastTurnNs_ < kTurnIntervalNs && nowNs >= lastTurnNs_) return;
-    lastTurnNs_ = nowNs;
-    PumpPendingMessages();
+    if (turnPacer_.FullTurnDue(nowNs)) PumpPendingMessages();
 }
 
 std::int64_t Win32MainWindow::NowNs() const {

@@ -11,7 +11,6 @@
 
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -21,6 +20,7 @@
 #include "win32/TwipsLayout.h"
 #include "window/MainWindowLogic.h"
 #include "window/MainWindowView.h"
+#include "window/TurnPacer.h"
 #include "window/WindowDesign.h"
 
 namespace snapsift {
@@ -29,10 +29,6 @@ namespace snapsift {
 constexpr int ControlId(Control control) { return 100 + static_cast<int>(control); }
 // A menu item's id, counted from 300.
 constexpr int MenuId(MenuCommand command) { return 300 + static_cast<int>(command); }
-// A scan's turn of the event loop handles the waiting messages at most once per interval of
-// the logic's clock: under Wine each look at the queue is a round trip to the server that
-// costs more than the walk's work on a file, and 2 ms keeps the window as lively as ever.
-inline constexpr std::int64_t kTurnIntervalNs = 2'000'000;
 
 class Win32MainWindow : public MainWindowView {
 public:
@@ -91,7 +87,7 @@ private:
     int clientHeightTwips_ = kClientHeight;
     bool quitWhenClosed_ = true;
     std::int64_t ticksPerSecond_ = 1;
-    std::int64_t lastTurnNs_ = std::numeric_limits<std::int64_t>::min() / 2;  // long ago
+    TurnPacer turnPacer_;  // a scan's turn handles the waiting messages only when a full turn is due
 };
 
 }  // namespace snapsift

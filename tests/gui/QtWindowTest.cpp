@@ -1,7 +1,7 @@
 // The Qt side of the window under the offscreen platform, once on each event dispatcher: the main
 // window and its About box as designed, each widget reaching its handler in the window logic and
 // each view call its widget, what only the view does (the real boxes and chooser, keeping on the
-// screen, the drive list's re-read), and the paced event loop turn a scan takes per file.
+// screen, the drive list's re-read), and the two kinds of event loop turn a scan takes per file.
 #include <QTest>
 #include <QtWidgets>
 #include <unistd.h>
@@ -17,10 +17,9 @@ namespace snapsift {
 
 // What the window asked of the desktop, in order: each box's text to its first 36 characters
 // (" [CR]" when a CR reached it), the folder chooser's start (always cancelled), the file
-// chooser's title, filter and start (answered ""); questions are answered `yes`.
+// chooser's title, filter and start (answered ""), the pages opened; questions are answered `yes`.
 struct FakeServices : WindowServices {
     QStringList seen;
-    std::vector<QUrl> urls;
     bool yes = false;
     static QString Box(const QString& text) { return text.left(36) + (text.contains(u'\r') ? " [CR]" : ""); }
     std::string BrowseFolder(std::string_view, const std::string& at, QWidget*) override {
@@ -33,7 +32,7 @@ struct FakeServices : WindowServices {
     }
     void ShowMessage(QWidget*, const QString& text) override { seen << "message " + Box(text); }
     bool AskYesNo(QWidget*, const QString& text) override { return seen << "question " + Box(text), yes; }
-    void OpenUrl(const QUrl& url) override { urls.push_back(url); }
+    void OpenUrl(const QUrl& url) override { seen << "open " + url.toString(); }
 };
 
 // Pixels of a rectangle in twips, each edge rounded on its own so that touching controls touch.
@@ -51,24 +50,12 @@ template <typename D> void WhenModal(std::function<void(D*)> f) {
     QTimer::singleShot(10, [f] { auto d = qobject_cast<D*>(qApp->activeModalWidget()); d ? f(d) : WhenModal(f); });
 }
 
-// Entries typed "ext4" for the mount points in `roots`, separated by spaces.
-std::vector<DriveEntry> Mounts(const QString& roots) {
-    std::vector<DriveEntry> drives;
-    for (const QString& root : roots.split(u' ', Qt::SkipEmptyParts)) drives.push_back(MountEntry(root.toStdString(), "", "ext4"));
-    return drives;
-}
-
 // The combo's entries, the selected one marked "@", then its selected image and prefix.
 QString Shown(const DriveCombo& combo) {
     QStringList items;
     for (int i = 0; i < combo.count(); ++i) items << (i == combo.currentIndex() ? "@" : "") + combo.itemText(i);
     return items.join(u',').remove(" [ext4]") + QString(" image %1 ").arg(combo.SelectedImage()) +
            combo.SelectedPrefix().c_str();
-}
-
-void Reread(DriveCombo& combo) {  // as opening the list does
-    combo.showPopup();
-    combo.hidePopup();
 }
 
 class QtWindowTest : public QObject {
@@ -117,8 +104,7 @@ private slots:
                 QRect place = FromTwips(row.place);
                 if (row.kind == ControlKind::Rule || row.kind == ControlKind::EtchedRule)
                     place.setHeight(row.kind == ControlKind::Rule ? 1 : 2);
-                const QString text = &row == &Design(snapsift::Control::TitleLabel) ? QString::fromStdString(TitleText())
-                                                                          : QString::fromStdString(row.text);
+                const QString text = QString::fromStdString(&row == &Design(snapsift::Control::TitleLabel) ? TitleText() : row.text);
                 const double points = c->font().pointSizeF(), designed = row.font.centipoints / 100.0;
                 const QColor colour = row.darkBlue ? QColor(0, 0, 128) : window->palette().color(QPalette::WindowText);
                 QVERIFY2(TextOf(c) == text && c->geometry() == place && c->isEnabled() &&
@@ -180,16 +166,17 @@ private slots:
 
     // Each button, key and menu item reaches its own handler, each on a new window, idle or in
     // the running look: what it asked of the desktop, the abort asked for, the window's mode, or
-    // "closed"; and the About box.
+    // "closed"; and each About box open (one at a time, modeless), whose links, not its
+    // description, open the maker's page.
     void widgetsReachTheLogic() {
         const auto key = [this](const char* name, Qt::Key key) { Control(name)->setFocus(), QTest::keyClick(Control(name), key); };
         const auto browse = [this](std::string ScanState::*folder, const char* button) { state_.*folder = "/f/", Click(button); };
         const auto about = [this](Qt::Key key) { Trigger("AboutItem"), QTest::keyClick(form_->About()->findChild<QWidget*>("Description"), key); };
+        const auto links = [this] { for (const char* label : {"Copyright", "Address", "Description"}) QTest::mouseClick(form_->About()->findChild<QWidget*>(label), Qt::LeftButton); };
         const QString help = "message If \"Only Search User Profile Folders";
         const struct { const char* why; bool running, yes; std::function<void()> act; QString seen; } rows[] = {
             {"HelpButton", false, false, [&] { Click("HelpButton"); }, help + " | drives"},
             {"Return on the focused button", false, false, [&] { key("HelpButton", Qt::Key_Return); }, help + " | drives"},
-            {"Enter on the focused button", false, false, [&] { key("HelpButton", Qt::Key_Enter); }, help + " | drives"},
             {"StartButton", false, false, [&] { Click("StartButton"); }, "message Please choose an output folder. | drives"},
             {"OutputBrowseButton", false, false, [&] { browse(&ScanState::OutputFolder, "OutputBrowseButton"); }, "browse at /f/ | drives"},
             {"SourceBrowseButton", false, false, [&] { Click("ProfileFoldersOnly"), browse(&ScanState::SourceFolder, "SourceBrowseButton"); },
@@ -202,7 +189,9 @@ private slots:
             {"the close box", false, false, [&] { form_->close(); }, " | closed"},
             {"the close box while running", true, false, [&] { form_->close(); }, " | drives"},
             {"Esc in the About box", false, false, [&] { about(Qt::Key_Escape); }, " | drives"},
-            {"Return in the About box", false, false, [&] { about(Qt::Key_Return); }, " | drives"}};
+            {"Return in the About box", false, false, [&] { about(Qt::Key_Return); }, " | drives"},
+            {"Help > About... twice, its labels", false, false, [&] { Trigger("AboutItem"), Trigger("AboutItem"), links(); },
+             "open https://snapsift.example.org, open https://snapsift.example.org | drives about"}};
         for (const auto& row : rows) {
             NewForm(services_);
             services_.yes = row.yes;
@@ -212,23 +201,11 @@ private slots:
             QString seen = services_.seen.join(", ") + " | " + (state_.AbortRequested ? "abort " : "");
             seen += !form_->isVisible() ? "closed" : Control("DriveList")->isVisible() ? "drives"
                   : Control("SourceFolderBox")->isVisible() ? "folder" : "neither";
-            if (form_->About()) seen += form_->About()->isVisible() ? " about" : " about hidden";
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<AboutBox*>(w)) seen += QString(w->isVisible() ? " about" : " about hidden") + (w->isModal() ? " modal" : "");
             QCOMPARE(QStringList({row.why, seen}), QStringList({row.why, row.seen}));
             form_->Logic().SetRunningLook(false);
         }
-    }
-
-    // Both links of the About box open the maker's page, the description does not; one box at a
-    // time, modeless.
-    void aboutBox() {
-        Trigger("AboutItem");
-        AboutBox* about = form_->About();
-        QVERIFY(about && about->isVisible() && !about->isModal());
-        Trigger("AboutItem");
-        QCOMPARE(form_->About(), about);
-        for (const char* label : {"Copyright", "Address", "Description"})
-            QTest::mouseClick(about->findChild<QWidget*>(label), Qt::LeftButton);
-        QCOMPARE(services_.urls, std::vector<QUrl>(2, QUrl("https://snapsift.example.org")));
     }
 
     // The drive list through the view: opening it reads it again, the selected volume (@) kept
@@ -238,11 +215,16 @@ private slots:
     void driveList() {
         QString listed = "/ /media/a";
         auto* combo = form_->findChild<DriveCombo*>("DriveList");
-        combo->SetSource([&] { return Mounts(listed); });
+        combo->SetSource([&] {
+            std::vector<DriveEntry> drives;
+            for (const QString& root : listed.split(u' ')) drives.push_back(MountEntry(root.toStdString(), "", "ext4"));
+            return drives;
+        });
+        const auto reread = [combo] { combo->showPopup(), combo->hidePopup(); };  // as opening the list does
         combo->setCurrentIndex(1);
         form_->SetImageEntries({"x.img [NTFS]"}, "Add disk image...", -1);
         listed = "/media/b / /media/a";
-        Reread(*combo);
+        reread();
         QCOMPARE(Shown(*combo), "/media/b,/,@/media/a,x.img [NTFS],Add disk image... image -1 /media/a");
         QCOMPARE(form_->Logic().SelectedDriveRoot(), "/media/a");
         QTest::keyClick(combo, Qt::Key_End);
@@ -251,20 +233,16 @@ private slots:
         QCOMPARE(Shown(*combo), "/media/b,/,@/media/a,x.img [NTFS],Add disk image... image -1 /media/a");
         form_->SetImageEntries({"x.img [NTFS]", "y.img [NTFS]"}, "Add disk image...", 1);
         listed = "/ /media/a";
-        Reread(*combo);
+        reread();
         QCOMPARE(Shown(*combo) + QString::number(form_->SelectedImageEntry()),
                  "/,/media/a,x.img [NTFS],@y.img [NTFS],Add disk image... image 1 1");
     }
 
-    // Per turn at the clock's reading: "F" when a readable pipe's notifier and a due timer woke,
-    // "-" when neither did. Every turn runs the call posted before it ("!" when not).
-    void fullTurns() {
-        const struct { const char* name; QList<qint64> clock; QString full; } rows[] = {
-            {"within the first interval", {0, 1, 1'000'000, 1'999'999}, "F---"},
-            {"one interval apart", {0, 2'000'000, 4'000'000}, "FFF"},
-            {"counted from the last full turn", {0, 1'500'000, 2'500'000, 4'000'000, 4'500'000}, "F-F-F"},
-            {"clock went back", {7'000'000, 6'999'999, 7'000'000, 1}, "FF-F"}};
-        int fds[2], wakes = 0, timeouts = 0, calls = 0;
+    // A due turn serves the timers and the sockets ("F"), a paced one neither ("-"); every turn
+    // runs the call posted before it ("!" when not), and a box that call opens in a paced turn
+    // waits for its input as usual.
+    void fullAndPacedTurns() {
+        int fds[2], wakes = 0, timeouts = 0, calls = 0, answer = 0;
         QObject receiver;  // the calls still posted at the end go with it
         QCOMPARE(pipe(fds), 0);
         const auto closePipe = qScopeGuard([&] { for (const int fd : fds) close(fd); });
@@ -274,32 +252,21 @@ private slots:
         connect(&notifier, &QSocketNotifier::activated, this, [&] { ++wakes; });
         connect(&due, &QTimer::timeout, this, [&] { ++timeouts; });
         due.start(0);
-        for (const auto& row : rows) {
-            PacedEventTurn turn;
-            QString got;
-            for (const qint64 now : row.clock) {
-                wakes = timeouts = calls = 0;
-                QMetaObject::invokeMethod(&receiver, [&] { ++calls; }, Qt::QueuedConnection);
-                turn.Turn(now);
-                got += calls != 1 ? u'!' : wakes && timeouts ? u'F' : wakes || timeouts ? u'?' : u'-';
-            }
-            QCOMPARE(QStringList({row.name, got}), QStringList({row.name, row.full}));
-        }
-    }
-
-    // A turn without the full poll runs a handler that asks Yes or No: the box's own loop waits
-    // for input as usual, and the click its timer makes ends it.
-    void messageBoxInsideTurn() {
         PacedEventTurn turn;
-        turn.Turn(0);
-        int answer = 0;
-        const auto ask = [&] {
+        QString got;
+        for (const qint64 now : {0, 1, 2'000'000, 2'000'001}) {
+            wakes = timeouts = calls = 0;
+            QMetaObject::invokeMethod(&receiver, [&] { ++calls; }, Qt::QueuedConnection);
+            turn.Turn(now);
+            got += calls != 1 ? u'!' : wakes && timeouts ? u'F' : wakes || timeouts ? u'?' : u'-';
+        }
+        QCOMPARE(got, "F-F-");
+        QMetaObject::invokeMethod(&receiver, [&] {
             QMessageBox box(QMessageBox::NoIcon, "Snapsift", "Cancel?", QMessageBox::Yes | QMessageBox::No);
             QTimer::singleShot(20, &box, [&box] { box.button(QMessageBox::Yes)->click(); });
             answer = box.exec();
-        };
-        QMetaObject::invokeMethod(this, ask, Qt::QueuedConnection);
-        turn.Turn(1);
+        }, Qt::QueuedConnection);
+        turn.Turn(2'000'002);
         QCOMPARE(answer, int(QMessageBox::Yes));
     }
 };

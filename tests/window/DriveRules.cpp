@@ -9,15 +9,11 @@
 
 namespace snapsift::test {
 
-namespace {
-
-std::vector<DriveEntry> Mounts(const std::vector<std::string>& roots) {
+static std::vector<DriveEntry> Mounts(const std::vector<std::string>& roots) {
     std::vector<DriveEntry> drives;
     for (const std::string& root : roots) drives.push_back(MountEntry(root, "", "ext4"));
     return drives;
 }
-
-}  // namespace
 
 // Mounts written "device type mount-point": those offered, then those passed over.
 TEST(DriveRules, SearchableMounts) {
@@ -61,22 +57,18 @@ TEST(DriveRules, ProfilesFirstAndTheSelection) {
         {{}, {"/media/a", "/mnt/c"}, "@/media/a /mnt/c "},
         {{}, {}, ""}};
     for (const auto& row : rows) {
-        const auto holds = [&](const std::string& root) {
-            return std::find(row.holding.begin(), row.holding.end(), root) != row.holding.end();
-        };
+        const auto holds = [&](const std::string& root) { return std::ranges::find(row.holding, root) != row.holding.end(); };
         const std::vector<DriveEntry> drives = ProfileDrivesFirst(Mounts(row.listed), holds);
         const int initial = InitialDriveIndex(drives, "/home");
         std::string got;
-        for (std::size_t i = 0; i < drives.size(); ++i) {
+        for (std::size_t i = 0; i < drives.size(); ++i)
             got += (static_cast<int>(i) == initial ? "@" : "") + drives[i].rootPath + (drives[i].holdsProfiles ? "* " : " ");
-        }
         EXPECT_EQ(got, row.ordered);
     }
     const std::vector<DriveEntry> reread = Mounts({"/media/x", "/", "/media/b"});
     const std::string kept = "/media/b", gone = "/media/a";
-    EXPECT_EQ(IndexAfterReread(reread, &kept, ""), 2);
-    EXPECT_EQ(IndexAfterReread(reread, &gone, ""), 1);
-    EXPECT_EQ(IndexAfterReread(reread, nullptr, ""), 1);
+    for (const auto& [selected, index] : {std::pair{&kept, 2}, {&gone, 1}, {nullptr, 1}})
+        EXPECT_EQ(IndexAfterReread(reread, selected, ""), index) << (selected ? *selected : "none");
 }
 
 }  // namespace snapsift::test

@@ -14,6 +14,7 @@
 #endif
 #include "window/FolderChoice.h"
 #include "window/MainWindowLogic.h"
+#include "window/TurnPacer.h"
 
 namespace snapsift::test {
 
@@ -56,15 +57,13 @@ protected:
     }
     int SelectedImageEntry() const override { return selectedImage; }
     std::string ChooseDiskImage(std::string_view title, std::string_view patterns, const std::string& start) override {
-        log.push_back("choose " + std::string(title) + " (" + std::string(patterns) + ") at " + start);
-        return chosen;
+        return log.push_back("choose " + std::string(title) + " (" + std::string(patterns) + ") at " + start), chosen;
     }
     void SetClientHeight(int twips) override { log.push_back("height " + std::to_string(twips)); }
     void ShowMessage(std::string_view text) override { log.push_back("message " + std::string(text)); }
     bool AskYesNo(std::string_view text) override { log.push_back("question " + std::string(text)); return yes; }
     std::string BrowseFolder(std::string_view title, const std::string& start) override {
-        log.push_back("browse " + std::string(title) + " at " + start);
-        return chosen;
+        return log.push_back("browse " + std::string(title) + " at " + start), chosen;
     }
     void ShowAbout() override { log.push_back("about"); }
     void Close() override { log.push_back(logic.CloseRefused() ? "close refused" : "closed"); }
@@ -144,6 +143,22 @@ TEST(FolderPathFromChooser, EndsInExactlyOneSeparator) {
         {"D:\\Cases", '\\', "D:\\Cases\\"}, {"E:\\", '\\', "E:\\"}, {"", '\\', ""},
         {"/media/x", '/', "/media/x/"},    {"/media/x/", '/', "/media/x/"}, {"/", '/', "/"}};
     for (const auto& row : rows) EXPECT_EQ(FolderPathFromChooser(row.chosen, row.separator), row.expected);
+}
+
+// A scan's per-file event loop turn is a full one at most every 2 ms of the logic's clock, and
+// whenever that clock went back: per turn "F" when one is due, "-" when not.
+TEST(TurnPacer, FullTurnAtMostEvery2msAndWhenTheClockWentBack) {
+    const struct { const char* why; std::vector<std::int64_t> clock; std::string full; } rows[] = {
+        {"within the first interval", {0, 1, 1'000'000, 1'999'999}, "F---"},
+        {"one interval apart", {0, 2'000'000, 4'000'000}, "FFF"},
+        {"counted from the last full turn", {0, 1'500'000, 2'500'000, 4'000'000, 4'500'000}, "F-F-F"},
+        {"clock went back", {7'000'000, 6'999'999, 7'000'000, 1}, "FF-F"}};
+    for (const auto& row : rows) {
+        TurnPacer pacer;
+        std::string got;
+        for (const std::int64_t now : row.clock) got += pacer.FullTurnDue(now) ? 'F' : '-';
+        EXPECT_EQ(got, row.full) << row.why;
+    }
 }
 
 // The final message comes in the running look, with ShownPath brought up to date before it.
