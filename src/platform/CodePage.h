@@ -1,5 +1,6 @@
-// The report's single-byte code page: the system ANSI code page on Windows, Windows-1252
-// elsewhere. Text inside the program is UTF-8 and is converted here, once, on the way out.
+// The report's single-byte code page: the system ANSI code page on Windows (Windows-1252 where
+// that is UTF-8, which is no single-byte code page), Windows-1252 elsewhere. Text inside the
+// program is UTF-8 and is converted here, once, on the way out.
 #pragma once
 
 #include <optional>
@@ -20,10 +21,6 @@ std::optional<std::string> ToReportCodePage(std::string_view utf8);
 // The text in the report's code page for an HTML document, as SingleByteCodePage::EncodeHtml
 // writes it.
 std::string ToReportCodePageHtml(std::string_view utf8);
-
-// The number of the report's code page (1252 outside Windows; GetACP() on Windows, or 1252
-// when the system's ANSI code page is UTF-8 and so not a single-byte one).
-unsigned ReportCodePageNumber();
 
 namespace detail {
 // The upper half of the report's code page.

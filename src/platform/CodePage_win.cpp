@@ -28,8 +28,6 @@ CodePageUpperHalf BuildUpperHalf() {
 
 }  // namespace
 
-unsigned ReportCodePageNumber() { return AnsiIsUtf8() ? 1252u : GetACP(); }
-
 const CodePageUpperHalf& detail::ReportCodePageUpperHalf() {
     if (AnsiIsUtf8()) return Windows1252UpperHalf();
     static const CodePageUpperHalf half = BuildUpperHalf();

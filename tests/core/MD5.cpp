@@ -4,6 +4,8 @@
 
 #include "hash/MD5.h"
 #include "platform/CodePage.h"
+#include "search/EvidenceRead.h"
+#include "volume/LiveVolume.h"
 #include "support/TempTree.h"
 
 namespace snapsift {
@@ -75,6 +77,14 @@ TEST(MD5Digest, WhatCannotBeDigestedGivesTheFailureText) {
     std::filesystem::resize_file(tree.Path("limit.bin"), MD5::kFinalLimit);  // sparse: nothing written
     for (const char* name : {"missing.txt", ".", "limit.bin"})
         EXPECT_EQ(MD5().DigestFileToHexStr(tree.Text(name)), MD5::kFileFailureText) << name;
+    // The same file as evidence: read to its end, no digest, and the reason says why.
+    SystemError error;
+    const auto folder = LiveVolume().OpenRoot(tree.Text("."), error);
+    ASSERT_TRUE(folder);
+    const auto file = folder->OpenFile("limit.bin", tree.Text("limit.bin"), error);
+    ASSERT_TRUE(file);
+    const EvidenceDigest digest = DigestEvidence(*file);
+    EXPECT_EQ(std::pair(digest.hex.has_value(), digest.failure), std::pair(false, DigestFailure::TooLarge));
 }
 
 }  // namespace snapsift
