@@ -112,11 +112,21 @@ fi
 setup="$build/snapsift-$version-setup.exe"
 if [ -f "$setup" ]; then
   echo "installer: $(basename "$setup")"
-  wine "$setup" /S '/D=C:\Snapsift-check' >/dev/null 2>&1 || { echo "installer failed"; fail=1; }
+  # A registration left by an earlier check that was cut short names an uninstaller that is gone:
+  # the installer would run it first and stop on a message box that no silent switch closes.
+  wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Snapsift' /f >/dev/null 2>&1 || true
+  timeout 300 wine "$setup" /S '/D=C:\Snapsift-check' >/dev/null 2>&1 || { echo "installer failed"; fail=1; }
   for file in "${wanted[@]}"; do
     [ -f "$prefix/drive_c/Snapsift-check/$file" ] || { echo "installer did not install $file"; fail=1; }
   done
-  [ -f "$prefix/drive_c/Snapsift-check/Uninstall.exe" ] && wine 'C:\Snapsift-check\Uninstall.exe' /S >/dev/null 2>&1 || true
+  # "_?=" runs the uninstaller in place and waits for it, so that it has taken back the
+  # registration before the folder goes.
+  if [ -f "$prefix/drive_c/Snapsift-check/Uninstall.exe" ]; then
+    timeout 120 wine 'C:\Snapsift-check\Uninstall.exe' /S '_?=C:\Snapsift-check' >/dev/null 2>&1 ||
+      { echo "uninstaller failed"; fail=1; }
+    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Snapsift' >/dev/null 2>&1 &&
+      { echo "uninstaller left its registration"; fail=1; }
+  fi
   rm -rf "$prefix/drive_c/Snapsift-check"
 fi
 
