@@ -39,8 +39,6 @@ public:
     std::string Final();
 
 private:
-    friend struct MD5TestAccess;
-
     // Runs the block transform over `blocks` consecutive 64-byte blocks.
     void TransformBlocks(const std::uint8_t* data, std::size_t blocks);
 

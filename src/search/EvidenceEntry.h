@@ -46,7 +46,6 @@ public:
                         const std::string& fileName, const std::string& userId);
 
     const EvidenceTally& Tally() const { return tally_; }
-    const EvidenceGaps& Gaps() const { return tally_.gaps; }
 
     // Called with the file's path once it is open and before its first byte is read: where
     // tests change a file at exactly that point.

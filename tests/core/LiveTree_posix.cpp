@@ -86,12 +86,12 @@ TEST_F(LiveTree, AFileChangedAfterItsOpenGivesOneFilesEvidenceOrNoDigest) {
         ASSERT_TRUE(SetFileTimesUtc(tree.Path(name)));
         ASSERT_TRUE(WriteReportHeader(run.ReportPath()));
         run.evidence.SetAfterOpen([&](const std::string&) { c.change(); });
-        const std::uint64_t changedBefore = run.evidence.Gaps().filesChanged;
+        const std::uint64_t changedBefore = run.evidence.Tally().gaps.filesChanged;
         const auto entries = Walk();
         ASSERT_EQ(entries.size(), 1u);
         EXPECT_EQ(std::tuple(entries[0].md5, entries[0].modified, run.Copy(entries[0])),
                   std::tuple(c.md5, "3/15/2010 2:05:09 PM (UTC)", c.copy));
-        EXPECT_EQ(run.evidence.Gaps().filesChanged - changedBefore, c.changed ? 1u : 0u);
+        EXPECT_EQ(run.evidence.Tally().gaps.filesChanged - changedBefore, c.changed ? 1u : 0u);
     }
 }
 
