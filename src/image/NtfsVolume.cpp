@@ -406,7 +406,8 @@ private:
 }  // namespace
 
 std::unique_ptr<Volume> MakeNtfsVolume(std::shared_ptr<const void> keepAlive, TSK_FS_INFO* fs,
-                                       std::string driveRoot, std::uint64_t number, bool includeDeleted) {
+                                       std::string driveRoot, std::uint64_t number, bool includeDeleted,
+                                       const ImageDamage* /*damage*/) {
     return std::make_unique<NtfsVolume>(VolumeState{std::move(keepAlive), fs, std::move(driveRoot), number, includeDeleted});
 }
 

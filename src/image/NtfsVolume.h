@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "image/ImageDamage.h"
 #include "volume/Volume.h"
 
 struct TSK_FS_INFO;
@@ -16,9 +17,11 @@ namespace snapsift {
 
 // A volume over an open NTFS file system. Paths begin with driveRoot, then "\" and the names
 // down from the file system's root, separated by "\". keepAlive holds whatever fs lives in.
-// number tells this volume's folders from those of the image's other volumes.
+// number tells this volume's folders from those of the image's other volumes. damage, when
+// given (it lives in keepAlive), tells which parts of the image were read as zeros.
 std::unique_ptr<Volume> MakeNtfsVolume(std::shared_ptr<const void> keepAlive, TSK_FS_INFO* fs,
-                                       std::string driveRoot, std::uint64_t number, bool includeDeleted);
+                                       std::string driveRoot, std::uint64_t number, bool includeDeleted,
+                                       const ImageDamage* damage = nullptr);
 
 // What a name's MFT record says of the file the name was given to. NTFS raises a record's
 // sequence number when it frees the record, so a freed record still holds a deleted file when

@@ -3,6 +3,8 @@
 // the walk and the evidence entry need.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +21,8 @@ namespace snapsift {
 struct ImageSource {
     ImageFacts facts;
     std::vector<Volume*> volumes;
+    // How many damaged parts of the image (read as zeros) the reads have met so far; none when unset.
+    std::function<std::uint64_t()> damagedParts;
 };
 
 class ScanHost : public SearchHost {

@@ -23,6 +23,7 @@ std::string_view StatusText(FileState state) {
     switch (state) {
     case FileState::Deleted: return "deleted (its content may have been partly overwritten)";
     case FileState::RecordReused: return "deleted (record reused, content lost)";
+    case FileState::RecordUnreadable: return "its record could not be read (damaged): no times, no content";
     case FileState::Present: break;
     }
     return {};

@@ -20,7 +20,13 @@ struct EvidenceGaps {
     std::uint64_t filesChanged = 0;       // of those: the file changed while it was read
     std::uint64_t copiesFailed = 0;
     std::uint64_t candidatesLost = 0;     // files passing the name filter that could not be examined
-    bool Any() const { return entriesNotWritten + entriesIncomplete + copiesFailed + candidatesLost != 0; }
+    std::uint64_t entriesFromDamage = 0;  // entries whose bytes lie in a damaged part of a disk image
+    std::uint64_t imageDamage = 0;        // damaged parts of a disk image met in the run (read as zeros)
+    std::uint64_t reportWritesFailed = 0; // the report's header or tail could not be written
+    bool Any() const {
+        return entriesNotWritten + entriesIncomplete + copiesFailed + candidatesLost + entriesFromDamage +
+                   imageDamage + reportWritesFailed != 0;
+    }
 };
 
 // What a run's evidence entries have made so far: the files recognised (each entry's number is

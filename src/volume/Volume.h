@@ -21,6 +21,7 @@ enum class FileState {
     Present,       // a file of the volume
     Deleted,       // a deleted file whose record still describes it; its content may be partly overwritten
     RecordReused,  // a deleted name whose record now belongs to another file: no times, no content
+    RecordUnreadable,  // the name's record could not be read (damaged): no times, no content
 };
 
 // One open file, all of an entry's evidence read from it.
@@ -43,6 +44,9 @@ public:
     // The last failure; a code of 0 when none.
     virtual SystemError Error() const = 0;
     virtual FileState State() const { return FileState::Present; }
+    // True when some of the bytes read so far came from a damaged part of a disk image (a chunk
+    // that failed its checksum or would not decompress), which was read as zeros.
+    virtual bool ReadFromDamage() const { return false; }
 };
 
 // An open folder and its listing, in the order the file system keeps it.
