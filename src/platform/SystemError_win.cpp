@@ -8,6 +8,7 @@ namespace snapsift {
 
 std::string SystemErrorText(long code) {
     if (code == kReplacedDuringScan) return "Replaced by another entry while the scan ran";
+    if (code == kFolderLoop) return "A folder already searched (a loop); not searched again";
     wchar_t* text = nullptr;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

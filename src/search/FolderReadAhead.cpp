@@ -92,6 +92,7 @@ public:
         return open_->OpenFile(name, fullPath, error);
     }
     FolderVersion Version() const override { return open_->Version(); }
+    std::optional<FileIdentity> Identity() const override { return open_->Identity(); }
     void ReadAhead(std::string_view name) const override { open_->ReadAhead(name); }
 
 private:
@@ -103,8 +104,8 @@ private:
 }  // namespace
 
 FolderReadAhead::FolderReadAhead(Volume& volume, const VolumeFolder& root, const WalkOrder& order,
-                                 const std::deque<QueuedFolder>& queued, unsigned helpers)
-    : volume_(volume), root_(root), order_(order), readsFiles_(volume.ReadsFilesAhead()) {
+                                 const std::deque<QueuedFolder>& queued, const FoldersMet& met, unsigned helpers)
+    : volume_(volume), root_(root), order_(order), readsFiles_(volume.ReadsFilesAhead()), met_(met) {
     for (const QueuedFolder& folder : queued) items_.emplace_back(folder);
     helpersAllowed_ = std::min(helpers, kFirstHelpers);
     for (unsigned i = 0; i < helpers; ++i) helpers_.emplace_back([this, i] { RunHelper(i); });
@@ -154,7 +155,7 @@ std::shared_ptr<FolderReadAhead::Listing> FolderReadAhead::ListInWalkOrder(Volum
 }
 
 // Items listed, in the walk's order, append their subfolders to the items: the folders the walk
-// will queue, in the order it will queue them.
+// will queue, in the order it will queue them, none met before.
 void FolderReadAhead::QueueSubfoldersOfListed() {
     while (nextToQueueSubfolders_ < firstKept_ + items_.size() &&
            ItemAt(nextToQueueSubfolders_).state == Item::State::Listed) {
@@ -164,7 +165,7 @@ void FolderReadAhead::QueueSubfoldersOfListed() {
         filterPassesQueued_ += item.listing->filterPasses;
         const Listing& listing = *item.listing;
         for (std::size_t i = 0; i < listing.entries.size(); ++i)
-            if (listing.entries[i].kind == EntryKind::Folder)
+            if (listing.entries[i].kind == EntryKind::Folder && met_.FirstMeeting(listing.entries[i].identity))
                 items_.emplace_back(order_.Subfolder(item.folder.path, listing.Name(i), listing.entries[i].identity));
     }
 }

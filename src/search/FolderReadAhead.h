@@ -8,8 +8,10 @@
 // The folders ahead: one item per folder, in the order the walk will open them. It begins as the
 // walk's queue when the helpers start, and grows as folders are listed: once every folder before
 // it is listed too, a listed folder's subfolders are appended, each as the WalkOrder that the walk
-// itself reads with makes it. So the items are the walk's queue to come, as long as every listing
-// the walk reads has the same subfolders as the one the helpers queued from.
+// itself reads with makes it, but for a folder met before (a loop), which the walk does not queue
+// either: the helpers keep the folders met from the walk's own at their start. So the items are the
+// walk's queue to come, as long as every listing the walk reads has the same subfolders as the one
+// the helpers queued from, and no folder is listed twice.
 //
 // An item is Waiting until a helper (or the walk, come to it first) claims it and it is Listing;
 // whoever claimed it opens and lists it, with no lock held, and then it is Listed, with its
@@ -49,9 +51,9 @@ class FolderReadAhead {
 public:
     // Starts `helpers` threads on the folders `queued` below the open `root` (the walk's queue
     // after the folder it read last) and on every folder below them, each listing read in `order`,
-    // the walk's own.
+    // the walk's own; `met`: the folders the walk has met so far, those queued among them.
     FolderReadAhead(Volume& volume, const VolumeFolder& root, const WalkOrder& order,
-                    const std::deque<QueuedFolder>& queued, unsigned helpers);
+                    const std::deque<QueuedFolder>& queued, const FoldersMet& met, unsigned helpers);
     // Stops the helpers; a listing under way is finished first.
     ~FolderReadAhead();
     FolderReadAhead(const FolderReadAhead&) = delete;
@@ -89,6 +91,7 @@ private:
     std::condition_variable listed_;  // the walk: a folder listed
     std::condition_variable idle_;    // helpers not yet allowed to list: more are wanted
     std::deque<Item> items_;          // every folder in the walk's order, from index firstKept_ on
+    FoldersMet met_;                  // the walk's at the start, and every item since
     std::size_t firstKept_ = 0;       // items before it are behind the walk and dropped
     std::size_t nextToList_ = 0;      // the first item still Waiting; all after it are Waiting too
     std::size_t nextToQueueSubfolders_ = 0;  // items before it have their subfolders among the items

@@ -46,16 +46,21 @@ private:
 };
 
 // Reads one open folder in a single pass, in the walk's order: its subfolders to the queue (when
-// the order queues them), its regular files to `files`. What was read before a failure is kept,
-// and the failure goes to the host.
+// the order queues them), its regular files to `files`. A subfolder met before is a loop: the host
+// hears of it, and it is not queued. What was read before a failure is kept, and the failure goes
+// to the host.
 void ReadFolder(SearchHost& host, VolumeFolder& listing, const std::string& folder, const WalkOrder& order,
-                std::deque<QueuedFolder>& queue, FileNames& files) {
+                std::deque<QueuedFolder>& queue, FoldersMet& met, FileNames& files) {
     files.Clear();
     if (!listing.AccessTimeKept()) host.AccessTimeNotKept(folder);
     const ListingStep last = order.Read(
         listing, [&](std::string_view name) { files.Add(name); },
         [&](std::string_view name, const FileIdentity& identity) {
-            queue.push_back(order.Subfolder(folder, name, identity));
+            QueuedFolder subfolder = order.Subfolder(folder, name, identity);
+            if (met.FirstMeeting(identity))
+                queue.push_back(std::move(subfolder));
+            else
+                host.FolderUnreadable(subfolder.path, SystemError{kFolderLoop});
         });
     if (last == ListingStep::Failed) host.FolderUnreadable(folder, listing.Error());
 }
@@ -167,14 +172,18 @@ void FolderWalk::SearchFolderTree(const std::string& rootPath) {
         host_.FolderUnreadable(rootFolder, error);
         return;
     }
-    ReadFolder(host_, *root, rootFolder, order, queue, files);
+    // Where the root's identity is unknown, a way back to it is walked once more before its
+    // subfolders, met by then, end the loop.
+    FoldersMet met;
+    if (const auto rootIdentity = root->Identity()) met.FirstMeeting(*rootIdentity);
+    ReadFolder(host_, *root, rootFolder, order, queue, met, files);
     // The helpers start on the folders queued once a folder read shows the disk slower than the
     // walk; they take the queue from there in the walk's order.
     std::optional<FolderReadAhead> readAhead;
     const bool mayReadAhead = helpers_ > 0 && volume_.ListsAhead();
     const auto startWhenSlow = [&](std::size_t subfolders) {
         if (mayReadAhead && !readAhead && (disk.Slow(files.Count(), subfolders) || atOnce_) && !queue.empty())
-            readAhead.emplace(volume_, *root, order, queue, helpers_);
+            readAhead.emplace(volume_, *root, order, queue, met, helpers_);
     };
     startWhenSlow(queue.size());
     if (!ExamineFiles(abortRequested_, host_, handler_, *root, rootFolder, files, candidatesLost_)) return;
@@ -189,7 +198,7 @@ void FolderWalk::SearchFolderTree(const std::string& rootPath) {
             continue;
         }
         const std::size_t queued = queue.size();
-        ReadFolder(host_, *listing, folder.path, order, queue, files);
+        ReadFolder(host_, *listing, folder.path, order, queue, met, files);
         // Files of a folder read before the helpers started are not theirs to read ahead.
         FolderReadAhead* const ahead = readAhead ? &*readAhead : nullptr;
         startWhenSlow(queue.size() - queued);
@@ -203,13 +212,14 @@ void FolderWalk::SearchFolder(const std::string& rootPath) {
     const WalkOrder order(volume_.Separator(), skip_, false);
     FileNames files;
     std::deque<QueuedFolder> noQueue;
+    FoldersMet noneQueued;
     SystemError error;
     const std::unique_ptr<VolumeFolder> listing = volume_.OpenRoot(folder, error);
     if (!listing) {
         host_.FolderUnreadable(folder, error);
         return;
     }
-    ReadFolder(host_, *listing, folder, order, noQueue, files);
+    ReadFolder(host_, *listing, folder, order, noQueue, noneQueued, files);
     ExamineFiles(abortRequested_, host_, handler_, *listing, folder, files, candidatesLost_);
 }
 

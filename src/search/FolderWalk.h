@@ -1,7 +1,8 @@
 // The folder walk: breadth-first over a root (or only the root's own files), one abort test,
 // path display and yield per regular file, and the name pre-filter before ProcessCandidate.
 // A folder that cannot be opened or listed, and a file whose processing fails, are handed to the
-// host and counted, and the walk goes on. The
+// host and counted, and the walk goes on. A folder is entered once: met again (a loop through an
+// index entry or a mount), it is handed to the host as unreadable with kFolderLoop. The
 // folders and files are those of one volume: the live file system unless another is given.
 #pragma once
 

@@ -1,12 +1,17 @@
 // The walk's order of one folder listing: which entries are files to examine, which are
 // subfolders to queue (in listing order, under which path) and which are passed over (links,
 // special files, the run's own output folder). The walk and the read-ahead helpers both read
-// every listing through it, so that the helpers' queue of folders is the walk's own.
+// every listing through it, so that the helpers' queue of folders is the walk's own; both keep
+// the folders met in the same order, so that a loop leaves the same folder out of both queues.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "volume/Volume.h"
 
@@ -16,6 +21,23 @@ namespace snapsift {
 struct QueuedFolder {
     std::string path;
     FileIdentity identity;
+};
+
+// The folders of one tree walk, by identity: the root (where its identity is known) and every
+// folder queued. A folder met again, through an index entry or a mount that leads back to a folder
+// already entered or queued, is a loop: it is never queued a second time.
+class FoldersMet {
+public:
+    // True the first time the identity is met; the identity is kept from then on.
+    bool FirstMeeting(const FileIdentity& identity) { return met_.insert(identity).second; }
+
+private:
+    struct Hash {
+        std::size_t operator()(const FileIdentity& identity) const noexcept {
+            return std::hash<std::uint64_t>()(identity.object * 0x9E3779B97F4A7C15ull ^ identity.volume);
+        }
+    };
+    std::unordered_set<FileIdentity, Hash> met_;
 };
 
 class WalkOrder {

@@ -42,6 +42,8 @@ public:
         return nullptr;
     }
     FolderVersion Version() const override { return listing.Version(); }
+    // Only an open folder is handed out, and the open took its identity.
+    std::optional<FileIdentity> Identity() const override { return listing.Version().identity; }
     void ReadAhead(std::string_view name) const override { EvidenceFile::ReadAhead(listing, name); }
 };
 

@@ -69,6 +69,9 @@ public:
                                                  SystemError& error) const = 0;
     // When the folder was opened, what tells a later open whether its entries changed since.
     virtual FolderVersion Version() const { return {}; }
+    // Which folder of the volume this is, as a listing of its parent gives a subfolder's
+    // identity; nothing where the volume cannot tell.
+    virtual std::optional<FileIdentity> Identity() const { return std::nullopt; }
     // Asks the system to start reading the regular file `name` that this folder listed, opened
     // as OpenFile opens it, so that its bytes are on their way before they are read. A hint only:
     // nothing is read here, no time of the file moves, and failures are passed over.

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "support/CliRun.h"
 #include "support/ReportParser.h"
@@ -63,6 +68,32 @@ TEST_F(CliTest, AFullOutputDiskMakesTheReportIncomplete) {
     const ParsedReport report = ParseReport(ReadBytes(Report()));
     EXPECT_EQ(report.entries.size(), 1u);
     EXPECT_EQ(report.rest, "<hr>End of Report<br>\r\nTotal files found: 4<hr>\r\n</body></html>\r\n");
+}
+
+// src/A/loop is src itself, mounted there (as root only). The run ends, says the loop once, and
+// reports each photo once; a run that loops is killed once its report passes a megabyte.
+TEST_F(CliTest, AMountOfAnAncestorIsWalkedOnce) {
+    tree.Entries({{"src/n11111_11[1].jpg", "a"}, {"src/A/n22222_22[1].jpg", "b"}, {"src/A/loop/", ""}});
+    if (::mount(tree.Text("src").c_str(), tree.Text("src/A/loop").c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "no bind mount here: " << std::strerror(errno);
+    struct Unmount {
+        std::string at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } mounted{tree.Text("src/A/loop")};
+    const CliResult run = Scan({.signal = SIGKILL, .sendWhen = [&] {
+        siginfo_t ended{};
+        if (::waitid(P_ALL, 0, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid != 0) return true;
+        std::error_code none;
+        return fs::file_size(Report(), none) > 1'000'000 && !none;
+    }});
+    EXPECT_EQ(std::tuple(run.exitCode, run.signal, run.err),
+              std::tuple(3, 0, "Cannot read folder: " + tree.Text("src/A/loop/") +
+                                   ": A folder already searched (a loop); not searched again\n"));
+    EXPECT_EQ(run.out, "Operation complete.\n\nTotal files found: 2\nFolders that could not be read: 1\nReport: " +
+                           ToText(Report()) + "\n");
+    std::vector<std::string> paths;
+    for (const ParsedEntry& entry : ParseReport(ReadBytes(Report())).entries) paths.push_back(entry.path);
+    EXPECT_EQ(paths, (std::vector{tree.Text("src/n11111_11[1].jpg"), tree.Text("src/A/n22222_22[1].jpg")}));
 }
 
 // 1200 photos, and the signal sent once the report has reached the given size.

@@ -1,9 +1,118 @@
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "Fixtures.h"
 #include "platform/DirectoryListing.h"
 
 namespace snapsift::test {
+
+namespace {
+
+// A volume whose index leads back up: the root R (object 1) holds folder A (2); A holds itself
+// as "self", R as "up" and B (3); B holds A as "back". Each folder holds one photo. Folders
+// opened below the root are noted, by the walk and by the helpers alike.
+class LoopingVolume final : public Volume {
+public:
+    struct Folder {
+        std::string file;
+        std::vector<std::pair<std::string, std::uint64_t>> subfolders;
+    };
+    explicit LoopingVolume(bool rootIdentityKnown) : rootIdentityKnown_(rootIdentityKnown) {}
+
+    char Separator() const override { return '/'; }
+    std::string DriveRoot() const override { return {}; }
+    bool FolderExists(const std::string&) const override { return true; }
+    bool IsPlainEntry(const std::string&) const override { return true; }
+    std::unique_ptr<VolumeFolder> OpenRoot(const std::string&, SystemError&) override {
+        return std::make_unique<Listing>(1, rootIdentityKnown_);
+    }
+    std::unique_ptr<VolumeFolder> OpenBelow(const VolumeFolder&, const std::string& folderPath,
+                                            const FileIdentity& expected, SystemError&) override {
+        std::lock_guard lock(mutex_);
+        opened_.insert(folderPath);
+        return std::make_unique<Listing>(expected.object, true);
+    }
+    std::optional<FileIdentity> IdentityOfLocalFolder(const std::string&) const override { return std::nullopt; }
+    bool ListsAhead() const override { return true; }
+    std::set<std::string> Opened() {
+        std::lock_guard lock(mutex_);
+        return opened_;
+    }
+
+private:
+    static inline const std::map<std::uint64_t, Folder> kFolders = {
+        {1, {"n11111_11[1].jpg", {{"A", 2}}}},
+        {2, {"n22222_22[1].jpg", {{"self", 2}, {"up", 1}, {"B", 3}}}},
+        {3, {"n33333_33[1].jpg", {{"back", 2}}}}};
+
+    class Listing final : public VolumeFolder {
+    public:
+        Listing(std::uint64_t object, bool identityKnown) : object_(object), identityKnown_(identityKnown) {}
+        ListingStep Next(std::string_view& name, EntryKind& kind, FileIdentity* folderIdentity) override {
+            const Folder& folder = kFolders.at(object_);
+            if (at_ > folder.subfolders.size()) return ListingStep::End;
+            if (at_++ == 0) {
+                name = folder.file;
+                kind = EntryKind::File;
+                return ListingStep::Entry;
+            }
+            const auto& [subfolder, object] = folder.subfolders[at_ - 2];
+            name = subfolder;
+            kind = EntryKind::Folder;
+            if (folderIdentity != nullptr) *folderIdentity = {7, object};
+            return ListingStep::Entry;
+        }
+        SystemError Error() const override { return {}; }
+        bool AccessTimeKept() const override { return true; }
+        std::unique_ptr<VolumeFile> OpenFile(std::string_view, const std::string&, SystemError&) const override {
+            return nullptr;
+        }
+        std::optional<FileIdentity> Identity() const override {
+            if (!identityKnown_) return std::nullopt;
+            return FileIdentity{7, object_};
+        }
+
+    private:
+        std::uint64_t object_;
+        bool identityKnown_;
+        std::size_t at_ = 0;
+    };
+
+    bool rootIdentityKnown_;
+    std::mutex mutex_;
+    std::set<std::string> opened_;
+};
+
+}  // namespace
+
+// Each way back is reported once as a loop and never opened, by the walk or by a helper; each
+// photo is examined once. A root whose identity is unknown is walked once more through "up",
+// whose own way down to A then ends the loop.
+TEST(FolderLoop, AFolderMetAgainIsReportedAsALoopAndNeverEntered) {
+    const struct { const char* row; bool rootKnown; unsigned helpers; Paths candidates; Unreadable loops; } cases[] = {
+        {"root known, walk alone", true, 0,
+         {"R/n11111_11[1].jpg", "R/A/n22222_22[1].jpg", "R/A/B/n33333_33[1].jpg"},
+         {{"R/A/self/", kFolderLoop}, {"R/A/up/", kFolderLoop}, {"R/A/B/back/", kFolderLoop}}},
+        {"root known, read ahead", true, 2,
+         {"R/n11111_11[1].jpg", "R/A/n22222_22[1].jpg", "R/A/B/n33333_33[1].jpg"},
+         {{"R/A/self/", kFolderLoop}, {"R/A/up/", kFolderLoop}, {"R/A/B/back/", kFolderLoop}}},
+        {"root unknown, read ahead", false, 2,
+         {"R/n11111_11[1].jpg", "R/A/n22222_22[1].jpg", "R/A/up/n11111_11[1].jpg", "R/A/B/n33333_33[1].jpg"},
+         {{"R/A/self/", kFolderLoop}, {"R/A/up/A/", kFolderLoop}, {"R/A/B/back/", kFolderLoop}}}};
+    for (const auto& c : cases) {
+        LoopingVolume volume(c.rootKnown);
+        WalkRun run;
+        FolderWalk walk(run.state.AbortRequested, run.host, run, volume);
+        walk.ReadAhead(c.helpers, true);
+        walk.SearchFolderTree("R");
+        EXPECT_EQ(run.candidates, c.candidates) << c.row;
+        EXPECT_EQ(run.host.unreadable, c.loops) << c.row;
+        std::set<std::string> entered = {"R/A/", "R/A/B/"};
+        if (!c.rootKnown) entered.insert("R/A/up/");
+        EXPECT_EQ(volume.Opened(), entered) << c.row;
+    }
+}
 
 // Two branches two levels deep, so that a breadth-first walk shows a level-1 file before a
 // level-2 one whichever branch is listed first. B is named in Cyrillic, a file in German.
