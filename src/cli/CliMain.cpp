@@ -278,7 +278,10 @@ int RunCli(const std::vector<std::string>& arguments) {
         {"Files that changed while they were read: ", gaps.filesChanged},
         {"Copies that could not be made: ", gaps.copiesFailed},
         {"Entries that could not be written to the report: ", gaps.entriesNotWritten},
-        {"Files that could not be examined: ", gaps.candidatesLost}};
+        {"Files that could not be examined: ", gaps.candidatesLost},
+        {"Entries whose bytes lie in a damaged part of the disk image: ", gaps.entriesFromDamage},
+        {"Damaged parts of the disk image (read as zeros): ", gaps.imageDamage},
+        {"Report lines that could not be written: ", gaps.reportWritesFailed}};
     for (const auto& [label, count] : counts)
         if (count != 0) Write(Stream::Out, label + std::to_string(count) + "\n");
     Write(Stream::Out, "Report: " + result.reportPath + "\n");

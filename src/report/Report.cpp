@@ -166,7 +166,15 @@ bool AppendReportEntry(const std::string& reportPath, const ReportEntry& entry) 
     return WriteOutputFile(reportPath, FormatReportEntry(entry), OutputWrite::Append);
 }
 
-void AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound) {
+bool AppendImageDamageWarning(const std::string& reportPath, std::uint64_t damagedParts) {
+    std::string line = "<b>Warning:</b> " + std::to_string(damagedParts) +
+                       " damaged parts of the disk image were read as zeros; what lay in them may be missing from "
+                       "this report.<br>";
+    line += kLineEnd;
+    return WriteOutputFile(reportPath, line, OutputWrite::Append);
+}
+
+bool AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound) {
     std::string tail(aborted ? "<br><Br><hr>Operation was aborted before completion.<br>"
                              : "<hr>End of Report<br>");
     tail += kLineEnd;
@@ -174,7 +182,7 @@ void AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t 
     tail += kLineEnd;
     tail += "</body></html>";
     tail += kLineEnd;
-    WriteOutputFile(reportPath, tail, OutputWrite::Append);
+    return WriteOutputFile(reportPath, tail, OutputWrite::Append);
 }
 
 }  // namespace snapsift

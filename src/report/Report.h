@@ -1,5 +1,5 @@
-// The HTML report "Quorvia JPG Files.htm": its lines, and the three kinds of write (header,
-// entry, tail), each of which opens the file, writes and closes it again.
+// The HTML report "Quorvia JPG Files.htm": its lines, and the kinds of write (header, entry,
+// warning, tail), each of which opens the file, writes and closes it again.
 #pragma once
 
 #include <cstdint>
@@ -41,8 +41,12 @@ std::string FormatImageLine(const ImageFacts& image);
 // Appends one entry in a single write. False when the report cannot be opened for appending
 // or the entry cannot be written whole (then nothing of it stays in the file).
 bool AppendReportEntry(const std::string& reportPath, const ReportEntry& entry);
-// Appends the tail (aborted or completed form, totals, closing line); failures are ignored.
-void AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound);
+// Appends the warning that `damagedParts` parts of the disk image were read as zeros, before the
+// tail. False when it cannot be written whole.
+bool AppendImageDamageWarning(const std::string& reportPath, std::uint64_t damagedParts);
+// Appends the tail (aborted or completed form, totals, closing line). False when it cannot be
+// written whole: the report then ends after its last entry, with no word of how the run ended.
+bool AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound);
 
 // The entry's lines, each ending in CR LF, already in the report's code page. The profile
 // link's target holds the user ID with "%" and every byte that ReportText would write as

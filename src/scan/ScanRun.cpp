@@ -1,5 +1,6 @@
 #include "scan/ScanRun.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -35,6 +36,18 @@ bool CreateNewFolder(const std::string& path) {
     std::error_code error;
     const bool created = std::filesystem::create_directory(PathFromText(path), error);
     return created && !error;
+}
+
+// Takes back the run folder of a run that stopped before its report's header was in: the report
+// left empty by the failed write, then the folder, which is removed only when nothing else is in it.
+// True when the folder is gone.
+bool RemoveUnusedRunFolder(const std::string& runFolder, const std::string& reportPath) {
+    std::error_code error;
+    const std::filesystem::path report = PathFromText(reportPath);
+    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(report, error)) &&
+        std::filesystem::file_size(report, error) == 0 && !error)
+        std::filesystem::remove(report, error);
+    return std::filesystem::remove(PathFromText(runFolder), error) && !error;
 }
 
 EvidenceTally TallyOf(const EvidenceEntry& evidence, const FolderWalk& walk) {
@@ -98,6 +111,7 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     const std::string reportPath = result.runFolder + std::string(kReportFileName);
     const ImageSource* image = host.Image();
     if (!WriteReportHeader(reportPath, image != nullptr ? &image->facts : nullptr)) {
+        if (RemoveUnusedRunFolder(runFolder, reportPath)) result.runFolder.clear();
         host.ShowMessage("Error opening output file.", MessageKind::Stop);
         return result;
     }
@@ -118,8 +132,15 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
         }
     }
 
+    // Damage met anywhere in the image, in an entry's bytes or not, is said before the tail.
+    if (image != nullptr && image->damagedParts) {
+        if (const std::uint64_t damagedParts = image->damagedParts(); damagedParts != 0) {
+            tally.gaps.imageDamage = damagedParts;
+            if (!AppendImageDamageWarning(reportPath, damagedParts)) ++tally.gaps.reportWritesFailed;
+        }
+    }
     const bool aborted = state.AbortRequested;
-    AppendReportTail(reportPath, aborted, tally.filesFound);
+    if (!AppendReportTail(reportPath, aborted, tally.filesFound)) ++tally.gaps.reportWritesFailed;
     host.ShowMessage(std::string(aborted ? "Operation aborted." : "Operation complete.") +
                          "\r\n\r\nTotal files found: " + std::to_string(tally.filesFound),
                      MessageKind::Final);

@@ -70,6 +70,29 @@ TEST_F(CliTest, AFullOutputDiskMakesTheReportIncomplete) {
     EXPECT_EQ(report.rest, "<hr>End of Report<br>\r\nTotal files found: 4<hr>\r\n</body></html>\r\n");
 }
 
+// The output disk full at the report's own lines: before the header is in, the run stops and
+// leaves no run folder; after the last entry, the report has no tail and the run says so.
+TEST_F(CliTest, AReportWhoseHeaderOrTailCannotBeWrittenIsNeverPresentedAsWhole) {
+    tree.File("src/n1234567_1[1].jpg", "abc");
+    ASSERT_EQ(Scan().exitCode, 0);
+    const std::uintmax_t whole = fs::file_size(Report());
+    fs::remove_all(Report().parent_path());
+    const std::string tail = "<hr>End of Report<br>\r\nTotal files found: 1<hr>\r\n</body></html>\r\n";
+
+    const CliResult noHeader = Scan({.fileSizeLimit = 50});
+    EXPECT_EQ(std::tuple(noHeader.exitCode, noHeader.out, noHeader.err),
+              std::tuple(2, "", "Error opening output file.\n"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(tree.Path("out")), {}), 0);
+
+    const CliResult noTail = Scan({.fileSizeLimit = whole - 1});
+    EXPECT_EQ(std::tuple(noTail.exitCode, noTail.out),
+              std::tuple(3, "Operation complete.\n\nTotal files found: 1\nReport lines that could not be written: 1\n"
+                            "Report: " + ToText(Report()) + "\n"));
+    const ParsedReport report = ParseReport(ReadBytes(Report()));
+    EXPECT_EQ(std::tuple(report.entries.size(), report.rest, fs::file_size(Report())),
+              std::tuple(1u, "", whole - tail.size()));
+}
+
 // src/A/loop is src itself, mounted there (as root only). The run ends, says the loop once, and
 // reports each photo once; a run that loops is killed once its report passes a megabyte.
 TEST_F(CliTest, AMountOfAnAncestorIsWalkedOnce) {

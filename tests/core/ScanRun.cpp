@@ -112,6 +112,36 @@ TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
     }
 }
 
+// A disk image (over the live volume here) whose reads met damaged parts: the report says how many
+// before its tail and the run counts them; none met, or no count kept, adds nothing.
+TEST_F(ScanRunTest, DamagedPartsOfAnImageAreSaidBeforeTheTailAndCounted) {
+    struct ImageHost : RecordingHost {
+        explicit ImageHost(ScanState& state) : RecordingHost(state) {
+            image.facts.path = "case.img";
+            image.volumes = {&LiveVolume()};
+        }
+        const ImageSource* Image() const override { return &image; }
+        ImageSource image;
+    };
+    tree.File("src/n1234567_890_123[1].jpg", "x");
+    const std::string tail = "<hr>End of Report<br>\r\nTotal files found: 1<hr>\r\n</body></html>\r\n",
+                      warning = "<b>Warning:</b> 3 damaged parts of the disk image were read as zeros; what lay in "
+                                "them may be missing from this report.<br>\r\n";
+    const struct { const char* row; std::function<std::uint64_t()> damagedParts; std::string end; } cases[] = {
+        {"no count kept", nullptr, "<br><br>\r\n" + tail}, {"none met", [] { return 0u; }, "<br><br>\r\n" + tail},
+        {"three met", [] { return 3u; }, "<br><br>\r\n" + warning + tail}};
+    for (const auto& c : cases) {
+        ImageHost imageHost(state);
+        imageHost.image.damagedParts = c.damagedParts;
+        environment.localNow = [s = ++second] { return DateTime{2010, 3, 5, 9, 7, s}; };
+        const ScanResult result = RunScan(state, imageHost, environment);
+        const bool damaged = c.end.find(warning) != std::string::npos;
+        EXPECT_EQ(std::tuple(result.outcome, result.filesFound, result.gaps.imageDamage, result.gaps.Any()),
+                  std::tuple(ScanOutcome::Completed, 1, damaged ? 3u : 0u, damaged)) << c.row;
+        EXPECT_TRUE(ReadBytes(FromText(result.reportPath)).ends_with(c.end)) << c.row;
+    }
+}
+
 // The drive given with a trailing separator: Users, then Documents and Settings, and nothing else.
 TEST_F(ScanRunTest, ProfileModeWalksUsersThenDocumentsAndSettingsOnly) {
     host.profileMode = true;
