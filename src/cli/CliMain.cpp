@@ -192,8 +192,10 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Opti
     }
     if (options.help || options.version) return std::nullopt;
     if (options.listPartitions) {
-        if (arguments.size() != 3 && !(arguments.size() == 2 && arguments[1].starts_with("--list-partitions=")))
-            return "--list-partitions FILE goes alone";
+        // Nothing but the option and its FILE, in either form.
+        const bool alone = (arguments.size() == 3 && arguments[1] == "--list-partitions") ||
+                           (arguments.size() == 2 && arguments[1].starts_with("--list-partitions="));
+        if (!alone) return "--list-partitions FILE goes alone";
         return std::nullopt;
     }
     if (options.image) {

@@ -27,4 +27,25 @@ TEST(Cli, UsageErrorsAndChecksStopWithStatusTwo) {
     }
 }
 
+#ifdef SNAPSIFT_IMAGES
+// Whatever its form, and wherever the other option stands, nothing else is taken with it.
+TEST(Cli, ListPartitionsGoesAlone) {
+    TempTree tree;
+    tree.File("disk.img", std::string(512, '\0'));
+    const std::string image = tree.Text("disk.img"), out = tree.Folder("out");
+    const std::string alone = "snapsift-cli: --list-partitions FILE goes alone\nTry 'snapsift-cli --help' for more information.\n";
+    const struct { const char* row; std::vector<std::string> arguments; } cases[] = {
+        {"joined, a flag after", {"--list-partitions=" + image, "--no-photos"}},
+        {"joined, a flag before", {"--no-photos", "--list-partitions=" + image}},
+        {"separate, a flag after", {"--list-partitions", image, "--no-photos"}},
+        {"separate, a flag before", {"--no-photos", "--list-partitions", image}},
+        {"joined, an option with a value", {"--list-partitions=" + image, "--output", out}},
+        {"with --image", {"--image", image, "--list-partitions", image}}};
+    for (const auto& c : cases) {
+        const CliResult result = RunCli(tree, c.arguments);
+        EXPECT_EQ(std::tuple(result.exitCode, result.out, result.err), std::tuple(2, "", alone)) << c.row;
+    }
+}
+#endif
+
 }  // namespace snapsift::test
