@@ -1,6 +1,7 @@
 #include "cli/CliHost.h"
 
 #include "cli/Console.h"
+#include "cli/ConsoleText.h"
 #include "text/Utf8.h"
 
 namespace snapsift::cli {
@@ -8,38 +9,6 @@ namespace snapsift::cli {
 namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
-
-// The last `columns` characters of the text, with "..." in front when it had to be cut.
-std::string Tail(const std::string& text, std::size_t columns) {
-    if (CharacterCount(text) <= columns) return text;
-    if (columns <= 3) return std::string(columns, '.');
-    std::size_t start = text.size();
-    for (std::size_t kept = 0; start > 0 && kept < columns - 3;) {
-        --start;
-        if (!IsContinuationByte(text[start])) ++kept;
-    }
-    return "..." + text.substr(start);
-}
-
-// Message text for a terminal: the message boxes' CR LF line breaks as plain line feeds, and
-// control characters of file names shown as "?", so a name cannot move the cursor.
-std::string TerminalText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 1);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        if (c == '\n') {
-            out += '\n';
-        } else if (IsAsciiControl(c)) {
-            out += '?';
-        } else {
-            out += c;
-        }
-    }
-    out += '\n';
-    return out;
-}
 
 }  // namespace
 
@@ -59,13 +28,7 @@ void CliHost::Yield() {
 
 void CliHost::DrawProgress() {
     const std::size_t width = static_cast<std::size_t>(TerminalWidth(Stream::Err));
-    std::string line = std::to_string(found_) + " found, " + std::to_string(examined_) + " examined: ";
-    const std::size_t room = width > CharacterCount(line) + 1 ? width - 1 - CharacterCount(line) : 0;
-    std::string path = Tail(path_, room);
-    for (char& c : path)
-        if (IsAsciiControl(c)) c = '?';
-    line += path;
-    if (CharacterCount(line) > width - 1) line = Tail(line, width - 1);
+    std::string line = ProgressLine(found_, examined_, path_, width);
     const std::size_t columns = CharacterCount(line);
     if (columns < drawnColumns_) line.append(drawnColumns_ - columns, ' ');
     drawnColumns_ = columns;

@@ -2,6 +2,7 @@
 // that stop a run. (A whole scan's summary and report: Cli_posix.cpp, Cli_win.cpp.)
 #include <gtest/gtest.h>
 
+#include "cli/ConsoleText.h"
 #include "support/CliRun.h"
 
 namespace snapsift::test {
@@ -25,6 +26,28 @@ TEST(Cli, UsageErrorsAndChecksStopWithStatusTwo) {
         EXPECT_EQ(std::tuple(result.exitCode, result.out, result.err), std::tuple(c.status, c.out, c.err))
             << c.arguments.back();
     }
+}
+
+// What a name holds that a terminal would act on or show as nothing is written "\xHH" per byte,
+// as the report writes it; the message's own CR LF line breaks stay line breaks.
+TEST(Cli, TerminalTextWritesOutWhatANameCannotShow) {
+    const struct { const char* row; std::string text, shown; } cases[] = {
+        {"escape", "a\x1B[2Jb", "a\\x1B[2Jb"},
+        {"next line, U+0085", "a\xC2\x85" "b", "a\\xC2\\x85b"},
+        {"right-to-left override, U+202E", "x\xE2\x80\xAEgpj.exe", "x\\xE2\\x80\\xAEgpj.exe"},
+        {"zero-width space, U+200B", "a\xE2\x80\x8B" "b", "a\\xE2\\x80\\x8Bb"},
+        {"not UTF-8", "a\xFF" "b", "a\\xFFb"},
+        {"a lone line feed and carriage return", "a\nb\rc", "a\\x0Ab\\x0Dc"},
+        {"what shows as itself", "\xC3\xA9\xE6\xBC\xA2 \\  x", "\xC3\xA9\xE6\xBC\xA2 \\  x"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(cli::ProgressLine(3, 7, c.text, 200), "3 found, 7 examined: " + c.shown) << c.row;
+        EXPECT_EQ(cli::TerminalText(c.text), c.shown + "\n") << c.row;
+    }
+    // In a name's line, CR LF is written out too; a message's line breaks stay.
+    EXPECT_EQ(cli::ProgressLine(3, 7, "a\r\n", 200), "3 found, 7 examined: a\\x0D\\x0A");
+    EXPECT_EQ(cli::TerminalText("Done.\r\n\r\nTotal: 1"), "Done.\n\nTotal: 1\n");
+    // Cut to the width after the name is written out: 30 columns leave 8 for the path.
+    EXPECT_EQ(cli::ProgressLine(3, 7, "/evidence/\x1B]0;x\x07", 30), "3 found, 7 examined: ...x\\x07");
 }
 
 #ifdef SNAPSIFT_IMAGES

@@ -119,6 +119,16 @@ TEST_F(CliTest, AMountOfAnAncestorIsWalkedOnce) {
     EXPECT_EQ(paths, (std::vector{tree.Text("src/n11111_11[1].jpg"), tree.Text("src/A/n22222_22[1].jpg")}));
 }
 
+// A folder whose name would retitle the terminal and reverse what follows: its photo's copy fails
+// (the disk full at 1,000 bytes), and the message writes those characters out, byte by byte.
+TEST_F(CliTest, AFileNameCannotSteerTheTerminal) {
+    tree.File("src/e\x1B]0;x\x07\xE2\x80\xAE/n1234567_1[1].jpg", kPhoto);
+    const CliResult run = Scan({.fileSizeLimit = 1000});
+    EXPECT_EQ(std::tuple(run.exitCode, run.err),
+              std::tuple(3, "Error copying file: " + tree.Text("src") +
+                                "/e\\x1B]0;x\\x07\\xE2\\x80\\xAE/n1234567_1[1].jpg. Error number: 27. Click OK to continue.\n"));
+}
+
 // 1200 photos, and the signal sent once the report has reached the given size.
 class CliSignalTest : public CliTest {
 protected:

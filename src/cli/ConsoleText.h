@@ -1,0 +1,24 @@
+// What snapsift-cli writes to a terminal from the scan: message texts and the progress line, with
+// whatever a file name holds that a terminal would act on, or would show as nothing, written out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace snapsift::cli {
+
+// A message as terminal lines: the message boxes' CR LF line breaks as line feeds, a line feed at
+// the end, and "\xHH" (two upper-case hex digits) for each byte of what the report would not show
+// as itself either: bytes that are not UTF-8, control characters (C0, DEL, C1, a lone CR or LF
+// included) and the characters IsUnshowable (text/Utf8.h) names, such as bidirectional controls
+// and invisible format characters. So a name can neither move the cursor nor hide or reorder
+// what is shown after it.
+std::string TerminalText(std::string_view text);
+
+// The progress line, without the carriage return that starts it: the counts, then as much of the
+// path's end as fits into width - 1 columns, written out as TerminalText writes a name.
+std::string ProgressLine(std::int32_t found, std::uint64_t examined, std::string_view path, std::size_t width);
+
+}  // namespace snapsift::cli
