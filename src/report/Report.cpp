@@ -167,9 +167,8 @@ bool AppendReportEntry(const std::string& reportPath, const ReportEntry& entry) 
 }
 
 bool AppendImageDamageWarning(const std::string& reportPath, std::uint64_t damagedParts) {
-    std::string line = "<b>Warning:</b> " + std::to_string(damagedParts) +
-                       " damaged parts of the disk image were read as zeros; what lay in them may be missing from "
-                       "this report.<br>";
+    std::string line = "<b>Warning:</b> damaged parts of the disk image, read as zeros: " +
+                       std::to_string(damagedParts) + ". What lay in them may be missing from this report.<br>";
     line += kLineEnd;
     return WriteOutputFile(reportPath, line, OutputWrite::Append);
 }

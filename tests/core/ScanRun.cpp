@@ -125,7 +125,7 @@ TEST_F(ScanRunTest, DamagedPartsOfAnImageAreSaidBeforeTheTailAndCounted) {
     };
     tree.File("src/n1234567_890_123[1].jpg", "x");
     const std::string tail = "<hr>End of Report<br>\r\nTotal files found: 1<hr>\r\n</body></html>\r\n",
-                      warning = "<b>Warning:</b> 3 damaged parts of the disk image were read as zeros; what lay in "
+                      warning = "<b>Warning:</b> damaged parts of the disk image, read as zeros: 3. What lay in "
                                 "them may be missing from this report.<br>\r\n";
     const struct { const char* row; std::function<std::uint64_t()> damagedParts; std::string end; } cases[] = {
         {"no count kept", nullptr, "<br><br>\r\n" + tail}, {"none met", [] { return 0u; }, "<br><br>\r\n" + tail},
