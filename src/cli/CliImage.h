@@ -2,6 +2,7 @@
 // of an image searches.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,5 +37,12 @@ int ListPartitions(const std::string& file);
 // NTFS partition with a profile folder, or in folder mode the first NTFS partition that holds
 // the folder. False with the reason in `problem`.
 bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& problem);
+
+// --verify-image: reads all of the image's data once, before the scan, prints its digest and
+// whether it is the one the image stores, and records that in image.source.facts for the
+// report. Incomplete when it is not, or when damaged parts were met, or the data could not be
+// read whole; Stopped when `stop` asked it to end (nothing recorded).
+enum class DataCheckOutcome { Checked, Incomplete, Stopped };
+DataCheckOutcome CheckImageData(OpenImage& image, const std::function<bool()>& stop);
 
 }  // namespace snapsift::cli

@@ -5,6 +5,7 @@
 // files and checked against the same volume scanned through a read-only ntfs-3g mount.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
@@ -114,12 +115,12 @@ struct Images {
     }
 
     // snapsift-cli with its output in a folder of its own; the report's bytes, none when no run folder was made.
-    std::pair<CliResult, std::optional<std::string>> Cli(std::vector<std::string> arguments) {
+    std::pair<CliResult, std::optional<std::string>> Cli(std::vector<std::string> arguments, const CliOptions& options = {}) {
         static int runs = 0;
         const std::string out = Path("out" + std::to_string(++runs));
         fs::create_directory(out);
         arguments.insert(arguments.end(), {"--output", out});
-        const CliResult run = RunCli(tree, arguments);
+        const CliResult run = RunCli(tree, arguments, options);
         const fs::path report = RunReport(out);
         return {run, report.empty() ? std::nullopt : std::optional(ReadBytes(report))};
     }
@@ -215,8 +216,14 @@ TEST_F(DiskImages, ADeletedNameWhoseRecordWasReusedKeepsOnlyItsName) {
 TEST_F(DiskImages, AnImageThatCannotBeReadStopsTheRunBeforeAnythingIsWritten) {
     const std::string disk = images->Path("disk.img");
     Write(images->tree.Path("junk.bin"), std::string(3'000'000, 'x'));
+    // Sets whose segments were cut, or replaced by a link or a FIFO (which must never be opened:
+    // the run would wait on it for ever; the runs below are killed after 30 seconds).
     ASSERT_EQ(Shell("cd " + Quote(images->tree.RootText()) + " && head -c 20000000 disk.img > short.img && "
-                    "mkdir two && cp case.E01 case.E02 two/"), 0);
+                    "mkdir two && cp case.E01 case.E02 two/ && for set in cut zero passwd fifo long ewf; do "
+                    "mkdir $set && cp split.00? $set/; done && cp case.E0? ewf/ && ln -s disk.img link.img && "
+                    "truncate -s 5M cut/split.002 && ln -sf /dev/zero zero/split.003 && "
+                    "ln -sf /etc/passwd passwd/split.004 && rm fifo/split.003 && mkfifo fifo/split.003 && "
+                    "truncate -s 13M long/split.004 && rm ewf/case.E02 && mkfifo ewf/case.E02"), 0);
     const struct { const char* row; std::vector<std::string> arguments; std::string message; } cases[] = {
         {"not an image", {"--image", images->Path("junk.bin"), "--profiles"},
          "Not a disk image with a partition table or a file system that can be read: " + images->Path("junk.bin")},
@@ -227,11 +234,26 @@ TEST_F(DiskImages, AnImageThatCannotBeReadStopsTheRunBeforeAnythingIsWritten) {
         {"no such partition", {"--image", disk, "--partition", "3", "--profiles"},
          "The disk image has no partition 3 (it has partitions 1 to 2): " + disk},
         {"no NTFS there", {"--image", disk, "--partition", "1", "--profiles"},
-         "Partition 1 of the disk image holds no NTFS file system: " + disk},
+         "Partition 1 of the disk image holds no NTFS file system (Cannot determine file system type): " + disk},
+        {"the image a link", {"--image", images->Path("link.img"), "--profiles"},
+         "A segment of the disk image is a link: " + images->Path("link.img")},
+        {"a split segment cut short", {"--image", images->Path("cut/split.001"), "--profiles"},
+         "A segment of the split image is not as long as the first (cut short or replaced): " +
+             images->Path("cut/split.002")},
+        {"the last split segment longer", {"--image", images->Path("long/split.001"), "--profiles"},
+         "A segment of the split image is longer than the first: " + images->Path("long/split.004")},
+        {"a split segment a link to a device", {"--image", images->Path("zero/split.001"), "--profiles"},
+         "A segment of the disk image is a link: " + images->Path("zero/split.003")},
+        {"a split segment a link outside", {"--image", images->Path("passwd/split.001"), "--profiles"},
+         "A segment of the disk image is a link: " + images->Path("passwd/split.004")},
+        {"a split segment a FIFO", {"--image", images->Path("fifo/split.001"), "--profiles"},
+         "A segment of the disk image is not a regular file: " + images->Path("fifo/split.003")},
+        {"an E01 segment a FIFO", {"--image", images->Path("ewf/case.E01"), "--profiles"},
+         "A segment of the disk image is not a regular file: " + images->Path("ewf/case.E02")},
         {"no such folder", {"--image", disk, "--folder", "/Users/nobody"},
          "Folder to search not found in the disk image: /Users/nobody"}};
     for (const auto& c : cases) {
-        const auto [run, report] = images->Cli(c.arguments);
+        const auto [run, report] = images->Cli(c.arguments, {.signal = SIGKILL});
         EXPECT_EQ(std::tuple(run.exitCode, run.err, report), std::tuple(2, c.message + "\n", std::nullopt)) << c.row;
     }
 }
@@ -241,7 +263,7 @@ TEST_F(DiskImages, PartitionsAreListedWithTheirFileSystemAndProfileFolders) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out,
               "Partition  Offset          Size            File system  Profile folders\n"
-              "1          1048576         1048576         -            -\n"
+              "1          1048576         1048576         -            -  (Cannot determine file system type)\n"
               "2          3145728         25165824        NTFS         Users, Documents and Settings\n");
 }
 
