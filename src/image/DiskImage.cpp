@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 #include <openssl/evp.h>
 
 #include "image/EwfImage.h"
@@ -69,6 +70,54 @@ TSK_FS_INFO* OpenFileSystem(TSK_IMG_INFO* image, Partition& partition, bool& tru
     return fs;
 }
 
+// The image as the partition table's reader sees it once a slot among the first two starts past
+// the image's end (which makes The Sleuth Kit refuse the whole table): as long as any address
+// it can hold, the bytes past the end zeros. The table is read whole; each slot is then judged
+// against the image's real size.
+struct UnboundedView {
+    TSK_IMG_INFO info;
+    TSK_IMG_INFO* image;
+
+    static ssize_t Read(TSK_IMG_INFO* view, TSK_OFF_T offset, char* buffer, std::size_t length) {
+        TSK_IMG_INFO* image = reinterpret_cast<UnboundedView*>(view)->image;
+        std::fill(buffer, buffer + length, 0);
+        if (offset >= image->size) return static_cast<ssize_t>(length);
+        const ssize_t read = tsk_img_read(image, offset, buffer, std::min<std::size_t>(length, image->size - offset));
+        return read < 0 ? read : static_cast<ssize_t>(length);
+    }
+    static void Close(TSK_IMG_INFO* view) { delete reinterpret_cast<UnboundedView*>(view); }
+    static void Stat(TSK_IMG_INFO*, FILE*) {}
+};
+
+// The partition table, read through an unbounded view of the image when The Sleuth Kit finds a
+// slot starting past its end; `view` then holds the view, to be closed after the table.
+TSK_VS_INFO* OpenPartitionTable(TSK_IMG_INFO* image, TSK_IMG_INFO*& view) {
+    view = nullptr;
+    if (TSK_VS_INFO* table = tsk_vs_open(image, 0, TSK_VS_TYPE_DETECT)) return table;
+    // DETECT tries every table type and keeps no error of its own; the MBR's reader tells why.
+    tsk_error_reset();
+    if (TSK_VS_INFO* table = tsk_vs_open(image, 0, TSK_VS_TYPE_DOS)) return table;
+    const bool slotPastTheEnd = tsk_error_get_errno() == TSK_ERR_VS_BLK_NUM;
+    tsk_error_reset();
+    if (!slotPastTheEnd) return nullptr;
+    auto* unbounded = new UnboundedView{};
+    unbounded->image = image;
+    view = tsk_img_open_external(unbounded, std::numeric_limits<TSK_OFF_T>::max() / 2, image->sector_size,
+                                 UnboundedView::Read, UnboundedView::Close, UnboundedView::Stat);
+    if (view == nullptr) {
+        delete unbounded;
+        tsk_error_reset();
+        return nullptr;
+    }
+    TSK_VS_INFO* table = tsk_vs_open(view, 0, TSK_VS_TYPE_DOS);
+    if (table == nullptr) {
+        tsk_error_reset();
+        tsk_img_close(view);
+        view = nullptr;
+    }
+    return table;
+}
+
 std::string Hex(const unsigned char* bytes, unsigned length) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string text;
@@ -117,7 +166,8 @@ std::unique_ptr<DiskImage> DiskImage::Open(const std::string& path, std::string&
     const auto imageSize = static_cast<std::uint64_t>(image->size);
 
     bool truncated = false;
-    if (TSK_VS_INFO* table = tsk_vs_open(image, 0, TSK_VS_TYPE_DETECT)) {
+    TSK_IMG_INFO* view = nullptr;
+    if (TSK_VS_INFO* table = OpenPartitionTable(image, view)) {
         disk->partitionTable_ = true;
         int protectiveSlots = 0;
         for (TSK_PNUM_T i = 0; i < table->part_count; ++i) {
@@ -148,6 +198,7 @@ std::unique_ptr<DiskImage> DiskImage::Open(const std::string& path, std::string&
             disk->warnings_.push_back("The disk image's GPT could not be read; only its protective MBR was, which "
                                       "shows the whole disk as one slot.");
         tsk_vs_close(table);
+        if (view != nullptr) tsk_img_close(view);
     } else {
         tsk_error_reset();
         Partition whole;

@@ -161,7 +161,7 @@ std::string FormatImageLine(const ImageFacts& image) {
                     : checked("MD5", image.dataMd5);
     else if (image.dataCheck == Check::NothingStored)
         line += std::string(image.hasStoredMd5 ? "" : "; no digest stored in the image") +
-                ", so its data could not be checked (the data's MD5 is " + ReportText(image.dataMd5) + ")";
+                ", so its data could not be checked; the data's MD5 is " + ReportText(image.dataMd5);
     line += ")<br>";
     line += kLineEnd;
     return line;

@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <functional>
@@ -255,6 +256,123 @@ TEST_F(DiskImages, AnImageThatCannotBeReadStopsTheRunBeforeAnythingIsWritten) {
     for (const auto& c : cases) {
         const auto [run, report] = images->Cli(c.arguments, {.signal = SIGKILL});
         EXPECT_EQ(std::tuple(run.exitCode, run.err, report), std::tuple(2, c.message + "\n", std::nullopt)) << c.row;
+    }
+}
+
+// --verify-image reads the whole image before the scan: the E01's stored MD5 is checked against
+// its data; a raw image stores none, so only the data's MD5 is told.
+TEST_F(DiskImages, VerifyImageChecksTheStoredDigestAndTheReportSaysSo) {
+    const std::string md5 = ReadBytes(images->tree.Path("disk.md5")).substr(0, 32);
+    const struct { const char* image; std::string out, line; } cases[] = {
+        {"case.E01", "Image data: MD5 " + md5 + ", the MD5 stored in the image: it matches\n",
+         "; MD5 stored in the image: " + md5 + ", checked: it matches the image's data)<br>"},
+        {"disk.img", "Image data: MD5 " + md5 + "; the image stores no digest, so it could not be checked\n",
+         " bytes; no digest stored in the image, so its data could not be checked; the data's MD5 is " + md5 + ")<br>"}};
+    for (const auto& c : cases) {
+        const auto [run, report] = images->Cli({"--image", images->Path(c.image), "--profiles", "--no-photos", "--verify-image"});
+        EXPECT_EQ(run.exitCode, 0) << c.image;
+        EXPECT_TRUE(run.out.starts_with(c.out)) << run.out;
+        EXPECT_NE(ParseReport(report.value_or("")).header.find(c.line), std::string::npos) << c.image;
+    }
+}
+
+// Where a string of bytes is first found in one of an E01's segment files: the file and the offset.
+std::optional<std::pair<fs::path, std::size_t>> FindInSegments(const fs::path& first,
+                                                              const std::function<std::size_t(const std::string&)>& find) {
+    for (char last = '1'; last <= '9'; ++last) {
+        fs::path file = first;
+        file.replace_extension(std::string(".E0") + last);
+        const std::string bytes = ReadBytes(file);
+        if (const std::size_t at = find(bytes); at != std::string::npos) return std::pair(file, at);
+    }
+    return std::nullopt;
+}
+
+// A byte in the middle of the first zlib stream whose output holds both texts; npos when none.
+std::size_t InCompressedChunkHolding(const std::string& bytes, const std::string& one, const std::string& other) {
+    std::string out(1 << 16, '\0');
+    for (std::size_t at = bytes.find('\x78'); at != std::string::npos; at = bytes.find('\x78', at + 1)) {
+        uLongf outLength = out.size();
+        uLong inLength = bytes.size() - at;
+        if (uncompress2(reinterpret_cast<Bytef*>(out.data()), &outLength, reinterpret_cast<const Bytef*>(bytes.data() + at),
+                        &inLength) != Z_OK)
+            continue;
+        const std::string_view output(out.data(), outLength);
+        if (output.find(one) != output.npos && output.find(other) != output.npos) return at + inLength / 2;
+    }
+    return std::string::npos;
+}
+
+void Flip(const fs::path& file, std::size_t at) {
+    std::fstream stream(file, std::ios::binary | std::ios::in | std::ios::out);
+    stream.seekg(static_cast<std::streamoff>(at));
+    const char byte = static_cast<char>(stream.get() ^ 0x5A);
+    stream.seekp(static_cast<std::streamoff>(at));
+    stream.put(byte);
+}
+
+// A chunk of an E01 that fails its checksum is read by libewf as zeros: a photo's bytes in an
+// uncompressed E01, the MFT records of the profile folders in a compressed one. The run is
+// incomplete and says so; the data's check says it does not match.
+TEST_F(DiskImages, ADamagedE01ChunkMakesTheRunIncomplete) {
+    ASSERT_EQ(Shell("cd " + Quote(images->tree.RootText()) + " && mkdir photo && cp case.E0? photo/ && "
+                    "ewfacquire -u -q -t meta -c best disk.img >/dev/null 2>&1"), 0);
+    const std::string alice("a\0l\0i\0c\0e\0", 10);
+    const auto photo = FindInSegments(images->tree.Path("photo/case.E01"), [](const std::string& bytes) {
+        const std::size_t at = bytes.find(std::string(30000, 'b'));  // a chunk's worth, between checksums
+        return at == std::string::npos ? at : at + 15000;
+    });
+    const auto meta = FindInSegments(images->tree.Path("meta.E01"), [&](const std::string& bytes) {
+        return InCompressedChunkHolding(bytes, "FILE0", alice);
+    });
+    ASSERT_TRUE(photo && meta);
+    Flip(photo->first, photo->second);
+    Flip(meta->first, meta->second);
+    const struct { const char* row; std::string image; std::vector<std::string> more; std::string out; } cases[] = {
+        {"a photo's chunk", "photo/case.E01", {}, "Damaged parts of the image (read as zeros): 1\n"},
+        {"a photo's chunk, checked first", "photo/case.E01", {"--verify-image"}, ": it does NOT match\n"},
+        {"the profile folders' MFT records", "meta.E01", {}, "Damaged parts of the image (read as zeros): "}};
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments{"--image", images->Path(c.image), "--profiles"};
+        arguments.insert(arguments.end(), c.more.begin(), c.more.end());
+        const auto [run, report] = images->Cli(arguments, {.signal = SIGKILL});
+        EXPECT_EQ(run.exitCode, 3) << c.row << "\n" << run.out << run.err;
+        EXPECT_NE(run.out.find(c.out), std::string::npos) << c.row << "\n" << run.out;
+    }
+}
+
+// An MBR slot beside the NTFS partition: one that lies past the image's end is listed as such
+// and left alone (the partitions are numbered in the order of their start), one that overlaps
+// the NTFS partition is warned of; the NTFS partition is searched as ever.
+TEST_F(DiskImages, ABadPartitionSlotLeavesTheOthersUsable) {
+    const std::string ntfs = "3145728         25165824        NTFS         Users, Documents and Settings\n";
+    const struct { const char* image; std::uint32_t start, sectors; std::string listed, warned, partition; } cases[] = {
+        {"outside.img", 0xFFFFFFF0, 0x1000,
+         "1          " + ntfs + "2          2199023247360   2097152         -            -  (slot lies outside the image)\n",
+         "", ", partition 1: "},
+        {"overlap.img", 2048, 8192,
+         "1          1048576         4194304         -            -  (Cannot determine file system type)\n2          " + ntfs,
+         "Warning: Partitions 1 and 2 of the disk image overlap.\n", ", partition 2: "}};
+    for (const auto& c : cases) {
+        fs::copy_file(images->tree.Path("disk.img"), images->tree.Path(c.image));
+        {
+            std::fstream image(images->tree.Path(c.image), std::ios::binary | std::ios::in | std::ios::out);
+            const std::uint32_t fields[2] = {c.start, c.sectors};  // little-endian on this machine
+            image.seekp(446 + 4);
+            image.put(static_cast<char>(0x83));
+            image.seekp(446 + 8);
+            image.write(reinterpret_cast<const char*>(fields), sizeof fields);
+        }
+        const std::string path = images->Path(c.image);
+        const CliResult list = RunCli(images->tree, {"--list-partitions", path});
+        EXPECT_EQ(std::tuple(list.exitCode, list.out),
+                  std::tuple(0, "Partition  Offset          Size            File system  Profile folders\n" + c.listed + c.warned));
+        const auto [run, report] = images->Cli({"--image", path, "--profiles", "--no-photos"});
+        EXPECT_EQ(std::tuple(run.exitCode, run.err), std::tuple(0, c.warned)) << c.image;
+        EXPECT_EQ(ParseReport(report.value_or("")),
+                  AsImageReport(images->mountedReport, "<b>Disk image:</b> " + path + " (41943040 bytes)<br>",
+                                c.image + c.partition))
+            << c.image;
     }
 }
 
