@@ -68,7 +68,7 @@ struct Images {
     }
 
     bool Make() {
-        skip = WhyNoNtfsVolumes({"sfdisk", "ewfacquire", "split", "md5sum"});
+        skip = WhyNoNtfsVolumes({"sfdisk", "ewfacquire", "split", "md5sum", "mkfs.ext2"});
         if (!skip.empty()) return true;
         tree.Folder("m");
         const fs::path m = tree.Path("m"), cache = m / kCache;
@@ -341,27 +341,36 @@ TEST_F(DiskImages, ADamagedE01ChunkMakesTheRunIncomplete) {
     }
 }
 
-// An MBR slot beside the NTFS partition: one that lies past the image's end is listed as such
+// A bad MBR slot beside the NTFS partition: one that lies past the image's end is listed as such
 // and left alone (the partitions are numbered in the order of their start), one that overlaps
-// the NTFS partition is warned of; the NTFS partition is searched as ever.
+// the NTFS partition is warned of. An NTFS partition that also carries an ext2 superblock, which
+// leaves the detection undecided, is read as NTFS for its type 0x07. The NTFS partition is
+// searched as ever.
 TEST_F(DiskImages, ABadPartitionSlotLeavesTheOthersUsable) {
+    ASSERT_EQ(Shell("cd " + Quote(images->tree.RootText()) + " && truncate -s 8M ext2.fs && mkfs.ext2 -q -F ext2.fs"), 0);
+    const std::string ext2Superblock = ReadBytes(images->tree.Path("ext2.fs")).substr(1024, 1024);
+    const auto slot = [](std::uint32_t start, std::uint32_t sectors) {
+        const std::uint32_t fields[2] = {start, sectors};  // little-endian on this machine
+        return std::string(reinterpret_cast<const char*>(fields), sizeof fields);
+    };
     const std::string ntfs = "3145728         25165824        NTFS         Users, Documents and Settings\n";
-    const struct { const char* image; std::uint32_t start, sectors; std::string listed, warned, partition; } cases[] = {
-        {"outside.img", 0xFFFFFFF0, 0x1000,
+    const std::string empty = "1          1048576         1048576         -            -  (Cannot determine file system type)\n";
+    const struct { const char* image; std::vector<std::pair<std::size_t, std::string>> edits; std::string listed, warned, partition; } cases[] = {
+        {"outside.img", {{446 + 4, "\x83"}, {446 + 8, slot(0xFFFFFFF0, 0x1000)}},
          "1          " + ntfs + "2          2199023247360   2097152         -            -  (slot lies outside the image)\n",
          "", ", partition 1: "},
-        {"overlap.img", 2048, 8192,
+        {"overlap.img", {{446 + 8, slot(2048, 8192)}},
          "1          1048576         4194304         -            -  (Cannot determine file system type)\n2          " + ntfs,
-         "Warning: Partitions 1 and 2 of the disk image overlap.\n", ", partition 2: "}};
+         "Warning: Partitions 1 and 2 of the disk image overlap.\n", ", partition 2: "},
+        {"ext2.img", {{6144 * 512 + 1024, ext2Superblock}}, empty + "2          " + ntfs, "", ", partition 2: "}};
     for (const auto& c : cases) {
         fs::copy_file(images->tree.Path("disk.img"), images->tree.Path(c.image));
         {
             std::fstream image(images->tree.Path(c.image), std::ios::binary | std::ios::in | std::ios::out);
-            const std::uint32_t fields[2] = {c.start, c.sectors};  // little-endian on this machine
-            image.seekp(446 + 4);
-            image.put(static_cast<char>(0x83));
-            image.seekp(446 + 8);
-            image.write(reinterpret_cast<const char*>(fields), sizeof fields);
+            for (const auto& [offset, bytes] : c.edits) {
+                image.seekp(static_cast<std::streamoff>(offset));
+                image.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            }
         }
         const std::string path = images->Path(c.image);
         const CliResult list = RunCli(images->tree, {"--list-partitions", path});
@@ -376,13 +385,22 @@ TEST_F(DiskImages, ABadPartitionSlotLeavesTheOthersUsable) {
     }
 }
 
+// The table as read, and what The Sleuth Kit found wanting: a GPT whose header is damaged shows
+// only its protective MBR, which is said.
 TEST_F(DiskImages, PartitionsAreListedWithTheirFileSystemAndProfileFolders) {
-    const CliResult run = RunCli(images->tree, {"--list-partitions", images->Path("split.001")});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out,
-              "Partition  Offset          Size            File system  Profile folders\n"
-              "1          1048576         1048576         -            -  (Cannot determine file system type)\n"
-              "2          3145728         25165824        NTFS         Users, Documents and Settings\n");
+    ASSERT_EQ(Shell("cd " + Quote(images->tree.RootText()) + " && truncate -s 40M gpt.img && printf 'label: gpt\\n"
+                    "start=6144, size=49152, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7\\n' | sfdisk -q gpt.img && "
+                    "dd if=volume.img of=gpt.img bs=512 seek=6144 conv=notrunc status=none && "
+                    "printf 'EFI PARX' | dd of=gpt.img bs=1 seek=512 conv=notrunc status=none"), 0);
+    const std::string header = "Partition  Offset          Size            File system  Profile folders\n";
+    const struct { const char* image; std::string out; } cases[] = {
+        {"split.001", header + "1          1048576         1048576         -            -  (Cannot determine file system type)\n"
+                               "2          3145728         25165824        NTFS         Users, Documents and Settings\n"},
+        {"gpt.img", header + "1          512             41942528        -            -  (Cannot determine file system type)\n"
+                             "Warning: The disk image's GPT could not be read; only its protective MBR was, which shows "
+                             "the whole disk as one slot.\n"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(RunCli(images->tree, {"--list-partitions", images->Path(c.image)}).out, c.out) << c.image;
 }
 
 // A folder inside the volume, named either way, with and without its subfolders.
