@@ -17,6 +17,7 @@
 #include <ranges>
 #include <regex>
 
+#include "image/ImageSegments.h"
 #include "image/NtfsVolume.h"
 #include "support/CliRun.h"
 #include "support/NtfsImages.h"
@@ -35,6 +36,15 @@ TEST(MatchRecord, FreedRecordsKeepTheirFileWhileTheSequenceNumberIsTheNamesOrOne
         {"freed again after a reuse", false, 9, RecordMatch::Reused},
         {"freed, older number", false, 6, RecordMatch::Reused}};
     for (const auto& c : cases) EXPECT_EQ(MatchRecord(7, c.allocated, c.recordSequence), c.match) << c.row;
+}
+
+// The names of a split raw set's later files, as The Sleuth Kit would find them.
+TEST(SplitSegmentName, EachKnownFormCountsOnFromTheFirstName) {
+    const struct { const char* first; int number; const char* name; } cases[] = {
+        {"d.001", 2, "d.002"}, {"d_001", 12, "d_012"}, {"d.001", 1000, "d.1000"}, {"d.000", 2, "d.001"},
+        {"d.01", 3, "d.03"}, {"d_00", 2, "d_01"}, {"d.aa", 2, "d.ab"}, {"dxaa", 28, "dxbb"}, {"d.aa", 677, ""},
+        {"d.AAA", 2, "d.AAB"}, {"d.dmg", 2, "d.002.dmgpart"}, {"d.bin", 2, "d(2).bin"}, {"disk.img", 2, ""}};
+    for (const auto& c : cases) EXPECT_EQ(SplitSegmentName(c.first, c.number), c.name) << c.first << " " << c.number;
 }
 
 namespace {
