@@ -105,6 +105,7 @@ DataCheckOutcome CheckImageData(OpenImage& image, const std::function<bool()>& s
     const DiskImage::DataDigests digests = image.disk->DigestData(stop);
     if (digests.failure == "stopped") return DataCheckOutcome::Stopped;
     if (!digests.failure.empty()) {
+        facts.dataCheck = ImageFacts::DataCheck::Unreadable;
         Write(Stream::Out, "The image's data could not be read whole, so it was not checked: " + digests.failure + "\n");
         return DataCheckOutcome::Incomplete;
     }

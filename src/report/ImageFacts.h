@@ -22,6 +22,7 @@ struct ImageFacts {
         Matches,        // its digest is the one stored (MD5, else SHA-1)
         DoesNotMatch,   // it is not
         NothingStored,  // no digest stored to compare with
+        Unreadable,     // the data could not be read whole
     };
     DataCheck dataCheck = DataCheck::NotMade;
     std::string dataMd5;   // the data's MD5 as read, when the check was made

@@ -162,6 +162,8 @@ std::string FormatImageLine(const ImageFacts& image) {
     else if (image.dataCheck == Check::NothingStored)
         line += std::string(image.hasStoredMd5 ? "" : "; no digest stored in the image") +
                 ", so its data could not be checked; the data's MD5 is " + ReportText(image.dataMd5);
+    else if (image.dataCheck == Check::Unreadable)
+        line += "; its data could not be read whole, so it was not checked";
     line += ")<br>";
     line += kLineEnd;
     return line;
