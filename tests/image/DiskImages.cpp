@@ -17,6 +17,7 @@
 #include <ranges>
 #include <regex>
 
+#include "image/EwfImage.h"
 #include "image/ImageSegments.h"
 #include "image/NtfsVolume.h"
 #include "support/CliRun.h"
@@ -36,6 +37,18 @@ TEST(MatchRecord, FreedRecordsKeepTheirFileWhileTheSequenceNumberIsTheNamesOrOne
         {"freed again after a reuse", false, 9, RecordMatch::Reused},
         {"freed, older number", false, 6, RecordMatch::Reused}};
     for (const auto& c : cases) EXPECT_EQ(MatchRecord(7, c.allocated, c.recordSequence), c.match) << c.row;
+}
+
+// A damaged chunk met twice (libewf notes it again once its cache let it go) is one part; a
+// read overlaps it by any of its bytes.
+TEST(DamageMap, APartIsCountedOnceAndOverlapsOnlyItsOwnBytes) {
+    DamageMap damage;
+    damage.Add(32768, 32768);
+    damage.Add(32768, 32768);
+    EXPECT_EQ(damage.Count(), 1u);
+    const struct { std::uint64_t offset, length; bool overlaps; } cases[] = {
+        {0, 32768, false}, {0, 32769, true}, {65535, 1, true}, {65536, 4096, false}, {40000, 0, false}};
+    for (const auto& c : cases) EXPECT_EQ(damage.Overlaps(c.offset, c.length), c.overlaps) << c.offset << "+" << c.length;
 }
 
 // The names of a split raw set's later files, as The Sleuth Kit would find them.
@@ -230,11 +243,12 @@ TEST_F(DiskImages, AnImageThatCannotBeReadStopsTheRunBeforeAnythingIsWritten) {
     // Sets whose segments were cut, or replaced by a link or a FIFO (which must never be opened:
     // the run would wait on it for ever; the runs below are killed after 30 seconds).
     ASSERT_EQ(Shell("cd " + Quote(images->tree.RootText()) + " && head -c 20000000 disk.img > short.img && "
-                    "mkdir two && cp case.E01 case.E02 two/ && for set in cut zero passwd fifo long ewf; do "
+                    "mkdir two && cp case.E01 case.E02 two/ && for set in cut zero passwd fifo long empty ewf; do "
                     "mkdir $set && cp split.00? $set/; done && cp case.E0? ewf/ && ln -s disk.img link.img && "
                     "truncate -s 5M cut/split.002 && ln -sf /dev/zero zero/split.003 && "
                     "ln -sf /etc/passwd passwd/split.004 && rm fifo/split.003 && mkfifo fifo/split.003 && "
-                    "truncate -s 13M long/split.004 && rm ewf/case.E02 && mkfifo ewf/case.E02"), 0);
+                    "truncate -s 13M long/split.004 && truncate -s 0 empty/split.004 && rm ewf/case.E02 && "
+                    "mkfifo ewf/case.E02 && mkfifo fifo.img"), 0);
     const struct { const char* row; std::vector<std::string> arguments; std::string message; } cases[] = {
         {"not an image", {"--image", images->Path("junk.bin"), "--profiles"},
          "Not a disk image with a partition table or a file system that can be read: " + images->Path("junk.bin")},
@@ -248,6 +262,10 @@ TEST_F(DiskImages, AnImageThatCannotBeReadStopsTheRunBeforeAnythingIsWritten) {
          "Partition 1 of the disk image holds no NTFS file system (Cannot determine file system type): " + disk},
         {"the image a link", {"--image", images->Path("link.img"), "--profiles"},
          "A segment of the disk image is a link: " + images->Path("link.img")},
+        {"the image a FIFO", {"--image", images->Path("fifo.img"), "--profiles"},
+         "Not a disk image file: " + images->Path("fifo.img")},
+        {"the last split segment empty", {"--image", images->Path("empty/split.001"), "--profiles"},
+         "A segment of the split image is empty: " + images->Path("empty/split.004")},
         {"a split segment cut short", {"--image", images->Path("cut/split.001"), "--profiles"},
          "A segment of the split image is not as long as the first (cut short or replaced): " +
              images->Path("cut/split.002")},
