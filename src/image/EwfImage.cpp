@@ -9,6 +9,7 @@
 namespace snapsift {
 
 bool DamageMap::Overlaps(std::uint64_t offset, std::uint64_t length) const {
+    if (length == 0) return false;  // no byte to lie anywhere
     const std::lock_guard lock(mutex_);
     return std::any_of(parts_.begin(), parts_.end(), [&](const auto& part) {
         return offset < part.first + part.second && part.first < offset + length;
