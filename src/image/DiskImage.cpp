@@ -143,6 +143,7 @@ std::unique_ptr<DiskImage> DiskImage::Open(const std::string& path, std::string&
         disk->handles_->ewf = EwfImage::Open(segments.files, disk->handles_->damage, problem);
         if (!disk->handles_->ewf) return nullptr;
         const EwfImage& ewf = *disk->handles_->ewf;
+        disk->handles_->image = ewf.TskImage();  // closed with the handles from here on
         // libewf reads a segment set with a segment cut short or missing as zeros, so the reads alone do not tell.
         if (ewf.SegmentFilesCorrupted()) {
             problem = "The E01 image is incomplete or corrupt (a segment file cut short or missing): " + path;
@@ -151,9 +152,10 @@ std::unique_ptr<DiskImage> DiskImage::Open(const std::string& path, std::string&
         disk->facts_.hasStoredMd5 = true;
         disk->facts_.storedMd5 = ewf.StoredMd5();
         disk->facts_.storedSha1 = ewf.StoredSha1();
-        image = ewf.TskImage();
+        image = disk->handles_->image;
     } else {
-        // The files named one by one, so that nothing is looked for again.
+        // The files named one by one, so that nothing more is looked for (a set of one file The Sleuth
+        // Kit looks for again, by the same names).
         std::vector<const char*> names;
         for (const std::string& file : segments.files) names.push_back(file.c_str());
         image = tsk_img_open_utf8(static_cast<int>(names.size()), names.data(), TSK_IMG_TYPE_RAW, 0);
