@@ -1,12 +1,11 @@
 #include "image/DiskImage.h"
 
-#include <libewf.h>
+#include <openssl/evp.h>
 #include <tsk/libtsk.h>
 
 #include <algorithm>
 #include <cctype>
 #include <limits>
-#include <openssl/evp.h>
 
 #include "image/EwfImage.h"
 #include "image/ImageSegments.h"
