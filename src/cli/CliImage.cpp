@@ -52,8 +52,13 @@ int ListPartitions(const std::string& file) {
                  (partition.unreadable.empty() ? "" : "  (" + partition.unreadable + ")") + "\n";
     }
     for (const std::string& warning : disk->Warnings()) table += "Warning: " + warning + "\n";
+    // The profile folders were looked for through the file systems, which may have met damage.
+    const std::uint64_t damaged = disk->Damage().Count();
+    if (damaged != 0)
+        table += "Warning: damaged parts of the image (read as zeros) were met while reading its partitions: " +
+                 std::to_string(damaged) + "; what is listed may be wrong.\n";
     Write(Stream::Out, table);
-    return 0;
+    return damaged != 0 ? 3 : 0;
 }
 
 bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& problem) {

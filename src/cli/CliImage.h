@@ -30,7 +30,8 @@ struct OpenImage {
 };
 
 // Prints the partitions of an image: number, offset, size, file system and profile folders.
-// The exit status: 0, or 2 with a message on standard error.
+// The exit status: 0; 3 when damaged parts of the image were met on the way (said after the
+// table); or 2 with a message on standard error.
 int ListPartitions(const std::string& file);
 
 // Opens the image and chooses its volumes: the partition asked for, or in profile mode every

@@ -367,6 +367,10 @@ TEST_F(DiskImages, ADamagedE01ChunkMakesTheRunIncomplete) {
         EXPECT_EQ(run.exitCode, 3) << c.row << "\n" << run.out << run.err;
         EXPECT_NE(run.out.find(c.out), std::string::npos) << c.row << "\n" << run.out;
     }
+    const CliResult list = RunCli(images->tree, {"--list-partitions", images->Path("meta.E01")});
+    EXPECT_EQ(list.exitCode, 3);
+    EXPECT_NE(list.out.find("Warning: damaged parts of the image (read as zeros) were met while reading its partitions: "),
+              std::string::npos) << list.out;
 }
 
 // A bad MBR slot beside the NTFS partition: one that lies past the image's end is listed as such
