@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64  # Windows build and its tests
   fonts-wine                                         # the Windows window's fonts under Wine
   nsis unzip x11-utils                               # the Windows release: installer, zip check
-  libtsk-dev libewf-dev                              # disk images read straight from the file
+  libtsk-dev libewf-dev libssl-dev                   # disk images read straight from the file
   ntfs-3g ewf-tools fdisk bc                         # disk image tests and benchmark: images made on the spot
   clang libclang-rt-14-dev                           # fuzz targets
   xvfb xauth                                         # the window under a virtual display

@@ -48,16 +48,25 @@ int ListPartitions(const std::string& file) {
         table += Column(std::to_string(partition.number), 9) + Column(std::to_string(partition.offset), 14) +
                  Column(std::to_string(partition.size), 14) +
                  Column(partition.fileSystem.empty() ? "-" : partition.fileSystem, 11) +
-                 (folders.empty() ? "-" : folders) + "\n";
+                 (folders.empty() ? "-" : folders) +
+                 (partition.unreadable.empty() ? "" : "  (" + partition.unreadable + ")") + "\n";
     }
+    for (const std::string& warning : disk->Warnings()) table += "Warning: " + warning + "\n";
+    // The profile folders were looked for through the file systems, which may have met damage.
+    const std::uint64_t damaged = disk->Damage().Count();
+    if (damaged != 0)
+        table += "Warning: damaged parts of the image (read as zeros) were met while reading its partitions: " +
+                 std::to_string(damaged) + "; what is listed may be wrong.\n";
     Write(Stream::Out, table);
-    return 0;
+    return damaged != 0 ? 3 : 0;
 }
 
 bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& problem) {
     image.disk = DiskImage::Open(choice.file, problem);
     if (!image.disk) return false;
     image.source.facts = image.disk->Facts();
+    image.source.damagedParts = [&damage = image.disk->Damage()] { return damage.Count(); };
+    for (const std::string& warning : image.disk->Warnings()) Write(Stream::Err, "Warning: " + warning + "\n");
     const std::string folder = VolumePath(choice.folder) + '\\';
     const auto take = [&](int number) {
         std::unique_ptr<Volume> volume = image.disk->OpenVolume(number, choice.includeDeleted, problem);
@@ -94,6 +103,39 @@ bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& probl
     }
     image.sourceFolder = image.volumes.front()->DriveRoot() + folder;
     return true;
+}
+
+DataCheckOutcome CheckImageData(OpenImage& image, const std::function<bool()>& stop) {
+    ImageFacts& facts = image.source.facts;
+    const DiskImage::DataDigests digests = image.disk->DigestData(stop);
+    if (digests.failure == "stopped") return DataCheckOutcome::Stopped;
+    if (!digests.failure.empty()) {
+        facts.dataCheck = ImageFacts::DataCheck::Unreadable;
+        Write(Stream::Out, "The image's data could not be read whole, so it was not checked: " + digests.failure + "\n");
+        return DataCheckOutcome::Incomplete;
+    }
+    facts.dataMd5 = digests.md5;
+    facts.dataSha1 = digests.sha1;
+    std::string line = "Image data: MD5 " + digests.md5;
+    if (!facts.storedMd5.empty()) {
+        facts.dataCheck = facts.storedMd5 == digests.md5 ? ImageFacts::DataCheck::Matches : ImageFacts::DataCheck::DoesNotMatch;
+        line += facts.dataCheck == ImageFacts::DataCheck::Matches ? ", the MD5 stored in the image: it matches"
+                                                                  : "; the image stores MD5 " + facts.storedMd5 + ": it does NOT match";
+    } else if (!facts.storedSha1.empty()) {
+        facts.dataCheck = facts.storedSha1 == digests.sha1 ? ImageFacts::DataCheck::Matches : ImageFacts::DataCheck::DoesNotMatch;
+        line += ", SHA-1 " + digests.sha1 +
+                (facts.dataCheck == ImageFacts::DataCheck::Matches ? ", the SHA-1 stored in the image: it matches"
+                                                                   : "; the image stores SHA-1 " + facts.storedSha1 + ": it does NOT match");
+    } else {
+        facts.dataCheck = ImageFacts::DataCheck::NothingStored;
+        line += "; the image stores no digest, so it could not be checked";
+    }
+    Write(Stream::Out, line + "\n");
+    const std::uint64_t damaged = image.disk->Damage().Count();
+    if (damaged != 0)
+        Write(Stream::Out, "Damaged parts of the image met while reading it (read as zeros): " + std::to_string(damaged) + "\n");
+    return facts.dataCheck == ImageFacts::DataCheck::DoesNotMatch || damaged != 0 ? DataCheckOutcome::Incomplete
+                                                                                   : DataCheckOutcome::Checked;
 }
 
 }  // namespace snapsift::cli

@@ -2,6 +2,7 @@
 // of an image searches.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,12 +30,20 @@ struct OpenImage {
 };
 
 // Prints the partitions of an image: number, offset, size, file system and profile folders.
-// The exit status: 0, or 2 with a message on standard error.
+// The exit status: 0; 3 when damaged parts of the image were met on the way (said after the
+// table); or 2 with a message on standard error.
 int ListPartitions(const std::string& file);
 
 // Opens the image and chooses its volumes: the partition asked for, or in profile mode every
 // NTFS partition with a profile folder, or in folder mode the first NTFS partition that holds
 // the folder. False with the reason in `problem`.
 bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& problem);
+
+// --verify-image: reads all of the image's data once, before the scan, prints its digest and
+// whether it is the one the image stores, and records that in image.source.facts for the
+// report. Incomplete when it is not, or when damaged parts were met, or the data could not be
+// read whole; Stopped when `stop` asked it to end (nothing recorded).
+enum class DataCheckOutcome { Checked, Incomplete, Stopped };
+DataCheckOutcome CheckImageData(OpenImage& image, const std::function<bool()>& stop);
 
 }  // namespace snapsift::cli

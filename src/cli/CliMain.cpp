@@ -38,7 +38,7 @@ constexpr std::string_view kUsageLines =
     "       snapsift-cli --profiles ROOT --output DIR [--no-photos]\n";
 constexpr std::string_view kImageUsageLines =
     "       snapsift-cli --image FILE [--partition N] (--profiles | --folder PATH [--no-subfolders])\n"
-    "                    --output DIR [--no-photos] [--include-deleted]\n"
+    "                    --output DIR [--no-photos] [--include-deleted] [--verify-image]\n"
     "       snapsift-cli --list-partitions FILE\n";
 constexpr std::string_view kUsageOptions =
     "       snapsift-cli --help | --version\n"
@@ -68,6 +68,8 @@ constexpr std::string_view kImageOptions =
     "                     --profiles searches every NTFS partition with a profile folder and\n"
     "                     --folder the first NTFS partition that holds PATH\n"
     "  --include-deleted  with --image: also report deleted files that NTFS still names\n"
+    "  --verify-image     with --image: first read all of the image's data and check its digest\n"
+    "                     against the one an E01 stores; the report says what was found\n"
     "  --list-partitions FILE  list the image's partitions: number, offset and size in bytes,\n"
     "                     file system, and which profile folders each holds\n";
 
@@ -86,6 +88,7 @@ struct Options {
     std::optional<std::string> partition;
     std::optional<std::string> listPartitions;
     bool includeDeleted = false;
+    bool verifyImage = false;
     bool profilesOfImage = false;  // --profiles with --image, which takes no value
     std::optional<std::string> folder;
     std::optional<std::string> profiles;
@@ -182,6 +185,7 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Opti
         else if (kImages && name == "--partition") problem = take(options.partition);
         else if (kImages && name == "--list-partitions") problem = take(options.listPartitions);
         else if (kImages && name == "--include-deleted") problem = flag(options.includeDeleted);
+        else if (kImages && name == "--verify-image") problem = flag(options.verifyImage);
         else if (name == "--output") problem = take(options.output);
         else if (name == "--no-subfolders") problem = flag(options.noSubfolders);
         else if (name == "--no-photos") problem = flag(options.noPhotos);
@@ -211,6 +215,7 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Opti
     } else {
         if (options.partition) return "--partition goes with --image";
         if (options.includeDeleted) return "--include-deleted goes with --image";
+        if (options.verifyImage) return "--verify-image goes with --image";
     }
     if (options.folder && options.profiles) return "give either --folder or --profiles, not both";
     if (!options.folder && !options.profiles && !options.image) return "give --folder DIR or --profiles ROOT";
@@ -237,6 +242,7 @@ int RunCli(const std::vector<std::string>& arguments) {
     CliSettings settings;
     settings.includePhotos = !options.noPhotos;
     ScanState state;
+    bool imageIncomplete = false;  // --verify-image found the data not as stored, or unreadable; or damage was met
 #ifdef SNAPSIFT_IMAGES
     if (options.listPartitions) return ListPartitions(FolderText(*options.listPartitions));
     OpenImage image;
@@ -249,6 +255,15 @@ int RunCli(const std::vector<std::string>& arguments) {
         choice.folder = options.folder.value_or("");
         std::string problem;
         if (!OpenForScan(choice, image, problem)) return CheckFailed(problem);
+        if (options.verifyImage) {
+            InstallInterruptHandler();
+            const DataCheckOutcome check = CheckImageData(image, InterruptRequested);
+            if (check == DataCheckOutcome::Stopped) {
+                Write(Stream::Out, "The check of the image's data was aborted; nothing was searched.\n");
+                return kAborted;
+            }
+            imageIncomplete = check == DataCheckOutcome::Incomplete;
+        }
         settings.image = &image.source;
         settings.profileMode = choice.profiles;
         settings.searchSubfolders = !options.noSubfolders;
@@ -286,9 +301,16 @@ int RunCli(const std::vector<std::string>& arguments) {
         {"Report lines that could not be written: ", gaps.reportWritesFailed}};
     for (const auto& [label, count] : counts)
         if (count != 0) Write(Stream::Out, label + std::to_string(count) + "\n");
+#ifdef SNAPSIFT_IMAGES
+    const std::uint64_t damagedParts = image.source.damagedParts ? image.source.damagedParts() : 0;
+    if (damagedParts != 0)
+        Write(Stream::Out, "Damaged parts of the image (read as zeros): " + std::to_string(damagedParts) + "\n");
+    if (imageIncomplete) Write(Stream::Out, "The image's data did not pass its check (see above).\n");
+    imageIncomplete = imageIncomplete || damagedParts != 0;
+#endif
     Write(Stream::Out, "Report: " + result.reportPath + "\n");
     if (result.outcome == ScanOutcome::Aborted) return kAborted;
-    return host.UnreadableFolders() != 0 || gaps.Any() ? kIncomplete : kCompleted;
+    return host.UnreadableFolders() != 0 || gaps.Any() || imageIncomplete ? kIncomplete : kCompleted;
 }
 
 }  // namespace snapsift::cli

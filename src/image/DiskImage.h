@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "image/ImageDamage.h"
 #include "report/ImageFacts.h"
 #include "volume/Volume.h"
 
@@ -19,6 +21,9 @@ struct Partition {
     std::uint64_t offset = 0;  // in bytes from the image's start
     std::uint64_t size = 0;    // in bytes
     std::string fileSystem;   // "NTFS", "FAT32", ...; empty where none is recognised
+    std::string unreadable;   // why no file system was recognised: The Sleuth Kit's reason, or
+                              // "slot lies outside the image" for a slot never read
+    bool outside = false;     // a slot that starts at or past the image's end, or whose end overflows
     bool hasUsers = false;                 // NTFS with a "Users" folder at its root
     bool hasDocumentsAndSettings = false;  // NTFS with a "Documents and Settings" folder at its root
     bool IsNtfs() const { return fileSystem == "NTFS"; }
@@ -28,8 +33,11 @@ struct Partition {
 class DiskImage {
 public:
     // Opens the image whose (first) file is at `path`; nothing, with the reason in `problem`,
-    // when it is missing, is not an image that holds a partition table or a file system, or is
-    // shorter than its partitions or file systems say (truncated).
+    // when it is missing, when one of its files is a link, not a regular file or (split raw) of
+    // the wrong size, when it is not an image that holds a partition table or a file system, or
+    // when it is shorter than its partitions or file systems say (truncated). Every file is
+    // checked before any is opened. A partition slot that lies outside the image is listed
+    // and left alone.
     static std::unique_ptr<DiskImage> Open(const std::string& path, std::string& problem);
     ~DiskImage();
     DiskImage(const DiskImage&) = delete;
@@ -40,6 +48,23 @@ public:
     bool HasPartitionTable() const { return partitionTable_; }
     // The image's file, its size, its number of files, and the MD5 digest an E01 keeps of its data.
     const ImageFacts& Facts() const { return facts_; }
+    // What a reader should know of the partition table: partitions that overlap, a GPT that
+    // could not be read (only its protective MBR was). One sentence each.
+    const std::vector<std::string>& Warnings() const { return warnings_; }
+    // The parts of the image read as zeros because they are damaged (E01 chunks that fail their
+    // checksum or will not decompress), as the reads meet them; none for a raw image. It lives
+    // as long as this object or any volume opened from it.
+    const ImageDamage& Damage() const;
+
+    // Reads all of the image's data once, as the volumes read it (through libewf for an E01,
+    // the files' bytes for raw), and gives its MD5 and SHA-1 (lower-case hexadecimal), or
+    // nothing when `stop` asked it to end early or a read failed. Damaged parts met on the way
+    // are counted in Damage().
+    struct DataDigests {
+        std::string md5, sha1;
+        std::string failure;  // a read that failed, or "stopped"; empty when the data was read
+    };
+    DataDigests DigestData(const std::function<bool()>& stop) const;
 
     // The NTFS volume of a partition, its paths beginning "case.E01, partition 2: " (for a bare
     // file system "case.img: "); deleted names are listed only with includeDeleted. Nothing,
@@ -58,6 +83,7 @@ private:
     std::vector<Partition> partitions_;
     bool partitionTable_ = false;
     ImageFacts facts_;
+    std::vector<std::string> warnings_;
     std::string fileName_;
 };
 

@@ -147,9 +147,23 @@ std::string FormatImageLine(const ImageFacts& image) {
     std::string line = "<b>Disk image:</b> " + ReportText(image.path) + " (";
     if (image.files > 1) line += std::to_string(image.files) + " files, ";
     line += std::to_string(image.bytes) + " bytes";
+    using Check = ImageFacts::DataCheck;
+    const auto checked = [&](const std::string& name, const std::string& data) {
+        if (image.dataCheck == Check::Matches) return std::string(", checked: it matches the image's data");
+        return ", checked: it does NOT match (the data's " + name + " is " + ReportText(data) + ")";
+    };
     if (image.hasStoredMd5)
         line += image.storedMd5.empty() ? "; no MD5 stored in the image"
                                         : "; MD5 stored in the image: " + ReportText(image.storedMd5);
+    if (image.dataCheck == Check::Matches || image.dataCheck == Check::DoesNotMatch)
+        line += image.storedMd5.empty()
+                    ? "; SHA-1 stored in the image: " + ReportText(image.storedSha1) + checked("SHA-1", image.dataSha1)
+                    : checked("MD5", image.dataMd5);
+    else if (image.dataCheck == Check::NothingStored)
+        line += std::string(image.hasStoredMd5 ? "" : "; no digest stored in the image") +
+                ", so its data could not be checked; the data's MD5 is " + ReportText(image.dataMd5);
+    else if (image.dataCheck == Check::Unreadable)
+        line += "; its data could not be read whole, so it was not checked";
     line += ")<br>";
     line += kLineEnd;
     return line;

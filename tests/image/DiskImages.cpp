@@ -5,8 +5,10 @@
 // files and checked against the same volume scanned through a read-only ntfs-3g mount.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <functional>
@@ -15,6 +17,8 @@
 #include <ranges>
 #include <regex>
 
+#include "image/EwfImage.h"
+#include "image/ImageSegments.h"
 #include "image/NtfsVolume.h"
 #include "support/CliRun.h"
 #include "support/NtfsImages.h"
@@ -33,6 +37,27 @@ TEST(MatchRecord, FreedRecordsKeepTheirFileWhileTheSequenceNumberIsTheNamesOrOne
         {"freed again after a reuse", false, 9, RecordMatch::Reused},
         {"freed, older number", false, 6, RecordMatch::Reused}};
     for (const auto& c : cases) EXPECT_EQ(MatchRecord(7, c.allocated, c.recordSequence), c.match) << c.row;
+}
+
+// A damaged chunk met twice (libewf notes it again once its cache let it go) is one part; a
+// read overlaps it by any of its bytes.
+TEST(DamageMap, APartIsCountedOnceAndOverlapsOnlyItsOwnBytes) {
+    DamageMap damage;
+    damage.Add(32768, 32768);
+    damage.Add(32768, 32768);
+    EXPECT_EQ(damage.Count(), 1u);
+    const struct { std::uint64_t offset, length; bool overlaps; } cases[] = {
+        {0, 32768, false}, {0, 32769, true}, {65535, 1, true}, {65536, 4096, false}, {40000, 0, false}};
+    for (const auto& c : cases) EXPECT_EQ(damage.Overlaps(c.offset, c.length), c.overlaps) << c.offset << "+" << c.length;
+}
+
+// The names of a split raw set's later files, as The Sleuth Kit would find them.
+TEST(SplitSegmentName, EachKnownFormCountsOnFromTheFirstName) {
+    const struct { const char* first; int number; const char* name; } cases[] = {
+        {"d.001", 2, "d.002"}, {"d_001", 12, "d_012"}, {"d.001", 1000, "d.1000"}, {"d.000", 2, "d.001"},
+        {"d.01", 3, "d.03"}, {"d_00", 2, "d_01"}, {"d.aa", 2, "d.ab"}, {"dxaa", 28, "dxbb"}, {"d.aa", 677, ""},
+        {"d.AAA", 2, "d.AAB"}, {"d.dmg", 2, "d.002.dmgpart"}, {"d.bin", 2, "d(2).bin"}, {"disk.img", 2, ""}};
+    for (const auto& c : cases) EXPECT_EQ(SplitSegmentName(c.first, c.number), c.name) << c.first << " " << c.number;
 }
 
 namespace {
@@ -66,7 +91,7 @@ struct Images {
     }
 
     bool Make() {
-        skip = WhyNoNtfsVolumes({"sfdisk", "ewfacquire", "split", "md5sum"});
+        skip = WhyNoNtfsVolumes({"sfdisk", "ewfacquire", "split", "md5sum", "mkfs.ext2"});
         if (!skip.empty()) return true;
         tree.Folder("m");
         const fs::path m = tree.Path("m"), cache = m / kCache;
@@ -114,12 +139,12 @@ struct Images {
     }
 
     // snapsift-cli with its output in a folder of its own; the report's bytes, none when no run folder was made.
-    std::pair<CliResult, std::optional<std::string>> Cli(std::vector<std::string> arguments) {
+    std::pair<CliResult, std::optional<std::string>> Cli(std::vector<std::string> arguments, const CliOptions& options = {}) {
         static int runs = 0;
         const std::string out = Path("out" + std::to_string(++runs));
         fs::create_directory(out);
         arguments.insert(arguments.end(), {"--output", out});
-        const CliResult run = RunCli(tree, arguments);
+        const CliResult run = RunCli(tree, arguments, options);
         const fs::path report = RunReport(out);
         return {run, report.empty() ? std::nullopt : std::optional(ReadBytes(report))};
     }
@@ -215,8 +240,15 @@ TEST_F(DiskImages, ADeletedNameWhoseRecordWasReusedKeepsOnlyItsName) {
 TEST_F(DiskImages, AnImageThatCannotBeReadStopsTheRunBeforeAnythingIsWritten) {
     const std::string disk = images->Path("disk.img");
     Write(images->tree.Path("junk.bin"), std::string(3'000'000, 'x'));
+    // Sets whose segments were cut, or replaced by a link or a FIFO (which must never be opened:
+    // the run would wait on it for ever; the runs below are killed after 30 seconds).
     ASSERT_EQ(Shell("cd " + Quote(images->tree.RootText()) + " && head -c 20000000 disk.img > short.img && "
-                    "mkdir two && cp case.E01 case.E02 two/"), 0);
+                    "mkdir two && cp case.E01 case.E02 two/ && for set in cut zero passwd fifo long empty ewf; do "
+                    "mkdir $set && cp split.00? $set/; done && cp case.E0? ewf/ && ln -s disk.img link.img && "
+                    "truncate -s 5M cut/split.002 && ln -sf /dev/zero zero/split.003 && "
+                    "ln -sf /etc/passwd passwd/split.004 && rm fifo/split.003 && mkfifo fifo/split.003 && "
+                    "truncate -s 13M long/split.004 && truncate -s 0 empty/split.004 && rm ewf/case.E02 && "
+                    "mkfifo ewf/case.E02 && mkfifo fifo.img"), 0);
     const struct { const char* row; std::vector<std::string> arguments; std::string message; } cases[] = {
         {"not an image", {"--image", images->Path("junk.bin"), "--profiles"},
          "Not a disk image with a partition table or a file system that can be read: " + images->Path("junk.bin")},
@@ -227,22 +259,180 @@ TEST_F(DiskImages, AnImageThatCannotBeReadStopsTheRunBeforeAnythingIsWritten) {
         {"no such partition", {"--image", disk, "--partition", "3", "--profiles"},
          "The disk image has no partition 3 (it has partitions 1 to 2): " + disk},
         {"no NTFS there", {"--image", disk, "--partition", "1", "--profiles"},
-         "Partition 1 of the disk image holds no NTFS file system: " + disk},
+         "Partition 1 of the disk image holds no NTFS file system (Cannot determine file system type): " + disk},
+        {"the image a link", {"--image", images->Path("link.img"), "--profiles"},
+         "A segment of the disk image is a link: " + images->Path("link.img")},
+        {"the image a FIFO", {"--image", images->Path("fifo.img"), "--profiles"},
+         "Not a disk image file: " + images->Path("fifo.img")},
+        {"the last split segment empty", {"--image", images->Path("empty/split.001"), "--profiles"},
+         "A segment of the split image is empty: " + images->Path("empty/split.004")},
+        {"a split segment cut short", {"--image", images->Path("cut/split.001"), "--profiles"},
+         "A segment of the split image is not as long as the first (cut short or replaced): " +
+             images->Path("cut/split.002")},
+        {"the last split segment longer", {"--image", images->Path("long/split.001"), "--profiles"},
+         "A segment of the split image is longer than the first: " + images->Path("long/split.004")},
+        {"a split segment a link to a device", {"--image", images->Path("zero/split.001"), "--profiles"},
+         "A segment of the disk image is a link: " + images->Path("zero/split.003")},
+        {"a split segment a link outside", {"--image", images->Path("passwd/split.001"), "--profiles"},
+         "A segment of the disk image is a link: " + images->Path("passwd/split.004")},
+        {"a split segment a FIFO", {"--image", images->Path("fifo/split.001"), "--profiles"},
+         "A segment of the disk image is not a regular file: " + images->Path("fifo/split.003")},
+        {"an E01 segment a FIFO", {"--image", images->Path("ewf/case.E01"), "--profiles"},
+         "A segment of the disk image is not a regular file: " + images->Path("ewf/case.E02")},
         {"no such folder", {"--image", disk, "--folder", "/Users/nobody"},
          "Folder to search not found in the disk image: /Users/nobody"}};
     for (const auto& c : cases) {
-        const auto [run, report] = images->Cli(c.arguments);
+        const auto [run, report] = images->Cli(c.arguments, {.signal = SIGKILL});
         EXPECT_EQ(std::tuple(run.exitCode, run.err, report), std::tuple(2, c.message + "\n", std::nullopt)) << c.row;
     }
 }
 
+// --verify-image reads the whole image before the scan: the E01's stored MD5 is checked against
+// its data; a raw image stores none, so only the data's MD5 is told.
+TEST_F(DiskImages, VerifyImageChecksTheStoredDigestAndTheReportSaysSo) {
+    const std::string md5 = ReadBytes(images->tree.Path("disk.md5")).substr(0, 32);
+    const struct { const char* image; std::string out, line; } cases[] = {
+        {"case.E01", "Image data: MD5 " + md5 + ", the MD5 stored in the image: it matches\n",
+         "; MD5 stored in the image: " + md5 + ", checked: it matches the image's data)<br>"},
+        {"disk.img", "Image data: MD5 " + md5 + "; the image stores no digest, so it could not be checked\n",
+         " bytes; no digest stored in the image, so its data could not be checked; the data's MD5 is " + md5 + ")<br>"}};
+    for (const auto& c : cases) {
+        const auto [run, report] = images->Cli({"--image", images->Path(c.image), "--profiles", "--no-photos", "--verify-image"});
+        EXPECT_EQ(run.exitCode, 0) << c.image;
+        EXPECT_TRUE(run.out.starts_with(c.out)) << run.out;
+        EXPECT_NE(ParseReport(report.value_or("")).header.find(c.line), std::string::npos) << c.image;
+    }
+}
+
+// Where a string of bytes is first found in one of an E01's segment files: the file and the offset.
+std::optional<std::pair<fs::path, std::size_t>> FindInSegments(const fs::path& first,
+                                                              const std::function<std::size_t(const std::string&)>& find) {
+    for (char last = '1'; last <= '9'; ++last) {
+        fs::path file = first;
+        file.replace_extension(std::string(".E0") + last);
+        const std::string bytes = ReadBytes(file);
+        if (const std::size_t at = find(bytes); at != std::string::npos) return std::pair(file, at);
+    }
+    return std::nullopt;
+}
+
+// A byte in the middle of the first zlib stream whose output holds both texts; npos when none.
+std::size_t InCompressedChunkHolding(const std::string& bytes, const std::string& one, const std::string& other) {
+    std::string out(1 << 16, '\0');
+    for (std::size_t at = bytes.find('\x78'); at != std::string::npos; at = bytes.find('\x78', at + 1)) {
+        uLongf outLength = out.size();
+        uLong inLength = bytes.size() - at;
+        if (uncompress2(reinterpret_cast<Bytef*>(out.data()), &outLength, reinterpret_cast<const Bytef*>(bytes.data() + at),
+                        &inLength) != Z_OK)
+            continue;
+        const std::string_view output(out.data(), outLength);
+        if (output.find(one) != output.npos && output.find(other) != output.npos) return at + inLength / 2;
+    }
+    return std::string::npos;
+}
+
+void Flip(const fs::path& file, std::size_t at) {
+    std::fstream stream(file, std::ios::binary | std::ios::in | std::ios::out);
+    stream.seekg(static_cast<std::streamoff>(at));
+    const char byte = static_cast<char>(stream.get() ^ 0x5A);
+    stream.seekp(static_cast<std::streamoff>(at));
+    stream.put(byte);
+}
+
+// A chunk of an E01 that fails its checksum is read by libewf as zeros: a photo's bytes in an
+// uncompressed E01, the MFT records of the profile folders in a compressed one. The run is
+// incomplete and says so; the data's check says it does not match.
+TEST_F(DiskImages, ADamagedE01ChunkMakesTheRunIncomplete) {
+    ASSERT_EQ(Shell("cd " + Quote(images->tree.RootText()) + " && mkdir photo && cp case.E0? photo/ && "
+                    "ewfacquire -u -q -t meta -c best disk.img >/dev/null 2>&1"), 0);
+    const std::string alice("a\0l\0i\0c\0e\0", 10);
+    const auto photo = FindInSegments(images->tree.Path("photo/case.E01"), [](const std::string& bytes) {
+        const std::size_t at = bytes.find(std::string(30000, 'b'));  // a chunk's worth, between checksums
+        return at == std::string::npos ? at : at + 15000;
+    });
+    const auto meta = FindInSegments(images->tree.Path("meta.E01"), [&](const std::string& bytes) {
+        return InCompressedChunkHolding(bytes, "FILE0", alice);
+    });
+    ASSERT_TRUE(photo && meta);
+    Flip(photo->first, photo->second);
+    Flip(meta->first, meta->second);
+    const struct { const char* row; std::string image; std::vector<std::string> more; std::string out; } cases[] = {
+        {"a photo's chunk", "photo/case.E01", {}, "Damaged parts of the image (read as zeros): 1\n"},
+        {"a photo's chunk, checked first", "photo/case.E01", {"--verify-image"}, ": it does NOT match\n"},
+        {"the profile folders' MFT records", "meta.E01", {}, "Damaged parts of the image (read as zeros): "}};
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments{"--image", images->Path(c.image), "--profiles"};
+        arguments.insert(arguments.end(), c.more.begin(), c.more.end());
+        const auto [run, report] = images->Cli(arguments, {.signal = SIGKILL});
+        EXPECT_EQ(run.exitCode, 3) << c.row << "\n" << run.out << run.err;
+        EXPECT_NE(run.out.find(c.out), std::string::npos) << c.row << "\n" << run.out;
+    }
+    const CliResult list = RunCli(images->tree, {"--list-partitions", images->Path("meta.E01")});
+    EXPECT_EQ(list.exitCode, 3);
+    EXPECT_NE(list.out.find("Warning: damaged parts of the image (read as zeros) were met while reading its partitions: "),
+              std::string::npos) << list.out;
+}
+
+// A bad MBR slot beside the NTFS partition: one that lies past the image's end is listed as such
+// and left alone (the partitions are numbered in the order of their start), one that overlaps
+// the NTFS partition is warned of. An NTFS partition that also carries an ext2 superblock, which
+// leaves the detection undecided, is read as NTFS for its type 0x07. The NTFS partition is
+// searched as ever.
+TEST_F(DiskImages, ABadPartitionSlotLeavesTheOthersUsable) {
+    ASSERT_EQ(Shell("cd " + Quote(images->tree.RootText()) + " && truncate -s 8M ext2.fs && mkfs.ext2 -q -F ext2.fs"), 0);
+    const std::string ext2Superblock = ReadBytes(images->tree.Path("ext2.fs")).substr(1024, 1024);
+    const auto slot = [](std::uint32_t start, std::uint32_t sectors) {
+        const std::uint32_t fields[2] = {start, sectors};  // little-endian on this machine
+        return std::string(reinterpret_cast<const char*>(fields), sizeof fields);
+    };
+    const std::string ntfs = "3145728         25165824        NTFS         Users, Documents and Settings\n";
+    const std::string empty = "1          1048576         1048576         -            -  (Cannot determine file system type)\n";
+    const struct { const char* image; std::vector<std::pair<std::size_t, std::string>> edits; std::string listed, warned, partition; } cases[] = {
+        {"outside.img", {{446 + 4, "\x83"}, {446 + 8, slot(0xFFFFFFF0, 0x1000)}},
+         "1          " + ntfs + "2          2199023247360   2097152         -            -  (slot lies outside the image)\n",
+         "", ", partition 1: "},
+        {"overlap.img", {{446 + 8, slot(2048, 8192)}},
+         "1          1048576         4194304         -            -  (Cannot determine file system type)\n2          " + ntfs,
+         "Warning: Partitions 1 and 2 of the disk image overlap.\n", ", partition 2: "},
+        {"ext2.img", {{6144 * 512 + 1024, ext2Superblock}}, empty + "2          " + ntfs, "", ", partition 2: "}};
+    for (const auto& c : cases) {
+        fs::copy_file(images->tree.Path("disk.img"), images->tree.Path(c.image));
+        {
+            std::fstream image(images->tree.Path(c.image), std::ios::binary | std::ios::in | std::ios::out);
+            for (const auto& [offset, bytes] : c.edits) {
+                image.seekp(static_cast<std::streamoff>(offset));
+                image.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            }
+        }
+        const std::string path = images->Path(c.image);
+        const CliResult list = RunCli(images->tree, {"--list-partitions", path});
+        EXPECT_EQ(std::tuple(list.exitCode, list.out),
+                  std::tuple(0, "Partition  Offset          Size            File system  Profile folders\n" + c.listed + c.warned));
+        const auto [run, report] = images->Cli({"--image", path, "--profiles", "--no-photos"});
+        EXPECT_EQ(std::tuple(run.exitCode, run.err), std::tuple(0, c.warned)) << c.image;
+        EXPECT_EQ(ParseReport(report.value_or("")),
+                  AsImageReport(images->mountedReport, "<b>Disk image:</b> " + path + " (41943040 bytes)<br>",
+                                c.image + c.partition))
+            << c.image;
+    }
+}
+
+// The table as read, and what The Sleuth Kit found wanting: a GPT whose header is damaged shows
+// only its protective MBR, which is said.
 TEST_F(DiskImages, PartitionsAreListedWithTheirFileSystemAndProfileFolders) {
-    const CliResult run = RunCli(images->tree, {"--list-partitions", images->Path("split.001")});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out,
-              "Partition  Offset          Size            File system  Profile folders\n"
-              "1          1048576         1048576         -            -\n"
-              "2          3145728         25165824        NTFS         Users, Documents and Settings\n");
+    ASSERT_EQ(Shell("cd " + Quote(images->tree.RootText()) + " && truncate -s 40M gpt.img && printf 'label: gpt\\n"
+                    "start=6144, size=49152, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7\\n' | sfdisk -q gpt.img && "
+                    "dd if=volume.img of=gpt.img bs=512 seek=6144 conv=notrunc status=none && "
+                    "printf 'EFI PARX' | dd of=gpt.img bs=1 seek=512 conv=notrunc status=none"), 0);
+    const std::string header = "Partition  Offset          Size            File system  Profile folders\n";
+    const struct { const char* image; std::string out; } cases[] = {
+        {"split.001", header + "1          1048576         1048576         -            -  (Cannot determine file system type)\n"
+                               "2          3145728         25165824        NTFS         Users, Documents and Settings\n"},
+        {"gpt.img", header + "1          512             41942528        -            -  (Cannot determine file system type)\n"
+                             "Warning: The disk image's GPT could not be read; only its protective MBR was, which shows "
+                             "the whole disk as one slot.\n"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(RunCli(images->tree, {"--list-partitions", images->Path(c.image)}).out, c.out) << c.image;
 }
 
 // A folder inside the volume, named either way, with and without its subfolders.

@@ -22,7 +22,7 @@ struct CliResult {
 struct CliOptions {
     bool ordinaryUser = false;        // as user 65534 when the tests run as root
     std::uint64_t fileSizeLimit = 0;  // writes past so many bytes fail with EFBIG, as on a full disk; 0: none
-    int signal = 0;                   // sent once sendWhen() holds, or after 30 seconds
+    int signal = 0;                   // sent once sendWhen() holds, or after 30 seconds, unless it ended before
     std::function<bool()> sendWhen = {};
 };
 

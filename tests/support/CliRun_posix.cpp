@@ -27,12 +27,16 @@ CliResult RunCli(const TempTree& tree, const std::vector<std::string>& arguments
         argv.push_back(nullptr);
         ::_exit(::execv(argv[0], argv.data()));
     }
-    if (options.signal != 0) {
-        for (int wait = 0; wait < 30000 && !(options.sendWhen && options.sendWhen()); ++wait) ::usleep(1000);
-        ::kill(pid, options.signal);
-    }
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    bool ended = false;  // before the signal was due
+    if (options.signal != 0) {
+        for (int wait = 0; wait < 30000 && !(options.sendWhen && options.sendWhen()); ++wait) {
+            if ((ended = ::waitpid(pid, &status, WNOHANG) == pid)) break;
+            ::usleep(1000);
+        }
+        if (!ended) ::kill(pid, options.signal);
+    }
+    if (!ended) ::waitpid(pid, &status, 0);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
             ReadBytes(capture + "1"), ReadBytes(capture + "2")};
 }
