@@ -242,7 +242,7 @@ int RunCli(const std::vector<std::string>& arguments) {
     CliSettings settings;
     settings.includePhotos = !options.noPhotos;
     ScanState state;
-    bool imageIncomplete = false;  // --verify-image found the data not as stored, or unreadable; or damage was met
+    bool imageIncomplete = false;  // --verify-image found the data not as stored, or unreadable
 #ifdef SNAPSIFT_IMAGES
     if (options.listPartitions) return ListPartitions(FolderText(*options.listPartitions));
     OpenImage image;
@@ -302,11 +302,7 @@ int RunCli(const std::vector<std::string>& arguments) {
     for (const auto& [label, count] : counts)
         if (count != 0) Write(Stream::Out, label + std::to_string(count) + "\n");
 #ifdef SNAPSIFT_IMAGES
-    const std::uint64_t damagedParts = image.source.damagedParts ? image.source.damagedParts() : 0;
-    if (damagedParts != 0)
-        Write(Stream::Out, "Damaged parts of the image (read as zeros): " + std::to_string(damagedParts) + "\n");
     if (imageIncomplete) Write(Stream::Out, "The image's data did not pass its check (see above).\n");
-    imageIncomplete = imageIncomplete || damagedParts != 0;
 #endif
     Write(Stream::Out, "Report: " + result.reportPath + "\n");
     if (result.outcome == ScanOutcome::Aborted) return kAborted;

@@ -357,9 +357,9 @@ TEST_F(DiskImages, ADamagedE01ChunkMakesTheRunIncomplete) {
     Flip(photo->first, photo->second);
     Flip(meta->first, meta->second);
     const struct { const char* row; std::string image; std::vector<std::string> more; std::string out; } cases[] = {
-        {"a photo's chunk", "photo/case.E01", {}, "Damaged parts of the image (read as zeros): 1\n"},
+        {"a photo's chunk", "photo/case.E01", {}, "Damaged parts of the disk image (read as zeros): 1\n"},
         {"a photo's chunk, checked first", "photo/case.E01", {"--verify-image"}, ": it does NOT match\n"},
-        {"the profile folders' MFT records", "meta.E01", {}, "Damaged parts of the image (read as zeros): "}};
+        {"the profile folders' MFT records", "meta.E01", {}, "Damaged parts of the disk image (read as zeros): "}};
     for (const auto& c : cases) {
         std::vector<std::string> arguments{"--image", images->Path(c.image), "--profiles"};
         arguments.insert(arguments.end(), c.more.begin(), c.more.end());
