@@ -38,14 +38,34 @@ struct CloseDirectory {
 using Directory = std::unique_ptr<TSK_FS_DIR, CloseDirectory>;
 
 // The Sleuth Kit keeps its last failure in a per-thread text; here a failure is a code, and
-// the text is cleared so that it never stands for a later one.
+// the text is cleared so that it never stands for a later one. Nothing when the record could not
+// be read (a damaged record: its update sequence, its header or its attributes): never taken
+// for a record that another file reused.
 Record OpenRecord(TSK_FS_INFO* fs, TSK_INUM_T address) {
     Record record(tsk_fs_file_open_meta(fs, nullptr, address));
-    if (!record || record->meta == nullptr) {
+    if (!record || record->meta == nullptr || record->meta->attr_state == TSK_FS_META_ATTR_ERROR ||
+        tsk_fs_file_attr_getsize(record.get()) < 0) {
         tsk_error_reset();
         return nullptr;
     }
     return record;
+}
+
+// A byte range of the image: where a file's bytes are stored.
+struct ImageRange {
+    std::uint64_t offset, length;
+};
+
+// The image ranges of a non-resident attribute's stored runs (sparse runs and fillers hold no
+// bytes); false when a run reaches past the volume's end.
+bool StoredRanges(const TSK_FS_INFO& fs, const TSK_FS_ATTR& attribute, std::vector<ImageRange>& ranges) {
+    for (const TSK_FS_ATTR_RUN* run = attribute.nrd.run; run != nullptr; run = run->next) {
+        if ((run->flags & (TSK_FS_ATTR_RUN_FLAG_SPARSE | TSK_FS_ATTR_RUN_FLAG_FILLER)) != 0 || run->len == 0)
+            continue;
+        if (run->addr >= fs.block_count || run->len > fs.block_count - run->addr) return false;
+        ranges.push_back({static_cast<std::uint64_t>(fs.offset) + run->addr * fs.block_size, run->len * fs.block_size});
+    }
+    return true;
 }
 
 Directory OpenDirectory(TSK_FS_INFO* fs, TSK_INUM_T address) {
@@ -103,6 +123,11 @@ FileIdentity IdentityOfRecord(std::uint64_t volume, const TSK_FS_META& meta) {
     return {volume, (static_cast<std::uint64_t>(meta.seq) << kAddressBits) | meta.addr};
 }
 
+// The identity a name gives the record it refers to, the same as the record's own when it matches.
+FileIdentity IdentityOfName(std::uint64_t volume, const TSK_FS_NAME& name) {
+    return {volume, (static_cast<std::uint64_t>(name.meta_seq) << kAddressBits) | name.meta_addr};
+}
+
 bool IsDotName(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
@@ -121,12 +146,24 @@ const TSK_FS_ATTR* DefaultDataStream(TSK_FS_FILE* record) {
     return nullptr;
 }
 
+struct VolumeState {
+    std::shared_ptr<const void> keepAlive;
+    TSK_FS_INFO* fs;
+    std::string driveRoot;
+    std::uint64_t number;
+    bool includeDeleted;
+    const ImageDamage* damage;
+    std::vector<ImageRange> recordRanges;  // where $MFT, and so every resident file's bytes, is stored
+    bool recordRangesKnown;
+};
+
 class ImageFile final : public VolumeFile {
 public:
-    explicit ImageFile(FileState state) : state_(state) {}
+    ImageFile(const VolumeState& volume, FileState state) : volume_(volume), state_(state) {}
 
     // Takes the file's record: its times and its default data stream. False, with the code in
-    // `error`, when the record holds no regular file with a data stream.
+    // `error`, when the record holds no regular file with a data stream. A stream whose size or
+    // runs no volume of this size can hold is never read: Error() says why from the open on.
     bool Take(Record record, SystemError& error) {
         record_ = std::move(record);
         if (record_->meta->type != TSK_FS_META_TYPE_REG) {
@@ -139,6 +176,16 @@ public:
             return false;
         }
         size_ = data_->size;
+        const TSK_FS_INFO& fs = *volume_.fs;
+        const auto volumeBytes = static_cast<std::uint64_t>(fs.block_count) * fs.block_size;
+        if (size_ < 0 || static_cast<std::uint64_t>(size_) > volumeBytes) {
+            error_ = kSizeBeyondVolume;
+        } else if ((data_->flags & TSK_FS_ATTR_NONRES) != 0) {
+            if (size_ > data_->nrd.allocsize)
+                error_ = kSizeBeyondAllocation;
+            else if (!StoredRanges(fs, *data_, ranges_))
+                error_ = kDataBeyondVolume;
+        }
         if (const auto information = ReadStandardInformation(record_.get())) {
             const auto created = FileTimeToDate(information->created);
             const auto modified = FileTimeToDate(information->modified);
@@ -162,6 +209,7 @@ public:
         return true;
     }
     std::int64_t Read(void* buffer, std::size_t size) override {
+        if (error_.code != 0) return -1;
         const auto request = static_cast<std::size_t>(
             std::min<std::int64_t>(static_cast<std::int64_t>(std::min<std::size_t>(size, 1 << 30)), size_ - offset_));
         if (request == 0) return 0;
@@ -180,23 +228,28 @@ public:
     bool AccessTimeKept() const override { return true; }
     SystemError Error() const override { return error_; }
     FileState State() const override { return state_; }
+    // Whether the bytes came from a damaged part is known once they were read: a damaged part
+    // counts from its first read. A resident stream lives in its record, inside $MFT.
+    bool ReadFromDamage() const override {
+        if (volume_.damage == nullptr || data_ == nullptr) return false;
+        const bool resident = (data_->flags & TSK_FS_ATTR_NONRES) == 0;
+        if (resident && !volume_.recordRangesKnown) return volume_.damage->Count() != 0;
+        const auto& ranges = (data_->flags & TSK_FS_ATTR_NONRES) != 0 ? ranges_ : volume_.recordRanges;
+        return std::any_of(ranges.begin(), ranges.end(), [&](const ImageRange& range) {
+            return volume_.damage->Overlaps(range.offset, range.length);
+        });
+    }
 
 private:
+    const VolumeState& volume_;
     FileState state_;
     Record record_;
+    std::vector<ImageRange> ranges_;
     const TSK_FS_ATTR* data_ = nullptr;
     std::int64_t size_ = 0, offset_ = 0;
     bool timesRead_ = false;
     DateTime created_, modified_, accessed_;
     SystemError error_;
-};
-
-struct VolumeState {
-    std::shared_ptr<const void> keepAlive;
-    TSK_FS_INFO* fs;
-    std::string driveRoot;
-    std::uint64_t number;
-    bool includeDeleted;
 };
 
 class ImageFolder final : public VolumeFolder {
@@ -237,16 +290,26 @@ public:
             return nullptr;
         }
         const bool deletedName = (entry->flags & TSK_FS_NAME_FLAG_UNALLOC) != 0;
+        if (deletedName && !volume_.includeDeleted) {
+            error = kNotOnVolume;
+            return nullptr;
+        }
         Record record = OpenRecord(volume_.fs, entry->meta_addr);
-        const RecordMatch match = record ? MatchRecord(entry->meta_seq, IsAllocated(*record->meta), record->meta->seq)
-                                         : RecordMatch::Reused;
-        // A name the index still holds, although its file is gone or lives on under another name.
+        // A record that cannot be read says nothing of what became of the file: a live name's
+        // file is damaged, never taken for a deleted one.
+        if (!record)
+            return std::make_unique<ImageFile>(volume_, deletedName ? FileState::DeletedRecordUnreadable
+                                                                    : FileState::RecordUnreadable);
+        // An index keeps names of files that are gone (in its unused space, or in an index block
+        // it no longer uses, whose names may still be marked as in use): what became of the file
+        // is told by the record.
+        const RecordMatch match = MatchRecord(entry->meta_seq, IsAllocated(*record->meta), record->meta->seq);
         if ((match != RecordMatch::Live && !volume_.includeDeleted) || (match == RecordMatch::Live && deletedName)) {
             error = kNotOnVolume;
             return nullptr;
         }
-        if (match == RecordMatch::Reused) return std::make_unique<ImageFile>(FileState::RecordReused);
-        auto file = std::make_unique<ImageFile>(match == RecordMatch::Live ? FileState::Present : FileState::Deleted);
+        if (match == RecordMatch::Reused) return std::make_unique<ImageFile>(volume_, FileState::RecordReused);
+        auto file = std::make_unique<ImageFile>(volume_, match == RecordMatch::Live ? FileState::Present : FileState::Deleted);
         if (!file->Take(std::move(record), error)) return nullptr;
         return file;
     }
@@ -258,6 +321,15 @@ private:
         const Record record = OpenRecord(volume_.fs, entry.meta_addr);
         const RecordMatch match = record ? MatchRecord(entry.meta_seq, IsAllocated(*record->meta), record->meta->seq)
                                          : RecordMatch::Reused;
+        if (!deletedName && !record) {
+            // A live name whose record cannot be read: damage, never passed over. A folder is
+            // given by the name's identity, so that opening it fails and says so; anything else
+            // is a file whose entry tells.
+            kind = entry.type == TSK_FS_NAME_TYPE_DIR ? EntryKind::Folder : EntryKind::File;
+            if (kind == EntryKind::Folder && folderIdentity != nullptr)
+                *folderIdentity = IdentityOfName(volume_.number, entry);
+            return true;
+        }
         if (match == RecordMatch::Live && deletedName) return false;  // the file lives on under another name
         if (match != RecordMatch::Live && !volume_.includeDeleted) return false;
         if (match == RecordMatch::Reused) {
@@ -332,7 +404,11 @@ public:
         // folder that was listed.
         const TSK_INUM_T address = expected.object & ((std::uint64_t{1} << kAddressBits) - 1);
         const Record record = OpenRecord(state_.fs, address);
-        if (!record || record->meta->type != TSK_FS_META_TYPE_DIR ||
+        if (!record) {
+            error.code = EIO;  // its record is damaged
+            return nullptr;
+        }
+        if (record->meta->type != TSK_FS_META_TYPE_DIR ||
             IdentityOfRecord(state_.number, *record->meta) != expected) {
             error.code = kReplacedDuringScan;
             return nullptr;
@@ -394,7 +470,10 @@ private:
         }
         if (match == nullptr) return std::nullopt;
         const Record record = OpenRecord(state_.fs, match->meta_addr);
-        if (!record || MatchRecord(match->meta_seq, IsAllocated(*record->meta), record->meta->seq) != RecordMatch::Live)
+        // A live name whose record cannot be read still leads on: opening it fails and says so.
+        if (!record)
+            return Found{match->meta_addr, IdentityOfName(state_.number, *match), match->type == TSK_FS_NAME_TYPE_DIR, false};
+        if (MatchRecord(match->meta_seq, IsAllocated(*record->meta), record->meta->seq) != RecordMatch::Live)
             return std::nullopt;
         return Found{match->meta_addr, IdentityOfRecord(state_.number, *record->meta),
                      record->meta->type == TSK_FS_META_TYPE_DIR, IsReparsePoint(record.get())};
@@ -407,8 +486,17 @@ private:
 
 std::unique_ptr<Volume> MakeNtfsVolume(std::shared_ptr<const void> keepAlive, TSK_FS_INFO* fs,
                                        std::string driveRoot, std::uint64_t number, bool includeDeleted,
-                                       const ImageDamage* /*damage*/) {
-    return std::make_unique<NtfsVolume>(VolumeState{std::move(keepAlive), fs, std::move(driveRoot), number, includeDeleted});
+                                       const ImageDamage* damage) {
+    VolumeState state{std::move(keepAlive), fs, std::move(driveRoot), number, includeDeleted, damage, {}, false};
+    // Where $MFT is stored, when damage may have met it. Unknown where its own record is damaged:
+    // then every resident file is taken to come from damage once the image met any.
+    if (damage != nullptr) {
+        if (const Record mft = OpenRecord(fs, 0)) {
+            if (const TSK_FS_ATTR* data = DefaultDataStream(mft.get()); data != nullptr && (data->flags & TSK_FS_ATTR_NONRES) != 0)
+                state.recordRangesKnown = StoredRanges(*fs, *data, state.recordRanges);
+        }
+    }
+    return std::make_unique<NtfsVolume>(std::move(state));
 }
 
 }  // namespace snapsift

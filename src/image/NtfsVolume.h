@@ -23,6 +23,13 @@ std::unique_ptr<Volume> MakeNtfsVolume(std::shared_ptr<const void> keepAlive, TS
                                        std::string driveRoot, std::uint64_t number, bool includeDeleted,
                                        const ImageDamage* damage = nullptr);
 
+// Why a file of the volume gives no bytes, known at its open from its record: VolumeFile::Error()
+// holds the code from then on and every read fails with it; nothing is read. The program's own
+// codes; no system uses negative codes.
+inline constexpr SystemError kSizeBeyondVolume{-1011};      // its size exceeds the whole volume
+inline constexpr SystemError kSizeBeyondAllocation{-1012};  // its size exceeds the clusters given to it
+inline constexpr SystemError kDataBeyondVolume{-1013};      // a run of its data lies past the volume's end
+
 // What a name's MFT record says of the file the name was given to. NTFS raises a record's
 // sequence number when it frees the record, so a freed record still holds a deleted file when
 // its number is the name's or one above.

@@ -22,6 +22,7 @@ enum class FileState {
     Deleted,       // a deleted file whose record still describes it; its content may be partly overwritten
     RecordReused,  // a deleted name whose record now belongs to another file: no times, no content
     RecordUnreadable,  // the name's record could not be read (damaged): no times, no content
+    DeletedRecordUnreadable,  // a deleted name whose record could not be read: no times, no content
 };
 
 // One open file, all of an entry's evidence read from it.
