@@ -88,6 +88,16 @@ struct StandardInformation {
     std::uint32_t attributes = 0;
 };
 
+// From the attribute's value, of 36 bytes at least.
+StandardInformation StandardInformationOf(const std::uint8_t* bytes) {
+    StandardInformation information;
+    information.created = Little64(bytes);
+    information.modified = Little64(bytes + 8);
+    information.accessed = Little64(bytes + 24);
+    information.attributes = static_cast<std::uint32_t>(Little64(bytes + 32) & 0xFFFFFFFFu);
+    return information;
+}
+
 std::optional<StandardInformation> ReadStandardInformation(TSK_FS_FILE* record) {
     const TSK_FS_ATTR* attribute = tsk_fs_file_attr_get_type(record, TSK_FS_ATTR_TYPE_NTFS_SI, 0, 0);
     constexpr std::size_t kNeeded = 36;
@@ -96,13 +106,7 @@ std::optional<StandardInformation> ReadStandardInformation(TSK_FS_FILE* record) 
         tsk_error_reset();
         return std::nullopt;
     }
-    const std::uint8_t* bytes = attribute->rd.buf;
-    StandardInformation information;
-    information.created = Little64(bytes);
-    information.modified = Little64(bytes + 8);
-    information.accessed = Little64(bytes + 24);
-    information.attributes = static_cast<std::uint32_t>(Little64(bytes + 32) & 0xFFFFFFFFu);
-    return information;
+    return StandardInformationOf(attribute->rd.buf);
 }
 
 bool IsReparsePoint(TSK_FS_FILE* record) {
@@ -155,7 +159,93 @@ struct VolumeState {
     const ImageDamage* damage;
     std::vector<ImageRange> recordRanges;  // where $MFT, and so every resident file's bytes, is stored
     bool recordRangesKnown;
+    Record mft;  // $MFT, through which the bytes of a record that will not open are read
+    std::size_t recordSize;
 };
+
+// What the bytes of a record that The Sleuth Kit will not open still tell (it refuses a whole
+// record for one attribute it finds impossible: a size or a run larger than the volume): whether
+// it is in use, its sequence number, its times, and the size and runs of its default data stream.
+struct RawRecord {
+    bool inUse = false, directory = false;
+    std::uint32_t sequence = 0;
+    std::optional<StandardInformation> times;
+    bool hasData = false, nonResident = false, runBeyondVolume = false;
+    std::uint64_t size = 0, allocated = 0;
+};
+
+std::uint64_t LittleField(const std::vector<std::uint8_t>& bytes, std::size_t at, int size) {
+    std::uint64_t value = 0;
+    for (int i = size - 1; i >= 0; --i) value = (value << 8) | bytes[at + static_cast<std::size_t>(i)];
+    return value;
+}
+
+// True when a run of the list (a signed cluster offset from the last run's, and a length, each
+// of as many bytes as the run's first byte says) lies before the volume's start or past its end.
+bool RunBeyondVolume(const std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t end, std::uint64_t clusters) {
+    std::int64_t cluster = 0;
+    while (at < end && bytes[at] != 0) {
+        const int lengthBytes = bytes[at] & 0x0F, offsetBytes = bytes[at] >> 4;
+        if (lengthBytes == 0 || lengthBytes > 8 || offsetBytes > 8 || at + 1 + lengthBytes + offsetBytes > end) return true;
+        const std::uint64_t length = LittleField(bytes, at + 1, lengthBytes);
+        if (offsetBytes != 0) {  // none: a sparse run, stored nowhere
+            std::uint64_t offset = LittleField(bytes, at + 1 + lengthBytes, offsetBytes);
+            if (offsetBytes < 8 && (offset >> (8 * offsetBytes - 1)) != 0) offset |= ~std::uint64_t{0} << (8 * offsetBytes);
+            cluster += static_cast<std::int64_t>(offset);
+            if (cluster < 0 || static_cast<std::uint64_t>(cluster) >= clusters || length > clusters - static_cast<std::uint64_t>(cluster))
+                return true;
+        }
+        at += 1 + static_cast<std::size_t>(lengthBytes + offsetBytes);
+    }
+    return false;
+}
+
+// The record's bytes, read through $MFT, with the real bytes of its sector ends put back from
+// the update-sequence array; nothing when they cannot be read or do not match.
+std::optional<RawRecord> ReadRawRecord(const VolumeState& volume, TSK_INUM_T address) {
+    const std::size_t size = volume.recordSize;
+    if (!volume.mft || size < 512 || size % 512 != 0) return std::nullopt;
+    std::vector<std::uint8_t> bytes(size);
+    const ssize_t got = tsk_fs_file_read(volume.mft.get(), static_cast<TSK_OFF_T>(address * size),
+                                         reinterpret_cast<char*>(bytes.data()), size, TSK_FS_FILE_READ_FLAG_NONE);
+    tsk_error_reset();
+    if (got != static_cast<ssize_t>(size) || std::memcmp(bytes.data(), "FILE", 4) != 0) return std::nullopt;
+    const std::size_t array = LittleField(bytes, 4, 2), count = LittleField(bytes, 6, 2);
+    if (count != size / 512 + 1 || array + 2 * count > size) return std::nullopt;
+    for (std::size_t i = 1; i < count; ++i) {
+        std::uint8_t* end = &bytes[i * 512 - 2];
+        if (std::memcmp(end, &bytes[array], 2) != 0) return std::nullopt;
+        std::memcpy(end, &bytes[array + 2 * i], 2);
+    }
+    RawRecord record;
+    record.sequence = static_cast<std::uint32_t>(LittleField(bytes, 0x10, 2));
+    record.inUse = (LittleField(bytes, 0x16, 2) & 1) != 0;
+    record.directory = (LittleField(bytes, 0x16, 2) & 2) != 0;
+    const std::uint64_t clusters = volume.fs->block_count;
+    for (std::size_t at = LittleField(bytes, 0x14, 2); at + 0x18 <= size;) {
+        const auto type = static_cast<std::uint32_t>(LittleField(bytes, at, 4));
+        const std::size_t length = LittleField(bytes, at + 4, 4);
+        if (type == 0xFFFFFFFF || length < 0x18 || at + length > size) break;
+        const bool nonResident = bytes[at + 8] != 0, named = bytes[at + 9] != 0;
+        if (type == 0x10 && !nonResident) {
+            const std::size_t value = at + LittleField(bytes, at + 0x14, 2);
+            if (LittleField(bytes, at + 0x10, 4) >= 36 && value + 36 <= at + length)
+                record.times = StandardInformationOf(&bytes[value]);
+        } else if (type == 0x80 && !named && !record.hasData) {
+            record.hasData = true;
+            record.nonResident = nonResident;
+            if (!nonResident) {
+                record.size = LittleField(bytes, at + 0x10, 4);
+            } else if (length >= 0x40) {
+                record.allocated = LittleField(bytes, at + 0x28, 8);
+                record.size = LittleField(bytes, at + 0x30, 8);
+                record.runBeyondVolume = RunBeyondVolume(bytes, at + LittleField(bytes, at + 0x20, 2), at + length, clusters);
+            }
+        }
+        at += length;
+    }
+    return record;
+}
 
 class ImageFile final : public VolumeFile {
 public:
@@ -186,17 +276,38 @@ public:
             else if (!StoredRanges(fs, *data_, ranges_))
                 error_ = kDataBeyondVolume;
         }
-        if (const auto information = ReadStandardInformation(record_.get())) {
-            const auto created = FileTimeToDate(information->created);
-            const auto modified = FileTimeToDate(information->modified);
-            const auto accessed = FileTimeToDate(information->accessed);
-            if (created && modified && accessed) {
-                created_ = *created;
-                modified_ = *modified;
-                accessed_ = *accessed;
-                timesRead_ = true;
-            }
+        if (const auto information = ReadStandardInformation(record_.get())) TakeTimes(*information);
+        return true;
+    }
+
+    void TakeTimes(const StandardInformation& information) {
+        const auto created = FileTimeToDate(information.created);
+        const auto modified = FileTimeToDate(information.modified);
+        const auto accessed = FileTimeToDate(information.accessed);
+        if (created && modified && accessed) {
+            created_ = *created;
+            modified_ = *modified;
+            accessed_ = *accessed;
+            timesRead_ = true;
         }
+    }
+
+    // Takes what a record that The Sleuth Kit would not open tells: its times and the reason no
+    // byte of it is read. False when its bytes show no such reason.
+    bool TakeRaw(const RawRecord& record) {
+        const TSK_FS_INFO& fs = *volume_.fs;
+        const auto volumeBytes = static_cast<std::uint64_t>(fs.block_count) * fs.block_size;
+        if (!record.hasData) return false;
+        if (record.size > volumeBytes)
+            error_ = kSizeBeyondVolume;
+        else if (record.nonResident && record.size > record.allocated)
+            error_ = kSizeBeyondAllocation;
+        else if (record.nonResident && record.runBeyondVolume)
+            error_ = kDataBeyondVolume;
+        else
+            return false;
+        size_ = static_cast<std::int64_t>(std::min<std::uint64_t>(record.size, INT64_MAX));
+        if (record.times) TakeTimes(*record.times);
         return true;
     }
 
@@ -296,10 +407,18 @@ public:
         }
         Record record = OpenRecord(volume_.fs, entry->meta_addr);
         // A record that cannot be read says nothing of what became of the file: a live name's
-        // file is damaged, never taken for a deleted one.
-        if (!record)
+        // file is damaged, never taken for a deleted one. Where its bytes still show that it is
+        // the named file, its entry has its times and the reason it is not read.
+        if (!record) {
+            const auto raw = ReadRawRecord(volume_, entry->meta_addr);
+            const RecordMatch match = raw ? MatchRecord(entry->meta_seq, raw->inUse, raw->sequence) : RecordMatch::Reused;
+            if (raw && !raw->directory && match == (deletedName ? RecordMatch::DeletedIntact : RecordMatch::Live)) {
+                auto file = std::make_unique<ImageFile>(volume_, deletedName ? FileState::Deleted : FileState::Present);
+                if (file->TakeRaw(*raw)) return file;
+            }
             return std::make_unique<ImageFile>(volume_, deletedName ? FileState::DeletedRecordUnreadable
                                                                     : FileState::RecordUnreadable);
+        }
         // An index keeps names of files that are gone (in its unused space, or in an index block
         // it no longer uses, whose names may still be marked as in use): what became of the file
         // is told by the record.
@@ -487,14 +606,20 @@ private:
 std::unique_ptr<Volume> MakeNtfsVolume(std::shared_ptr<const void> keepAlive, TSK_FS_INFO* fs,
                                        std::string driveRoot, std::uint64_t number, bool includeDeleted,
                                        const ImageDamage* damage) {
-    VolumeState state{std::move(keepAlive), fs, std::move(driveRoot), number, includeDeleted, damage, {}, false};
-    // Where $MFT is stored, when damage may have met it. Unknown where its own record is damaged:
-    // then every resident file is taken to come from damage once the image met any.
-    if (damage != nullptr) {
-        if (const Record mft = OpenRecord(fs, 0)) {
-            if (const TSK_FS_ATTR* data = DefaultDataStream(mft.get()); data != nullptr && (data->flags & TSK_FS_ATTR_NONRES) != 0)
-                state.recordRangesKnown = StoredRanges(*fs, *data, state.recordRanges);
-        }
+    VolumeState state{std::move(keepAlive), fs, std::move(driveRoot), number, includeDeleted, damage, {}, false,
+                      OpenRecord(fs, 0), 0};
+    if (state.mft) {
+        // The size of a record, from $MFT's own header.
+        std::uint8_t header[0x20] = {};
+        if (tsk_fs_file_read(state.mft.get(), 0, reinterpret_cast<char*>(header), sizeof header,
+                             TSK_FS_FILE_READ_FLAG_NONE) == static_cast<ssize_t>(sizeof header))
+            state.recordSize = static_cast<std::size_t>(header[0x1C] | header[0x1D] << 8 | header[0x1E] << 16);
+        tsk_error_reset();
+        // Where $MFT is stored, when damage may have met it. Unknown where its own record is
+        // damaged: then every resident file is taken to come from damage once the image met any.
+        if (const TSK_FS_ATTR* data = DefaultDataStream(state.mft.get());
+            damage != nullptr && data != nullptr && (data->flags & TSK_FS_ATTR_NONRES) != 0)
+            state.recordRangesKnown = StoredRanges(*fs, *data, state.recordRanges);
     }
     return std::make_unique<NtfsVolume>(std::move(state));
 }
