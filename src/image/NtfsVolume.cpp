@@ -183,7 +183,8 @@ std::uint64_t LittleField(const std::vector<std::uint8_t>& bytes, std::size_t at
 // True when a run of the list (a signed cluster offset from the last run's, and a length, each
 // of as many bytes as the run's first byte says) lies before the volume's start or past its end.
 bool RunBeyondVolume(const std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t end, std::uint64_t clusters) {
-    std::int64_t cluster = 0;
+    // Added modulo 2^64: a cluster before the volume's start wraps to a number past its end.
+    std::uint64_t cluster = 0;
     while (at < end && bytes[at] != 0) {
         const int lengthBytes = bytes[at] & 0x0F, offsetBytes = bytes[at] >> 4;
         if (lengthBytes == 0 || lengthBytes > 8 || offsetBytes > 8 || at + 1 + lengthBytes + offsetBytes > end) return true;
@@ -191,9 +192,8 @@ bool RunBeyondVolume(const std::vector<std::uint8_t>& bytes, std::size_t at, std
         if (offsetBytes != 0) {  // none: a sparse run, stored nowhere
             std::uint64_t offset = LittleField(bytes, at + 1 + lengthBytes, offsetBytes);
             if (offsetBytes < 8 && (offset >> (8 * offsetBytes - 1)) != 0) offset |= ~std::uint64_t{0} << (8 * offsetBytes);
-            cluster += static_cast<std::int64_t>(offset);
-            if (cluster < 0 || static_cast<std::uint64_t>(cluster) >= clusters || length > clusters - static_cast<std::uint64_t>(cluster))
-                return true;
+            cluster += offset;
+            if (cluster >= clusters || length > clusters - cluster) return true;
         }
         at += 1 + static_cast<std::size_t>(lengthBytes + offsetBytes);
     }
