@@ -63,7 +63,7 @@ EvidenceTally TallyOf(const EvidenceEntry& evidence, const FolderWalk& walk) {
 // passed the name filter but could not be examined, added.
 EvidenceTally SearchVolume(ScanState& state, ScanHost& host, Volume& volume, const std::string& runFolder,
                            const std::string& drive, const EvidenceTally& earlier) {
-    EvidenceEntry evidence(WithTrailingSeparator(runFolder), host, volume.Separator(), earlier);
+    EvidenceEntry evidence(WithTrailingSeparator(runFolder), host, volume.Separator(), earlier, &state.AbortRequested);
     FolderWalk walk(state.AbortRequested, host, evidence, volume);
     // An output folder chosen inside the searched tree: the run's own copies are no evidence.
     if (const auto runFolderIdentity = volume.IdentityOfLocalFolder(runFolder)) walk.SkipFolder(*runFolderIdentity);

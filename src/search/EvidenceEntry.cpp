@@ -23,10 +23,34 @@ std::string_view StatusText(FileState state) {
     switch (state) {
     case FileState::Deleted: return "deleted (its content may have been partly overwritten)";
     case FileState::RecordReused: return "deleted (record reused, content lost)";
-    case FileState::RecordUnreadable: return "its record could not be read (damaged): no times, no content";
+    case FileState::RecordUnreadable: return "its MFT record could not be read (damaged): no times, no content";
+    case FileState::DeletedRecordUnreadable: return "deleted (its MFT record could not be read: no times, no content)";
     case FileState::Present: break;
     }
     return {};
+}
+
+// A name whose record is lost keeps nothing of its own but the name.
+bool RecordLost(FileState state) {
+    return state == FileState::RecordReused || state == FileState::RecordUnreadable ||
+           state == FileState::DeletedRecordUnreadable;
+}
+
+// Why a file of a disk image was not read at all, known from its record at the open; empty for
+// a file to read.
+std::string NotReadReason(const SystemError& error, std::int64_t size) {
+    if (error == kSizeBeyondVolume)
+        return "its recorded size, " + std::to_string(size) + " bytes, is larger than its volume: the record is damaged";
+    if (error == kSizeBeyondAllocation)
+        return "its recorded size, " + std::to_string(size) +
+               " bytes, is larger than the space given to it: the record is damaged";
+    if (error == kDataBeyondVolume) return "its data lies partly past the end of its volume: the record is damaged";
+    return {};
+}
+
+void AddStatus(std::string& status, std::string_view reason) {
+    if (!status.empty()) status += "; ";
+    status += reason;
 }
 
 }  // namespace
@@ -44,12 +68,15 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     entry.fileName = fileName;
     entry.userId = userId;
     entry.separator = separator_;
-    // A deleted name whose record another file has taken keeps nothing of its own but the name.
     const FileState state = file ? file->State() : FileState::Present;
     entry.status = StatusText(state);
-    if (state == FileState::RecordReused) file.reset();
+    const bool recordLost = RecordLost(state);
+    if (recordLost) file.reset();
 
     const bool opened = file != nullptr;
+    // A size or a place of its bytes that no volume of its size can hold: nothing of it is read.
+    const std::string notRead = opened ? NotReadReason(file->Error(), file->Size()) : std::string();
+    if (!notRead.empty()) AddStatus(entry.status, notRead);
     if (opened && !file->AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
     entry.timesAvailable = opened && file->Times(entry.timeCreated, entry.timeAccessed, entry.timeModified);
 
@@ -61,28 +88,51 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     const std::string copyName = FitNameLimit(
         std::string_view(fileName).substr(0, fileName.size() >= 4 ? fileName.size() - 4 : 0), ending);
 
-    const bool includePhotos = host_.IncludePhotos() && state != FileState::RecordReused;
+    bool includePhotos = host_.IncludePhotos() && !recordLost && notRead.empty();
     NewOutputFile copy;
     long copyError = opened ? 0 : openError.code;
     if (includePhotos && opened && !copy.Create(runFolder_ + copyName)) copyError = copy.Error();
 
     std::optional<std::string> hex;
-    if (opened) {
+    bool fromDamage = false;
+    // Without photos, a file too long for a digest gives nothing that a read would be for.
+    const bool worthReading = includePhotos || file == nullptr || file->Size() < MD5::kFinalLimit;
+    if (opened && notRead.empty() && worthReading) {
         if (afterOpen_) afterOpen_(fullPath);
         const bool copying = includePhotos && copyError == 0;
+        const auto stopRequested = [this] {
+            host_.Yield();
+            return abortRequested_ != nullptr && *abortRequested_;
+        };
         EvidenceDigest digest = DigestEvidence(
             *file, copying ? [&copy](std::string_view bytes) { copy.Write(bytes); }
-                           : std::function<void(std::string_view)>());
+                           : std::function<void(std::string_view)>(),
+            stopRequested);
         hex = std::move(digest.hex);
         if (digest.failure == DigestFailure::ReadFailed && copyError == 0) copyError = digest.readError.code;
         if (digest.failure == DigestFailure::ChangedWhileRead) {
             ++tally_.gaps.filesChanged;
             host_.FileChangedWhileRead(fullPath);
         }
-        if (copying && copyError == 0) copyError = copy.Finish();
+        if (digest.failure == DigestFailure::Aborted) {
+            // Part of a file is no evidence of it: the unfinished copy goes with the entry's image line.
+            AddStatus(entry.status, "not examined to its end: the run was aborted while it was read");
+            includePhotos = false;
+        } else if (file->ReadFromDamage()) {
+            // Zeros in place of its bytes: neither the digest nor the copy is the file's.
+            fromDamage = true;
+            hex.reset();
+            AddStatus(entry.status, "unreliable: its bytes lie in a damaged part of the disk image, which was read as zeros");
+            includePhotos = false;
+        } else if (copying && copyError == 0) {
+            copyError = copy.Finish();
+        }
     }
     file.reset();
-    if (state != FileState::RecordReused && (!hex || !entry.timesAvailable)) ++tally_.gaps.entriesIncomplete;
+    if (fromDamage)
+        ++tally_.gaps.entriesFromDamage;
+    else if (state != FileState::RecordReused && (!hex || !entry.timesAvailable))
+        ++tally_.gaps.entriesIncomplete;
     // The report's words for an entry without its digest.
     entry.digest = hex ? std::move(*hex) : std::string(MD5::kFileFailureText);
     if (includePhotos && copyError != 0) {

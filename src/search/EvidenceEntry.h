@@ -41,8 +41,12 @@ public:
     // The entries of one volume's files. runFolder is the run's own folder (ending in the
     // separator), where the report and the copies go; separator is the one between the names of
     // the paths handed in (a disk image's is "\"); the count and the gaps go on from earlier.
-    EvidenceEntry(std::string runFolder, SearchHost& host, char separator = kSeparator, EvidenceTally earlier = {})
-        : runFolder_(std::move(runFolder)), host_(host), separator_(separator), tally_(earlier) {}
+    // abortRequested, when given, is the run's abort flag: a long read yields to the host now and
+    // then and stops once it is set.
+    EvidenceEntry(std::string runFolder, SearchHost& host, char separator = kSeparator, EvidenceTally earlier = {},
+                  const bool* abortRequested = nullptr)
+        : runFolder_(std::move(runFolder)), host_(host), separator_(separator), tally_(earlier),
+          abortRequested_(abortRequested) {}
 
     void ProcessCandidate(const VolumeFolder& folder, const std::string& fullPath,
                           const std::string& fileName, NameStyle nameStyle) override;
@@ -62,6 +66,7 @@ private:
     SearchHost& host_;
     const char separator_;
     EvidenceTally tally_;
+    const bool* abortRequested_;
     std::function<void(const std::string&)> afterOpen_;
 };
 

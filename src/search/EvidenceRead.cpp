@@ -22,13 +22,15 @@ std::uint8_t* ReadBuffer() {
 
 }  // namespace
 
-EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::string_view)>& alsoTo) {
+EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::string_view)>& alsoTo,
+                              const std::function<bool()>& stopRequested) {
     EvidenceDigest digest;
     try {
         const bool digestible = file.Size() < MD5::kFinalLimit;
         std::uint8_t* const buffer = ReadBuffer();
         MD5 md5;
         md5.Init();
+        std::int64_t sinceAsked = 0;
         for (;;) {
             const std::int64_t got = file.Read(buffer, kReadChunk);
             if (got < 0) {
@@ -40,6 +42,14 @@ EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::st
             const std::span<const std::uint8_t> piece(buffer, static_cast<std::size_t>(got));
             if (alsoTo) alsoTo(std::string_view(reinterpret_cast<const char*>(piece.data()), piece.size()));
             if (digestible) md5.Update(piece);
+            sinceAsked += got;
+            if (stopRequested && sinceAsked >= kStopAskBytes) {
+                sinceAsked = 0;
+                if (stopRequested()) {
+                    digest.failure = DigestFailure::Aborted;
+                    return digest;
+                }
+            }
         }
         // Bytes that changed under the read would give a digest of a mixture of two files.
         if (!file.UnchangedSinceOpen())

@@ -2,6 +2,7 @@
 // its copy.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@ enum class DigestFailure {
     ReadFailed,        // a read failed (or the pass stopped on an exception: no code then)
     TooLarge,          // 2^28 bytes or more; its copy is still made whole
     ChangedWhileRead,  // its size or modification time changed while it was read
+    Aborted,           // the run was aborted while it was read
 };
 
 struct EvidenceDigest {
@@ -26,8 +28,13 @@ struct EvidenceDigest {
     SystemError readError;           // the failed read's, with ReadFailed
 };
 
+// How many bytes the pass reads between two asks whether to stop.
+inline constexpr std::int64_t kStopAskBytes = 4 << 20;
+
 // The MD5 digest of an open file, read once from its start up to its size at the open; every
-// piece read is handed to alsoTo as well (a copy being made). Never throws.
-EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::string_view)>& alsoTo = {});
+// piece read is handed to alsoTo as well (a copy being made). After every kStopAskBytes read,
+// stopRequested (when given) is asked, and true ends the pass with Aborted. Never throws.
+EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::string_view)>& alsoTo = {},
+                              const std::function<bool()>& stopRequested = {});
 
 }  // namespace snapsift

@@ -22,6 +22,7 @@ enum class FileState {
     Deleted,       // a deleted file whose record still describes it; its content may be partly overwritten
     RecordReused,  // a deleted name whose record now belongs to another file: no times, no content
     RecordUnreadable,  // the name's record could not be read (damaged): no times, no content
+    DeletedRecordUnreadable,  // a deleted name whose record could not be read: no times, no content
 };
 
 // One open file, all of an entry's evidence read from it.
@@ -82,6 +83,12 @@ public:
 // entry a disk image kept after its file went, read without deleted files). Its code is the
 // program's own; no system uses negative codes.
 inline constexpr SystemError kNotOnVolume{-1002};
+
+// Why a file of a disk image's volume gives no bytes, known at its open from its damaged record:
+// VolumeFile::Error() holds the code from then on and every read fails with it; nothing is read.
+inline constexpr SystemError kSizeBeyondVolume{-1011};      // its size exceeds the whole volume
+inline constexpr SystemError kSizeBeyondAllocation{-1012};  // its size exceeds the clusters given to it
+inline constexpr SystemError kDataBeyondVolume{-1013};      // a run of its data lies past the volume's end
 
 class Volume {
 public:

@@ -1,8 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "hash/MD5.h"
+#include "image/NtfsVolume.h"
 #include "platform/EvidenceFile.h"
+#include "search/EvidenceRead.h"
 #include "text/DateTime.h"
 #include "platform/OutputFile.h"
+#include "support/EvidenceWalk.h"
 #include "support/TempTree.h"
 
 namespace snapsift {
@@ -47,6 +55,121 @@ TEST(FileTimes, ConversionsToUtcDropTheFractionAndStopAfter9999) {
     for (const auto& c : cases) EXPECT_EQ(FileTimeToDate(c.fileTime), c.date) << c.row;
     EXPECT_EQ(FileTimeFromLittleEndian(std::string("\x60\x65\x8D\x23\xD5\x8D\xCA\x01", 8)), 129071485897500000u);
     EXPECT_EQ(FileTimeFromLittleEndian(std::string(7, '\x01')), std::nullopt);
+}
+
+namespace {
+
+// A file of a volume that the test describes: its state, a failure known at the open, its size
+// (its bytes all 'a'), whether its bytes came from damage; it counts the bytes read.
+struct FakeFile final : VolumeFile {
+    FileState state = FileState::Present;
+    SystemError known;
+    std::int64_t size = 300, offset = 0, *bytesRead = nullptr;
+    bool damaged = false;
+    std::int64_t Size() const override { return size; }
+    bool Times(std::optional<DateTime>& created, DateTime& accessed, DateTime& modified) const override {
+        created = accessed = modified = DateTime{2010, 1, 5, 7, 3, 9};
+        return state == FileState::Present;
+    }
+    std::int64_t Read(void* buffer, std::size_t request) override {
+        if (known.code != 0) return -1;
+        const auto got = std::min<std::int64_t>(static_cast<std::int64_t>(request), size - offset);
+        std::memset(buffer, 'a', static_cast<std::size_t>(got));
+        offset += got;
+        *bytesRead += got;
+        return got;
+    }
+    bool UnchangedSinceOpen() override { return true; }
+    bool AccessTimeKept() const override { return true; }
+    SystemError Error() const override { return known; }
+    FileState State() const override { return state; }
+    bool ReadFromDamage() const override { return damaged && offset > 0; }
+};
+
+struct FakeFolder final : VolumeFolder {
+    FakeFile prototype;
+    ListingStep Next(std::string_view&, EntryKind&, FileIdentity*) override { return ListingStep::End; }
+    SystemError Error() const override { return {}; }
+    bool AccessTimeKept() const override { return true; }
+    std::unique_ptr<VolumeFile> OpenFile(std::string_view, const std::string&, SystemError&) const override {
+        return std::make_unique<FakeFile>(prototype);
+    }
+};
+
+}  // namespace
+
+// What an entry says of a file whose record, size or bytes cannot be trusted, or whose read the
+// run stopped: never a digest or a copy of bytes that are not the file's, never a read that
+// cannot give evidence, and a gap counted for each.
+TEST(EvidenceEntry, DamagedAbortedOrUndigestedFilesGetTheirReason) {
+    constexpr std::int64_t kLong = 16 << 20;
+    const struct {
+        const char* row;
+        FileState state;
+        SystemError known;
+        std::int64_t size;
+        bool damaged, photos, abortAtRead;
+        std::string status;
+        bool digest, image;
+        std::int64_t maxRead;
+        std::uint64_t incomplete, fromDamage;
+    } cases[] = {
+        {"sound", FileState::Present, {}, 300, false, true, false, "", true, true, 300, 0, 0},
+        {"record unreadable", FileState::RecordUnreadable, {}, 300, false, true, false,
+         "its MFT record could not be read (damaged): no times, no content", false, false, 0, 1, 0},
+        {"deleted, record unreadable", FileState::DeletedRecordUnreadable, {}, 300, false, true, false,
+         "deleted (its MFT record could not be read: no times, no content)", false, false, 0, 1, 0},
+        {"size beyond the volume", FileState::Present, kSizeBeyondVolume, 3221225472, false, true, false,
+         "its recorded size, 3221225472 bytes, is larger than its volume: the record is damaged", false, false, 0, 1, 0},
+        {"data beyond the volume", FileState::Present, kDataBeyondVolume, 200000, false, true, false,
+         "its data lies partly past the end of its volume: the record is damaged", false, false, 0, 1, 0},
+        {"bytes from damage", FileState::Present, {}, 200000, true, true, false,
+         "unreliable: its bytes lie in a damaged part of the disk image, which was read as zeros", false, false,
+         200000, 0, 1},
+        {"deleted, bytes from damage", FileState::Deleted, {}, 300, true, false, false,
+         "deleted (its content may have been partly overwritten); unreliable: its bytes lie in a damaged part of "
+         "the disk image, which was read as zeros", false, false, 300, 0, 1},
+        {"aborted in the read", FileState::Present, {}, kLong, false, true, true,
+         "not examined to its end: the run was aborted while it was read", false, false, kStopAskBytes, 1, 0},
+        {"too long, without photos", FileState::Present, {}, MD5::kFinalLimit, false, false, false, "", false, false,
+         0, 1, 0},
+    };
+    for (const auto& c : cases) {
+        test::TempTree tree;
+        std::int64_t bytesRead = 0;
+        FakeFolder folder;
+        folder.prototype.state = c.state;
+        folder.prototype.known = c.known;
+        folder.prototype.size = c.size;
+        folder.prototype.damaged = c.damaged;
+        folder.prototype.bytesRead = &bytesRead;
+        const std::string out = tree.RootText();
+        ASSERT_TRUE(WriteReportHeader(out + std::string(kReportFileName)));
+        ScanState state;
+        test::RecordingHost host(state);
+        host.includePhotos = c.photos;
+        host.onYield = [&] { state.AbortRequested = c.abortAtRead; };
+        EvidenceEntry evidence(out, host, kSeparator, {}, &state.AbortRequested);
+        evidence.RecordEvidence(folder, out + "n1234567_890_123[1].jpg", "n1234567_890_123[1].jpg", "1234567");
+
+        const auto report = test::ParseReport(test::ReadBytes(tree.Path(std::string(kReportFileName))));
+        ASSERT_EQ(report.entries.size(), 1u) << c.row;
+        const auto& entry = report.entries[0];
+        EXPECT_EQ(entry.status, c.status) << c.row;
+        std::string digest = c.digest ? MD5().DigestStrToHexStr(std::string(static_cast<std::size_t>(c.size), 'a'))
+                                      : "error generating md5 hash";
+        std::transform(digest.begin(), digest.end(), digest.begin(), [](unsigned char x) { return std::tolower(x); });
+        std::string reported = entry.md5;
+        std::transform(reported.begin(), reported.end(), reported.begin(), [](unsigned char x) { return std::tolower(x); });
+        EXPECT_EQ(reported, digest) << c.row;
+        EXPECT_EQ(!entry.image.empty(), c.image) << c.row;
+        // A copy is kept only when its image line names it, and then whole.
+        EXPECT_EQ(std::filesystem::exists(tree.Path("n1234567_890_123[1]-1.jpg")), c.image) << c.row;
+        EXPECT_LE(bytesRead, c.maxRead) << c.row;
+        EXPECT_EQ(evidence.Tally().gaps.entriesIncomplete, c.incomplete) << c.row;
+        EXPECT_EQ(evidence.Tally().gaps.entriesFromDamage, c.fromDamage) << c.row;
+        EXPECT_TRUE(host.messages.empty()) << c.row;
+    }
 }
 
 }  // namespace snapsift
