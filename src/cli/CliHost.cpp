@@ -48,13 +48,13 @@ void CliHost::ClearProgress() {
 void CliHost::ShowMessage(std::string_view text, MessageKind kind) {
     ClearProgress();
     const bool toOut = kind == MessageKind::Final || kind == MessageKind::Information;
-    Write(toOut ? Stream::Out : Stream::Err, TerminalText(text));
+    Write(toOut ? Stream::Out : Stream::Err, TerminalText(text, kind != MessageKind::FileProblem));
 }
 
 void CliHost::FolderUnreadable(const std::string& folderPath, const SystemError& error) {
     ++unreadableFolders_;
     ClearProgress();
-    Write(Stream::Err, TerminalText("Cannot read folder: " + folderPath + ": " + SystemErrorText(error.code)));
+    Write(Stream::Err, TerminalText("Cannot read folder: " + folderPath + ": " + SystemErrorText(error.code), false));
 }
 
 void CliHost::AccessTimeNotKept(const std::string& path) {
@@ -64,17 +64,18 @@ void CliHost::AccessTimeNotKept(const std::string& path) {
     Write(Stream::Err,
           TerminalText("Warning: access times will change. This user may read " + path +
                        " (and files like it) only in a way that updates its last-access time. To keep "
-                       "access times, mount the evidence read-only or run as root."));
+                       "access times, mount the evidence read-only or run as root.",
+                       false));
 }
 
 void CliHost::FileChangedWhileRead(const std::string& fullPath) {
     ClearProgress();
-    Write(Stream::Err, TerminalText("File changed while it was read, no MD5 reported: " + fullPath));
+    Write(Stream::Err, TerminalText("File changed while it was read, no MD5 reported: " + fullPath, false));
 }
 
 void CliHost::CandidateLost(const std::string& fullPath) {
     ClearProgress();
-    Write(Stream::Err, TerminalText("File could not be examined: " + fullPath));
+    Write(Stream::Err, TerminalText("File could not be examined: " + fullPath, false));
 }
 
 // There is no one to ask: an interrupt is its own confirmation.

@@ -51,7 +51,7 @@ std::string Tail(const std::string& text, std::size_t columns) {
 
 }  // namespace
 
-std::string TerminalText(std::string_view text) { return ShownText(text, true) + '\n'; }
+std::string TerminalText(std::string_view text, bool lineBreaks) { return ShownText(text, lineBreaks) + '\n'; }
 
 std::string ProgressLine(std::int32_t found, std::uint64_t examined, std::string_view path, std::size_t width) {
     std::string line = std::to_string(found) + " found, " + std::to_string(examined) + " examined: ";

@@ -9,13 +9,14 @@
 
 namespace snapsift::cli {
 
-// A message as terminal lines: the message boxes' CR LF line breaks as line feeds, a line feed at
-// the end, and "\xHH" (two upper-case hex digits) for each byte of what the report would not show
+// A message as terminal lines: with lineBreaks, the message boxes' CR LF line breaks as line
+// feeds (a message about one file has none of its own: there a CR LF is the name's, written out),
+// a line feed at the end, and "\xHH" (two upper-case hex digits) for each byte of what the report would not show
 // as itself either: bytes that are not UTF-8, control characters (C0, DEL, C1, a lone CR or LF
 // included) and the characters IsUnshowable (text/Utf8.h) names, such as bidirectional controls
 // and invisible format characters. So a name can neither move the cursor nor hide or reorder
 // what is shown after it.
-std::string TerminalText(std::string_view text);
+std::string TerminalText(std::string_view text, bool lineBreaks = true);
 
 // The progress line, without the carriage return that starts it: the counts, then as much of the
 // path's end as fits into width - 1 columns, written out as TerminalText writes a name.

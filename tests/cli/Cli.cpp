@@ -43,8 +43,11 @@ TEST(Cli, TerminalTextWritesOutWhatANameCannotShow) {
         EXPECT_EQ(cli::ProgressLine(3, 7, c.text, 200), "3 found, 7 examined: " + c.shown) << c.row;
         EXPECT_EQ(cli::TerminalText(c.text), c.shown + "\n") << c.row;
     }
-    // In a name's line, CR LF is written out too; a message's line breaks stay.
+    // In a name's line, and in a message about one file, CR LF is written out too; the line breaks
+    // of a message of the run's own stay.
     EXPECT_EQ(cli::ProgressLine(3, 7, "a\r\n", 200), "3 found, 7 examined: a\\x0D\\x0A");
+    EXPECT_EQ(cli::TerminalText("Error copying file: /a\r\nOperation complete.", false),
+              "Error copying file: /a\\x0D\\x0AOperation complete.\n");
     EXPECT_EQ(cli::TerminalText("Done.\r\n\r\nTotal: 1"), "Done.\n\nTotal: 1\n");
     // Cut to the width after the name is written out: 30 columns leave 8 for the path.
     EXPECT_EQ(cli::ProgressLine(3, 7, "/evidence/\x1B]0;x\x07", 30), "3 found, 7 examined: ...x\\x07");
