@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "hash/MD5.h"
-#include "image/NtfsVolume.h"
 #include "platform/EvidenceFile.h"
 #include "search/EvidenceRead.h"
 #include "text/DateTime.h"
@@ -115,12 +114,8 @@ TEST(EvidenceEntry, DamagedAbortedOrUndigestedFilesGetTheirReason) {
         std::uint64_t incomplete, fromDamage;
     } cases[] = {
         {"sound", FileState::Present, {}, 300, false, true, false, "", true, true, 300, 0, 0},
-        {"record unreadable", FileState::RecordUnreadable, {}, 300, false, true, false,
-         "its MFT record could not be read (damaged): no times, no content", false, false, 0, 1, 0},
         {"deleted, record unreadable", FileState::DeletedRecordUnreadable, {}, 300, false, true, false,
          "deleted (its MFT record could not be read: no times, no content)", false, false, 0, 1, 0},
-        {"size beyond the volume", FileState::Present, kSizeBeyondVolume, 3221225472, false, true, false,
-         "its recorded size, 3221225472 bytes, is larger than its volume: the record is damaged", false, false, 0, 1, 0},
         {"data beyond the volume", FileState::Present, kDataBeyondVolume, 200000, false, true, false,
          "its data lies partly past the end of its volume: the record is damaged", false, false, 0, 1, 0},
         {"bytes from damage", FileState::Present, {}, 200000, true, true, false,

@@ -9,20 +9,13 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <fstream>
 #include <map>
 #include <optional>
 
-#include <tsk/libtsk.h>
-
 #include "hash/MD5.h"
-#include "image/NtfsVolume.h"
-#include "search/EvidenceEntry.h"
-#include "search/FolderWalk.h"
-#include "support/EvidenceWalk.h"
 #include "support/CliRun.h"
 #include "support/NtfsDamage.h"
 #include "support/NtfsImages.h"
@@ -169,8 +162,7 @@ protected:
         volumes = &made;
     }
 
-    // The row's volume, damaged, scanned with photos and deleted files; killed when it runs on
-    // past 30 seconds.
+    // The row's volume, damaged, scanned with photos and deleted files.
     void Check(const Row& c) {
         static int runs = 0;
         const std::string name = "row" + std::to_string(++runs);
@@ -178,22 +170,9 @@ protected:
         ASSERT_EQ(Shell("cp " + Quote(volumes->Path(c.volume)) + " " + Quote(image)), 0) << c.row;
         ASSERT_TRUE(!c.damage || c.damage(image)) << c.row << ": the damage could not be made";
         fs::create_directory(out);
-        // A run that walks a loop writes on without end: its writes stop at 64 MiB, and it is
-        // killed unless its report has its tail within 30 seconds.
-        int polls = 0;
-        CliOptions options;
-        options.fileSizeLimit = 64 << 20;
-        options.signal = SIGKILL;
-        options.sendWhen = [&] {
-            if (++polls % 50 != 0) return false;
-            const fs::path report = RunReport(out);
-            std::ifstream in(report, std::ios::binary | std::ios::ate);
-            if (report.empty() || !in) return false;
-            const std::streamoff size = in.tellg();
-            std::string tail(static_cast<std::size_t>(std::min<std::streamoff>(size, 4096)), '\0');
-            in.seekg(size - static_cast<std::streamoff>(tail.size())).read(tail.data(), static_cast<std::streamsize>(tail.size()));
-            return tail.find("<hr>End of Report") != std::string::npos;
-        };
+        // A run that walked a loop would write on without end: its writes stop at 64 MiB, and it is
+        // killed unless it ends within 30 seconds.
+        const CliOptions options{.fileSizeLimit = 64 << 20, .signal = SIGKILL};
         const CliResult run =
             RunCli(volumes->tree, {"--image", image, "--profiles", "--include-deleted", "--output", out}, options);
         ASSERT_EQ(run.signal, 0) << c.row << ": the run did not end";
@@ -267,15 +246,9 @@ TEST_F(DamagedVolumes, EveryDamageEndsTheRunWithWhatCouldBeReadAndTheRestNamed) 
          },
          3, "", {{kPhoto, "its data lies partly past the end of its volume"}}, {}},
         {"a huge sparse photo and one of many runs", "sparse.img", {}, 3, "", {{kHuge, size + "3221225472 bytes, is larger than its volume: the record is damaged"}}, {}},
-    };
-    for (const Row& c : rows) Check(c);
-}
-
-// Index entries that lead back to a folder already entered: the walk ends the loop and names it.
-// The folder whose entry was changed is still found, through the records that name it as their
-// parent, so every photo keeps its entry.
-TEST_F(DamagedVolumes, AnIndexEntryThatLeadsBackEndsItsLoop) {
-    const Row rows[] = {
+        // Index entries that lead back to a folder already entered: the walk ends the loop and names
+        // it. The folder whose entry was changed is still found, through the records that name it
+        // as their parent, so every photo keeps its entry.
         {"an index entry that leads to its own folder", "base.img",
          [](const std::string& image) { return RepointEntry(image, "IE", "AB12CD34", "IE", false); }, 3,
          "IE\\AB12CD34\\: A folder already searched (a loop); not searched again", {}, {}},
@@ -287,76 +260,6 @@ TEST_F(DamagedVolumes, AnIndexEntryThatLeadsBackEndsItsLoop) {
          "Many\\zsub\\: A folder already searched (a loop); not searched again", {}, {}},
     };
     for (const Row& c : rows) Check(c);
-}
-
-// Parts of the image the reads met damaged: one range of image bytes, or none.
-struct FakeDamage final : ImageDamage {
-    std::uint64_t offset = 0, length = 0;
-    bool Overlaps(std::uint64_t at, std::uint64_t size) const override {
-        return length != 0 && at < offset + length && offset < at + size;
-    }
-    std::uint64_t Count() const override { return length != 0 ? 1 : 0; }
-};
-
-// The image bytes where the file at the path (from the volume's root) keeps its data: its
-// first run.
-std::pair<std::uint64_t, std::uint64_t> FirstRun(TSK_FS_INFO* fs, const std::string& path) {
-    TSK_FS_FILE* file = tsk_fs_file_open(fs, nullptr, path.c_str());
-    const TSK_FS_ATTR* data = file != nullptr ? tsk_fs_file_attr_get_type(file, TSK_FS_ATTR_TYPE_NTFS_DATA, 0, 0) : nullptr;
-    std::pair<std::uint64_t, std::uint64_t> run{0, 0};
-    if (data != nullptr && (data->flags & TSK_FS_ATTR_NONRES) != 0 && data->nrd.run != nullptr)
-        run = {static_cast<std::uint64_t>(fs->offset) + data->nrd.run->addr * fs->block_size,
-               data->nrd.run->len * fs->block_size};
-    tsk_fs_file_close(file);
-    return run;
-}
-
-// A photo whose clusters, or (for one resident in its record) whose part of $MFT, the image
-// read as zeros: neither a digest nor a copy of it, its reason said, counted as from damage.
-TEST_F(DamagedVolumes, BytesFromADamagedPartOfTheImageGiveNoDigestOrCopy) {
-    struct Opened {
-        Opened(TSK_IMG_INFO* image, TSK_FS_INFO* fs) : image(image), fs(fs) {}
-        Opened(const Opened&) = delete;
-        TSK_IMG_INFO* image;
-        TSK_FS_INFO* fs;
-        ~Opened() {
-            if (fs != nullptr) tsk_fs_close(fs);
-            if (image != nullptr) tsk_img_close(image);
-        }
-    };
-    const std::string path = volumes->Path("base.img");
-    const auto opened = std::make_shared<Opened>(tsk_img_open_sing(path.c_str(), TSK_IMG_TYPE_DETECT, 0), nullptr);
-    if (opened->image != nullptr) opened->fs = tsk_fs_open_img(opened->image, 0, TSK_FS_TYPE_NTFS_DETECT);
-    ASSERT_NE(opened->fs, nullptr);
-    const std::string unreliable = "unreliable: its bytes lie in a damaged part of the disk image, which was read as zeros";
-    const struct { const char* row; std::pair<std::uint64_t, std::uint64_t> damaged; std::string photo; } cases[] = {
-        {"nothing damaged", {0, 0}, ""},
-        {"a photo's clusters", FirstRun(opened->fs, "/" + kCache + kPhoto), kPhoto},
-        {"$MFT, where a resident photo lies", FirstRun(opened->fs, "/$MFT"), kSmall}};
-    for (const auto& c : cases) {
-        ASSERT_TRUE(c.photo.empty() || c.damaged.second != 0) << c.row;
-        FakeDamage damage;
-        std::tie(damage.offset, damage.length) = c.damaged;
-        const auto volume = MakeNtfsVolume(opened, opened->fs, "base.img: ", 1, false, &damage);
-        TempTree out;
-        ASSERT_TRUE(WriteReportHeader(out.RootText() + std::string(kReportFileName)));
-        ScanState state;
-        RecordingHost host(state);
-        EvidenceEntry evidence(out.RootText(), host, '\\', {}, &state.AbortRequested);
-        FolderWalk(state.AbortRequested, host, evidence, *volume).SearchFolderTree("base.img: \\Users\\");
-        const ParsedReport report = ParseReport(ReadBytes(out.Path(std::string(kReportFileName))));
-        ASSERT_EQ(report.entries.size(), 3u) << c.row;
-        for (const ParsedEntry& entry : report.entries) {
-            const bool damaged = entry.name == c.photo;
-            EXPECT_EQ(entry.status, damaged ? unreliable : "") << c.row << ": " << entry.name;
-            EXPECT_EQ(entry.md5, damaged ? "error generating md5 hash" : volumes->digests[entry.name]) << c.row;
-            EXPECT_EQ(entry.image.empty(), damaged) << c.row << ": " << entry.name;
-        }
-        EXPECT_EQ(evidence.Tally().gaps.entriesFromDamage, c.photo.empty() ? 0u : 1u) << c.row;
-        // The copies kept: one for each photo not from damage.
-        EXPECT_EQ(std::distance(fs::directory_iterator(out.Path(".")), fs::directory_iterator()),
-                  c.photo.empty() ? 4 : 3) << c.row;
-    }
 }
 
 }  // namespace
