@@ -164,6 +164,8 @@ std::string FormatImageLine(const ImageFacts& image) {
                 ", so its data could not be checked; the data's MD5 is " + ReportText(image.dataMd5);
     else if (image.dataCheck == Check::Unreadable)
         line += "; its data could not be read whole, so it was not checked";
+    else if (!image.storedMd5.empty())
+        line += ", not checked against the image's data";
     line += ")<br>";
     line += kLineEnd;
     return line;

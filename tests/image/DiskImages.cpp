@@ -183,7 +183,8 @@ TEST_F(DiskImages, EveryFormGivesTheMountedVolumesEntries) {
          "(3 files, " + std::to_string(fs::file_size(images->tree.Path("case.E01")) +
                                        fs::file_size(images->tree.Path("case.E02")) +
                                        fs::file_size(images->tree.Path("case.E03"))) +
-             " bytes; MD5 stored in the image: " + ReadBytes(images->tree.Path("disk.md5")).substr(0, 32) + ")"}};
+             " bytes; MD5 stored in the image: " + ReadBytes(images->tree.Path("disk.md5")).substr(0, 32) +
+             ", not checked against the image's data)"}};
     for (const auto& form : forms) {
         const std::string path = images->Path(form.image);
         EXPECT_EQ(ParseReport(images->Scan({"--image", path, "--profiles", "--no-photos"})),
