@@ -58,7 +58,8 @@ int ListPartitions(const std::string& file) {
         table += "Warning: damaged parts of the image (read as zeros) were met while reading its partitions: " +
                  std::to_string(damaged) + "; what is listed may be wrong.\n";
     Write(Stream::Out, table);
-    return damaged != 0 ? 3 : 0;
+    const auto rootUnreadable = [](const Partition& partition) { return partition.rootUnreadable; };
+    return damaged != 0 || std::ranges::any_of(disk->Partitions(), rootUnreadable) ? 3 : 0;
 }
 
 bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& problem) {

@@ -231,6 +231,11 @@ std::unique_ptr<DiskImage> DiskImage::Open(const std::string& path, std::string&
         const std::unique_ptr<Volume> volume = disk->OpenVolume(partition.number, false, ignored);
         partition.hasUsers = volume->FolderExists(volume->DriveRoot() + "\\Users");
         partition.hasDocumentsAndSettings = volume->FolderExists(volume->DriveRoot() + "\\Documents and Settings");
+        SystemError error;
+        if (!partition.HasProfileFolder() && !volume->OpenRoot(volume->DriveRoot() + "\\", error)) {
+            partition.rootUnreadable = true;
+            partition.unreadable = "its root folder could not be read";
+        }
     }
     return disk;
 }
@@ -298,7 +303,8 @@ std::unique_ptr<Volume> DiskImage::OpenVolume(int number, bool includeDeleted, s
 std::vector<std::unique_ptr<Volume>> DiskImage::ProfileVolumes(bool includeDeleted) const {
     std::vector<std::unique_ptr<Volume>> volumes;
     for (const Partition& partition : partitions_) {
-        if (!partition.IsNtfs() || !partition.HasProfileFolder()) continue;
+        // A partition whose root could not be read may hold profile folders: its search says so.
+        if (!partition.IsNtfs() || !(partition.HasProfileFolder() || partition.rootUnreadable)) continue;
         std::string problem;  // none: the partition's NTFS was read when the image was opened
         if (std::unique_ptr<Volume> volume = OpenVolume(partition.number, includeDeleted, problem))
             volumes.push_back(std::move(volume));

@@ -26,6 +26,7 @@ struct Partition {
     bool outside = false;     // a slot that starts at or past the image's end, or whose end overflows
     bool hasUsers = false;                 // NTFS with a "Users" folder at its root
     bool hasDocumentsAndSettings = false;  // NTFS with a "Documents and Settings" folder at its root
+    bool rootUnreadable = false;  // NTFS whose root folder could not be read: its profile folders are unknown
     bool IsNtfs() const { return fileSystem == "NTFS"; }
     bool HasProfileFolder() const { return hasUsers || hasDocumentsAndSettings; }
 };
@@ -72,7 +73,8 @@ public:
     // volume may outlive this object.
     std::unique_ptr<Volume> OpenVolume(int number, bool includeDeleted, std::string& problem) const;
     // The volumes that a search of the profile folders reads: those of the NTFS partitions that
-    // hold "Users" or "Documents and Settings", in partition order.
+    // hold "Users" or "Documents and Settings", or whose root folder could not be read, in
+    // partition order.
     std::vector<std::unique_ptr<Volume>> ProfileVolumes(bool includeDeleted) const;
 
     struct Handles;

@@ -136,13 +136,23 @@ bool IsDotName(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
+// An attribute's type as the record stores it. The Sleuth Kit keeps whatever number the record
+// holds in a field of its enumeration type, which a damaged record fills with numbers the type
+// does not name: the field is read as its bytes, never as a value of that type.
+std::uint32_t TypeOfAttribute(const TSK_FS_ATTR& attribute) {
+    std::uint32_t type = 0;
+    static_assert(sizeof attribute.type == sizeof type);
+    std::memcpy(&type, &attribute.type, sizeof type);
+    return type;
+}
+
 // The file's default data stream, the unnamed $DATA attribute; alternate streams are other
 // attributes of the same type, with names.
 const TSK_FS_ATTR* DefaultDataStream(TSK_FS_FILE* record) {
     const int count = tsk_fs_file_attr_getsize(record);
     for (int i = 0; i < count; ++i) {
         const TSK_FS_ATTR* attribute = tsk_fs_file_attr_get_idx(record, i);
-        if (attribute != nullptr && attribute->type == TSK_FS_ATTR_TYPE_NTFS_DATA &&
+        if (attribute != nullptr && TypeOfAttribute(*attribute) == TSK_FS_ATTR_TYPE_NTFS_DATA &&
             (attribute->name == nullptr || attribute->name[0] == '\0'))
             return attribute;
     }
@@ -517,7 +527,10 @@ public:
     std::unique_ptr<VolumeFolder> OpenRoot(const std::string& rootPath, SystemError& error) override {
         const auto found = Resolve(rootPath);
         if (!found || !found->folder || found->reparsePoint) {
-            error.code = !found ? ENOENT : found->folder ? ELOOP : ENOTDIR;
+            // The file system's own root is always there: not found, its record is damaged.
+            const bool volumeRoot = rootPath.starts_with(state_.driveRoot) &&
+                                    rootPath.find_first_not_of("\\/", state_.driveRoot.size()) == std::string::npos;
+            error.code = !found ? (volumeRoot ? EIO : ENOENT) : found->folder ? ELOOP : ENOTDIR;
             return nullptr;
         }
         return OpenFolder(found->address, error);

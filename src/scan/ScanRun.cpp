@@ -76,9 +76,14 @@ EvidenceTally SearchVolume(ScanState& state, ScanHost& host, Volume& volume, con
     }
     const std::string users = drive + volume.Separator() + "Users";
     const std::string documents = drive + volume.Separator() + "Documents and Settings";
-    if (volume.IsPlainEntry(users)) walk.SearchFolderTree(users + volume.Separator());
-    if (!state.AbortRequested && volume.IsPlainEntry(documents))
-        walk.SearchFolderTree(documents + volume.Separator());
+    const bool usersThere = volume.IsPlainEntry(users), documentsThere = volume.IsPlainEntry(documents);
+    if (usersThere) walk.SearchFolderTree(users + volume.Separator());
+    if (!state.AbortRequested && documentsThere) walk.SearchFolderTree(documents + volume.Separator());
+    // Neither is there: unless the drive's own root could not be read (a damaged index), and then
+    // the run does not know.
+    SystemError error;
+    const std::string root = drive + volume.Separator();
+    if (!usersThere && !documentsThere && !volume.OpenRoot(root, error)) host.FolderUnreadable(root, error);
     return TallyOf(evidence, walk);
 }
 
