@@ -229,13 +229,18 @@ std::unique_ptr<DiskImage> DiskImage::Open(const std::string& path, std::string&
         if (!partition.IsNtfs()) continue;
         std::string ignored;
         const std::unique_ptr<Volume> volume = disk->OpenVolume(partition.number, false, ignored);
-        partition.hasUsers = volume->FolderExists(volume->DriveRoot() + "\\Users");
-        partition.hasDocumentsAndSettings = volume->FolderExists(volume->DriveRoot() + "\\Documents and Settings");
+        // The root is read first, and again when that fails: The Sleuth Kit loads what it needs for
+        // every folder of the volume at the first folder it reads, and a damaged record met there
+        // fails that first read alone.
         SystemError error;
-        if (!partition.HasProfileFolder() && !volume->OpenRoot(volume->DriveRoot() + "\\", error)) {
+        const std::string root = volume->DriveRoot() + "\\";
+        if (!volume->OpenRoot(root, error) && !volume->OpenRoot(root, error)) {
             partition.rootUnreadable = true;
             partition.unreadable = "its root folder could not be read";
+            continue;
         }
+        partition.hasUsers = volume->FolderExists(volume->DriveRoot() + "\\Users");
+        partition.hasDocumentsAndSettings = volume->FolderExists(volume->DriveRoot() + "\\Documents and Settings");
     }
     return disk;
 }

@@ -226,6 +226,13 @@ TEST_F(DamagedVolumes, EveryDamageEndsTheRunWithWhatCouldBeReadAndTheRestNamed) 
         {"the root folder's record's update sequence number", "base.img",
          [](const std::string& image) { return BreakUpdateSequence(image, "."); }, 3, ".img: \\: Input/output error", {},
          {kPhoto, kSmall, kDeep}},
+        // A system record The Sleuth Kit walks at the first folder it reads: that read alone fails.
+        {"$Reparse's first attribute offset", "base.img",
+         [](const std::string& image) {
+             const auto record = FindRecord(image, "$Reparse");
+             return record && EditRaw(image, *record + 0x14, std::string("\x38\xFB", 2));
+         },
+         0, "", {}, {}},
         {"a photo record's update sequence number", "base.img",
          [](const std::string& image) { return BreakUpdateSequence(image, kSmall); }, 3, "",
          {{kSmall, "its MFT record could not be read (damaged): no times, no content"}}, {}},
