@@ -109,7 +109,7 @@ bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& probl
 DataCheckOutcome CheckImageData(OpenImage& image, const std::function<bool()>& stop) {
     ImageFacts& facts = image.source.facts;
     const DiskImage::DataDigests digests = image.disk->DigestData(stop);
-    if (digests.failure == "stopped") return DataCheckOutcome::Stopped;
+    if (digests.stopped) return DataCheckOutcome::Stopped;
     if (!digests.failure.empty()) {
         facts.dataCheck = ImageFacts::DataCheck::Unreadable;
         Write(Stream::Out, "The image's data could not be read whole, so it was not checked: " + digests.failure + "\n");

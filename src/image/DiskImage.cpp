@@ -262,7 +262,7 @@ DiskImage::DataDigests DiskImage::DigestData(const std::function<bool()>& stop) 
     std::vector<char> buffer(4 << 20);
     for (TSK_OFF_T offset = 0; offset < image->size;) {
         if (stop && stop()) {
-            digests.failure = "stopped";
+            digests.stopped = true;
             return digests;
         }
         const auto length = static_cast<std::size_t>(std::min<TSK_OFF_T>(image->size - offset, buffer.size()));

@@ -63,7 +63,8 @@ public:
     // are counted in Damage().
     struct DataDigests {
         std::string md5, sha1;
-        std::string failure;  // a read that failed, or "stopped"; empty when the data was read
+        std::string failure;  // why the data could not be read whole; empty when it was
+        bool stopped = false;  // stop() said so before the end
     };
     DataDigests DigestData(const std::function<bool()>& stop) const;
 
