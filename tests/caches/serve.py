@@ -6,7 +6,9 @@ decodable 16x16 JPEGs whose comment segment carries pseudo-random filler up to t
 
   serve.py --port N --ready FILE   serve until killed; FILE gets the port once listening
   serve.py --manifest PORT         print the manifest of what is served, as TSV
+  serve.py --check PORT DIR        fail unless DIR's files hold every URL and every body as sent
 """
+import os
 import argparse
 import gzip
 import hashlib
@@ -161,6 +163,24 @@ def manifest(port: int) -> str:
     return "\n".join(lines) + "\n"
 
 
+def check_cache(port: int, folder: str) -> list:
+    """What a cache folder lacks: each URL and each body as sent lies whole in one of its files."""
+    contents = []
+    for root, _, files in os.walk(folder):
+        for name in files:
+            with open(os.path.join(root, name), "rb") as f:
+                contents.append(f.read())
+    lacking = []
+    for path, (body, sent, *_) in responses().items():
+        url = f"http://127.0.0.1:{port}{path}".encode()
+        sent = body if sent is None else sent
+        if not any(url in c for c in contents):
+            lacking.append(f"no entry for {url.decode()}")
+        elif not any(sent in c for c in contents):
+            lacking.append(f"no whole body for {url.decode()}")
+    return lacking
+
+
 def check_names():
     # A photo's reported name is its URL's last segment, decoded, without the query.
     for path, name, *_ in PHOTOS:
@@ -173,11 +193,17 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--ready")
     parser.add_argument("--manifest", type=int, metavar="PORT")
+    parser.add_argument("--check", nargs=2, metavar=("PORT", "DIR"))
     args = parser.parse_args()
     check_names()
     if args.manifest is not None:
         sys.stdout.write(manifest(args.manifest))
         return
+    if args.check:
+        lacking = check_cache(int(args.check[0]), args.check[1])
+        for line in lacking:
+            print(f"{args.check[1]}: {line}", file=sys.stderr)
+        sys.exit(1 if lacking else 0)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     if args.ready:
         with open(args.ready, "w") as f:
