@@ -2,7 +2,7 @@
 # Makes real browser caches for the cache readers' tests: serves a page of photos on 127.0.0.1
 # (serve.py), has Debian's chromium (simple cache, then blockfile cache) and firefox-esr
 # (cache2) load it headless with fresh profiles, and copies each cache folder into OUT with a
-# manifest of what was served. Run as root on Debian 12; about twenty seconds.
+# manifest of what was served. Run as root on Debian 12; about ten seconds.
 #
 # Usage: tests/caches/make-caches.sh [--pack] [OUT]
 #   OUT      where the caches go (default: a new temporary folder); its fixtures are replaced
