@@ -17,7 +17,13 @@ packages=(
   xvfb xauth                                         # the window under a virtual display
   file dpkg-dev                                      # package checks
 )
-[ "${1:-}" = "--with-screenshots" ] && packages+=(chromium imagemagick)
+for option in "$@"; do
+  case $option in
+    --with-screenshots) packages+=(chromium imagemagick) ;;
+    --with-browser-caches) packages+=(chromium firefox-esr) ;;  # tests/caches/make-caches.sh
+    *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
