@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <limits>
 
 namespace snapsift {
@@ -198,18 +199,35 @@ std::optional<std::size_t> FindEndRecord(Bytes bytes, std::size_t from) {
     return std::nullopt;
 }
 
-}  // namespace
+// What an entry file's name says: its entry hash (16 hex digits) when it carries one.
+struct EntryName {
+    bool entry = false;
+    std::optional<std::string_view> hashDigits;
+};
 
-bool IsSimpleEntryName(std::string_view fileName) {
-    if (fileName.starts_with(kToDelete)) return IsHex16(fileName.substr(kToDelete.size()));
-    return fileName.size() == 18 && fileName.ends_with("_0") && IsHex16(fileName.substr(0, 16));
+EntryName ParseEntryName(std::string_view name) {
+    if (name.size() == 18 && name.ends_with("_0") && IsHex16(name.substr(0, 16))) return {true, name.substr(0, 16)};
+    if (!name.starts_with(kToDelete)) return {};
+    name.remove_prefix(kToDelete.size());
+    // A file renamed before it is deleted, under a random number (Windows).
+    if (name.size() == 16 && IsHex16(name)) return {true, std::nullopt};
+    // A doomed entry: "<hash>_0_<doom generation>".
+    const std::string_view generation = name.size() > 19 ? name.substr(19) : std::string_view{};
+    if (IsHex16(name.substr(0, 16)) && name.substr(16, 3) == "_0_" && !generation.empty() && generation.size() <= 20 &&
+        std::all_of(generation.begin(), generation.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return {true, name.substr(0, 16)};
+    return {};
 }
 
+}  // namespace
+
+bool IsSimpleEntryName(std::string_view fileName) { return ParseEntryName(fileName).entry; }
+
 std::optional<std::uint64_t> SimpleEntryHash(std::string_view fileName) {
-    if (!IsSimpleEntryName(fileName) || fileName.starts_with(kToDelete)) return std::nullopt;
+    const auto digits = ParseEntryName(fileName).hashDigits;
+    if (!digits) return std::nullopt;
     std::uint64_t hash = 0;
-    for (char c : fileName.substr(0, 16))
-        hash = hash << 4 | static_cast<std::uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+    for (char c : *digits) hash = hash << 4 | static_cast<std::uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
     return hash;
 }
 
@@ -227,7 +245,9 @@ std::string UrlFromChromiumKey(std::string_view key) {
     return std::string(key.substr(at));
 }
 
-CacheEntry ReadSimpleEntry(std::string_view fileName, Bytes bytes) {
+namespace {
+
+CacheEntry ReadEntry(std::string_view fileName, Bytes bytes) {
     CacheEntry entry;
     entry.format = CacheFormat::ChromiumSimple;
     entry.deleted = fileName.starts_with(kToDelete);
@@ -302,7 +322,7 @@ CacheEntry ReadSimpleEntry(std::string_view fileName, Bytes bytes) {
     return entry;
 }
 
-SimpleIndex ReadSimpleIndex(Bytes bytes) {
+SimpleIndex ReadIndex(Bytes bytes) {
     SimpleIndex index;
     // Pickle header (payload size, CRC), magic, version, entry count, cache size, reason.
     constexpr std::size_t kIndexHeader = 8 + 8 + 4 + 8 + 8 + 4, kRecord = 24, kTail = 8;
@@ -337,6 +357,29 @@ SimpleIndex ReadSimpleIndex(Bytes bytes) {
     if (count <= room && end - after >= kTail) index.written = ChromiumTime(U64(bytes, after));
     else if (count <= room) AddNote(index.note, "no time of writing after the entries");
     return index;
+}
+
+}  // namespace
+
+// Out of memory for a key or a note is the only exception the readers can meet.
+CacheEntry ReadSimpleEntry(std::string_view fileName, Bytes bytes) {
+    try {
+        return ReadEntry(fileName, bytes);
+    } catch (const std::exception& e) {
+        CacheEntry entry;
+        entry.note = std::string("not read: ") + e.what();
+        return entry;
+    }
+}
+
+SimpleIndex ReadSimpleIndex(Bytes bytes) {
+    try {
+        return ReadIndex(bytes);
+    } catch (const std::exception& e) {
+        SimpleIndex index;
+        index.note = std::string("not read: ") + e.what();
+        return index;
+    }
 }
 
 }  // namespace snapsift

@@ -14,12 +14,14 @@
 
 namespace snapsift {
 
-// "<16 lower-case hex digits>_0", or "todelete_<16 hex digits>": an entry the browser was
-// deleting. Any other name (index, the-real-index, "_1" and "_s" files) is not an entry file.
+// "<16 lower-case hex digits>_0"; or an entry the browser was deleting: a doomed entry,
+// "todelete_<16 hex digits>_0_<doom generation>", or a file renamed before its deletion,
+// "todelete_<16 hex digits>" (a random number there). Any other name (index,
+// the-real-index, "_1" and "_s" files) is not an entry file.
 bool IsSimpleEntryName(std::string_view fileName);
 
 // The entry hash an entry file's name carries (the first 8 bytes of the key's SHA-1, read as a
-// little-endian number); nothing for a name that carries none, "todelete_" names included.
+// little-endian number); nothing for a name that carries none ("todelete_" and a random number).
 std::optional<std::uint64_t> SimpleEntryHash(std::string_view fileName);
 
 // One "_0" file. `body` places stream 1 in the file itself (file = fileName as given). Never

@@ -122,6 +122,17 @@ TEST_F(SimpleCacheFixture, EveryEntryGivesItsUrlResponseAndStoredBody) {
     EXPECT_EQ(seen.size(), manifest_.size());
 }
 
+TEST_F(SimpleCacheFixture, EntriesUnderADeletionNameAreMarkedDeleted) {
+    const Bytes bytes = ReadAll(CachePath("cb9ca433c1a42445_0"));
+    for (const char* name : {"todelete_cb9ca433c1a42445_0_7", "todelete_0123456789abcdef"}) {
+        const CacheEntry entry = ReadSimpleEntry(name, bytes);
+        EXPECT_TRUE(entry.deleted) << name;
+        EXPECT_EQ(entry.note, "") << name;
+        EXPECT_EQ(entry.url, "http://127.0.0.1:47811/photos/n1234567_890_123.jpg") << name;
+    }
+    EXPECT_FALSE(ReadSimpleEntry("cb9ca433c1a42445_0", bytes).deleted);
+}
+
 TEST_F(SimpleCacheFixture, TimesOfTheStoredResponse) {
     // Request 0x2fc0a409794f79 and response 0x2fc0a40979714b microseconds since 1601 in the
     // PNG's entry: 16:31:11 UTC on the day the caches were made.
@@ -149,7 +160,12 @@ TEST_F(SimpleCacheFixture, IndexGivesALastUsedTimeForEveryEntryFile) {
 TEST(SimpleCacheNames, EntryFilesOnly) {
     const struct { const char* name; bool entry; std::optional<std::uint64_t> hash; } rows[] = {
         {"2560fe1f1365a10a_0", true, 0x2560fe1f1365a10aull},
+        {"todelete_2560fe1f1365a10a_0_3", true, 0x2560fe1f1365a10aull},
+        {"todelete_2560fe1f1365a10a_0_18446744073709551615", true, 0x2560fe1f1365a10aull},
         {"todelete_2560fe1f1365a10a", true, std::nullopt},
+        {"todelete_2560fe1f1365a10a_0_", false, std::nullopt},
+        {"todelete_2560fe1f1365a10a_1_3", false, std::nullopt},
+        {"todelete_2560fe1f1365a10a_0_3x", false, std::nullopt},
         {"2560FE1F1365A10A_0", false, std::nullopt},
         {"2560fe1f1365a10a_1", false, std::nullopt},
         {"2560fe1f1365a10a_s", false, std::nullopt},
@@ -221,6 +237,8 @@ TEST_F(SimpleCacheFixture, DamagedEntriesGiveWhatCanBeReadAndSaySoWithoutCrashin
          false},
         {"response version unknown", name, set(stream0 + 4, 0x80040009), "unknown version 9", 3000, true},
         {"file named for another key", "2560fe1f1365a10a_0", [](Bytes&) {}, "hash does not match", 3000, true},
+        {"doomed entry named for another key", "todelete_2560fe1f1365a10a_0_1", [](Bytes&) {}, "hash does not match",
+         3000, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
