@@ -16,7 +16,7 @@ constexpr std::uint32_t kEntryVersion = 5;
 constexpr std::size_t kHeaderSize = 24;  // magic, version, key length, key hash, padding
 constexpr std::size_t kEofSize = 24;     // magic, flags, CRC-32, stream size, padding
 constexpr std::size_t kKeySha256Size = 32;
-constexpr std::uint32_t kEofHasKeySha256 = 2;
+constexpr std::uint32_t kEofHasCrc32 = 1, kEofHasKeySha256 = 2;
 constexpr std::string_view kToDelete = "todelete_";
 
 using Bytes = std::span<const std::uint8_t>;
@@ -78,6 +78,27 @@ std::array<std::uint8_t, 20> Sha1(std::string_view text) {
     std::array<std::uint8_t, 20> digest{};
     for (int i = 0; i < 20; ++i) digest[i] = static_cast<std::uint8_t>(h[i / 4] >> (24 - 8 * (i % 4)));
     return digest;
+}
+
+// CRC-32 (the zlib one) of a stream's bytes, as its end record keeps it.
+std::uint32_t Crc32(Bytes bytes) {
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const std::uint8_t b : bytes) crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+// A stream's bytes against the CRC-32 its end record at `eof` keeps, when it keeps one.
+bool CrcDiffers(Bytes bytes, std::size_t eof, Bytes stream) {
+    return (U32(bytes, eof + 8) & kEofHasCrc32) && U32(bytes, eof + 12) != Crc32(stream);
 }
 
 std::uint64_t EntryHashOfKey(std::string_view key) {
@@ -276,6 +297,7 @@ CacheEntry ReadEntry(std::string_view fileName, Bytes bytes) {
     // SHA-256 when its flag says so), stream 1 ends at the end record before stream 0. Stream 1's
     // own end record may say 0, so its size is what is left over.
     std::optional<std::size_t> stream1End, stream0Start, stream0End;
+    bool placedByLastRecord = false;
     const std::size_t size = bytes.size();
     if (size - keyEnd >= 2 * kEofSize && U64(bytes, size - kEofSize) == kFinalMagic) {
         const std::uint32_t flags = U32(bytes, size - kEofSize + 8);
@@ -288,6 +310,7 @@ CacheEntry ReadEntry(std::string_view fileName, Bytes bytes) {
                 stream1End = start - kEofSize;
                 stream0Start = start;
                 stream0End = size - tail;
+                placedByLastRecord = true;
             } else {
                 AddNote(entry.note, "no end record where stream 1 should end");
             }
@@ -315,6 +338,11 @@ CacheEntry ReadEntry(std::string_view fileName, Bytes bytes) {
         AddNote(entry.note, "stream 1's end record gives size " + std::to_string(recorded1) + ", the file " +
                                 std::to_string(*stream1End - keyEnd));
     entry.body = BodyPlace{std::string(fileName), keyEnd, *stream1End - keyEnd, std::nullopt};
+    if (*stream1End + kEofSize <= size && CrcDiffers(bytes, *stream1End, bytes.subspan(keyEnd, entry.body->length)))
+        AddNote(entry.note, "the body's CRC-32 does not match its end record");
+    if (placedByLastRecord &&
+        CrcDiffers(bytes, size - kEofSize, bytes.subspan(*stream0Start, *stream0End - *stream0Start)))
+        AddNote(entry.note, "the stored response's CRC-32 does not match its end record");
     if (stream0Start)
         ReadResponseInfo(bytes.subspan(*stream0Start, *stream0End - *stream0Start), entry);
     else

@@ -235,6 +235,9 @@ TEST_F(SimpleCacheFixture, DamagedEntriesGiveWhatCanBeReadAndSaySoWithoutCrashin
         // Without its flag the original response time is not skipped, and is taken for the headers' length.
         {"extra flags without the original response time", name, set(stream0 + 8, 2), "headers run past", 3000,
          false},
+        {"a byte of the body changed", name, [&](Bytes& b) { b[keyEnd + 1500] ^= 1; }, "body's CRC-32", 3000, true},
+        {"a byte of the stored headers changed", name, [&](Bytes& b) { b[stream0 + 60] ^= 1; },
+         "stored response's CRC-32", 3000, true},
         {"response version unknown", name, set(stream0 + 4, 0x80040009), "unknown version 9", 3000, true},
         {"file named for another key", "2560fe1f1365a10a_0", [](Bytes&) {}, "hash does not match", 3000, true},
         {"doomed entry named for another key", "todelete_2560fe1f1365a10a_0_1", [](Bytes&) {}, "hash does not match",
