@@ -224,12 +224,13 @@ private:
     const BlockFile& BlockFileOf(unsigned number, std::uint32_t blockSize);
     std::optional<Placed> Place(Address address, std::uint64_t length, const std::string& what,
                                 std::string& note);
-    CacheEntry ReadEntry(Address address, Address& next);
+    CacheEntry ReadEntry(Address address, std::uint64_t bucket, Address& next);
     void ReadKey(Bytes fields, Address address, CacheEntry& entry);
     void ReadLastUsed(std::uint32_t rankings, Address address, CacheEntry& entry);
 
     const BlockfileFiles& files_;
     std::map<unsigned, BlockFile> blockFiles_;
+    std::optional<std::uint32_t> hashMask_;  // none when the header's table length is no power of two
 };
 
 const Reader::BlockFile& Reader::BlockFileOf(unsigned number, std::uint32_t blockSize) {
@@ -352,7 +353,7 @@ void Reader::ReadLastUsed(std::uint32_t rankings, Address address, CacheEntry& e
     entry.lastUsed = MicrosecondsToDate(*U64(placed->bytes, 0));
 }
 
-CacheEntry Reader::ReadEntry(Address address, Address& next) {
+CacheEntry Reader::ReadEntry(Address address, std::uint64_t bucket, Address& next) {
     CacheEntry entry;
     entry.format = CacheFormat::ChromiumBlockfile;
     next = Address{};
@@ -371,6 +372,10 @@ CacheEntry Reader::ReadEntry(Address address, Address& next) {
     // Hash, next, rankings node, reuse count, refetch count, state, creation time, key length,
     // long key, stream sizes[4], stream addresses[4], flags, padding, self hash, key.
     next = Address{*U32(fields, 4)};
+    // The table's length is a power of two, and the key's hash picks the bucket.
+    const std::uint32_t hash = *U32(fields, 0);
+    if (hashMask_ && (hash & *hashMask_) != bucket)
+        AddNote(entry.note, where + ": hash " + Hex(hash) + " does not belong in bucket " + std::to_string(bucket));
     const std::int32_t reuseCount = Signed(*U32(fields, 12));
     const std::uint32_t state = *U32(fields, 20);
     entry.created = MicrosecondsToDate(*U64(fields, 24));
@@ -380,6 +385,7 @@ CacheEntry Reader::ReadEntry(Address address, Address& next) {
     entry.deleted = state == 1 || state == 2;  // evicted, doomed
 
     ReadKey(fields, address, entry);
+    if (entry.key.empty() && entry.note.empty()) AddNote(entry.note, where + " holds no key");
 
     std::array<std::int32_t, 4> sizes{};
     std::array<Address, 4> streams{};
@@ -428,6 +434,7 @@ BlockfileCacheContents Reader::Read() {
     cache.created = MicrosecondsToDate(*U64(header, 40));
     std::uint64_t tableLength = *U32(header, 28);
     if (tableLength == 0) tableLength = kDefaultTableLength;
+    if ((tableLength & (tableLength - 1)) == 0) hashMask_ = static_cast<std::uint32_t>(tableLength - 1);
     const std::uint64_t held = (index->size() - kIndexHeaderSize) / 4;
     if (tableLength > held) {
         AddNote(cache.note, "hash table of " + std::to_string(tableLength) + " buckets, " + std::to_string(held) +
@@ -444,7 +451,7 @@ BlockfileCacheContents Reader::Read() {
         while (address.Initialized() && seen.insert(address.value).second) {
             Address next;
             try {
-                cache.entries.push_back(ReadEntry(address, next));
+                cache.entries.push_back(ReadEntry(address, bucket, next));
             } catch (const std::exception& error) {
                 CacheEntry failed;
                 failed.format = CacheFormat::ChromiumBlockfile;

@@ -147,6 +147,8 @@ const Damage kDamages[] = {
     {"index magic wrong", [](Files& f) { f["index"][0] = 'X'; }, "index has magic", 11},
     {"table address past data_1", [](Files& f) { Put32(f["index"], 368, 0xa001ff00); }, "lies past the end", 11},
     {"table address of a rankings block", [](Files& f) { Put32(f["index"], 368, 0x90000001); }, "not an address of 256-byte blocks", 11},
+    {"table address of a free block", [](Files& f) { Put32(f["index"], 368, 0xa0010030); }, "holds no key", 11},
+    {"entry in a bucket not of its hash", [](Files& f) { Put32(f["index"], 368, 0xa0010002); Put32(f["index"], 368 + 4 * 360512, 0); }, "does not belong in bucket 0", 10},
     {"data_1 missing", [](Files& f) { f.erase("data_1"); }, "data_1 is missing", 0},
     {"data_1 cut in its header", [](Files& f) { f["data_1"].resize(4000); }, "shorter than its header", 0},
     {"data_1 cut in an entry", [](Files& f) { f["data_1"].resize(8192 + 16 * 256 + 50); }, "too few for its fields", 3},
