@@ -200,6 +200,28 @@ INSTANTIATE_TEST_SUITE_P(Table, BlockfileDamage, testing::ValuesIn(kDamages), []
     return name;
 });
 
+// The entry's state: kept, evicted or doomed; a state the browser never writes is noted.
+TEST(BlockfileCache, EntryStateGivesDeleted) {
+    ASSERT_FALSE(LoadFixture().files.empty()) << "fixtures not unpacked";
+    const struct {
+        std::uint32_t state;
+        bool deleted;
+        bool noted;
+    } kStates[] = {{0, false, false}, {1, true, false}, {2, true, false}, {7, false, true}};
+    for (const auto& row : kStates) {
+        SCOPED_TRACE("state " + std::to_string(row.state));
+        Files files = LoadFixture().files;
+        Put32(files["data_1"], kPageEntry + 20, row.state);
+        const auto entries = ReadBlockfileCache(Over(files));
+        const auto page = std::find_if(entries.begin(), entries.end(),
+                                       [](const CacheEntry& e) { return e.url.ends_with("/index.html"); });
+        ASSERT_NE(page, entries.end());
+        EXPECT_EQ(page->deleted, row.deleted);
+        EXPECT_EQ(page->note.find("state 7 is unknown") != std::string::npos, row.noted) << page->note;
+        EXPECT_EQ(page->contentType, "text/html; charset=utf-8");
+    }
+}
+
 // Every file cut at many points: whatever is read without a note is the served entry, whole.
 TEST(BlockfileCache, FilesCutAnywhereGiveNotesNotWrongEntries) {
     ASSERT_FALSE(LoadFixture().files.empty()) << "fixtures not unpacked";
