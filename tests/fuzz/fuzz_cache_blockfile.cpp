@@ -17,7 +17,7 @@ using namespace snapsift;
 namespace {
 
 constexpr const char* kNames[] = {"index", "data_0", "data_1", "data_2", "data_3", "f_000001", "f_000002"};
-constexpr std::size_t kMaxFileSize = 1u << 18;
+constexpr std::size_t kMaxFileSize = 1u << 16;
 
 }  // namespace
 
