@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -97,15 +96,10 @@ std::string Inflated(std::span<const std::uint8_t> gzip) {
 #endif
 }
 
-// Seconds since 1970 of a UTC date-time (days from the civil calendar).
 std::int64_t UnixSeconds(const DateTime& t) {
-    const int y = t.year - (t.month <= 2);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (t.month + (t.month > 2 ? -3 : 9)) + 2) / 5 + t.day - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const std::int64_t days = std::int64_t{era} * 146097 + doe - 719468;
-    return days * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+    using namespace std::chrono;
+    const sys_days day{year{t.year} / t.month / t.day};
+    return (day + hours{t.hour} + minutes{t.minute} + seconds{t.second}).time_since_epoch() / 1s;
 }
 
 }  // namespace
