@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <exception>
 #include <string>
 
 #include "cache/Sha1.h"
@@ -244,10 +245,9 @@ std::optional<std::string> Cache2KeyUrl(std::string_view key) {
     return std::nullopt;  // no ':' after the tags
 }
 
-CacheEntry ReadCache2Entry(std::string_view fileName, Bytes bytes, Cache2Folder folder) {
-    CacheEntry entry;
-    entry.format = CacheFormat::FirefoxCache2;
-    entry.deleted = folder == Cache2Folder::Doomed;
+namespace {
+
+void ReadEntry(std::string_view fileName, Bytes bytes, Cache2Folder folder, CacheEntry& entry) {
     const std::string file =
         (folder == Cache2Folder::Doomed ? "doomed/" : "entries/") + std::string(fileName);
     const std::uint64_t size = bytes.size();
@@ -255,8 +255,10 @@ CacheEntry ReadCache2Entry(std::string_view fileName, Bytes bytes, Cache2Folder 
 
     if (size < 4) {
         AddNote(entry, "the file is too short to hold its metadata's offset" + cutOrDamaged);
-        return entry;
+        return;
     }
+    // Since version 4 the offset follows a copy of the version. An older entry ends with the
+    // offset alone, after its metadata's last byte, always a NUL: its last word but one is never 4.
     const std::uint32_t offsetWord = Be32(bytes, size - 4);
     std::uint64_t trailer = 4;
     if (size >= 8 && Be32(bytes, size - 8) == kTrailerVersion) {
@@ -265,7 +267,7 @@ CacheEntry ReadCache2Entry(std::string_view fileName, Bytes bytes, Cache2Folder 
             AddNote(entry,
                     "the entry is encrypted: its key, metadata and body cannot be read without "
                     "the browser's key");
-            return entry;
+            return;
         }
     }
     const std::uint64_t dataSize = offsetWord;
@@ -273,14 +275,14 @@ CacheEntry ReadCache2Entry(std::string_view fileName, Bytes bytes, Cache2Folder 
     if (dataSize > metaEnd) {
         AddNote(entry, "the metadata's offset " + std::to_string(dataSize) + " lies past the file's end" +
                            cutOrDamaged);
-        return entry;
+        return;
     }
     const Bytes meta = bytes.subspan(dataSize, metaEnd - dataSize);
     const std::uint64_t hashCount = (dataSize + kChunkSize - 1) / kChunkSize;
     const std::uint64_t header = 4 + 2 * hashCount;
     if (header + 4 > meta.size()) {
         AddNote(entry, "the metadata is too short to hold its hashes and header" + cutOrDamaged);
-        return entry;
+        return;
     }
     const std::uint32_t version = Be32(meta, header);
     const std::uint64_t headerSize = version == 1                   ? kHeaderSizeV1
@@ -289,11 +291,11 @@ CacheEntry ReadCache2Entry(std::string_view fileName, Bytes bytes, Cache2Folder 
     if (headerSize == 0) {
         AddNote(entry, "the metadata's version " + std::to_string(version) +
                            " is not one of 1 to 4: the file is not a readable entry");
-        return entry;
+        return;
     }
     if (header + headerSize > meta.size()) {
         AddNote(entry, "the metadata is too short to hold its header" + cutOrDamaged);
-        return entry;
+        return;
     }
 
     entry.body = BodyPlace{file, 0, dataSize, std::nullopt};
@@ -342,6 +344,19 @@ CacheEntry ReadCache2Entry(std::string_view fileName, Bytes bytes, Cache2Folder 
         if (url->empty()) AddNote(entry, "the key holds no URL");
     } else {
         AddNote(entry, "the key's tags cannot be read: no URL is taken from it");
+    }
+}
+
+}  // namespace
+
+CacheEntry ReadCache2Entry(std::string_view fileName, Bytes bytes, Cache2Folder folder) {
+    CacheEntry entry;
+    entry.format = CacheFormat::FirefoxCache2;
+    entry.deleted = folder == Cache2Folder::Doomed;
+    try {
+        ReadEntry(fileName, bytes, folder, entry);
+    } catch (const std::exception& error) {  // memory running out: what was read so far is kept
+        AddNote(entry, std::string("the entry could not be read whole: ") + error.what());
     }
     return entry;
 }
