@@ -32,9 +32,10 @@ bool IsCache2EntryFileName(std::string_view name, Cache2Folder folder = Cache2Fo
 // One entry file. Never throws. What a damaged or cut file still gives is kept, and the note
 // says what could not be read. Times: lastUsed is the last fetch, lastModified the last write
 // of the entry (a 0, never set, gives none); created stays empty (the format records none), as
-// do the request and response times. The body is this file from offset 0, up to the metadata or, for an entry
-// holding alternative data after the response, up to that data; it is given once the metadata's header is
-// found. The hashes are checked: the metadata's, each chunk's, and the file's name.
+// do the request and response times. The body is this file from offset 0, up to the metadata
+// or, for an entry holding alternative data after the response, up to that data; it is given
+// once the metadata's header is found. The hashes are checked: the metadata's, each chunk's,
+// and the file's name (in entries/ only: doomed/ names are random).
 CacheEntry ReadCache2Entry(std::string_view fileName, std::span<const std::uint8_t> bytes,
                            Cache2Folder folder = Cache2Folder::Entries);
 
