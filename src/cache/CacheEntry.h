@@ -35,6 +35,9 @@ struct CacheEntry {
     std::optional<BodyPlace> body;  // none when the entry keeps no body, or it cannot be placed
     bool deleted = false;           // an entry the browser had let go (doomed, evicted, to delete)
     std::string note;               // what of the entry could not be read, and why; empty when all was
+    // Added at the end for Firefox's cache2, which records no creation time: when the browser
+    // last wrote the entry (its metadata's "last modified", in UTC); empty where none is kept.
+    std::optional<DateTime> lastModified;
 };
 
 }  // namespace snapsift
