@@ -1,0 +1,492 @@
+#include "cache/BlockfileCache.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <exception>
+#include <limits>
+#include <map>
+#include <unordered_set>
+#include <utility>
+
+namespace snapsift {
+
+namespace {
+
+using Bytes = std::span<const std::uint8_t>;
+
+// The index: a 368-byte header (the LRU lists at its end), then the hash table of addresses.
+constexpr std::uint32_t kIndexMagic = 0xC103CAC3;  // c3 ca 03 c1
+constexpr std::size_t kIndexHeaderSize = 368;
+constexpr std::uint32_t kDefaultTableLength = 0x10000;  // a table length of 0 means this
+// A block file: an 8 KiB header (its allocation bitmap last), then the blocks.
+constexpr std::uint32_t kBlockMagic = 0xC104CAC3;  // c3 ca 04 c1
+constexpr std::uint64_t kBlockHeaderSize = 8192;
+// An entry: 96 bytes of fields, then its key, over one to four 256-byte blocks.
+constexpr std::size_t kEntryFieldsSize = 96;
+constexpr std::size_t kRankingsNodeSize = 36;
+
+enum : unsigned { kExternal = 0, kRankings = 1, kBlock256 = 2 };
+constexpr std::array<std::uint32_t, 8> kBlockSizes = {0, 36, 256, 1024, 4096, 8, 104, 48};
+
+// Response-info flags: the version in the low byte; a second flags word follows the first when
+// the top bit is set, and one of its bits adds a third time after the first two.
+constexpr std::uint32_t kInfoVersionMask = 0xFF;
+constexpr std::uint32_t kInfoHasExtraFlags = 0x80000000;
+constexpr std::uint32_t kInfoExtraHasOriginalResponseTime = 1u << 2;
+constexpr std::uint32_t kInfoNewestVersion = 3;
+
+std::optional<std::uint32_t> U32(Bytes b, std::uint64_t at) {
+    if (at > b.size() || b.size() - at < 4) return std::nullopt;
+    return std::uint32_t{b[at]} | std::uint32_t{b[at + 1]} << 8 | std::uint32_t{b[at + 2]} << 16 |
+           std::uint32_t{b[at + 3]} << 24;
+}
+
+std::optional<std::uint64_t> U64(Bytes b, std::uint64_t at) {
+    const auto low = U32(b, at);
+    const auto high = at <= b.size() ? U32(b, at + 4) : std::nullopt;
+    if (!low || !high) return std::nullopt;
+    return std::uint64_t{*high} << 32 | *low;
+}
+
+std::int32_t Signed(std::uint32_t value) { return static_cast<std::int32_t>(value); }
+
+std::string Hex(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", value);
+    return text;
+}
+
+void AddNote(std::string& note, const std::string& text) {
+    if (!note.empty()) note += "; ";
+    note += text;
+}
+
+// Chromium's time: microseconds since 1601-01-01 UTC. Zero means none.
+std::optional<DateTime> MicrosecondsToDate(std::uint64_t micros) {
+    if (micros == 0 || micros > std::numeric_limits<std::uint64_t>::max() / 10) return std::nullopt;
+    return FileTimeToDate(micros * 10);
+}
+
+// A cache address: initialized bit, file type, then either an external file's number or a
+// block file's number, block count and first block.
+struct Address {
+    std::uint32_t value = 0;
+    bool Initialized() const { return (value & 0x80000000u) != 0; }
+    unsigned Type() const { return (value >> 28) & 7; }
+    std::uint32_t ExternalNumber() const { return value & 0x0FFFFFFFu; }
+    unsigned FileNumber() const { return (value >> 16) & 0xFF; }
+    unsigned BlockCount() const { return ((value >> 24) & 3) + 1; }
+    std::uint32_t FirstBlock() const { return value & 0xFFFF; }
+    bool ReservedBitsSet() const { return Type() != kExternal && (value & 0x0C000000u) != 0; }
+    std::uint32_t BlockSize() const { return kBlockSizes[Type()]; }
+};
+
+// Where the bytes an address holds lie, and those of them the file has.
+struct Placed {
+    std::string file;
+    std::uint64_t offset = 0;
+    std::optional<std::uint32_t> block;
+    Bytes bytes;  // what the file holds of the wanted length
+};
+
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The raw header text: NUL-separated lines, the status line first.
+void ReadHeaderLines(std::string_view text, CacheEntry& entry) {
+    bool first = true;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\0'), text.size());
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        if (line.empty()) continue;
+        if (first) {
+            entry.statusLine = std::string(line);
+            first = false;
+            continue;
+        }
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        const std::string name = LowerAscii(Trim(line.substr(0, colon)));
+        const std::string_view value = Trim(line.substr(colon + 1));
+        if (name == "content-type" && entry.contentType.empty()) entry.contentType = value;
+        if (name == "content-encoding" && entry.contentEncoding.empty()) entry.contentEncoding = value;
+    }
+}
+
+// Stream 0: the response info as a pickle (a 4-byte payload size, then 4-byte aligned fields).
+void ReadResponseInfo(Bytes stream, CacheEntry& entry, std::string& note) {
+    const auto payloadSize = U32(stream, 0);
+    if (!payloadSize) {
+        AddNote(note, "response info: " + std::to_string(stream.size()) + " bytes, too few for its size field");
+        return;
+    }
+    Bytes payload = stream.subspan(4);
+    if (*payloadSize > payload.size())
+        AddNote(note, "response info is cut: " + std::to_string(*payloadSize) + " bytes said, " +
+                          std::to_string(payload.size()) + " stored");
+    else
+        payload = payload.first(*payloadSize);
+
+    std::uint64_t at = 0;
+    const auto cut = [&](const char* field) { AddNote(note, std::string("response info ends before its ") + field); };
+    const auto flags = U32(payload, at);
+    if (!flags) return cut("flags");
+    at += 4;
+    std::uint32_t extraFlags = 0;
+    if (*flags & kInfoHasExtraFlags) {
+        const auto extra = U32(payload, at);
+        if (!extra) return cut("extra flags");
+        extraFlags = *extra;
+        at += 4;
+    }
+    const std::uint32_t version = *flags & kInfoVersionMask;
+    if (version < 1 || version > kInfoNewestVersion)
+        AddNote(note, "response info version " + std::to_string(version) + " is unknown; read as version " +
+                          std::to_string(kInfoNewestVersion));
+    const auto request = U64(payload, at);
+    if (!request) return cut("request time");
+    at += 8;
+    const auto response = U64(payload, at);
+    if (!response) return cut("response time");
+    at += 8;
+    entry.requestTime = MicrosecondsToDate(*request);
+    entry.responseTime = MicrosecondsToDate(*response);
+    if (extraFlags & kInfoExtraHasOriginalResponseTime) {
+        if (!U64(payload, at)) return cut("original response time");
+        at += 8;
+    }
+    const auto textLength = U32(payload, at);
+    if (!textLength) return cut("header text");
+    at += 4;
+    std::uint64_t length = *textLength;
+    if (length > payload.size() - at) {
+        AddNote(note, "header text of " + std::to_string(length) + " bytes runs past the response info; " +
+                          std::to_string(payload.size() - at) + " read");
+        length = payload.size() - at;
+    }
+    const Bytes text = payload.subspan(at, length);
+    ReadHeaderLines(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), entry);
+    if (entry.statusLine.empty()) AddNote(note, "response info holds no status line");
+}
+
+std::string UrlOfKey(std::string_view key) {
+    // Keys split by site: "1/0/_dk_<top-frame site> <frame site> <url>"; older keys are the URL.
+    const std::size_t space = key.rfind(' ');
+    std::string_view url = space == std::string_view::npos ? key : key.substr(space + 1);
+    // A sparse child: "Range_<parent key>:<signature>:<child number>", both in hex.
+    if (key.starts_with("Range_")) {
+        if (space == std::string_view::npos) url.remove_prefix(6);
+        for (int part = 0; part < 2; ++part) {
+            const std::size_t colon = url.rfind(':');
+            if (colon == std::string_view::npos) break;
+            const std::string_view digits = url.substr(colon + 1);
+            if (digits.empty() ||
+                !std::all_of(digits.begin(), digits.end(), [](char c) {
+                    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+                }))
+                break;
+            url = url.substr(0, colon);
+        }
+    }
+    return std::string(url);
+}
+
+class Reader {
+public:
+    explicit Reader(const BlockfileFiles& files) : files_(files) {}
+
+    BlockfileCacheContents Read();
+
+private:
+    struct BlockFile {
+        std::optional<Bytes> bytes;
+        std::string problem;  // what is wrong with its header; said on each entry that uses it
+        bool usable = false;
+    };
+
+    std::optional<Bytes> File(std::string_view name) {
+        if (!files_) return std::nullopt;
+        return files_(name);
+    }
+    const BlockFile& BlockFileOf(unsigned number, std::uint32_t blockSize);
+    std::optional<Placed> Place(Address address, std::uint64_t length, const std::string& what,
+                                std::string& note);
+    CacheEntry ReadEntry(Address address, std::uint64_t bucket, Address& next);
+    void ReadKey(Bytes fields, Address address, CacheEntry& entry);
+    void ReadLastUsed(std::uint32_t rankings, Address address, CacheEntry& entry);
+
+    const BlockfileFiles& files_;
+    std::map<unsigned, BlockFile> blockFiles_;
+    std::optional<std::uint32_t> hashMask_;  // none when the header's table length is no power of two
+};
+
+const Reader::BlockFile& Reader::BlockFileOf(unsigned number, std::uint32_t blockSize) {
+    const auto found = blockFiles_.find(number);
+    if (found != blockFiles_.end()) return found->second;
+    BlockFile& file = blockFiles_[number];
+    const std::string name = "data_" + std::to_string(number);
+    file.bytes = File(name);
+    if (!file.bytes) {
+        file.problem = name + " is missing";
+        return file;
+    }
+    const Bytes bytes = *file.bytes;
+    if (bytes.size() < kBlockHeaderSize) {
+        file.problem = name + " is " + std::to_string(bytes.size()) + " bytes, shorter than its header";
+        return file;
+    }
+    // A damaged header does not move the blocks: they are read where the address puts them.
+    file.usable = true;
+    if (*U32(bytes, 0) != kBlockMagic)
+        file.problem = name + " has magic " + Hex(*U32(bytes, 0)) + ", not that of a block file";
+    else if (static_cast<std::int16_t>(*U32(bytes, 8) & 0xFFFF) != static_cast<int>(number))
+        file.problem = name + " calls itself file " + std::to_string(*U32(bytes, 8) & 0xFFFF);
+    else if (*U32(bytes, 12) != blockSize)
+        file.problem = name + " has blocks of " + std::to_string(*U32(bytes, 12)) + " bytes, not " +
+                       std::to_string(blockSize);
+    return file;
+}
+
+std::optional<Placed> Reader::Place(Address address, std::uint64_t length, const std::string& what,
+                                    std::string& note) {
+    Placed placed;
+    Bytes bytes;
+    if (address.Type() == kExternal) {
+        placed.file = BlockfileExternalName(address.ExternalNumber());
+        const auto file = File(placed.file);
+        if (!file) {
+            AddNote(note, what + ": " + placed.file + " is missing");
+            return std::nullopt;
+        }
+        bytes = *file;
+    } else {
+        if (address.ReservedBitsSet()) {
+            AddNote(note, what + ": address " + Hex(address.value) + " has reserved bits set");
+            return std::nullopt;
+        }
+        const std::uint64_t blockSize = address.BlockSize();
+        const std::uint64_t span = blockSize * address.BlockCount();
+        if (length > span) {
+            AddNote(note, what + ": " + std::to_string(length) + " bytes do not fit its " +
+                              std::to_string(span) + "-byte blocks; " + std::to_string(span) + " read");
+            length = span;
+        }
+        placed.file = "data_" + std::to_string(address.FileNumber());
+        placed.block = address.FirstBlock();
+        placed.offset = kBlockHeaderSize + blockSize * address.FirstBlock();
+        const BlockFile& file = BlockFileOf(address.FileNumber(), address.BlockSize());
+        if (!file.problem.empty()) AddNote(note, what + ": " + file.problem);
+        if (!file.usable) return std::nullopt;
+        bytes = *file.bytes;
+    }
+    if (placed.offset >= bytes.size() && length > 0) {
+        AddNote(note, what + ": " + placed.file + (placed.block ? " block " + std::to_string(*placed.block) : "") +
+                          " lies past the end of the file (" + std::to_string(bytes.size()) + " bytes)");
+        return std::nullopt;
+    }
+    const std::uint64_t held = std::min<std::uint64_t>(length, bytes.size() - std::min<std::uint64_t>(placed.offset, bytes.size()));
+    if (held < length)
+        AddNote(note, what + " is cut: " + std::to_string(held) + " of " + std::to_string(length) +
+                          " bytes in " + placed.file);
+    placed.bytes = bytes.subspan(static_cast<std::size_t>(std::min<std::uint64_t>(placed.offset, bytes.size())),
+                                 static_cast<std::size_t>(held));
+    return placed;
+}
+
+void Reader::ReadKey(Bytes fields, Address address, CacheEntry& entry) {
+    const std::int32_t keyLength = Signed(*U32(fields, 32));
+    const Address longKey{*U32(fields, 36)};
+    if (keyLength < 0) {
+        AddNote(entry.note, "key length " + std::to_string(keyLength) + " is negative");
+        return;
+    }
+    Bytes key;
+    if (longKey.Initialized()) {
+        const auto placed = Place(longKey, static_cast<std::uint64_t>(keyLength), "long key", entry.note);
+        if (!placed) return;
+        key = placed->bytes;
+    } else {
+        const Bytes inlineKey = fields.subspan(kEntryFieldsSize);
+        const std::uint64_t room = std::uint64_t{address.BlockCount()} * 256 - kEntryFieldsSize;
+        key = inlineKey.first(std::min<std::size_t>(inlineKey.size(), static_cast<std::size_t>(keyLength)));
+        if (static_cast<std::uint64_t>(keyLength) > inlineKey.size()) {
+            AddNote(entry.note, "key length " + std::to_string(keyLength) +
+                                    (static_cast<std::uint64_t>(keyLength) >= room ? " runs past the entry"
+                                                                                    : " runs past the bytes held") +
+                                    "; " + std::to_string(key.size()) + " read");
+            // A key read past its end stops at its terminating NUL.
+            const auto nul = std::find(key.begin(), key.end(), std::uint8_t{0});
+            key = key.first(static_cast<std::size_t>(nul - key.begin()));
+        }
+    }
+    entry.key.assign(reinterpret_cast<const char*>(key.data()), key.size());
+    entry.url = UrlOfKey(entry.key);
+}
+
+void Reader::ReadLastUsed(std::uint32_t rankings, Address address, CacheEntry& entry) {
+    const Address node{rankings};
+    if (!node.Initialized()) return;
+    if (node.Type() != kRankings) {
+        AddNote(entry.note, "rankings node address " + Hex(rankings) + " is not of a rankings block");
+        return;
+    }
+    const auto placed = Place(node, kRankingsNodeSize, "rankings node", entry.note);
+    if (!placed || placed->bytes.size() < kRankingsNodeSize) return;
+    // Last used, last modified, next, previous, the entry's address, dirty mark, hash.
+    if (*U32(placed->bytes, 24) != address.value) {
+        AddNote(entry.note, "rankings node " + Hex(rankings) + " belongs to entry " + Hex(*U32(placed->bytes, 24)));
+        return;
+    }
+    entry.lastUsed = MicrosecondsToDate(*U64(placed->bytes, 0));
+}
+
+CacheEntry Reader::ReadEntry(Address address, std::uint64_t bucket, Address& next) {
+    CacheEntry entry;
+    entry.format = CacheFormat::ChromiumBlockfile;
+    next = Address{};
+    const std::string where = "entry " + Hex(address.value);
+    if (address.Type() != kBlock256) {
+        AddNote(entry.note, where + " is not an address of 256-byte blocks");
+        return entry;
+    }
+    const auto placed = Place(address, std::uint64_t{address.BlockCount()} * 256, "entry", entry.note);
+    if (!placed) return entry;
+    const Bytes fields = placed->bytes;
+    if (fields.size() < kEntryFieldsSize) {
+        AddNote(entry.note, where + ": " + std::to_string(fields.size()) + " bytes, too few for its fields");
+        return entry;
+    }
+    // Hash, next, rankings node, reuse count, refetch count, state, creation time, key length,
+    // long key, stream sizes[4], stream addresses[4], flags, padding, self hash, key.
+    next = Address{*U32(fields, 4)};
+    // The table's length is a power of two, and the key's hash picks the bucket.
+    const std::uint32_t hash = *U32(fields, 0);
+    if (hashMask_ && (hash & *hashMask_) != bucket)
+        AddNote(entry.note, where + ": hash " + Hex(hash) + " does not belong in bucket " + std::to_string(bucket));
+    const std::int32_t reuseCount = Signed(*U32(fields, 12));
+    const std::uint32_t state = *U32(fields, 20);
+    entry.created = MicrosecondsToDate(*U64(fields, 24));
+    // The uses after the entry was stored, as the browser counts them.
+    if (reuseCount >= 0) entry.fetchCount = static_cast<std::uint32_t>(reuseCount);
+    if (state > 2) AddNote(entry.note, "state " + std::to_string(state) + " is unknown");
+    entry.deleted = state == 1 || state == 2;  // evicted, doomed
+
+    ReadKey(fields, address, entry);
+    if (entry.key.empty() && entry.note.empty()) AddNote(entry.note, where + " holds no key");
+
+    std::array<std::int32_t, 4> sizes{};
+    std::array<Address, 4> streams{};
+    for (std::size_t i = 0; i < 4; ++i) {
+        sizes[i] = Signed(*U32(fields, 40 + 4 * i));
+        streams[i] = Address{*U32(fields, 56 + 4 * i)};
+    }
+    const auto stream = [&](std::size_t i) -> std::optional<Placed> {
+        const std::string what = "stream " + std::to_string(i);
+        if (sizes[i] < 0) {
+            AddNote(entry.note, what + " size " + std::to_string(sizes[i]) + " is negative");
+            return std::nullopt;
+        }
+        if (sizes[i] == 0) return std::nullopt;
+        if (!streams[i].Initialized()) {
+            AddNote(entry.note, what + " holds " + std::to_string(sizes[i]) + " bytes at no address");
+            return std::nullopt;
+        }
+        return Place(streams[i], static_cast<std::uint64_t>(sizes[i]), what, entry.note);
+    };
+    if (const auto headers = stream(0)) ReadResponseInfo(headers->bytes, entry, entry.note);
+    if (const auto body = stream(1))
+        entry.body = BodyPlace{body->file, body->offset, body->bytes.size(), body->block};
+
+    ReadLastUsed(*U32(fields, 8), address, entry);
+    return entry;
+}
+
+BlockfileCacheContents Reader::Read() {
+    BlockfileCacheContents cache;
+    const auto index = File("index");
+    if (!index) {
+        cache.note = "index is missing";
+        return cache;
+    }
+    if (index->size() < kIndexHeaderSize) {
+        cache.note = "index is " + std::to_string(index->size()) + " bytes, shorter than its header";
+        return cache;
+    }
+    const Bytes header = *index;
+    if (*U32(header, 0) != kIndexMagic)
+        AddNote(cache.note, "index has magic " + Hex(*U32(header, 0)) + ", not that of a blockfile index");
+    cache.version = *U32(header, 4);
+    cache.entryCount = *U32(header, 8);
+    cache.crashed = *U32(header, 32) != 0;
+    cache.created = MicrosecondsToDate(*U64(header, 40));
+    std::uint64_t tableLength = *U32(header, 28);
+    if (tableLength == 0) tableLength = kDefaultTableLength;
+    if ((tableLength & (tableLength - 1)) == 0) hashMask_ = static_cast<std::uint32_t>(tableLength - 1);
+    const std::uint64_t held = (index->size() - kIndexHeaderSize) / 4;
+    if (tableLength > held) {
+        AddNote(cache.note, "hash table of " + std::to_string(tableLength) + " buckets, " + std::to_string(held) +
+                                " in the index");
+        tableLength = held;
+    }
+    cache.tableLength = static_cast<std::uint32_t>(tableLength);
+
+    // Every bucket's chain, each entry once: a chain that comes back to a read entry stops there.
+    // Each step reads a new address that names a readable block, so the walk ends.
+    std::unordered_set<std::uint32_t> seen;
+    for (std::uint64_t bucket = 0; bucket < tableLength; ++bucket) {
+        Address address{*U32(header, kIndexHeaderSize + 4 * bucket)};
+        while (address.Initialized() && seen.insert(address.value).second) {
+            Address next;
+            try {
+                cache.entries.push_back(ReadEntry(address, bucket, next));
+            } catch (const std::exception& error) {
+                CacheEntry failed;
+                failed.format = CacheFormat::ChromiumBlockfile;
+                failed.note = "entry " + Hex(address.value) + " could not be read: " + error.what();
+                cache.entries.push_back(std::move(failed));
+            }
+            address = next;
+        }
+    }
+    if (cache.entries.size() != cache.entryCount)
+        AddNote(cache.note, "index counts " + std::to_string(cache.entryCount) + " entries, its table reaches " +
+                                std::to_string(cache.entries.size()));
+    return cache;
+}
+
+}  // namespace
+
+std::string BlockfileExternalName(std::uint32_t number) {
+    char name[16];
+    std::snprintf(name, sizeof name, "f_%06x", static_cast<unsigned>(number & 0x0FFFFFFFu));
+    return name;
+}
+
+BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files) {
+    try {
+        return Reader(files).Read();
+    } catch (const std::exception& error) {
+        BlockfileCacheContents cache;
+        cache.note = std::string("cache could not be read: ") + error.what();
+        return cache;
+    }
+}
+
+std::vector<CacheEntry> ReadBlockfileCache(const BlockfileFiles& files) {
+    return ReadBlockfileCacheContents(files).entries;
+}
+
+}  // namespace snapsift

@@ -1,0 +1,45 @@
+// Chromium's blockfile cache (the format of Chrome and Edge on Windows) read from its files'
+// bytes: the index with its hash table of cache addresses, the block files data_0.. that hold
+// entries, rankings nodes and small streams, and the f_XXXXXX files of the larger streams.
+// Every entry the hash table reaches is given, with its key, times, stored response headers and
+// where its body lies. Nothing here reads a file: the caller hands over the bytes by name.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cache/CacheEntry.h"
+#include "text/DateTime.h"
+
+namespace snapsift {
+
+// The bytes of one file of the cache folder by its name ("index", "data_1", "f_00000c"...);
+// nothing when the folder has no such file. The bytes must stay valid while the reader runs.
+using BlockfileFiles =
+    std::function<std::optional<std::span<const std::uint8_t>>(std::string_view name)>;
+
+// The cache as a whole: what its index header says, and every entry found.
+struct BlockfileCacheContents {
+    std::uint32_t version = 0;      // 0x00030000 for 3.0
+    std::uint32_t entryCount = 0;   // as the header counts them
+    std::uint32_t tableLength = 0;  // buckets of the hash table actually read
+    bool crashed = false;           // the browser did not close the cache cleanly
+    std::optional<DateTime> created;
+    std::vector<CacheEntry> entries;
+    std::string note;  // what of the index or the block files could not be read; empty when all was
+};
+
+BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files);
+
+// The entries alone.
+std::vector<CacheEntry> ReadBlockfileCache(const BlockfileFiles& files);
+
+// The file name of an external stream file: 1 → "f_000001".
+std::string BlockfileExternalName(std::uint32_t number);
+
+}  // namespace snapsift

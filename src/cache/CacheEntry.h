@@ -1,0 +1,43 @@
+// One entry of a browser's HTTP cache as a reader of its format found it: the key and the URL
+// in it, what the cache records about the entry, and where the stored bytes of its body lie.
+// The readers take a cache's files as bytes; every field of those bytes is taken as hostile.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "text/DateTime.h"
+
+namespace snapsift {
+
+enum class CacheFormat { ChromiumBlockfile, ChromiumSimple, FirefoxCache2 };
+
+// Where the stored bytes of an entry's body lie: a file of the cache folder, and where in it.
+struct BodyPlace {
+    std::string file;                    // its path below the cache folder: "data_2", "f_000012", "entries/3F2A..."
+    std::uint64_t offset = 0;            // where the body's first byte is in that file
+    std::uint64_t length = 0;            // how many bytes are stored
+    std::optional<std::uint32_t> block;  // in a block file of the blockfile format: the first block's number
+};
+
+struct CacheEntry {
+    CacheFormat format = CacheFormat::ChromiumSimple;
+    std::string key;  // as stored
+    std::string url;  // taken from the key
+    // What the cache records, in UTC; empty where the format or the entry keeps none.
+    std::optional<DateTime> created, lastUsed, requestTime, responseTime;
+    std::optional<std::uint32_t> fetchCount;
+    // From the stored response: the status line ("HTTP/1.1 200 OK"), Content-Type and
+    // Content-Encoding as sent; empty when not stored.
+    std::string statusLine, contentType, contentEncoding;
+    std::optional<BodyPlace> body;  // none when the entry keeps no body, or it cannot be placed
+    bool deleted = false;           // an entry the browser had let go (doomed, evicted, to delete)
+    std::string note;               // what of the entry could not be read, and why; empty when all was
+    // Added at the end for Firefox's cache2, which records no creation time: when the browser
+    // last wrote the entry (its metadata's "last modified", in UTC); empty where none is kept.
+    std::optional<DateTime> lastModified;
+};
+
+}  // namespace snapsift

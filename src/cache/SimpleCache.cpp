@@ -1,0 +1,413 @@
+#include "cache/SimpleCache.h"
+
+#include <algorithm>
+#include <array>
+#include <exception>
+#include <limits>
+
+namespace snapsift {
+
+namespace {
+
+constexpr std::uint64_t kInitialMagic = 0xfcfb6d1ba7725c30ull;
+constexpr std::uint64_t kFinalMagic = 0xf4fa6f45970d41d8ull;
+constexpr std::uint64_t kIndexMagic = 0x656e74657220796full;
+constexpr std::uint32_t kEntryVersion = 5;
+constexpr std::size_t kHeaderSize = 24;  // magic, version, key length, key hash, padding
+constexpr std::size_t kEofSize = 24;     // magic, flags, CRC-32, stream size, padding
+constexpr std::size_t kKeySha256Size = 32;
+constexpr std::uint32_t kEofHasCrc32 = 1, kEofHasKeySha256 = 2;
+constexpr std::string_view kToDelete = "todelete_";
+
+using Bytes = std::span<const std::uint8_t>;
+
+// Little-endian reads at an offset the caller has checked against the size.
+std::uint32_t U32(Bytes b, std::size_t at) {
+    return std::uint32_t{b[at]} | std::uint32_t{b[at + 1]} << 8 | std::uint32_t{b[at + 2]} << 16 |
+           std::uint32_t{b[at + 3]} << 24;
+}
+std::uint64_t U64(Bytes b, std::size_t at) { return U32(b, at) | std::uint64_t{U32(b, at + 4)} << 32; }
+
+// Chromium's time: microseconds since 1601-01-01 UTC; nothing for 0, negative or unrepresentable.
+std::optional<DateTime> ChromiumTime(std::uint64_t raw) {
+    const auto micro = static_cast<std::int64_t>(raw);
+    if (micro <= 0 || static_cast<std::uint64_t>(micro) > std::numeric_limits<std::uint64_t>::max() / 10)
+        return std::nullopt;
+    return FileTimeToDate(static_cast<std::uint64_t>(micro) * 10);
+}
+
+void AddNote(std::string& note, std::string_view text) {
+    if (!note.empty()) note += "; ";
+    note += text;
+}
+
+bool IsHex16(std::string_view text) {
+    return text.size() == 16 && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+// SHA-1 of a short text (FIPS 180-4), for the entry hash in a file's name.
+std::array<std::uint8_t, 20> Sha1(std::string_view text) {
+    std::uint32_t h[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
+    const auto rotl = [](std::uint32_t x, int n) { return (x << n) | (x >> (32 - n)); };
+    std::string message(text);
+    const std::uint64_t bits = static_cast<std::uint64_t>(text.size()) * 8;
+    message += '\x80';
+    while (message.size() % 64 != 56) message += '\0';
+    for (int i = 7; i >= 0; --i) message += static_cast<char>(bits >> (i * 8));
+    for (std::size_t block = 0; block < message.size(); block += 64) {
+        std::uint32_t w[80];
+        for (int i = 0; i < 16; ++i) {
+            const auto* p = reinterpret_cast<const unsigned char*>(message.data() + block + i * 4);
+            w[i] = std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+        }
+        for (int i = 16; i < 80; ++i) w[i] = rotl(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
+        std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4];
+        for (int i = 0; i < 80; ++i) {
+            std::uint32_t f, k;
+            if (i < 20) f = (b & c) | (~b & d), k = 0x5A827999;
+            else if (i < 40) f = b ^ c ^ d, k = 0x6ED9EBA1;
+            else if (i < 60) f = (b & c) | (b & d) | (c & d), k = 0x8F1BBCDC;
+            else f = b ^ c ^ d, k = 0xCA62C1D6;
+            const std::uint32_t t = rotl(a, 5) + f + e + k + w[i];
+            e = d, d = c, c = rotl(b, 30), b = a, a = t;
+        }
+        h[0] += a, h[1] += b, h[2] += c, h[3] += d, h[4] += e;
+    }
+    std::array<std::uint8_t, 20> digest{};
+    for (int i = 0; i < 20; ++i) digest[i] = static_cast<std::uint8_t>(h[i / 4] >> (24 - 8 * (i % 4)));
+    return digest;
+}
+
+// CRC-32 (the zlib one) of a stream's bytes, as its end record keeps it.
+std::uint32_t Crc32(Bytes bytes) {
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const std::uint8_t b : bytes) crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+// A stream's bytes against the CRC-32 its end record at `eof` keeps, when it keeps one.
+bool CrcDiffers(Bytes bytes, std::size_t eof, Bytes stream) {
+    return (U32(bytes, eof + 8) & kEofHasCrc32) && U32(bytes, eof + 12) != Crc32(stream);
+}
+
+std::uint64_t EntryHashOfKey(std::string_view key) {
+    const auto digest = Sha1(key);
+    return U64(Bytes(digest.data(), digest.size()), 0);
+}
+
+// A base::Pickle read front to back; every read checked against the payload's end.
+class PickleReader {
+public:
+    explicit PickleReader(Bytes payload) : bytes_(payload) {}
+    std::optional<std::uint32_t> ReadU32() {
+        if (bytes_.size() - at_ < 4) return std::nullopt;
+        const auto value = U32(bytes_, at_);
+        at_ += 4;
+        return value;
+    }
+    std::optional<std::uint64_t> ReadU64() {
+        if (bytes_.size() - at_ < 8) return std::nullopt;
+        const auto value = U64(bytes_, at_);
+        at_ += 8;
+        return value;
+    }
+    // A length, then that many bytes padded to a multiple of 4.
+    std::optional<std::string_view> ReadString() {
+        const auto length = ReadU32();
+        if (!length || *length > bytes_.size() - at_) return std::nullopt;
+        const std::string_view text(reinterpret_cast<const char*>(bytes_.data() + at_), *length);
+        at_ += std::min<std::size_t>(bytes_.size() - at_, (std::size_t{*length} + 3) & ~std::size_t{3});
+        return text;
+    }
+
+private:
+    Bytes bytes_;
+    std::size_t at_ = 0;
+};
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// Raw headers as Chromium keeps them: NUL-separated lines, the status line first.
+void ReadRawHeaders(std::string_view raw, CacheEntry& entry) {
+    bool first = true;
+    while (!raw.empty()) {
+        const auto end = std::min(raw.find('\0'), raw.size());
+        const std::string_view line = raw.substr(0, end);
+        raw.remove_prefix(std::min(raw.size(), end + 1));
+        if (first) {
+            entry.statusLine = std::string(line);
+            first = false;
+            continue;
+        }
+        const auto colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        const auto name = Trim(line.substr(0, colon));
+        const auto value = Trim(line.substr(colon + 1));
+        if (EqualsNoCase(name, "Content-Type") && entry.contentType.empty()) entry.contentType = value;
+        else if (EqualsNoCase(name, "Content-Encoding") && entry.contentEncoding.empty())
+            entry.contentEncoding = value;
+    }
+}
+
+// Stream 0: a pickle (payload size, then the payload) of the HTTP response info.
+void ReadResponseInfo(Bytes stream0, CacheEntry& entry) {
+    if (stream0.size() < 4) {
+        AddNote(entry.note, "stored response: too short for its size field");
+        return;
+    }
+    std::size_t payload = U32(stream0, 0);
+    if (payload > stream0.size() - 4) {
+        AddNote(entry.note, "stored response: its size runs past stream 0, read as far as it goes");
+        payload = stream0.size() - 4;
+    }
+    PickleReader pickle(stream0.subspan(4, payload));
+    constexpr std::uint32_t kVersionMask = 0xFF, kHasExtraFlags = 1u << 31, kHasOriginalTime = 1u << 2;
+    const auto flags = pickle.ReadU32();
+    std::optional<std::uint32_t> extra = 0;
+    if (flags && (*flags & kHasExtraFlags)) extra = pickle.ReadU32();
+    if (!flags || !extra) {
+        AddNote(entry.note, "stored response: cut in its flags");
+        return;
+    }
+    const auto version = *flags & kVersionMask;
+    if (version < 1 || version > 3)
+        AddNote(entry.note, "stored response: unknown version " + std::to_string(version));
+    const auto request = pickle.ReadU64();
+    const auto response = pickle.ReadU64();
+    const auto original = (*extra & kHasOriginalTime) ? pickle.ReadU64() : std::optional<std::uint64_t>(0);
+    if (!request || !response || !original) {
+        AddNote(entry.note, "stored response: cut in its times");
+        return;
+    }
+    entry.requestTime = ChromiumTime(*request);
+    entry.responseTime = ChromiumTime(*response);
+    const auto headers = pickle.ReadString();
+    if (!headers) {
+        AddNote(entry.note, "stored response: its headers run past its end");
+        return;
+    }
+    ReadRawHeaders(*headers, entry);
+    if (entry.statusLine.empty()) AddNote(entry.note, "stored response: no status line");
+}
+
+// The first end record of a stream after `from`, found by its magic, for an entry whose last
+// end record does not say where the streams lie.
+std::optional<std::size_t> FindEndRecord(Bytes bytes, std::size_t from) {
+    for (std::size_t at = from; bytes.size() >= kEofSize && at <= bytes.size() - kEofSize; ++at)
+        if (U64(bytes, at) == kFinalMagic) return at;
+    return std::nullopt;
+}
+
+// What an entry file's name says: its entry hash (16 hex digits) when it carries one.
+struct EntryName {
+    bool entry = false;
+    std::optional<std::string_view> hashDigits;
+};
+
+EntryName ParseEntryName(std::string_view name) {
+    if (name.size() == 18 && name.ends_with("_0") && IsHex16(name.substr(0, 16))) return {true, name.substr(0, 16)};
+    if (!name.starts_with(kToDelete)) return {};
+    name.remove_prefix(kToDelete.size());
+    // A file renamed before it is deleted, under a random number (Windows).
+    if (name.size() == 16 && IsHex16(name)) return {true, std::nullopt};
+    // A doomed entry: "<hash>_0_<doom generation>".
+    const std::string_view generation = name.size() > 19 ? name.substr(19) : std::string_view{};
+    if (IsHex16(name.substr(0, 16)) && name.substr(16, 3) == "_0_" && !generation.empty() && generation.size() <= 20 &&
+        std::all_of(generation.begin(), generation.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return {true, name.substr(0, 16)};
+    return {};
+}
+
+}  // namespace
+
+bool IsSimpleEntryName(std::string_view fileName) { return ParseEntryName(fileName).entry; }
+
+std::optional<std::uint64_t> SimpleEntryHash(std::string_view fileName) {
+    const auto digits = ParseEntryName(fileName).hashDigits;
+    if (!digits) return std::nullopt;
+    std::uint64_t hash = 0;
+    for (char c : *digits) hash = hash << 4 | static_cast<std::uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+    return hash;
+}
+
+std::string UrlFromChromiumKey(std::string_view key) {
+    const auto space = key.rfind(' ');
+    if (space != std::string_view::npos) return std::string(key.substr(space + 1));
+    // "<digits>/<digits>/" before a single-keyed URL.
+    std::size_t at = 0;
+    for (int part = 0; part < 2; ++part) {
+        const std::size_t start = at;
+        while (at < key.size() && key[at] >= '0' && key[at] <= '9') ++at;
+        if (at == start || at >= key.size() || key[at] != '/') return std::string(key);
+        ++at;
+    }
+    return std::string(key.substr(at));
+}
+
+namespace {
+
+CacheEntry ReadEntry(std::string_view fileName, Bytes bytes) {
+    CacheEntry entry;
+    entry.format = CacheFormat::ChromiumSimple;
+    entry.deleted = fileName.starts_with(kToDelete);
+    if (bytes.size() < kHeaderSize) {
+        entry.note = "cut short: " + std::to_string(bytes.size()) + " bytes, no whole header";
+        return entry;
+    }
+    if (U64(bytes, 0) != kInitialMagic) {
+        entry.note = "not a simple-cache entry: wrong magic";
+        return entry;
+    }
+    if (const auto version = U32(bytes, 8); version != kEntryVersion)
+        AddNote(entry.note, "entry version " + std::to_string(version) + ", read as version 5");
+    const std::uint32_t keyLength = U32(bytes, 12);
+    if (keyLength > bytes.size() - kHeaderSize) {
+        AddNote(entry.note, "key length " + std::to_string(keyLength) + " runs past the end of the file");
+        return entry;
+    }
+    const std::size_t keyEnd = kHeaderSize + keyLength;
+    entry.key.assign(reinterpret_cast<const char*>(bytes.data() + kHeaderSize), keyLength);
+    entry.url = UrlFromChromiumKey(entry.key);
+    if (const auto named = SimpleEntryHash(fileName); named && *named != EntryHashOfKey(entry.key))
+        AddNote(entry.note, "the key's hash does not match the file name");
+
+    // The last end record gives stream 0's size; stream 0 ends before it (and before the key's
+    // SHA-256 when its flag says so), stream 1 ends at the end record before stream 0. Stream 1's
+    // own end record may say 0, so its size is what is left over.
+    std::optional<std::size_t> stream1End, stream0Start, stream0End;
+    bool placedByLastRecord = false;
+    const std::size_t size = bytes.size();
+    if (size - keyEnd >= 2 * kEofSize && U64(bytes, size - kEofSize) == kFinalMagic) {
+        const std::uint32_t flags = U32(bytes, size - kEofSize + 8);
+        const std::uint32_t size0 = U32(bytes, size - kEofSize + 16);
+        const std::size_t tail = kEofSize + ((flags & kEofHasKeySha256) ? kKeySha256Size : 0);
+        const std::size_t room = size - keyEnd - kEofSize;  // for stream 1, its end record, stream 0...
+        if (tail - kEofSize + size0 <= room - kEofSize) {
+            const std::size_t start = size - tail - size0;
+            if (U64(bytes, start - kEofSize) == kFinalMagic) {
+                stream1End = start - kEofSize;
+                stream0Start = start;
+                stream0End = size - tail;
+                placedByLastRecord = true;
+            } else {
+                AddNote(entry.note, "no end record where stream 1 should end");
+            }
+        } else {
+            AddNote(entry.note, "stream 0 size " + std::to_string(size0) + " does not fit in the file");
+        }
+    } else {
+        AddNote(entry.note, "no end record at the end of the file");
+    }
+    if (!stream1End) {
+        // Cut or damaged at its end: stream 1 ends at the first end record after the key, and
+        // stream 0 follows it as far as the file goes; with none, the body runs to the end.
+        if (const auto found = FindEndRecord(bytes, keyEnd)) {
+            AddNote(entry.note, "stream 1 ends at the first end record after the key");
+            stream1End = *found;
+            stream0Start = *found + kEofSize;
+            stream0End = size;
+        } else {
+            AddNote(entry.note, "cut short in the body: the body runs to the end of the file");
+            stream1End = size;
+        }
+    }
+    const std::uint32_t recorded1 = *stream1End + kEofSize <= size ? U32(bytes, *stream1End + 16) : 0;
+    if (recorded1 != 0 && recorded1 != *stream1End - keyEnd)
+        AddNote(entry.note, "stream 1's end record gives size " + std::to_string(recorded1) + ", the file " +
+                                std::to_string(*stream1End - keyEnd));
+    entry.body = BodyPlace{std::string(fileName), keyEnd, *stream1End - keyEnd, std::nullopt};
+    if (*stream1End + kEofSize <= size && CrcDiffers(bytes, *stream1End, bytes.subspan(keyEnd, entry.body->length)))
+        AddNote(entry.note, "the body's CRC-32 does not match its end record");
+    if (placedByLastRecord &&
+        CrcDiffers(bytes, size - kEofSize, bytes.subspan(*stream0Start, *stream0End - *stream0Start)))
+        AddNote(entry.note, "the stored response's CRC-32 does not match its end record");
+    if (stream0Start)
+        ReadResponseInfo(bytes.subspan(*stream0Start, *stream0End - *stream0Start), entry);
+    else
+        AddNote(entry.note, "no stored response");
+    return entry;
+}
+
+SimpleIndex ReadIndex(Bytes bytes) {
+    SimpleIndex index;
+    // Pickle header (payload size, CRC), magic, version, entry count, cache size, reason.
+    constexpr std::size_t kIndexHeader = 8 + 8 + 4 + 8 + 8 + 4, kRecord = 24, kTail = 8;
+    if (bytes.size() < kIndexHeader) {
+        index.note = "cut short: no whole index header";
+        return index;
+    }
+    if (U64(bytes, 8) != kIndexMagic) {
+        index.note = "not a simple-cache index: wrong magic";
+        return index;
+    }
+    if (const auto version = U32(bytes, 16); version < 8 || version > 9)
+        AddNote(index.note, "index version " + std::to_string(version) + ", read as version 9");
+    std::size_t end = bytes.size();
+    if (const std::uint32_t payload = U32(bytes, 0); payload != bytes.size() - 8) {
+        AddNote(index.note, "payload size " + std::to_string(payload) + " does not match the file");
+        if (payload >= kIndexHeader - 8 && payload < bytes.size() - 8) end = std::size_t{payload} + 8;
+    }
+    const std::uint64_t count = U64(bytes, 20);
+    const std::size_t room = (end - kIndexHeader) / kRecord;
+    std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(count, room));
+    if (count > room) {
+        AddNote(index.note, "entry count " + std::to_string(count) + " runs past the end, " +
+                                std::to_string(room) + " read");
+    }
+    index.entries.reserve(take);
+    for (std::size_t i = 0; i < take; ++i) {
+        const std::size_t at = kIndexHeader + i * kRecord;
+        index.entries.push_back({U64(bytes, at), ChromiumTime(U64(bytes, at + 8))});
+    }
+    const std::size_t after = kIndexHeader + take * kRecord;
+    if (count <= room && end - after >= kTail) index.written = ChromiumTime(U64(bytes, after));
+    else if (count <= room) AddNote(index.note, "no time of writing after the entries");
+    return index;
+}
+
+}  // namespace
+
+// Out of memory for a key or a note is the only exception the readers can meet.
+CacheEntry ReadSimpleEntry(std::string_view fileName, Bytes bytes) {
+    try {
+        return ReadEntry(fileName, bytes);
+    } catch (const std::exception& e) {
+        CacheEntry entry;
+        entry.note = std::string("not read: ") + e.what();
+        return entry;
+    }
+}
+
+SimpleIndex ReadSimpleIndex(Bytes bytes) {
+    try {
+        return ReadIndex(bytes);
+    } catch (const std::exception& e) {
+        SimpleIndex index;
+        index.note = std::string("not read: ") + e.what();
+        return index;
+    }
+}
+
+}  // namespace snapsift

@@ -1,0 +1,49 @@
+// Chromium's simple cache: one file per entry ("<16 hex digits>_0"), holding the key, the body
+// (stream 1) and the stored HTTP response (stream 0), each stream closed by an end record; and
+// index-dir/the-real-index, which keeps each entry's last-used time. Pure code over bytes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cache/CacheEntry.h"
+
+namespace snapsift {
+
+// "<16 lower-case hex digits>_0"; or an entry the browser was deleting: a doomed entry,
+// "todelete_<16 hex digits>_0_<doom generation>", or a file renamed before its deletion,
+// "todelete_<16 hex digits>" (a random number there). Any other name (index,
+// the-real-index, "_1" and "_s" files) is not an entry file.
+bool IsSimpleEntryName(std::string_view fileName);
+
+// The entry hash an entry file's name carries (the first 8 bytes of the key's SHA-1, read as a
+// little-endian number); nothing for a name that carries none ("todelete_" and a random number).
+std::optional<std::uint64_t> SimpleEntryHash(std::string_view fileName);
+
+// One "_0" file. `body` places stream 1 in the file itself (file = fileName as given). Never
+// throws; what could not be read is said in `note`.
+CacheEntry ReadSimpleEntry(std::string_view fileName, std::span<const std::uint8_t> bytes);
+
+struct SimpleIndexEntry {
+    std::uint64_t hash = 0;             // as SimpleEntryHash gives it for the entry's file
+    std::optional<DateTime> lastUsed;   // UTC
+};
+
+struct SimpleIndex {
+    std::vector<SimpleIndexEntry> entries;
+    std::optional<DateTime> written;  // when the browser wrote the index, UTC
+    std::string note;                 // what could not be read, and why; empty when all was
+};
+
+// index-dir/the-real-index.
+SimpleIndex ReadSimpleIndex(std::span<const std::uint8_t> bytes);
+
+// The URL in a Chromium cache key: the text after the last space of a split key
+// ("1/0/_dk_<site> <site> <url>"), else the key without a leading "<digits>/<digits>/".
+std::string UrlFromChromiumKey(std::string_view key);
+
+}  // namespace snapsift

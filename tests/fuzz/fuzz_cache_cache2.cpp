@@ -1,0 +1,25 @@
+// Any bytes as a cache2 entry file, in entries/ and in doomed/, and as a key: never a crash, a
+// body placed only inside the file, and a note whenever no body is placed.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <string_view>
+
+#include "cache/FirefoxCache.h"
+
+using namespace snapsift;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::span<const std::uint8_t> bytes(data, size);
+    for (const auto folder : {Cache2Folder::Entries, Cache2Folder::Doomed}) {
+        const CacheEntry entry = ReadCache2Entry("0352CAE71DC5E1DD21CA3ABCF906CE247863CD88", bytes, folder);
+        if (entry.body && (entry.body->offset != 0 || entry.body->length > size)) std::abort();
+        if (!entry.body && entry.note.empty()) std::abort();
+        if (entry.key.size() > size || entry.url.size() > entry.key.size()) std::abort();
+        if (entry.deleted != (folder == Cache2Folder::Doomed)) std::abort();
+    }
+    const std::string_view key(reinterpret_cast<const char*>(data), size);
+    if (const auto url = Cache2KeyUrl(key); url && url->size() >= size) std::abort();
+    return 0;
+}
