@@ -469,6 +469,8 @@ BlockfileCacheContents Reader::Read() {
 
 }  // namespace
 
+bool IsBlockfileIndexStart(std::span<const std::uint8_t> head) { return head.size() >= 4 && *U32(head, 0) == kIndexMagic; }
+
 std::string BlockfileExternalName(std::uint32_t number) {
     char name[16];
     std::snprintf(name, sizeof name, "f_%06x", static_cast<unsigned>(number & 0x0FFFFFFFu));

@@ -39,6 +39,9 @@ BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files);
 // The entries alone.
 std::vector<CacheEntry> ReadBlockfileCache(const BlockfileFiles& files);
 
+// Whether bytes begin as a blockfile cache's index does (its magic number).
+bool IsBlockfileIndexStart(std::span<const std::uint8_t> head);
+
 // The file name of an external stream file: 1 → "f_000001".
 std::string BlockfileExternalName(std::uint32_t number);
 

@@ -410,4 +410,13 @@ SimpleIndex ReadSimpleIndex(Bytes bytes) {
     }
 }
 
+bool IsSimpleEntryStart(Bytes head) { return head.size() >= 8 && U64(head, 0) == kInitialMagic; }
+
+std::optional<std::string> SimpleEntryKey(Bytes head) {
+    if (head.size() < kHeaderSize || U64(head, 0) != kInitialMagic) return std::nullopt;
+    const std::uint32_t keyLength = U32(head, 12);
+    if (keyLength > head.size() - kHeaderSize) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(head.data() + kHeaderSize), keyLength);
+}
+
 }  // namespace snapsift

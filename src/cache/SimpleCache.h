@@ -46,4 +46,12 @@ SimpleIndex ReadSimpleIndex(std::span<const std::uint8_t> bytes);
 // ("1/0/_dk_<site> <site> <url>"), else the key without a leading "<digits>/<digits>/".
 std::string UrlFromChromiumKey(std::string_view key);
 
+// Whether bytes begin as a simple-cache entry file does (its magic number).
+bool IsSimpleEntryStart(std::span<const std::uint8_t> head);
+
+// The key of an entry file from its first bytes alone (its header and the key after it), for a
+// reader that wants to know what an entry holds before it reads the rest; nothing when those
+// bytes are no simple-cache entry's or do not hold the whole key.
+std::optional<std::string> SimpleEntryKey(std::span<const std::uint8_t> head);
+
 }  // namespace snapsift

@@ -99,6 +99,34 @@ void AppendTimeLine(std::string& out, std::string_view label, const std::optiona
     out += kLineEnd;
 }
 
+// The rows of a photo found in a cache: where it was fetched from, as text and never as a link
+// (whoever served it chose the URL), and what the cache keeps about it. Escaped as names are,
+// a backslash always written as two: none of this text is a path of the volume.
+void AppendCacheRows(std::string& out, const CacheRecord& cache) {
+    const auto row = [&](std::string_view label, const std::string& text) {
+        if (text.empty()) return;
+        out += "<b>";
+        out += label;
+        out += ":</b> " + ReportText(text, '/') + "<br>";
+        out += kLineEnd;
+    };
+    const auto timeRow = [&](std::string_view label, const std::optional<DateTime>& value) {
+        if (value) AppendTimeLine(out, label, value);
+    };
+    row("Cached from", cache.url);
+    row("Cache", cache.format);
+    timeRow("Cache entry created", cache.created);
+    timeRow("Cache entry last used", cache.lastUsed);
+    timeRow("Cache entry last modified", cache.lastModified);
+    timeRow("Request time", cache.requestTime);
+    timeRow("Response time", cache.responseTime);
+    if (cache.fetchCount) row("Fetch count", std::to_string(*cache.fetchCount));
+    row("HTTP status", cache.statusLine);
+    row("Content-Type", cache.contentType);
+    row("Content-Encoding", cache.contentEncoding);
+    row("MD5 of the stored bytes", LowerAscii(cache.storedDigest));
+}
+
 }  // namespace
 
 std::string ReportText(std::string_view utf8, char separator) { return HtmlText(utf8, true, separator); }
@@ -116,6 +144,7 @@ std::string FormatReportEntry(const ReportEntry& entry) {
     out += kLineEnd;
     out += "<b>Short name:</b> " + ReportText(entry.fileName, entry.separator) + "<br>";
     out += kLineEnd;
+    if (entry.cache) AppendCacheRows(out, *entry.cache);
     if (!entry.status.empty()) {
         out += "<b>Status:</b> " + HtmlText(entry.status, false) + "<br>";
         out += kLineEnd;

@@ -16,6 +16,16 @@ namespace snapsift {
 inline constexpr std::string_view kReportFileName = "Quorvia JPG Files.htm";
 inline constexpr std::string_view kProfileSiteHost = "www.quorvia.com";
 
+// What a browser's cache records about the entry a photo was found in. Text as in ReportEntry.
+struct CacheRecord {
+    std::string url;     // as stored
+    std::string format;  // "Chromium blockfile cache", "Chromium simple cache", "Firefox cache2"
+    std::optional<DateTime> created, lastUsed, lastModified, requestTime, responseTime;
+    std::optional<std::uint32_t> fetchCount;
+    std::string statusLine, contentType, contentEncoding;  // empty: not stored
+    std::string storedDigest;  // the stored bytes' MD5 when the body was decoded; else empty
+};
+
 // What one report entry says about one recognised file. Text is UTF-8 (or the raw bytes
 // of a name that is not valid UTF-8); the writer escapes and encodes it.
 struct ReportEntry {
@@ -30,6 +40,7 @@ struct ReportEntry {
     std::optional<std::string> copyFileName; // set when the image line is written
     std::string status = {};                 // what became of a deleted file; empty for a present one
     char separator = kSeparator;             // between the names of fullPath
+    std::optional<CacheRecord> cache;        // set for a photo found in a browser's cache
 };
 
 // Creates (or empties) the report and writes its header line, followed, for a disk image, by

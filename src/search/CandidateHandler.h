@@ -4,6 +4,7 @@
 #include <string>
 
 #include "volume/Volume.h"
+#include "search/CacheFiles.h"
 #include "search/Recognition.h"
 
 namespace snapsift {
@@ -14,6 +15,14 @@ public:
     // folder: the open folder that listed the file, to open it in; fullPath: its whole path text.
     virtual void ProcessCandidate(const VolumeFolder& folder, const std::string& fullPath,
                                   const std::string& fileName, NameStyle nameStyle) = 0;
+    // A file whose name says it may belong to a browser's cache; what it holds decides.
+    virtual void ProcessCacheFile(const VolumeFolder& folder, const std::string& fullPath,
+                                  const std::string& fileName, CacheFileKind kind) {
+        (void)folder;
+        (void)fullPath;
+        (void)fileName;
+        (void)kind;
+    }
 };
 
 }  // namespace snapsift

@@ -19,17 +19,6 @@ void EvidenceEntry::ProcessCandidate(const VolumeFolder& folder, const std::stri
 
 namespace {
 
-std::string_view StatusText(FileState state) {
-    switch (state) {
-    case FileState::Deleted: return "deleted (its content may have been partly overwritten)";
-    case FileState::RecordReused: return "deleted (record reused, content lost)";
-    case FileState::RecordUnreadable: return "its MFT record could not be read (damaged): no times, no content";
-    case FileState::DeletedRecordUnreadable: return "deleted (its MFT record could not be read: no times, no content)";
-    case FileState::Present: break;
-    }
-    return {};
-}
-
 // A name whose record is lost keeps nothing of its own but the name.
 bool RecordLost(FileState state) {
     return state == FileState::RecordReused || state == FileState::RecordUnreadable ||
@@ -48,12 +37,23 @@ std::string NotReadReason(const SystemError& error, std::int64_t size) {
     return {};
 }
 
+}  // namespace
+
+std::string_view StatusText(FileState state) {
+    switch (state) {
+    case FileState::Deleted: return "deleted (its content may have been partly overwritten)";
+    case FileState::RecordReused: return "deleted (record reused, content lost)";
+    case FileState::RecordUnreadable: return "its MFT record could not be read (damaged): no times, no content";
+    case FileState::DeletedRecordUnreadable: return "deleted (its MFT record could not be read: no times, no content)";
+    case FileState::Present: break;
+    }
+    return {};
+}
+
 void AddStatus(std::string& status, std::string_view reason) {
     if (!status.empty()) status += "; ";
     status += reason;
 }
-
-}  // namespace
 
 void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string& fullPath,
                                    const std::string& fileName, const std::string& userId) {
@@ -80,8 +80,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     if (opened && !file->AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
     entry.timesAvailable = opened && file->Times(entry.timeCreated, entry.timeAccessed, entry.timeModified);
 
-    const std::int32_t number = ++tally_.filesFound;
-    host_.FileFound(number);
+    const std::int32_t number = CountEntry();
     std::string ending = std::to_string(number);  // built up so that GCC 12 sees no overlap in it
     ending.insert(0, 1, '-');
     ending += ".jpg";
@@ -135,17 +134,29 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
         ++tally_.gaps.entriesIncomplete;
     // The report's words for an entry without its digest.
     entry.digest = hex ? std::move(*hex) : std::string(MD5::kFileFailureText);
-    if (includePhotos && copyError != 0) {
-        ++tally_.gaps.copiesFailed;
-        host_.ShowMessage("Error copying file: " + fullPath + ". Error number: " + std::to_string(copyError) +
-                              ". Click OK to continue.",
-                          MessageKind::FileProblem);
-    }
+    if (includePhotos && copyError != 0) CopyFailed(fullPath, copyError);
 
     if (includePhotos) entry.copyFileName = copyName;
+    AppendEntry(entry);
+}
+
+std::int32_t EvidenceEntry::CountEntry() {
+    const std::int32_t number = ++tally_.filesFound;
+    host_.FileFound(number);
+    return number;
+}
+
+void EvidenceEntry::CopyFailed(const std::string& fullPath, long error) {
+    ++tally_.gaps.copiesFailed;
+    host_.ShowMessage("Error copying file: " + fullPath + ". Error number: " + std::to_string(error) +
+                          ". Click OK to continue.",
+                      MessageKind::FileProblem);
+}
+
+void EvidenceEntry::AppendEntry(const ReportEntry& entry) {
     if (!AppendReportEntry(runFolder_ + std::string(kReportFileName), entry)) {
         ++tally_.gaps.entriesNotWritten;
-        host_.ShowMessage("Error writing to HTML report for file: " + fullPath + ". Click OK to continue.",
+        host_.ShowMessage("Error writing to HTML report for file: " + entry.fullPath + ". Click OK to continue.",
                           MessageKind::FileProblem);
     }
 }

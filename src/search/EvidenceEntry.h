@@ -13,6 +13,9 @@
 
 namespace snapsift {
 
+struct CacheEntry;
+struct ReportEntry;
+
 // What a run's report lacks, counted as it happens.
 struct EvidenceGaps {
     std::uint64_t entriesNotWritten = 0;  // the report could not take the entry
@@ -23,9 +26,11 @@ struct EvidenceGaps {
     std::uint64_t entriesFromDamage = 0;  // entries whose bytes lie in a damaged part of a disk image
     std::uint64_t imageDamage = 0;        // damaged parts of a disk image met in the run (read as zeros)
     std::uint64_t reportWritesFailed = 0; // the report's header or tail could not be written
+    std::uint64_t cacheEntriesDamaged = 0;    // photos' cache entries written with part of them unreadable
+    std::uint64_t cacheEntriesUnreadable = 0; // cache entries whose URL could not be read
     bool Any() const {
         return entriesNotWritten + entriesIncomplete + copiesFailed + candidatesLost + entriesFromDamage +
-                   imageDamage + reportWritesFailed != 0;
+                   imageDamage + reportWritesFailed + cacheEntriesDamaged + cacheEntriesUnreadable != 0;
     }
 };
 
@@ -35,6 +40,11 @@ struct EvidenceTally {
     std::int32_t filesFound = 0;
     EvidenceGaps gaps;
 };
+
+// The report's status words for a file in `state`; empty for a present file.
+std::string_view StatusText(FileState state);
+// Adds a reason to an entry's status, after a "; " when it holds one already.
+void AddStatus(std::string& status, std::string_view reason);
 
 class EvidenceEntry : public CandidateHandler {
 public:
@@ -50,6 +60,9 @@ public:
 
     void ProcessCandidate(const VolumeFolder& folder, const std::string& fullPath,
                           const std::string& fileName, NameStyle nameStyle) override;
+    // The photos a cache file holds, each an entry as a recognised file's is (CacheEvidence.cpp).
+    void ProcessCacheFile(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName,
+                          CacheFileKind kind) override;
 
     // The evidence of one recognised file, written into the report in the output folder.
     void RecordEvidence(const VolumeFolder& folder, const std::string& fullPath,
@@ -62,6 +75,20 @@ public:
     void SetAfterOpen(std::function<void(const std::string& fullPath)> afterOpen) { afterOpen_ = std::move(afterOpen); }
 
 private:
+    void ExamineEntryFile(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName,
+                          CacheFileKind kind);
+    void ExamineBlockfileCache(const VolumeFolder& folder, const std::string& indexPath);
+    // A photo found in a cache entry whose body lies in `bodyFile` (none when it cannot be
+    // placed); bodyPath says where, for the report's full path.
+    void RecordCachedPhoto(const CacheEntry& cached, const CachedPhoto& photo, const HeldFile* bodyFile,
+                           const std::string& bodyPath);
+    // The next entry's number, told to the host.
+    std::int32_t CountEntry();
+    // Appends the entry to the report; a failure is counted and told.
+    void AppendEntry(const ReportEntry& entry);
+    // A copy that could not be made: counted and told.
+    void CopyFailed(const std::string& fullPath, long error);
+
     const std::string runFolder_;
     SearchHost& host_;
     const char separator_;

@@ -66,7 +66,7 @@ void ReadFolder(SearchHost& host, VolumeFolder& listing, const std::string& fold
 }
 
 // The files of one folder, each: abort test, path shown, yield, name filter and, on a match,
-// ProcessCandidate; one whose processing fails is counted in candidatesLost and handed to the
+// ProcessCandidate, or for a name a browser's cache gives its files, ProcessCacheFile; one whose processing fails is counted in candidatesLost and handed to the
 // host. False when the walk was aborted.
 bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler& handler,
                   const VolumeFolder& listing, const std::string& folder, const FileNames& files,
@@ -79,15 +79,21 @@ bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler
         fullPath.append(name);
         host.ShowPath(fullPath);
         host.Yield();
-        if (const auto nameStyle = NameFilter(name)) {
-            if (readAhead != nullptr) readAhead->ReachedCandidate();
-            try {
+        const auto nameStyle = NameFilter(name);
+        const auto cacheFile = nameStyle ? std::nullopt : CacheFileOf(name);
+        if (!nameStyle && !cacheFile) continue;
+        // The helpers read ahead the files that pass the name filter; a cache's files are read
+        // when the walk comes to them.
+        if (readAhead != nullptr && nameStyle) readAhead->ReachedCandidate();
+        try {
+            if (nameStyle)
                 handler.ProcessCandidate(listing, fullPath, std::string(name), *nameStyle);
-            } catch (...) {
-                // A failure inside one file's processing never stops the walk.
-                ++candidatesLost;
-                host.CandidateLost(fullPath);
-            }
+            else
+                handler.ProcessCacheFile(listing, fullPath, std::string(name), *cacheFile);
+        } catch (...) {
+            // A failure inside one file's processing never stops the walk.
+            ++candidatesLost;
+            host.CandidateLost(fullPath);
         }
     }
     return true;

@@ -27,6 +27,9 @@ public:
 
     // Include photos: copies and image lines; read once per recognised file.
     virtual bool IncludePhotos() const = 0;
+    // Report the photos of cache entries the browser had let go of (doomed, evicted, being
+    // deleted) as well, marked as deleted.
+    virtual bool IncludeDeletedCacheEntries() const { return false; }
 
     // Progress: the path on show, the one being examined, and one turn of the host's event loop.
     virtual void ShowPath(const std::string& fullPath) = 0;
@@ -50,6 +53,13 @@ public:
     // A file that passed the name filter could not be examined: its processing failed part way
     // and it may have no entry. The walk goes on.
     virtual void CandidateLost(const std::string& fullPath) { (void)fullPath; }
+    // Part of a browser's cache could not be read: a photo's entry lacks what `problem` says, or
+    // an entry's URL could not be read, so whether it held a photo is unknown. `where` is the
+    // file of the cache concerned. The walk goes on.
+    virtual void CacheProblem(const std::string& where, std::string_view problem) {
+        (void)where;
+        (void)problem;
+    }
 };
 
 }  // namespace snapsift

@@ -1,0 +1,287 @@
+// The photos found in browsers' caches, each written as an evidence entry: the file that holds
+// its body, its name from the URL, what the cache records, and the digest and copy of the bytes
+// as the browser received them.
+#include <map>
+
+#include "cache/BlockfileCache.h"
+#include "cache/BodyDecoding.h"
+#include "cache/FirefoxCache.h"
+#include "cache/SimpleCache.h"
+#include "hash/MD5.h"
+#include "platform/OutputFile.h"
+#include "report/Report.h"
+#include "search/CacheFiles.h"
+#include "search/EvidenceEntry.h"
+
+namespace snapsift {
+
+namespace {
+
+// What a simple-cache entry file is read for before its key says whether it holds a photo: its
+// header and the key (a few hundred bytes), with room to spare.
+constexpr std::size_t kSimpleHead = 16 * 1024;
+
+std::string FormatName(CacheFormat format) {
+    switch (format) {
+    case CacheFormat::ChromiumBlockfile: return "Chromium blockfile cache";
+    case CacheFormat::ChromiumSimple: return "Chromium simple cache";
+    case CacheFormat::FirefoxCache2: return "Firefox cache2";
+    }
+    return {};
+}
+
+std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes) {
+    try {
+        MD5 md5;
+        md5.Init();
+        md5.Update(bytes);
+        return md5.Final();
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::span<const std::uint8_t> AsBytes(const std::string& text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// 34816 as "34,816".
+std::string WithThousands(std::uint64_t number) {
+    std::string digits = std::to_string(number);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+    return digits;
+}
+
+void AddNote(std::string& notes, std::string_view note) {
+    if (note.empty()) return;
+    if (!notes.empty()) notes += "; ";
+    notes += note;
+}
+
+CacheRecord RecordOf(const CacheEntry& cached) {
+    CacheRecord record;
+    record.url = cached.url;
+    record.format = FormatName(cached.format);
+    record.created = cached.created;
+    record.lastUsed = cached.lastUsed;
+    record.lastModified = cached.lastModified;
+    record.requestTime = cached.requestTime;
+    record.responseTime = cached.responseTime;
+    record.fetchCount = cached.fetchCount;
+    record.statusLine = cached.statusLine;
+    record.contentType = cached.contentType;
+    record.contentEncoding = cached.contentEncoding;
+    return record;
+}
+
+}  // namespace
+
+void EvidenceEntry::ProcessCacheFile(const VolumeFolder& folder, const std::string& fullPath,
+                                     const std::string& fileName, CacheFileKind kind) {
+    if (kind == CacheFileKind::BlockfileIndex)
+        ExamineBlockfileCache(folder, fullPath);
+    else
+        ExamineEntryFile(folder, fullPath, fileName, kind);
+}
+
+void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::string& fullPath,
+                                     const std::string& fileName, CacheFileKind kind) {
+    const bool doomed = kind == CacheFileKind::Cache2Doomed;
+    if (doomed && !host_.IncludeDeletedCacheEntries()) return;
+    HeldFile file;
+    const auto unreadable = [&](std::string_view why) {
+        ++tally_.gaps.cacheEntriesUnreadable;
+        host_.CacheProblem(fullPath, "a cache entry whose URL could not be read: " + std::string(why));
+    };
+    if (!file.Open(folder, fileName, fullPath)) {
+        // A name like a cache entry's that could not be opened may have held a photo.
+        if (!file.Missing() && !doomed) unreadable(file.Problem());
+        return;
+    }
+    if (!file.AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
+
+    CacheEntry cached;
+    if (kind == CacheFileKind::SimpleEntry) {
+        file.ReadUpTo(kSimpleHead);
+        if (!IsSimpleEntryStart(file.Bytes())) {
+            // Not a cache entry (or nothing of it could be read).
+            if (!file.Problem().empty()) unreadable(file.Problem());
+            return;
+        }
+        if (const std::optional<std::string> key = SimpleEntryKey(file.Bytes())) {
+            if (!PhotoOfCachedUrl(UrlFromChromiumKey(*key))) return;
+        }
+        file.ReadWhole();
+        cached = ReadSimpleEntry(fileName, file.Bytes());
+    } else {
+        file.ReadWhole();
+        cached = ReadCache2Entry(fileName, file.Bytes(), doomed ? Cache2Folder::Doomed : Cache2Folder::Entries);
+        cached.deleted = cached.deleted || doomed;
+        // A doomed entry is named by a number, as other files are: one with no key is no entry.
+        if (doomed && cached.key.empty()) return;
+    }
+    if (cached.url.empty()) {
+        std::string why = cached.note;
+        AddNote(why, file.Problem());
+        unreadable(why.empty() ? "it holds none" : why);
+        return;
+    }
+    const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
+    if (!photo || (cached.deleted && !host_.IncludeDeletedCacheEntries())) return;
+    RecordCachedPhoto(cached, *photo, &file, fullPath);
+}
+
+void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std::string& indexPath) {
+    constexpr std::string_view kIndexName = "index";
+    const std::string folderPath = indexPath.substr(0, indexPath.size() - kIndexName.size());
+    // Each file of the cache opened once and held while the cache is read.
+    std::map<std::string, HeldFile, std::less<>> files;
+    HeldFile& index = files[std::string(kIndexName)];
+    if (!index.Open(folder, kIndexName, indexPath)) return;  // an "index" of something else, or none
+    index.ReadUpTo(4);
+    if (!IsBlockfileIndexStart(index.Bytes())) return;
+    if (!index.AccessTimeKept()) host_.AccessTimeNotKept(indexPath);
+    index.ReadWhole();
+
+    const BlockfileFiles held = [&](std::string_view name) -> std::optional<std::span<const std::uint8_t>> {
+        auto found = files.find(name);
+        if (found == files.end()) {
+            found = files.emplace(std::string(name), HeldFile()).first;
+            HeldFile& file = found->second;
+            const std::string path = folderPath + std::string(name);
+            if (file.Open(folder, name, path)) {
+                if (!file.AccessTimeKept()) host_.AccessTimeNotKept(path);
+                file.ReadWhole();
+            }
+        }
+        if (!found->second.Opened()) return std::nullopt;
+        return found->second.Bytes();
+    };
+    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held);
+    // What the cache as a whole lacks: entries its table no longer reaches, files not read whole.
+    std::string cacheProblems = contents.note;
+    for (const auto& [name, file] : files)
+        if (file.Opened() && !file.Problem().empty()) AddNote(cacheProblems, name + ": " + file.Problem());
+    if (!cacheProblems.empty()) {
+        ++tally_.gaps.cacheEntriesUnreadable;
+        host_.CacheProblem(indexPath, "part of the cache could not be read: " + cacheProblems);
+    }
+
+    for (const CacheEntry& cached : contents.entries) {
+        if (cached.url.empty()) {
+            ++tally_.gaps.cacheEntriesUnreadable;
+            host_.CacheProblem(indexPath, "a cache entry whose URL could not be read: " +
+                                              (cached.note.empty() ? std::string("it holds none") : cached.note));
+            continue;
+        }
+        // A sparse child holds a range of its parent's body, never a photo of its own.
+        if (cached.key.starts_with("Range_")) continue;
+        const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
+        if (!photo || (cached.deleted && !host_.IncludeDeletedCacheEntries())) continue;
+        const HeldFile* bodyFile = nullptr;
+        std::string bodyPath = indexPath;
+        if (cached.body) {
+            const auto found = files.find(cached.body->file);
+            if (found != files.end() && found->second.Opened()) bodyFile = &found->second;
+            bodyPath = folderPath + cached.body->file;
+            if (cached.body->block)
+                bodyPath += ", block " + std::to_string(*cached.body->block) + " (" +
+                            WithThousands(cached.body->length) + " bytes at " + WithThousands(cached.body->offset) + ")";
+        }
+        RecordCachedPhoto(cached, *photo, bodyFile, bodyPath);
+    }
+}
+
+void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhoto& photo, const HeldFile* bodyFile,
+                                      const std::string& bodyPath) {
+    ReportEntry entry;
+    entry.fullPath = bodyPath;
+    entry.fileName = photo.name;
+    entry.userId = photo.userId;
+    entry.separator = separator_;
+    entry.cache = RecordOf(cached);
+    if (cached.deleted) AddStatus(entry.status, "deleted from the browser's cache (its content may have been partly overwritten)");
+    if (bodyFile != nullptr) {
+        AddStatus(entry.status, StatusText(bodyFile->State()));
+        entry.timesAvailable = bodyFile->TimesAvailable();
+        entry.timeCreated = bodyFile->Created();
+        entry.timeAccessed = bodyFile->Accessed();
+        entry.timeModified = bodyFile->Modified();
+    }
+
+    // What of the entry is missing; any of it makes the entry's evidence incomplete.
+    std::string problems = cached.note;
+    std::optional<std::string> digest;
+    std::string decodedBytes;
+    std::span<const std::uint8_t> photoBytes;
+    bool fromDamage = false;
+    if (!cached.body) {
+        if (problems.empty()) problems = "its body could not be found";
+    } else if (bodyFile == nullptr || !bodyFile->Whole()) {
+        AddNote(problems, cached.body->file + ": " + (bodyFile ? bodyFile->Problem() : "it could not be opened"));
+        fromDamage = bodyFile != nullptr && bodyFile->FromDamage();
+        if (bodyFile != nullptr && bodyFile->Changed()) {
+            ++tally_.gaps.filesChanged;
+            host_.FileChangedWhileRead(bodyPath);
+        }
+    } else {
+        const std::span<const std::uint8_t> held = bodyFile->Bytes();
+        const std::uint64_t offset = std::min<std::uint64_t>(cached.body->offset, held.size());
+        const std::span<const std::uint8_t> stored =
+            held.subspan(offset, std::min<std::uint64_t>(cached.body->length, held.size() - offset));
+        if (stored.size() < cached.body->length)
+            AddNote(problems, "its body is cut short: " + std::to_string(stored.size()) + " of " +
+                                  std::to_string(cached.body->length) + " bytes");
+        DecodedBody decoded = DecodeBody(cached.contentEncoding, stored);
+        switch (decoded.outcome) {
+        case DecodedBody::Outcome::NotEncoded:
+            photoBytes = stored;
+            break;
+        case DecodedBody::Outcome::Decoded:
+            decodedBytes = std::move(decoded.bytes);
+            photoBytes = AsBytes(decodedBytes);
+            entry.cache->storedDigest = Md5Hex(stored).value_or(std::string(MD5::kFileFailureText));
+            break;
+        case DecodedBody::Outcome::Unsupported:
+            // The stored bytes are all there is to give, and the entry says so.
+            photoBytes = stored;
+            AddStatus(entry.status, decoded.note);
+            break;
+        case DecodedBody::Outcome::Failed:
+            entry.cache->storedDigest = Md5Hex(stored).value_or(std::string(MD5::kFileFailureText));
+            AddNote(problems, decoded.note);
+            break;
+        }
+        if (decoded.outcome != DecodedBody::Outcome::Failed) digest = Md5Hex(photoBytes);
+    }
+    if (!problems.empty()) {
+        AddStatus(entry.status, "not all of the cache entry could be read: " + problems);
+        ++tally_.gaps.cacheEntriesDamaged;
+        host_.CacheProblem(bodyPath, problems);
+    }
+    if (fromDamage) {
+        AddStatus(entry.status, "unreliable: its bytes lie in a damaged part of the disk image, which was read as zeros");
+        ++tally_.gaps.entriesFromDamage;
+    } else if (!digest || !entry.timesAvailable) {
+        ++tally_.gaps.entriesIncomplete;
+    }
+    entry.digest = digest.value_or(std::string(MD5::kFileFailureText));
+
+    const std::int32_t number = CountEntry();
+    if (host_.IncludePhotos() && digest) {
+        const std::string copyName = CachedPhotoCopyName(photo.name, number);
+        NewOutputFile copy;
+        long error = copy.Create(runFolder_ + copyName) ? 0 : copy.Error();
+        if (error == 0) {
+            copy.Write(std::string_view(reinterpret_cast<const char*>(photoBytes.data()), photoBytes.size()));
+            error = copy.Finish();
+        }
+        if (error == 0)
+            entry.copyFileName = copyName;
+        else
+            CopyFailed(bodyPath, error);
+    }
+    AppendEntry(entry);
+}
+
+}  // namespace snapsift

@@ -1,0 +1,147 @@
+#include "search/CacheFiles.h"
+
+#include <algorithm>
+
+#include "cache/FirefoxCache.h"
+#include "cache/SimpleCache.h"
+#include "search/Recognition.h"
+#include "text/PathText.h"
+
+namespace snapsift {
+
+std::optional<CacheFileKind> CacheFileOf(std::string_view fileName) {
+    if (fileName == "index") return CacheFileKind::BlockfileIndex;
+    if (IsSimpleEntryName(fileName)) return CacheFileKind::SimpleEntry;
+    if (IsCache2EntryFileName(fileName, Cache2Folder::Entries)) return CacheFileKind::Cache2Entry;
+    if (IsCache2EntryFileName(fileName, Cache2Folder::Doomed)) return CacheFileKind::Cache2Doomed;
+    return std::nullopt;
+}
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// "%HH" as its byte; a "%" not followed by two hex digits stays as it is.
+std::string PercentDecoded(std::string_view text) {
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '%' && at + 2 < text.size()) {
+            const int high = HexValue(text[at + 1]), low = HexValue(text[at + 2]);
+            if (high >= 0 && low >= 0) {
+                decoded += static_cast<char>(high << 4 | low);
+                at += 2;
+                continue;
+            }
+        }
+        decoded += text[at];
+    }
+    return decoded;
+}
+
+}  // namespace
+
+std::optional<CachedPhoto> PhotoOfCachedUrl(std::string_view url) {
+    url = url.substr(0, std::min(url.find('#'), url.size()));
+    url = url.substr(0, std::min(url.find('?'), url.size()));
+    const std::size_t slash = url.rfind('/');
+    if (slash == std::string_view::npos) return std::nullopt;
+    std::string name = PercentDecoded(url.substr(slash + 1));
+    const std::size_t dot = name.rfind('.');
+    if (name.empty() || dot == std::string::npos) return std::nullopt;
+    // The name the old cache gave the file it kept: "[1]" before the extension.
+    std::string keptName = name;
+    keptName.insert(dot, "[1]");
+    const std::optional<NameStyle> style = NameFilter(keptName);
+    if (!style) return std::nullopt;
+    const std::optional<std::string_view> userId = RecognizeCandidate(keptName, *style);
+    if (!userId) return std::nullopt;
+    return CachedPhoto{std::move(name), std::string(*userId)};
+}
+
+std::string CachedPhotoCopyName(std::string_view photoName, std::int32_t number) {
+    std::string stem(photoName.substr(0, photoName.size() >= 4 ? photoName.size() - 4 : 0));
+    for (char& c : stem) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code < 0x20 || code == 0x7F || std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos)
+            c = '_';
+    }
+    // "." and ".." alone would name a folder, and Windows drops a name's final dots and spaces.
+    if (stem.find_first_not_of(". ") == std::string::npos) stem.insert(0, 1, '_');
+    std::string ending = std::to_string(number);  // built up so that GCC 12 sees no overlap in it
+    ending.insert(0, 1, '-');
+    ending += ".jpg";
+    return FitNameLimit(stem, ending);
+}
+
+bool HeldFile::Open(const VolumeFolder& folder, std::string_view name, const std::string& fullPath) {
+    fullPath_ = fullPath;
+    SystemError error;
+    file_ = folder.OpenFile(name, fullPath, error);
+    if (!file_) {
+        missing_ = error == kNotOnVolume;
+        problem_ = missing_ ? "it is not on the volume" : "it could not be opened: " + SystemErrorText(error.code);
+        return false;
+    }
+    opened_ = true;
+    state_ = file_->State();
+    size_ = file_->Size();
+    accessTimeKept_ = file_->AccessTimeKept();
+    timesAvailable_ = file_->Times(created_, accessed_, modified_);
+    if (state_ == FileState::RecordReused || state_ == FileState::RecordUnreadable ||
+        state_ == FileState::DeletedRecordUnreadable) {
+        problem_ = "its record is lost: nothing of it can be read";
+        timesAvailable_ = false;
+        Close();
+        return true;
+    }
+    if (file_->Error().code != 0) {
+        problem_ = "its record is damaged: nothing of it is read";
+        Close();
+    }
+    return true;
+}
+
+bool HeldFile::ReadUpTo(std::size_t size) {
+    if (!file_) return whole_;
+    size = std::min(size, kLimit);
+    constexpr std::size_t kChunk = 64 * 1024;
+    while (bytes_.size() < size) {
+        const std::size_t before = bytes_.size();
+        const std::size_t want = std::min(kChunk, size - before);
+        bytes_.resize(before + want);
+        const std::int64_t got = file_->Read(bytes_.data() + before, want);
+        if (got < 0) {
+            bytes_.resize(before);
+            problem_ = "it could not be read: " + SystemErrorText(file_->Error().code);
+            Close();
+            return false;
+        }
+        bytes_.resize(before + static_cast<std::size_t>(got));
+        if (got == 0) {
+            // Its end: the bytes are the file's when nothing of it changed and none came from damage.
+            fromDamage_ = file_->ReadFromDamage();
+            changed_ = !file_->UnchangedSinceOpen();
+            if (changed_) problem_ = "it changed while it was read";
+            else if (fromDamage_) problem_ = "its bytes lie in a damaged part of the disk image, which was read as zeros";
+            else whole_ = true;
+            Close();
+            return whole_;
+        }
+    }
+    if (bytes_.size() >= kLimit) {
+        problem_ = "it is larger than " + std::to_string(kLimit >> 20) + " MiB: not read whole";
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void HeldFile::Close() { file_.reset(); }
+
+}  // namespace snapsift

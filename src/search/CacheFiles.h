@@ -1,0 +1,93 @@
+// The files of a browser's cache as the scan meets them: which names the walk hands over, each
+// file read into memory at its one open (with its times and whether its bytes can be trusted),
+// and which cached URLs name a photo.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "volume/Volume.h"
+
+namespace snapsift {
+
+// A file that may belong to a cache, by its name alone; what it holds decides the rest.
+enum class CacheFileKind {
+    SimpleEntry,     // Chromium's simple cache: "<16 hex>_0", and "todelete_..." entries being deleted
+    Cache2Entry,     // Firefox's cache2 entries/: 40 upper-case hex digits, the SHA-1 of the key
+    Cache2Doomed,    // Firefox's cache2 doomed/: a decimal number, an entry the browser let go of
+    BlockfileIndex,  // "index": a Chromium blockfile cache when its magic says so
+};
+
+std::optional<CacheFileKind> CacheFileOf(std::string_view fileName);
+
+// A photo's name found in a cached URL, and the user ID it carries.
+struct CachedPhoto {
+    std::string name;    // the URL's last path segment, without query or fragment, percent-decoded
+    std::string userId;
+};
+
+// The photo a cached URL names: its last path segment is recognised when the name the old cache
+// would have given the file (with "[1]" before the extension) passes the name filter and
+// recognition. Nothing for any other URL.
+std::optional<CachedPhoto> PhotoOfCachedUrl(std::string_view url);
+
+// A copy's file name for a photo found in a cache: the name without ".jpg", "-<number>.jpg"
+// after it, and every character that a file name on Windows cannot hold (a URL may carry ":" or
+// "\") or that would name a folder replaced by "_".
+std::string CachedPhotoCopyName(std::string_view photoName, std::int32_t number);
+
+// One file of a cache, opened once and read into memory: the times as they were at the open,
+// then its bytes.
+class HeldFile {
+public:
+    // The largest file held whole: larger ones are no cache entry worth reading as one.
+    static constexpr std::size_t kLimit = std::size_t{1} << 28;
+
+    // Opens `name` of `folder` (fullPath its whole path) and takes its times. False when it could
+    // not be opened; Problem() says why. A name that stands for no file is `missing`.
+    bool Open(const VolumeFolder& folder, std::string_view name, const std::string& fullPath);
+    // Reads on until `size` bytes are held (never past kLimit) or the file ends. False on a
+    // failed read; Problem() says why.
+    bool ReadUpTo(std::size_t size);
+    bool ReadWhole() { return ReadUpTo(kLimit); }
+
+    const std::string& FullPath() const { return fullPath_; }
+    bool Opened() const { return file_ != nullptr || opened_; }
+    bool Missing() const { return missing_; }
+    // All of the file is held, and it did not change while it was read.
+    bool Whole() const { return whole_; }
+    std::span<const std::uint8_t> Bytes() const { return bytes_; }
+    std::int64_t Size() const { return size_; }
+    FileState State() const { return state_; }
+    bool TimesAvailable() const { return timesAvailable_; }
+    const std::optional<DateTime>& Created() const { return created_; }
+    const DateTime& Accessed() const { return accessed_; }
+    const DateTime& Modified() const { return modified_; }
+    bool AccessTimeKept() const { return accessTimeKept_; }
+    bool Changed() const { return changed_; }
+    bool FromDamage() const { return fromDamage_; }
+    // Why the file is not held whole; empty when it is (or its reading has not ended).
+    const std::string& Problem() const { return problem_; }
+
+private:
+    void Close();
+
+    std::unique_ptr<VolumeFile> file_;
+    std::string fullPath_;
+    std::vector<std::uint8_t> bytes_;
+    std::int64_t size_ = 0;
+    FileState state_ = FileState::Present;
+    bool opened_ = false, missing_ = false, whole_ = false, changed_ = false, fromDamage_ = false;
+    bool timesAvailable_ = false, accessTimeKept_ = true;
+    std::optional<DateTime> created_;
+    DateTime accessed_, modified_;
+    std::string problem_;
+};
+
+}  // namespace snapsift
