@@ -78,6 +78,11 @@ void CliHost::CandidateLost(const std::string& fullPath) {
     Write(Stream::Err, TerminalText("File could not be examined: " + fullPath, false));
 }
 
+void CliHost::CacheProblem(const std::string& where, std::string_view problem) {
+    ClearProgress();
+    Write(Stream::Err, TerminalText("Cache entry not read whole: " + where + ": " + std::string(problem), false));
+}
+
 // There is no one to ask: an interrupt is its own confirmation.
 bool CliHost::AskYesNo(std::string_view) { return true; }
 

@@ -15,6 +15,7 @@ struct CliSettings {
     bool profileMode = false;
     bool searchSubfolders = true;
     bool includePhotos = true;
+    bool includeDeletedCacheEntries = false;
     std::string driveRoot;
     const ImageSource* image = nullptr;  // a disk image searched instead of the live file system
 };
@@ -27,6 +28,7 @@ public:
     bool ProfileMode() const override { return settings_.profileMode; }
     bool SearchSubfolders() const override { return settings_.searchSubfolders; }
     bool IncludePhotos() const override { return settings_.includePhotos; }
+    bool IncludeDeletedCacheEntries() const override { return settings_.includeDeletedCacheEntries; }
     std::string SelectedDriveRoot() const override { return settings_.driveRoot; }
     const ImageSource* Image() const override { return settings_.image; }
 
@@ -40,6 +42,7 @@ public:
     void AccessTimeNotKept(const std::string& path) override;
     void FileChangedWhileRead(const std::string& fullPath) override;
     void CandidateLost(const std::string& fullPath) override;
+    void CacheProblem(const std::string& where, std::string_view problem) override;
 
     // Folders that could not be read (whole or in part) in this run.
     std::uint64_t UnreadableFolders() const { return unreadableFolders_; }

@@ -9,6 +9,7 @@
 #include "text/PathText.h"
 #include "scan/ScanRun.h"
 #include "scan/Version.h"
+#include "cli/CliCache.h"
 #include "cli/CliHost.h"
 #include "cli/Console.h"
 #include "platform/LocaleText.h"
@@ -34,8 +35,9 @@ constexpr bool kImages = false;
 #endif
 
 constexpr std::string_view kUsageLines =
-    "Usage: snapsift-cli --folder DIR [--no-subfolders] --output DIR [--no-photos]\n"
-    "       snapsift-cli --profiles ROOT --output DIR [--no-photos]\n";
+    "Usage: snapsift-cli --folder DIR [--no-subfolders] --output DIR [--no-photos] [--include-deleted]\n"
+    "       snapsift-cli --profiles ROOT --output DIR [--no-photos] [--include-deleted]\n"
+    "       snapsift-cli --list-cache DIR\n";
 constexpr std::string_view kImageUsageLines =
     "       snapsift-cli --image FILE [--partition N] (--profiles | --folder PATH [--no-subfolders])\n"
     "                    --output DIR [--no-photos] [--include-deleted] [--verify-image]\n"
@@ -51,7 +53,12 @@ constexpr std::string_view kUsageOptions =
     "  --profiles ROOT    search ROOT's \"Users\" and \"Documents and Settings\" folders; ROOT is\n"
     "                     a drive (C:) or the mount point of a drive's image (/mnt/evidence)\n"
     "  --output DIR       the folder in which the run's own output folder is made\n"
-    "  --no-photos        make no copies and leave the photos out of the report\n";
+    "  --no-photos        make no copies and leave the photos out of the report\n"
+    "  --include-deleted  also report the photos of cache entries the browser had let go of\n"
+    "                     (doomed, evicted, being deleted), marked as deleted; with --image,\n"
+    "                     also deleted files that NTFS still names\n"
+    "  --list-cache DIR   list every entry of the browser cache in DIR (a Chromium cache folder,\n"
+    "                     a Firefox cache2 or entries folder) as tab-separated text\n";
 constexpr std::string_view kUsageEnd =
     "  --help             show this text\n"
     "  --version          show the version\n"
@@ -67,7 +74,6 @@ constexpr std::string_view kImageOptions =
     "  --partition N      search partition N of the image (see --list-partitions); without it,\n"
     "                     --profiles searches every NTFS partition with a profile folder and\n"
     "                     --folder the first NTFS partition that holds PATH\n"
-    "  --include-deleted  with --image: also report deleted files that NTFS still names\n"
     "  --verify-image     with --image: first read all of the image's data and check its digest\n"
     "                     against the one an E01 stores; the report says what was found\n"
     "  --list-partitions FILE  list the image's partitions: number, offset and size in bytes,\n"
@@ -87,6 +93,7 @@ struct Options {
     std::optional<std::string> image;
     std::optional<std::string> partition;
     std::optional<std::string> listPartitions;
+    std::optional<std::string> listCache;
     bool includeDeleted = false;
     bool verifyImage = false;
     bool profilesOfImage = false;  // --profiles with --image, which takes no value
@@ -184,8 +191,9 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Opti
         else if (kImages && name == "--image") problem = take(options.image);
         else if (kImages && name == "--partition") problem = take(options.partition);
         else if (kImages && name == "--list-partitions") problem = take(options.listPartitions);
-        else if (kImages && name == "--include-deleted") problem = flag(options.includeDeleted);
+        else if (name == "--include-deleted") problem = flag(options.includeDeleted);
         else if (kImages && name == "--verify-image") problem = flag(options.verifyImage);
+        else if (name == "--list-cache") problem = take(options.listCache);
         else if (name == "--output") problem = take(options.output);
         else if (name == "--no-subfolders") problem = flag(options.noSubfolders);
         else if (name == "--no-photos") problem = flag(options.noPhotos);
@@ -202,6 +210,12 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Opti
         if (!alone) return "--list-partitions FILE goes alone";
         return std::nullopt;
     }
+    if (options.listCache) {
+        const bool alone = (arguments.size() == 3 && arguments[1] == "--list-cache") ||
+                           (arguments.size() == 2 && arguments[1].starts_with("--list-cache="));
+        if (!alone) return "--list-cache DIR goes alone";
+        return std::nullopt;
+    }
     if (options.image) {
         if (options.folder && options.profilesOfImage) return "give either --folder or --profiles, not both";
         if (!options.folder && !options.profilesOfImage) return "give --profiles or --folder PATH with --image";
@@ -214,7 +228,6 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Opti
         }
     } else {
         if (options.partition) return "--partition goes with --image";
-        if (options.includeDeleted) return "--include-deleted goes with --image";
         if (options.verifyImage) return "--verify-image goes with --image";
     }
     if (options.folder && options.profiles) return "give either --folder or --profiles, not both";
@@ -239,8 +252,10 @@ int RunCli(const std::vector<std::string>& arguments) {
     }
 
     UseUserLocale();
+    if (options.listCache) return ListCacheFolder(FolderText(*options.listCache));
     CliSettings settings;
     settings.includePhotos = !options.noPhotos;
+    settings.includeDeletedCacheEntries = options.includeDeleted;
     ScanState state;
     bool imageIncomplete = false;  // --verify-image found the data not as stored, or unreadable
 #ifdef SNAPSIFT_IMAGES
@@ -298,7 +313,9 @@ int RunCli(const std::vector<std::string>& arguments) {
         {"Files that could not be examined: ", gaps.candidatesLost},
         {"Entries whose bytes lie in a damaged part of the disk image: ", gaps.entriesFromDamage},
         {"Damaged parts of the disk image (read as zeros): ", gaps.imageDamage},
-        {"Report lines that could not be written: ", gaps.reportWritesFailed}};
+        {"Report lines that could not be written: ", gaps.reportWritesFailed},
+        {"Photos' cache entries not read whole: ", gaps.cacheEntriesDamaged},
+        {"Cache entries or parts whose URL could not be read: ", gaps.cacheEntriesUnreadable}};
     for (const auto& [label, count] : counts)
         if (count != 0) Write(Stream::Out, label + std::to_string(count) + "\n");
 #ifdef SNAPSIFT_IMAGES

@@ -30,28 +30,6 @@ std::string FormatName(CacheFormat format) {
     return {};
 }
 
-std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes) {
-    try {
-        MD5 md5;
-        md5.Init();
-        md5.Update(bytes);
-        return md5.Final();
-    } catch (...) {
-        return std::nullopt;
-    }
-}
-
-std::span<const std::uint8_t> AsBytes(const std::string& text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-// 34816 as "34,816".
-std::string WithThousands(std::uint64_t number) {
-    std::string digits = std::to_string(number);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
-    return digits;
-}
-
 void AddNote(std::string& notes, std::string_view note) {
     if (note.empty()) return;
     if (!notes.empty()) notes += "; ";
@@ -183,10 +161,7 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
         if (cached.body) {
             const auto found = files.find(cached.body->file);
             if (found != files.end() && found->second.Opened()) bodyFile = &found->second;
-            bodyPath = folderPath + cached.body->file;
-            if (cached.body->block)
-                bodyPath += ", block " + std::to_string(*cached.body->block) + " (" +
-                            WithThousands(cached.body->length) + " bytes at " + WithThousands(cached.body->offset) + ")";
+            bodyPath = folderPath + BodyPlaceText(*cached.body);
         }
         RecordCachedPhoto(cached, *photo, bodyFile, bodyPath);
     }
@@ -211,48 +186,21 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
 
     // What of the entry is missing; any of it makes the entry's evidence incomplete.
     std::string problems = cached.note;
-    std::optional<std::string> digest;
-    std::string decodedBytes;
-    std::span<const std::uint8_t> photoBytes;
-    bool fromDamage = false;
-    if (!cached.body) {
-        if (problems.empty()) problems = "its body could not be found";
-    } else if (bodyFile == nullptr || !bodyFile->Whole()) {
-        AddNote(problems, cached.body->file + ": " + (bodyFile ? bodyFile->Problem() : "it could not be opened"));
-        fromDamage = bodyFile != nullptr && bodyFile->FromDamage();
-        if (bodyFile != nullptr && bodyFile->Changed()) {
-            ++tally_.gaps.filesChanged;
-            host_.FileChangedWhileRead(bodyPath);
-        }
+    const CachedBody body = BodyOf(cached, bodyFile);
+    if (!cached.body && !problems.empty()) {
+        // The reader has said why the body could not be placed.
+    } else if (body.decoded.outcome == DecodedBody::Outcome::Unsupported) {
+        // The stored bytes are all there is to give, and the entry says so.
+        AddStatus(entry.status, body.decoded.note);
     } else {
-        const std::span<const std::uint8_t> held = bodyFile->Bytes();
-        const std::uint64_t offset = std::min<std::uint64_t>(cached.body->offset, held.size());
-        const std::span<const std::uint8_t> stored =
-            held.subspan(offset, std::min<std::uint64_t>(cached.body->length, held.size() - offset));
-        if (stored.size() < cached.body->length)
-            AddNote(problems, "its body is cut short: " + std::to_string(stored.size()) + " of " +
-                                  std::to_string(cached.body->length) + " bytes");
-        DecodedBody decoded = DecodeBody(cached.contentEncoding, stored);
-        switch (decoded.outcome) {
-        case DecodedBody::Outcome::NotEncoded:
-            photoBytes = stored;
-            break;
-        case DecodedBody::Outcome::Decoded:
-            decodedBytes = std::move(decoded.bytes);
-            photoBytes = AsBytes(decodedBytes);
-            entry.cache->storedDigest = Md5Hex(stored).value_or(std::string(MD5::kFileFailureText));
-            break;
-        case DecodedBody::Outcome::Unsupported:
-            // The stored bytes are all there is to give, and the entry says so.
-            photoBytes = stored;
-            AddStatus(entry.status, decoded.note);
-            break;
-        case DecodedBody::Outcome::Failed:
-            entry.cache->storedDigest = Md5Hex(stored).value_or(std::string(MD5::kFileFailureText));
-            AddNote(problems, decoded.note);
-            break;
-        }
-        if (decoded.outcome != DecodedBody::Outcome::Failed) digest = Md5Hex(photoBytes);
+        AddNote(problems, body.problem);
+    }
+    if (body.storedMd5) entry.cache->storedDigest = *body.storedMd5;
+    const std::optional<std::string>& digest = body.md5;
+    const bool fromDamage = body.unreliable;
+    if (bodyFile != nullptr && bodyFile->Changed()) {
+        ++tally_.gaps.filesChanged;
+        host_.FileChangedWhileRead(bodyPath);
     }
     if (!problems.empty()) {
         AddStatus(entry.status, "not all of the cache entry could be read: " + problems);
@@ -273,7 +221,7 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
         NewOutputFile copy;
         long error = copy.Create(runFolder_ + copyName) ? 0 : copy.Error();
         if (error == 0) {
-            copy.Write(std::string_view(reinterpret_cast<const char*>(photoBytes.data()), photoBytes.size()));
+            copy.Write(std::string_view(reinterpret_cast<const char*>(body.received.data()), body.received.size()));
             error = copy.Finish();
         }
         if (error == 0)

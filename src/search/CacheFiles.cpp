@@ -1,9 +1,11 @@
 #include "search/CacheFiles.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "cache/FirefoxCache.h"
 #include "cache/SimpleCache.h"
+#include "hash/MD5.h"
 #include "search/Recognition.h"
 #include "text/PathText.h"
 
@@ -143,5 +145,80 @@ bool HeldFile::ReadUpTo(std::size_t size) {
 }
 
 void HeldFile::Close() { file_.reset(); }
+
+namespace {
+
+std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes) {
+    try {
+        MD5 md5;
+        md5.Init();
+        md5.Update(bytes);
+        return md5.Final();
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+// 34816 as "34,816".
+std::string WithThousands(std::uint64_t number) {
+    std::string digits = std::to_string(number);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+    return digits;
+}
+
+}  // namespace
+
+CachedBody BodyOf(const CacheEntry& entry, const HeldFile* bodyFile) {
+    CachedBody body;
+    if (!entry.body) {
+        body.problem = "its body could not be found";
+        return body;
+    }
+    if (bodyFile == nullptr || !bodyFile->Whole()) {
+        body.problem = entry.body->file + ": " + (bodyFile ? bodyFile->Problem() : "it could not be opened");
+        body.unreliable = bodyFile != nullptr && bodyFile->FromDamage();
+        return body;
+    }
+    const std::span<const std::uint8_t> held = bodyFile->Bytes();
+    const std::uint64_t offset = std::min<std::uint64_t>(entry.body->offset, held.size());
+    body.stored = held.subspan(offset, std::min<std::uint64_t>(entry.body->length, held.size() - offset));
+    if (body.stored.size() < entry.body->length)
+        body.problem = "its body is cut short: " + std::to_string(body.stored.size()) + " of " +
+                       std::to_string(entry.body->length) + " bytes";
+    body.decoded = DecodeBody(entry.contentEncoding, body.stored);
+    using Outcome = DecodedBody::Outcome;
+    switch (body.decoded.outcome) {
+    case Outcome::NotEncoded:
+    case Outcome::Unsupported:
+        body.received = body.stored;
+        break;
+    case Outcome::Decoded:
+        body.received = {reinterpret_cast<const std::uint8_t*>(body.decoded.bytes.data()), body.decoded.bytes.size()};
+        break;
+    case Outcome::Failed:
+        if (!body.problem.empty()) body.problem += "; ";
+        body.problem += body.decoded.note;
+        break;
+    }
+    if (body.decoded.outcome != Outcome::Failed) body.md5 = Md5Hex(body.received);
+    if (body.decoded.outcome == Outcome::Decoded || body.decoded.outcome == Outcome::Failed)
+        body.storedMd5 = Md5Hex(body.stored);
+    return body;
+}
+
+std::string BodyPlaceText(const BodyPlace& place) {
+    std::string text = place.file;
+    if (place.block)
+        text += ", block " + std::to_string(*place.block) + " (" + WithThousands(place.length) + " bytes at " +
+                WithThousands(place.offset) + ")";
+    return text;
+}
+
+std::string IsoUtcText(const DateTime& value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", value.year, value.month, value.day, value.hour,
+                  value.minute, value.second);
+    return text;
+}
 
 }  // namespace snapsift

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cache/BodyDecoding.h"
+#include "cache/CacheEntry.h"
 #include "volume/Volume.h"
 
 namespace snapsift {
@@ -89,5 +91,28 @@ private:
     DateTime accessed_, modified_;
     std::string problem_;
 };
+
+// An entry's body taken from the held file that holds it: the stored bytes, decoded by their
+// Content-Encoding, and their digests.
+struct CachedBody {
+    std::span<const std::uint8_t> stored;    // as the cache keeps them (a view into the held file)
+    DecodedBody decoded;
+    std::span<const std::uint8_t> received;  // the body as the browser received it: decoded, or stored
+    std::optional<std::string> md5;          // of `received`; none when it cannot be had
+    std::optional<std::string> storedMd5;    // of `stored`, when that differs from `received`
+    std::string problem;                     // why the body is missing, cut short or not decoded
+    bool unreliable = false;                 // its bytes came from a damaged part of a disk image
+};
+
+// The body of `entry`; bodyFile is the held file named by its place (none when it could not be
+// opened).
+CachedBody BodyOf(const CacheEntry& entry, const HeldFile* bodyFile);
+
+// Where a body lies, as the report and a listing give it: the file, and for a block file the
+// block and the bytes ("data_2, block 26 (1,024 bytes at 34,816)").
+std::string BodyPlaceText(const BodyPlace& place);
+
+// "2014-04-30T16:44:36Z".
+std::string IsoUtcText(const DateTime& value);
 
 }  // namespace snapsift

@@ -1,0 +1,80 @@
+#include "cli/CliCache.h"
+
+#include "cli/Console.h"
+#include "cli/ConsoleText.h"
+#include "search/CacheFiles.h"
+#include "search/CacheListing.h"
+#include "text/PathText.h"
+#include "text/Utf8.h"
+#include "volume/LiveVolume.h"
+
+namespace snapsift::cli {
+
+namespace {
+
+// A field as the terminal would show it, so that a tab, a line break or a control character in
+// a URL can never split or hide a row.
+std::string Field(std::string_view text) {
+    std::string field = TerminalText(text, false);
+    if (field.ends_with('\n')) field.pop_back();
+    return field;
+}
+
+std::string FormatText(CacheFormat format) {
+    switch (format) {
+    case CacheFormat::ChromiumBlockfile: return "chromium-blockfile";
+    case CacheFormat::ChromiumSimple: return "chromium-simple";
+    case CacheFormat::FirefoxCache2: return "firefox-cache2";
+    }
+    return {};
+}
+
+// "200" from "HTTP/1.1 200 OK"; the whole line when it has no such code.
+std::string StatusCode(std::string_view statusLine) {
+    const std::size_t space = statusLine.find(' ');
+    if (space == std::string_view::npos) return std::string(statusLine);
+    std::string_view rest = statusLine.substr(space + 1);
+    return std::string(rest.substr(0, rest.find(' ')));
+}
+
+std::string TimeText(const std::optional<DateTime>& value) { return value ? IsoUtcText(*value) : std::string(); }
+
+}  // namespace
+
+int ListCacheFolder(const std::string& folder) {
+    const CacheListing listing = ListCache(LiveVolume(), folder);
+    if (!listing.isCache) {
+        Write(Stream::Err, TerminalText("Not a browser cache that this program reads: " + folder));
+        return 2;
+    }
+    std::string out =
+        "url\tformat\thttp_status\tcontent_type\tcontent_encoding\tstored_bytes\tbody_md5\tcreated\tlast_used\tsource\tnote\n";
+    for (const CacheListingRow& row : listing.rows) {
+        const CacheEntry& entry = row.entry;
+        std::string note = row.note;
+        if (entry.deleted) note = note.empty() ? "deleted" : "deleted; " + note;
+        const std::string fields[] = {entry.url,
+                                      FormatText(entry.format),
+                                      StatusCode(entry.statusLine),
+                                      entry.contentType,
+                                      entry.contentEncoding,
+                                      row.storedBytes ? std::to_string(*row.storedBytes) : std::string(),
+                                      row.bodyMd5 ? LowerAscii(*row.bodyMd5) : std::string(),
+                                      TimeText(entry.created),
+                                      TimeText(entry.lastUsed),
+                                      row.source,
+                                      note};
+        for (std::size_t i = 0; i < std::size(fields); ++i) {
+            if (i != 0) out += '\t';
+            out += Field(fields[i]);
+        }
+        out += '\n';
+    }
+    Write(Stream::Out, out);
+    for (const std::string& name : listing.notEntries)
+        Write(Stream::Err, TerminalText("Not a cache entry: " + name));
+    if (!listing.problem.empty()) Write(Stream::Err, TerminalText("Part of the cache could not be read: " + listing.problem));
+    return listing.Whole() ? 0 : 3;
+}
+
+}  // namespace snapsift::cli

@@ -1,0 +1,215 @@
+#include "search/CacheListing.h"
+
+#include <map>
+
+#include "cache/BlockfileCache.h"
+#include "cache/FirefoxCache.h"
+#include "cache/SimpleCache.h"
+#include "search/CacheFiles.h"
+
+namespace snapsift {
+
+namespace {
+
+void AddNote(std::string& notes, std::string_view note) {
+    if (note.empty()) return;
+    if (!notes.empty()) notes += "; ";
+    notes += note;
+}
+
+CacheListingRow RowOf(CacheEntry entry, const HeldFile* bodyFile, const std::string& entryFile) {
+    CacheListingRow row;
+    const CachedBody body = BodyOf(entry, bodyFile);
+    row.bodyMd5 = body.md5;
+    row.note = entry.note;
+    if (entry.body) {
+        row.storedBytes = entry.body->length;
+        row.source = BodyPlaceText(*entry.body);
+    } else {
+        row.source = entryFile;
+    }
+    // A body the entry does not keep is no fault of the listing; one it keeps and cannot give is.
+    if (entry.body || row.note.empty()) AddNote(row.note, body.decoded.outcome == DecodedBody::Outcome::Unsupported
+                                                              ? body.decoded.note
+                                                              : body.problem);
+    if (entry.body && !row.note.empty() && !body.problem.empty() && !entry.note.empty() && !bodyFile) {
+    }
+    row.entry = std::move(entry);
+    return row;
+}
+
+struct FolderFiles {
+    std::unique_ptr<VolumeFolder> folder;
+    std::vector<std::string> files;
+    std::vector<std::pair<std::string, FileIdentity>> subfolders;
+    bool failed = false;  // the listing ended early
+};
+
+FolderFiles ListFolder(std::unique_ptr<VolumeFolder> folder) {
+    FolderFiles listed;
+    listed.folder = std::move(folder);
+    if (!listed.folder) return listed;
+    std::string_view name;
+    EntryKind kind;
+    FileIdentity identity;
+    ListingStep step;
+    while ((step = listed.folder->Next(name, kind, &identity)) == ListingStep::Entry) {
+        if (kind == EntryKind::File) listed.files.emplace_back(name);
+        else if (kind == EntryKind::Folder) listed.subfolders.emplace_back(std::string(name), identity);
+    }
+    listed.failed = step == ListingStep::Failed;
+    return listed;
+}
+
+bool Has(const std::vector<std::string>& names, std::string_view name) {
+    for (const std::string& each : names)
+        if (each == name) return true;
+    return false;
+}
+
+void ListBlockfile(const FolderFiles& listed, const std::string& folderPath, CacheListing& listing) {
+    std::map<std::string, HeldFile, std::less<>> files;
+    const BlockfileFiles held = [&](std::string_view name) -> std::optional<std::span<const std::uint8_t>> {
+        auto found = files.find(name);
+        if (found == files.end()) {
+            found = files.emplace(std::string(name), HeldFile()).first;
+            if (found->second.Open(*listed.folder, name, folderPath + std::string(name))) found->second.ReadWhole();
+        }
+        if (!found->second.Opened()) return std::nullopt;
+        return found->second.Bytes();
+    };
+    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held);
+    listing.problem = contents.note;
+    for (const auto& [name, file] : files)
+        if (file.Opened() && !file.Problem().empty()) AddNote(listing.problem, name + ": " + file.Problem());
+    for (const CacheEntry& entry : contents.entries) {
+        const HeldFile* bodyFile = nullptr;
+        if (entry.body) {
+            const auto found = files.find(entry.body->file);
+            if (found != files.end() && found->second.Opened()) bodyFile = &found->second;
+        }
+        listing.rows.push_back(RowOf(entry, bodyFile, "index"));
+    }
+}
+
+void ListEntryFile(const VolumeFolder& folder, const std::string& folderPath, const std::string& prefix,
+                   const std::string& name, CacheFormat format, Cache2Folder cache2Folder, CacheListing& listing) {
+    HeldFile file;
+    CacheEntry entry;
+    entry.format = format;
+    if (file.Open(folder, name, folderPath + name)) file.ReadWhole();
+    if (!file.Opened()) {
+        entry.note = file.Problem();
+    } else if (format == CacheFormat::ChromiumSimple) {
+        entry = ReadSimpleEntry(name, file.Bytes());
+    } else {
+        entry = ReadCache2Entry(name, file.Bytes(), cache2Folder);
+        entry.deleted = entry.deleted || cache2Folder == Cache2Folder::Doomed;
+    }
+    if (file.Opened() && !file.Whole()) AddNote(entry.note, file.Problem());
+    listing.rows.push_back(RowOf(std::move(entry), &file, prefix + name));
+}
+
+void ListCache2Folder(Volume& volume, const VolumeFolder& root, const std::string& path, const std::string& prefix,
+                      const FileIdentity& identity, Cache2Folder which, CacheListing& listing) {
+    SystemError error;
+    const FolderFiles listed = ListFolder(volume.OpenBelow(root, path, identity, error));
+    if (!listed.folder) {
+        AddNote(listing.problem, prefix + " could not be opened: " + SystemErrorText(error.code));
+        return;
+    }
+    if (listed.failed) AddNote(listing.problem, prefix + " could not be listed to its end");
+    for (const std::string& name : listed.files) {
+        if (IsCache2EntryFileName(name, which))
+            ListEntryFile(*listed.folder, path, prefix, name, CacheFormat::FirefoxCache2, which, listing);
+        else
+            listing.notEntries.push_back(prefix + name);
+    }
+}
+
+// The simple cache keeps each entry's last-used time in index-dir/the-real-index only.
+void AddSimpleLastUsed(Volume& volume, const VolumeFolder& root, const FolderFiles& listed, const std::string& path,
+                       CacheListing& listing) {
+    const char separator = volume.Separator();
+    for (const auto& [name, identity] : listed.subfolders) {
+        if (name != "index-dir") continue;
+        SystemError error;
+        const std::string indexFolder = path + name + separator;
+        const std::unique_ptr<VolumeFolder> folder = volume.OpenBelow(root, indexFolder, identity, error);
+        HeldFile index;
+        if (!folder || !index.Open(*folder, "the-real-index", indexFolder + "the-real-index")) return;
+        index.ReadWhole();
+        const SimpleIndex read = ReadSimpleIndex(index.Bytes());
+        std::map<std::uint64_t, DateTime> lastUsed;
+        for (const SimpleIndexEntry& entry : read.entries)
+            if (entry.lastUsed) lastUsed.emplace(entry.hash, *entry.lastUsed);
+        for (CacheListingRow& row : listing.rows) {
+            const auto hash = row.entry.body ? SimpleEntryHash(row.entry.body->file) : std::nullopt;
+            const auto found = hash ? lastUsed.find(*hash) : lastUsed.end();
+            if (found != lastUsed.end()) row.entry.lastUsed = found->second;
+        }
+    }
+}
+
+}  // namespace
+
+bool CacheListing::Whole() const {
+    if (!problem.empty()) return false;
+    for (const CacheListingRow& row : rows)
+        if (!row.note.empty()) return false;
+    return true;
+}
+
+CacheListing ListCache(Volume& volume, const std::string& folderPath) {
+    CacheListing listing;
+    const char separator = volume.Separator();
+    const std::string path = folderPath.ends_with(separator) ? folderPath : folderPath + separator;
+    SystemError error;
+    const FolderFiles listed = ListFolder(volume.OpenRoot(path, error));
+    if (!listed.folder) return listing;
+
+    if (Has(listed.files, "index")) {
+        HeldFile index;
+        if (index.Open(*listed.folder, "index", path + "index") && index.ReadUpTo(4) &&
+            IsBlockfileIndexStart(index.Bytes())) {
+            listing.isCache = true;
+            ListBlockfile(listed, path, listing);
+            return listing;
+        }
+    }
+    // Firefox: the cache2 folder with entries/ (and doomed/), or entries/ itself.
+    for (const auto& [name, identity] : listed.subfolders) {
+        if (name != "entries") continue;
+        listing.isCache = true;
+        ListCache2Folder(volume, *listed.folder, path + name + separator, name + separator, identity,
+                         Cache2Folder::Entries, listing);
+        for (const auto& [doomedName, doomedIdentity] : listed.subfolders)
+            if (doomedName == "doomed")
+                ListCache2Folder(volume, *listed.folder, path + doomedName + separator, doomedName + separator,
+                                 doomedIdentity, Cache2Folder::Doomed, listing);
+        return listing;
+    }
+    bool simple = false, cache2 = false;
+    for (const std::string& name : listed.files) {
+        simple = simple || IsSimpleEntryName(name);
+        cache2 = cache2 || IsCache2EntryFileName(name, Cache2Folder::Entries);
+    }
+    if (simple) {
+        listing.isCache = true;
+        for (const std::string& name : listed.files)
+            if (IsSimpleEntryName(name))
+                ListEntryFile(*listed.folder, path, "", name, CacheFormat::ChromiumSimple, Cache2Folder::Entries, listing);
+        AddSimpleLastUsed(volume, *listed.folder, listed, path, listing);
+    } else if (cache2) {
+        listing.isCache = true;
+        for (const std::string& name : listed.files) {
+            if (IsCache2EntryFileName(name, Cache2Folder::Entries))
+                ListEntryFile(*listed.folder, path, "", name, CacheFormat::FirefoxCache2, Cache2Folder::Entries, listing);
+            else
+                listing.notEntries.push_back(name);
+        }
+    }
+    return listing;
+}
+
+}  // namespace snapsift

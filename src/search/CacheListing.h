@@ -1,0 +1,37 @@
+// Every entry a browser's cache holds, photo or not, read from a cache folder: what an examiner
+// reads to see what a cache holds and why an entry was not reported.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cache/CacheEntry.h"
+#include "volume/Volume.h"
+
+namespace snapsift {
+
+struct CacheListingRow {
+    CacheEntry entry;
+    std::optional<std::uint64_t> storedBytes;  // the body's stored length, when it is placed
+    std::optional<std::string> bodyMd5;        // of the body as received (decoded); none when unreadable
+    std::string source;                        // the file holding the body (or the entry), and where in it
+    std::string note;                          // why something is missing; empty when nothing is
+};
+
+struct CacheListing {
+    bool isCache = false;             // false: the folder holds no cache this reader knows
+    std::vector<CacheListingRow> rows;
+    std::vector<std::string> notEntries;  // files of a cache2 entries/ folder that are no entry
+    std::string problem;              // what of the cache as a whole could not be read
+    // True when every entry and the cache itself were read whole.
+    bool Whole() const;
+};
+
+// The cache in folderPath (a Chromium cache folder, a Firefox cache2 folder or its entries/):
+// a blockfile cache's entries in its index's hash-table order, a simple cache's and cache2's
+// entry files in the folder's listing order (cache2: entries/, then doomed/).
+CacheListing ListCache(Volume& volume, const std::string& folderPath);
+
+}  // namespace snapsift
