@@ -1,15 +1,15 @@
 #!/usr/bin/env python3
 """Makes a Chromium simple cache for bench/cache.sh, laid out as the browser writes it.
 
-    make-cache.py FIXTURES OUT_CACHE [--entries N] [--seed S]
+    make-cache.py FIXTURES OUT_CACHE MANIFEST [--entries N] [--seed S]
     make-cache.py --self-check FIXTURES
 
 FIXTURES is the chromium-simple/ folder of tests/caches/fixtures.tar.xz: its `index` file is
 copied, and one of its entries gives the stored HTTP response (stream 0) every entry carries,
 with its Content-Type, Content-Length, Date and ETag lines set for the entry. OUT_CACHE (the
 Cache_Data folder) gets one "<16 hex>_0" file per entry, `index` and index-dir/the-real-index
-listing every entry, and beside it OUT_CACHE/../photos.tsv: one row per photo entry (url, the
-name it should be reported under, user ID, MD5 of the body).
+listing every entry; MANIFEST (a file best kept outside the folders a scan searches) one row per
+photo entry: url, the name it should be reported under, user ID, MD5 of the body.
 
 --self-check rebuilds every fixture entry and the fixture index from what they hold (key, body,
 stream 0; the index's records and times) and fails unless the bytes come out the same as the
@@ -234,7 +234,7 @@ def body_size(r):
     return max(500, min(200_000, int(r.lognormvariate(9.2, 1.0))))
 
 
-def make(fixtures, out, count, seed):
+def make(fixtures, out, manifest, count, seed):
     entries = read_fixtures(fixtures)
     template = None
     for data in entries.values():
@@ -289,7 +289,7 @@ def make(fixtures, out, count, seed):
         f.write(fake_index)
     with open(os.path.join(out, "index-dir", "the-real-index"), "wb") as f:
         f.write(index_bytes(records, written))
-    with open(os.path.join(os.path.dirname(os.path.abspath(out)), "photos.tsv"), "w") as f:
+    with open(manifest, "w") as f:
         f.write("url\tphoto_name\tuser_id\tmd5\n")
         f.writelines("\t".join(row) + "\n" for row in photos)
     print(f"{out}: {count} entries, {len(photos)} photos, {total / 1e6:.0f} MB")
@@ -302,13 +302,14 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("fixtures")
     parser.add_argument("out", nargs="?")
+    parser.add_argument("manifest", nargs="?")
     args = parser.parse_args()
     if args.self_check:
         self_check(args.fixtures)
-    elif args.out:
-        make(args.fixtures, args.out, args.entries, args.seed)
+    elif args.manifest:
+        make(args.fixtures, args.out, args.manifest, args.entries, args.seed)
     else:
-        parser.error("OUT_CACHE is needed")
+        parser.error("OUT_CACHE and MANIFEST are needed")
 
 
 if __name__ == "__main__":
