@@ -80,7 +80,7 @@ void CliHost::CandidateLost(const std::string& fullPath) {
 
 void CliHost::CacheProblem(const std::string& where, std::string_view problem) {
     ClearProgress();
-    Write(Stream::Err, TerminalText("Cache entry not read whole: " + where + ": " + std::string(problem), false));
+    Write(Stream::Err, TerminalText("Cache: " + where + ": " + std::string(problem), false));
 }
 
 // There is no one to ask: an interrupt is its own confirmation.

@@ -203,7 +203,8 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
         host_.FileChangedWhileRead(bodyPath);
     }
     if (!problems.empty()) {
-        AddStatus(entry.status, "not all of the cache entry could be read: " + problems);
+        problems.insert(0, "not all of the cache entry could be read: ");
+        AddStatus(entry.status, problems);
         ++tally_.gaps.cacheEntriesDamaged;
         host_.CacheProblem(bodyPath, problems);
     }

@@ -51,6 +51,7 @@ std::string_view StatusText(FileState state) {
 }
 
 void AddStatus(std::string& status, std::string_view reason) {
+    if (reason.empty()) return;
     if (!status.empty()) status += "; ";
     status += reason;
 }

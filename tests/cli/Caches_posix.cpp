@@ -1,0 +1,256 @@
+// Browser caches written by Debian's chromium (simple and blockfile) and firefox-esr (cache2),
+// scanned and listed by snapsift-cli: every cached photo once, with its URL and the digest and
+// copy of its body as received; the caches untouched; and copies with one fault each, each
+// ending incomplete and saying why.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "hash/MD5.h"
+#include "text/Utf8.h"
+#include "support/CliRun.h"
+
+namespace snapsift::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+int Shell(const std::string& command) { return std::system(command.c_str()); }
+
+// The text as one word for sh.
+std::string Quote(const std::string& text) { return "'" + std::regex_replace(text, std::regex("'"), "'\\''") + "'"; }
+
+std::string Md5OfFile(const fs::path& file) {
+    const std::string bytes = ReadAll(file);
+    MD5 md5;
+    md5.Init();
+    md5.Update({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+    return LowerAscii(md5.Final());
+}
+
+struct Photo {
+    std::string url, name, userId, md5;
+};
+
+// The manifest's photos: the rows with a user ID.
+std::vector<Photo> ManifestPhotos(const fs::path& manifest) {
+    std::vector<Photo> photos;
+    std::istringstream lines(ReadAll(manifest));
+    std::string line;
+    std::getline(lines, line);
+    while (std::getline(lines, line)) {
+        std::vector<std::string> fields;
+        std::istringstream row(line);
+        for (std::string field; std::getline(row, field, '\t');) fields.push_back(field);
+        if (fields.size() >= 4 && !fields[2].empty()) photos.push_back({fields[0], fields[1], fields[2], fields[3]});
+    }
+    return photos;
+}
+
+// A report's entries as their rows, label to text.
+std::vector<std::map<std::string, std::string>> Entries(const std::string& report) {
+    std::vector<std::map<std::string, std::string>> entries;
+    const std::regex row("<b>([^<]*):</b> ?([^\r]*?)(?: \\(UTC\\) )?<br>"), image("<img src=\"([^\"]*)\">");
+    std::size_t at = report.find("<hr>");
+    while (at != std::string::npos) {
+        const std::size_t next = report.find("<hr>", at + 4);
+        const std::string text = report.substr(at, next == std::string::npos ? std::string::npos : next - at);
+        at = next;
+        if (text.find("Full path:") == std::string::npos) continue;
+        std::map<std::string, std::string> entry;
+        for (std::sregex_iterator it(text.begin(), text.end(), row), end; it != end; ++it)
+            entry[(*it)[1]] = std::regex_replace(std::string((*it)[2]), std::regex("&amp;"), "&");
+        std::smatch match;
+        if (std::regex_search(text, match, image)) entry["image"] = match[1];
+        entry["text"] = text;
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+// Every file below a folder with its bytes' digest and its times to the nanosecond.
+std::map<std::string, std::string> Snapshot(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file()) continue;
+        struct stat info {};
+        ::stat(entry.path().c_str(), &info);
+        files[entry.path().string()] = Md5OfFile(entry.path()) + " " + std::to_string(info.st_atim.tv_sec) + "." +
+                                       std::to_string(info.st_atim.tv_nsec) + " " + std::to_string(info.st_mtim.tv_sec);
+    }
+    return files;
+}
+
+class CacheTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree.Folder("out");
+        tree.Folder("src");
+        ASSERT_EQ(Shell("tar -xJf " + Quote(SNAPSIFT_CACHE_FIXTURES) + " -C " + Quote(tree.Text("src"))), 0);
+        // Read once, so that no first read after the unpacking would move an access time anyway.
+        const std::string src = Quote(tree.Text("src"));
+        Shell("cat " + src + "/* " + src + "/*/* " + src + "/*/*/* >/dev/null 2>&1");
+    }
+    CliResult Scan(std::vector<std::string> more = {}) {
+        std::vector<std::string> arguments = {"--folder", tree.Text("src"), "--output", tree.Text("out")};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        for (const auto& made : fs::directory_iterator(tree.Path("out"))) fs::remove_all(made.path());
+        return RunCli(tree, arguments);
+    }
+    std::vector<std::map<std::string, std::string>> ReportEntries() const {
+        return Entries(ReadAll(RunReport(tree.Path("out"))));
+    }
+    fs::path Src(const std::string& relative) const { return tree.Path("src/" + relative); }
+    TempTree tree;
+};
+
+}  // namespace
+
+TEST_F(CacheTest, EveryCachedPhotoIsReportedOnceInEachCacheWithItsBodyAsReceivedAndTheCachesStayUntouched) {
+    const std::vector<Photo> photos = ManifestPhotos(Src("manifest.tsv"));
+    ASSERT_EQ(photos.size(), 7u);
+    const auto before = Snapshot(tree.Path("src"));
+    const CliResult run = Scan();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(Snapshot(tree.Path("src")), before);
+
+    const auto entries = ReportEntries();
+    ASSERT_EQ(entries.size(), 3 * photos.size());
+    const fs::path runFolder = RunReport(tree.Path("out")).parent_path();
+    std::map<std::string, int> seen;  // "<format> <url>"
+    for (const auto& entry : entries) {
+        const auto photo = std::find_if(photos.begin(), photos.end(), [&](const Photo& p) {
+            return p.url == entry.at("Cached from");
+        });
+        ASSERT_NE(photo, photos.end()) << entry.at("Cached from");
+        ++seen[entry.at("Cache") + " " + photo->url];
+        EXPECT_EQ(entry.at("Short name"), photo->name);
+        EXPECT_EQ(entry.at("MD5"), photo->md5) << photo->url;
+        EXPECT_NE(entry.at("Full path").find(tree.Text("src")), std::string::npos);
+        EXPECT_NE(entry.at("text").find("profile.php?id=" + photo->userId + "\">" + photo->userId + "</a>"),
+                  std::string::npos);
+        EXPECT_EQ(entry.count("Status"), 0u) << entry.at("Status");
+        // The copy holds the body as received, decoded; a gzip body also gives its stored digest.
+        EXPECT_EQ(Md5OfFile(runFolder / entry.at("image")), photo->md5);
+        EXPECT_EQ(entry.count("MD5 of the stored bytes"), entry.count("Content-Encoding"));
+        EXPECT_EQ(entry.at("HTTP status"), "HTTP/1.1 200 OK");
+    }
+    EXPECT_EQ(seen.size(), entries.size()) << "a photo reported twice in one cache";
+}
+
+// One fault per row, each made in a fresh copy of the fixtures: the run ends incomplete (3),
+// says why on standard error and, where the photo's entry is still written, in its status.
+TEST_F(CacheTest, AFaultyCacheDegradesOnlyTheEntryItTouchesAndTheRunSaysSo) {
+    const auto editBytes = [&](const std::string& file, const std::function<void(std::string&)>& edit) {
+        std::string bytes = ReadAll(Src(file));
+        edit(bytes);
+        std::ofstream(Src(file), std::ios::binary | std::ios::trunc) << bytes;
+    };
+    const struct {
+        const char* row;
+        std::function<void()> fault;
+        std::size_t entries;       // written to the report
+        const char* said;          // on standard error, and in a status when an entry is written
+        bool inStatus;
+    } cases[] = {
+        {"a missing data_3", [&] { fs::remove(Src("chromium-blockfile/data_3")); }, 21, "data_3 is missing", true},
+        {"a torn simple entry", [&] { fs::resize_file(Src("chromium-simple/cb9ca433c1a42445_0"), 1500); }, 21,
+         "cut short in the body", true},
+        {"a key whose hash is not the file's name",
+         [&] { fs::rename(Src("chromium-simple/cb9ca433c1a42445_0"), Src("chromium-simple/0000000000000000_0")); }, 21,
+         "the key's hash does not match the file name", true},
+        {"an encrypted Firefox entry",
+         [&] { editBytes("firefox-cache2/entries/641E60CD6E55774738147447D067D0877B43ED86",
+                         [](std::string& b) { b[b.size() - 4] |= '\x80'; }); },
+         20, "encrypted", false},
+        {"a damaged gzip body",
+         [&] { editBytes("chromium-simple/e3d486f6381f1fb2_0", [](std::string& b) {
+                   const std::size_t gzip = b.find("\x1f\x8b");
+                   b[gzip + 40] ^= '\xff';
+               }); },
+         21, "could not be decoded", true},
+        {"a blockfile index cut in its table",
+         [&] { fs::resize_file(Src("chromium-blockfile/index"), 1000); }, 14, "part of the cache could not be read", false},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(tree.Path("src"));
+        SetUp();
+        c.fault();
+        const CliResult run = Scan({"--no-photos"});
+        EXPECT_EQ(run.exitCode, 3) << c.row;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << c.row << "\n" << run.err;
+        const auto entries = ReportEntries();
+        EXPECT_EQ(entries.size(), c.entries) << c.row;
+        const bool stated = std::any_of(entries.begin(), entries.end(), [&](const auto& entry) {
+            return entry.count("Status") && entry.at("Status").find(c.said) != std::string::npos;
+        });
+        EXPECT_EQ(stated, c.inStatus) << c.row;
+    }
+}
+
+TEST_F(CacheTest, EntriesTheBrowserLetGoOfAreReportedOnlyWhenAskedForAndMarkedDeleted) {
+    fs::rename(Src("chromium-simple/cb9ca433c1a42445_0"), Src("chromium-simple/todelete_cb9ca433c1a42445_0_1"));
+    const CliResult without = Scan({"--no-photos"});
+    EXPECT_EQ(without.exitCode, 0) << without.err;
+    EXPECT_EQ(ReportEntries().size(), 20u);
+    const CliResult with = Scan({"--no-photos", "--include-deleted"});
+    EXPECT_EQ(with.exitCode, 0) << with.err;
+    const auto entries = ReportEntries();
+    ASSERT_EQ(entries.size(), 21u);
+    const auto deleted = std::count_if(entries.begin(), entries.end(), [](const auto& entry) {
+        return entry.count("Status") && entry.at("Status").starts_with("deleted from the browser's cache");
+    });
+    EXPECT_EQ(deleted, 1);
+}
+
+TEST_F(CacheTest, ListCacheGivesEveryEntryOfEachFormatAndSaysWhatCouldNotBeRead) {
+    const std::vector<Photo> photos = ManifestPhotos(Src("manifest.tsv"));
+    const std::string header =
+        "url\tformat\thttp_status\tcontent_type\tcontent_encoding\tstored_bytes\tbody_md5\tcreated\tlast_used\tsource\tnote";
+    std::ofstream(Src("firefox-cache2/entries/stray.txt")) << "not an entry";
+    for (const char* folder : {"chromium-blockfile", "chromium-simple", "firefox-cache2", "firefox-cache2/entries"}) {
+        const CliResult run = RunCli(tree, {"--list-cache", Src(folder).string()});
+        EXPECT_EQ(run.exitCode, 0) << folder << run.err;
+        std::istringstream lines(run.out);
+        std::string line;
+        std::getline(lines, line);
+        EXPECT_EQ(line, header);
+        int rows = 0, photoRows = 0;
+        while (std::getline(lines, line)) {
+            ++rows;
+            for (const Photo& photo : photos)
+                if (line.starts_with(photo.url + "\t")) {
+                    ++photoRows;
+                    EXPECT_NE(line.find("\t" + photo.md5 + "\t"), std::string::npos) << line;
+                }
+            EXPECT_TRUE(std::regex_search(line, std::regex("\t200\t.*\t20[0-9][0-9]-[0-9][0-9]-[0-9][0-9]T[0-9:]{8}Z\t")))
+                << line;
+            EXPECT_TRUE(line.ends_with("\t")) << "a note on " << line;
+        }
+        EXPECT_EQ(rows, 11) << folder;
+        EXPECT_EQ(photoRows, 7) << folder;
+        EXPECT_EQ(run.err.find("stray.txt") != std::string::npos, std::string(folder).starts_with("firefox")) << folder;
+    }
+    fs::remove(Src("chromium-blockfile/data_3"));
+    const CliResult damaged = RunCli(tree, {"--list-cache", Src("chromium-blockfile").string()});
+    EXPECT_EQ(damaged.exitCode, 3);
+    EXPECT_EQ(std::count(damaged.out.begin(), damaged.out.end(), '\n'), 12);
+    EXPECT_NE(damaged.out.find("\t\t2026"), std::string::npos) << "a row without its body's digest";
+    EXPECT_NE(damaged.out.find("data_3 is missing"), std::string::npos);
+    EXPECT_EQ(RunCli(tree, {"--list-cache", tree.Text("out")}).exitCode, 2);
+}
+
+}  // namespace snapsift::test
