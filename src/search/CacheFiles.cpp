@@ -73,8 +73,6 @@ std::string CachedPhotoCopyName(std::string_view photoName, std::int32_t number)
         if (code < 0x20 || code == 0x7F || std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos)
             c = '_';
     }
-    // "." and ".." alone would name a folder, and Windows drops a name's final dots and spaces.
-    if (stem.find_first_not_of(". ") == std::string::npos) stem.insert(0, 1, '_');
     std::string ending = std::to_string(number);  // built up so that GCC 12 sees no overlap in it
     ending.insert(0, 1, '-');
     ending += ".jpg";

@@ -40,8 +40,8 @@ struct CachedPhoto {
 std::optional<CachedPhoto> PhotoOfCachedUrl(std::string_view url);
 
 // A copy's file name for a photo found in a cache: the name without ".jpg", "-<number>.jpg"
-// after it, and every character that a file name on Windows cannot hold (a URL may carry ":" or
-// "\") or that would name a folder replaced by "_".
+// after it, and every character that a file name on Windows cannot hold (a URL may carry ":",
+// "/" or "\") replaced by "_".
 std::string CachedPhotoCopyName(std::string_view photoName, std::int32_t number);
 
 // One file of a cache, opened once and read into memory: the times as they were at the open,
