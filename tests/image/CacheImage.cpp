@@ -1,0 +1,58 @@
+// A disk image holding the caches real browsers wrote (Chromium blockfile and simple, Firefox
+// cache2) in a Windows profile: its whole scan, read straight from the image, gives the report
+// kept beside this test, byte for byte.
+#include <gtest/gtest.h>
+
+#include <sys/xattr.h>
+
+#include <fstream>
+#include <regex>
+
+#include "support/CliRun.h"
+#include "support/NtfsImages.h"
+
+namespace snapsift::test {
+
+namespace fs = std::filesystem;
+
+TEST(CacheImage, AWholeScanOfAProfileWithThreeBrowsersCachesGivesTheKeptReport) {
+    if (const std::string skip = WhyNoNtfsVolumes(); !skip.empty()) GTEST_SKIP() << skip;
+    TempTree tree;
+    tree.Folder("fixtures");
+    tree.Folder("m");
+    tree.Folder("out");
+    ASSERT_EQ(Shell("tar -xJf " + Quote(SNAPSIFT_CACHE_FIXTURES) + " -C " + Quote(tree.Text("fixtures"))), 0);
+    const std::pair<const char*, const char*> caches[] = {
+        {"chromium-blockfile", "Users/alice/AppData/Local/Google/Chrome/User Data/Default/Cache/Cache_Data/"},
+        {"chromium-simple", "Users/alice/AppData/Local/Microsoft/Edge/User Data/Default/Cache/Cache_Data/"},
+        {"firefox-cache2", "Users/alice/AppData/Local/Mozilla/Firefox/Profiles/q1w2e3r4.default-release/cache2/"}};
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& [fixture, place] : caches)
+        for (const auto& entry : fs::recursive_directory_iterator(tree.Path("fixtures") / fixture))
+            if (entry.is_regular_file())
+                files.emplace_back(place + fs::relative(entry.path(), tree.Path("fixtures") / fixture).string(),
+                                   ReadBytes(entry.path()));
+    const std::string image = tree.Text("volume.img");
+    ASSERT_TRUE(MakeNtfsVolume(image, 16, files, tree.Text("m")));
+    // Every file's times fixed (2026-12-07 16:31:12, 16:31:14, 17:00:00 UTC) for a report that stays the same.
+    ASSERT_TRUE(MountNtfs(image, tree.Text("m")));
+    bool timesSet = true;
+    for (const auto& [path, bytes] : files) {
+        const std::uint64_t times[4] = {134411346720000000, 134411346740000000, 134411364000000000,
+                                        134411346720000000};
+        timesSet = ::setxattr((tree.Path("m") / path).c_str(), "system.ntfs_times", times, sizeof times, 0) == 0 &&
+                   timesSet;
+    }
+    ASSERT_TRUE(Unmount(tree.Text("m")));
+    ASSERT_TRUE(timesSet);
+
+    const CliResult run = RunCli(tree, {"--image", image, "--profiles", "--output", tree.Text("out")});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string report =
+        std::regex_replace(ReadBytes(RunReport(tree.Path("out"))), std::regex(tree.RootText()), "@");
+    const std::string kept = ReadBytes(SNAPSIFT_CACHE_IMAGE_REPORT);
+    EXPECT_EQ(report, kept);
+    if (report != kept) std::ofstream(tree.Root().parent_path() / "cache-image-report.htm", std::ios::binary) << report;
+}
+
+}  // namespace snapsift::test
