@@ -33,23 +33,30 @@ const std::vector<Served>& ServedRows() {
     return rows;
 }
 
-const Served* FindServed(std::string_view url) {
+Damage CutTo(std::size_t size) {
+    return [=](std::string& b) { b.resize(size); };
+}
+Damage PutLittleEndian32(std::ptrdiff_t at, std::uint32_t value) {
+    return [=](std::string& b) {
+        for (int i = 0; i < 4; ++i) b.at((at < 0 ? b.size() : 0) + at + i) = static_cast<char>(value >> (8 * i));
+    };
+}
+Damage PutBigEndian32(std::ptrdiff_t at, std::uint32_t value) {
+    return [=](std::string& b) {
+        for (int i = 0; i < 4; ++i) b.at((at < 0 ? b.size() : 0) + at + i) = static_cast<char>(value >> (24 - 8 * i));
+    };
+}
+Damage FlipBit(std::size_t at) {
+    return [=](std::string& b) { b.at(at) ^= 1; };
+}
+
+void ExpectAsServed(const CacheEntry& entry, std::string_view bodyFile, std::string_view keyPrefix) {
     const auto& rows = ServedRows();
-    const auto found = std::find_if(rows.begin(), rows.end(), [&](const Served& s) { return s.url == url; });
-    return found == rows.end() ? nullptr : &*found;
-}
-
-void PutLittleEndian32(std::string& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<char>(value >> (8 * i));
-}
-
-void PutBigEndian32(std::string& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<char>(value >> (24 - 8 * i));
-}
-
-void ExpectAsServed(const CacheEntry& entry, std::string_view stored, std::string_view keyPrefix) {
-    const Served* served = FindServed(entry.url);
-    ASSERT_TRUE(served) << "no such URL served: " << entry.url;
+    const auto served = std::find_if(rows.begin(), rows.end(), [&](const Served& s) { return s.url == entry.url; });
+    ASSERT_NE(served, rows.end()) << "no such URL served: " << entry.url;
+    ASSERT_TRUE(entry.body && entry.body->offset <= bodyFile.size() &&
+                entry.body->length <= bodyFile.size() - entry.body->offset) << entry.url << ": no body in its file";
+    const std::string_view stored = bodyFile.substr(entry.body->offset, entry.body->length);
     SCOPED_TRACE(served->url);
     EXPECT_EQ(entry.key, std::string(keyPrefix) + served->url);
     EXPECT_EQ(entry.statusLine, "HTTP/1.1 200 OK");
