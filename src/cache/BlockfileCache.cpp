@@ -288,7 +288,8 @@ void Reader::ReadLastUsed(std::uint32_t rankings, Address address, CacheEntry& e
     if (!placed || placed->bytes.size() < kRankingsNodeSize) return;
     // Last used, last modified, next, previous, the entry's address, dirty mark, hash.
     if (*CheckedLittleEndian32(placed->bytes, 24) != address.value) {
-        AddNote(entry.note, "rankings node " + Hex(rankings) + " belongs to entry " + Hex(*CheckedLittleEndian32(placed->bytes, 24)));
+        AddNote(entry.note, "rankings node " + Hex(rankings) + " belongs to entry " +
+                                Hex(*CheckedLittleEndian32(placed->bytes, 24)));
         return;
     }
     entry.lastUsed = ChromiumTime(*CheckedLittleEndian64(placed->bytes, 0));
@@ -368,7 +369,8 @@ BlockfileCacheContents Reader::Read() {
     }
     const Bytes header = *index;
     if (*CheckedLittleEndian32(header, 0) != kIndexMagic)
-        AddNote(cache.note, "index has magic " + Hex(*CheckedLittleEndian32(header, 0)) + ", not that of a blockfile index");
+        AddNote(cache.note,
+                "index has magic " + Hex(*CheckedLittleEndian32(header, 0)) + ", not that of a blockfile index");
     cache.version = *CheckedLittleEndian32(header, 4);
     cache.entryCount = *CheckedLittleEndian32(header, 8);
     cache.crashed = *CheckedLittleEndian32(header, 32) != 0;

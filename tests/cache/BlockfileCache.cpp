@@ -41,7 +41,8 @@ std::size_t ExpectWholeEntriesAsServed(const Files& files, const std::vector<Cac
         EXPECT_EQ(entry.format, CacheFormat::ChromiumBlockfile);
         EXPECT_TRUE(entry.created && entry.lastUsed && entry.requestTime && entry.responseTime) << entry.url;
         const auto file = files.find(entry.body ? entry.body->file : "");
-        test::ExpectAsServed(entry, file == files.end() ? "" : file->second, "1/0/_dk_http://127.0.0.1 http://127.0.0.1 ");
+        test::ExpectAsServed(entry, file == files.end() ? "" : file->second,
+                             "1/0/_dk_http://127.0.0.1 http://127.0.0.1 ");
     }
     return whole;
 }
@@ -70,11 +71,9 @@ std::function<void(Files&)> Cut(const char* file, std::size_t size) {
 }
 
 TEST(BlockfileCache, DamageIsSaidAndTheRestReadWhole) {
+    // Found in the cache's note or an entry's; the entries still read without a note; those deleted.
     const struct {
-        const char* name;
-        std::function<void(Files&)> apply;
-        const char* said;       // found in the cache's note or an entry's
-        std::size_t readWhole;  // entries still read without a note
+        const char* name; std::function<void(Files&)> apply; const char* said; std::size_t readWhole;
         std::size_t deleted = 0;
     } rows[] = {
         {"index cut in its header", Cut("index", 200), "shorter than its header", 0},

@@ -1,6 +1,7 @@
 #include "CacheFixtures.h"
 
 #include <algorithm>
+#include <cctype>
 #include <sstream>
 
 #include "cache/BodyDecoding.h"
@@ -70,7 +71,7 @@ void ExpectAsServed(const CacheEntry& entry, std::string_view bodyFile, std::str
     md5.Init();
     md5.Update(AsBytes(decoded.outcome == DecodedBody::Outcome::Decoded ? decoded.bytes : stored));
     std::string digest = md5.Final();
-    std::transform(digest.begin(), digest.end(), digest.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
+    for (char& c : digest) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_EQ(digest, served->md5);
     for (const auto& time : {entry.created, entry.lastUsed, entry.requestTime, entry.responseTime, entry.lastModified})
         if (time) {

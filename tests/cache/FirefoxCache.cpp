@@ -88,12 +88,9 @@ TEST(Cache2, DamagedEntries) {
     const auto cut = test::CutTo;
     const auto put = [](std::size_t at, char c) { return [=](std::string& b) { b[at] = c; }; };
     const auto add = [&](std::string_view pair) { return [=](std::string& b) { b.insert(trailer, pair); }; };
+    // A part of the note; whether the URL is still read; the body's length (0: none placed).
     const struct {
-        const char* name;
-        test::Damage change;
-        const char* note;          // a part of the note
-        bool keepsUrl;             // the URL is still read
-        std::uint64_t bodyLength;  // 0: no body is placed
+        const char* name; test::Damage change; const char* note; bool keepsUrl; std::uint64_t bodyLength;
     } rows[] = {
         {"cut to 3 bytes", cut(3), "too short", false, 0},
         {"cut in the key", cut(key + 20), "past the file's end", false, 0},
@@ -101,18 +98,20 @@ TEST(Cache2, DamagedEntries) {
         {"offset into the trailer", set(-4, static_cast<std::uint32_t>(trailer + 4)), "past the file's end", false, 0},
         {"offset at the end", set(-4, static_cast<std::uint32_t>(trailer)), "too short", false, 0},
         {"offset into the body", set(-4, 100), "version", false, 0},
-        {"metadata a byte short of its header", [](std::string& b) { b = "\0\0\0\0\0\0\0\4"s + std::string(27, '\0') + "\0\0\0\4\0\0\0\0"s; },
+        {"metadata a byte short of its header",  // no body: the hash, version 4, 27 more bytes, the trailer
+         [](std::string& b) { b = "\0\0\0\0\0\0\0\4"s + std::string(27, '\0') + "\0\0\0\4\0\0\0\0"s; },
          "too short to hold its header", false, 0},
         {"wrong version", set(header, 9), "version 9 is not one of 1 to 4", false, 0},
         {"encrypted", set(-4, 0x80000000u | 5000), "encrypted", false, 0},
         {"key size past the end by one", set(header + 24, static_cast<std::uint32_t>(trailer - key)),
          "runs past the metadata", true, 5000},
-        {"key size short", set(header + 24, static_cast<std::uint32_t>(keySize - 4)), "no NUL follows the key", false, 5000},
+        {"key size short", set(header + 24, static_cast<std::uint32_t>(keySize - 4)), "no NUL follows the key", false,
+         5000},
         {"key's NUL gone", put(key + keySize, 'x'), "no NUL follows the key", true, 5000},
         {"body byte changed", put(4000, 'x'), "do not match their hashes", true, 5000},
         {"metadata byte changed", put(header + 12, 'x'), "does not match its hash", true, 5000},
         {"file name not the key's", put(key + keySize - 1, 'x'), "not the SHA-1 of its key", false, 5000},
-        {"key's tags broken", [=](std::string& b) { b[key] = 'p', b[key + 1] = ':'; }, "tags cannot be read", false, 5000},
+        {"key's tags broken", [=](std::string& b) { b.replace(key, 2, "p:"); }, "tags cannot be read", false, 5000},
         {"last element cut", put(trailer - 1, 'x'), "is cut short", true, 5000},
         {"element with no value", add("x\0"sv), "has no value", true, 5000},
         {"element name cut", add("name-without-end"), "inside an element's name", true, 5000},

@@ -79,12 +79,10 @@ TEST(SimpleCache, DamagedEntriesGiveWhatCanBeReadAndSaySo) {
     ASSERT_EQ(last, stream0 + 308 + 32);
     const auto cut = test::CutTo;
     const auto set = test::PutLittleEndian32;
+    // A part of the note; the body's length, when one is placed; whether the status line and
+    // content type are read.
     const struct {
-        const char* what;
-        test::Damage damage;
-        const char* note;                 // a part of the note
-        std::optional<std::size_t> body;  // the body's length, when one is placed
-        bool headers;                     // the status line and content type are read
+        const char* what; test::Damage damage; const char* note; std::optional<std::size_t> body; bool headers;
         const char* fileName = "cb9ca433c1a42445_0";
     } rows[] = {
         {"cut in the header", cut(10), "no whole header", std::nullopt, false},
