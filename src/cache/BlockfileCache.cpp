@@ -4,16 +4,17 @@
 #include <array>
 #include <cstdio>
 #include <exception>
-#include <limits>
 #include <map>
 #include <unordered_set>
 #include <utility>
+
+#include "cache/CacheBytes.h"
 
 namespace snapsift {
 
 namespace {
 
-using Bytes = std::span<const std::uint8_t>;
+using namespace cachebytes;
 
 // The index: a 368-byte header (the LRU lists at its end), then the hash table of addresses.
 constexpr std::uint32_t kIndexMagic = 0xC103CAC3;  // c3 ca 03 c1
@@ -36,36 +37,12 @@ constexpr std::uint32_t kInfoHasExtraFlags = 0x80000000;
 constexpr std::uint32_t kInfoExtraHasOriginalResponseTime = 1u << 2;
 constexpr std::uint32_t kInfoNewestVersion = 3;
 
-std::optional<std::uint32_t> U32(Bytes b, std::uint64_t at) {
-    if (at > b.size() || b.size() - at < 4) return std::nullopt;
-    return std::uint32_t{b[at]} | std::uint32_t{b[at + 1]} << 8 | std::uint32_t{b[at + 2]} << 16 |
-           std::uint32_t{b[at + 3]} << 24;
-}
-
-std::optional<std::uint64_t> U64(Bytes b, std::uint64_t at) {
-    const auto low = U32(b, at);
-    const auto high = at <= b.size() ? U32(b, at + 4) : std::nullopt;
-    if (!low || !high) return std::nullopt;
-    return std::uint64_t{*high} << 32 | *low;
-}
-
 std::int32_t Signed(std::uint32_t value) { return static_cast<std::int32_t>(value); }
 
 std::string Hex(std::uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08x", value);
     return text;
-}
-
-void AddNote(std::string& note, const std::string& text) {
-    if (!note.empty()) note += "; ";
-    note += text;
-}
-
-// Chromium's time: microseconds since 1601-01-01 UTC. Zero means none.
-std::optional<DateTime> MicrosecondsToDate(std::uint64_t micros) {
-    if (micros == 0 || micros > std::numeric_limits<std::uint64_t>::max() / 10) return std::nullopt;
-    return FileTimeToDate(micros * 10);
 }
 
 // A cache address: initialized bit, file type, then either an external file's number or a
@@ -90,45 +67,9 @@ struct Placed {
     Bytes bytes;  // what the file holds of the wanted length
 };
 
-std::string LowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
-    return text;
-}
-
-// The raw header text: NUL-separated lines, the status line first.
-void ReadHeaderLines(std::string_view text, CacheEntry& entry) {
-    bool first = true;
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\0'), text.size());
-        const std::string_view line = text.substr(0, end);
-        text.remove_prefix(std::min(end + 1, text.size()));
-        if (line.empty()) continue;
-        if (first) {
-            entry.statusLine = std::string(line);
-            first = false;
-            continue;
-        }
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos) continue;
-        const std::string name = LowerAscii(Trim(line.substr(0, colon)));
-        const std::string_view value = Trim(line.substr(colon + 1));
-        if (name == "content-type" && entry.contentType.empty()) entry.contentType = value;
-        if (name == "content-encoding" && entry.contentEncoding.empty()) entry.contentEncoding = value;
-    }
-}
-
 // Stream 0: the response info as a pickle (a 4-byte payload size, then 4-byte aligned fields).
 void ReadResponseInfo(Bytes stream, CacheEntry& entry, std::string& note) {
-    const auto payloadSize = U32(stream, 0);
+    const auto payloadSize = CheckedLittleEndian32(stream, 0);
     if (!payloadSize) {
         AddNote(note, "response info: " + std::to_string(stream.size()) + " bytes, too few for its size field");
         return;
@@ -142,12 +83,12 @@ void ReadResponseInfo(Bytes stream, CacheEntry& entry, std::string& note) {
 
     std::uint64_t at = 0;
     const auto cut = [&](const char* field) { AddNote(note, std::string("response info ends before its ") + field); };
-    const auto flags = U32(payload, at);
+    const auto flags = CheckedLittleEndian32(payload, at);
     if (!flags) return cut("flags");
     at += 4;
     std::uint32_t extraFlags = 0;
     if (*flags & kInfoHasExtraFlags) {
-        const auto extra = U32(payload, at);
+        const auto extra = CheckedLittleEndian32(payload, at);
         if (!extra) return cut("extra flags");
         extraFlags = *extra;
         at += 4;
@@ -156,19 +97,19 @@ void ReadResponseInfo(Bytes stream, CacheEntry& entry, std::string& note) {
     if (version < 1 || version > kInfoNewestVersion)
         AddNote(note, "response info version " + std::to_string(version) + " is unknown; read as version " +
                           std::to_string(kInfoNewestVersion));
-    const auto request = U64(payload, at);
+    const auto request = CheckedLittleEndian64(payload, at);
     if (!request) return cut("request time");
     at += 8;
-    const auto response = U64(payload, at);
+    const auto response = CheckedLittleEndian64(payload, at);
     if (!response) return cut("response time");
     at += 8;
-    entry.requestTime = MicrosecondsToDate(*request);
-    entry.responseTime = MicrosecondsToDate(*response);
+    entry.requestTime = ChromiumTime(*request);
+    entry.responseTime = ChromiumTime(*response);
     if (extraFlags & kInfoExtraHasOriginalResponseTime) {
-        if (!U64(payload, at)) return cut("original response time");
+        if (!CheckedLittleEndian64(payload, at)) return cut("original response time");
         at += 8;
     }
-    const auto textLength = U32(payload, at);
+    const auto textLength = CheckedLittleEndian32(payload, at);
     if (!textLength) return cut("header text");
     at += 4;
     std::uint64_t length = *textLength;
@@ -178,7 +119,7 @@ void ReadResponseInfo(Bytes stream, CacheEntry& entry, std::string& note) {
         length = payload.size() - at;
     }
     const Bytes text = payload.subspan(at, length);
-    ReadHeaderLines(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), entry);
+    ReadResponseHeaderLines(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), '\0', entry);
     if (entry.statusLine.empty()) AddNote(note, "response info holds no status line");
 }
 
@@ -250,12 +191,12 @@ const Reader::BlockFile& Reader::BlockFileOf(unsigned number, std::uint32_t bloc
     }
     // A damaged header does not move the blocks: they are read where the address puts them.
     file.usable = true;
-    if (*U32(bytes, 0) != kBlockMagic)
-        file.problem = name + " has magic " + Hex(*U32(bytes, 0)) + ", not that of a block file";
-    else if (static_cast<std::int16_t>(*U32(bytes, 8) & 0xFFFF) != static_cast<int>(number))
-        file.problem = name + " calls itself file " + std::to_string(*U32(bytes, 8) & 0xFFFF);
-    else if (*U32(bytes, 12) != blockSize)
-        file.problem = name + " has blocks of " + std::to_string(*U32(bytes, 12)) + " bytes, not " +
+    if (*CheckedLittleEndian32(bytes, 0) != kBlockMagic)
+        file.problem = name + " has magic " + Hex(*CheckedLittleEndian32(bytes, 0)) + ", not that of a block file";
+    else if (static_cast<std::int16_t>(*CheckedLittleEndian32(bytes, 8) & 0xFFFF) != static_cast<int>(number))
+        file.problem = name + " calls itself file " + std::to_string(*CheckedLittleEndian32(bytes, 8) & 0xFFFF);
+    else if (*CheckedLittleEndian32(bytes, 12) != blockSize)
+        file.problem = name + " has blocks of " + std::to_string(*CheckedLittleEndian32(bytes, 12)) + " bytes, not " +
                        std::to_string(blockSize);
     return file;
 }
@@ -307,8 +248,8 @@ std::optional<Placed> Reader::Place(Address address, std::uint64_t length, const
 }
 
 void Reader::ReadKey(Bytes fields, Address address, CacheEntry& entry) {
-    const std::int32_t keyLength = Signed(*U32(fields, 32));
-    const Address longKey{*U32(fields, 36)};
+    const std::int32_t keyLength = Signed(*CheckedLittleEndian32(fields, 32));
+    const Address longKey{*CheckedLittleEndian32(fields, 36)};
     if (keyLength < 0) {
         AddNote(entry.note, "key length " + std::to_string(keyLength) + " is negative");
         return;
@@ -346,11 +287,12 @@ void Reader::ReadLastUsed(std::uint32_t rankings, Address address, CacheEntry& e
     const auto placed = Place(node, kRankingsNodeSize, "rankings node", entry.note);
     if (!placed || placed->bytes.size() < kRankingsNodeSize) return;
     // Last used, last modified, next, previous, the entry's address, dirty mark, hash.
-    if (*U32(placed->bytes, 24) != address.value) {
-        AddNote(entry.note, "rankings node " + Hex(rankings) + " belongs to entry " + Hex(*U32(placed->bytes, 24)));
+    if (*CheckedLittleEndian32(placed->bytes, 24) != address.value) {
+        AddNote(entry.note, "rankings node " + Hex(rankings) + " belongs to entry " +
+                                Hex(*CheckedLittleEndian32(placed->bytes, 24)));
         return;
     }
-    entry.lastUsed = MicrosecondsToDate(*U64(placed->bytes, 0));
+    entry.lastUsed = ChromiumTime(*CheckedLittleEndian64(placed->bytes, 0));
 }
 
 CacheEntry Reader::ReadEntry(Address address, std::uint64_t bucket, Address& next) {
@@ -371,14 +313,14 @@ CacheEntry Reader::ReadEntry(Address address, std::uint64_t bucket, Address& nex
     }
     // Hash, next, rankings node, reuse count, refetch count, state, creation time, key length,
     // long key, stream sizes[4], stream addresses[4], flags, padding, self hash, key.
-    next = Address{*U32(fields, 4)};
+    next = Address{*CheckedLittleEndian32(fields, 4)};
     // The table's length is a power of two, and the key's hash picks the bucket.
-    const std::uint32_t hash = *U32(fields, 0);
+    const std::uint32_t hash = *CheckedLittleEndian32(fields, 0);
     if (hashMask_ && (hash & *hashMask_) != bucket)
         AddNote(entry.note, where + ": hash " + Hex(hash) + " does not belong in bucket " + std::to_string(bucket));
-    const std::int32_t reuseCount = Signed(*U32(fields, 12));
-    const std::uint32_t state = *U32(fields, 20);
-    entry.created = MicrosecondsToDate(*U64(fields, 24));
+    const std::int32_t reuseCount = Signed(*CheckedLittleEndian32(fields, 12));
+    const std::uint32_t state = *CheckedLittleEndian32(fields, 20);
+    entry.created = ChromiumTime(*CheckedLittleEndian64(fields, 24));
     // The uses after the entry was stored, as the browser counts them.
     if (reuseCount >= 0) entry.fetchCount = static_cast<std::uint32_t>(reuseCount);
     if (state > 2) AddNote(entry.note, "state " + std::to_string(state) + " is unknown");
@@ -390,8 +332,8 @@ CacheEntry Reader::ReadEntry(Address address, std::uint64_t bucket, Address& nex
     std::array<std::int32_t, 4> sizes{};
     std::array<Address, 4> streams{};
     for (std::size_t i = 0; i < 4; ++i) {
-        sizes[i] = Signed(*U32(fields, 40 + 4 * i));
-        streams[i] = Address{*U32(fields, 56 + 4 * i)};
+        sizes[i] = Signed(*CheckedLittleEndian32(fields, 40 + 4 * i));
+        streams[i] = Address{*CheckedLittleEndian32(fields, 56 + 4 * i)};
     }
     const auto stream = [&](std::size_t i) -> std::optional<Placed> {
         const std::string what = "stream " + std::to_string(i);
@@ -410,7 +352,7 @@ CacheEntry Reader::ReadEntry(Address address, std::uint64_t bucket, Address& nex
     if (const auto body = stream(1))
         entry.body = BodyPlace{body->file, body->offset, body->bytes.size(), body->block};
 
-    ReadLastUsed(*U32(fields, 8), address, entry);
+    ReadLastUsed(*CheckedLittleEndian32(fields, 8), address, entry);
     return entry;
 }
 
@@ -426,13 +368,14 @@ BlockfileCacheContents Reader::Read() {
         return cache;
     }
     const Bytes header = *index;
-    if (*U32(header, 0) != kIndexMagic)
-        AddNote(cache.note, "index has magic " + Hex(*U32(header, 0)) + ", not that of a blockfile index");
-    cache.version = *U32(header, 4);
-    cache.entryCount = *U32(header, 8);
-    cache.crashed = *U32(header, 32) != 0;
-    cache.created = MicrosecondsToDate(*U64(header, 40));
-    std::uint64_t tableLength = *U32(header, 28);
+    if (*CheckedLittleEndian32(header, 0) != kIndexMagic)
+        AddNote(cache.note,
+                "index has magic " + Hex(*CheckedLittleEndian32(header, 0)) + ", not that of a blockfile index");
+    cache.version = *CheckedLittleEndian32(header, 4);
+    cache.entryCount = *CheckedLittleEndian32(header, 8);
+    cache.crashed = *CheckedLittleEndian32(header, 32) != 0;
+    cache.created = ChromiumTime(*CheckedLittleEndian64(header, 40));
+    std::uint64_t tableLength = *CheckedLittleEndian32(header, 28);
     if (tableLength == 0) tableLength = kDefaultTableLength;
     if ((tableLength & (tableLength - 1)) == 0) hashMask_ = static_cast<std::uint32_t>(tableLength - 1);
     const std::uint64_t held = (index->size() - kIndexHeaderSize) / 4;
@@ -447,7 +390,7 @@ BlockfileCacheContents Reader::Read() {
     // Each step reads a new address that names a readable block, so the walk ends.
     std::unordered_set<std::uint32_t> seen;
     for (std::uint64_t bucket = 0; bucket < tableLength; ++bucket) {
-        Address address{*U32(header, kIndexHeaderSize + 4 * bucket)};
+        Address address{*CheckedLittleEndian32(header, kIndexHeaderSize + 4 * bucket)};
         while (address.Initialized() && seen.insert(address.value).second) {
             Address next;
             try {

@@ -11,24 +11,18 @@
 #include <zstd.h>
 #endif
 
+#include "cache/CacheBytes.h"
+
 namespace snapsift {
 
 namespace {
 
 using Outcome = DecodedBody::Outcome;
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-    return lower;
-}
+using cachebytes::LowerAscii;
+using cachebytes::TrimBlanks;
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
+constexpr std::string_view kDamaged = "its bytes are damaged";
 
 struct Step {
     bool ok = false;
@@ -37,6 +31,18 @@ struct Step {
 };
 
 constexpr std::size_t kChunk = 64 * 1024;
+
+std::string TooLarge(std::size_t limit) {
+    return "it decodes to more than " +
+           (limit >= (1u << 20) ? std::to_string(limit >> 20) + " MiB" : std::to_string(limit) + " bytes");
+}
+
+// A zlib header: deflate with a window of at most 32 KiB, and its check bits.
+bool StartsLikeZlib(std::string_view in) {
+    if (in.size() < 2) return false;
+    const auto first = static_cast<unsigned char>(in[0]), second = static_cast<unsigned char>(in[1]);
+    return (first & 0x0F) == 8 && (first >> 4) <= 7 && (first * 256u + second) % 31 == 0;
+}
 
 // windowBits as zlib takes them: 15 + 32 for gzip or zlib found by the header, 15 for zlib, -15
 // for raw deflate.
@@ -61,7 +67,7 @@ Step Inflate(std::string_view in, int windowBits, std::size_t limit) {
         result = inflate(&stream, Z_NO_FLUSH);
         step.bytes.append(out.data(), out.size() - stream.avail_out);
         if (step.bytes.size() > limit) {
-            step.problem = "it decodes to more than " + std::to_string(limit >> 20) + " MiB";
+            step.problem = TooLarge(limit);
             break;
         }
         if (result == Z_BUF_ERROR && stream.avail_in == 0 && left == 0) {
@@ -69,7 +75,7 @@ Step Inflate(std::string_view in, int windowBits, std::size_t limit) {
             break;
         }
         if (result != Z_OK && result != Z_STREAM_END) {
-            step.problem = "its bytes are damaged";
+            step.problem = kDamaged;
             break;
         }
     }
@@ -97,13 +103,13 @@ Step Unbrotli(std::string_view in, std::size_t limit) {
         result = BrotliDecoderDecompressStream(state, &available_in, &next_in, &available_out, &next_out, nullptr);
         step.bytes.append(reinterpret_cast<const char*>(out.data()), out.size() - available_out);
         if (step.bytes.size() > limit) {
-            step.problem = "it decodes to more than " + std::to_string(limit >> 20) + " MiB";
+            step.problem = TooLarge(limit);
             break;
         }
     }
     BrotliDecoderDestroyInstance(state);
     if (step.problem.empty() && result == BROTLI_DECODER_RESULT_NEEDS_MORE_INPUT) step.problem = "it is cut short";
-    if (step.problem.empty() && result != BROTLI_DECODER_RESULT_SUCCESS) step.problem = "its bytes are damaged";
+    if (step.problem.empty() && result != BROTLI_DECODER_RESULT_SUCCESS) step.problem = kDamaged;
     step.ok = step.problem.empty();
     if (!step.ok) step.bytes.clear();
     return step;
@@ -127,12 +133,12 @@ Step Unzstd(std::string_view in, std::size_t limit) {
         const std::size_t before = input.pos;
         result = ZSTD_decompressStream(stream, &output, &input);
         if (ZSTD_isError(result)) {
-            step.problem = "its bytes are damaged";
+            step.problem = kDamaged;
             break;
         }
         step.bytes.append(out.data(), output.pos);
         if (step.bytes.size() > limit) {
-            step.problem = "it decodes to more than " + std::to_string(limit >> 20) + " MiB";
+            step.problem = TooLarge(limit);
             break;
         }
         if (input.pos == before && output.pos == 0) {
@@ -155,7 +161,8 @@ DecodedBody DecodeBody(std::string_view contentEncoding, std::span<const std::ui
     std::vector<std::string> encodings;
     for (std::string_view rest = contentEncoding; !rest.empty();) {
         const std::size_t comma = std::min(rest.find(','), rest.size());
-        const std::string name = Lower(Trim(rest.substr(0, comma)));
+        std::string name(TrimBlanks(rest.substr(0, comma)));
+        std::transform(name.begin(), name.end(), name.begin(), LowerAscii);
         if (!name.empty() && name != "identity") encodings.push_back(name);
         rest.remove_prefix(std::min(rest.size(), comma + 1));
     }
@@ -168,8 +175,14 @@ DecodedBody DecodeBody(std::string_view contentEncoding, std::span<const std::ui
             step = Inflate(bytes, 15 + 32, limit);
         } else if (*name == "deflate") {
             // Sent as zlib data, as the standard has it, or as raw deflate, as some servers do.
-            step = Inflate(bytes, 15, limit);
-            if (!step.ok) step = Inflate(bytes, -15, limit);
+            // Raw deflate is tried when the bytes have no zlib header, or do not decode as zlib
+            // data for a reason other than being cut or too large.
+            const bool zlib = StartsLikeZlib(bytes);
+            step = Inflate(bytes, zlib ? 15 : -15, limit);
+            if (zlib && !step.ok && step.problem == kDamaged) {
+                Step raw = Inflate(bytes, -15, limit);
+                if (raw.ok) step = std::move(raw);
+            }
 #ifdef SNAPSIFT_BROTLI
         } else if (*name == "br") {
             step = Unbrotli(bytes, limit);

@@ -5,13 +5,14 @@
 #include <exception>
 #include <string>
 
+#include "cache/CacheBytes.h"
 #include "cache/Sha1.h"
 
 namespace snapsift {
 
 namespace {
 
-using Bytes = std::span<const std::uint8_t>;
+using namespace cachebytes;
 
 constexpr std::uint64_t kChunkSize = 256 * 1024;
 constexpr std::uint32_t kTrailerVersion = 4;  // the metadata version whose trailer has two words
@@ -59,20 +60,15 @@ void Mix(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c) {
     c ^= b >> 15;
 }
 
-std::uint32_t Le32(Bytes bytes, std::size_t at) {
-    return std::uint32_t{bytes[at]} | std::uint32_t{bytes[at + 1]} << 8 | std::uint32_t{bytes[at + 2]} << 16 |
-           std::uint32_t{bytes[at + 3]} << 24;
-}
-
 // The cache's hash of its metadata and chunks: Bob Jenkins' lookup2 with an initial value of 0
 // (its length added modulo 2^32, as the browser does).
 std::uint32_t CacheHash(Bytes bytes) {
     std::uint32_t a = 0x9e3779b9, b = 0x9e3779b9, c = 0;
     std::size_t at = 0;
     for (; bytes.size() - at >= 12; at += 12) {
-        a += Le32(bytes, at);
-        b += Le32(bytes, at + 4);
-        c += Le32(bytes, at + 8);
+        a += LittleEndian32(bytes, at);
+        b += LittleEndian32(bytes, at + 4);
+        c += LittleEndian32(bytes, at + 8);
         Mix(a, b, c);
     }
     c += static_cast<std::uint32_t>(bytes.size());
@@ -90,52 +86,10 @@ std::uint32_t CacheHash(Bytes bytes) {
     return c;
 }
 
-void AddNote(CacheEntry& entry, const std::string& text) {
-    if (!entry.note.empty()) entry.note += "; ";
-    entry.note += text;
-}
-
 std::optional<DateTime> FromUnixSeconds(std::uint32_t seconds) {
     if (seconds == 0) return std::nullopt;  // never set
     const auto fileTime = FileTimeFromUnixTime(seconds, 0);
     return fileTime ? FileTimeToDate(*fileTime) : std::nullopt;
-}
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
-// The stored response head: the status line, then "Name: value" lines, each ended by CR LF.
-void ReadResponseHead(std::string_view head, CacheEntry& entry) {
-    bool first = true;
-    for (std::size_t at = 0; at < head.size();) {
-        std::size_t end = head.find('\n', at);
-        if (end == std::string_view::npos) end = head.size();
-        std::string_view line = head.substr(at, end - at);
-        at = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (first) {
-            entry.statusLine = line;
-            first = false;
-            continue;
-        }
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos) continue;
-        const std::string_view name = Trim(line.substr(0, colon));
-        const std::string_view value = Trim(line.substr(colon + 1));
-        if (SameNoCase(name, "Content-Type") && entry.contentType.empty()) entry.contentType = value;
-        if (SameNoCase(name, "Content-Encoding") && entry.contentEncoding.empty())
-            entry.contentEncoding = value;
-    }
 }
 
 // "alt-data" is "1;<offset>,<type>": the response's body ends where the alternative data
@@ -179,9 +133,9 @@ void ReadElements(std::string_view elements, CacheEntry& entry, std::optional<st
         if (cut) valueEnd = elements.size();
         const std::string_view value = elements.substr(nameEnd + 1, valueEnd - nameEnd - 1);
         if (cut) AddNote(entry, "the value of the element " + Quoted(name) + " is cut short");
-        if (SameNoCase(name, "response-head"))
-            ReadResponseHead(value, entry);
-        else if (SameNoCase(name, "alt-data"))
+        if (EqualsNoCase(name, "response-head"))
+            ReadResponseHeaderLines(value, '\n', entry);
+        else if (EqualsNoCase(name, "alt-data"))
             altData = std::string(value);
         at = valueEnd + 1;
     }
@@ -336,7 +290,7 @@ void ReadEntry(std::string_view fileName, Bytes bytes, Cache2Folder folder, Cach
 
     if (folder == Cache2Folder::Entries) {
         const std::string hash = Sha1Hex({meta.data() + keyAt, entry.key.size()});
-        if (!SameNoCase(hash, fileName))
+        if (!EqualsNoCase(hash, fileName))
             AddNote(entry, "the file's name is not the SHA-1 of its key (" + hash + ")");
     }
     if (const auto url = Cache2KeyUrl(entry.key)) {

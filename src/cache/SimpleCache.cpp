@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <exception>
-#include <limits>
+
+#include <zlib.h>
+
+#include "cache/CacheBytes.h"
+#include "cache/Sha1.h"
 
 namespace snapsift {
 
@@ -19,27 +23,7 @@ constexpr std::size_t kKeySha256Size = 32;
 constexpr std::uint32_t kEofHasCrc32 = 1, kEofHasKeySha256 = 2;
 constexpr std::string_view kToDelete = "todelete_";
 
-using Bytes = std::span<const std::uint8_t>;
-
-// Little-endian reads at an offset the caller has checked against the size.
-std::uint32_t U32(Bytes b, std::size_t at) {
-    return std::uint32_t{b[at]} | std::uint32_t{b[at + 1]} << 8 | std::uint32_t{b[at + 2]} << 16 |
-           std::uint32_t{b[at + 3]} << 24;
-}
-std::uint64_t U64(Bytes b, std::size_t at) { return U32(b, at) | std::uint64_t{U32(b, at + 4)} << 32; }
-
-// Chromium's time: microseconds since 1601-01-01 UTC; nothing for 0, negative or unrepresentable.
-std::optional<DateTime> ChromiumTime(std::uint64_t raw) {
-    const auto micro = static_cast<std::int64_t>(raw);
-    if (micro <= 0 || static_cast<std::uint64_t>(micro) > std::numeric_limits<std::uint64_t>::max() / 10)
-        return std::nullopt;
-    return FileTimeToDate(static_cast<std::uint64_t>(micro) * 10);
-}
-
-void AddNote(std::string& note, std::string_view text) {
-    if (!note.empty()) note += "; ";
-    note += text;
-}
+using namespace cachebytes;
 
 bool IsHex16(std::string_view text) {
     return text.size() == 16 && std::all_of(text.begin(), text.end(), [](char c) {
@@ -47,63 +31,26 @@ bool IsHex16(std::string_view text) {
            });
 }
 
-// SHA-1 of a short text (FIPS 180-4), for the entry hash in a file's name.
-std::array<std::uint8_t, 20> Sha1(std::string_view text) {
-    std::uint32_t h[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
-    const auto rotl = [](std::uint32_t x, int n) { return (x << n) | (x >> (32 - n)); };
-    std::string message(text);
-    const std::uint64_t bits = static_cast<std::uint64_t>(text.size()) * 8;
-    message += '\x80';
-    while (message.size() % 64 != 56) message += '\0';
-    for (int i = 7; i >= 0; --i) message += static_cast<char>(bits >> (i * 8));
-    for (std::size_t block = 0; block < message.size(); block += 64) {
-        std::uint32_t w[80];
-        for (int i = 0; i < 16; ++i) {
-            const auto* p = reinterpret_cast<const unsigned char*>(message.data() + block + i * 4);
-            w[i] = std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-        }
-        for (int i = 16; i < 80; ++i) w[i] = rotl(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
-        std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4];
-        for (int i = 0; i < 80; ++i) {
-            std::uint32_t f, k;
-            if (i < 20) f = (b & c) | (~b & d), k = 0x5A827999;
-            else if (i < 40) f = b ^ c ^ d, k = 0x6ED9EBA1;
-            else if (i < 60) f = (b & c) | (b & d) | (c & d), k = 0x8F1BBCDC;
-            else f = b ^ c ^ d, k = 0xCA62C1D6;
-            const std::uint32_t t = rotl(a, 5) + f + e + k + w[i];
-            e = d, d = c, c = rotl(b, 30), b = a, a = t;
-        }
-        h[0] += a, h[1] += b, h[2] += c, h[3] += d, h[4] += e;
-    }
-    std::array<std::uint8_t, 20> digest{};
-    for (int i = 0; i < 20; ++i) digest[i] = static_cast<std::uint8_t>(h[i / 4] >> (24 - 8 * (i % 4)));
-    return digest;
-}
-
-// CRC-32 (the zlib one) of a stream's bytes, as its end record keeps it.
+// CRC-32 of a stream's bytes, as its end record keeps it.
 std::uint32_t Crc32(Bytes bytes) {
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const std::uint8_t b : bytes) crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    // zlib takes a length of an unsigned int: the bytes go in pieces of 1 GiB.
+    for (std::size_t at = 0; at < bytes.size();) {
+        const auto length = static_cast<uInt>(std::min<std::size_t>(bytes.size() - at, 1u << 30));
+        crc = crc32(crc, bytes.data() + at, length);
+        at += length;
+    }
+    return static_cast<std::uint32_t>(crc);
 }
 
 // A stream's bytes against the CRC-32 its end record at `eof` keeps, when it keeps one.
 bool CrcDiffers(Bytes bytes, std::size_t eof, Bytes stream) {
-    return (U32(bytes, eof + 8) & kEofHasCrc32) && U32(bytes, eof + 12) != Crc32(stream);
+    return (LittleEndian32(bytes, eof + 8) & kEofHasCrc32) && LittleEndian32(bytes, eof + 12) != Crc32(stream);
 }
 
 std::uint64_t EntryHashOfKey(std::string_view key) {
-    const auto digest = Sha1(key);
-    return U64(Bytes(digest.data(), digest.size()), 0);
+    const auto digest = Sha1({reinterpret_cast<const std::uint8_t*>(key.data()), key.size()});
+    return LittleEndian64(digest, 0);
 }
 
 // A base::Pickle read front to back; every read checked against the payload's end.
@@ -112,13 +59,13 @@ public:
     explicit PickleReader(Bytes payload) : bytes_(payload) {}
     std::optional<std::uint32_t> ReadU32() {
         if (bytes_.size() - at_ < 4) return std::nullopt;
-        const auto value = U32(bytes_, at_);
+        const auto value = LittleEndian32(bytes_, at_);
         at_ += 4;
         return value;
     }
     std::optional<std::uint64_t> ReadU64() {
         if (bytes_.size() - at_ < 8) return std::nullopt;
-        const auto value = U64(bytes_, at_);
+        const auto value = LittleEndian64(bytes_, at_);
         at_ += 8;
         return value;
     }
@@ -136,48 +83,13 @@ private:
     std::size_t at_ = 0;
 };
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-               return lower(x) == lower(y);
-           });
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
-// Raw headers as Chromium keeps them: NUL-separated lines, the status line first.
-void ReadRawHeaders(std::string_view raw, CacheEntry& entry) {
-    bool first = true;
-    while (!raw.empty()) {
-        const auto end = std::min(raw.find('\0'), raw.size());
-        const std::string_view line = raw.substr(0, end);
-        raw.remove_prefix(std::min(raw.size(), end + 1));
-        if (first) {
-            entry.statusLine = std::string(line);
-            first = false;
-            continue;
-        }
-        const auto colon = line.find(':');
-        if (colon == std::string_view::npos) continue;
-        const auto name = Trim(line.substr(0, colon));
-        const auto value = Trim(line.substr(colon + 1));
-        if (EqualsNoCase(name, "Content-Type") && entry.contentType.empty()) entry.contentType = value;
-        else if (EqualsNoCase(name, "Content-Encoding") && entry.contentEncoding.empty())
-            entry.contentEncoding = value;
-    }
-}
-
 // Stream 0: a pickle (payload size, then the payload) of the HTTP response info.
 void ReadResponseInfo(Bytes stream0, CacheEntry& entry) {
     if (stream0.size() < 4) {
         AddNote(entry.note, "stored response: too short for its size field");
         return;
     }
-    std::size_t payload = U32(stream0, 0);
+    std::size_t payload = LittleEndian32(stream0, 0);
     if (payload > stream0.size() - 4) {
         AddNote(entry.note, "stored response: its size runs past stream 0, read as far as it goes");
         payload = stream0.size() - 4;
@@ -208,7 +120,7 @@ void ReadResponseInfo(Bytes stream0, CacheEntry& entry) {
         AddNote(entry.note, "stored response: its headers run past its end");
         return;
     }
-    ReadRawHeaders(*headers, entry);
+    ReadResponseHeaderLines(*headers, '\0', entry);
     if (entry.statusLine.empty()) AddNote(entry.note, "stored response: no status line");
 }
 
@@ -216,7 +128,7 @@ void ReadResponseInfo(Bytes stream0, CacheEntry& entry) {
 // end record does not say where the streams lie.
 std::optional<std::size_t> FindEndRecord(Bytes bytes, std::size_t from) {
     for (std::size_t at = from; bytes.size() >= kEofSize && at <= bytes.size() - kEofSize; ++at)
-        if (U64(bytes, at) == kFinalMagic) return at;
+        if (LittleEndian64(bytes, at) == kFinalMagic) return at;
     return std::nullopt;
 }
 
@@ -276,13 +188,13 @@ CacheEntry ReadEntry(std::string_view fileName, Bytes bytes) {
         entry.note = "cut short: " + std::to_string(bytes.size()) + " bytes, no whole header";
         return entry;
     }
-    if (U64(bytes, 0) != kInitialMagic) {
+    if (LittleEndian64(bytes, 0) != kInitialMagic) {
         entry.note = "not a simple-cache entry: wrong magic";
         return entry;
     }
-    if (const auto version = U32(bytes, 8); version != kEntryVersion)
+    if (const auto version = LittleEndian32(bytes, 8); version != kEntryVersion)
         AddNote(entry.note, "entry version " + std::to_string(version) + ", read as version 5");
-    const std::uint32_t keyLength = U32(bytes, 12);
+    const std::uint32_t keyLength = LittleEndian32(bytes, 12);
     if (keyLength > bytes.size() - kHeaderSize) {
         AddNote(entry.note, "key length " + std::to_string(keyLength) + " runs past the end of the file");
         return entry;
@@ -299,14 +211,14 @@ CacheEntry ReadEntry(std::string_view fileName, Bytes bytes) {
     std::optional<std::size_t> stream1End, stream0Start, stream0End;
     bool placedByLastRecord = false;
     const std::size_t size = bytes.size();
-    if (size - keyEnd >= 2 * kEofSize && U64(bytes, size - kEofSize) == kFinalMagic) {
-        const std::uint32_t flags = U32(bytes, size - kEofSize + 8);
-        const std::uint32_t size0 = U32(bytes, size - kEofSize + 16);
+    if (size - keyEnd >= 2 * kEofSize && LittleEndian64(bytes, size - kEofSize) == kFinalMagic) {
+        const std::uint32_t flags = LittleEndian32(bytes, size - kEofSize + 8);
+        const std::uint32_t size0 = LittleEndian32(bytes, size - kEofSize + 16);
         const std::size_t tail = kEofSize + ((flags & kEofHasKeySha256) ? kKeySha256Size : 0);
         const std::size_t room = size - keyEnd - kEofSize;  // for stream 1, its end record, stream 0...
         if (tail - kEofSize + size0 <= room - kEofSize) {
             const std::size_t start = size - tail - size0;
-            if (U64(bytes, start - kEofSize) == kFinalMagic) {
+            if (LittleEndian64(bytes, start - kEofSize) == kFinalMagic) {
                 stream1End = start - kEofSize;
                 stream0Start = start;
                 stream0End = size - tail;
@@ -333,7 +245,7 @@ CacheEntry ReadEntry(std::string_view fileName, Bytes bytes) {
             stream1End = size;
         }
     }
-    const std::uint32_t recorded1 = *stream1End + kEofSize <= size ? U32(bytes, *stream1End + 16) : 0;
+    const std::uint32_t recorded1 = *stream1End + kEofSize <= size ? LittleEndian32(bytes, *stream1End + 16) : 0;
     if (recorded1 != 0 && recorded1 != *stream1End - keyEnd)
         AddNote(entry.note, "stream 1's end record gives size " + std::to_string(recorded1) + ", the file " +
                                 std::to_string(*stream1End - keyEnd));
@@ -358,18 +270,18 @@ SimpleIndex ReadIndex(Bytes bytes) {
         index.note = "cut short: no whole index header";
         return index;
     }
-    if (U64(bytes, 8) != kIndexMagic) {
+    if (LittleEndian64(bytes, 8) != kIndexMagic) {
         index.note = "not a simple-cache index: wrong magic";
         return index;
     }
-    if (const auto version = U32(bytes, 16); version < 8 || version > 9)
+    if (const auto version = LittleEndian32(bytes, 16); version < 8 || version > 9)
         AddNote(index.note, "index version " + std::to_string(version) + ", read as version 9");
     std::size_t end = bytes.size();
-    if (const std::uint32_t payload = U32(bytes, 0); payload != bytes.size() - 8) {
+    if (const std::uint32_t payload = LittleEndian32(bytes, 0); payload != bytes.size() - 8) {
         AddNote(index.note, "payload size " + std::to_string(payload) + " does not match the file");
         if (payload >= kIndexHeader - 8 && payload < bytes.size() - 8) end = std::size_t{payload} + 8;
     }
-    const std::uint64_t count = U64(bytes, 20);
+    const std::uint64_t count = LittleEndian64(bytes, 20);
     const std::size_t room = (end - kIndexHeader) / kRecord;
     std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(count, room));
     if (count > room) {
@@ -379,10 +291,10 @@ SimpleIndex ReadIndex(Bytes bytes) {
     index.entries.reserve(take);
     for (std::size_t i = 0; i < take; ++i) {
         const std::size_t at = kIndexHeader + i * kRecord;
-        index.entries.push_back({U64(bytes, at), ChromiumTime(U64(bytes, at + 8))});
+        index.entries.push_back({LittleEndian64(bytes, at), ChromiumTime(LittleEndian64(bytes, at + 8))});
     }
     const std::size_t after = kIndexHeader + take * kRecord;
-    if (count <= room && end - after >= kTail) index.written = ChromiumTime(U64(bytes, after));
+    if (count <= room && end - after >= kTail) index.written = ChromiumTime(LittleEndian64(bytes, after));
     else if (count <= room) AddNote(index.note, "no time of writing after the entries");
     return index;
 }
