@@ -412,7 +412,7 @@ BlockfileCacheContents Reader::Read() {
 
 }  // namespace
 
-bool IsBlockfileIndexStart(std::span<const std::uint8_t> head) { return head.size() >= 4 && *U32(head, 0) == kIndexMagic; }
+bool IsBlockfileIndexStart(std::span<const std::uint8_t> head) { return CheckedLittleEndian32(head, 0) == kIndexMagic; }
 
 std::string BlockfileExternalName(std::uint32_t number) {
     char name[16];

@@ -322,11 +322,11 @@ SimpleIndex ReadSimpleIndex(Bytes bytes) {
     }
 }
 
-bool IsSimpleEntryStart(Bytes head) { return head.size() >= 8 && U64(head, 0) == kInitialMagic; }
+bool IsSimpleEntryStart(Bytes head) { return head.size() >= 8 && LittleEndian64(head, 0) == kInitialMagic; }
 
 std::optional<std::string> SimpleEntryKey(Bytes head) {
-    if (head.size() < kHeaderSize || U64(head, 0) != kInitialMagic) return std::nullopt;
-    const std::uint32_t keyLength = U32(head, 12);
+    if (head.size() < kHeaderSize || LittleEndian64(head, 0) != kInitialMagic) return std::nullopt;
+    const std::uint32_t keyLength = LittleEndian32(head, 12);
     if (keyLength > head.size() - kHeaderSize) return std::nullopt;
     return std::string(reinterpret_cast<const char*>(head.data() + kHeaderSize), keyLength);
 }
