@@ -67,8 +67,11 @@ bool Has(const std::vector<std::string>& names, std::string_view name) {
     return false;
 }
 
-void ListBlockfile(const FolderFiles& listed, const std::string& folderPath, CacheListing& listing) {
+// `index` is the cache's index, open and read in part already: each file is opened once.
+void ListBlockfile(const FolderFiles& listed, const std::string& folderPath, HeldFile index, CacheListing& listing) {
     std::map<std::string, HeldFile, std::less<>> files;
+    index.ReadWhole();
+    files.emplace("index", std::move(index));
     const BlockfileFiles held = [&](std::string_view name) -> std::optional<std::span<const std::uint8_t>> {
         auto found = files.find(name);
         if (found == files.end()) {
@@ -173,7 +176,7 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
         if (index.Open(*listed.folder, "index", path + "index") && index.ReadUpTo(4) &&
             IsBlockfileIndexStart(index.Bytes())) {
             listing.isCache = true;
-            ListBlockfile(listed, path, listing);
+            ListBlockfile(listed, path, std::move(index), listing);
             return listing;
         }
     }
