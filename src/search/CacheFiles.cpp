@@ -11,7 +11,7 @@
 
 namespace snapsift {
 
-std::optional<CacheFileKind> CacheFileOf(std::string_view fileName) {
+std::optional<CacheFileKind> CacheFileKindOf(std::string_view fileName) {
     if (fileName == "index") return CacheFileKind::BlockfileIndex;
     if (IsSimpleEntryName(fileName)) return CacheFileKind::SimpleEntry;
     if (IsCache2EntryFileName(fileName, Cache2Folder::Entries)) return CacheFileKind::Cache2Entry;

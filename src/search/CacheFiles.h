@@ -26,7 +26,17 @@ enum class CacheFileKind {
     BlockfileIndex,  // "index": a Chromium blockfile cache when its magic says so
 };
 
-std::optional<CacheFileKind> CacheFileOf(std::string_view fileName);
+std::optional<CacheFileKind> CacheFileKindOf(std::string_view fileName);
+
+// The same, with the walk's quick test first: the lengths and first characters those names can
+// have, so that the other files of a drive cost a comparison or two.
+inline std::optional<CacheFileKind> CacheFileOf(std::string_view fileName) {
+    const std::size_t size = fileName.size();
+    const bool mayBe = size == 5 || size == 18 || size == 40 || (size > 9 && fileName.front() == 't') ||
+                       (size <= 10 && size > 0 && fileName.front() >= '0' && fileName.front() <= '9');
+    if (!mayBe) return std::nullopt;
+    return CacheFileKindOf(fileName);
+}
 
 // A photo's name found in a cached URL, and the user ID it carries.
 struct CachedPhoto {

@@ -27,6 +27,28 @@ TEST(PhotoOfCachedUrl, TheLastPathSegmentPassesAsTheOldCacheWouldHaveNamedIt) {
     }
 }
 
+// The walk's quick test in front of the names' own: no cache file's name may fall through it.
+TEST(CacheFileOf, EachKindOfCacheFileNameIsHandedOverAndOthersAreNot) {
+    using Kind = CacheFileKind;
+    const struct { const char* name; std::optional<Kind> kind; } cases[] = {
+        {"index", Kind::BlockfileIndex},
+        {"3f2a9c0d5e7b1a44_0", Kind::SimpleEntry},
+        {"todelete_3f2a9c0d5e7b1a44_0_12", Kind::SimpleEntry},
+        {"todelete_3f2a9c0d5e7b1a44", Kind::SimpleEntry},
+        {"0352CAE71DC5E1DD21CA3ABCF906CE247863CD88", Kind::Cache2Entry},
+        {"4", Kind::Cache2Doomed},
+        {"4294967295", Kind::Cache2Doomed},
+        {"3f2a9c0d5e7b1a44_1", std::nullopt},
+        {"3F2A9C0D5E7B1A44_0", std::nullopt},
+        {"0352cae71dc5e1dd21ca3abcf906ce247863cd88", std::nullopt},
+        {"42949672950", std::nullopt},
+        {"index.html", std::nullopt},
+        {"data_1", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CacheFileOf(c.name), c.kind) << c.name;
+}
+
 // A name from a URL becomes a file of the run folder: never a path, a stream or a device.
 TEST(CachedPhotoCopyName, NothingInTheNameLeavesTheRunFolder) {
     EXPECT_EQ(CachedPhotoCopyName("n1234567_890_123.jpg", 7), "n1234567_890_123-7.jpg");
