@@ -77,6 +77,7 @@ void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::stri
         return;
     }
     if (!file.AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
+    if (afterOpen_) afterOpen_(fullPath);
 
     CacheEntry cached;
     if (kind == CacheFileKind::SimpleEntry) {
@@ -129,6 +130,7 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
             const std::string path = folderPath + std::string(name);
             if (file.Open(folder, name, path)) {
                 if (!file.AccessTimeKept()) host_.AccessTimeNotKept(path);
+                if (afterOpen_) afterOpen_(path);
                 file.ReadWhole();
             }
         }
