@@ -1,0 +1,339 @@
+#include "cache/IndexDat.h"
+
+#include <algorithm>
+#include <exception>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string_view>
+
+#include "cache/CacheBytes.h"
+
+namespace snapsift {
+
+namespace {
+
+using namespace cachebytes;
+
+constexpr std::string_view kSignaturePrefix = "Client UrlCache MMF Ver ";
+constexpr std::uint64_t kSignatureSize = 28;
+constexpr std::uint64_t kFileSizeAt = 28, kHashTableAt = 32, kBlockCountAt = 36;
+constexpr std::uint64_t kFolderCountAt = 72, kFolderTableAt = 76, kFolderEntrySize = 12, kFolderNameSize = 8;
+constexpr std::uint32_t kMaxFolders = 32;  // the table's room, up to the header data at 0x1cc
+constexpr std::uint64_t kBlockSize = 128;
+constexpr std::uint64_t kBlocksStart = 0x4000;  // the blocks the header counts follow its first 16 KiB
+constexpr std::uint64_t kHashHeadSize = 16, kHashEntrySize = 8;
+// Far past any record the browser writes (a URL, a file name, some headers): a block count above it
+// is damage, not a record.
+constexpr std::uint32_t kMaxRecordBlocks = 8192;  // 1 MiB
+
+// Hash-table entries that lead to no record: a free slot (3), one let go of (1), and the fill
+// patterns of slots never written.
+constexpr std::uint32_t kFreeEntry = 3, kDeletedEntry = 1;
+constexpr std::uint32_t kFillPatterns[] = {0x0BADF00Du, 0xDEADBEEFu};
+
+// Where a URL record keeps its fields: version 4.7 and version 5.2. A LEAK record, a URL record
+// the browser let go of, keeps the 5.2 layout in either.
+struct UrlLayout {
+    bool expiresAsFileTime;  // 4.7: an 8-byte FILETIME; 5.2: a FAT date and time
+    bool fileSize64;         // 5.2: the size's upper half follows it
+    std::uint64_t location, folderIndex, fileName, flags, dataOffset, dataSize, lastChecked, hits;
+    std::uint64_t fixedSize;  // the fields up to the first variable data
+};
+constexpr UrlLayout kLayout47{true, false, 56, 60, 64, 68, 72, 76, 84, 88, 104};
+constexpr UrlLayout kLayout52{false, true, 52, 56, 60, 64, 68, 72, 80, 84, 96};
+constexpr std::uint64_t kLastModifiedAt = 8, kLastAccessedAt = 16, kExpiresAt = 24, kFileSizeAtRecord = 32;
+constexpr std::uint64_t kRedirectLocation = 16;
+
+std::string Hex(std::uint64_t value) {
+    constexpr char digits[] = "0123456789abcdef";
+    std::string text;
+    do {
+        text.insert(text.begin(), digits[value & 15]);
+        value >>= 4;
+    } while (value);
+    return "0x" + text;
+}
+
+std::string_view AsText(Bytes bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
+
+std::optional<DateTime> FromFileTime(std::uint64_t fileTime) {
+    return fileTime == 0 ? std::nullopt : FileTimeToDate(fileTime);
+}
+
+// A FAT date and time as the cache stores it: the date in the lower 16 bits (day, month, years
+// since 1980), the time in the upper (seconds halved, minutes, hours). 0 and all ones mean none.
+std::optional<DateTime> FromFatDateTime(std::uint32_t value) {
+    if (value == 0 || value == 0xFFFFFFFFu) return std::nullopt;
+    const std::uint32_t date = value & 0xFFFF, time = value >> 16;
+    return SystemTimeToDate(1980 + static_cast<int>(date >> 9), static_cast<int>((date >> 5) & 15),
+                            static_cast<int>(date & 31), static_cast<int>(time >> 11),
+                            static_cast<int>((time >> 5) & 63), static_cast<int>(time & 31) * 2);
+}
+
+// A NUL-ended string at an offset from the record's start. Nothing for an offset of 0 (not set).
+std::string TextAt(Bytes record, std::uint32_t at, std::string_view what, IndexDatRecord& read) {
+    if (at == 0) return {};
+    if (at >= record.size()) {
+        AddNote(read.note, std::string(what) + "'s offset " + std::to_string(at) + " lies past the record's end");
+        return {};
+    }
+    const std::string_view text = AsText(record.subspan(at));
+    const std::size_t nul = text.find('\0');
+    if (nul == std::string_view::npos) {
+        AddNote(read.note, std::string(what) + " runs to the record's end with no NUL");
+        return std::string(text);
+    }
+    return std::string(text.substr(0, nul));
+}
+
+// The stored response headers: "HTTP/1.1 200 OK\r\nContent-Type: ...\r\n\r\n", then the
+// browser's own lines ("~U:user"). Only a head that starts as an HTTP status line is taken.
+void ReadHeaders(Bytes record, std::uint32_t at, std::uint32_t size, IndexDatRecord& read) {
+    if (at == 0 || size == 0) return;
+    if (at >= record.size()) {
+        AddNote(read.note, "the headers' offset " + std::to_string(at) + " lies past the record's end");
+        return;
+    }
+    std::string_view head = AsText(record.subspan(at));
+    if (size > head.size())
+        AddNote(read.note, "the headers' " + std::to_string(size) + " bytes run past the record's end");
+    head = head.substr(0, std::min<std::uint64_t>(size, head.size()));
+    head = head.substr(0, std::min(head.find('\0'), head.size()));
+    if (!head.starts_with("HTTP/")) return;
+    for (const std::string_view end : {"\r\n\r\n", "\n\n"})
+        if (const std::size_t blank = head.find(end); blank != std::string_view::npos) head = head.substr(0, blank);
+    CacheEntry response;
+    ReadResponseHeaderLines(head, '\n', response);
+    read.statusLine = std::move(response.statusLine);
+    read.contentType = std::move(response.contentType);
+    read.contentEncoding = std::move(response.contentEncoding);
+}
+
+void ReadUrlRecord(Bytes record, const UrlLayout& layout, const std::vector<IndexDatFolder>& folders,
+                   IndexDatRecord& read) {
+    if (record.size() < layout.fixedSize) {
+        AddNote(read.note, "the record ends before its fields do");
+        return;
+    }
+    read.lastModified = FromFileTime(LittleEndian64(record, kLastModifiedAt));
+    read.lastAccessed = FromFileTime(LittleEndian64(record, kLastAccessedAt));
+    read.expires = layout.expiresAsFileTime ? FromFileTime(LittleEndian64(record, kExpiresAt))
+                                            : FromFatDateTime(LittleEndian32(record, kExpiresAt));
+    read.lastChecked = FromFatDateTime(LittleEndian32(record, layout.lastChecked));
+    read.hitCount = LittleEndian32(record, layout.hits);
+    read.flags = LittleEndian32(record, layout.flags);
+    read.url = TextAt(record, LittleEndian32(record, layout.location), "the URL", read);
+    read.fileName = TextAt(record, LittleEndian32(record, layout.fileName), "the file name", read);
+    if (!read.fileName.empty()) {
+        read.fileSize = layout.fileSize64 ? LittleEndian64(record, kFileSizeAtRecord)
+                                          : LittleEndian32(record, kFileSizeAtRecord);
+        const std::uint8_t index = record[layout.folderIndex];
+        if (index < folders.size())
+            read.folder = folders[index].name;
+        else
+            AddNote(read.note, "the file's folder index " + std::to_string(index) + " lies past the table's " +
+                                   std::to_string(folders.size()) + " folder(s)");
+    }
+    ReadHeaders(record, LittleEndian32(record, layout.dataOffset), LittleEndian32(record, layout.dataSize), read);
+}
+
+void ReadRedirectRecord(Bytes record, IndexDatRecord& read) {
+    if (record.size() <= kRedirectLocation) {
+        AddNote(read.note, "the record ends before its URL");
+        return;
+    }
+    read.url = TextAt(record, kRedirectLocation, "the URL", read);
+}
+
+std::optional<IndexDatRecordKind> KindOf(std::string_view signature) {
+    if (signature == "URL ") return IndexDatRecordKind::Url;
+    if (signature == "REDR") return IndexDatRecordKind::Redirect;
+    if (signature == "LEAK") return IndexDatRecordKind::Leak;
+    return std::nullopt;
+}
+
+class Reader {
+public:
+    Reader(Bytes bytes, IndexDatContents& contents) : bytes_(bytes), contents_(contents) {}
+
+    void Read() {
+        if (!ReadHeader()) return;
+        ReadFolders();
+        WalkHashTables();
+        ReportCounts();
+    }
+
+private:
+    bool ReadHeader() {
+        const std::uint64_t size = bytes_.size();
+        const std::string_view signature = AsText(bytes_.first(std::min(size, kSignatureSize)));
+        if (!signature.starts_with(kSignaturePrefix)) {
+            AddNote(contents_.note, "the file does not start with \"Client UrlCache MMF Ver\": not a cache index");
+            return false;
+        }
+        const std::string_view version = signature.substr(kSignaturePrefix.size());
+        contents_.version = version.substr(0, std::min(version.find('\0'), version.size()));
+        if (contents_.version == "4.7")
+            layout_ = &kLayout47;
+        else if (contents_.version != "5.2")
+            AddNote(contents_.note, "version \"" + contents_.version + "\" is not 4.7 or 5.2: read as 5.2");
+        if (size < kFolderCountAt + 4) {
+            AddNote(contents_.note, "the file is too short to hold its header (" + std::to_string(size) +
+                                        " bytes): cut short or damaged");
+            return false;
+        }
+        const std::uint32_t statedSize = LittleEndian32(bytes_, kFileSizeAt);
+        if (statedSize != size)
+            AddNote(contents_.note, "the header gives the file " + std::to_string(statedSize) + " bytes, " +
+                                        std::to_string(size) + " are here" +
+                                        (statedSize > size ? ": cut short" : ""));
+        const std::uint32_t blocks = LittleEndian32(bytes_, kBlockCountAt);
+        if (blocks == 0 || kBlocksStart + std::uint64_t{blocks} * kBlockSize > size)
+            AddNote(contents_.note, "the header's block count " + std::to_string(blocks) +
+                                        " does not fit the file's " + std::to_string(size) + " bytes");
+        return true;
+    }
+
+    void ReadFolders() {
+        const std::uint32_t count = LittleEndian32(bytes_, kFolderCountAt);
+        std::uint32_t readable = std::min(count, kMaxFolders);
+        if (count > kMaxFolders)
+            AddNote(contents_.note, "the header counts " + std::to_string(count) +
+                                        " cache folders, its table holds " + std::to_string(kMaxFolders) +
+                                        ": those are read");
+        const std::uint64_t fit = (bytes_.size() - kFolderTableAt) / kFolderEntrySize;
+        if (readable > fit) {
+            readable = static_cast<std::uint32_t>(fit);
+            AddNote(contents_.note, "the file ends inside the cache-folder table: " + std::to_string(fit) +
+                                        " of its " + std::to_string(count) + " folders are read");
+        }
+        for (std::uint32_t i = 0; i < readable; ++i) {
+            const std::uint64_t at = kFolderTableAt + i * kFolderEntrySize;
+            std::string_view name = AsText(bytes_.subspan(at + 4, kFolderNameSize));
+            name = name.substr(0, std::min(name.find('\0'), name.size()));
+            contents_.folders.push_back({std::string(name), LittleEndian32(bytes_, at)});
+        }
+    }
+
+    // The chain of hash tables from the header's offset. Each table is read once and no two may
+    // overlap, so the walk reads each byte of the file as a table entry at most once.
+    void WalkHashTables() {
+        const std::uint64_t size = bytes_.size();
+        std::map<std::uint64_t, std::uint64_t> tables;  // start -> end of each table read
+        for (std::uint64_t at = LittleEndian32(bytes_, kHashTableAt); at != 0;) {
+            const std::string where = "the hash table at offset " + Hex(at);
+            if (tables.contains(at)) {
+                AddNote(contents_.note, "the hash-table chain comes back to offset " + Hex(at) + ": followed no further");
+                return;
+            }
+            if (at > size || size - at < kHashHeadSize) {
+                AddNote(contents_.note, where + " lies past the file's end");
+                return;
+            }
+            if (AsText(bytes_.subspan(at, 4)) != "HASH") {
+                AddNote(contents_.note, "no hash table at offset " + Hex(at) + ": the chain ends there");
+                return;
+            }
+            const std::uint32_t blocks = LittleEndian32(bytes_, at + 4);
+            std::uint64_t end = at + std::uint64_t{blocks} * kBlockSize;
+            if (blocks == 0) {
+                AddNote(contents_.note, where + " has no blocks: its entries are not read");
+                end = at + kHashHeadSize;
+            } else if (end > size) {
+                AddNote(contents_.note, where + " runs past the file's end: its entries up to the end are read");
+                end = size;
+            }
+            // An overlap with a table read before: its next neighbour starts inside this one, or
+            // the one before it ends after this one's start.
+            const auto after = tables.lower_bound(at);
+            if ((after != tables.end() && after->first < end) ||
+                (after != tables.begin() && std::prev(after)->second > at)) {
+                AddNote(contents_.note, where + " overlaps one read before: the chain is followed no further");
+                return;
+            }
+            tables.emplace(at, end);
+            for (std::uint64_t entry = at + kHashHeadSize; entry < end && end - entry >= kHashEntrySize;
+                 entry += kHashEntrySize)
+                FollowEntry(LittleEndian32(bytes_, entry), LittleEndian32(bytes_, entry + 4));
+            at = LittleEndian32(bytes_, at + 8);
+        }
+    }
+
+    void FollowEntry(std::uint32_t hash, std::uint32_t offset) {
+        const auto isFill = [](std::uint32_t value) {
+            return std::find(std::begin(kFillPatterns), std::end(kFillPatterns), value) != std::end(kFillPatterns);
+        };
+        if (hash == offset || hash == kFreeEntry || hash == kDeletedEntry || isFill(hash) || isFill(offset)) return;
+        if (!recordsRead_.insert(offset).second) return;  // reached before through another entry
+        const std::uint64_t size = bytes_.size();
+        if (offset > size || size - offset < 8) {
+            ++pointPastEnd_;
+            return;
+        }
+        const auto kind = KindOf(AsText(bytes_.subspan(offset, 4)));
+        if (!kind) {
+            ++pointAtNothing_;
+            return;
+        }
+        const std::uint32_t blocks = LittleEndian32(bytes_, offset + 4);
+        if (blocks == 0 || blocks > kMaxRecordBlocks) {
+            AddNote(contents_.note, "the record at offset " + Hex(offset) + " gives " + std::to_string(blocks) +
+                                        " blocks: passed over");
+            return;
+        }
+        const std::uint64_t length = std::min<std::uint64_t>(std::uint64_t{blocks} * kBlockSize, size - offset);
+        // Records of a sound file do not overlap; damaged ones that do may each be read whole only
+        // while the bytes read stay within a few times the file's size.
+        if (length > budget_) {
+            stoppedByBudget_ = true;
+            return;
+        }
+        budget_ -= length;
+        IndexDatRecord read;
+        read.kind = *kind;
+        read.offset = offset;
+        read.deleted = *kind == IndexDatRecordKind::Leak;
+        if (length < std::uint64_t{blocks} * kBlockSize)
+            AddNote(read.note, "the record's " + std::to_string(blocks) +
+                                   " blocks run past the file's end: what lies before it is read");
+        const Bytes record = bytes_.subspan(offset, length);
+        if (*kind == IndexDatRecordKind::Redirect)
+            ReadRedirectRecord(record, read);
+        else
+            ReadUrlRecord(record, *kind == IndexDatRecordKind::Leak ? kLayout52 : *layout_, contents_.folders, read);
+        contents_.records.push_back(std::move(read));
+    }
+
+    void ReportCounts() {
+        if (pointPastEnd_)
+            AddNote(contents_.note, std::to_string(pointPastEnd_) + " hash-table entries point past the file's end");
+        if (pointAtNothing_)
+            AddNote(contents_.note, std::to_string(pointAtNothing_) +
+                                        " hash-table entries point at no URL, REDR or LEAK record");
+        if (stoppedByBudget_)
+            AddNote(contents_.note, "records overlap so much that some were left unread");
+    }
+
+    Bytes bytes_;
+    IndexDatContents& contents_;
+    const UrlLayout* layout_ = &kLayout52;
+    std::set<std::uint32_t> recordsRead_;
+    std::uint64_t pointPastEnd_ = 0, pointAtNothing_ = 0;
+    std::uint64_t budget_ = 2 * bytes_.size() + std::uint64_t{kMaxRecordBlocks} * kBlockSize;
+    bool stoppedByBudget_ = false;
+};
+
+}  // namespace
+
+IndexDatContents ReadIndexDat(std::span<const std::uint8_t> bytes) {
+    IndexDatContents contents;
+    try {
+        Reader(bytes, contents).Read();
+    } catch (const std::exception& error) {  // memory running out: what was read so far is kept
+        AddNote(contents.note, std::string("the file could not be read whole: ") + error.what());
+    }
+    return contents;
+}
+
+}  // namespace snapsift

@@ -1,0 +1,197 @@
+// index.dat files the test writer makes, read back; the same files as msiecfexport (Debian's
+// libmsiecf-utils) reads them; and damaged copies of them.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "CacheFixtures.h"
+#include "IndexDatWriter.h"
+#include "cache/IndexDat.h"
+
+namespace snapsift {
+
+namespace {
+
+using test::AsBytes;
+using test::FatDateTime;
+using Kind = IndexDatRecordKind;
+
+// 2012-03-29 05:46:40 and 2013-01-01 05:01:01 UTC as FILETIMEs.
+constexpr std::uint64_t kModified = 129774736000000000u, kAccessed = 130014900610000000u;
+const DateTime kModifiedDate{2012, 3, 29, 5, 46, 40}, kAccessedDate{2013, 1, 1, 5, 1, 1};
+const DateTime kExpiresDate{2013, 2, 1, 23, 59, 58}, kCheckedDate{2013, 1, 1, 5, 1, 0};
+
+// A record to write and what its headers give.
+struct SampleRecord {
+    test::IndexDatRecordSource source;
+    std::string statusLine, contentType, contentEncoding;
+};
+
+const std::vector<IndexDatFolder>& SampleFolders() {
+    static const std::vector<IndexDatFolder> folders = {
+        {"0K3PVX2Q", 2}, {"7H1ZLM4A", 1}, {"QW9E8R7T", 0}, {"Z1X2C3V4", 1}};
+    return folders;
+}
+
+// A Quorvia photo under the same name in two folders, a page that keeps no file, a redirect, a
+// photo the browser let go of, and one that never expires.
+std::vector<SampleRecord> SampleRecords(bool version47) {
+    const std::uint64_t expires =
+        version47 ? 130042367980000000u : FatDateTime(2013, 2, 1, 23, 59, 58);  // the same time
+    const std::uint32_t checked = FatDateTime(2013, 1, 1, 5, 1, 1);  // to two seconds
+    const auto url = [&](std::string address, std::string file, std::uint8_t folder, std::uint64_t size,
+                         std::string headers) {
+        return test::IndexDatRecordSource{Kind::Url, std::move(address), std::move(file), folder, size,
+                                          kModified, kAccessed, expires, checked, 3, std::move(headers)};
+    };
+    std::vector<SampleRecord> records = {
+        {url("http://photos.quorvia.example/p/1111_222_3456789_n.jpg", "1111_222_3456789_n[1].jpg", 0, 5000,
+             "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 5000\r\n\r\n~U:examiner\r\n"),
+         "HTTP/1.1 200 OK", "image/jpeg", ""},
+        {url("http://photos.quorvia.example/p/1111_222_3456789_n.jpg?size=large", "1111_222_3456789_n[1].jpg", 1,
+             12345, "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\ncontent-type:image/jpeg\r\n\r\n"),
+         "HTTP/1.1 200 OK", "image/jpeg", "gzip"},
+        {url("http://www.quorvia.example/", "", 0, 0, "HTTP/1.1 302 Found\r\nLocation: /home\r\n\r\n"),
+         "HTTP/1.1 302 Found", "", ""},
+        {url("http://quorvia.example/", "", 0, 0, ""), "", "", ""},
+        {url("http://photos.quorvia.example/p/9999_1_2_n.jpg", "9999_1_2_n[2].jpg", 3, 777,
+             "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\n\r\n"),
+         "HTTP/1.0 200 OK", "image/jpeg", ""},
+        {url("http://photos.quorvia.example/p/5_6_7_n.jpg", "5_6_7_n[1].jpg", 0, 4, ""), "", "", ""},
+    };
+    records[3].source.kind = Kind::Redirect;
+    records[4].source.kind = Kind::Leak;  // in the 5.2 layout in either version
+    records[4].source.expires = FatDateTime(2013, 2, 1, 23, 59, 58);
+    records[5].source.expires = version47 ? 0 : 0xFFFFFFFFu;  // never
+    return records;
+}
+
+test::IndexDatSource Sample(bool version47, std::size_t entriesPerTable) {
+    test::IndexDatSource source;
+    source.version = version47 ? "4.7" : "5.2";
+    source.folders = SampleFolders();
+    for (const auto& record : SampleRecords(version47)) source.records.push_back(record.source);
+    source.entriesPerTable = entriesPerTable;
+    return source;
+}
+
+TEST(IndexDat, ReadsBackWhatWasWritten) {
+    const struct {
+        const char* name; bool version47; std::size_t entriesPerTable;
+    } rows[] = {
+        {"5.2, one hash table", false, 510},
+        {"5.2, a chain of three tables", false, 2},
+        {"4.7, a chain of six tables", true, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto written = test::WriteIndexDat(Sample(row.version47, row.entriesPerTable));
+        const IndexDatContents contents = ReadIndexDat(AsBytes(written.bytes));
+        EXPECT_EQ(contents.note, "");
+        EXPECT_EQ(contents.version, row.version47 ? "4.7" : "5.2");
+        ASSERT_EQ(contents.folders.size(), SampleFolders().size());
+        for (std::size_t i = 0; i < contents.folders.size(); ++i) {
+            EXPECT_EQ(contents.folders[i].name, SampleFolders()[i].name);
+            EXPECT_EQ(contents.folders[i].fileCount, SampleFolders()[i].fileCount);
+        }
+        const auto samples = SampleRecords(row.version47);
+        ASSERT_EQ(contents.records.size(), samples.size());
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            const IndexDatRecord& read = contents.records[i];
+            const auto& sample = samples[i];
+            const auto& source = sample.source;
+            SCOPED_TRACE(source.url);
+            EXPECT_EQ(read.note, "");
+            EXPECT_EQ(read.kind, source.kind);
+            EXPECT_EQ(read.offset, written.records[i]);
+            EXPECT_EQ(read.url, source.url);
+            EXPECT_EQ(read.deleted, source.kind == Kind::Leak);
+            if (source.kind == Kind::Redirect) continue;
+            EXPECT_EQ(read.fileName, source.fileName);
+            EXPECT_EQ(read.folder, source.fileName.empty() ? "" : SampleFolders()[source.folderIndex].name);
+            EXPECT_EQ(read.fileSize, source.fileSize);
+            EXPECT_EQ(read.lastModified, kModifiedDate);
+            EXPECT_EQ(read.lastAccessed, kAccessedDate);
+            EXPECT_EQ(read.expires, i == 5 ? std::nullopt : std::optional(kExpiresDate));
+            EXPECT_EQ(read.lastChecked, kCheckedDate);
+            EXPECT_EQ(read.hitCount, 3u);
+            EXPECT_EQ(read.statusLine, sample.statusLine);
+            EXPECT_EQ(read.contentType, sample.contentType);
+            EXPECT_EQ(read.contentEncoding, sample.contentEncoding);
+        }
+    }
+}
+
+
+#ifndef _WIN32
+// What msiecfexport prints of each item: "Record type", "Offset range", "Location", "Filename"
+// and the folder's name in the last brackets of "Cache directory index".
+struct ExportedItem {
+    std::string kind, offset, url, fileName, folder;
+};
+
+std::vector<ExportedItem> ParseExport(const std::string& text) {
+    std::vector<ExportedItem> items;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t colon = line.find(": ");
+        if (colon == std::string::npos) continue;
+        std::string name = line.substr(0, colon);
+        name.erase(name.find_last_not_of('\t') + 1);
+        const std::string value = line.substr(colon + 2);
+        if (name == "Record type") items.emplace_back().kind = value;
+        if (items.empty()) continue;
+        if (name == "Offset range") items.back().offset = value.substr(0, value.find(' '));
+        if (name == "Location") items.back().url = value;
+        if (name == "Filename") items.back().fileName = value;
+        if (name == "Cache directory index") {
+            const std::size_t open = value.rfind('('), close = value.rfind(')');
+            if (open != std::string::npos && close > open) items.back().folder = value.substr(open + 1, close - open - 1);
+        }
+    }
+    return items;
+}
+
+// The same files through msiecfexport, which prints each item the hash tables reach. It may take
+// about 1 GB on a damaged file, hence the address-space limit.
+TEST(IndexDat, MsiecfexportReadsTheSameRecords) {
+    if (std::system("command -v msiecfexport >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "msiecfexport (libmsiecf-utils) is not installed";
+    test::TempTree tree;
+    for (const bool version47 : {false, true}) {
+        SCOPED_TRACE(version47 ? "4.7" : "5.2");
+        const auto written = test::WriteIndexDat(Sample(version47, 4));
+        tree.File("index.dat", written.bytes);
+        const std::string command =
+            "ulimit -v 1000000; msiecfexport -m items '" + tree.Text("index.dat") + "' 2>&1";
+        std::string output;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            char buffer[4096];
+            for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+            EXPECT_EQ(pclose(pipe), 0) << output;
+        }
+        const auto exported = ParseExport(output);
+        const IndexDatContents contents = ReadIndexDat(AsBytes(written.bytes));
+        ASSERT_EQ(exported.size(), contents.records.size()) << output;
+        for (std::size_t i = 0; i < exported.size(); ++i) {
+            const IndexDatRecord& read = contents.records[i];
+            const char* kind = read.kind == Kind::Url ? "URL" : read.kind == Kind::Redirect ? "REDR" : "LEAK";
+            EXPECT_EQ(exported[i].kind, kind);
+            EXPECT_EQ(exported[i].offset, std::to_string(read.offset));
+            if (read.kind != Kind::Leak) {  // msiecfexport prints no URL of a LEAK record
+                EXPECT_EQ(exported[i].url, read.url);
+            }
+            EXPECT_EQ(exported[i].fileName, read.fileName);
+            if (!read.fileName.empty()) {
+                EXPECT_EQ(exported[i].folder, read.folder);
+            }
+        }
+    }
+}
+#endif
+
+}  // namespace
+
+}  // namespace snapsift
