@@ -125,6 +125,67 @@ TEST(IndexDat, ReadsBackWhatWasWritten) {
 }
 
 
+// Copies of a written file damaged in one way each: a note says what went wrong (in the file's
+// note or a record's), the records still reachable are read, and nothing is read from outside.
+TEST(IndexDat, DamagedFiles) {
+    const auto written = test::WriteIndexDat(Sample(false, 2));  // three tables of two entries
+    const std::string& good = written.bytes;
+    const auto& table = written.tables;
+    const auto& record = written.records;
+    const auto at = [](std::uint64_t offset) { return static_cast<std::ptrdiff_t>(offset); };
+    const auto set = [&](std::uint64_t offset, std::uint32_t value) { return test::PutLittleEndian32(at(offset), value); };
+    const auto cut = [](std::uint64_t size) { return test::CutTo(static_cast<std::size_t>(size)); };
+    const auto put = [](std::uint64_t offset, char c) { return [=](std::string& b) { b.at(offset) = c; }; };
+    const auto self = [](std::uint64_t offset) { return static_cast<std::uint32_t>(offset); };
+    const std::uint64_t firstEntry = table[0] + 16;
+    const struct {
+        const char* name; test::Damage change; const char* note; std::size_t records;
+    } rows[] = {
+        {"not an index", put(0, 'c'), "not a cache index", 0},
+        {"unknown version", put(24, '6'), "version \"6.2\" is not 4.7 or 5.2: read as 5.2", 6},
+        {"cut in the header", cut(40), "too short to hold its header", 0},
+        {"cut in the folder table", cut(100), "2 of its 4 folders are read", 0},
+        {"cut before the first table", cut(table[0]), "lies past the file's end", 0},
+        {"cut in the second table", cut(table[1] + 100), "runs past the file's end", 0},
+        {"cut in the first record", cut(record[0] + 200), "blocks run past the file's end", 1},
+        {"header's block count 0", set(36, 0), "block count 0 does not fit", 6},
+        {"header's block count huge", set(36, 0xFFFFFFFFu), "block count 4294967295 does not fit", 6},
+        {"folder count past the table", set(72, 40), "counts 40 cache folders", 6},
+        {"record offset past the end", set(firstEntry + 4, self(good.size())), "1 hash-table entries point past", 5},
+        {"record offset at a table", set(firstEntry + 4, self(table[1])), "point at no URL, REDR or LEAK", 5},
+        {"chain back to the first table", set(table[2] + 8, self(table[0])), "comes back to offset 0x4000", 6},
+        {"chain back to itself", set(table[0] + 8, self(table[0])), "comes back to offset 0x4000", 2},
+        {"chain into a table's entries", set(table[0] + 8, self(table[1] + 128)), "no hash table at offset 0x5080", 2},
+        {"chain past the end", set(table[1] + 8, self(good.size() + 4096)), "lies past the file's end", 4},
+        {"tables overlap", [&](std::string& b) { b.replace(table[1] - 64, 4, "HASH"); set(table[0] + 8, self(table[1] - 64))(b); },
+         "overlaps one read before", 2},
+        {"table of no blocks", set(table[0] + 4, 0), "has no blocks", 4},
+        {"table of blocks past the end", set(table[2] + 4, 0xFFFFFFFFu), "its entries up to the end are read", 6},
+        {"record of no blocks", set(record[0] + 4, 0), "gives 0 blocks: passed over", 5},
+        {"record of 2^31 blocks", set(record[0] + 4, 0x80000000u), "gives 2147483648 blocks: passed over", 5},
+        {"last record's blocks past the end", set(record[5] + 4, 100), "blocks run past the file's end", 6},
+        {"URL offset past the record", set(record[0] + 52, 5000), "the URL's offset 5000 lies past", 6},
+        {"file name with no NUL", [&](std::string& b) { put(record[0] + 383, 'x')(b); set(record[0] + 60, 383)(b); },
+         "the file name runs to the record's end", 6},
+        {"headers past the record", set(record[0] + 72, 100000), "headers' 100000 bytes run past", 6},
+        {"folder index past the table", put(record[0] + 56, 9), "folder index 9 lies past the table's 4", 6},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string bytes = good;
+        row.change(bytes);
+        const IndexDatContents contents = ReadIndexDat(AsBytes(bytes));
+        std::string notes = contents.note;
+        for (const auto& read : contents.records) {
+            notes += " | " + read.note;
+            EXPECT_LT(read.offset, bytes.size());
+            EXPECT_LT(read.url.size() + read.fileName.size(), bytes.size());
+        }
+        EXPECT_NE(notes.find(row.note), std::string::npos) << notes;
+        EXPECT_EQ(contents.records.size(), row.records) << notes;
+    }
+}
+
 #ifndef _WIN32
 // What msiecfexport prints of each item: "Record type", "Offset range", "Location", "Filename"
 // and the folder's name in the last brackets of "Cache directory index".
