@@ -191,7 +191,19 @@ TEST(IndexDat, DamagedFiles) {
 // and the folder's name in the last brackets of "Cache directory index".
 struct ExportedItem {
     std::string kind, offset, url, fileName, folder;
+    std::string accessed, modified, expires, checked;  // "Jan 01, 2013 05:01:01", fractions dropped
 };
+
+// A time as msiecfexport prints it; "Never" for none.
+std::string ExportedTime(const std::optional<DateTime>& time) {
+    if (!time) return "Never";
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    char text[32];
+    std::snprintf(text, sizeof text, "%s %02d, %04d %02d:%02d:%02d", months[time->month - 1], time->day, time->year,
+                  time->hour, time->minute, time->second);
+    return text;
+}
 
 std::vector<ExportedItem> ParseExport(const std::string& text) {
     std::vector<ExportedItem> items;
@@ -207,6 +219,11 @@ std::vector<ExportedItem> ParseExport(const std::string& text) {
         if (name == "Offset range") items.back().offset = value.substr(0, value.find(' '));
         if (name == "Location") items.back().url = value;
         if (name == "Filename") items.back().fileName = value;
+        const std::string time = value.substr(0, value.find('.'));
+        if (name == "Primary time") items.back().accessed = time;
+        if (name == "Secondary time") items.back().modified = time;
+        if (name == "Expiration time") items.back().expires = time;
+        if (name == "Last checked time") items.back().checked = time;
         if (name == "Cache directory index") {
             const std::size_t open = value.rfind('('), close = value.rfind(')');
             if (open != std::string::npos && close > open) items.back().folder = value.substr(open + 1, close - open - 1);
@@ -241,7 +258,17 @@ TEST(IndexDat, MsiecfexportReadsTheSameRecords) {
             const char* kind = read.kind == Kind::Url ? "URL" : read.kind == Kind::Redirect ? "REDR" : "LEAK";
             EXPECT_EQ(exported[i].kind, kind);
             EXPECT_EQ(exported[i].offset, std::to_string(read.offset));
-            if (read.kind != Kind::Leak) {  // msiecfexport prints no URL of a LEAK record
+            if (read.kind == Kind::Url) {  // msiecfexport prints no URL or times of a LEAK record
+                EXPECT_EQ(exported[i].accessed, ExportedTime(read.lastAccessed));
+                EXPECT_EQ(exported[i].modified, ExportedTime(read.lastModified));
+                if (read.expires) {
+                    EXPECT_EQ(exported[i].expires, ExportedTime(read.expires));
+                } else {  // all ones in 5.2; no line for a FILETIME of 0 in 4.7
+                    EXPECT_EQ(exported[i].expires, version47 ? "" : "Never");
+                }
+                EXPECT_EQ(exported[i].checked, ExportedTime(read.lastChecked));
+            }
+            if (read.kind != Kind::Leak) {
                 EXPECT_EQ(exported[i].url, read.url);
             }
             EXPECT_EQ(exported[i].fileName, read.fileName);
