@@ -27,9 +27,9 @@ constexpr std::uint64_t kHashHeadSize = 16, kHashEntrySize = 8;
 // is damage, not a record.
 constexpr std::uint32_t kMaxRecordBlocks = 8192;  // 1 MiB
 
-// Hash-table entries that lead to no record: a free slot (3), one let go of (1), and the fill
-// patterns of slots never written.
-constexpr std::uint32_t kFreeEntry = 3, kDeletedEntry = 1;
+// Hash-table entries that lead to no record: a free slot (3) and the fill patterns of slots never
+// written. An entry the browser let go of has the hash 1 and may still hold its record's offset.
+constexpr std::uint32_t kFreeEntry = 3, kLetGoEntry = 1;
 constexpr std::uint32_t kFillPatterns[] = {0x0BADF00Du, 0xDEADBEEFu};
 
 // Where a URL record keeps its fields: version 4.7 and version 5.2. A LEAK record, a URL record
@@ -161,6 +161,7 @@ public:
         if (!ReadHeader()) return;
         ReadFolders();
         WalkHashTables();
+        FollowEntries();
         ReportCounts();
     }
 
@@ -254,26 +255,37 @@ private:
             }
             tables.emplace(at, end);
             for (std::uint64_t entry = at + kHashHeadSize; entry < end && end - entry >= kHashEntrySize;
-                 entry += kHashEntrySize)
-                FollowEntry(LittleEndian32(bytes_, entry), LittleEndian32(bytes_, entry + 4));
+                 entry += kHashEntrySize) {
+                const std::uint32_t hash = LittleEndian32(bytes_, entry), offset = LittleEndian32(bytes_, entry + 4);
+                const auto isFill = [](std::uint32_t value) {
+                    return std::find(std::begin(kFillPatterns), std::end(kFillPatterns), value) !=
+                           std::end(kFillPatterns);
+                };
+                if (hash == offset || hash == kFreeEntry || isFill(hash) || isFill(offset)) continue;
+                (hash == kLetGoEntry ? letGo_ : live_).push_back(offset);
+            }
             at = LittleEndian32(bytes_, at + 8);
         }
     }
 
-    void FollowEntry(std::uint32_t hash, std::uint32_t offset) {
-        const auto isFill = [](std::uint32_t value) {
-            return std::find(std::begin(kFillPatterns), std::end(kFillPatterns), value) != std::end(kFillPatterns);
-        };
-        if (hash == offset || hash == kFreeEntry || hash == kDeletedEntry || isFill(hash) || isFill(offset)) return;
+    // The records of live entries first: a record reached through one of them is live, whatever
+    // else reaches it. An entry let go of may point at blocks used since for something else; what
+    // it leads to is taken only when it is a record, and given as deleted.
+    void FollowEntries() {
+        for (const std::uint32_t offset : live_) FollowEntry(offset, false);
+        for (const std::uint32_t offset : letGo_) FollowEntry(offset, true);
+    }
+
+    void FollowEntry(std::uint32_t offset, bool letGo) {
         if (!recordsRead_.insert(offset).second) return;  // reached before through another entry
         const std::uint64_t size = bytes_.size();
         if (offset > size || size - offset < 8) {
-            ++pointPastEnd_;
+            if (!letGo) ++pointPastEnd_;
             return;
         }
         const auto kind = KindOf(AsText(bytes_.subspan(offset, 4)));
         if (!kind) {
-            ++pointAtNothing_;
+            if (!letGo) ++pointAtNothing_;
             return;
         }
         const std::uint32_t blocks = LittleEndian32(bytes_, offset + 4);
@@ -293,7 +305,7 @@ private:
         IndexDatRecord read;
         read.kind = *kind;
         read.offset = offset;
-        read.deleted = *kind == IndexDatRecordKind::Leak;
+        read.deleted = letGo || *kind == IndexDatRecordKind::Leak;
         if (length < std::uint64_t{blocks} * kBlockSize)
             AddNote(read.note, "the record's " + std::to_string(blocks) +
                                    " blocks run past the file's end: what lies before it is read");
@@ -318,6 +330,7 @@ private:
     Bytes bytes_;
     IndexDatContents& contents_;
     const UrlLayout* layout_ = &kLayout52;
+    std::vector<std::uint32_t> live_, letGo_;  // the record offsets of the hash tables' entries
     std::set<std::uint32_t> recordsRead_;
     std::uint64_t pointPastEnd_ = 0, pointAtNothing_ = 0;
     std::uint64_t budget_ = 2 * bytes_.size() + std::uint64_t{kMaxRecordBlocks} * kBlockSize;

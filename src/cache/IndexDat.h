@@ -51,14 +51,18 @@ struct IndexDatRecord {
     // From the stored response headers: the status line ("HTTP/1.1 200 OK"), Content-Type and
     // Content-Encoding as sent; empty when the record keeps no HTTP response.
     std::string statusLine, contentType, contentEncoding;
-    bool deleted = false;  // a LEAK record
+    // A LEAK record, or one reached only through a hash-table entry the browser let go of (whose
+    // hash is 1 and whose offset still leads to the record).
+    bool deleted = false;
     std::string note;      // what of the record could not be read, and why; empty when all was
 };
 
 struct IndexDatContents {
     std::string version;  // from the signature: "5.2", "4.7"
     std::vector<IndexDatFolder> folders;
-    std::vector<IndexDatRecord> records;  // in the order the hash-table chain reaches them, each once
+    // In the order the hash-table chain reaches them, each once: those of live entries, then those
+    // only entries let go of reach.
+    std::vector<IndexDatRecord> records;
     std::string note;                     // what of the file could not be read, and why
 };
 

@@ -36,7 +36,8 @@ const std::vector<IndexDatFolder>& SampleFolders() {
 }
 
 // A Quorvia photo under the same name in two folders, a page that keeps no file, a redirect, a
-// photo the browser let go of, and one that never expires.
+// photo the browser let go of (a LEAK record), one that never expires, and one whose hash-table
+// entry was let go of.
 std::vector<SampleRecord> SampleRecords(bool version47) {
     const std::uint64_t expires =
         version47 ? 130042367980000000u : FatDateTime(2013, 2, 1, 23, 59, 58);  // the same time
@@ -60,11 +61,15 @@ std::vector<SampleRecord> SampleRecords(bool version47) {
              "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\n\r\n"),
          "HTTP/1.0 200 OK", "image/jpeg", ""},
         {url("http://photos.quorvia.example/p/5_6_7_n.jpg", "5_6_7_n[1].jpg", 0, 4, ""), "", "", ""},
+        {url("http://photos.quorvia.example/p/8_8_8_n.jpg", "8_8_8_n[1].jpg", 2, 888,
+             "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n\r\n"),
+         "HTTP/1.1 200 OK", "image/jpeg", ""},
     };
     records[3].source.kind = Kind::Redirect;
     records[4].source.kind = Kind::Leak;  // in the 5.2 layout in either version
     records[4].source.expires = FatDateTime(2013, 2, 1, 23, 59, 58);
     records[5].source.expires = version47 ? 0 : 0xFFFFFFFFu;  // never
+    records[6].source.letGo = true;  // read after the live ones: here the last
     return records;
 }
 
@@ -107,7 +112,7 @@ TEST(IndexDat, ReadsBackWhatWasWritten) {
             EXPECT_EQ(read.kind, source.kind);
             EXPECT_EQ(read.offset, written.records[i]);
             EXPECT_EQ(read.url, source.url);
-            EXPECT_EQ(read.deleted, source.kind == Kind::Leak);
+            EXPECT_EQ(read.deleted, source.kind == Kind::Leak || source.letGo);
             if (source.kind == Kind::Redirect) continue;
             EXPECT_EQ(read.fileName, source.fileName);
             EXPECT_EQ(read.folder, source.fileName.empty() ? "" : SampleFolders()[source.folderIndex].name);
@@ -128,7 +133,7 @@ TEST(IndexDat, ReadsBackWhatWasWritten) {
 // Copies of a written file damaged in one way each: a note says what went wrong (in the file's
 // note or a record's), the records still reachable are read, and nothing is read from outside.
 TEST(IndexDat, DamagedFiles) {
-    const auto written = test::WriteIndexDat(Sample(false, 2));  // three tables of two entries
+    const auto written = test::WriteIndexDat(Sample(false, 2));  // four tables of two entries
     const std::string& good = written.bytes;
     const auto& table = written.tables;
     const auto& record = written.records;
@@ -142,33 +147,33 @@ TEST(IndexDat, DamagedFiles) {
         const char* name; test::Damage change; const char* note; std::size_t records;
     } rows[] = {
         {"not an index", put(0, 'c'), "not a cache index", 0},
-        {"unknown version", put(24, '6'), "version \"6.2\" is not 4.7 or 5.2: read as 5.2", 6},
+        {"unknown version", put(24, '6'), "version \"6.2\" is not 4.7 or 5.2: read as 5.2", 7},
         {"cut in the header", cut(40), "too short to hold its header", 0},
         {"cut in the folder table", cut(100), "2 of its 4 folders are read", 0},
         {"cut before the first table", cut(table[0]), "lies past the file's end", 0},
         {"cut in the second table", cut(table[1] + 100), "runs past the file's end", 0},
         {"cut in the first record", cut(record[0] + 200), "blocks run past the file's end", 1},
-        {"header's block count 0", set(36, 0), "block count 0 does not fit", 6},
-        {"header's block count huge", set(36, 0xFFFFFFFFu), "block count 4294967295 does not fit", 6},
-        {"folder count past the table", set(72, 40), "counts 40 cache folders", 6},
-        {"record offset past the end", set(firstEntry + 4, self(good.size())), "1 hash-table entries point past", 5},
-        {"record offset at a table", set(firstEntry + 4, self(table[1])), "point at no URL, REDR or LEAK", 5},
-        {"chain back to the first table", set(table[2] + 8, self(table[0])), "comes back to offset 0x4000", 6},
+        {"header's block count 0", set(36, 0), "block count 0 does not fit", 7},
+        {"header's block count huge", set(36, 0xFFFFFFFFu), "block count 4294967295 does not fit", 7},
+        {"folder count past the table", set(72, 40), "counts 40 cache folders", 7},
+        {"record offset past the end", set(firstEntry + 4, self(good.size())), "1 hash-table entries point past", 6},
+        {"record offset at a table", set(firstEntry + 4, self(table[1])), "point at no URL, REDR or LEAK", 6},
+        {"chain back to the first table", set(table[3] + 8, self(table[0])), "comes back to offset 0x4000", 7},
         {"chain back to itself", set(table[0] + 8, self(table[0])), "comes back to offset 0x4000", 2},
         {"chain into a table's entries", set(table[0] + 8, self(table[1] + 128)), "no hash table at offset 0x5080", 2},
         {"chain past the end", set(table[1] + 8, self(good.size() + 4096)), "lies past the file's end", 4},
         {"tables overlap", [&](std::string& b) { b.replace(table[1] - 64, 4, "HASH"); set(table[0] + 8, self(table[1] - 64))(b); },
          "overlaps one read before", 2},
-        {"table of no blocks", set(table[0] + 4, 0), "has no blocks", 4},
-        {"table of blocks past the end", set(table[2] + 4, 0xFFFFFFFFu), "its entries up to the end are read", 6},
-        {"record of no blocks", set(record[0] + 4, 0), "gives 0 blocks: passed over", 5},
-        {"record of 2^31 blocks", set(record[0] + 4, 0x80000000u), "gives 2147483648 blocks: passed over", 5},
-        {"last record's blocks past the end", set(record[5] + 4, 100), "blocks run past the file's end", 6},
-        {"URL offset past the record", set(record[0] + 52, 5000), "the URL's offset 5000 lies past", 6},
+        {"table of no blocks", set(table[0] + 4, 0), "has no blocks", 5},
+        {"table of blocks past the end", set(table[3] + 4, 0xFFFFFFFFu), "its entries up to the end are read", 7},
+        {"record of no blocks", set(record[0] + 4, 0), "gives 0 blocks: passed over", 6},
+        {"record of 2^31 blocks", set(record[0] + 4, 0x80000000u), "gives 2147483648 blocks: passed over", 6},
+        {"last record's blocks past the end", set(record[5] + 4, 100), "blocks run past the file's end", 7},
+        {"URL offset past the record", set(record[0] + 52, 5000), "the URL's offset 5000 lies past", 7},
         {"file name with no NUL", [&](std::string& b) { put(record[0] + 383, 'x')(b); set(record[0] + 60, 383)(b); },
-         "the file name runs to the record's end", 6},
-        {"headers past the record", set(record[0] + 72, 100000), "headers' 100000 bytes run past", 6},
-        {"folder index past the table", put(record[0] + 56, 9), "folder index 9 lies past the table's 4", 6},
+         "the file name runs to the record's end", 7},
+        {"headers past the record", set(record[0] + 72, 100000), "headers' 100000 bytes run past", 7},
+        {"folder index past the table", put(record[0] + 56, 9), "folder index 9 lies past the table's 4", 7},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -183,6 +188,23 @@ TEST(IndexDat, DamagedFiles) {
         }
         EXPECT_NE(notes.find(row.note), std::string::npos) << notes;
         EXPECT_EQ(contents.records.size(), row.records) << notes;
+    }
+}
+
+// The first entry let go of, leading to the record the next (live) entry reaches: one record,
+// live. Leading to no record: nothing, and no note.
+TEST(IndexDat, EntriesLetGoOf) {
+    const auto written = test::WriteIndexDat(Sample(false, 2));
+    const auto firstEntry = static_cast<std::ptrdiff_t>(written.tables[0] + 16);
+    for (const std::uint64_t leadsTo : {written.records[1], written.tables[1]}) {
+        std::string bytes = written.bytes;
+        test::PutLittleEndian32(firstEntry, 1)(bytes);
+        test::PutLittleEndian32(firstEntry + 4, static_cast<std::uint32_t>(leadsTo))(bytes);
+        const IndexDatContents contents = ReadIndexDat(AsBytes(bytes));
+        EXPECT_EQ(contents.note, "");
+        ASSERT_EQ(contents.records.size(), 6u);  // all but the first
+        EXPECT_EQ(contents.records[0].offset, written.records[1]);
+        EXPECT_FALSE(contents.records[0].deleted);
     }
 }
 

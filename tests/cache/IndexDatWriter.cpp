@@ -123,7 +123,7 @@ WrittenIndexDat WriteIndexDat(const IndexDatSource& source) {
         written.records.push_back(at);
         bytes += RecordBytes(source.records[i], version47);
         const std::uint64_t entry = written.tables[i / perTable] + 16 + 8 * (i % perTable);
-        Put32(bytes, entry, HashOf(source.records[i]));
+        Put32(bytes, entry, source.records[i].letGo ? 1 : HashOf(source.records[i]));
         Put32(bytes, entry + 4, at);
     }
 

@@ -21,6 +21,7 @@ struct IndexDatRecordSource {
     std::uint32_t lastChecked = 0;                     // a FAT date and time
     std::uint32_t hits = 0;
     std::string headers;  // the stored response headers, written with a NUL after them
+    bool letGo = false;   // its hash-table entry let go of: the hash 1, the offset kept
 };
 
 struct IndexDatSource {
