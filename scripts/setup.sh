@@ -13,6 +13,7 @@ packages=(
   nsis unzip x11-utils                               # the Windows release: installer, zip check
   libtsk-dev libewf-dev libssl-dev                   # disk images read straight from the file
   zlib1g-dev libbrotli-dev libzstd-dev libz-mingw-w64-dev  # cached bodies sent with a content encoding
+  libsqlite3-dev                                     # Chromium's SQL cache, read through SQLite
   ntfs-3g ewf-tools fdisk bc                         # disk image tests and benchmark: images made on the spot
   clang libclang-rt-14-dev                           # fuzz targets
   xvfb xauth                                         # the window under a virtual display
