@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <limits>
 #include <optional>
 
 #include <sqlite3.h>
@@ -86,7 +87,8 @@ Bytes ColumnBytes(sqlite3_stmt* row, int column) {
 
 // The body's pieces, in `start` order, put together as far as they run on from byte 0.
 void ReadBody(const Connection& connection, sqlite3_stmt* pieces, std::int64_t resourceId,
-              std::optional<std::int64_t> bodyEnd, std::optional<std::int64_t> keyHash, CacheEntry& entry) {
+              std::optional<std::int64_t> bodyEnd, std::optional<std::int64_t> keyHash, std::size_t databaseSize,
+              CacheEntry& entry) {
     sqlite3_reset(pieces);
     sqlite3_bind_int64(pieces, 1, resourceId);
     std::string body;
@@ -114,6 +116,8 @@ void ReadBody(const Connection& connection, sqlite3_stmt* pieces, std::int64_t r
             broken = "a gap from byte " + kept + " to byte " + at;
         else if (*start < static_cast<std::int64_t>(body.size()))
             broken = "the body piece at byte " + at + " overlaps the one before it";
+        else if (bytes.size() > databaseSize - body.size())  // pieces sharing pages of a damaged database
+            broken = "the body piece at byte " + at + " runs past the size of the database";
         else
             body.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
@@ -134,7 +138,8 @@ void ReadBody(const Connection& connection, sqlite3_stmt* pieces, std::int64_t r
     if (!body.empty() || !broken) entry.bodyBytes = std::move(body);
 }
 
-CacheEntry ReadResource(const Connection& connection, sqlite3_stmt* row, sqlite3_stmt* pieces) {
+CacheEntry ReadResource(const Connection& connection, sqlite3_stmt* row, sqlite3_stmt* pieces,
+                        std::size_t databaseSize) {
     CacheEntry entry;
     entry.format = CacheFormat::ChromiumSql;
     // res_id, cache_key, head, last_used, doomed, body_end, cache_key_hash, check_sum
@@ -180,7 +185,7 @@ CacheEntry ReadResource(const Connection& connection, sqlite3_stmt* row, sqlite3
         AddNote(entry, "res_id is not a number: no body");
         return entry;
     }
-    if (pieces) ReadBody(connection, pieces, *resourceId, bodyEnd, keyHash, entry);
+    if (pieces) ReadBody(connection, pieces, *resourceId, bodyEnd, keyHash, databaseSize, entry);
     else AddNote(entry, "no body: the blobs table cannot be read");
     return entry;
 }
@@ -240,6 +245,10 @@ SqlCacheContents Read(Bytes bytes, std::string_view fileName) {
         return contents;
     }
     sqlite3_exec(connection.db, "PRAGMA query_only=ON", nullptr, nullptr, nullptr);
+    // No value of a sound database is longer than the database; a damaged one whose page chains
+    // run in circles could give one of any length.
+    sqlite3_limit(connection.db, SQLITE_LIMIT_LENGTH,
+                  static_cast<int>(std::min<std::size_t>(copy.size(), std::numeric_limits<int>::max())));
     connection.checksLeft = kChecksAtLeast + copy.size() / kBytesPerCheck;
     sqlite3_progress_handler(connection.db, kStepsPerCheck, CountDown, &connection);
 
@@ -257,7 +266,7 @@ SqlCacheContents Read(Bytes bytes, std::string_view fileName) {
                               -1, &pieces.statement, nullptr);
     if (code != SQLITE_OK) AddNote(contents.note, "no blobs table to read: " + Failure(connection, code));
     while ((code = sqlite3_step(resources.statement)) == SQLITE_ROW)
-        contents.entries.push_back(ReadResource(connection, resources.statement, pieces.statement));
+        contents.entries.push_back(ReadResource(connection, resources.statement, pieces.statement, copy.size()));
     if (code != SQLITE_DONE)
         AddNote(contents.note, "resources after the first " + std::to_string(contents.entries.size()) +
                                    " not read: " + Failure(connection, code));
