@@ -25,7 +25,9 @@ constexpr std::size_t kDatabaseHeaderSize = 100;
 // steps, and a number of checks that grows with the database's size, so that a hostile schema or
 // a looping page chain stops instead of running on.
 constexpr int kStepsPerCheck = 1000;
-constexpr std::uint64_t kChecksAtLeast = 100000, kBytesPerCheck = 64;
+constexpr std::uint64_t kChecksAtLeast = 2000, kBytesPerCheck = 64;
+// Every row of `resources` takes more than this many bytes of a sound database.
+constexpr std::size_t kSmallestRow = 16;
 
 std::uint16_t BigEndian16(Bytes bytes, std::size_t at) {
     return static_cast<std::uint16_t>(bytes[at] << 8 | bytes[at + 1]);
@@ -52,6 +54,11 @@ std::uint32_t ChecksumWithKeyHash(Bytes bytes, std::int64_t keyHash) {
 struct Connection {
     sqlite3* db = nullptr;
     std::uint64_t checksLeft = 0;
+    // The bytes of keys, heads and body pieces read so far, against the database's size: values
+    // are stored once each, so a sound database never gives more (a damaged one whose pages run
+    // in circles gives the same rows again and again).
+    std::uint64_t valueBytes = 0, databaseSize = 0;
+    bool Overrun() const { return valueBytes > databaseSize; }
     ~Connection() { sqlite3_close(db); }
 };
 
@@ -78,17 +85,19 @@ std::optional<std::int64_t> ColumnInteger(sqlite3_stmt* row, int column) {
     return sqlite3_column_int64(row, column);
 }
 
-Bytes ColumnBytes(sqlite3_stmt* row, int column) {
-    const void* data = sqlite3_column_blob(row, column);
+// A blob's bytes, or a text's in UTF-8.
+Bytes ColumnBytes(Connection& connection, sqlite3_stmt* row, int column) {
+    const void* data = sqlite3_column_type(row, column) == SQLITE_TEXT ? sqlite3_column_text(row, column)
+                                                                       : sqlite3_column_blob(row, column);
     const int size = sqlite3_column_bytes(row, column);
     if (data == nullptr || size <= 0) return {};
+    connection.valueBytes += static_cast<std::size_t>(size);
     return {static_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size)};
 }
 
 // The body's pieces, in `start` order, put together as far as they run on from byte 0.
-void ReadBody(const Connection& connection, sqlite3_stmt* pieces, std::int64_t resourceId,
-              std::optional<std::int64_t> bodyEnd, std::optional<std::int64_t> keyHash, std::size_t databaseSize,
-              CacheEntry& entry) {
+void ReadBody(Connection& connection, sqlite3_stmt* pieces, std::int64_t resourceId,
+              std::optional<std::int64_t> bodyEnd, std::optional<std::int64_t> keyHash, CacheEntry& entry) {
     sqlite3_reset(pieces);
     sqlite3_bind_int64(pieces, 1, resourceId);
     std::string body;
@@ -98,7 +107,7 @@ void ReadBody(const Connection& connection, sqlite3_stmt* pieces, std::int64_t r
         const auto start = ColumnInteger(pieces, 0), end = ColumnInteger(pieces, 1);
         const auto checksum = ColumnInteger(pieces, 3);
         const int type = sqlite3_column_type(pieces, 2);
-        const Bytes bytes = ColumnBytes(pieces, 2);
+        const Bytes bytes = ColumnBytes(connection, pieces, 2);
         const std::string at = start ? std::to_string(*start) : std::string("?");
         if (keyHash && checksum && type == SQLITE_BLOB &&
             ChecksumWithKeyHash(bytes, *keyHash) != static_cast<std::uint32_t>(*checksum))
@@ -116,8 +125,8 @@ void ReadBody(const Connection& connection, sqlite3_stmt* pieces, std::int64_t r
             broken = "a gap from byte " + kept + " to byte " + at;
         else if (*start < static_cast<std::int64_t>(body.size()))
             broken = "the body piece at byte " + at + " overlaps the one before it";
-        else if (bytes.size() > databaseSize - body.size())  // pieces sharing pages of a damaged database
-            broken = "the body piece at byte " + at + " runs past the size of the database";
+        else if (connection.Overrun())
+            broken = "its pieces run past the size of the database";
         else
             body.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
@@ -138,20 +147,19 @@ void ReadBody(const Connection& connection, sqlite3_stmt* pieces, std::int64_t r
     if (!body.empty() || !broken) entry.bodyBytes = std::move(body);
 }
 
-CacheEntry ReadResource(const Connection& connection, sqlite3_stmt* row, sqlite3_stmt* pieces,
-                        std::size_t databaseSize) {
+CacheEntry ReadResource(Connection& connection, sqlite3_stmt* row, sqlite3_stmt* pieces) {
     CacheEntry entry;
     entry.format = CacheFormat::ChromiumSql;
     // res_id, cache_key, head, last_used, doomed, body_end, cache_key_hash, check_sum
     const auto resourceId = ColumnInteger(row, 0);
     switch (sqlite3_column_type(row, 1)) {
     case SQLITE_TEXT: {
-        const Bytes key = ColumnBytes(row, 1);
+        const Bytes key = ColumnBytes(connection, row, 1);
         entry.key.assign(reinterpret_cast<const char*>(key.data()), key.size());
         break;
     }
     case SQLITE_BLOB: {
-        const Bytes key = ColumnBytes(row, 1);
+        const Bytes key = ColumnBytes(connection, row, 1);
         entry.key.assign(reinterpret_cast<const char*>(key.data()), key.size());
         AddNote(entry, "cache_key is a blob, not text: read as its bytes");
         break;
@@ -163,7 +171,7 @@ CacheEntry ReadResource(const Connection& connection, sqlite3_stmt* row, sqlite3
     const auto keyHash = ColumnInteger(row, 6), checksum = ColumnInteger(row, 7);
     switch (sqlite3_column_type(row, 2)) {
     case SQLITE_BLOB: {
-        const Bytes head = ColumnBytes(row, 2);
+        const Bytes head = ColumnBytes(connection, row, 2);
         if (keyHash && checksum && ChecksumWithKeyHash(head, *keyHash) != static_cast<std::uint32_t>(*checksum))
             AddNote(entry, "the head's checksum does not match");
         ReadChromiumResponseInfo(head, "the head", entry);
@@ -185,7 +193,7 @@ CacheEntry ReadResource(const Connection& connection, sqlite3_stmt* row, sqlite3
         AddNote(entry, "res_id is not a number: no body");
         return entry;
     }
-    if (pieces) ReadBody(connection, pieces, *resourceId, bodyEnd, keyHash, databaseSize, entry);
+    if (pieces) ReadBody(connection, pieces, *resourceId, bodyEnd, keyHash, entry);
     else AddNote(entry, "no body: the blobs table cannot be read");
     return entry;
 }
@@ -250,6 +258,7 @@ SqlCacheContents Read(Bytes bytes, std::string_view fileName) {
     sqlite3_limit(connection.db, SQLITE_LIMIT_LENGTH,
                   static_cast<int>(std::min<std::size_t>(copy.size(), std::numeric_limits<int>::max())));
     connection.checksLeft = kChecksAtLeast + copy.size() / kBytesPerCheck;
+    connection.databaseSize = copy.size();
     sqlite3_progress_handler(connection.db, kStepsPerCheck, CountDown, &connection);
 
     Statement resources, pieces;
@@ -265,8 +274,14 @@ SqlCacheContents Read(Bytes bytes, std::string_view fileName) {
                               "SELECT start, end, blob, check_sum FROM blobs WHERE res_id=? ORDER BY start, blob_id",
                               -1, &pieces.statement, nullptr);
     if (code != SQLITE_OK) AddNote(contents.note, "no blobs table to read: " + Failure(connection, code));
-    while ((code = sqlite3_step(resources.statement)) == SQLITE_ROW)
-        contents.entries.push_back(ReadResource(connection, resources.statement, pieces.statement, copy.size()));
+    while ((code = sqlite3_step(resources.statement)) == SQLITE_ROW) {
+        if (connection.Overrun() || contents.entries.size() >= copy.size() / kSmallestRow) {
+            AddNote(contents.note, "resources after the first " + std::to_string(contents.entries.size()) +
+                                       " not read: they would hold more than the database's size");
+            return contents;
+        }
+        contents.entries.push_back(ReadResource(connection, resources.statement, pieces.statement));
+    }
     if (code != SQLITE_DONE)
         AddNote(contents.note, "resources after the first " + std::to_string(contents.entries.size()) +
                                    " not read: " + Failure(connection, code));
