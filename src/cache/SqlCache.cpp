@@ -102,6 +102,8 @@ void ReadBody(Connection& connection, sqlite3_stmt* pieces, std::int64_t resourc
     sqlite3_bind_int64(pieces, 1, resourceId);
     std::string body;
     std::optional<std::string> broken;  // why the pieces stop running on, when they do
+    std::size_t checksumsWrong = 0;
+    std::string firstWrong;
     int code;
     while ((code = sqlite3_step(pieces)) == SQLITE_ROW) {
         const auto start = ColumnInteger(pieces, 0), end = ColumnInteger(pieces, 1);
@@ -110,17 +112,17 @@ void ReadBody(Connection& connection, sqlite3_stmt* pieces, std::int64_t resourc
         const Bytes bytes = ColumnBytes(connection, pieces, 2);
         const std::string at = start ? std::to_string(*start) : std::string("?");
         if (keyHash && checksum && type == SQLITE_BLOB &&
-            ChecksumWithKeyHash(bytes, *keyHash) != static_cast<std::uint32_t>(*checksum))
-            AddNote(entry, "body piece at byte " + at + ": its checksum does not match");
+            ChecksumWithKeyHash(bytes, *keyHash) != static_cast<std::uint32_t>(*checksum) && checksumsWrong++ == 0)
+            firstWrong = at;
         if (broken) continue;
         const auto kept = std::to_string(body.size());
         if (!start || !end)
             broken = "a body piece's start or end is not a number";
         else if (type != SQLITE_BLOB)
             broken = "the body piece at byte " + at + " is not a blob";
-        else if (*end < *start || static_cast<std::uint64_t>(*end - *start) != bytes.size())
+        else if (*start < 0 || *end < *start || static_cast<std::uint64_t>(*end - *start) != bytes.size())
             broken = "the body piece at byte " + at + " holds " + std::to_string(bytes.size()) +
-                     " bytes, its end says " + std::to_string(*end) + "";
+                     " bytes, its end says " + std::to_string(*end);
         else if (*start > static_cast<std::int64_t>(body.size()))
             broken = "a gap from byte " + kept + " to byte " + at;
         else if (*start < static_cast<std::int64_t>(body.size()))
@@ -133,6 +135,10 @@ void ReadBody(Connection& connection, sqlite3_stmt* pieces, std::int64_t resourc
     if (code != SQLITE_DONE && !broken)
         broken = "body pieces after byte " + std::to_string(body.size()) + " not read: " + Failure(connection, code);
     sqlite3_reset(pieces);
+    if (checksumsWrong == 1) AddNote(entry, "body piece at byte " + firstWrong + ": its checksum does not match");
+    if (checksumsWrong > 1)
+        AddNote(entry, std::to_string(checksumsWrong) + " body pieces' checksums do not match, the first at byte " +
+                           firstWrong);
     if (broken) {
         AddNote(entry, "body: " + *broken + "; " +
                            (body.empty() ? std::string("no body kept")

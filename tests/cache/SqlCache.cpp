@@ -122,8 +122,15 @@ TEST(SqlCache, AlteredRowsOfTheLargePhoto) {
         {"its last piece lost", PutPieces({{0, 12000}}), "body: its pieces hold 12000 bytes, body_end says 24000", 12000},
         {"a piece longer than its end says", "UPDATE blobs SET end=23000 WHERE res_id=4",
          "body: the body piece at byte 0 holds 24000 bytes, its end says 23000; no body kept", std::nullopt},
+        {"a piece at the far ends of 64 bits", "UPDATE blobs SET start=-9223372036854775807, end=9223372036854775807 "
+         "WHERE res_id=4",
+         "body: the body piece at byte -9223372036854775807 holds 24000 bytes, its end says 9223372036854775807; no "
+         "body kept",
+         std::nullopt},
         {"a piece's checksum", "UPDATE blobs SET check_sum=check_sum+1 WHERE res_id=4",
          "body piece at byte 0: its checksum does not match", 24000},
+        {"two pieces' checksums", PutPieces({{0, 8000}, {8000, 24000}}) + "UPDATE blobs SET check_sum=0 WHERE res_id=4",
+         "2 body pieces' checksums do not match, the first at byte 0", 24000},
         {"its head cut", "UPDATE resources SET head=substr(head,1,40) WHERE res_id=4",
          "the head's checksum does not match; stored response: its size runs past the head, read as far as it "
          "goes; stored response: its headers run past its end",
