@@ -14,6 +14,7 @@ packages=(
   libtsk-dev libewf-dev libssl-dev                   # disk images read straight from the file
   zlib1g-dev libbrotli-dev libzstd-dev libz-mingw-w64-dev  # cached bodies sent with a content encoding
   libmsiecf-utils                                    # msiecfexport, a second reader of the index.dat tests' files
+  libsqlite3-dev                                     # Chromium's SQL cache, read through SQLite
   ntfs-3g ewf-tools fdisk bc                         # disk image tests and benchmark: images made on the spot
   clang libclang-rt-14-dev                           # fuzz targets
   xvfb xauth                                         # the window under a virtual display

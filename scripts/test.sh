@@ -33,7 +33,8 @@ echo "== fuzz targets (bounded runs)"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNAPSIFT_FUZZ=ON \
   -DSNAPSIFT_SANITIZE=ON -DSNAPSIFT_TESTS=OFF -DSNAPSIFT_GUI=OFF -DSNAPSIFT_BENCH=OFF >/dev/null
 cmake --build build/fuzz -j "$jobs" --target fuzz_recognition fuzz_report_text fuzz_md5_split \
-  fuzz_cache_simple fuzz_cache_blockfile fuzz_cache_cache2 fuzz_cache_decoding fuzz_cache_indexdat
+  fuzz_cache_simple fuzz_cache_blockfile fuzz_cache_cache2 fuzz_cache_decoding fuzz_cache_indexdat \
+  fuzz_cache_sql
 (cd build/fuzz && ctest --output-on-failure)
 
 echo "== Windows build (MinGW-w64) and tests under Wine"

@@ -12,7 +12,8 @@
 
 namespace snapsift {
 
-enum class CacheFormat { ChromiumBlockfile, ChromiumSimple, FirefoxCache2 };
+// ChromiumSql, added last: Chromium's SQL cache ("sqldb<N>" shard databases).
+enum class CacheFormat { ChromiumBlockfile, ChromiumSimple, FirefoxCache2, ChromiumSql };
 
 // Where the stored bytes of an entry's body lie: a file of the cache folder, and where in it.
 struct BodyPlace {
@@ -38,6 +39,10 @@ struct CacheEntry {
     // Added at the end for Firefox's cache2, which records no creation time: when the browser
     // last wrote the entry (its metadata's "last modified", in UTC); empty where none is kept.
     std::optional<DateTime> lastModified;
+    // Added at the end for Chromium's SQL cache, whose body lies in pieces in database rows, not
+    // at a place in a file (`body` is none there): the stored bytes of the body, its pieces put
+    // together in order; none where the format places the body in a file, or none was found.
+    std::optional<std::string> bodyBytes;
 };
 
 }  // namespace snapsift

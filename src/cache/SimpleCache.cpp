@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include "cache/CacheBytes.h"
+#include "cache/ResponseInfo.h"
 #include "cache/Sha1.h"
 
 namespace snapsift {
@@ -51,77 +52,6 @@ bool CrcDiffers(Bytes bytes, std::size_t eof, Bytes stream) {
 std::uint64_t EntryHashOfKey(std::string_view key) {
     const auto digest = Sha1({reinterpret_cast<const std::uint8_t*>(key.data()), key.size()});
     return LittleEndian64(digest, 0);
-}
-
-// A base::Pickle read front to back; every read checked against the payload's end.
-class PickleReader {
-public:
-    explicit PickleReader(Bytes payload) : bytes_(payload) {}
-    std::optional<std::uint32_t> ReadU32() {
-        if (bytes_.size() - at_ < 4) return std::nullopt;
-        const auto value = LittleEndian32(bytes_, at_);
-        at_ += 4;
-        return value;
-    }
-    std::optional<std::uint64_t> ReadU64() {
-        if (bytes_.size() - at_ < 8) return std::nullopt;
-        const auto value = LittleEndian64(bytes_, at_);
-        at_ += 8;
-        return value;
-    }
-    // A length, then that many bytes padded to a multiple of 4.
-    std::optional<std::string_view> ReadString() {
-        const auto length = ReadU32();
-        if (!length || *length > bytes_.size() - at_) return std::nullopt;
-        const std::string_view text(reinterpret_cast<const char*>(bytes_.data() + at_), *length);
-        at_ += std::min<std::size_t>(bytes_.size() - at_, (std::size_t{*length} + 3) & ~std::size_t{3});
-        return text;
-    }
-
-private:
-    Bytes bytes_;
-    std::size_t at_ = 0;
-};
-
-// Stream 0: a pickle (payload size, then the payload) of the HTTP response info.
-void ReadResponseInfo(Bytes stream0, CacheEntry& entry) {
-    if (stream0.size() < 4) {
-        AddNote(entry.note, "stored response: too short for its size field");
-        return;
-    }
-    std::size_t payload = LittleEndian32(stream0, 0);
-    if (payload > stream0.size() - 4) {
-        AddNote(entry.note, "stored response: its size runs past stream 0, read as far as it goes");
-        payload = stream0.size() - 4;
-    }
-    PickleReader pickle(stream0.subspan(4, payload));
-    constexpr std::uint32_t kVersionMask = 0xFF, kHasExtraFlags = 1u << 31, kHasOriginalTime = 1u << 2;
-    const auto flags = pickle.ReadU32();
-    std::optional<std::uint32_t> extra = 0;
-    if (flags && (*flags & kHasExtraFlags)) extra = pickle.ReadU32();
-    if (!flags || !extra) {
-        AddNote(entry.note, "stored response: cut in its flags");
-        return;
-    }
-    const auto version = *flags & kVersionMask;
-    if (version < 1 || version > 3)
-        AddNote(entry.note, "stored response: unknown version " + std::to_string(version));
-    const auto request = pickle.ReadU64();
-    const auto response = pickle.ReadU64();
-    const auto original = (*extra & kHasOriginalTime) ? pickle.ReadU64() : std::optional<std::uint64_t>(0);
-    if (!request || !response || !original) {
-        AddNote(entry.note, "stored response: cut in its times");
-        return;
-    }
-    entry.requestTime = ChromiumTime(*request);
-    entry.responseTime = ChromiumTime(*response);
-    const auto headers = pickle.ReadString();
-    if (!headers) {
-        AddNote(entry.note, "stored response: its headers run past its end");
-        return;
-    }
-    ReadResponseHeaderLines(*headers, '\0', entry);
-    if (entry.statusLine.empty()) AddNote(entry.note, "stored response: no status line");
 }
 
 // The first end record of a stream after `from`, found by its magic, for an entry whose last
@@ -256,7 +186,7 @@ CacheEntry ReadEntry(std::string_view fileName, Bytes bytes) {
         CrcDiffers(bytes, size - kEofSize, bytes.subspan(*stream0Start, *stream0End - *stream0Start)))
         AddNote(entry.note, "the stored response's CRC-32 does not match its end record");
     if (stream0Start)
-        ReadResponseInfo(bytes.subspan(*stream0Start, *stream0End - *stream0Start), entry);
+        ReadChromiumResponseInfo(bytes.subspan(*stream0Start, *stream0End - *stream0Start), "stream 0", entry);
     else
         AddNote(entry.note, "no stored response");
     return entry;

@@ -25,6 +25,7 @@ std::string FormatText(CacheFormat format) {
     case CacheFormat::ChromiumBlockfile: return "chromium-blockfile";
     case CacheFormat::ChromiumSimple: return "chromium-simple";
     case CacheFormat::FirefoxCache2: return "firefox-cache2";
+    case CacheFormat::ChromiumSql: return "chromium-sql";
     }
     return {};
 }

@@ -26,6 +26,7 @@ std::string FormatName(CacheFormat format) {
     case CacheFormat::ChromiumBlockfile: return "Chromium blockfile cache";
     case CacheFormat::ChromiumSimple: return "Chromium simple cache";
     case CacheFormat::FirefoxCache2: return "Firefox cache2";
+    case CacheFormat::ChromiumSql: return "Chromium SQL cache";
     }
     return {};
 }

@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
 # Makes real browser caches for the cache readers' tests: serves a page of photos on 127.0.0.1
-# (serve.py), has Debian's chromium (simple cache, then blockfile cache) and firefox-esr
-# (cache2) load it headless with fresh profiles, and copies each cache folder into OUT with a
-# manifest of what was served. Run as root on Debian 12; about ten seconds.
+# (serve.py), has Debian's chromium (simple cache, blockfile cache, then SQL cache) and
+# firefox-esr (cache2) load it headless with fresh profiles, and copies each cache folder into
+# OUT with a manifest of what was served. Run as root on Debian 12; about fifteen seconds.
 #
-# Usage: tests/caches/make-caches.sh [--pack] [OUT]
-#   OUT      where the caches go (default: a new temporary folder); its fixtures are replaced
-#   --pack   also write tests/caches/fixtures.tar.xz from OUT
+# Usage: tests/caches/make-caches.sh [--pack | --pack-sql] [OUT]
+#   OUT         where the caches go (default: a new temporary folder); its fixtures are replaced
+#   --pack      also write tests/caches/fixtures.tar.xz from OUT
+#   --pack-sql  also put OUT's chromium-sql/ into tests/caches/fixtures.tar.xz in place of the
+#               one there, keeping every other file of the archive byte for byte (their times
+#               are in the tests' expected reports)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 pack=no
-if [ "${1:-}" = "--pack" ]; then pack=yes; shift; fi
+case "${1:-}" in
+  --pack) pack=yes; shift ;;
+  --pack-sql) pack=sql; shift ;;
+esac
 out=${1:-$(mktemp -d /tmp/snapsift-caches.XXXXXX)}
 port=${CACHES_PORT:-47811}  # fixed, since it is part of every cached URL and of the manifest
 python=/usr/bin/python3
@@ -21,7 +27,7 @@ bash "$repo/scripts/setup.sh" --with-browser-caches
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-rm -rf "$out/chromium-simple" "$out/chromium-blockfile" "$out/firefox-cache2" \
+rm -rf "$out/chromium-simple" "$out/chromium-blockfile" "$out/chromium-sql" "$out/firefox-cache2" \
   "$out/manifest.tsv" "$out/browsers.txt"
 work=$(mktemp -d /tmp/snapsift-caches-work.XXXXXX)
 server=
@@ -69,11 +75,11 @@ run_chromium() {
   grep -qF "<title>done $images images, 0 failed</title>" "$work/$name.html" \
     || fail "chromium ($name) did not load every image: $(grep -o '<title>.*</title>' "$work/$name.html")"
   cp -a "$profile/Default/Cache/Cache_Data" "$out/$name"
-  check_entries "$out/$name"
 }
 
 run_chromium chromium-simple
 dir=$out/chromium-simple
+check_entries "$dir"
 [ "$(magic "$dir/index" 0 8)" = 305c72a71b6dfbfc ] || fail "$dir/index is not a simple cache index"
 [ -s "$dir/index-dir/the-real-index" ] || fail "$dir: the simple cache wrote no index on shutdown"
 entries=$(find "$dir" -maxdepth 1 -name '*_0' | wc -l)
@@ -81,11 +87,22 @@ entries=$(find "$dir" -maxdepth 1 -name '*_0' | wc -l)
 
 run_chromium chromium-blockfile --enable-features=DiskCacheBackendExperiment:backend/blockfile
 dir=$out/chromium-blockfile
+check_entries "$dir"
 [ "$(magic "$dir/index")" = c3ca03c1 ] || fail "$dir/index is not a blockfile index"
 for f in data_0 data_1 data_2 data_3; do [ -f "$dir/$f" ] || fail "$dir: no $f"; done
 [ "$(le32 "$dir/index" 8)" -eq $((images + 1)) ] || fail "$dir: index counts $(le32 "$dir/index" 8) entries"
 [ "$(le32 "$dir/index" 32)" -eq 0 ] || fail "$dir: the index says the browser did not shut down cleanly"
 ls "$dir"/f_* >/dev/null 2>&1 || fail "$dir: no body was kept in a file of its own"
+
+# The SQL cache: shard databases sqldb0... whose bodies over a page are split across SQLite's
+# overflow pages, so its check reads them through the databases.
+run_chromium chromium-sql --enable-features=DiskCacheBackendExperiment:backend/sql
+dir=$out/chromium-sql
+[ "$(magic "$dir/sqldb0" 0 16)" = 53514c69746520666f726d6174203300 ] || fail "$dir/sqldb0 is not an SQLite database"
+for f in "$dir"/sqldb*-journal "$dir"/sqldb*-wal; do
+  [ ! -s "$f" ] || fail "$dir: $f is not empty, the browser left a change unfinished"
+done
+"$python" "$here/serve.py" --check-sql "$port" "$dir" || fail "$dir lacks entries"
 
 # Firefox: a profile that keeps a disk cache inside itself, opens nothing of its own, and lets
 # the page close its window, which quits the browser normally and writes every entry out.
@@ -122,10 +139,21 @@ cp "$work/manifest.tsv" "$out/manifest.tsv"
   firefox-esr --version
 } 2>/dev/null | sed 's/ *$//' >"$out/browsers.txt"
 
-if [ "$pack" = yes ]; then
-  tar -C "$out" --sort=name --owner=0 --group=0 --numeric-owner -cf - \
-    manifest.tsv browsers.txt chromium-simple chromium-blockfile firefox-cache2 \
+pack_folder() {  # FOLDER: the archive of its fixtures
+  tar -C "$1" --sort=name --owner=0 --group=0 --numeric-owner -cf - \
+    manifest.tsv browsers.txt chromium-simple chromium-blockfile chromium-sql firefox-cache2 \
     | xz -9e >"$here/fixtures.tar.xz"
   echo "Packed $here/fixtures.tar.xz ($(stat -c %s "$here/fixtures.tar.xz") bytes)"
+}
+if [ "$pack" = yes ]; then
+  pack_folder "$out"
+elif [ "$pack" = sql ]; then
+  old=$work/packed
+  mkdir -p "$old"
+  tar -C "$old" -xJf "$here/fixtures.tar.xz"
+  cmp -s "$old/manifest.tsv" "$out/manifest.tsv" || fail "the archive's manifest is not what was served now"
+  rm -rf "$old/chromium-sql"
+  cp -a "$out/chromium-sql" "$old/chromium-sql"
+  pack_folder "$old"
 fi
 echo "Caches in $out"

@@ -7,8 +7,11 @@ decodable 16x16 JPEGs whose comment segment carries pseudo-random filler up to t
   serve.py --port N --ready FILE   serve until killed; FILE gets the port once listening
   serve.py --manifest PORT         print the manifest of what is served, as TSV
   serve.py --check PORT DIR        fail unless DIR's files hold every URL and every body as sent
+  serve.py --check-sql PORT DIR    the same for an SQL cache folder, through its shard databases
 """
 import os
+import glob
+import sqlite3
 import argparse
 import gzip
 import hashlib
@@ -181,6 +184,44 @@ def check_cache(port: int, folder: str) -> list:
     return lacking
 
 
+def check_sql_cache(port: int, folder: str) -> list:
+    """What an SQL cache folder lacks: each URL once as a live resource of one shard, whose blob
+    pieces run from 0 to body_end and hold the body as sent, with the checksums of its head and
+    pieces (CRC-32 of the bytes, then the key's hash as 4 big-endian bytes) as stored."""
+    found, lacking = {}, []
+    shards = sorted(glob.glob(os.path.join(folder, "sqldb[0-9]*")))
+    shards = [s for s in shards if not s.endswith(("-journal", "-wal", "-shm"))]
+    if not shards:
+        return ["no sqldb<N> file"]
+    for shard in shards:
+        # immutable: SQLite takes no lock and looks for no journal, so the folder stays as it is.
+        db = sqlite3.connect(f"file:{shard}?immutable=1", uri=True)
+        for res_id, key, head, check_sum, key_hash, body_end, doomed in db.execute(
+                "SELECT res_id, cache_key, head, check_sum, cache_key_hash, body_end, doomed FROM resources"):
+            def checksum(data):
+                return zlib.crc32(data + struct.pack(">I", key_hash & 0xFFFFFFFF))
+            if checksum(head) != check_sum & 0xFFFFFFFF:
+                lacking.append(f"{shard}: {key}: the head's checksum does not match")
+            body, end = b"", 0
+            for start, piece_end, piece, piece_sum in db.execute(
+                    "SELECT start, end, blob, check_sum FROM blobs WHERE res_id=? ORDER BY start", (res_id,)):
+                if start != end or piece_end != start + len(piece) or checksum(piece) != piece_sum & 0xFFFFFFFF:
+                    lacking.append(f"{shard}: {key}: a body piece out of place at {start}")
+                body, end = body + piece, piece_end
+            if end != body_end or doomed:
+                lacking.append(f"{shard}: {key}: body_end {body_end}, pieces to {end}, doomed {doomed}")
+            found[key.rsplit(" ", 1)[-1]] = body
+        db.close()
+    for path, (body, sent, *_) in responses().items():
+        url = f"http://127.0.0.1:{port}{path}"
+        sent = body if sent is None else sent
+        if url not in found:
+            lacking.append(f"no entry for {url}")
+        elif found[url] != sent:
+            lacking.append(f"not the body as sent for {url}")
+    return lacking
+
+
 def check_names():
     # A photo's reported name is its URL's last segment, decoded, without the query.
     for path, name, *_ in PHOTOS:
@@ -194,15 +235,18 @@ def main():
     parser.add_argument("--ready")
     parser.add_argument("--manifest", type=int, metavar="PORT")
     parser.add_argument("--check", nargs=2, metavar=("PORT", "DIR"))
+    parser.add_argument("--check-sql", nargs=2, metavar=("PORT", "DIR"))
     args = parser.parse_args()
     check_names()
     if args.manifest is not None:
         sys.stdout.write(manifest(args.manifest))
         return
-    if args.check:
-        lacking = check_cache(int(args.check[0]), args.check[1])
+    if args.check or args.check_sql:
+        check = check_sql_cache if args.check_sql else check_cache
+        port, folder = args.check_sql or args.check
+        lacking = check(int(port), folder)
         for line in lacking:
-            print(f"{args.check[1]}: {line}", file=sys.stderr)
+            print(f"{folder}: {line}", file=sys.stderr)
         sys.exit(1 if lacking else 0)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     if args.ready:

@@ -1,0 +1,40 @@
+// Chromium's SQL cache: a cache folder of shard databases, "sqldb0" to "sqldb<N>", each an SQLite
+// database with a `resources` table (one row per entry: its key, the stored HTTP response in
+// `head`, when it was last used, whether it is doomed) and a `blobs` table (the body in pieces,
+// each with its `start` and `end` offsets in the body). One shard is read here, from its bytes
+// held in memory: SQLite opens a private copy of them as an in-memory database, read-only, so
+// that nothing (no journal, WAL or lock file, no temporary file) is made anywhere.
+//
+// A shard's "-journal" or "-wal" sibling is not read: rows a WAL holds that were not yet copied
+// back into the main file are not in these bytes, and a non-empty rollback journal means the
+// main file may hold half of an unfinished change. A shard whose header says it is in WAL mode
+// is read as its main file alone, and its note says so.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cache/CacheEntry.h"
+
+namespace snapsift {
+
+struct SqlCacheContents {
+    // Every row of `resources`, in res_id order, doomed ones too (deleted). Each entry's body is
+    // in bodyBytes (its `body` place is none): its pieces put together in `start` order, when
+    // they run from byte 0 without a gap or an overlap; else the run from byte 0 as far as it
+    // goes, said in the entry's note.
+    std::vector<CacheEntry> entries;
+    std::string note;  // what of the database could not be read, and why; empty when all was
+};
+
+// Whether bytes begin as an SQLite database does ("SQLite format 3" and a NUL).
+bool IsSqliteDatabaseStart(std::span<const std::uint8_t> head);
+
+// One shard database; `fileName` ("sqldb0") names it and its siblings in notes. Never throws,
+// never writes anything.
+SqlCacheContents ReadSqlCache(std::span<const std::uint8_t> databaseBytes, std::string_view fileName);
+
+}  // namespace snapsift
