@@ -88,7 +88,10 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
 #ifndef _WIN32
         struct stat info {};
         ::stat(entry.path().c_str(), &info);
-        state += " " + std::to_string(info.st_atim.tv_sec) + "." + std::to_string(info.st_atim.tv_nsec);
+        state += ' ';
+        state += std::to_string(info.st_atim.tv_sec);
+        state += '.';
+        state += std::to_string(info.st_atim.tv_nsec);
 #endif
         files[entry.path().string()] = state;
     }
