@@ -7,6 +7,9 @@
 #include "cache/BodyDecoding.h"
 #include "cache/FirefoxCache.h"
 #include "cache/SimpleCache.h"
+#ifdef SNAPSIFT_SQLITE
+#include "cache/SqlCache.h"
+#endif
 #include "hash/MD5.h"
 #include "platform/OutputFile.h"
 #include "report/Report.h"
@@ -59,6 +62,8 @@ void EvidenceEntry::ProcessCacheFile(const VolumeFolder& folder, const std::stri
                                      const std::string& fileName, CacheFileKind kind) {
     if (kind == CacheFileKind::BlockfileIndex)
         ExamineBlockfileCache(folder, fullPath);
+    else if (kind == CacheFileKind::SqlShard)
+        ExamineSqlShard(folder, fullPath, fileName);
     else
         ExamineEntryFile(folder, fullPath, fileName, kind);
 }
@@ -109,6 +114,42 @@ void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::stri
     const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
     if (!photo || (cached.deleted && !host_.IncludeDeletedCacheEntries())) return;
     RecordCachedPhoto(cached, *photo, &file, fullPath);
+}
+
+void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath,
+                                    const std::string& fileName) {
+#ifdef SNAPSIFT_SQLITE
+    HeldFile file;
+    if (!file.Open(folder, fileName, fullPath)) return;  // a "sqldb" name of something else, or none
+    if (!file.AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
+    if (afterOpen_) afterOpen_(fullPath);
+    file.ReadUpTo(16);
+    if (!IsSqliteDatabaseStart(file.Bytes())) return;
+    file.ReadWhole();
+    std::string problems = file.Problem();
+    const SqlCacheContents contents = ReadSqlCache(file.Bytes(), fileName);
+    AddNote(problems, contents.note);
+    if (!problems.empty()) {
+        ++tally_.gaps.cacheEntriesUnreadable;
+        host_.CacheProblem(fullPath, "part of the cache could not be read: " + problems);
+    }
+    for (const CacheEntry& cached : contents.entries) {
+        if (cached.url.empty()) {
+            ++tally_.gaps.cacheEntriesUnreadable;
+            host_.CacheProblem(fullPath, "a cache entry whose URL could not be read: " +
+                                             (cached.note.empty() ? std::string("it holds none") : cached.note));
+            continue;
+        }
+        const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
+        if (!photo || (cached.deleted && !host_.IncludeDeletedCacheEntries())) continue;
+        RecordCachedPhoto(cached, *photo, &file, fullPath);
+    }
+#else
+    // This build reads no SQLite databases.
+    (void)folder;
+    (void)fullPath;
+    (void)fileName;
+#endif
 }
 
 void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std::string& indexPath) {
@@ -190,7 +231,7 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
     // What of the entry is missing; any of it makes the entry's evidence incomplete.
     std::string problems = cached.note;
     const CachedBody body = BodyOf(cached, bodyFile);
-    if (!cached.body && !problems.empty()) {
+    if (!cached.body && !cached.bodyBytes && !problems.empty()) {
         // The reader has said why the body could not be placed.
     } else if (body.decoded.outcome == DecodedBody::Outcome::Unsupported) {
         // The stored bytes are all there is to give, and the entry says so.

@@ -16,7 +16,14 @@ std::optional<CacheFileKind> CacheFileKindOf(std::string_view fileName) {
     if (IsSimpleEntryName(fileName)) return CacheFileKind::SimpleEntry;
     if (IsCache2EntryFileName(fileName, Cache2Folder::Entries)) return CacheFileKind::Cache2Entry;
     if (IsCache2EntryFileName(fileName, Cache2Folder::Doomed)) return CacheFileKind::Cache2Doomed;
+    if (IsSqlShardName(fileName)) return CacheFileKind::SqlShard;
     return std::nullopt;
+}
+
+bool IsSqlShardName(std::string_view fileName) {
+    constexpr std::string_view kShard = "sqldb";
+    return fileName.size() > kShard.size() && fileName.size() <= kShard.size() + 10 && fileName.starts_with(kShard) &&
+           IsNumeric(fileName.substr(kShard.size()));
 }
 
 namespace {
@@ -168,21 +175,28 @@ std::string WithThousands(std::uint64_t number) {
 
 CachedBody BodyOf(const CacheEntry& entry, const HeldFile* bodyFile) {
     CachedBody body;
-    if (!entry.body) {
+    if (!entry.body && !entry.bodyBytes) {
         body.problem = "its body could not be found";
         return body;
     }
     if (bodyFile == nullptr || !bodyFile->Whole()) {
-        body.problem = entry.body->file + ": " + (bodyFile ? bodyFile->Problem() : "it could not be opened");
+        const std::string file = entry.body ? entry.body->file : std::string("its database");
+        body.problem = file + ": " + (bodyFile ? bodyFile->Problem() : "it could not be opened");
         body.unreliable = bodyFile != nullptr && bodyFile->FromDamage();
         return body;
     }
-    const std::span<const std::uint8_t> held = bodyFile->Bytes();
-    const std::uint64_t offset = std::min<std::uint64_t>(entry.body->offset, held.size());
-    body.stored = held.subspan(offset, std::min<std::uint64_t>(entry.body->length, held.size() - offset));
-    if (body.stored.size() < entry.body->length)
-        body.problem = "its body is cut short: " + std::to_string(body.stored.size()) + " of " +
-                       std::to_string(entry.body->length) + " bytes";
+    if (entry.bodyBytes) {
+        // Put together from a database's pieces by the reader, which said in the entry's note
+        // what it could not put together.
+        body.stored = {reinterpret_cast<const std::uint8_t*>(entry.bodyBytes->data()), entry.bodyBytes->size()};
+    } else {
+        const std::span<const std::uint8_t> held = bodyFile->Bytes();
+        const std::uint64_t offset = std::min<std::uint64_t>(entry.body->offset, held.size());
+        body.stored = held.subspan(offset, std::min<std::uint64_t>(entry.body->length, held.size() - offset));
+        if (body.stored.size() < entry.body->length)
+            body.problem = "its body is cut short: " + std::to_string(body.stored.size()) + " of " +
+                           std::to_string(entry.body->length) + " bytes";
+    }
     body.decoded = DecodeBody(entry.contentEncoding, body.stored);
     using Outcome = DecodedBody::Outcome;
     switch (body.decoded.outcome) {

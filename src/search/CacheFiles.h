@@ -24,15 +24,20 @@ enum class CacheFileKind {
     Cache2Entry,     // Firefox's cache2 entries/: 40 upper-case hex digits, the SHA-1 of the key
     Cache2Doomed,    // Firefox's cache2 doomed/: a decimal number, an entry the browser let go of
     BlockfileIndex,  // "index": a Chromium blockfile cache when its magic says so
+    SqlShard,        // Chromium's SQL cache: "sqldb<N>", an SQLite database of entries
 };
 
 std::optional<CacheFileKind> CacheFileKindOf(std::string_view fileName);
+
+// "sqldb0" .. "sqldb<N>": a shard of Chromium's SQL cache by its name.
+bool IsSqlShardName(std::string_view fileName);
 
 // The same, with the walk's quick test first: the lengths and first characters those names can
 // have, so that the other files of a drive cost a comparison or two.
 inline std::optional<CacheFileKind> CacheFileOf(std::string_view fileName) {
     const std::size_t size = fileName.size();
     const bool mayBe = size == 5 || size == 18 || size == 40 || (size > 9 && fileName.front() == 't') ||
+                       (size >= 6 && size <= 15 && fileName.front() == 's') ||
                        (size <= 10 && size > 0 && fileName.front() >= '0' && fileName.front() <= '9');
     if (!mayBe) return std::nullopt;
     return CacheFileKindOf(fileName);

@@ -5,6 +5,9 @@
 #include "cache/BlockfileCache.h"
 #include "cache/FirefoxCache.h"
 #include "cache/SimpleCache.h"
+#ifdef SNAPSIFT_SQLITE
+#include "cache/SqlCache.h"
+#endif
 #include "search/CacheFiles.h"
 
 namespace snapsift {
@@ -192,6 +195,23 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
                                  doomedIdentity, Cache2Folder::Doomed, listing);
         return listing;
     }
+#ifdef SNAPSIFT_SQLITE
+    // Chromium's SQL cache: every shard database of the folder, in listing order.
+    for (const std::string& name : listed.files) {
+        if (!IsSqlShardName(name)) continue;
+        HeldFile shard;
+        if (!shard.Open(*listed.folder, name, path + name) || !shard.ReadUpTo(16) ||
+            !IsSqliteDatabaseStart(shard.Bytes()))
+            continue;
+        listing.isCache = true;
+        shard.ReadWhole();
+        AddNote(listing.problem, shard.Problem().empty() ? std::string() : name + ": " + shard.Problem());
+        const SqlCacheContents contents = ReadSqlCache(shard.Bytes(), name);
+        AddNote(listing.problem, contents.note.empty() ? std::string() : name + ": " + contents.note);
+        for (const CacheEntry& entry : contents.entries) listing.rows.push_back(RowOf(entry, &shard, name));
+    }
+    if (listing.isCache) return listing;
+#endif
     bool simple = false, cache2 = false;
     for (const std::string& name : listed.files) {
         simple = simple || IsSimpleEntryName(name);

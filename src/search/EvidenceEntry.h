@@ -78,6 +78,7 @@ private:
     void ExamineEntryFile(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName,
                           CacheFileKind kind);
     void ExamineBlockfileCache(const VolumeFolder& folder, const std::string& indexPath);
+    void ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
     // A photo found in a cache entry whose body lies in `bodyFile` (none when it cannot be
     // placed); bodyPath says where, for the report's full path.
     void RecordCachedPhoto(const CacheEntry& cached, const CachedPhoto& photo, const HeldFile* bodyFile,

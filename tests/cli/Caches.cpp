@@ -23,6 +23,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The caches of the fixtures this build reads: Chromium's SQL cache only where it has SQLite.
+#ifdef SNAPSIFT_SQLITE
+constexpr std::size_t kCaches = 4;
+#else
+constexpr std::size_t kCaches = 3;
+#endif
+constexpr std::size_t kAllPhotos = kCaches * 7;
+
 std::string ReadAll(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
@@ -132,7 +140,7 @@ TEST_F(CacheTest, EveryCachedPhotoIsReportedOnceInEachCacheWithItsBodyAsReceived
     EXPECT_EQ(Snapshot(tree.Path("src")), before);
 
     const auto entries = ReportEntries();
-    ASSERT_EQ(entries.size(), 3 * photos.size());
+    ASSERT_EQ(entries.size(), kCaches * photos.size());
     const fs::path runFolder = RunReport(tree.Path("out")).parent_path();
     std::map<std::string, int> seen;  // "<format> <url>"
     for (const auto& entry : entries) {
@@ -170,24 +178,28 @@ TEST_F(CacheTest, AFaultyCacheDegradesOnlyTheEntryItTouchesAndTheRunSaysSo) {
         const char* said;          // on standard error, and in a status when an entry is written
         bool inStatus;
     } cases[] = {
-        {"a missing data_3", [&] { fs::remove(Src("chromium-blockfile/data_3")); }, 21, "data_3 is missing", true},
-        {"a torn simple entry", [&] { fs::resize_file(Src("chromium-simple/cb9ca433c1a42445_0"), 1500); }, 21,
+        {"a missing data_3", [&] { fs::remove(Src("chromium-blockfile/data_3")); }, kAllPhotos, "data_3 is missing", true},
+        {"a torn simple entry", [&] { fs::resize_file(Src("chromium-simple/cb9ca433c1a42445_0"), 1500); }, kAllPhotos,
          "cut short in the body", true},
         {"a key whose hash is not the file's name",
-         [&] { fs::rename(Src("chromium-simple/cb9ca433c1a42445_0"), Src("chromium-simple/0000000000000000_0")); }, 21,
+         [&] { fs::rename(Src("chromium-simple/cb9ca433c1a42445_0"), Src("chromium-simple/0000000000000000_0")); }, kAllPhotos,
          "the key's hash does not match the file name", true},
         {"an encrypted Firefox entry",
          [&] { editBytes("firefox-cache2/entries/641E60CD6E55774738147447D067D0877B43ED86",
                          [](std::string& b) { b[b.size() - 4] |= '\x80'; }); },
-         20, "encrypted", false},
+         kAllPhotos - 1, "encrypted", false},
         {"a damaged gzip body",
          [&] { editBytes("chromium-simple/e3d486f6381f1fb2_0", [](std::string& b) {
                    const std::size_t gzip = b.find("\x1f\x8b");
                    b[gzip + 40] ^= '\xff';
                }); },
-         21, "could not be decoded", true},
+         kAllPhotos, "could not be decoded", true},
         {"a blockfile index cut in its table",
-         [&] { fs::resize_file(Src("chromium-blockfile/index"), 1000); }, 14, "part of the cache could not be read", false},
+         [&] { fs::resize_file(Src("chromium-blockfile/index"), 1000); }, kAllPhotos - 7, "part of the cache could not be read", false},
+#ifdef SNAPSIFT_SQLITE
+        {"an SQL cache shard cut short", [&] { fs::resize_file(Src("chromium-sql/sqldb1"), 40000); }, kAllPhotos,
+         "part of the cache could not be read", false},
+#endif
     };
     for (const auto& c : cases) {
         fs::remove_all(tree.Path("src"));
@@ -209,11 +221,11 @@ TEST_F(CacheTest, EntriesTheBrowserLetGoOfAreReportedOnlyWhenAskedForAndMarkedDe
     fs::rename(Src("chromium-simple/cb9ca433c1a42445_0"), Src("chromium-simple/todelete_cb9ca433c1a42445_0_1"));
     const CliResult without = Scan({"--no-photos"});
     EXPECT_EQ(without.exitCode, 0) << without.err;
-    EXPECT_EQ(ReportEntries().size(), 20u);
+    EXPECT_EQ(ReportEntries().size(), kAllPhotos - 1);
     const CliResult with = Scan({"--no-photos", "--include-deleted"});
     EXPECT_EQ(with.exitCode, 0) << with.err;
     const auto entries = ReportEntries();
-    ASSERT_EQ(entries.size(), 21u);
+    ASSERT_EQ(entries.size(), kAllPhotos);
     const auto deleted = std::count_if(entries.begin(), entries.end(), [](const auto& entry) {
         return entry.count("Status") && entry.at("Status").starts_with("deleted from the browser's cache");
     });
@@ -225,7 +237,9 @@ TEST_F(CacheTest, ListCacheGivesEveryEntryOfEachFormatAndSaysWhatCouldNotBeRead)
     const std::string header =
         "url\tformat\thttp_status\tcontent_type\tcontent_encoding\tstored_bytes\tbody_md5\tcreated\tlast_used\tsource\tnote";
     std::ofstream(Src("firefox-cache2/entries/stray.txt")) << "not an entry";
-    for (const char* folder : {"chromium-blockfile", "chromium-simple", "firefox-cache2", "firefox-cache2/entries"}) {
+    std::vector<std::string> folders = {"chromium-blockfile", "chromium-simple", "firefox-cache2", "firefox-cache2/entries"};
+    if (kCaches == 4) folders.push_back("chromium-sql");
+    for (const std::string& folder : folders) {
         const CliResult run = RunCli(tree, {"--list-cache", tree.Text(std::string("src/") + folder)});
         EXPECT_EQ(run.exitCode, 0) << folder << run.err;
         std::istringstream lines(run.out);
