@@ -13,7 +13,7 @@
 namespace snapsift {
 
 // ChromiumSql, added last: Chromium's SQL cache ("sqldb<N>" shard databases).
-enum class CacheFormat { ChromiumBlockfile, ChromiumSimple, FirefoxCache2, ChromiumSql };
+enum class CacheFormat { ChromiumBlockfile, ChromiumSimple, FirefoxCache2, ChromiumSql, InternetExplorerIndexDat };
 
 // Where the stored bytes of an entry's body lie: a file of the cache folder, and where in it.
 struct BodyPlace {

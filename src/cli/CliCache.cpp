@@ -2,6 +2,7 @@
 
 #include "cli/Console.h"
 #include "cli/ConsoleText.h"
+#include "platform/DirectoryListing.h"
 #include "search/CacheFiles.h"
 #include "search/CacheListing.h"
 #include "text/PathText.h"
@@ -26,6 +27,7 @@ std::string FormatText(CacheFormat format) {
     case CacheFormat::ChromiumSimple: return "chromium-simple";
     case CacheFormat::FirefoxCache2: return "firefox-cache2";
     case CacheFormat::ChromiumSql: return "chromium-sql";
+    case CacheFormat::InternetExplorerIndexDat: return "ie-index.dat";
     }
     return {};
 }
@@ -43,7 +45,11 @@ std::string TimeText(const std::optional<DateTime>& value) { return value ? IsoU
 }  // namespace
 
 int ListCacheFolder(const std::string& folder) {
-    const CacheListing listing = ListCache(LiveVolume(), folder);
+    // The old cache's index.dat is named as a file; the other caches by their folder.
+    const std::string name = folder.substr(folder.find_last_of(kSeparator) + 1);
+    const CacheListing listing = LowerAscii(name) == "index.dat" && !FolderExists(folder)
+                                     ? ListIndexDat(LiveVolume(), folder.substr(0, folder.size() - name.size()), name)
+                                     : ListCache(LiveVolume(), folder);
     if (!listing.isCache) {
         Write(Stream::Err, TerminalText("Not a browser cache that this program reads: " + folder));
         return 2;

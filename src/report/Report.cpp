@@ -121,6 +121,11 @@ void AppendCacheRows(std::string& out, const CacheRecord& cache) {
     timeRow("Request time", cache.requestTime);
     timeRow("Response time", cache.responseTime);
     if (cache.fetchCount) row("Fetch count", std::to_string(*cache.fetchCount));
+    timeRow("Last modified (server)", cache.serverLastModified);
+    timeRow("Last accessed", cache.lastAccessed);
+    timeRow("Expires", cache.expires);
+    timeRow("Last checked", cache.lastChecked);
+    if (cache.hitCount) row("Hit count", std::to_string(*cache.hitCount));
     row("HTTP status", cache.statusLine);
     row("Content-Type", cache.contentType);
     row("Content-Encoding", cache.contentEncoding);

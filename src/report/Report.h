@@ -19,9 +19,13 @@ inline constexpr std::string_view kProfileSiteHost = "www.quorvia.com";
 // What a browser's cache records about the entry a photo was found in. Text as in ReportEntry.
 struct CacheRecord {
     std::string url;     // as stored
-    std::string format;  // "Chromium blockfile cache", "Chromium simple cache", "Firefox cache2"
+    std::string format;  // "Chromium blockfile cache", ..., "Internet Explorer index.dat"
     std::optional<DateTime> created, lastUsed, lastModified, requestTime, responseTime;
     std::optional<std::uint32_t> fetchCount;
+    // What the old cache's index.dat keeps of a file: the server's Last-Modified, the last access,
+    // the expiry, the last check against the server, and the hits.
+    std::optional<DateTime> serverLastModified, lastAccessed, expires, lastChecked;
+    std::optional<std::uint32_t> hitCount;
     std::string statusLine, contentType, contentEncoding;  // empty: not stored
     std::string storedDigest;  // the stored bytes' MD5 when the body was decoded; else empty
 };

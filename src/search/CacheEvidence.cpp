@@ -15,6 +15,7 @@
 #include "report/Report.h"
 #include "search/CacheFiles.h"
 #include "search/EvidenceEntry.h"
+#include "text/Utf8.h"
 
 namespace snapsift {
 
@@ -30,6 +31,7 @@ std::string FormatName(CacheFormat format) {
     case CacheFormat::ChromiumSimple: return "Chromium simple cache";
     case CacheFormat::FirefoxCache2: return "Firefox cache2";
     case CacheFormat::ChromiumSql: return "Chromium SQL cache";
+    case CacheFormat::InternetExplorerIndexDat: return "Internet Explorer index.dat";
     }
     return {};
 }
@@ -64,6 +66,8 @@ void EvidenceEntry::ProcessCacheFile(const VolumeFolder& folder, const std::stri
         ExamineBlockfileCache(folder, fullPath);
     else if (kind == CacheFileKind::SqlShard)
         ExamineSqlShard(folder, fullPath, fileName);
+    else if (kind == CacheFileKind::IndexDat)
+        ReadIeCacheIndex(folder, fullPath, fileName);
     else
         ExamineEntryFile(folder, fullPath, fileName, kind);
 }
@@ -150,6 +154,74 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
     (void)fullPath;
     (void)fileName;
 #endif
+}
+
+void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath,
+                                     const std::string& fileName) {
+    constexpr std::string_view kSignature = "Client UrlCache MMF Ver ";
+    HeldFile file;
+    if (!file.Open(folder, fileName, fullPath)) return;
+    if (!file.AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
+    if (afterOpen_) afterOpen_(fullPath);
+    file.ReadUpTo(kSignature.size());
+    const auto head = file.Bytes();
+    if (head.size() < kSignature.size() ||
+        std::string_view(reinterpret_cast<const char*>(head.data()), head.size()) != kSignature)
+        return;  // an index.dat of something else
+    file.ReadWhole();
+    IeCacheIndex& index = ieCacheIndexes_[fullPath.substr(0, fullPath.size() - fileName.size())];
+    const IndexDatContents contents = ReadIndexDat(file.Bytes());
+    index.problem = file.Problem();
+    AddNote(index.problem, contents.note);
+    for (const IndexDatRecord& record : contents.records) {
+        if (record.fileName.empty() || record.kind == IndexDatRecordKind::Redirect) continue;
+        const std::string key = LowerAscii(record.folder + '\\' + record.fileName);
+        const auto found = index.records.find(key);
+        if (found == index.records.end() || (found->second.deleted && !record.deleted)) index.records[key] = record;
+    }
+    if (!index.problem.empty()) {
+        ++tally_.gaps.cacheEntriesUnreadable;
+        host_.CacheProblem(fullPath, "part of the cache's index could not be read: " + index.problem);
+    }
+}
+
+void EvidenceEntry::AddIeCacheRecord(ReportEntry& entry) {
+    // ".../Content.IE5/ABCD1234/name[1].jpg": the index lies in the folder above the file's own.
+    const std::size_t nameStart = entry.fullPath.rfind(separator_);
+    if (nameStart == std::string::npos || nameStart == 0) return;
+    const std::size_t folderStart = entry.fullPath.rfind(separator_, nameStart - 1);
+    if (folderStart == std::string::npos) return;
+    const auto index = ieCacheIndexes_.find(entry.fullPath.substr(0, folderStart + 1));
+    if (index == ieCacheIndexes_.end()) return;
+    const std::string key = LowerAscii(entry.fullPath.substr(folderStart + 1, nameStart - folderStart - 1) + '\\' +
+                                       entry.fullPath.substr(nameStart + 1));
+    const auto found = index->second.records.find(key);
+    if (found == index->second.records.end()) {
+        if (!index->second.problem.empty()) {
+            AddStatus(entry.status, "its cache's index.dat could not be read whole: its record may be missing");
+            ++tally_.gaps.cacheEntriesDamaged;
+        }
+        return;
+    }
+    const IndexDatRecord& record = found->second;
+    CacheRecord cache;
+    cache.url = record.url;
+    cache.format = FormatName(CacheFormat::InternetExplorerIndexDat);
+    cache.serverLastModified = record.lastModified;
+    cache.lastAccessed = record.lastAccessed;
+    cache.expires = record.expires;
+    cache.lastChecked = record.lastChecked;
+    cache.hitCount = record.hitCount;
+    cache.statusLine = record.statusLine;
+    cache.contentType = record.contentType;
+    cache.contentEncoding = record.contentEncoding;
+    entry.cache = std::move(cache);
+    if (record.deleted) AddStatus(entry.status, "its index.dat record is one the browser had let go of");
+    if (!record.note.empty()) {
+        AddStatus(entry.status, "not all of its index.dat record could be read: " + record.note);
+        ++tally_.gaps.cacheEntriesDamaged;
+        host_.CacheProblem(entry.fullPath, "not all of its index.dat record could be read: " + record.note);
+    }
 }
 
 void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std::string& indexPath) {

@@ -6,6 +6,7 @@
 #include "cache/FirefoxCache.h"
 #include "cache/SimpleCache.h"
 #include "hash/MD5.h"
+#include "text/Utf8.h"
 #include "search/Recognition.h"
 #include "text/PathText.h"
 
@@ -13,6 +14,7 @@ namespace snapsift {
 
 std::optional<CacheFileKind> CacheFileKindOf(std::string_view fileName) {
     if (fileName == "index") return CacheFileKind::BlockfileIndex;
+    if (LowerAscii(std::string(fileName)) == "index.dat") return CacheFileKind::IndexDat;
     if (IsSimpleEntryName(fileName)) return CacheFileKind::SimpleEntry;
     if (IsCache2EntryFileName(fileName, Cache2Folder::Entries)) return CacheFileKind::Cache2Entry;
     if (IsCache2EntryFileName(fileName, Cache2Folder::Doomed)) return CacheFileKind::Cache2Doomed;

@@ -25,6 +25,7 @@ enum class CacheFileKind {
     Cache2Doomed,    // Firefox's cache2 doomed/: a decimal number, an entry the browser let go of
     BlockfileIndex,  // "index": a Chromium blockfile cache when its magic says so
     SqlShard,        // Chromium's SQL cache: "sqldb<N>", an SQLite database of entries
+    IndexDat,        // "index.dat": the old cache's record of the files in the folders beside it
 };
 
 std::optional<CacheFileKind> CacheFileKindOf(std::string_view fileName);
@@ -36,7 +37,7 @@ bool IsSqlShardName(std::string_view fileName);
 // have, so that the other files of a drive cost a comparison or two.
 inline std::optional<CacheFileKind> CacheFileOf(std::string_view fileName) {
     const std::size_t size = fileName.size();
-    const bool mayBe = size == 5 || size == 18 || size == 40 || (size > 9 && fileName.front() == 't') ||
+    const bool mayBe = size == 5 || size == 9 || size == 18 || size == 40 || (size > 9 && fileName.front() == 't') ||
                        (size >= 6 && size <= 15 && fileName.front() == 's') ||
                        (size <= 10 && size > 0 && fileName.front() >= '0' && fileName.front() <= '9');
     if (!mayBe) return std::nullopt;

@@ -1,14 +1,17 @@
 #include "search/CacheListing.h"
 
 #include <map>
+#include <memory>
 
 #include "cache/BlockfileCache.h"
 #include "cache/FirefoxCache.h"
+#include "cache/IndexDat.h"
 #include "cache/SimpleCache.h"
 #ifdef SNAPSIFT_SQLITE
 #include "cache/SqlCache.h"
 #endif
 #include "search/CacheFiles.h"
+#include "text/Utf8.h"
 
 namespace snapsift {
 
@@ -158,6 +161,64 @@ void AddSimpleLastUsed(Volume& volume, const VolumeFolder& root, const FolderFil
 }
 
 }  // namespace
+
+CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const std::string& fileName) {
+    CacheListing listing;
+    const char separator = volume.Separator();
+    const std::string path = folderPath.ends_with(separator) ? folderPath : folderPath + separator;
+    SystemError error;
+    const FolderFiles listed = ListFolder(volume.OpenRoot(path, error));
+    if (!listed.folder) return listing;
+    HeldFile index;
+    if (!index.Open(*listed.folder, fileName, path + fileName)) return listing;
+    constexpr std::string_view kSignature = "Client UrlCache MMF Ver ";
+    index.ReadUpTo(kSignature.size());
+    if (std::string_view(reinterpret_cast<const char*>(index.Bytes().data()), index.Bytes().size()) != kSignature)
+        return listing;
+    listing.isCache = true;
+    index.ReadWhole();
+    const IndexDatContents contents = ReadIndexDat(index.Bytes());
+    AddNote(listing.problem, index.Problem());
+    AddNote(listing.problem, contents.note);
+    // The cache folders beside the index, each opened once, for the cached files' digests.
+    std::map<std::string, std::unique_ptr<VolumeFolder>> folders;
+    for (const auto& [name, identity] : listed.subfolders)
+        folders[LowerAscii(name)] = volume.OpenBelow(*listed.folder, path + name + separator, identity, error);
+    for (const IndexDatRecord& record : contents.records) {
+        if (record.kind == IndexDatRecordKind::Redirect) continue;
+        CacheListingRow row;
+        CacheEntry& entry = row.entry;
+        entry.format = CacheFormat::InternetExplorerIndexDat;
+        entry.url = record.url;
+        entry.created = record.lastModified;
+        entry.lastUsed = record.lastAccessed;
+        entry.statusLine = record.statusLine;
+        entry.contentType = record.contentType;
+        entry.contentEncoding = record.contentEncoding;
+        entry.deleted = record.deleted;
+        row.note = record.note;
+        if (!record.fileName.empty()) {
+            row.source = record.folder + '\\' + record.fileName;
+            row.storedBytes = record.fileSize;
+            const auto folder = folders.find(LowerAscii(record.folder));
+            HeldFile cached;
+            if (folder == folders.end() || !folder->second) {
+                AddNote(row.note, "its folder " + record.folder + " is not beside the index");
+            } else if (!cached.Open(*folder->second, record.fileName,
+                                    path + record.folder + separator + record.fileName)) {
+                if (!cached.Missing() || !record.deleted) AddNote(row.note, "its file " + cached.Problem());
+            } else if (cached.ReadWhole()) {
+                CacheEntry whole;  // the cached file is the body, as it was stored
+                whole.body = BodyPlace{record.fileName, 0, cached.Bytes().size(), std::nullopt};
+                row.bodyMd5 = BodyOf(whole, &cached).md5;
+            } else {
+                AddNote(row.note, "its file: " + cached.Problem());
+            }
+        }
+        listing.rows.push_back(std::move(row));
+    }
+    return listing;
+}
 
 bool CacheListing::Whole() const {
     if (!problem.empty()) return false;

@@ -34,4 +34,10 @@ struct CacheListing {
 // entry files in the folder's listing order (cache2: entries/, then doomed/).
 CacheListing ListCache(Volume& volume, const std::string& folderPath);
 
+// The old cache's index.dat `fileName` in folderPath: every URL record (LEAK records as deleted),
+// in the order its hash tables reach them; created is the record's Last-Modified, last used its
+// last access, the source the cached file as "<folder>\<name>", and the body's digest that of
+// the cached file when it is there.
+CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const std::string& fileName);
+
 }  // namespace snapsift

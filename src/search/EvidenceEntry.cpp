@@ -138,6 +138,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     if (includePhotos && copyError != 0) CopyFailed(fullPath, copyError);
 
     if (includePhotos) entry.copyFileName = copyName;
+    AddIeCacheRecord(entry);
     AppendEntry(entry);
 }
 

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 
+#include "cache/IndexDat.h"
 #include "text/PathText.h"
 #include "search/CandidateHandler.h"
 #include "search/SearchHost.h"
@@ -79,6 +81,9 @@ private:
                           CacheFileKind kind);
     void ExamineBlockfileCache(const VolumeFolder& folder, const std::string& indexPath);
     void ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
+    void ReadIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
+    // What the index.dat beside the photo's folder records of it, as the entry's cache rows.
+    void AddIeCacheRecord(ReportEntry& entry);
     // A photo found in a cache entry whose body lies in `bodyFile` (none when it cannot be
     // placed); bodyPath says where, for the report's full path.
     void RecordCachedPhoto(const CacheEntry& cached, const CachedPhoto& photo, const HeldFile* bodyFile,
@@ -96,6 +101,14 @@ private:
     EvidenceTally tally_;
     const bool* abortRequested_;
     std::function<void(const std::string&)> afterOpen_;
+    // The old cache's index.dat of each folder that holds one, read once in the run (the walk
+    // meets a folder's files before its subfolders): its records of files by "<folder>\<name>"
+    // in lower case, a live record before one the browser let go of; or why it could not be read.
+    struct IeCacheIndex {
+        std::string problem;
+        std::map<std::string, IndexDatRecord> records;
+    };
+    std::map<std::string, IeCacheIndex> ieCacheIndexes_;  // by the path of the folder holding it
 };
 
 }  // namespace snapsift

@@ -1,0 +1,128 @@
+// The old cache's index.dat beside the photos' folders: each photo gets the record of its own
+// folder and name (the same "name[1].jpg" lies in several folders), a photo with no record gets
+// no rows, the index is left as it was, and a damaged index makes the run incomplete.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+#include "cache/IndexDatWriter.h"
+#include "support/CliRun.h"
+
+namespace snapsift::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint64_t kLastModified = 130433498760000000;  // 2014-04-30 16:44:36 UTC
+constexpr std::uint64_t kLastAccessed = 130433534760000000;  // 2014-04-30 17:44:36 UTC
+
+std::string ReadAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The report's entries as text, each from its "<hr>".
+std::vector<std::string> EntryTexts(const std::string& report) {
+    std::vector<std::string> entries;
+    for (std::size_t at = report.find("<hr>\r\n<b>Full path:"); at != std::string::npos;) {
+        const std::size_t next = report.find("<hr>", at + 4);
+        entries.push_back(report.substr(at, next - at));
+        at = next == std::string::npos || report.compare(next, 19, "<hr>\r\n<b>Full path:") != 0 ? std::string::npos : next;
+    }
+    return entries;
+}
+
+class IeCacheIndexTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree.Folder("out");
+        const std::string ie = "src/Users/alice/AppData/Local/Microsoft/Windows/INetCache/IE/";
+        tree.Folder(ie + "ABCD1234");
+        tree.Folder(ie + "EFGH5678");
+        const std::string photo = "n1234567_890_123[1].jpg";
+        std::ofstream(tree.Path(ie + "ABCD1234/" + photo), std::ios::binary) << "first";
+        std::ofstream(tree.Path(ie + "EFGH5678/" + photo), std::ios::binary) << "second";
+        std::ofstream(tree.Path(ie + "EFGH5678/n7654321_11_22[1].jpg"), std::ios::binary) << "no record";
+        IndexDatSource source;
+        source.folders = {{"ABCD1234", 1}, {"EFGH5678", 2}};
+        const std::string headers = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n\r\n";
+        source.records = {
+            {IndexDatRecordKind::Url, "http://a.example/p/n1234567_890_123.jpg", photo, 0, 5, kLastModified,
+             kLastAccessed, 0, FatDateTime(2014, 4, 30, 18, 0, 0), 3, headers},
+            {IndexDatRecordKind::Url, "http://b.example/q/n1234567_890_123.jpg?x=1", photo, 1, 6, kLastModified,
+             kLastAccessed, 0, 0, 1, headers},
+            {IndexDatRecordKind::Redirect, "http://a.example/r", "", 0, 0, 0, 0, 0, 0, 0, ""},
+        };
+        index = tree.Path(ie + "index.dat");
+        std::ofstream(index, std::ios::binary) << WriteIndexDat(source).bytes;
+    }
+    CliResult Scan() {
+        for (const auto& made : fs::directory_iterator(tree.Path("out"))) fs::remove_all(made.path());
+        return RunCli(tree, {"--folder", tree.Text("src"), "--output", tree.Text("out"), "--no-photos"});
+    }
+    TempTree tree;
+    fs::path index;
+};
+
+}  // namespace
+
+TEST_F(IeCacheIndexTest, EachPhotoGetsTheRecordOfItsOwnFolderAndNothingBesideTheIndexChanges) {
+    const auto time = fs::last_write_time(index);
+    const std::string bytes = ReadAll(index);
+    const CliResult run = Scan();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(ReadAll(index), bytes);
+    EXPECT_EQ(fs::last_write_time(index), time);
+    EXPECT_EQ(std::distance(fs::directory_iterator(index.parent_path()), fs::directory_iterator()), 3);
+
+    const auto entries = EntryTexts(ReadAll(RunReport(tree.Path("out"))));
+    ASSERT_EQ(entries.size(), 3u);
+    const struct { const char* folder; const char* url; const char* hits; } recorded[] = {
+        {"ABCD1234", "<b>Cached from:</b> http://a.example/p/n1234567_890_123.jpg<br>", "<b>Hit count:</b> 3<br>"},
+        {"EFGH5678", "<b>Cached from:</b> http://b.example/q/n1234567_890_123.jpg?x=1<br>", "<b>Hit count:</b> 1<br>"},
+    };
+    for (const auto& entry : entries) {
+        const bool withoutRecord = entry.find("n7654321_11_22[1].jpg") != std::string::npos;
+        EXPECT_EQ(entry.find("Cached from") == std::string::npos, withoutRecord) << entry;
+        for (const auto& r : recorded)
+            if (entry.find(std::string(r.folder) + "/n1234567") != std::string::npos) {
+                EXPECT_NE(entry.find(r.url), std::string::npos) << entry;
+                EXPECT_NE(entry.find(r.hits), std::string::npos) << entry;
+                EXPECT_NE(entry.find("<b>Last modified (server):</b> 4/30/2014 4:44:36 PM (UTC) <br>"), std::string::npos);
+                EXPECT_NE(entry.find("<b>Last accessed:</b> 4/30/2014 5:44:36 PM (UTC) <br>"), std::string::npos);
+                EXPECT_NE(entry.find("<b>HTTP status:</b> HTTP/1.1 200 OK<br>"), std::string::npos);
+            }
+    }
+    EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](const std::string& entry) {
+                  return entry.find("<b>Last checked:</b> 4/30/2014 6:00:00 PM (UTC) <br>") != std::string::npos;
+              }),
+              1);
+
+    const CliResult listed = RunCli(tree, {"--list-cache", index.string()});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 3) << listed.out;
+    EXPECT_NE(listed.out.find("http://a.example/p/n1234567_890_123.jpg\tie-index.dat\t200\timage/jpeg\t\t5\t"
+                              "8b04d5e3775d298e78455efc5ca404d5\t2014-04-30T16:44:36Z\t2014-04-30T17:44:36Z\t"
+                              "ABCD1234\\n1234567_890_123[1].jpg\t\n"),
+              std::string::npos)
+        << listed.out;
+}
+
+TEST_F(IeCacheIndexTest, ADamagedIndexMakesTheRunIncompleteAndItsPhotosSaySo) {
+    fs::resize_file(index, 0x4000 + 200);
+    const CliResult run = Scan();
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.err.find("index could not be read"), std::string::npos) << run.err;
+    const auto entries = EntryTexts(ReadAll(RunReport(tree.Path("out"))));
+    ASSERT_EQ(entries.size(), 3u);
+    for (const auto& entry : entries) {
+        if (entry.find("Cached from") == std::string::npos) {
+            EXPECT_NE(entry.find("could not be read whole"), std::string::npos) << entry;
+        }
+    }
+    EXPECT_EQ(RunCli(tree, {"--list-cache", index.string()}).exitCode, 3);
+}
+
+}  // namespace snapsift::test
