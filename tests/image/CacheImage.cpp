@@ -1,6 +1,6 @@
-// A disk image holding the caches real browsers wrote (Chromium blockfile and simple, Firefox
-// cache2) in a Windows profile: its whole scan, read straight from the image, gives the report
-// kept beside this test, byte for byte.
+// A disk image holding the caches real browsers wrote (Chromium blockfile, simple and SQL, Firefox
+// cache2) and an old cache with its index.dat in a Windows profile: its whole scan, read straight
+// from the image, gives the report kept beside this test, byte for byte.
 #include <gtest/gtest.h>
 
 #include <sys/xattr.h>
@@ -8,6 +8,7 @@
 #include <fstream>
 #include <regex>
 
+#include "cache/IndexDatWriter.h"
 #include "support/CliRun.h"
 #include "support/NtfsImages.h"
 
@@ -25,13 +26,27 @@ TEST(CacheImage, AWholeScanOfAProfileWithThreeBrowsersCachesGivesTheKeptReport) 
     const std::pair<const char*, const char*> caches[] = {
         {"chromium-blockfile", "Users/alice/AppData/Local/Google/Chrome/User Data/Default/Cache/Cache_Data/"},
         {"chromium-simple", "Users/alice/AppData/Local/Microsoft/Edge/User Data/Default/Cache/Cache_Data/"},
-        {"firefox-cache2", "Users/alice/AppData/Local/Mozilla/Firefox/Profiles/q1w2e3r4.default-release/cache2/"}};
+        {"firefox-cache2", "Users/alice/AppData/Local/Mozilla/Firefox/Profiles/q1w2e3r4.default-release/cache2/"},
+        {"chromium-sql", "Users/alice/AppData/Local/Google/Chrome/User Data/Profile 1/Cache/Cache_Data/"}};
     std::vector<std::pair<std::string, std::string>> files;
     for (const auto& [fixture, place] : caches)
         for (const auto& entry : fs::recursive_directory_iterator(tree.Path("fixtures") / fixture))
             if (entry.is_regular_file())
                 files.emplace_back(place + fs::relative(entry.path(), tree.Path("fixtures") / fixture).string(),
                                    ReadBytes(entry.path()));
+    // The old cache: the same name in two folders, each with its own record, and one without.
+    const std::string ie = "Users/alice/AppData/Local/Microsoft/Windows/INetCache/IE/";
+    IndexDatSource index;
+    index.folders = {{"ABCD1234", 1}, {"EFGH5678", 2}};
+    const std::string headers = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n\r\n";
+    index.records = {{IndexDatRecordKind::Url, "http://a.example/p/n1234567_890_123.jpg", "n1234567_890_123[1].jpg", 0, 5,
+                      130433498760000000, 130433534760000000, 0, FatDateTime(2014, 4, 30, 18, 0, 0), 3, headers},
+                     {IndexDatRecordKind::Url, "http://b.example/q/n1234567_890_123.jpg", "n1234567_890_123[1].jpg", 1,
+                      6, 130433498760000000, 130433534760000000, 0, 0, 1, headers}};
+    files.emplace_back(ie + "index.dat", WriteIndexDat(index).bytes);
+    files.emplace_back(ie + "ABCD1234/n1234567_890_123[1].jpg", "first");
+    files.emplace_back(ie + "EFGH5678/n1234567_890_123[1].jpg", "second");
+    files.emplace_back(ie + "EFGH5678/n7654321_11_22[1].jpg", "no record");
     const std::string image = tree.Text("volume.img");
     ASSERT_TRUE(MakeNtfsVolume(image, 16, files, tree.Text("m")));
     // Every file's times fixed (2026-12-07 16:31:12, 16:31:14, 17:00:00 UTC) for a report that stays the same.
