@@ -160,7 +160,15 @@ void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::stri
                                      const std::string& fileName) {
     constexpr std::string_view kSignature = "Client UrlCache MMF Ver ";
     HeldFile file;
-    if (!file.Open(folder, fileName, fullPath)) return;
+    const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
+    if (!file.Open(folder, fileName, fullPath)) {
+        // A locked or unreadable index leaves the photos beside it without their records.
+        if (file.Missing()) return;
+        ieCacheIndexes_[folderPath].problem = file.Problem();
+        ++tally_.gaps.cacheEntriesUnreadable;
+        host_.CacheProblem(fullPath, "the cache's index could not be read: " + file.Problem());
+        return;
+    }
     if (!file.AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
     if (afterOpen_) afterOpen_(fullPath);
     file.ReadUpTo(kSignature.size());
@@ -169,7 +177,7 @@ void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::stri
         std::string_view(reinterpret_cast<const char*>(head.data()), head.size()) != kSignature)
         return;  // an index.dat of something else
     file.ReadWhole();
-    IeCacheIndex& index = ieCacheIndexes_[fullPath.substr(0, fullPath.size() - fileName.size())];
+    IeCacheIndex& index = ieCacheIndexes_[folderPath];
     const IndexDatContents contents = ReadIndexDat(file.Bytes());
     index.problem = file.Problem();
     AddNote(index.problem, contents.note);

@@ -31,6 +31,9 @@ CacheListingRow RowOf(CacheEntry entry, const HeldFile* bodyFile, const std::str
     if (entry.body) {
         row.storedBytes = entry.body->length;
         row.source = BodyPlaceText(*entry.body);
+    } else if (entry.bodyBytes) {
+        row.storedBytes = entry.bodyBytes->size();
+        row.source = entryFile;
     } else {
         row.source = entryFile;
     }

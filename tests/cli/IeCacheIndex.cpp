@@ -125,4 +125,26 @@ TEST_F(IeCacheIndexTest, ADamagedIndexMakesTheRunIncompleteAndItsPhotosSaySo) {
     EXPECT_EQ(RunCli(tree, {"--list-cache", index.string()}).exitCode, 3);
 }
 
+#ifndef _WIN32
+// An index this user may not open (as one the system holds locked): its photos have no records,
+// and the run says why.
+TEST_F(IeCacheIndexTest, AnIndexThatCannotBeOpenedMakesTheRunIncomplete) {
+    // Everything readable by that user but the index; the output writable.
+    const auto readable = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                          fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(tree.Root(), readable);
+    for (const auto& entry : fs::recursive_directory_iterator(tree.Root())) fs::permissions(entry.path(), readable);
+    fs::permissions(tree.Path("out"), fs::perms::all);
+    fs::permissions(index, fs::perms::none);
+    for (const auto& made : fs::directory_iterator(tree.Path("out"))) fs::remove_all(made.path());
+    const CliResult run =
+        RunCli(tree, {"--folder", tree.Text("src"), "--output", tree.Text("out"), "--no-photos"}, {.ordinaryUser = true});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.err.find("the cache's index could not be read"), std::string::npos) << run.err;
+    const auto entries = EntryTexts(ReadAll(RunReport(tree.Path("out"))));
+    ASSERT_EQ(entries.size(), 3u);
+    for (const auto& entry : entries) EXPECT_NE(entry.find("could not be read whole"), std::string::npos) << entry;
+}
+#endif
+
 }  // namespace snapsift::test
