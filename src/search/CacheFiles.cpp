@@ -6,7 +6,6 @@
 #include "cache/FirefoxCache.h"
 #include "cache/SimpleCache.h"
 #include "hash/MD5.h"
-#include "text/Utf8.h"
 #include "search/Recognition.h"
 #include "text/PathText.h"
 
@@ -14,7 +13,10 @@ namespace snapsift {
 
 std::optional<CacheFileKind> CacheFileKindOf(std::string_view fileName) {
     if (fileName == "index") return CacheFileKind::BlockfileIndex;
-    if (LowerAscii(std::string(fileName)) == "index.dat") return CacheFileKind::IndexDat;
+    if (fileName.size() == 9 && std::equal(fileName.begin(), fileName.end(), "index.dat", [](char a, char b) {
+            return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + 32) : a) == b;
+        }))
+        return CacheFileKind::IndexDat;
     if (IsSimpleEntryName(fileName)) return CacheFileKind::SimpleEntry;
     if (IsCache2EntryFileName(fileName, Cache2Folder::Entries)) return CacheFileKind::Cache2Entry;
     if (IsCache2EntryFileName(fileName, Cache2Folder::Doomed)) return CacheFileKind::Cache2Doomed;
