@@ -339,6 +339,13 @@ private:
 
 }  // namespace
 
+bool IsIndexDatStart(std::span<const std::uint8_t> head) {
+    constexpr std::string_view kSignature = "Client UrlCache MMF Ver ";
+    static_assert(kSignature.size() == kIndexDatSignatureSize);
+    return head.size() >= kSignature.size() &&
+           std::string_view(reinterpret_cast<const char*>(head.data()), kSignature.size()) == kSignature;
+}
+
 IndexDatContents ReadIndexDat(std::span<const std::uint8_t> bytes) {
     IndexDatContents contents;
     try {

@@ -14,6 +14,7 @@
 // a "LEAK" record is a URL record the browser let go of without removing its file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -71,5 +72,10 @@ struct IndexDatContents {
 // of no blocks are passed over with a note; a record cut by the file's end gives what lies inside
 // it. An unknown version is read as 5.2, with a note.
 IndexDatContents ReadIndexDat(std::span<const std::uint8_t> bytes);
+
+// The bytes an index.dat begins with, "Client UrlCache MMF Ver ", before its version.
+inline constexpr std::size_t kIndexDatSignatureSize = 24;
+// Whether bytes begin as an index.dat does.
+bool IsIndexDatStart(std::span<const std::uint8_t> head);
 
 }  // namespace snapsift

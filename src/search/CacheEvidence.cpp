@@ -60,6 +60,15 @@ CacheRecord RecordOf(const CacheEntry& cached) {
 
 }  // namespace
 
+void EvidenceEntry::CachePartUnreadable(const std::string& where, const std::string& problem) {
+    ++tally_.gaps.cacheEntriesUnreadable;
+    host_.CacheProblem(where, problem);
+}
+
+void EvidenceEntry::UrlUnreadable(const std::string& where, const std::string& why) {
+    CachePartUnreadable(where, "a cache entry whose URL could not be read: " + (why.empty() ? "it holds none" : why));
+}
+
 void EvidenceEntry::ProcessCacheFile(const VolumeFolder& folder, const std::string& fullPath,
                                      const std::string& fileName, CacheFileKind kind) {
     if (kind == CacheFileKind::BlockfileIndex)
@@ -77,10 +86,7 @@ void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::stri
     const bool doomed = kind == CacheFileKind::Cache2Doomed;
     if (doomed && !host_.IncludeDeletedCacheEntries()) return;
     HeldFile file;
-    const auto unreadable = [&](std::string_view why) {
-        ++tally_.gaps.cacheEntriesUnreadable;
-        host_.CacheProblem(fullPath, "a cache entry whose URL could not be read: " + std::string(why));
-    };
+    const auto unreadable = [&](const std::string& why) { UrlUnreadable(fullPath, why); };
     if (!file.Open(folder, fileName, fullPath)) {
         // A name like a cache entry's that could not be opened may have held a photo.
         if (!file.Missing() && !doomed) unreadable(file.Problem());
@@ -112,7 +118,7 @@ void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::stri
     if (cached.url.empty()) {
         std::string why = cached.note;
         AddNote(why, file.Problem());
-        unreadable(why.empty() ? "it holds none" : why);
+        unreadable(why);
         return;
     }
     const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
@@ -133,15 +139,10 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
     std::string problems = file.Problem();
     const SqlCacheContents contents = ReadSqlCache(file.Bytes(), fileName);
     AddNote(problems, contents.note);
-    if (!problems.empty()) {
-        ++tally_.gaps.cacheEntriesUnreadable;
-        host_.CacheProblem(fullPath, "part of the cache could not be read: " + problems);
-    }
+    if (!problems.empty()) CachePartUnreadable(fullPath, "part of the cache could not be read: " + problems);
     for (const CacheEntry& cached : contents.entries) {
         if (cached.url.empty()) {
-            ++tally_.gaps.cacheEntriesUnreadable;
-            host_.CacheProblem(fullPath, "a cache entry whose URL could not be read: " +
-                                             (cached.note.empty() ? std::string("it holds none") : cached.note));
+            UrlUnreadable(fullPath, cached.note);
             continue;
         }
         const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
@@ -158,24 +159,19 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
 
 void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath,
                                      const std::string& fileName) {
-    constexpr std::string_view kSignature = "Client UrlCache MMF Ver ";
     HeldFile file;
     const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
     if (!file.Open(folder, fileName, fullPath)) {
         // A locked or unreadable index leaves the photos beside it without their records.
         if (file.Missing()) return;
         ieCacheIndexes_[folderPath].problem = file.Problem();
-        ++tally_.gaps.cacheEntriesUnreadable;
-        host_.CacheProblem(fullPath, "the cache's index could not be read: " + file.Problem());
+        CachePartUnreadable(fullPath, "the cache's index could not be read: " + file.Problem());
         return;
     }
     if (!file.AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
     if (afterOpen_) afterOpen_(fullPath);
-    file.ReadUpTo(kSignature.size());
-    const auto head = file.Bytes();
-    if (head.size() < kSignature.size() ||
-        std::string_view(reinterpret_cast<const char*>(head.data()), head.size()) != kSignature)
-        return;  // an index.dat of something else
+    file.ReadUpTo(kIndexDatSignatureSize);
+    if (!IsIndexDatStart(file.Bytes())) return;  // an index.dat of something else
     file.ReadWhole();
     IeCacheIndex& index = ieCacheIndexes_[folderPath];
     const IndexDatContents contents = ReadIndexDat(file.Bytes());
@@ -187,10 +183,7 @@ void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::stri
         const auto found = index.records.find(key);
         if (found == index.records.end() || (found->second.deleted && !record.deleted)) index.records[key] = record;
     }
-    if (!index.problem.empty()) {
-        ++tally_.gaps.cacheEntriesUnreadable;
-        host_.CacheProblem(fullPath, "part of the cache's index could not be read: " + index.problem);
-    }
+    if (!index.problem.empty()) CachePartUnreadable(fullPath, "part of the cache's index could not be read: " + index.problem);
 }
 
 void EvidenceEntry::AddIeCacheRecord(ReportEntry& entry) {
@@ -264,16 +257,11 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
     std::string cacheProblems = contents.note;
     for (const auto& [name, file] : files)
         if (file.Opened() && !file.Problem().empty()) AddNote(cacheProblems, name + ": " + file.Problem());
-    if (!cacheProblems.empty()) {
-        ++tally_.gaps.cacheEntriesUnreadable;
-        host_.CacheProblem(indexPath, "part of the cache could not be read: " + cacheProblems);
-    }
+    if (!cacheProblems.empty()) CachePartUnreadable(indexPath, "part of the cache could not be read: " + cacheProblems);
 
     for (const CacheEntry& cached : contents.entries) {
         if (cached.url.empty()) {
-            ++tally_.gaps.cacheEntriesUnreadable;
-            host_.CacheProblem(indexPath, "a cache entry whose URL could not be read: " +
-                                              (cached.note.empty() ? std::string("it holds none") : cached.note));
+            UrlUnreadable(indexPath, cached.note);
             continue;
         }
         // A sparse child holds a range of its parent's body, never a photo of its own.

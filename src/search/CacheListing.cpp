@@ -70,6 +70,11 @@ FolderFiles ListFolder(std::unique_ptr<VolumeFolder> folder) {
     return listed;
 }
 
+// The folder's path with the volume's separator at its end.
+std::string FolderPath(const Volume& volume, const std::string& folderPath) {
+    return folderPath.ends_with(volume.Separator()) ? folderPath : folderPath + volume.Separator();
+}
+
 bool Has(const std::vector<std::string>& names, std::string_view name) {
     for (const std::string& each : names)
         if (each == name) return true;
@@ -168,16 +173,14 @@ void AddSimpleLastUsed(Volume& volume, const VolumeFolder& root, const FolderFil
 CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const std::string& fileName) {
     CacheListing listing;
     const char separator = volume.Separator();
-    const std::string path = folderPath.ends_with(separator) ? folderPath : folderPath + separator;
+    const std::string path = FolderPath(volume, folderPath);
     SystemError error;
     const FolderFiles listed = ListFolder(volume.OpenRoot(path, error));
     if (!listed.folder) return listing;
     HeldFile index;
     if (!index.Open(*listed.folder, fileName, path + fileName)) return listing;
-    constexpr std::string_view kSignature = "Client UrlCache MMF Ver ";
-    index.ReadUpTo(kSignature.size());
-    if (std::string_view(reinterpret_cast<const char*>(index.Bytes().data()), index.Bytes().size()) != kSignature)
-        return listing;
+    index.ReadUpTo(kIndexDatSignatureSize);
+    if (!IsIndexDatStart(index.Bytes())) return listing;
     listing.isCache = true;
     index.ReadWhole();
     const IndexDatContents contents = ReadIndexDat(index.Bytes());
@@ -233,7 +236,7 @@ bool CacheListing::Whole() const {
 CacheListing ListCache(Volume& volume, const std::string& folderPath) {
     CacheListing listing;
     const char separator = volume.Separator();
-    const std::string path = folderPath.ends_with(separator) ? folderPath : folderPath + separator;
+    const std::string path = FolderPath(volume, folderPath);
     SystemError error;
     const FolderFiles listed = ListFolder(volume.OpenRoot(path, error));
     if (!listed.folder) return listing;

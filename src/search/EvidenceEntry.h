@@ -81,6 +81,9 @@ private:
                           CacheFileKind kind);
     void ExamineBlockfileCache(const VolumeFolder& folder, const std::string& indexPath);
     void ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
+    // Part of a cache that could not be read, or an entry whose URL could not be: counted and told.
+    void CachePartUnreadable(const std::string& where, const std::string& problem);
+    void UrlUnreadable(const std::string& where, const std::string& why);
     void ReadIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
     // What the index.dat beside the photo's folder records of it, as the entry's cache rows.
     void AddIeCacheRecord(ReportEntry& entry);
