@@ -25,7 +25,7 @@ public:
     }
     void ShowMessage(QWidget*, const QString& text) override { lastMessage = text; }
     bool AskYesNo(QWidget*, const QString&) override { return false; }
-    void OpenUrl(const QUrl&) override {}
+    bool OpenUrl(const QUrl&) override { return true; }
 };
 
 // The walk turns the event loop once for every file it shows.

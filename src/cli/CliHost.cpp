@@ -52,7 +52,6 @@ void CliHost::ShowMessage(std::string_view text, MessageKind kind) {
 }
 
 void CliHost::FolderUnreadable(const std::string& folderPath, const SystemError& error) {
-    ++unreadableFolders_;
     ClearProgress();
     Write(Stream::Err, TerminalText("Cannot read folder: " + folderPath + ": " + SystemErrorText(error.code), false));
 }

@@ -44,9 +44,6 @@ public:
     void CandidateLost(const std::string& fullPath) override;
     void CacheProblem(const std::string& where, std::string_view problem) override;
 
-    // Folders that could not be read (whole or in part) in this run.
-    std::uint64_t UnreadableFolders() const { return unreadableFolders_; }
-
 private:
     void DrawProgress();
     void ClearProgress();
@@ -57,7 +54,6 @@ private:
     std::string path_;
     std::int32_t found_ = 0;
     std::uint64_t examined_ = 0;
-    std::uint64_t unreadableFolders_ = 0;
     bool accessTimeNoticeGiven_ = false;
     std::chrono::steady_clock::time_point lastDraw_{};
     std::size_t drawnColumns_ = 0;

@@ -303,27 +303,13 @@ int RunCli(const std::vector<std::string>& arguments) {
     CliHost host(state, settings, IsTerminal(Stream::Err));
     const ScanResult result = RunScan(state, host);
     if (result.outcome == ScanOutcome::Stopped) return kStopped;
+    // The final message has given the total, a line for each problem and the report's path.
     const EvidenceGaps& gaps = result.gaps;
-    const std::pair<const char*, std::uint64_t> counts[] = {
-        {"Folders that could not be read: ", host.UnreadableFolders()},
-        {"Entries without their MD5 or times: ", gaps.entriesIncomplete},
-        {"Files that changed while they were read: ", gaps.filesChanged},
-        {"Copies that could not be made: ", gaps.copiesFailed},
-        {"Entries that could not be written to the report: ", gaps.entriesNotWritten},
-        {"Files that could not be examined: ", gaps.candidatesLost},
-        {"Entries whose bytes lie in a damaged part of the disk image: ", gaps.entriesFromDamage},
-        {"Damaged parts of the disk image (read as zeros): ", gaps.imageDamage},
-        {"Report lines that could not be written: ", gaps.reportWritesFailed},
-        {"Photos' cache entries not read whole: ", gaps.cacheEntriesDamaged},
-        {"Cache entries or parts whose URL could not be read: ", gaps.cacheEntriesUnreadable}};
-    for (const auto& [label, count] : counts)
-        if (count != 0) Write(Stream::Out, label + std::to_string(count) + "\n");
 #ifdef SNAPSIFT_IMAGES
     if (imageIncomplete) Write(Stream::Out, "The image's data did not pass its check (see above).\n");
 #endif
-    Write(Stream::Out, "Report: " + result.reportPath + "\n");
     if (result.outcome == ScanOutcome::Aborted) return kAborted;
-    return host.UnreadableFolders() != 0 || gaps.Any() || imageIncomplete ? kIncomplete : kCompleted;
+    return gaps.Any() || imageIncomplete ? kIncomplete : kCompleted;
 }
 
 }  // namespace snapsift::cli

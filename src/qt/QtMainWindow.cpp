@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QAbstractButton>
 #include <QScreen>
+#include <QUrl>
 #include <algorithm>
 
 #include "qt/DesignedWidgets.h"
@@ -80,10 +81,18 @@ void QtMainWindow::CreateMenus() {
     for (const MenuDesign& design : kMenus) {
         QMenu* menu = menuBar()->addMenu(Text(design.title));
         menu->setObjectName(Text(design.menuName));
-        QAction* item = menu->addAction(Text(design.item));
-        item->setObjectName(Text(design.itemName));
-        const bool exit = design.command == MenuCommand::Exit;
-        connect(item, &QAction::triggered, this, [this, exit] { exit ? logic_.OnExitChosen() : logic_.OnAboutChosen(); });
+        for (const MenuItemDesign& itemDesign : design.items) {
+            QAction* item = menu->addAction(Text(itemDesign.item));
+            item->setObjectName(Text(itemDesign.itemName));
+            menuItems_.emplace_back(itemDesign.command, item);
+            connect(item, &QAction::triggered, this, [this, command = itemDesign.command] {
+                switch (command) {
+                    case MenuCommand::Exit: logic_.OnExitChosen(); break;
+                    case MenuCommand::About: logic_.OnAboutChosen(); break;
+                    case MenuCommand::OpenLastReport: logic_.OnOpenLastReportChosen(); break;
+                }
+            });
+        }
     }
 }
 
@@ -141,6 +150,19 @@ void QtMainWindow::KeepOnScreen() {
     const QRect frame = frameGeometry();
     const int overflow = frame.bottom() - available.bottom();
     if (overflow > 0) move(frame.left(), std::max(available.top(), frame.top() - overflow));
+}
+
+void QtMainWindow::SetCaption(const std::string& text) { setWindowTitle(Text(text)); }
+
+void QtMainWindow::SetFocus(Control control) { Widget(control)->setFocus(Qt::OtherFocusReason); }
+
+void QtMainWindow::SetMenuEnabled(MenuCommand command, bool enabled) {
+    for (const auto& [itemCommand, item] : menuItems_)
+        if (itemCommand == command) item->setEnabled(enabled);
+}
+
+bool QtMainWindow::OpenInBrowser(const std::string& path) {
+    return services_.OpenUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 void QtMainWindow::ShowMessage(std::string_view text) { services_.ShowMessage(this, Text(text)); }

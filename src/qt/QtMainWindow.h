@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "qt/PacedEventTurn.h"
@@ -40,6 +42,10 @@ public:
     void SetImageEntries(const std::vector<std::string>& entries, const std::string& addEntry, int select) override;
     int SelectedImageEntry() const override;
     void SetClientHeight(int twips) override;
+    void SetCaption(const std::string& text) override;
+    void SetFocus(Control control) override;
+    void SetMenuEnabled(MenuCommand command, bool enabled) override;
+    bool OpenInBrowser(const std::string& path) override;
     void ShowMessage(std::string_view text) override;
     bool AskYesNo(std::string_view text) override;
     std::string BrowseFolder(std::string_view title, const std::string& startFolder) override;
@@ -66,6 +72,7 @@ private:
     QElapsedTimer clock_;
     PacedEventTurn eventTurn_;
     std::array<QWidget*, kControlCount> controls_{};
+    std::vector<std::pair<MenuCommand, QAction*>> menuItems_;
 };
 
 }  // namespace snapsift

@@ -49,6 +49,6 @@ bool SystemWindowServices::AskYesNo(QWidget* owner, const QString& text) {
            QMessageBox::Yes;
 }
 
-void SystemWindowServices::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+bool SystemWindowServices::OpenUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 }  // namespace snapsift

@@ -30,8 +30,8 @@ public:
     virtual void ShowMessage(QWidget* owner, const QString& text) = 0;
     // The same with Yes and No; true for Yes.
     virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
-    // Opens a web page in the user's browser; the outcome is not looked at.
-    virtual void OpenUrl(const QUrl& url) = 0;
+    // Opens a web page or a local file in the user's browser; false when the desktop could not.
+    virtual bool OpenUrl(const QUrl& url) = 0;
 };
 
 // The real ones: the platform's folder and file choosers, QMessageBox and the desktop's browser.
@@ -43,7 +43,7 @@ public:
                            const std::string& startFile) override;
     void ShowMessage(QWidget* owner, const QString& text) override;
     bool AskYesNo(QWidget* owner, const QString& text) override;
-    void OpenUrl(const QUrl& url) override;
+    bool OpenUrl(const QUrl& url) override;
 };
 
 }  // namespace snapsift

@@ -223,12 +223,21 @@ bool AppendImageDamageWarning(const std::string& reportPath, std::uint64_t damag
     return WriteOutputFile(reportPath, line, OutputWrite::Append);
 }
 
-bool AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound) {
+bool AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound,
+                      const std::vector<std::string>& problems) {
     std::string tail(aborted ? "<br><Br><hr>Operation was aborted before completion.<br>"
                              : "<hr>End of Report<br>");
     tail += kLineEnd;
     tail += "Total files found: " + std::to_string(filesFound) + "<hr>";
     tail += kLineEnd;
+    if (!problems.empty()) {
+        tail += "<b>This report is not complete:</b><br>";
+        tail += kLineEnd;
+        for (const std::string& problem : problems) {
+            tail += HtmlText(problem, false) + "<br>";
+            tail += kLineEnd;
+        }
+    }
     tail += "</body></html>";
     tail += kLineEnd;
     return WriteOutputFile(reportPath, tail, OutputWrite::Append);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "text/DateTime.h"
@@ -59,9 +60,12 @@ bool AppendReportEntry(const std::string& reportPath, const ReportEntry& entry);
 // Appends the warning that `damagedParts` parts of the disk image were read as zeros, before the
 // tail. False when it cannot be written whole.
 bool AppendImageDamageWarning(const std::string& reportPath, std::uint64_t damagedParts);
-// Appends the tail (aborted or completed form, totals, closing line). False when it cannot be
-// written whole: the report then ends after its last entry, with no word of how the run ended.
-bool AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound);
+// Appends the tail (aborted or completed form, totals, closing line); with problems, the lines
+// saying what the run could not do come under the totals, before the closing line. False when it
+// cannot be written whole: the report then ends after its last entry, with no word of how the
+// run ended.
+bool AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound,
+                      const std::vector<std::string>& problems = {});
 
 // The entry's lines, each ending in CR LF, already in the report's code page. The profile
 // link's target holds the user ID with "%" and every byte that ReportText would write as

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "hash/MD5.h"
 #include "volume/LiveVolume.h"
@@ -50,6 +52,40 @@ bool RemoveUnusedRunFolder(const std::string& runFolder, const std::string& repo
     return std::filesystem::remove(PathFromText(runFolder), error) && !error;
 }
 
+// The host as the walk and the evidence entries see it: every word goes through to the run's
+// host, and the folders that could not be read and the access times not kept are counted on the
+// way, so that every host ends the run with the same counts.
+class CountingHost : public SearchHost {
+public:
+    explicit CountingHost(ScanHost& host) : host_(host) {}
+
+    bool IncludePhotos() const override { return host_.IncludePhotos(); }
+    bool IncludeDeletedCacheEntries() const override { return host_.IncludeDeletedCacheEntries(); }
+    void ShowPath(const std::string& fullPath) override { host_.ShowPath(fullPath); }
+    void Yield() override { host_.Yield(); }
+    void FileFound(std::int32_t filesFound) override { host_.FileFound(filesFound); }
+    void ShowMessage(std::string_view text, MessageKind kind) override { host_.ShowMessage(text, kind); }
+    void FolderUnreadable(const std::string& folderPath, const SystemError& error) override {
+        ++foldersUnreadable;
+        host_.FolderUnreadable(folderPath, error);
+    }
+    void AccessTimeNotKept(const std::string& path) override {
+        ++accessTimesNotKept;
+        host_.AccessTimeNotKept(path);
+    }
+    void FileChangedWhileRead(const std::string& fullPath) override { host_.FileChangedWhileRead(fullPath); }
+    void CandidateLost(const std::string& fullPath) override { host_.CandidateLost(fullPath); }
+    void CacheProblem(const std::string& where, std::string_view problem) override {
+        host_.CacheProblem(where, problem);
+    }
+
+    std::uint64_t foldersUnreadable = 0;
+    std::uint64_t accessTimesNotKept = 0;
+
+private:
+    ScanHost& host_;
+};
+
 EvidenceTally TallyOf(const EvidenceEntry& evidence, const FolderWalk& walk) {
     EvidenceTally tally = evidence.Tally();
     tally.gaps.candidatesLost += walk.CandidatesLost();
@@ -61,14 +97,14 @@ EvidenceTally TallyOf(const EvidenceEntry& evidence, const FolderWalk& walk) {
 // drive: on Vista and later "Documents and Settings" is a junction to "Users", and walking it
 // would report every file twice. Gives the tally with this volume's entries, and the files that
 // passed the name filter but could not be examined, added.
-EvidenceTally SearchVolume(ScanState& state, ScanHost& host, Volume& volume, const std::string& runFolder,
-                           const std::string& drive, const EvidenceTally& earlier) {
+EvidenceTally SearchVolume(ScanState& state, ScanHost& settings, CountingHost& host, Volume& volume,
+                           const std::string& runFolder, const std::string& drive, const EvidenceTally& earlier) {
     EvidenceEntry evidence(WithTrailingSeparator(runFolder), host, volume.Separator(), earlier, &state.AbortRequested);
     FolderWalk walk(state.AbortRequested, host, evidence, volume);
     // An output folder chosen inside the searched tree: the run's own copies are no evidence.
     if (const auto runFolderIdentity = volume.IdentityOfLocalFolder(runFolder)) walk.SkipFolder(*runFolderIdentity);
-    if (!host.ProfileMode()) {
-        if (host.SearchSubfolders())
+    if (!settings.ProfileMode()) {
+        if (settings.SearchSubfolders())
             walk.SearchFolderTree(state.SourceFolder);
         else
             walk.SearchFolder(state.SourceFolder);
@@ -88,6 +124,26 @@ EvidenceTally SearchVolume(ScanState& state, ScanHost& host, Volume& volume, con
 }
 
 }  // namespace
+
+std::vector<std::string> ProblemLines(const EvidenceGaps& gaps) {
+    const std::pair<const char*, std::uint64_t> counts[] = {
+        {"Folders that could not be read: ", gaps.foldersUnreadable},
+        {"Entries without their MD5 or times: ", gaps.entriesIncomplete},
+        {"Files that changed while they were read: ", gaps.filesChanged},
+        {"Copies that could not be made: ", gaps.copiesFailed},
+        {"Entries that could not be written to the report: ", gaps.entriesNotWritten},
+        {"Files that could not be examined: ", gaps.candidatesLost},
+        {"Entries whose bytes lie in a damaged part of the disk image: ", gaps.entriesFromDamage},
+        {"Damaged parts of the disk image (read as zeros): ", gaps.imageDamage},
+        {"Report lines that could not be written: ", gaps.reportWritesFailed},
+        {"Photos' cache entries not read whole: ", gaps.cacheEntriesDamaged},
+        {"Cache entries or parts whose URL could not be read: ", gaps.cacheEntriesUnreadable},
+        {"Files and folders whose access time changed when read: ", gaps.accessTimesNotKept}};
+    std::vector<std::string> lines;
+    for (const auto& [label, count] : counts)
+        if (count != 0) lines.push_back(label + std::to_string(count));
+    return lines;
+}
 
 ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& environment) {
     ScanResult result;
@@ -125,17 +181,24 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     state.AbortRequested = false;
     host.SetRunningLook(true);
 
+    // The view's first turn with the running look on, before anything is listed: a slow first
+    // folder must not leave the window half drawn.
+    host.Yield();
+
     EvidenceTally tally;
+    CountingHost counting(host);
     if (image == nullptr) {
-        tally = SearchVolume(state, host, LiveVolume(), runFolder, WithoutTrailingSeparators(host.SelectedDriveRoot()),
-                             tally);
+        tally = SearchVolume(state, host, counting, LiveVolume(), runFolder,
+                             WithoutTrailingSeparators(host.SelectedDriveRoot()), tally);
     } else {
         for (Volume* volume : image->volumes) {
             if (state.AbortRequested) break;
-            tally = SearchVolume(state, host, *volume, runFolder, volume->DriveRoot(), tally);
+            tally = SearchVolume(state, host, counting, *volume, runFolder, volume->DriveRoot(), tally);
             if (!host.ProfileMode()) break;
         }
     }
+    tally.gaps.foldersUnreadable = counting.foldersUnreadable;
+    tally.gaps.accessTimesNotKept = counting.accessTimesNotKept;
 
     // Damage met anywhere in the image, in an entry's bytes or not, is said before the tail.
     if (image != nullptr && image->damagedParts) {
@@ -145,10 +208,14 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
         }
     }
     const bool aborted = state.AbortRequested;
-    if (!AppendReportTail(reportPath, aborted, tally.filesFound)) ++tally.gaps.reportWritesFailed;
-    host.ShowMessage(std::string(aborted ? "Operation aborted." : "Operation complete.") +
-                         "\r\n\r\nTotal files found: " + std::to_string(tally.filesFound),
-                     MessageKind::Final);
+    // A tail that cannot be written is itself one of the problems, said in the message only.
+    if (!AppendReportTail(reportPath, aborted, tally.filesFound, ProblemLines(tally.gaps)))
+        ++tally.gaps.reportWritesFailed;
+    std::string message = std::string(aborted ? "Operation aborted." : "Operation complete.") +
+                          "\r\n\r\nTotal files found: " + std::to_string(tally.filesFound);
+    for (const std::string& line : ProblemLines(tally.gaps)) message += "\r\n" + line;
+    message += "\r\nReport: " + reportPath;
+    host.ShowMessage(message, MessageKind::Final);
     result.outcome = aborted ? ScanOutcome::Aborted : ScanOutcome::Completed;
     result.filesFound = tally.filesFound;
     result.gaps = tally.gaps;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "text/DateTime.h"
 #include "scan/ScanHost.h"
@@ -32,6 +33,10 @@ struct ScanEnvironment {
     std::function<DateTime()> localNow;                    // default: LocalNow()
     std::function<std::string(std::string_view)> selfTestDigest;  // default: MD5 string digest
 };
+
+// The run's problems, a line each ("Folders that could not be read: 2"), in a fixed order; none
+// for a clean run. The final message and the report's closing lines give them.
+std::vector<std::string> ProblemLines(const EvidenceGaps& gaps);
 
 ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& environment = {});
 

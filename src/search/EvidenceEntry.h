@@ -30,9 +30,14 @@ struct EvidenceGaps {
     std::uint64_t reportWritesFailed = 0; // the report's header or tail could not be written
     std::uint64_t cacheEntriesDamaged = 0;    // photos' cache entries written with part of them unreadable
     std::uint64_t cacheEntriesUnreadable = 0; // cache entries whose URL could not be read
+    std::uint64_t foldersUnreadable = 0;      // folders that could not be read, whole or in part (or loops)
+    std::uint64_t accessTimesNotKept = 0;     // files and folders read only in a way that moved their access time
+    // Whether the report may lack evidence. An access time the system would not keep changed the
+    // evidence's metadata, not what the report holds, and does not count here.
     bool Any() const {
         return entriesNotWritten + entriesIncomplete + copiesFailed + candidatesLost + entriesFromDamage +
-                   imageDamage + reportWritesFailed + cacheEntriesDamaged + cacheEntriesUnreadable != 0;
+                   imageDamage + reportWritesFailed + cacheEntriesDamaged + cacheEntriesUnreadable +
+                   foldersUnreadable != 0;
     }
 };
 

@@ -48,14 +48,25 @@ private:
 // Reads one open folder in a single pass, in the walk's order: its subfolders to the queue (when
 // the order queues them), its regular files to `files`. A subfolder met before is a loop: the host
 // hears of it, and it is not queued. What was read before a failure is kept, and the failure goes
-// to the host.
+// to the host. A long listing yields to the host every kEntriesPerYield entries, so that a folder
+// of many entries on a slow disk does not hold the window still.
 void ReadFolder(SearchHost& host, VolumeFolder& listing, const std::string& folder, const WalkOrder& order,
                 std::deque<QueuedFolder>& queue, FoldersMet& met, FileNames& files) {
+    constexpr std::size_t kEntriesPerYield = 1024;
+    std::size_t entries = 0;
+    const auto counted = [&] {
+        if (++entries % kEntriesPerYield == 0) host.Yield();
+    };
     files.Clear();
     if (!listing.AccessTimeKept()) host.AccessTimeNotKept(folder);
     const ListingStep last = order.Read(
-        listing, [&](std::string_view name) { files.Add(name); },
+        listing,
+        [&](std::string_view name) {
+            files.Add(name);
+            counted();
+        },
         [&](std::string_view name, const FileIdentity& identity) {
+            counted();
             QueuedFolder subfolder = order.Subfolder(folder, name, identity);
             if (met.FirstMeeting(identity))
                 queue.push_back(std::move(subfolder));
@@ -194,6 +205,10 @@ void FolderWalk::SearchFolderTree(const std::string& rootPath) {
     startWhenSlow(queue.size());
     if (!ExamineFiles(abortRequested_, host_, handler_, *root, rootFolder, files, candidatesLost_)) return;
     while (!queue.empty()) {
+        // A turn between folders as well as between files: a run of folders without files, or
+        // of folders that cannot be opened, keeps the host alive and can be aborted.
+        host_.Yield();
+        if (abortRequested_) return;
         const QueuedFolder folder = std::move(queue.front());
         queue.pop_front();
         disk.Start();

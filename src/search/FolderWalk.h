@@ -1,5 +1,5 @@
-// The folder walk: breadth-first over a root (or only the root's own files), one abort test,
-// path display and yield per regular file, and the name pre-filter before ProcessCandidate.
+// The folder walk: breadth-first over a root (or only the root's own files), one abort test
+// and yield per folder and per regular file (with the path display), and the name pre-filter before ProcessCandidate.
 // A folder that cannot be opened or listed, and a file whose processing fails, are handed to the
 // host and counted, and the walk goes on. A folder is entered once: met again (a loop through an
 // index entry or a mount), it is handed to the host as unreadable with kFolderLoop. The

@@ -1,5 +1,7 @@
 #include "win32/Win32MainWindow.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 
 #include "platform/WideText.h"
@@ -21,7 +23,7 @@ int IndexOf(Control control) { return static_cast<int>(control); }
 }  // namespace
 
 Win32MainWindow::Win32MainWindow(ScanState& state, AboutBox::UrlOpener openUrl)
-    : logic_(*this, state), about_(std::move(openUrl)) {
+    : logic_(*this, state), openFile_(openUrl), about_(std::move(openUrl)) {
     LARGE_INTEGER frequency{};
     QueryPerformanceFrequency(&frequency);
     ticksPerSecond_ = frequency.QuadPart;
@@ -54,7 +56,8 @@ void Win32MainWindow::CreateMenus() {
     const HMENU bar = CreateMenu();
     for (const MenuDesign& design : kMenus) {
         const HMENU menu = CreatePopupMenu();
-        AppendMenuW(menu, MF_STRING, MenuId(design.command), WideFromUtf8(design.item).c_str());
+        for (const MenuItemDesign& item : design.items)
+            AppendMenuW(menu, MF_STRING, MenuId(item.command), WideFromUtf8(item.item).c_str());
         AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), WideFromUtf8(design.title).c_str());
     }
     SetMenu(window_, bar);
@@ -129,6 +132,26 @@ void Win32MainWindow::SetClientHeight(int twips) {
     if (IsWindowVisible(window_)) KeepInWorkArea(window_);
 }
 
+void Win32MainWindow::SetCaption(const std::string& text) { SetWindowTextW(window_, WideFromUtf8(text).c_str()); }
+
+void Win32MainWindow::SetFocus(Control control) {
+    SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(control)), TRUE);
+}
+
+void Win32MainWindow::SetMenuEnabled(MenuCommand command, bool enabled) {
+    EnableMenuItem(GetMenu(window_), static_cast<UINT>(MenuId(command)), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+bool Win32MainWindow::OpenInBrowser(const std::string& path) {
+    const std::wstring file = WideFromUtf8(path);
+    if (openFile_) {
+        openFile_(file);
+        return true;
+    }
+    const auto result = ShellExecuteW(window_, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
 void Win32MainWindow::ShowMessage(std::string_view text) { ShowMessageBox(window_, text); }
 
 bool Win32MainWindow::AskYesNo(std::string_view text) { return AskYesNoBox(window_, text); }
@@ -172,6 +195,7 @@ void Win32MainWindow::OnCommand(int id, int code) {
     switch (id) {
         case MenuId(MenuCommand::Exit): logic_.OnExitChosen(); return;
         case MenuId(MenuCommand::About): logic_.OnAboutChosen(); return;
+        case MenuId(MenuCommand::OpenLastReport): logic_.OnOpenLastReportChosen(); return;
         case IDOK: PressFocusedButton(); return;
         case IDCANCEL: return;  // Esc: the window has no cancel button
         default: break;

@@ -32,8 +32,8 @@ constexpr int MenuId(MenuCommand command) { return 300 + static_cast<int>(comman
 
 class Win32MainWindow : public MainWindowView {
 public:
-    // state is the program-wide scan state; openUrl is handed to the About box. The window is
-    // made hidden; Show() shows it.
+    // state is the program-wide scan state; openUrl, when given, stands in for the shell in the
+    // About box's links and in opening the last report. The window is made hidden; Show() shows it.
     explicit Win32MainWindow(ScanState& state, AboutBox::UrlOpener openUrl = {});
     ~Win32MainWindow() override;
     Win32MainWindow(const Win32MainWindow&) = delete;
@@ -56,6 +56,10 @@ public:
     bool IsChecked(Control control) const override;
     std::string SelectedDrivePrefix() const override;
     void SetClientHeight(int twips) override;
+    void SetCaption(const std::string& text) override;
+    void SetFocus(Control control) override;
+    void SetMenuEnabled(MenuCommand command, bool enabled) override;
+    bool OpenInBrowser(const std::string& path) override;
     void ShowMessage(std::string_view text) override;
     bool AskYesNo(std::string_view text) override;
     std::string BrowseFolder(std::string_view title, const std::string& startFolder) override;
@@ -79,6 +83,7 @@ private:
     void QuitIfLastWindow();
 
     MainWindowLogic logic_;
+    AboutBox::UrlOpener openFile_;  // a test's stand-in for the shell, or none
     AboutBox about_;
     HWND window_ = nullptr;
     std::array<HWND, kControlCount> controls_{};

@@ -1,5 +1,6 @@
 #include "window/MainWindowLogic.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "scan/Version.h"
@@ -23,6 +24,16 @@ constexpr char kHelpText[] =
     "If \"Only Search User Profile Folders On Selected Drive\" is NOT checked, you will have "
     "the option of selecting a specific folder to search, with (optionally) all sub-folders as "
     "well.";
+constexpr char kHelpImagesText[] =
+    "\r\n\r\nTo search a disk image (raw, split or E01) of an NTFS drive without mounting it, choose "
+    "\"Add disk image...\" at the end of the drive list; it can then be chosen like a drive.";
+constexpr char kHelpNoImagesText[] =
+    "\r\n\r\nThis version cannot read disk images itself: mount the image read-only with a mounting "
+    "tool, then choose its drive letter.";
+constexpr char kHelpReportText[] =
+    "\r\n\r\nEach search makes a new folder in the output folder, named \"Snapsift - \" and the date "
+    "and time. It holds the report, 'Quorvia JPG Files.htm', and the copies of the photos. The "
+    "message at the end gives the report's full path, and File > Open Last Report opens it.";
 
 // One step of a look: a control shown, hidden, enabled or disabled, or the client area grown
 // to its designed height to uncover ProgressFrame, or shrunk to cut it off.
@@ -60,6 +71,28 @@ constexpr LookStep kLooks[2][10] = {
 
 std::string TitleText() { return std::string(kAppTitle) + " v" + std::string(kAppVersion); }
 
+namespace {
+
+// 12345 as "12,345".
+std::string Grouped(std::uint64_t number) {
+    std::string digits = std::to_string(number);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+    return digits;
+}
+
+std::string TwoDigits(std::int64_t number) { return (number < 10 ? "0" : "") + std::to_string(number); }
+
+}  // namespace
+
+std::string ProgressCaption(std::uint64_t filesExamined, std::int32_t filesFound, std::int64_t elapsedSeconds) {
+    if (elapsedSeconds < 0) elapsedSeconds = 0;
+    const std::int64_t hours = elapsedSeconds / 3600, minutes = elapsedSeconds / 60 % 60, seconds = elapsedSeconds % 60;
+    const std::string elapsed = hours > 0 ? std::to_string(hours) + ":" + TwoDigits(minutes) + ":" + TwoDigits(seconds)
+                                          : std::to_string(minutes) + ":" + TwoDigits(seconds);
+    return std::string(kAppTitle) + " - " + Grouped(filesExamined) + (filesExamined == 1 ? " file, " : " files, ") +
+           Grouped(static_cast<std::uint64_t>(std::max(filesFound, 0))) + " found, " + elapsed;
+}
+
 MainWindowLogic::MainWindowLogic(MainWindowView& view, ScanState& state) : view_(view), state_(state) {}
 
 void MainWindowLogic::SetScanEnvironment(ScanEnvironment environment) {
@@ -69,7 +102,9 @@ void MainWindowLogic::SetScanEnvironment(ScanEnvironment environment) {
 void MainWindowLogic::OnLoad() {
     view_.SetText(Control::TitleLabel, TitleText());
     view_.SetClientHeight(kClientHeight - kProgressHeight);
+    view_.SetMenuEnabled(MenuCommand::OpenLastReport, false);
     if (DiskImagesReadable()) ShowImageEntries(-1);
+    view_.SetFocus(Control::StartButton);
 }
 
 void MainWindowLogic::OnProfileModeClicked() {
@@ -102,7 +137,10 @@ void MainWindowLogic::OnSourceBrowseClicked() { ChooseFolder(state_.SourceFolder
 
 void MainWindowLogic::OnOutputBrowseClicked() { ChooseFolder(state_.OutputFolder, Control::OutputFolderBox); }
 
-void MainWindowLogic::OnHelpClicked() { ShowMessage(kHelpText, MessageKind::Information); }
+void MainWindowLogic::OnHelpClicked() {
+    ShowMessage(std::string(kHelpText) + (DiskImagesReadable() ? kHelpImagesText : kHelpNoImagesText) + kHelpReportText,
+                MessageKind::Information);
+}
 
 // Each partition of the image that a profile search can read becomes an entry, the first of
 // them selected; an image already listed is selected again rather than listed twice.
@@ -132,7 +170,18 @@ void MainWindowLogic::ShowImageEntries(int select) {
     view_.SetImageEntries(texts, kAddImageEntry, select);
 }
 
-void MainWindowLogic::OnStartClicked() { RunScan(state_, *this, environment_); }
+void MainWindowLogic::OnStartClicked() {
+    const ScanResult result = RunScan(state_, *this, environment_);
+    if (result.reportPath.empty()) return;
+    lastReport_ = result.reportPath;
+    view_.SetMenuEnabled(MenuCommand::OpenLastReport, true);
+}
+
+void MainWindowLogic::OnOpenLastReportChosen() {
+    if (lastReport_.empty()) return;
+    if (!view_.OpenInBrowser(lastReport_))
+        ShowMessage("The report could not be opened:\r\n\r\n" + lastReport_, MessageKind::Information);
+}
 
 void MainWindowLogic::OnAbortClicked() {
     if (AskYesNo(kAbortQuestion)) state_.AbortRequested = true;
@@ -160,16 +209,22 @@ const ImageSource* MainWindowLogic::Image() const {
 }
 
 void MainWindowLogic::ShowPath(const std::string& fullPath) {
+    ++filesExamined_;
     shownPath_.assign(fullPath);
     shownPathPending_ = true;
 }
 
-// One clock reading per file paces both the path on show and the view's event-loop turn.
+// One clock reading per file or folder paces the path on show, the caption and the view's
+// event-loop turn.
 void MainWindowLogic::Yield() {
     const std::int64_t now = view_.NowNs();
     if (shownPathPending_ && now - shownPathAtNs_ >= kShownPathIntervalNs) {
         BringShownPathUpToDate();
         shownPathAtNs_ = now;
+    }
+    if (now - captionAtNs_ >= kProgressCaptionIntervalNs) {
+        view_.SetCaption(ProgressCaption(filesExamined_, filesFound_, (now - scanStartNs_) / 1'000'000'000));
+        captionAtNs_ = now;
     }
     view_.Turn(now);
 }
@@ -196,7 +251,15 @@ void MainWindowLogic::SetVisible(Control control, bool visible) {
 }
 
 void MainWindowLogic::SetRunningLook(bool running) {
-    if (!running) BringShownPathUpToDate();
+    if (running) {
+        scanStartNs_ = captionAtNs_ = view_.NowNs();
+        filesExamined_ = 0;
+        filesFound_ = 0;
+        view_.SetCaption(ProgressCaption(0, 0, 0));
+    } else {
+        BringShownPathUpToDate();
+        view_.SetCaption(MainWindowDesign().caption);
+    }
     for (const LookStep& step : kLooks[running ? 1 : 0]) {
         switch (step.change) {
             case Change::Show: SetVisible(step.control, true); break;
@@ -207,6 +270,7 @@ void MainWindowLogic::SetRunningLook(bool running) {
             case Change::Shrink: view_.SetClientHeight(kClientHeight - kProgressHeight); break;
         }
     }
+    view_.SetFocus(running ? Control::AbortButton : Control::StartButton);
 }
 
 }  // namespace snapsift

@@ -23,8 +23,14 @@ namespace snapsift {
 // ShownPath follows the walk at the screen's pace: at most one new path per interval.
 inline constexpr std::int64_t kShownPathIntervalNs = 25'000'000;
 
+// The caption shows a running scan's progress at most this often.
+inline constexpr std::int64_t kProgressCaptionIntervalNs = 250'000'000;
+
 // The title label's text: the program's title and version ("Snapsift v1.2.0").
 std::string TitleText();
+// The caption while a scan runs: "Snapsift - 12,345 files, 17 found, 0:42" (the elapsed time as
+// minutes and seconds, with hours in front from the first hour on).
+std::string ProgressCaption(std::uint64_t filesExamined, std::int32_t filesFound, std::int64_t elapsedSeconds);
 
 class MainWindowLogic : public ScanHost {
 public:
@@ -49,6 +55,8 @@ public:
     bool CloseRefused() const;
     void OnExitChosen();
     void OnAboutChosen();
+    // File > Open Last Report: the report of this window's last run in the system's browser.
+    void OnOpenLastReportChosen();
 
     // ScanHost
     bool ProfileMode() const override;
@@ -59,10 +67,12 @@ public:
     const ImageSource* Image() const override;
     void ShowPath(const std::string& fullPath) override;
     void Yield() override;
+    void FileFound(std::int32_t filesFound) override { filesFound_ = filesFound; }
     void ShowMessage(std::string_view text, MessageKind kind) override;
     bool AskYesNo(std::string_view text) override;
     void SetRunningLook(bool running) override;
-    // A folder that could not be read is passed over without a word in the window.
+    // A folder that could not be read is not a box of its own: the run counts it, and its final
+    // message and the report's closing lines say how many.
     void FolderUnreadable(const std::string&, const SystemError&) override {}
 
 private:
@@ -80,6 +90,12 @@ private:
     std::string shownPath_;
     bool shownPathPending_ = false;
     std::int64_t shownPathAtNs_ = std::numeric_limits<std::int64_t>::min() / 2;  // long ago
+    // The running scan's progress in the caption.
+    std::int64_t scanStartNs_ = 0;
+    std::int64_t captionAtNs_ = 0;
+    std::uint64_t filesExamined_ = 0;
+    std::int32_t filesFound_ = 0;
+    std::string lastReport_;  // the report of the last run that wrote one
     // Kept while the program runs, each where it was made: a scan holds its entry's source.
     std::vector<std::unique_ptr<ImageEntry>> images_;
     std::string lastImage_;  // the image file chosen last

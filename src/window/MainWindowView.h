@@ -41,6 +41,13 @@ enum class Control {
 };
 inline constexpr int kControlCount = static_cast<int>(Control::TitleLabel) + 1;
 
+// The main window's menu items.
+enum class MenuCommand {
+    Exit,            // closes the window, as the close box does
+    About,           // the About box
+    OpenLastReport,  // the report of the last run in the system's browser
+};
+
 // The control's name, as a window names its widget ("StartButton").
 std::string_view ControlName(Control control);
 
@@ -66,6 +73,15 @@ public:
     virtual int SelectedImageEntry() const { return -1; }
     // The client area below the menu bar, in twips; the width stays as designed.
     virtual void SetClientHeight(int twips) = 0;
+    // The window's caption, in the title bar and the task bar.
+    virtual void SetCaption(const std::string& text) = 0;
+    // Puts the keyboard focus on a control.
+    virtual void SetFocus(Control control) = 0;
+    // A menu item enabled or greyed out.
+    virtual void SetMenuEnabled(MenuCommand command, bool enabled) = 0;
+    // Opens a file in the system's web browser (or whatever the user has chosen for its kind);
+    // false when the system could not.
+    virtual bool OpenInBrowser(const std::string& path) = 0;
 
     // Modal boxes with the text alone (CR LF line breaks), no icon and the program's title as
     // caption: OK only, or Yes and No (true for Yes).

@@ -1,5 +1,8 @@
 #include "window/WindowDesign.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "scan/Version.h"
 #include "window/AboutText.h"
 
@@ -112,6 +115,56 @@ const WindowDesign& AboutBoxDesign() {
 
 const ControlDesign& Design(AboutControl control) {
     return AboutBoxDesign().controls[static_cast<std::size_t>(control)];
+}
+
+std::string AccessibleName(Control control) {
+    switch (control) {
+        case Control::HelpButton: return "Help";
+        case Control::DriveList: return "Drive to search";
+        case Control::OutputFolderBox: return "Output folder";
+        case Control::SourceFolderBox: return "Folder to search";
+        case Control::ProgressFrame: return "Progress";
+        case Control::ShownPath: return "File being examined";
+        case Control::OutputBrowseButton: return "Browse for the output folder";
+        case Control::SourceBrowseButton: return "Browse for the folder to search";
+        case Control::Divider: return "Divider line";
+        case Control::TitleLabel: return std::string(kAppTitle) + " v" + std::string(kAppVersion);
+        default: return Design(control).text;
+    }
+}
+
+std::string AccessibleName(AboutControl control) {
+    switch (control) {
+        case AboutControl::Icon: return "Program icon";
+        case AboutControl::Rule: return "Divider line";
+        default: return Design(control).text;
+    }
+}
+
+namespace {
+
+// A colour channel's share of the light, from its sRGB value.
+double Linear(unsigned char channel) {
+    const double value = channel / 255.0;
+    return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+}
+
+double Luminance(Rgb colour) {
+    return 0.2126 * Linear(colour.red) + 0.7152 * Linear(colour.green) + 0.0722 * Linear(colour.blue);
+}
+
+}  // namespace
+
+double ContrastRatio(Rgb first, Rgb second) {
+    const double a = Luminance(first), b = Luminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+Rgb DarkBlueOr(Rgb background, Rgb systemText, bool highContrast) {
+    constexpr double kReadable = 4.5;
+    const Rgb darkBlue{kDarkBlue[0], kDarkBlue[1], kDarkBlue[2]};
+    if (highContrast || ContrastRatio(darkBlue, background) < kReadable) return systemText;
+    return darkBlue;
 }
 
 }  // namespace snapsift

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -71,7 +72,7 @@ struct WindowDesign {
     std::vector<int> tabOrder;            // indexes into controls: each control that takes the focus
 };
 
-// The text colour of the dark blue labels, as red, green and blue.
+// The text colour of the dark blue labels, where it can be read (see DarkBlueOr).
 inline constexpr unsigned char kDarkBlue[3] = {0x00, 0x00, 0x80};
 // The icon's side in pixels at 96 DPI, scaled with the resolution.
 inline constexpr int kIconPixels = 48;
@@ -82,19 +83,44 @@ inline constexpr int kDriveListRows = 8;
 const WindowDesign& MainWindowDesign();
 const ControlDesign& Design(Control control);
 
-// The main window's menus, left to right, each with its one item.
-enum class MenuCommand { Exit, About };
-struct MenuDesign {
-    std::string_view title;
+enum class AboutControl : int;
+
+// The main window's menus, left to right, and their items, top to bottom.
+struct MenuItemDesign {
     std::string_view item;
     MenuCommand command;
-    std::string_view menuName, itemName;  // as a window names them
+    std::string_view itemName;  // as a window names it
 };
-inline constexpr MenuDesign kMenus[] = {{"File", "Exit", MenuCommand::Exit, "FileMenu", "ExitItem"},
-                                        {"Help", "About...", MenuCommand::About, "HelpMenu", "AboutItem"}};
+struct MenuDesign {
+    std::string_view title;
+    std::string_view menuName;  // as a window names it
+    std::span<const MenuItemDesign> items;
+};
+inline constexpr MenuItemDesign kFileItems[] = {
+    {"Open Last Report", MenuCommand::OpenLastReport, "OpenLastReportItem"},
+    {"Exit", MenuCommand::Exit, "ExitItem"}};
+inline constexpr MenuItemDesign kHelpItems[] = {{"About...", MenuCommand::About, "AboutItem"}};
+inline constexpr MenuDesign kMenus[] = {{"File", "FileMenu", kFileItems}, {"Help", "HelpMenu", kHelpItems}};
+
+// What a screen reader calls a control: its own text where that says what it is, else a name
+// of its own ("Output folder"); never empty, and no two controls of a window share one.
+std::string AccessibleName(Control control);
+std::string AccessibleName(AboutControl control);
+
+// Colours as red, green and blue.
+struct Rgb {
+    unsigned char red, green, blue;
+    bool operator==(const Rgb&) const = default;
+};
+// The contrast ratio of two colours, 1 to 21, as accessibility guidelines reckon it.
+double ContrastRatio(Rgb first, Rgb second);
+// The text colour of a label designed dark blue, on a window whose background is `background`
+// and whose own text colour is `systemText`: the dark blue where it stands out clearly from that
+// background (4.5:1 or more) and the user has not asked for high contrast, else the system's.
+Rgb DarkBlueOr(Rgb background, Rgb systemText, bool highContrast);
 
 // The About box's controls, in their creation order.
-enum class AboutControl {
+enum class AboutControl : int {
     Icon,         // the program's icon
     Title,        // the program's title
     Version,      // "Version 1.2.0"

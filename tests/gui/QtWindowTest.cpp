@@ -32,7 +32,10 @@ struct FakeServices : WindowServices {
     }
     void ShowMessage(QWidget*, const QString& text) override { seen << "message " + Box(text); }
     bool AskYesNo(QWidget*, const QString& text) override { return seen << "question " + Box(text), yes; }
-    void OpenUrl(const QUrl& url) override { seen << "open " + url.toString(); }
+    bool OpenUrl(const QUrl& url) override {
+        seen << "open " + url.toString();
+        return true;
+    }
 };
 
 // Pixels of a rectangle in twips, each edge rounded on its own so that touching controls touch.

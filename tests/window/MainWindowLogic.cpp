@@ -43,6 +43,11 @@ protected:
     std::int64_t nowNs = 0;
     int turns = 0, runs = 0;
     std::function<void(int)> onTurn;  // inside each turn, with the turn's number
+    // Kept apart from the log: the captions set, the controls given the focus, the menu items'
+    // states and the files opened in the browser (the answer: openable).
+    Log captions, focused, opened;
+    std::map<MenuCommand, bool> menuEnabled;
+    bool openable = true;
 
     static std::string Name(Control c) { return std::string(ControlName(c)); }
     void SetVisible(Control c, bool on) override { log.push_back((on ? "show " : "hide ") + Name(c)); }
@@ -60,6 +65,10 @@ protected:
         return log.push_back("choose " + std::string(title) + " (" + std::string(patterns) + ") at " + start), chosen;
     }
     void SetClientHeight(int twips) override { log.push_back("height " + std::to_string(twips)); }
+    void SetCaption(const std::string& text) override { captions.push_back(text); }
+    void SetFocus(Control c) override { focused.push_back(Name(c)); }
+    void SetMenuEnabled(MenuCommand command, bool enabled) override { menuEnabled[command] = enabled; }
+    bool OpenInBrowser(const std::string& path) override { return opened.push_back(path), openable; }
     void ShowMessage(std::string_view text) override { log.push_back("message " + std::string(text)); }
     bool AskYesNo(std::string_view text) override { log.push_back("question " + std::string(text)); return yes; }
     std::string BrowseFolder(std::string_view title, const std::string& start) override {
