@@ -90,6 +90,9 @@ bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler
         fullPath.append(name);
         host.ShowPath(fullPath);
         host.Yield();
+        // An abort confirmed in that turn (the click may have come during a slow listing) ends
+        // the walk before this file.
+        if (abortRequested) return false;
         const auto nameStyle = NameFilter(name);
         const auto cacheFile = nameStyle ? std::nullopt : CacheFileOf(name);
         if (!nameStyle && !cacheFile) continue;

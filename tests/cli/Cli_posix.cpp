@@ -40,17 +40,20 @@ TEST_F(CliTest, AnIncompleteRunSaysWhyOnStandardErrorAndExitsWithThree) {
     for (const char* folder : {"", "src", "src/Open"}) ASSERT_EQ(chmod(tree.Text(folder).c_str(), 0755), 0);
     ASSERT_EQ(chmod(tree.Text("out").c_str(), 0777), 0);
     const std::string src = tree.Text("src");
-    const struct { const char *row, *locked; int found; std::string err; } cases[] = {
+    // The folders and files read in a way that moved their access time: src, Open and a photo in each.
+    const std::string accessTimes = "Files and folders whose access time changed when read: 4\n";
+    const struct { const char *row, *locked; int found; std::string err, more = ""; } cases[] = {
         {"a folder below the root", "src/Locked", 2, "Warning: access times will change. This user may read " + src +
          "/ (and files like it) only in a way that updates its last-access time. To keep access times, mount the "
-         "evidence read-only or run as root.\nCannot read folder: " + src + "/Locked/: Permission denied\n"},
+         "evidence read-only or run as root.\nCannot read folder: " + src + "/Locked/: Permission denied\n", accessTimes},
         {"the root", "src", 0, "Cannot read folder: " + src + "/: Permission denied\n"}};
     for (const auto& c : cases) {
         ASSERT_EQ(chmod(tree.Text(c.locked).c_str(), 0), 0);
         const CliResult run = Scan({.ordinaryUser = true});
         EXPECT_EQ(std::tuple(run.exitCode, run.out, run.err),
                   std::tuple(3, "Operation complete.\n\nTotal files found: " + std::to_string(c.found) +
-                                    "\nFolders that could not be read: 1\nReport: " + ToText(Report()) + "\n", c.err))
+                                    "\nFolders that could not be read: 1\n" + c.more + "Report: " + ToText(Report()) + "\n",
+                             c.err))
             << c.row;
         fs::remove_all(Report().parent_path());
     }
@@ -67,7 +70,9 @@ TEST_F(CliTest, AFullOutputDiskMakesTheReportIncomplete) {
     EXPECT_EQ(std::distance(fs::directory_iterator(Report().parent_path()), {}), 1);
     const ParsedReport report = ParseReport(ReadBytes(Report()));
     EXPECT_EQ(report.entries.size(), 1u);
-    EXPECT_EQ(report.rest, "<hr>End of Report<br>\r\nTotal files found: 4<hr>\r\n</body></html>\r\n");
+    EXPECT_EQ(report.rest, "<hr>End of Report<br>\r\nTotal files found: 4<hr>\r\n<b>This report is not complete:</b><br>\r\n"
+                           "Copies that could not be made: 4<br>\r\nEntries that could not be written to the report: 3<br>\r\n"
+                           "</body></html>\r\n");
 }
 
 // The output disk full at the report's own lines: before the header is in, the run stops and

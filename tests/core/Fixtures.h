@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <span>
 #include <stdexcept>
 
 #include "platform/Paths.h"
@@ -63,8 +64,12 @@ inline std::string UsCreatedLine(int year, int month, int day, int hour, int min
     return "<b>Created time:</b> " + std::string(text) + " (UTC) <br>\r\n";
 }
 
-inline std::pair<MessageKind, std::string> Final(const std::string& outcome, int total) {
-    return {MessageKind::Final, "Operation " + outcome + ".\r\n\r\nTotal files found: " + std::to_string(total)};
+// The final message of a run with these problem lines, its report's path as RecordingHost logs it.
+inline std::pair<MessageKind, std::string> Final(const std::string& outcome, int total,
+                                                 const std::vector<std::string>& problems = {}) {
+    std::string text = "Operation " + outcome + ".\r\n\r\nTotal files found: " + std::to_string(total);
+    for (const std::string& problem : problems) text += "\r\n" + problem;
+    return {MessageKind::Final, text + "\r\nReport: <report>"};
 }
 
 // Contents with their MD5 digests, from the test vectors of RFC 1321.
@@ -95,8 +100,10 @@ protected:
         return {tree.Text(relative), stem, tree.Text(relative), name, stem, userId, content};
     }
     // Runs a scan and expects its report to be the header, an entry for each file shown that has a
-    // row (numbered in the order shown) and the tail; checks the copies and that nothing else is made.
-    ScanResult RunAndCheck(const std::vector<Row>& rows, bool aborted = false) {
+    // row (numbered in the order shown) and the tail with the problem lines; checks the copies and
+    // that nothing else is made.
+    ScanResult RunAndCheck(const std::vector<Row>& rows, bool aborted = false,
+                           const std::vector<std::string>& problems = {}) {
         for (const Row& row : rows) EXPECT_TRUE(SetFileTimesUtc(FromText(row.path)));  // Wine moves them on a read
         const ScanResult result = Run();
         EXPECT_EQ(result.outcome, aborted ? ScanOutcome::Aborted : ScanOutcome::Completed);
@@ -104,7 +111,9 @@ protected:
                              "<h1>Possible Quorvia JPG files and ID's</h1><br>\r\n";
         int copies = 0;
         entries = 0;
-        for (const std::string& shown : host.shownPaths) {
+        // The file on display when an abort came is not examined.
+        const std::size_t examined = host.shownPaths.size() - (aborted && !host.shownPaths.empty() ? 1 : 0);
+        for (const std::string& shown : std::span(host.shownPaths).first(examined)) {
             const auto row = std::ranges::find(rows, shown, &Row::path);
             if (row == rows.end()) continue;
             const std::string number = "-" + std::to_string(++entries) + ".jpg";
@@ -122,7 +131,10 @@ protected:
         EXPECT_EQ(std::distance(fs::directory_iterator(FromText(result.runFolder)), {}), copies + 1);
         report += aborted ? "<br><Br><hr>Operation was aborted before completion.<br>\r\n"
                           : "<hr>End of Report<br>\r\n";
-        report += "Total files found: " + std::to_string(entries) + "<hr>\r\n</body></html>\r\n";
+        report += "Total files found: " + std::to_string(entries) + "<hr>\r\n";
+        if (!problems.empty()) report += "<b>This report is not complete:</b><br>\r\n";
+        for (const std::string& problem : problems) report += problem + "<br>\r\n";
+        report += "</body></html>\r\n";
         EXPECT_EQ(ReadBytes(FromText(result.reportPath)), report);
         EXPECT_EQ(std::pair(result.filesFound, host.found), std::pair(entries, entries));
         return result;

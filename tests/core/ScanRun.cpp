@@ -56,10 +56,13 @@ TEST_F(ScanRunTest, NonAsciiNamesAreWrittenInTheReportsCodePage) {
 TEST_F(ScanRunTest, AFileGoneBeforeItIsReadHasAnEntryWithoutEvidenceAndACopyMessage) {
     Row row = AddFile("src/n12345_67[9].jpg", "12345");
     row.unreadable = true;
-    host.onYield = [&] { fs::remove(FromText(row.path)); };
-    RunAndCheck({row});
+    host.onYield = [&] {
+        if (!host.shownPaths.empty()) fs::remove(FromText(row.path));
+    };
+    const std::vector<std::string> problems = {"Entries without their MD5 or times: 1", "Copies that could not be made: 1"};
+    RunAndCheck({row}, false, problems);
     const std::string copying = "Error copying file: " + row.path + ". Error number: 2" + kOk;
-    EXPECT_EQ(host.messages, (Messages{{MessageKind::FileProblem, copying}, Final("complete", 1)}));
+    EXPECT_EQ(host.messages, (Messages{{MessageKind::FileProblem, copying}, Final("complete", 1, problems)}));
 }
 
 // The run's folder made inside the folder searched: its copies, which would pass for photos, are
@@ -73,7 +76,9 @@ TEST_F(ScanRunTest, AnOutputFolderInsideTheSearchedTreeIsNeverWalked) {
 // Copies fail with ENOENT (ERROR_PATH_NOT_FOUND on Windows).
 TEST_F(ScanRunTest, AnOutputFolderGoneFailsEachCopyAndEntryWithAMessage) {
     const Row first = AddFile("src/n12345_67[1].jpg", "1"), second = AddFile("src/sub/n12345_67[2].jpg", "1");
-    host.onYield = [this] { fs::remove_all(FromText(state.OutputFolder)); };
+    host.onYield = [this] {
+        if (!host.shownPaths.empty()) fs::remove_all(FromText(state.OutputFolder));
+    };
     const ScanResult result = Run();
     const std::string error = kSeparator == '\\' ? ". Error number: 3" : ". Error number: 2";
     const auto problem = [](const std::string& text) { return std::pair(MessageKind::FileProblem, text + kOk); };
@@ -81,7 +86,9 @@ TEST_F(ScanRunTest, AnOutputFolderGoneFailsEachCopyAndEntryWithAMessage) {
                                        problem("Error writing to HTML report for file: " + first.path),
                                        problem("Error copying file: " + second.path + error),
                                        problem("Error writing to HTML report for file: " + second.path),
-                                       Final("complete", 2)}));
+                                       Final("complete", 2, {"Copies that could not be made: 2",
+                                                             "Entries that could not be written to the report: 2",
+                                                             "Report lines that could not be written: 1"})}));
     EXPECT_FALSE(fs::exists(FromText(result.runFolder)));
 }
 
@@ -113,7 +120,8 @@ TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
 }
 
 // A disk image (over the live volume here) whose reads met damaged parts: the report says how many
-// before its tail and the run counts them; none met, or no count kept, adds nothing.
+// before its tail and counts them among the problems after it; none met, or no count kept, adds
+// nothing.
 TEST_F(ScanRunTest, DamagedPartsOfAnImageAreSaidBeforeTheTailAndCounted) {
     struct ImageHost : RecordingHost {
         explicit ImageHost(ScanState& state) : RecordingHost(state) {
@@ -124,12 +132,15 @@ TEST_F(ScanRunTest, DamagedPartsOfAnImageAreSaidBeforeTheTailAndCounted) {
         ImageSource image;
     };
     tree.File("src/n1234567_890_123[1].jpg", "x");
-    const std::string tail = "<hr>End of Report<br>\r\nTotal files found: 1<hr>\r\n</body></html>\r\n",
+    const std::string tail = "<hr>End of Report<br>\r\nTotal files found: 1<hr>\r\n",
+                      end = "</body></html>\r\n", damageLine = "Damaged parts of the disk image (read as zeros): 3<br>\r\n",
                       warning = "<b>Warning:</b> damaged parts of the disk image, read as zeros: 3. What lay in "
                                 "them may be missing from this report.<br>\r\n";
     const struct { const char* row; std::function<std::uint64_t()> damagedParts; std::string end; } cases[] = {
-        {"no count kept", nullptr, "<br><br>\r\n" + tail}, {"none met", [] { return 0u; }, "<br><br>\r\n" + tail},
-        {"three met", [] { return 3u; }, "<br><br>\r\n" + warning + tail}};
+        {"no count kept", nullptr, "<br><br>\r\n" + tail + end},
+        {"none met", [] { return 0u; }, "<br><br>\r\n" + tail + end},
+        {"three met", [] { return 3u; },
+         "<br><br>\r\n" + warning + tail + "<b>This report is not complete:</b><br>\r\n" + damageLine + end}};
     for (const auto& c : cases) {
         ImageHost imageHost(state);
         imageHost.image.damagedParts = c.damagedParts;

@@ -48,7 +48,14 @@ struct RecordingHost : ScanHost {
         if (abortAtFile != 0 && shownPaths.size() == abortAtFile) state->AbortRequested = true;
         if (onYield) onYield();
     }
-    void ShowMessage(std::string_view text, MessageKind kind) override { messages.emplace_back(kind, text); }
+    // A final message's report path ("\r\nReport: ...\Quorvia JPG Files.htm") is logged as "<report>".
+    void ShowMessage(std::string_view text, MessageKind kind) override {
+        std::string logged(text);
+        const std::size_t report = logged.find("\r\nReport: ");
+        if (kind == MessageKind::Final && report != std::string::npos && logged.ends_with(kReportFileName))
+            logged.replace(report + 10, std::string::npos, "<report>");
+        messages.emplace_back(kind, logged);
+    }
     bool AskYesNo(std::string_view) override { return true; }
     void SetRunningLook(bool running) override { looks.push_back(running); }
     void FolderUnreadable(const std::string& at, const SystemError& e) override { unreadable.emplace_back(at, e.code); }

@@ -3,7 +3,10 @@
 // real, over temporary trees.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <functional>
 #include <map>
 
@@ -23,8 +26,11 @@ using Log = std::vector<std::string>;
 constexpr char kJpeg[] = "\xFF\xD8\xFF\xE0 photo bytes";
 constexpr char kAbortQuestion[] = "question Are you sure you want to cancel this operation?";
 
+// The final message of a run with no problems; the report's path, a file that exists, is logged
+// as "<report>".
 std::string Total(const char* outcome, int total) {
-    return "message Operation " + std::string(outcome) + ".\r\n\r\nTotal files found: " + std::to_string(total);
+    return "message Operation " + std::string(outcome) + ".\r\n\r\nTotal files found: " + std::to_string(total) +
+           "\r\nReport: <report>";
 }
 
 // The fixture is the view. It logs "show X", "hide X", "enable X", "disable X", "text X ...",
@@ -69,7 +75,13 @@ protected:
     void SetFocus(Control c) override { focused.push_back(Name(c)); }
     void SetMenuEnabled(MenuCommand command, bool enabled) override { menuEnabled[command] = enabled; }
     bool OpenInBrowser(const std::string& path) override { return opened.push_back(path), openable; }
-    void ShowMessage(std::string_view text) override { log.push_back("message " + std::string(text)); }
+    void ShowMessage(std::string_view text) override {
+        std::string logged = "message " + std::string(text);
+        const std::size_t report = logged.find("\r\nReport: ");
+        if (report != std::string::npos && fs::is_regular_file(PathFromText(logged.substr(report + 10))))
+            logged.replace(report + 10, std::string::npos, "<report>");
+        log.push_back(logged);
+    }
     bool AskYesNo(std::string_view text) override { log.push_back("question " + std::string(text)); return yes; }
     std::string BrowseFolder(std::string_view title, const std::string& start) override {
         return log.push_back("browse " + std::string(title) + " at " + start), chosen;
@@ -134,7 +146,17 @@ TEST_F(MainWindowLogicTest, HandlersOfTheIdleWindow) {
             "the search time and is usually all that is needed since Quorvia JPG files are generally only found in "
             "the Temporary Internet Files.\r\n\r\nIf \"Only Search User Profile Folders On Selected Drive\" is NOT "
             "checked, you will have the option of selecting a specific folder to search, with (optionally) all "
-            "sub-folders as well."}}};
+            "sub-folders as well.\r\n\r\n" +
+#ifdef SNAPSIFT_IMAGES
+            std::string("To search a disk image (raw, split or E01) of an NTFS drive without mounting it, choose \"Add "
+                        "disk image...\" at the end of the drive list; it can then be chosen like a drive.") +
+#else
+            std::string("This version cannot read disk images itself: mount the image read-only with a mounting tool, "
+                        "then choose its drive letter.") +
+#endif
+            "\r\n\r\nEach search makes a new folder in the output folder, named \"Snapsift - \" and the date and "
+            "time. It holds the report, 'Quorvia JPG Files.htm', and the copies of the photos. The message at the end "
+            "gives the report's full path, and File > Open Last Report opens it."}}};
     for (const auto& row : rows) {
         log.clear();
         checked[Control::ProfileFoldersOnly] = row.profiles;
@@ -170,13 +192,14 @@ TEST(TurnPacer, FullTurnAtMostEvery2msAndWhenTheClockWentBack) {
     }
 }
 
-// The final message comes in the running look, with ShownPath brought up to date before it.
+// The final message comes in the running look, with ShownPath brought up to date before it. The
+// view turns once as soon as the running look is on, then for each file and between folders.
 TEST_F(MainWindowLogicTest, ScanRunsInTheRunningLookAndEndsIdle) {
     tree.Entries({{"source/n1234567_890_123[1].jpg", kJpeg}, {"source/sub/n7654321_1_2[1].jpg", kJpeg}});
     Scan();
     EXPECT_EQ(log, (Log{"disable ProfileFoldersOnly", "show ProgressFrame", "disable OutputBrowseButton", "disable SourceBrowseButton", "hide StartButton",
                         "show AbortButton", "disable SearchSubfolders", "disable IncludePhotos", "disable HelpButton", "height 6270",
-                        "text ShownPath " + tree.Text("source/n1234567_890_123[1].jpg"), "turn", "turn",
+                        "turn", "text ShownPath " + tree.Text("source/n1234567_890_123[1].jpg"), "turn", "turn", "turn",
                         "text ShownPath " + tree.Text("source/sub/n7654321_1_2[1].jpg"), Total("complete", 2),
                         "enable ProfileFoldersOnly", "enable IncludePhotos", "enable SearchSubfolders", "enable OutputBrowseButton", "enable SourceBrowseButton",
                         "show StartButton", "hide AbortButton", "hide ProgressFrame", "enable HelpButton", "height 4770"}));
@@ -187,7 +210,7 @@ TEST_F(MainWindowLogicTest, ScanRunsInTheRunningLookAndEndsIdle) {
 TEST_F(MainWindowLogicTest, ScanTakesItsSettingsFromTheView) {
     const struct { const char* why; bool profiles, subfolders, photos; int photosOffAt, found, copies; } rows[] = {
         {"a folder and its subfolders", false, true, true, 0, 2, 2}, {"a folder alone", false, false, true, 0, 1, 1},
-        {"no photos", false, true, false, 0, 2, 0}, {"photos off at the second file", false, true, true, 2, 2, 1},
+        {"no photos", false, true, false, 0, 2, 0}, {"photos off at the second file", false, true, true, 4, 2, 1},
         {"the profiles of the selected drive", true, true, true, 0, 1, 1}};
     tree.Entries({{"source/n1234567_890_123[1].jpg", kJpeg}, {"source/sub/n7654321_1_2[1].jpg", kJpeg},
                   {"Users/ana/n2345678_1_2[1].jpg", kJpeg}});
@@ -200,18 +223,19 @@ TEST_F(MainWindowLogicTest, ScanTakesItsSettingsFromTheView) {
     }
 }
 
-// Inside the third file's turn: Exit is refused, About opens, ABORT asks and only Yes ends the
-// walk before the fourth file. Once the scan is over, Exit closes the window.
+// Inside the third file's turn (the fourth: the first comes before the walk): Exit is refused,
+// About opens, ABORT asks and only Yes ends the walk, before that file is examined. Once the scan
+// is over, Exit closes the window.
 TEST_F(MainWindowLogicTest, HandlersDuringAScan) {
     const struct { const char* why; void (MainWindowLogic::*handler)(); bool yes; Log log; } rows[] = {
         {"exit", &MainWindowLogic::OnExitChosen, false, {"close refused", Total("complete", 20), "closed"}},
         {"about", &MainWindowLogic::OnAboutChosen, false, {"about", Total("complete", 20), "closed"}},
-        {"abort, yes", &MainWindowLogic::OnAbortClicked, true, {kAbortQuestion, Total("aborted", 3), "closed"}},
+        {"abort, yes", &MainWindowLogic::OnAbortClicked, true, {kAbortQuestion, Total("aborted", 2), "closed"}},
         {"abort, no", &MainWindowLogic::OnAbortClicked, false, {kAbortQuestion, Total("complete", 20), "closed"}}};
     for (int i = 0; i < 20; ++i) tree.File("source/n" + std::to_string(1000000 + i) + "_1_2[1].jpg", kJpeg);
     for (const auto& row : rows) {
         yes = row.yes;
-        Scan([&](int turn) { if (turn == 3) (logic.*row.handler)(); });
+        Scan([&](int turn) { if (turn == 4) (logic.*row.handler)(); });
         logic.OnExitChosen();
         EXPECT_EQ(Only({"close", "about", "question", "message"}), row.log) << row.why;
     }
@@ -237,6 +261,233 @@ TEST_F(MainWindowLogicTest, PathOnShowIsPaced) {
         if (row.then) log.resize(row.log.size());  // the look's other steps left out
         EXPECT_EQ(log, row.log) << row.why;
     }
+}
+
+TEST(ProgressCaption, CountsGroupedAndElapsedTime) {
+    const struct { std::uint64_t files; std::int32_t found; std::int64_t seconds; const char* caption; } rows[] = {
+        {0, 0, 0, "Snapsift - 0 files, 0 found, 0:00"},
+        {1, 1, 59, "Snapsift - 1 file, 1 found, 0:59"},
+        {12345, 17, 42, "Snapsift - 12,345 files, 17 found, 0:42"},
+        {1234567, 1000, 3600 * 2 + 61, "Snapsift - 1,234,567 files, 1,000 found, 2:01:01"},
+        {999, 0, -5, "Snapsift - 999 files, 0 found, 0:00"}};
+    for (const auto& row : rows) EXPECT_EQ(ProgressCaption(row.files, row.found, row.seconds), row.caption);
+}
+
+// While a scan runs the caption counts the files examined and found, at most every 250 ms of the
+// logic's clock, and the focus is on ABORT; afterwards the caption and the focus on START are
+// back, and File > Open Last Report, grey until then, opens the run's report or says why not.
+TEST_F(MainWindowLogicTest, ProgressCaptionFocusAndTheLastReport) {
+    for (int i = 0; i < 3; ++i) tree.File("source/n" + std::to_string(1000000 + i) + "_1_2[1].jpg", kJpeg);
+    logic.OnLoad();
+    EXPECT_FALSE(menuEnabled.at(MenuCommand::OpenLastReport));
+    logic.OnOpenLastReportChosen();
+    EXPECT_TRUE(opened.empty());
+    focused.clear();
+    Scan([&](int) { nowNs += 200'000'000; });
+    // Turns at 0, 200, 400 and 600 ms: the caption changes at the third, with the second file shown.
+    EXPECT_EQ(captions, (Log{"Snapsift - 0 files, 0 found, 0:00", "Snapsift - 2 files, 1 found, 0:00", "Snapsift"}));
+    EXPECT_EQ(focused, (Log{"AbortButton", "StartButton"}));
+    EXPECT_TRUE(menuEnabled.at(MenuCommand::OpenLastReport));
+    logic.OnOpenLastReportChosen();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(opened[0].ends_with("Quorvia JPG Files.htm") && fs::is_regular_file(PathFromText(opened[0])));
+    openable = false;
+    log.clear();
+    logic.OnOpenLastReportChosen();
+    EXPECT_EQ(log, Log{"message The report could not be opened:\r\n\r\n" + opened[0]});
+}
+
+// A volume the test writes: folders by their path ("R/", "R/A/"), each with its files and
+// subfolders, and what goes wrong with them. The scan reads it as a disk image's volume, in
+// folder mode from "R/". onEntry is called at each entry a listing gives, with the folder and
+// the entry's place in it.
+struct ScriptedFile {
+    std::string name, bytes = kJpeg;
+    bool changes = false, noTimes = false, keepsAccessTime = true, throws = false;
+};
+struct ScriptedFolder {
+    std::vector<ScriptedFile> files;
+    std::vector<std::string> subfolders;
+    bool opens = true, listsToEnd = true, keepsAccessTime = true;
+};
+
+class ScriptedVolume final : public Volume {
+public:
+    std::map<std::string, ScriptedFolder> folders;
+    std::function<void(const std::string&, std::size_t)> onEntry;
+
+    char Separator() const override { return '/'; }
+    std::string DriveRoot() const override { return {}; }
+    bool FolderExists(const std::string& path) const override { return folders.contains(path); }
+    bool IsPlainEntry(const std::string& path) const override { return folders.contains(path + "/"); }
+    std::unique_ptr<VolumeFolder> OpenRoot(const std::string& path, SystemError& error) override {
+        return Open(path, error);
+    }
+    std::unique_ptr<VolumeFolder> OpenBelow(const VolumeFolder&, const std::string& path, const FileIdentity&,
+                                            SystemError& error) override {
+        return Open(path, error);
+    }
+    std::optional<FileIdentity> IdentityOfLocalFolder(const std::string&) const override { return std::nullopt; }
+
+private:
+    class File final : public VolumeFile {
+    public:
+        explicit File(const ScriptedFile& file) : file_(file) {}
+        std::int64_t Size() const override { return static_cast<std::int64_t>(file_.bytes.size()); }
+        bool Times(std::optional<DateTime>& created, DateTime& accessed, DateTime& modified) const override {
+            created = accessed = modified = DateTime{2026, 12, 7, 12, 0, 0};
+            return !file_.noTimes;
+        }
+        std::int64_t Read(void* buffer, std::size_t size) override {
+            const std::size_t count = std::min(size, file_.bytes.size() - at_);
+            std::memcpy(buffer, file_.bytes.data() + at_, count);
+            at_ += count;
+            return static_cast<std::int64_t>(count);
+        }
+        bool UnchangedSinceOpen() override { return !file_.changes; }
+        bool AccessTimeKept() const override { return file_.keepsAccessTime; }
+        SystemError Error() const override { return {}; }
+
+    private:
+        const ScriptedFile& file_;
+        std::size_t at_ = 0;
+    };
+
+    class Listing final : public VolumeFolder {
+    public:
+        Listing(const ScriptedVolume& volume, std::string path, const ScriptedFolder& folder)
+            : volume_(volume), path_(std::move(path)), folder_(folder) {}
+        ListingStep Next(std::string_view& name, EntryKind& kind, FileIdentity* identity) override {
+            const std::size_t entries = folder_.files.size() + folder_.subfolders.size();
+            if (at_ == entries) return folder_.listsToEnd ? ListingStep::End : ListingStep::Failed;
+            if (volume_.onEntry) volume_.onEntry(path_, at_);
+            const bool file = at_ < folder_.files.size();
+            name = file ? folder_.files[at_].name : folder_.subfolders[at_ - folder_.files.size()];
+            kind = file ? EntryKind::File : EntryKind::Folder;
+            if (identity != nullptr && !file)
+                *identity = {1, static_cast<std::uint64_t>(std::distance(volume_.folders.begin(),
+                                                                           volume_.folders.find(path_ + std::string(name) + "/")))};
+            ++at_;
+            return ListingStep::Entry;
+        }
+        SystemError Error() const override { return SystemError{5}; }
+        bool AccessTimeKept() const override { return folder_.keepsAccessTime; }
+        std::unique_ptr<VolumeFile> OpenFile(std::string_view name, const std::string&, SystemError&) const override {
+            for (const ScriptedFile& file : folder_.files)
+                if (file.name == name) {
+                    if (file.throws) throw std::runtime_error("open failed");
+                    return std::make_unique<File>(file);
+                }
+            return nullptr;
+        }
+
+    private:
+        const ScriptedVolume& volume_;
+        std::string path_;
+        const ScriptedFolder& folder_;
+        std::size_t at_ = 0;
+    };
+
+    std::unique_ptr<VolumeFolder> Open(const std::string& path, SystemError& error) {
+        const auto folder = folders.find(path);
+        if (folder == folders.end() || !folder->second.opens) {
+            error = SystemError{13};
+            return nullptr;
+        }
+        return std::make_unique<Listing>(*this, path, folder->second);
+    }
+};
+
+// The window logic over a scripted volume instead of the drives and images of its list.
+class ScriptedLogic : public MainWindowLogic {
+public:
+    using MainWindowLogic::MainWindowLogic;
+    const ImageSource* Image() const override { return &source; }
+    ImageSource source;
+};
+
+class ScriptedScanTest : public MainWindowLogicTest {
+protected:
+    ScriptedVolume volume;
+    ScriptedLogic scripted{*this, state};
+
+    ScriptedScanTest() {
+        scripted.source.facts.path = "scripted.img";
+        scripted.source.volumes = {&volume};
+    }
+    // START over R/ into a new output folder: the report's closing lines, from the totals on.
+    std::string Scan(std::function<void(int)> inTurn = {}) {
+        const std::string output = "out" + std::to_string(++runs);
+        tree.Folder(output);
+        state = {"R/", WithTrailingSeparator(tree.Text(output))};
+        log.clear();
+        turns = 0;
+        onTurn = std::move(inTurn);
+        scripted.OnStartClicked();
+        const fs::path runFolder = *fs::directory_iterator(tree.Path(output));
+        std::ifstream in(runFolder / "Quorvia JPG Files.htm", std::ios::binary);
+        const std::string report((std::istreambuf_iterator<char>(in)), {});
+        const std::size_t totals = report.rfind("Total files found:");
+        return totals == std::string::npos ? report : report.substr(totals);
+    }
+};
+
+// Each kind of problem ends the run with its count under the total, in the final message and in
+// the report's closing lines alike; a clean run's message and tail are as they always were.
+TEST_F(ScriptedScanTest, ProblemsAreCountedInTheFinalMessageAndTheReport) {
+    const ScriptedFile photo{"n1234567_890_123[1].jpg"};
+    const auto with = [&](auto change) {
+        ScriptedFile file = photo;
+        change(file);
+        return file;
+    };
+    const struct { const char* why; std::map<std::string, ScriptedFolder> folders; int found; Log problems; } rows[] = {
+        {"clean", {{"R/", {{photo}}}}, 1, {}},
+        {"a folder that cannot be opened", {{"R/", {{photo}, {"A"}}}, {"R/A/", {{photo}, {}, false}}}, 1,
+         {"Folders that could not be read: 1"}},
+        {"a listing that ends early", {{"R/", {{photo}, {}, true, false}}}, 1, {"Folders that could not be read: 1"}},
+        {"a file changed while read", {{"R/", {{with([](ScriptedFile& f) { f.changes = true; })}}}}, 1,
+         {"Entries without their MD5 or times: 1", "Files that changed while they were read: 1"}},
+        {"a file without its times", {{"R/", {{with([](ScriptedFile& f) { f.noTimes = true; })}}}}, 1,
+         {"Entries without their MD5 or times: 1"}},
+        {"a file whose examination failed", {{"R/", {{with([](ScriptedFile& f) { f.throws = true; })}}}}, 0,
+         {"Files that could not be examined: 1"}},
+        {"access times not kept", {{"R/", {{with([](ScriptedFile& f) { f.keepsAccessTime = false; })}, {}, true, true, false}}},
+         1, {"Files and folders whose access time changed when read: 2"}}};
+    for (const auto& row : rows) {
+        volume.folders = row.folders;
+        const std::string tail = Scan();
+        std::string message = "message Operation complete.\r\n\r\nTotal files found: " + std::to_string(row.found);
+        std::string closing = "Total files found: " + std::to_string(row.found) + "<hr>\r\n";
+        if (!row.problems.empty()) closing += "<b>This report is not complete:</b><br>\r\n";
+        for (const std::string& problem : row.problems) message += "\r\n" + problem, closing += problem + "<br>\r\n";
+        EXPECT_EQ(Only({"message"}), Log{message + "\r\nReport: <report>"}) << row.why;
+        EXPECT_EQ(tail, closing + "</body></html>\r\n") << row.why;
+    }
+}
+
+// A listing that takes long: the view has turned before the first listing begins and turns
+// again within a long one, and ABORT clicked while a folder is listed ends the run before any of
+// that folder's files is examined.
+TEST_F(ScriptedScanTest, TheViewTurnsBeforeAndDuringASlowListingAndAbortEndsTheRun) {
+    ScriptedFolder slow;
+    for (int i = 0; i < 3000; ++i) slow.files.push_back({"plain" + std::to_string(i) + ".txt", "x"});
+    slow.files.push_back({"n7654321_1_2[1].jpg"});
+    volume.folders = {{"R/", {{{"n1234567_890_123[1].jpg"}}, {"A"}}}, {"R/A/", slow}};
+    std::map<std::string, int> turnsAtStart, turnsAtEnd;
+    bool clicked = false;
+    volume.onEntry = [&](const std::string& folder, std::size_t entry) {
+        if (entry == 0) turnsAtStart[folder] = turns;
+        turnsAtEnd[folder] = turns;
+        if (folder == "R/A/" && entry == 100) clicked = true;  // the user clicks ABORT now
+    };
+    yes = true;
+    Scan([&](int) {
+        if (clicked) clicked = false, scripted.OnAbortClicked();
+    });
+    EXPECT_GE(turnsAtStart["R/"], 1);
+    EXPECT_GT(turnsAtEnd["R/A/"], turnsAtStart["R/A/"]);
+    EXPECT_EQ(Only({"question", "message"}), (Log{kAbortQuestion, Total("aborted", 1)}));
 }
 
 #ifdef SNAPSIFT_IMAGES
