@@ -5,6 +5,7 @@
 #include <span>
 
 #include "hash/MD5.h"
+#include "hash/Sha256.h"
 
 namespace snapsift {
 
@@ -30,6 +31,7 @@ EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::st
         std::uint8_t* const buffer = ReadBuffer();
         MD5 md5;
         md5.Init();
+        Sha256 sha256;
         std::int64_t sinceAsked = 0;
         for (;;) {
             const std::int64_t got = file.Read(buffer, kReadChunk);
@@ -42,6 +44,7 @@ EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::st
             const std::span<const std::uint8_t> piece(buffer, static_cast<std::size_t>(got));
             if (alsoTo) alsoTo(std::string_view(reinterpret_cast<const char*>(piece.data()), piece.size()));
             if (digestible) md5.Update(piece);
+            sha256.Update(piece);
             sinceAsked += got;
             if (stopRequested && sinceAsked >= kStopAskBytes) {
                 sinceAsked = 0;
@@ -52,14 +55,18 @@ EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::st
             }
         }
         // Bytes that changed under the read would give a digest of a mixture of two files.
-        if (!file.UnchangedSinceOpen())
+        if (!file.UnchangedSinceOpen()) {
             digest.failure = DigestFailure::ChangedWhileRead;
-        else if (!digestible)
+            return digest;
+        }
+        digest.sha256 = sha256.Final();
+        if (!digestible)
             digest.failure = DigestFailure::TooLarge;
         else
             digest.hex = md5.Final();
     } catch (...) {
         digest.hex.reset();
+        digest.sha256.reset();
         digest.failure = DigestFailure::ReadFailed;
     }
     return digest;
