@@ -327,8 +327,10 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
         ++tally_.gaps.entriesIncomplete;
     }
     entry.digest = digest.value_or(std::string(MD5::kFileFailureText));
+    if (digest && body.sha256) entry.sha256 = *body.sha256;
 
     const std::int32_t number = CountEntry();
+    entry.number = number;
     if (host_.IncludePhotos() && digest) {
         const std::string copyName = CachedPhotoCopyName(photo.name, number);
         NewOutputFile copy;

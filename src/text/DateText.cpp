@@ -45,6 +45,13 @@ std::string FormatUsDateTime(const DateTime& value) {
     return result + text;
 }
 
+std::string IsoUtcText(const DateTime& value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", value.year, value.month, value.day, value.hour,
+                  value.minute, value.second);
+    return text;
+}
+
 std::string OutputFolderStamp(const DateTime& localTime, std::string_view month) {
     char rest[64];
     std::snprintf(rest, sizeof rest, " %02d, %04d - %02d%02d%02d", localTime.day, localTime.year,
