@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <random>
 
+#include "hash/MD5.h"
 #include "hash/Sha256.h"
+#include "search/EvidenceRead.h"
 #include "support/TempTree.h"
 
 namespace snapsift {
@@ -57,6 +59,44 @@ TEST(Sha256Engine, VectorsFedInAnySplit) {
         for (const auto sizes : {std::initializer_list<std::size_t>{1 << 20}, {1}, {10, 60, 3}})
             EXPECT_EQ(Digest(sha, v.message, sizes), v.digest) << v.name << " in pieces of " << *sizes.begin();
     EXPECT_EQ(Sha256::Of("abc"), kVectors[1].digest);
+}
+
+// An evidence file in memory that counts what is read of it.
+class CountedFile final : public VolumeFile {
+public:
+    explicit CountedFile(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
+    bool Times(std::optional<DateTime>&, DateTime&, DateTime&) const override { return false; }
+    std::int64_t Read(void* buffer, std::size_t size) override {
+        const std::size_t count = std::min(size, bytes_.size() - at_);
+        std::copy_n(bytes_.data() + at_, count, static_cast<char*>(buffer));
+        at_ += count;
+        bytesRead += count;
+        return static_cast<std::int64_t>(count);
+    }
+    bool UnchangedSinceOpen() override { return true; }
+    bool AccessTimeKept() const override { return true; }
+    SystemError Error() const override { return {}; }
+    std::size_t bytesRead = 0;
+
+private:
+    std::string bytes_;
+    std::size_t at_ = 0;
+};
+
+// The evidence's one pass gives both digests and the copy: each byte is read once.
+TEST(Sha256Engine, OnePassOverTheEvidenceGivesBothDigestsAndTheCopy) {
+    for (const auto& v : {kVectors[1], kVectors[13]}) {
+        CountedFile file(v.message);
+        std::string copy;
+        const EvidenceDigest digest = DigestEvidence(file, [&](std::string_view bytes) { copy += bytes; });
+        MD5 md5;
+        md5.Init();
+        md5.Update(std::span(reinterpret_cast<const std::uint8_t*>(v.message.data()), v.message.size()));
+        EXPECT_EQ(std::tuple(digest.sha256.value_or(""), digest.hex.value_or(""), copy == v.message, file.bytesRead),
+                  std::tuple(v.digest, md5.Final(), true, v.message.size()))
+            << v.name;
+    }
 }
 
 #ifndef _WIN32
