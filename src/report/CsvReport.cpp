@@ -95,7 +95,7 @@ std::string FormatCsvRow(const ReportEntry& entry) {
     AppendField(row, entry.sha256);
     AppendField(row, name(entry.userId));
     AppendField(row, ShownText(ProfileUrl(entry.userId), false, entry.separator));
-    AppendField(row, entry.copyFileName ? name(*entry.copyFileName) : std::string());
+    AppendField(row, entry.copyFileName && entry.copyMade ? name(*entry.copyFileName) : std::string());
     const CacheRecord* cache = entry.cache ? &*entry.cache : nullptr;
     AppendField(row, cache ? ShownText(cache->url, true, '/') : std::string());
     AppendField(row, cache ? cache->format : std::string());
@@ -107,6 +107,28 @@ std::string FormatCsvRow(const ReportEntry& entry) {
 
 bool AppendCsvRow(const std::string& csvPath, const ReportEntry& entry) {
     return WriteOutputFile(csvPath, FormatCsvRow(entry), OutputWrite::Append);
+}
+
+std::string UnescapedName(std::string_view text) {
+    const auto hexValue = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string name;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '\\' && at + 1 < text.size() && text[at + 1] == '\\') {
+            name += '\\';
+            ++at;
+        } else if (text[at] == '\\' && at + 3 < text.size() && text[at + 1] == 'x' && hexValue(text[at + 2]) >= 0 &&
+                   hexValue(text[at + 3]) >= 0) {
+            name += static_cast<char>(hexValue(text[at + 2]) * 16 + hexValue(text[at + 3]));
+            at += 3;
+        } else {
+            name += text[at];
+        }
+    }
+    return name;
 }
 
 std::optional<std::vector<std::vector<std::string>>> ReadCsvRows(std::string_view text) {

@@ -32,6 +32,9 @@ std::string FormatCsvRow(const ReportEntry& entry);
 // it then stays in the file).
 bool AppendCsvRow(const std::string& csvPath, const ReportEntry& entry);
 
+// A name field's text back to the name's bytes: "\xHH" to its byte, "\\" to one backslash.
+std::string UnescapedName(std::string_view text);
+
 // Reads a file written as above back into its rows of fields (the header row first), undoing
 // the quoting but not the escapes. Nothing when the text is not in that form (no byte-order
 // mark, a quote left open, a row not ended by CR LF).

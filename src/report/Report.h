@@ -43,6 +43,7 @@ struct ReportEntry {
     std::string digest;                      // as the digest front-end returned it
     std::string userId;
     std::optional<std::string> copyFileName; // set when the image line is written
+    bool copyMade = false;                   // the copy was made whole
     std::string status = {};                 // what became of a deleted file; empty for a present one
     char separator = kSeparator;             // between the names of fullPath
     std::optional<CacheRecord> cache;        // set for a photo found in a browser's cache

@@ -174,7 +174,7 @@ bool WriteDigestList(const std::string& runFolder) {
         for (const auto& entry : *entries) {
             const auto copy = entry.find("copy"), sha256 = entry.find("sha256");
             if (copy != entry.end() && sha256 != entry.end() && !copy->second.empty() && !sha256->second.empty())
-                known[copy->second] = sha256->second;
+                known[UnescapedName(copy->second)] = sha256->second;
         }
     std::vector<std::string> names;
     std::error_code error;
@@ -189,8 +189,6 @@ bool WriteDigestList(const std::string& runFolder) {
     bool whole = true;
     for (const std::string& name : names) {
         if (name == kDigestListFileName) continue;
-        // A copy's name in the spreadsheet form is escaped as the report escapes names; only a
-        // name it writes as itself can be matched there.
         const auto entryDigest = known.find(name);
         std::optional<std::string> sha256 =
             entryDigest != known.end() ? std::optional(entryDigest->second) : FileSha256(runFolder + name);
@@ -252,7 +250,7 @@ RunCheck CheckRunFolder(const std::string& runFolder) {
             return found == entry.end() ? std::string() : found->second;
         };
         if (field("copy").empty()) continue;
-        Expected& file = expected[field("copy")];
+        Expected& file = expected[UnescapedName(field("copy"))];
         file.copy = true;
         file.md5 = field("md5");
         file.sha256 = field("sha256");

@@ -339,8 +339,10 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
             copy.Write(std::string_view(reinterpret_cast<const char*>(body.received.data()), body.received.size()));
             error = copy.Finish();
         }
-        if (error == 0)
+        if (error == 0) {
             entry.copyFileName = copyName;
+            entry.copyMade = true;
+        }
         else
             CopyFailed(bodyPath, error);
     }

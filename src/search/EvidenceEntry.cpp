@@ -96,7 +96,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     if (includePhotos && opened && !copy.Create(runFolder_ + copyName)) copyError = copy.Error();
 
     std::optional<std::string> hex, sha256;
-    bool fromDamage = false;
+    bool fromDamage = false, copyFinished = false;
     // Without photos, a file too long for a digest gives nothing that a read would be for.
     const bool worthReading = includePhotos || file == nullptr || file->Size() < MD5::kFinalLimit;
     if (opened && notRead.empty() && worthReading) {
@@ -130,6 +130,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
             includePhotos = false;
         } else if (copying && copyError == 0) {
             copyError = copy.Finish();
+            copyFinished = copyError == 0;
         }
     }
     file.reset();
@@ -143,6 +144,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     if (includePhotos && copyError != 0) CopyFailed(fullPath, copyError);
 
     if (includePhotos) entry.copyFileName = copyName;
+    entry.copyMade = includePhotos && copyFinished;
     AddIeCacheRecord(entry);
     AppendEntry(entry);
 }

@@ -36,6 +36,7 @@ TEST(CsvReport, RowsQuoteEscapeAndDisarmFormulas) {
     whole.digest = "900150983CD24FB0D6963F7D28E17F72";
     whole.sha256 = std::string(64, 'a');
     whole.copyFileName = "n1_2[1]-7.jpg";
+    whole.copyMade = true;
     whole.cache = CacheRecord{.url = "https://x.example/p?a=1,b=\"2\"", .format = "Firefox cache2",
                               .created = DateTime{2026, 1, 2, 3, 4, 5}};
     const struct { const char* why; ReportEntry entry; std::string row; } rows[] = {
