@@ -8,11 +8,15 @@
 #include <unistd.h>
 
 #include "qt/DriveCombo.h"
+#include "qt/DriveList.h"
 #include "qt/WindowMetrics.h"
 #include "qt/QtMainWindow.h"
 #include "qt/PacedEventTurn.h"
 #include "qt/WindowServices.h"
 #include "qt/AboutBox.h"
+#ifdef SNAPSIFT_IMAGES
+#include "support/NtfsImages.h"
+#endif
 
 namespace snapsift {
 
@@ -376,6 +380,23 @@ private slots:
         QCOMPARE(Shown(*combo) + QString::number(form_->SelectedImageEntry()),
                  "/,/media/a,x.img [NTFS],@y.img [NTFS],Add disk image... image 1 1");
     }
+
+#ifdef SNAPSIFT_IMAGES
+    // An NTFS image mounted read-only with ntfs-3g, a FUSE mount whose device is the image file,
+    // is among the volumes on offer, as one holding profile folders.
+    void driveListOffersAnImageMount() {
+        if (const std::string why = test::WhyNoNtfsVolumes(); !why.empty()) QSKIP(why.c_str());
+        QTemporaryDir work;
+        const std::string image = work.filePath("case.img").toStdString(), mount = work.filePath("mnt").toStdString();
+        QVERIFY(QDir(work.path()).mkdir("mnt"));
+        QVERIFY(test::MakeNtfsVolume(image, 8, {{"Users/ana/notes.txt", "x"}}, mount));
+        QVERIFY(test::MountNtfs(image, mount, true));
+        const auto unmount = qScopeGuard([&] { test::Unmount(mount); });
+        QStringList listed;
+        for (const DriveEntry& drive : ListDrives()) listed << QString::fromStdString(drive.rootPath + (drive.holdsProfiles ? "*" : ""));
+        QVERIFY2(listed.contains(QString::fromStdString(mount + "*")), qPrintable(listed.join(' ')));
+    }
+#endif
 
     // A due turn serves the timers and the sockets ("F"), a paced one neither ("-"); every turn
     // runs the call posted before it ("!" when not), and a box that call opens in a paced turn
