@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -182,7 +183,7 @@ void QtMainWindow::SetMenuEnabled(MenuCommand command, bool enabled) {
 }
 
 bool QtMainWindow::OpenInBrowser(const std::string& path) {
-    return services_.OpenUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    return services_.OpenUrl(QUrl::fromLocalFile(QDir::fromNativeSeparators(QString::fromStdString(path))));
 }
 
 void QtMainWindow::ShowMessage(std::string_view text) { services_.ShowMessage(this, Text(text)); }

@@ -67,6 +67,11 @@ QString Shown(const DriveCombo& combo) {
            combo.SelectedPrefix().c_str();
 }
 
+// Each box also shown as the system's, which OK closes from the event loop.
+struct BoxServices : FakeServices {
+    void ShowMessage(QWidget* owner, const QString& text) override;
+};
+
 // A window whose clock moves 100 ms at each reading, so that a short scan shows its progress in
 // the caption; at each event loop turn it notes where the focus is.
 struct TimedForm : QtMainWindow {
@@ -80,11 +85,18 @@ struct TimedForm : QtMainWindow {
     }
 };
 
+void BoxServices::ShowMessage(QWidget* owner, const QString& text) {
+    FakeServices::ShowMessage(owner, text);
+    WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+    SystemWindowServices().ShowMessage(owner, text);
+}
+
 class QtWindowTest : public QObject {
     Q_OBJECT
 
     ScanState state_;
     FakeServices services_;
+    BoxServices boxes_;
     SystemWindowServices system_;
     std::unique_ptr<QtMainWindow> form_;
 
@@ -200,7 +212,8 @@ private slots:
     // its text); the caption counts the files and the time, then is the title again; the final
     // message ends with the report's path, and Open Last Report, greyed out until then, opens it.
     void scanFromStart() {
-        NewForm<TimedForm>(services_);
+        boxes_ = {};
+        NewForm<TimedForm>(boxes_);
         auto* form = static_cast<TimedForm*>(form_.get());
         QCOMPARE(QApplication::focusWidget(), Control("StartButton"));
         QTemporaryDir source, output;
@@ -214,13 +227,17 @@ private slots:
         Control("StartButton")->setFocus();
         QStringList landed, captions;
         QObject watching;  // ends the watch before the lists go
-        connect(qApp, &QApplication::focusChanged, &watching, [&](QWidget*, QWidget* now) { landed << (now ? now->objectName() : "none"); });
+        connect(qApp, &QApplication::focusChanged, &watching, [&](QWidget*, QWidget* now) {
+            if (now && now->window() == form) landed << now->objectName();
+        });
         connect(form, &QWidget::windowTitleChanged, &watching, [&](const QString& caption) { captions << caption; });
         auto* openLastReport = form->findChild<QAction*>("OpenLastReportItem");
         QVERIFY(!openLastReport->isEnabled());
 
         Click("StartButton");
-        landed.removeAll("none");
+        form->activateWindow();  // as the desktop does when the box has gone
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        QCOMPARE(QApplication::focusWidget(), Control("StartButton"));
         QCOMPARE(landed, QStringList({"AbortButton", "StartButton"}));
         QVERIFY(!form->focusAtTurns.isEmpty());
         QCOMPARE(form->focusAtTurns.filter("AbortButton").size(), form->focusAtTurns.size());
@@ -238,11 +255,11 @@ private slots:
         const QStringList runs = QDir(output.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         QCOMPARE(runs.size(), 1);
         const QString report = QDir(output.path()).filePath(runs[0] + "/Quorvia JPG Files.htm");
-        QVERIFY2(services_.lastBox.endsWith("\nReport: " + report), qPrintable(services_.lastBox));
+        QVERIFY2(boxes_.lastBox.endsWith("\nReport: " + report), qPrintable(boxes_.lastBox));
         QVERIFY(openLastReport->isEnabled());
-        services_.seen.clear();
+        boxes_.seen.clear();
         Trigger("OpenLastReportItem");
-        QCOMPARE(services_.seen, QStringList("open " + QUrl::fromLocalFile(report).toString()));
+        QCOMPARE(boxes_.seen, QStringList("open " + QUrl::fromLocalFile(report).toString()));
     }
 
     // The running look's extra 1500 twips never push the window below the screen's work area.
