@@ -105,6 +105,8 @@ class QtWindowTest : public QObject {
         services_ = {};
         form_ = std::make_unique<Form>(state_, services);
         form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        form_->activateWindow();  // as the desktop does with a new window
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
     }
 
