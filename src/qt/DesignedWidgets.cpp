@@ -57,7 +57,8 @@ Rgb ToRgb(const QColor& colour) {
 // Colours the dark blue rows for the client's palette as made, and again at each of its changes.
 class DarkBlueRows : public QObject {
 public:
-    DarkBlueRows(QWidget& client, std::vector<QWidget*> rows) : QObject(&client), client_(client), rows_(std::move(rows)) {
+    DarkBlueRows(QWidget& client, std::vector<QWidget*> rows)
+        : QObject(&client), client_(client), rows_(std::move(rows)) {
         Colour();
         client.installEventFilter(this);
     }
