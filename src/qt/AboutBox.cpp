@@ -29,12 +29,16 @@ AboutBox::AboutBox(UrlOpener openUrl)
     const TwipsScale twips(*this);
     setFixedSize(twips.X(design.clientWidth), twips.Y(design.clientHeight));
 
-    controls_ = MakeDesignedWidgets(design, *this);
+    controls_ = MakeDesignedWidgets(design, *this,
+                                    [](int row) { return AccessibleName(static_cast<AboutControl>(row)); });
     const auto widget = [this](AboutControl control) { return controls_[static_cast<std::size_t>(control)]; };
-    // Only the button takes the focus, so Tab keeps it there; the labels are not stops.
+    // The box opens with the focus on OK; Tab goes on to the two links and back to OK.
     connect(static_cast<QPushButton*>(widget(AboutControl::OkButton)), &QPushButton::clicked, this, &QDialog::close);
+    QWidget* previous = widget(AboutControl::OkButton);
     for (AboutControl link : {AboutControl::Copyright, AboutControl::Address}) {
         connect(static_cast<LinkLabel*>(widget(link)), &LinkLabel::clicked, this, &AboutBox::OpenMakerPage);
+        QWidget::setTabOrder(previous, widget(link));
+        previous = widget(link);
     }
 }
 

@@ -1,11 +1,18 @@
 #include "qt/DesignedWidgets.h"
 
+#include <QEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyleHints>
+#include <QtGlobal>
+#if QT_VERSION >= QT_VERSION_CHECK(6, 10, 0)
+#include <QAccessibilityHints>
+#endif
 
 #include "qt/DriveCombo.h"
 #include "qt/LinkLabel.h"
@@ -31,6 +38,45 @@ protected:
         painter.fillRect(0, 0, width(), 1, QColor(0x80, 0x80, 0x80));
         painter.fillRect(1, 1, width() - 1, height() - 1, Qt::white);
     }
+};
+
+// Whether the user has asked the desktop for high contrast; Qt says so from 6.10 on.
+bool HighContrastAsked() {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 10, 0)
+    return QGuiApplication::styleHints()->accessibility()->contrastPreference() == Qt::ContrastPreference::HighContrast;
+#else
+    return false;
+#endif
+}
+
+Rgb ToRgb(const QColor& colour) {
+    return {static_cast<unsigned char>(colour.red()), static_cast<unsigned char>(colour.green()),
+            static_cast<unsigned char>(colour.blue())};
+}
+
+// Colours the dark blue rows for the client's palette as made, and again at each of its changes.
+class DarkBlueRows : public QObject {
+public:
+    DarkBlueRows(QWidget& client, std::vector<QWidget*> rows)
+        : QObject(&client), client_(client), rows_(std::move(rows)) {
+        Colour();
+        client.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &client_ && event->type() == QEvent::PaletteChange) Colour();
+        return false;
+    }
+
+private:
+    void Colour() {
+        const QColor colour = DarkBlueTextColour(client_.palette());
+        for (QWidget* row : rows_) SetTextColour(*row, colour);
+    }
+
+    QWidget& client_;
+    std::vector<QWidget*> rows_;
 };
 
 QWidget* MakeWidget(const ControlDesign& row, QWidget* parent) {
@@ -93,13 +139,22 @@ QWidget* MakeWidget(const ControlDesign& row, QWidget* parent) {
 
 }  // namespace
 
-std::vector<QWidget*> MakeDesignedWidgets(const WindowDesign& design, QWidget& client) {
+QColor DarkBlueTextColour(const QPalette& palette) {
+    const Rgb colour = DarkBlueOr(ToRgb(palette.color(QPalette::Window)), ToRgb(palette.color(QPalette::WindowText)),
+                                  HighContrastAsked());
+    return QColor(colour.red, colour.green, colour.blue);
+}
+
+std::vector<QWidget*> MakeDesignedWidgets(const WindowDesign& design, QWidget& client,
+                                          const AccessibleNames& accessibleName) {
     const TwipsScale twips(client);
     std::vector<QWidget*> widgets;
+    std::vector<QWidget*> darkBlue;
     for (const ControlDesign& row : design.controls) {
         QWidget* parent = row.inside >= 0 ? widgets[static_cast<std::size_t>(row.inside)] : &client;
         QWidget* widget = MakeWidget(row, parent);
         widget->setObjectName(QString::fromStdString(row.name));
+        widget->setAccessibleName(QString::fromStdString(accessibleName(static_cast<int>(widgets.size()))));
         QRect place = twips.Rect(row.place);
         // A rule keeps its drawn thickness at any resolution: one pixel, or two when etched.
         if (row.kind == ControlKind::Rule) place.setHeight(1);
@@ -107,7 +162,7 @@ std::vector<QWidget*> MakeDesignedWidgets(const WindowDesign& design, QWidget& c
         widget->setGeometry(place);
         const QFont font = DesignedFont(row.font);
         widget->setFont(font);
-        if (row.darkBlue) SetTextColour(*widget, QColor(kDarkBlue[0], kDarkBlue[1], kDarkBlue[2]));
+        if (row.darkBlue) darkBlue.push_back(widget);
         if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && FitsText(row.kind)) {
             label->setProperty(kDesignedFont, font);
             FitLabelFont(*label);
@@ -115,6 +170,7 @@ std::vector<QWidget*> MakeDesignedWidgets(const WindowDesign& design, QWidget& c
         if (!row.visible) widget->hide();
         widgets.push_back(widget);
     }
+    new DarkBlueRows(client, std::move(darkBlue));
     for (std::size_t i = 1; i < design.tabOrder.size(); ++i) {
         QWidget::setTabOrder(widgets[static_cast<std::size_t>(design.tabOrder[i - 1])],
                              widgets[static_cast<std::size_t>(design.tabOrder[i])]);

@@ -1,7 +1,11 @@
 #include "qt/DriveCombo.h"
 
 #include <QDir>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QSignalBlocker>
+#include <QWheelEvent>
+#include <utility>
 
 namespace snapsift {
 
@@ -11,23 +15,30 @@ DriveCombo::DriveCombo(QWidget* parent, DriveSource list) : QComboBox(parent), l
         if (index != AddIndex()) selected_ = index;
     });
     connect(this, &QComboBox::activated, this, [this](int index) {
-        if (index != AddIndex()) return;
-        {
-            const QSignalBlocker quiet(this);
-            setCurrentIndex(selected_);
-        }
-        emit AddImageChosen();
+        if (index == AddIndex() && !stepping_) ChooseAdd();
     });
 }
 
+bool DriveCombo::OnAddEntry() const { return AddIndex() >= 0 && currentIndex() == AddIndex(); }
+
+int DriveCombo::Chosen() const { return OnAddEntry() ? selected_ : currentIndex(); }
+
+void DriveCombo::ChooseAdd() {
+    {
+        const QSignalBlocker quiet(this);
+        setCurrentIndex(selected_);
+    }
+    emit AddImageChosen();
+}
+
 std::string DriveCombo::SelectedPrefix() const {
-    const int index = currentIndex();
+    const int index = Chosen();
     if (index < 0 || index >= static_cast<int>(drives_.size())) return {};
     return drives_[static_cast<std::size_t>(index)].prefix;
 }
 
 int DriveCombo::SelectedImage() const {
-    const int image = currentIndex() - static_cast<int>(drives_.size());
+    const int image = Chosen() - static_cast<int>(drives_.size());
     return image >= 0 && image < images_.size() ? image : -1;
 }
 
@@ -36,8 +47,9 @@ int DriveCombo::AddIndex() const {
 }
 
 void DriveCombo::Reload() {
+    const bool onAdd = OnAddEntry();
     const int image = SelectedImage();
-    const int old = currentIndex();
+    const int old = Chosen();
     const bool hadVolume = old >= 0 && old < static_cast<int>(drives_.size());
     const std::string selected = SelectedPrefix();
 
@@ -46,6 +58,10 @@ void DriveCombo::Reload() {
         Fill(static_cast<int>(drives_.size()) + image);
     else
         Fill(IndexAfterReread(drives_, hadVolume ? &selected : nullptr, QDir::currentPath().toStdString()));
+    if (onAdd) {
+        const QSignalBlocker quiet(this);
+        setCurrentIndex(AddIndex());
+    }
 }
 
 void DriveCombo::SetSource(DriveSource list) {
@@ -55,7 +71,7 @@ void DriveCombo::SetSource(DriveSource list) {
 
 void DriveCombo::SetImageEntries(const QStringList& images, const QString& addEntry, int select) {
     const int image = SelectedImage();
-    const int volume = image < 0 && currentIndex() < static_cast<int>(drives_.size()) ? currentIndex() : -1;
+    const int volume = image < 0 && Chosen() < static_cast<int>(drives_.size()) ? Chosen() : -1;
     images_ = images;
     addEntry_ = addEntry;
     const int keep = image >= 0 && image < images_.size() ? static_cast<int>(drives_.size()) + image : volume;
@@ -75,6 +91,32 @@ void DriveCombo::Fill(int index) {
 void DriveCombo::showPopup() {
     Reload();
     QComboBox::showPopup();
+}
+
+void DriveCombo::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && OnAddEntry()) {
+        event->accept();
+        ChooseAdd();
+        return;
+    }
+    const bool stepping = std::exchange(stepping_, true);
+    QComboBox::keyPressEvent(event);
+    stepping_ = stepping;
+}
+
+void DriveCombo::wheelEvent(QWheelEvent* event) {
+    const bool stepping = std::exchange(stepping_, true);
+    QComboBox::wheelEvent(event);
+    stepping_ = stepping;
+}
+
+void DriveCombo::focusOutEvent(QFocusEvent* event) {
+    const Qt::FocusReason reason = event->reason();
+    if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && OnAddEntry()) {
+        const QSignalBlocker quiet(this);
+        setCurrentIndex(selected_);
+    }
+    QComboBox::focusOutEvent(event);
 }
 
 }  // namespace snapsift

@@ -1,6 +1,10 @@
 // The drive list of the main window: a combo box that reads the volumes again each time it is
 // opened, so that a volume mounted while the program runs is offered too. Below the volumes it
 // keeps the disk image entries it is given, and last the entry that asks for an image to add.
+// That entry asks only when chosen from the open list or with Enter: stepping onto it with the
+// list closed (arrow keys, Home, End, typing, the wheel) merely shows it, and the volume or image
+// selected before stays the one searched; moving the focus elsewhere in the window puts that
+// one back on show.
 #pragma once
 
 #include <QComboBox>
@@ -47,7 +51,17 @@ signals:
     // The add entry was chosen; the selection is back where it was before.
     void AddImageChosen();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
 private:
+    // The entry a search takes: the one on show, or the one before the add entry when that is.
+    int Chosen() const;
+    bool OnAddEntry() const;
+    // Shows the selection again and sends AddImageChosen.
+    void ChooseAdd();
     // Lists the volumes, the image entries and the add entry, and selects `index`, quietly.
     void Fill(int index);
     int AddIndex() const;
@@ -57,6 +71,7 @@ private:
     QStringList images_;
     QString addEntry_;
     int selected_ = -1;  // the entry selected last, never the add entry
+    bool stepping_ = false;  // a key or the wheel moves through the closed list
 };
 
 }  // namespace snapsift

@@ -1,5 +1,7 @@
-// A label that acts as a link: the hand pointer while the mouse is over it, and a signal
-// when it is clicked.
+// A label that acts as a link: the hand pointer while the mouse is over it, a stop in the tab
+// order with a focus rectangle around its text, and a signal when it is clicked or, with the
+// focus on it, Enter or Space is pressed. Screen readers are told it is a link, which their
+// press action follows.
 #pragma once
 
 #include <QLabel>
@@ -17,6 +19,8 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace snapsift

@@ -1,8 +1,10 @@
 #include "qt/QtMainWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -59,7 +61,8 @@ void QtMainWindow::CreateControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
-    const std::vector<QWidget*> made = MakeDesignedWidgets(MainWindowDesign(), *client);
+    const std::vector<QWidget*> made = MakeDesignedWidgets(
+        MainWindowDesign(), *client, [](int row) { return AccessibleName(static_cast<snapsift::Control>(row)); });
     std::copy(made.begin(), made.end(), controls_.begin());
 
     const auto clicked = [this](Control control, void (MainWindowLogic::*handler)()) {
@@ -98,9 +101,27 @@ void QtMainWindow::CreateMenus() {
 
 AboutBox* QtMainWindow::About() const { return about_.data(); }
 
-void QtMainWindow::SetVisible(Control control, bool visible) { Widget(control)->setVisible(visible); }
+namespace {
 
-void QtMainWindow::SetEnabled(Control control, bool enabled) { Widget(control)->setEnabled(enabled); }
+// Takes the focus off a control about to be hidden or disabled, that Qt would otherwise pass on
+// along the tab order: to controls about to go too, or to a text box that selects all its text
+// on taking the focus that way. The logic then puts the focus where it belongs.
+void ReleaseFocus(QWidget& control) {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus != nullptr && (focus == &control || control.isAncestorOf(focus))) focus->clearFocus();
+}
+
+}  // namespace
+
+void QtMainWindow::SetVisible(Control control, bool visible) {
+    if (!visible) ReleaseFocus(*Widget(control));
+    Widget(control)->setVisible(visible);
+}
+
+void QtMainWindow::SetEnabled(Control control, bool enabled) {
+    if (!enabled) ReleaseFocus(*Widget(control));
+    Widget(control)->setEnabled(enabled);
+}
 
 void QtMainWindow::SetText(Control control, const std::string& text) {
     QWidget* widget = Widget(control);
@@ -162,7 +183,7 @@ void QtMainWindow::SetMenuEnabled(MenuCommand command, bool enabled) {
 }
 
 bool QtMainWindow::OpenInBrowser(const std::string& path) {
-    return services_.OpenUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    return services_.OpenUrl(QUrl::fromLocalFile(QDir::fromNativeSeparators(QString::fromStdString(path))));
 }
 
 void QtMainWindow::ShowMessage(std::string_view text) { services_.ShowMessage(this, Text(text)); }

@@ -89,7 +89,14 @@ int IndexAfterReread(const std::vector<DriveEntry>& drives, const std::string* s
 bool IsSearchableMount(std::string_view device, std::string_view type, std::string_view mountPoint) {
     if (mountPoint == "/") return true;  // whatever it is made of (an overlay in a container)
     if (InSystemPlace(mountPoint)) return false;
-    if (type == "tmpfs" || type == "fuseblk" || type.starts_with("fuse.")) return true;
+    // Any FUSE file system but the system's own: NTFS drivers and image mounts name their device
+    // as they please (the image file itself), and some give no subtype at all.
+    if (type == "fuse" || type == "fuseblk" || type.starts_with("fuse.")) {
+        static constexpr std::array<std::string_view, 3> kSystemFuse = {"fuse.lxcfs", "fuse.snapfuse",
+                                                                       "fuse.squashfuse"};
+        return std::find(kSystemFuse.begin(), kSystemFuse.end(), type) == kSystemFuse.end();
+    }
+    if (type == "tmpfs") return true;
     static constexpr std::array<std::string_view, 11> kNotFiles = {
         "proc",   "sysfs",    "devtmpfs", "devpts",  "cgroup", "cgroup2",
         "autofs", "squashfs", "overlay",  "debugfs", "tracefs"};

@@ -1,17 +1,22 @@
 // The Qt side of the window under the offscreen platform, once on each event dispatcher: the main
 // window and its About box as designed, each widget reaching its handler in the window logic and
 // each view call its widget, what only the view does (the real boxes and chooser, keeping on the
-// screen, the drive list's re-read), and the two kinds of event loop turn a scan takes per file.
+// screen, the drive list's re-read), a scan run from START as the window shows it, and the two
+// kinds of event loop turn a scan takes per file.
 #include <QTest>
 #include <QtWidgets>
 #include <unistd.h>
 
 #include "qt/DriveCombo.h"
+#include "qt/DriveList.h"
 #include "qt/WindowMetrics.h"
 #include "qt/QtMainWindow.h"
 #include "qt/PacedEventTurn.h"
 #include "qt/WindowServices.h"
 #include "qt/AboutBox.h"
+#ifdef SNAPSIFT_IMAGES
+#include "support/NtfsImages.h"
+#endif
 
 namespace snapsift {
 
@@ -20,6 +25,7 @@ namespace snapsift {
 // chooser's title, filter and start (answered ""), the pages opened; questions are answered `yes`.
 struct FakeServices : WindowServices {
     QStringList seen;
+    QString lastBox;  // the last box's whole text
     bool yes = false;
     static QString Box(const QString& text) { return text.left(36) + (text.contains(u'\r') ? " [CR]" : ""); }
     std::string BrowseFolder(std::string_view, const std::string& at, QWidget*) override {
@@ -30,7 +36,7 @@ struct FakeServices : WindowServices {
         seen << "choose " + title + " " + filter + " at " + at.c_str();
         return "";
     }
-    void ShowMessage(QWidget*, const QString& text) override { seen << "message " + Box(text); }
+    void ShowMessage(QWidget*, const QString& text) override { seen << "message " + Box(text), lastBox = text; }
     bool AskYesNo(QWidget*, const QString& text) override { return seen << "question " + Box(text), yes; }
     bool OpenUrl(const QUrl& url) override {
         seen << "open " + url.toString();
@@ -61,11 +67,31 @@ QString Shown(const DriveCombo& combo) {
            combo.SelectedPrefix().c_str();
 }
 
+// Each box also shown as the system's, which OK closes from the event loop.
+struct BoxServices : FakeServices {
+    void ShowMessage(QWidget* owner, const QString& text) override;
+};
+
+// A window whose clock moves 100 ms at each reading, so that a short scan shows its progress in
+// the caption.
+struct TimedForm : QtMainWindow {
+    using QtMainWindow::QtMainWindow;
+    mutable std::int64_t now = 0;
+    std::int64_t NowNs() const override { return now += 100'000'000; }
+};
+
+void BoxServices::ShowMessage(QWidget* owner, const QString& text) {
+    FakeServices::ShowMessage(owner, text);
+    WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+    SystemWindowServices().ShowMessage(owner, text);
+}
+
 class QtWindowTest : public QObject {
     Q_OBJECT
 
     ScanState state_;
     FakeServices services_;
+    BoxServices boxes_;
     SystemWindowServices system_;
     std::unique_ptr<QtMainWindow> form_;
 
@@ -73,13 +99,15 @@ class QtWindowTest : public QObject {
     void Click(const char* name) { QTest::mouseClick(Control(name), Qt::LeftButton); }
     void Trigger(const char* name) { form_->findChild<QAction*>(name)->trigger(); }
 
-    void NewForm(WindowServices& services) {
+    template <typename Form = QtMainWindow> void NewForm(WindowServices& services) {
         form_.reset();  // before what it refers to
         state_ = {};
         services_ = {};
-        form_ = std::make_unique<QtMainWindow>(state_, services);
+        form_ = std::make_unique<Form>(state_, services);
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        form_->activateWindow();  // as the desktop does with a new window
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
     }
 
 private slots:
@@ -92,7 +120,8 @@ private slots:
 
     // Each control of both windows as its design row has it: text, place (a rule keeps its drawn
     // thickness), frame, font (a fitted label's no larger, nor below 70 %), colour, first look,
-    // check state; then one turn of the focus chain in the designed tab order.
+    // check state, a name for screen readers that no other control of its window has; then one
+    // turn of the focus chain in the designed tab order.
     void asDesigned() {
         Trigger("AboutItem");
         QVERIFY(form_->About());
@@ -100,6 +129,7 @@ private slots:
                                                                    {&AboutBoxDesign(), form_->About()}};
         for (const auto& [design, window] : windows) {
             std::vector<QWidget*> made;
+            QSet<QString> names;
             for (const ControlDesign& row : design->controls) {
                 QWidget* c = window->findChild<QWidget*>(QString::fromStdString(row.name));
                 QVERIFY2(c, row.name.c_str());
@@ -116,6 +146,8 @@ private slots:
                          c->font().bold() == row.font.bold && c->font().family() == DesignedFont(row.font).family() &&
                          (FitsText(row.kind) ? points <= designed && points >= designed * 0.7 : points == designed) &&
                          c->palette().color(QPalette::WindowText) == colour, row.name.c_str());
+                QVERIFY2(!c->accessibleName().isEmpty() && !names.contains(c->accessibleName()), row.name.c_str());
+                names.insert(c->accessibleName());
             }
             QStringList tabOrder, chain;
             for (const int i : design->tabOrder) tabOrder << made[i]->objectName();
@@ -127,6 +159,102 @@ private slots:
         }
         QCOMPARE(form_->centralWidget()->size(), FromTwips(0, 0, 6990, 4770).size());
         QCOMPARE(form_->About()->size(), FromTwips(0, 0, 5730, 3825).size());
+    }
+
+    // The dark blue labels are navy on a light window; on a dark one, where navy cannot be read,
+    // they take the palette's own text colour, and navy again once a light palette is back.
+    void darkBlueFollowsThePalette() {
+        const QPalette light = QApplication::palette();
+        QPalette dark = light;
+        dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+        dark.setColor(QPalette::WindowText, QColor(0xf0, 0xf0, 0xf0));
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
+        const struct { const char* why; QPalette palette; QColor text; } rows[] = {
+            {"dark", dark, QColor(0xf0, 0xf0, 0xf0)}, {"light again", light, QColor(0, 0, 128)}};
+        for (const auto& row : rows) {
+            QApplication::setPalette(row.palette);
+            QCoreApplication::processEvents();  // the change reaches the windows from the event loop
+            for (const ControlDesign& design : MainWindowDesign().controls)
+                if (design.darkBlue)
+                    QVERIFY2(Control(design.name.c_str())->palette().color(QPalette::WindowText) == row.text,
+                             (design.name + ", " + row.why).c_str());
+        }
+    }
+
+    // The About box's links follow OK in the focus chain; Enter and Space open the maker's page as
+    // a click does, leaving the box open; screen readers are told they are links that a press opens.
+    void aboutLinks() {
+        Trigger("AboutItem");
+        AboutBox* about = form_->About();
+        QVERIFY(QTest::qWaitForWindowActive(about));
+        QStringList got;
+        for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Return, Qt::Key_Tab, Qt::Key_Space, Qt::Key_Tab}) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            got << QApplication::focusWidget()->objectName() + ": " + services_.seen.join(", ");
+            services_.seen.clear();
+        }
+        const QString opened = "open https://snapsift.example.org";
+        QCOMPARE(got, QStringList({"Copyright: ", "Copyright: " + opened, "Address: ", "Address: " + opened, "OkButton: "}));
+        QVERIFY(about->isVisible());
+        for (const char* name : {"Copyright", "Address"}) {
+            QAccessibleInterface* link = QAccessible::queryAccessibleInterface(about->findChild<QWidget*>(name));
+            QVERIFY2(link && link->role() == QAccessible::Link && link->actionInterface(), name);
+            link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        }
+        QCOMPARE(services_.seen, QStringList({opened, opened}));
+    }
+
+    // START runs a scan of a folder: the focus, on START from the start, goes to ABORT for the
+    // scan and back to START after its box, landing nowhere else (a read-only box would select
+    // its text); the caption counts the files and the time, then is the title again; the final
+    // message ends with the report's path, and Open Last Report, greyed out until then, opens it.
+    void scanFromStart() {
+        boxes_ = {};
+        NewForm<TimedForm>(boxes_);
+        auto* form = static_cast<TimedForm*>(form_.get());
+        QCOMPARE(QApplication::focusWidget(), Control("StartButton"));
+        QTemporaryDir source, output;
+        for (int i = 0; i < 20; ++i) {
+            QFile file(source.filePath(QString("f%1.txt").arg(i)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        Click("ProfileFoldersOnly");
+        state_.SourceFolder = source.path().toStdString() + "/";
+        state_.OutputFolder = output.path().toStdString() + "/";
+        Control("StartButton")->setFocus();
+        QStringList landed, captions;
+        QObject watching;  // ends the watch before the lists go
+        connect(qApp, &QApplication::focusChanged, &watching, [&](QWidget*, QWidget* now) {
+            if (now && now->window() == form) landed << now->objectName();
+        });
+        connect(form, &QWidget::windowTitleChanged, &watching, [&](const QString& caption) { captions << caption; });
+        auto* openLastReport = form->findChild<QAction*>("OpenLastReportItem");
+        QVERIFY(!openLastReport->isEnabled());
+
+        Click("StartButton");
+        form->activateWindow();  // as the desktop does when the box has gone
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        QCOMPARE(QApplication::focusWidget(), Control("StartButton"));
+        QCOMPARE(landed, QStringList({"AbortButton", "StartButton"}));
+        QVERIFY2(captions.size() >= 3 && captions.first() == "Snapsift - 0 files, 0 found, 0:00" &&
+                     captions.last() == "Snapsift", qPrintable(captions.join(" | ")));
+        const QRegularExpression progress("^Snapsift - ([0-9,]+) files?, [0-9,]+ found, ([0-9]+):[0-5][0-9]$");
+        int files = 0;
+        for (const QString& caption : captions.mid(1, captions.size() - 2)) {
+            const QRegularExpressionMatch match = progress.match(caption);
+            QVERIFY2(match.hasMatch() && match.captured(1).toInt() >= files, qPrintable(caption));
+            files = match.captured(1).toInt();
+        }
+        QVERIFY2(files > 0, qPrintable(captions.join(" | ")));
+
+        const QStringList runs = QDir(output.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(runs.size(), 1);
+        const QString report = QDir(output.path()).filePath(runs[0] + "/Quorvia JPG Files.htm");
+        QVERIFY2(boxes_.lastBox.endsWith("\nReport: " + report), qPrintable(boxes_.lastBox));
+        QVERIFY(openLastReport->isEnabled());
+        boxes_.seen.clear();
+        Trigger("OpenLastReportItem");
+        QCOMPARE(boxes_.seen, QStringList("open " + QUrl::fromLocalFile(report).toString()));
     }
 
     // The running look's extra 1500 twips never push the window below the screen's work area.
@@ -213,8 +341,9 @@ private slots:
 
     // The drive list through the view: opening it reads it again, the selected volume (@) kept
     // wherever it now is; the image entries below the volumes and the add entry last; choosing
-    // that entry opens the disk image chooser and keeps the selection; a selected image entry
-    // stays selected across a re-read.
+    // that entry (Enter, or in the open list) opens the disk image chooser and keeps the
+    // selection, while stepping onto it with the list closed only shows it; a selected image
+    // entry stays selected across a re-read.
     void driveList() {
         QString listed = "/ /media/a";
         auto* combo = form_->findChild<DriveCombo*>("DriveList");
@@ -230,16 +359,56 @@ private slots:
         reread();
         QCOMPARE(Shown(*combo), "/media/b,/,@/media/a,x.img [NTFS],Add disk image... image -1 /media/a");
         QCOMPARE(form_->Logic().SelectedDriveRoot(), "/media/a");
-        QTest::keyClick(combo, Qt::Key_End);
-        QTRY_COMPARE(services_.seen, QStringList("choose Choose a disk image: Disk images (*.dd *.raw *.img *.001 *.E01 "
-                                                 "*.e01);;All files (*) at "));
-        QCOMPARE(Shown(*combo), "/media/b,/,@/media/a,x.img [NTFS],Add disk image... image -1 /media/a");
+        const QString chooser = "choose Choose a disk image: Disk images (*.dd *.raw *.img *.001 *.E01 *.e01);;All files (*) at ";
+        const auto keys = [combo](std::initializer_list<Qt::Key> list) { for (const Qt::Key key : list) QTest::keyClick(combo, key); };
+        const struct { const char* why; std::function<void()> act; QString shown; bool chooser; } rows[] = {
+            {"End onto the add entry, the list closed", [&] { keys({Qt::Key_End}); },
+             "/media/b,/,/media/a,x.img [NTFS],@Add disk image... image -1 /media/a", false},
+            {"End, then Enter", [&] { keys({Qt::Key_End, Qt::Key_Return}); },
+             "/media/b,/,@/media/a,x.img [NTFS],Add disk image... image -1 /media/a", true},
+            {"End, then Up", [&] { keys({Qt::Key_End, Qt::Key_Up}); },
+             "/media/b,/,/media/a,@x.img [NTFS],Add disk image... image 0 ", false},
+            {"End, then the focus elsewhere", [&] { keys({Qt::Key_End}), Control("StartButton")->setFocus(); },
+             "/media/b,/,@/media/a,x.img [NTFS],Add disk image... image -1 /media/a", false},
+            {"chosen in the open list", [&] {
+                 combo->showPopup();
+                 combo->view()->setCurrentIndex(combo->model()->index(combo->count() - 1, 0));
+                 QTest::keyClick(combo->view(), Qt::Key_Return);
+             }, "/media/b,/,@/media/a,x.img [NTFS],Add disk image... image -1 /media/a", true}};
+        for (const auto& row : rows) {
+            form_->activateWindow();  // from the popup
+            QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+            combo->setCurrentIndex(2);
+            combo->setFocus();
+            services_.seen.clear();
+            row.act();
+            QCoreApplication::processEvents();
+            QCOMPARE(QStringList({row.why, Shown(*combo)}), QStringList({row.why, row.shown}));
+            QCOMPARE(QStringList({row.why, services_.seen.join("")}), QStringList({row.why, row.chooser ? chooser : ""}));
+        }
         form_->SetImageEntries({"x.img [NTFS]", "y.img [NTFS]"}, "Add disk image...", 1);
         listed = "/ /media/a";
         reread();
         QCOMPARE(Shown(*combo) + QString::number(form_->SelectedImageEntry()),
                  "/,/media/a,x.img [NTFS],@y.img [NTFS],Add disk image... image 1 1");
     }
+
+#ifdef SNAPSIFT_IMAGES
+    // An NTFS image mounted read-only with ntfs-3g, a FUSE mount whose device is the image file,
+    // is among the volumes on offer, as one holding profile folders.
+    void driveListOffersAnImageMount() {
+        if (const std::string why = test::WhyNoNtfsVolumes(); !why.empty()) QSKIP(why.c_str());
+        QTemporaryDir work;
+        const std::string image = work.filePath("case.img").toStdString(), mount = work.filePath("mnt").toStdString();
+        QVERIFY(QDir(work.path()).mkdir("mnt"));
+        QVERIFY(test::MakeNtfsVolume(image, 8, {{"Users/ana/notes.txt", "x"}}, mount));
+        QVERIFY(test::MountNtfs(image, mount, true));
+        const auto unmount = qScopeGuard([&] { test::Unmount(mount); });
+        QStringList listed;
+        for (const DriveEntry& drive : ListDrives()) listed << QString::fromStdString(drive.rootPath + (drive.holdsProfiles ? "*" : ""));
+        QVERIFY2(listed.contains(QString::fromStdString(mount + "*")), qPrintable(listed.join(' ')));
+    }
+#endif
 
     // A due turn serves the timers and the sockets ("F"), a paced one neither ("-"); every turn
     // runs the call posted before it ("!" when not), and a box that call opens in a paced turn

@@ -21,11 +21,13 @@ TEST(DriveRules, SearchableMounts) {
         {"/dev/sdb1", "fuseblk", "/media/ana/CASE"}, {"ntfs-3g", "fuse.ntfs-3g", "/mnt/c"},
         {"ewfmount", "fuse.ewfmount", "/mnt/ewf"}, {"tmpfs", "tmpfs", "/mnt/x"}, {"tmpfs", "tmpfs", "/runner"},
         {"/dev/sdb1", "ext4", "/mnt/case"}, {"/dev/sdc1", "exfat", "/run/media/ana/USB"}, {"overlay", "overlay", "/"},
-        {"//server/share", "cifs", "/mnt/share"}};
+        {"//server/share", "cifs", "/mnt/share"}, {"/cases/case.img", "fuse", "/mnt/image"},
+        {"/cases/case.img", "fuseblk", "/mnt/image2"}, {"sshfs", "fuse", "/mnt/remote"}};
     const std::vector<std::array<std::string, 3>> passedOver = {
         {"fusectl", "fusectl", "/sys/fs/fuse/connections"}, {"tmpfs", "tmpfs", "/run/user/0"},
         {"portal", "fuse.portal", "/run/user/1000/doc"}, {"proc", "proc", "/proc"},
-        {"/dev/loop3", "squashfs", "/snap/core/17"}};
+        {"/dev/loop3", "squashfs", "/snap/core/17"}, {"lxcfs", "fuse.lxcfs", "/var/lib/lxcfs"},
+        {"snapfuse", "fuse.snapfuse", "/snap/core/17"}, {"/cases/case.img", "fuse", "/run/user/0/image"}};
     for (const auto& m : offered) EXPECT_TRUE(IsSearchableMount(m[0], m[1], m[2])) << m[2];
     for (const auto& m : passedOver) EXPECT_FALSE(IsSearchableMount(m[0], m[1], m[2])) << m[2];
 }
