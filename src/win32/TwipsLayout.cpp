@@ -17,8 +17,8 @@ PixelRect ToPixels(const TwipsRect& rect, int dpi) {
 }
 
 void TwipsLayout::Add(HWND control, const TwipsRect& place, const FontStyle& font,
-                      int dropDownRows, bool fitsText) {
-    items_.push_back({control, place, font, dropDownRows, fitsText});
+                      int dropDownRows, TextFit fit) {
+    items_.push_back({control, place, font, dropDownRows, fit});
 }
 
 void TwipsLayout::Apply(int dpi) {
@@ -40,8 +40,10 @@ void TwipsLayout::FitText(HWND control) {
 
 void TwipsLayout::GiveFont(const Item& item) {
     HFONT chosen = fonts_->Get(item.font);
-    if (item.fitsText) {
-        const PixelRect box = ToPixels(item.place, dpi_);
+    if (item.fit != TextFit::None) {
+        PixelRect box = ToPixels(item.place, dpi_);
+        // A check box's text starts past its box and the gap after it, 13 and 4 pixels at 96 DPI.
+        if (item.fit == TextFit::BesideBox) box.width -= MulDiv(17, dpi_, 96);
         const int length = GetWindowTextLengthW(item.control);
         std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
         GetWindowTextW(item.control, text.data(), length + 1);
