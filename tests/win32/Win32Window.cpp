@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 #include <ole2.h>
+#include <oleacc.h>
 
 #include <cmath>
 #include <deque>
@@ -386,6 +387,29 @@ TEST_F(Win32WindowTest, DarkBlueWhereReadable) {
             EXPECT_EQ(colourOf(label), row.text) << ControlName(label) << " on " << std::hex << row.face;
     }
     DeleteDC(dc);
+}
+
+// Screen readers name each box after the caption made just before it, and the other controls
+// after their text. (The names of their own given through the accessibility property service
+// are for Windows: Wine keeps none.)
+TEST_F(Win32WindowTest, ScreenReadersNameTheBoxesAfterTheirCaptions) {
+    const std::pair<Control, const char*> rows[] = {{Control::OutputFolderBox, "Select an output folder:"},
+                                                    {Control::SourceFolderBox, "Select a source:"},
+                                                    {Control::ShownPath, "Scanning:"},
+                                                    {Control::StartButton, "START"}};
+    for (const auto& [control, name] : rows) {
+        IAccessible* object = nullptr;
+        ASSERT_HRESULT_SUCCEEDED(AccessibleObjectFromWindow(Item(control), static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                                            reinterpret_cast<void**>(&object)));
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR text = nullptr;
+        object->get_accName(self, &text);
+        EXPECT_EQ(text != nullptr ? Utf8FromWide(text) : "none", name) << ControlName(control);
+        SysFreeString(text);
+        object->Release();
+    }
 }
 
 // The window program's manifest asks for the common controls of version 6.
