@@ -74,17 +74,43 @@ NativeClass NativeClassOf(const ControlDesign& row) {
     return {L"STATIC", 0, 0};
 }
 
-bool SetAccessibleName(HWND control, const std::string& name) {
+namespace {
+
+IAccPropServices* PropertyServices() {
     IAccPropServices* services = nullptr;
     if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
                                 reinterpret_cast<void**>(&services)))) {
-        return false;
+        return nullptr;
     }
+    return services;
+}
+
+// The name given is taken back as the control goes, so that the service keeps nothing of it.
+LRESULT CALLBACK ForgetNameWhenDestroyed(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR) {
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(control, ForgetNameWhenDestroyed, 0);
+        if (IAccPropServices* services = PropertyServices()) {
+            const MSAAPROPID name = PROPID_ACC_NAME;
+            services->ClearHwndProps(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &name, 1);
+            services->Release();
+        }
+    }
+    return DefSubclassProc(control, message, wParam, lParam);
+}
+
+}  // namespace
+
+bool SetAccessibleName(HWND control, const std::string& name) {
+    IAccPropServices* services = PropertyServices();
+    if (services == nullptr) return false;
     const std::wstring wide = WideFromUtf8(name);
     const HRESULT set = services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
                                                  PROPID_ACC_NAME, wide.c_str());
     services->Release();
-    return SUCCEEDED(set);
+    if (FAILED(set)) return false;
+    SetWindowSubclass(control, ForgetNameWhenDestroyed, 0, 0);
+    return true;
 }
 
 std::vector<HWND> CreateDesignedControls(HWND window, const WindowDesign& design,

@@ -233,6 +233,20 @@ TEST_F(Win32WindowTest, LaidOutAgainAt144Dpi) {
     EXPECT_EQ(Place(Main(), Item(Control::ScanningLabel)), (PixelRect{12, 484, 86, 26}));
     EXPECT_EQ(Font(Item(Control::HelpButton)).first, -20);
     EXPECT_EQ(Font(Item(Control::TitleLabel)).first, -36);
+    // Each check box's text fits beside its box (13 pixels and a gap of 4 at 96 DPI), in a smaller
+    // font where Wine's stand-in face needs that.
+    for (const Control check : {Control::ProfileFoldersOnly, Control::IncludePhotos, Control::SearchSubfolders}) {
+        RECT box{};
+        GetClientRect(Item(check), &box);
+        const std::wstring text = WideFromUtf8(Design(check).text);
+        const HDC dc = GetDC(Item(check));
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(Item(check), WM_GETFONT, 0, 0)));
+        RECT needed{0, 0, box.right - 17 * 144 / 96, 0};
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed, DT_CALCRECT | DT_WORDBREAK);
+        ReleaseDC(Item(check), dc);
+        EXPECT_LE(needed.bottom, box.bottom) << ControlName(check);
+        EXPECT_GE(Font(Item(check)).first, -17) << ControlName(check);
+    }
 }
 
 // Each button, key and menu item reaches its own handler, each on a new window, idle or in the
