@@ -179,7 +179,7 @@ INT_PTR DesignedStaticColours(const WindowDesign& design, int index, HDC dc, COL
     if (row.darkBlue) {
         SetTextColor(dc, darkBlue);
         SetBkMode(dc, TRANSPARENT);
-        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_3DFACE));  // the colour DarkBlueTextColour reads
     }
     if (row.kind == ControlKind::TextBox || row.kind == ControlKind::PathBox) {
         // Read-only, but white like a text box that can be written.
