@@ -21,7 +21,7 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBO
 int IndexOf(Control control) { return static_cast<int>(control); }
 
 // The captions that name the box below them, for screen readers. (The drive list, which shares
-// its place with the source folder's box, is named by its name of its own.)
+// its place and caption with the source folder's box, has only the name given to it.)
 const std::vector<NamingLabel> kNamingLabels = {
     {IndexOf(Control::SourceFolderBox), IndexOf(Control::SourceCaption)},
     {IndexOf(Control::OutputFolderBox), IndexOf(Control::OutputCaption)},
