@@ -1,7 +1,40 @@
-# The Windows release: a zip holding both programs, the README and the licence, and, where
-# makensis is at hand, an installer with a Start-menu entry and an uninstaller. Both programs
-# are linked statically, so nothing else needs to be on the machine.
+# The Windows release: a zip holding both programs, the README (as written and as a web page,
+# with the pictures it shows) and the licence, and, where makensis is at hand, an installer with
+# a Start-menu entry and an uninstaller. Both programs are linked statically, so nothing else
+# needs to be on the machine.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+
+# README.html: the README turned into HTML by cmark, in a page of its own that says its encoding.
+find_program(SNAPSIFT_CMARK cmark)
+if(NOT SNAPSIFT_CMARK)
+  message(FATAL_ERROR "cmark makes the Windows release's README.html: install it (scripts/setup.sh)")
+endif()
+set(readme_page ${CMAKE_CURRENT_BINARY_DIR}/README.html)
+set(readme_script ${CMAKE_CURRENT_BINARY_DIR}/ReadmePage.cmake)
+file(WRITE ${readme_script} [=[
+execute_process(COMMAND ${CMARK} --to html ${SOURCE} OUTPUT_VARIABLE body RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "cmark could not convert ${SOURCE}")
+endif()
+file(WRITE ${PAGE} "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Snapsift</title>\n</head>\n<body>\n${body}</body>\n</html>\n")
+]=])
+add_custom_command(OUTPUT ${readme_page}
+  COMMAND ${CMAKE_COMMAND} -DCMARK=${SNAPSIFT_CMARK} -DSOURCE=${PROJECT_SOURCE_DIR}/README.md
+          -DPAGE=${readme_page} -P ${readme_script}
+  DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${readme_script}
+  COMMENT "README.html from README.md")
+add_custom_target(snapsift_readme_page ALL DEPENDS ${readme_page})
+install(FILES ${readme_page} DESTINATION .)
+# The pictures the README shows, at the paths it gives them; read again when the README changes.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
+file(READ ${PROJECT_SOURCE_DIR}/README.md readme_text)
+string(REGEX MATCHALL "\\(docs/images/[A-Za-z0-9_.-]+\\)" readme_pictures "${readme_text}")
+list(TRANSFORM readme_pictures REPLACE "^\\((.*)\\)$" "\\1")
+list(REMOVE_DUPLICATES readme_pictures)
+foreach(picture IN LISTS readme_pictures)
+  get_filename_component(folder ${picture} DIRECTORY)
+  install(FILES ${PROJECT_SOURCE_DIR}/${picture} DESTINATION ${folder})
+endforeach()
 
 set(CPACK_PACKAGE_NAME snapsift)
 set(CPACK_PACKAGE_VENDOR "Snapsift Developers")
@@ -24,7 +57,7 @@ if(SNAPSIFT_MAKENSIS)
   set(CPACK_NSIS_INSTALLED_ICON_NAME snapsift.exe)
   set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
   set(CPACK_PACKAGE_EXECUTABLES snapsift Snapsift)
-  set(CPACK_NSIS_MENU_LINKS README.md "Snapsift README")
+  set(CPACK_NSIS_MENU_LINKS README.html "Snapsift README")
   # The installer is named apart from the zip.
   set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_BINARY_DIR}/WindowsPackageNames.cmake)
   file(WRITE ${CPACK_PROJECT_CONFIG_FILE}

@@ -10,7 +10,7 @@ packages=(
   fonts-dejavu-core                                  # fonts for the window
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64  # Windows build and its tests
   fonts-wine                                         # the Windows window's fonts under Wine
-  nsis unzip x11-utils                               # the Windows release: installer, zip check
+  nsis unzip x11-utils cmark                         # the Windows release: installer, zip check, README.html
   libtsk-dev libewf-dev libssl-dev                   # disk images read straight from the file
   zlib1g-dev libbrotli-dev libzstd-dev libz-mingw-w64-dev  # cached bodies sent with a content encoding
   libmsiecf-utils                                    # msiecfexport, a second reader of the index.dat tests' files

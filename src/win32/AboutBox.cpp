@@ -1,5 +1,6 @@
 #include "win32/AboutBox.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <vector>
@@ -45,6 +46,8 @@ void AboutBox::Show(HWND over) {
 }
 
 void AboutBox::Create() {
+    const INITCOMMONCONTROLSEX links{sizeof links, ICC_LINK_CLASS};
+    InitCommonControlsEx(&links);
     if (owner_ == nullptr) {
         owner_ = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
@@ -55,7 +58,8 @@ void AboutBox::Create() {
     const WindowDesign& design = AboutBoxDesign();
     SetWindowTextW(window_, WideFromUtf8(design.caption).c_str());
     const std::vector<HWND> controls = CreateDesignedControls(
-        window_, design, [](int index) { return AboutControlId(static_cast<AboutControl>(index)); }, layout_);
+        window_, design, [](int index) { return AboutControlId(static_cast<AboutControl>(index)); }, layout_, {},
+        [](int index) { return AccessibleName(static_cast<AboutControl>(index)); });
 
     const int dpi = WindowDpi(window_);
     const int logo = MulDiv(kIconPixels, dpi, kDefaultDpi);
@@ -81,19 +85,16 @@ INT_PTR AboutBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 case IDCANCEL:  // Enter and Esc press OK
                     DestroyWindow(window_);
                     return TRUE;
-                case AboutControlId(AboutControl::Copyright):
-                case AboutControlId(AboutControl::Address):
-                    if (HIWORD(wParam) == STN_CLICKED) openUrl_(WideFromUtf8(kMakerAddress));
-                    return TRUE;
             }
             return FALSE;
-        case WM_SETCURSOR: {
-            const int over = GetDlgCtrlID(reinterpret_cast<HWND>(wParam));
-            if (over != AboutControlId(AboutControl::Copyright) && over != AboutControlId(AboutControl::Address)) {
-                return FALSE;
-            }
-            SetCursor(LoadCursorW(nullptr, IDC_HAND));
-            return DialogResult(window_, TRUE);
+        case WM_NOTIFY: {
+            // Either link, clicked or given Enter, opens the maker's page.
+            const auto* note = reinterpret_cast<const NMHDR*>(lParam);
+            const bool link = note->idFrom == AboutControlId(AboutControl::Copyright) ||
+                              note->idFrom == AboutControlId(AboutControl::Address);
+            if (!link || (note->code != NM_CLICK && note->code != NM_RETURN)) return FALSE;
+            openUrl_(WideFromUtf8(kMakerAddress));
+            return TRUE;
         }
         case WM_DPICHANGED:
             MoveToSuggestedCorner(window_, lParam);

@@ -1,6 +1,7 @@
 // The About box: the program's title, version, description and disclaimer, and the maker's
-// copyright line and web address, both of which open the maker's page. Modeless, and a window
-// of its own that stays open when the main window closes; not shown in the taskbar.
+// copyright line and web address, both links to the maker's page that Tab reaches and a click or
+// Enter opens. Modeless, and a window of its own that stays open when the main window closes;
+// not shown in the taskbar.
 #pragma once
 
 #include <windows.h>

@@ -49,4 +49,30 @@ std::vector<DriveEntry> ListDriveLetters() {
     return drives;
 }
 
+std::vector<DriveRootFolders> ReadDriveRoots(const std::vector<DriveEntry>& drives) {
+    std::vector<DriveRootFolders> roots;
+    for (const DriveEntry& drive : drives) {
+        DriveRootFolders root;
+        const std::wstring path = WideFromUtf8(drive.rootPath);
+        root.fixed = GetDriveTypeW(path.c_str()) == DRIVE_FIXED;
+        if (root.fixed) {
+            const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+            WIN32_FIND_DATAW found{};
+            const HANDLE search = FindFirstFileExW((path + L"*").c_str(), FindExInfoBasic, &found,
+                                                   FindExSearchLimitToDirectories, nullptr, 0);
+            if (search != INVALID_HANDLE_VALUE) {
+                do {
+                    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                        root.folders.push_back(Utf8FromWide(found.cFileName));
+                    }
+                } while (FindNextFileW(search, &found));
+                FindClose(search);
+            }
+            SetErrorMode(previous);
+        }
+        roots.push_back(std::move(root));
+    }
+    return roots;
+}
+
 }  // namespace snapsift

@@ -13,4 +13,8 @@ namespace snapsift {
 // asking an empty one can stall.
 std::vector<DriveEntry> ListDriveLetters();
 
+// For each entry, whether it is a fixed disk, and then the folders at its root (the others are
+// not asked anything).
+std::vector<DriveRootFolders> ReadDriveRoots(const std::vector<DriveEntry>& drives);
+
 }  // namespace snapsift

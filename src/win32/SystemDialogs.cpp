@@ -35,7 +35,9 @@ std::string BrowseForFolder(HWND owner, std::string_view title, const std::strin
     BROWSEINFOW info{};
     info.hwndOwner = owner;
     info.lpszTitle = wideTitle.c_str();
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    // With a box to type or paste a folder's path in; the new style needs COM on this thread,
+    // which the program starts apartment-threaded with OLE.
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_EDITBOX;
     if (!start.empty()) {
         info.lpfn = SelectStart;
         info.lParam = reinterpret_cast<LPARAM>(start.c_str());

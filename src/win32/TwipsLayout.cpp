@@ -1,7 +1,10 @@
 #include "win32/TwipsLayout.h"
 
+#include <commctrl.h>
+
 #include <cmath>
 #include <string>
+#include <string_view>
 
 namespace snapsift {
 
@@ -17,8 +20,8 @@ PixelRect ToPixels(const TwipsRect& rect, int dpi) {
 }
 
 void TwipsLayout::Add(HWND control, const TwipsRect& place, const FontStyle& font,
-                      int dropDownRows, bool fitsText) {
-    items_.push_back({control, place, font, dropDownRows, fitsText});
+                      int dropDownRows, TextFit fit) {
+    items_.push_back({control, place, font, dropDownRows, fit});
 }
 
 void TwipsLayout::Apply(int dpi) {
@@ -40,11 +43,21 @@ void TwipsLayout::FitText(HWND control) {
 
 void TwipsLayout::GiveFont(const Item& item) {
     HFONT chosen = fonts_->Get(item.font);
-    if (item.fitsText) {
-        const PixelRect box = ToPixels(item.place, dpi_);
-        const int length = GetWindowTextLengthW(item.control);
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        GetWindowTextW(item.control, text.data(), length + 1);
+    if (item.fit != TextFit::None) {
+        PixelRect box = ToPixels(item.place, dpi_);
+        // A check box's text starts past its box and the gap after it, 13 and 4 pixels at 96 DPI.
+        if (item.fit == TextFit::BesideBox) box.width -= MulDiv(17, dpi_, 96);
+        std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(item.control)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(GetWindowTextW(item.control, text.data(), static_cast<int>(text.size()))));
+        // A link control's text holds the markup of its links, which it does not show.
+        wchar_t windowClass[16] = {};
+        GetClassNameW(item.control, windowClass, 16);
+        if (lstrcmpiW(windowClass, WC_LINK) == 0) {
+            for (const std::wstring_view tag : {std::wstring_view(L"<a>"), std::wstring_view(L"</a>")}) {
+                for (std::size_t at; (at = text.find(tag)) != std::wstring::npos;) text.erase(at, tag.size());
+            }
+        }
+        const int length = static_cast<int>(text.size());
         const HDC dc = GetDC(item.control);
         FontStyle style = item.font;
         for (; style.centipoints * 10 >= item.font.centipoints * 7; style.centipoints -= 25) {

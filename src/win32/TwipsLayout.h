@@ -21,14 +21,18 @@ int TwipsToPixels(int twips, int dpi);
 // Edges are rounded, not sizes, so that neighbouring controls never overlap or part.
 PixelRect ToPixels(const TwipsRect& rect, int dpi);
 
+// Whether a control's font is fitted to its text: not at all, to the whole box (a label), or to
+// the part of the box beside a check box's box.
+enum class TextFit { None, Whole, BesideBox };
+
 class TwipsLayout {
 public:
     // place: the control's rectangle in its parent's client area; for a drop-down list the
-    // closed box, whose open list shows dropDownRows entries. A label that fits its text gets
+    // closed box, whose open list shows dropDownRows entries. A control that fits its text gets
     // its font a little smaller when a stand-in face needs that for the text to fit the box
     // (never below 70 % of the designed size).
     void Add(HWND control, const TwipsRect& place, const FontStyle& font, int dropDownRows = 0,
-             bool fitsText = false);
+             TextFit fit = TextFit::None);
     // Places every control and gives it its font at dpi.
     void Apply(int dpi);
     // Fits a label's font to its text again, after the text has changed.
@@ -41,7 +45,7 @@ private:
         TwipsRect place;
         FontStyle font;
         int dropDownRows;
-        bool fitsText;
+        TextFit fit;
     };
     void Place(const Item& item);
     void GiveFont(const Item& item);

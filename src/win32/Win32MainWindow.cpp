@@ -20,6 +20,13 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBO
 
 int IndexOf(Control control) { return static_cast<int>(control); }
 
+// The captions that name the box below them, for screen readers. (The drive list, which shares
+// its place and caption with the source folder's box, has only the name given to it.)
+const std::vector<NamingLabel> kNamingLabels = {
+    {IndexOf(Control::SourceFolderBox), IndexOf(Control::SourceCaption)},
+    {IndexOf(Control::OutputFolderBox), IndexOf(Control::OutputCaption)},
+    {IndexOf(Control::ShownPath), IndexOf(Control::ScanningLabel)}};
+
 }  // namespace
 
 Win32MainWindow::Win32MainWindow(ScanState& state, AboutBox::UrlOpener openUrl)
@@ -32,6 +39,7 @@ Win32MainWindow::Win32MainWindow(ScanState& state, AboutBox::UrlOpener openUrl)
     window_ = CreateDialogWindow(kClassName, kStyle, 0, nullptr, ObjectDialogProcedure<Win32MainWindow>,
                                  reinterpret_cast<LPARAM>(this));
     SetWindowTextW(window_, WideFromUtf8(MainWindowDesign().caption).c_str());
+    darkBlue_ = DarkBlueTextColour();
     CreateControls();
     CreateMenus();
     KeepDpiLayoutToWindow(window_);
@@ -47,7 +55,8 @@ Win32MainWindow::~Win32MainWindow() {
 
 void Win32MainWindow::CreateControls() {
     const std::vector<HWND> made = CreateDesignedControls(
-        window_, MainWindowDesign(), [](int index) { return ControlId(static_cast<Control>(index)); }, layout_);
+        window_, MainWindowDesign(), [](int index) { return ControlId(static_cast<Control>(index)); }, layout_,
+        kNamingLabels, [](int index) { return AccessibleName(static_cast<Control>(index)); });
     std::copy(made.begin(), made.end(), controls_.begin());
     ReadDrives();
 }
@@ -74,15 +83,18 @@ void Win32MainWindow::ReadDrives() {
     }
     wchar_t current[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, current);
-    const int index = IndexAfterReread(drives_, hadDrives ? &selected : nullptr, Utf8FromWide(current));
+    // At first the drive holding the user profiles; later the one the user chose, wherever it now is.
+    const int index = hadDrives ? IndexAfterReread(drives_, &selected, Utf8FromWide(current))
+                                : FirstProfileDriveIndex(drives_, ReadDriveRoots(drives_), Utf8FromWide(current));
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 void Win32MainWindow::Show(int showCommand) {
     ShowWindow(window_, showCommand);
     UpdateWindow(window_);
-    const HWND first = GetNextDlgTabItem(window_, nullptr, FALSE);
-    if (first != nullptr) SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+    const HWND focus = focusWhenShown_ != nullptr ? focusWhenShown_ : GetNextDlgTabItem(window_, nullptr, FALSE);
+    focusWhenShown_ = nullptr;
+    if (focus != nullptr) SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focus), TRUE);
 }
 
 void Win32MainWindow::ApplyDpi(int dpi) {
@@ -135,6 +147,11 @@ void Win32MainWindow::SetClientHeight(int twips) {
 void Win32MainWindow::SetCaption(const std::string& text) { SetWindowTextW(window_, WideFromUtf8(text).c_str()); }
 
 void Win32MainWindow::SetFocus(Control control) {
+    // A hidden window cannot take the focus: Show() gives it.
+    if (!IsWindowVisible(window_)) {
+        focusWhenShown_ = Item(control);
+        return;
+    }
     SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(control)), TRUE);
 }
 
@@ -173,6 +190,11 @@ std::int64_t Win32MainWindow::NowNs() const {
     QueryPerformanceCounter(&now);
     return static_cast<std::int64_t>(static_cast<long double>(now.QuadPart) * 1'000'000'000 /
                                      ticksPerSecond_);
+}
+
+void Win32MainWindow::ReadSystemColours() {
+    darkBlue_ = DarkBlueTextColour();
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void Win32MainWindow::QuitIfLastWindow() {
@@ -221,8 +243,12 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_CTLCOLORSTATIC: {
             const int index = GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) - ControlId(Control::HelpButton);
-            return DesignedStaticColours(MainWindowDesign(), index, reinterpret_cast<HDC>(wParam));
+            return DesignedStaticColours(MainWindowDesign(), index, reinterpret_cast<HDC>(wParam), darkBlue_);
         }
+        case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE:  // high contrast on or off
+            ReadSystemColours();
+            return FALSE;
         case WM_DPICHANGED:
             MoveToSuggestedCorner(window_, lParam);
             ApplyDpi(LOWORD(wParam));

@@ -39,7 +39,8 @@ public:
     Win32MainWindow(const Win32MainWindow&) = delete;
     Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
-    // Shows the window and gives the focus to its first tab stop.
+    // Shows the window and gives the focus to the control the logic asked for (SetFocus), else
+    // to its first tab stop.
     void Show(int showCommand = SW_SHOWNORMAL);
     // The window, or null once it has closed.
     HWND Handle() const { return window_; }
@@ -81,6 +82,8 @@ private:
     void LeaveControl(HWND control);
     void PressFocusedButton();
     void QuitIfLastWindow();
+    // Reads the colours that follow the system's again and draws the window anew with them.
+    void ReadSystemColours();
 
     MainWindowLogic logic_;
     AboutBox::UrlOpener openFile_;  // a test's stand-in for the shell, or none
@@ -90,6 +93,8 @@ private:
     TwipsLayout layout_;
     std::vector<DriveEntry> drives_;
     int clientHeightTwips_ = kClientHeight;
+    HWND focusWhenShown_ = nullptr;  // asked for while the window was hidden
+    COLORREF darkBlue_ = 0;          // the labels designed dark blue (DarkBlueTextColour)
     bool quitWhenClosed_ = true;
     std::int64_t ticksPerSecond_ = 1;
     TurnPacer turnPacer_;  // a scan's turn handles the waiting messages only when a full turn is due

@@ -126,4 +126,18 @@ DriveEntry DriveLetterEntry(const std::string& rootPath, const std::string& labe
     return entry;
 }
 
+int FirstProfileDriveIndex(const std::vector<DriveEntry>& drives, const std::vector<DriveRootFolders>& roots,
+                           std::string_view currentFolder) {
+    for (std::size_t i = 0; i < drives.size() && i < roots.size(); ++i) {
+        if (!roots[i].fixed) continue;
+        for (const std::string& folder : roots[i].folders) {
+            const std::string name = Lower(folder);
+            for (const std::string_view profiles : kProfileFolderNames) {
+                if (name == Lower(std::string(profiles))) return static_cast<int>(i);
+            }
+        }
+    }
+    return InitialDriveIndex(drives, currentFolder);
+}
+
 }  // namespace snapsift

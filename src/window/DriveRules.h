@@ -50,4 +50,17 @@ DriveEntry MountEntry(const std::string& mountPoint, const std::string& label, c
 // Entry of a Windows drive root such as "C:/" or "C:\": "c:" with " [label]" when it has one.
 DriveEntry DriveLetterEntry(const std::string& rootPath, const std::string& label);
 
+// What the first choice of a Windows drive letter knows of each entry: whether it is a fixed
+// disk, and the names of the folders at its root (read on fixed disks only).
+struct DriveRootFolders {
+    bool fixed = false;
+    std::vector<std::string> folders;
+};
+
+// The drive letter entry to select when the list is first read: the first fixed disk that holds
+// one of kProfileFolderNames at its root, in any case; else the initial entry (InitialDriveIndex).
+// roots[i] describes drives[i].
+int FirstProfileDriveIndex(const std::vector<DriveEntry>& drives, const std::vector<DriveRootFolders>& roots,
+                           std::string_view currentFolder);
+
 }  // namespace snapsift

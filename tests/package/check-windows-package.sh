@@ -28,9 +28,22 @@ echo "release: $(basename "$zip")"
 unzip -Z1 "$zip" | sed 's/^/  /'
 unzip -q "$zip" -d "$work"
 top="$work/snapsift-$version-win64"
-wanted=(snapsift-cli.exe README.md LICENSE)
+wanted=(snapsift-cli.exe README.md README.html LICENSE)
 [ -e "$build/src/snapsift.exe" ] && wanted+=(snapsift.exe)
 for file in "${wanted[@]}"; do [ -f "$top/$file" ] || { echo "zip lacks $file"; fail=1; }; done
+
+# The README as a web page that says its encoding, showing the pictures the zip holds at the
+# paths the page gives them.
+if [ -f "$top/README.html" ]; then
+  grep -q '<meta charset="utf-8">' "$top/README.html" || { echo "README.html does not say its encoding"; fail=1; }
+  grep -q '<h1>Snapsift' "$top/README.html" || { echo "README.html has no Snapsift heading"; fail=1; }
+  pictures=$(grep -o '<img src="[^"]*"' "$top/README.html" | sed 's/^<img src="//; s/"$//')
+  [ -n "$pictures" ] || { echo "README.html shows no pictures"; fail=1; }
+  for picture in $pictures; do
+    [ -f "$top/$picture" ] || { echo "zip lacks $picture, which README.html shows"; fail=1; }
+  done
+  echo "README.html shows $(echo "$pictures" | wc -w) pictures, all in the zip"
+fi
 
 # Statically linked: only libraries that every Windows has.
 for exe in "$top"/*.exe; do

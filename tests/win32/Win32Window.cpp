@@ -7,14 +7,17 @@
 
 #include <commctrl.h>
 #include <ole2.h>
+#include <oleacc.h>
 
 #include <cmath>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
 
 #include "core/Fixtures.h"
+#include "support/TempTree.h"
 #include "platform/WideText.h"
 #include "win32/AboutBox.h"
 #include "win32/Win32MainWindow.h"
@@ -69,8 +72,10 @@ LRESULT CALLBACK TakeDialog(int code, WPARAM wParam, LPARAM lParam) {
             if ((GetWindowLongPtrW(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0) buttons.insert(id), names += name;
         }
         const HWND tree = FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr);
+        const bool pathBox = FindWindowExW(dialog, nullptr, L"Edit", nullptr) != nullptr;
         // A chooser's caption is the system's; a box's text is the static 0xFFFF.
-        dialogs.seen += (tree ? "chooser" : WindowText(dialog) + ": " + WindowText(GetDlgItem(dialog, 0xFFFF)).substr(0, 60)) +
+        dialogs.seen += (tree ? pathBox ? "chooser with a path box" : "chooser"
+                              : WindowText(dialog) + ": " + WindowText(GetDlgItem(dialog, 0xFFFF)).substr(0, 60)) +
                         " [" + names.substr(1) + "] ";
         int answer = dialogs.answers.empty() ? IDOK : dialogs.answers.front();
         if (!dialogs.answers.empty()) dialogs.answers.pop_front();
@@ -100,7 +105,7 @@ protected:
         window.reset();
         dialogs = {};
         state = {};
-        SetCurrentDirectoryW(L"C:\\");  // the drive list starts at the current drive
+        SetCurrentDirectoryW(L"Z:\\");  // the drive list starts at C:, which holds the profiles, all the same
         window = std::make_unique<Win32MainWindow>(state, [](const std::wstring& url) { dialogs.seen += "open " + Utf8FromWide(url) + " "; });
         window->QuitWhenClosed(false);
         window->Show();
@@ -124,6 +129,32 @@ protected:
         return {font.lfHeight, font.lfWeight};
     }
     bool IsChecked(Control control) const { return SendMessageW(Item(control), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    // Each menu's title and items, "(grey)" after an item greyed out.
+    std::string Menus() const {
+        std::string menus;
+        const HMENU bar = GetMenu(Main());
+        const auto text = [](HMENU menu, int position) {
+            wchar_t text[32] = {};
+            GetMenuStringW(menu, static_cast<UINT>(position), text, 32, MF_BYPOSITION);
+            return Utf8FromWide(text);
+        };
+        for (int i = 0; i < GetMenuItemCount(bar); ++i) {
+            const HMENU menu = GetSubMenu(bar, i);
+            menus += text(bar, i) + ":";
+            for (int j = 0; j < GetMenuItemCount(menu); ++j) {
+                const bool grey = (GetMenuState(menu, static_cast<UINT>(j), MF_BYPOSITION) & MF_GRAYED) != 0;
+                menus += (j == 0 ? " " : ", ") + text(menu, j) + (grey ? " (grey)" : "");
+            }
+            menus += "; ";
+        }
+        return menus;
+    }
+    std::string Focused() const {
+        for (int i = 0; i < kControlCount; ++i) {
+            if (GetFocus() == Item(static_cast<Control>(i))) return std::string(ControlName(static_cast<Control>(i)));
+        }
+        return "none";
+    }
 
     ScanState state;
     std::unique_ptr<Win32MainWindow> window;
@@ -135,24 +166,16 @@ protected:
 // and Tab through the controls shown in the designed order.
 TEST_F(Win32WindowTest, AsDesignedAt96Dpi) {
     EXPECT_EQ(ClientSize(Main()), (std::pair{466L, 318L}));
-    std::string menus;
-    const HMENU bar = GetMenu(Main());
-    for (int i = 0; i < GetMenuItemCount(bar); ++i) {
-        for (const auto& [menu, position] : {std::pair{bar, i}, std::pair{GetSubMenu(bar, i), 0}}) {
-            wchar_t text[32] = {};
-            menus += (GetMenuStringW(menu, static_cast<UINT>(position), text, 32, MF_BYPOSITION), Utf8FromWide(text) + " ");
-        }
-    }
-    EXPECT_EQ(menus, "File Exit Help About... ");
+    EXPECT_EQ(Menus(), "File: Open Last Report (grey), Exit; Help: About...; ");
     Menu(MenuCommand::About);
     const HWND about = window->About().Handle();
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(ClientSize(about), (std::pair{382L, 255L}));
-    const struct { const WindowDesign& design; HWND window; std::function<int(int)> id; LONG_PTR border; } windows[] = {
-        {MainWindowDesign(), Main(), [](int i) { return ControlId(static_cast<Control>(i)); }, WS_MINIMIZEBOX},
-        {AboutBoxDesign(), about, [](int i) { return AboutControlId(static_cast<AboutControl>(i)); }, 0}};
+    const struct { const WindowDesign& design; HWND window; std::function<int(int)> id; LONG_PTR border; std::string links; } windows[] = {
+        {MainWindowDesign(), Main(), [](int i) { return ControlId(static_cast<Control>(i)); }, WS_MINIMIZEBOX, ""},
+        {AboutBoxDesign(), about, [](int i) { return AboutControlId(static_cast<AboutControl>(i)); }, 0, "Address Copyright "}};
     const HDC dc = CreateCompatibleDC(nullptr);
-    for (const auto& [design, shown, id, border] : windows) {
+    for (const auto& [design, shown, id, border, links] : windows) {
         EXPECT_EQ(WindowText(shown), design.caption);
         EXPECT_EQ(GetWindowLongPtrW(shown, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), border);
         std::map<HWND, std::string> tabStops;  // the controls shown that take the focus, by handle
@@ -161,9 +184,10 @@ TEST_F(Win32WindowTest, AsDesignedAt96Dpi) {
             SCOPED_TRACE(row.name);
             const HWND control = GetDlgItem(shown, id(static_cast<int>(i)));
             const bool visible = row.visible && (row.inside < 0 || design.controls[row.inside].visible);
-            if (visible && TakesFocus(row.kind)) tabStops[control] = row.name;
-            const bool list = row.kind == ControlKind::DropDownList;  // shows the current drive
-            EXPECT_EQ(WindowText(control), list ? "c:" : &row == &Design(Control::TitleLabel) ? TitleText() : row.text);
+            if (visible && (TakesFocus(row.kind) || row.kind == ControlKind::Link)) tabStops[control] = row.name;
+            const bool list = row.kind == ControlKind::DropDownList;  // shows the drive holding the profiles
+            const std::string text = row.kind == ControlKind::Link ? "<a>" + row.text + "</a>" : row.text;
+            EXPECT_EQ(WindowText(control), list ? "c:" : &row == &Design(Control::TitleLabel) ? TitleText() : text);
             wchar_t kind[32] = {};
             GetClassNameW(control, kind, 32);
             EXPECT_EQ(lstrcmpiW(kind, NativeClassOf(row).windowClass), 0) << Utf8FromWide(kind);
@@ -171,11 +195,11 @@ TEST_F(Win32WindowTest, AsDesignedAt96Dpi) {
             TwipsRect place = row.place;
             if (row.inside >= 0) place.left += design.controls[row.inside].place.left, place.top += design.controls[row.inside].place.top;
             EXPECT_EQ(Place(shown, control), At96Dpi(place));
-            if (FitsText(row.kind) || TakesFocus(row.kind)) {
+            if (FittedToText(row.kind) || TakesFocus(row.kind)) {
                 // A fitted label's font is no larger than designed, nor below 70 % of it.
                 const auto [height, weight] = Font(control);
                 const LONG designed = -std::lround(row.font.centipoints * 96 / 7200.0);
-                EXPECT_TRUE(FitsText(row.kind) ? height >= designed && height * 10 <= designed * 7 : height == designed)
+                EXPECT_TRUE(FittedToText(row.kind) ? height >= designed && height * 10 <= designed * 7 : height == designed)
                     << height;
                 EXPECT_EQ(weight, row.font.bold ? FW_BOLD : FW_NORMAL);
             }
@@ -188,6 +212,7 @@ TEST_F(Win32WindowTest, AsDesignedAt96Dpi) {
         }
         std::string expected, tabs;
         for (const int i : design.tabOrder) expected += tabStops.contains(GetDlgItem(shown, id(i))) ? design.controls[i].name + " " : "";
+        expected += links;
         HWND at = GetNextDlgTabItem(shown, nullptr, FALSE);
         const HWND first = at;
         do tabs += tabStops[at] + " ";
@@ -208,6 +233,20 @@ TEST_F(Win32WindowTest, LaidOutAgainAt144Dpi) {
     EXPECT_EQ(Place(Main(), Item(Control::ScanningLabel)), (PixelRect{12, 484, 86, 26}));
     EXPECT_EQ(Font(Item(Control::HelpButton)).first, -20);
     EXPECT_EQ(Font(Item(Control::TitleLabel)).first, -36);
+    // Each check box's text fits beside its box (13 pixels and a gap of 4 at 96 DPI), in a smaller
+    // font where Wine's stand-in face needs that.
+    for (const Control check : {Control::ProfileFoldersOnly, Control::IncludePhotos, Control::SearchSubfolders}) {
+        RECT box{};
+        GetClientRect(Item(check), &box);
+        const std::wstring text = WideFromUtf8(Design(check).text);
+        const HDC dc = GetDC(Item(check));
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(Item(check), WM_GETFONT, 0, 0)));
+        RECT needed{0, 0, box.right - 17 * 144 / 96, 0};
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed, DT_CALCRECT | DT_WORDBREAK);
+        ReleaseDC(Item(check), dc);
+        EXPECT_LE(needed.bottom, box.bottom) << ControlName(check);
+        EXPECT_GE(Font(Item(check)).first, -17) << ControlName(check);
+    }
 }
 
 // Each button, key and menu item reaches its own handler, each on a new window, idle or in the
@@ -219,13 +258,19 @@ TEST_F(Win32WindowTest, ControlsKeysAndMenusReachTheirHandlers) {
     const std::string question = "Snapsift: Are you sure you want to cancel this operation? [Yes No] ";
     const auto key = [this](WPARAM key) { SetFocus(Item(Control::HelpButton)), PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); };
     const auto about = [](WPARAM key) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); };
+    // Each link clicked, then reached with Tab and given Enter.
     const auto links = [this] {
         for (const AboutControl link : {AboutControl::Copyright, AboutControl::Address}) {
             const HWND label = GetDlgItem(window->About().Handle(), AboutControlId(link));
-            SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-            SendMessageW(GetParent(label), WM_SETCURSOR, reinterpret_cast<WPARAM>(label), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-            dialogs.seen += GetCursor() == LoadCursorW(nullptr, IDC_HAND) ? "hand, " : "arrow, ";
             SendMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, 0), SendMessageW(label, WM_LBUTTONUP, 0, 0);
+            dialogs.seen += "clicked, ";
+        }
+        const HWND about = window->About().Handle();
+        SendMessageW(about, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(about, IDOK)), TRUE);
+        for (int tab = 0; tab < 2; ++tab) {
+            PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0), PumpPendingMessages();
+            dialogs.seen += std::to_string(GetDlgCtrlID(GetFocus())) + " Enter, ";
+            PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0), PumpPendingMessages();
         }
     };
     const struct { const char* why; bool running; int answer; std::function<void()> act; std::string seen; } rows[] = {
@@ -243,7 +288,9 @@ TEST_F(Win32WindowTest, ControlsKeysAndMenusReachTheirHandlers) {
         {"Esc in the About box", false, 0, [&] { Menu(MenuCommand::About), about(VK_ESCAPE); }, "drives 000 318"},
         {"Enter in the About box", false, 0, [&] { Menu(MenuCommand::About), about(VK_RETURN); }, "drives 000 318"},
         {"the About box's links", false, 0, [&] { Menu(MenuCommand::About), links(); },
-         "hand, open https://snapsift.example.org hand, open https://snapsift.example.org drives 000 318 about"}};
+         "open https://snapsift.example.org clicked, open https://snapsift.example.org clicked, 204 Enter, "
+         "open https://snapsift.example.org 203 Enter, open https://snapsift.example.org drives 000 318 about"},
+        {"File > Open Last Report before a run", false, 0, [&] { Menu(MenuCommand::OpenLastReport); }, "drives 000 318"}};
     for (const auto& row : rows) {
         NewWindow();
         if (row.running) window->Logic().SetRunningLook(true);
@@ -273,7 +320,7 @@ TEST_F(Win32WindowTest, ChooserGivesTheFolder) {
         state.*row.folder = row.start;
         dialogs.seen.clear();
         Click(row.button);
-        EXPECT_EQ(dialogs.seen, "chooser [OK Cancel] ") << row.start;
+        EXPECT_EQ(dialogs.seen, "chooser with a path box [OK Cancel] ") << row.start;
         EXPECT_EQ(WindowText(Item(row.box)), row.start);
     }
 }
@@ -287,6 +334,113 @@ TEST_F(Win32WindowTest, DueTurnHandlesTheMessages) {
         EXPECT_EQ(IsChecked(Control::IncludePhotos) != before, handled) << ms;
         PumpPendingMessages();
     }
+}
+
+// The focus starts on START, moves to ABORT while a scan runs and back after it, as does the
+// caption; a run's end greys Open Last Report no more, which opens its report in the browser.
+TEST_F(Win32WindowTest, FocusCaptionAndTheLastReport) {
+    EXPECT_EQ(Focused(), "StartButton");
+    window->Logic().SetRunningLook(true);
+    EXPECT_EQ(Focused() + " " + WindowText(Main()), "AbortButton Snapsift - 0 files, 0 found, 0:00");
+    window->Logic().SetRunningLook(false);
+    EXPECT_EQ(Focused() + " " + WindowText(Main()), "StartButton Snapsift");
+
+    TempTree tree;
+    tree.Entries({{"source/a.txt", "text"}, {"out/", ""}});
+    state.SourceFolder = tree.Text("source/");
+    state.OutputFolder = tree.Text("out/");
+    Click(Control::ProfileFoldersOnly);
+    Click(Control::StartButton);
+    PumpPendingMessages();
+    EXPECT_EQ(Menus(), "File: Open Last Report, Exit; Help: About...; ");
+    EXPECT_EQ(Focused() + " " + WindowText(Main()), "StartButton Snapsift");
+    dialogs.seen.clear();
+    Menu(MenuCommand::OpenLastReport);
+    const std::string opened = dialogs.seen;
+    ASSERT_TRUE(opened.starts_with("open " + tree.Text("out/"))) << opened;
+    EXPECT_TRUE(std::filesystem::is_regular_file(FromText(opened.substr(5, opened.size() - 6)))) << opened;
+}
+
+// While a scan runs, the progress frame's inside has the dialog's colour, at 96 and 144 DPI:
+// beside the label and the path box, and at the frame's right.
+TEST_F(Win32WindowTest, ProgressFramePaintedInside) {
+    for (const int dpi : {96, 144}) {
+        RECT frame{};
+        GetWindowRect(Main(), &frame);
+        SendMessageW(Main(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+        window->Logic().SetRunningLook(true);
+        RedrawWindow(Main(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        const HWND progress = Item(Control::ProgressFrame);
+        RECT inside{};
+        GetClientRect(progress, &inside);
+        const HDC dc = GetDC(progress);
+        for (const POINT at : {POINT{4, inside.bottom / 2}, POINT{inside.right - 4, 6}, POINT{inside.right / 2, 4}}) {
+            EXPECT_EQ(GetPixel(dc, at.x, at.y), GetSysColor(COLOR_3DFACE)) << dpi << " DPI at " << at.x << "," << at.y;
+        }
+        ReleaseDC(progress, dc);
+        window->Logic().SetRunningLook(false);
+    }
+}
+
+// The labels designed dark blue are so on the dialog's usual grey; on a dark dialog colour, or
+// in high contrast, they take the system's text colour, read again as the system's colours change.
+TEST_F(Win32WindowTest, DarkBlueWhereReadable) {
+    const COLORREF face = GetSysColor(COLOR_3DFACE);
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const auto colourOf = [&](Control label) {
+        SendMessageW(Main(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Item(label)));
+        return GetTextColor(dc);
+    };
+    const struct { COLORREF face; COLORREF text; } rows[] = {
+        {RGB(0x40, 0x40, 0x40), GetSysColor(COLOR_WINDOWTEXT)}, {face, RGB(0, 0, 0x80)}};
+    for (const auto& row : rows) {
+        const int element = COLOR_3DFACE;
+        SetSysColors(1, &element, &row.face);
+        PumpPendingMessages();
+        for (const Control label : {Control::TitleLabel, Control::CopyrightLabel, Control::ReportNote})
+            EXPECT_EQ(colourOf(label), row.text) << ControlName(label) << " on " << std::hex << row.face;
+    }
+    DeleteDC(dc);
+}
+
+// Screen readers name each box after the caption made just before it, and the other controls
+// after their text. (The names of their own given through the accessibility property service
+// are for Windows: Wine keeps none.)
+TEST_F(Win32WindowTest, ScreenReadersNameTheBoxesAfterTheirCaptions) {
+    const std::pair<Control, const char*> rows[] = {{Control::OutputFolderBox, "Select an output folder:"},
+                                                    {Control::SourceFolderBox, "Select a source:"},
+                                                    {Control::ShownPath, "Scanning:"},
+                                                    {Control::StartButton, "START"}};
+    for (const auto& [control, name] : rows) {
+        IAccessible* object = nullptr;
+        ASSERT_HRESULT_SUCCEEDED(AccessibleObjectFromWindow(Item(control), static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                                            reinterpret_cast<void**>(&object)));
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR text = nullptr;
+        object->get_accName(self, &text);
+        EXPECT_EQ(text != nullptr ? Utf8FromWide(text) : "none", name) << ControlName(control);
+        SysFreeString(text);
+        object->Release();
+    }
+}
+
+// The window program's manifest asks for the common controls of version 6.
+TEST(Win32Program, ManifestAsksForCommonControls6) {
+    const HMODULE program = LoadLibraryExW(WideFromUtf8(SNAPSIFT_WINDOW_PROGRAM).c_str(), nullptr,
+                                           LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(program, nullptr) << SNAPSIFT_WINDOW_PROGRAM;
+    const HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+    ASSERT_NE(found, nullptr);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(program, found))),
+                               SizeofResource(program, found));
+    FreeLibrary(program);
+    const auto dependency = manifest.find("<dependentAssembly>");
+    ASSERT_NE(dependency, std::string::npos) << manifest;
+    const std::string assembly = manifest.substr(dependency, manifest.find("</dependentAssembly>") - dependency);
+    EXPECT_NE(assembly.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos) << assembly;
+    EXPECT_NE(assembly.find("version=\"6.0.0.0\""), std::string::npos) << assembly;
 }
 
 }  // namespace snapsift::test

@@ -73,4 +73,24 @@ TEST(DriveRules, ProfilesFirstAndTheSelection) {
         EXPECT_EQ(IndexAfterReread(reread, selected, ""), index) << (selected ? *selected : "none");
 }
 
+// The first fixed drive letter with a profile folder at its root, in any case, is selected at
+// start; removable ones and look-alike names are passed over; else (-2) the initial entry.
+TEST(DriveRules, FirstProfileDrive) {
+    const std::vector<DriveEntry> drives = {DriveLetterEntry("A:\\", ""), DriveLetterEntry("C:\\", ""),
+                                            DriveLetterEntry("D:\\", ""), DriveLetterEntry("E:\\", "")};
+    using R = DriveRootFolders;
+    const struct { const char* why; std::vector<R> roots; int index; } rows[] = {
+        {"fixed D: holds Users", {{false, {}}, {true, {"Windows"}}, {true, {"Users"}}, {true, {"Users"}}}, 2},
+        {"any case", {{false, {}}, {true, {"windows", "USERS"}}, {true, {}}, {true, {}}}, 1},
+        {"the old name", {{false, {}}, {true, {}}, {true, {"documents and settings"}}, {true, {}}}, 2},
+        {"removable A: is passed over", {{false, {"Users"}}, {true, {}}, {true, {}}, {true, {"Users"}}}, 3},
+        {"look-alikes", {{false, {}}, {true, {"Users2", "User"}}, {true, {"Documents"}}, {true, {}}}, -2},
+        {"none: the current drive", {{false, {}}, {true, {}}, {true, {}}, {true, {}}}, -2},
+    };
+    for (const auto& row : rows) {
+        const int expected = row.index == -2 ? InitialDriveIndex(drives, "D:\\Work") : row.index;
+        EXPECT_EQ(FirstProfileDriveIndex(drives, row.roots, "D:\\Work"), expected) << row.why;
+    }
+}
+
 }  // namespace snapsift::test
