@@ -70,7 +70,8 @@ constexpr std::string_view kUsageEnd =
     "\n"
     "Ctrl-C ends the scan as an aborted run with a complete report.\n"
     "Exit status: 0 completed, 1 aborted, 2 stopped by a check, 3 completed but the report is\n"
-    "incomplete (an entry, a copy or a folder could not be read or written; the counts are shown).\n";
+    "incomplete (an entry, a copy or a folder could not be read or written; the counts are shown),\n"
+    "4 (--verify) a file of the run folder is missing, changed or not listed.\n";
 
 constexpr std::string_view kImageOptions =
     "  --image FILE       search a raw (dd), split raw (.001) or E01 disk image, read straight\n"
