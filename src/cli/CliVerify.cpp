@@ -36,6 +36,8 @@ int VerifyRunFolder(const std::string& folder) {
     if (check.unreadableLines != 0)
         summary += "Lines of " + std::string(kDigestListFileName) + " not in its form: " +
                    std::to_string(check.unreadableLines) + "\n";
+    if (check.csvCutShort)
+        summary += "The last row of " + std::string(kCsvFileName) + " is cut short; the rows before it were checked.\n";
     if (!check.finished)
         summary += "The run did not finish (it has no " + std::string(kDigestListFileName) +
                    "): its copies were checked against " + std::string(kCsvFileName) + " alone.\n";

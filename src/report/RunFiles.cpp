@@ -25,12 +25,19 @@ std::optional<std::string> ReadWhole(const std::filesystem::path& path) {
     return bytes;
 }
 
-// The spreadsheet form's rows, each with its fields by column name.
-std::optional<std::vector<std::map<std::string, std::string>>> CsvEntries(const std::string& runFolder) {
+// The spreadsheet form's rows, each with its fields by column name. A last row cut short (the
+// run killed while it was written) is left out, and cutShort says so.
+std::optional<std::vector<std::map<std::string, std::string>>> CsvEntries(const std::string& runFolder,
+                                                                          bool* cutShort = nullptr) {
     const auto text = ReadWhole(PathFromText(runFolder + std::string(kCsvFileName)));
     if (!text) return std::nullopt;
-    const auto rows = ReadCsvRows(*text);
-    if (!rows || rows->empty()) return std::nullopt;
+    auto rows = ReadCsvRows(*text);
+    if (!rows) {
+        const std::size_t lastEnd = text->rfind("\r\n");
+        if (lastEnd != std::string::npos) rows = ReadCsvRows(std::string_view(*text).substr(0, lastEnd + 2));
+        if (rows && cutShort != nullptr) *cutShort = true;
+    }
+    if (!rows || rows->empty() || rows->front().empty() || rows->front().front() != kCsvColumns[0]) return std::nullopt;
     std::vector<std::map<std::string, std::string>> entries;
     for (std::size_t r = 1; r < rows->size(); ++r) {
         std::map<std::string, std::string> entry;
@@ -234,7 +241,7 @@ std::optional<FileDigests> ReadDigests(const std::string& path, bool withMd5) {
 
 RunCheck CheckRunFolder(const std::string& runFolder) {
     RunCheck check;
-    const auto entries = CsvEntries(runFolder);
+    const auto entries = CsvEntries(runFolder, &check.csvCutShort);
     if (!entries) return check;
     check.runFolder = true;
 

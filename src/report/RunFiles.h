@@ -46,7 +46,10 @@ struct RunCheck {
     std::size_t filesChecked = 0;
     std::vector<std::string> missing, changed, notListed;  // file names
     std::size_t unreadableLines = 0;  // lines of the digest list not in its form
-    bool AllMatch() const { return missing.empty() && changed.empty() && notListed.empty() && unreadableLines == 0; }
+    bool csvCutShort = false;         // the CSV's last row is cut short; the rows before it were checked
+    bool AllMatch() const {
+        return missing.empty() && changed.empty() && notListed.empty() && unreadableLines == 0 && !csvCutShort;
+    }
 };
 
 // Reads every copy the spreadsheet form names once, for its MD5 and SHA-256 against its row, and

@@ -79,13 +79,13 @@ TEST(Cli, ListPartitionsGoesAlone) {
 
 namespace snapsift::test {
 
-// A run of two photos (one below a folder with a comma and a quote in its name) checked by
+// A run of two photos (one below a folder with a comma in its name) checked by
 // --verify: whole, it matches (and sha256sum agrees where it is at hand); then each change is
 // found and named, with status 4; a folder that is no run folder gives 2.
 TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
     TempTree tree;
     const std::string photo = "\xFF\xD8\xFF\xE0 photo";
-    tree.Entries({{"src/n1234567_890_123[1].jpg", photo}, {"src/a,b\"c/n7654321_1_2[1].jpg", photo + "2"}, {"out/", ""}});
+    tree.Entries({{"src/n1234567_890_123[1].jpg", photo}, {"src/a,b'c/n7654321_1_2[1].jpg", photo + "2"}, {"out/", ""}});
     ASSERT_EQ(RunCli(tree, {"--folder", tree.Text("src"), "--output", tree.Text("out")}).exitCode, 0);
     const std::filesystem::path run = RunReport(tree.Path("out")).parent_path();
     const std::string runText = ToText(run), copy = "n1234567_890_123[1]-1.jpg", csv = "Quorvia JPG Files.csv";
@@ -129,6 +129,12 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
               std::tuple(0, "Files checked: 2\nMissing: 0\nChanged: 0\nNot listed: 0\nThe run did not finish (it has "
                             "no SHA256SUMS): its copies were checked against Quorvia JPG Files.csv alone.\n"
                             "Everything matches.\n"));
+    // Killed while it wrote a row: the rows before it are checked, and the cut is said.
+    write(csv, csvBytes + "3,/e/n1_2[1].jp");
+    const CliResult cut = verify();
+    EXPECT_EQ(cut.exitCode, 4);
+    EXPECT_NE(cut.out.find("Files checked: 2\n"), std::string::npos) << cut.out;
+    EXPECT_NE(cut.out.find("The last row of Quorvia JPG Files.csv is cut short"), std::string::npos) << cut.out;
     EXPECT_EQ(RunCli(tree, {"--verify", tree.Text("src")}).exitCode, 2);
     EXPECT_EQ(RunCli(tree, {"--verify", runText, "--no-photos"}).exitCode, 2);
 }

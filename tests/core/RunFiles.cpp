@@ -79,7 +79,9 @@ TEST(DigestList, LinesInSha256sumsFormRoundTrip) {
         const auto read = ReadDigestList(row.line);
         ASSERT_EQ(read.size(), 1u);
         EXPECT_EQ(read[0], std::optional(std::pair(digest, row.name)));
+#ifndef _WIN32  // names Windows cannot hold
         tree.File(row.name, "abc");
+#endif
         list += row.line;
     }
     EXPECT_EQ(ReadDigestList("nonsense\n" + digest + " one space\n").size(), 2u);
