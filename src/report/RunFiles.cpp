@@ -6,6 +6,7 @@
 #include <map>
 
 #include "hash/MD5.h"
+#include "hash/Md5Sha256.h"
 #include "hash/Sha256.h"
 #include "platform/OutputFile.h"
 #include "report/CsvReport.h"
@@ -218,22 +219,16 @@ struct FileDigests {
 std::optional<FileDigests> ReadDigests(const std::string& path, bool withMd5) {
     std::ifstream in(PathFromText(path), std::ios::binary);
     if (!in) return std::nullopt;
-    Sha256 sha;
-    MD5 md5;
-    md5.Init();
-    std::int64_t total = 0;
+    Md5Sha256 engine;
     std::string buffer(1 << 16, '\0');
     while (in) {
         in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const std::string_view piece(buffer.data(), static_cast<std::size_t>(in.gcount()));
-        sha.Update(piece);
-        total += static_cast<std::int64_t>(piece.size());
-        if (withMd5 && total < MD5::kFinalLimit)
-            md5.Update(std::span(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size()));
+        engine.Update(std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(in.gcount())));
     }
     if (in.bad()) return std::nullopt;
-    FileDigests digests{std::string(), sha.Final()};
-    if (withMd5 && total < MD5::kFinalLimit) digests.md5 = LowerAscii(md5.Final());
+    Md5Sha256::Digests both = engine.Final();
+    FileDigests digests{std::string(), std::move(both.sha256)};
+    if (withMd5 && both.md5) digests.md5 = LowerAscii(*both.md5);
     return digests;
 }
 

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <random>
+#include <vector>
 
 #include "hash/MD5.h"
+#include "hash/Md5Sha256.h"
 #include "hash/Sha256.h"
 #include "search/EvidenceRead.h"
 #include "support/TempTree.h"
@@ -59,6 +61,66 @@ TEST(Sha256Engine, VectorsFedInAnySplit) {
         for (const auto sizes : {std::initializer_list<std::size_t>{1 << 20}, {1}, {10, 60, 3}})
             EXPECT_EQ(Digest(sha, v.message, sizes), v.digest) << v.name << " in pieces of " << *sizes.begin();
     EXPECT_EQ(Sha256::Of("abc"), kVectors[1].digest);
+}
+
+namespace {
+
+std::string Md5Of(std::string_view message) {
+    MD5 md5;
+    md5.Init();
+    md5.Update(std::span(reinterpret_cast<const std::uint8_t*>(message.data()), message.size()));
+    return md5.Final();
+}
+
+struct EngineCase {
+    const char* name;
+    Md5Sha256::Engine engine;
+};
+const EngineCase kEngines[] = {{"fastest", Md5Sha256::Engine::Fastest}, {"separate", Md5Sha256::Engine::Separate}};
+
+Md5Sha256::Digests PairDigest(Md5Sha256& pair, std::string_view message, std::initializer_list<std::size_t> sizes) {
+    for (std::size_t at = 0, k = 0, n = 0; at < message.size(); at += n, ++k) {
+        n = std::min(sizes.begin()[k % sizes.size()], message.size() - at);
+        pair.Update(std::span(reinterpret_cast<const std::uint8_t*>(message.data()) + at, n));
+    }
+    return pair.Final();
+}
+
+}  // namespace
+
+// Both engines of the pair (the shared transform where the processor has the SHA instructions,
+// and MD5 beside the system's SHA-256) give the vectors' digests and MD5's, however the message
+// is split, and are ready for the next message after Final.
+TEST(Md5Sha256Engine, BothEnginesGiveBothDigestsInAnySplit) {
+    RecordProperty("shared_transform", Md5Sha256::SharedTransformAvailable() ? "yes" : "no");
+    for (const auto& engine : kEngines) {
+        Md5Sha256 pair(engine.engine);
+        for (const auto& v : kVectors)
+            for (const auto sizes : {std::initializer_list<std::size_t>{1 << 20}, {1}, {10, 60, 3}, {64, 65}}) {
+                const Md5Sha256::Digests digests = PairDigest(pair, v.message, sizes);
+                EXPECT_EQ(std::pair(digests.md5.value_or("none"), digests.sha256), std::pair(Md5Of(v.message), v.digest))
+                    << engine.name << ", " << v.name << " in pieces of " << *sizes.begin();
+            }
+    }
+}
+
+// Random bytes of every length up to three blocks and a few large ones, split at random: the
+// engines agree with each other and with MD5 alone.
+TEST(Md5Sha256Engine, EnginesAgreeOnRandomMessages) {
+    std::mt19937_64 random(7);
+    Md5Sha256 fastest(Md5Sha256::Engine::Fastest), separate(Md5Sha256::Engine::Separate);
+    std::vector<std::size_t> lengths;
+    for (std::size_t length = 0; length <= 192; ++length) lengths.push_back(length);
+    for (const std::size_t length : {4095, 4096, 4097, 65536 + 55, 65536 + 56, 51200}) lengths.push_back(length);
+    for (const std::size_t length : lengths) {
+        std::string message(length, '\0');
+        for (char& byte : message) byte = static_cast<char>(random());
+        const std::size_t piece = 1 + random() % 130;
+        const Md5Sha256::Digests a = PairDigest(fastest, message, {piece, 64}), b = PairDigest(separate, message, {1 << 20});
+        EXPECT_EQ(std::tuple(a.md5.value_or("none"), a.sha256), std::tuple(Md5Of(message), b.sha256))
+            << length << " bytes in pieces of " << piece;
+        EXPECT_EQ(b.md5.value_or("none"), Md5Of(message)) << length << " bytes";
+    }
 }
 
 // An evidence file in memory that counts what is read of it.
