@@ -1,5 +1,7 @@
 #include "report/CsvReport.h"
 
+#include <algorithm>
+
 #include "platform/OutputFile.h"
 #include "text/DateText.h"
 #include "text/Utf8.h"
@@ -22,6 +24,11 @@ void AppendByteEscape(std::string& out, unsigned char byte) {
 // per byte; as a name's text (`name`) also every other character that cannot be shown and a
 // space after a space, and a backslash as two where backslashes do not separate the names.
 std::string ShownText(std::string_view utf8, bool name, char separator) {
+    // Most text is printable ASCII with nothing to escape: taken as it is.
+    const bool plain = std::all_of(utf8.begin(), utf8.end(), [&](char c) {
+        return c >= 0x20 && c < 0x7F && !(name && c == '\\' && separator != '\\');
+    });
+    if (plain && !(name && utf8.find("  ") != std::string_view::npos)) return std::string(utf8);
     std::string shown;
     shown.reserve(utf8.size());
     for (std::size_t at = 0; at < utf8.size();) {
@@ -50,7 +57,7 @@ void AppendField(std::string& row, std::string field) {
         field.replace(0, 1, escaped);
     }
     if (!row.empty()) row += ',';
-    if (field.find_first_of(",\"\r\n") == std::string::npos) {
+    if (std::none_of(field.begin(), field.end(), [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
         row += field;
         return;
     }
@@ -139,11 +146,13 @@ std::optional<std::vector<std::vector<std::string>>> ReadCsvRows(std::string_vie
     std::string field;
     bool quoted = false, fieldStarted = false;
     for (std::size_t at = 0; at < text.size(); ++at) {
-        const char c = text[at];
         if (quoted) {
-            if (c != '"') {
-                field += c;
-            } else if (at + 1 < text.size() && text[at + 1] == '"') {
+            // Everything up to the next quote is the field's; a doubled quote is one quote.
+            const std::size_t quote = text.find('"', at);
+            if (quote == std::string_view::npos) return std::nullopt;
+            field.append(text.substr(at, quote - at));
+            at = quote;
+            if (at + 1 < text.size() && text[at + 1] == '"') {
                 field += '"';
                 ++at;
             } else {
@@ -151,6 +160,17 @@ std::optional<std::vector<std::vector<std::string>>> ReadCsvRows(std::string_vie
             }
             continue;
         }
+        const std::size_t special = static_cast<std::size_t>(
+            std::find_if(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(),
+                         [](char c) { return c == ',' || c == '\r' || c == '\n' || c == '"'; }) -
+            text.begin());
+        if (special != at) {
+            field.append(text.substr(at, special - at));
+            fieldStarted = true;
+            if (special == text.size()) break;
+            at = special;
+        }
+        const char c = text[at];
         if (c == '"' && field.empty() && !fieldStarted) {
             quoted = fieldStarted = true;
         } else if (c == ',') {
@@ -164,11 +184,8 @@ std::optional<std::vector<std::vector<std::string>>> ReadCsvRows(std::string_vie
             row.clear();
             fieldStarted = false;
             ++at;
-        } else if (c == '\r' || c == '\n' || c == '"') {
-            return std::nullopt;
         } else {
-            field += c;
-            fieldStarted = true;
+            return std::nullopt;
         }
     }
     if (quoted || fieldStarted || !field.empty() || !row.empty()) return std::nullopt;

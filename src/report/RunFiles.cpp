@@ -1,9 +1,12 @@
 #include "report/RunFiles.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
+#include <system_error>
 
 #include "hash/MD5.h"
 #include "hash/Md5Sha256.h"
@@ -19,17 +22,36 @@ namespace snapsift {
 namespace {
 
 std::optional<std::string> ReadWhole(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::streamoff size = in.tellg();
+    if (size < 0) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), size);
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
     if (in.bad()) return std::nullopt;
     return bytes;
 }
 
-// The spreadsheet form's rows, each with its fields by column name. A last row cut short (the
-// run killed while it was written) is left out, and cutShort says so.
-std::optional<std::vector<std::map<std::string, std::string>>> CsvEntries(const std::string& runFolder,
-                                                                          bool* cutShort = nullptr) {
+// The spreadsheet form's rows under its header, with their fields found by column name.
+struct CsvTable {
+    std::vector<std::string> header;
+    std::vector<std::vector<std::string>> rows;
+
+    std::size_t Column(std::string_view name) const {
+        const auto found = std::find(header.begin(), header.end(), name);
+        return found == header.end() ? std::string_view::npos : static_cast<std::size_t>(found - header.begin());
+    }
+    // The field, or nothing where the column or the row's field is missing.
+    static std::string_view Field(const std::vector<std::string>& row, std::size_t column) {
+        return column < row.size() ? std::string_view(row[column]) : std::string_view();
+    }
+};
+
+// The run's spreadsheet form. A last row cut short (the run killed while it was written) is
+// left out, and cutShort says so.
+std::optional<CsvTable> ReadCsvTable(const std::string& runFolder, bool* cutShort = nullptr) {
     const auto text = ReadWhole(PathFromText(runFolder + std::string(kCsvFileName)));
     if (!text) return std::nullopt;
     auto rows = ReadCsvRows(*text);
@@ -39,75 +61,117 @@ std::optional<std::vector<std::map<std::string, std::string>>> CsvEntries(const 
         if (rows && cutShort != nullptr) *cutShort = true;
     }
     if (!rows || rows->empty() || rows->front().empty() || rows->front().front() != kCsvColumns[0]) return std::nullopt;
-    std::vector<std::map<std::string, std::string>> entries;
-    for (std::size_t r = 1; r < rows->size(); ++r) {
-        std::map<std::string, std::string> entry;
-        for (std::size_t c = 0; c < (*rows)[0].size() && c < (*rows)[r].size(); ++c) entry[(*rows)[0][c]] = (*rows)[r][c];
-        entries.push_back(std::move(entry));
-    }
-    return entries;
+    CsvTable table;
+    table.header = std::move(rows->front());
+    table.rows.assign(std::make_move_iterator(rows->begin() + 1), std::make_move_iterator(rows->end()));
+    return table;
 }
 
-// A JSON string: the fields of the spreadsheet form hold no control character, but quotes and
-// backslashes are escaped all the same, as any control would be.
-std::string JsonString(std::string_view text) {
-    std::string json = "\"";
-    for (const char c : text) {
+// Appends the text as a JSON string: the fields of the spreadsheet form hold no control
+// character, but quotes and backslashes are escaped all the same, as any control would be.
+void AppendJsonString(std::string& json, std::string_view text) {
+    static constexpr auto kEscaped = [] {
+        std::array<bool, 256> escaped{};
+        for (int c = 0; c < 0x20; ++c) escaped[c] = true;
+        escaped['"'] = escaped['\\'] = true;
+        return escaped;
+    }();
+    json += '"';
+    std::size_t plainFrom = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        if (!kEscaped[static_cast<unsigned char>(c)]) continue;
+        json.append(text.substr(plainFrom, at - plainFrom));
+        plainFrom = at + 1;
         if (c == '"' || c == '\\') {
             json += '\\';
             json += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
+        } else {
             constexpr char kHex[] = "0123456789abcdef";
             json += "\\u00";
             json += kHex[(c >> 4) & 0xF];
             json += kHex[c & 0xF];
-        } else {
-            json += c;
         }
     }
-    return json + '"';
+    json.append(text.substr(plainFrom));
+    json += '"';
 }
 
-}  // namespace
-
-bool WriteTimeline(const std::string& runFolder) {
-    const auto entries = CsvEntries(runFolder);
-    if (!entries) return false;
-    struct Event {
-        std::string when;  // "2026-12-07T12:34:56Z": sorts as time does
-        std::size_t entry, kind;
-    };
+// The timeline: one line per time of every row, in time order.
+std::string TimelineText(const CsvTable& table) {
     static constexpr std::pair<std::string_view, std::string_view> kTimes[] = {
         {"created", "Created time"},
         {"modified", "Modified time"},
         {"accessed", "Last Accessed time"},
         {"cache_created", "Cache entry created"},
         {"cache_last_used", "Cache entry last used"}};
+    struct Event {
+        std::string_view when;  // "2026-12-07T12:34:56Z": sorts as time does
+        std::size_t row, kind;
+    };
     std::vector<Event> events;
-    for (std::size_t e = 0; e < entries->size(); ++e)
-        for (std::size_t k = 0; k < std::size(kTimes); ++k)
-            if (const auto time = (*entries)[e].find(std::string(kTimes[k].first));
-                time != (*entries)[e].end() && !time->second.empty())
-                events.push_back({time->second, e, k});
-    std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.when < b.when; });
-    std::string timeline;
-    for (const Event& event : events) {
-        const auto& entry = (*entries)[event.entry];
-        const auto field = [&](const char* name) {
-            const auto found = entry.find(name);
-            return found == entry.end() ? std::string() : found->second;
-        };
-        std::string when = event.when;
-        if (when.ends_with('Z')) when.replace(when.size() - 1, 1, "+00:00");
-        timeline += "{\"message\":" + JsonString(std::string(kTimes[event.kind].second) + ": " + field("full_path")) +
-                    ",\"datetime\":" + JsonString(when) +
-                    ",\"timestamp_desc\":" + JsonString(kTimes[event.kind].second) +
-                    ",\"entry\":" + JsonString(field("entry")) + ",\"full_path\":" + JsonString(field("full_path")) +
-                    ",\"md5\":" + JsonString(field("md5")) + ",\"sha256\":" + JsonString(field("sha256")) +
-                    ",\"user_id\":" + JsonString(field("user_id")) + "}\n";
+    for (std::size_t k = 0; k < std::size(kTimes); ++k) {
+        const std::size_t column = table.Column(kTimes[k].first);
+        for (std::size_t r = 0; r < table.rows.size(); ++r)
+            if (const std::string_view when = CsvTable::Field(table.rows[r], column); !when.empty())
+                events.push_back({when, r, k});
     }
-    return WriteOutputFile(runFolder + std::string(kTimelineFileName), timeline, OutputWrite::Create);
+    // Equal times keep the entry's order, then created, modified, accessed.
+    std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
+        return a.when != b.when ? a.when < b.when : a.row != b.row ? a.row < b.row : a.kind < b.kind;
+    });
+    const std::size_t entryColumn = table.Column("entry"), pathColumn = table.Column("full_path"),
+                      md5Column = table.Column("md5"), shaColumn = table.Column("sha256"),
+                      userColumn = table.Column("user_id");
+    // What a row's events share, escaped once: the path for the message, and the attributes.
+    struct RowText {
+        std::string path, attributes;
+    };
+    std::vector<std::optional<RowText>> rowTexts(table.rows.size());
+    const auto rowText = [&](std::size_t r) -> const RowText& {
+        if (!rowTexts[r]) {
+            const auto& row = table.rows[r];
+            RowText text;
+            std::string quotedPath;
+            AppendJsonString(quotedPath, CsvTable::Field(row, pathColumn));
+            text.path = quotedPath.substr(1, quotedPath.size() - 2);
+            text.attributes = ",\"entry\":";
+            AppendJsonString(text.attributes, CsvTable::Field(row, entryColumn));
+            text.attributes += ",\"full_path\":" + quotedPath + ",\"md5\":";
+            AppendJsonString(text.attributes, CsvTable::Field(row, md5Column));
+            text.attributes += ",\"sha256\":";
+            AppendJsonString(text.attributes, CsvTable::Field(row, shaColumn));
+            text.attributes += ",\"user_id\":";
+            AppendJsonString(text.attributes, CsvTable::Field(row, userColumn));
+            text.attributes += "}\n";
+            rowTexts[r] = std::move(text);
+        }
+        return *rowTexts[r];
+    };
+    std::string timeline;
+    timeline.reserve(events.size() * 448);
+    for (const Event& event : events) {
+        const RowText& text = rowText(event.row);
+        const std::string_view description = kTimes[event.kind].second;
+        std::string_view when = event.when;
+        const bool utc = when.ends_with('Z');
+        if (utc) when.remove_suffix(1);
+        timeline += "{\"message\":\"";
+        timeline += description;
+        timeline += ": ";
+        timeline += text.path;
+        timeline += "\",\"datetime\":";
+        AppendJsonString(timeline, when);
+        if (utc) timeline.insert(timeline.size() - 1, "+00:00");
+        timeline += ",\"timestamp_desc\":\"";
+        timeline += description;
+        timeline += '"';
+        timeline += text.attributes;
+    }
+    return timeline;
 }
+
+}  // namespace
 
 std::string DigestListLine(std::string_view sha256, std::string_view name) {
     std::string escaped;
@@ -175,15 +239,20 @@ std::optional<std::string> FileSha256(const std::string& path) {
     return sha.Final();
 }
 
-bool WriteDigestList(const std::string& runFolder) {
-    // The copies made whole, by file name, with their entries' digests.
-    std::map<std::string, std::string> known;
-    if (const auto entries = CsvEntries(runFolder))
-        for (const auto& entry : *entries) {
-            const auto copy = entry.find("copy"), sha256 = entry.find("sha256");
-            if (copy != entry.end() && sha256 != entry.end() && !copy->second.empty() && !sha256->second.empty())
-                known[UnescapedName(copy->second)] = sha256->second;
+namespace {
+
+// Writes the digest list of every file of the run folder, but the list. `known` holds digests
+// already known by file name, to which those of the copies made whole, from their rows, are added;
+// every other file is read.
+bool WriteDigestList(const std::string& runFolder, const std::optional<CsvTable>& table,
+                     std::map<std::string, std::string> known) {
+    if (table) {
+        const std::size_t copyColumn = table->Column("copy"), shaColumn = table->Column("sha256");
+        for (const auto& row : table->rows) {
+            const std::string_view copy = CsvTable::Field(row, copyColumn), sha256 = CsvTable::Field(row, shaColumn);
+            if (!copy.empty() && !sha256.empty()) known[UnescapedName(copy)] = std::string(sha256);
         }
+    }
     std::vector<std::string> names;
     std::error_code error;
     for (const auto& file : std::filesystem::directory_iterator(PathFromText(runFolder), error)) {
@@ -207,6 +276,39 @@ bool WriteDigestList(const std::string& runFolder) {
         list += DigestListLine(*sha256, name);
     }
     return WriteOutputFile(runFolder + std::string(kDigestListFileName), list, OutputWrite::Create) && whole;
+}
+
+}  // namespace
+
+int WriteTimelineAndDigestList(const std::string& runFolder) {
+    // The report and the spreadsheet form are finished: their digests are taken on another
+    // thread while the timeline is made (or here, when no thread can be started).
+    const std::string reportPath = runFolder + std::string(kReportFileName), csvPath = runFolder + std::string(kCsvFileName);
+    const auto finishedFiles = [&] { return std::pair(FileSha256(reportPath), FileSha256(csvPath)); };
+    std::future<std::pair<std::optional<std::string>, std::optional<std::string>>> finishedDigests;
+    try {
+        finishedDigests = std::async(std::launch::async, finishedFiles);
+    } catch (const std::system_error&) {
+        finishedDigests = std::async(std::launch::deferred, finishedFiles);
+    }
+    int notWhole = 0;
+    std::map<std::string, std::string> known;
+    const std::optional<CsvTable> table = ReadCsvTable(runFolder);
+    if (!table) {
+        ++notWhole;
+    } else {
+        const std::string timeline = TimelineText(*table);
+        if (WriteOutputFile(runFolder + std::string(kTimelineFileName), timeline, OutputWrite::Create))
+            known[std::string(kTimelineFileName)] = Sha256::Of(timeline);
+        else
+            ++notWhole;
+    }
+    // A file that could not be read there is tried once more with the rest.
+    const auto [reportDigest, csvDigest] = finishedDigests.get();
+    if (reportDigest) known[std::string(kReportFileName)] = *reportDigest;
+    if (csvDigest) known[std::string(kCsvFileName)] = *csvDigest;
+    if (!WriteDigestList(runFolder, table, std::move(known))) ++notWhole;
+    return notWhole;
 }
 
 namespace {
@@ -236,8 +338,8 @@ std::optional<FileDigests> ReadDigests(const std::string& path, bool withMd5) {
 
 RunCheck CheckRunFolder(const std::string& runFolder) {
     RunCheck check;
-    const auto entries = CsvEntries(runFolder, &check.csvCutShort);
-    if (!entries) return check;
+    const auto table = ReadCsvTable(runFolder, &check.csvCutShort);
+    if (!table) return check;
     check.runFolder = true;
 
     // What each file should be: the copies by their rows, the listed files by their lines.
@@ -246,16 +348,15 @@ RunCheck CheckRunFolder(const std::string& runFolder) {
         bool copy = false, listed = false;
     };
     std::map<std::string, Expected> expected;
-    for (const auto& entry : *entries) {
-        const auto field = [&](const char* name) {
-            const auto found = entry.find(name);
-            return found == entry.end() ? std::string() : found->second;
-        };
-        if (field("copy").empty()) continue;
-        Expected& file = expected[UnescapedName(field("copy"))];
+    const std::size_t copyColumn = table->Column("copy"), md5Column = table->Column("md5"),
+                      shaColumn = table->Column("sha256");
+    for (const auto& row : table->rows) {
+        const std::string_view copy = CsvTable::Field(row, copyColumn);
+        if (copy.empty()) continue;
+        Expected& file = expected[UnescapedName(copy)];
         file.copy = true;
-        file.md5 = field("md5");
-        file.sha256 = field("sha256");
+        file.md5 = CsvTable::Field(row, md5Column);
+        file.sha256 = CsvTable::Field(row, shaColumn);
     }
     const auto list = ReadWhole(PathFromText(runFolder + std::string(kDigestListFileName)));
     check.finished = list.has_value();

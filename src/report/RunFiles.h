@@ -21,11 +21,11 @@ namespace snapsift {
 inline constexpr std::string_view kTimelineFileName = "Quorvia JPG Files.timeline.jsonl";
 inline constexpr std::string_view kDigestListFileName = "SHA256SUMS";
 
-// Writes the timeline from the run's spreadsheet form; false when either cannot be read or the
-// timeline cannot be written.
-bool WriteTimeline(const std::string& runFolder);
-// Writes the digest list; false when a file could not be read or the list could not be written.
-bool WriteDigestList(const std::string& runFolder);
+// Writes the timeline from the run's spreadsheet form, then the digest list of every file of the
+// run folder. Gives how many of the two are not whole: the timeline when the spreadsheet form
+// cannot be read or the timeline cannot be written, the list when a file could not be read or
+// the list could not be written.
+int WriteTimelineAndDigestList(const std::string& runFolder);
 
 // One line of a digest list in sha256sum's form, its name escaped as sha256sum escapes it.
 std::string DigestListLine(std::string_view sha256, std::string_view name);

@@ -219,8 +219,7 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
         ++tally.gaps.reportWritesFailed;
     // From what the report and its spreadsheet form now hold, the timeline, then the digests of
     // every file of the run folder, the report's own last: a failure can only be said below.
-    if (!WriteTimeline(result.runFolder)) ++tally.gaps.runFilesNotWritten;
-    if (!WriteDigestList(result.runFolder)) ++tally.gaps.runFilesNotWritten;
+    tally.gaps.runFilesNotWritten += WriteTimelineAndDigestList(result.runFolder);
     std::string message = std::string(aborted ? "Operation aborted." : "Operation complete.") +
                           "\r\n\r\nTotal files found: " + std::to_string(tally.filesFound);
     for (const std::string& line : ProblemLines(tally.gaps)) message += "\r\n" + line;
