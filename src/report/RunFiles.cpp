@@ -241,10 +241,23 @@ std::optional<std::string> FileSha256(const std::string& path) {
 
 namespace {
 
-// Writes the digest list of every file of the run folder, but the list. `known` holds digests
-// already known by file name, to which those of the copies made whole, from their rows, are added;
-// every other file is read.
-bool WriteDigestList(const std::string& runFolder, const std::optional<CsvTable>& table,
+// The names of the regular files in the run folder; nothing when it cannot be listed.
+std::optional<std::vector<std::string>> RunFolderFileNames(const std::string& runFolder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& file : std::filesystem::directory_iterator(PathFromText(runFolder), error)) {
+        if (!file.is_regular_file(error)) continue;
+        const std::u8string name = file.path().filename().u8string();
+        names.emplace_back(name.begin(), name.end());
+    }
+    if (error) return std::nullopt;
+    return names;
+}
+
+// Writes the digest list of the named files (the list itself left out). `known` holds digests
+// already known by file name, to which those of the copies made whole, from their rows, are
+// added; every other file is read.
+bool WriteDigestList(const std::string& runFolder, std::vector<std::string> names, const std::optional<CsvTable>& table,
                      std::map<std::string, std::string> known) {
     if (table) {
         const std::size_t copyColumn = table->Column("copy"), shaColumn = table->Column("sha256");
@@ -253,15 +266,8 @@ bool WriteDigestList(const std::string& runFolder, const std::optional<CsvTable>
             if (!copy.empty() && !sha256.empty()) known[UnescapedName(copy)] = std::string(sha256);
         }
     }
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& file : std::filesystem::directory_iterator(PathFromText(runFolder), error)) {
-        if (!file.is_regular_file(error)) continue;
-        const std::u8string name = file.path().filename().u8string();
-        names.emplace_back(name.begin(), name.end());
-    }
-    if (error) return false;
     std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
     std::string list;
     bool whole = true;
     for (const std::string& name : names) {
@@ -281,33 +287,48 @@ bool WriteDigestList(const std::string& runFolder, const std::optional<CsvTable>
 }  // namespace
 
 int WriteTimelineAndDigestList(const std::string& runFolder) {
-    // The report and the spreadsheet form are finished: their digests are taken on another
-    // thread while the timeline is made (or here, when no thread can be started).
-    const std::string reportPath = runFolder + std::string(kReportFileName), csvPath = runFolder + std::string(kCsvFileName);
-    const auto finishedFiles = [&] { return std::pair(FileSha256(reportPath), FileSha256(csvPath)); };
-    std::future<std::pair<std::optional<std::string>, std::optional<std::string>>> finishedDigests;
+    // The report and the spreadsheet form are finished: their digests, and the folder's list of
+    // files, are taken on another thread while the timeline is made (or here, when no thread can
+    // be started). The timeline, which may not be there yet when the folder is listed, is added
+    // by its name.
+    struct FinishedFiles {
+        std::optional<std::string> reportDigest, csvDigest;
+        std::optional<std::vector<std::string>> names;
+    };
+    const auto finishedFiles = [&runFolder] {
+        return FinishedFiles{FileSha256(runFolder + std::string(kReportFileName)),
+                             FileSha256(runFolder + std::string(kCsvFileName)), RunFolderFileNames(runFolder)};
+    };
+    std::future<FinishedFiles> finished;
     try {
-        finishedDigests = std::async(std::launch::async, finishedFiles);
+        finished = std::async(std::launch::async, finishedFiles);
     } catch (const std::system_error&) {
-        finishedDigests = std::async(std::launch::deferred, finishedFiles);
+        finished = std::async(std::launch::deferred, finishedFiles);
     }
     int notWhole = 0;
     std::map<std::string, std::string> known;
+    bool timelineWritten = false;
     const std::optional<CsvTable> table = ReadCsvTable(runFolder);
     if (!table) {
         ++notWhole;
     } else {
         const std::string timeline = TimelineText(*table);
-        if (WriteOutputFile(runFolder + std::string(kTimelineFileName), timeline, OutputWrite::Create))
+        timelineWritten = WriteOutputFile(runFolder + std::string(kTimelineFileName), timeline, OutputWrite::Create);
+        if (timelineWritten)
             known[std::string(kTimelineFileName)] = Sha256::Of(timeline);
         else
             ++notWhole;
     }
+    FinishedFiles files = finished.get();
     // A file that could not be read there is tried once more with the rest.
-    const auto [reportDigest, csvDigest] = finishedDigests.get();
-    if (reportDigest) known[std::string(kReportFileName)] = *reportDigest;
-    if (csvDigest) known[std::string(kCsvFileName)] = *csvDigest;
-    if (!WriteDigestList(runFolder, table, std::move(known))) ++notWhole;
+    if (files.reportDigest) known[std::string(kReportFileName)] = *files.reportDigest;
+    if (files.csvDigest) known[std::string(kCsvFileName)] = *files.csvDigest;
+    if (!files.names) {
+        ++notWhole;
+    } else {
+        if (timelineWritten) files.names->emplace_back(kTimelineFileName);
+        if (!WriteDigestList(runFolder, std::move(*files.names), table, std::move(known))) ++notWhole;
+    }
     return notWhole;
 }
 

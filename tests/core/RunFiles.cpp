@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "report/CsvReport.h"
 #include "report/RunFiles.h"
@@ -22,6 +24,11 @@ ReportEntry Entry(std::string fullPath, std::string fileName, std::string userId
     return entry;
 }
 
+std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
 }  // namespace
 
 // Each row: the fields of an entry as a spreadsheet must take them, quoted where they hold a
@@ -39,6 +46,8 @@ TEST(CsvReport, RowsQuoteEscapeAndDisarmFormulas) {
     whole.copyMade = true;
     whole.cache = CacheRecord{.url = "https://x.example/p?a=1,b=\"2\"", .format = "Firefox cache2",
                               .created = DateTime{2026, 1, 2, 3, 4, 5}};
+    ReportEntry windows = Entry("C:\\e\\n1_2[1].jpg", "n1_2[1].jpg");
+    windows.separator = '\\';
     const struct { const char* why; ReportEntry entry; std::string row; } rows[] = {
         {"whole, with its cache", whole,
          "7,/e/n1_2[1].jpg,n1_2[1].jpg,,2026-12-07T12:34:56Z,2010-03-15T14:05:09Z,2009-06-01T08:00:00Z,"
@@ -49,7 +58,9 @@ TEST(CsvReport, RowsQuoteEscapeAndDisarmFormulas) {
         {"CR LF and a tab", Entry("/e/a\r\nb\t/n1_2[1].jpg", "n1_2[1].jpg"), "7,/e/a\\x0D\\x0Ab\\x09/n1_2[1].jpg,n1_2[1].jpg" + tail},
         {"formulas", Entry("=cmd|' /C calc'!A0", "+n1_2[1].jpg"), "7,\\x3Dcmd|' /C calc'!A0,\\x2Bn1_2[1].jpg" + tail},
         {"not UTF-8, bidi control, backslash", Entry("/e/\xFF\xE2\x80\xAE" "a\\b/n1_2[1].jpg", "n1_2[1].jpg"),
-         "7,/e/\\xFF\\xE2\\x80\\xAEa\\\\b/n1_2[1].jpg,n1_2[1].jpg" + tail}};
+         "7,/e/\\xFF\\xE2\\x80\\xAEa\\\\b/n1_2[1].jpg,n1_2[1].jpg" + tail},
+        {"a space after a space", Entry("/e/a  b/n1_2[1].jpg", "n1_2[1].jpg"), "7,/e/a \\x20b/n1_2[1].jpg,n1_2[1].jpg" + tail},
+        {"backslashes that separate", windows, "7,C:\\e\\n1_2[1].jpg,n1_2[1].jpg" + tail}};
     for (const auto& row : rows) EXPECT_EQ(FormatCsvRow(row.entry), row.row) << row.why;
 }
 
@@ -90,6 +101,56 @@ TEST(DigestList, LinesInSha256sumsFormRoundTrip) {
     tree.File("SHA256SUMS", list);
     EXPECT_EQ(std::system(("cd '" + tree.Text(".") + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
 #endif
+}
+
+// The timeline: a line per known time, oldest first (equal times in the entries' order), each
+// with its entry's attributes, escaped for JSON; the digest list then covers the CSV and it.
+TEST(RunFolderFiles, TimelineInTimeOrderAndTheDigestListOverIt) {
+    TempTree tree;
+    std::filesystem::create_directory(tree.Path("run"));
+#ifdef _WIN32
+    const std::string folder = tree.Text("run") + "\\";
+#else
+    const std::string folder = tree.Text("run") + "/";
+#endif
+    ReportEntry first = Entry("/e/a\"b\\c/n1_2[1].jpg", "n1_2[1].jpg");
+    first.number = 1;
+    first.timesAvailable = true;
+    first.timeCreated = DateTime{2026, 12, 7, 12, 34, 56};
+    first.timeModified = DateTime{2010, 3, 15, 14, 5, 9};
+    first.timeAccessed = DateTime{2009, 6, 1, 8, 0, 0};
+    first.digest = "900150983CD24FB0D6963F7D28E17F72";
+    first.sha256 = std::string(64, 'a');
+    ReportEntry second = Entry("/e/n2_3[1].jpg", "n2_3[1].jpg", "7654321");
+    second.number = 2;
+    second.cache = CacheRecord{.url = "https://x.example/p", .format = "Firefox cache2",
+                               .created = DateTime{2026, 1, 2, 3, 4, 5}, .lastUsed = DateTime{2010, 3, 15, 14, 5, 9}};
+    ASSERT_TRUE(WriteCsvHeader(folder + std::string(kCsvFileName)));
+    ASSERT_TRUE(AppendCsvRow(folder + std::string(kCsvFileName), first));
+    ASSERT_TRUE(AppendCsvRow(folder + std::string(kCsvFileName), second));
+    EXPECT_EQ(WriteTimelineAndDigestList(folder), 0);
+
+    const std::string firstAttributes = R"("entry":"1","full_path":"/e/a\"b\\\\c/n1_2[1].jpg",)"
+                                        R"("md5":"900150983cd24fb0d6963f7d28e17f72","sha256":")" +
+                                        std::string(64, 'a') + R"(","user_id":"1234567"})";
+    const std::string secondAttributes = R"("entry":"2","full_path":"/e/n2_3[1].jpg","md5":"","sha256":"","user_id":"7654321"})";
+    const std::string expected =
+        R"({"message":"Last Accessed time: /e/a\"b\\\\c/n1_2[1].jpg","datetime":"2009-06-01T08:00:00+00:00",)"
+        R"("timestamp_desc":"Last Accessed time",)" + firstAttributes + "\n" +
+        R"({"message":"Modified time: /e/a\"b\\\\c/n1_2[1].jpg","datetime":"2010-03-15T14:05:09+00:00",)"
+        R"("timestamp_desc":"Modified time",)" + firstAttributes + "\n" +
+        R"({"message":"Cache entry last used: /e/n2_3[1].jpg","datetime":"2010-03-15T14:05:09+00:00",)"
+        R"("timestamp_desc":"Cache entry last used",)" + secondAttributes + "\n" +
+        R"({"message":"Cache entry created: /e/n2_3[1].jpg","datetime":"2026-01-02T03:04:05+00:00",)"
+        R"("timestamp_desc":"Cache entry created",)" + secondAttributes + "\n" +
+        R"({"message":"Created time: /e/a\"b\\\\c/n1_2[1].jpg","datetime":"2026-12-07T12:34:56+00:00",)"
+        R"("timestamp_desc":"Created time",)" + firstAttributes + "\n";
+    EXPECT_EQ(ReadText(tree.Path("run/" + std::string(kTimelineFileName))), expected);
+
+    const std::string list = ReadText(tree.Path("run/SHA256SUMS"));
+    EXPECT_EQ(list, DigestListLine(*FileSha256(folder + std::string(kCsvFileName)), kCsvFileName) +
+                        DigestListLine(*FileSha256(folder + std::string(kTimelineFileName)), kTimelineFileName));
+    EXPECT_TRUE(CheckRunFolder(folder).finished);
 }
 
 }  // namespace snapsift::test
