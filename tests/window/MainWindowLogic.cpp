@@ -307,7 +307,7 @@ struct ScriptedFile {
 };
 struct ScriptedFolder {
     std::vector<ScriptedFile> files;
-    std::vector<std::string> subfolders;
+    std::vector<std::string> subfolders = {};
     bool opens = true, listsToEnd = true, keepsAccessTime = true;
 };
 
