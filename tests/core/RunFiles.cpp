@@ -44,8 +44,10 @@ TEST(CsvReport, RowsQuoteEscapeAndDisarmFormulas) {
     whole.sha256 = std::string(64, 'a');
     whole.copyFileName = "n1_2[1]-7.jpg";
     whole.copyMade = true;
-    whole.cache = CacheRecord{.url = "https://x.example/p?a=1,b=\"2\"", .format = "Firefox cache2",
-                              .created = DateTime{2026, 1, 2, 3, 4, 5}};
+    whole.cache.emplace();
+    whole.cache->url = "https://x.example/p?a=1,b=\"2\"";
+    whole.cache->format = "Firefox cache2";
+    whole.cache->created = DateTime{2026, 1, 2, 3, 4, 5};
     ReportEntry windows = Entry("C:\\e\\n1_2[1].jpg", "n1_2[1].jpg");
     windows.separator = '\\';
     const struct { const char* why; ReportEntry entry; std::string row; } rows[] = {
@@ -123,8 +125,11 @@ TEST(RunFolderFiles, TimelineInTimeOrderAndTheDigestListOverIt) {
     first.sha256 = std::string(64, 'a');
     ReportEntry second = Entry("/e/n2_3[1].jpg", "n2_3[1].jpg", "7654321");
     second.number = 2;
-    second.cache = CacheRecord{.url = "https://x.example/p", .format = "Firefox cache2",
-                               .created = DateTime{2026, 1, 2, 3, 4, 5}, .lastUsed = DateTime{2010, 3, 15, 14, 5, 9}};
+    second.cache.emplace();
+    second.cache->url = "https://x.example/p";
+    second.cache->format = "Firefox cache2";
+    second.cache->created = DateTime{2026, 1, 2, 3, 4, 5};
+    second.cache->lastUsed = DateTime{2010, 3, 15, 14, 5, 9};
     ASSERT_TRUE(WriteCsvHeader(folder + std::string(kCsvFileName)));
     ASSERT_TRUE(AppendCsvRow(folder + std::string(kCsvFileName), first));
     ASSERT_TRUE(AppendCsvRow(folder + std::string(kCsvFileName), second));
