@@ -10,6 +10,7 @@
 #include "scan/ScanRun.h"
 #include "scan/Version.h"
 #include "cli/CliCache.h"
+#include "cli/CliVerify.h"
 #include "cli/CliHost.h"
 #include "cli/Console.h"
 #include "platform/LocaleText.h"
@@ -37,7 +38,8 @@ constexpr bool kImages = false;
 constexpr std::string_view kUsageLines =
     "Usage: snapsift-cli --folder DIR [--no-subfolders] --output DIR [--no-photos] [--include-deleted]\n"
     "       snapsift-cli --profiles ROOT --output DIR [--no-photos] [--include-deleted]\n"
-    "       snapsift-cli --list-cache DIR\n";
+    "       snapsift-cli --list-cache DIR\n"
+    "       snapsift-cli --verify RUNFOLDER\n";
 constexpr std::string_view kImageUsageLines =
     "       snapsift-cli --image FILE [--partition N] (--profiles | --folder PATH [--no-subfolders])\n"
     "                    --output DIR [--no-photos] [--include-deleted] [--verify-image]\n"
@@ -58,14 +60,18 @@ constexpr std::string_view kUsageOptions =
     "                     (doomed, evicted, being deleted), marked as deleted; with --image,\n"
     "                     also deleted files that NTFS still names\n"
     "  --list-cache DIR   list every entry of the browser cache in DIR (a Chromium cache folder,\n"
-    "                     a Firefox cache2 or entries folder) as tab-separated text\n";
+    "                     a Firefox cache2 or entries folder) as tab-separated text\n"
+    "  --verify RUNFOLDER check a run's folder: every copy against its row of the CSV (MD5 and\n"
+    "                     SHA-256) and every file against SHA256SUMS; exit status 0 when\n"
+    "                     everything matches, 4 when anything does not, 2 for no run folder\n";
 constexpr std::string_view kUsageEnd =
     "  --help             show this text\n"
     "  --version          show the version\n"
     "\n"
     "Ctrl-C ends the scan as an aborted run with a complete report.\n"
     "Exit status: 0 completed, 1 aborted, 2 stopped by a check, 3 completed but the report is\n"
-    "incomplete (an entry, a copy or a folder could not be read or written; the counts are shown).\n";
+    "incomplete (an entry, a copy or a folder could not be read or written; the counts are shown),\n"
+    "4 (--verify) a file of the run folder is missing, changed or not listed.\n";
 
 constexpr std::string_view kImageOptions =
     "  --image FILE       search a raw (dd), split raw (.001) or E01 disk image, read straight\n"
@@ -94,6 +100,7 @@ struct Options {
     std::optional<std::string> partition;
     std::optional<std::string> listPartitions;
     std::optional<std::string> listCache;
+    std::optional<std::string> verify;
     bool includeDeleted = false;
     bool verifyImage = false;
     bool profilesOfImage = false;  // --profiles with --image, which takes no value
@@ -194,6 +201,7 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Opti
         else if (name == "--include-deleted") problem = flag(options.includeDeleted);
         else if (kImages && name == "--verify-image") problem = flag(options.verifyImage);
         else if (name == "--list-cache") problem = take(options.listCache);
+        else if (name == "--verify") problem = take(options.verify);
         else if (name == "--output") problem = take(options.output);
         else if (name == "--no-subfolders") problem = flag(options.noSubfolders);
         else if (name == "--no-photos") problem = flag(options.noPhotos);
@@ -208,6 +216,12 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Opti
         const bool alone = (arguments.size() == 3 && arguments[1] == "--list-partitions") ||
                            (arguments.size() == 2 && arguments[1].starts_with("--list-partitions="));
         if (!alone) return "--list-partitions FILE goes alone";
+        return std::nullopt;
+    }
+    if (options.verify) {
+        const bool alone = (arguments.size() == 3 && arguments[1] == "--verify") ||
+                           (arguments.size() == 2 && arguments[1].starts_with("--verify="));
+        if (!alone) return "--verify RUNFOLDER goes alone";
         return std::nullopt;
     }
     if (options.listCache) {
@@ -253,6 +267,7 @@ int RunCli(const std::vector<std::string>& arguments) {
 
     UseUserLocale();
     if (options.listCache) return ListCacheFolder(FolderText(*options.listCache));
+    if (options.verify) return VerifyRunFolder(FolderText(*options.verify));
     CliSettings settings;
     settings.includePhotos = !options.noPhotos;
     settings.includeDeletedCacheEntries = options.includeDeleted;

@@ -136,6 +136,10 @@ void AppendCacheRows(std::string& out, const CacheRecord& cache) {
 
 std::string ReportText(std::string_view utf8, char separator) { return HtmlText(utf8, true, separator); }
 
+std::string ProfileUrl(std::string_view userId) {
+    return "http://" + std::string(kProfileSiteHost) + "/home.php?#/profile.php?id=" + PercentEncoded(userId, "%");
+}
+
 std::string ReportImageSource(std::string_view fileName) {
     return ReportText(PercentEncoded(fileName, "%#?\\"));
 }

@@ -43,9 +43,12 @@ struct ReportEntry {
     std::string digest;                      // as the digest front-end returned it
     std::string userId;
     std::optional<std::string> copyFileName; // set when the image line is written
+    bool copyMade = false;                   // the copy was made whole
     std::string status = {};                 // what became of a deleted file; empty for a present one
     char separator = kSeparator;             // between the names of fullPath
     std::optional<CacheRecord> cache;        // set for a photo found in a browser's cache
+    std::int32_t number = 0;                 // the entry's number in the run, from 1
+    std::string sha256;                      // 64 lower-case hexadecimal digits; empty when none
 };
 
 // Creates (or empties) the report and writes its header line, followed, for a disk image, by
@@ -66,6 +69,10 @@ bool AppendImageDamageWarning(const std::string& reportPath, std::uint64_t damag
 // run ended.
 bool AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound,
                       const std::vector<std::string>& problems = {});
+
+// The profile link's target for a user ID: the user ID percent-encoded as the report's link
+// writes it.
+std::string ProfileUrl(std::string_view userId);
 
 // The entry's lines, each ending in CR LF, already in the report's code page. The profile
 // link's target holds the user ID with "%" and every byte that ReportText would write as

@@ -13,7 +13,9 @@
 #include "text/Utf8.h"
 #include "search/EvidenceEntry.h"
 #include "search/FolderWalk.h"
+#include "report/CsvReport.h"
 #include "report/Report.h"
+#include "report/RunFiles.h"
 
 namespace snapsift {
 
@@ -40,15 +42,17 @@ bool CreateNewFolder(const std::string& path) {
     return created && !error;
 }
 
-// Takes back the run folder of a run that stopped before its report's header was in: the report
-// left empty by the failed write, then the folder, which is removed only when nothing else is in it.
-// True when the folder is gone.
-bool RemoveUnusedRunFolder(const std::string& runFolder, const std::string& reportPath) {
+// Takes back the run folder of a run that stopped before its report's and spreadsheet's headers
+// were in: the two files, which hold no more than a header (the folder is the run's own, made a
+// moment ago), then the folder, which is removed only when nothing else is in it. True when the
+// folder is gone.
+bool RemoveUnusedRunFolder(const std::string& runFolder, const std::vector<std::string>& headerFiles) {
     std::error_code error;
-    const std::filesystem::path report = PathFromText(reportPath);
-    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(report, error)) &&
-        std::filesystem::file_size(report, error) == 0 && !error)
-        std::filesystem::remove(report, error);
+    for (const std::string& path : headerFiles) {
+        const std::filesystem::path file = PathFromText(path);
+        if (std::filesystem::is_regular_file(std::filesystem::symlink_status(file, error)))
+            std::filesystem::remove(file, error);
+    }
     return std::filesystem::remove(PathFromText(runFolder), error) && !error;
 }
 
@@ -136,6 +140,7 @@ std::vector<std::string> ProblemLines(const EvidenceGaps& gaps) {
         {"Entries whose bytes lie in a damaged part of the disk image: ", gaps.entriesFromDamage},
         {"Damaged parts of the disk image (read as zeros): ", gaps.imageDamage},
         {"Report lines that could not be written: ", gaps.reportWritesFailed},
+        {"Timeline or digest list that could not be written: ", gaps.runFilesNotWritten},
         {"Photos' cache entries not read whole: ", gaps.cacheEntriesDamaged},
         {"Cache entries or parts whose URL could not be read: ", gaps.cacheEntriesUnreadable},
         {"Files and folders whose access time changed when read: ", gaps.accessTimesNotKept}};
@@ -171,8 +176,9 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
 
     const std::string reportPath = result.runFolder + std::string(kReportFileName);
     const ImageSource* image = host.Image();
-    if (!WriteReportHeader(reportPath, image != nullptr ? &image->facts : nullptr)) {
-        if (RemoveUnusedRunFolder(runFolder, reportPath)) result.runFolder.clear();
+    const std::string csvPath = result.runFolder + std::string(kCsvFileName);
+    if (!WriteReportHeader(reportPath, image != nullptr ? &image->facts : nullptr) || !WriteCsvHeader(csvPath)) {
+        if (RemoveUnusedRunFolder(runFolder, {reportPath, csvPath})) result.runFolder.clear();
         host.ShowMessage("Error opening output file.", MessageKind::Stop);
         return result;
     }
@@ -211,6 +217,9 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     // A tail that cannot be written is itself one of the problems, said in the message only.
     if (!AppendReportTail(reportPath, aborted, tally.filesFound, ProblemLines(tally.gaps)))
         ++tally.gaps.reportWritesFailed;
+    // From what the report and its spreadsheet form now hold, the timeline, then the digests of
+    // every file of the run folder, the report's own last: a failure can only be said below.
+    tally.gaps.runFilesNotWritten += WriteTimelineAndDigestList(result.runFolder);
     std::string message = std::string(aborted ? "Operation aborted." : "Operation complete.") +
                           "\r\n\r\nTotal files found: " + std::to_string(tally.filesFound);
     for (const std::string& line : ProblemLines(tally.gaps)) message += "\r\n" + line;

@@ -327,8 +327,10 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
         ++tally_.gaps.entriesIncomplete;
     }
     entry.digest = digest.value_or(std::string(MD5::kFileFailureText));
+    if (digest && body.sha256) entry.sha256 = *body.sha256;
 
     const std::int32_t number = CountEntry();
+    entry.number = number;
     if (host_.IncludePhotos() && digest) {
         const std::string copyName = CachedPhotoCopyName(photo.name, number);
         NewOutputFile copy;
@@ -337,8 +339,10 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
             copy.Write(std::string_view(reinterpret_cast<const char*>(body.received.data()), body.received.size()));
             error = copy.Finish();
         }
-        if (error == 0)
+        if (error == 0) {
             entry.copyFileName = copyName;
+            entry.copyMade = true;
+        }
         else
             CopyFailed(bodyPath, error);
     }

@@ -6,6 +6,7 @@
 #include "cache/FirefoxCache.h"
 #include "cache/SimpleCache.h"
 #include "hash/MD5.h"
+#include "hash/Sha256.h"
 #include "search/Recognition.h"
 #include "text/PathText.h"
 
@@ -216,7 +217,15 @@ CachedBody BodyOf(const CacheEntry& entry, const HeldFile* bodyFile) {
         body.problem += body.decoded.note;
         break;
     }
-    if (body.decoded.outcome != Outcome::Failed) body.md5 = Md5Hex(body.received);
+    if (body.decoded.outcome != Outcome::Failed) {
+        body.md5 = Md5Hex(body.received);
+        try {
+            if (body.md5) body.sha256 = Sha256::Of(std::string_view(reinterpret_cast<const char*>(body.received.data()),
+                                                                    body.received.size()));
+        } catch (...) {
+            body.md5.reset();
+        }
+    }
     if (body.decoded.outcome == Outcome::Decoded || body.decoded.outcome == Outcome::Failed)
         body.storedMd5 = Md5Hex(body.stored);
     return body;
@@ -230,11 +239,5 @@ std::string BodyPlaceText(const BodyPlace& place) {
     return text;
 }
 
-std::string IsoUtcText(const DateTime& value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", value.year, value.month, value.day, value.hour,
-                  value.minute, value.second);
-    return text;
-}
 
 }  // namespace snapsift

@@ -14,6 +14,7 @@
 
 #include "cache/BodyDecoding.h"
 #include "cache/CacheEntry.h"
+#include "text/DateText.h"
 #include "volume/Volume.h"
 
 namespace snapsift {
@@ -115,6 +116,7 @@ struct CachedBody {
     DecodedBody decoded;
     std::span<const std::uint8_t> received;  // the body as the browser received it: decoded, or stored
     std::optional<std::string> md5;          // of `received`; none when it cannot be had
+    std::optional<std::string> sha256;       // of `received`, with md5
     std::optional<std::string> storedMd5;    // of `stored`, when that differs from `received`
     std::string problem;                     // why the body is missing, cut short or not decoded
     bool unreliable = false;                 // its bytes came from a damaged part of a disk image
@@ -127,8 +129,5 @@ CachedBody BodyOf(const CacheEntry& entry, const HeldFile* bodyFile);
 // Where a body lies, as the report and a listing give it: the file, and for a block file the
 // block and the bytes ("data_2, block 26 (1,024 bytes at 34,816)").
 std::string BodyPlaceText(const BodyPlace& place);
-
-// "2014-04-30T16:44:36Z".
-std::string IsoUtcText(const DateTime& value);
 
 }  // namespace snapsift

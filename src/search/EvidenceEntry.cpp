@@ -5,6 +5,7 @@
 #include "text/PathText.h"
 #include "search/EvidenceRead.h"
 #include "search/Recognition.h"
+#include "report/CsvReport.h"
 #include "report/Report.h"
 
 namespace snapsift {
@@ -82,6 +83,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     entry.timesAvailable = opened && file->Times(entry.timeCreated, entry.timeAccessed, entry.timeModified);
 
     const std::int32_t number = CountEntry();
+    entry.number = number;
     std::string ending = std::to_string(number);  // built up so that GCC 12 sees no overlap in it
     ending.insert(0, 1, '-');
     ending += ".jpg";
@@ -93,8 +95,8 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     long copyError = opened ? 0 : openError.code;
     if (includePhotos && opened && !copy.Create(runFolder_ + copyName)) copyError = copy.Error();
 
-    std::optional<std::string> hex;
-    bool fromDamage = false;
+    std::optional<std::string> hex, sha256;
+    bool fromDamage = false, copyFinished = false;
     // Without photos, a file too long for a digest gives nothing that a read would be for.
     const bool worthReading = includePhotos || file == nullptr || file->Size() < MD5::kFinalLimit;
     if (opened && notRead.empty() && worthReading) {
@@ -109,6 +111,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
                            : std::function<void(std::string_view)>(),
             stopRequested);
         hex = std::move(digest.hex);
+        sha256 = std::move(digest.sha256);
         if (digest.failure == DigestFailure::ReadFailed && copyError == 0) copyError = digest.readError.code;
         if (digest.failure == DigestFailure::ChangedWhileRead) {
             ++tally_.gaps.filesChanged;
@@ -122,10 +125,12 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
             // Zeros in place of its bytes: neither the digest nor the copy is the file's.
             fromDamage = true;
             hex.reset();
+            sha256.reset();
             AddStatus(entry.status, "unreliable: its bytes lie in a damaged part of the disk image, which was read as zeros");
             includePhotos = false;
         } else if (copying && copyError == 0) {
             copyError = copy.Finish();
+            copyFinished = copyError == 0;
         }
     }
     file.reset();
@@ -135,9 +140,11 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
         ++tally_.gaps.entriesIncomplete;
     // The report's words for an entry without its digest.
     entry.digest = hex ? std::move(*hex) : std::string(MD5::kFileFailureText);
+    if (sha256) entry.sha256 = std::move(*sha256);
     if (includePhotos && copyError != 0) CopyFailed(fullPath, copyError);
 
     if (includePhotos) entry.copyFileName = copyName;
+    entry.copyMade = includePhotos && copyFinished;
     AddIeCacheRecord(entry);
     AppendEntry(entry);
 }
@@ -155,10 +162,16 @@ void EvidenceEntry::CopyFailed(const std::string& fullPath, long error) {
                       MessageKind::FileProblem);
 }
 
+// The HTML entry, then its row of the spreadsheet form, so that a run cut short leaves the same
+// entries in both; an entry the report could not take gets no row either.
 void EvidenceEntry::AppendEntry(const ReportEntry& entry) {
     if (!AppendReportEntry(runFolder_ + std::string(kReportFileName), entry)) {
         ++tally_.gaps.entriesNotWritten;
         host_.ShowMessage("Error writing to HTML report for file: " + entry.fullPath + ". Click OK to continue.",
+                          MessageKind::FileProblem);
+    } else if (!AppendCsvRow(runFolder_ + std::string(kCsvFileName), entry)) {
+        ++tally_.gaps.entriesNotWritten;
+        host_.ShowMessage("Error writing to CSV file for file: " + entry.fullPath + ". Click OK to continue.",
                           MessageKind::FileProblem);
     }
 }

@@ -31,13 +31,14 @@ struct EvidenceGaps {
     std::uint64_t cacheEntriesDamaged = 0;    // photos' cache entries written with part of them unreadable
     std::uint64_t cacheEntriesUnreadable = 0; // cache entries whose URL could not be read
     std::uint64_t foldersUnreadable = 0;      // folders that could not be read, whole or in part (or loops)
+    std::uint64_t runFilesNotWritten = 0;     // the timeline or the digest list, written at the run's end
     std::uint64_t accessTimesNotKept = 0;     // files and folders read only in a way that moved their access time
     // Whether the report may lack evidence. An access time the system would not keep changed the
     // evidence's metadata, not what the report holds, and does not count here.
     bool Any() const {
         return entriesNotWritten + entriesIncomplete + copiesFailed + candidatesLost + entriesFromDamage +
                    imageDamage + reportWritesFailed + cacheEntriesDamaged + cacheEntriesUnreadable +
-                   foldersUnreadable != 0;
+                   foldersUnreadable + runFilesNotWritten != 0;
     }
 };
 

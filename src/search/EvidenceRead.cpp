@@ -4,7 +4,7 @@
 #include <memory>
 #include <span>
 
-#include "hash/MD5.h"
+#include "hash/Md5Sha256.h"
 
 namespace snapsift {
 
@@ -26,10 +26,8 @@ EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::st
                               const std::function<bool()>& stopRequested) {
     EvidenceDigest digest;
     try {
-        const bool digestible = file.Size() < MD5::kFinalLimit;
         std::uint8_t* const buffer = ReadBuffer();
-        MD5 md5;
-        md5.Init();
+        Md5Sha256 digests;
         std::int64_t sinceAsked = 0;
         for (;;) {
             const std::int64_t got = file.Read(buffer, kReadChunk);
@@ -41,7 +39,7 @@ EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::st
             if (got == 0) break;
             const std::span<const std::uint8_t> piece(buffer, static_cast<std::size_t>(got));
             if (alsoTo) alsoTo(std::string_view(reinterpret_cast<const char*>(piece.data()), piece.size()));
-            if (digestible) md5.Update(piece);
+            digests.Update(piece);
             sinceAsked += got;
             if (stopRequested && sinceAsked >= kStopAskBytes) {
                 sinceAsked = 0;
@@ -52,14 +50,19 @@ EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::st
             }
         }
         // Bytes that changed under the read would give a digest of a mixture of two files.
-        if (!file.UnchangedSinceOpen())
+        if (!file.UnchangedSinceOpen()) {
             digest.failure = DigestFailure::ChangedWhileRead;
-        else if (!digestible)
-            digest.failure = DigestFailure::TooLarge;
+            return digest;
+        }
+        Md5Sha256::Digests both = digests.Final();
+        digest.sha256 = std::move(both.sha256);
+        if (both.md5)
+            digest.hex = std::move(both.md5);
         else
-            digest.hex = md5.Final();
+            digest.failure = DigestFailure::TooLarge;
     } catch (...) {
         digest.hex.reset();
+        digest.sha256.reset();
         digest.failure = DigestFailure::ReadFailed;
     }
     return digest;

@@ -24,6 +24,9 @@ enum class DigestFailure {
 
 struct EvidenceDigest {
     std::optional<std::string> hex;  // 32 upper-case hexadecimal digits; empty on a failure
+    // The SHA-256 digest, 64 lower-case hexadecimal digits: there with the MD5, and for a file too
+    // large for the MD5 read whole and unchanged; empty otherwise.
+    std::optional<std::string> sha256;
     DigestFailure failure = DigestFailure::None;
     SystemError readError;           // the failed read's, with ReadFailed
 };
@@ -31,7 +34,7 @@ struct EvidenceDigest {
 // How many bytes the pass reads between two asks whether to stop.
 inline constexpr std::int64_t kStopAskBytes = 4 << 20;
 
-// The MD5 digest of an open file, read once from its start up to its size at the open; every
+// The MD5 and SHA-256 digests of an open file, read once from its start up to its size at the open; every
 // piece read is handed to alsoTo as well (a copy being made). After every kStopAskBytes read,
 // stopRequested (when given) is asked, and true ends the pass with Aborted. Never throws.
 EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::string_view)>& alsoTo = {},

@@ -45,6 +45,29 @@ std::string FormatUsDateTime(const DateTime& value) {
     return result + text;
 }
 
+std::string IsoUtcText(const DateTime& value) {
+    // "YYYY-MM-DDTHH:MM:SSZ", by hand: it is written for every time of every entry.
+    std::string text = "0000-00-00T00:00:00Z";
+    const auto put = [&](std::size_t at, int number, int digits) {
+        for (int i = digits - 1; i >= 0; --i, number /= 10) text[at + i] = static_cast<char>('0' + number % 10);
+    };
+    const auto twoDigits = [](int number) { return number >= 0 && number <= 99; };
+    if (value.year < 0 || value.year > 9999 || !twoDigits(value.month) || !twoDigits(value.day) ||
+        !twoDigits(value.hour) || !twoDigits(value.minute) || !twoDigits(value.second)) {
+        char fallback[48];
+        std::snprintf(fallback, sizeof fallback, "%04d-%02d-%02dT%02d:%02d:%02dZ", value.year, value.month, value.day,
+                      value.hour, value.minute, value.second);
+        return fallback;
+    }
+    put(0, value.year, 4);
+    put(5, value.month, 2);
+    put(8, value.day, 2);
+    put(11, value.hour, 2);
+    put(14, value.minute, 2);
+    put(17, value.second, 2);
+    return text;
+}
+
 std::string OutputFolderStamp(const DateTime& localTime, std::string_view month) {
     char rest[64];
     std::snprintf(rest, sizeof rest, " %02d, %04d - %02d%02d%02d", localTime.day, localTime.year,

@@ -19,6 +19,9 @@ std::string FormatUsDateTime(const DateTime& value);
 // The English abbreviation of a month (1 to 12), "Jan".."Dec"; "???" for any other number.
 std::string EnglishMonthAbbreviation(int month);
 
+// ISO 8601 in UTC, to the second: "2014-04-30T16:44:36Z".
+std::string IsoUtcText(const DateTime& value);
+
 // "mmm dd, yyyy - hhmmss", mmm the month's name as given (a locale's abbreviation), with any
 // character a folder name cannot hold made "-". UTF-8.
 std::string OutputFolderStamp(const DateTime& localTime, std::string_view month);

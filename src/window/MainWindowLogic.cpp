@@ -80,7 +80,11 @@ std::string Grouped(std::uint64_t number) {
     return digits;
 }
 
-std::string TwoDigits(std::int64_t number) { return (number < 10 ? "0" : "") + std::to_string(number); }
+std::string TwoDigits(std::int64_t number) {
+    std::string digits = std::to_string(number);
+    if (number >= 0 && number < 10) digits.insert(digits.begin(), '0');
+    return digits;
+}
 
 }  // namespace
 

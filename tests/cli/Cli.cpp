@@ -2,6 +2,9 @@
 // that stop a run. (A whole scan's summary and report: Cli_posix.cpp, Cli_win.cpp.)
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+
 #include "cli/ConsoleText.h"
 #include "support/CliRun.h"
 
@@ -71,5 +74,69 @@ TEST(Cli, ListPartitionsGoesAlone) {
     }
 }
 #endif
+
+}  // namespace snapsift::test
+
+namespace snapsift::test {
+
+// A run of two photos (one below a folder with a comma in its name) checked by
+// --verify: whole, it matches (and sha256sum agrees where it is at hand); then each change is
+// found and named, with status 4; a folder that is no run folder gives 2.
+TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
+    TempTree tree;
+    const std::string photo = "\xFF\xD8\xFF\xE0 photo";
+    tree.Entries({{"src/n1234567_890_123[1].jpg", photo}, {"src/a,b'c/n7654321_1_2[1].jpg", photo + "2"}, {"out/", ""}});
+    ASSERT_EQ(RunCli(tree, {"--folder", tree.Text("src"), "--output", tree.Text("out")}).exitCode, 0);
+    const std::filesystem::path run = RunReport(tree.Path("out")).parent_path();
+    const std::string runText = ToText(run), copy = "n1234567_890_123[1]-1.jpg", csv = "Quorvia JPG Files.csv";
+    const auto verify = [&] { return RunCli(tree, {"--verify", runText}); };
+    const CliResult clean = verify();
+    EXPECT_EQ(std::tuple(clean.exitCode, clean.out),
+              std::tuple(0, "Files checked: 5\nMissing: 0\nChanged: 0\nNot listed: 0\nEverything matches.\n"));
+#ifndef _WIN32
+    EXPECT_EQ(std::system(("cd '" + runText + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
+#endif
+    const auto bytes = [&](const std::string& name) { return ReadBytes(run / name); };
+    const auto write = [&](const std::string& name, const std::string& text) {
+        std::ofstream(run / name, std::ios::binary | std::ios::trunc) << text;
+    };
+    const std::string copyBytes = bytes(copy), csvBytes = bytes(csv);
+    std::string flipped = copyBytes;
+    flipped[3] ^= 1;
+    std::string edited = csvBytes;
+    edited.replace(edited.find("1234567,"), 8, "7654321,");
+    const struct { const char* why; std::function<void()> change, undo; std::string lines; } rows[] = {
+        {"a byte of a copy flipped", [&] { write(copy, flipped); }, [&] { write(copy, copyBytes); },
+         "Changed: " + copy + "\n"},
+        {"a copy removed", [&] { std::filesystem::remove(run / copy); }, [&] { write(copy, copyBytes); },
+         "Missing: " + copy + "\n"},
+        {"a file added", [&] { write("notes.txt", "x"); }, [&] { std::filesystem::remove(run / "notes.txt"); },
+         "Not listed: notes.txt\n"},
+        {"the CSV edited", [&] { write(csv, edited); }, [&] { write(csv, csvBytes); }, "Changed: " + csv + "\n"}};
+    for (const auto& row : rows) {
+        row.change();
+        const CliResult changed = verify();
+        EXPECT_EQ(changed.exitCode, 4) << row.why;
+        EXPECT_TRUE(changed.out.starts_with(row.lines) && changed.out.ends_with("Not everything matches.\n"))
+            << row.why << ": " << changed.out;
+        row.undo();
+    }
+    EXPECT_EQ(verify().exitCode, 0);
+    // Killed before its end: no SHA256SUMS, and the copies are checked against the CSV alone.
+    std::filesystem::remove(run / "SHA256SUMS");
+    const CliResult unfinished = verify();
+    EXPECT_EQ(std::tuple(unfinished.exitCode, unfinished.out),
+              std::tuple(0, "Files checked: 2\nMissing: 0\nChanged: 0\nNot listed: 0\nThe run did not finish (it has "
+                            "no SHA256SUMS): its copies were checked against Quorvia JPG Files.csv alone.\n"
+                            "Everything matches.\n"));
+    // Killed while it wrote a row: the rows before it are checked, and the cut is said.
+    write(csv, csvBytes + "3,/e/n1_2[1].jp");
+    const CliResult cut = verify();
+    EXPECT_EQ(cut.exitCode, 4);
+    EXPECT_NE(cut.out.find("Files checked: 2\n"), std::string::npos) << cut.out;
+    EXPECT_NE(cut.out.find("The last row of Quorvia JPG Files.csv is cut short"), std::string::npos) << cut.out;
+    EXPECT_EQ(RunCli(tree, {"--verify", tree.Text("src")}).exitCode, 2);
+    EXPECT_EQ(RunCli(tree, {"--verify", runText, "--no-photos"}).exitCode, 2);
+}
 
 }  // namespace snapsift::test

@@ -2,14 +2,18 @@
 // access times it cannot keep, a full output disk), and a run ended by Ctrl-C or a kill.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
+#include "report/CsvReport.h"
 #include "support/CliRun.h"
 #include "support/ReportParser.h"
 
@@ -66,8 +70,10 @@ TEST_F(CliTest, AFullOutputDiskMakesTheReportIncomplete) {
     const CliResult run = Scan({.fileSizeLimit = 1000});
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(run.out, "Operation complete.\n\nTotal files found: 4\nCopies that could not be made: 4\n"
-                       "Entries that could not be written to the report: 3\nReport: " + ToText(Report()) + "\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(Report().parent_path()), {}), 1);
+                       "Entries that could not be written to the report: 3\n"
+                       "Timeline or digest list that could not be written: 1\nReport: " + ToText(Report()) + "\n");
+    // No copy; the report, its CSV, SHA256SUMS and the timeline, emptied when it did not fit.
+    EXPECT_EQ(std::distance(fs::directory_iterator(Report().parent_path()), {}), 4);
     const ParsedReport report = ParseReport(ReadBytes(Report()));
     EXPECT_EQ(report.entries.size(), 1u);
     EXPECT_EQ(report.rest, "<hr>End of Report<br>\r\nTotal files found: 4<hr>\r\n<b>This report is not complete:</b><br>\r\n"
@@ -92,7 +98,7 @@ TEST_F(CliTest, AReportWhoseHeaderOrTailCannotBeWrittenIsNeverPresentedAsWhole) 
     const CliResult noTail = Scan({.fileSizeLimit = whole - 1});
     EXPECT_EQ(std::tuple(noTail.exitCode, noTail.out),
               std::tuple(3, "Operation complete.\n\nTotal files found: 1\nReport lines that could not be written: 1\n"
-                            "Report: " + ToText(Report()) + "\n"));
+                            "Timeline or digest list that could not be written: 1\nReport: " + ToText(Report()) + "\n"));
     const ParsedReport report = ParseReport(ReadBytes(Report()));
     EXPECT_EQ(std::tuple(report.entries.size(), report.rest, fs::file_size(Report())),
               std::tuple(1u, "", whole - tail.size()));
@@ -134,6 +140,42 @@ TEST_F(CliTest, AFileNameCannotSteerTheTerminal) {
                                 "/e\\x1B]0;x\\x07\\xE2\\x80\\xAE/n1234567_1[1].jpg. Error number: 27. Click OK to continue.\n"));
 }
 
+// The sample drive's CSV, whole, against the expected file: its rows sorted by path (the walk
+// goes in the file system's listing order), the drive's place, the created times the copy was
+// given and the entry numbers written as placeholders.
+TEST_F(CliTest, TheSampleDrivesCsvIsAsExpected) {
+    const fs::path drive = tree.Path("drive");
+    fs::copy(fs::path(SNAPSIFT_SOURCE_DIR) / "examples/sample-drive", drive, fs::copy_options::recursive);
+    for (const auto& file : fs::recursive_directory_iterator(drive)) {
+        if (!file.is_regular_file()) continue;
+        const timespec times[2] = {{1243843200, 0}, {1268661909, 0}};  // as the drive's generator sets them
+        ASSERT_EQ(utimensat(AT_FDCWD, file.path().c_str(), times, 0), 0);
+    }
+    ASSERT_EQ(RunCli(tree, {"--profiles", ToText(drive), "--output", tree.Text("out")}).exitCode, 0);
+    const auto rows = ReadCsvRows(ReadBytes(Report().parent_path() / "Quorvia JPG Files.csv"));
+    ASSERT_TRUE(rows);
+    std::vector<std::string> lines;
+    for (std::size_t i = 1; i < rows->size(); ++i) {
+        std::vector<std::string> fields = (*rows)[i];
+        const std::string number = std::exchange(fields[0], "#"), copyEnd = "-" + number + ".jpg";
+        EXPECT_TRUE(fields[1].starts_with(ToText(drive) + "/")) << fields[1];
+        fields[1].replace(0, ToText(drive).size(), "<drive>");
+        EXPECT_EQ(fields[4].size(), 20u) << fields[4];
+        fields[4] = "<created>";
+        EXPECT_TRUE(fields[11].ends_with(copyEnd)) << fields[11];
+        fields[11].replace(fields[11].size() - copyEnd.size(), copyEnd.size(), "-#.jpg");
+        std::string line;
+        for (const std::string& field : fields) line += (line.empty() ? "" : ",") + field;
+        lines.push_back(line + "\r\n");
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string csv = "\xEF\xBB\xBF";
+    for (std::size_t c = 0; c < std::size(kCsvColumns); ++c) csv += (c == 0 ? "" : ",") + std::string(kCsvColumns[c]);
+    csv += "\r\n";
+    for (const std::string& line : lines) csv += line;
+    EXPECT_EQ(csv, ReadBytes(fs::path(SNAPSIFT_SOURCE_DIR) / "tests/cli/expected/sample-drive.csv"));
+}
+
 // 1200 photos, and the signal sent once the report has reached the given size.
 class CliSignalTest : public CliTest {
 protected:
@@ -158,6 +200,13 @@ protected:
             EXPECT_TRUE(entry.image.ends_with("-" + number + ".jpg")) << entry.image;
             EXPECT_EQ(ReadBytes(Report().parent_path() / entry.image), kPhoto) << entry.image;
         }
+        // The CSV holds the same entries, each row whole; a kill between an entry's two writes
+        // leaves its row alone out.
+        const auto rows = ReadCsvRows(ReadBytes(Report().parent_path() / "Quorvia JPG Files.csv"));
+        EXPECT_TRUE(rows && rows->size() >= report.entries.size() && rows->size() <= report.entries.size() + 1);
+        for (std::size_t i = 1; rows && i < rows->size(); ++i)
+            EXPECT_EQ(std::tuple((*rows)[i][0], (*rows)[i][1], (*rows)[i][7]),
+                      std::tuple(std::to_string(i), report.entries[i - 1].path, report.entries[i - 1].md5));
         return {run, report};
     }
 };

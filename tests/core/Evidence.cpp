@@ -140,6 +140,7 @@ TEST(EvidenceEntry, DamagedAbortedOrUndigestedFilesGetTheirReason) {
         folder.prototype.bytesRead = &bytesRead;
         const std::string out = tree.RootText();
         ASSERT_TRUE(WriteReportHeader(out + std::string(kReportFileName)));
+        ASSERT_TRUE(WriteCsvHeader(out + std::string(kCsvFileName)));
         ScanState state;
         test::RecordingHost host(state);
         host.includePhotos = c.photos;

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "platform/Paths.h"
+#include "report/RunFiles.h"
 #include "search/Recognition.h"
 #include "support/EvidenceWalk.h"
 
@@ -128,7 +129,11 @@ protected:
             ++copies;
             EXPECT_EQ(ReadBytes(FromText(result.runFolder + row->stem + number)), row->content.bytes);
         }
-        EXPECT_EQ(std::distance(fs::directory_iterator(FromText(result.runFolder)), {}), copies + 1);
+        // The copies, the report, its CSV and timeline, and SHA256SUMS, which checks them all.
+        EXPECT_EQ(std::distance(fs::directory_iterator(FromText(result.runFolder)), {}), copies + 4);
+        const RunCheck check = CheckRunFolder(result.runFolder);
+        EXPECT_TRUE(check.finished && check.AllMatch()) << result.runFolder;
+        EXPECT_EQ(check.filesChecked, static_cast<std::size_t>(copies + 3));
         report += aborted ? "<br><Br><hr>Operation was aborted before completion.<br>\r\n"
                           : "<hr>End of Report<br>\r\n";
         report += "Total files found: " + std::to_string(entries) + "<hr>\r\n";

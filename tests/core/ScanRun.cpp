@@ -88,7 +88,8 @@ TEST_F(ScanRunTest, AnOutputFolderGoneFailsEachCopyAndEntryWithAMessage) {
                                        problem("Error writing to HTML report for file: " + second.path),
                                        Final("complete", 2, {"Copies that could not be made: 2",
                                                              "Entries that could not be written to the report: 2",
-                                                             "Report lines that could not be written: 1"})}));
+                                                             "Report lines that could not be written: 1",
+                                                             "Timeline or digest list that could not be written: 2"})}));
     EXPECT_FALSE(fs::exists(FromText(result.runFolder)));
 }
 

@@ -11,6 +11,7 @@
 #include "search/EvidenceEntry.h"
 #include "search/FolderWalk.h"
 #include "volume/LiveVolume.h"
+#include "report/CsvReport.h"
 #include "report/Report.h"
 #include "support/ReportParser.h"
 #include "support/TempTree.h"
@@ -64,7 +65,10 @@ struct RecordingHost : ScanHost {
 
 // output: an existing folder, ending in the separator, that takes the report and the copies.
 struct EvidenceWalk {
-    explicit EvidenceWalk(std::string output, Volume& volume = LiveVolume()) : out(std::move(output)), volume(volume) { EXPECT_TRUE(WriteReportHeader(ReportPath())); }
+    explicit EvidenceWalk(std::string output, Volume& volume = LiveVolume()) : out(std::move(output)), volume(volume) {
+        EXPECT_TRUE(WriteReportHeader(ReportPath()));
+        EXPECT_TRUE(WriteCsvHeader(out + std::string(kCsvFileName)));
+    }
     EvidenceWalk(const EvidenceWalk&) = delete;
     EvidenceWalk& operator=(const EvidenceWalk&) = delete;
 

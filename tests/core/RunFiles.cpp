@@ -1,0 +1,161 @@
+// The run folder's files for other tools: the CSV's rows, the digest list's lines.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "report/CsvReport.h"
+#include "report/RunFiles.h"
+#include "support/TempTree.h"
+
+namespace snapsift::test {
+
+namespace {
+
+ReportEntry Entry(std::string fullPath, std::string fileName, std::string userId = "1234567") {
+    ReportEntry entry;
+    entry.fullPath = std::move(fullPath);
+    entry.fileName = std::move(fileName);
+    entry.userId = std::move(userId);
+    entry.separator = '/';
+    entry.number = 7;
+    entry.digest = "Error generating MD5 hash";
+    return entry;
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+}  // namespace
+
+// Each row: the fields of an entry as a spreadsheet must take them, quoted where they hold a
+// comma or a quote, escaped as the report escapes them, a formula's first character escaped.
+TEST(CsvReport, RowsQuoteEscapeAndDisarmFormulas) {
+    const std::string tail = ",,,,,,,1234567,http://www.quorvia.com/home.php?#/profile.php?id=1234567,,,,,\r\n";
+    ReportEntry whole = Entry("/e/n1_2[1].jpg", "n1_2[1].jpg");
+    whole.timesAvailable = true;
+    whole.timeCreated = DateTime{2026, 12, 7, 12, 34, 56};
+    whole.timeModified = DateTime{2010, 3, 15, 14, 5, 9};
+    whole.timeAccessed = DateTime{2009, 6, 1, 8, 0, 0};
+    whole.digest = "900150983CD24FB0D6963F7D28E17F72";
+    whole.sha256 = std::string(64, 'a');
+    whole.copyFileName = "n1_2[1]-7.jpg";
+    whole.copyMade = true;
+    whole.cache.emplace();
+    whole.cache->url = "https://x.example/p?a=1,b=\"2\"";
+    whole.cache->format = "Firefox cache2";
+    whole.cache->created = DateTime{2026, 1, 2, 3, 4, 5};
+    ReportEntry windows = Entry("C:\\e\\n1_2[1].jpg", "n1_2[1].jpg");
+    windows.separator = '\\';
+    const struct { const char* why; ReportEntry entry; std::string row; } rows[] = {
+        {"whole, with its cache", whole,
+         "7,/e/n1_2[1].jpg,n1_2[1].jpg,,2026-12-07T12:34:56Z,2010-03-15T14:05:09Z,2009-06-01T08:00:00Z,"
+         "900150983cd24fb0d6963f7d28e17f72," + std::string(64, 'a') + ",1234567,"
+         "http://www.quorvia.com/home.php?#/profile.php?id=1234567,n1_2[1]-7.jpg,"
+         "\"https://x.example/p?a=1,b=\"\"2\"\"\",Firefox cache2,2026-01-02T03:04:05Z,\r\n"},
+        {"comma and quote", Entry("/e/a,b\"c/n1_2[1].jpg", "n1_2[1].jpg"), "7,\"/e/a,b\"\"c/n1_2[1].jpg\",n1_2[1].jpg" + tail},
+        {"CR LF and a tab", Entry("/e/a\r\nb\t/n1_2[1].jpg", "n1_2[1].jpg"), "7,/e/a\\x0D\\x0Ab\\x09/n1_2[1].jpg,n1_2[1].jpg" + tail},
+        {"formulas", Entry("=cmd|' /C calc'!A0", "+n1_2[1].jpg"), "7,\\x3Dcmd|' /C calc'!A0,\\x2Bn1_2[1].jpg" + tail},
+        {"not UTF-8, bidi control, backslash", Entry("/e/\xFF\xE2\x80\xAE" "a\\b/n1_2[1].jpg", "n1_2[1].jpg"),
+         "7,/e/\\xFF\\xE2\\x80\\xAEa\\\\b/n1_2[1].jpg,n1_2[1].jpg" + tail},
+        {"a space after a space", Entry("/e/a  b/n1_2[1].jpg", "n1_2[1].jpg"), "7,/e/a \\x20b/n1_2[1].jpg,n1_2[1].jpg" + tail},
+        {"backslashes that separate", windows, "7,C:\\e\\n1_2[1].jpg,n1_2[1].jpg" + tail}};
+    for (const auto& row : rows) EXPECT_EQ(FormatCsvRow(row.entry), row.row) << row.why;
+}
+
+// What FormatCsvRow writes comes back field for field; text not in the form is refused.
+TEST(CsvReport, ReadsBackWhatItWrites) {
+    ReportEntry entry = Entry("/e/a,b\"c\"/n1_2[1].jpg", "n1_2[1].jpg");
+    const auto rows = ReadCsvRows("\xEF\xBB\xBF" "a,b\r\n" + FormatCsvRow(entry));
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 2u);
+    EXPECT_EQ((*rows)[1][1], "/e/a,b\"c\"/n1_2[1].jpg");
+    EXPECT_EQ((*rows)[1].size(), std::size(kCsvColumns));
+    for (const char* bad : {"a,b\r\n", "\xEF\xBB\xBF" "a,\"b\r\n", "\xEF\xBB\xBF" "a,b", "\xEF\xBB\xBF" "a\nb\r\n"})
+        EXPECT_FALSE(ReadCsvRows(bad)) << bad;
+}
+
+// Names as sha256sum writes them, read back; sha256sum itself checks the list where it is at hand.
+TEST(DigestList, LinesInSha256sumsFormRoundTrip) {
+    const std::string digest = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    const struct { std::string name, line; } rows[] = {
+        {"a b.jpg", digest + "  a b.jpg\n"},
+        {"a\\b", "\\" + digest + "  a\\\\b\n"},
+        {"n\nl\rr", "\\" + digest + "  n\\nl\\rr\n"}};
+    TempTree tree;
+    std::string list;
+    for (const auto& row : rows) {
+        EXPECT_EQ(DigestListLine(digest, row.name), row.line);
+        const auto read = ReadDigestList(row.line);
+        ASSERT_EQ(read.size(), 1u);
+        EXPECT_EQ(read[0], std::optional(std::pair(digest, row.name)));
+#ifndef _WIN32  // names Windows cannot hold
+        tree.File(row.name, "abc");
+#endif
+        list += row.line;
+    }
+    EXPECT_EQ(ReadDigestList("nonsense\n" + digest + " one space\n").size(), 2u);
+    EXPECT_FALSE(ReadDigestList("nonsense\n")[0]);
+#ifndef _WIN32
+    tree.File("SHA256SUMS", list);
+    EXPECT_EQ(std::system(("cd '" + tree.Text(".") + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
+#endif
+}
+
+// The timeline: a line per known time, oldest first (equal times in the entries' order), each
+// with its entry's attributes, escaped for JSON; the digest list then covers the CSV and it.
+TEST(RunFolderFiles, TimelineInTimeOrderAndTheDigestListOverIt) {
+    TempTree tree;
+    std::filesystem::create_directory(tree.Path("run"));
+#ifdef _WIN32
+    const std::string folder = tree.Text("run") + "\\";
+#else
+    const std::string folder = tree.Text("run") + "/";
+#endif
+    ReportEntry first = Entry("/e/a\"b\\c/n1_2[1].jpg", "n1_2[1].jpg");
+    first.number = 1;
+    first.timesAvailable = true;
+    first.timeCreated = DateTime{2026, 12, 7, 12, 34, 56};
+    first.timeModified = DateTime{2010, 3, 15, 14, 5, 9};
+    first.timeAccessed = DateTime{2009, 6, 1, 8, 0, 0};
+    first.digest = "900150983CD24FB0D6963F7D28E17F72";
+    first.sha256 = std::string(64, 'a');
+    ReportEntry second = Entry("/e/n2_3[1].jpg", "n2_3[1].jpg", "7654321");
+    second.number = 2;
+    second.cache.emplace();
+    second.cache->url = "https://x.example/p";
+    second.cache->format = "Firefox cache2";
+    second.cache->created = DateTime{2026, 1, 2, 3, 4, 5};
+    second.cache->lastUsed = DateTime{2010, 3, 15, 14, 5, 9};
+    ASSERT_TRUE(WriteCsvHeader(folder + std::string(kCsvFileName)));
+    ASSERT_TRUE(AppendCsvRow(folder + std::string(kCsvFileName), first));
+    ASSERT_TRUE(AppendCsvRow(folder + std::string(kCsvFileName), second));
+    EXPECT_EQ(WriteTimelineAndDigestList(folder), 0);
+
+    const std::string firstAttributes = R"("entry":"1","full_path":"/e/a\"b\\\\c/n1_2[1].jpg",)"
+                                        R"("md5":"900150983cd24fb0d6963f7d28e17f72","sha256":")" +
+                                        std::string(64, 'a') + R"(","user_id":"1234567"})";
+    const std::string secondAttributes = R"("entry":"2","full_path":"/e/n2_3[1].jpg","md5":"","sha256":"","user_id":"7654321"})";
+    const std::string expected =
+        R"({"message":"Last Accessed time: /e/a\"b\\\\c/n1_2[1].jpg","datetime":"2009-06-01T08:00:00+00:00",)"
+        R"("timestamp_desc":"Last Accessed time",)" + firstAttributes + "\n" +
+        R"({"message":"Modified time: /e/a\"b\\\\c/n1_2[1].jpg","datetime":"2010-03-15T14:05:09+00:00",)"
+        R"("timestamp_desc":"Modified time",)" + firstAttributes + "\n" +
+        R"({"message":"Cache entry last used: /e/n2_3[1].jpg","datetime":"2010-03-15T14:05:09+00:00",)"
+        R"("timestamp_desc":"Cache entry last used",)" + secondAttributes + "\n" +
+        R"({"message":"Cache entry created: /e/n2_3[1].jpg","datetime":"2026-01-02T03:04:05+00:00",)"
+        R"("timestamp_desc":"Cache entry created",)" + secondAttributes + "\n" +
+        R"({"message":"Created time: /e/a\"b\\\\c/n1_2[1].jpg","datetime":"2026-12-07T12:34:56+00:00",)"
+        R"("timestamp_desc":"Created time",)" + firstAttributes + "\n";
+    EXPECT_EQ(ReadText(tree.Path("run/" + std::string(kTimelineFileName))), expected);
+
+    const std::string list = ReadText(tree.Path("run/SHA256SUMS"));
+    EXPECT_EQ(list, DigestListLine(*FileSha256(folder + std::string(kCsvFileName)), kCsvFileName) +
+                        DigestListLine(*FileSha256(folder + std::string(kTimelineFileName)), kTimelineFileName));
+    EXPECT_TRUE(CheckRunFolder(folder).finished);
+}
+
+}  // namespace snapsift::test
