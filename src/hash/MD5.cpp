@@ -60,29 +60,8 @@ void MD5::TransformBlocks(const std::uint8_t* data, std::size_t blocks) {
 }
 
 void MD5::Update(std::span<const std::uint8_t> bytes) {
-    const std::uint8_t* data = bytes.data();
-    std::size_t size = bytes.size();
-    if (size == 0) return;  // an empty span may carry no buffer at all
-    std::size_t idx = static_cast<std::size_t>(totalBytes_ % 64);
-    totalBytes_ += size;
-    if (idx != 0) {
-        const std::size_t part = 64 - idx;
-        if (size < part) {
-            std::memcpy(blockBuffer_ + idx, data, size);
-            return;
-        }
-        std::memcpy(blockBuffer_ + idx, data, part);
-        TransformBlocks(blockBuffer_, 1);
-        data += part;
-        size -= part;
-    }
-    const std::size_t blocks = size / 64;
-    if (blocks != 0) {
-        TransformBlocks(data, blocks);
-        data += blocks * 64;
-        size -= blocks * 64;
-    }
-    if (size != 0) std::memcpy(blockBuffer_, data, size);
+    FeedBlocks(bytes.data(), bytes.size(), totalBytes_, blockBuffer_,
+               [this](const std::uint8_t* data, std::size_t blocks) { TransformBlocks(data, blocks); });
 }
 
 void MD5::Init() {

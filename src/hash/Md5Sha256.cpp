@@ -206,28 +206,9 @@ void Md5Sha256::Update(std::span<const std::uint8_t> bytes) {
         sha256_->Update(bytes);
         return;
     }
-    const std::uint8_t* data = bytes.data();
-    std::size_t size = bytes.size();
-    if (size == 0) return;  // an empty span may carry no buffer at all
-    const std::size_t held = static_cast<std::size_t>(totalBytes_ % 64);
-    totalBytes_ += size;
-    if (held != 0) {
-        const std::size_t part = 64 - held;
-        if (size < part) {
-            std::memcpy(blockBuffer_ + held, data, size);
-            return;
-        }
-        std::memcpy(blockBuffer_ + held, data, part);
-        Md5Sha256Blocks(md5State_, shaState_, blockBuffer_, 1);
-        data += part;
-        size -= part;
-    }
-    if (const std::size_t blocks = size / 64; blocks != 0) {
+    FeedBlocks(bytes.data(), bytes.size(), totalBytes_, blockBuffer_, [this](const std::uint8_t* data, std::size_t blocks) {
         Md5Sha256Blocks(md5State_, shaState_, data, blocks);
-        data += blocks * 64;
-        size -= blocks * 64;
-    }
-    if (size != 0) std::memcpy(blockBuffer_, data, size);
+    });
 }
 
 Md5Sha256::Digests Md5Sha256::Final() {

@@ -1,7 +1,8 @@
 // MD5's 64 steps (RFC 1321) in 16 groups of four, over the state words a, b, c, d and the block's
 // message words x0 to x15 of the code that uses them. MD5's own transform runs the groups in a
 // row; the transform that computes SHA-256 beside it puts one group of SHA-256's rounds between
-// each two, so that the processor overlaps the two chains of dependent operations.
+// each two, so that the processor overlaps the two chains of dependent operations. Both take the
+// message into blocks the same way (FeedBlocks).
 #pragma once
 
 #include <bit>
@@ -149,6 +150,34 @@ inline std::uint32_t Md5Word(const std::uint8_t* p) {
     SNAPSIFT_ROUND_I(d, a, b, c, x11, 10, 0xBD3AF235u) \
     SNAPSIFT_ROUND_I(c, d, a, b, x2, 15, 0x2AD7D2BBu) \
     SNAPSIFT_ROUND_I(b, c, d, a, x9, 21, 0xEB86D391u)
+
+// Takes a message piece into 64-byte blocks, as MD5 and SHA-256 both do: the bytes held from the
+// piece before are topped up to a block first, whole blocks go to `transform(data, blocks)`
+// straight from the piece, and what is left is held for the next. `totalBytes` counts them all.
+template <class Transform>
+void FeedBlocks(const std::uint8_t* data, std::size_t size, std::uint64_t& totalBytes, std::uint8_t (&held)[64],
+                Transform transform) {
+    if (size == 0) return;  // an empty span may carry no buffer at all
+    const std::size_t heldBytes = static_cast<std::size_t>(totalBytes % 64);
+    totalBytes += size;
+    if (heldBytes != 0) {
+        const std::size_t part = 64 - heldBytes;
+        if (size < part) {
+            std::memcpy(held + heldBytes, data, size);
+            return;
+        }
+        std::memcpy(held + heldBytes, data, part);
+        transform(held, 1);
+        data += part;
+        size -= part;
+    }
+    if (const std::size_t blocks = size / 64; blocks != 0) {
+        transform(data, blocks);
+        data += blocks * 64;
+        size -= blocks * 64;
+    }
+    if (size != 0) std::memcpy(held, data, size);
+}
 
 // MD5's block transform over `blocks` consecutive 64-byte blocks, on the state words A, B, C, D.
 void Md5Blocks(std::uint32_t state[4], const std::uint8_t* data, std::size_t blocks);

@@ -34,6 +34,19 @@ std::optional<std::string> ReadWhole(const std::filesystem::path& path) {
     return bytes;
 }
 
+// Hands the file's bytes to `consume` piece by piece; false when it cannot be opened or read.
+template <class Consume>
+bool ReadInPieces(const std::string& path, Consume consume) {
+    std::ifstream in(PathFromText(path), std::ios::binary);
+    if (!in) return false;
+    std::string buffer(1 << 16, '\0');
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        consume(std::string_view(buffer.data(), static_cast<std::size_t>(in.gcount())));
+    }
+    return !in.bad();
+}
+
 // The spreadsheet form's rows under its header, with their fields found by column name.
 struct CsvTable {
     std::vector<std::string> header;
@@ -227,15 +240,8 @@ std::vector<std::optional<std::pair<std::string, std::string>>> ReadDigestList(s
 }
 
 std::optional<std::string> FileSha256(const std::string& path) {
-    std::ifstream in(PathFromText(path), std::ios::binary);
-    if (!in) return std::nullopt;
     Sha256 sha;
-    std::string buffer(1 << 16, '\0');
-    while (in) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        sha.Update(std::string_view(buffer.data(), static_cast<std::size_t>(in.gcount())));
-    }
-    if (in.bad()) return std::nullopt;
+    if (!ReadInPieces(path, [&](std::string_view piece) { sha.Update(piece); })) return std::nullopt;
     return sha.Final();
 }
 
@@ -340,15 +346,11 @@ struct FileDigests {
 
 // Both digests of a file from one read; nothing when it cannot be read.
 std::optional<FileDigests> ReadDigests(const std::string& path, bool withMd5) {
-    std::ifstream in(PathFromText(path), std::ios::binary);
-    if (!in) return std::nullopt;
     Md5Sha256 engine;
-    std::string buffer(1 << 16, '\0');
-    while (in) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        engine.Update(std::span(reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(in.gcount())));
-    }
-    if (in.bad()) return std::nullopt;
+    const bool read = ReadInPieces(path, [&](std::string_view piece) {
+        engine.Update(std::span(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size()));
+    });
+    if (!read) return std::nullopt;
     Md5Sha256::Digests both = engine.Final();
     FileDigests digests{std::string(), std::move(both.sha256)};
     if (withMd5 && both.md5) digests.md5 = LowerAscii(*both.md5);

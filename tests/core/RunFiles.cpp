@@ -24,6 +24,17 @@ ReportEntry Entry(std::string fullPath, std::string fileName, std::string userId
     return entry;
 }
 
+// An entry with all three times and both digests.
+ReportEntry Dated(ReportEntry entry) {
+    entry.timesAvailable = true;
+    entry.timeCreated = DateTime{2026, 12, 7, 12, 34, 56};
+    entry.timeModified = DateTime{2010, 3, 15, 14, 5, 9};
+    entry.timeAccessed = DateTime{2009, 6, 1, 8, 0, 0};
+    entry.digest = "900150983CD24FB0D6963F7D28E17F72";
+    entry.sha256 = std::string(64, 'a');
+    return entry;
+}
+
 std::string ReadText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), {});
@@ -35,13 +46,7 @@ std::string ReadText(const std::filesystem::path& path) {
 // comma or a quote, escaped as the report escapes them, a formula's first character escaped.
 TEST(CsvReport, RowsQuoteEscapeAndDisarmFormulas) {
     const std::string tail = ",,,,,,,1234567,http://www.quorvia.com/home.php?#/profile.php?id=1234567,,,,,\r\n";
-    ReportEntry whole = Entry("/e/n1_2[1].jpg", "n1_2[1].jpg");
-    whole.timesAvailable = true;
-    whole.timeCreated = DateTime{2026, 12, 7, 12, 34, 56};
-    whole.timeModified = DateTime{2010, 3, 15, 14, 5, 9};
-    whole.timeAccessed = DateTime{2009, 6, 1, 8, 0, 0};
-    whole.digest = "900150983CD24FB0D6963F7D28E17F72";
-    whole.sha256 = std::string(64, 'a');
+    ReportEntry whole = Dated(Entry("/e/n1_2[1].jpg", "n1_2[1].jpg"));
     whole.copyFileName = "n1_2[1]-7.jpg";
     whole.copyMade = true;
     whole.cache.emplace();
@@ -115,14 +120,8 @@ TEST(RunFolderFiles, TimelineInTimeOrderAndTheDigestListOverIt) {
 #else
     const std::string folder = tree.Text("run") + "/";
 #endif
-    ReportEntry first = Entry("/e/a\"b\\c/n1_2[1].jpg", "n1_2[1].jpg");
+    ReportEntry first = Dated(Entry("/e/a\"b\\c/n1_2[1].jpg", "n1_2[1].jpg"));
     first.number = 1;
-    first.timesAvailable = true;
-    first.timeCreated = DateTime{2026, 12, 7, 12, 34, 56};
-    first.timeModified = DateTime{2010, 3, 15, 14, 5, 9};
-    first.timeAccessed = DateTime{2009, 6, 1, 8, 0, 0};
-    first.digest = "900150983CD24FB0D6963F7D28E17F72";
-    first.sha256 = std::string(64, 'a');
     ReportEntry second = Entry("/e/n2_3[1].jpg", "n2_3[1].jpg", "7654321");
     second.number = 2;
     second.cache.emplace();
