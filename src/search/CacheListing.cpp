@@ -75,6 +75,15 @@ std::string FolderPath(const Volume& volume, const std::string& folderPath) {
     return folderPath.ends_with(volume.Separator()) ? folderPath : folderPath + volume.Separator();
 }
 
+// The cache folder named by the caller, opened as a root and listed, with its path ending in the
+// volume's separator.
+std::pair<std::string, FolderFiles> OpenCacheFolder(Volume& volume, const std::string& folderPath) {
+    std::string path = FolderPath(volume, folderPath);
+    SystemError error;
+    FolderFiles listed = ListFolder(volume.OpenRoot(path, error));
+    return {std::move(path), std::move(listed)};
+}
+
 bool Has(const std::vector<std::string>& names, std::string_view name) {
     for (const std::string& each : names)
         if (each == name) return true;
@@ -173,10 +182,9 @@ void AddSimpleLastUsed(Volume& volume, const VolumeFolder& root, const FolderFil
 CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const std::string& fileName) {
     CacheListing listing;
     const char separator = volume.Separator();
-    const std::string path = FolderPath(volume, folderPath);
-    SystemError error;
-    const FolderFiles listed = ListFolder(volume.OpenRoot(path, error));
+    const auto [path, listed] = OpenCacheFolder(volume, folderPath);
     if (!listed.folder) return listing;
+    SystemError error;
     HeldFile index;
     if (!index.Open(*listed.folder, fileName, path + fileName)) return listing;
     index.ReadUpTo(kIndexDatSignatureSize);
@@ -236,10 +244,9 @@ bool CacheListing::Whole() const {
 CacheListing ListCache(Volume& volume, const std::string& folderPath) {
     CacheListing listing;
     const char separator = volume.Separator();
-    const std::string path = FolderPath(volume, folderPath);
-    SystemError error;
-    const FolderFiles listed = ListFolder(volume.OpenRoot(path, error));
+    const auto [path, listed] = OpenCacheFolder(volume, folderPath);
     if (!listed.folder) return listing;
+    SystemError error;
 
     if (Has(listed.files, "index")) {
         HeldFile index;
