@@ -246,7 +246,6 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
     const char separator = volume.Separator();
     const auto [path, listed] = OpenCacheFolder(volume, folderPath);
     if (!listed.folder) return listing;
-    SystemError error;
 
     if (Has(listed.files, "index")) {
         HeldFile index;
