@@ -67,7 +67,7 @@ inline std::string_view TrimBlanks(std::string_view text) {
 
 // A stored response's head: lines ended by `separator` (a NUL in Chromium's caches, LF in
 // Firefox's; a CR before it is dropped), the status line first, then "Name: value" lines. The
-// first Content-Type and Content-Encoding are taken; a line without a colon is passed over.
+// first of each header the entry keeps is taken; a line without a colon is passed over.
 inline void ReadResponseHeaderLines(std::string_view head, char separator, CacheEntry& entry) {
     bool first = true;
     while (!head.empty()) {
@@ -86,6 +86,11 @@ inline void ReadResponseHeaderLines(std::string_view head, char separator, Cache
         const std::string_view value = TrimBlanks(line.substr(colon + 1));
         if (EqualsNoCase(name, "Content-Type") && entry.contentType.empty()) entry.contentType = value;
         if (EqualsNoCase(name, "Content-Encoding") && entry.contentEncoding.empty()) entry.contentEncoding = value;
+        if (EqualsNoCase(name, "Content-Length") && entry.contentLength.empty()) entry.contentLength = value;
+        if (EqualsNoCase(name, "Date") && entry.date.empty()) entry.date = value;
+        if (EqualsNoCase(name, "Last-Modified") && entry.serverLastModified.empty()) entry.serverLastModified = value;
+        if (EqualsNoCase(name, "Server") && entry.server.empty()) entry.server = value;
+        if (EqualsNoCase(name, "ETag") && entry.etag.empty()) entry.etag = value;
     }
 }
 

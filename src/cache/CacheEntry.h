@@ -43,6 +43,15 @@ struct CacheEntry {
     // at a place in a file (`body` is none there): the stored bytes of the body, its pieces put
     // together in order; none where the format places the body in a file, or none was found.
     std::optional<std::string> bodyBytes;
+    // Added for the stored response's own evidence: its Date, Last-Modified, Server, ETag and
+    // Content-Length header values as sent (the first of each); empty when not stored.
+    std::string date, serverLastModified, server, etag, contentLength;
+    // The browser marked the stored response as cut short (Chromium's "truncated" flag): the
+    // body it kept is not all that was to come.
+    bool markedTruncated = false;
+    // Chromium's blockfile cache counts the uses after the first fetch ("reuse count"; 0 means
+    // fetched once), not fetches: kept here, never in fetchCount.
+    std::optional<std::uint32_t> reuseCount;
 };
 
 }  // namespace snapsift
