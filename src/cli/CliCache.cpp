@@ -3,6 +3,7 @@
 #include "cli/Console.h"
 #include "cli/ConsoleText.h"
 #include "platform/DirectoryListing.h"
+#include "report/CsvReport.h"
 #include "search/CacheFiles.h"
 #include "search/CacheListing.h"
 #include "text/PathText.h"
@@ -14,11 +15,12 @@ namespace snapsift::cli {
 namespace {
 
 // A field as the terminal would show it, so that a tab, a line break or a control character in
-// a URL can never split or hide a row.
+// a URL can never split or hide a row; and as a spreadsheet may take it, since much of it is
+// the server's text.
 std::string Field(std::string_view text) {
     std::string field = TerminalText(text, false);
     if (field.ends_with('\n')) field.pop_back();
-    return field;
+    return SpreadsheetSafe(std::move(field));
 }
 
 std::string FormatText(CacheFormat format) {

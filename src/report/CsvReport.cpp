@@ -51,11 +51,7 @@ std::string ShownText(std::string_view utf8, bool name, char separator) {
 
 // One field: a formula's first character escaped, then quoted where it holds a comma or a quote.
 void AppendField(std::string& row, std::string field) {
-    if (!field.empty() && std::string_view("=+-@").find(field[0]) != std::string_view::npos) {
-        std::string escaped;
-        AppendByteEscape(escaped, static_cast<unsigned char>(field[0]));
-        field.replace(0, 1, escaped);
-    }
+    field = SpreadsheetSafe(std::move(field));
     if (!row.empty()) row += ',';
     if (std::none_of(field.begin(), field.end(), [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
         row += field;
@@ -72,6 +68,15 @@ void AppendField(std::string& row, std::string field) {
 std::string TimeText(const std::optional<DateTime>& value) { return value ? IsoUtcText(*value) : std::string(); }
 
 }  // namespace
+
+std::string SpreadsheetSafe(std::string field) {
+    if (!field.empty() && std::string_view("=+-@").find(field[0]) != std::string_view::npos) {
+        std::string escaped;
+        AppendByteEscape(escaped, static_cast<unsigned char>(field[0]));
+        field.replace(0, 1, escaped);
+    }
+    return field;
+}
 
 bool WriteCsvHeader(const std::string& csvPath) {
     std::string header(kByteOrderMark);
@@ -108,6 +113,18 @@ std::string FormatCsvRow(const ReportEntry& entry) {
     AppendField(row, cache ? cache->format : std::string());
     AppendField(row, cache ? TimeText(cache->created) : std::string());
     AppendField(row, cache ? TimeText(cache->lastUsed) : std::string());
+    // Whose the three times are when not the photo's own file's; the timeline leaves those out.
+    AppendField(row, ShownText(entry.timesOf, true, '/'));
+    // What the server sent, as it chose to write it: escaped as names are.
+    const auto sent = [&](const std::string CacheRecord::*field) {
+        return cache ? ShownText(cache->*field, true, '/') : std::string();
+    };
+    AppendField(row, sent(&CacheRecord::statusLine));
+    AppendField(row, sent(&CacheRecord::date));
+    AppendField(row, sent(&CacheRecord::lastModifiedHeader));
+    AppendField(row, sent(&CacheRecord::server));
+    AppendField(row, sent(&CacheRecord::etag));
+    AppendField(row, sent(&CacheRecord::contentLength));
     row += kLineEnd;
     return row;
 }

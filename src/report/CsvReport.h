@@ -21,7 +21,13 @@ inline constexpr std::string_view kCsvFileName = "Quorvia JPG Files.csv";
 inline constexpr std::string_view kCsvColumns[] = {
     "entry",  "full_path", "short_name", "status",     "created",      "modified",      "accessed",
     "md5",    "sha256",    "user_id",    "profile_url", "copy",        "source_url",    "cache_format",
-    "cache_created", "cache_last_used"};
+    "cache_created", "cache_last_used", "times_of", "http_status", "response_date", "response_last_modified",
+    "response_server", "response_etag", "response_content_length"};
+
+// A field as a spreadsheet may take it: one that it would run as a formula (a first character
+// "=", "+", "-" or "@") has that character written as "\xHH"; any other is as it is. The CSV and
+// the cache listing (snapsift-cli --list-cache) write every field through it.
+std::string SpreadsheetSafe(std::string field);
 
 // Creates (or empties) the file with the byte-order mark and the header row. False when it
 // cannot be made or written.

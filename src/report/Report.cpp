@@ -121,6 +121,7 @@ void AppendCacheRows(std::string& out, const CacheRecord& cache) {
     timeRow("Request time", cache.requestTime);
     timeRow("Response time", cache.responseTime);
     if (cache.fetchCount) row("Fetch count", std::to_string(*cache.fetchCount));
+    if (cache.reuseCount) row("Reuse count", std::to_string(*cache.reuseCount));
     timeRow("Last modified (server)", cache.serverLastModified);
     timeRow("Last accessed", cache.lastAccessed);
     timeRow("Expires", cache.expires);
@@ -129,6 +130,11 @@ void AppendCacheRows(std::string& out, const CacheRecord& cache) {
     row("HTTP status", cache.statusLine);
     row("Content-Type", cache.contentType);
     row("Content-Encoding", cache.contentEncoding);
+    row("Content-Length", cache.contentLength);
+    row("Date", cache.date);
+    row("Last-Modified", cache.lastModifiedHeader);
+    row("Server", cache.server);
+    row("ETag", cache.etag);
     row("MD5 of the stored bytes", LowerAscii(cache.storedDigest));
 }
 
@@ -158,15 +164,15 @@ std::string FormatReportEntry(const ReportEntry& entry) {
         out += "<b>Status:</b> " + HtmlText(entry.status, false) + "<br>";
         out += kLineEnd;
     }
-    if (entry.timesAvailable) {
-        AppendTimeLine(out, "Created time", entry.timeCreated);
-        AppendTimeLine(out, "Modified time", entry.timeModified);
-        AppendTimeLine(out, "Last Accessed time", entry.timeAccessed);
-    } else {
-        AppendTimeLine(out, "Created time", std::nullopt);
-        AppendTimeLine(out, "Modified time", std::nullopt);
-        AppendTimeLine(out, "Last Accessed time", std::nullopt);
-    }
+    // A shared cache file's times are labelled as that file's: they are the same for every
+    // entry whose body it holds.
+    const std::string of = entry.timesOf.empty() ? std::string() : " (of " + ReportText(entry.timesOf, '/') + ")";
+    const auto timeLine = [&](std::string_view label, const std::optional<DateTime>& value) {
+        AppendTimeLine(out, std::string(label) + of, entry.timesAvailable ? value : std::nullopt);
+    };
+    timeLine("Created time", entry.timeCreated);
+    timeLine("Modified time", entry.timeModified);
+    timeLine("Last Accessed time", entry.timeAccessed);
     out += "<b>MD5:</b> " + ReportText(LowerAscii(entry.digest)) + "<br>----<br>";
     out += kLineEnd;
     out += "<b>This photo possibly belongs to Quorvia user ID #</b> <a href=\"http://";
@@ -228,11 +234,13 @@ bool AppendImageDamageWarning(const std::string& reportPath, std::uint64_t damag
 }
 
 bool AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound,
-                      const std::vector<std::string>& problems) {
+                      const std::vector<std::string>& problems, const std::vector<std::string>& facts) {
     std::string tail(aborted ? "<br><Br><hr>Operation was aborted before completion.<br>"
                              : "<hr>End of Report<br>");
     tail += kLineEnd;
-    tail += "Total files found: " + std::to_string(filesFound) + "<hr>";
+    tail += "Total files found: " + std::to_string(filesFound);
+    for (const std::string& fact : facts) tail += "<br>" + HtmlText(fact, false);
+    tail += "<hr>";
     tail += kLineEnd;
     if (!problems.empty()) {
         tail += "<b>This report is not complete:</b><br>";

@@ -23,11 +23,14 @@ struct CacheRecord {
     std::string format;  // "Chromium blockfile cache", ..., "Internet Explorer index.dat"
     std::optional<DateTime> created, lastUsed, lastModified, requestTime, responseTime;
     std::optional<std::uint32_t> fetchCount;
+    std::optional<std::uint32_t> reuseCount;  // Chromium's blockfile: the uses after the first fetch
     // What the old cache's index.dat keeps of a file: the server's Last-Modified, the last access,
     // the expiry, the last check against the server, and the hits.
     std::optional<DateTime> serverLastModified, lastAccessed, expires, lastChecked;
     std::optional<std::uint32_t> hitCount;
     std::string statusLine, contentType, contentEncoding;  // empty: not stored
+    // The stored response's Date, Last-Modified, Server, ETag and Content-Length as sent.
+    std::string date, lastModifiedHeader, server, etag, contentLength;
     std::string storedDigest;  // the stored bytes' MD5 when the body was decoded; else empty
 };
 
@@ -49,6 +52,10 @@ struct ReportEntry {
     std::optional<CacheRecord> cache;        // set for a photo found in a browser's cache
     std::int32_t number = 0;                 // the entry's number in the run, from 1
     std::string sha256;                      // 64 lower-case hexadecimal digits; empty when none
+    // Whose times the three time rows are when they are not the photo's own file's: a cache file
+    // that holds the bodies of several entries ("data_2, shared by 7 entries"). Empty for a file
+    // of its own.
+    std::string timesOf;
 };
 
 // Creates (or empties) the report and writes its header line, followed, for a disk image, by
@@ -63,12 +70,13 @@ bool AppendReportEntry(const std::string& reportPath, const ReportEntry& entry);
 // Appends the warning that `damagedParts` parts of the disk image were read as zeros, before the
 // tail. False when it cannot be written whole.
 bool AppendImageDamageWarning(const std::string& reportPath, std::uint64_t damagedParts);
-// Appends the tail (aborted or completed form, totals, closing line); with problems, the lines
+// Appends the tail (aborted or completed form, totals and the facts lines under them, closing
+// line); with problems, the lines
 // saying what the run could not do come under the totals, before the closing line. False when it
 // cannot be written whole: the report then ends after its last entry, with no word of how the
 // run ended.
 bool AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound,
-                      const std::vector<std::string>& problems = {});
+                      const std::vector<std::string>& problems = {}, const std::vector<std::string>& facts = {});
 
 // The profile link's target for a user ID: the user ID percent-encoded as the report's link
 // writes it.

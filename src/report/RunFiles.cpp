@@ -122,12 +122,18 @@ std::string TimelineText(const CsvTable& table) {
         std::string_view when;  // "2026-12-07T12:34:56Z": sorts as time does
         std::size_t row, kind;
     };
+    // The first three are the photo's own file's times; a row whose times are those of a file
+    // shared by several cache entries ("times_of") has no event of them.
+    constexpr std::size_t kOwnFileTimes = 3;
+    const std::size_t timesOfColumn = table.Column("times_of");
     std::vector<Event> events;
     for (std::size_t k = 0; k < std::size(kTimes); ++k) {
         const std::size_t column = table.Column(kTimes[k].first);
-        for (std::size_t r = 0; r < table.rows.size(); ++r)
+        for (std::size_t r = 0; r < table.rows.size(); ++r) {
+            if (k < kOwnFileTimes && !CsvTable::Field(table.rows[r], timesOfColumn).empty()) continue;
             if (const std::string_view when = CsvTable::Field(table.rows[r], column); !when.empty())
                 events.push_back({when, r, k});
+        }
     }
     // Equal times keep the entry's order, then created, modified, accessed.
     std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {

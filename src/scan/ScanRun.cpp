@@ -143,10 +143,20 @@ std::vector<std::string> ProblemLines(const EvidenceGaps& gaps) {
         {"Timeline or digest list that could not be written: ", gaps.runFilesNotWritten},
         {"Photos' cache entries not read whole: ", gaps.cacheEntriesDamaged},
         {"Cache entries or parts whose URL could not be read: ", gaps.cacheEntriesUnreadable},
+        {"Cached photos cut short: ", gaps.cachedBodiesCutShort},
+        {"Cached photos whose body could not be decoded: ", gaps.bodiesNotDecoded},
+        {"Caches this build cannot read: ", gaps.cachesNotReadable},
         {"Files and folders whose access time changed when read: ", gaps.accessTimesNotKept}};
     std::vector<std::string> lines;
     for (const auto& [label, count] : counts)
         if (count != 0) lines.push_back(label + std::to_string(count));
+    return lines;
+}
+
+std::vector<std::string> FactLines(const EvidenceGaps& gaps) {
+    std::vector<std::string> lines;
+    if (gaps.cachedNotPhotos != 0)
+        lines.push_back("Cached responses that are not photos: " + std::to_string(gaps.cachedNotPhotos));
     return lines;
 }
 
@@ -215,13 +225,14 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     }
     const bool aborted = state.AbortRequested;
     // A tail that cannot be written is itself one of the problems, said in the message only.
-    if (!AppendReportTail(reportPath, aborted, tally.filesFound, ProblemLines(tally.gaps)))
+    if (!AppendReportTail(reportPath, aborted, tally.filesFound, ProblemLines(tally.gaps), FactLines(tally.gaps)))
         ++tally.gaps.reportWritesFailed;
     // From what the report and its spreadsheet form now hold, the timeline, then the digests of
     // every file of the run folder, the report's own last: a failure can only be said below.
     tally.gaps.runFilesNotWritten += WriteTimelineAndDigestList(result.runFolder);
     std::string message = std::string(aborted ? "Operation aborted." : "Operation complete.") +
                           "\r\n\r\nTotal files found: " + std::to_string(tally.filesFound);
+    for (const std::string& line : FactLines(tally.gaps)) message += "\r\n" + line;
     for (const std::string& line : ProblemLines(tally.gaps)) message += "\r\n" + line;
     message += "\r\nReport: " + reportPath;
     host.ShowMessage(message, MessageKind::Final);

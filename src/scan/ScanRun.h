@@ -37,6 +37,9 @@ struct ScanEnvironment {
 // The run's problems, a line each ("Folders that could not be read: 2"), in a fixed order; none
 // for a clean run. The final message and the report's closing lines give them.
 std::vector<std::string> ProblemLines(const EvidenceGaps& gaps);
+// The lines under the total that say what the entries are, not what the run lacks: the cached
+// responses under a photo's URL that are no photo.
+std::vector<std::string> FactLines(const EvidenceGaps& gaps);
 
 ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& environment = {});
 

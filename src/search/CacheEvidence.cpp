@@ -1,15 +1,15 @@
 // The photos found in browsers' caches, each written as an evidence entry: the file that holds
 // its body, its name from the URL, what the cache records, and the digest and copy of the bytes
 // as the browser received them.
+#include <algorithm>
 #include <map>
+#include <set>
 
 #include "cache/BlockfileCache.h"
 #include "cache/BodyDecoding.h"
 #include "cache/FirefoxCache.h"
 #include "cache/SimpleCache.h"
-#ifdef SNAPSIFT_SQLITE
 #include "cache/SqlCache.h"
-#endif
 #include "hash/MD5.h"
 #include "platform/OutputFile.h"
 #include "report/Report.h"
@@ -55,8 +55,66 @@ CacheRecord RecordOf(const CacheEntry& cached) {
     record.statusLine = cached.statusLine;
     record.contentType = cached.contentType;
     record.contentEncoding = cached.contentEncoding;
+    record.reuseCount = cached.reuseCount;
+    record.date = cached.date;
+    record.lastModifiedHeader = cached.serverLastModified;
+    record.server = cached.server;
+    record.etag = cached.etag;
+    record.contentLength = cached.contentLength;
     return record;
 }
+
+// The stored status line's code ("HTTP/1.1 404 Not Found" gives 404, and " 404 Not Found" after
+// it); nothing where it holds none.
+std::optional<int> StatusCode(std::string_view statusLine, std::string_view& answer) {
+    const std::size_t space = statusLine.find(' ');
+    if (!statusLine.starts_with("HTTP/") || space == std::string_view::npos || statusLine.size() < space + 4)
+        return std::nullopt;
+    const std::string_view digits = statusLine.substr(space + 1, 3);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+    answer = statusLine.substr(space + 1);
+    return (digits[0] - '0') * 100 + (digits[1] - '0') * 10 + (digits[2] - '0');
+}
+
+// What an entry's stored status says when the server did not send the photo: the body the cache
+// keeps is its answer (an error page, a redirect), not the photo. Empty for a success (2xx) or
+// an entry that keeps no status.
+std::string NotPhotoAnswer(std::string_view statusLine) {
+    std::string_view answer;
+    const std::optional<int> code = StatusCode(statusLine, answer);
+    if (!code || (*code >= 200 && *code < 300)) return {};
+    const char* what = *code >= 400 ? "its error page" : *code >= 300 ? "its redirect" : "its answer";
+    return "the server answered " + std::string(answer) + ": the cached body is " + what + ", not the photo";
+}
+
+// A Content-Length as a number: digits alone (blanks around them trimmed by the reader).
+std::optional<std::uint64_t> LengthValue(std::string_view text) {
+    if (text.empty() || text.size() > 18 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char c : text) value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    return value;
+}
+
+// Why a stored body is not all the server was to send: fewer bytes than its Content-Length, or
+// the browser's own mark. Empty for a whole body (or one the cache could not place).
+std::string CutShortText(const CacheEntry& cached, const CachedBody& body) {
+    if (!cached.body && !cached.bodyBytes) return {};
+    const std::uint64_t kept = body.stored.size();
+    if (const auto promised = LengthValue(cached.contentLength); promised && kept < *promised)
+        return "cut short: the server sent " + std::to_string(kept) + " of " + std::to_string(*promised) + " bytes";
+    if (cached.markedTruncated)
+        return "cut short: the browser marked the response incomplete; " + std::to_string(kept) + " bytes kept";
+    return {};
+}
+
+// Whose times a body's file gives: a block file or a database holding several entries' bodies.
+std::string SharedFileText(const std::string& fileName, std::size_t entries) {
+    return fileName + (entries == 1 ? std::string(", a file of the cache shared by its entries")
+                                    : ", shared by " + std::to_string(entries) + " entries");
+}
+
+constexpr std::string_view kWritingWhenStopped = "the browser was writing this cache when it stopped: ";
 
 }  // namespace
 
@@ -71,8 +129,8 @@ void EvidenceEntry::UrlUnreadable(const std::string& where, const std::string& w
 
 void EvidenceEntry::ProcessCacheFile(const VolumeFolder& folder, const std::string& fullPath,
                                      const std::string& fileName, CacheFileKind kind) {
-    if (kind == CacheFileKind::BlockfileIndex)
-        ExamineBlockfileCache(folder, fullPath);
+    if (kind == CacheFileKind::BlockfileIndex || kind == CacheFileKind::BlockfileEntries)
+        ExamineBlockfileCache(folder, fullPath, fileName);
     else if (kind == CacheFileKind::SqlShard)
         ExamineSqlShard(folder, fullPath, fileName);
     else if (kind == CacheFileKind::IndexDat)
@@ -128,18 +186,28 @@ void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::stri
 
 void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath,
                                     const std::string& fileName) {
-#ifdef SNAPSIFT_SQLITE
     HeldFile file;
     if (!file.Open(folder, fileName, fullPath)) return;  // a "sqldb" name of something else, or none
     if (!file.AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
     if (afterOpen_) afterOpen_(fullPath);
     file.ReadUpTo(16);
     if (!IsSqliteDatabaseStart(file.Bytes())) return;
+#ifdef SNAPSIFT_SQLITE
     file.ReadWhole();
     std::string problems = file.Problem();
     const SqlCacheContents contents = ReadSqlCache(file.Bytes(), fileName);
     AddNote(problems, contents.note);
     if (!problems.empty()) CachePartUnreadable(fullPath, "part of the cache could not be read: " + problems);
+    // A rollback journal that holds anything: the browser stopped in the middle of a change, and
+    // the main file may hold half of it.
+    std::string writing;
+    const std::string journalName = fileName + "-journal";
+    SystemError journalError;
+    if (const auto journal = folder.OpenFile(journalName, fullPath + "-journal", journalError);
+        journal && journal->Size() > 0)
+        writing = std::string(kWritingWhenStopped) + journalName + " holds " + std::to_string(journal->Size()) +
+                  " bytes of an unfinished change";
+    const std::string timesOf = SharedFileText(fileName, contents.entries.size());
     for (const CacheEntry& cached : contents.entries) {
         if (cached.url.empty()) {
             UrlUnreadable(fullPath, cached.note);
@@ -147,13 +215,16 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
         }
         const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
         if (!photo || (cached.deleted && !host_.IncludeDeletedCacheEntries())) continue;
-        RecordCachedPhoto(cached, *photo, &file, fullPath);
+        RecordCachedPhoto(cached, *photo, &file, fullPath, timesOf, writing);
     }
 #else
-    // This build reads no SQLite databases.
+    // This build reads no SQLite databases: the cache is named, once for its folder, and its
+    // photos are missing from the report.
     (void)folder;
-    (void)fullPath;
-    (void)fileName;
+    const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
+    if (!unreadableCaches_.insert(folderPath).second) return;
+    ++tally_.gaps.cachesNotReadable;
+    host_.CacheProblem(fullPath, "this build cannot read Chromium's SQL cache: the photos it holds are not searched");
 #endif
 }
 
@@ -179,6 +250,8 @@ void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::stri
     AddNote(index.problem, contents.note);
     for (const IndexDatRecord& record : contents.records) {
         if (record.fileName.empty() || record.kind == IndexDatRecordKind::Redirect) continue;
+        // A damaged record may not say its folder: what it says of its file's name is kept.
+        if (!record.note.empty()) index.damagedByName.emplace(LowerAscii(record.fileName), record);
         const std::string key = LowerAscii(record.folder + '\\' + record.fileName);
         const auto found = index.records.find(key);
         if (found == index.records.end() || (found->second.deleted && !record.deleted)) index.records[key] = record;
@@ -198,7 +271,13 @@ void EvidenceEntry::AddIeCacheRecord(ReportEntry& entry) {
                                        entry.fullPath.substr(nameStart + 1));
     const auto found = index->second.records.find(key);
     if (found == index->second.records.end()) {
-        if (!index->second.problem.empty()) {
+        if (const auto damaged = index->second.damagedByName.find(LowerAscii(entry.fullPath.substr(nameStart + 1)));
+            damaged != index->second.damagedByName.end()) {
+            const std::string problem = "its index.dat record could not be read: " + damaged->second.note;
+            AddStatus(entry.status, problem);
+            ++tally_.gaps.cacheEntriesDamaged;
+            host_.CacheProblem(entry.fullPath, problem);
+        } else if (!index->second.problem.empty()) {
             AddStatus(entry.status, "its cache's index.dat could not be read whole: its record may be missing");
             ++tally_.gaps.cacheEntriesDamaged;
         }
@@ -225,32 +304,51 @@ void EvidenceEntry::AddIeCacheRecord(ReportEntry& entry) {
     }
 }
 
-void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std::string& indexPath) {
-    constexpr std::string_view kIndexName = "index";
-    const std::string folderPath = indexPath.substr(0, indexPath.size() - kIndexName.size());
-    // Each file of the cache opened once and held while the cache is read.
+void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std::string& fullPath,
+                                          const std::string& fileName) {
+    // The cache is read once, from whichever of its index and its entry file (data_1) the walk
+    // meets first; an index without the blockfile magic is held in case data_1 follows.
+    constexpr std::string_view kIndexName = "index", kEntriesName = "data_1";
+    const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
+    if (blockfileCachesRead_.contains(folderPath)) return;
     std::map<std::string, HeldFile, std::less<>> files;
-    HeldFile& index = files[std::string(kIndexName)];
-    if (!index.Open(folder, kIndexName, indexPath)) return;  // an "index" of something else, or none
-    index.ReadUpTo(4);
-    if (!IsBlockfileIndexStart(index.Bytes())) return;
-    if (!index.AccessTimeKept()) host_.AccessTimeNotKept(indexPath);
-    index.ReadWhole();
+    if (fileName == kIndexName) {
+        HeldFile index;
+        if (!index.Open(folder, kIndexName, fullPath)) return;  // none, or unreadable: data_1 may say more
+        index.ReadUpTo(4);
+        if (!IsBlockfileIndexStart(index.Bytes())) {
+            heldIndex_ = HeldIndex{folderPath, std::move(index)};
+            return;
+        }
+        files.emplace(std::string(kIndexName), std::move(index));
+    } else {
+        HeldFile entries;
+        if (!entries.Open(folder, kEntriesName, fullPath)) return;
+        entries.ReadUpTo(4);
+        if (!IsBlockfileDataStart(entries.Bytes())) return;
+        files.emplace(std::string(kEntriesName), std::move(entries));
+        if (heldIndex_ && heldIndex_->folderPath == folderPath)
+            files.emplace(std::string(kIndexName), std::move(heldIndex_->file));
+    }
+    heldIndex_.reset();
+    blockfileCachesRead_.insert(folderPath);
+    const std::string indexPath = folderPath + std::string(kIndexName);
 
+    // Each file of the cache opened once and held while the cache is read.
     const BlockfileFiles held = [&](std::string_view name) -> std::optional<std::span<const std::uint8_t>> {
         auto found = files.find(name);
         if (found == files.end()) {
             found = files.emplace(std::string(name), HeldFile()).first;
-            HeldFile& file = found->second;
-            const std::string path = folderPath + std::string(name);
-            if (file.Open(folder, name, path)) {
-                if (!file.AccessTimeKept()) host_.AccessTimeNotKept(path);
-                if (afterOpen_) afterOpen_(path);
-                file.ReadWhole();
-            }
+            found->second.Open(folder, name, folderPath + std::string(name));
+        } else if (found->second.Whole() || !found->second.Problem().empty()) {
+            return found->second.Opened() ? std::optional(found->second.Bytes()) : std::nullopt;
         }
-        if (!found->second.Opened()) return std::nullopt;
-        return found->second.Bytes();
+        HeldFile& file = found->second;
+        if (!file.Opened()) return std::nullopt;
+        if (!file.AccessTimeKept()) host_.AccessTimeNotKept(file.FullPath());
+        if (afterOpen_) afterOpen_(file.FullPath());
+        file.ReadWhole();
+        return file.Bytes();
     };
     const BlockfileCacheContents contents = ReadBlockfileCacheContents(held);
     // What the cache as a whole lacks: entries its table no longer reaches, files not read whole.
@@ -258,6 +356,15 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
     for (const auto& [name, file] : files)
         if (file.Opened() && !file.Problem().empty()) AddNote(cacheProblems, name + ": " + file.Problem());
     if (!cacheProblems.empty()) CachePartUnreadable(indexPath, "part of the cache could not be read: " + cacheProblems);
+
+    std::string cacheStatus;
+    if (contents.indexUnusable)
+        AddStatus(cacheStatus, "the cache's index is damaged: its entries were read from data_1 block by block");
+    if (contents.crashed) AddStatus(cacheStatus, std::string(kWritingWhenStopped) + "its index was not closed cleanly");
+    // How many entries' bodies each block file holds: their times are the block file's.
+    std::map<std::string, std::size_t, std::less<>> bodiesIn;
+    for (const CacheEntry& cached : contents.entries)
+        if (cached.body) ++bodiesIn[cached.body->file];
 
     for (const CacheEntry& cached : contents.entries) {
         if (cached.url.empty()) {
@@ -269,18 +376,20 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
         const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
         if (!photo || (cached.deleted && !host_.IncludeDeletedCacheEntries())) continue;
         const HeldFile* bodyFile = nullptr;
-        std::string bodyPath = indexPath;
+        std::string bodyPath = indexPath, timesOf;
         if (cached.body) {
             const auto found = files.find(cached.body->file);
             if (found != files.end() && found->second.Opened()) bodyFile = &found->second;
             bodyPath = folderPath + BodyPlaceText(*cached.body);
+            if (cached.body->block) timesOf = SharedFileText(cached.body->file, bodiesIn[cached.body->file]);
         }
-        RecordCachedPhoto(cached, *photo, bodyFile, bodyPath);
+        RecordCachedPhoto(cached, *photo, bodyFile, bodyPath, timesOf, cacheStatus);
     }
 }
 
 void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhoto& photo, const HeldFile* bodyFile,
-                                      const std::string& bodyPath) {
+                                      const std::string& bodyPath, const std::string& timesOf,
+                                      const std::string& cacheStatus) {
     ReportEntry entry;
     entry.fullPath = bodyPath;
     entry.fileName = photo.name;
@@ -288,24 +397,41 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
     entry.separator = separator_;
     entry.cache = RecordOf(cached);
     if (cached.deleted) AddStatus(entry.status, "deleted from the browser's cache (its content may have been partly overwritten)");
+    AddStatus(entry.status, cacheStatus);
     if (bodyFile != nullptr) {
         AddStatus(entry.status, StatusText(bodyFile->State()));
         entry.timesAvailable = bodyFile->TimesAvailable();
         entry.timeCreated = bodyFile->Created();
         entry.timeAccessed = bodyFile->Accessed();
         entry.timeModified = bodyFile->Modified();
+        entry.timesOf = timesOf;
     }
 
     // What of the entry is missing; any of it makes the entry's evidence incomplete.
     std::string problems = cached.note;
     const CachedBody body = BodyOf(cached, bodyFile);
-    if (!cached.body && !cached.bodyBytes && !problems.empty()) {
-        // The reader has said why the body could not be placed.
-    } else if (body.decoded.outcome == DecodedBody::Outcome::Unsupported) {
-        // The stored bytes are all there is to give, and the entry says so.
-        AddStatus(entry.status, body.decoded.note);
-    } else {
-        AddNote(problems, body.problem);
+    if (cached.body || cached.bodyBytes || problems.empty()) AddNote(problems, body.problem);
+    // What the browser kept may be no photo, or not all of one: the entry says so, and only a
+    // whole, successful response gives a copy.
+    const std::string notPhoto = NotPhotoAnswer(cached.statusLine);
+    const std::string cutShort = body.problem.empty() ? CutShortText(cached, body) : std::string();
+    if (!notPhoto.empty()) {
+        AddStatus(entry.status, notPhoto);
+        ++tally_.gaps.cachedNotPhotos;
+    }
+    if (!cutShort.empty()) {
+        AddStatus(entry.status, cutShort);
+        ++tally_.gaps.cachedBodiesCutShort;
+        host_.CacheProblem(bodyPath, cutShort);
+    }
+    if (body.ofStoredBytes && body.md5) {
+        // Encoded as the browser could not decode it, or as this build cannot: the stored bytes
+        // are all there is to give.
+        AddStatus(entry.status, body.decoded.note + "; the MD5 is of the stored bytes");
+        if (notPhoto.empty() && cutShort.empty()) {
+            ++tally_.gaps.bodiesNotDecoded;
+            host_.CacheProblem(bodyPath, body.decoded.note);
+        }
     }
     if (body.storedMd5) entry.cache->storedDigest = *body.storedMd5;
     const std::optional<std::string>& digest = body.md5;
@@ -331,13 +457,14 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
 
     const std::int32_t number = CountEntry();
     entry.number = number;
-    if (host_.IncludePhotos() && digest) {
+    if (host_.IncludePhotos() && body.Received() && notPhoto.empty() && cutShort.empty()) {
         const std::string copyName = CachedPhotoCopyName(photo.name, number);
         NewOutputFile copy;
         long error = copy.Create(runFolder_ + copyName) ? 0 : copy.Error();
         if (error == 0) {
-            copy.Write(std::string_view(reinterpret_cast<const char*>(body.received.data()), body.received.size()));
+            const bool whole = WriteReceivedBody(cached, body, [&copy](std::string_view piece) { copy.Write(piece); });
             error = copy.Finish();
+            if (error == 0 && !whole) error = -1;
         }
         if (error == 0) {
             entry.copyFileName = copyName;

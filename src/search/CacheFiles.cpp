@@ -6,7 +6,7 @@
 #include "cache/FirefoxCache.h"
 #include "cache/SimpleCache.h"
 #include "hash/MD5.h"
-#include "hash/Sha256.h"
+#include "hash/Md5Sha256.h"
 #include "search/Recognition.h"
 #include "text/PathText.h"
 
@@ -14,6 +14,7 @@ namespace snapsift {
 
 std::optional<CacheFileKind> CacheFileKindOf(std::string_view fileName) {
     if (fileName == "index") return CacheFileKind::BlockfileIndex;
+    if (fileName == "data_1") return CacheFileKind::BlockfileEntries;
     if (fileName.size() == 9 && std::equal(fileName.begin(), fileName.end(), "index.dat", [](char a, char b) {
             return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + 32) : a) == b;
         }))
@@ -176,6 +177,12 @@ std::string WithThousands(std::uint64_t number) {
     return digits;
 }
 
+void TakeDigests(Md5Sha256& digests, CachedBody& body) {
+    Md5Sha256::Digests taken = digests.Final();
+    body.md5 = std::move(taken.md5);
+    if (body.md5) body.sha256 = std::move(taken.sha256);
+}
+
 }  // namespace
 
 CachedBody BodyOf(const CacheEntry& entry, const HeldFile* bodyFile) {
@@ -202,33 +209,40 @@ CachedBody BodyOf(const CacheEntry& entry, const HeldFile* bodyFile) {
             body.problem = "its body is cut short: " + std::to_string(body.stored.size()) + " of " +
                            std::to_string(entry.body->length) + " bytes";
     }
-    body.decoded = DecodeBody(entry.contentEncoding, body.stored);
     using Outcome = DecodedBody::Outcome;
-    switch (body.decoded.outcome) {
-    case Outcome::NotEncoded:
-    case Outcome::Unsupported:
-        body.received = body.stored;
-        break;
-    case Outcome::Decoded:
-        body.received = {reinterpret_cast<const std::uint8_t*>(body.decoded.bytes.data()), body.decoded.bytes.size()};
-        break;
-    case Outcome::Failed:
-        if (!body.problem.empty()) body.problem += "; ";
-        body.problem += body.decoded.note;
-        break;
-    }
-    if (body.decoded.outcome != Outcome::Failed) {
-        body.md5 = Md5Hex(body.received);
-        try {
-            if (body.md5) body.sha256 = Sha256::Of(std::string_view(reinterpret_cast<const char*>(body.received.data()),
-                                                                    body.received.size()));
-        } catch (...) {
-            body.md5.reset();
+    try {
+        Md5Sha256 digests;
+        const BodyDecoding decoding = DecodeBodyInPieces(
+            entry.contentEncoding, body.stored, [&](std::span<const std::uint8_t> piece) { digests.Update(piece); });
+        body.decoded.outcome = decoding.outcome;
+        body.decoded.note = decoding.note;
+        if (decoding.outcome == Outcome::Decoded) {
+            TakeDigests(digests, body);
+            body.storedMd5 = Md5Hex(body.stored);
+        } else {
+            // Not encoded, or not decoded: the stored bytes are all there is to give.
+            Md5Sha256 stored;
+            stored.Update(body.stored);
+            TakeDigests(stored, body);
+            body.ofStoredBytes = decoding.outcome != Outcome::NotEncoded;
         }
+    } catch (...) {
+        body.md5.reset();
+        body.sha256.reset();
     }
-    if (body.decoded.outcome == Outcome::Decoded || body.decoded.outcome == Outcome::Failed)
-        body.storedMd5 = Md5Hex(body.stored);
     return body;
+}
+
+bool WriteReceivedBody(const CacheEntry& entry, const CachedBody& body,
+                       const std::function<void(std::string_view)>& write) {
+    if (body.decoded.outcome == DecodedBody::Outcome::NotEncoded) {
+        write(std::string_view(reinterpret_cast<const char*>(body.stored.data()), body.stored.size()));
+        return true;
+    }
+    const BodyDecoding again = DecodeBodyInPieces(entry.contentEncoding, body.stored, [&](std::span<const std::uint8_t> piece) {
+        write(std::string_view(reinterpret_cast<const char*>(piece.data()), piece.size()));
+    });
+    return again.outcome == DecodedBody::Outcome::Decoded;
 }
 
 std::string BodyPlaceText(const BodyPlace& place) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -25,6 +26,7 @@ enum class CacheFileKind {
     Cache2Entry,     // Firefox's cache2 entries/: 40 upper-case hex digits, the SHA-1 of the key
     Cache2Doomed,    // Firefox's cache2 doomed/: a decimal number, an entry the browser let go of
     BlockfileIndex,  // "index": a Chromium blockfile cache when its magic says so
+    BlockfileEntries,  // "data_1": the same cache's entries, read block by block when its index is damaged
     SqlShard,        // Chromium's SQL cache: "sqldb<N>", an SQLite database of entries
     IndexDat,        // "index.dat": the old cache's record of the files in the folders beside it
 };
@@ -38,7 +40,7 @@ bool IsSqlShardName(std::string_view fileName);
 // have, so that the other files of a drive cost a comparison or two.
 inline std::optional<CacheFileKind> CacheFileOf(std::string_view fileName) {
     const std::size_t size = fileName.size();
-    const bool mayBe = size == 5 || size == 9 || size == 18 || size == 40 || (size > 9 && fileName.front() == 't') ||
+    const bool mayBe = size == 5 || size == 6 || size == 9 || size == 18 || size == 40 || (size > 9 && fileName.front() == 't') ||
                        (size >= 6 && size <= 15 && fileName.front() == 's') ||
                        (size <= 10 && size > 0 && fileName.front() >= '0' && fileName.front() <= '9');
     if (!mayBe) return std::nullopt;
@@ -109,22 +111,36 @@ private:
     std::string problem_;
 };
 
-// An entry's body taken from the held file that holds it: the stored bytes, decoded by their
-// Content-Encoding, and their digests.
+// An entry's body taken from the held file that holds it: the stored bytes, what decoding them
+// by their Content-Encoding gave, and the digests. The decoded body is never held: it is decoded
+// in pieces into the digests, and again into a copy (WriteReceivedBody).
 struct CachedBody {
     std::span<const std::uint8_t> stored;    // as the cache keeps them (a view into the held file)
-    DecodedBody decoded;
-    std::span<const std::uint8_t> received;  // the body as the browser received it: decoded, or stored
-    std::optional<std::string> md5;          // of `received`; none when it cannot be had
-    std::optional<std::string> sha256;       // of `received`, with md5
-    std::optional<std::string> storedMd5;    // of `stored`, when that differs from `received`
-    std::string problem;                     // why the body is missing, cut short or not decoded
+    DecodedBody decoded;                     // the outcome and its note; its bytes stay empty
+    // The body as the browser received it: decoded, or the stored bytes where they are not
+    // encoded. Where they are encoded and do not decode (or this build cannot decode them), the
+    // digests are those of the stored bytes, and `ofStoredBytes` says so.
+    std::optional<std::string> md5;          // none when it cannot be had
+    std::optional<std::string> sha256;       // with md5
+    bool ofStoredBytes = false;
+    std::optional<std::string> storedMd5;    // of `stored`, when the body was decoded
+    std::string problem;                     // why the body is missing or not whole in the cache
     bool unreliable = false;                 // its bytes came from a damaged part of a disk image
+    // The body as the browser received it can be given (decoded, or not encoded).
+    bool Received() const {
+        return md5 && !ofStoredBytes && (decoded.outcome == DecodedBody::Outcome::NotEncoded ||
+                                         decoded.outcome == DecodedBody::Outcome::Decoded);
+    }
 };
 
 // The body of `entry`; bodyFile is the held file named by its place (none when it could not be
 // opened).
 CachedBody BodyOf(const CacheEntry& entry, const HeldFile* bodyFile);
+
+// Writes the body as the browser received it, piece by piece: the stored bytes, or decoded again.
+// False when it does not decode as it did for the digests.
+bool WriteReceivedBody(const CacheEntry& entry, const CachedBody& body,
+                       const std::function<void(std::string_view)>& write);
 
 // Where a body lies, as the report and a listing give it: the file, and for a block file the
 // block and the bytes ("data_2, block 26 (1,024 bytes at 34,816)").

@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
 #include "cache/IndexDat.h"
+#include "search/CacheFiles.h"
 #include "text/PathText.h"
 #include "search/CandidateHandler.h"
 #include "search/SearchHost.h"
@@ -33,12 +36,19 @@ struct EvidenceGaps {
     std::uint64_t foldersUnreadable = 0;      // folders that could not be read, whole or in part (or loops)
     std::uint64_t runFilesNotWritten = 0;     // the timeline or the digest list, written at the run's end
     std::uint64_t accessTimesNotKept = 0;     // files and folders read only in a way that moved their access time
+    std::uint64_t cachedBodiesCutShort = 0;   // cached photos whose body the server or the cache cut short
+    std::uint64_t bodiesNotDecoded = 0;       // cached photos whose body does not decode, or not in this build
+    std::uint64_t cachesNotReadable = 0;      // cache folders of a format this build cannot read
+    // Cached responses under a photo's URL that are no photo (an error page, a redirect): reported
+    // as evidence that the URL was fetched, and no gap in the report.
+    std::uint64_t cachedNotPhotos = 0;
     // Whether the report may lack evidence. An access time the system would not keep changed the
     // evidence's metadata, not what the report holds, and does not count here.
     bool Any() const {
         return entriesNotWritten + entriesIncomplete + copiesFailed + candidatesLost + entriesFromDamage +
                    imageDamage + reportWritesFailed + cacheEntriesDamaged + cacheEntriesUnreadable +
-                   foldersUnreadable + runFilesNotWritten != 0;
+                   foldersUnreadable + runFilesNotWritten + cachedBodiesCutShort + bodiesNotDecoded +
+                   cachesNotReadable != 0;
     }
 };
 
@@ -85,7 +95,8 @@ public:
 private:
     void ExamineEntryFile(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName,
                           CacheFileKind kind);
-    void ExamineBlockfileCache(const VolumeFolder& folder, const std::string& indexPath);
+    // A Chromium blockfile cache, met through its index or its entry file data_1.
+    void ExamineBlockfileCache(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
     void ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
     // Part of a cache that could not be read, or an entry whose URL could not be: counted and told.
     void CachePartUnreadable(const std::string& where, const std::string& problem);
@@ -94,9 +105,12 @@ private:
     // What the index.dat beside the photo's folder records of it, as the entry's cache rows.
     void AddIeCacheRecord(ReportEntry& entry);
     // A photo found in a cache entry whose body lies in `bodyFile` (none when it cannot be
-    // placed); bodyPath says where, for the report's full path.
+    // placed); bodyPath says where, for the report's full path. timesOf names a file shared by
+    // several entries, whose times the entry's are; cacheStatus is what the cache as a whole says
+    // of each of its entries.
     void RecordCachedPhoto(const CacheEntry& cached, const CachedPhoto& photo, const HeldFile* bodyFile,
-                           const std::string& bodyPath);
+                           const std::string& bodyPath, const std::string& timesOf = {},
+                           const std::string& cacheStatus = {});
     // The next entry's number, told to the host.
     std::int32_t CountEntry();
     // Appends the entry to the report; a failure is counted and told.
@@ -116,8 +130,21 @@ private:
     struct IeCacheIndex {
         std::string problem;
         std::map<std::string, IndexDatRecord> records;
+        // Records not read whole, by their file's name alone in lower case: a damaged record may
+        // not say its folder.
+        std::map<std::string, IndexDatRecord> damagedByName;
     };
     std::map<std::string, IeCacheIndex> ieCacheIndexes_;  // by the path of the folder holding it
+    // The blockfile caches read, by their folder's path; and an "index" without the blockfile
+    // magic, held open until the walk meets its folder's data_1 (if it does).
+    std::set<std::string> blockfileCachesRead_;
+    struct HeldIndex {
+        std::string folderPath;
+        HeldFile file;
+    };
+    std::optional<HeldIndex> heldIndex_;
+    // Cache folders of a format this build cannot read, each named once.
+    std::set<std::string> unreadableCaches_;
 };
 
 }  // namespace snapsift

@@ -45,7 +45,6 @@ protected:
         std::ofstream(tree.Path(ie + "ABCD1234/" + photo), std::ios::binary) << "first";
         std::ofstream(tree.Path(ie + "EFGH5678/" + photo), std::ios::binary) << "second";
         std::ofstream(tree.Path(ie + "EFGH5678/n7654321_11_22[1].jpg"), std::ios::binary) << "no record";
-        IndexDatSource source;
         source.folders = {{"ABCD1234", 1}, {"EFGH5678", 2}};
         const std::string headers = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n\r\n";
         source.records = {
@@ -63,6 +62,7 @@ protected:
         return RunCli(tree, {"--folder", tree.Text("src"), "--output", tree.Text("out"), "--no-photos"});
     }
     TempTree tree;
+    IndexDatSource source;
     fs::path index;
 };
 
@@ -123,6 +123,18 @@ TEST_F(IeCacheIndexTest, ADamagedIndexMakesTheRunIncompleteAndItsPhotosSaySo) {
         }
     }
     EXPECT_EQ(RunCli(tree, {"--list-cache", index.string()}).exitCode, 3);
+}
+
+// A record that cannot be read whole is no record of its photo: the photo it names says so.
+TEST_F(IeCacheIndexTest, APhotoWhoseRecordIsDamagedSaysSoAndTheRunIsIncomplete) {
+    source.records[1].folderIndex = 9;  // past the table's two folders
+    std::ofstream(index, std::ios::binary | std::ios::trunc) << WriteIndexDat(source).bytes;
+    const CliResult run = Scan();
+    EXPECT_EQ(run.exitCode, 3);
+    const std::string said = "its index.dat record could not be read: the file's folder index 9 lies past the table's 2";
+    EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
+    for (const auto& entry : EntryTexts(ReadAll(RunReport(tree.Path("out")))))
+        EXPECT_EQ(entry.find(said) != std::string::npos, entry.find("EFGH5678/n1234567") != std::string::npos) << entry;
 }
 
 #ifndef _WIN32

@@ -50,7 +50,8 @@ TEST(CacheFileOf, EachKindOfCacheFileNameIsHandedOverAndOthersAreNot) {
         {"0352cae71dc5e1dd21ca3abcf906ce247863cd88", std::nullopt},
         {"42949672950", std::nullopt},
         {"index.html", std::nullopt},
-        {"data_1", std::nullopt},
+        {"data_1", Kind::BlockfileEntries},
+        {"data_2", std::nullopt},
         {"", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(CacheFileOf(c.name), c.kind) << c.name;

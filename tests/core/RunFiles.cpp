@@ -45,7 +45,7 @@ std::string ReadText(const std::filesystem::path& path) {
 // Each row: the fields of an entry as a spreadsheet must take them, quoted where they hold a
 // comma or a quote, escaped as the report escapes them, a formula's first character escaped.
 TEST(CsvReport, RowsQuoteEscapeAndDisarmFormulas) {
-    const std::string tail = ",,,,,,,1234567,http://www.quorvia.com/home.php?#/profile.php?id=1234567,,,,,\r\n";
+    const std::string tail = ",,,,,,,1234567,http://www.quorvia.com/home.php?#/profile.php?id=1234567,,,,,,,,,,,,\r\n";
     ReportEntry whole = Dated(Entry("/e/n1_2[1].jpg", "n1_2[1].jpg"));
     whole.copyFileName = "n1_2[1]-7.jpg";
     whole.copyMade = true;
@@ -53,6 +53,11 @@ TEST(CsvReport, RowsQuoteEscapeAndDisarmFormulas) {
     whole.cache->url = "https://x.example/p?a=1,b=\"2\"";
     whole.cache->format = "Firefox cache2";
     whole.cache->created = DateTime{2026, 1, 2, 3, 4, 5};
+    whole.timesOf = "data_2, shared by 7 entries";
+    whole.cache->statusLine = "HTTP/1.1 200 OK";
+    whole.cache->server = "@SUM(1+1)";
+    whole.cache->etag = "\"-2\"";
+    whole.cache->contentLength = "-1";
     ReportEntry windows = Entry("C:\\e\\n1_2[1].jpg", "n1_2[1].jpg");
     windows.separator = '\\';
     const struct { const char* why; ReportEntry entry; std::string row; } rows[] = {
@@ -60,7 +65,8 @@ TEST(CsvReport, RowsQuoteEscapeAndDisarmFormulas) {
          "7,/e/n1_2[1].jpg,n1_2[1].jpg,,2026-12-07T12:34:56Z,2010-03-15T14:05:09Z,2009-06-01T08:00:00Z,"
          "900150983cd24fb0d6963f7d28e17f72," + std::string(64, 'a') + ",1234567,"
          "http://www.quorvia.com/home.php?#/profile.php?id=1234567,n1_2[1]-7.jpg,"
-         "\"https://x.example/p?a=1,b=\"\"2\"\"\",Firefox cache2,2026-01-02T03:04:05Z,\r\n"},
+         "\"https://x.example/p?a=1,b=\"\"2\"\"\",Firefox cache2,2026-01-02T03:04:05Z,,"
+         "\"data_2, shared by 7 entries\",HTTP/1.1 200 OK,,,\\x40SUM(1+1),\"\"\"-2\"\"\",\\x2D1\r\n"},
         {"comma and quote", Entry("/e/a,b\"c/n1_2[1].jpg", "n1_2[1].jpg"), "7,\"/e/a,b\"\"c/n1_2[1].jpg\",n1_2[1].jpg" + tail},
         {"CR LF and a tab", Entry("/e/a\r\nb\t/n1_2[1].jpg", "n1_2[1].jpg"), "7,/e/a\\x0D\\x0Ab\\x09/n1_2[1].jpg,n1_2[1].jpg" + tail},
         {"formulas", Entry("=cmd|' /C calc'!A0", "+n1_2[1].jpg"), "7,\\x3Dcmd|' /C calc'!A0,\\x2Bn1_2[1].jpg" + tail},
@@ -129,6 +135,10 @@ TEST(RunFolderFiles, TimelineInTimeOrderAndTheDigestListOverIt) {
     second.cache->format = "Firefox cache2";
     second.cache->created = DateTime{2026, 1, 2, 3, 4, 5};
     second.cache->lastUsed = DateTime{2010, 3, 15, 14, 5, 9};
+    // The times of a file that holds several entries' bodies are no event of this photo.
+    second.timesAvailable = true;
+    second.timeModified = DateTime{1999, 1, 1, 0, 0, 0};
+    second.timesOf = "data_2, shared by 2 entries";
     ASSERT_TRUE(WriteCsvHeader(folder + std::string(kCsvFileName)));
     ASSERT_TRUE(AppendCsvRow(folder + std::string(kCsvFileName), first));
     ASSERT_TRUE(AppendCsvRow(folder + std::string(kCsvFileName), second));

@@ -8,10 +8,12 @@ ParsedReport ParseReport(const std::string& report) {
     static const std::regex kEntry(
         "<hr>\r\n<b>Full path:</b> ([^\r\n]*)<br>\r\n<b>Short name:</b> ([^\r\n]*)<br>\r\n"
         // A photo found in a browser's cache: the rows of what the cache records.
-        "(?:<b>(?!Status:|Created time:)[^<\r\n]*:</b> [^\r\n]*<br>\r\n)*"
+        "(?:<b>(?!Status:|Created time)[^<\r\n]*:</b> [^\r\n]*<br>\r\n)*"
         "(?:<b>Status:</b> ([^\r\n]*)<br>\r\n)?"
-        "<b>Created time:</b> ([^\r\n]*?) ?<br>\r\n<b>Modified time:</b> ([^\r\n]*?) ?<br>\r\n"
-        "<b>Last Accessed time:</b> ([^\r\n]*?) ?<br>\r\n<b>MD5:</b> ([^\r\n<]*)<br>----<br>\r\n"
+        // The times of a file shared by several cache entries are labelled as that file's.
+        "<b>Created time(?: \\(of [^)<\r\n]*\\))?:</b> ([^\r\n]*?) ?<br>\r\n"
+        "<b>Modified time(?: \\(of [^)<\r\n]*\\))?:</b> ([^\r\n]*?) ?<br>\r\n"
+        "<b>Last Accessed time(?: \\(of [^)<\r\n]*\\))?:</b> ([^\r\n]*?) ?<br>\r\n<b>MD5:</b> ([^\r\n<]*)<br>----<br>\r\n"
         "<b>This photo possibly belongs to Quorvia user ID #</b> <a href=\"([^\"\r\n]*)\">([^\r\n]*)</a><br><br>\r\n"
         "(?:<img src=\"([^\"\r\n]*)\"><br><br>\r\n)?");
     ParsedReport parsed;
