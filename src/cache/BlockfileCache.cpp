@@ -5,10 +5,13 @@
 #include <cstdio>
 #include <exception>
 #include <map>
+#include <set>
 #include <unordered_set>
 #include <utility>
 
 #include "cache/CacheBytes.h"
+#include "cache/ChromiumKeyHash.h"
+#include "cache/ResponseInfo.h"
 
 namespace snapsift {
 
@@ -23,19 +26,20 @@ constexpr std::uint32_t kDefaultTableLength = 0x10000;  // a table length of 0 m
 // A block file: an 8 KiB header (its allocation bitmap last), then the blocks.
 constexpr std::uint32_t kBlockMagic = 0xC104CAC3;  // c3 ca 04 c1
 constexpr std::uint64_t kBlockHeaderSize = 8192;
-// An entry: 96 bytes of fields, then its key, over one to four 256-byte blocks.
+constexpr std::size_t kNextFileOffset = 10;         // the file that takes over when this one is full
+constexpr std::size_t kAllocationMapOffset = 80;    // a bit per block, 32 blocks to a word
+constexpr unsigned kMaxBlockFile = 255;             // an address has 8 bits for the file's number
+constexpr std::uint64_t kMaxBlocksPerFile = (kBlockHeaderSize - kAllocationMapOffset) * 8;
+// An entry: 96 bytes of fields, then its key, over one to four 256-byte blocks. A key kept
+// inline ends in a NUL; a longer one lies at the long-key address.
 constexpr std::size_t kEntryFieldsSize = 96;
+constexpr unsigned kEntryFile = 1;  // data_1, the first file of 256-byte blocks
+constexpr std::uint32_t kEntryBlockSize = 256;
+constexpr std::int64_t kMaxInlineKeyLength = 4 * kEntryBlockSize - kEntryFieldsSize - 1;
 constexpr std::size_t kRankingsNodeSize = 36;
 
 enum : unsigned { kExternal = 0, kRankings = 1, kBlock256 = 2 };
 constexpr std::array<std::uint32_t, 8> kBlockSizes = {0, 36, 256, 1024, 4096, 8, 104, 48};
-
-// Response-info flags: the version in the low byte; a second flags word follows the first when
-// the top bit is set, and one of its bits adds a third time after the first two.
-constexpr std::uint32_t kInfoVersionMask = 0xFF;
-constexpr std::uint32_t kInfoHasExtraFlags = 0x80000000;
-constexpr std::uint32_t kInfoExtraHasOriginalResponseTime = 1u << 2;
-constexpr std::uint32_t kInfoNewestVersion = 3;
 
 std::int32_t Signed(std::uint32_t value) { return static_cast<std::int32_t>(value); }
 
@@ -66,62 +70,6 @@ struct Placed {
     std::optional<std::uint32_t> block;
     Bytes bytes;  // what the file holds of the wanted length
 };
-
-// Stream 0: the response info as a pickle (a 4-byte payload size, then 4-byte aligned fields).
-void ReadResponseInfo(Bytes stream, CacheEntry& entry, std::string& note) {
-    const auto payloadSize = CheckedLittleEndian32(stream, 0);
-    if (!payloadSize) {
-        AddNote(note, "response info: " + std::to_string(stream.size()) + " bytes, too few for its size field");
-        return;
-    }
-    Bytes payload = stream.subspan(4);
-    if (*payloadSize > payload.size())
-        AddNote(note, "response info is cut: " + std::to_string(*payloadSize) + " bytes said, " +
-                          std::to_string(payload.size()) + " stored");
-    else
-        payload = payload.first(*payloadSize);
-
-    std::uint64_t at = 0;
-    const auto cut = [&](const char* field) { AddNote(note, std::string("response info ends before its ") + field); };
-    const auto flags = CheckedLittleEndian32(payload, at);
-    if (!flags) return cut("flags");
-    at += 4;
-    std::uint32_t extraFlags = 0;
-    if (*flags & kInfoHasExtraFlags) {
-        const auto extra = CheckedLittleEndian32(payload, at);
-        if (!extra) return cut("extra flags");
-        extraFlags = *extra;
-        at += 4;
-    }
-    const std::uint32_t version = *flags & kInfoVersionMask;
-    if (version < 1 || version > kInfoNewestVersion)
-        AddNote(note, "response info version " + std::to_string(version) + " is unknown; read as version " +
-                          std::to_string(kInfoNewestVersion));
-    const auto request = CheckedLittleEndian64(payload, at);
-    if (!request) return cut("request time");
-    at += 8;
-    const auto response = CheckedLittleEndian64(payload, at);
-    if (!response) return cut("response time");
-    at += 8;
-    entry.requestTime = ChromiumTime(*request);
-    entry.responseTime = ChromiumTime(*response);
-    if (extraFlags & kInfoExtraHasOriginalResponseTime) {
-        if (!CheckedLittleEndian64(payload, at)) return cut("original response time");
-        at += 8;
-    }
-    const auto textLength = CheckedLittleEndian32(payload, at);
-    if (!textLength) return cut("header text");
-    at += 4;
-    std::uint64_t length = *textLength;
-    if (length > payload.size() - at) {
-        AddNote(note, "header text of " + std::to_string(length) + " bytes runs past the response info; " +
-                          std::to_string(payload.size() - at) + " read");
-        length = payload.size() - at;
-    }
-    const Bytes text = payload.subspan(at, length);
-    ReadResponseHeaderLines(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), '\0', entry);
-    if (entry.statusLine.empty()) AddNote(note, "response info holds no status line");
-}
 
 std::string UrlOfKey(std::string_view key) {
     // Keys split by site: "1/0/_dk_<top-frame site> <frame site> <url>"; older keys are the URL.
@@ -165,13 +113,21 @@ private:
     const BlockFile& BlockFileOf(unsigned number, std::uint32_t blockSize);
     std::optional<Placed> Place(Address address, std::uint64_t length, const std::string& what,
                                 std::string& note);
-    CacheEntry ReadEntry(Address address, std::uint64_t bucket, Address& next);
-    void ReadKey(Bytes fields, Address address, CacheEntry& entry);
+    // `bucket`: the hash table's bucket that led to the entry; none when the blocks were scanned.
+    CacheEntry ReadEntry(Address address, std::optional<std::uint64_t> bucket, Address& next);
+    bool ReadKey(Bytes fields, Address address, CacheEntry& entry);
     void ReadLastUsed(std::uint32_t rankings, Address address, CacheEntry& entry);
+    void ReadIndexTable(Bytes index, BlockfileCacheContents& cache);
+    void ScanEntryBlocks(BlockfileCacheContents& cache);
+    void ScanBlockFile(unsigned number, Bytes bytes, bool soundHeader, BlockfileCacheContents& cache);
+    unsigned EntryBlocksAt(Bytes bytes, std::uint64_t block);
 
     const BlockfileFiles& files_;
     std::map<unsigned, BlockFile> blockFiles_;
     std::optional<std::uint32_t> hashMask_;  // none when the header's table length is no power of two
+    // Long-key addresses the block scan has hashed the key of: each is tried once, so that
+    // blocks naming the same long key over and over cost no more than one reading of it.
+    std::unordered_set<std::uint32_t> scannedLongKeys_;
 };
 
 const Reader::BlockFile& Reader::BlockFileOf(unsigned number, std::uint32_t blockSize) {
@@ -247,17 +203,18 @@ std::optional<Placed> Reader::Place(Address address, std::uint64_t length, const
     return placed;
 }
 
-void Reader::ReadKey(Bytes fields, Address address, CacheEntry& entry) {
+// Whether the key was read to the length the entry gives it.
+bool Reader::ReadKey(Bytes fields, Address address, CacheEntry& entry) {
     const std::int32_t keyLength = Signed(*CheckedLittleEndian32(fields, 32));
     const Address longKey{*CheckedLittleEndian32(fields, 36)};
     if (keyLength < 0) {
         AddNote(entry.note, "key length " + std::to_string(keyLength) + " is negative");
-        return;
+        return false;
     }
     Bytes key;
     if (longKey.Initialized()) {
         const auto placed = Place(longKey, static_cast<std::uint64_t>(keyLength), "long key", entry.note);
-        if (!placed) return;
+        if (!placed) return false;
         key = placed->bytes;
     } else {
         const Bytes inlineKey = fields.subspan(kEntryFieldsSize);
@@ -275,6 +232,7 @@ void Reader::ReadKey(Bytes fields, Address address, CacheEntry& entry) {
     }
     entry.key.assign(reinterpret_cast<const char*>(key.data()), key.size());
     entry.url = UrlOfKey(entry.key);
+    return key.size() == static_cast<std::uint64_t>(keyLength);
 }
 
 void Reader::ReadLastUsed(std::uint32_t rankings, Address address, CacheEntry& entry) {
@@ -295,7 +253,7 @@ void Reader::ReadLastUsed(std::uint32_t rankings, Address address, CacheEntry& e
     entry.lastUsed = ChromiumTime(*CheckedLittleEndian64(placed->bytes, 0));
 }
 
-CacheEntry Reader::ReadEntry(Address address, std::uint64_t bucket, Address& next) {
+CacheEntry Reader::ReadEntry(Address address, std::optional<std::uint64_t> bucket, Address& next) {
     CacheEntry entry;
     entry.format = CacheFormat::ChromiumBlockfile;
     next = Address{};
@@ -316,18 +274,20 @@ CacheEntry Reader::ReadEntry(Address address, std::uint64_t bucket, Address& nex
     next = Address{*CheckedLittleEndian32(fields, 4)};
     // The table's length is a power of two, and the key's hash picks the bucket.
     const std::uint32_t hash = *CheckedLittleEndian32(fields, 0);
-    if (hashMask_ && (hash & *hashMask_) != bucket)
-        AddNote(entry.note, where + ": hash " + Hex(hash) + " does not belong in bucket " + std::to_string(bucket));
+    if (hashMask_ && bucket && (hash & *hashMask_) != *bucket)
+        AddNote(entry.note, where + ": hash " + Hex(hash) + " does not belong in bucket " + std::to_string(*bucket));
     const std::int32_t reuseCount = Signed(*CheckedLittleEndian32(fields, 12));
     const std::uint32_t state = *CheckedLittleEndian32(fields, 20);
     entry.created = ChromiumTime(*CheckedLittleEndian64(fields, 24));
-    // The uses after the entry was stored, as the browser counts them.
-    if (reuseCount >= 0) entry.fetchCount = static_cast<std::uint32_t>(reuseCount);
+    // The uses after the first fetch, as the browser counts them.
+    if (reuseCount >= 0) entry.reuseCount = static_cast<std::uint32_t>(reuseCount);
     if (state > 2) AddNote(entry.note, "state " + std::to_string(state) + " is unknown");
     entry.deleted = state == 1 || state == 2;  // evicted, doomed
 
-    ReadKey(fields, address, entry);
+    const bool wholeKey = ReadKey(fields, address, entry);
     if (entry.key.empty() && entry.note.empty()) AddNote(entry.note, where + " holds no key");
+    else if (wholeKey && ChromiumKeyHash(entry.key) != hash)
+        AddNote(entry.note, "the key does not match its stored hash " + Hex(hash));
 
     std::array<std::int32_t, 4> sizes{};
     std::array<Address, 4> streams{};
@@ -348,29 +308,44 @@ CacheEntry Reader::ReadEntry(Address address, std::uint64_t bucket, Address& nex
         }
         return Place(streams[i], static_cast<std::uint64_t>(sizes[i]), what, entry.note);
     };
-    if (const auto headers = stream(0)) ReadResponseInfo(headers->bytes, entry, entry.note);
-    if (const auto body = stream(1))
+    if (const auto headers = stream(0)) ReadChromiumResponseInfo(headers->bytes, "stream 0", entry);
+    if (sizes[1] == 0) {
+        // A response without a body (a redirect, say): an empty body, placed at the entry itself.
+        entry.body = BodyPlace{placed->file, placed->offset, 0, placed->block};
+    } else if (const auto body = stream(1)) {
         entry.body = BodyPlace{body->file, body->offset, body->bytes.size(), body->block};
+    }
 
     ReadLastUsed(*CheckedLittleEndian32(fields, 8), address, entry);
     return entry;
 }
 
+// Why the index cannot lead to the entries; nothing when it can.
+std::optional<std::string> WhyIndexIsUnusable(const std::optional<Bytes>& index) {
+    if (!index) return "index is missing";
+    if (index->size() < kIndexHeaderSize)
+        return "index is " + std::to_string(index->size()) + " bytes, shorter than its header";
+    if (std::all_of(index->begin(), index->end(), [](std::uint8_t byte) { return byte == 0; }))
+        return "index is all zeros";
+    if (const std::uint32_t magic = *CheckedLittleEndian32(*index, 0); magic != kIndexMagic)
+        return "index has magic " + Hex(magic) + ", not that of a blockfile index";
+    return std::nullopt;
+}
+
 BlockfileCacheContents Reader::Read() {
     BlockfileCacheContents cache;
     const auto index = File("index");
-    if (!index) {
-        cache.note = "index is missing";
-        return cache;
+    if (const auto why = WhyIndexIsUnusable(index)) {
+        cache.indexUnusable = true;
+        cache.note = *why + ": entries read from data_1 block by block";
+        ScanEntryBlocks(cache);
+    } else {
+        ReadIndexTable(*index, cache);
     }
-    if (index->size() < kIndexHeaderSize) {
-        cache.note = "index is " + std::to_string(index->size()) + " bytes, shorter than its header";
-        return cache;
-    }
-    const Bytes header = *index;
-    if (*CheckedLittleEndian32(header, 0) != kIndexMagic)
-        AddNote(cache.note,
-                "index has magic " + Hex(*CheckedLittleEndian32(header, 0)) + ", not that of a blockfile index");
+    return cache;
+}
+
+void Reader::ReadIndexTable(Bytes header, BlockfileCacheContents& cache) {
     cache.version = *CheckedLittleEndian32(header, 4);
     cache.entryCount = *CheckedLittleEndian32(header, 8);
     cache.crashed = *CheckedLittleEndian32(header, 32) != 0;
@@ -378,7 +353,7 @@ BlockfileCacheContents Reader::Read() {
     std::uint64_t tableLength = *CheckedLittleEndian32(header, 28);
     if (tableLength == 0) tableLength = kDefaultTableLength;
     if ((tableLength & (tableLength - 1)) == 0) hashMask_ = static_cast<std::uint32_t>(tableLength - 1);
-    const std::uint64_t held = (index->size() - kIndexHeaderSize) / 4;
+    const std::uint64_t held = (header.size() - kIndexHeaderSize) / 4;
     if (tableLength > held) {
         AddNote(cache.note, "hash table of " + std::to_string(tableLength) + " buckets, " + std::to_string(held) +
                                 " in the index");
@@ -407,12 +382,103 @@ BlockfileCacheContents Reader::Read() {
     if (cache.entries.size() != cache.entryCount)
         AddNote(cache.note, "index counts " + std::to_string(cache.entryCount) + " entries, its table reaches " +
                                 std::to_string(cache.entries.size()));
-    return cache;
+}
+
+// Without the index, the entries are found where they lie: in data_1, and in the files of
+// 256-byte blocks its header chains on to when it fills up.
+void Reader::ScanEntryBlocks(BlockfileCacheContents& cache) {
+    std::set<unsigned> scanned;
+    for (unsigned number = kEntryFile; scanned.insert(number).second;) {
+        const BlockFile& file = BlockFileOf(number, kEntryBlockSize);
+        // Read for a stream first, a file is checked against that stream's block size.
+        std::string problem = file.problem;
+        if (problem.empty() && file.usable && LittleEndian32(*file.bytes, 12) != kEntryBlockSize)
+            problem = "data_" + std::to_string(number) + " has blocks of " +
+                      std::to_string(LittleEndian32(*file.bytes, 12)) + " bytes, not " + std::to_string(kEntryBlockSize);
+        if (!problem.empty()) AddNote(cache.note, problem);
+        // data_1 is read whatever its header says; a file it links to only when it is one of
+        // 256-byte blocks. A damaged header's link to a next file is not followed.
+        const bool soundHeader = file.usable && problem.empty();
+        if (!file.usable || (number != kEntryFile && !soundHeader)) return;
+        ScanBlockFile(number, *file.bytes, soundHeader, cache);
+        const std::uint32_t nextFile = *CheckedLittleEndian32(*file.bytes, kNextFileOffset) & 0xFFFF;
+        if (!soundHeader || nextFile == 0 || nextFile > kMaxBlockFile) return;
+        number = nextFile;
+    }
+}
+
+// The allocation bitmap of a damaged header is not taken at its word.
+void Reader::ScanBlockFile(unsigned number, Bytes bytes, bool soundHeader, BlockfileCacheContents& cache) {
+    const std::string name = "data_" + std::to_string(number);
+    const std::uint64_t blocks =
+        std::min((bytes.size() - kBlockHeaderSize + kEntryBlockSize - 1) / kEntryBlockSize, kMaxBlocksPerFile);
+    for (std::uint64_t block = 0; block < blocks;) {
+        const unsigned count = EntryBlocksAt(bytes, block);
+        if (count == 0) {
+            ++block;
+            continue;
+        }
+        const Address address{0x80000000u | kBlock256 << 28 | (count - 1) << 24 | number << 16 |
+                              static_cast<std::uint32_t>(block)};
+        Address next;
+        try {
+            cache.entries.push_back(ReadEntry(address, std::nullopt, next));
+        } catch (const std::exception& error) {
+            CacheEntry failed;
+            failed.format = CacheFormat::ChromiumBlockfile;
+            failed.note = "entry " + Hex(address.value) + " could not be read: " + error.what();
+            cache.entries.push_back(std::move(failed));
+        }
+        const std::uint32_t inUse = *CheckedLittleEndian32(bytes, kAllocationMapOffset + 4 * (block / 32));
+        if (soundHeader && (inUse >> (block % 32) & 1) == 0) {
+            CacheEntry& entry = cache.entries.back();
+            entry.deleted = true;
+            AddNote(entry.note, name + " marks the entry's blocks free: an entry let go of, whose streams' blocks "
+                                       "may hold other data since");
+        }
+        block += count;
+    }
+}
+
+// How many blocks the entry that starts at this block takes; 0 when none starts there. Its
+// fields must be plausible and its key must hash to the hash it keeps, so that the remains of
+// other data are not taken for an entry.
+unsigned Reader::EntryBlocksAt(Bytes bytes, std::uint64_t block) {
+    const std::uint64_t at = kBlockHeaderSize + kEntryBlockSize * block;
+    const Bytes fields = bytes.subspan(static_cast<std::size_t>(at),
+                                       std::min<std::size_t>(bytes.size() - at, 4 * kEntryBlockSize));
+    if (fields.size() < kEntryFieldsSize) return 0;
+    const std::uint32_t state = LittleEndian32(fields, 20);
+    const std::int64_t keyLength = Signed(LittleEndian32(fields, 32));
+    const Address longKey{LittleEndian32(fields, 36)};
+    if (state > 2 || keyLength <= 0) return 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        if (Signed(LittleEndian32(fields, 40 + 4 * i)) < 0) return 0;
+    unsigned count = 1;
+    Bytes key;
+    if (longKey.Initialized()) {
+        if (!scannedLongKeys_.insert(longKey.value).second) return 0;
+        std::string ignored;
+        const auto placed = Place(longKey, static_cast<std::uint64_t>(keyLength), "long key", ignored);
+        if (!placed || placed->bytes.size() != static_cast<std::uint64_t>(keyLength)) return 0;
+        key = placed->bytes;
+    } else {
+        if (keyLength > kMaxInlineKeyLength) return 0;
+        // The key and its NUL after the fields: the rest of the first block, then whole blocks.
+        constexpr std::int64_t firstBlockRoom = kEntryBlockSize - kEntryFieldsSize;
+        if (keyLength >= firstBlockRoom)
+            count = static_cast<unsigned>((keyLength - firstBlockRoom) / kEntryBlockSize + 2);
+        if (fields.size() - kEntryFieldsSize < static_cast<std::uint64_t>(keyLength)) return 0;
+        key = fields.subspan(kEntryFieldsSize, static_cast<std::size_t>(keyLength));
+    }
+    return ChromiumKeyHash(key) == LittleEndian32(fields, 0) ? count : 0;
 }
 
 }  // namespace
 
 bool IsBlockfileIndexStart(std::span<const std::uint8_t> head) { return CheckedLittleEndian32(head, 0) == kIndexMagic; }
+
+bool IsBlockfileDataStart(std::span<const std::uint8_t> head) { return CheckedLittleEndian32(head, 0) == kBlockMagic; }
 
 std::string BlockfileExternalName(std::uint32_t number) {
     char name[16];

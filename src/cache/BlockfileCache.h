@@ -2,7 +2,9 @@
 // bytes: the index with its hash table of cache addresses, the block files data_0.. that hold
 // entries, rankings nodes and small streams, and the f_XXXXXX files of the larger streams.
 // Every entry the hash table reaches is given, with its key, times, stored response headers and
-// where its body lies. Nothing here reads a file: the caller hands over the bytes by name.
+// where its body lies. When the index cannot be used (missing, cut in its header, all zeros, or
+// with another magic number), the entries are found in data_1's blocks instead. Nothing here
+// reads a file: the caller hands over the bytes by name.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +26,10 @@ using BlockfileFiles =
     std::function<std::optional<std::span<const std::uint8_t>>(std::string_view name)>;
 
 // The cache as a whole: what its index header says, and every entry found.
+//
+// An entry's reuse count goes to reuseCount (never fetchCount). A body of no bytes is placed at
+// the entry itself: the entry's block file and offset, length 0. An entry whose key does not
+// give the hash it keeps says so in its note.
 struct BlockfileCacheContents {
     std::uint32_t version = 0;      // 0x00030000 for 3.0
     std::uint32_t entryCount = 0;   // as the header counts them
@@ -32,8 +38,15 @@ struct BlockfileCacheContents {
     std::optional<DateTime> created;
     std::vector<CacheEntry> entries;
     std::string note;  // what of the index or the block files could not be read; empty when all was
+    // The index could not be used (why, the note says first), and the entries were found by
+    // reading data_1, and the files of 256-byte blocks it chains to, block by block: a block
+    // starts an entry when its fields are plausible and its key hashes to the hash it keeps.
+    // The index header's fields above are then left at 0. An entry found in blocks that the
+    // file's allocation bitmap marks free (a sound header's) is given as deleted, with a note.
+    bool indexUnusable = false;
 };
 
+// Never throws.
 BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files);
 
 // The entries alone.
@@ -41,6 +54,9 @@ std::vector<CacheEntry> ReadBlockfileCache(const BlockfileFiles& files);
 
 // Whether bytes begin as a blockfile cache's index does (its magic number).
 bool IsBlockfileIndexStart(std::span<const std::uint8_t> head);
+
+// Whether bytes begin as one of its block files (data_0, data_1...) does (their magic number).
+bool IsBlockfileDataStart(std::span<const std::uint8_t> head);
 
 // The file name of an external stream file: 1 → "f_000001".
 std::string BlockfileExternalName(std::uint32_t number);

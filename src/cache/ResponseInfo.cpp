@@ -56,6 +56,7 @@ void ReadChromiumResponseInfo(Bytes record, std::string_view holder, CacheEntry&
     }
     PickleReader pickle(record.subspan(4, payload));
     constexpr std::uint32_t kVersionMask = 0xFF, kHasExtraFlags = 1u << 31, kHasOriginalTime = 1u << 2;
+    constexpr std::uint32_t kTruncated = 1u << 12;  // the browser stopped storing the body before its end
     const auto flags = pickle.ReadU32();
     std::optional<std::uint32_t> extra = 0;
     if (flags && (*flags & kHasExtraFlags)) extra = pickle.ReadU32();
@@ -63,6 +64,7 @@ void ReadChromiumResponseInfo(Bytes record, std::string_view holder, CacheEntry&
         AddNote(entry.note, "stored response: cut in its flags");
         return;
     }
+    entry.markedTruncated = (*flags & kTruncated) != 0;
     const auto version = *flags & kVersionMask;
     if (version < 1 || version > 3)
         AddNote(entry.note, "stored response: unknown version " + std::to_string(version));

@@ -1,6 +1,7 @@
 // Chromium's stored HTTP response: a pickle (payload size, then the payload) of its flags, the
 // request and response times and the header lines. The simple cache keeps it as an entry's
-// stream 0, the SQL cache in a resource's `head`. For the readers in this folder only.
+// stream 0 (the blockfile cache too), the SQL cache in a resource's `head`. For the readers in
+// this folder only.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +12,9 @@
 
 namespace snapsift {
 
-// Fills the entry's request and response times, status line, Content-Type and Content-Encoding
-// from `record`; what is cut or absurd goes into its note, naming the record as `holder`
-// ("stream 0", "the head").
+// Fills the entry's request and response times, status line and the headers ReadResponseHeaderLines
+// keeps, and markedTruncated from the flags, from `record`; what is cut or absurd goes into its
+// note, naming the record as `holder` ("stream 0", "the head").
 void ReadChromiumResponseInfo(std::span<const std::uint8_t> record, std::string_view holder, CacheEntry& entry);
 
 }  // namespace snapsift

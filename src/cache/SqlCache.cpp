@@ -9,6 +9,7 @@
 #include <zlib.h>
 
 #include "cache/CacheBytes.h"
+#include "cache/ChromiumKeyHash.h"
 #include "cache/ResponseInfo.h"
 #include "cache/SimpleCache.h"  // UrlFromChromiumKey
 
@@ -158,7 +159,8 @@ CacheEntry ReadResource(Connection& connection, sqlite3_stmt* row, sqlite3_stmt*
     entry.format = CacheFormat::ChromiumSql;
     // res_id, cache_key, head, last_used, doomed, body_end, cache_key_hash, check_sum
     const auto resourceId = ColumnInteger(row, 0);
-    switch (sqlite3_column_type(row, 1)) {
+    const int keyType = sqlite3_column_type(row, 1);
+    switch (keyType) {
     case SQLITE_TEXT: {
         const Bytes key = ColumnBytes(connection, row, 1);
         entry.key.assign(reinterpret_cast<const char*>(key.data()), key.size());
@@ -175,6 +177,14 @@ CacheEntry ReadResource(Connection& connection, sqlite3_stmt* row, sqlite3_stmt*
     if (!entry.key.empty()) entry.url = UrlFromChromiumKey(entry.key);
 
     const auto keyHash = ColumnInteger(row, 6), checksum = ColumnInteger(row, 7);
+    if (keyType == SQLITE_TEXT || keyType == SQLITE_BLOB) {
+        // Kept as a signed 32-bit number; the same 32 bits taken as unsigned are let pass.
+        const std::uint32_t hash = ChromiumKeyHash(entry.key);
+        if (!keyHash)
+            AddNote(entry, "cache_key_hash is not a number");
+        else if (*keyHash != static_cast<std::int32_t>(hash) && *keyHash != static_cast<std::int64_t>(hash))
+            AddNote(entry, "the key does not match its stored hash");
+    }
     switch (sqlite3_column_type(row, 2)) {
     case SQLITE_BLOB: {
         const Bytes head = ColumnBytes(connection, row, 2);

@@ -25,7 +25,8 @@ struct SqlCacheContents {
     // Every row of `resources`, in res_id order, doomed ones too (deleted). Each entry's body is
     // in bodyBytes (its `body` place is none): its pieces put together in `start` order, when
     // they run from byte 0 without a gap or an overlap; else the run from byte 0 as far as it
-    // goes, said in the entry's note.
+    // goes, said in the entry's note. A row whose cache_key does not give its cache_key_hash
+    // (ChromiumKeyHash) says so in its entry's note.
     std::vector<CacheEntry> entries;
     std::string note;  // what of the database could not be read, and why; empty when all was
 };

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "CacheFixtures.h"
 #include "cache/BlockfileCache.h"
+#include "cache/ChromiumKeyHash.h"
 
 namespace snapsift {
 
@@ -14,13 +16,15 @@ namespace {
 
 using Files = std::map<std::string, std::string>;
 
+Files ReadFixture(std::string_view folder) {
+    Files read;
+    for (const auto& file : std::filesystem::directory_iterator(test::FixturePath(folder)))
+        read[file.path().filename().string()] = test::ReadBytes(file.path());
+    return read;
+}
+
 const Files& FixtureFiles() {
-    static const Files files = [] {
-        Files read;
-        for (const auto& file : std::filesystem::directory_iterator(test::FixturePath("chromium-blockfile")))
-            read[file.path().filename().string()] = test::ReadBytes(file.path());
-        return read;
-    }();
+    static const Files files = ReadFixture("chromium-blockfile");
     return files;
 }
 
@@ -50,14 +54,96 @@ std::size_t ExpectWholeEntriesAsServed(const Files& files, const std::vector<Cac
 TEST(BlockfileCache, ReadsEveryEntryChromiumWrote) {
     const BlockfileCacheContents cache = ReadBlockfileCacheContents(Over(FixtureFiles()));
     EXPECT_EQ(cache.note, "");
+    EXPECT_FALSE(cache.indexUnusable);
     EXPECT_EQ(cache.version, 0x00030000u);
     EXPECT_EQ(cache.tableLength, 524288u);
     EXPECT_FALSE(cache.crashed);
     ASSERT_EQ(cache.entries.size(), test::ServedRows().size());
     EXPECT_EQ(ExpectWholeEntriesAsServed(FixtureFiles(), cache.entries), cache.entries.size());
-    // The 24000-byte body has a file of its own; the others lie in blocks.
-    for (const CacheEntry& entry : cache.entries)
+    for (const CacheEntry& entry : cache.entries) {
+        // The 24000-byte body has a file of its own; the others lie in blocks.
         EXPECT_EQ(entry.body->file == "f_000001", !entry.body->block) << entry.url;
+        // Each page was fetched once: no reuse, and no fetch count, which this format does not keep.
+        EXPECT_EQ(entry.reuseCount, 0u) << entry.url;
+        EXPECT_FALSE(entry.fetchCount || entry.markedTruncated) << entry.url;
+    }
+}
+
+// An entry found in data_1's blocks is read as it is through the index.
+void ExpectReadAlike(const CacheEntry& found, const CacheEntry& expected) {
+    SCOPED_TRACE(found.key);
+    EXPECT_EQ(found.url, expected.url);
+    ASSERT_TRUE(found.body && expected.body);
+    EXPECT_EQ(found.body->file, expected.body->file);
+    EXPECT_EQ(found.body->offset, expected.body->offset);
+    EXPECT_EQ(found.body->length, expected.body->length);
+    EXPECT_EQ(found.body->block, expected.body->block);
+    for (const auto& [time, expectedTime] : {std::pair{found.created, expected.created},
+                                              {found.lastUsed, expected.lastUsed},
+                                              {found.requestTime, expected.requestTime},
+                                              {found.responseTime, expected.responseTime}}) {
+        ASSERT_TRUE(time && expectedTime);
+        EXPECT_EQ(*time, *expectedTime);
+    }
+    EXPECT_EQ(found.statusLine, expected.statusLine);
+    EXPECT_EQ(found.contentType, expected.contentType);
+    EXPECT_EQ(found.contentLength, expected.contentLength);
+    EXPECT_EQ(found.markedTruncated, expected.markedTruncated);
+    EXPECT_EQ(found.reuseCount, expected.reuseCount);
+}
+
+// Both caches Chromium wrote, the second with a cut response, a 301 without a body and 404s:
+// every key gives its stored hash, and the blocks give the same entries as the index.
+TEST(BlockfileCache, FixtureCachesReadAlikeWithoutTheirIndex) {
+    const struct { const char* folder; std::size_t markedTruncated, emptyBodies; } rows[] = {
+        {"chromium-blockfile", 0, 0},
+        {"hostile-chromium-blockfile", 2, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.folder);
+        Files files = ReadFixture(row.folder);
+        const BlockfileCacheContents indexed = ReadBlockfileCacheContents(Over(files));
+        EXPECT_EQ(indexed.note, "");
+        ASSERT_EQ(indexed.entries.size(), 11u);
+        std::map<std::string, const CacheEntry*> byKey;
+        for (const CacheEntry& entry : indexed.entries) {
+            EXPECT_EQ(entry.note, "") << entry.key;
+            byKey[entry.key] = &entry;
+        }
+        EXPECT_EQ(std::count_if(indexed.entries.begin(), indexed.entries.end(),
+                                [](const CacheEntry& e) { return e.markedTruncated; }),
+                  static_cast<std::ptrdiff_t>(row.markedTruncated));
+        EXPECT_EQ(std::count_if(indexed.entries.begin(), indexed.entries.end(),
+                                [](const CacheEntry& e) { return e.body && e.body->length == 0; }),
+                  static_cast<std::ptrdiff_t>(row.emptyBodies));
+        files.erase("index");
+        const BlockfileCacheContents scanned = ReadBlockfileCacheContents(Over(files));
+        EXPECT_TRUE(scanned.indexUnusable);
+        ASSERT_EQ(scanned.entries.size(), 11u);
+        for (const CacheEntry& entry : scanned.entries) {
+            EXPECT_EQ(entry.note, "") << entry.key;
+            const auto same = byKey.find(entry.key);
+            ASSERT_NE(same, byKey.end()) << entry.key;
+            ExpectReadAlike(entry, *same->second);
+            byKey.erase(same);
+        }
+    }
+}
+
+TEST(BlockfileCache, KeyHashIsChromiumsPersistentHash) {
+    // Lengths 1 to 4 cover each way the last bytes are taken in; bytes over 0x7f are signed there.
+    const struct { std::string_view key; std::uint32_t hash; } rows[] = {
+        {"", 0},
+        {"a", 0x115ea782},
+        {"ab", 0x516b8b44},
+        {"abc", 0xd2be198a},
+        {"abcd", 0xdad8b8db},
+        {"\xff", 0},
+        {"\xe9\xe9\xe9", 0x8c849f21},
+        {"http://h\xc3\xa9", 0x996c9f34},
+        {"1/0/_dk_http://127.0.0.1 http://127.0.0.1 http://127.0.0.1:47811/index.html", 0xa69d8040},
+    };
+    for (const auto& row : rows) EXPECT_EQ(ChromiumKeyHash(row.key), row.hash) << row.key;
 }
 
 // The fixture's entry of the index.html page: the table's bucket 360512 holds 0xa0010002.
@@ -74,9 +160,9 @@ TEST(BlockfileCache, DamageIsSaidAndTheRestReadWhole) {
     // Found in the cache's note or an entry's; the entries still read without a note; those deleted.
     const struct {
         const char* name; std::function<void(Files&)> apply; const char* said; std::size_t readWhole;
-        std::size_t deleted = 0;
+        std::size_t deleted = 0, markedTruncated = 0;
     } rows[] = {
-        {"index cut in its header", Cut("index", 200), "shorter than its header", 0},
+        {"index cut in its header", Cut("index", 200), "shorter than its header", 11},
         {"index cut in its table", Cut("index", 368 + 4 * 300000), "hash table of 524288", 5},
         {"index magic wrong", Set("index", 0, 0), "index has magic", 11},
         {"table address past data_1", Set("index", 368, 0xa001ff00), "lies past the end", 11},
@@ -98,9 +184,16 @@ TEST(BlockfileCache, DamageIsSaidAndTheRestReadWhole) {
         {"body size huge", Set("data_1", kPageEntry + 44, 0x7fffffff), "do not fit", 10},
         {"body address past data_2", Set("data_1", kPageEntry + 60, 0xb102ff00), "lies past the end", 10},
         {"headers size huge", Set("data_1", kPageEntry + 40, 0x7fffffff), "stream 0", 10},
-        {"response info cut in its flags", Cut("data_1", 8192 + 4 * 256 + 7), "ends before its flags", 0},
-        {"response info size huge", Set("data_1", 8192 + 4 * 256, 0xffffff00), "response info is cut", 10},
-        {"header text length huge", Set("data_1", 8192 + 4 * 256 + 36, 0x7fffff00), "header text of", 10},
+        {"response info cut in its flags", Cut("data_1", 8192 + 4 * 256 + 7), "stored response: cut in its flags", 0},
+        {"response info size huge", Set("data_1", 8192 + 4 * 256, 0xffffff00),
+         "stored response: its size runs past stream 0", 10},
+        {"header text length huge", Set("data_1", 8192 + 4 * 256 + 36, 0x7fffff00),
+         "stored response: its headers run past its end", 10},
+        {"response marked truncated", Set("data_1", 8192 + 4 * 256 + 4, 0x80041003), "", 11, 0, 1},
+        {"a byte of the key changed", [](Files& f) { test::FlipBit(kPageEntry + 96 + 20)(f["data_1"]); },
+         "the key does not match its stored hash 0xa69d8040", 10},
+        {"the stored hash changed", Set("data_1", kPageEntry, 0xa69d8041), "the key does not match its stored hash",
+         10},
         {"entry's chain loops to itself", Set("data_1", kPageEntry + 4, 0xa0010002), "", 11},
         {"rankings node of another entry", Set("data_1", kPageEntry + 8, 0x90000001), "belongs to entry", 10},
         {"entry state unknown", Set("data_1", kPageEntry + 20, 7), "state 7 is unknown", 10},
@@ -119,7 +212,162 @@ TEST(BlockfileCache, DamageIsSaidAndTheRestReadWhole) {
         EXPECT_LE(cache.entries.size(), 12u);
         EXPECT_EQ(std::count_if(cache.entries.begin(), cache.entries.end(), [](auto& e) { return e.deleted; }),
                   row.deleted);
+        EXPECT_EQ(std::count_if(cache.entries.begin(), cache.entries.end(),
+                                [](auto& e) { return e.markedTruncated; }),
+                  row.markedTruncated);
     }
+}
+
+// The page's entry with its body stream emptied, as a redirect's entry is stored, and used again
+// five times: its empty body is placed at the entry, its reuse count kept as such.
+TEST(BlockfileCache, EmptyBodyAndReuseCountOfTheEntryAsStored) {
+    Files files = FixtureFiles();
+    Set("data_1", kPageEntry + 44, 0)(files);
+    Set("data_1", kPageEntry + 12, 5)(files);
+    for (const bool withIndex : {true, false}) {
+        if (!withIndex) files.erase("index");
+        const BlockfileCacheContents cache = ReadBlockfileCacheContents(Over(files));
+        const auto page = std::find_if(cache.entries.begin(), cache.entries.end(),
+                                       [](const CacheEntry& e) { return e.url.ends_with("/index.html"); });
+        ASSERT_NE(page, cache.entries.end());
+        EXPECT_EQ(page->note, "");
+        ASSERT_TRUE(page->body);
+        EXPECT_EQ(page->body->file, "data_1");
+        EXPECT_EQ(page->body->offset, kPageEntry);
+        EXPECT_EQ(page->body->length, 0u);
+        EXPECT_EQ(page->body->block, 2u);
+        EXPECT_EQ(page->reuseCount, 5u);
+        EXPECT_FALSE(page->fetchCount);
+    }
+}
+
+// Without a usable index the entries are found in data_1's blocks: the same entries, read alike.
+TEST(BlockfileCache, UnusableIndexEntriesFoundInBlocks) {
+    std::map<std::string, CacheEntry> throughIndex;
+    for (const CacheEntry& entry : ReadBlockfileCache(Over(FixtureFiles()))) throughIndex[entry.key] = entry;
+    ASSERT_EQ(throughIndex.size(), 11u);
+    const std::string read = "index is missing: entries read from data_1 block by block";
+    const struct {
+        const char* name; std::function<void(Files&)> apply; std::string note;
+        std::size_t entries, notFound = 0, deleted = 0;
+        std::string entryNote = "";  // how the note of every entry not deleted begins; empty: no note
+    } rows[] = {
+        {"index missing", [](Files& f) { f.erase("index"); }, read, 11},
+        {"index zeroed", [](Files& f) { f["index"].assign(f["index"].size(), '\0'); },
+         "index is all zeros: entries read from data_1 block by block", 11},
+        {"index magic changed", Set("index", 0, 0xC103CAC4),
+         "index has magic 0xc103cac4, not that of a blockfile index: entries read from data_1 block by block", 11},
+        {"index cut in its header", Cut("index", 367),
+         "index is 367 bytes, shorter than its header: entries read from data_1 block by block", 11},
+        {"a byte of a key changed: no entry there",
+         [](Files& f) { f.erase("index"); test::FlipBit(kPageEntry + 96 + 20)(f["data_1"]); }, read, 10, 1},
+        {"an entry's stored hash changed: no entry there",
+         [](Files& f) { f.erase("index"); Set("data_1", kPageEntry, 0)(f); }, read, 10, 1},
+        {"an entry's state unknown: no entry there",
+         [](Files& f) { f.erase("index"); Set("data_1", kPageEntry + 20, 3)(f); }, read, 10, 1},
+        {"an entry's blocks marked free", [](Files& f) { f.erase("index"); Set("data_1", 80, 0xfffffffb)(f); }, read,
+         11, 0, 1},
+        {"data_1's header zeroed: its bitmap not believed",
+         [](Files& f) { f.erase("index"); f["data_1"].replace(0, 8192, 8192, '\0'); },
+         read + "; data_1 has magic 0x00000000, not that of a block file", 11, 0, 0,
+         "entry: data_1 has magic 0x00000000, not that of a block file; stream 0: data_1 has magic 0x00000000, not "
+         "that of a block file"},
+        {"data_1 missing", [](Files& f) { f.erase("index"); f.erase("data_1"); }, read + "; data_1 is missing", 0,
+         11},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Files files = FixtureFiles();
+        row.apply(files);
+        const BlockfileCacheContents cache = ReadBlockfileCacheContents(Over(files));
+        EXPECT_TRUE(cache.indexUnusable);
+        EXPECT_EQ(cache.note, row.note);
+        EXPECT_EQ(cache.entryCount, 0u);
+        EXPECT_EQ(cache.entries.size(), row.entries);
+        std::set<std::string> found;
+        std::size_t deleted = 0;
+        for (const CacheEntry& entry : cache.entries) {
+            found.insert(entry.key);
+            const auto same = throughIndex.find(entry.key);
+            ASSERT_NE(same, throughIndex.end()) << entry.key;
+            deleted += entry.deleted;
+            if (!entry.deleted) {
+                EXPECT_EQ(entry.note.substr(0, row.entryNote.empty() ? std::string::npos : row.entryNote.size()),
+                          row.entryNote)
+                    << entry.key;
+            }
+            ExpectReadAlike(entry, same->second);
+        }
+        EXPECT_EQ(throughIndex.size() - found.size(), row.notFound);
+        EXPECT_EQ(deleted, row.deleted);
+    }
+}
+
+// An entry written into data_1's free blocks 40 to 43 with a longer key than any of the fixture's:
+// kept inline over as many blocks as it takes, or at a long-key address in f_000002. Its fields
+// are the page's, its streams too.
+TEST(BlockfileCache, UnusableIndexEntriesWithLongerKeys) {
+    const std::string pageKey = "1/0/_dk_http://127.0.0.1 http://127.0.0.1 http://127.0.0.1:47811/index.html";
+    const struct { std::size_t keyLength; bool longKey; } rows[] = {
+        {159, false}, {160, false}, {415, false}, {416, false}, {927, false}, {928, true}, {3000, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.keyLength);
+        Files files = FixtureFiles();
+        files.erase("index");
+        const std::string key = pageKey + "?" + std::string(row.keyLength - pageKey.size() - 1, 'x');
+        const std::size_t at = 8192 + 40 * 256;
+        std::string& data1 = files["data_1"];
+        data1.replace(at, 96, data1.substr(kPageEntry, 96));
+        Set("data_1", at, ChromiumKeyHash(key))(files);
+        Set("data_1", at + 8, 0)(files);  // no rankings node: the page's names the page's entry
+        Set("data_1", at + 32, static_cast<std::uint32_t>(key.size()))(files);
+        if (row.longKey) {
+            files["f_000002"] = key;
+            Set("data_1", at + 36, 0x80000002)(files);
+        } else {
+            data1.replace(at + 96, key.size() + 1, key + '\0');
+        }
+        Set("data_1", 84, 0x00000f0f)(files);  // blocks 40 to 43 in use
+        const BlockfileCacheContents cache = ReadBlockfileCacheContents(Over(files));
+        ASSERT_EQ(cache.entries.size(), 12u);
+        const auto added = std::find_if(cache.entries.begin(), cache.entries.end(),
+                                        [&](const CacheEntry& e) { return e.key.size() == key.size(); });
+        ASSERT_NE(added, cache.entries.end());
+        EXPECT_EQ(added->key, key);
+        EXPECT_EQ(added->note, "");
+        EXPECT_FALSE(added->deleted);
+        ASSERT_TRUE(added->body);
+        EXPECT_EQ(added->body->file, "data_2");
+        EXPECT_EQ(added->body->length, 1375u);
+    }
+}
+
+// A full data_1 names the next file of 256-byte blocks in its header; the scan follows the links,
+// each file once.
+TEST(BlockfileCache, UnusableIndexBlocksScannedInChainedFiles) {
+    Files files = FixtureFiles();
+    files.erase("index");
+    Set("data_1", 8, 0x00040001)(files);  // this file 1, next 4
+    files["data_4"] = files["data_1"];
+    Set("data_4", 8, 0x00010004)(files);  // this file 4, next 1: back to the start
+    const BlockfileCacheContents cache = ReadBlockfileCacheContents(Over(files));
+    ASSERT_EQ(cache.entries.size(), 22u);
+    // data_4's copies: found by their keys, their rankings nodes still name data_1's entries.
+    std::size_t inData4 = 0;
+    for (const CacheEntry& entry : cache.entries)
+        inData4 += entry.note.find("rankings node") != std::string::npos && entry.note.find("belongs to entry") !=
+                                                                                  std::string::npos;
+    EXPECT_EQ(inData4, 11u);
+
+    // A link to a file of other blocks is not followed.
+    files = FixtureFiles();
+    files.erase("index");
+    Set("data_1", 8, 0x00020001)(files);
+    const BlockfileCacheContents linkedToData2 = ReadBlockfileCacheContents(Over(files));
+    EXPECT_EQ(linkedToData2.entries.size(), 11u);
+    EXPECT_NE(linkedToData2.note.find("data_2 has blocks of 1024 bytes, not 256"), std::string::npos)
+        << linkedToData2.note;
 }
 
 // Every file cut at many points: whatever is read without a note is the served entry, whole.

@@ -101,6 +101,20 @@ TEST(SqlCache, EveryEntryAsServed) {
     EXPECT_EQ(urls.size(), test::ServedRows().size());
 }
 
+// The second cache's responses are cut, moved or missing, its keys as sound as the first's.
+TEST(SqlCache, EveryStoredKeyGivesItsStoredHash) {
+    std::size_t entries = 0;
+    for (const char* cache : {"chromium-sql/", "hostile-chromium-sql/"})
+        for (const char* shard : {"sqldb0", "sqldb1", "sqldb2"}) {
+            SCOPED_TRACE(std::string(cache) + shard);
+            const std::string bytes = test::FixtureFile(std::string(cache) + shard);
+            const SqlCacheContents contents = ReadSqlCache(AsBytes(bytes), shard);
+            for (const CacheEntry& entry : contents.entries) EXPECT_EQ(entry.note.find("hash"), std::string::npos);
+            entries += contents.entries.size();
+        }
+    EXPECT_EQ(entries, 22u);
+}
+
 TEST(SqlCache, AlteredRowsOfTheLargePhoto) {
     const std::string shard = test::FixtureFile("chromium-sql/sqldb1");
     const std::string stored = *Find(ReadSqlCache(AsBytes(shard), "sqldb1"), kLargePhoto)->bodyBytes;
@@ -138,6 +152,16 @@ TEST(SqlCache, AlteredRowsOfTheLargePhoto) {
         {"no head", "UPDATE resources SET head=NULL WHERE res_id=4", "no stored response: the head is empty", 24000},
         {"its key a blob", "UPDATE resources SET cache_key=CAST(cache_key AS BLOB) WHERE res_id=4",
          "cache_key is a blob, not text: read as its bytes", 24000},
+        {"a byte of its key changed",
+         "UPDATE resources SET cache_key=replace(cache_key,'_dk_','_dK_') WHERE res_id=4",
+         "the key does not match its stored hash", 24000},
+        {"its key hash changed, checksums made anew",
+         "UPDATE resources SET cache_key_hash=cache_key_hash+1 WHERE res_id=4;"
+         "UPDATE blobs SET check_sum=piece_sum(blob,(SELECT cache_key_hash FROM resources WHERE res_id=4)) "
+         "WHERE res_id=4",
+         "the key does not match its stored hash; the head's checksum does not match", 24000},
+        {"its key hash not a number", "UPDATE resources SET cache_key_hash='x' WHERE res_id=4",
+         "cache_key_hash is not a number", 24000},
         {"doomed", "UPDATE resources SET doomed=1 WHERE res_id=4", "", 24000, true},
     };
     for (const auto& row : rows) {
