@@ -19,7 +19,6 @@ namespace {
 
 using namespace cachebytes;
 
-constexpr std::string_view kMagic{"SQLite format 3\0", 16};
 constexpr std::size_t kDatabaseHeaderSize = 100;
 
 // A bound on the work a database may ask of SQLite: a progress check every kStepsPerCheck of its
@@ -305,11 +304,6 @@ SqlCacheContents Read(Bytes bytes, std::string_view fileName) {
 }
 
 }  // namespace
-
-bool IsSqliteDatabaseStart(Bytes head) {
-    return head.size() >= kMagic.size() && std::equal(kMagic.begin(), kMagic.end(), head.begin(),
-                                                      [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
-}
 
 // Out of memory for a copy, a key or a note is the only exception the reader can meet.
 SqlCacheContents ReadSqlCache(Bytes databaseBytes, std::string_view fileName) {

@@ -11,6 +11,7 @@
 // is read as its main file alone, and its note says so.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -31,8 +32,14 @@ struct SqlCacheContents {
     std::string note;  // what of the database could not be read, and why; empty when all was
 };
 
-// Whether bytes begin as an SQLite database does ("SQLite format 3" and a NUL).
-bool IsSqliteDatabaseStart(std::span<const std::uint8_t> head);
+// Whether bytes begin as an SQLite database does ("SQLite format 3" and a NUL). Here, not with
+// the reader, so that a build without SQLite still knows an SQL cache when it meets one.
+inline bool IsSqliteDatabaseStart(std::span<const std::uint8_t> head) {
+    constexpr std::string_view kMagic{"SQLite format 3\0", 16};
+    return head.size() >= kMagic.size() &&
+           std::equal(kMagic.begin(), kMagic.end(), head.begin(),
+                      [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+}
 
 // One shard database; `fileName` ("sqldb0") names it and its siblings in notes. Never throws,
 // never writes anything.
