@@ -354,4 +354,93 @@ TEST_F(CacheTest, ListCacheGivesEveryEntryOfEachFormatAndSaysWhatCouldNotBeRead)
     EXPECT_EQ(RunCli(tree, {"--list-cache", tree.Text("out")}).exitCode, 2);
 }
 
+// The caches that Debian's chromium (three back ends) and firefox-esr wrote from a server that
+// lies (tests/caches/hostile-manifest.tsv): one row per kind of response, what each browser kept
+// of it, and what the report says of each entry kept. Only a whole, successful response that
+// decodes is a photo with a copy; every other entry says why, with the digest of what is there.
+TEST_F(CacheTest, WhatALyingServerLeftInEachCacheIsReportedAsItIs) {
+    hostile = true;
+    fs::remove_all(tree.Path("src"));
+    SetUp();
+    struct Served {
+        std::string kind, md5Sent, md5Decoded;
+    };
+    std::map<std::string, Served> served;  // by URL
+    {
+        std::istringstream lines(ReadAll(Src("hostile-manifest.tsv")));
+        std::string line;
+        std::getline(lines, line);
+        while (std::getline(lines, line)) {
+            std::vector<std::string> f;
+            std::istringstream row(line);
+            for (std::string field; std::getline(row, field, '\t');) f.push_back(field);
+            f.resize(9);
+            served[f[0]] = {f[1], f[7], f[8]};
+        }
+    }
+#if defined(SNAPSIFT_BROTLI) && defined(SNAPSIFT_ZSTD)
+    const char* notDecodedHere = "";
+#else
+    const char* notDecodedHere = "cannot be decoded by this build: the stored bytes are given; the MD5 is of the stored bytes";
+#endif
+    // kept: the caches that hold the response (b blockfile, s simple, q SQL, f Firefox); said: the
+    // entry's status; decoded: its MD5 is of the decoded body (else of the bytes sent) and it has a copy.
+    const struct {
+        const char* kind;
+        const char* kept;
+        std::string said;
+        bool decoded;
+    } kinds[] = {
+        {"cut", "bsq", "cut short: the server sent 1510 of 3021 bytes", false},
+        {"cut-ranges", "bsqf", "cut short: the server sent 1510 of 3021 bytes", false},
+        {"404", "bsqf", "the server answered 404 Not Found: the cached body is its error page, not the photo", false},
+        {"301", "bsq", "the server answered 301 Moved Permanently: the cached body is its redirect, not the photo", false},
+        {"zlib-as-gzip", "f", "its gzip body could not be decoded: it is not a gzip stream; the MD5 is of the stored bytes",
+         false},
+        {"bomb", "f", "its gzip body could not be decoded: it decodes to more than 256 MiB; the MD5 is of the stored bytes",
+         false},
+        {"formula", "bsqf", "", true},
+        {"br", "bsqf", notDecodedHere, !*notDecodedHere},
+        {"zstd", "bsqf", notDecodedHere, !*notDecodedHere},
+        {"good", "bsqf", "", true},
+        {"good-gzip", "bsqf", "", true},
+    };
+    const std::map<std::string, char> formats = {{"Chromium blockfile cache", 'b'}, {"Chromium simple cache", 's'},
+                                                 {"Chromium SQL cache", 'q'}, {"Firefox cache2", 'f'}};
+    const CliResult run = Scan();
+    EXPECT_EQ(run.exitCode, 3) << run.err;
+    EXPECT_NE(run.out.find("Cached responses that are not photos: " + std::to_string(kCaches == 4 ? 7 : 5)),
+              std::string::npos) << run.out;
+    const fs::path runFolder = RunReport(tree.Path("out")).parent_path();
+    std::map<std::string, std::string> keptBy;  // kind: the caches seen holding it
+    for (const auto& entry : ReportEntries()) {
+        const Served& response = served.at(entry.at("Cached from"));
+        const auto kind = std::find_if(std::begin(kinds), std::end(kinds), [&](const auto& k) { return k.kind == response.kind; });
+        ASSERT_NE(kind, std::end(kinds)) << response.kind;
+        keptBy[kind->kind] += formats.at(entry.at("Cache"));
+        const std::string where = std::string(kind->kind) + " in the " + entry.at("Cache");
+        EXPECT_EQ(entry.count("Status") ? entry.at("Status") : "", kind->said) << where;
+        EXPECT_EQ(entry.at("MD5"), kind->decoded ? response.md5Decoded : response.md5Sent) << where;
+        EXPECT_EQ(entry.count("image"), kind->decoded ? 1u : 0u) << where;
+        if (kind->decoded) EXPECT_EQ(Md5OfFile(runFolder / entry.at("image")), response.md5Decoded) << where;
+    }
+    for (const auto& kind : kinds) {
+        std::string expected;
+        for (const char format : std::string(kind.kept))
+            if (format != 'q' || kCaches == 4) expected += format;
+        std::string seen = keptBy[kind.kind];
+        std::sort(seen.begin(), seen.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(seen, expected) << kind.kind;
+    }
+    // The server's text never reaches a spreadsheet as a formula: not in the CSV, not in a listing.
+    const std::string csv = ReadAll(runFolder / "Quorvia JPG Files.csv");
+    EXPECT_NE(csv.find(",\\x40SUM(1+1),"), std::string::npos);
+    for (const char* folder : {"hostile-chromium-simple", "hostile-firefox-cache2"}) {
+        const CliResult listed = RunCli(tree, {"--list-cache", tree.Text(std::string("src/") + folder)});
+        EXPECT_NE(listed.out.find("\t\\x3DHYPERLINK("), std::string::npos) << folder << listed.out;
+        EXPECT_EQ(listed.out.find("\t="), std::string::npos) << folder;
+    }
+}
+
 }  // namespace snapsift::test
