@@ -427,7 +427,8 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
     if (body.ofStoredBytes && body.md5) {
         // Encoded as the browser could not decode it, or as this build cannot: the stored bytes
         // are all there is to give.
-        AddStatus(entry.status, body.decoded.note + "; the MD5 is of the stored bytes");
+        const bool unsupported = body.decoded.outcome == DecodedBody::Outcome::Unsupported;
+        AddStatus(entry.status, body.decoded.note + (unsupported ? "" : "; the MD5 is of the stored bytes"));
         if (notPhoto.empty() && cutShort.empty()) {
             ++tally_.gaps.bodiesNotDecoded;
             host_.CacheProblem(bodyPath, body.decoded.note);
