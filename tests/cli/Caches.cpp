@@ -51,9 +51,9 @@ struct Photo {
     std::string url, name, userId, md5;
 };
 
-// The manifest's photos: the rows with a user ID.
-std::vector<Photo> ManifestPhotos(const fs::path& manifest) {
-    std::vector<Photo> photos;
+// A manifest's rows after its header, each of at least `columns` fields.
+std::vector<std::vector<std::string>> ManifestRows(const fs::path& manifest, std::size_t columns) {
+    std::vector<std::vector<std::string>> rows;
     std::istringstream lines(ReadAll(manifest));
     std::string line;
     std::getline(lines, line);
@@ -61,8 +61,17 @@ std::vector<Photo> ManifestPhotos(const fs::path& manifest) {
         std::vector<std::string> fields;
         std::istringstream row(line);
         for (std::string field; std::getline(row, field, '\t');) fields.push_back(field);
-        if (fields.size() >= 4 && !fields[2].empty()) photos.push_back({fields[0], fields[1], fields[2], fields[3]});
+        fields.resize(std::max(fields.size(), columns));
+        rows.push_back(std::move(fields));
     }
+    return rows;
+}
+
+// The manifest's photos: the rows with a user ID.
+std::vector<Photo> ManifestPhotos(const fs::path& manifest) {
+    std::vector<Photo> photos;
+    for (const auto& f : ManifestRows(manifest, 4))
+        if (!f[2].empty()) photos.push_back({f[0], f[1], f[2], f[3]});
     return photos;
 }
 
@@ -130,6 +139,13 @@ protected:
         return Entries(ReadAll(RunReport(tree.Path("out"))));
     }
     fs::path Src(const std::string& relative) const { return tree.Path("src/" + relative); }
+    // A scan without photos of a fresh copy of the fixtures, changed first.
+    CliResult ScanAfter(const std::function<void()>& change) {
+        fs::remove_all(tree.Path("src"));
+        SetUp();
+        change();
+        return Scan({"--no-photos"});
+    }
     void EditBytes(const std::string& file, const std::function<void(std::string&)>& edit) {
         std::string bytes = ReadAll(Src(file));
         edit(bytes);
@@ -248,10 +264,7 @@ TEST_F(CacheTest, AFaultyCacheDegradesOnlyTheEntryItTouchesAndTheRunSaysSo) {
 #endif
     };
     for (const auto& c : cases) {
-        fs::remove_all(tree.Path("src"));
-        SetUp();
-        c.fault();
-        const CliResult run = Scan({"--no-photos"});
+        const CliResult run = ScanAfter(c.fault);
         EXPECT_EQ(run.exitCode, 3) << c.row;
         EXPECT_NE(run.err.find(c.said), std::string::npos) << c.row << "\n" << run.err;
         const auto entries = ReportEntries();
@@ -281,10 +294,7 @@ TEST_F(CacheTest, ACacheLeftInTheMiddleOfAChangeIsNamedInTheEntriesItTouches) {
 #endif
     };
     for (const auto& c : cases) {
-        fs::remove_all(tree.Path("src"));
-        SetUp();
-        c.leave();
-        const CliResult run = Scan({"--no-photos"});
+        const CliResult run = ScanAfter(c.leave);
         EXPECT_EQ(run.exitCode, kCleanExit) << c.row << run.err;
         std::size_t said = 0, ofFormat = 0;
         for (const auto& entry : ReportEntries()) {
@@ -360,24 +370,12 @@ TEST_F(CacheTest, ListCacheGivesEveryEntryOfEachFormatAndSaysWhatCouldNotBeRead)
 // decodes is a photo with a copy; every other entry says why, with the digest of what is there.
 TEST_F(CacheTest, WhatALyingServerLeftInEachCacheIsReportedAsItIs) {
     hostile = true;
-    fs::remove_all(tree.Path("src"));
-    SetUp();
+    ScanAfter([] {});
     struct Served {
         std::string kind, md5Sent, md5Decoded;
     };
     std::map<std::string, Served> served;  // by URL
-    {
-        std::istringstream lines(ReadAll(Src("hostile-manifest.tsv")));
-        std::string line;
-        std::getline(lines, line);
-        while (std::getline(lines, line)) {
-            std::vector<std::string> f;
-            std::istringstream row(line);
-            for (std::string field; std::getline(row, field, '\t');) f.push_back(field);
-            f.resize(9);
-            served[f[0]] = {f[1], f[7], f[8]};
-        }
-    }
+    for (const auto& f : ManifestRows(Src("hostile-manifest.tsv"), 9)) served[f[0]] = {f[1], f[7], f[8]};
     // What a build without the brotli and zstd libraries (the Windows build) says of such a body.
     const auto notDecodedHere = [](const char* encoding, bool decoded) {
         return decoded ? std::string()
