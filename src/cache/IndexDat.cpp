@@ -22,6 +22,9 @@ constexpr std::uint64_t kFolderCountAt = 72, kFolderTableAt = 76, kFolderEntrySi
 constexpr std::uint32_t kMaxFolders = 32;  // the table's room, up to the header data at 0x1cc
 constexpr std::uint64_t kBlockSize = 128;
 constexpr std::uint64_t kBlocksStart = 0x4000;  // the blocks the header counts follow its first 16 KiB
+// The allocation bitmap: a bit per block, from 0x250 to where the blocks start.
+constexpr std::uint64_t kBitmapAt = 0x250, kBitmapBlocks = (kBlocksStart - kBitmapAt) * 8;
+constexpr std::uint64_t kRecordHeadSize = 8;  // a signature and a length in blocks
 constexpr std::uint64_t kHashHeadSize = 16, kHashEntrySize = 8;
 // Far past any record the browser writes (a URL, a file name, some headers): a block count above it
 // is damage, not a record.
@@ -162,6 +165,7 @@ public:
         ReadFolders();
         WalkHashTables();
         FollowEntries();
+        WalkBlocks();
         ReportCounts();
     }
 
@@ -289,7 +293,7 @@ private:
             return;
         }
         const std::uint32_t blocks = LittleEndian32(bytes_, offset + 4);
-        if (blocks == 0 || blocks > kMaxRecordBlocks) {
+        if (!PlausibleLength(blocks)) {
             AddNote(contents_.note, "the record at offset " + Hex(offset) + " gives " + std::to_string(blocks) +
                                         " blocks: passed over");
             return;
@@ -303,18 +307,100 @@ private:
         }
         budget_ -= length;
         IndexDatRecord read;
-        read.kind = *kind;
+        read.deleted = letGo;
+        ReadRecord(offset, *kind, blocks, length, std::move(read));
+    }
+
+    static bool PlausibleLength(std::uint32_t blocks) { return blocks != 0 && blocks <= kMaxRecordBlocks; }
+
+    // The record of `kind` at offset, `blocks` long by its own count, read over its first `length`
+    // bytes (fewer than its blocks where the file's end cuts it, or, in free blocks, what was written
+    // there since): the marks already set in read are kept.
+    void ReadRecord(std::uint64_t offset, IndexDatRecordKind kind, std::uint32_t blocks, std::uint64_t length,
+                    IndexDatRecord read) {
+        read.kind = kind;
         read.offset = offset;
-        read.deleted = letGo || *kind == IndexDatRecordKind::Leak;
-        if (length < std::uint64_t{blocks} * kBlockSize)
+        read.deleted = read.deleted || kind == IndexDatRecordKind::Leak;
+        if (length < std::uint64_t{blocks} * kBlockSize && offset + length == bytes_.size())
             AddNote(read.note, "the record's " + std::to_string(blocks) +
                                    " blocks run past the file's end: what lies before it is read");
         const Bytes record = bytes_.subspan(offset, length);
-        if (*kind == IndexDatRecordKind::Redirect)
+        if (kind == IndexDatRecordKind::Redirect)
             ReadRedirectRecord(record, read);
         else
-            ReadUrlRecord(record, *kind == IndexDatRecordKind::Leak ? kLayout52 : *layout_, contents_.folders, read);
+            ReadUrlRecord(record, kind == IndexDatRecordKind::Leak ? kLayout52 : *layout_, contents_.folders, read);
         contents_.records.push_back(std::move(read));
+    }
+
+    // A record's start in a block: the block, the record's kind and its length in blocks.
+    struct BlockStart {
+        std::uint64_t block;
+        IndexDatRecordKind kind;
+        std::uint32_t blocks;
+    };
+
+    // The blocks from the first on, each looked at once, for the records no hash table reaches.
+    // Records in use are read over their own length, and the walk goes on after it; a run of free
+    // blocks is looked at block by block, and each record found in it read up to the next one
+    // found, or the run's end, whichever comes first (a record set free may be written over by the
+    // next, in part). So the walk reads no byte as part of two records.
+    void WalkBlocks() {
+        const std::uint64_t size = bytes_.size();
+        if (size <= kBlocksStart) return;
+        const std::uint64_t fileBlocks = (size - kBlocksStart + kBlockSize - 1) / kBlockSize;
+        const std::uint64_t blocks = std::min(fileBlocks, kBitmapBlocks);
+        if (fileBlocks > blocks)
+            AddNote(contents_.note, "the file's blocks past the " + std::to_string(kBitmapBlocks) +
+                                        " that the allocation bitmap covers are not walked: only the records the "
+                                        "hash tables reach are read there");
+        const auto inUse = [&](std::uint64_t block) { return (bytes_[kBitmapAt + block / 8] >> (block % 8) & 1) != 0; };
+        std::vector<BlockStart> freeRun;  // the records that start in the run of free blocks so far
+        for (std::uint64_t block = 0; block < blocks;) {
+            const std::uint64_t at = kBlocksStart + block * kBlockSize;
+            if (size - at < kRecordHeadSize) break;
+            const std::string_view signature = AsText(bytes_.subspan(at, 4));
+            const std::uint32_t length = LittleEndian32(bytes_, at + 4);
+            const auto kind = KindOf(signature);
+            if (!inUse(block)) {
+                if (kind && PlausibleLength(length)) freeRun.push_back({block, *kind, length});
+                ++block;
+                continue;
+            }
+            ReadFreeRun(freeRun, block, true);
+            if ((kind || signature == "HASH") && PlausibleLength(length)) {
+                if (kind && !recordsRead_.contains(at)) {
+                    IndexDatRecord read;
+                    read.unreachedByHashTable = true;
+                    const std::uint64_t whole = std::uint64_t{length} * kBlockSize;
+                    ReadRecord(at, *kind, length, std::min(whole, size - at), std::move(read));
+                }
+                block += length;
+            } else {
+                if (kind && !recordsRead_.contains(at)) ++implausibleInUse_;
+                ++block;
+            }
+        }
+        ReadFreeRun(freeRun, fileBlocks, false);
+    }
+
+    // The records found in a run of free blocks that ends at block `end` (one in use, or the file's
+    // end); those a hash table reached were read then, and only end the record before them.
+    void ReadFreeRun(std::vector<BlockStart>& run, std::uint64_t end, bool endInUse) {
+        for (std::size_t i = 0; i < run.size(); ++i) {
+            const BlockStart& start = run[i];
+            const std::uint64_t at = kBlocksStart + start.block * kBlockSize;
+            if (recordsRead_.contains(at)) continue;
+            const std::uint64_t until = i + 1 < run.size() ? run[i + 1].block : end;
+            const std::uint64_t kept = std::min<std::uint64_t>(start.blocks, until - start.block);
+            IndexDatRecord read;
+            read.unreachedByHashTable = read.inFreeBlocks = read.deleted = true;
+            if (kept < start.blocks && (i + 1 < run.size() || endInUse))
+                AddNote(read.note, "the record's " + std::to_string(start.blocks) +
+                                       " blocks reach blocks written since: its first " + std::to_string(kept) +
+                                       " are read");
+            ReadRecord(at, start.kind, start.blocks, std::min(kept * kBlockSize, bytes_.size() - at), std::move(read));
+        }
+        run.clear();
     }
 
     void ReportCounts() {
@@ -325,14 +411,17 @@ private:
                                         " hash-table entries point at no URL, REDR or LEAK record");
         if (stoppedByBudget_)
             AddNote(contents_.note, "records overlap so much that some were left unread");
+        if (implausibleInUse_)
+            AddNote(contents_.note, std::to_string(implausibleInUse_) + " blocks in use start a URL, REDR or LEAK "
+                                                                        "record of no plausible length: passed over");
     }
 
     Bytes bytes_;
     IndexDatContents& contents_;
     const UrlLayout* layout_ = &kLayout52;
     std::vector<std::uint32_t> live_, letGo_;  // the record offsets of the hash tables' entries
-    std::set<std::uint32_t> recordsRead_;
-    std::uint64_t pointPastEnd_ = 0, pointAtNothing_ = 0;
+    std::set<std::uint64_t> recordsRead_;  // every offset a hash-table entry leads to
+    std::uint64_t pointPastEnd_ = 0, pointAtNothing_ = 0, implausibleInUse_ = 0;
     std::uint64_t budget_ = 2 * bytes_.size() + std::uint64_t{kMaxRecordBlocks} * kBlockSize;
     bool stoppedByBudget_ = false;
 };

@@ -12,6 +12,11 @@
 // its record. A "URL " record keeps the times, the counts and the offsets (from the record's start)
 // of its URL, its file's name and the stored response headers; a "REDR" record a redirected URL;
 // a "LEAK" record is a URL record the browser let go of without removing its file.
+//
+// The allocation bitmap at 0x250 holds a bit per block (the lowest bit of its first byte for the
+// first block): set where the block is in use. Many records that the blocks in use hold are
+// reached by no hash table, and blocks set free keep what was written in them until they are
+// used again: the blocks are walked too.
 #pragma once
 
 #include <cstddef>
@@ -33,7 +38,7 @@ struct IndexDatFolder {
     std::uint32_t fileCount = 0;  // the files the browser counts in it
 };
 
-// One record the hash table reaches. A redirect gives its URL only.
+// One record the hash tables or the walk of the blocks reach. A redirect gives its URL only.
 struct IndexDatRecord {
     IndexDatRecordKind kind = IndexDatRecordKind::Url;
     std::uint64_t offset = 0;  // where the record starts in index.dat
@@ -52,17 +57,25 @@ struct IndexDatRecord {
     // From the stored response headers: the status line ("HTTP/1.1 200 OK"), Content-Type and
     // Content-Encoding as sent; empty when the record keeps no HTTP response.
     std::string statusLine, contentType, contentEncoding;
-    // A LEAK record, or one reached only through a hash-table entry the browser let go of (whose
-    // hash is 1 and whose offset still leads to the record).
+    // A LEAK record, one reached only through a hash-table entry the browser let go of (whose
+    // hash is 1 and whose offset still leads to the record), or one in blocks set free.
     bool deleted = false;
+    // Reached through no hash table, only by walking the blocks: a record in blocks the allocation
+    // bitmap marks in use, or one in blocks it marks free (below).
+    bool unreachedByHashTable = false;
+    // In blocks the allocation bitmap marks free, its signature intact: what the browser let go of
+    // and has not written over. Read up to the next block in use or the next record's start,
+    // whatever its length says (a record written over in part says so in its note). Always
+    // unreachedByHashTable and deleted.
+    bool inFreeBlocks = false;
     std::string note;      // what of the record could not be read, and why; empty when all was
 };
 
 struct IndexDatContents {
     std::string version;  // from the signature: "5.2", "4.7"
     std::vector<IndexDatFolder> folders;
-    // In the order the hash-table chain reaches them, each once: those of live entries, then those
-    // only entries let go of reach.
+    // Each once: in the order the hash-table chain reaches them, those of live entries, then those
+    // only entries let go of reach; then, by offset, those only the walk of the blocks reaches.
     std::vector<IndexDatRecord> records;
     std::string note;                     // what of the file could not be read, and why
 };
@@ -71,6 +84,12 @@ struct IndexDatContents {
 // table or record that lies outside them, a hash-table chain that comes back on itself, a record
 // of no blocks are passed over with a note; a record cut by the file's end gives what lies inside
 // it. An unknown version is read as 5.2, with a note.
+//
+// The blocks are walked once, from the first: in blocks in use, a record (URL, REDR, LEAK) or a
+// hash table of a plausible length is passed over whole, whatever its blocks hold; any other block
+// in use is passed over alone. In blocks set free every block is looked at, as a record may start
+// inside one written before it. A file longer than the bitmap covers is walked as far as it covers
+// it, with a note.
 IndexDatContents ReadIndexDat(std::span<const std::uint8_t> bytes);
 
 // The bytes an index.dat begins with, "Client UrlCache MMF Ver ", before its version.

@@ -47,9 +47,10 @@ std::string TimeText(const std::optional<DateTime>& value) { return value ? IsoU
 }  // namespace
 
 int ListCacheFolder(const std::string& folder) {
-    // The old cache's index.dat is named as a file; the other caches by their folder.
+    // The old cache's index.dat is named as a file, under any name: what is not a folder is read
+    // as one when its first bytes are an index.dat's. The other caches are named by their folder.
     const std::string name = folder.substr(folder.find_last_of(kSeparator) + 1);
-    const CacheListing listing = LowerAscii(name) == "index.dat" && !FolderExists(folder)
+    const CacheListing listing = !FolderExists(folder)
                                      ? ListIndexDat(LiveVolume(), folder.substr(0, folder.size() - name.size()), name)
                                      : ListCache(LiveVolume(), folder);
     if (!listing.isCache) {

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 
 #include "cache/BlockfileCache.h"
 #include "cache/FirefoxCache.h"
@@ -194,10 +195,21 @@ CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const s
     const IndexDatContents contents = ReadIndexDat(index.Bytes());
     AddNote(listing.problem, index.Problem());
     AddNote(listing.problem, contents.note);
-    // The cache folders beside the index, each opened once, for the cached files' digests.
-    std::map<std::string, std::unique_ptr<VolumeFolder>> folders;
-    for (const auto& [name, identity] : listed.subfolders)
-        folders[LowerAscii(name)] = volume.OpenBelow(*listed.folder, path + name + separator, identity, error);
+    // The cache folders beside the index that its table names, each opened and listed once, for the
+    // cached files' digests (an index copied elsewhere may lie beside many other folders).
+    struct CacheFolder {
+        FolderFiles listed;
+        std::set<std::string> lowerNames;  // of its files
+    };
+    std::set<std::string> named;
+    for (const IndexDatFolder& folder : contents.folders) named.insert(LowerAscii(folder.name));
+    std::map<std::string, CacheFolder> folders;
+    for (const auto& [name, identity] : listed.subfolders) {
+        if (!named.contains(LowerAscii(name))) continue;
+        CacheFolder& folder = folders[LowerAscii(name)];
+        folder.listed = ListFolder(volume.OpenBelow(*listed.folder, path + name + separator, identity, error));
+        for (const std::string& file : folder.listed.files) folder.lowerNames.insert(LowerAscii(file));
+    }
     for (const IndexDatRecord& record : contents.records) {
         if (record.kind == IndexDatRecordKind::Redirect) continue;
         CacheListingRow row;
@@ -210,25 +222,43 @@ CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const s
         entry.contentType = record.contentType;
         entry.contentEncoding = record.contentEncoding;
         entry.deleted = record.deleted;
-        row.note = record.note;
+        std::string problems;  // of the cached file
         if (!record.fileName.empty()) {
             row.source = record.folder + '\\' + record.fileName;
             row.storedBytes = record.fileSize;
             const auto folder = folders.find(LowerAscii(record.folder));
             HeldFile cached;
-            if (folder == folders.end() || !folder->second) {
-                AddNote(row.note, "its folder " + record.folder + " is not beside the index");
-            } else if (!cached.Open(*folder->second, record.fileName,
+            if (record.folder.empty() && !record.note.empty()) {
+                // its index lies past the folder table, as the record's note says
+            } else if (folder == folders.end() || !folder->second.listed.folder) {
+                AddNote(problems, "its folder " + record.folder + " is not beside the index");
+            } else if (!cached.Open(*folder->second.listed.folder, record.fileName,
                                     path + record.folder + separator + record.fileName)) {
-                if (!cached.Missing() || !record.deleted) AddNote(row.note, "its file " + cached.Problem());
+                // The browser removes the file of a record it lets go of, or means to.
+                const CacheFolder& cacheFolder = folder->second;
+                const bool absent = cached.Missing() || (!cacheFolder.listed.failed &&
+                                                         !cacheFolder.lowerNames.contains(LowerAscii(record.fileName)));
+                if (!absent)
+                    AddNote(problems, "its file " + cached.Problem());
+                else if (!record.deleted)
+                    AddNote(problems, "its file is not in its folder");
             } else if (cached.ReadWhole()) {
                 CacheEntry whole;  // the cached file is the body, as it was stored
                 whole.body = BodyPlace{record.fileName, 0, cached.Bytes().size(), std::nullopt};
                 row.bodyMd5 = BodyOf(whole, &cached).md5;
             } else {
-                AddNote(row.note, "its file: " + cached.Problem());
+                AddNote(problems, "its file: " + cached.Problem());
             }
         }
+        if (record.inFreeBlocks)
+            row.note = "found in blocks the allocation bitmap marks free";
+        else if (record.unreachedByHashTable)
+            row.note = "reached through the allocation bitmap only";
+        // What is left of a record in free blocks is read as far as it goes: what it lacks is no
+        // part of the cache that could not be read.
+        row.noteIsNoFault = problems.empty() && (record.note.empty() || record.inFreeBlocks);
+        AddNote(row.note, record.note);
+        AddNote(row.note, problems);
         listing.rows.push_back(std::move(row));
     }
     return listing;
@@ -237,7 +267,7 @@ CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const s
 bool CacheListing::Whole() const {
     if (!problem.empty()) return false;
     for (const CacheListingRow& row : rows)
-        if (!row.note.empty()) return false;
+        if (!row.note.empty() && !row.noteIsNoFault) return false;
     return true;
 }
 

@@ -18,6 +18,10 @@ struct CacheListingRow {
     std::optional<std::string> bodyMd5;        // of the body as received (decoded); none when unreadable
     std::string source;                        // the file holding the body (or the entry), and where in it
     std::string note;                          // why something is missing; empty when nothing is
+    // The note says only where the entry was found, or what is left of one in space its cache set
+    // free: no part of the cache that could not be read (an index.dat's record that no hash table
+    // reaches).
+    bool noteIsNoFault = false;
 };
 
 struct CacheListing {
@@ -25,7 +29,8 @@ struct CacheListing {
     std::vector<CacheListingRow> rows;
     std::vector<std::string> notEntries;  // files of a cache2 entries/ folder that are no entry
     std::string problem;              // what of the cache as a whole could not be read
-    // True when every entry and the cache itself were read whole.
+    // True when every entry and the cache itself were read whole (a row's note that is no fault
+    // aside).
     bool Whole() const;
 };
 
@@ -34,10 +39,14 @@ struct CacheListing {
 // entry files in the folder's listing order (cache2: entries/, then doomed/).
 CacheListing ListCache(Volume& volume, const std::string& folderPath);
 
-// The old cache's index.dat `fileName` in folderPath: every URL record (LEAK records as deleted),
-// in the order its hash tables reach them; created is the record's Last-Modified, last used its
-// last access, the source the cached file as "<folder>\<name>", and the body's digest that of
-// the cached file when it is there.
+// The old cache's index.dat `fileName` in folderPath, under any name (recognised by its first
+// bytes): every URL and LEAK record (LEAK records as deleted), in the order its hash tables reach
+// them, then those only the walk of its blocks reaches, by offset: in blocks in use, noted
+// "reached through the allocation bitmap only"; in blocks set free, as deleted and noted "found in
+// blocks the allocation bitmap marks free" (what of such a record could not be read is noted, and
+// is no fault of the listing). Created is the record's Last-Modified, last used its last access,
+// the source the cached file as "<folder>\<name>", and the body's digest that of the cached file
+// when it is there.
 CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const std::string& fileName);
 
 }  // namespace snapsift

@@ -1,9 +1,10 @@
 // index.dat files the test writer makes, read back; the same files as msiecfexport (Debian's
-// libmsiecf-utils) reads them; and damaged copies of them.
+// libmsiecf-utils) reads them; records only the walk of the blocks reaches; and damaged copies.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 
 #include "CacheFixtures.h"
@@ -129,9 +130,160 @@ TEST(IndexDat, ReadsBackWhatWasWritten) {
     }
 }
 
+// Records in every place the walk of the blocks meets them, in the order they are written: what
+// each is read as. A record "kept" for fewer blocks than its length had the next one written over
+// its later blocks.
+struct WalkSampleRow {
+    const char* name;
+    Kind kind;
+    bool inHashTable, inUse, letGo;
+    std::uint32_t blocksKept;
+    bool deleted, unreached, inFree;
+    const char* note;  // a part of the record's note; "" for none
+};
+constexpr WalkSampleRow kWalkSample[] = {
+    {"hashed, in use", Kind::Url, true, true, false, 0, false, false, false, ""},
+    {"in use, no hash entry", Kind::Url, false, true, false, 0, false, true, false, ""},
+    {"LEAK in use, no hash entry", Kind::Leak, false, true, false, 0, true, true, false, ""},
+    {"REDR in use, no hash entry", Kind::Redirect, false, true, false, 0, false, true, false, ""},
+    {"in use, a record's signature inside it", Kind::Url, false, true, false, 0, false, true, false, ""},
+    {"free", Kind::Url, false, false, false, 0, true, true, true, ""},
+    {"LEAK, free", Kind::Leak, false, false, false, 0, true, true, true, ""},
+    {"free, the next written over it", Kind::Url, false, false, false, 1, true, true, true,
+     "the record's 3 blocks reach blocks written since: its first 1 are read"},
+    {"free, written over the one before", Kind::Url, false, false, false, 0, true, true, true, ""},
+    {"hashed, in use after free blocks", Kind::Url, true, true, false, 0, false, false, false, ""},
+    {"free, one in use written over it", Kind::Url, false, false, false, 2, true, true, true,
+     "the record's 3 blocks reach blocks written since: its first 2 are read"},
+    {"in use, over the one before", Kind::Url, false, true, false, 0, false, true, false, ""},
+    {"hashed, in free blocks", Kind::Url, true, false, false, 0, false, false, false, ""},
+    {"hash entry let go of, in free blocks", Kind::Url, true, false, true, 0, true, false, false, ""},
+    {"REDR, free, at the file's end", Kind::Redirect, false, false, false, 0, true, true, true, ""},
+};
+constexpr std::size_t kInnerSignatureRow = 4;
+
+test::IndexDatSource WalkSample() {
+    test::IndexDatSource source;
+    source.folders = SampleFolders();
+    for (std::size_t i = 0; i < std::size(kWalkSample); ++i) {
+        const WalkSampleRow& row = kWalkSample[i];
+        test::IndexDatRecordSource record;
+        record.kind = row.kind;
+        // Long enough for three blocks where the row cuts the record short.
+        record.url = "http://photos.quorvia.example/p/" + std::to_string(i) + "_1_2_n.jpg" +
+                     (row.blocksKept ? "?" + std::string(180, 'q') : "");
+        if (row.kind != Kind::Redirect) {
+            record.fileName = std::to_string(i) + "_1_2_n[1].jpg";
+            record.folderIndex = static_cast<std::uint8_t>(i % SampleFolders().size());
+            record.lastModified = kModified;
+            record.lastAccessed = kAccessed;
+            record.expires = FatDateTime(2013, 2, 1, 23, 59, 58);
+            record.lastChecked = FatDateTime(2013, 1, 1, 5, 1, 1);
+        }
+        if (i == kInnerSignatureRow)  // headers into a third block, where a record's signature is put
+            record.headers = "HTTP/1.1 200 OK\r\nX-Padding: " + std::string(300, 'p') + "\r\n\r\n";
+        record.inHashTable = row.inHashTable;
+        record.inUse = row.inUse;
+        record.letGo = row.letGo;
+        record.blocksKept = row.blocksKept;
+        source.records.push_back(std::move(record));
+    }
+    return source;
+}
+
+test::WrittenIndexDat WriteWalkSample() {
+    test::WrittenIndexDat written = test::WriteIndexDat(WalkSample());
+    test::PutLittleEndian32(static_cast<std::ptrdiff_t>(written.records[kInnerSignatureRow] + 256), 0x204C5255)(
+        written.bytes);  // "URL "
+    test::PutLittleEndian32(static_cast<std::ptrdiff_t>(written.records[kInnerSignatureRow] + 260), 1)(written.bytes);
+    return written;
+}
+
+TEST(IndexDat, RecordsNoHashTableReachesAreReadOnceEach) {
+    const auto written = WriteWalkSample();
+    const auto source = WalkSample();
+    const IndexDatContents contents = ReadIndexDat(AsBytes(written.bytes));
+    EXPECT_EQ(contents.note, "");
+    // Those the hash tables reach (live, then let go of), then the others by offset: every one once.
+    std::vector<std::uint64_t> order;
+    for (const bool letGo : {false, true})
+        for (std::size_t i = 0; i < source.records.size(); ++i)
+            if (kWalkSample[i].inHashTable && kWalkSample[i].letGo == letGo) order.push_back(written.records[i]);
+    for (std::size_t i = 0; i < source.records.size(); ++i)
+        if (!kWalkSample[i].inHashTable) order.push_back(written.records[i]);
+    std::vector<std::uint64_t> offsets;
+    for (const IndexDatRecord& read : contents.records) offsets.push_back(read.offset);
+    EXPECT_EQ(offsets, order);
+    for (std::size_t i = 0; i < source.records.size(); ++i) {
+        const WalkSampleRow& row = kWalkSample[i];
+        SCOPED_TRACE(row.name);
+        const auto read = std::find_if(contents.records.begin(), contents.records.end(),
+                                       [&](const IndexDatRecord& r) { return r.offset == written.records[i]; });
+        ASSERT_NE(read, contents.records.end());
+        EXPECT_EQ(read->kind, row.kind);
+        EXPECT_EQ(read->deleted, row.deleted);
+        EXPECT_EQ(read->unreachedByHashTable, row.unreached);
+        EXPECT_EQ(read->inFreeBlocks, row.inFree);
+        const auto& record = source.records[i];
+        if (row.blocksKept == 0) {
+            EXPECT_EQ(read->note, "");
+            EXPECT_EQ(read->url, record.url);
+            EXPECT_EQ(read->fileName, record.fileName);
+            EXPECT_EQ(read->folder, record.fileName.empty() ? "" : SampleFolders()[record.folderIndex].name);
+        } else {  // the URL up to the blocks kept, the file name after them lost
+            EXPECT_NE(read->note.find(row.note), std::string::npos) << read->note;
+            EXPECT_EQ(read->url, record.url.substr(0, row.blocksKept * 128 - 104));
+            EXPECT_EQ(read->fileName, "");
+        }
+        if (row.kind == Kind::Url) {
+            EXPECT_EQ(read->lastModified, kModifiedDate);
+        }
+    }
+}
+
+// The walk's own damage: each case read from a copy of the walk's sample, or from a file made for it.
+TEST(IndexDat, DamagedBlocks) {
+    const auto written = WriteWalkSample();
+    const auto set = [](std::uint64_t offset, std::uint32_t value) {
+        return test::PutLittleEndian32(static_cast<std::ptrdiff_t>(offset), value);
+    };
+    const std::size_t all = std::size(kWalkSample);
+    // Free blocks past the sample's end, each starting a record of the longest length: each read up
+    // to the next, once.
+    const auto freeRecordsToTheEnd = [set](std::string& bytes) {
+        bytes.resize(bytes.size() + 3000 * 128, '\0');
+        for (std::size_t at = bytes.size() - 3000 * 128; at < bytes.size(); at += 128) {
+            bytes.replace(at, 4, "URL ");
+            set(at + 4, 8192)(bytes);
+        }
+    };
+    const struct {
+        const char* name; test::Damage change; const char* note; std::size_t records;
+    } rows[] = {
+        {"an unreached record in use of no blocks", set(written.records[1] + 4, 0),
+         "1 blocks in use start a URL, REDR or LEAK record of no plausible length", all - 1},
+        {"a free record of 2^31 blocks, passed over unremarked", set(written.records[5] + 4, 0x80000000u), "", all - 1},
+        {"a bitmap of all blocks in use: free records are read as in use, the first over the next",
+         [](std::string& b) { std::fill(b.begin() + 0x250, b.begin() + 0x4000, '\xff'); }, "", all - 2},
+        {"a bitmap of all blocks free: the signature inside a record read as another's start",
+         [](std::string& b) { std::fill(b.begin() + 0x250, b.begin() + 0x4000, '\0'); }, "", all + 1},
+        {"blocks past what the bitmap covers",
+         [](std::string& b) { b.resize(0x4000 + (0x4000 - 0x250) * 8 * 128 + 128, '\0'); }, "are not walked", all},
+        {"3000 free records of the longest length", freeRecordsToTheEnd, "", all + 3000},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string bytes = written.bytes;
+        row.change(bytes);
+        const IndexDatContents contents = ReadIndexDat(AsBytes(bytes));
+        EXPECT_NE(contents.note.find(row.note), std::string::npos) << contents.note;
+        EXPECT_EQ(contents.records.size(), row.records);
+    }
+}
 
 // Copies of a written file damaged in one way each: a note says what went wrong (in the file's
-// note or a record's), the records still reachable are read, and nothing is read from outside.
+// note or a record's), the records the hash tables still reach are read, the walk of the blocks
+// reads those they lost, and nothing is read from outside.
 TEST(IndexDat, DamagedFiles) {
     const auto written = test::WriteIndexDat(Sample(false, 2));  // four tables of two entries
     const std::string& good = written.bytes;
@@ -144,36 +296,36 @@ TEST(IndexDat, DamagedFiles) {
     const auto self = [](std::uint64_t offset) { return static_cast<std::uint32_t>(offset); };
     const std::uint64_t firstEntry = table[0] + 16;
     const struct {
-        const char* name; test::Damage change; const char* note; std::size_t records;
+        const char* name; test::Damage change; const char* note; std::size_t reached, all;
     } rows[] = {
-        {"not an index", put(0, 'c'), "not a cache index", 0},
-        {"unknown version", put(24, '6'), "version \"6.2\" is not 4.7 or 5.2: read as 5.2", 7},
-        {"cut in the header", cut(40), "too short to hold its header", 0},
-        {"cut in the folder table", cut(100), "2 of its 4 folders are read", 0},
-        {"cut before the first table", cut(table[0]), "lies past the file's end", 0},
-        {"cut in the second table", cut(table[1] + 100), "runs past the file's end", 0},
-        {"cut in the first record", cut(record[0] + 200), "blocks run past the file's end", 1},
-        {"header's block count 0", set(36, 0), "block count 0 does not fit", 7},
-        {"header's block count huge", set(36, 0xFFFFFFFFu), "block count 4294967295 does not fit", 7},
-        {"folder count past the table", set(72, 40), "counts 40 cache folders", 7},
-        {"record offset past the end", set(firstEntry + 4, self(good.size())), "1 hash-table entries point past", 6},
-        {"record offset at a table", set(firstEntry + 4, self(table[1])), "point at no URL, REDR or LEAK", 6},
-        {"chain back to the first table", set(table[3] + 8, self(table[0])), "comes back to offset 0x4000", 7},
-        {"chain back to itself", set(table[0] + 8, self(table[0])), "comes back to offset 0x4000", 2},
-        {"chain into a table's entries", set(table[0] + 8, self(table[1] + 128)), "no hash table at offset 0x5080", 2},
-        {"chain past the end", set(table[1] + 8, self(good.size() + 4096)), "lies past the file's end", 4},
+        {"not an index", put(0, 'c'), "not a cache index", 0, 0},
+        {"unknown version", put(24, '6'), "version \"6.2\" is not 4.7 or 5.2: read as 5.2", 7, 7},
+        {"cut in the header", cut(40), "too short to hold its header", 0, 0},
+        {"cut in the folder table", cut(100), "2 of its 4 folders are read", 0, 0},
+        {"cut before the first table", cut(table[0]), "lies past the file's end", 0, 0},
+        {"cut in the second table", cut(table[1] + 100), "runs past the file's end", 0, 0},
+        {"cut in the first record", cut(record[0] + 200), "blocks run past the file's end", 1, 1},
+        {"header's block count 0", set(36, 0), "block count 0 does not fit", 7, 7},
+        {"header's block count huge", set(36, 0xFFFFFFFFu), "block count 4294967295 does not fit", 7, 7},
+        {"folder count past the table", set(72, 40), "counts 40 cache folders", 7, 7},
+        {"record offset past the end", set(firstEntry + 4, self(good.size())), "1 hash-table entries point past", 6, 7},
+        {"record offset at a table", set(firstEntry + 4, self(table[1])), "point at no URL, REDR or LEAK", 6, 7},
+        {"chain back to the first table", set(table[3] + 8, self(table[0])), "comes back to offset 0x4000", 7, 7},
+        {"chain back to itself", set(table[0] + 8, self(table[0])), "comes back to offset 0x4000", 2, 7},
+        {"chain into a table's entries", set(table[0] + 8, self(table[1] + 128)), "no hash table at offset 0x5080", 2, 7},
+        {"chain past the end", set(table[1] + 8, self(good.size() + 4096)), "lies past the file's end", 4, 7},
         {"tables overlap", [&](std::string& b) { b.replace(table[1] - 64, 4, "HASH"); set(table[0] + 8, self(table[1] - 64))(b); },
-         "overlaps one read before", 2},
-        {"table of no blocks", set(table[0] + 4, 0), "has no blocks", 5},
-        {"table of blocks past the end", set(table[3] + 4, 0xFFFFFFFFu), "its entries up to the end are read", 7},
-        {"record of no blocks", set(record[0] + 4, 0), "gives 0 blocks: passed over", 6},
-        {"record of 2^31 blocks", set(record[0] + 4, 0x80000000u), "gives 2147483648 blocks: passed over", 6},
-        {"last record's blocks past the end", set(record[5] + 4, 100), "blocks run past the file's end", 7},
-        {"URL offset past the record", set(record[0] + 52, 5000), "the URL's offset 5000 lies past", 7},
+         "overlaps one read before", 2, 7},
+        {"table of no blocks", set(table[0] + 4, 0), "has no blocks", 5, 7},
+        {"table of blocks past the end", set(table[3] + 4, 0xFFFFFFFFu), "its entries up to the end are read", 7, 7},
+        {"record of no blocks", set(record[0] + 4, 0), "gives 0 blocks: passed over", 6, 6},
+        {"record of 2^31 blocks", set(record[0] + 4, 0x80000000u), "gives 2147483648 blocks: passed over", 6, 6},
+        {"last record's blocks past the end", set(record[5] + 4, 100), "blocks run past the file's end", 7, 7},
+        {"URL offset past the record", set(record[0] + 52, 5000), "the URL's offset 5000 lies past", 7, 7},
         {"file name with no NUL", [&](std::string& b) { put(record[0] + 383, 'x')(b); set(record[0] + 60, 383)(b); },
-         "the file name runs to the record's end", 7},
-        {"headers past the record", set(record[0] + 72, 100000), "headers' 100000 bytes run past", 7},
-        {"folder index past the table", put(record[0] + 56, 9), "folder index 9 lies past the table's 4", 7},
+         "the file name runs to the record's end", 7, 7},
+        {"headers past the record", set(record[0] + 72, 100000), "headers' 100000 bytes run past", 7, 7},
+        {"folder index past the table", put(record[0] + 56, 9), "folder index 9 lies past the table's 4", 7, 7},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -187,12 +339,17 @@ TEST(IndexDat, DamagedFiles) {
             EXPECT_LT(read.url.size() + read.fileName.size(), bytes.size());
         }
         EXPECT_NE(notes.find(row.note), std::string::npos) << notes;
-        EXPECT_EQ(contents.records.size(), row.records) << notes;
+        EXPECT_EQ(std::count_if(contents.records.begin(), contents.records.end(),
+                                [](const IndexDatRecord& read) { return !read.unreachedByHashTable; }),
+                  row.reached)
+            << notes;
+        EXPECT_EQ(contents.records.size(), row.all) << notes;
     }
 }
 
 // The first entry let go of, leading to the record the next (live) entry reaches: one record,
-// live. Leading to no record: nothing, and no note.
+// live. Leading to no record: nothing, and no note. Either way the first record, which no entry
+// reaches now, is read last, through the walk of the blocks.
 TEST(IndexDat, EntriesLetGoOf) {
     const auto written = test::WriteIndexDat(Sample(false, 2));
     const auto firstEntry = static_cast<std::ptrdiff_t>(written.tables[0] + 16);
@@ -202,9 +359,12 @@ TEST(IndexDat, EntriesLetGoOf) {
         test::PutLittleEndian32(firstEntry + 4, static_cast<std::uint32_t>(leadsTo))(bytes);
         const IndexDatContents contents = ReadIndexDat(AsBytes(bytes));
         EXPECT_EQ(contents.note, "");
-        ASSERT_EQ(contents.records.size(), 6u);  // all but the first
+        ASSERT_EQ(contents.records.size(), 7u);
         EXPECT_EQ(contents.records[0].offset, written.records[1]);
         EXPECT_FALSE(contents.records[0].deleted);
+        EXPECT_EQ(contents.records.back().offset, written.records[0]);
+        EXPECT_TRUE(contents.records.back().unreachedByHashTable);
+        EXPECT_FALSE(contents.records.back().deleted);
     }
 }
 
@@ -254,48 +414,58 @@ std::vector<ExportedItem> ParseExport(const std::string& text) {
     return items;
 }
 
-// The same files through msiecfexport, which prints each item the hash tables reach. It may take
-// about 1 GB on a damaged file, hence the address-space limit.
+// The same files through msiecfexport, which prints every record it finds: those the hash tables
+// reach, those in blocks in use, and those in free blocks ("-m all"). Compared by offset: it gives
+// them in an order of its own. It may take about 1 GB on a damaged file, hence the address-space
+// limit.
 TEST(IndexDat, MsiecfexportReadsTheSameRecords) {
     if (std::system("command -v msiecfexport >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "msiecfexport (libmsiecf-utils) is not installed";
     test::TempTree tree;
-    for (const bool version47 : {false, true}) {
-        SCOPED_TRACE(version47 ? "4.7" : "5.2");
-        const auto written = test::WriteIndexDat(Sample(version47, 4));
-        tree.File("index.dat", written.bytes);
-        const std::string command =
-            "ulimit -v 1000000; msiecfexport -m items '" + tree.Text("index.dat") + "' 2>&1";
+    const struct {
+        const char* name; bool version47; std::string bytes;
+    } files[] = {
+        {"5.2", false, test::WriteIndexDat(Sample(false, 4)).bytes},
+        {"4.7", true, test::WriteIndexDat(Sample(true, 4)).bytes},
+        {"records no hash table reaches", false, WriteWalkSample().bytes},
+    };
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.name);
+        tree.File("index.dat", file.bytes);
+        const std::string command = "ulimit -v 1000000; msiecfexport -m all '" + tree.Text("index.dat") + "' 2>&1";
         std::string output;
         if (FILE* pipe = popen(command.c_str(), "r")) {
             char buffer[4096];
             for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
             EXPECT_EQ(pclose(pipe), 0) << output;
         }
-        const auto exported = ParseExport(output);
-        const IndexDatContents contents = ReadIndexDat(AsBytes(written.bytes));
+        std::map<std::string, ExportedItem> exported;
+        for (ExportedItem& item : ParseExport(output)) exported.emplace(item.offset, std::move(item));
+        const IndexDatContents contents = ReadIndexDat(AsBytes(file.bytes));
         ASSERT_EQ(exported.size(), contents.records.size()) << output;
-        for (std::size_t i = 0; i < exported.size(); ++i) {
-            const IndexDatRecord& read = contents.records[i];
+        for (const IndexDatRecord& read : contents.records) {
+            SCOPED_TRACE(read.offset);
+            const auto found = exported.find(std::to_string(read.offset));
+            ASSERT_NE(found, exported.end()) << output;
+            const ExportedItem& item = found->second;
             const char* kind = read.kind == Kind::Url ? "URL" : read.kind == Kind::Redirect ? "REDR" : "LEAK";
-            EXPECT_EQ(exported[i].kind, kind);
-            EXPECT_EQ(exported[i].offset, std::to_string(read.offset));
+            EXPECT_EQ(item.kind, kind);
             if (read.kind == Kind::Url) {  // msiecfexport prints no URL or times of a LEAK record
-                EXPECT_EQ(exported[i].accessed, ExportedTime(read.lastAccessed));
-                EXPECT_EQ(exported[i].modified, ExportedTime(read.lastModified));
+                EXPECT_EQ(item.accessed, ExportedTime(read.lastAccessed));
+                EXPECT_EQ(item.modified, ExportedTime(read.lastModified));
                 if (read.expires) {
-                    EXPECT_EQ(exported[i].expires, ExportedTime(read.expires));
+                    EXPECT_EQ(item.expires, ExportedTime(read.expires));
                 } else {  // all ones in 5.2; no line for a FILETIME of 0 in 4.7
-                    EXPECT_EQ(exported[i].expires, version47 ? "" : "Never");
+                    EXPECT_EQ(item.expires, file.version47 ? "" : "Never");
                 }
-                EXPECT_EQ(exported[i].checked, ExportedTime(read.lastChecked));
+                EXPECT_EQ(item.checked, ExportedTime(read.lastChecked));
             }
             if (read.kind != Kind::Leak) {
-                EXPECT_EQ(exported[i].url, read.url);
+                EXPECT_EQ(item.url, read.url);
             }
-            EXPECT_EQ(exported[i].fileName, read.fileName);
+            EXPECT_EQ(item.fileName, read.fileName);
             if (!read.fileName.empty()) {
-                EXPECT_EQ(exported[i].folder, read.folder);
+                EXPECT_EQ(item.folder, read.folder);
             }
         }
     }

@@ -117,23 +117,31 @@ WrittenIndexDat WriteIndexDat(const IndexDatSource& source) {
             Put32(bytes, entry + 4, 3);
         }
     }
+    std::vector<bool> inUse((bytes.size() - source.blocksStart) / kBlock, true);  // the tables'
     const bool version47 = source.version == "4.7";
     for (std::size_t i = 0; i < source.records.size(); ++i) {
+        const IndexDatRecordSource& record = source.records[i];
         const std::uint64_t at = bytes.size();
         written.records.push_back(at);
-        bytes += RecordBytes(source.records[i], version47);
+        std::string recordBytes = RecordBytes(record, version47);
+        if (record.blocksKept != 0)
+            recordBytes.resize(std::min<std::uint64_t>(record.blocksKept * kBlock, recordBytes.size()));
+        bytes += recordBytes;
+        inUse.resize((bytes.size() - source.blocksStart) / kBlock, record.inUse);
+        if (!record.inHashTable) continue;
         const std::uint64_t entry = written.tables[i / perTable] + 16 + 8 * (i % perTable);
-        Put32(bytes, entry, source.records[i].letGo ? 1 : HashOf(source.records[i]));
+        Put32(bytes, entry, record.letGo ? 1 : HashOf(record));
         Put32(bytes, entry + 4, at);
     }
 
-    const std::uint64_t blocks = (bytes.size() - source.blocksStart) / kBlock;
+    const std::uint64_t blocks = inUse.size();
     Put32(bytes, 28, bytes.size());
     Put32(bytes, 32, written.tables.front());
     Put32(bytes, 36, blocks);
-    Put32(bytes, 40, blocks);
-    if (source.blocksStart == 0x4000)  // every block is in use
-        for (std::uint64_t block = 0; block < blocks; ++block) bytes[kBitmapAt + block / 8] |= static_cast<char>(1 << (block % 8));
+    Put32(bytes, 40, std::count(inUse.begin(), inUse.end(), true));
+    if (source.blocksStart == 0x4000)
+        for (std::uint64_t block = 0; block < blocks; ++block)
+            if (inUse[block]) bytes[kBitmapAt + block / 8] |= static_cast<char>(1 << (block % 8));
     return written;
 }
 

@@ -1,5 +1,7 @@
 // index.dat files written for the tests: the header with its cache-folder table and allocation
-// bitmap, a chain of hash tables, and URL, REDR and LEAK records, laid out as the browser lays them.
+// bitmap, a chain of hash tables, and URL, REDR and LEAK records, laid out as the browser lays them:
+// one after another, each reached through a hash-table entry and in blocks marked in use unless it
+// says otherwise.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +24,11 @@ struct IndexDatRecordSource {
     std::uint32_t hits = 0;
     std::string headers;  // the stored response headers, written with a NUL after them
     bool letGo = false;   // its hash-table entry let go of: the hash 1, the offset kept
+    bool inHashTable = true;  // false: no hash-table entry leads to it
+    bool inUse = true;        // false: the allocation bitmap marks its blocks free
+    // Fewer than its blocks: the next record was written over its blocks from this one on, while
+    // its length still counts them all. 0: all are its own.
+    std::uint32_t blocksKept = 0;
 };
 
 struct IndexDatSource {

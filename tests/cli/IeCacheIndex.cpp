@@ -139,6 +139,76 @@ TEST_F(IeCacheIndexTest, APhotoWhoseRecordIsDamagedSaysSoAndTheRunIsIncomplete) 
             << entry;
 }
 
+// The line of a listing whose url is the given one; empty when there is none.
+std::string ListedLine(const std::string& listing, const std::string& url) {
+    const std::size_t at = listing.find("\n" + url + "\t");
+    return at == std::string::npos ? std::string() : listing.substr(at + 1, listing.find('\n', at + 1) - at - 1);
+}
+
+// Its last field, the note.
+std::string NoteOf(const std::string& line) { return line.substr(line.rfind('\t') + 1); }
+
+// An index.dat exported under another name, with records only the walk of its blocks reaches: each
+// listed once with its mark, the cached file's digest where it is there; what is left in free blocks
+// makes no gap, a record in use that cannot be read whole does.
+TEST_F(IeCacheIndexTest, AnIndexUnderAnyNameIsListedWithTheRecordsNoHashTableReaches) {
+    const auto record = [](std::string url, std::string file, std::uint8_t folder) {
+        IndexDatRecordSource made;
+        made.url = std::move(url);
+        made.fileName = std::move(file);
+        made.folderIndex = folder;
+        made.fileSize = 9;
+        made.lastModified = kLastModified;
+        made.lastAccessed = kLastAccessed;
+        return made;
+    };
+    source.records.push_back(record("http://a.example/p/n7654321_11_22.jpg", "n7654321_11_22[1].jpg", 1));
+    source.records.back().inHashTable = false;
+    source.records.push_back(record("http://a.example/p/leaked.jpg", "leaked[1].jpg", 0));
+    source.records.back().kind = IndexDatRecordKind::Leak;
+    source.records.back().inHashTable = false;
+    source.records.push_back(record("http://a.example/p/freed.jpg", "freed[1].jpg", 0));
+    source.records.back().inHashTable = source.records.back().inUse = false;
+    const std::string exported = tree.Text(
+        "src/Users/alice/AppData/Local/Microsoft/Windows/INetCache/IE/export.bin");
+    const struct {
+        const char* name; std::uint8_t unhashedFolder, freedFolder; int exitCode;
+        const char* unhashedNote; const char* freedNote;
+    } rows[] = {
+        {"whole", 1, 0, 0, "reached through the allocation bitmap only",
+         "deleted; found in blocks the allocation bitmap marks free"},
+        {"a free record's folder past the table", 1, 7, 0, "reached through the allocation bitmap only",
+         "deleted; found in blocks the allocation bitmap marks free; the file's folder index 7 lies past the table's 2 "
+         "folder(s)"},
+        {"a record in use's folder past the table", 8, 0, 3,
+         "reached through the allocation bitmap only; the file's folder index 8 lies past the table's 2 folder(s)",
+         "deleted; found in blocks the allocation bitmap marks free"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        source.records[3].folderIndex = row.unhashedFolder;
+        source.records[5].folderIndex = row.freedFolder;
+        tree.File("src/Users/alice/AppData/Local/Microsoft/Windows/INetCache/IE/export.bin", WriteIndexDat(source).bytes);
+        const CliResult listed = RunCli(tree, {"--list-cache", exported});
+        EXPECT_EQ(listed.exitCode, row.exitCode) << listed.err;
+        EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 6) << listed.out;  // the head, 5 records
+        const std::string unhashed = ListedLine(listed.out, "http://a.example/p/n7654321_11_22.jpg");
+        EXPECT_EQ(NoteOf(unhashed), row.unhashedNote) << listed.out;
+        if (row.unhashedFolder == 1) {
+            EXPECT_NE(unhashed.find("\tb303814f7df5c3c365370557cd3305ef\t"), std::string::npos) << unhashed;
+        }
+        EXPECT_EQ(NoteOf(ListedLine(listed.out, "http://a.example/p/leaked.jpg")),
+                  "deleted; reached through the allocation bitmap only")
+            << listed.out;
+        EXPECT_EQ(NoteOf(ListedLine(listed.out, "http://a.example/p/freed.jpg")), row.freedNote) << listed.out;
+        EXPECT_EQ(NoteOf(ListedLine(listed.out, "http://a.example/p/n1234567_890_123.jpg")), "") << listed.out;
+    }
+    tree.File("src/Users/alice/AppData/Local/Microsoft/Windows/INetCache/IE/export.bin", "Client UrlCache MMF");
+    const CliResult notAnIndex = RunCli(tree, {"--list-cache", exported});
+    EXPECT_EQ(notAnIndex.exitCode, 2);
+    EXPECT_NE(notAnIndex.err.find("Not a browser cache that this program reads"), std::string::npos) << notAnIndex.err;
+}
+
 #ifndef _WIN32
 // An index this user may not open (as one the system holds locked): its photos have no records,
 // and the run says why.
