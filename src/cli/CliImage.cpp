@@ -31,6 +31,14 @@ std::string VolumePath(const std::string& argument) {
     return path;
 }
 
+// What a partition's row adds after its profile folders: why its file system is not read, and
+// what the image lacks of it.
+std::string Notes(const Partition& partition) {
+    std::string notes = partition.unreadable;
+    if (partition.missingBytes != 0) notes += (notes.empty() ? "" : "; ") + partition.MissingText();
+    return notes.empty() ? "" : "  (" + notes + ")";
+}
+
 }  // namespace
 
 int ListPartitions(const std::string& file) {
@@ -48,8 +56,7 @@ int ListPartitions(const std::string& file) {
         table += Column(std::to_string(partition.number), 9) + Column(std::to_string(partition.offset), 14) +
                  Column(std::to_string(partition.size), 14) +
                  Column(partition.fileSystem.empty() ? "-" : partition.fileSystem, 11) +
-                 (folders.empty() ? "-" : folders) +
-                 (partition.unreadable.empty() ? "" : "  (" + partition.unreadable + ")") + "\n";
+                 (folders.empty() ? "-" : folders) + Notes(partition) + "\n";
     }
     for (const std::string& warning : disk->Warnings()) table += "Warning: " + warning + "\n";
     // The profile folders were looked for through the file systems, which may have met damage.
@@ -68,6 +75,14 @@ bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& probl
     image.source.facts = image.disk->Facts();
     image.source.damagedParts = [&damage = image.disk->Damage()] { return damage.Count(); };
     for (const std::string& warning : image.disk->Warnings()) Write(Stream::Err, "Warning: " + warning + "\n");
+    const std::vector<Partition>& partitions = image.disk->Partitions();
+    for (const Partition& partition : partitions)
+        if (partition.missingBytes != 0)
+            Write(Stream::Err, "Warning: " +
+                                   (image.disk->HasPartitionTable()
+                                        ? "Partition " + std::to_string(partition.number) + " of the disk image "
+                                        : std::string("The disk image's file system ")) +
+                                   partition.MissingText() + ".\n");
     const std::string folder = VolumePath(choice.folder) + '\\';
     const auto take = [&](int number) {
         std::unique_ptr<Volume> volume = image.disk->OpenVolume(number, choice.includeDeleted, problem);
@@ -79,9 +94,14 @@ bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& probl
     if (choice.partition) {
         if (!take(*choice.partition)) return false;
     } else {
-        const std::vector<Partition>& partitions = image.disk->Partitions();
         if (std::none_of(partitions.begin(), partitions.end(), [](const Partition& p) { return p.IsNtfs(); })) {
-            problem = "No NTFS file system in the disk image: " + choice.file;
+            // Where a partition that runs past the end holds no file system that can be read, the
+            // image's end may have taken it.
+            const bool cut = std::ranges::any_of(partitions, [](const Partition& p) {
+                return p.missingBytes != 0 && p.fileSystem.empty();
+            });
+            problem = (cut ? "The disk image is shorter than its partitions say (truncated): "
+                           : "No NTFS file system in the disk image: ") + choice.file;
             return false;
         }
         if (choice.profiles) {

@@ -29,14 +29,16 @@ struct OpenImage {
     std::string sourceFolder;  // folder mode: the folder's path on its volume, ending in "\"
 };
 
-// Prints the partitions of an image: number, offset, size, file system and profile folders.
-// The exit status: 0; 3 when damaged parts of the image were met on the way (said after the
+// Prints the partitions of an image: number, offset, size, file system and profile folders,
+// and what the image lacks of a partition that runs past its end. The exit status: 0; 3 when
+// damaged parts of the image (the missing part among them) were met on the way (said after the
 // table); or 2 with a message on standard error.
 int ListPartitions(const std::string& file);
 
 // Opens the image and chooses its volumes: the partition asked for, or in profile mode every
 // NTFS partition with a profile folder, or in folder mode the first NTFS partition that holds
-// the folder. False with the reason in `problem`.
+// the folder. False with the reason in `problem`. The image's warnings, and each partition that
+// runs past its end, are said on standard error.
 bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& problem);
 
 // --verify-image: reads all of the image's data once, before the scan, prints its digest and

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <limits>
 
 #include "image/EwfImage.h"
@@ -14,18 +15,25 @@
 namespace snapsift {
 
 struct DiskImage::Handles {
-    DamageMap damage;             // empty for a raw image
+    DamageMap damage;             // what the reads met of damaged chunks and of the missing part
     std::unique_ptr<EwfImage> ewf;  // an E01's reader, closed after The Sleuth Kit's image over it
     TSK_IMG_INFO* image = nullptr;
+    // The image read on past its end as zeros, as far as the NTFS volumes that run past it reach
+    // (with their backup boot sectors); null when none does. Those volumes are read through it.
+    TSK_IMG_INFO* extended = nullptr;
     std::vector<TSK_FS_INFO*> fileSystems;  // by partition number - 1; null where none was recognised
     ~Handles() {
         for (TSK_FS_INFO* fs : fileSystems)
             if (fs != nullptr) tsk_fs_close(fs);
+        if (extended != nullptr) tsk_img_close(extended);
         if (image != nullptr) tsk_img_close(image);
     }
 };
 
 namespace {
+
+// Past any image's end: the size of the unbounded view, and a limit to what a boot sector may claim.
+constexpr auto kLargestImage = static_cast<std::uint64_t>(std::numeric_limits<TSK_OFF_T>::max() / 2);
 
 // The Sleuth Kit's words for its last failure, cleared once read.
 std::string TskProblem() {
@@ -46,16 +54,17 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The partition's file system, or nothing with The Sleuth Kit's reason in partition.unreadable;
-// `truncated` when it reaches past the image's end. A slot of MBR type 0x07 whose file system
-// is not recognised is read as NTFS before it is given up: an NTFS volume that also carries
-// another file system's signature is "multiple file system types" to the detection.
-TSK_FS_INFO* OpenFileSystem(TSK_IMG_INFO* image, Partition& partition, bool& truncated, bool ntfsType = false) {
+// The partition's file system, or nothing with The Sleuth Kit's reason in partition.unreadable.
+// A slot of MBR type 0x07 whose file system is not recognised is read as NTFS before it is given
+// up: an NTFS volume that also carries another file system's signature is "multiple file system
+// types" to the detection. With ntfsOnly no other type is tried: an NTFS that runs past the
+// image's end, where the detection of others would read.
+TSK_FS_INFO* OpenFileSystem(TSK_IMG_INFO* image, Partition& partition, bool ntfsType, bool ntfsOnly) {
     const auto offset = static_cast<TSK_OFF_T>(partition.offset);
-    TSK_FS_INFO* fs = tsk_fs_open_img(image, offset, TSK_FS_TYPE_DETECT);
+    TSK_FS_INFO* fs = tsk_fs_open_img(image, offset, ntfsOnly ? TSK_FS_TYPE_NTFS : TSK_FS_TYPE_DETECT);
     if (fs == nullptr) {
         partition.unreadable = TskProblem();
-        if (ntfsType) {
+        if (ntfsType && !ntfsOnly) {
             fs = tsk_fs_open_img(image, offset, TSK_FS_TYPE_NTFS);
             if (fs == nullptr) tsk_error_reset();
         }
@@ -64,32 +73,77 @@ TSK_FS_INFO* OpenFileSystem(TSK_IMG_INFO* image, Partition& partition, bool& tru
     }
     partition.fileSystem = Upper(tsk_fs_type_toname(fs->ftype));
     if (TSK_FS_TYPE_ISNTFS(fs->ftype)) partition.fileSystem = "NTFS";
-    const std::uint64_t end = partition.offset + static_cast<std::uint64_t>(fs->block_count) * fs->block_size;
-    if (end > static_cast<std::uint64_t>(image->size)) truncated = true;
     return fs;
 }
 
-// The image as the partition table's reader sees it once a slot among the first two starts past
-// the image's end (which makes The Sleuth Kit refuse the whole table): as long as any address
-// it can hold, the bytes past the end zeros. The table is read whole; each slot is then judged
-// against the image's real size.
-struct UnboundedView {
+std::uint64_t FileSystemEnd(const TSK_FS_INFO& fs) {
+    return static_cast<std::uint64_t>(fs.offset) + static_cast<std::uint64_t>(fs.block_count) * fs.block_size;
+}
+
+// How far the NTFS volume whose boot sector is at `offset` reaches, as its boot sector gives its
+// size: the end of its sectors (at or past where The Sleuth Kit takes it to end, which counts
+// whole clusters only), and of the backup boot sector after them. Both 0 where no NTFS boot
+// sector lies whole inside the image, or its size is past any image's.
+struct NtfsReach {
+    std::uint64_t volumeEnd = 0, backupEnd = 0;
+};
+NtfsReach ReachOfNtfs(TSK_IMG_INFO* image, std::uint64_t offset) {
+    unsigned char boot[512];
+    const auto size = static_cast<std::uint64_t>(image->size);
+    if (offset >= size || size - offset < sizeof boot) return {};
+    if (tsk_img_read(image, static_cast<TSK_OFF_T>(offset), reinterpret_cast<char*>(boot), sizeof boot) !=
+        static_cast<ssize_t>(sizeof boot)) {
+        tsk_error_reset();
+        return {};
+    }
+    if (std::memcmp(boot + 3, "NTFS    ", 8) != 0) return {};
+    const std::uint64_t sectorBytes = boot[0x0B] | boot[0x0C] << 8;
+    std::uint64_t sectors = 0;
+    for (int i = 7; i >= 0; --i) sectors = (sectors << 8) | boot[0x28 + i];
+    if (sectorBytes == 0 || offset > kLargestImage || sectors >= (kLargestImage - offset) / sectorBytes) return {};
+    return {offset + sectors * sectorBytes, offset + (sectors + 1) * sectorBytes};
+}
+
+// The image read on past its end: `size` bytes long, the bytes past the image's end zeros. With
+// `damage`, those bytes are one damaged part, noted at the first read that reaches them.
+struct ZeroFilledView {
     TSK_IMG_INFO info;
     TSK_IMG_INFO* image;
+    DamageMap* damage;
 
     static ssize_t Read(TSK_IMG_INFO* view, TSK_OFF_T offset, char* buffer, std::size_t length) {
-        TSK_IMG_INFO* image = reinterpret_cast<UnboundedView*>(view)->image;
+        const auto* self = reinterpret_cast<ZeroFilledView*>(view);
+        const auto imageSize = static_cast<std::uint64_t>(self->image->size), at = static_cast<std::uint64_t>(offset);
         std::fill(buffer, buffer + length, 0);
-        if (offset >= image->size) return static_cast<ssize_t>(length);
-        const ssize_t read = tsk_img_read(image, offset, buffer, std::min<std::size_t>(length, image->size - offset));
-        return read < 0 ? read : static_cast<ssize_t>(length);
+        if (at < imageSize) {
+            const ssize_t read = tsk_img_read(self->image, offset, buffer, std::min<std::uint64_t>(length, imageSize - at));
+            if (read < 0) return read;
+        }
+        if (self->damage != nullptr && at + length > imageSize)
+            self->damage->Add(imageSize, static_cast<std::uint64_t>(view->size) - imageSize);
+        return static_cast<ssize_t>(length);
     }
-    static void Close(TSK_IMG_INFO* view) { delete reinterpret_cast<UnboundedView*>(view); }
+    static void Close(TSK_IMG_INFO* view) { delete reinterpret_cast<ZeroFilledView*>(view); }
     static void Stat(TSK_IMG_INFO*, FILE*) {}
+
+    // The view, closed with tsk_img_close before the image; null when The Sleuth Kit cannot make it.
+    static TSK_IMG_INFO* Open(TSK_IMG_INFO* image, TSK_OFF_T size, DamageMap* damage) {
+        auto* view = new ZeroFilledView{};
+        view->image = image;
+        view->damage = damage;
+        TSK_IMG_INFO* opened = tsk_img_open_external(view, size, image->sector_size, Read, Close, Stat);
+        if (opened == nullptr) {
+            delete view;
+            tsk_error_reset();
+        }
+        return opened;
+    }
 };
 
 // The partition table, read through an unbounded view of the image when The Sleuth Kit finds a
-// slot starting past its end; `view` then holds the view, to be closed after the table.
+// slot starting past its end (which makes it refuse the whole table among the first two slots);
+// `view` then holds the view, to be closed after the table. The table is read whole; each slot
+// is then judged against the image's real size.
 TSK_VS_INFO* OpenPartitionTable(TSK_IMG_INFO* image, TSK_IMG_INFO*& view) {
     view = nullptr;
     if (TSK_VS_INFO* table = tsk_vs_open(image, 0, TSK_VS_TYPE_DETECT)) return table;
@@ -99,15 +153,8 @@ TSK_VS_INFO* OpenPartitionTable(TSK_IMG_INFO* image, TSK_IMG_INFO*& view) {
     const bool slotPastTheEnd = tsk_error_get_errno() == TSK_ERR_VS_BLK_NUM;
     tsk_error_reset();
     if (!slotPastTheEnd) return nullptr;
-    auto* unbounded = new UnboundedView{};
-    unbounded->image = image;
-    view = tsk_img_open_external(unbounded, std::numeric_limits<TSK_OFF_T>::max() / 2, image->sector_size,
-                                 UnboundedView::Read, UnboundedView::Close, UnboundedView::Stat);
-    if (view == nullptr) {
-        delete unbounded;
-        tsk_error_reset();
-        return nullptr;
-    }
+    view = ZeroFilledView::Open(image, static_cast<TSK_OFF_T>(kLargestImage), nullptr);
+    if (view == nullptr) return nullptr;
     TSK_VS_INFO* table = tsk_vs_open(view, 0, TSK_VS_TYPE_DOS);
     if (table == nullptr) {
         tsk_error_reset();
@@ -166,9 +213,10 @@ std::unique_ptr<DiskImage> DiskImage::Open(const std::string& path, std::string&
     disk->handles_->image = image;
     const auto imageSize = static_cast<std::uint64_t>(image->size);
 
-    bool truncated = false;
-    TSK_IMG_INFO* view = nullptr;
-    if (TSK_VS_INFO* table = OpenPartitionTable(image, view)) {
+    // The slots first, then their file systems.
+    std::vector<bool> ntfsSlots;  // MBR type 0x07, by partition number - 1
+    TSK_IMG_INFO* tableView = nullptr;
+    if (TSK_VS_INFO* table = OpenPartitionTable(image, tableView)) {
         disk->partitionTable_ = true;
         int protectiveSlots = 0;
         for (TSK_PNUM_T i = 0; i < table->part_count; ++i) {
@@ -183,38 +231,56 @@ std::unique_ptr<DiskImage> DiskImage::Open(const std::string& path, std::string&
             partition.size = length * block;
             partition.outside = block == 0 || partition.offset / block != start || partition.size / block != length ||
                                 partition.offset + partition.size < partition.offset || partition.offset >= imageSize;
+            if (partition.outside) partition.unreadable = "slot lies outside the image";
             if (table->vstype == TSK_VS_TYPE_DOS && type.ends_with("(0xee)")) ++protectiveSlots;
-            TSK_FS_INFO* fs = nullptr;
-            if (partition.outside) {
-                partition.unreadable = "slot lies outside the image";
-            } else if (partition.offset + partition.size > imageSize) {
-                truncated = true;
-            } else {
-                fs = OpenFileSystem(image, partition, truncated, type.ends_with("(0x07)"));
-            }
-            disk->handles_->fileSystems.push_back(fs);
+            ntfsSlots.push_back(type.ends_with("(0x07)"));
             disk->partitions_.push_back(partition);
         }
         if (protectiveSlots == 1 && disk->partitions_.size() == 1)
             disk->warnings_.push_back("The disk image's GPT could not be read; only its protective MBR was, which "
                                       "shows the whole disk as one slot.");
         tsk_vs_close(table);
-        if (view != nullptr) tsk_img_close(view);
+        if (tableView != nullptr) tsk_img_close(tableView);
     } else {
         tsk_error_reset();
         Partition whole;
         whole.number = 1;
         whole.size = imageSize;
-        TSK_FS_INFO* fs = OpenFileSystem(image, whole, truncated);
-        if (fs == nullptr) {
-            problem = "Not a disk image with a partition table or a file system that can be read: " + path;
-            return nullptr;
-        }
-        disk->handles_->fileSystems.push_back(fs);
+        ntfsSlots.push_back(false);
         disk->partitions_.push_back(whole);
     }
-    if (truncated) {
-        problem = "The disk image is shorter than its partitions say (truncated): " + path;
+    // How far each partition reaches: its slot, or its NTFS with the backup boot sector where
+    // that goes further. An NTFS whose own sectors run past the image's end is read through the
+    // image read on past it, as NTFS alone: detecting other types would read the partition's end,
+    // which is missing. Any other file system is read from the image as it is.
+    std::vector<NtfsReach> ntfsReaches;  // by partition number - 1
+    std::uint64_t ntfsReach = imageSize;
+    for (const Partition& partition : disk->partitions_) {
+        ntfsReaches.push_back(partition.outside ? NtfsReach{} : ReachOfNtfs(image, partition.offset));
+        if (ntfsReaches.back().volumeEnd > imageSize) ntfsReach = std::max(ntfsReach, ntfsReaches.back().backupEnd);
+    }
+    if (ntfsReach > imageSize)
+        disk->handles_->extended = ZeroFilledView::Open(image, static_cast<TSK_OFF_T>(ntfsReach), &disk->handles_->damage);
+    for (std::size_t i = 0; i < disk->partitions_.size(); ++i) {
+        Partition& partition = disk->partitions_[i];
+        TSK_FS_INFO* fs = nullptr;
+        if (!partition.outside) {
+            const NtfsReach& ntfs = ntfsReaches[i];
+            const bool pastTheEnd = ntfs.volumeEnd > imageSize && disk->handles_->extended != nullptr;
+            fs = OpenFileSystem(pastTheEnd ? disk->handles_->extended : image, partition, ntfsSlots[i], pastTheEnd);
+            const std::uint64_t end = std::max({partition.offset + partition.size, ntfs.backupEnd,
+                                                fs != nullptr ? FileSystemEnd(*fs) : 0});
+            if (end > imageSize) partition.missingBytes = end - imageSize;
+            if (!disk->partitionTable_) partition.size += partition.missingBytes;
+        }
+        disk->handles_->fileSystems.push_back(fs);
+    }
+    if (!disk->partitionTable_ && disk->handles_->fileSystems.front() == nullptr) {
+        // A bare NTFS whose boot sector says it is longer than the image, cut short before what
+        // The Sleuth Kit must read to open it.
+        problem = (disk->partitions_.front().missingBytes != 0
+                       ? "The disk image is shorter than its partitions say (truncated): "
+                       : "Not a disk image with a partition table or a file system that can be read: ") + path;
         return nullptr;
     }
     const std::vector<Partition>& partitions = disk->partitions_;
@@ -227,8 +293,7 @@ std::unique_ptr<DiskImage> DiskImage::Open(const std::string& path, std::string&
         }
     for (Partition& partition : disk->partitions_) {
         if (!partition.IsNtfs()) continue;
-        std::string ignored;
-        const std::unique_ptr<Volume> volume = disk->OpenVolume(partition.number, false, ignored);
+        const std::unique_ptr<Volume> volume = disk->VolumeOf(partition.number, false, false);
         // The root is read first, and again when that fails: The Sleuth Kit loads what it needs for
         // every folder of the volume at the first folder it reads, and a damaged record met there
         // fails that first read alone.
@@ -284,6 +349,10 @@ DiskImage::DataDigests DiskImage::DigestData(const std::function<bool()>& stop) 
     return digests;
 }
 
+std::string Partition::MissingText() const {
+    return missingBytes == 0 ? "" : "runs past the image's end: " + std::to_string(missingBytes) + " bytes missing";
+}
+
 std::unique_ptr<Volume> DiskImage::OpenVolume(int number, bool includeDeleted, std::string& problem) const {
     if (number < 1 || number > static_cast<int>(partitions_.size())) {
         problem = "The disk image has no partition " + std::to_string(number) + " (it has " +
@@ -293,16 +362,29 @@ std::unique_ptr<Volume> DiskImage::OpenVolume(int number, bool includeDeleted, s
         return nullptr;
     }
     const Partition& partition = partitions_[static_cast<std::size_t>(number - 1)];
-    TSK_FS_INFO* fs = handles_->fileSystems[static_cast<std::size_t>(number - 1)];
-    if (!partition.IsNtfs() || fs == nullptr) {
+    if (!partition.IsNtfs() || handles_->fileSystems[static_cast<std::size_t>(number - 1)] == nullptr) {
+        std::string reason = partition.unreadable;
+        if (partition.missingBytes != 0) reason += (reason.empty() ? "" : "; ") + partition.MissingText();
         problem = "Partition " + std::to_string(number) + " of the disk image holds no NTFS file system" +
-                  (partition.unreadable.empty() ? "" : " (" + partition.unreadable + ")") + ": " + facts_.path;
+                  (reason.empty() ? "" : " (" + reason + ")") + ": " + facts_.path;
         return nullptr;
     }
+    return VolumeOf(number, includeDeleted, true);
+}
+
+std::unique_ptr<Volume> DiskImage::VolumeOf(int number, bool includeDeleted, bool forSearch) const {
+    TSK_FS_INFO* fs = handles_->fileSystems[static_cast<std::size_t>(number - 1)];
     const std::string driveRoot =
         partitionTable_ ? fileName_ + ", partition " + std::to_string(number) + ": " : fileName_ + ": ";
+    // The missing part is the same one that a read past the image's end meets.
+    std::function<void()> rootOpened;
+    const auto imageSize = static_cast<std::uint64_t>(handles_->image->size);
+    if (forSearch && fs->img_info == handles_->extended && FileSystemEnd(*fs) > imageSize)
+        rootOpened = [handles = handles_.get(), imageSize] {
+            handles->damage.Add(imageSize, static_cast<std::uint64_t>(handles->extended->size) - imageSize);
+        };
     return MakeNtfsVolume(handles_, fs, driveRoot, static_cast<std::uint64_t>(number), includeDeleted,
-                          &handles_->damage);
+                          &handles_->damage, std::move(rootOpened));
 }
 
 std::vector<std::unique_ptr<Volume>> DiskImage::ProfileVolumes(bool includeDeleted) const {

@@ -1,5 +1,6 @@
 // The parts of a disk image that could not be read as they were stored: an E01 chunk that fails
-// its checksum or will not decompress. The image's reader gives their bytes as zeros.
+// its checksum or will not decompress, or what partitions and file systems hold past the end of
+// a truncated image. The image's reader gives their bytes as zeros.
 #pragma once
 
 #include <cstdint>

@@ -171,6 +171,7 @@ struct VolumeState {
     bool recordRangesKnown;
     Record mft;  // $MFT, through which the bytes of a record that will not open are read
     std::size_t recordSize;
+    std::function<void()> rootOpened;
 };
 
 // What the bytes of a record that The Sleuth Kit will not open still tell (it refuses a whole
@@ -525,6 +526,7 @@ public:
     }
 
     std::unique_ptr<VolumeFolder> OpenRoot(const std::string& rootPath, SystemError& error) override {
+        if (state_.rootOpened) state_.rootOpened();
         const auto found = Resolve(rootPath);
         if (!found || !found->folder || found->reparsePoint) {
             // The file system's own root is always there: not found, its record is damaged.
@@ -624,9 +626,9 @@ private:
 
 std::unique_ptr<Volume> MakeNtfsVolume(std::shared_ptr<const void> keepAlive, TSK_FS_INFO* fs,
                                        std::string driveRoot, std::uint64_t number, bool includeDeleted,
-                                       const ImageDamage* damage) {
+                                       const ImageDamage* damage, std::function<void()> rootOpened) {
     VolumeState state{std::move(keepAlive), fs, std::move(driveRoot), number, includeDeleted, damage, {}, false,
-                      OpenRecord(fs, 0), 0};
+                      OpenRecord(fs, 0), 0, std::move(rootOpened)};
     if (state.mft) {
         // The size of a record, from $MFT's own header.
         std::uint8_t header[0x20] = {};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,10 +19,12 @@ namespace snapsift {
 // A volume over an open NTFS file system. Paths begin with driveRoot, then "\" and the names
 // down from the file system's root, separated by "\". keepAlive holds whatever fs lives in.
 // number tells this volume's folders from those of the image's other volumes. damage, when
-// given (it lives in keepAlive), tells which parts of the image were read as zeros.
+// given (it lives in keepAlive), tells which parts of the image were read as zeros. rootOpened,
+// when given, is called at each opening of a root, before the root is read: a search of the
+// volume has begun.
 std::unique_ptr<Volume> MakeNtfsVolume(std::shared_ptr<const void> keepAlive, TSK_FS_INFO* fs,
                                        std::string driveRoot, std::uint64_t number, bool includeDeleted,
-                                       const ImageDamage* damage = nullptr);
+                                       const ImageDamage* damage = nullptr, std::function<void()> rootOpened = {});
 
 // What a name's MFT record says of the file the name was given to. NTFS raises a record's
 // sequence number when it frees the record, so a freed record still holds a deleted file when
