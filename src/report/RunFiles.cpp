@@ -6,12 +6,14 @@
 #include <fstream>
 #include <future>
 #include <map>
+#include <set>
 #include <system_error>
 
 #include "hash/MD5.h"
 #include "hash/Md5Sha256.h"
 #include "hash/Sha256.h"
 #include "platform/OutputFile.h"
+#include "platform/RunFolderFile.h"
 #include "report/CsvReport.h"
 #include "report/Report.h"
 #include "text/PathText.h"
@@ -62,15 +64,13 @@ struct CsvTable {
     }
 };
 
-// The run's spreadsheet form. A last row cut short (the run killed while it was written) is
-// left out, and cutShort says so.
-std::optional<CsvTable> ReadCsvTable(const std::string& runFolder, bool* cutShort = nullptr) {
-    const auto text = ReadWhole(PathFromText(runFolder + std::string(kCsvFileName)));
-    if (!text) return std::nullopt;
-    auto rows = ReadCsvRows(*text);
+// The spreadsheet form's text as a table. A last row cut short (the run killed while it was
+// written) is left out, and cutShort says so.
+std::optional<CsvTable> ParseCsvTable(std::string_view text, bool* cutShort = nullptr) {
+    auto rows = ReadCsvRows(text);
     if (!rows) {
-        const std::size_t lastEnd = text->rfind("\r\n");
-        if (lastEnd != std::string::npos) rows = ReadCsvRows(std::string_view(*text).substr(0, lastEnd + 2));
+        const std::size_t lastEnd = text.rfind("\r\n");
+        if (lastEnd != std::string::npos) rows = ReadCsvRows(text.substr(0, lastEnd + 2));
         if (rows && cutShort != nullptr) *cutShort = true;
     }
     if (!rows || rows->empty() || rows->front().empty() || rows->front().front() != kCsvColumns[0]) return std::nullopt;
@@ -78,6 +78,13 @@ std::optional<CsvTable> ReadCsvTable(const std::string& runFolder, bool* cutShor
     table.header = std::move(rows->front());
     table.rows.assign(std::make_move_iterator(rows->begin() + 1), std::make_move_iterator(rows->end()));
     return table;
+}
+
+// The run's spreadsheet form, read from its file.
+std::optional<CsvTable> ReadCsvTable(const std::string& runFolder) {
+    const auto text = ReadWhole(PathFromText(runFolder + std::string(kCsvFileName)));
+    if (!text) return std::nullopt;
+    return ParseCsvTable(*text);
 }
 
 // Appends the text as a JSON string: the fields of the spreadsheet form hold no control
@@ -346,80 +353,224 @@ int WriteTimelineAndDigestList(const std::string& runFolder) {
 
 namespace {
 
-struct FileDigests {
-    std::string md5, sha256;  // lower-case hexadecimal
+// What a check keeps of a file's bytes besides its digests.
+enum class Keep { Nothing, Whole, TotalLine };
+
+// The report's tail starts so, completed or aborted, and says "Total files found" on its next
+// line. No entry holds such a line: an entry's text is escaped ("<" as "&lt;").
+constexpr std::string_view kTailStarts[] = {"<hr>End of Report<br>\r\n",
+                                            "<hr>Operation was aborted before completion.<br>\r\n"};
+constexpr std::size_t kLongestTailStart = std::max(kTailStarts[0].size(), kTailStarts[1].size());
+// What is kept after the tail's start: enough for the total's line.
+constexpr std::size_t kTotalLineBytes = 64;
+
+// Keeps what follows the last start of a tail in bytes given piece by piece, a start split
+// between two pieces included.
+class TailStartFinder {
+public:
+    void Take(std::string_view piece) {
+        if (found_ && after_.size() < kTotalLineBytes) after_.append(piece.substr(0, kTotalLineBytes - after_.size()));
+        window_.append(piece);
+        std::size_t end = std::string::npos;
+        for (const std::string_view start : kTailStarts)
+            if (const std::size_t at = window_.rfind(start); at != std::string::npos)
+                end = end == std::string::npos ? at + start.size() : std::max(end, at + start.size());
+        if (end != std::string::npos) {
+            found_ = true;
+            after_ = window_.substr(end, kTotalLineBytes);
+        }
+        window_.erase(0, window_.size() - std::min(window_.size(), kLongestTailStart - 1));
+    }
+    bool Found() const { return found_; }
+    std::string& After() { return after_; }
+
+private:
+    std::string window_, after_;
+    bool found_ = false;
 };
 
-// Both digests of a file from one read; nothing when it cannot be read.
-std::optional<FileDigests> ReadDigests(const std::string& path, bool withMd5) {
+// One file of the run folder, read once.
+struct FileRead {
+    std::optional<RunEntryKind> kind;  // what is there; nothing when it could not be looked at or opened
+    bool read = false;                 // a regular file, read to its size at the open without a failure
+    bool whole = false;                // read, and neither shorter nor longer now than at the open
+    std::string md5, sha256;           // lower-case hexadecimal; md5 only when asked for
+    std::string kept;                  // Whole: the bytes; TotalLine: what follows the tail's start
+    bool tailFound = false;            // TotalLine: the report has a tail
+};
+
+FileRead ReadRunFile(const RunFolder& folder, const std::string& name, bool withMd5, Keep keep) {
+    FileRead result;
+    RunFolderFile file;
+    result.kind = file.Open(folder, name);
+    if (result.kind != RunEntryKind::File) return result;
     Md5Sha256 engine;
-    const bool read = ReadInPieces(path, [&](std::string_view piece) {
+    TailStartFinder tail;
+    std::string buffer(1 << 16, '\0');
+    std::uint64_t total = 0;
+    for (;;) {
+        const std::int64_t got = file.Read(buffer.data(), buffer.size());
+        if (got < 0) return result;
+        if (got == 0) break;
+        const std::string_view piece(buffer.data(), static_cast<std::size_t>(got));
         engine.Update(std::span(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size()));
-    });
-    if (!read) return std::nullopt;
-    Md5Sha256::Digests both = engine.Final();
-    FileDigests digests{std::string(), std::move(both.sha256)};
-    if (withMd5 && both.md5) digests.md5 = LowerAscii(*both.md5);
-    return digests;
+        total += static_cast<std::uint64_t>(got);
+        if (keep == Keep::Whole) result.kept += piece;
+        if (keep == Keep::TotalLine) tail.Take(piece);
+    }
+    if (keep == Keep::TotalLine) {
+        result.tailFound = tail.Found();
+        result.kept = std::move(tail.After());
+    }
+    result.read = true;
+    result.whole = total == file.Size() && file.SizeUnchanged();
+    Md5Sha256::Digests digests = engine.Final();
+    result.sha256 = std::move(digests.sha256);
+    if (withMd5 && digests.md5) result.md5 = LowerAscii(*digests.md5);
+    return result;
+}
+
+// Names a file that was not read for why; true for one that was.
+bool Accounted(RunCheck& check, const std::string& name, const FileRead& file) {
+    if (!file.kind) {
+        check.unreadable.push_back(name);
+        return false;
+    }
+    switch (*file.kind) {
+    case RunEntryKind::File:
+        if (!file.read) check.unreadable.push_back(name);
+        return file.read;
+    case RunEntryKind::Missing: check.missing.push_back(name); break;
+    case RunEntryKind::Link: check.notFiles.push_back({NotAFile::Why::Link, name}); break;
+    case RunEntryKind::Folder: check.notFiles.push_back({NotAFile::Why::Folder, name}); break;
+    case RunEntryKind::Special: check.notFiles.push_back({NotAFile::Why::Special, name}); break;
+    }
+    return false;
+}
+
+// The report's "Total files found" from what follows its tail's start: the number, then the
+// next fact ("<br>") or the rule ("<hr>"). No tail at all is a run killed before its end.
+void ReadReportTotal(const FileRead& report, RunCheck& check) {
+    if (!report.tailFound) return;
+    constexpr std::string_view kTotal = "Total files found: ";
+    const std::string_view line = report.kept;
+    const std::size_t end = line.starts_with(kTotal) ? line.find_first_not_of("0123456789", kTotal.size())
+                                                     : std::string_view::npos;
+    if (end == std::string_view::npos || end == kTotal.size() || end - kTotal.size() > 18 ||
+        !(line.substr(end).starts_with("<br>") || line.substr(end).starts_with("<hr>"))) {
+        check.reportTotalUnreadable = true;
+        return;
+    }
+    check.reportTotal = std::stoull(std::string(line.substr(kTotal.size(), end - kTotal.size())));
 }
 
 }  // namespace
 
 RunCheck CheckRunFolder(const std::string& runFolder) {
     RunCheck check;
-    const auto table = ReadCsvTable(runFolder, &check.csvCutShort);
+    RunFolder folder;
+    std::optional<std::vector<RunEntry>> entries;
+    if (!folder.Open(runFolder) || !(entries = folder.Entries())) return check;
+    std::map<std::string, RunEntryKind> kinds;
+    for (const RunEntry& entry : *entries) kinds.emplace(entry.name, entry.kind);
+    // Only a name that the folder lists as a regular file is opened.
+    const auto read = [&](const std::string& name, bool withMd5, Keep keep) {
+        const auto listed = kinds.find(name);
+        if (listed != kinds.end() && listed->second == RunEntryKind::File) return ReadRunFile(folder, name, withMd5, keep);
+        FileRead notRead;
+        notRead.kind = listed == kinds.end() ? RunEntryKind::Missing : listed->second;
+        return notRead;
+    };
+    const std::string csvName(kCsvFileName), listName(kDigestListFileName), reportName(kReportFileName);
+
+    const FileRead csv = read(csvName, false, Keep::Whole);
+    const auto table = csv.read ? ParseCsvTable(csv.kept, &check.csvCutShort) : std::nullopt;
     if (!table) return check;
     check.runFolder = true;
 
-    // What each file should be: the copies by their rows, the listed files by their lines.
+    // What each file should be: the copies by their rows, the listed files by their lines. A
+    // name given two different digests is a mismatch of its own; the file is checked against
+    // the first.
     struct Expected {
         std::string md5, sha256, listedSha256;
-        bool copy = false, listed = false;
+        bool copy = false, listed = false, conflict = false;
     };
     std::map<std::string, Expected> expected;
-    const std::size_t copyColumn = table->Column("copy"), md5Column = table->Column("md5"),
-                      shaColumn = table->Column("sha256");
-    for (const auto& row : table->rows) {
+    const std::size_t entryColumn = table->Column("entry"), copyColumn = table->Column("copy"),
+                      md5Column = table->Column("md5"), shaColumn = table->Column("sha256");
+    check.csvRows = table->rows.size();
+    for (std::size_t r = 0; r < table->rows.size(); ++r) {
+        const auto& row = table->rows[r];
+        if (!check.misnumberedRow && CsvTable::Field(row, entryColumn) != std::to_string(r + 1))
+            check.misnumberedRow = r + 1;
         const std::string_view copy = CsvTable::Field(row, copyColumn);
         if (copy.empty()) continue;
         Expected& file = expected[UnescapedName(copy)];
+        const std::string_view md5 = CsvTable::Field(row, md5Column), sha256 = CsvTable::Field(row, shaColumn);
+        if (file.copy) {
+            file.conflict = file.conflict || file.md5 != md5 || file.sha256 != sha256;
+            continue;
+        }
         file.copy = true;
-        file.md5 = CsvTable::Field(row, md5Column);
-        file.sha256 = CsvTable::Field(row, shaColumn);
+        file.md5 = md5;
+        file.sha256 = sha256;
     }
-    const auto list = ReadWhole(PathFromText(runFolder + std::string(kDigestListFileName)));
-    check.finished = list.has_value();
-    if (list) {
-        for (const auto& line : ReadDigestList(*list)) {
+    const FileRead list = read(listName, false, Keep::Whole);
+    check.digestListMissing = list.kind == RunEntryKind::Missing;
+    if (!check.digestListMissing && Accounted(check, listName, list)) {
+        check.finished = true;
+        check.digestListSha256 = list.sha256;
+        if (!list.whole) check.changed.push_back(listName);
+        for (auto& line : ReadDigestList(list.kept)) {
             if (!line) {
                 ++check.unreadableLines;
                 continue;
             }
             Expected& file = expected[line->second];
+            if (file.listed) {
+                file.conflict = file.conflict || file.listedSha256 != line->first;
+                continue;
+            }
             file.listed = true;
-            file.listedSha256 = line->first;
+            file.listedSha256 = std::move(line->first);
         }
     }
+
+    FileRead report;
     for (const auto& [name, file] : expected) {
         ++check.filesChecked;
-        const auto digests = ReadDigests(runFolder + name, file.copy && !file.md5.empty());
-        if (!digests) {
-            check.missing.push_back(name);
+        if (file.conflict) check.conflicting.push_back(name);
+        if (!IsSingleName(name)) {
+            check.notFiles.push_back({NotAFile::Why::Path, name});
             continue;
         }
-        const bool same = (!file.listed || digests->sha256 == file.listedSha256) &&
-                          (!file.copy || file.sha256.empty() || digests->sha256 == file.sha256) &&
-                          (!file.copy || file.md5.empty() || digests->md5 == file.md5);
+        // The spreadsheet form was read already; the report is read for its tail as well.
+        FileRead other;
+        if (name != csvName)
+            other = read(name, file.copy && !file.md5.empty(), name == reportName ? Keep::TotalLine : Keep::Nothing);
+        const FileRead& got = name == csvName ? csv : other;
+        if (!Accounted(check, name, got)) continue;
+        const bool same = got.whole && (!file.listed || got.sha256 == file.listedSha256) &&
+                          (!file.copy || file.sha256.empty() || got.sha256 == file.sha256) &&
+                          (!file.copy || file.md5.empty() || got.md5 == file.md5);
         if (!same) check.changed.push_back(name);
+        if (name == reportName) report = std::move(other);
     }
-    // Without a digest list, the run's own files are accounted for by their names.
-    std::error_code error;
-    for (const auto& file : std::filesystem::directory_iterator(PathFromText(runFolder), error)) {
-        const std::u8string name8 = file.path().filename().u8string();
-        const std::string name(name8.begin(), name8.end());
-        if (name == kDigestListFileName || expected.contains(name)) continue;
-        if (!list && (name == kReportFileName || name == kCsvFileName || name == kTimelineFileName)) continue;
-        check.notListed.push_back(name);
+    // Without a digest list, the report is read for its total alone.
+    if (!expected.contains(reportName)) report = read(reportName, false, Keep::TotalLine);
+    ReadReportTotal(report, check);
+
+    // Without a digest list, the run's own files are accounted for by their names. A name the
+    // folder lists twice (under Wine, Linux names that are not UTF-8 all show U+FFFD in their
+    // place) is another file each time after the first, and that file is not listed.
+    std::set<std::string_view> seen;
+    for (const RunEntry& entry : *entries) {
+        if (seen.insert(entry.name).second) {
+            if (entry.name == listName || expected.contains(entry.name)) continue;
+            if (!check.finished && (entry.name == reportName || entry.name == csvName || entry.name == kTimelineFileName))
+                continue;
+        }
+        check.notListed.push_back(entry.name);
     }
     std::sort(check.notListed.begin(), check.notListed.end());
     return check;

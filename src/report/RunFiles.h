@@ -11,6 +11,7 @@
 // SHA-256 (its bytes are the ones digested as they were read); every other file is read.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,22 +40,55 @@ std::optional<std::string> FileSha256(const std::string& path);
 
 namespace snapsift {
 
+// A name that the spreadsheet form or the digest list gives, which is no file of the run folder
+// to read: never opened.
+struct NotAFile {
+    enum class Why {
+        Path,     // a path (out of the folder, absolute, or into a subfolder), not a name in it
+        Link,     // a symbolic link or junction
+        Folder,   // a folder
+        Special,  // a FIFO, a socket or a device
+    };
+    Why why;
+    std::string name;
+};
+
 // What a check of a run folder against its own spreadsheet form and digest list found.
 struct RunCheck {
-    bool runFolder = false;     // false: no spreadsheet form in the run's form; nothing was checked
-    bool finished = false;      // the digest list is there (a run killed before its end has none)
+    bool runFolder = false;          // false: no spreadsheet form in the run's form; nothing was checked
+    bool finished = false;           // the digest list was read (a run killed before its end has none)
+    bool digestListMissing = false;  // no entry of the digest list's name at all
+    std::optional<std::string> digestListSha256;  // the digest list's own SHA-256, as it is on disk
     std::size_t filesChecked = 0;
     std::vector<std::string> missing, changed, notListed;  // file names
+    std::vector<std::string> unreadable;   // there, but they could not be opened or read
+    std::vector<std::string> conflicting;  // given two different digests (two lines, or two rows)
+    std::vector<NotAFile> notFiles;
     std::size_t unreadableLines = 0;  // lines of the digest list not in its form
     bool csvCutShort = false;         // the CSV's last row is cut short; the rows before it were checked
+    std::size_t csvRows = 0;          // whole rows under its header
+    // The first row (from 1) whose entry number is not its place; nothing while they run 1..csvRows.
+    std::optional<std::size_t> misnumberedRow;
+    // "Total files found" of the report's tail; nothing without a tail (a run killed before its
+    // end), or when the tail's total cannot be read (reportTotalUnreadable).
+    std::optional<std::uint64_t> reportTotal;
+    bool reportTotalUnreadable = false;
+
+    bool CountsAgree() const {
+        return !misnumberedRow && !reportTotalUnreadable && (!reportTotal || *reportTotal == csvRows);
+    }
     bool AllMatch() const {
-        return missing.empty() && changed.empty() && notListed.empty() && unreadableLines == 0 && !csvCutShort;
+        return finished && missing.empty() && changed.empty() && notListed.empty() && unreadable.empty() &&
+               conflicting.empty() && notFiles.empty() && unreadableLines == 0 && !csvCutShort && CountsAgree();
     }
 };
 
-// Reads every copy the spreadsheet form names once, for its MD5 and SHA-256 against its row, and
-// every file the digest list names against its line; names the files missing or changed, and the
-// files of the folder that neither lists.
+// Reads the spreadsheet form, the digest list and every file that either names once each,
+// through the open folder: a name is read only where the folder lists a regular file by it,
+// never through a link, and no further than the file's size at its open. Checks each copy's MD5
+// and SHA-256 against its row and each listed file against its line, and the report's total
+// against the form's rows; names the files missing, changed, unreadable or not files of the
+// folder at all, and the files of the folder that neither lists.
 RunCheck CheckRunFolder(const std::string& runFolder);
 
 }  // namespace snapsift

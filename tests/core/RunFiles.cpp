@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
+#include "platform/RunFolderFile.h"
 #include "report/CsvReport.h"
 #include "report/RunFiles.h"
 #include "support/TempTree.h"
@@ -165,6 +167,50 @@ TEST(RunFolderFiles, TimelineInTimeOrderAndTheDigestListOverIt) {
     EXPECT_EQ(list, DigestListLine(*FileSha256(folder + std::string(kCsvFileName)), kCsvFileName) +
                         DigestListLine(*FileSha256(folder + std::string(kTimelineFileName)), kTimelineFileName));
     EXPECT_TRUE(CheckRunFolder(folder).finished);
+}
+
+// Only one name within a folder is opened in it: nothing that climbs out, starts at a root or
+// a drive, or goes down into a subfolder.
+TEST(RunFolderFiles, OnlyASingleNameIsOpenedInTheFolder) {
+    const struct { std::string name; bool single; } rows[] = {
+        {"n1_2[1]-1.jpg", true}, {"a b\xFF", true}, {"..", false}, {".", false}, {"", false}, {"../x", false},
+        {"/etc/hostname", false}, {"sub/x", false}, {std::string("a\0b", 3), false},
+#ifdef _WIN32
+        {"..\\x", false}, {"C:x", false}, {"x:stream", false}};
+#else
+        {"a\\b", true}};  // a backslash is part of a name here
+#endif
+    for (const auto& row : rows) EXPECT_EQ(IsSingleName(row.name), row.single) << row.name;
+}
+
+// The report's total, read from its tail however the tail goes on, and where the tail's first
+// line lies across two reads; no tail is a run killed before its end, and a tail whose total is
+// not a number is said.
+TEST(RunFolderFiles, TheReportsTotalComesFromItsTail) {
+    TempTree tree;
+    const std::string folder = tree.Folder("run");
+    ASSERT_TRUE(WriteCsvHeader(folder + std::string(kCsvFileName)));
+    const std::string completed = "<hr>End of Report<br>\r\nTotal files found: ";
+    const struct {
+        const char* why;
+        std::string report;
+        std::optional<std::uint64_t> total;
+        bool unreadable = false;
+    } rows[] = {
+        {"completed", completed + "2<hr>\r\n</body></html>\r\n", 2},
+        {"aborted, a note after it", "<br><Br><hr>Operation was aborted before completion.<br>\r\nTotal files found: 7"
+                                     "<br>Cached responses that are not photos: 7<hr>\r\n", 7},
+        {"across two reads", std::string((1 << 16) - 10, 'x') + completed + "12<hr>\r\n", 12},
+        {"the last of two", completed + "9<hr>\r\n" + completed + "3<hr>\r\n", 3},
+        {"no tail", "<hr>\r\n<b>MD5:</b> 1<br>\r\n", std::nullopt},
+        {"no number", completed + "two<hr>\r\n", std::nullopt, true},
+        {"a number run on", completed + "2x<hr>\r\n", std::nullopt, true}};
+    for (const auto& row : rows) {
+        std::ofstream(tree.Path("run/" + std::string(kReportFileName)), std::ios::binary | std::ios::trunc) << row.report;
+        const RunCheck check = CheckRunFolder(folder);
+        EXPECT_EQ(std::tuple(check.reportTotal, check.reportTotalUnreadable), std::tuple(row.total, row.unreadable))
+            << row.why;
+    }
 }
 
 }  // namespace snapsift::test
