@@ -11,8 +11,9 @@ namespace snapsift {
 
 DriveCombo::DriveCombo(QWidget* parent, DriveSource list) : QComboBox(parent), list_(std::move(list)) {
     Reload();
+    // The list's own changes are quiet: a change heard here is the user's (or a caller's) choice.
     connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index != AddIndex()) selected_ = index;
+        if (index != AddIndex()) selected_ = index, userSelected_ = true;
     });
     connect(this, &QComboBox::activated, this, [this](int index) {
         if (index == AddIndex() && !stepping_) ChooseAdd();
@@ -50,7 +51,7 @@ void DriveCombo::Reload() {
     const bool onAdd = OnAddEntry();
     const int image = SelectedImage();
     const int old = Chosen();
-    const bool hadVolume = old >= 0 && old < static_cast<int>(drives_.size());
+    const bool hadVolume = userSelected_ && old >= 0 && old < static_cast<int>(drives_.size());
     const std::string selected = SelectedPrefix();
 
     drives_ = list_();

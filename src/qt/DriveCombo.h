@@ -32,9 +32,10 @@ public:
     // The selected entry's index among the image entries, or -1.
     int SelectedImage() const;
 
-    // Reads the volumes again. A selected image entry stays selected, and so does a selected
-    // volume that is still listed (by its search prefix); otherwise the initial entry of the new
-    // list is. Sends no change signals.
+    // Reads the volumes again. A selected image entry stays selected, and so does a volume the
+    // user selected that is still listed (by its search prefix); otherwise the initial entry of
+    // the new list is, a volume holding profile folders where there is one (one mounted since the
+    // last read too). Sends no change signals.
     void Reload();
 
     // Takes the list from `list` from now on, and reads it with the selection as Reload() keeps it.
@@ -71,6 +72,7 @@ private:
     QStringList images_;
     QString addEntry_;
     int selected_ = -1;  // the entry selected last, never the add entry
+    bool userSelected_ = false;  // selected_ is the user's choice, not the list's initial entry
     bool stepping_ = false;  // a key or the wheel moves through the closed list
 };
 

@@ -3,37 +3,63 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/SystemError.h"
 #include "scan/Version.h"
+#include "text/PathText.h"
 
 namespace snapsift {
 
 namespace {
 
-constexpr char kChooseFolderTitle[] = "Choose a folder:";
+constexpr char kChooseSourceTitle[] = "Choose the folder to search:";
+constexpr char kChooseOutputTitle[] = "Choose where the run folder goes:";
 constexpr char kChooseImageTitle[] = "Choose a disk image:";
 constexpr char kImagePatterns[] = "*.dd *.raw *.img *.001 *.E01 *.e01";
 constexpr char kAddImageEntry[] = "Add disk image...";
 constexpr char kImageNotAdded[] = "The disk image could not be added.\r\n\r\n";
 constexpr char kAbortQuestion[] = "Are you sure you want to cancel this operation?";
+constexpr std::string_view kClickOk = "Click OK to continue.";
 constexpr char kHelpText[] =
-    "If \"Only Search User Profile Folders On Selected Drive\" is checked, only the user profile "
-    "folders ('Documents and Settings' in XP, or 'Users' in Vista/7) will be searched. "
-    "This greatly reduces the search time and is usually all that is needed since Quorvia JPG "
-    "files are generally only found in the Temporary Internet Files."
+    "If \"Only Search User Profile Folders On Selected Drive\" is checked, the user profile folders of "
+    "the selected drive ('Users', or 'Documents and Settings' on older Windows) are searched. Browsers "
+    "keep their caches there, so this is usually all that is needed."
     "\r\n\r\n"
-    "If \"Only Search User Profile Folders On Selected Drive\" is NOT checked, you will have "
-    "the option of selecting a specific folder to search, with (optionally) all sub-folders as "
-    "well.";
+    "If it is not checked, press Browse to choose one folder to search, and check \"Search subfolders\" "
+    "to search the folders inside it as well."
+    "\r\n\r\n"
+    "Photos are found by their file names, and inside browser caches by the address they came from: "
+#ifdef SNAPSIFT_SQLITE
+    "Chromium's (blockfile, simple and SQL caches), "
+#else
+    "Chromium's (blockfile and simple caches; an SQL cache is named in the report, not read), "
+#endif
+    "Firefox's cache2, and the old cache's index.dat.";
 constexpr char kHelpImagesText[] =
     "\r\n\r\nTo search a disk image (raw, split or E01) of an NTFS drive without mounting it, choose "
-    "\"Add disk image...\" at the end of the drive list; it can then be chosen like a drive.";
+    "\"Add disk image...\" at the end of the drive list; each of its partitions that holds user profiles "
+    "can then be chosen like a drive.";
 constexpr char kHelpNoImagesText[] =
     "\r\n\r\nThis version cannot read disk images itself: mount the image read-only with a mounting "
     "tool, then choose its drive letter.";
 constexpr char kHelpReportText[] =
     "\r\n\r\nEach search makes a new folder in the output folder, named \"Snapsift - \" and the date "
-    "and time. It holds the report, 'Quorvia JPG Files.htm', and the copies of the photos. The "
-    "message at the end gives the report's full path, and File > Open Last Report opens it.";
+    "and time. It holds the HTML report ('Quorvia JPG Files.htm'), the same entries as a CSV file, a "
+    "timeline of their times, SHA256SUMS with the digest of every file in the folder and, with "
+    "\"Include photos in report\", a numbered copy of each photo. The message at the end gives the "
+    "report's full path, and File > Open Last Report opens it.";
+#ifdef _WIN32
+constexpr char kAccessTimeQuestion[] =
+    "Searching will change the last-access times of the files that this account may only read."
+    "\r\n\r\nWithout administrator rights the program cannot ask Windows to leave such a file as it was, "
+    "so reading it updates its access time. To keep the access times, close the program and run it as "
+    "administrator.\r\n\r\nStart the scan anyway?";
+#else
+constexpr char kAccessTimeQuestion[] =
+    "Searching will change the last-access times of the files that belong to other users."
+    "\r\n\r\nOnly root (or a process with CAP_FOWNER) may ask the system to leave another user's file as "
+    "it was, so reading such a file updates its access time. To keep the access times, run the program as "
+    "root, or mount the evidence read-only.\r\n\r\nStart the scan anyway?";
+#endif
 
 // One step of a look: a control shown, hidden, enabled or disabled, or the client area grown
 // to its designed height to uncover ProgressFrame, or shrunk to cut it off.
@@ -44,8 +70,9 @@ struct LookStep {
 };
 
 // The two looks, step by step in their order: [0] idle, [1] running.
-constexpr LookStep kLooks[2][10] = {
+constexpr LookStep kLooks[2][11] = {
     {{Change::Enable, Control::ProfileFoldersOnly},
+     {Change::Enable, Control::DriveList},
      {Change::Enable, Control::IncludePhotos},
      {Change::Enable, Control::SearchSubfolders},
      {Change::Enable, Control::OutputBrowseButton},
@@ -56,6 +83,7 @@ constexpr LookStep kLooks[2][10] = {
      {Change::Enable, Control::HelpButton},
      {Change::Shrink, Control::ProgressFrame}},
     {{Change::Disable, Control::ProfileFoldersOnly},
+     {Change::Disable, Control::DriveList},
      {Change::Show, Control::ProgressFrame},
      {Change::Disable, Control::OutputBrowseButton},
      {Change::Disable, Control::SourceBrowseButton},
@@ -68,6 +96,15 @@ constexpr LookStep kLooks[2][10] = {
 };
 
 }  // namespace
+
+std::string AccessTimeQuestion() { return kAccessTimeQuestion; }
+
+std::string FileProblemBoxText(std::string_view text) {
+    std::string shown(text);
+    // A text that says it already, as the core's texts once did, says it once.
+    if (!shown.ends_with(kClickOk)) shown.append(" ").append(kClickOk);
+    return shown;
+}
 
 std::string TitleText() { return std::string(kAppTitle) + " v" + std::string(kAppVersion); }
 
@@ -103,6 +140,10 @@ void MainWindowLogic::SetScanEnvironment(ScanEnvironment environment) {
     environment_ = std::move(environment);
 }
 
+void MainWindowLogic::SetAccessTimeForecaster(AccessTimeForecaster forecaster) {
+    forecastAccessTimes_ = std::move(forecaster);
+}
+
 void MainWindowLogic::OnLoad() {
     view_.SetText(Control::TitleLabel, TitleText());
     view_.SetClientHeight(kClientHeight - kProgressHeight);
@@ -125,10 +166,12 @@ void MainWindowLogic::OnProfileModeClicked() {
     }
 }
 
-// The chooser opens at the folder chosen last; a cancel keeps that choice.
-void MainWindowLogic::ChooseFolder(std::string& folder, Control box) {
+// The chooser opens at the folder chosen last; a cancel keeps that choice. While a scan runs the
+// folders it reads and writes stay as they are.
+void MainWindowLogic::ChooseFolder(std::string& folder, Control box, std::string_view title) {
+    if (Running()) return;
     const std::string saved = folder;
-    folder = view_.BrowseFolder(kChooseFolderTitle, saved);
+    folder = view_.BrowseFolder(title, saved);
     if (!folder.empty()) {
         view_.SetText(box, folder);
         return;
@@ -137,9 +180,13 @@ void MainWindowLogic::ChooseFolder(std::string& folder, Control box) {
     if (!saved.empty()) view_.SetText(box, saved);
 }
 
-void MainWindowLogic::OnSourceBrowseClicked() { ChooseFolder(state_.SourceFolder, Control::SourceFolderBox); }
+void MainWindowLogic::OnSourceBrowseClicked() {
+    ChooseFolder(state_.SourceFolder, Control::SourceFolderBox, kChooseSourceTitle);
+}
 
-void MainWindowLogic::OnOutputBrowseClicked() { ChooseFolder(state_.OutputFolder, Control::OutputFolderBox); }
+void MainWindowLogic::OnOutputBrowseClicked() {
+    ChooseFolder(state_.OutputFolder, Control::OutputFolderBox, kChooseOutputTitle);
+}
 
 void MainWindowLogic::OnHelpClicked() {
     ShowMessage(std::string(kHelpText) + (DiskImagesReadable() ? kHelpImagesText : kHelpNoImagesText) + kHelpReportText,
@@ -147,8 +194,10 @@ void MainWindowLogic::OnHelpClicked() {
 }
 
 // Each partition of the image that a profile search can read becomes an entry, the first of
-// them selected; an image already listed is selected again rather than listed twice.
+// them selected; an image already listed is selected again rather than listed twice. While a
+// scan runs the drive list's selection stays the source it searches.
 void MainWindowLogic::OnAddImageChosen() {
+    if (Running()) return;
     const std::string path = view_.ChooseDiskImage(kChooseImageTitle, kImagePatterns, lastImage_);
     if (path.empty()) return;
     lastImage_ = path;
@@ -174,7 +223,23 @@ void MainWindowLogic::ShowImageEntries(int select) {
     view_.SetImageEntries(texts, kAddImageEntry, select);
 }
 
+std::string MainWindowLogic::LiveSearchRoot() const {
+    if (!ProfileMode()) return state_.SourceFolder;
+    return WithoutTrailingSeparators(SelectedDriveRoot()) + kSeparator;
+}
+
+bool MainWindowLogic::AccessTimeChangeAccepted() {
+    // A start that the run's own checks will stop says only why; an image's files are read from
+    // the image, whose own times are no evidence.
+    if (state_.OutputFolder.empty() || (!ProfileMode() && state_.SourceFolder.empty()) || Image() != nullptr)
+        return true;
+    if (!forecastAccessTimes_ || forecastAccessTimes_(LiveSearchRoot()) == AccessTimeForecast::Kept) return true;
+    return AskYesNo(kAccessTimeQuestion);
+}
+
 void MainWindowLogic::OnStartClicked() {
+    if (Running() || !AccessTimeChangeAccepted()) return;
+    unread_ = {};
     const ScanResult result = RunScan(state_, *this, environment_);
     if (result.reportPath.empty()) return;
     lastReport_ = result.reportPath;
@@ -226,7 +291,7 @@ void MainWindowLogic::Yield() {
         BringShownPathUpToDate();
         shownPathAtNs_ = now;
     }
-    if (now - captionAtNs_ >= kProgressCaptionIntervalNs) {
+    if (captionShowsProgress_ && now - captionAtNs_ >= kProgressCaptionIntervalNs) {
         view_.SetCaption(ProgressCaption(filesExamined_, filesFound_, (now - scanStartNs_) / 1'000'000'000));
         captionAtNs_ = now;
     }
@@ -239,14 +304,44 @@ void MainWindowLogic::BringShownPathUpToDate() {
     shownPathPending_ = false;
 }
 
-void MainWindowLogic::ShowMessage(std::string_view text, MessageKind) {
+void MainWindowLogic::ShowMessage(std::string_view text, MessageKind kind) {
     BringShownPathUpToDate();
-    view_.ShowMessage(text);
+    // The run is over once its total shows: the caption no longer counts.
+    if (kind == MessageKind::Final) ShowIdleCaption();
+    if (kind == MessageKind::FileProblem)
+        view_.ShowMessage(FileProblemBoxText(text));
+    else
+        view_.ShowMessage(text);
 }
 
 bool MainWindowLogic::AskYesNo(std::string_view text) {
     BringShownPathUpToDate();
     return view_.AskYesNo(text);
+}
+
+void MainWindowLogic::ShowIdleCaption() {
+    if (!captionShowsProgress_) return;
+    view_.SetCaption(MainWindowDesign().caption);
+    captionShowsProgress_ = false;
+}
+
+void MainWindowLogic::KeepName(std::vector<UnreadNames::Named>& names, const std::string& path, std::string why) {
+    if (names.size() < UnreadNames::kNamesKept)
+        names.push_back({path, std::move(why)});
+    else
+        ++unread_.namesLeftOut;
+}
+
+void MainWindowLogic::FolderUnreadable(const std::string& folderPath, const SystemError& error) {
+    KeepName(unread_.foldersUnreadable, folderPath, SystemErrorText(error.code));
+}
+
+void MainWindowLogic::FileChangedWhileRead(const std::string& fullPath) { KeepName(unread_.filesChanged, fullPath, {}); }
+
+void MainWindowLogic::CandidateLost(const std::string& fullPath) { KeepName(unread_.filesLost, fullPath, {}); }
+
+void MainWindowLogic::CacheProblem(const std::string& where, std::string_view problem) {
+    KeepName(unread_.cacheProblems, where, std::string(problem));
 }
 
 void MainWindowLogic::SetVisible(Control control, bool visible) {
@@ -260,9 +355,10 @@ void MainWindowLogic::SetRunningLook(bool running) {
         filesExamined_ = 0;
         filesFound_ = 0;
         view_.SetCaption(ProgressCaption(0, 0, 0));
+        captionShowsProgress_ = true;
     } else {
         BringShownPathUpToDate();
-        view_.SetCaption(MainWindowDesign().caption);
+        ShowIdleCaption();
     }
     for (const LookStep& step : kLooks[running ? 1 : 0]) {
         switch (step.change) {

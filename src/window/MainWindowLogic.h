@@ -1,16 +1,19 @@
 // The main window's rules, whatever toolkit draws it: its handlers, the idle and running
-// looks, the folder choice, the disk images in the drive list, the help text, ABORT's question,
-// the close veto and the paced path display. It hosts the scan run that START performs, reading
-// its settings from the view's controls at the moment they are needed.
+// looks, the folder choice, the disk images in the drive list, the help text, START's question
+// about access times, ABORT's question, the close veto and the paced path display. It hosts the
+// scan run that START performs, reading its settings from the view's controls at the moment they
+// are needed, and keeps the names of what the run could not read.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/AccessTimes.h"
 #include "scan/ScanHost.h"
 #include "scan/ScanRun.h"
 #include "scan/ScanState.h"
@@ -32,6 +35,28 @@ std::string TitleText();
 // minutes and seconds, with hours in front from the first hour on).
 std::string ProgressCaption(std::uint64_t filesExamined, std::int32_t filesFound, std::int64_t elapsedSeconds);
 
+// What a run could not read, by name, as the scan told its host, in the order met: each kind's
+// first kNamesKept names, and how many more there were.
+struct UnreadNames {
+    static constexpr std::size_t kNamesKept = 100000;
+    struct Named {
+        std::string path;
+        std::string why;  // the system's words, or the cache reader's; "" where the kind says it
+    };
+    std::vector<Named> foldersUnreadable;     // folders that could not be opened or listed to their end
+    std::vector<Named> filesChanged;          // files whose size or modification time changed while read
+    std::vector<Named> filesLost;             // files that passed the name filter but could not be examined
+    std::vector<Named> cacheProblems;         // the cache file concerned, and what of it was lost
+    std::uint64_t namesLeftOut = 0;           // past kNamesKept of a kind
+};
+
+// START's question when the search will move access times (ForecastAccessTimes says so): why, and
+// how to keep them. No means no scan.
+std::string AccessTimeQuestion();
+
+// A FileProblem message as a box shows it: the text, then " Click OK to continue.".
+std::string FileProblemBoxText(std::string_view text);
+
 class MainWindowLogic : public ScanHost {
 public:
     // view draws the window; state is the program-wide scan state.
@@ -41,6 +66,11 @@ public:
 
     // What a scan started here takes besides the window (tests put in their own clock).
     void SetScanEnvironment(ScanEnvironment environment);
+    // What START asks of the system before a scan of the live file system (tests put in their own).
+    using AccessTimeForecaster = std::function<AccessTimeForecast(const std::string& searchRoot)>;
+    void SetAccessTimeForecaster(AccessTimeForecaster forecaster);
+    // What the last run started here could not read; empty before any run.
+    const UnreadNames& LastRunUnread() const { return unread_; }
 
     void OnLoad();
     void OnProfileModeClicked();
@@ -49,6 +79,7 @@ public:
     void OnHelpClicked();
     // DriveList's "Add disk image..." entry chosen: the view has kept the selection as it was.
     void OnAddImageChosen();
+    // Asks first when the run would move access times; no scan when the answer is No.
     void OnStartClicked();
     void OnAbortClicked();
     // True when the close must be cancelled: while a scan runs (AbortButton is visible).
@@ -71,13 +102,26 @@ public:
     void ShowMessage(std::string_view text, MessageKind kind) override;
     bool AskYesNo(std::string_view text) override;
     void SetRunningLook(bool running) override;
-    // A folder that could not be read is not a box of its own: the run counts it, and its final
-    // message and the report's closing lines say how many.
-    void FolderUnreadable(const std::string&, const SystemError&) override {}
+    // What could not be read is no box of its own: the run counts it, its final message and the
+    // report's closing lines say how many, and the window keeps the names.
+    void FolderUnreadable(const std::string& folderPath, const SystemError& error) override;
+    void FileChangedWhileRead(const std::string& fullPath) override;
+    void CandidateLost(const std::string& fullPath) override;
+    void CacheProblem(const std::string& where, std::string_view problem) override;
 
 private:
-    void ChooseFolder(std::string& folder, Control box);
+    void ChooseFolder(std::string& folder, Control box, std::string_view title);
+    // True while a scan runs (the running look is on).
+    bool Running() const { return abortShown_; }
+    // Whether the run START would make may begin as far as access times go: it would keep them,
+    // the run's own checks will stop it anyway, or the user said Yes.
+    bool AccessTimeChangeAccepted();
+    // The folder under which the run START would make reads the live file system.
+    std::string LiveSearchRoot() const;
+    void KeepName(std::vector<UnreadNames::Named>& names, const std::string& path, std::string why);
     void SetVisible(Control control, bool visible);
+    // The window's own caption again, where the caption counts a run's progress.
+    void ShowIdleCaption();
     // Puts the last path given to ShowPath into ShownPath when it is not there yet.
     void BringShownPathUpToDate();
     // Gives the view the image entries, selecting `select` (-1 keeps the selection).
@@ -99,6 +143,9 @@ private:
     // Kept while the program runs, each where it was made: a scan holds its entry's source.
     std::vector<std::unique_ptr<ImageEntry>> images_;
     std::string lastImage_;  // the image file chosen last
+    AccessTimeForecaster forecastAccessTimes_ = ForecastAccessTimes;
+    bool captionShowsProgress_ = false;
+    UnreadNames unread_;
 };
 
 }  // namespace snapsift

@@ -85,7 +85,9 @@ const ControlDesign& Design(Control control);
 
 enum class AboutControl : int;
 
-// The main window's menus, left to right, and their items, top to bottom.
+// The main window's menus, left to right, and their items, top to bottom. A title or an item
+// marks its access key with "&" before it (Alt+F opens File, then X chooses Exit); "&&" is a
+// plain "&". No two titles, and no two items of one menu, share a key.
 struct MenuItemDesign {
     std::string_view item;
     MenuCommand command;
@@ -97,10 +99,10 @@ struct MenuDesign {
     std::span<const MenuItemDesign> items;
 };
 inline constexpr MenuItemDesign kFileItems[] = {
-    {"Open Last Report", MenuCommand::OpenLastReport, "OpenLastReportItem"},
-    {"Exit", MenuCommand::Exit, "ExitItem"}};
-inline constexpr MenuItemDesign kHelpItems[] = {{"About...", MenuCommand::About, "AboutItem"}};
-inline constexpr MenuDesign kMenus[] = {{"File", "FileMenu", kFileItems}, {"Help", "HelpMenu", kHelpItems}};
+    {"&Open Last Report", MenuCommand::OpenLastReport, "OpenLastReportItem"},
+    {"E&xit", MenuCommand::Exit, "ExitItem"}};
+inline constexpr MenuItemDesign kHelpItems[] = {{"&About...", MenuCommand::About, "AboutItem"}};
+inline constexpr MenuDesign kMenus[] = {{"&File", "FileMenu", kFileItems}, {"&Help", "HelpMenu", kHelpItems}};
 
 // What a screen reader calls a control: its own text where that says what it is, else a name
 // of its own ("Output folder"); never empty, and no two controls of a window share one.

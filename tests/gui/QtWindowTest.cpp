@@ -206,12 +206,21 @@ private slots:
 
     // START runs a scan of a folder: the focus, on START from the start, goes to ABORT for the
     // scan and back to START after its box, landing nowhere else (a read-only box would select
-    // its text); the caption counts the files and the time, then is the title again; the final
-    // message ends with the report's path, and Open Last Report, greyed out until then, opens it.
+    // its text); the caption counts the files and the time, then is the title again; the drive
+    // list and the source controls are greyed out while it counts; the final message ends with
+    // the report's path, and Open Last Report, greyed out until then, opens it.
     void scanFromStart() {
         boxes_ = {};
         NewForm<TimedForm>(boxes_);
         auto* form = static_cast<TimedForm*>(form_.get());
+        form->Logic().SetAccessTimeForecaster([](const std::string&) { return AccessTimeForecast::Kept; });
+        const auto sourceControls = [this] {
+            QString enabled;
+            for (const char* name : {"DriveList", "ProfileFoldersOnly", "SourceBrowseButton", "SearchSubfolders"})
+                enabled += Control(name)->isEnabled() ? '+' : '-';
+            return enabled;
+        };
+        QSet<QString> sourceWhileCounting;
         QCOMPARE(QApplication::focusWidget(), Control("StartButton"));
         QTemporaryDir source, output;
         for (int i = 0; i < 20; ++i) {
@@ -227,7 +236,10 @@ private slots:
         connect(qApp, &QApplication::focusChanged, &watching, [&](QWidget*, QWidget* now) {
             if (now && now->window() == form) landed << now->objectName();
         });
-        connect(form, &QWidget::windowTitleChanged, &watching, [&](const QString& caption) { captions << caption; });
+        connect(form, &QWidget::windowTitleChanged, &watching, [&](const QString& caption) {
+            captions << caption;
+            if (captions.size() > 1 && caption != "Snapsift") sourceWhileCounting << sourceControls();  // the look is on
+        });
         auto* openLastReport = form->findChild<QAction*>("OpenLastReportItem");
         QVERIFY(!openLastReport->isEnabled());
 
@@ -246,6 +258,8 @@ private slots:
             files = match.captured(1).toInt();
         }
         QVERIFY2(files > 0, qPrintable(captions.join(" | ")));
+        QCOMPARE(sourceWhileCounting, QSet<QString>({"----"}));
+        QCOMPARE(sourceControls(), "++++");
 
         const QStringList runs = QDir(output.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         QCOMPARE(runs.size(), 1);
@@ -290,8 +304,8 @@ private slots:
             d->QDialog::accept();
         });
         Click("OutputBrowseButton");
-        QCOMPARE(seen, QStringList({"Snapsift", "Please choose an output folder.", "0", "OK", "Choose a folder:",
-                                    QDir::tempPath()}));
+        QCOMPARE(seen, QStringList({"Snapsift", "Please choose an output folder.", "0", "OK",
+                                    "Choose where the run folder goes:", QDir::tempPath()}));
         QCOMPARE(TextOf(Control("OutputFolderBox")), "/");
     }
 
@@ -305,6 +319,21 @@ private slots:
         const auto about = [this](Qt::Key key) { Trigger("AboutItem"), QTest::keyClick(form_->About()->findChild<QWidget*>("Description"), key); };
         const auto links = [this] { for (const char* label : {"Copyright", "Address", "Description"}) QTest::mouseClick(form_->About()->findChild<QWidget*>(label), Qt::LeftButton); };
         const QString help = "message If \"Only Search User Profile Folders";
+        // Alt and the menu's key open it; the item's key chooses from it.
+        const auto menuKeys = [this](Qt::Key menu, Qt::Key item) {
+            QTest::keyClick(form_.get(), menu, Qt::AltModifier);
+            QMenu* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY2(open, "no menu opened");
+            services_.seen << open->objectName();
+            QTest::keyClick(open, item);
+        };
+        const auto startAsked = [this](bool change) {
+            form_->Logic().SetAccessTimeForecaster([change](const std::string&) {
+                return change ? AccessTimeForecast::OthersFilesChange : AccessTimeForecast::Kept;
+            });
+            state_.OutputFolder = "/nonexistent/";
+            Click("StartButton");
+        };
         const struct { const char* why; bool running, yes; std::function<void()> act; QString seen; } rows[] = {
             {"HelpButton", false, false, [&] { Click("HelpButton"); }, help + " | drives"},
             {"Return on the focused button", false, false, [&] { key("HelpButton", Qt::Key_Return); }, help + " | drives"},
@@ -316,6 +345,13 @@ private slots:
             {"AbortButton, No", true, false, [&] { Click("AbortButton"); }, "question Are you sure you want to cancel this | drives"},
             {"ProfileFoldersOnly", false, false, [&] { Click("ProfileFoldersOnly"); }, " | folder"},
             {"File > Exit", false, false, [&] { Trigger("ExitItem"); }, " | closed"},
+            {"Alt+F, X", false, false, [&] { menuKeys(Qt::Key_F, Qt::Key_X); }, "FileMenu | closed"},
+            {"Alt+H, A", false, false, [&] { menuKeys(Qt::Key_H, Qt::Key_A); }, "HelpMenu | drives about"},
+            {"START, access times would change, No", false, false, [&] { startAsked(true); },
+             "question Searching will change the last-acces | drives"},
+            {"START, access times would change, Yes", false, true, [&] { startAsked(true); },
+             "question Searching will change the last-acces, message Error creating output folder. | drives"},
+            {"START, access times kept", false, false, [&] { startAsked(false); }, "message Error creating output folder. | drives"},
             {"Help > About..., then Exit", false, false, [&] { Trigger("AboutItem"), Trigger("ExitItem"); }, " | closed about"},
             {"the close box", false, false, [&] { form_->close(); }, " | closed"},
             {"the close box while running", true, false, [&] { form_->close(); }, " | drives"},
@@ -393,6 +429,34 @@ private slots:
                  "/,/media/a,x.img [NTFS],@y.img [NTFS],Add disk image... image 1 1");
     }
 
+    // Until a volume is picked, each read of the drive list selects the first volume holding
+    // profile folders ("*"), one mounted since the last read too, else "/"; a volume picked stays.
+    void driveListStartsOnAProfileVolume() {
+        QString listed;
+        DriveCombo combo(nullptr, [&] {
+            std::vector<DriveEntry> drives;
+            for (QString root : listed.split(u' ')) {
+                const bool profiles = root.endsWith(u'*');
+                drives.push_back(MountEntry(root.remove(u'*').toStdString(), "", "ext4"));
+                drives.back().holdsProfiles = profiles;
+            }
+            return drives;
+        });
+        const auto reread = [&combo] { combo.showPopup(), combo.hidePopup(); };
+        const struct { const char* why; QString listed; std::function<void()> act; QString shown; } rows[] = {
+            {"none holds profiles", "/ /media/a", reread, "@/,/media/a image -1 "},
+            {"one mounted since", "/media/p* / /media/a", reread, "@/media/p,/,/media/a image -1 /media/p"},
+            {"the user picks one", "/media/p* / /media/a", [&] { QTest::keyClick(&combo, Qt::Key_End); },
+             "/media/p,/,@/media/a image -1 /media/a"},
+            {"another mounted since", "/media/q* /media/p* / /media/a", reread,
+             "/media/q,/media/p,/,@/media/a image -1 /media/a"}};
+        for (const auto& row : rows) {
+            listed = row.listed;
+            row.act();
+            QCOMPARE(QStringList({row.why, Shown(combo)}), QStringList({row.why, row.shown}));
+        }
+    }
+
 #ifdef SNAPSIFT_IMAGES
     // An NTFS image mounted read-only with ntfs-3g, a FUSE mount whose device is the image file,
     // is among the volumes on offer, as one holding profile folders.
@@ -404,9 +468,15 @@ private slots:
         QVERIFY(test::MakeNtfsVolume(image, 8, {{"Users/ana/notes.txt", "x"}}, mount));
         QVERIFY(test::MountNtfs(image, mount, true));
         const auto unmount = qScopeGuard([&] { test::Unmount(mount); });
-        QStringList listed;
-        for (const DriveEntry& drive : ListDrives()) listed << QString::fromStdString(drive.rootPath + (drive.holdsProfiles ? "*" : ""));
+        QStringList listed, holding;
+        for (const DriveEntry& drive : ListDrives()) {
+            listed << QString::fromStdString(drive.rootPath + (drive.holdsProfiles ? "*" : ""));
+            if (drive.holdsProfiles) holding << QString::fromStdString(drive.prefix);
+        }
         QVERIFY2(listed.contains(QString::fromStdString(mount + "*")), qPrintable(listed.join(' ')));
+        // A new window's list starts on it, or on another volume holding profile folders.
+        const QString selected = QString::fromStdString(DriveCombo().SelectedPrefix());
+        QVERIFY2(holding.contains(selected), qPrintable(selected + " of " + listed.join(' ')));
     }
 #endif
 

@@ -40,7 +40,8 @@ std::pair<LONG, LONG> ClientSize(HWND window) {
 }
 
 // Every system dialog (#32770) that opens on this thread, noted by a hook (TakeDialog) as
-// "caption: text [buttons]" (the text's first 60 bytes), which presses the next answer queued,
+// "caption: text [buttons]" (the text's first 60 bytes), a folder chooser as "chooser (with a
+// path box): title [buttons]", which presses the next answer queued,
 // or OK (else No, else Cancel) when none is; and each page the About box opened.
 struct DialogLog {
     std::deque<int> answers;
@@ -73,8 +74,12 @@ LRESULT CALLBACK TakeDialog(int code, WPARAM wParam, LPARAM lParam) {
         }
         const HWND tree = FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr);
         const bool pathBox = FindWindowExW(dialog, nullptr, L"Edit", nullptr) != nullptr;
-        // A chooser's caption is the system's; a box's text is the static 0xFFFF.
-        dialogs.seen += (tree ? pathBox ? "chooser with a path box" : "chooser"
+        // A chooser's caption is the system's, its title the first static text; a box's text is
+        // the static 0xFFFF.
+        std::string title;
+        for (HWND text = nullptr; tree && title.empty() && (text = FindWindowExW(dialog, text, L"Static", nullptr));)
+            title = WindowText(text);
+        dialogs.seen += (tree ? (pathBox ? "chooser with a path box: " : "chooser: ") + title
                               : WindowText(dialog) + ": " + WindowText(GetDlgItem(dialog, 0xFFFF)).substr(0, 60)) +
                         " [" + names.substr(1) + "] ";
         int answer = dialogs.answers.empty() ? IDOK : dialogs.answers.front();
@@ -166,7 +171,7 @@ protected:
 // and Tab through the controls shown in the designed order.
 TEST_F(Win32WindowTest, AsDesignedAt96Dpi) {
     EXPECT_EQ(ClientSize(Main()), (std::pair{466L, 318L}));
-    EXPECT_EQ(Menus(), "File: Open Last Report (grey), Exit; Help: About...; ");
+    EXPECT_EQ(Menus(), "&File: &Open Last Report (grey), E&xit; &Help: &About...; ");
     Menu(MenuCommand::About);
     const HWND about = window->About().Handle();
     ASSERT_NE(about, nullptr);
@@ -273,8 +278,37 @@ TEST_F(Win32WindowTest, ControlsKeysAndMenusReachTheirHandlers) {
             PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0), PumpPendingMessages();
         }
     };
+    // Alt and a menu's key open the menu in the system's menu loop, where the item's key, typed
+    // once the menu shows, chooses; a loop still open half a second on is ended.
+    const auto menuKeys = [this](wchar_t menu, wchar_t item) {
+        static wchar_t typed;
+        typed = item;
+        SetTimer(Main(), 1, 50, [](HWND window, UINT, UINT_PTR timer, DWORD) {
+            KillTimer(window, timer);
+            const HWND popup = FindWindowW(L"#32768", nullptr);
+            dialogs.seen += popup != nullptr && IsWindowVisible(popup) ? "menu open, " : "no menu, ";
+            PostMessageW(popup != nullptr ? popup : window, WM_CHAR, typed, 0);
+        });
+        SetTimer(Main(), 2, 500, [](HWND window, UINT, UINT_PTR timer, DWORD) { KillTimer(window, timer), EndMenu(); });
+        SendMessageW(Main(), WM_SYSCOMMAND, SC_KEYMENU, menu);
+        if (Main() != nullptr) KillTimer(Main(), 2);
+    };
+    const auto startAsked = [this](bool change) {
+        window->Logic().SetAccessTimeForecaster([change](const std::string&) {
+            return change ? AccessTimeForecast::OthersFilesChange : AccessTimeForecast::Kept;
+        });
+        state.OutputFolder = "Q:\\nonexistent\\";
+        Click(Control::StartButton);
+    };
+    const std::string asked = "Snapsift: " + AccessTimeQuestion().substr(0, 60) + " [Yes No] ";
     const struct { const char* why; bool running; int answer; std::function<void()> act; std::string seen; } rows[] = {
         {"HelpButton", false, 0, [&] { Click(Control::HelpButton); }, help + "drives 000 318"},
+        {"Alt+F, X", false, 0, [&] { menuKeys(L'f', L'x'); }, "menu open, closed"},
+        {"Alt+H, A", false, 0, [&] { menuKeys(L'h', L'a'); }, "menu open, drives 000 318 about"},
+        {"START, access times would change, No", false, IDNO, [&] { startAsked(true); }, asked + "drives 000 318"},
+        {"START, access times would change, Yes", false, IDYES, [&] { startAsked(true); },
+         asked + "Snapsift: Error creating output folder. [OK] drives 000 318"},
+        {"START, access times kept", false, 0, [&] { startAsked(false); }, "Snapsift: Error creating output folder. [OK] drives 000 318"},
         {"Enter on the focused button", false, 0, [&] { key(VK_RETURN); }, help + "drives 000 318"},
         {"Esc", false, 0, [&] { key(VK_ESCAPE); }, "drives 000 318"},
         {"StartButton", false, 0, [&] { Click(Control::StartButton); }, "Snapsift: Please choose an output folder. [OK] drives 000 318"},
@@ -308,19 +342,20 @@ TEST_F(Win32WindowTest, ControlsKeysAndMenusReachTheirHandlers) {
     }
 }
 
-// Each Browse button opens the shell's chooser at its folder chosen last; OK gives it back
-// ending in one "\" into its box. (The folders are right under C:\: Wine's chooser does not
-// always reach a start folder deeper down.)
+// Each Browse button opens the shell's chooser, titled for what it chooses, at its folder chosen
+// last; OK gives it back ending in one "\" into its box. (The folders are right under C:\: Wine's
+// chooser does not always reach a start folder deeper down.)
 TEST_F(Win32WindowTest, ChooserGivesTheFolder) {
-    const struct { Control button, box; std::string ScanState::*folder; const char* start; } rows[] = {
-        {Control::OutputBrowseButton, Control::OutputFolderBox, &ScanState::OutputFolder, "C:\\windows\\"},
-        {Control::OutputBrowseButton, Control::OutputFolderBox, &ScanState::OutputFolder, "C:\\"},
-        {Control::SourceBrowseButton, Control::SourceFolderBox, &ScanState::SourceFolder, "C:\\windows\\"}};
+    const std::string output = "Choose where the run folder goes:", source = "Choose the folder to search:";
+    const struct { Control button, box; std::string ScanState::*folder; const char* start; std::string title; } rows[] = {
+        {Control::OutputBrowseButton, Control::OutputFolderBox, &ScanState::OutputFolder, "C:\\windows\\", output},
+        {Control::OutputBrowseButton, Control::OutputFolderBox, &ScanState::OutputFolder, "C:\\", output},
+        {Control::SourceBrowseButton, Control::SourceFolderBox, &ScanState::SourceFolder, "C:\\windows\\", source}};
     for (const auto& row : rows) {
         state.*row.folder = row.start;
         dialogs.seen.clear();
         Click(row.button);
-        EXPECT_EQ(dialogs.seen, "chooser with a path box [OK Cancel] ") << row.start;
+        EXPECT_EQ(dialogs.seen, "chooser with a path box: " + row.title + " [OK Cancel] ") << row.start;
         EXPECT_EQ(WindowText(Item(row.box)), row.start);
     }
 }
@@ -337,13 +372,22 @@ TEST_F(Win32WindowTest, DueTurnHandlesTheMessages) {
 }
 
 // The focus starts on START, moves to ABORT while a scan runs and back after it, as does the
-// caption; a run's end greys Open Last Report no more, which opens its report in the browser.
+// caption; the drive list and the source controls are greyed out meanwhile; a run's end greys
+// Open Last Report no more, which opens its report in the browser.
 TEST_F(Win32WindowTest, FocusCaptionAndTheLastReport) {
+    const auto sourceControls = [this] {
+        std::string enabled;
+        for (const Control control : {Control::DriveList, Control::ProfileFoldersOnly, Control::SourceBrowseButton,
+                                      Control::SearchSubfolders})
+            enabled += IsWindowEnabled(Item(control)) ? '+' : '-';
+        return enabled;
+    };
     EXPECT_EQ(Focused(), "StartButton");
     window->Logic().SetRunningLook(true);
-    EXPECT_EQ(Focused() + " " + WindowText(Main()), "AbortButton Snapsift - 0 files, 0 found, 0:00");
+    EXPECT_EQ(Focused() + " " + WindowText(Main()) + " " + sourceControls(), "AbortButton Snapsift - 0 files, 0 found, 0:00 ----");
     window->Logic().SetRunningLook(false);
-    EXPECT_EQ(Focused() + " " + WindowText(Main()), "StartButton Snapsift");
+    EXPECT_EQ(Focused() + " " + WindowText(Main()) + " " + sourceControls(), "StartButton Snapsift ++++");
+    window->Logic().SetAccessTimeForecaster([](const std::string&) { return AccessTimeForecast::Kept; });
 
     TempTree tree;
     tree.Entries({{"source/a.txt", "text"}, {"out/", ""}});
@@ -352,7 +396,7 @@ TEST_F(Win32WindowTest, FocusCaptionAndTheLastReport) {
     Click(Control::ProfileFoldersOnly);
     Click(Control::StartButton);
     PumpPendingMessages();
-    EXPECT_EQ(Menus(), "File: Open Last Report, Exit; Help: About...; ");
+    EXPECT_EQ(Menus(), "&File: &Open Last Report, E&xit; &Help: &About...; ");
     EXPECT_EQ(Focused() + " " + WindowText(Main()), "StartButton Snapsift");
     dialogs.seen.clear();
     Menu(MenuCommand::OpenLastReport);

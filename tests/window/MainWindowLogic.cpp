@@ -3,15 +3,27 @@
 // real, over temporary trees.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <functional>
 #include <map>
+#include <regex>
+#include <set>
 
+#include "platform/AccessTimes.h"
+#include "platform/EvidenceFile.h"
 #include "platform/Paths.h"
+#include "platform/SystemError.h"
 #include "support/TempTree.h"
+#ifndef _WIN32
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include "support/OrdinaryUser.h"
+#endif
 #ifdef SNAPSIFT_IMAGES
 #include "support/NtfsImages.h"
 #endif
@@ -27,7 +39,7 @@ constexpr char kJpeg[] = "\xFF\xD8\xFF\xE0 photo bytes";
 constexpr char kAbortQuestion[] = "question Are you sure you want to cancel this operation?";
 
 // The final message of a run with no problems; the report's path, a file that exists, is logged
-// as "<report>".
+// as "<report>", and the digest of the run's digest list is left out.
 std::string Total(const char* outcome, int total) {
     return "message Operation " + std::string(outcome) + ".\r\n\r\nTotal files found: " + std::to_string(total) +
            "\r\nReport: <report>";
@@ -35,7 +47,9 @@ std::string Total(const char* outcome, int total) {
 
 // The fixture is the view. It logs "show X", "hide X", "enable X", "disable X", "text X ...",
 // "height N", "message ...", "question ...", "browse TITLE at START", "choose TITLE (PATTERNS) at
-// START", "images ENTRY | ENTRY + ADD select N", "about", "close refused" or "closed", and "turn".
+// START", "images ENTRY | ENTRY + ADD select N", "about", "close refused" or "closed", and "turn";
+// and as the system it logs "forecast ROOT", each search root whose access times START foresees
+// (`forecast` the answer).
 class MainWindowLogicTest : public ::testing::Test, public MainWindowView {
 protected:
     ScanState state;
@@ -54,6 +68,12 @@ protected:
     Log captions, focused, opened;
     std::map<MenuCommand, bool> menuEnabled;
     bool openable = true;
+    Log captionAtBox;  // the caption as each message box shows
+    AccessTimeForecast forecast = AccessTimeForecast::Kept;
+
+    MainWindowLogicTest() {
+        logic.SetAccessTimeForecaster([this](const std::string& root) { return log.push_back("forecast " + root), forecast; });
+    }
 
     static std::string Name(Control c) { return std::string(ControlName(c)); }
     void SetVisible(Control c, bool on) override { log.push_back((on ? "show " : "hide ") + Name(c)); }
@@ -77,10 +97,12 @@ protected:
     bool OpenInBrowser(const std::string& path) override { return opened.push_back(path), openable; }
     void ShowMessage(std::string_view text) override {
         std::string logged = "message " + std::string(text);
+        logged = std::regex_replace(logged, std::regex("\r\nDigest list SHA-256: [0-9a-f]{64}"), "");
         const std::size_t report = logged.find("\r\nReport: ");
         if (report != std::string::npos && fs::is_regular_file(PathFromText(logged.substr(report + 10))))
             logged.replace(report + 10, std::string::npos, "<report>");
         log.push_back(logged);
+        captionAtBox.push_back(captions.empty() ? "" : captions.back());
     }
     bool AskYesNo(std::string_view text) override { log.push_back("question " + std::string(text)); return yes; }
     std::string BrowseFolder(std::string_view title, const std::string& start) override {
@@ -113,60 +135,107 @@ protected:
     }
 };
 
-// Each handler of the idle window, and the chosen source and output folders after it. The chooser
-// opens at the last choice and a cancel keeps it; the mode switch changes what is shown alone. A
-// stopped START shows its message and nothing else (the checks are the scan run's own; profile
-// mode needs no source folder), with the window's own self-test digest.
+// Each handler of the idle window, and the chosen source and output folders after it. Each
+// chooser is titled for what it chooses, opens at the last choice, and a cancel keeps it; the
+// mode switch changes what is shown alone. A stopped START shows its message and nothing else
+// (the checks are the scan run's own; profile mode needs no source folder), with the window's own
+// self-test digest. A START that would change access times asks first, of the root it would search,
+// and No starts nothing; one that the run's checks stop, or that keeps them, asks nothing.
 TEST_F(MainWindowLogicTest, HandlersOfTheIdleWindow) {
     using F = MainWindowLogic;
-    const std::string at = "browse Choose a folder: at ";
+    using T = AccessTimeForecast;
+    const std::string source = "browse Choose the folder to search: at ", output = "browse Choose where the run folder goes: at ";
+    const std::string question = "question " + AccessTimeQuestion(), startedRun = "message Error creating output folder.";
     const auto zeros = [](std::string_view) { return std::string(32, '0'); };
     Log loaded = {"text TitleLabel Snapsift v" SNAPSIFT_VERSION, "height 4770"};
 #ifdef SNAPSIFT_IMAGES
     loaded.push_back("images + Add disk image... select -1");
 #endif
     const struct { const char* why; void (F::*handler)(); bool profiles; std::string source, answer, after; Log log;
-                   std::string output = "/o/"; decltype(ScanEnvironment::selfTestDigest) digest = nullptr; } rows[] = {
+                   std::string output = "/o/"; decltype(ScanEnvironment::selfTestDigest) digest = nullptr;
+                   T forecast = T::Kept; bool yes = false; } rows[] = {
         {"load", &F::OnLoad, true, "/s/", "", "/s/ /o/", loaded},
         {"profile mode", &F::OnProfileModeClicked, true, "/s/", "", "/s/ /o/",
          {"hide SourceBrowseButton", "show DriveList", "hide SourceFolderBox", "hide SearchSubfolders"}},
         {"folder mode", &F::OnProfileModeClicked, false, "/s/", "", "/s/ /o/",
          {"hide DriveList", "show SourceFolderBox", "show SearchSubfolders", "show SourceBrowseButton"}},
-        {"source chosen", &F::OnSourceBrowseClicked, false, "/s/", "/a/", "/a/ /o/", {at + "/s/", "text SourceFolderBox /a/"}},
-        {"source cancelled", &F::OnSourceBrowseClicked, false, "/s/", "", "/s/ /o/", {at + "/s/", "text SourceFolderBox /s/"}},
-        {"nothing chosen yet", &F::OnSourceBrowseClicked, false, "", "", " /o/", {at}},
-        {"output chosen", &F::OnOutputBrowseClicked, false, "/s/", "E:\\", "/s/ E:\\", {at + "/o/", "text OutputFolderBox E:\\"}},
-        {"output cancelled", &F::OnOutputBrowseClicked, false, "/s/", "", "/s/ /o/", {at + "/o/", "text OutputFolderBox /o/"}},
+        {"source chosen", &F::OnSourceBrowseClicked, false, "/s/", "/a/", "/a/ /o/", {source + "/s/", "text SourceFolderBox /a/"}},
+        {"source cancelled", &F::OnSourceBrowseClicked, false, "/s/", "", "/s/ /o/", {source + "/s/", "text SourceFolderBox /s/"}},
+        {"nothing chosen yet", &F::OnSourceBrowseClicked, false, "", "", " /o/", {source}},
+        {"output chosen", &F::OnOutputBrowseClicked, false, "/s/", "E:\\", "/s/ E:\\", {output + "/o/", "text OutputFolderBox E:\\"}},
+        {"output cancelled", &F::OnOutputBrowseClicked, false, "/s/", "", "/s/ /o/", {output + "/o/", "text OutputFolderBox /o/"}},
         {"start, no output, profiles", &F::OnStartClicked, true, "", "", " ", {"message Please choose an output folder."}, ""},
         {"start, self-test first", &F::OnStartClicked, false, "", "", " ", {"message Internal calculation error!! Can not continue."},
          "", zeros},
+        {"start, times kept", &F::OnStartClicked, false, "/s/", "", "/s/ /o/", {"forecast /s/", startedRun}},
+        {"start, times change, no", &F::OnStartClicked, false, "/s/", "", "/s/ /o/", {"forecast /s/", question}, "/o/",
+         nullptr, T::OthersFilesChange},
+        {"start, times change, yes", &F::OnStartClicked, false, "/s/", "", "/s/ /o/", {"forecast /s/", question, startedRun},
+         "/o/", nullptr, T::OthersFilesChange, true},
+        {"start on a drive, times change", &F::OnStartClicked, true, "", "", " /o/",
+         {"forecast " + std::string(1, kSeparator), question}, "/o/", nullptr, T::OthersFilesChange},
+        {"start, no output, times change", &F::OnStartClicked, true, "", "", " ", {"message Please choose an output folder."},
+         "", nullptr, T::OthersFilesChange},
+        {"start, no source, times change", &F::OnStartClicked, false, "", "", " /o/", {"message Please choose a folder to search."},
+         "/o/", nullptr, T::OthersFilesChange},
         {"help", &F::OnHelpClicked, false, "/s/", "", "/s/ /o/", {
-            "message If \"Only Search User Profile Folders On Selected Drive\" is checked, only the user profile "
-            "folders ('Documents and Settings' in XP, or 'Users' in Vista/7) will be searched. This greatly reduces "
-            "the search time and is usually all that is needed since Quorvia JPG files are generally only found in "
-            "the Temporary Internet Files.\r\n\r\nIf \"Only Search User Profile Folders On Selected Drive\" is NOT "
-            "checked, you will have the option of selecting a specific folder to search, with (optionally) all "
-            "sub-folders as well.\r\n\r\n" +
-#ifdef SNAPSIFT_IMAGES
-            std::string("To search a disk image (raw, split or E01) of an NTFS drive without mounting it, choose \"Add "
-                        "disk image...\" at the end of the drive list; it can then be chosen like a drive.") +
+            "message If \"Only Search User Profile Folders On Selected Drive\" is checked, the user profile folders of "
+            "the selected drive ('Users', or 'Documents and Settings' on older Windows) are searched. Browsers keep "
+            "their caches there, so this is usually all that is needed.\r\n\r\nIf it is not checked, press Browse to "
+            "choose one folder to search, and check \"Search subfolders\" to search the folders inside it as well."
+            "\r\n\r\nPhotos are found by their file names, and inside browser caches by the address they came from: " +
+#ifdef SNAPSIFT_SQLITE
+            std::string("Chromium's (blockfile, simple and SQL caches), ") +
 #else
-            std::string("This version cannot read disk images itself: mount the image read-only with a mounting tool, "
-                        "then choose its drive letter.") +
+            std::string("Chromium's (blockfile and simple caches; an SQL cache is named in the report, not read), ") +
+#endif
+            "Firefox's cache2, and the old cache's index.dat.\r\n\r\n" +
+#ifdef SNAPSIFT_IMAGES
+            "To search a disk image (raw, split or E01) of an NTFS drive without mounting it, choose \"Add disk "
+            "image...\" at the end of the drive list; each of its partitions that holds user profiles can then be "
+            "chosen like a drive." +
+#else
+            "This version cannot read disk images itself: mount the image read-only with a mounting tool, then "
+            "choose its drive letter." +
 #endif
             "\r\n\r\nEach search makes a new folder in the output folder, named \"Snapsift - \" and the date and "
-            "time. It holds the report, 'Quorvia JPG Files.htm', and the copies of the photos. The message at the end "
-            "gives the report's full path, and File > Open Last Report opens it."}}};
+            "time. It holds the HTML report ('Quorvia JPG Files.htm'), the same entries as a CSV file, a timeline of "
+            "their times, SHA256SUMS with the digest of every file in the folder and, with \"Include photos in "
+            "report\", a numbered copy of each photo. The message at the end gives the report's full path, and File "
+            "> Open Last Report opens it."}}};
     for (const auto& row : rows) {
         log.clear();
         checked[Control::ProfileFoldersOnly] = row.profiles;
         chosen = row.answer;
         state = {row.source, row.output};
-        logic.SetScanEnvironment({nullptr, row.digest});
+        forecast = row.forecast;
+        yes = row.yes;
+        ScanEnvironment environment;
+        environment.selfTestDigest = row.digest;
+        logic.SetScanEnvironment(environment);
         (logic.*row.handler)();
         EXPECT_EQ(log, row.log) << row.why;
         EXPECT_EQ(state.SourceFolder + " " + state.OutputFolder, row.after) << row.why;
     }
+}
+
+// Each menu title, and each item within its menu, has an access key of its own.
+TEST(WindowDesign, MenusHaveAccessKeys) {
+    const auto key = [](std::string_view text) {
+        const std::size_t at = text.find('&');
+        return at + 1 < text.size() ? static_cast<char>(std::toupper(static_cast<unsigned char>(text[at + 1]))) : '\0';
+    };
+    const auto distinct = [](const std::string& keys) {
+        return keys.find('\0') == std::string::npos && std::set<char>(keys.begin(), keys.end()).size() == keys.size();
+    };
+    std::string titles;
+    for (const MenuDesign& menu : kMenus) {
+        titles += key(menu.title);
+        std::string items;
+        for (const MenuItemDesign& item : menu.items) items += key(item.item);
+        EXPECT_TRUE(distinct(items)) << menu.title;
+    }
+    EXPECT_TRUE(distinct(titles));
 }
 
 TEST(FolderPathFromChooser, EndsInExactlyOneSeparator) {
@@ -193,15 +262,16 @@ TEST(TurnPacer, FullTurnAtMostEvery2msAndWhenTheClockWentBack) {
 }
 
 // The final message comes in the running look, with ShownPath brought up to date before it. The
-// view turns once as soon as the running look is on, then for each file and between folders.
+// view turns once as soon as the running look is on, then for each file and between folders. The
+// drive list and the source controls cannot change while the scan runs.
 TEST_F(MainWindowLogicTest, ScanRunsInTheRunningLookAndEndsIdle) {
     tree.Entries({{"source/n1234567_890_123[1].jpg", kJpeg}, {"source/sub/n7654321_1_2[1].jpg", kJpeg}});
     Scan();
-    EXPECT_EQ(log, (Log{"disable ProfileFoldersOnly", "show ProgressFrame", "disable OutputBrowseButton", "disable SourceBrowseButton", "hide StartButton",
+    EXPECT_EQ(log, (Log{"forecast " + WithTrailingSeparator(tree.Text("source")), "disable ProfileFoldersOnly", "disable DriveList", "show ProgressFrame", "disable OutputBrowseButton", "disable SourceBrowseButton", "hide StartButton",
                         "show AbortButton", "disable SearchSubfolders", "disable IncludePhotos", "disable HelpButton", "height 6270",
                         "turn", "text ShownPath " + tree.Text("source/n1234567_890_123[1].jpg"), "turn", "turn", "turn",
                         "text ShownPath " + tree.Text("source/sub/n7654321_1_2[1].jpg"), Total("complete", 2),
-                        "enable ProfileFoldersOnly", "enable IncludePhotos", "enable SearchSubfolders", "enable OutputBrowseButton", "enable SourceBrowseButton",
+                        "enable ProfileFoldersOnly", "enable DriveList", "enable IncludePhotos", "enable SearchSubfolders", "enable OutputBrowseButton", "enable SourceBrowseButton",
                         "show StartButton", "hide AbortButton", "hide ProgressFrame", "enable HelpButton", "height 4770"}));
 }
 
@@ -224,20 +294,26 @@ TEST_F(MainWindowLogicTest, ScanTakesItsSettingsFromTheView) {
 }
 
 // Inside the third file's turn (the fourth: the first comes before the walk): Exit is refused,
-// About opens, ABORT asks and only Yes ends the walk, before that file is examined. Once the scan
-// is over, Exit closes the window.
+// About opens, ABORT asks and only Yes ends the walk, before that file is examined; the choosers,
+// the disk image entry and START change nothing. Once the scan is over, Exit closes the window.
 TEST_F(MainWindowLogicTest, HandlersDuringAScan) {
     const struct { const char* why; void (MainWindowLogic::*handler)(); bool yes; Log log; } rows[] = {
         {"exit", &MainWindowLogic::OnExitChosen, false, {"close refused", Total("complete", 20), "closed"}},
         {"about", &MainWindowLogic::OnAboutChosen, false, {"about", Total("complete", 20), "closed"}},
         {"abort, yes", &MainWindowLogic::OnAbortClicked, true, {kAbortQuestion, Total("aborted", 2), "closed"}},
-        {"abort, no", &MainWindowLogic::OnAbortClicked, false, {kAbortQuestion, Total("complete", 20), "closed"}}};
+        {"abort, no", &MainWindowLogic::OnAbortClicked, false, {kAbortQuestion, Total("complete", 20), "closed"}},
+        {"source chooser", &MainWindowLogic::OnSourceBrowseClicked, false, {Total("complete", 20), "closed"}},
+        {"output chooser", &MainWindowLogic::OnOutputBrowseClicked, false, {Total("complete", 20), "closed"}},
+        {"add disk image", &MainWindowLogic::OnAddImageChosen, false, {Total("complete", 20), "closed"}},
+        {"start again", &MainWindowLogic::OnStartClicked, true, {Total("complete", 20), "closed"}}};
     for (int i = 0; i < 20; ++i) tree.File("source/n" + std::to_string(1000000 + i) + "_1_2[1].jpg", kJpeg);
     for (const auto& row : rows) {
         yes = row.yes;
         Scan([&](int turn) { if (turn == 4) (logic.*row.handler)(); });
         logic.OnExitChosen();
-        EXPECT_EQ(Only({"close", "about", "question", "message"}), row.log) << row.why;
+        Log expected = row.log;
+        expected.insert(expected.begin(), "forecast " + WithTrailingSeparator(tree.Text("source")));  // the start's alone
+        EXPECT_EQ(Only({"close", "about", "question", "message", "browse", "choose", "forecast"}), expected) << row.why;
     }
 }
 
@@ -263,6 +339,86 @@ TEST_F(MainWindowLogicTest, PathOnShowIsPaced) {
     }
 }
 
+// A box in the running look: a per-file problem says how to go on, the caption still counting;
+// the final message comes under the window's own caption; others show as they are.
+TEST_F(MainWindowLogicTest, MessagesAsTheirBoxesShowThem) {
+    const std::string counting = "Snapsift - 0 files, 0 found, 0:00";
+    const struct { const char* why; MessageKind kind; std::string text, shown, caption; } rows[] = {
+        {"a file's problem", MessageKind::FileProblem, "Error copying file: /e/a.jpg. Error number: 5 (Input/output error).",
+         "Error copying file: /e/a.jpg. Error number: 5 (Input/output error). Click OK to continue.", counting},
+        {"a file's problem that says it", MessageKind::FileProblem, "Error opening file: /e/b.jpg. Click OK to continue.",
+         "Error opening file: /e/b.jpg. Click OK to continue.", counting},
+        {"the final message", MessageKind::Final, "Operation complete.\r\n\r\nTotal files found: 35",
+         "Operation complete.\r\n\r\nTotal files found: 35", "Snapsift"},
+        {"the run stopped", MessageKind::Stop, "Error creating output folder.", "Error creating output folder.", counting},
+        {"information", MessageKind::Information, "Help.", "Help.", counting}};
+    for (const auto& row : rows) {
+        logic.SetRunningLook(true);
+        log.clear();
+        logic.ShowMessage(row.text, row.kind);
+        EXPECT_EQ(log, Log{"message " + row.shown}) << row.why;
+        EXPECT_EQ(captionAtBox.back(), row.caption) << row.why;
+        logic.SetRunningLook(false);
+        EXPECT_EQ(captions.back(), "Snapsift") << row.why;
+    }
+}
+
+// The names of what a run could not read are kept as the scan gives them, each kind's first
+// kNamesKept, the rest counted.
+TEST_F(MainWindowLogicTest, NamesOfWhatCouldNotBeReadAreKeptUpToALimit) {
+    logic.CacheProblem("C/Cache_Data/data_1", "its URL could not be read");
+    for (std::size_t i = 0; i <= UnreadNames::kNamesKept; ++i) logic.CandidateLost(std::to_string(i));
+    const UnreadNames& unread = logic.LastRunUnread();
+    ASSERT_EQ(unread.cacheProblems.size(), 1u);
+    EXPECT_EQ(unread.cacheProblems[0].path + ": " + unread.cacheProblems[0].why, "C/Cache_Data/data_1: its URL could not be read");
+    ASSERT_EQ(unread.filesLost.size(), UnreadNames::kNamesKept);
+    EXPECT_EQ(unread.filesLost.back().path, std::to_string(UnreadNames::kNamesKept - 1));
+    EXPECT_EQ(unread.namesLeftOut, 1u);
+}
+
+#ifndef _WIN32
+// The forecast against what the evidence opens find, on a volume that moves access times: root
+// (or CAP_FOWNER) keeps them, anyone else reads another owner's file without; and on a volume
+// mounted read-only nothing moves, whoever reads.
+TEST(AccessTimeForecast, AgreesWithTheEvidenceOpens) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to own a file the test's user does not";
+    TempTree tree;
+    tree.File("photo.jpg", kJpeg);
+    tree.Folder("readonly");
+    ASSERT_EQ(::chmod(tree.Root().c_str(), 0755), 0);
+    const std::string photo = tree.Text("photo.jpg"), readOnly = tree.Text("readonly");
+    const bool mounted = ::mount("tmpfs", readOnly.c_str(), "tmpfs", MS_RDONLY, nullptr) == 0;
+    const auto forecastAndOpen = [&](const std::string& root) {
+        EvidenceFile file;
+        const bool kept = file.Open(photo) && file.AccessTimeKept();
+        return std::string(ForecastAccessTimes(root) == AccessTimeForecast::Kept ? "kept" : "change") +
+               (kept ? ", open keeps" : ", open moves");
+    };
+    const struct { const char* why; bool ordinary; std::string root, seen; } rows[] = {
+        {"root", false, tree.RootText(), "kept, open keeps"},
+        {"an ordinary user", true, tree.RootText(), "change, open moves"},
+        {"an ordinary user, a read-only volume", true, readOnly, "kept"}};
+    for (const auto& row : rows) {
+        if (row.root == readOnly && !mounted) continue;  // no mounts here (a container without the right)
+        std::string seen = row.ordinary ? AsOrdinaryUser([&] { return forecastAndOpen(row.root); }) : forecastAndOpen(row.root);
+        if (row.root == readOnly) seen = seen.substr(0, seen.find(','));  // what the open says there is the core's
+        EXPECT_EQ(seen, row.seen) << row.why;
+    }
+    if (mounted) ::umount2(readOnly.c_str(), MNT_DETACH);
+}
+#else
+// Where the forecast says the access times are kept, an evidence open keeps a file's.
+TEST(AccessTimeForecast, KeptOnlyWhereTheEvidenceOpensKeepThem) {
+    TempTree tree;
+    tree.File("photo.jpg", kJpeg);
+    EvidenceFile file;
+    ASSERT_TRUE(file.Open(tree.Text("photo.jpg")));
+    if (ForecastAccessTimes(tree.RootText()) == AccessTimeForecast::Kept) {
+        EXPECT_TRUE(file.AccessTimeKept());
+    }
+}
+#endif
+
 TEST(ProgressCaption, CountsGroupedAndElapsedTime) {
     const struct { std::uint64_t files; std::int32_t found; std::int64_t seconds; const char* caption; } rows[] = {
         {0, 0, 0, "Snapsift - 0 files, 0 found, 0:00"},
@@ -284,8 +440,10 @@ TEST_F(MainWindowLogicTest, ProgressCaptionFocusAndTheLastReport) {
     EXPECT_TRUE(opened.empty());
     focused.clear();
     Scan([&](int) { nowNs += 200'000'000; });
-    // Turns at 0, 200, 400 and 600 ms: the caption changes at the third, with the second file shown.
+    // Turns at 0, 200, 400 and 600 ms: the caption changes at the third, with the second file shown,
+    // and is the window's own again as the total shows.
     EXPECT_EQ(captions, (Log{"Snapsift - 0 files, 0 found, 0:00", "Snapsift - 2 files, 1 found, 0:00", "Snapsift"}));
+    EXPECT_EQ(captionAtBox, Log{"Snapsift"});
     EXPECT_EQ(focused, (Log{"AbortButton", "StartButton"}));
     EXPECT_TRUE(menuEnabled.at(MenuCommand::OpenLastReport));
     logic.OnOpenLastReportChosen();
@@ -414,6 +572,21 @@ protected:
     ScriptedScanTest() {
         scripted.source.facts.path = "scripted.img";
         scripted.source.volumes = {&volume};
+        // An image's files are read from the image: START never asks about access times.
+        scripted.SetAccessTimeForecaster([this](const std::string& root) {
+            return log.push_back("forecast " + root), AccessTimeForecast::OthersFilesChange;
+        });
+    }
+    // What the last run could not read, as the window kept it: "folder PATH: WHY", "changed PATH",
+    // "lost PATH", "cache PATH: WHY", "left out N".
+    Log Unread() const {
+        const UnreadNames& unread = scripted.LastRunUnread();
+        Log names;
+        for (const auto& [prefix, kept] : {std::pair{"folder ", &unread.foldersUnreadable}, {"changed ", &unread.filesChanged},
+                                           {"lost ", &unread.filesLost}, {"cache ", &unread.cacheProblems}})
+            for (const UnreadNames::Named& name : *kept) names.push_back(prefix + name.path + (name.why.empty() ? "" : ": " + name.why));
+        if (unread.namesLeftOut != 0) names.push_back("left out " + std::to_string(unread.namesLeftOut));
+        return names;
     }
     // START over R/ into a new output folder: the report's closing lines, from the totals on.
     std::string Scan(std::function<void(int)> inTurn = {}) {
@@ -433,7 +606,9 @@ protected:
 };
 
 // Each kind of problem ends the run with its count under the total, in the final message and in
-// the report's closing lines alike; a clean run's message and tail are as they always were.
+// the report's closing lines alike (what else they say of it is the scan run's business), and the
+// window keeps the names of what was not read, for that run alone; a clean run's message is as it
+// always was.
 TEST_F(ScriptedScanTest, ProblemsAreCountedInTheFinalMessageAndTheReport) {
     const ScriptedFile photo{"n1234567_890_123[1].jpg"};
     const auto with = [&](auto change) {
@@ -441,28 +616,42 @@ TEST_F(ScriptedScanTest, ProblemsAreCountedInTheFinalMessageAndTheReport) {
         change(file);
         return file;
     };
-    const struct { const char* why; std::map<std::string, ScriptedFolder> folders; int found; Log problems; } rows[] = {
-        {"clean", {{"R/", {{photo}}}}, 1, {}},
+    const std::string photoPath = "R/" + photo.name;
+    const struct { const char* why; std::map<std::string, ScriptedFolder> folders; int found; Log problems; Log unread; } rows[] = {
+        {"clean", {{"R/", {{photo}}}}, 1, {}, {}},
         {"a folder that cannot be opened", {{"R/", {{photo}, {"A"}}}, {"R/A/", {{photo}, {}, false}}}, 1,
-         {"Folders that could not be read: 1"}},
-        {"a listing that ends early", {{"R/", {{photo}, {}, true, false}}}, 1, {"Folders that could not be read: 1"}},
+         {"Folders that could not be read: 1"}, {"folder R/A/: " + SystemErrorText(13)}},
+        {"a listing that ends early", {{"R/", {{photo}, {}, true, false}}}, 1, {"Folders that could not be read: 1"},
+         {"folder R/: " + SystemErrorText(5)}},
         {"a file changed while read", {{"R/", {{with([](ScriptedFile& f) { f.changes = true; })}}}}, 1,
-         {"Entries without their MD5 or times: 1", "Files that changed while they were read: 1"}},
+         {"Entries without their MD5 or times: 1", "Files that changed while they were read: 1"}, {"changed " + photoPath}},
         {"a file without its times", {{"R/", {{with([](ScriptedFile& f) { f.noTimes = true; })}}}}, 1,
-         {"Entries without their MD5 or times: 1"}},
+         {"Entries without their MD5 or times: 1"}, {}},
         {"a file whose examination failed", {{"R/", {{with([](ScriptedFile& f) { f.throws = true; })}}}}, 0,
-         {"Files that could not be examined: 1"}},
+         {"Files that could not be examined: 1"}, {"lost " + photoPath}},
         {"access times not kept", {{"R/", {{with([](ScriptedFile& f) { f.keepsAccessTime = false; })}, {}, true, true, false}}},
-         1, {"Files and folders whose access time changed when read: 2"}}};
+         1, {"Files and folders whose access time changed when read: 2"}, {}}};
     for (const auto& row : rows) {
         volume.folders = row.folders;
         const std::string tail = Scan();
-        std::string message = "message Operation complete.\r\n\r\nTotal files found: " + std::to_string(row.found);
-        std::string closing = "Total files found: " + std::to_string(row.found) + "<hr>\r\n";
-        if (!row.problems.empty()) closing += "<b>This report is not complete:</b><br>\r\n";
-        for (const std::string& problem : row.problems) message += "\r\n" + problem, closing += problem + "<br>\r\n";
-        EXPECT_EQ(Only({"message"}), Log{message + "\r\nReport: <report>"}) << row.why;
-        EXPECT_EQ(tail, closing + "</body></html>\r\n") << row.why;
+        // The lines that give a count, but the total's.
+        const auto counts = [](const std::string& text, const std::string& lineEnd) {
+            Log lines;
+            const std::regex count("([^\r\n>]*: [0-9]+)" + lineEnd);
+            for (auto match = std::sregex_iterator(text.begin(), text.end(), count); match != std::sregex_iterator(); ++match)
+                if (!(*match)[1].str().starts_with("Total files found")) lines.push_back((*match)[1].str());
+            return lines;
+        };
+        const Log messages = Only({"message", "forecast", "question"});
+        ASSERT_EQ(messages.size(), 1u) << row.why;
+        EXPECT_TRUE(messages[0].starts_with("message Operation complete.\r\n\r\nTotal files found: " + std::to_string(row.found)) &&
+                    messages[0].ends_with("\r\nReport: <report>")) << row.why;
+        EXPECT_EQ(counts(messages[0], "\r\n"), row.problems) << row.why;
+        EXPECT_EQ(counts(tail, "<br>"), row.problems) << row.why;
+        if (row.problems.empty()) {
+            EXPECT_EQ(messages[0], Total("complete", row.found)) << row.why;
+        }
+        EXPECT_EQ(Unread(), row.unread) << row.why;
     }
 }
 
