@@ -53,25 +53,36 @@ constexpr std::string_view kUsageOptions =
     "  --folder DIR       search DIR and every folder below it\n"
     "  --no-subfolders    with --folder: only the files directly in DIR\n"
     "  --profiles ROOT    search ROOT's \"Users\" and \"Documents and Settings\" folders; ROOT is\n"
-    "                     a drive (C:) or the mount point of a drive's image (/mnt/evidence)\n"
+#ifdef _WIN32
+    "                     a drive (C: or E:)\n"
+#else
+    "                     the mount point of a drive or of a drive's image (/mnt/evidence)\n"
+#endif
     "  --output DIR       the folder in which the run's own output folder is made\n"
     "  --no-photos        make no copies and leave the photos out of the report\n"
     "  --include-deleted  also report the photos of cache entries the browser had let go of\n"
+#ifdef SNAPSIFT_IMAGES
     "                     (doomed, evicted, being deleted), marked as deleted; with --image,\n"
     "                     also deleted files that NTFS still names\n"
+#else
+    "                     (doomed, evicted, being deleted), marked as deleted\n"
+#endif
     "  --list-cache DIR   list every entry of the browser cache in DIR (a Chromium cache folder,\n"
-    "                     a Firefox cache2 or entries folder) as tab-separated text\n"
+    "                     a Firefox cache2 or entries folder, or an old cache's index.dat file\n"
+    "                     under any name) as tab-separated text\n"
     "  --verify RUNFOLDER check a run's folder: every copy against its row of the CSV (MD5 and\n"
-    "                     SHA-256) and every file against SHA256SUMS; exit status 0 when\n"
-    "                     everything matches, 4 when anything does not, 2 for no run folder\n";
+    "                     SHA-256) and every file against SHA256SUMS, which must be there;\n"
+    "                     prints the digest list's SHA-256; exit status 0 when everything\n"
+    "                     matches, 4 when anything does not, 2 for no run folder\n";
 constexpr std::string_view kUsageEnd =
     "  --help             show this text\n"
     "  --version          show the version\n"
     "\n"
     "Ctrl-C ends the scan as an aborted run with a complete report.\n"
     "Exit status: 0 completed, 1 aborted, 2 stopped by a check, 3 completed but the report is\n"
-    "incomplete (an entry, a copy or a folder could not be read or written; the counts are shown),\n"
-    "4 (--verify) a file of the run folder is missing, changed or not listed.\n";
+    "incomplete (an entry, a copy or a folder could not be read or written, or no profile folder\n"
+    "was found; the counts are shown and the report names each), 4 (--verify) the run folder\n"
+    "does not match what the run wrote.\n";
 
 constexpr std::string_view kImageOptions =
     "  --image FILE       search a raw (dd), split raw (.001) or E01 disk image, read straight\n"
@@ -80,8 +91,9 @@ constexpr std::string_view kImageOptions =
     "  --partition N      search partition N of the image (see --list-partitions); without it,\n"
     "                     --profiles searches every NTFS partition with a profile folder and\n"
     "                     --folder the first NTFS partition that holds PATH\n"
-    "  --verify-image     with --image: first read all of the image's data and check its digest\n"
-    "                     against the one an E01 stores; the report says what was found\n"
+    "  --verify-image     with --image: first read all of the image's data and check its MD5\n"
+    "                     (SHA-1 where only that is stored) against the one an E01 stores;\n"
+    "                     the report says what was found\n"
     "  --list-partitions FILE  list the image's partitions: number, offset and size in bytes,\n"
     "                     file system, and which profile folders each holds\n";
 

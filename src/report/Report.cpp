@@ -168,6 +168,12 @@ std::string FormatReportEntry(const ReportEntry& entry) {
     // entry whose body it holds.
     const std::string of = entry.timesOf.empty() ? std::string() : " (of " + ReportText(entry.timesOf, '/') + ")";
     const auto timeLine = [&](std::string_view label, const std::optional<DateTime>& value) {
+        // "Unable to determine" is what a file system does not keep; a file not opened says so.
+        if (!entry.timesAvailable && entry.timesNotRead) {
+            out += "<b>" + std::string(label) + of + ":</b> Not read (see Status)<br>";
+            out += kLineEnd;
+            return;
+        }
         AppendTimeLine(out, std::string(label) + of, entry.timesAvailable ? value : std::nullopt);
     };
     timeLine("Created time", entry.timeCreated);
@@ -215,10 +221,32 @@ std::string FormatImageLine(const ImageFacts& image) {
     return line;
 }
 
-bool WriteReportHeader(const std::string& reportPath, const ImageFacts* image) {
+std::string FormatRunFacts(const RunFacts& run) {
+    std::string block;
+    const auto row = [&](std::string_view label, const std::string& text) {
+        block += "<b>";
+        block += label;
+        block += ":</b> " + ReportText(text) + "<br>";
+        block += kLineEnd;
+    };
+    row("Source", run.source);
+    row("Searched", run.mode);
+    row("Options", run.options);
+    AppendTimeLine(block, "Run started", run.started);
+    row("Program", run.program);
+    row("Host", run.host);
+    row("User", run.user);
+    block += "<b>Result:</b> written at the end of this report when the run ends; a report without it did not "
+             "finish<br>";
+    block += kLineEnd;
+    return block;
+}
+
+bool WriteReportHeader(const std::string& reportPath, const ImageFacts* image, const RunFacts* run) {
     std::string header(kHeaderLine);
     header += kLineEnd;
     if (image != nullptr) header += FormatImageLine(*image);
+    if (run != nullptr) header += FormatRunFacts(*run);
     return WriteOutputFile(reportPath, header, OutputWrite::Create);
 }
 
@@ -233,22 +261,46 @@ bool AppendImageDamageWarning(const std::string& reportPath, std::uint64_t damag
     return WriteOutputFile(reportPath, line, OutputWrite::Append);
 }
 
+namespace {
+
+// A closing line, then the names it counts, one to a line, escaped as names are.
+void AppendClosingLine(std::string& out, const ClosingLine& line) {
+    out += HtmlText(line.text, false) + "<br>";
+    out += kLineEnd;
+    for (const auto& [name, separator] : line.names) {
+        out += "&nbsp;&nbsp;&nbsp;&nbsp;" + ReportText(name, separator) + "<br>";
+        out += kLineEnd;
+    }
+    if (line.unnamed != 0) {
+        out += "&nbsp;&nbsp;&nbsp;&nbsp;and " + std::to_string(line.unnamed) + " more, not named here<br>";
+        out += kLineEnd;
+    }
+}
+
+}  // namespace
+
 bool AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound,
-                      const std::vector<std::string>& problems, const std::vector<std::string>& facts) {
+                      const std::vector<ClosingLine>& problems, const std::vector<ClosingLine>& facts,
+                      const RunEnd* end) {
     std::string tail(aborted ? "<br><Br><hr>Operation was aborted before completion.<br>"
                              : "<hr>End of Report<br>");
     tail += kLineEnd;
-    tail += "Total files found: " + std::to_string(filesFound);
-    for (const std::string& fact : facts) tail += "<br>" + HtmlText(fact, false);
-    tail += "<hr>";
+    tail += "Total files found: " + std::to_string(filesFound) + "<hr>";
     tail += kLineEnd;
     if (!problems.empty()) {
         tail += "<b>This report is not complete:</b><br>";
         tail += kLineEnd;
-        for (const std::string& problem : problems) {
-            tail += HtmlText(problem, false) + "<br>";
-            tail += kLineEnd;
-        }
+        for (const ClosingLine& problem : problems) AppendClosingLine(tail, problem);
+    }
+    if (!facts.empty()) {
+        tail += "<b>Notes:</b><br>";
+        tail += kLineEnd;
+        for (const ClosingLine& fact : facts) AppendClosingLine(tail, fact);
+    }
+    if (end != nullptr) {
+        AppendTimeLine(tail, "Run ended", end->ended);
+        tail += "<b>Result:</b> " + HtmlText(end->result, false) + "<br>";
+        tail += kLineEnd;
     }
     tail += "</body></html>";
     tail += kLineEnd;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include <string_view>
+#include <utility>
 
 #include "text/DateTime.h"
 #include "text/PathText.h"
@@ -40,6 +41,7 @@ struct ReportEntry {
     std::string fullPath;
     std::string fileName;
     bool timesAvailable = false;             // false: all three "Unable to determine"
+    bool timesNotRead = false;               // with it: the file could not be opened, so its times were not read
     std::optional<DateTime> timeCreated;     // empty alone: only the created time unknown
     DateTime timeModified;
     DateTime timeAccessed;
@@ -58,9 +60,36 @@ struct ReportEntry {
     std::string timesOf;
 };
 
+// What the report says of the run itself, in a block after its header lines: what was searched
+// and how, when it began (UTC), by which program, on which host and as whom. How it ended is
+// said at the end of the report, so that a report cut short never claims to have finished.
+struct RunFacts {
+    std::string source;   // the drive, folder or image searched
+    std::string mode;     // "the profile folders (Users, Documents and Settings)", "the folder and its subfolders"
+    std::string options;  // "photos copied; deleted cache entries not reported"
+    DateTime started;     // UTC
+    std::string program, host, user;
+};
+// How the run ended, for the report's last lines.
+struct RunEnd {
+    DateTime ended;      // UTC
+    std::string result;  // "complete", "not complete: see the lines above", "aborted after entry 12"
+};
+// A closing line: a count's text and, under it, the names of what it counts (each with the
+// separator between the names of its path).
+struct ClosingLine {
+    std::string text;
+    std::vector<std::pair<std::string, char>> names;
+    std::uint64_t unnamed = 0;  // counted but not named (past the names kept)
+};
+
 // Creates (or empties) the report and writes its header line, followed, for a disk image, by
-// the line that names the image. False when it cannot be made or the header cannot be written.
-bool WriteReportHeader(const std::string& reportPath, const ImageFacts* image = nullptr);
+// the line that names the image, and the run's facts. False when it cannot be made or the
+// header cannot be written.
+bool WriteReportHeader(const std::string& reportPath, const ImageFacts* image = nullptr,
+                       const RunFacts* run = nullptr);
+// The run-facts block's lines.
+std::string FormatRunFacts(const RunFacts& run);
 // The line that names a disk image: its path, its size, its number of files when more than
 // one, and for a format that keeps one, the MD5 digest stored in it.
 std::string FormatImageLine(const ImageFacts& image);
@@ -70,13 +99,14 @@ bool AppendReportEntry(const std::string& reportPath, const ReportEntry& entry);
 // Appends the warning that `damagedParts` parts of the disk image were read as zeros, before the
 // tail. False when it cannot be written whole.
 bool AppendImageDamageWarning(const std::string& reportPath, std::uint64_t damagedParts);
-// Appends the tail (aborted or completed form, totals and the facts lines under them, closing
-// line); with problems, the lines
+// Appends the tail (aborted or completed form, totals, and under them what only happened, each
+// with the names it counts; then how the run ended); with problems, the lines
 // saying what the run could not do come under the totals, before the closing line. False when it
 // cannot be written whole: the report then ends after its last entry, with no word of how the
 // run ended.
 bool AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound,
-                      const std::vector<std::string>& problems = {}, const std::vector<std::string>& facts = {});
+                      const std::vector<ClosingLine>& problems = {}, const std::vector<ClosingLine>& facts = {},
+                      const RunEnd* end = nullptr);
 
 // The profile link's target for a user ID: the user ID percent-encoded as the report's link
 // writes it.

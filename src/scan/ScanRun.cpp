@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -9,6 +10,9 @@
 #include "hash/MD5.h"
 #include "volume/LiveVolume.h"
 #include "platform/LocaleText.h"
+#include "platform/RunnerFacts.h"
+#include "platform/SystemError.h"
+#include "scan/Version.h"
 #include "text/PathText.h"
 #include "text/Utf8.h"
 #include "search/EvidenceEntry.h"
@@ -70,29 +74,41 @@ public:
     void FileFound(std::int32_t filesFound) override { host_.FileFound(filesFound); }
     void ShowMessage(std::string_view text, MessageKind kind) override { host_.ShowMessage(text, kind); }
     void FolderUnreadable(const std::string& folderPath, const SystemError& error) override {
-        ++foldersUnreadable;
+        gaps.Add(&EvidenceGaps::foldersUnreadable, folderPath + ": " + SystemErrorText(error.code), separator);
         host_.FolderUnreadable(folderPath, error);
     }
     void AccessTimeNotKept(const std::string& path) override {
-        ++accessTimesNotKept;
+        gaps.Add(&EvidenceGaps::accessTimesNotKept, path, separator);
         host_.AccessTimeNotKept(path);
     }
     void FileChangedWhileRead(const std::string& fullPath) override { host_.FileChangedWhileRead(fullPath); }
-    void CandidateLost(const std::string& fullPath) override { host_.CandidateLost(fullPath); }
+    void CandidateLost(const std::string& fullPath) override {
+        lost.emplace_back(fullPath, separator);
+        host_.CandidateLost(fullPath);
+    }
     void CacheProblem(const std::string& where, std::string_view problem) override {
         host_.CacheProblem(where, problem);
     }
 
-    std::uint64_t foldersUnreadable = 0;
-    std::uint64_t accessTimesNotKept = 0;
+    // The folders not read and the access times not kept, with their names; the files the walk
+    // could not examine (it counts them itself).
+    EvidenceGaps gaps;
+    std::vector<std::pair<std::string, char>> lost;
+    char separator = kSeparator;  // of the volume being searched
 
 private:
     ScanHost& host_;
 };
 
-EvidenceTally TallyOf(const EvidenceEntry& evidence, const FolderWalk& walk) {
+EvidenceTally TallyOf(const EvidenceEntry& evidence, const FolderWalk& walk, CountingHost& host) {
     EvidenceTally tally = evidence.Tally();
-    tally.gaps.candidatesLost += walk.CandidatesLost();
+    // The walk counts the files it could not examine; the host has their names.
+    for (std::uint64_t i = 0; i < walk.CandidatesLost(); ++i) {
+        const bool named = i < host.lost.size();
+        tally.gaps.Add(&EvidenceGaps::candidatesLost, named ? host.lost[i].first : std::string(),
+                       named ? host.lost[i].second : kSeparator);
+    }
+    host.lost.clear();
     return tally;
 }
 
@@ -104,6 +120,7 @@ EvidenceTally TallyOf(const EvidenceEntry& evidence, const FolderWalk& walk) {
 EvidenceTally SearchVolume(ScanState& state, ScanHost& settings, CountingHost& host, Volume& volume,
                            const std::string& runFolder, const std::string& drive, const EvidenceTally& earlier) {
     EvidenceEntry evidence(WithTrailingSeparator(runFolder), host, volume.Separator(), earlier, &state.AbortRequested);
+    host.separator = volume.Separator();
     FolderWalk walk(state.AbortRequested, host, evidence, volume);
     // An output folder chosen inside the searched tree: the run's own copies are no evidence.
     if (const auto runFolderIdentity = volume.IdentityOfLocalFolder(runFolder)) walk.SkipFolder(*runFolderIdentity);
@@ -112,7 +129,7 @@ EvidenceTally SearchVolume(ScanState& state, ScanHost& settings, CountingHost& h
             walk.SearchFolderTree(state.SourceFolder);
         else
             walk.SearchFolder(state.SourceFolder);
-        return TallyOf(evidence, walk);
+        return TallyOf(evidence, walk, host);
     }
     const std::string users = drive + volume.Separator() + "Users";
     const std::string documents = drive + volume.Separator() + "Documents and Settings";
@@ -123,41 +140,107 @@ EvidenceTally SearchVolume(ScanState& state, ScanHost& settings, CountingHost& h
     // the run does not know.
     SystemError error;
     const std::string root = drive + volume.Separator();
-    if (!usersThere && !documentsThere && !volume.OpenRoot(root, error)) host.FolderUnreadable(root, error);
-    return TallyOf(evidence, walk);
+    EvidenceTally tally = TallyOf(evidence, walk, host);
+    if (!usersThere && !documentsThere) {
+        if (!volume.OpenRoot(root, error))
+            host.FolderUnreadable(root, error);
+        else
+            tally.gaps.Add(&EvidenceGaps::volumesWithoutProfiles, root, volume.Separator());
+    }
+    return tally;
 }
+
+// The closing lines of the counts in `labels` that are not 0, each with the names it counts.
+std::vector<ClosingLine> LinesOf(const EvidenceGaps& gaps,
+                                 std::span<const std::pair<const char*, std::uint64_t EvidenceGaps::*>> labels) {
+    std::vector<ClosingLine> lines;
+    for (const auto& [label, count] : labels) {
+        if (gaps.*count == 0) continue;
+        ClosingLine line{label + std::to_string(gaps.*count), {}, 0};
+        for (const EvidenceGaps::Named& named : gaps.named)
+            if (named.count == count && !named.name.empty()) line.names.emplace_back(named.name, named.separator);
+        if (!line.names.empty()) line.unnamed = gaps.*count - line.names.size();
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+// How the run ended, for the report's last lines.
+std::string ResultText(bool aborted, const EvidenceGaps& gaps, std::int32_t filesFound) {
+    if (aborted) return "aborted after entry " + std::to_string(filesFound);
+    return gaps.Any() ? "not complete: see the lines above" : "complete";
+}
+
+// A new run folder: the time-stamped name, or " (2)", " (3)"... after it when a run of the same
+// second made that one. Empty when none can be made.
+std::string NewRunFolder(const std::string& stamped) {
+    if (CreateNewFolder(stamped)) return stamped;
+    for (int number = 2; number <= 99; ++number) {
+        const std::string numbered = stamped + " (" + std::to_string(number) + ")";
+        if (CreateNewFolder(numbered)) return numbered;
+        std::error_code error;
+        if (!std::filesystem::exists(PathFromText(numbered), error)) break;  // not taken: it cannot be made
+    }
+    return {};
+}
+
+// What the report says of the run before its first entry.
+RunFacts FactsOf(const ScanState& state, const ScanHost& host, const ScanEnvironment& environment) {
+    RunFacts facts;
+    const ImageSource* image = host.Image();
+    const std::string drive = WithoutTrailingSeparators(host.SelectedDriveRoot());
+    if (image != nullptr)
+        facts.source = image->facts.path + (host.ProfileMode() ? std::string() : ", " + state.SourceFolder);
+    else
+        facts.source = host.ProfileMode() ? (drive.empty() ? std::string(1, kSeparator) : drive) : state.SourceFolder;
+    facts.mode = host.ProfileMode()             ? "the profile folders (Users, Documents and Settings) of each volume"
+                 : host.SearchSubfolders() ? "the folder and its subfolders"
+                                           : "the folder alone, without its subfolders";
+    facts.options = std::string(host.IncludePhotos() ? "photos copied" : "no photos copied") +
+                    (host.IncludeDeletedCacheEntries() ? "; cache entries the browser had let go of reported"
+                                                       : "; cache entries the browser had let go of not reported");
+    facts.started = environment.utcNow ? environment.utcNow() : UtcNow();
+    facts.program = std::string(kAppTitle) + " " + std::string(kAppVersion);
+    facts.host = HostName();
+    facts.user = UserName();
+    return facts;
+}
+
+std::uint64_t VolumesSearched(const ImageSource* image) { return image == nullptr ? 1 : image->volumes.size(); }
 
 }  // namespace
 
-std::vector<std::string> ProblemLines(const EvidenceGaps& gaps) {
-    const std::pair<const char*, std::uint64_t> counts[] = {
-        {"Folders that could not be read: ", gaps.foldersUnreadable},
-        {"Entries without their MD5 or times: ", gaps.entriesIncomplete},
-        {"Files that changed while they were read: ", gaps.filesChanged},
-        {"Copies that could not be made: ", gaps.copiesFailed},
-        {"Entries that could not be written to the report: ", gaps.entriesNotWritten},
-        {"Files that could not be examined: ", gaps.candidatesLost},
-        {"Entries whose bytes lie in a damaged part of the disk image: ", gaps.entriesFromDamage},
-        {"Damaged parts of the disk image (read as zeros): ", gaps.imageDamage},
-        {"Report lines that could not be written: ", gaps.reportWritesFailed},
-        {"Timeline or digest list that could not be written: ", gaps.runFilesNotWritten},
-        {"Photos' cache entries not read whole: ", gaps.cacheEntriesDamaged},
-        {"Cache entries or parts whose URL could not be read: ", gaps.cacheEntriesUnreadable},
-        {"Cached photos cut short: ", gaps.cachedBodiesCutShort},
-        {"Cached photos whose body could not be decoded: ", gaps.bodiesNotDecoded},
-        {"Caches this build cannot read: ", gaps.cachesNotReadable},
-        {"Files and folders whose access time changed when read: ", gaps.accessTimesNotKept}};
-    std::vector<std::string> lines;
-    for (const auto& [label, count] : counts)
-        if (count != 0) lines.push_back(label + std::to_string(count));
-    return lines;
+std::vector<ClosingLine> ProblemLines(const EvidenceGaps& gaps) {
+    using G = EvidenceGaps;
+    static constexpr std::pair<const char*, std::uint64_t G::*> kLabels[] = {
+        {"Folders that could not be read: ", &G::foldersUnreadable},
+        {"Entries without their MD5 or times: ", &G::entriesIncomplete},
+        {"Files that changed while they were read: ", &G::filesChanged},
+        {"Copies that could not be made: ", &G::copiesFailed},
+        {"Entries that could not be written to the report: ", &G::entriesNotWritten},
+        {"Files that could not be examined: ", &G::candidatesLost},
+        {"Entries whose bytes lie in a damaged part of the disk image: ", &G::entriesFromDamage},
+        {"Damaged parts of the disk image (read as zeros): ", &G::imageDamage},
+        {"Report lines that could not be written: ", &G::reportWritesFailed},
+        {"Timeline or digest list that could not be written: ", &G::runFilesNotWritten},
+        {"Photos' cache entries not read whole: ", &G::cacheEntriesDamaged},
+        {"Cache entries or parts whose URL could not be read: ", &G::cacheEntriesUnreadable},
+        {"Cached photos cut short: ", &G::cachedBodiesCutShort},
+        {"Cached photos whose body could not be decoded: ", &G::bodiesNotDecoded},
+        {"Caches this build cannot read: ", &G::cachesNotReadable},
+        {"Volumes with neither a Users nor a Documents and Settings folder (nothing searched there): ",
+         &G::volumesWithoutProfiles}};
+    return LinesOf(gaps, kLabels);
 }
 
-std::vector<std::string> FactLines(const EvidenceGaps& gaps) {
-    std::vector<std::string> lines;
-    if (gaps.cachedNotPhotos != 0)
-        lines.push_back("Cached responses that are not photos: " + std::to_string(gaps.cachedNotPhotos));
-    return lines;
+std::vector<ClosingLine> NoteLines(const EvidenceGaps& gaps) {
+    using G = EvidenceGaps;
+    static constexpr std::pair<const char*, std::uint64_t G::*> kLabels[] = {
+        {"Files and folders whose access time changed when read: ", &G::accessTimesNotKept},
+        {"Cached responses that are not photos: ", &G::cachedNotPhotos},
+        {"Photos in cache entries the browser had let go of, not reported (--include-deleted reports them): ",
+         &G::deletedCacheEntriesLeftOut}};
+    return LinesOf(gaps, kLabels);
 }
 
 ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& environment) {
@@ -177,8 +260,9 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     }
 
     const DateTime now = environment.localNow ? environment.localNow() : LocalNow();
-    const std::string runFolder = state.OutputFolder + "Snapsift - " + OutputFolderStamp(now, MonthAbbreviation(now.month));
-    if (!CreateNewFolder(runFolder)) {
+    const std::string runFolder =
+        NewRunFolder(state.OutputFolder + "Snapsift - " + OutputFolderStamp(now, MonthAbbreviation(now.month)));
+    if (runFolder.empty()) {
         host.ShowMessage("Error creating output folder.", MessageKind::Stop);
         return result;
     }
@@ -187,7 +271,8 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     const std::string reportPath = result.runFolder + std::string(kReportFileName);
     const ImageSource* image = host.Image();
     const std::string csvPath = result.runFolder + std::string(kCsvFileName);
-    if (!WriteReportHeader(reportPath, image != nullptr ? &image->facts : nullptr) || !WriteCsvHeader(csvPath)) {
+    const RunFacts facts = FactsOf(state, host, environment);
+    if (!WriteReportHeader(reportPath, image != nullptr ? &image->facts : nullptr, &facts) || !WriteCsvHeader(csvPath)) {
         if (RemoveUnusedRunFolder(runFolder, {reportPath, csvPath})) result.runFolder.clear();
         host.ShowMessage("Error opening output file.", MessageKind::Stop);
         return result;
@@ -213,8 +298,9 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
             if (!host.ProfileMode()) break;
         }
     }
-    tally.gaps.foldersUnreadable = counting.foldersUnreadable;
-    tally.gaps.accessTimesNotKept = counting.accessTimesNotKept;
+    tally.gaps.foldersUnreadable = counting.gaps.foldersUnreadable;
+    tally.gaps.accessTimesNotKept = counting.gaps.accessTimesNotKept;
+    tally.gaps.named.insert(tally.gaps.named.end(), counting.gaps.named.begin(), counting.gaps.named.end());
 
     // Damage met anywhere in the image, in an entry's bytes or not, is said before the tail.
     if (image != nullptr && image->damagedParts) {
@@ -225,15 +311,30 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     }
     const bool aborted = state.AbortRequested;
     // A tail that cannot be written is itself one of the problems, said in the message only.
-    if (!AppendReportTail(reportPath, aborted, tally.filesFound, ProblemLines(tally.gaps), FactLines(tally.gaps)))
+    const RunEnd end{environment.utcNow ? environment.utcNow() : UtcNow(),
+                     ResultText(aborted, tally.gaps, tally.filesFound)};
+    if (!AppendReportTail(reportPath, aborted, tally.filesFound, ProblemLines(tally.gaps), NoteLines(tally.gaps), &end))
         ++tally.gaps.reportWritesFailed;
     // From what the report and its spreadsheet form now hold, the timeline, then the digests of
     // every file of the run folder, the report's own last: a failure can only be said below.
     tally.gaps.runFilesNotWritten += WriteTimelineAndDigestList(result.runFolder);
-    std::string message = std::string(aborted ? "Operation aborted." : "Operation complete.") +
+    // A profile search that found no profile folder anywhere searched nothing, and says so first.
+    const bool nothingSearched = host.ProfileMode() && !aborted && tally.gaps.volumesWithoutProfiles != 0 &&
+                                 tally.gaps.volumesWithoutProfiles == VolumesSearched(image);
+    std::string message = std::string(aborted           ? "Operation aborted."
+                                      : nothingSearched ? "Nothing was searched: no Users or Documents and Settings folder."
+                                                        : "Operation complete.") +
                           "\r\n\r\nTotal files found: " + std::to_string(tally.filesFound);
-    for (const std::string& line : FactLines(tally.gaps)) message += "\r\n" + line;
-    for (const std::string& line : ProblemLines(tally.gaps)) message += "\r\n" + line;
+    bool named = false;
+    // What the report lacks first, then what only happened: as the report's closing lines.
+    for (const auto& lines : {ProblemLines(tally.gaps), NoteLines(tally.gaps)})
+        for (const ClosingLine& line : lines) {
+            message += "\r\n" + line.text;
+            named = named || !line.names.empty();
+        }
+    if (named) message += "\r\nThe report names each of them.";
+    if (const auto listDigest = FileSha256(result.runFolder + std::string(kDigestListFileName)))
+        message += "\r\nDigest list SHA-256: " + *listDigest;
     message += "\r\nReport: " + reportPath;
     host.ShowMessage(message, MessageKind::Final);
     result.outcome = aborted ? ScanOutcome::Aborted : ScanOutcome::Completed;

@@ -11,6 +11,7 @@
 #include "scan/ScanHost.h"
 #include "search/EvidenceEntry.h"
 #include "scan/ScanState.h"
+#include "report/Report.h"
 
 namespace snapsift {
 
@@ -32,14 +33,16 @@ struct ScanResult {
 struct ScanEnvironment {
     std::function<DateTime()> localNow;                    // default: LocalNow()
     std::function<std::string(std::string_view)> selfTestDigest;  // default: MD5 string digest
+    std::function<DateTime()> utcNow;                      // default: UtcNow(), for the run's facts
 };
 
-// The run's problems, a line each ("Folders that could not be read: 2"), in a fixed order; none
-// for a clean run. The final message and the report's closing lines give them.
-std::vector<std::string> ProblemLines(const EvidenceGaps& gaps);
-// The lines under the total that say what the entries are, not what the run lacks: the cached
-// responses under a photo's URL that are no photo.
-std::vector<std::string> FactLines(const EvidenceGaps& gaps);
+// The run's problems, a line each ("Folders that could not be read: 2") with the names it
+// counts, in a fixed order; none for a clean run. The final message gives the lines, the
+// report's closing section the lines and the names.
+std::vector<ClosingLine> ProblemLines(const EvidenceGaps& gaps);
+// What only happened, not what the report lacks: access times the system would not keep, the
+// cached responses under a photo's URL that are no photo, the deleted entries left out.
+std::vector<ClosingLine> NoteLines(const EvidenceGaps& gaps);
 
 ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& environment = {});
 

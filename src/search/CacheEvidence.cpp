@@ -119,8 +119,14 @@ constexpr std::string_view kWritingWhenStopped = "the browser was writing this c
 }  // namespace
 
 void EvidenceEntry::CachePartUnreadable(const std::string& where, const std::string& problem) {
-    ++tally_.gaps.cacheEntriesUnreadable;
+    tally_.gaps.Add(&EvidenceGaps::cacheEntriesUnreadable, where + ": " + problem, separator_);
     host_.CacheProblem(where, problem);
+}
+
+bool EvidenceEntry::LeftOutAsDeleted(const CacheEntry& cached, const std::string& where) {
+    if (!cached.deleted || host_.IncludeDeletedCacheEntries()) return false;
+    tally_.gaps.Add(&EvidenceGaps::deletedCacheEntriesLeftOut, where + ": " + cached.url, separator_);
+    return true;
 }
 
 void EvidenceEntry::UrlUnreadable(const std::string& where, const std::string& why) {
@@ -141,8 +147,9 @@ void EvidenceEntry::ProcessCacheFile(const VolumeFolder& folder, const std::stri
 
 void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::string& fullPath,
                                      const std::string& fileName, CacheFileKind kind) {
+    // A doomed entry is read even when such entries are not reported, so that the run can say how
+    // many photos it left out.
     const bool doomed = kind == CacheFileKind::Cache2Doomed;
-    if (doomed && !host_.IncludeDeletedCacheEntries()) return;
     HeldFile file;
     const auto unreadable = [&](const std::string& why) { UrlUnreadable(fullPath, why); };
     if (!file.Open(folder, fileName, fullPath)) {
@@ -171,7 +178,7 @@ void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::stri
         cached = ReadCache2Entry(fileName, file.Bytes(), doomed ? Cache2Folder::Doomed : Cache2Folder::Entries);
         cached.deleted = cached.deleted || doomed;
         // A doomed entry is named by a number, as other files are: one with no key is no entry.
-        if (doomed && cached.key.empty()) return;
+        if (doomed && (cached.key.empty() || (cached.url.empty() && !host_.IncludeDeletedCacheEntries()))) return;
     }
     if (cached.url.empty()) {
         std::string why = cached.note;
@@ -180,7 +187,7 @@ void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::stri
         return;
     }
     const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
-    if (!photo || (cached.deleted && !host_.IncludeDeletedCacheEntries())) return;
+    if (!photo || LeftOutAsDeleted(cached, fullPath)) return;
     RecordCachedPhoto(cached, *photo, &file, fullPath);
 }
 
@@ -214,7 +221,7 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
             continue;
         }
         const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
-        if (!photo || (cached.deleted && !host_.IncludeDeletedCacheEntries())) continue;
+        if (!photo || LeftOutAsDeleted(cached, fullPath)) continue;
         RecordCachedPhoto(cached, *photo, &file, fullPath, timesOf, writing);
     }
 #else
@@ -223,7 +230,7 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
     (void)folder;
     const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
     if (!unreadableCaches_.insert(folderPath).second) return;
-    ++tally_.gaps.cachesNotReadable;
+    tally_.gaps.Add(&EvidenceGaps::cachesNotReadable, folderPath + " (Chromium SQL cache)", separator_);
     host_.CacheProblem(fullPath, "this build cannot read Chromium's SQL cache: the photos it holds are not searched");
 #endif
 }
@@ -251,10 +258,15 @@ void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::stri
     for (const IndexDatRecord& record : contents.records) {
         if (record.fileName.empty() || record.kind == IndexDatRecordKind::Redirect) continue;
         // A damaged record may not say its folder: what it says of its file's name is kept.
-        if (!record.note.empty()) index.damagedByName.emplace(LowerAscii(record.fileName), record);
+        if (!record.note.empty() && !record.inFreeBlocks) index.damagedByName.emplace(LowerAscii(record.fileName), record);
         const std::string key = LowerAscii(record.folder + '\\' + record.fileName);
         const auto found = index.records.find(key);
-        if (found == index.records.end() || (found->second.deleted && !record.deleted)) index.records[key] = record;
+        // A live record the hash tables reach first, then one only the block walk reaches, then one
+        // the browser let go of, then one left in blocks set free.
+        const auto rank = [](const IndexDatRecord& r) {
+            return r.inFreeBlocks ? 3 : r.deleted ? 2 : r.unreachedByHashTable ? 1 : 0;
+        };
+        if (found == index.records.end() || rank(record) < rank(found->second)) index.records[key] = record;
     }
     if (!index.problem.empty()) CachePartUnreadable(fullPath, "part of the cache's index could not be read: " + index.problem);
 }
@@ -275,11 +287,12 @@ void EvidenceEntry::AddIeCacheRecord(ReportEntry& entry) {
             damaged != index->second.damagedByName.end()) {
             const std::string problem = "its index.dat record could not be read: " + damaged->second.note;
             AddStatus(entry.status, problem);
-            ++tally_.gaps.cacheEntriesDamaged;
+            tally_.gaps.Add(&EvidenceGaps::cacheEntriesDamaged, entry.fullPath + ": " + problem, separator_);
             host_.CacheProblem(entry.fullPath, problem);
         } else if (!index->second.problem.empty()) {
             AddStatus(entry.status, "its cache's index.dat could not be read whole: its record may be missing");
-            ++tally_.gaps.cacheEntriesDamaged;
+            tally_.gaps.Add(&EvidenceGaps::cacheEntriesDamaged,
+                            entry.fullPath + ": its cache's index.dat could not be read whole", separator_);
         }
         return;
     }
@@ -296,10 +309,16 @@ void EvidenceEntry::AddIeCacheRecord(ReportEntry& entry) {
     cache.contentType = record.contentType;
     cache.contentEncoding = record.contentEncoding;
     entry.cache = std::move(cache);
-    if (record.deleted) AddStatus(entry.status, "its index.dat record is one the browser had let go of");
-    if (!record.note.empty()) {
+    if (record.inFreeBlocks)
+        AddStatus(entry.status, "its index.dat record is one the browser had let go of, found in blocks set free");
+    else if (record.deleted)
+        AddStatus(entry.status, "its index.dat record is one the browser had let go of");
+    if (!record.note.empty() && record.inFreeBlocks) {
+        AddStatus(entry.status, "what is left of its index.dat record could not all be read: " + record.note);
+    } else if (!record.note.empty()) {
         AddStatus(entry.status, "not all of its index.dat record could be read: " + record.note);
-        ++tally_.gaps.cacheEntriesDamaged;
+        tally_.gaps.Add(&EvidenceGaps::cacheEntriesDamaged,
+                        entry.fullPath + ": not all of its index.dat record could be read: " + record.note, separator_);
         host_.CacheProblem(entry.fullPath, "not all of its index.dat record could be read: " + record.note);
     }
 }
@@ -374,7 +393,7 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
         // A sparse child holds a range of its parent's body, never a photo of its own.
         if (cached.key.starts_with("Range_")) continue;
         const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
-        if (!photo || (cached.deleted && !host_.IncludeDeletedCacheEntries())) continue;
+        if (!photo || LeftOutAsDeleted(cached, indexPath)) continue;
         const HeldFile* bodyFile = nullptr;
         std::string bodyPath = indexPath, timesOf;
         if (cached.body) {
@@ -410,6 +429,12 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
     // What of the entry is missing; any of it makes the entry's evidence incomplete.
     std::string problems = cached.note;
     const CachedBody body = BodyOf(cached, bodyFile);
+    const std::int32_t number = CountEntry();
+    entry.number = number;
+    const std::string named = "entry " + std::to_string(number) + ", " + bodyPath;
+    const auto gap = [&](std::uint64_t EvidenceGaps::*count, const std::string& why) {
+        tally_.gaps.Add(count, named + (why.empty() ? "" : ": " + why), separator_);
+    };
     if (cached.body || cached.bodyBytes || problems.empty()) AddNote(problems, body.problem);
     // What the browser kept may be no photo, or not all of one: the entry says so, and only a
     // whole, successful response gives a copy.
@@ -417,11 +442,11 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
     const std::string cutShort = body.problem.empty() ? CutShortText(cached, body) : std::string();
     if (!notPhoto.empty()) {
         AddStatus(entry.status, notPhoto);
-        ++tally_.gaps.cachedNotPhotos;
+        gap(&EvidenceGaps::cachedNotPhotos, cached.statusLine);
     }
     if (!cutShort.empty()) {
         AddStatus(entry.status, cutShort);
-        ++tally_.gaps.cachedBodiesCutShort;
+        gap(&EvidenceGaps::cachedBodiesCutShort, cutShort);
         host_.CacheProblem(bodyPath, cutShort);
     }
     if (body.ofStoredBytes && body.md5) {
@@ -430,7 +455,7 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
         const bool unsupported = body.decoded.outcome == DecodedBody::Outcome::Unsupported;
         AddStatus(entry.status, body.decoded.note + (unsupported ? "" : "; the MD5 is of the stored bytes"));
         if (notPhoto.empty() && cutShort.empty()) {
-            ++tally_.gaps.bodiesNotDecoded;
+            gap(&EvidenceGaps::bodiesNotDecoded, body.decoded.note);
             host_.CacheProblem(bodyPath, body.decoded.note);
         }
     }
@@ -438,26 +463,24 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
     const std::optional<std::string>& digest = body.md5;
     const bool fromDamage = body.unreliable;
     if (bodyFile != nullptr && bodyFile->Changed()) {
-        ++tally_.gaps.filesChanged;
+        gap(&EvidenceGaps::filesChanged, {});
         host_.FileChangedWhileRead(bodyPath);
     }
     if (!problems.empty()) {
         problems.insert(0, "not all of the cache entry could be read: ");
         AddStatus(entry.status, problems);
-        ++tally_.gaps.cacheEntriesDamaged;
+        gap(&EvidenceGaps::cacheEntriesDamaged, problems);
         host_.CacheProblem(bodyPath, problems);
     }
     if (fromDamage) {
         AddStatus(entry.status, "unreliable: its bytes lie in a damaged part of the disk image, which was read as zeros");
-        ++tally_.gaps.entriesFromDamage;
+        gap(&EvidenceGaps::entriesFromDamage, {});
     } else if (!digest || !entry.timesAvailable) {
-        ++tally_.gaps.entriesIncomplete;
+        gap(&EvidenceGaps::entriesIncomplete, entry.status);
     }
     entry.digest = digest.value_or(std::string(MD5::kFileFailureText));
     if (digest && body.sha256) entry.sha256 = *body.sha256;
 
-    const std::int32_t number = CountEntry();
-    entry.number = number;
     if (host_.IncludePhotos() && body.Received() && notPhoto.empty() && cutShort.empty()) {
         const std::string copyName = CachedPhotoCopyName(photo.name, number);
         NewOutputFile copy;

@@ -1,6 +1,7 @@
 #include "search/EvidenceEntry.h"
 
 #include "hash/MD5.h"
+#include "platform/SystemError.h"
 #include "platform/OutputFile.h"
 #include "text/PathText.h"
 #include "search/EvidenceRead.h"
@@ -76,6 +77,11 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     if (recordLost) file.reset();
 
     const bool opened = file != nullptr;
+    // A file listed but not opened: why, in its status; its times were not read either.
+    if (!opened && !recordLost) {
+        AddStatus(entry.status, "could not be opened: " + SystemErrorText(openError.code));
+        entry.timesNotRead = true;
+    }
     // A size or a place of its bytes that no volume of its size can hold: nothing of it is read.
     const std::string notRead = opened ? NotReadReason(file->Error(), file->Size()) : std::string();
     if (!notRead.empty()) AddStatus(entry.status, notRead);
@@ -92,7 +98,9 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
 
     bool includePhotos = host_.IncludePhotos() && !recordLost && notRead.empty();
     NewOutputFile copy;
-    long copyError = opened ? 0 : openError.code;
+    // Only a copy that cannot be written to the output folder is the copy's failure; evidence
+    // that cannot be read is said in its entry.
+    long copyError = 0;
     if (includePhotos && opened && !copy.Create(runFolder_ + copyName)) copyError = copy.Error();
 
     std::optional<std::string> hex, sha256;
@@ -112,9 +120,14 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
             stopRequested);
         hex = std::move(digest.hex);
         sha256 = std::move(digest.sha256);
-        if (digest.failure == DigestFailure::ReadFailed && copyError == 0) copyError = digest.readError.code;
+        if (digest.failure == DigestFailure::ReadFailed) {
+            AddStatus(entry.status, "could not be read: " + (digest.readError.code != 0
+                                                                 ? SystemErrorText(digest.readError.code)
+                                                                 : std::string("the read stopped")));
+            includePhotos = false;
+        }
         if (digest.failure == DigestFailure::ChangedWhileRead) {
-            ++tally_.gaps.filesChanged;
+            tally_.gaps.Add(&EvidenceGaps::filesChanged, "entry " + std::to_string(number) + ", " + fullPath, separator_);
             host_.FileChangedWhileRead(fullPath);
         }
         if (digest.failure == DigestFailure::Aborted) {
@@ -128,23 +141,26 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
             sha256.reset();
             AddStatus(entry.status, "unreliable: its bytes lie in a damaged part of the disk image, which was read as zeros");
             includePhotos = false;
-        } else if (copying && copyError == 0) {
+        } else if (copying && copyError == 0 && digest.failure != DigestFailure::ReadFailed) {
             copyError = copy.Finish();
             copyFinished = copyError == 0;
         }
     }
     file.reset();
+    const std::string named = "entry " + std::to_string(number) + ", " + fullPath;
     if (fromDamage)
-        ++tally_.gaps.entriesFromDamage;
+        tally_.gaps.Add(&EvidenceGaps::entriesFromDamage, named, separator_);
     else if (state != FileState::RecordReused && (!hex || !entry.timesAvailable))
-        ++tally_.gaps.entriesIncomplete;
+        tally_.gaps.Add(&EvidenceGaps::entriesIncomplete, named + (entry.status.empty() ? "" : ": " + entry.status),
+                        separator_);
     // The report's words for an entry without its digest.
     entry.digest = hex ? std::move(*hex) : std::string(MD5::kFileFailureText);
     if (sha256) entry.sha256 = std::move(*sha256);
     if (includePhotos && copyError != 0) CopyFailed(fullPath, copyError);
 
-    if (includePhotos) entry.copyFileName = copyName;
+    // The image line only for a copy that was made.
     entry.copyMade = includePhotos && copyFinished;
+    if (entry.copyMade) entry.copyFileName = copyName;
     AddIeCacheRecord(entry);
     AppendEntry(entry);
 }
@@ -156,9 +172,9 @@ std::int32_t EvidenceEntry::CountEntry() {
 }
 
 void EvidenceEntry::CopyFailed(const std::string& fullPath, long error) {
-    ++tally_.gaps.copiesFailed;
-    host_.ShowMessage("Error copying file: " + fullPath + ". Error number: " + std::to_string(error) +
-                          ". Click OK to continue.",
+    const std::string why = error > 0 ? SystemErrorText(error) : std::string("it could not be written whole");
+    tally_.gaps.Add(&EvidenceGaps::copiesFailed, fullPath + ": " + why, separator_);
+    host_.ShowMessage("Error copying file: " + fullPath + ". Error number: " + std::to_string(error) + " (" + why + ").",
                       MessageKind::FileProblem);
 }
 
@@ -166,13 +182,13 @@ void EvidenceEntry::CopyFailed(const std::string& fullPath, long error) {
 // entries in both; an entry the report could not take gets no row either.
 void EvidenceEntry::AppendEntry(const ReportEntry& entry) {
     if (!AppendReportEntry(runFolder_ + std::string(kReportFileName), entry)) {
-        ++tally_.gaps.entriesNotWritten;
-        host_.ShowMessage("Error writing to HTML report for file: " + entry.fullPath + ". Click OK to continue.",
-                          MessageKind::FileProblem);
+        tally_.gaps.Add(&EvidenceGaps::entriesNotWritten, "entry " + std::to_string(entry.number) + ", " + entry.fullPath,
+                        separator_);
+        host_.ShowMessage("Error writing to HTML report for file: " + entry.fullPath + ".", MessageKind::FileProblem);
     } else if (!AppendCsvRow(runFolder_ + std::string(kCsvFileName), entry)) {
-        ++tally_.gaps.entriesNotWritten;
-        host_.ShowMessage("Error writing to CSV file for file: " + entry.fullPath + ". Click OK to continue.",
-                          MessageKind::FileProblem);
+        tally_.gaps.Add(&EvidenceGaps::entriesNotWritten,
+                        "entry " + std::to_string(entry.number) + " (its CSV row), " + entry.fullPath, separator_);
+        host_.ShowMessage("Error writing to CSV file for file: " + entry.fullPath + ".", MessageKind::FileProblem);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "cache/IndexDat.h"
 #include "search/CacheFiles.h"
@@ -39,16 +40,34 @@ struct EvidenceGaps {
     std::uint64_t cachedBodiesCutShort = 0;   // cached photos whose body the server or the cache cut short
     std::uint64_t bodiesNotDecoded = 0;       // cached photos whose body does not decode, or not in this build
     std::uint64_t cachesNotReadable = 0;      // cache folders of a format this build cannot read
+    std::uint64_t volumesWithoutProfiles = 0; // profile searches of a volume with neither profile folder
     // Cached responses under a photo's URL that are no photo (an error page, a redirect): reported
     // as evidence that the URL was fetched, and no gap in the report.
     std::uint64_t cachedNotPhotos = 0;
+    // Photos' cache entries the browser had let go of, left out without --include-deleted.
+    std::uint64_t deletedCacheEntriesLeftOut = 0;
+
+    // What the counts count, by name, in the order met: the count it adds to, the name (a path,
+    // and why where the count's label does not say it) and the separator between its names.
+    struct Named {
+        std::uint64_t EvidenceGaps::*count;
+        std::string name;
+        char separator;
+    };
+    std::vector<Named> named;
+    // The most names kept for one count; a run that meets more says how many it did not name.
+    static constexpr std::size_t kNamesPerCount = 100000;
+    // Adds one to `count` and keeps its name.
+    void Add(std::uint64_t EvidenceGaps::*count, std::string name, char separator = kSeparator) {
+        if (++(this->*count) <= kNamesPerCount) named.push_back({count, std::move(name), separator});
+    }
     // Whether the report may lack evidence. An access time the system would not keep changed the
     // evidence's metadata, not what the report holds, and does not count here.
     bool Any() const {
         return entriesNotWritten + entriesIncomplete + copiesFailed + candidatesLost + entriesFromDamage +
                    imageDamage + reportWritesFailed + cacheEntriesDamaged + cacheEntriesUnreadable +
                    foldersUnreadable + runFilesNotWritten + cachedBodiesCutShort + bodiesNotDecoded +
-                   cachesNotReadable != 0;
+                   cachesNotReadable + volumesWithoutProfiles != 0;
     }
 };
 
@@ -101,6 +120,8 @@ private:
     // Part of a cache that could not be read, or an entry whose URL could not be: counted and told.
     void CachePartUnreadable(const std::string& where, const std::string& problem);
     void UrlUnreadable(const std::string& where, const std::string& why);
+    // A photo's entry the browser had let go of, when such entries are not reported: counted.
+    bool LeftOutAsDeleted(const CacheEntry& cached, const std::string& where);
     void ReadIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
     // What the index.dat beside the photo's folder records of it, as the entry's cache rows.
     void AddIeCacheRecord(ReportEntry& entry);

@@ -2,10 +2,14 @@
 // that stop a run. (A whole scan's summary and report: Cli_posix.cpp, Cli_win.cpp.)
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 
 #include "cli/ConsoleText.h"
+#include "hash/Sha256.h"
+#include "report/RunFiles.h"
 #include "support/CliRun.h"
 
 namespace snapsift::test {
@@ -80,60 +84,103 @@ TEST(Cli, ListPartitionsGoesAlone) {
 namespace snapsift::test {
 
 // A run of two photos (one below a folder with a comma in its name) checked by
-// --verify: whole, it matches (and sha256sum agrees where it is at hand); then each change is
-// found and named, with status 4; a folder that is no run folder gives 2.
+// --verify: whole, it matches (and sha256sum agrees where it is at hand), and the digest list's
+// own SHA-256 is said; then each change is found and named, with status 4 (2 where no CSV is
+// left to check against), each check ended in time: a name that leads out of the folder is
+// never opened, nor counted as checked. A folder that is no run folder gives 2.
 TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
     TempTree tree;
     const std::string photo = "\xFF\xD8\xFF\xE0 photo";
-    tree.Entries({{"src/n1234567_890_123[1].jpg", photo}, {"src/a,b'c/n7654321_1_2[1].jpg", photo + "2"}, {"out/", ""}});
+    tree.Entries({{"src/n1234567_890_123[1].jpg", photo}, {"src/a,b'c/n7654321_1_2[1].jpg", photo + "2"}, {"out/", ""},
+                  {"outside.txt", photo}});
     ASSERT_EQ(RunCli(tree, {"--folder", tree.Text("src"), "--output", tree.Text("out")}).exitCode, 0);
     const std::filesystem::path run = RunReport(tree.Path("out")).parent_path();
-    const std::string runText = ToText(run), copy = "n1234567_890_123[1]-1.jpg", csv = "Quorvia JPG Files.csv";
-    const auto verify = [&] { return RunCli(tree, {"--verify", runText}); };
-    const CliResult clean = verify();
-    EXPECT_EQ(std::tuple(clean.exitCode, clean.out),
-              std::tuple(0, "Files checked: 5\nMissing: 0\nChanged: 0\nNot listed: 0\nEverything matches.\n"));
-#ifndef _WIN32
-    EXPECT_EQ(std::system(("cd '" + runText + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
+    const std::string runText = ToText(run), copy = "n1234567_890_123[1]-1.jpg", csv = "Quorvia JPG Files.csv",
+                      report = "Quorvia JPG Files.htm";
+#ifdef _WIN32
+    const CliOptions inTime;  // the Windows runner gives up after a minute by itself
+#else
+    const CliOptions inTime{.signal = SIGKILL};  // after 30 seconds
 #endif
+    const auto verify = [&] { return RunCli(tree, {"--verify", runText}, inTime); };
     const auto bytes = [&](const std::string& name) { return ReadBytes(run / name); };
     const auto write = [&](const std::string& name, const std::string& text) {
         std::ofstream(run / name, std::ios::binary | std::ios::trunc) << text;
     };
-    const std::string copyBytes = bytes(copy), csvBytes = bytes(csv);
-    std::string flipped = copyBytes;
+    const std::string listLine = "Digest list SHA-256: " + Sha256::Of(bytes("SHA256SUMS")) + "\n";
+    const CliResult clean = verify();
+    EXPECT_EQ(std::tuple(clean.exitCode, clean.out),
+              std::tuple(0, listLine + "Files checked: 5\nMissing: 0\nChanged: 0\nNot listed: 0\nEverything matches.\n"));
+#ifndef _WIN32
+    EXPECT_EQ(std::system(("cd '" + runText + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
+#endif
+    // Every file as the run left it, put back after each change.
+    std::map<std::string, std::string> original;
+    for (const auto& file : std::filesystem::directory_iterator(run))
+        original[file.path().filename().string()] = ReadBytes(file.path());
+    const auto restore = [&] {
+        for (const auto& file : std::filesystem::directory_iterator(run))
+            if (!original.contains(file.path().filename().string())) std::filesystem::remove_all(file.path());
+        for (const auto& [name, text] : original) {
+            if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(run / name)))
+                std::filesystem::remove_all(run / name);
+            write(name, text);
+        }
+    };
+    // A change made with the digest list made again over it, as one who forges both would.
+    const auto relisted = [&](const std::string& name, std::string text) {
+        write(name, text);
+        std::string list;
+        for (const auto& line : ReadDigestList(original["SHA256SUMS"]))
+            list += DigestListLine(Sha256::Of(bytes(line->second)), line->second);
+        write("SHA256SUMS", list);
+    };
+    const auto listed = [&](const std::string& line) { write("SHA256SUMS", original["SHA256SUMS"] + line + "\n"); };
+    const std::string outsideLine = Sha256::Of(photo) + "  ";
+    std::string flipped = original[copy];
     flipped[3] ^= 1;
-    std::string edited = csvBytes;
+    std::string edited = original[csv], renumbered = original[csv], moreFound = original[report];
     edited.replace(edited.find("1234567,"), 8, "7654321,");
-    const struct { const char* why; std::function<void()> change, undo; std::string lines; } rows[] = {
-        {"a byte of a copy flipped", [&] { write(copy, flipped); }, [&] { write(copy, copyBytes); },
-         "Changed: " + copy + "\n"},
-        {"a copy removed", [&] { std::filesystem::remove(run / copy); }, [&] { write(copy, copyBytes); },
-         "Missing: " + copy + "\n"},
-        {"a file added", [&] { write("notes.txt", "x"); }, [&] { std::filesystem::remove(run / "notes.txt"); },
-         "Not listed: notes.txt\n"},
-        {"the CSV edited", [&] { write(csv, edited); }, [&] { write(csv, csvBytes); }, "Changed: " + csv + "\n"}};
+    renumbered.replace(renumbered.find("\r\n2,"), 4, "\r\n3,");
+    moreFound.replace(moreFound.find("Total files found: 2"), 20, "Total files found: 3");
+    std::string copyLeaves = original[csv];
+    copyLeaves.replace(copyLeaves.find(copy), copy.size(), "../../outside.txt");
+    const std::string notAFile = "Not a file of the run folder (a path, not a name in it): ";
+    const struct { const char* why; std::function<void()> change; std::string line; int status = 4; } rows[] = {
+        {"a byte of a copy flipped", [&] { write(copy, flipped); }, "Changed: " + copy},
+        {"a copy removed", [&] { std::filesystem::remove(run / copy); }, "Missing: " + copy},
+        {"a file added", [&] { write("notes.txt", "x"); }, "Not listed: notes.txt"},
+        {"the CSV edited", [&] { write(csv, edited); }, "Changed: " + csv},
+        {"the digest list removed", [&] { std::filesystem::remove(run / "SHA256SUMS"); },
+         "SHA256SUMS: the digest list is missing: nothing can be checked"},
+        {"a second line for a copy", [&] { listed(std::string(64, '0') + "  " + copy); },
+         "Listed twice with different digests: " + copy},
+        {"a name up and out", [&] { listed(outsideLine + "../../outside.txt"); }, notAFile + "../../outside.txt"},
+        {"an absolute name", [&] { listed(outsideLine + tree.Text("outside.txt")); }, notAFile + tree.Text("outside.txt")},
+        {"a name in a subfolder not there", [&] { listed(outsideLine + "sub/" + copy); }, notAFile + "sub/" + copy},
+        {"a name not UTF-8", [&] { listed(outsideLine + "a\xFF.jpg"); }, "Missing: a\\xFF.jpg"},
+        {"a copy's name in the CSV up and out", [&] { write(csv, copyLeaves); }, notAFile + "../../outside.txt"},
+        {"a folder for a copy", [&] { std::filesystem::remove(run / copy), std::filesystem::create_directory(run / copy); },
+         "Not a file of the run folder (a folder): " + copy},
+        {"the report's total", [&] { relisted(report, moreFound); },
+         report + " says \"Total files found: 3\", " + csv + " holds 2 rows."},
+        {"the CSV's entry numbers", [&] { relisted(csv, renumbered); },
+         "The entry numbers of " + csv + " do not run from 1 to 2: row 2 is not entry 2."},
+        {"the CSV removed", [&] { std::filesystem::remove(run / csv); }, "Not a run folder (no readable " + csv + ")", 2}};
     for (const auto& row : rows) {
         row.change();
         const CliResult changed = verify();
-        EXPECT_EQ(changed.exitCode, 4) << row.why;
-        EXPECT_TRUE(changed.out.starts_with(row.lines) && changed.out.ends_with("Not everything matches.\n"))
-            << row.why << ": " << changed.out;
-        row.undo();
+        EXPECT_EQ(changed.exitCode, row.status) << row.why;
+        EXPECT_NE((changed.out + changed.err).find(row.line), std::string::npos) << row.why << ": " << changed.out;
+        EXPECT_EQ(changed.out.ends_with("Not everything matches.\n"), row.status == 4) << row.why << ": " << changed.out;
+        restore();
     }
-    EXPECT_EQ(verify().exitCode, 0);
-    // Killed before its end: no SHA256SUMS, and the copies are checked against the CSV alone.
-    std::filesystem::remove(run / "SHA256SUMS");
-    const CliResult unfinished = verify();
-    EXPECT_EQ(std::tuple(unfinished.exitCode, unfinished.out),
-              std::tuple(0, "Files checked: 2\nMissing: 0\nChanged: 0\nNot listed: 0\nThe run did not finish (it has "
-                            "no SHA256SUMS): its copies were checked against Quorvia JPG Files.csv alone.\n"
-                            "Everything matches.\n"));
+    EXPECT_EQ(verify().out, clean.out);
     // Killed while it wrote a row: the rows before it are checked, and the cut is said.
-    write(csv, csvBytes + "3,/e/n1_2[1].jp");
+    write(csv, original[csv] + "3,/e/n1_2[1].jp");
     const CliResult cut = verify();
     EXPECT_EQ(cut.exitCode, 4);
-    EXPECT_NE(cut.out.find("Files checked: 2\n"), std::string::npos) << cut.out;
+    EXPECT_NE(cut.out.find("Files checked: 5\n"), std::string::npos) << cut.out;
     EXPECT_NE(cut.out.find("The last row of Quorvia JPG Files.csv is cut short"), std::string::npos) << cut.out;
     EXPECT_EQ(RunCli(tree, {"--verify", tree.Text("src")}).exitCode, 2);
     EXPECT_EQ(RunCli(tree, {"--verify", runText, "--no-photos"}).exitCode, 2);

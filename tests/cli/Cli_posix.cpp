@@ -6,11 +6,13 @@
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <utility>
 
 #include "report/CsvReport.h"
@@ -54,31 +56,34 @@ TEST_F(CliTest, AnIncompleteRunSaysWhyOnStandardErrorAndExitsWithThree) {
     for (const auto& c : cases) {
         ASSERT_EQ(chmod(tree.Text(c.locked).c_str(), 0), 0);
         const CliResult run = Scan({.ordinaryUser = true});
-        EXPECT_EQ(std::tuple(run.exitCode, run.out, run.err),
+        EXPECT_EQ(std::tuple(run.exitCode, WithoutDigestLine(run.out), run.err),
                   std::tuple(3, "Operation complete.\n\nTotal files found: " + std::to_string(c.found) +
-                                    "\nFolders that could not be read: 1\n" + c.more + "Report: " + ToText(Report()) + "\n",
+                                    "\nFolders that could not be read: 1\n" + c.more + "The report names each of them.\nReport: " +
+                                    ToText(Report()) + "\n",
                              c.err))
             << c.row;
+        // The report names the folder not read, and the files whose access time moved.
+        const std::string report = ReadBytes(Report());
+        EXPECT_NE(report.find("&nbsp;" + tree.Text(c.locked) + "/: Permission denied<br>"), std::string::npos) << c.row;
         fs::remove_all(Report().parent_path());
     }
 }
 
-// The output's file system full (a file size limit of 1,000 bytes): copies and entries fail, and
-// the run says so in its counts and its exit status; an entry that does not fit leaves nothing.
+// The output's file system full (a file size limit of 1,500 bytes: the report's opening lines and
+// one entry): copies and entries fail, and the run says so in its counts and its exit status; an
+// entry that does not fit leaves nothing, and the report never claims to have finished.
 TEST_F(CliTest, AFullOutputDiskMakesTheReportIncomplete) {
     for (int i = 0; i < 4; ++i) tree.File("src/n1234567_" + std::to_string(i) + "[1].jpg", kPhoto);
-    const CliResult run = Scan({.fileSizeLimit = 1000});
+    const CliResult run = Scan({.fileSizeLimit = 1500});
     EXPECT_EQ(run.exitCode, 3);
-    EXPECT_EQ(run.out, "Operation complete.\n\nTotal files found: 4\nCopies that could not be made: 4\n"
-                       "Entries that could not be written to the report: 3\n"
-                       "Timeline or digest list that could not be written: 1\nReport: " + ToText(Report()) + "\n");
-    // No copy; the report, its CSV, SHA256SUMS and the timeline, emptied when it did not fit.
+    EXPECT_EQ(WithoutDigestLine(run.out),
+              "Operation complete.\n\nTotal files found: 4\nCopies that could not be made: 4\n"
+              "Entries that could not be written to the report: 3\nReport lines that could not be written: 1\n"
+              "The report names each of them.\nReport: " + ToText(Report()) + "\n");
+    // No copy; the report, its CSV, SHA256SUMS and the timeline.
     EXPECT_EQ(std::distance(fs::directory_iterator(Report().parent_path()), {}), 4);
     const ParsedReport report = ParseReport(ReadBytes(Report()));
-    EXPECT_EQ(report.entries.size(), 1u);
-    EXPECT_EQ(report.rest, "<hr>End of Report<br>\r\nTotal files found: 4<hr>\r\n<b>This report is not complete:</b><br>\r\n"
-                           "Copies that could not be made: 4<br>\r\nEntries that could not be written to the report: 3<br>\r\n"
-                           "</body></html>\r\n");
+    EXPECT_EQ(std::tuple(report.entries.size(), report.rest, report.runEnd), std::tuple(1u, "", ""));
 }
 
 // The output disk full at the report's own lines: before the header is in, the run stops and
@@ -87,8 +92,9 @@ TEST_F(CliTest, AReportWhoseHeaderOrTailCannotBeWrittenIsNeverPresentedAsWhole) 
     tree.File("src/n1234567_1[1].jpg", "abc");
     ASSERT_EQ(Scan().exitCode, 0);
     const std::uintmax_t whole = fs::file_size(Report());
+    const std::string tail = "<hr>End of Report<br>\r\nTotal files found: 1<hr>\r\n" +
+                             ParseReport(ReadBytes(Report())).runEnd + "</body></html>\r\n";
     fs::remove_all(Report().parent_path());
-    const std::string tail = "<hr>End of Report<br>\r\nTotal files found: 1<hr>\r\n</body></html>\r\n";
 
     const CliResult noHeader = Scan({.fileSizeLimit = 50});
     EXPECT_EQ(std::tuple(noHeader.exitCode, noHeader.out, noHeader.err),
@@ -96,11 +102,11 @@ TEST_F(CliTest, AReportWhoseHeaderOrTailCannotBeWrittenIsNeverPresentedAsWhole) 
     EXPECT_EQ(std::distance(fs::directory_iterator(tree.Path("out")), {}), 0);
 
     const CliResult noTail = Scan({.fileSizeLimit = whole - 1});
-    EXPECT_EQ(std::tuple(noTail.exitCode, noTail.out),
+    EXPECT_EQ(std::tuple(noTail.exitCode, WithoutDigestLine(noTail.out)),
               std::tuple(3, "Operation complete.\n\nTotal files found: 1\nReport lines that could not be written: 1\n"
-                            "Timeline or digest list that could not be written: 1\nReport: " + ToText(Report()) + "\n"));
+                            "Report: " + ToText(Report()) + "\n"));
     const ParsedReport report = ParseReport(ReadBytes(Report()));
-    EXPECT_EQ(std::tuple(report.entries.size(), report.rest, fs::file_size(Report())),
+    EXPECT_EQ(std::tuple(report.entries.size(), report.rest + report.runEnd, fs::file_size(Report())),
               std::tuple(1u, "", whole - tail.size()));
 }
 
@@ -123,8 +129,8 @@ TEST_F(CliTest, AMountOfAnAncestorIsWalkedOnce) {
     EXPECT_EQ(std::tuple(run.exitCode, run.signal, run.err),
               std::tuple(3, 0, "Cannot read folder: " + tree.Text("src/A/loop/") +
                                    ": A folder already searched (a loop); not searched again\n"));
-    EXPECT_EQ(run.out, "Operation complete.\n\nTotal files found: 2\nFolders that could not be read: 1\nReport: " +
-                           ToText(Report()) + "\n");
+    EXPECT_EQ(WithoutDigestLine(run.out), "Operation complete.\n\nTotal files found: 2\nFolders that could not be read: 1\n"
+                                          "The report names each of them.\nReport: " + ToText(Report()) + "\n");
     std::vector<std::string> paths;
     for (const ParsedEntry& entry : ParseReport(ReadBytes(Report())).entries) paths.push_back(entry.path);
     EXPECT_EQ(paths, (std::vector{tree.Text("src/n11111_11[1].jpg"), tree.Text("src/A/n22222_22[1].jpg")}));
@@ -137,7 +143,56 @@ TEST_F(CliTest, AFileNameCannotSteerTheTerminal) {
     const CliResult run = Scan({.fileSizeLimit = 1000});
     EXPECT_EQ(std::tuple(run.exitCode, run.err),
               std::tuple(3, "Error copying file: " + tree.Text("src") +
-                                "/e\\x1B]0;x\\x07\\xE2\\x80\\xAE/n1234567_1[1].jpg. Error number: 27. Click OK to continue.\n"));
+                                "/e\\x1B]0;x\\x07\\xE2\\x80\\xAE/n1234567_1[1].jpg. Error number: 27 (File too large).\n"
+                                "Error writing to HTML report for file: " + tree.Text("src") +
+                                "/e\\x1B]0;x\\x07\\xE2\\x80\\xAE/n1234567_1[1].jpg.\n"));
+}
+
+// --verify with something else than a file in a file's place, or a listed name that leads to
+// a FIFO outside the run folder: each is named, status 4 (2 for the CSV), and none is opened:
+// an open of a FIFO would wait for a writer that never comes, a read of /dev/zero would never
+// end, and the check would be killed after 30 seconds.
+TEST_F(CliTest, VerifyOpensNothingButTheRunFoldersOwnFiles) {
+    tree.File("src/n1234567_1[1].jpg", kPhoto);
+    tree.File("photo", kPhoto);
+    ASSERT_EQ(Scan().exitCode, 0);
+    ASSERT_EQ(::mkfifo(tree.Text("fifo").c_str(), 0600), 0);
+    const fs::path run = Report().parent_path();
+    const std::string copy = "n1234567_1[1]-1.jpg", list = ReadBytes(run / "SHA256SUMS");
+    const auto fifo = [](const std::string& at) { return ::mkfifo(at.c_str(), 0600) == 0; };
+    const auto link = [](std::string to) {
+        return [to](const std::string& at) { return ::symlink(to.c_str(), at.c_str()) == 0; };
+    };
+    const std::string special = "Not a file of the run folder (a FIFO, socket or device): ";
+    const struct { const char* why; std::string name; std::function<bool(const std::string&)> make; std::string line;
+                   int status = 4; } rows[] = {
+        {"a FIFO for a copy", copy, fifo, special + copy},
+        {"a link to /dev/zero for a copy", copy, link("/dev/zero"), "Not a file of the run folder (a link): " + copy},
+        {"a link to the same bytes outside", copy, link(tree.Text("photo")), "Not a file of the run folder (a link): " + copy},
+        {"a device for a copy", copy,
+         [](const std::string& at) { return ::mknod(at.c_str(), S_IFCHR | 0600, makedev(1, 5)) == 0; }, special + copy},
+        {"a FIFO for the digest list", "SHA256SUMS", fifo, special + "SHA256SUMS"},
+        {"a name that leads to a FIFO outside", "SHA256SUMS",
+         [&](const std::string& at) {
+             return static_cast<bool>(std::ofstream(at) << list << std::string(64, '0') << "  ../../fifo\n");
+         },
+         "Not a file of the run folder (a path, not a name in it): ../../fifo"},
+        {"a FIFO for the CSV", "Quorvia JPG Files.csv", fifo, "Not a run folder (no readable Quorvia JPG Files.csv)", 2}};
+    for (const auto& row : rows) {
+        const std::string kept = ReadBytes(run / row.name);
+        fs::remove(run / row.name);
+        if (row.make(ToText(run / row.name))) {
+            const CliResult checked = RunCli(tree, {"--verify", ToText(run)}, {.signal = SIGKILL});
+            EXPECT_EQ(std::tuple(checked.exitCode, checked.signal), std::tuple(row.status, 0)) << row.why;
+            EXPECT_NE((checked.out + checked.err).find(row.line), std::string::npos)
+                << row.why << ": " << checked.out << checked.err;
+        } else {
+            EXPECT_EQ(errno, EPERM) << row.why;  // a device is made by root alone
+        }
+        fs::remove(run / row.name);
+        std::ofstream(run / row.name, std::ios::binary) << kept;
+    }
+    EXPECT_EQ(RunCli(tree, {"--verify", ToText(run)}).exitCode, 0);
 }
 
 // The sample drive's CSV, whole, against the expected file: its rows sorted by path (the walk
@@ -214,6 +269,11 @@ protected:
 TEST_F(CliSignalTest, AKillLeavesWholeEntriesOnly) {
     const auto [run, report] = Interrupted(SIGKILL, 50000);
     EXPECT_EQ(std::tuple(run.signal, run.out, run.err, report.rest), std::tuple(SIGKILL, "", "", ""));
+    // Killed before its end, the run has no digest list: a check of its folder cannot pass.
+    const CliResult check = RunCli(tree, {"--verify", ToText(Report().parent_path())});
+    EXPECT_EQ(check.exitCode, 4);
+    EXPECT_NE(check.out.find("SHA256SUMS: the digest list is missing: nothing can be checked\n"), std::string::npos)
+        << check.out;
 }
 
 TEST_F(CliSignalTest, CtrlCEndsTheScanAsAnAbortedRun) {
@@ -221,8 +281,12 @@ TEST_F(CliSignalTest, CtrlCEndsTheScanAsAnAbortedRun) {
     const std::string total = "Total files found: " + std::to_string(report.entries.size());
     EXPECT_EQ(report.rest,
               "<br><Br><hr>Operation was aborted before completion.<br>\r\n" + total + "<hr>\r\n</body></html>\r\n");
-    EXPECT_EQ(std::tuple(run.exitCode, run.out, run.err),
+    EXPECT_NE(report.runEnd.find("<b>Result:</b> aborted after entry " + std::to_string(report.entries.size()) + "<br>"),
+              std::string::npos);
+    EXPECT_EQ(std::tuple(run.exitCode, WithoutDigestLine(run.out), run.err),
               std::tuple(1, "Operation aborted.\n\n" + total + "\nReport: " + ToText(Report()) + "\n", ""));
+    // Aborted, it still ends whole: its folder checks out, the report's total and the CSV agreeing.
+    EXPECT_EQ(RunCli(tree, {"--verify", ToText(Report().parent_path())}).exitCode, 0);
 }
 
 }  // namespace snapsift::test

@@ -1,5 +1,6 @@
 // snapsift-cli.exe as a Windows user runs it: drive roots in every form an examiner types, a
-// drive letter put on a temporary tree for the run.
+// drive letter put on a temporary tree for the run; names of a run folder that Windows would
+// take for paths.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,7 +9,9 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "hash/Sha256.h"
 #include "platform/WideText.h"
+#include "report/RunFiles.h"
 #include "support/CliRun.h"
 #include "support/ReportParser.h"
 
@@ -80,9 +83,44 @@ TEST(CliWin, DriveRootsInEveryForm) {
         for (const ParsedEntry& entry : parsed.entries) paths.push_back(entry.path);
         if (c.arguments[0] == "--folder") std::ranges::sort(paths), std::ranges::sort(expected);
         EXPECT_EQ(paths, expected) << c.arguments[1];
-        EXPECT_EQ(finished.out, "Operation complete.\n\nTotal files found: 2\nReport: " + x + "\\" +
+        EXPECT_EQ(WithoutDigestLine(finished.out), "Operation complete.\n\nTotal files found: 2\nReport: " + x + "\\" +
                            report.parent_path().filename().string() + "\\Quorvia JPG Files.htm\n") << c.arguments[1];
     }
+}
+
+// --verify with names that Windows takes for a path: each is named as no file of the run folder,
+// never opened (the file outside holds the bytes listed, and would match), and a copy's name
+// in the CSV that is not UTF-8 is missing, not an exception.
+TEST(CliWin, VerifyTakesNoWindowsPathForAName) {
+    TempTree tree;
+    tree.Entries({{"src/n1234567_1[1].jpg", "abc"}, {"out/", ""}, {"outside.txt", "abc"}});
+    ASSERT_EQ(RunCli(tree, {"--folder", tree.Text("src"), "--output", tree.Text("out")}).exitCode, 0);
+    const fs::path run = RunReport(tree.Path("out")).parent_path();
+    const std::string copy = "n1234567_1[1]-1.jpg", list = ReadBytes(run / "SHA256SUMS"),
+                      csv = ReadBytes(run / "Quorvia JPG Files.csv");
+    const auto write = [&](const char* name, const std::string& text) {
+        std::ofstream(run / name, std::ios::binary | std::ios::trunc) << text;
+    };
+    std::string renamed = csv;
+    renamed.replace(renamed.find(copy), copy.size(), "a\\xFF.jpg");
+    const std::string notAFile = "Not a file of the run folder (a path, not a name in it): ";
+    const std::string drive = tree.Text("outside.txt").substr(0, 2);
+    const struct { std::string name, line; } listed[] = {
+        {"..\\..\\outside.txt", notAFile + "..\\..\\outside.txt"},
+        {drive + "outside.txt", notAFile + drive + "outside.txt"},
+        {copy + ":stream", notAFile + copy + ":stream"},
+        {"\\\\?\\" + tree.Text("outside.txt"), notAFile + "\\\\?\\" + tree.Text("outside.txt")}};
+    for (const auto& row : listed) {
+        write("SHA256SUMS", list + DigestListLine(Sha256::Of("abc"), row.name));
+        const CliResult checked = RunCli(tree, {"--verify", ToText(run)});
+        EXPECT_EQ(checked.exitCode, 4) << row.name;
+        EXPECT_NE(checked.out.find(row.line + "\n"), std::string::npos) << checked.out;
+    }
+    write("SHA256SUMS", list);
+    write("Quorvia JPG Files.csv", renamed);
+    const CliResult checked = RunCli(tree, {"--verify", ToText(run)});
+    EXPECT_EQ(checked.exitCode, 4) << checked.err;
+    EXPECT_NE(checked.out.find("Missing: a\\xFF.jpg\n"), std::string::npos) << checked.out;
 }
 
 }  // namespace snapsift::test

@@ -13,12 +13,13 @@
 #include "platform/Paths.h"
 #include "report/RunFiles.h"
 #include "search/Recognition.h"
+#include "platform/SystemError.h"
 #include "support/EvidenceWalk.h"
 
 namespace snapsift::test {
 
 namespace fs = std::filesystem;
-inline const std::string kSep(1, kSeparator), kOk = ". Click OK to continue.";
+inline const std::string kSep(1, kSeparator);
 // The code of a folder that is not there: ENOENT, or ERROR_PATH_NOT_FOUND on Windows.
 inline constexpr long kNoSuchFolder = kSeparator == '\\' ? 3 : ENOENT;
 
@@ -46,9 +47,10 @@ struct WalkRun : CandidateHandler {
 inline constexpr std::int64_t kAccessedAt = 1243843200, kModifiedAt = 1268661909;
 inline const std::string kTimeLines = "<b>Modified time:</b> 3/15/2010 2:05:09 PM (UTC) <br>\r\n"
                                       "<b>Last Accessed time:</b> 6/1/2009 8:00:00 AM (UTC) <br>\r\n";
-// The time lines of an entry whose file could not be read.
-inline const std::string kNoEvidence = "<b>Created time:</b> Unable to determine<br>\r\n<b>Modified time:</b> "
-    "Unable to determine<br>\r\n<b>Last Accessed time:</b> Unable to determine<br>\r\n";
+// The status and time lines of an entry whose file was gone when it was opened.
+inline const std::string kNoEvidence = "<b>Status:</b> could not be opened: " + SystemErrorText(2) +
+                                       "<br>\r\n<b>Created time:</b> Not read (see Status)<br>\r\n<b>Modified time:</b> "
+                                       "Not read (see Status)<br>\r\n<b>Last Accessed time:</b> Not read (see Status)<br>\r\n";
 bool SetFileTimesUtc(const fs::path& path);
 // The entry's created-time line, from the test's own reading of the file's creation time.
 std::string CreatedLine(const std::string& path);
@@ -65,11 +67,23 @@ inline std::string UsCreatedLine(int year, int month, int day, int hour, int min
     return "<b>Created time:</b> " + std::string(text) + " (UTC) <br>\r\n";
 }
 
-// The final message of a run with these problem lines, its report's path as RecordingHost logs it.
+// A report without its run's facts and the lines of how the run ended.
+inline std::string WithoutRunFacts(std::string report) {
+    const ParsedReport parsed = ParseReport(report);
+    for (const std::string* part : {&parsed.runFacts, &parsed.runEnd})
+        if (const std::size_t at = report.find(*part); !part->empty() && at != std::string::npos)
+            report.erase(at, part->size());
+    return report;
+}
+
+// The final message of a run with these problem lines (which name what they count), its digest
+// list's SHA-256 and report's path as RecordingHost logs them.
 inline std::pair<MessageKind, std::string> Final(const std::string& outcome, int total,
-                                                 const std::vector<std::string>& problems = {}) {
+                                                 const std::vector<std::string>& problems = {}, bool digestList = true) {
     std::string text = "Operation " + outcome + ".\r\n\r\nTotal files found: " + std::to_string(total);
     for (const std::string& problem : problems) text += "\r\n" + problem;
+    if (!problems.empty()) text += "\r\nThe report names each of them.";
+    if (digestList) text += "\r\nDigest list SHA-256: <digest>";
     return {MessageKind::Final, text + "\r\nReport: <report>"};
 }
 
@@ -103,6 +117,7 @@ protected:
     // Runs a scan and expects its report to be the header, an entry for each file shown that has a
     // row (numbered in the order shown) and the tail with the problem lines; checks the copies and
     // that nothing else is made.
+    // problems: the closing lines, each count followed by the names it counts.
     ScanResult RunAndCheck(const std::vector<Row>& rows, bool aborted = false,
                            const std::vector<std::string>& problems = {}) {
         for (const Row& row : rows) EXPECT_TRUE(SetFileTimesUtc(FromText(row.path)));  // Wine moves them on a read
@@ -124,7 +139,8 @@ protected:
                       "<br>----<br>\r\n<b>This photo possibly belongs to Quorvia user ID #</b> "
                       "<a href=\"http://www.quorvia.com/home.php?#/profile.php?id=" + row->userId + "\">" +
                       row->userId + "</a><br><br>\r\n" +
-                      (host.includePhotos ? "<img src=\"" + row->copySource + number + "\"><br><br>\r\n" : "");
+                      (host.includePhotos && !row->unreadable ? "<img src=\"" + row->copySource + number + "\"><br><br>\r\n"
+                                                              : "");
             if (!host.includePhotos || row->unreadable) continue;
             ++copies;
             EXPECT_EQ(ReadBytes(FromText(result.runFolder + row->stem + number)), row->content.bytes);
@@ -140,7 +156,15 @@ protected:
         if (!problems.empty()) report += "<b>This report is not complete:</b><br>\r\n";
         for (const std::string& problem : problems) report += problem + "<br>\r\n";
         report += "</body></html>\r\n";
-        EXPECT_EQ(ReadBytes(FromText(result.reportPath)), report);
+        // The run's facts and how it ended, checked here and then taken out of the comparison.
+        std::string written = ReadBytes(FromText(result.reportPath));
+        const ParsedReport parsed = ParseReport(written);
+        EXPECT_NE(parsed.runFacts.find("<b>Run started:</b> 3/5/2010 9:07:03 AM (UTC) <br>"), std::string::npos);
+        const std::string ending = aborted ? "aborted after entry " + std::to_string(entries)
+                                   : problems.empty() ? "complete"
+                                                      : "not complete: see the lines above";
+        EXPECT_EQ(parsed.runEnd, "<b>Run ended:</b> 3/5/2010 9:07:03 AM (UTC) <br>\r\n<b>Result:</b> " + ending + "<br>\r\n");
+        EXPECT_EQ(WithoutRunFacts(written), report);
         EXPECT_EQ(std::pair(result.filesFound, host.found), std::pair(entries, entries));
         return result;
     }
@@ -149,7 +173,7 @@ protected:
     ScanState state{WithTrailingSeparator(tree.Text("src")), WithTrailingSeparator(tree.Text("out"))};
     RecordingHost host{state};
     int second = 3, entries = 0;  // entries: in the last report checked
-    ScanEnvironment environment{[] { return DateTime{2010, 3, 5, 9, 7, 3}; }, nullptr};
+    ScanEnvironment environment{[] { return DateTime{2010, 3, 5, 9, 7, 3}; }, nullptr, [] { return DateTime{2010, 3, 5, 9, 7, 3}; }};
 };
 
 }  // namespace snapsift::test

@@ -160,7 +160,7 @@ TEST(CandidateLost, ARunWithAFileNotExaminedCompletesAndIsIncomplete) {
     struct FailingHost : RecordingHost {
         using RecordingHost::RecordingHost;
         bool IncludePhotos() const override {
-            if (shownPaths.back().ends_with("n22222_22[1].jpg")) throw std::runtime_error("no setting");
+            if (!shownPaths.empty() && shownPaths.back().ends_with("n22222_22[1].jpg")) throw std::runtime_error("no setting");
             return includePhotos;
         }
     };

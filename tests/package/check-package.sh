@@ -20,6 +20,10 @@ expect usr/bin/snapsift-cli
 expect usr/share/applications/snapsift.desktop
 expect usr/share/man/man1/snapsift-cli.1.gz
 expect usr/share/doc/snapsift/README.md
+# Every picture the README shows, at the path it gives.
+for picture in $(grep -o '(docs/images/[A-Za-z0-9_.-]*)' README.md | tr -d '()' | sort -u); do
+  expect "usr/share/doc/snapsift/$picture"
+done
 for size in 16 32 48 64 128 256; do expect "usr/share/icons/hicolor/${size}x${size}/apps/snapsift.png"; done
 grep -q '^Exec=snapsift' "$root/usr/share/applications/snapsift.desktop" || { echo "desktop entry does not start snapsift"; fail=1; }
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || { echo "package version is not $version"; fail=1; }

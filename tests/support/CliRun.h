@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/TempTree.h"
@@ -27,6 +28,15 @@ struct CliOptions {
 };
 
 CliResult RunCli(const TempTree& tree, const std::vector<std::string>& arguments, const CliOptions& options = {});
+
+// A run's standard output without its "Digest list SHA-256: ..." line, which differs from run to
+// run (the report holds the run's times).
+inline std::string WithoutDigestLine(std::string out) {
+    constexpr std::string_view kLine = "Digest list SHA-256: ";
+    if (const std::size_t at = out.find(kLine); at != std::string::npos && out.size() >= at + kLine.size() + 65)
+        out.erase(at, kLine.size() + 65);
+    return out;
+}
 
 // The report in the "Snapsift - ..." folder a run made in output; empty when there is none.
 inline std::filesystem::path RunReport(const std::filesystem::path& output) {

@@ -52,6 +52,9 @@ struct RecordingHost : ScanHost {
     // A final message's report path ("\r\nReport: ...\Quorvia JPG Files.htm") is logged as "<report>".
     void ShowMessage(std::string_view text, MessageKind kind) override {
         std::string logged(text);
+        // The digest list's SHA-256 differs from run to run (the report holds the run's times).
+        if (const std::size_t digest = logged.find("\r\nDigest list SHA-256: "); digest != std::string::npos)
+            logged.replace(digest + 23, 64, "<digest>");
         const std::size_t report = logged.find("\r\nReport: ");
         if (kind == MessageKind::Final && report != std::string::npos && logged.ends_with(kReportFileName))
             logged.replace(report + 10, std::string::npos, "<report>");

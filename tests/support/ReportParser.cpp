@@ -23,11 +23,22 @@ ParsedReport ParseReport(const std::string& report) {
         at = end == std::string::npos ? report.size() : end + 2;
     }
     parsed.header = report.substr(0, at);
+    // The run's facts close the opening lines, from "Source:" to the "Result:" line.
+    if (const std::size_t facts = parsed.header.find("<b>Source:</b> "); facts != std::string::npos) {
+        parsed.runFacts = parsed.header.substr(facts);
+        parsed.header.resize(facts);
+    }
     auto from = report.cbegin() + static_cast<std::ptrdiff_t>(at);
     for (std::smatch m; std::regex_search(from, report.cend(), m, kEntry, std::regex_constants::match_continuous);
          from = m[0].second)
         parsed.entries.push_back({m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8], m[9], m[10]});
     parsed.rest.assign(from, report.cend());
+    // How the run ended: its last lines before "</body></html>".
+    if (const std::size_t ended = parsed.rest.find("<b>Run ended:</b> "); ended != std::string::npos) {
+        const std::size_t close = parsed.rest.find("</body></html>", ended);
+        parsed.runEnd = parsed.rest.substr(ended, close == std::string::npos ? std::string::npos : close - ended);
+        parsed.rest.erase(ended, parsed.runEnd.size());
+    }
     return parsed;
 }
 

@@ -20,7 +20,13 @@ struct ParsedReport {
     std::string header;  // the title line and any disk-image line, with their line ends
     std::vector<ParsedEntry> entries;
     std::string rest;    // the tail of a finished report; "" for one cut after a whole entry
-    bool operator==(const ParsedReport&) const = default;
+    // The run-facts block after the opening lines, and the lines of how the run ended ("Run
+    // ended:", "Result:"), each taken out of the header and the rest; "" where there are none.
+    std::string runFacts, runEnd;
+    // Two reports of the same evidence are equal whoever ran them, when and how they ended.
+    bool operator==(const ParsedReport& other) const {
+        return header == other.header && entries == other.entries && rest == other.rest;
+    }
 };
 
 ParsedReport ParseReport(const std::string& report);
