@@ -10,16 +10,8 @@ add_custom_command(OUTPUT ${manpage}
 add_custom_target(manpage ALL DEPENDS ${manpage})
 install(FILES ${manpage} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/snapsift)
-# The pictures the README shows, beside it at the paths it gives them; read again when it changes.
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
-file(READ ${PROJECT_SOURCE_DIR}/README.md readme_text)
-string(REGEX MATCHALL "\\(docs/images/[A-Za-z0-9_.-]+\\)" readme_pictures "${readme_text}")
-list(TRANSFORM readme_pictures REPLACE "^\\((.*)\\)$" "\\1")
-list(REMOVE_DUPLICATES readme_pictures)
-foreach(picture IN LISTS readme_pictures)
-  get_filename_component(folder ${picture} DIRECTORY)
-  install(FILES ${PROJECT_SOURCE_DIR}/${picture} DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/snapsift/${folder})
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/ReadmePictures.cmake)
+snapsift_install_readme_pictures("${CMAKE_INSTALL_DATAROOTDIR}/doc/snapsift/")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME snapsift)

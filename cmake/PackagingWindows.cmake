@@ -25,16 +25,8 @@ add_custom_command(OUTPUT ${readme_page}
   COMMENT "README.html from README.md")
 add_custom_target(snapsift_readme_page ALL DEPENDS ${readme_page})
 install(FILES ${readme_page} DESTINATION .)
-# The pictures the README shows, at the paths it gives them; read again when the README changes.
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
-file(READ ${PROJECT_SOURCE_DIR}/README.md readme_text)
-string(REGEX MATCHALL "\\(docs/images/[A-Za-z0-9_.-]+\\)" readme_pictures "${readme_text}")
-list(TRANSFORM readme_pictures REPLACE "^\\((.*)\\)$" "\\1")
-list(REMOVE_DUPLICATES readme_pictures)
-foreach(picture IN LISTS readme_pictures)
-  get_filename_component(folder ${picture} DIRECTORY)
-  install(FILES ${PROJECT_SOURCE_DIR}/${picture} DESTINATION ${folder})
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/ReadmePictures.cmake)
+snapsift_install_readme_pictures("")
 
 set(CPACK_PACKAGE_NAME snapsift)
 set(CPACK_PACKAGE_VENDOR "Snapsift Developers")

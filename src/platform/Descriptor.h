@@ -4,6 +4,8 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace snapsift {
@@ -39,6 +41,10 @@ void OpenFoldersNameByName(bool nameByName);
 
 // openat(), tried again while a signal interrupts it: the new descriptor, or -1 with errno.
 int OpenRetrying(int folder, const char* path, int flags, mode_t mode = 0);
+
+// One read() of at most `size` bytes and never more than `left`, tried again while a signal
+// interrupts it: the bytes read (0 at the end or when nothing is left), or -1 with errno.
+std::int64_t ReadWithin(int fd, void* buffer, std::size_t size, std::uint64_t left);
 
 // Writes every byte, going on after interrupted and partial writes. False with errno set when
 // a write fails (EIO when the system takes no byte at all).

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace snapsift {
@@ -30,6 +31,15 @@ int OpenRetrying(int folder, const char* path, int flags, mode_t mode) {
         fd = ::openat(folder, path, flags, mode);
     } while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+std::int64_t ReadWithin(int fd, void* buffer, std::size_t size, std::uint64_t left) {
+    const auto request = static_cast<std::size_t>(std::min<std::uint64_t>(std::min<std::size_t>(size, 1 << 30), left));
+    if (request == 0) return 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, request);
+        if (n >= 0 || errno != EINTR) return n;
+    }
 }
 
 bool WriteAll(int fd, std::string_view bytes) {

@@ -157,20 +157,11 @@ std::int64_t EvidenceFile::Read(void* buffer, std::size_t size) {
         error_ = EBADF;
         return -1;
     }
-    const auto request = static_cast<std::size_t>(std::min<std::int64_t>(
-        static_cast<std::int64_t>(std::min<std::size_t>(size, 1 << 30)), size_ - offset_));
-    if (request == 0) return 0;
-    for (;;) {
-        const ssize_t n = ::read(fd_, buffer, request);
-        if (n >= 0) {
-            offset_ += n;
-            return n;
-        }
-        if (errno != EINTR) {
-            error_ = errno;
-            return -1;
-        }
-    }
+    const std::int64_t n =
+        ReadWithin(fd_, buffer, size, static_cast<std::uint64_t>(std::max<std::int64_t>(size_ - offset_, 0)));
+    if (n < 0) error_ = errno;
+    else offset_ += n;
+    return n;
 }
 
 bool EvidenceFile::UnchangedSinceOpen() {

@@ -124,14 +124,10 @@ std::int64_t EvidenceFile::Read(void* buffer, std::size_t size) {
         error_ = ERROR_INVALID_HANDLE;
         return -1;
     }
-    const std::int64_t request = std::min<std::int64_t>(std::min<std::size_t>(size, 1u << 30), size_ - offset_);
-    if (request <= 0) return 0;
-    DWORD got = 0;
-    if (!::ReadFile(static_cast<HANDLE>(handle_), buffer, static_cast<DWORD>(request), &got, nullptr)) {
-        error_ = static_cast<long>(::GetLastError());
-        return -1;
-    }
-    offset_ += got;
+    const std::int64_t got = ReadWithin(static_cast<HANDLE>(handle_), buffer, size,
+                                        static_cast<std::uint64_t>(std::max<std::int64_t>(size_ - offset_, 0)));
+    if (got < 0) error_ = static_cast<long>(::GetLastError());
+    else offset_ += got;
     return got;
 }
 

@@ -124,20 +124,10 @@ std::int64_t RunFolderFile::Read(void* buffer, std::size_t size) {
         error_ = EBADF;
         return -1;
     }
-    const auto request =
-        static_cast<std::size_t>(std::min<std::uint64_t>(std::min<std::size_t>(size, 1 << 30), size_ - offset_));
-    if (request == 0) return 0;
-    for (;;) {
-        const ssize_t n = ::read(fd_, buffer, request);
-        if (n >= 0) {
-            offset_ += static_cast<std::uint64_t>(n);
-            return n;
-        }
-        if (errno != EINTR) {
-            error_ = errno;
-            return -1;
-        }
-    }
+    const std::int64_t n = ReadWithin(fd_, buffer, size, size_ - offset_);
+    if (n < 0) error_ = errno;
+    else offset_ += static_cast<std::uint64_t>(n);
+    return n;
 }
 
 bool RunFolderFile::SizeUnchanged() const {

@@ -172,14 +172,9 @@ std::int64_t RunFolderFile::Read(void* buffer, std::size_t size) {
         error_ = ERROR_INVALID_HANDLE;
         return -1;
     }
-    const std::uint64_t request = std::min<std::uint64_t>(std::min<std::size_t>(size, 1u << 30), size_ - offset_);
-    if (request == 0) return 0;
-    DWORD got = 0;
-    if (!::ReadFile(static_cast<HANDLE>(handle_), buffer, static_cast<DWORD>(request), &got, nullptr)) {
-        error_ = static_cast<long>(::GetLastError());
-        return -1;
-    }
-    offset_ += got;
+    const std::int64_t got = ReadWithin(static_cast<HANDLE>(handle_), buffer, size, size_ - offset_);
+    if (got < 0) error_ = static_cast<long>(::GetLastError());
+    else offset_ += static_cast<std::uint64_t>(got);
     return got;
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace snapsift {
@@ -52,6 +53,15 @@ struct FindHandleCloser {
 using WinHandle = ClosingHandle<KernelHandleCloser>;
 // A listing's handle from FindFirstFileExW.
 using FindHandle = ClosingHandle<FindHandleCloser>;
+
+// One ReadFile of at most `size` bytes and never more than `left`: the bytes read (0 at the end
+// or when nothing is left), or -1 (GetLastError() tells why).
+inline std::int64_t ReadWithin(HANDLE handle, void* buffer, std::size_t size, std::uint64_t left) {
+    const auto request = static_cast<DWORD>(std::min<std::uint64_t>(std::min<std::size_t>(size, 1u << 30), left));
+    if (request == 0) return 0;
+    DWORD got = 0;
+    return ::ReadFile(handle, buffer, request, &got, nullptr) ? static_cast<std::int64_t>(got) : -1;
+}
 
 // Writes every byte to a file or pipe, going on after partial writes. False when a write
 // fails (GetLastError() tells why) or takes no byte at all.
