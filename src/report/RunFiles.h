@@ -59,7 +59,7 @@ struct RunCheck {
     bool finished = false;           // the digest list was read (a run killed before its end has none)
     bool digestListMissing = false;  // no entry of the digest list's name at all
     std::optional<std::string> digestListSha256;  // the digest list's own SHA-256, as it is on disk
-    std::size_t filesChecked = 0;
+    std::size_t filesChecked = 0;  // read and compared; not those missing or not files of the folder
     std::vector<std::string> missing, changed, notListed;  // file names
     std::vector<std::string> unreadable;   // there, but they could not be opened or read
     std::vector<std::string> conflicting;  // given two different digests (two lines, or two rows)

@@ -176,6 +176,9 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
         restore();
     }
     EXPECT_EQ(verify().out, clean.out);
+    listed(outsideLine + "../../outside.txt");
+    EXPECT_NE(verify().out.find("Files checked: 5\n"), std::string::npos);
+    restore();
     // Killed while it wrote a row: the rows before it are checked, and the cut is said.
     write(csv, original[csv] + "3,/e/n1_2[1].jp");
     const CliResult cut = verify();
