@@ -73,7 +73,7 @@ bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& probl
     image.disk = DiskImage::Open(choice.file, problem);
     if (!image.disk) return false;
     image.source.facts = image.disk->Facts();
-    image.source.damagedParts = [&damage = image.disk->Damage()] { return damage.Count(); };
+    image.source.damagedParts = [&damage = image.disk->Damage()] { return damage.Parts(); };
     for (const std::string& warning : image.disk->Warnings()) Write(Stream::Err, "Warning: " + warning + "\n");
     const std::vector<Partition>& partitions = image.disk->Partitions();
     for (const Partition& partition : partitions)

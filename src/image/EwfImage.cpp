@@ -21,6 +21,11 @@ std::uint64_t DamageMap::Count() const {
     return parts_.size();
 }
 
+std::vector<std::pair<std::uint64_t, std::uint64_t>> DamageMap::Parts() const {
+    const std::lock_guard lock(mutex_);
+    return parts_;
+}
+
 void DamageMap::Add(std::uint64_t offset, std::uint64_t length) {
     const std::lock_guard lock(mutex_);
     // libewf notes a chunk again when it reads it again after its cache let it go.

@@ -24,6 +24,7 @@ class DamageMap : public ImageDamage {
 public:
     bool Overlaps(std::uint64_t offset, std::uint64_t length) const override;
     std::uint64_t Count() const override;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> Parts() const override;
     void Add(std::uint64_t offset, std::uint64_t length);
 
 private:

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace snapsift {
 
@@ -15,6 +17,8 @@ public:
     virtual bool Overlaps(std::uint64_t offset, std::uint64_t length) const = 0;
     // How many damaged parts the reads have met so far.
     virtual std::uint64_t Count() const = 0;
+    // Those parts, in the order met: each one's offset in the image's data and its length.
+    virtual std::vector<std::pair<std::uint64_t, std::uint64_t>> Parts() const = 0;
 };
 
 }  // namespace snapsift

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <vector>
 
@@ -21,8 +22,9 @@ namespace snapsift {
 struct ImageSource {
     ImageFacts facts;
     std::vector<Volume*> volumes;
-    // How many damaged parts of the image (read as zeros) the reads have met so far; none when unset.
-    std::function<std::uint64_t()> damagedParts;
+    // The damaged parts of the image (read as zeros) that the reads have met so far, in the order
+    // met: each one's offset in the image's data and its length. None when unset.
+    std::function<std::vector<std::pair<std::uint64_t, std::uint64_t>>()> damagedParts;
 };
 
 class ScanHost : public SearchHost {

@@ -304,9 +304,11 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
 
     // Damage met anywhere in the image, in an entry's bytes or not, is said before the tail.
     if (image != nullptr && image->damagedParts) {
-        if (const std::uint64_t damagedParts = image->damagedParts(); damagedParts != 0) {
-            tally.gaps.imageDamage = damagedParts;
-            if (!AppendImageDamageWarning(reportPath, damagedParts)) ++tally.gaps.reportWritesFailed;
+        if (const auto parts = image->damagedParts(); !parts.empty()) {
+            for (const auto& [offset, length] : parts)
+                tally.gaps.Add(&EvidenceGaps::imageDamage, "bytes " + std::to_string(offset) + " to " +
+                                                               std::to_string(offset + length - 1) + " of the image's data");
+            if (!AppendImageDamageWarning(reportPath, parts.size())) ++tally.gaps.reportWritesFailed;
         }
     }
     const bool aborted = state.AbortRequested;

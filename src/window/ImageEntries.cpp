@@ -20,7 +20,7 @@ std::vector<std::unique_ptr<ImageEntry>> OpenImageEntries(const std::string& pat
         std::string root = volume->DriveRoot();
         if (root.ends_with(": ")) root.resize(root.size() - 2);
         entry->text = root + " [NTFS]";
-        entry->source = {disk->Facts(), {volume.get()}, [&damage = disk->Damage()] { return damage.Count(); }};
+        entry->source = {disk->Facts(), {volume.get()}, [&damage = disk->Damage()] { return damage.Parts(); }};
         entry->volume = std::move(volume);
         entries.push_back(std::move(entry));
     }

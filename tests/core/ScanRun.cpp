@@ -146,11 +146,15 @@ TEST_F(ScanRunTest, DamagedPartsOfAnImageAreSaidBeforeTheTailAndCounted) {
                       end = "</body></html>\r\n", damageLine = "Damaged parts of the disk image (read as zeros): 3<br>\r\n",
                       warning = "<b>Warning:</b> damaged parts of the disk image, read as zeros: 3. What lay in "
                                 "them may be missing from this report.<br>\r\n";
-    const struct { const char* row; std::function<std::uint64_t()> damagedParts; std::string end; } cases[] = {
+    using Parts = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
+    const std::string parts = "&nbsp;&nbsp;&nbsp;&nbsp;bytes 32768 to 65535 of the image's data<br>\r\n"
+                              "&nbsp;&nbsp;&nbsp;&nbsp;bytes 0 to 0 of the image's data<br>\r\n"
+                              "&nbsp;&nbsp;&nbsp;&nbsp;bytes 1048576 to 1081343 of the image's data<br>\r\n";
+    const struct { const char* row; std::function<Parts()> damagedParts; std::string end; } cases[] = {
         {"no count kept", nullptr, "<br><br>\r\n" + tail + end},
-        {"none met", [] { return 0u; }, "<br><br>\r\n" + tail + end},
-        {"three met", [] { return 3u; },
-         "<br><br>\r\n" + warning + tail + "<b>This report is not complete:</b><br>\r\n" + damageLine + end}};
+        {"none met", [] { return Parts{}; }, "<br><br>\r\n" + tail + end},
+        {"three met", [] { return Parts{{32768, 32768}, {0, 1}, {1048576, 32768}}; },
+         "<br><br>\r\n" + warning + tail + "<b>This report is not complete:</b><br>\r\n" + damageLine + parts + end}};
     for (const auto& c : cases) {
         ImageHost imageHost(state);
         imageHost.image.damagedParts = c.damagedParts;
