@@ -99,6 +99,9 @@ linux, windows, root, drive = open(sys.argv[1], 'rb').read(), open(sys.argv[2], 
 def entries(report, path):
     parts = report.split(b'<hr>\r\n')
     head, body, tail = parts[0], parts[1:-1], parts[-1]
+    # The run's facts (source, start and end, host, user) differ from run to run and build to build.
+    facts = rb'<b>(Source|Searched|Options|Run started|Program|Host|User|Run ended|Result):</b>[^\r]*\r\n'
+    head, tail = re.sub(facts, b'', head), re.sub(facts, b'', tail)
     body = [re.sub(rb'-\d+\.jpg"', b'-N.jpg"', re.sub(rb'<b>Created time:</b>[^\r]*\r\n', b'', e)) for e in body]
     return head, sorted(path(e) for e in body), tail
 def windows_path(entry):
