@@ -42,6 +42,10 @@ void OpenFoldersNameByName(bool nameByName);
 // openat(), tried again while a signal interrupts it: the new descriptor, or -1 with errno.
 int OpenRetrying(int folder, const char* path, int flags, mode_t mode = 0);
 
+// Whether the volume holding the open file never moves access times: mounted read-only, or
+// noatime. A file opened without O_NOATIME there keeps its access time all the same.
+bool VolumeNeverMovesAccessTimes(int fd);
+
 // One read() of at most `size` bytes and never more than `left`, tried again while a signal
 // interrupts it: the bytes read (0 at the end or when nothing is left), or -1 with errno.
 std::int64_t ReadWithin(int fd, void* buffer, std::size_t size, std::uint64_t left);

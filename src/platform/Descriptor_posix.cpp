@@ -1,6 +1,7 @@
 #include "platform/Descriptor.h"
 
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,6 +32,11 @@ int OpenRetrying(int folder, const char* path, int flags, mode_t mode) {
         fd = ::openat(folder, path, flags, mode);
     } while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+bool VolumeNeverMovesAccessTimes(int fd) {
+    struct statvfs volume{};
+    return ::fstatvfs(fd, &volume) == 0 && (volume.f_flag & (ST_RDONLY | ST_NOATIME)) != 0;
 }
 
 std::int64_t ReadWithin(int fd, void* buffer, std::size_t size, std::uint64_t left) {

@@ -24,13 +24,13 @@ constexpr std::size_t kStretch = PATH_MAX / 2;
 
 // Opens a folder with O_NOATIME where the system allows it: listing a folder would otherwise
 // move its access time, and only the owner (or root) may ask the kernel not to. timeKept turns
-// false when the open had to go without.
+// false when the open had to go without, on a volume that moves access times.
 template <typename Open>
 int OpenKeepingAccessTime(Open open, bool& timeKept) {
     int fd = open(O_NOATIME);
     if (fd < 0 && errno == EPERM) {
         fd = open(0);
-        if (fd >= 0) timeKept = false;
+        if (fd >= 0 && !VolumeNeverMovesAccessTimes(fd)) timeKept = false;
     }
     return fd;
 }

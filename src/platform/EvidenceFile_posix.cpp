@@ -106,11 +106,12 @@ bool EvidenceFile::OpenAt(int folder, const char* name) {
         return false;
     }
     // Reading moves the access time unless the kernel is asked not to, which only the file's
-    // owner (or root) may do; anyone else reads without, and the caller hears of it.
+    // owner (or root) may do; anyone else reads without, and the caller hears of it, unless the
+    // volume never moves access times.
     Descriptor fd(OpenRetrying(folder, name, kReadFlags | O_NOATIME));
     if (!fd.Valid() && errno == EPERM) {
         fd.Reset(OpenRetrying(folder, name, kReadFlags));
-        accessTimeKept_ = false;
+        accessTimeKept_ = fd.Valid() && VolumeNeverMovesAccessTimes(fd.Get());
     }
     struct statx info;
     if (!fd.Valid() || !StatOpen(fd.Get(), info)) {

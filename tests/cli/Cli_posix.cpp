@@ -38,8 +38,8 @@ protected:
 };
 
 // Run by user 65534 (when the tests run as root), so that a mode-000 folder cannot be opened, below
-// the root or as the root, and the evidence's access times cannot be kept; the scan goes on, and its
-// report counts as incomplete.
+// the root or as the root, and the evidence's access times cannot be kept (except on a read-only
+// mount, where nothing moves them); the scan goes on, and its report counts as incomplete.
 TEST_F(CliTest, AnIncompleteRunSaysWhyOnStandardErrorAndExitsWithThree) {
     tree.Entries({{"src/n12345_67[1].jpg", "abc"}, {"src/Locked/n22222_22[1].jpg", "abc"},
                   {"src/Open/n33333_33[1].jpg", "a"}});
@@ -48,13 +48,25 @@ TEST_F(CliTest, AnIncompleteRunSaysWhyOnStandardErrorAndExitsWithThree) {
     const std::string src = tree.Text("src");
     // The folders and files read in a way that moved their access time: src, Open and a photo in each.
     const std::string accessTimes = "Files and folders whose access time changed when read: 4\n";
-    const struct { const char *row, *locked; int found; std::string err, more = ""; } cases[] = {
+    const std::string lockedLine = "Cannot read folder: " + src + "/Locked/: Permission denied\n";
+    const struct { const char *row, *locked; int found; std::string err, more = ""; bool readOnly = false; } cases[] = {
         {"a folder below the root", "src/Locked", 2, "Warning: access times will change. This user may read " + src +
          "/ (and files like it) only in a way that updates its last-access time. To keep access times, mount the "
-         "evidence read-only or run as root.\nCannot read folder: " + src + "/Locked/: Permission denied\n", accessTimes},
-        {"the root", "src", 0, "Cannot read folder: " + src + "/: Permission denied\n"}};
+         "evidence read-only or run as root.\n" + lockedLine, accessTimes},
+        {"the root", "src", 0, "Cannot read folder: " + src + "/: Permission denied\n"},
+        {"a read-only mount", "src/Locked", 2, lockedLine, "", true}};
     for (const auto& c : cases) {
+        ASSERT_EQ(chmod(src.c_str(), 0755), 0);
         ASSERT_EQ(chmod(tree.Text(c.locked).c_str(), 0), 0);
+        struct Unmount {
+            std::string at;
+            ~Unmount() { if (!at.empty()) ::umount2(at.c_str(), MNT_DETACH); }
+        } mounted;
+        if (c.readOnly) {
+            if (::mount(src.c_str(), src.c_str(), nullptr, MS_BIND, nullptr) != 0) continue;  // no mounts here
+            mounted.at = src;
+            ASSERT_EQ(::mount(nullptr, src.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
+        }
         const CliResult run = Scan({.ordinaryUser = true});
         EXPECT_EQ(std::tuple(run.exitCode, WithoutDigestLine(run.out), run.err),
                   std::tuple(3, "Operation complete.\n\nTotal files found: " + std::to_string(c.found) +
