@@ -24,7 +24,7 @@ public:
         return folder;
     }
     void ShowMessage(QWidget*, const QString& text) override { lastMessage = text; }
-    bool AskYesNo(QWidget*, const QString&) override { return false; }
+    bool AskYesNo(QWidget*, const QString&, bool) override { return false; }
     bool OpenUrl(const QUrl&) override { return true; }
 };
 

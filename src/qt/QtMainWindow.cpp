@@ -188,7 +188,9 @@ bool QtMainWindow::OpenInBrowser(const std::string& path) {
 
 void QtMainWindow::ShowMessage(std::string_view text) { services_.ShowMessage(this, Text(text)); }
 
-bool QtMainWindow::AskYesNo(std::string_view text) { return services_.AskYesNo(this, Text(text)); }
+bool QtMainWindow::AskYesNo(std::string_view text, Preselected preselected) {
+    return services_.AskYesNo(this, Text(text), preselected == Preselected::No);
+}
 
 std::string QtMainWindow::BrowseFolder(std::string_view title, const std::string& startFolder) {
     return services_.BrowseFolder(title, startFolder, this);

@@ -47,7 +47,7 @@ public:
     void SetMenuEnabled(MenuCommand command, bool enabled) override;
     bool OpenInBrowser(const std::string& path) override;
     void ShowMessage(std::string_view text) override;
-    bool AskYesNo(std::string_view text) override;
+    bool AskYesNo(std::string_view text, Preselected preselected) override;
     std::string BrowseFolder(std::string_view title, const std::string& startFolder) override;
     std::string ChooseDiskImage(std::string_view title, std::string_view patterns,
                                 const std::string& startFile) override;

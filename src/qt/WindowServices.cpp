@@ -44,8 +44,8 @@ void SystemWindowServices::ShowMessage(QWidget* owner, const QString& text) {
     RunBox(owner, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool SystemWindowServices::AskYesNo(QWidget* owner, const QString& text) {
-    return RunBox(owner, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+bool SystemWindowServices::AskYesNo(QWidget* owner, const QString& text, bool noPreselected) {
+    return RunBox(owner, text, QMessageBox::Yes | QMessageBox::No, noPreselected ? QMessageBox::No : QMessageBox::Yes) ==
            QMessageBox::Yes;
 }
 

@@ -29,7 +29,7 @@ public:
     // A modal box with the text alone, OK only, no icon, the program's title as caption.
     virtual void ShowMessage(QWidget* owner, const QString& text) = 0;
     // The same with Yes and No; true for Yes.
-    virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
+    virtual bool AskYesNo(QWidget* owner, const QString& text, bool noPreselected) = 0;
     // Opens a web page or a local file in the user's browser; false when the desktop could not.
     virtual bool OpenUrl(const QUrl& url) = 0;
 };
@@ -42,7 +42,7 @@ public:
     std::string ChooseFile(QWidget* owner, const QString& title, const QString& filter,
                            const std::string& startFile) override;
     void ShowMessage(QWidget* owner, const QString& text) override;
-    bool AskYesNo(QWidget* owner, const QString& text) override;
+    bool AskYesNo(QWidget* owner, const QString& text, bool noPreselected) override;
     bool OpenUrl(const QUrl& url) override;
 };
 

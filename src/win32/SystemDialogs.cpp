@@ -24,7 +24,9 @@ int CALLBACK SelectStart(HWND chooser, UINT message, LPARAM, LPARAM start) {
 
 void ShowMessageBox(HWND owner, std::string_view text) { Box(owner, text, MB_OK); }
 
-bool AskYesNoBox(HWND owner, std::string_view text) { return Box(owner, text, MB_YESNO) == IDYES; }
+bool AskYesNoBox(HWND owner, std::string_view text, bool noPreselected) {
+    return Box(owner, text, MB_YESNO | (noPreselected ? MB_DEFBUTTON2 : MB_DEFBUTTON1)) == IDYES;
+}
 
 std::string BrowseForFolder(HWND owner, std::string_view title, const std::string& startFolder) {
     const std::wstring wideTitle = WideFromUtf8(title);

@@ -11,7 +11,7 @@ namespace snapsift {
 
 // text and the result are UTF-8 program text.
 void ShowMessageBox(HWND owner, std::string_view text);
-bool AskYesNoBox(HWND owner, std::string_view text);  // true for Yes
+bool AskYesNoBox(HWND owner, std::string_view text, bool noPreselected);  // true for Yes
 
 // The shell's folder chooser (file-system folders only), opening at startFolder unless it is
 // empty. The folder ending in one "\", or "" when nothing with a file-system path was chosen.

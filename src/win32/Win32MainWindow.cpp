@@ -171,7 +171,9 @@ bool Win32MainWindow::OpenInBrowser(const std::string& path) {
 
 void Win32MainWindow::ShowMessage(std::string_view text) { ShowMessageBox(window_, text); }
 
-bool Win32MainWindow::AskYesNo(std::string_view text) { return AskYesNoBox(window_, text); }
+bool Win32MainWindow::AskYesNo(std::string_view text, Preselected preselected) {
+    return AskYesNoBox(window_, text, preselected == Preselected::No);
+}
 
 std::string Win32MainWindow::BrowseFolder(std::string_view title, const std::string& startFolder) {
     return BrowseForFolder(window_, title, startFolder);

@@ -62,7 +62,7 @@ public:
     void SetMenuEnabled(MenuCommand command, bool enabled) override;
     bool OpenInBrowser(const std::string& path) override;
     void ShowMessage(std::string_view text) override;
-    bool AskYesNo(std::string_view text) override;
+    bool AskYesNo(std::string_view text, Preselected preselected) override;
     std::string BrowseFolder(std::string_view title, const std::string& startFolder) override;
     void ShowAbout() override;
     void Close() override;

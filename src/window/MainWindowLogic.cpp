@@ -234,7 +234,8 @@ bool MainWindowLogic::AccessTimeChangeAccepted() {
     if (state_.OutputFolder.empty() || (!ProfileMode() && state_.SourceFolder.empty()) || Image() != nullptr)
         return true;
     if (!forecastAccessTimes_ || forecastAccessTimes_(LiveSearchRoot()) == AccessTimeForecast::Kept) return true;
-    return AskYesNo(kAccessTimeQuestion);
+    // Enter, or a hurried click, keeps the evidence as it is.
+    return view_.AskYesNo(kAccessTimeQuestion, MainWindowView::Preselected::No);
 }
 
 void MainWindowLogic::OnStartClicked() {
@@ -316,7 +317,7 @@ void MainWindowLogic::ShowMessage(std::string_view text, MessageKind kind) {
 
 bool MainWindowLogic::AskYesNo(std::string_view text) {
     BringShownPathUpToDate();
-    return view_.AskYesNo(text);
+    return view_.AskYesNo(text, MainWindowView::Preselected::Yes);
 }
 
 void MainWindowLogic::ShowIdleCaption() {

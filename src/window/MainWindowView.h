@@ -84,9 +84,10 @@ public:
     virtual bool OpenInBrowser(const std::string& path) = 0;
 
     // Modal boxes with the text alone (CR LF line breaks), no icon and the program's title as
-    // caption: OK only, or Yes and No (true for Yes).
+    // caption: OK only, or Yes and No (true for Yes) with the button that Enter presses.
     virtual void ShowMessage(std::string_view text) = 0;
-    virtual bool AskYesNo(std::string_view text) = 0;
+    enum class Preselected { Yes, No };
+    virtual bool AskYesNo(std::string_view text, Preselected preselected) = 0;
     // The modal folder chooser with a title, opening at startFolder ("" leaves the start to the
     // chooser). A folder ending in one separator, or "" when nothing was chosen.
     virtual std::string BrowseFolder(std::string_view title, const std::string& startFolder) = 0;

@@ -37,7 +37,9 @@ struct FakeServices : WindowServices {
         return "";
     }
     void ShowMessage(QWidget*, const QString& text) override { seen << "message " + Box(text), lastBox = text; }
-    bool AskYesNo(QWidget*, const QString& text) override { return seen << "question " + Box(text), yes; }
+    bool AskYesNo(QWidget*, const QString& text, bool noPreselected) override {
+        return seen << "question " + Box(text) + (noPreselected ? " [No]" : ""), yes;
+    }
     bool OpenUrl(const QUrl& url) override {
         seen << "open " + url.toString();
         return true;
@@ -348,9 +350,9 @@ private slots:
             {"Alt+F, X", false, false, [&] { menuKeys(Qt::Key_F, Qt::Key_X); }, "FileMenu | closed"},
             {"Alt+H, A", false, false, [&] { menuKeys(Qt::Key_H, Qt::Key_A); }, "HelpMenu | drives about"},
             {"START, access times would change, No", false, false, [&] { startAsked(true); },
-             "question Searching will change the last-acces | drives"},
+             "question Searching will change the last-acces [No] | drives"},
             {"START, access times would change, Yes", false, true, [&] { startAsked(true); },
-             "question Searching will change the last-acces, message Error creating output folder. | drives"},
+             "question Searching will change the last-acces [No], message Error creating output folder. | drives"},
             {"START, access times kept", false, false, [&] { startAsked(false); }, "message Error creating output folder. | drives"},
             {"Help > About..., then Exit", false, false, [&] { Trigger("AboutItem"), Trigger("ExitItem"); }, " | closed about"},
             {"the close box", false, false, [&] { form_->close(); }, " | closed"},

@@ -40,7 +40,7 @@ std::pair<LONG, LONG> ClientSize(HWND window) {
 }
 
 // Every system dialog (#32770) that opens on this thread, noted by a hook (TakeDialog) as
-// "caption: text [buttons]" (the text's first 60 bytes), a folder chooser as "chooser (with a
+// "caption: text [buttons]" (the text's first 60 bytes; "No*" when Enter presses No), a folder chooser as "chooser (with a
 // path box): title [buttons]", which presses the next answer queued,
 // or OK (else No, else Cancel) when none is; and each page the About box opened.
 struct DialogLog {
@@ -48,6 +48,7 @@ struct DialogLog {
     std::string seen;
     std::set<HWND> taken;
     struct { HWND tree; int answer; LRESULT caret; int steady; } settling{};
+    std::size_t noAt = 0;  // where in `seen` a Yes/No box's "No" ends, to be marked "*" if Enter presses it
 } dialogs;
 
 // A folder chooser moves its selection to the start folder one level at a time: its answer
@@ -60,6 +61,15 @@ void CALLBACK Settle(HWND dialog, UINT, UINT_PTR timer, DWORD) {
     if (wait.steady < 4) return;
     KillTimer(dialog, timer);
     PostMessageW(GetDlgItem(dialog, wait.answer), BM_CLICK, 0, 0);
+}
+
+// A Yes/No box is answered once it is shown, when the button that Enter presses is known: a No
+// that Enter presses is logged "No*".
+void CALLBACK AnswerYesNo(HWND dialog, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(dialog, timer);
+    const HWND no = GetDlgItem(dialog, IDNO);
+    if ((GetWindowLongPtrW(no, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) dialogs.seen.insert(dialogs.noAt, "*");
+    PostMessageW(GetDlgItem(dialog, dialogs.settling.answer), BM_CLICK, 0, 0);
 }
 
 LRESULT CALLBACK TakeDialog(int code, WPARAM wParam, LPARAM lParam) {
@@ -88,6 +98,10 @@ LRESULT CALLBACK TakeDialog(int code, WPARAM wParam, LPARAM lParam) {
         if (tree != nullptr) {
             dialogs.settling = {tree, answer, 0, 0};
             SetTimer(dialog, 1, 25, Settle);
+        } else if (buttons.contains(IDNO)) {
+            dialogs.settling = {nullptr, answer, 0, 0};
+            dialogs.noAt = dialogs.seen.size() - 2;
+            SetTimer(dialog, 1, 10, AnswerYesNo);
         } else {
             PostMessageW(GetDlgItem(dialog, answer), BM_CLICK, 0, 0);
         }
@@ -300,7 +314,7 @@ TEST_F(Win32WindowTest, ControlsKeysAndMenusReachTheirHandlers) {
         state.OutputFolder = "Q:\\nonexistent\\";
         Click(Control::StartButton);
     };
-    const std::string asked = "Snapsift: " + AccessTimeQuestion().substr(0, 60) + " [Yes No] ";
+    const std::string asked = "Snapsift: " + AccessTimeQuestion().substr(0, 60) + " [Yes No*] ";
     const struct { const char* why; bool running; int answer; std::function<void()> act; std::string seen; } rows[] = {
         {"HelpButton", false, 0, [&] { Click(Control::HelpButton); }, help + "drives 000 318"},
         {"Alt+F, X", false, 0, [&] { menuKeys(L'f', L'x'); }, "menu open, closed"},

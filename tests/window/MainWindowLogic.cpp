@@ -46,7 +46,7 @@ std::string Total(const char* outcome, int total) {
 }
 
 // The fixture is the view. It logs "show X", "hide X", "enable X", "disable X", "text X ...",
-// "height N", "message ...", "question ...", "browse TITLE at START", "choose TITLE (PATTERNS) at
+// "height N", "message ...", "question ..." (with " [No]" when No is preselected), "browse TITLE at START", "choose TITLE (PATTERNS) at
 // START", "images ENTRY | ENTRY + ADD select N", "about", "close refused" or "closed", and "turn";
 // and as the system it logs "forecast ROOT", each search root whose access times START foresees
 // (`forecast` the answer).
@@ -104,7 +104,10 @@ protected:
         log.push_back(logged);
         captionAtBox.push_back(captions.empty() ? "" : captions.back());
     }
-    bool AskYesNo(std::string_view text) override { log.push_back("question " + std::string(text)); return yes; }
+    bool AskYesNo(std::string_view text, Preselected preselected) override {
+        log.push_back("question " + std::string(text) + (preselected == Preselected::No ? " [No]" : ""));
+        return yes;
+    }
     std::string BrowseFolder(std::string_view title, const std::string& start) override {
         return log.push_back("browse " + std::string(title) + " at " + start), chosen;
     }
@@ -145,7 +148,7 @@ TEST_F(MainWindowLogicTest, HandlersOfTheIdleWindow) {
     using F = MainWindowLogic;
     using T = AccessTimeForecast;
     const std::string source = "browse Choose the folder to search: at ", output = "browse Choose where the run folder goes: at ";
-    const std::string question = "question " + AccessTimeQuestion(), startedRun = "message Error creating output folder.";
+    const std::string question = "question " + AccessTimeQuestion() + " [No]", startedRun = "message Error creating output folder.";
     const auto zeros = [](std::string_view) { return std::string(32, '0'); };
     Log loaded = {"text TitleLabel Snapsift v" SNAPSIFT_VERSION, "height 4770"};
 #ifdef SNAPSIFT_IMAGES
