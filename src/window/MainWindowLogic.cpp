@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/SystemError.h"
 #include "scan/Version.h"
 #include "text/PathText.h"
 
@@ -240,8 +239,8 @@ bool MainWindowLogic::AccessTimeChangeAccepted() {
 
 void MainWindowLogic::OnStartClicked() {
     if (Running() || !AccessTimeChangeAccepted()) return;
-    unread_ = {};
     const ScanResult result = RunScan(state_, *this, environment_);
+    lastRunGaps_ = result.gaps;
     if (result.reportPath.empty()) return;
     lastReport_ = result.reportPath;
     view_.SetMenuEnabled(MenuCommand::OpenLastReport, true);
@@ -324,25 +323,6 @@ void MainWindowLogic::ShowIdleCaption() {
     if (!captionShowsProgress_) return;
     view_.SetCaption(MainWindowDesign().caption);
     captionShowsProgress_ = false;
-}
-
-void MainWindowLogic::KeepName(std::vector<UnreadNames::Named>& names, const std::string& path, std::string why) {
-    if (names.size() < UnreadNames::kNamesKept)
-        names.push_back({path, std::move(why)});
-    else
-        ++unread_.namesLeftOut;
-}
-
-void MainWindowLogic::FolderUnreadable(const std::string& folderPath, const SystemError& error) {
-    KeepName(unread_.foldersUnreadable, folderPath, SystemErrorText(error.code));
-}
-
-void MainWindowLogic::FileChangedWhileRead(const std::string& fullPath) { KeepName(unread_.filesChanged, fullPath, {}); }
-
-void MainWindowLogic::CandidateLost(const std::string& fullPath) { KeepName(unread_.filesLost, fullPath, {}); }
-
-void MainWindowLogic::CacheProblem(const std::string& where, std::string_view problem) {
-    KeepName(unread_.cacheProblems, where, std::string(problem));
 }
 
 void MainWindowLogic::SetVisible(Control control, bool visible) {

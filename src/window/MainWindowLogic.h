@@ -35,21 +35,6 @@ std::string TitleText();
 // minutes and seconds, with hours in front from the first hour on).
 std::string ProgressCaption(std::uint64_t filesExamined, std::int32_t filesFound, std::int64_t elapsedSeconds);
 
-// What a run could not read, by name, as the scan told its host, in the order met: each kind's
-// first kNamesKept names, and how many more there were.
-struct UnreadNames {
-    static constexpr std::size_t kNamesKept = 100000;
-    struct Named {
-        std::string path;
-        std::string why;  // the system's words, or the cache reader's; "" where the kind says it
-    };
-    std::vector<Named> foldersUnreadable;     // folders that could not be opened or listed to their end
-    std::vector<Named> filesChanged;          // files whose size or modification time changed while read
-    std::vector<Named> filesLost;             // files that passed the name filter but could not be examined
-    std::vector<Named> cacheProblems;         // the cache file concerned, and what of it was lost
-    std::uint64_t namesLeftOut = 0;           // past kNamesKept of a kind
-};
-
 // START's question when the search will move access times (ForecastAccessTimes says so): why, and
 // how to keep them. No means no scan.
 std::string AccessTimeQuestion();
@@ -69,8 +54,9 @@ public:
     // What START asks of the system before a scan of the live file system (tests put in their own).
     using AccessTimeForecaster = std::function<AccessTimeForecast(const std::string& searchRoot)>;
     void SetAccessTimeForecaster(AccessTimeForecaster forecaster);
-    // What the last run started here could not read; empty before any run.
-    const UnreadNames& LastRunUnread() const { return unread_; }
+    // What the last run started here lacks, with the names of what it could not read (as the
+    // report's closing lines give them); empty before any run.
+    const EvidenceGaps& LastRunGaps() const { return lastRunGaps_; }
 
     void OnLoad();
     void OnProfileModeClicked();
@@ -102,12 +88,9 @@ public:
     void ShowMessage(std::string_view text, MessageKind kind) override;
     bool AskYesNo(std::string_view text) override;
     void SetRunningLook(bool running) override;
-    // What could not be read is no box of its own: the run counts it, its final message and the
-    // report's closing lines say how many, and the window keeps the names.
-    void FolderUnreadable(const std::string& folderPath, const SystemError& error) override;
-    void FileChangedWhileRead(const std::string& fullPath) override;
-    void CandidateLost(const std::string& fullPath) override;
-    void CacheProblem(const std::string& where, std::string_view problem) override;
+    // A folder that could not be read is no box of its own: the run counts and names it, in its
+    // final message and the report's closing lines, and the window keeps the run's gaps.
+    void FolderUnreadable(const std::string&, const SystemError&) override {}
 
 private:
     void ChooseFolder(std::string& folder, Control box, std::string_view title);
@@ -118,7 +101,6 @@ private:
     bool AccessTimeChangeAccepted();
     // The folder under which the run START would make reads the live file system.
     std::string LiveSearchRoot() const;
-    void KeepName(std::vector<UnreadNames::Named>& names, const std::string& path, std::string why);
     void SetVisible(Control control, bool visible);
     // The window's own caption again, where the caption counts a run's progress.
     void ShowIdleCaption();
@@ -145,7 +127,7 @@ private:
     std::string lastImage_;  // the image file chosen last
     AccessTimeForecaster forecastAccessTimes_ = ForecastAccessTimes;
     bool captionShowsProgress_ = false;
-    UnreadNames unread_;
+    EvidenceGaps lastRunGaps_;
 };
 
 }  // namespace snapsift
