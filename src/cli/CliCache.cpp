@@ -15,10 +15,11 @@ namespace snapsift::cli {
 namespace {
 
 // A field as the terminal would show it, so that a tab, a line break or a control character in
-// a URL can never split or hide a row; and as a spreadsheet may take it, since much of it is
-// the server's text.
-std::string Field(std::string_view text) {
-    std::string field = TerminalText(text, false);
+// a URL can never split or hide a row, nor a URL's "\xFF" read as the byte; and as a spreadsheet
+// may take it, since much of it is the server's text. separator: the one between the names of
+// a path in the field (a URL's backslash is its own character, doubled).
+std::string Field(std::string_view text, char separator = '/') {
+    std::string field = TerminalText(text, false, separator);
     if (field.ends_with('\n')) field.pop_back();
     return SpreadsheetSafe(std::move(field));
 }
@@ -74,9 +75,11 @@ int ListCacheFolder(const std::string& folder) {
                                       TimeText(entry.lastUsed),
                                       row.source,
                                       note};
+        constexpr std::size_t kSourceField = 9;
         for (std::size_t i = 0; i < std::size(fields); ++i) {
             if (i != 0) out += '\t';
-            out += Field(fields[i]);
+            // The source names a file of the cache, an old cache's as "<folder>\<name>".
+            out += Field(fields[i], i == kSourceField ? '\\' : '/');
         }
         out += '\n';
     }

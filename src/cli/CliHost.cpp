@@ -28,7 +28,7 @@ void CliHost::Yield() {
 
 void CliHost::DrawProgress() {
     const std::size_t width = static_cast<std::size_t>(TerminalWidth(Stream::Err));
-    std::string line = ProgressLine(found_, examined_, path_, width);
+    std::string line = ProgressLine(found_, examined_, path_, width, PathSeparator());
     const std::size_t columns = CharacterCount(line);
     if (columns < drawnColumns_) line.append(drawnColumns_ - columns, ' ');
     drawnColumns_ = columns;
@@ -48,12 +48,12 @@ void CliHost::ClearProgress() {
 void CliHost::ShowMessage(std::string_view text, MessageKind kind) {
     ClearProgress();
     const bool toOut = kind == MessageKind::Final || kind == MessageKind::Information;
-    Write(toOut ? Stream::Out : Stream::Err, TerminalText(text, kind != MessageKind::FileProblem));
+    Write(toOut ? Stream::Out : Stream::Err, TerminalText(text, kind != MessageKind::FileProblem, PathSeparator()));
 }
 
 void CliHost::FolderUnreadable(const std::string& folderPath, const SystemError& error) {
     ClearProgress();
-    Write(Stream::Err, TerminalText("Cannot read folder: " + folderPath + ": " + SystemErrorText(error.code), false));
+    Write(Stream::Err, TerminalText("Cannot read folder: " + folderPath + ": " + SystemErrorText(error.code), false, PathSeparator()));
 }
 
 void CliHost::AccessTimeNotKept(const std::string& path) {
@@ -64,22 +64,22 @@ void CliHost::AccessTimeNotKept(const std::string& path) {
           TerminalText("Warning: access times will change. This user may read " + path +
                        " (and files like it) only in a way that updates its last-access time. To keep "
                        "access times, mount the evidence read-only or run as root.",
-                       false));
+                       false, PathSeparator()));
 }
 
 void CliHost::FileChangedWhileRead(const std::string& fullPath) {
     ClearProgress();
-    Write(Stream::Err, TerminalText("File changed while it was read, no MD5 reported: " + fullPath, false));
+    Write(Stream::Err, TerminalText("File changed while it was read, no MD5 reported: " + fullPath, false, PathSeparator()));
 }
 
 void CliHost::CandidateLost(const std::string& fullPath) {
     ClearProgress();
-    Write(Stream::Err, TerminalText("File could not be examined: " + fullPath, false));
+    Write(Stream::Err, TerminalText("File could not be examined: " + fullPath, false, PathSeparator()));
 }
 
 void CliHost::CacheProblem(const std::string& where, std::string_view problem) {
     ClearProgress();
-    Write(Stream::Err, TerminalText("Cache: " + where + ": " + std::string(problem), false));
+    Write(Stream::Err, TerminalText("Cache: " + where + ": " + std::string(problem), false, PathSeparator()));
 }
 
 // There is no one to ask: an interrupt is its own confirmation.

@@ -8,6 +8,7 @@
 
 #include "scan/ScanHost.h"
 #include "scan/ScanState.h"
+#include "text/PathText.h"
 
 namespace snapsift::cli {
 
@@ -45,6 +46,9 @@ public:
     void CacheProblem(const std::string& where, std::string_view problem) override;
 
 private:
+    // The separator between the names of the paths the run's messages hold: a disk image's are
+    // written with backslashes.
+    char PathSeparator() const { return settings_.image ? '\\' : kSeparator; }
     void DrawProgress();
     void ClearProgress();
 

@@ -1,40 +1,25 @@
 #include "cli/ConsoleText.h"
 
+#include "text/ShownText.h"
 #include "text/Utf8.h"
 
 namespace snapsift::cli {
 
 namespace {
 
-// The text with every byte of what cannot be shown as itself written "\xHH"; CR LF taken as a
-// line break when lineBreaks is set.
-std::string ShownText(std::string_view text, bool lineBreaks) {
-    constexpr char kHexDigits[] = "0123456789ABCDEF";
+// The text as the terminal shows it: the names' rule, without writing out a second space (a
+// terminal shows every one); CR LF taken as a line break when lineBreaks is set.
+std::string TerminalShown(std::string_view text, bool lineBreaks, char separator) {
+    const ShowRule rule{true, separator, false};
+    if (!lineBreaks) return ShownText(text, rule);
     std::string out;
-    out.reserve(text.size() + 1);
-    for (std::size_t at = 0; at < text.size();) {
-        if (lineBreaks && text.substr(at).starts_with("\r\n")) {
-            out += '\n';
-            at += 2;
-            continue;
-        }
-        const Utf8Character character = DecodeUtf8(text, at);
-        const std::string_view bytes = text.substr(at, character.length);
-        at += character.length;
-        const char32_t code = character.codePoint;
-        if (code == kNotUtf8 || (code < 0x80 && IsAsciiControl(static_cast<unsigned char>(code))) ||
-            IsUnshowable(code)) {
-            for (const char c : bytes) {
-                const auto byte = static_cast<unsigned char>(c);
-                out += "\\x";
-                out += kHexDigits[byte >> 4];
-                out += kHexDigits[byte & 0x0F];
-            }
-        } else {
-            out += bytes;
-        }
+    for (std::size_t at = 0;;) {
+        const std::size_t lineEnd = text.find("\r\n", at);
+        out += ShownText(text.substr(at, lineEnd - at), rule);
+        if (lineEnd == std::string_view::npos) return out;
+        out += '\n';
+        at = lineEnd + 2;
     }
-    return out;
 }
 
 // The last `columns` characters of the text, with "..." in front when it had to be cut.
@@ -51,12 +36,15 @@ std::string Tail(const std::string& text, std::size_t columns) {
 
 }  // namespace
 
-std::string TerminalText(std::string_view text, bool lineBreaks) { return ShownText(text, lineBreaks) + '\n'; }
+std::string TerminalText(std::string_view text, bool lineBreaks, char separator) {
+    return TerminalShown(text, lineBreaks, separator) + '\n';
+}
 
-std::string ProgressLine(std::int32_t found, std::uint64_t examined, std::string_view path, std::size_t width) {
+std::string ProgressLine(std::int32_t found, std::uint64_t examined, std::string_view path, std::size_t width,
+                         char separator) {
     std::string line = std::to_string(found) + " found, " + std::to_string(examined) + " examined: ";
     const std::size_t room = width > CharacterCount(line) + 1 ? width - 1 - CharacterCount(line) : 0;
-    line += Tail(ShownText(path, false), room);
+    line += Tail(TerminalShown(path, false, separator), room);
     if (CharacterCount(line) > width - 1) line = Tail(line, width - 1);
     return line;
 }

@@ -4,6 +4,8 @@
 
 #include "platform/OutputFile.h"
 #include "text/DateText.h"
+#include "text/Hex.h"
+#include "text/ShownText.h"
 #include "text/Utf8.h"
 
 namespace snapsift {
@@ -12,42 +14,6 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kLineEnd = "\r\n";
-
-void AppendByteEscape(std::string& out, unsigned char byte) {
-    constexpr char kHexDigits[] = "0123456789ABCDEF";
-    out += "\\x";
-    out += kHexDigits[byte >> 4];
-    out += kHexDigits[byte & 0x0F];
-}
-
-// The text as the report shows it, in UTF-8: bytes that are not UTF-8 and controls as "\xHH"
-// per byte; as a name's text (`name`) also every other character that cannot be shown and a
-// space after a space, and a backslash as two where backslashes do not separate the names.
-std::string ShownText(std::string_view utf8, bool name, char separator) {
-    // Most text is printable ASCII with nothing to escape: taken as it is.
-    const bool plain = std::all_of(utf8.begin(), utf8.end(), [&](char c) {
-        return c >= 0x20 && c < 0x7F && !(name && c == '\\' && separator != '\\');
-    });
-    if (plain && !(name && utf8.find("  ") != std::string_view::npos)) return std::string(utf8);
-    std::string shown;
-    shown.reserve(utf8.size());
-    for (std::size_t at = 0; at < utf8.size();) {
-        const Utf8Character character = DecodeUtf8(utf8, at);
-        const std::string_view bytes = utf8.substr(at, character.length);
-        const bool repeatedSpace = bytes == " " && at > 0 && utf8[at - 1] == ' ';
-        at += character.length;
-        const char32_t code = character.codePoint;
-        if (code == kNotUtf8 || (code < 0x80 && IsAsciiControl(static_cast<unsigned char>(code))) ||
-            (name && (IsUnshowable(code) || repeatedSpace))) {
-            for (const char c : bytes) AppendByteEscape(shown, static_cast<unsigned char>(c));
-        } else if (code == '\\' && name && separator != '\\') {
-            shown += "\\\\";
-        } else {
-            shown += bytes;
-        }
-    }
-    return shown;
-}
 
 // One field: a formula's first character escaped, then quoted where it holds a comma or a quote.
 void AppendField(std::string& row, std::string field) {
@@ -71,8 +37,8 @@ std::string TimeText(const std::optional<DateTime>& value) { return value ? IsoU
 
 std::string SpreadsheetSafe(std::string field) {
     if (!field.empty() && std::string_view("=+-@").find(field[0]) != std::string_view::npos) {
-        std::string escaped;
-        AppendByteEscape(escaped, static_cast<unsigned char>(field[0]));
+        std::string escaped = "\\x";
+        AppendHexByte(escaped, static_cast<unsigned char>(field[0]));
         field.replace(0, 1, escaped);
     }
     return field;
@@ -88,7 +54,7 @@ bool WriteCsvHeader(const std::string& csvPath) {
 }
 
 std::string FormatCsvRow(const ReportEntry& entry) {
-    const auto name = [&](const std::string& text) { return ShownText(text, true, entry.separator); };
+    const auto name = [&](const std::string& text) { return ShownText(text, ShowRule{true, entry.separator}); };
     const auto time = [&](const std::optional<DateTime>& value) {
         return entry.timesAvailable ? TimeText(value) : std::string();
     };
@@ -99,25 +65,25 @@ std::string FormatCsvRow(const ReportEntry& entry) {
     AppendField(row, std::to_string(entry.number));
     AppendField(row, name(entry.fullPath));
     AppendField(row, name(entry.fileName));
-    AppendField(row, ShownText(entry.status, false, entry.separator));
+    AppendField(row, ShownText(entry.status, ShowRule{}));
     AppendField(row, time(entry.timeCreated));
     AppendField(row, time(entry.timeModified));
     AppendField(row, time(entry.timeAccessed));
     AppendField(row, hasDigest ? LowerAscii(entry.digest) : std::string());
     AppendField(row, entry.sha256);
     AppendField(row, name(entry.userId));
-    AppendField(row, ShownText(ProfileUrl(entry.userId), false, entry.separator));
+    AppendField(row, ShownText(ProfileUrl(entry.userId), ShowRule{}));
     AppendField(row, entry.copyFileName && entry.copyMade ? name(*entry.copyFileName) : std::string());
     const CacheRecord* cache = entry.cache ? &*entry.cache : nullptr;
-    AppendField(row, cache ? ShownText(cache->url, true, '/') : std::string());
+    AppendField(row, cache ? ShownText(cache->url, ShowRule{true, '/'}) : std::string());
     AppendField(row, cache ? cache->format : std::string());
     AppendField(row, cache ? TimeText(cache->created) : std::string());
     AppendField(row, cache ? TimeText(cache->lastUsed) : std::string());
     // Whose the three times are when not the photo's own file's; the timeline leaves those out.
-    AppendField(row, ShownText(entry.timesOf, true, '/'));
+    AppendField(row, ShownText(entry.timesOf, ShowRule{true, '/'}));
     // What the server sent, as it chose to write it: escaped as names are.
     const auto sent = [&](const std::string CacheRecord::*field) {
-        return cache ? ShownText(cache->*field, true, '/') : std::string();
+        return cache ? ShownText(cache->*field, ShowRule{true, '/'}) : std::string();
     };
     AppendField(row, sent(&CacheRecord::statusLine));
     AppendField(row, sent(&CacheRecord::date));

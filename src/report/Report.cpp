@@ -3,7 +3,9 @@
 #include "platform/CodePage.h"
 #include "platform/LocaleText.h"
 #include "platform/OutputFile.h"
+#include "text/Hex.h"
 #include "text/PathText.h"
+#include "text/ShownText.h"
 #include "text/Utf8.h"
 
 namespace snapsift {
@@ -15,74 +17,50 @@ constexpr std::string_view kHeaderLine =
     "<h1>Possible Quorvia JPG files and ID's</h1><br>";
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kUnable = "Unable to determine<br>";
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-void AppendHex(std::string& out, unsigned char c) {
-    out += kHexDigits[c >> 4];
-    out += kHexDigits[c & 0x0F];
-}
-
-void AppendByteEscapes(std::string& out, std::string_view bytes) {
-    for (const char c : bytes) {
-        out += "&#92;x";
-        AppendHex(out, static_cast<unsigned char>(c));
-    }
-}
-
-// A space right after a space: the second of two that a browser would show as one.
-bool RepeatedSpace(std::string_view text, std::size_t at) {
-    return text[at] == ' ' && at > 0 && text[at - 1] == ' ';
-}
-
-// The text for a page: markup escaped, bytes that are not UTF-8 and ASCII controls as "\xHH"
-// per byte, then into the report's code page. As a name's text (`name`), also every other
-// character that cannot be shown and a space after a space as "\xHH" per byte, and a literal
-// backslash as two; the program's own text (times, a link's target) keeps those as they are.
-// A backslash in a name is the name's own character unless backslashes separate the names of
-// a path (on Windows, inside a disk image).
+// The text for a page: markup escaped, what the show rule writes out as "&#92;xHH" per byte (and
+// a doubled backslash as "&#92;&#92;"), then into the report's code page. As a name's text
+// (`name`), the rule's for names; the program's own text (times, a link's target) keeps its
+// other characters as they are.
 std::string HtmlText(std::string_view utf8, bool name, char separator = kSeparator) {
     std::string escaped;
     escaped.reserve(utf8.size());
-    for (std::size_t at = 0; at < utf8.size();) {
-        const Utf8Character character = DecodeUtf8(utf8, at);
-        const std::string_view bytes = utf8.substr(at, character.length);
-        at += character.length;
-        const char32_t code = character.codePoint;
-        if (code == kNotUtf8 || (code < 0x80 && IsAsciiControl(static_cast<unsigned char>(code))) ||
-            (name && (IsUnshowable(code) || RepeatedSpace(utf8, at - 1)))) {
-            AppendByteEscapes(escaped, bytes);
-            continue;
+    ForEachShownCharacter(utf8, ShowRule{name, separator}, [&](std::string_view bytes, ShownAs how) {
+        if (how == ShownAs::BytesWrittenOut) {
+            for (const char c : bytes) {
+                escaped += "&#92;x";
+                AppendHexByte(escaped, static_cast<unsigned char>(c));
+            }
+            return;
         }
-        switch (code) {
+        if (how == ShownAs::DoubledBackslash) {
+            escaped += "&#92;&#92;";
+            return;
+        }
+        switch (bytes[0]) {
         case '&': escaped += "&amp;"; break;
         case '<': escaped += "&lt;"; break;
         case '>': escaped += "&gt;"; break;
         case '"': escaped += "&quot;"; break;
-        case '\\': escaped += name && separator != '\\' ? "&#92;&#92;" : "\\"; break;
         default: escaped += bytes;
         }
-    }
+    });
     return ToReportCodePageHtml(escaped);
 }
 
-// The text as part of a URL: every byte that a name's text would write as "\xHH", and every
-// character of `also`, as "%HH"; the rest as it is.
+// The text as part of a URL: every byte that a name's text would write out, and every character
+// of `also`, as "%HH"; the rest as it is (a backslash too: it is the URL's own character).
 std::string PercentEncoded(std::string_view text, std::string_view also) {
     std::string encoded;
-    for (std::size_t at = 0; at < text.size();) {
-        const Utf8Character character = DecodeUtf8(text, at);
-        const std::string_view bytes = text.substr(at, character.length);
-        at += character.length;
-        if (character.codePoint == kNotUtf8 || IsUnshowable(character.codePoint) ||
-            RepeatedSpace(text, at - 1) || (bytes.size() == 1 && also.find(bytes[0]) != std::string_view::npos)) {
-            for (const char c : bytes) {
-                encoded += '%';
-                AppendHex(encoded, static_cast<unsigned char>(c));
-            }
-        } else {
+    ForEachShownCharacter(text, ShowRule{true, '\\'}, [&](std::string_view bytes, ShownAs how) {
+        if (how == ShownAs::Itself && !(bytes.size() == 1 && also.find(bytes[0]) != std::string_view::npos)) {
             encoded += bytes;
+            return;
         }
-    }
+        for (const char c : bytes) {
+            encoded += '%';
+            AppendHexByte(encoded, static_cast<unsigned char>(c));
+        }
+    });
     return encoded;
 }
 

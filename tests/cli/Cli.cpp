@@ -9,6 +9,8 @@
 
 #include "cli/ConsoleText.h"
 #include "hash/Sha256.h"
+#include "report/CsvReport.h"
+#include "report/Report.h"
 #include "report/RunFiles.h"
 #include "support/CliRun.h"
 
@@ -35,21 +37,67 @@ TEST(Cli, UsageErrorsAndChecksStopWithStatusTwo) {
     }
 }
 
-// What a name holds that a terminal would act on or show as nothing is written "\xHH" per byte,
-// as the report writes it; the message's own CR LF line breaks stay line breaks.
-TEST(Cli, TerminalTextWritesOutWhatANameCannotShow) {
-    const struct { const char* row; std::string text, shown; } cases[] = {
-        {"escape", "a\x1B[2Jb", "a\\x1B[2Jb"},
-        {"next line, U+0085", "a\xC2\x85" "b", "a\\xC2\\x85b"},
-        {"right-to-left override, U+202E", "x\xE2\x80\xAEgpj.exe", "x\\xE2\\x80\\xAEgpj.exe"},
-        {"zero-width space, U+200B", "a\xE2\x80\x8B" "b", "a\\xE2\\x80\\x8Bb"},
-        {"not UTF-8", "a\xFF" "b", "a\\xFFb"},
-        {"a lone line feed and carriage return", "a\nb\rc", "a\\x0Ab\\x0Dc"},
-        {"what shows as itself", "\xC3\xA9\xE6\xBC\xA2 \\  x", "\xC3\xA9\xE6\xBC\xA2 \\  x"}};
+// One display rule for every reader: what a name holds that cannot be shown as itself is written
+// "\xHH" per byte, a backslash that separates no names doubled; the report adds only its markup,
+// the CSV its quoting, the terminal nothing. windows: the row where a backslash separates names.
+TEST(DisplayRule, TheReportTheCsvAndTheTerminalShowANameAlike) {
+    const struct {
+        const char* row;
+        std::string value;
+        const char *html, *csv, *terminal;
+        const char* windows = nullptr;  // the report's text where "\" is the separator
+    } cases[] = {
+        {"ordinary name", "n1234567_890_123[1] - a.b:c \xE6\xBC\xA2\xF0\x9F\x98\x80.jpg",
+         "n1234567_890_123[1] - a.b:c &#28450;&#128512;.jpg", "n1234567_890_123[1] - a.b:c \xE6\xBC\xA2\xF0\x9F\x98\x80.jpg",
+         "n1234567_890_123[1] - a.b:c \xE6\xBC\xA2\xF0\x9F\x98\x80.jpg"},
+        {"markup", "<a href=\"x\">Tom & 'J'</a>", "&lt;a href=&quot;x&quot;&gt;Tom &amp; 'J'&lt;/a&gt;",
+         "<a href=\"x\">Tom & 'J'</a>", "<a href=\"x\">Tom & 'J'</a>"},
+        // An overlong "/", a surrogate, a cut-off sequence, a byte alone.
+        {"not UTF-8", "\xC0\xAF|\xED\xA0\x80|\xE6\xBC|\xFF", "&#92;xC0&#92;xAF|&#92;xED&#92;xA0&#92;x80|&#92;xE6&#92;xBC|&#92;xFF",
+         "\\xC0\\xAF|\\xED\\xA0\\x80|\\xE6\\xBC|\\xFF", "\\xC0\\xAF|\\xED\\xA0\\x80|\\xE6\\xBC|\\xFF"},
+        {"C0, DEL, C1", std::string("\n\r\t\0\x7F\xC2\x85", 7), "&#92;x0A&#92;x0D&#92;x09&#92;x00&#92;x7F&#92;xC2&#92;x85",
+         "\\x0A\\x0D\\x09\\x00\\x7F\\xC2\\x85", "\\x0A\\x0D\\x09\\x00\\x7F\\xC2\\x85"},
+        {"terminal escape", "a\x1B[2Jb", "a&#92;x1B[2Jb", "a\\x1B[2Jb", "a\\x1B[2Jb"},
+        {"bidirectional controls", "a\xE2\x80\xAEgpj|\xD8\x9C|\xE2\x81\xA9",
+         "a&#92;xE2&#92;x80&#92;xAEgpj|&#92;xD8&#92;x9C|&#92;xE2&#92;x81&#92;xA9", "a\\xE2\\x80\\xAEgpj|\\xD8\\x9C|\\xE2\\x81\\xA9",
+         "a\\xE2\\x80\\xAEgpj|\\xD8\\x9C|\\xE2\\x81\\xA9"},
+        // Soft hyphen, zero-width space, byte order mark, a variation selector, a tag.
+        {"invisible", "\xC2\xAD|\xE2\x80\x8B|\xEF\xBB\xBF|\xEF\xB8\x8F|\xF3\xA0\x81\x81",
+         "&#92;xC2&#92;xAD|&#92;xE2&#92;x80&#92;x8B|&#92;xEF&#92;xBB&#92;xBF|&#92;xEF&#92;xB8&#92;x8F|&#92;xF3&#92;xA0&#92;x81&#92;x81",
+         "\\xC2\\xAD|\\xE2\\x80\\x8B|\\xEF\\xBB\\xBF|\\xEF\\xB8\\x8F|\\xF3\\xA0\\x81\\x81",
+         "\\xC2\\xAD|\\xE2\\x80\\x8B|\\xEF\\xBB\\xBF|\\xEF\\xB8\\x8F|\\xF3\\xA0\\x81\\x81"},
+        // No-break space, ideographic space, line separator, narrow no-break space.
+        {"white space", "\xC2\xA0|\xE3\x80\x80|\xE2\x80\xA8|\xE2\x80\xAF",
+         "&#92;xC2&#92;xA0|&#92;xE3&#92;x80&#92;x80|&#92;xE2&#92;x80&#92;xA8|&#92;xE2&#92;x80&#92;xAF",
+         "\\xC2\\xA0|\\xE3\\x80\\x80|\\xE2\\x80\\xA8|\\xE2\\x80\\xAF", "\\xC2\\xA0|\\xE3\\x80\\x80|\\xE2\\x80\\xA8|\\xE2\\x80\\xAF"},
+        // U+2010, U+2027, U+205E, U+2070, U+FE10, U+E1000: just outside the ranges above.
+        {"neighbours", "\xE2\x80\x90\xE2\x80\xA7\xE2\x81\x9E\xE2\x81\xB0\xEF\xB8\x90\xF3\xA1\x80\x80",
+         "&#8208;&#8231;&#8286;&#8304;&#65040;&#921600;",
+         "\xE2\x80\x90\xE2\x80\xA7\xE2\x81\x9E\xE2\x81\xB0\xEF\xB8\x90\xF3\xA1\x80\x80",
+         "\xE2\x80\x90\xE2\x80\xA7\xE2\x81\x9E\xE2\x81\xB0\xEF\xB8\x90\xF3\xA1\x80\x80"},
+        // A page shows two spaces as one; a terminal shows both.
+        {"space runs", "a b  c   d", "a b &#92;x20c &#92;x20&#92;x20d", "a b \\x20c \\x20\\x20d", "a b  c   d"},
+        {"name's own \\xFF and byte FF", "\\xFF|\xFF", "&#92;&#92;xFF|&#92;xFF", "\\\\xFF|\\xFF", "\\\\xFF|\\xFF",
+         "\\xFF|&#92;xFF"},
+        {"formula", "=1+2", "=1+2", "\\x3D1+2", "=1+2"}};
+    const bool windows = kSeparator == '\\';
     for (const auto& c : cases) {
-        EXPECT_EQ(cli::ProgressLine(3, 7, c.text, 200), "3 found, 7 examined: " + c.shown) << c.row;
-        EXPECT_EQ(cli::TerminalText(c.text), c.shown + "\n") << c.row;
+        EXPECT_EQ(ReportText(c.value), windows && c.windows ? c.windows : c.html) << c.row;
+        ReportEntry entry;
+        entry.fileName = c.value;
+        const auto rows = ReadCsvRows("\xEF\xBB\xBF" + FormatCsvRow(entry));
+        ASSERT_TRUE(rows && rows->size() == 1) << c.row;
+        if (windows && c.windows) continue;
+        EXPECT_EQ((*rows)[0][2], c.csv) << c.row;
+        EXPECT_EQ(cli::TerminalText(c.value, false), std::string(c.terminal) + "\n") << c.row;
     }
+    // A URL is no path: its backslash is doubled on every system, in the listing as in the report.
+    EXPECT_EQ(cli::TerminalText("http://a/\\xFF", false, '/'), "http://a/\\\\xFF\n");
+    EXPECT_EQ(ReportText("http://a/\\xFF", '/'), "http://a/&#92;&#92;xFF");
+}
+
+TEST(DisplayRule, TheTerminalKeepsTheRunsLineBreaksAndCutsTheProgressLineAfterWritingOut) {
+    EXPECT_EQ(cli::ProgressLine(3, 7, "x\xE2\x80\xAEgpj", 200), "3 found, 7 examined: x\\xE2\\x80\\xAEgpj");
     // In a name's line, and in a message about one file, CR LF is written out too; the line breaks
     // of a message of the run's own stay.
     EXPECT_EQ(cli::ProgressLine(3, 7, "a\r\n", 200), "3 found, 7 examined: a\\x0D\\x0A");

@@ -27,37 +27,6 @@ TEST(Utf8, DecodesWellFormedSequencesAndTakesAnyOtherByteAlone) {
     }
 }
 
-// windows: where a backslash is the separator and so written as itself (nullptr: the same).
-TEST(ReportText, EscapesMarkupAndWritesWhatCannotBeShownAsBytes) {
-    const struct { const char* row; std::string value; const char* text; const char* windows = nullptr; } cases[] = {
-        {"ordinary name", "n1234567_890_123[1] - a.b:c \xE6\xBC\xA2\xF0\x9F\x98\x80.jpg",
-         "n1234567_890_123[1] - a.b:c &#28450;&#128512;.jpg"},
-        {"markup", "<a href=\"x\">Tom & 'J'</a> 100% #1 ?",
-         "&lt;a href=&quot;x&quot;&gt;Tom &amp; 'J'&lt;/a&gt; 100% #1 ?"},
-        {"invalid byte", "\xE6\xBC\xA2|a\xFF", "&#28450;|a&#92;xFF"},
-        // An overlong "/", a surrogate, a cut-off sequence.
-        {"ill-formed", "\xC0\xAF|\xED\xA0\x80|\xE6\xBC", "&#92;xC0&#92;xAF|&#92;xED&#92;xA0&#92;x80|&#92;xE6&#92;xBC"},
-        {"C0 controls and DEL", std::string("\n\r\t\0\x7F", 5), "&#92;x0A&#92;x0D&#92;x09&#92;x00&#92;x7F"},
-        {"C1 controls", "\xC2\x80|\xC2\x9F", "&#92;xC2&#92;x80|&#92;xC2&#92;x9F"},
-        {"bidirectional controls", "a\xE2\x80\xAE" "gpj|\xD8\x9C|\xE2\x80\x8F|\xE2\x81\xA9",
-         "a&#92;xE2&#92;x80&#92;xAEgpj|&#92;xD8&#92;x9C|&#92;xE2&#92;x80&#92;x8F|&#92;xE2&#92;x81&#92;xA9"},
-        // Soft hyphen, zero-width space, byte order mark, a variation selector, a tag.
-        {"invisible", "\xC2\xAD|\xE2\x80\x8B|\xEF\xBB\xBF|\xEF\xB8\x8F|\xF3\xA0\x81\x81",
-         "&#92;xC2&#92;xAD|&#92;xE2&#92;x80&#92;x8B|&#92;xEF&#92;xBB&#92;xBF|&#92;xEF&#92;xB8&#92;x8F|"
-         "&#92;xF3&#92;xA0&#92;x81&#92;x81"},
-        // No-break space, ideographic space, line separator, narrow no-break space.
-        {"white space", "\xC2\xA0|\xE3\x80\x80|\xE2\x80\xA8|\xE2\x80\xAF",
-         "&#92;xC2&#92;xA0|&#92;xE3&#92;x80&#92;x80|&#92;xE2&#92;x80&#92;xA8|&#92;xE2&#92;x80&#92;xAF"},
-        // U+2010, U+2027, U+205E, U+2070, U+FE10, U+E1000: just outside the ranges above.
-        {"neighbours", "\xE2\x80\x90\xE2\x80\xA7\xE2\x81\x9E\xE2\x81\xB0\xEF\xB8\x90\xF3\xA1\x80\x80",
-         "&#8208;&#8231;&#8286;&#8304;&#65040;&#921600;"},
-        {"space runs", "a b  c   d", "a b &#92;x20c &#92;x20&#92;x20d"},
-        {"name's own \\xFF and byte FF", "\\xFF|\xFF", "&#92;&#92;xFF|&#92;xFF", "\\xFF|&#92;xFF"},
-        {"path", "C:\\Users\\a\\", "C:&#92;&#92;Users&#92;&#92;a&#92;&#92;", "C:\\Users\\a\\"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(ReportText(c.value), kSeparator == '\\' && c.windows ? c.windows : c.text) << c.row;
-}
-
 // The link's target keeps a backslash single and percent-encodes what cannot be shown; its text is
 // the name's text.
 TEST(ReportText, ProfileLinkOfAnEntry) {
