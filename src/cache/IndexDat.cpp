@@ -1,6 +1,7 @@
 #include "cache/IndexDat.h"
 
 #include <algorithm>
+#include "text/Hex.h"
 #include <exception>
 #include <iterator>
 #include <map>
@@ -48,15 +49,6 @@ constexpr UrlLayout kLayout52{false, true, 52, 56, 60, 64, 68, 72, 80, 84, 96};
 constexpr std::uint64_t kLastModifiedAt = 8, kLastAccessedAt = 16, kExpiresAt = 24, kFileSizeAtRecord = 32;
 constexpr std::uint64_t kRedirectLocation = 16;
 
-std::string Hex(std::uint64_t value) {
-    constexpr char digits[] = "0123456789abcdef";
-    std::string text;
-    do {
-        text.insert(text.begin(), digits[value & 15]);
-        value >>= 4;
-    } while (value);
-    return "0x" + text;
-}
 
 std::string_view AsText(Bytes bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
 
@@ -227,9 +219,9 @@ private:
         const std::uint64_t size = bytes_.size();
         std::map<std::uint64_t, std::uint64_t> tables;  // start -> end of each table read
         for (std::uint64_t at = LittleEndian32(bytes_, kHashTableAt); at != 0;) {
-            const std::string where = "the hash table at offset " + Hex(at);
+            const std::string where = "the hash table at offset " + HexNumber(at);
             if (tables.contains(at)) {
-                AddNote(contents_.note, "the hash-table chain comes back to offset " + Hex(at) + ": followed no further");
+                AddNote(contents_.note, "the hash-table chain comes back to offset " + HexNumber(at) + ": followed no further");
                 return;
             }
             if (at > size || size - at < kHashHeadSize) {
@@ -237,7 +229,7 @@ private:
                 return;
             }
             if (AsText(bytes_.subspan(at, 4)) != "HASH") {
-                AddNote(contents_.note, "no hash table at offset " + Hex(at) + ": the chain ends there");
+                AddNote(contents_.note, "no hash table at offset " + HexNumber(at) + ": the chain ends there");
                 return;
             }
             const std::uint32_t blocks = LittleEndian32(bytes_, at + 4);
@@ -294,7 +286,7 @@ private:
         }
         const std::uint32_t blocks = LittleEndian32(bytes_, offset + 4);
         if (!PlausibleLength(blocks)) {
-            AddNote(contents_.note, "the record at offset " + Hex(offset) + " gives " + std::to_string(blocks) +
+            AddNote(contents_.note, "the record at offset " + HexNumber(offset) + " gives " + std::to_string(blocks) +
                                         " blocks: passed over");
             return;
         }

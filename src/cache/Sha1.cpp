@@ -1,6 +1,7 @@
 #include "cache/Sha1.h"
 
 #include <cstddef>
+#include "text/Hex.h"
 
 namespace snapsift {
 
@@ -67,13 +68,8 @@ std::array<std::uint8_t, 20> Sha1(std::span<const std::uint8_t> message) {
 }
 
 std::string Sha1Hex(std::span<const std::uint8_t> message) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (const std::uint8_t byte : Sha1(message)) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 15];
-    }
-    return text;
+    const auto digest = Sha1(message);
+    return HexText(digest.data(), digest.size());
 }
 
 }  // namespace snapsift

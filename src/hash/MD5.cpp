@@ -1,6 +1,7 @@
 #include "hash/MD5.h"
 
 #include <bit>
+#include "text/Hex.h"
 #include <cstring>
 #include <optional>
 
@@ -19,14 +20,7 @@ void StoreLittleEndian(std::uint32_t word, std::uint8_t* p) {
     p[3] = static_cast<std::uint8_t>(word >> 24);
 }
 
-void LongToHexStr(std::uint32_t word, std::string& out) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    for (int i = 0; i < 4; ++i) {
-        const unsigned byte = (word >> (8 * i)) & 0xFF;
-        out += kDigits[byte >> 4];
-        out += kDigits[byte & 0xF];
-    }
-}
+void LongToHexStr(std::uint32_t word, std::string& out) { AppendHexWord(out, word, false, HexCase::Upper); }
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "hash/Md5Sha256.h"
 
 #include <cstring>
+#include "text/Hex.h"
 
 #include "hash/Md5Steps.h"
 #include "hash/Sha256.h"
@@ -168,13 +169,6 @@ void Md5Sha256Blocks(std::uint32_t*, std::uint32_t*, const std::uint8_t*, std::s
 
 #endif
 
-void AppendHex(std::uint32_t word, bool bigEndian, const char* digits, std::string& out) {
-    for (int i = 0; i < 4; ++i) {
-        const unsigned byte = (word >> (bigEndian ? 24 - 8 * i : 8 * i)) & 0xFF;
-        out += digits[byte >> 4];
-        out += digits[byte & 0xF];
-    }
-}
 
 }  // namespace
 
@@ -239,9 +233,9 @@ Md5Sha256::Digests Md5Sha256::Final() {
     Sha256Blocks(shaState_, shaTail, blocks);
     if (totalBytes_ < static_cast<std::uint64_t>(MD5::kFinalLimit)) {
         digests.md5.emplace();
-        for (const std::uint32_t word : md5State_) AppendHex(word, false, "0123456789ABCDEF", *digests.md5);
+        for (const std::uint32_t word : md5State_) AppendHexWord(*digests.md5, word, false, HexCase::Upper);
     }
-    for (const std::uint32_t word : shaState_) AppendHex(word, true, "0123456789abcdef", digests.sha256);
+    for (const std::uint32_t word : shaState_) AppendHexWord(digests.sha256, word, true, HexCase::Lower);
     Restart();
     return digests;
 }

@@ -1,6 +1,7 @@
 #include "hash/Sha256.h"
 
 #include <openssl/evp.h>
+#include "text/Hex.h"
 
 #include <stdexcept>
 
@@ -8,16 +9,6 @@ namespace snapsift {
 
 namespace {
 
-std::string Hex(const unsigned char* bytes, unsigned size) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(size * 2);
-    for (unsigned i = 0; i < size; ++i) {
-        hex += kDigits[bytes[i] >> 4];
-        hex += kDigits[bytes[i] & 15];
-    }
-    return hex;
-}
 
 }  // namespace
 
@@ -44,7 +35,7 @@ std::string Sha256::Final() {
     unsigned size = 0;
     if (EVP_DigestFinal_ex(engine_->context, digest, &size) != 1) throw std::runtime_error("SHA-256 final failed");
     engine_->Start();
-    return Hex(digest, size);
+    return HexText(digest, size, HexCase::Lower);
 }
 
 std::string Sha256::Of(std::string_view bytes) {

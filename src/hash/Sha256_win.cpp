@@ -1,6 +1,7 @@
 #include "hash/Sha256.h"
 
 #include <windows.h>
+#include "text/Hex.h"
 #include <bcrypt.h>
 
 #include <stdexcept>
@@ -58,13 +59,7 @@ std::string Sha256::Final() {
     if (!BCRYPT_SUCCESS(BCryptFinishHash(engine_->hash, digest, kDigestSize, 0)))
         throw std::runtime_error("SHA-256 final failed");
     engine_->Start();
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (const UCHAR byte : digest) {
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 15];
-    }
-    return hex;
+    return HexText(digest, kDigestSize, HexCase::Lower);
 }
 
 std::string Sha256::Of(std::string_view bytes) {

@@ -1,6 +1,7 @@
 #include "image/DiskImage.h"
 
 #include <openssl/evp.h>
+#include "text/Hex.h"
 #include <tsk/libtsk.h>
 
 #include <algorithm>
@@ -164,12 +165,6 @@ TSK_VS_INFO* OpenPartitionTable(TSK_IMG_INFO* image, TSK_IMG_INFO*& view) {
     return table;
 }
 
-std::string Hex(const unsigned char* bytes, unsigned length) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned i = 0; i < length; ++i) text += {kDigits[bytes[i] >> 4], kDigits[bytes[i] & 15]};
-    return text;
-}
 
 }  // namespace
 
@@ -343,9 +338,9 @@ DiskImage::DataDigests DiskImage::DigestData(const std::function<bool()>& stop) 
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned length = 0;
     EVP_DigestFinal_ex(md5.get(), digest, &length);
-    digests.md5 = Hex(digest, length);
+    digests.md5 = HexText(digest, length, HexCase::Lower);
     EVP_DigestFinal_ex(sha1.get(), digest, &length);
-    digests.sha1 = Hex(digest, length);
+    digests.sha1 = HexText(digest, length, HexCase::Lower);
     return digests;
 }
 

@@ -1,6 +1,7 @@
 #include "report/RunFiles.h"
 
 #include <algorithm>
+#include "text/Hex.h"
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -107,10 +108,8 @@ void AppendJsonString(std::string& json, std::string_view text) {
             json += '\\';
             json += c;
         } else {
-            constexpr char kHex[] = "0123456789abcdef";
             json += "\\u00";
-            json += kHex[(c >> 4) & 0xF];
-            json += kHex[c & 0xF];
+            AppendHexByte(json, static_cast<unsigned char>(c), HexCase::Lower);
         }
     }
     json.append(text.substr(plainFrom));
