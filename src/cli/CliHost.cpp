@@ -72,9 +72,10 @@ void CliHost::FileChangedWhileRead(const std::string& fullPath) {
     Write(Stream::Err, TerminalText("File changed while it was read, no MD5 reported: " + fullPath, false, PathSeparator()));
 }
 
-void CliHost::CandidateLost(const std::string& fullPath) {
+void CliHost::CandidateLost(const std::string& fullPath, std::string_view why) {
     ClearProgress();
-    Write(Stream::Err, TerminalText("File could not be examined: " + fullPath, false, PathSeparator()));
+    Write(Stream::Err, TerminalText("File could not be examined: " + fullPath + ": " + std::string(why), false,
+                                    PathSeparator()));
 }
 
 void CliHost::CacheProblem(const std::string& where, std::string_view problem) {

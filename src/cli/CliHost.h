@@ -42,7 +42,7 @@ public:
     void FolderUnreadable(const std::string& folderPath, const SystemError& error) override;
     void AccessTimeNotKept(const std::string& path) override;
     void FileChangedWhileRead(const std::string& fullPath) override;
-    void CandidateLost(const std::string& fullPath) override;
+    void CandidateLost(const std::string& fullPath, std::string_view why) override;
     void CacheProblem(const std::string& where, std::string_view problem) override;
 
 private:

@@ -58,9 +58,6 @@ std::string FormatCsvRow(const ReportEntry& entry) {
     const auto time = [&](const std::optional<DateTime>& value) {
         return entry.timesAvailable ? TimeText(value) : std::string();
     };
-    // The report's digest words for a file without one are no digest.
-    const bool hasDigest = entry.digest.size() == 32 &&
-                           entry.digest.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
     std::string row;
     AppendField(row, std::to_string(entry.number));
     AppendField(row, name(entry.fullPath));
@@ -69,7 +66,7 @@ std::string FormatCsvRow(const ReportEntry& entry) {
     AppendField(row, time(entry.timeCreated));
     AppendField(row, time(entry.timeModified));
     AppendField(row, time(entry.timeAccessed));
-    AppendField(row, hasDigest ? LowerAscii(entry.digest) : std::string());
+    AppendField(row, entry.md5 ? LowerAscii(*entry.md5) : std::string());
     AppendField(row, entry.sha256);
     AppendField(row, name(entry.userId));
     AppendField(row, ShownText(ProfileUrl(entry.userId), ShowRule{}));

@@ -1,5 +1,6 @@
 #include "report/Report.h"
 
+#include "hash/MD5.h"
 #include "platform/CodePage.h"
 #include "platform/LocaleText.h"
 #include "platform/OutputFile.h"
@@ -157,7 +158,7 @@ std::string FormatReportEntry(const ReportEntry& entry) {
     timeLine("Created time", entry.timeCreated);
     timeLine("Modified time", entry.timeModified);
     timeLine("Last Accessed time", entry.timeAccessed);
-    out += "<b>MD5:</b> " + ReportText(LowerAscii(entry.digest)) + "<br>----<br>";
+    out += "<b>MD5:</b> " + ReportText(LowerAscii(entry.md5 ? *entry.md5 : std::string(MD5::kFileFailureText))) + "<br>----<br>";
     out += kLineEnd;
     out += "<b>This photo possibly belongs to Quorvia user ID #</b> <a href=\"http://";
     out += kProfileSiteHost;

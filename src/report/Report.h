@@ -45,7 +45,7 @@ struct ReportEntry {
     std::optional<DateTime> timeCreated;     // empty alone: only the created time unknown
     DateTime timeModified;
     DateTime timeAccessed;
-    std::string digest;                      // as the digest front-end returned it
+    std::optional<std::string> md5;          // 32 hex digits; none when the file could not be read whole
     std::string userId;
     std::optional<std::string> copyFileName; // set when the image line is written
     bool copyMade = false;                   // the copy was made whole

@@ -34,8 +34,8 @@ bool SelfTestPasses(const ScanEnvironment& environment) {
                                        ? environment.selfTestDigest(kSelfTestText)
                                        : MD5().DigestStrToHexStr(kSelfTestText);
         return LowerAscii(digest) == kSelfTestDigest;
-    } catch (...) {
-        return false;
+    } catch (const std::exception&) {
+        return false;  // a digest engine that fails its first call
     }
 }
 
@@ -82,9 +82,9 @@ public:
         host_.AccessTimeNotKept(path);
     }
     void FileChangedWhileRead(const std::string& fullPath) override { host_.FileChangedWhileRead(fullPath); }
-    void CandidateLost(const std::string& fullPath) override {
-        lost.emplace_back(fullPath, separator);
-        host_.CandidateLost(fullPath);
+    void CandidateLost(const std::string& fullPath, std::string_view why) override {
+        lost.emplace_back(fullPath + ": " + std::string(why), separator);
+        host_.CandidateLost(fullPath, why);
     }
     void CacheProblem(const std::string& where, std::string_view problem) override {
         host_.CacheProblem(where, problem);

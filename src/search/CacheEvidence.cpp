@@ -478,7 +478,7 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
     } else if (!digest || !entry.timesAvailable) {
         gap(&EvidenceGaps::entriesIncomplete, entry.status);
     }
-    entry.digest = digest.value_or(std::string(MD5::kFileFailureText));
+    entry.md5 = digest;
     if (digest && body.sha256) entry.sha256 = *body.sha256;
 
     if (host_.IncludePhotos() && body.Received() && notPhoto.empty() && cutShort.empty()) {

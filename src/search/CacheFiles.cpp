@@ -165,8 +165,8 @@ std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes) {
         md5.Init();
         md5.Update(bytes);
         return md5.Final();
-    } catch (...) {
-        return std::nullopt;
+    } catch (const MD5OverflowError&) {
+        return std::nullopt;  // 2^29 bytes or more: no MD5, as for a file
     }
 }
 
@@ -226,9 +226,11 @@ CachedBody BodyOf(const CacheEntry& entry, const HeldFile* bodyFile) {
             TakeDigests(stored, body);
             body.ofStoredBytes = decoding.outcome != Outcome::NotEncoded;
         }
-    } catch (...) {
+    } catch (const std::exception& failure) {
+        // A digest engine or a decoder that fails (the system's SHA-256, memory): no digest.
         body.md5.reset();
         body.sha256.reset();
+        if (body.problem.empty()) body.problem = std::string("its digests could not be made: ") + failure.what();
     }
     return body;
 }

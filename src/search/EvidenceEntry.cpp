@@ -118,12 +118,13 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
             *file, copying ? [&copy](std::string_view bytes) { copy.Write(bytes); }
                            : std::function<void(std::string_view)>(),
             stopRequested);
-        hex = std::move(digest.hex);
+        hex = std::move(digest.md5);
         sha256 = std::move(digest.sha256);
         if (digest.failure == DigestFailure::ReadFailed) {
             AddStatus(entry.status, "could not be read: " + (digest.readError.code != 0
                                                                  ? SystemErrorText(digest.readError.code)
-                                                                 : std::string("the read stopped")));
+                                                                 : digest.why.empty() ? std::string("the read stopped")
+                                                                                    : digest.why));
             includePhotos = false;
         }
         if (digest.failure == DigestFailure::ChangedWhileRead) {
@@ -153,8 +154,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     else if (state != FileState::RecordReused && (!hex || !entry.timesAvailable))
         tally_.gaps.Add(&EvidenceGaps::entriesIncomplete, named + (entry.status.empty() ? "" : ": " + entry.status),
                         separator_);
-    // The report's words for an entry without its digest.
-    entry.digest = hex ? std::move(*hex) : std::string(MD5::kFileFailureText);
+    entry.md5 = std::move(hex);
     if (sha256) entry.sha256 = std::move(*sha256);
     if (includePhotos && copyError != 0) CopyFailed(fullPath, copyError);
 

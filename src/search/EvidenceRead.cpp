@@ -57,11 +57,13 @@ EvidenceDigest DigestEvidence(VolumeFile& file, const std::function<void(std::st
         Md5Sha256::Digests both = digests.Final();
         digest.sha256 = std::move(both.sha256);
         if (both.md5)
-            digest.hex = std::move(both.md5);
+            digest.md5 = std::move(both.md5);
         else
             digest.failure = DigestFailure::TooLarge;
-    } catch (...) {
-        digest.hex.reset();
+    } catch (const std::exception& failure) {
+        // A digest engine that fails (the system's SHA-256, memory): the file is as unread.
+        digest.why = failure.what();
+        digest.md5.reset();
         digest.sha256.reset();
         digest.failure = DigestFailure::ReadFailed;
     }

@@ -23,12 +23,13 @@ enum class DigestFailure {
 };
 
 struct EvidenceDigest {
-    std::optional<std::string> hex;  // 32 upper-case hexadecimal digits; empty on a failure
+    std::optional<std::string> md5;  // 32 upper-case hexadecimal digits; none on a failure
     // The SHA-256 digest, 64 lower-case hexadecimal digits: there with the MD5, and for a file too
     // large for the MD5 read whole and unchanged; empty otherwise.
     std::optional<std::string> sha256;
     DigestFailure failure = DigestFailure::None;
     SystemError readError;           // the failed read's, with ReadFailed
+    std::string why;                 // with ReadFailed and no read error: what failed instead
 };
 
 // How many bytes the pass reads between two asks whether to stop.

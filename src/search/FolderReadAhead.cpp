@@ -219,7 +219,7 @@ void FolderReadAhead::RunHelper(unsigned helper) {
                 SystemError error;
                 if (const auto open = volume_.OpenBelow(root_, folder.path, folder.identity, error))
                     for (std::size_t i = begin; i < end; ++i) open->ReadAhead(reads->Name(reads->filesToRead[i].entry));
-            } catch (...) {
+            } catch (const std::exception&) {
                 // A hint that could not be given costs nothing but time.
             }
             lock.lock();
@@ -236,8 +236,8 @@ void FolderReadAhead::RunHelper(unsigned helper) {
                 SystemError error;
                 if (const auto open = volume_.OpenBelow(root_, folder.path, folder.identity, error))
                     listing = ListInWalkOrder(*open);
-            } catch (...) {
-                // The walk lists the folder itself.
+            } catch (const std::exception&) {
+                // The walk lists the folder itself, and meets the failure there.
             }
             const bool slow = std::chrono::steady_clock::now() - start > kSlowListing;
             lock.lock();

@@ -104,10 +104,10 @@ bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler
                 handler.ProcessCandidate(listing, fullPath, std::string(name), *nameStyle);
             else
                 handler.ProcessCacheFile(listing, fullPath, std::string(name), *cacheFile);
-        } catch (...) {
+        } catch (const std::exception& failure) {
             // A failure inside one file's processing never stops the walk.
             ++candidatesLost;
-            host.CandidateLost(fullPath);
+            host.CandidateLost(fullPath, failure.what());
         }
     }
     return true;

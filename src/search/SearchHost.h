@@ -51,8 +51,11 @@ public:
     // digest failure text, not a digest of a mixture.
     virtual void FileChangedWhileRead(const std::string& fullPath) { (void)fullPath; }
     // A file that passed the name filter could not be examined: its processing failed part way
-    // and it may have no entry. The walk goes on.
-    virtual void CandidateLost(const std::string& fullPath) { (void)fullPath; }
+    // (why says how) and it may have no entry. The walk goes on.
+    virtual void CandidateLost(const std::string& fullPath, std::string_view why) {
+        (void)fullPath;
+        (void)why;
+    }
     // Part of a browser's cache could not be read: a photo's entry lacks what `problem` says, or
     // an entry's URL could not be read, so whether it held a photo is unknown. `where` is the
     // file of the cache concerned. The walk goes on.

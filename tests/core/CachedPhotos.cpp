@@ -71,7 +71,7 @@ TEST(CachedPhotoReport, TheUrlAndHeadersAreTextAndOnlyStoredFactsGetRows) {
     entry.fullPath = "C:\\Cache\\data_2, block 4 (3,000 bytes at 12,288)";
     entry.fileName = "n1234567_890_123.jpg";
     entry.userId = "1234567";
-    entry.digest = "207A4C93B89EEE3C2C274FB0D1567712";
+    entry.md5 = "207A4C93B89EEE3C2C274FB0D1567712";
     entry.separator = '\\';
     CacheRecord cache;
     cache.url = "javascript:alert(\"x\")//<b>n1234567_890_123.jpg";

@@ -85,7 +85,7 @@ TEST(MD5Digest, WhatCannotBeDigestedGivesTheFailureText) {
     ASSERT_TRUE(file);
     const EvidenceDigest digest = DigestEvidence(*file);
     // SHA-256 has no such limit: 256 MiB of zeros, as sha256sum gives it.
-    EXPECT_EQ(std::tuple(digest.hex.has_value(), digest.failure, digest.sha256.value_or("none")),
+    EXPECT_EQ(std::tuple(digest.md5.has_value(), digest.failure, digest.sha256.value_or("none")),
               std::tuple(false, DigestFailure::TooLarge,
                          "a6d72ac7690f53be6ae46ba88506bd97302a093f7108472bd9efc3cefda06484"));
 }

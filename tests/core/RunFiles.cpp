@@ -22,7 +22,7 @@ ReportEntry Entry(std::string fullPath, std::string fileName, std::string userId
     entry.userId = std::move(userId);
     entry.separator = '/';
     entry.number = 7;
-    entry.digest = "Error generating MD5 hash";
+    entry.md5.reset();
     return entry;
 }
 
@@ -32,7 +32,7 @@ ReportEntry Dated(ReportEntry entry) {
     entry.timeCreated = DateTime{2026, 12, 7, 12, 34, 56};
     entry.timeModified = DateTime{2010, 3, 15, 14, 5, 9};
     entry.timeAccessed = DateTime{2009, 6, 1, 8, 0, 0};
-    entry.digest = "900150983CD24FB0D6963F7D28E17F72";
+    entry.md5 = "900150983CD24FB0D6963F7D28E17F72";
     entry.sha256 = std::string(64, 'a');
     return entry;
 }

@@ -63,7 +63,7 @@ struct RecordingHost : ScanHost {
     bool AskYesNo(std::string_view) override { return true; }
     void SetRunningLook(bool running) override { looks.push_back(running); }
     void FolderUnreadable(const std::string& at, const SystemError& e) override { unreadable.emplace_back(at, e.code); }
-    void CandidateLost(const std::string& fullPath) override { lost.push_back(fullPath); }
+    void CandidateLost(const std::string& fullPath, std::string_view) override { lost.push_back(fullPath); }
 };
 
 // output: an existing folder, ending in the separator, that takes the report and the copies.
