@@ -150,16 +150,17 @@ EvidenceTally SearchVolume(ScanState& state, ScanHost& settings, CountingHost& h
     return tally;
 }
 
-// The closing lines of the counts in `labels` that are not 0, each with the names it counts.
-std::vector<ClosingLine> LinesOf(const EvidenceGaps& gaps,
-                                 std::span<const std::pair<const char*, std::uint64_t EvidenceGaps::*>> labels) {
+// The closing lines of the counts that are not 0 among those that leave the report incomplete
+// (problems) or not (notes), each with the names it counts.
+std::vector<ClosingLine> LinesOf(const EvidenceGaps& gaps, bool problems) {
     std::vector<ClosingLine> lines;
-    for (const auto& [label, count] : labels) {
-        if (gaps.*count == 0) continue;
-        ClosingLine line{label + std::to_string(gaps.*count), {}, 0};
+    for (const GapKind& kind : kGapKinds) {
+        const std::uint64_t counted = gaps.*kind.count;
+        if (kind.incomplete != problems || counted == 0) continue;
+        ClosingLine line{kind.label + std::to_string(counted), {}, 0};
         for (const EvidenceGaps::Named& named : gaps.named)
-            if (named.count == count && !named.name.empty()) line.names.emplace_back(named.name, named.separator);
-        if (!line.names.empty()) line.unnamed = gaps.*count - line.names.size();
+            if (named.count == kind.count && !named.name.empty()) line.names.emplace_back(named.name, named.separator);
+        if (!line.names.empty()) line.unnamed = counted - line.names.size();
         lines.push_back(std::move(line));
     }
     return lines;
@@ -210,38 +211,9 @@ std::uint64_t VolumesSearched(const ImageSource* image) { return image == nullpt
 
 }  // namespace
 
-std::vector<ClosingLine> ProblemLines(const EvidenceGaps& gaps) {
-    using G = EvidenceGaps;
-    static constexpr std::pair<const char*, std::uint64_t G::*> kLabels[] = {
-        {"Folders that could not be read: ", &G::foldersUnreadable},
-        {"Entries without their MD5 or times: ", &G::entriesIncomplete},
-        {"Files that changed while they were read: ", &G::filesChanged},
-        {"Copies that could not be made: ", &G::copiesFailed},
-        {"Entries that could not be written to the report: ", &G::entriesNotWritten},
-        {"Files that could not be examined: ", &G::candidatesLost},
-        {"Entries whose bytes lie in a damaged part of the disk image: ", &G::entriesFromDamage},
-        {"Damaged parts of the disk image (read as zeros): ", &G::imageDamage},
-        {"Report lines that could not be written: ", &G::reportWritesFailed},
-        {"Timeline or digest list that could not be written: ", &G::runFilesNotWritten},
-        {"Photos' cache entries not read whole: ", &G::cacheEntriesDamaged},
-        {"Cache entries or parts whose URL could not be read: ", &G::cacheEntriesUnreadable},
-        {"Cached photos cut short: ", &G::cachedBodiesCutShort},
-        {"Cached photos whose body could not be decoded: ", &G::bodiesNotDecoded},
-        {"Caches this build cannot read: ", &G::cachesNotReadable},
-        {"Volumes with neither a Users nor a Documents and Settings folder (nothing searched there): ",
-         &G::volumesWithoutProfiles}};
-    return LinesOf(gaps, kLabels);
-}
+std::vector<ClosingLine> ProblemLines(const EvidenceGaps& gaps) { return LinesOf(gaps, true); }
 
-std::vector<ClosingLine> NoteLines(const EvidenceGaps& gaps) {
-    using G = EvidenceGaps;
-    static constexpr std::pair<const char*, std::uint64_t G::*> kLabels[] = {
-        {"Files and folders whose access time changed when read: ", &G::accessTimesNotKept},
-        {"Cached responses that are not photos: ", &G::cachedNotPhotos},
-        {"Photos in cache entries the browser had let go of, not reported (--include-deleted reports them): ",
-         &G::deletedCacheEntriesLeftOut}};
-    return LinesOf(gaps, kLabels);
-}
+std::vector<ClosingLine> NoteLines(const EvidenceGaps& gaps) { return LinesOf(gaps, false); }
 
 ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& environment) {
     ScanResult result;

@@ -61,15 +61,48 @@ struct EvidenceGaps {
     void Add(std::uint64_t EvidenceGaps::*count, std::string name, char separator = kSeparator) {
         if (++(this->*count) <= kNamesPerCount) named.push_back({count, std::move(name), separator});
     }
-    // Whether the report may lack evidence. An access time the system would not keep changed the
-    // evidence's metadata, not what the report holds, and does not count here.
-    bool Any() const {
-        return entriesNotWritten + entriesIncomplete + copiesFailed + candidatesLost + entriesFromDamage +
-                   imageDamage + reportWritesFailed + cacheEntriesDamaged + cacheEntriesUnreadable +
-                   foldersUnreadable + runFilesNotWritten + cachedBodiesCutShort + bodiesNotDecoded +
-                   cachesNotReadable + volumesWithoutProfiles != 0;
-    }
+    // Whether the report may lack evidence: a count of a kind that leaves it incomplete is not 0.
+    bool Any() const;
 };
+
+// Each count of EvidenceGaps, in the order of the report's closing lines: the label of its line,
+// and whether it leaves the report incomplete (a problem) or says something of the run that takes
+// nothing from the evidence (a note, such as an access time the system would not keep: it changed
+// the evidence's metadata, not what the report holds).
+struct GapKind {
+    std::uint64_t EvidenceGaps::*count;
+    const char* label;
+    bool incomplete;
+};
+inline constexpr GapKind kGapKinds[] = {
+    {&EvidenceGaps::foldersUnreadable, "Folders that could not be read: ", true},
+    {&EvidenceGaps::entriesIncomplete, "Entries without their MD5 or times: ", true},
+    {&EvidenceGaps::filesChanged, "Files that changed while they were read: ", true},
+    {&EvidenceGaps::copiesFailed, "Copies that could not be made: ", true},
+    {&EvidenceGaps::entriesNotWritten, "Entries that could not be written to the report: ", true},
+    {&EvidenceGaps::candidatesLost, "Files that could not be examined: ", true},
+    {&EvidenceGaps::entriesFromDamage, "Entries whose bytes lie in a damaged part of the disk image: ", true},
+    {&EvidenceGaps::imageDamage, "Damaged parts of the disk image (read as zeros): ", true},
+    {&EvidenceGaps::reportWritesFailed, "Report lines that could not be written: ", true},
+    {&EvidenceGaps::runFilesNotWritten, "Timeline or digest list that could not be written: ", true},
+    {&EvidenceGaps::cacheEntriesDamaged, "Photos' cache entries not read whole: ", true},
+    {&EvidenceGaps::cacheEntriesUnreadable, "Cache entries or parts whose URL could not be read: ", true},
+    {&EvidenceGaps::cachedBodiesCutShort, "Cached photos cut short: ", true},
+    {&EvidenceGaps::bodiesNotDecoded, "Cached photos whose body could not be decoded: ", true},
+    {&EvidenceGaps::cachesNotReadable, "Caches this build cannot read: ", true},
+    {&EvidenceGaps::volumesWithoutProfiles,
+     "Volumes with neither a Users nor a Documents and Settings folder (nothing searched there): ", true},
+    {&EvidenceGaps::accessTimesNotKept, "Files and folders whose access time changed when read: ", false},
+    {&EvidenceGaps::cachedNotPhotos, "Cached responses that are not photos: ", false},
+    {&EvidenceGaps::deletedCacheEntriesLeftOut,
+     "Photos in cache entries the browser had let go of, not reported (--include-deleted reports them): ", false},
+};
+
+inline bool EvidenceGaps::Any() const {
+    for (const GapKind& kind : kGapKinds)
+        if (kind.incomplete && this->*kind.count != 0) return true;
+    return false;
+}
 
 // What a run's evidence entries have made so far: the files recognised (each entry's number is
 // the count with it) and the gaps.

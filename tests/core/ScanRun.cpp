@@ -104,7 +104,7 @@ TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
     const std::tuple<const char*, decltype(ScanEnvironment::selfTestDigest), std::string, std::string, std::string>
         cases[] = {  // name, self-test, source, output, message
         {"wrong self-test digest", [&](std::string_view) { return wrong; }, "", "", internal},
-        {"self-test throws", [](std::string_view) -> std::string { throw 0; }, src, out, internal},
+        {"self-test throws", [](std::string_view) -> std::string { throw std::runtime_error("engine"); }, src, out, internal},
         {"no source", nullptr, "", out, "Please choose a folder to search."},
         {"no output", nullptr, src, "", "Please choose an output folder."},
         {"output missing", nullptr, src, WithTrailingSeparator(tree.Text("out/missing")), creating}};
