@@ -5,7 +5,7 @@
 #include "platform/DirectoryListing.h"
 #include "report/CsvReport.h"
 #include "search/CacheFiles.h"
-#include "search/CacheListing.h"
+#include "cli/CacheListing.h"
 #include "text/PathText.h"
 #include "text/Utf8.h"
 #include "volume/LiveVolume.h"
@@ -55,7 +55,9 @@ int ListCacheFolder(const std::string& folder) {
                                      ? ListIndexDat(LiveVolume(), folder.substr(0, folder.size() - name.size()), name)
                                      : ListCache(LiveVolume(), folder);
     if (!listing.isCache) {
-        Write(Stream::Err, TerminalText("Not a browser cache that this program reads: " + folder));
+        Write(Stream::Err, TerminalText(listing.problem.empty()
+                                            ? "Not a browser cache that this program reads: " + folder
+                                            : "The cache could not be read: " + folder + ": " + listing.problem));
         return 2;
     }
     std::string out =

@@ -1,4 +1,4 @@
-#include "search/CacheListing.h"
+#include "cli/CacheListing.h"
 
 #include <map>
 #include <memory>
@@ -11,6 +11,7 @@
 #ifdef SNAPSIFT_SQLITE
 #include "cache/SqlCache.h"
 #endif
+#include "platform/SystemError.h"
 #include "search/CacheFiles.h"
 #include "text/Utf8.h"
 
@@ -42,8 +43,6 @@ CacheListingRow RowOf(CacheEntry entry, const HeldFile* bodyFile, const std::str
     if (entry.body || row.note.empty()) AddNote(row.note, body.decoded.outcome == DecodedBody::Outcome::Unsupported
                                                               ? body.decoded.note
                                                               : body.problem);
-    if (entry.body && !row.note.empty() && !body.problem.empty() && !entry.note.empty() && !bodyFile) {
-    }
     row.entry = std::move(entry);
     return row;
 }
@@ -77,11 +76,14 @@ std::string FolderPath(const Volume& volume, const std::string& folderPath) {
 }
 
 // The cache folder named by the caller, opened as a root and listed, with its path ending in the
-// volume's separator.
-std::pair<std::string, FolderFiles> OpenCacheFolder(Volume& volume, const std::string& folderPath) {
+// volume's separator; why it could not be opened goes into `problem`.
+std::pair<std::string, FolderFiles> OpenCacheFolder(Volume& volume, const std::string& folderPath,
+                                                    std::string& problem) {
     std::string path = FolderPath(volume, folderPath);
     SystemError error;
     FolderFiles listed = ListFolder(volume.OpenRoot(path, error));
+    if (!listed.folder) problem = SystemErrorText(error.code);
+    else if (listed.failed) problem = "the folder could not be listed to its end";
     return {std::move(path), std::move(listed)};
 }
 
@@ -183,11 +185,15 @@ void AddSimpleLastUsed(Volume& volume, const VolumeFolder& root, const FolderFil
 CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const std::string& fileName) {
     CacheListing listing;
     const char separator = volume.Separator();
-    const auto [path, listed] = OpenCacheFolder(volume, folderPath);
+    const auto [path, listed] = OpenCacheFolder(volume, folderPath, listing.problem);
     if (!listed.folder) return listing;
+    listing.problem.clear();  // only the one file is read
     SystemError error;
     HeldFile index;
-    if (!index.Open(*listed.folder, fileName, path + fileName)) return listing;
+    if (!index.Open(*listed.folder, fileName, path + fileName)) {
+        listing.problem = index.Problem();
+        return listing;
+    }
     index.ReadUpTo(kIndexDatSignatureSize);
     if (!IsIndexDatStart(index.Bytes())) return listing;
     listing.isCache = true;
@@ -274,7 +280,7 @@ bool CacheListing::Whole() const {
 CacheListing ListCache(Volume& volume, const std::string& folderPath) {
     CacheListing listing;
     const char separator = volume.Separator();
-    const auto [path, listed] = OpenCacheFolder(volume, folderPath);
+    const auto [path, listed] = OpenCacheFolder(volume, folderPath, listing.problem);
     if (!listed.folder) return listing;
 
     if (Has(listed.files, "index")) {
@@ -285,6 +291,8 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
             ListBlockfile(listed, path, std::move(index), listing);
             return listing;
         }
+        // An index that will not open may be a blockfile cache's: said, whatever the folder is.
+        if (!index.Opened()) AddNote(listing.problem, "index: " + index.Problem());
     }
     // Firefox: the cache2 folder with entries/ (and doomed/), or entries/ itself.
     for (const auto& [name, identity] : listed.subfolders) {
@@ -303,9 +311,11 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
     for (const std::string& name : listed.files) {
         if (!IsSqlShardName(name)) continue;
         HeldFile shard;
-        if (!shard.Open(*listed.folder, name, path + name) || !shard.ReadUpTo(16) ||
-            !IsSqliteDatabaseStart(shard.Bytes()))
+        if (!shard.Open(*listed.folder, name, path + name)) {
+            AddNote(listing.problem, name + ": " + shard.Problem());
             continue;
+        }
+        if (!shard.ReadUpTo(16) || !IsSqliteDatabaseStart(shard.Bytes())) continue;
         listing.isCache = true;
         shard.ReadWhole();
         AddNote(listing.problem, shard.Problem().empty() ? std::string() : name + ": " + shard.Problem());

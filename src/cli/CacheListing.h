@@ -28,7 +28,9 @@ struct CacheListing {
     bool isCache = false;             // false: the folder holds no cache this reader knows
     std::vector<CacheListingRow> rows;
     std::vector<std::string> notEntries;  // files of a cache2 entries/ folder that are no entry
-    std::string problem;              // what of the cache as a whole could not be read
+    // What of the cache as a whole could not be read; with isCache false, why the folder (or the
+    // index.dat) could not be read, or a file that will not open and may be the cache's index.
+    std::string problem;
     // True when every entry and the cache itself were read whole (a row's note that is no fault
     // aside).
     bool Whole() const;
