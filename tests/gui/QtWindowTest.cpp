@@ -101,10 +101,12 @@ class QtWindowTest : public QObject, public test::ContractWindow {
     QWidget* Control(snapsift::Control c) const { return Control(std::string(ControlName(c)).c_str()); }
 
 public:
-    // ContractWindow: a click as QAbstractButton::click() makes it (none on a disabled button).
+    // ContractWindow.
     MainWindowLogic& Logic() override { return form_->Logic(); }
     ScanState& State() override { return state_; }
-    void Click(snapsift::Control c) override { static_cast<QAbstractButton*>(Control(c))->click(); }
+    void Click(snapsift::Control c) override {
+        if (Control(c)->isVisible() && Control(c)->isEnabled()) QTest::mouseClick(Control(c), Qt::LeftButton);
+    }
     void Choose(MenuCommand command) override {
         Trigger(command == MenuCommand::Exit ? "ExitItem" : command == MenuCommand::About ? "AboutItem" : "OpenLastReportItem");
     }
@@ -122,6 +124,7 @@ public:
     bool MenuEnabled(MenuCommand) override { return form_->findChild<QAction*>("OpenLastReportItem")->isEnabled(); }
     bool AboutShown() override { return form_->About() != nullptr && form_->About()->isVisible(); }
     bool Closed() override { return !form_->isVisible(); }
+    int ClientTwips() override { return form_->centralWidget()->height() * 15; }
     bool RunUntil(const std::function<bool()>& done) override { return QTest::qWaitFor(done, 10'000); }
 
     void NewForm(WindowServices& services) {

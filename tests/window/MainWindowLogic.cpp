@@ -5,13 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <regex>
-#include <stdexcept>
 #include <thread>
 
 #include "platform/AccessTimes.h"
@@ -65,6 +63,7 @@ public:
     std::map<MenuCommand, bool> menuEnabled;
     Log captions = {"Snapsift"}, opened, captionAtBox;  // the caption as each message box shows
     std::string focused = "none";
+    int height = 0;
     std::vector<std::string> boxes;
     AccessTimeForecast forecast = AccessTimeForecast::Kept;
     MainWindowLogic* ticked = &logic;  // the logic the view's timer calls
@@ -89,7 +88,7 @@ public:
     std::string ChooseDiskImage(std::string_view title, std::string_view patterns, const std::string& start) override {
         return log.push_back("choose " + std::string(title) + " (" + std::string(patterns) + ") at " + start), chosen;
     }
-    void SetClientHeight(int twips) override { log.push_back("height " + std::to_string(twips)); }
+    void SetClientHeight(int twips) override { log.push_back("height " + std::to_string(twips)), height = twips; }
     void SetCaption(const std::string& text) override { captions.push_back(text); }
     void SetFocus(Control c) override { focused = Name(c); }
     void SetMenuEnabled(MenuCommand command, bool on) override { menuEnabled[command] = on; }
@@ -116,7 +115,10 @@ public:
     void ShowAbout() override { about = true; }
     void Close() override { closed = closed || logic.OnCloseRequested(); }
     void SetTicking(bool on) override { ticking = on; }
+    std::int64_t clockStepNs = 0;  // a clock that moves this much at each reading, when set
+    mutable std::int64_t clockNs = 0;
     std::int64_t NowNs() const override {
+        if (clockStepNs != 0) return clockNs += clockStepNs;
         return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
     }
 
@@ -125,6 +127,7 @@ public:
     ScanState& State() override { return state; }
     void Click(Control c) override {
         if (!enabled[c] || !shown[c]) return;
+        focused = Name(c);
         if (c == Control::ProfileFoldersOnly) checked[c] = !checked[c];
         const std::map<Control, void (MainWindowLogic::*)()> handlers = {
             {Control::HelpButton, &MainWindowLogic::OnHelpClicked}, {Control::StartButton, &MainWindowLogic::OnStartClicked},
@@ -140,7 +143,11 @@ public:
     void CloseBox() override { Close(); }
     void Answer(bool answer) override { yes = answer; }
     std::vector<std::string> Boxes() override { return std::exchange(boxes, {}); }
-    bool Shown(Control c) override { return shown[c]; }
+    bool Shown(Control c) override {
+        const int frame = MainWindowDesign().controls[static_cast<std::size_t>(c)].inside;
+        return shown[c] && (frame < 0 || shown[Control(frame)]);
+    }
+    int ClientTwips() override { return height; }
     bool Enabled(Control c) override { return enabled[c]; }
     std::string Text(Control c) override { return texts[c]; }
     std::string Caption() override { return captions.back(); }
@@ -194,7 +201,7 @@ TEST_F(MainWindowLogicTest, ViewContract) {
 
 // A listing that hangs for 5 s, as a network share's open can: the window takes its ticks and
 // ABORT meanwhile, each at once, and the run ends as aborted when the listing returns, before any
-// of that folder's files.
+// of that folder's files, with the listing's failure counted and named.
 TEST_F(MainWindowLogicTest, TheWindowAnswersWhileAListingHangs) {
     StalledVolume volume;
     ScanEnvironment environment;
@@ -217,8 +224,14 @@ TEST_F(MainWindowLogicTest, TheWindowAnswersWhileAListingHangs) {
     EXPECT_TRUE(volume.stalled && logic.Running() && state.AbortRequested);
     ASSERT_TRUE(RunUntil([&] { return !logic.Running(); }));
     EXPECT_EQ(volume.listed, 1);
+    const std::string unread = "R/: " + SystemErrorText(5);
     EXPECT_EQ(Only({"question", "message", "text ShownPath", "forecast", "browse", "choose"}),
-              (Log{"question Are you sure you want to cancel this operation?", Total("aborted", 0)}));
+              (Log{"forecast R/", "question Are you sure you want to cancel this operation?",
+                   "message Operation aborted.\r\n\r\nTotal files found: 0\r\nFolders that could not be read: 1\r\n"
+                   "The report names each of them.\r\nReport: <report>"}));
+    // The window keeps the names of what the run could not read.
+    ASSERT_EQ(logic.LastRunGaps().named.size(), 1u);
+    EXPECT_EQ(logic.LastRunGaps().named[0].name, unread);
 }
 
 // A box the run asks on its thread waits there for the window's answer: Yes and No come back as
@@ -301,12 +314,15 @@ TEST(FolderPathFromChooser, EndsInExactlyOneSeparator) {
     for (const auto& row : rows) EXPECT_EQ(FolderPathFromChooser(row.chosen, row.separator), row.expected);
 }
 
-// Each setting comes from its control as START reads it; the run shows the last path before its
-// final message.
+// Each setting comes from its control as START reads it; before the final message the caption
+// counts the files examined and found (on a clock that moves 300 ms at each reading).
 TEST_F(MainWindowLogicTest, ScanTakesItsSettingsAtStart) {
-    const struct { const char* why; bool profiles, subfolders, photos; int found, copies; } rows[] = {
-        {"a folder and its subfolders", false, true, true, 2, 2}, {"a folder alone", false, false, true, 1, 1},
-        {"no photos", false, true, false, 2, 0}, {"the profiles of the selected drive", true, true, true, 1, 1}};
+    const struct { const char* why; bool profiles, subfolders, photos; int found, copies; const char* counted; } rows[] = {
+        {"a folder and its subfolders", false, true, true, 2, 2, "2 files, 2 found"},
+        {"a folder alone", false, false, true, 1, 1, "1 file, 1 found"},
+        {"no photos", false, true, false, 2, 0, "2 files, 2 found"},
+        {"the profiles of the selected drive", true, true, true, 1, 1, "1 file, 1 found"}};
+    clockStepNs = 300'000'000;
     tree.Entries({{"source/n1234567_890_123[1].jpg", kJpeg}, {"source/sub/n7654321_1_2[1].jpg", kJpeg},
                   {"Users/ana/n2345678_1_2[1].jpg", kJpeg}});
     drivePrefix = WithoutTrailingSeparators(tree.RootText());
@@ -315,6 +331,8 @@ TEST_F(MainWindowLogicTest, ScanTakesItsSettingsAtStart) {
         const auto files = Scan();
         EXPECT_EQ(Only({"message"}), Log{Total("complete", row.found)}) << row.why;
         EXPECT_EQ(files, row.copies + 4) << row.why;  // and the report, its CSV, timeline and SHA256SUMS
+        EXPECT_TRUE(captions[captions.size() - 2].starts_with("Snapsift - " + std::string(row.counted) + ", "))
+            << row.why << ": " << captions[captions.size() - 2];
     }
 }
 
@@ -400,200 +418,6 @@ TEST_F(MainWindowLogicTest, OpenLastReport) {
     log.clear();
     logic.OnOpenLastReportChosen();
     EXPECT_EQ(log, Log{"message The report could not be opened:\r\n\r\n" + opened[0]});
-}
-
-// A volume the test writes: folders by their path ("R/", "R/A/"), each with its files and
-// subfolders, and what goes wrong with them. The scan reads it as a disk image's volume, in
-// folder mode from "R/".
-struct ScriptedFile {
-    std::string name, bytes = kJpeg;
-    bool changes = false, noTimes = false, keepsAccessTime = true, throws = false;
-};
-struct ScriptedFolder {
-    std::vector<ScriptedFile> files;
-    std::vector<std::string> subfolders = {};
-    bool opens = true, listsToEnd = true, keepsAccessTime = true;
-};
-
-class ScriptedVolume final : public Volume {
-public:
-    std::map<std::string, ScriptedFolder> folders;
-
-    char Separator() const override { return '/'; }
-    std::string DriveRoot() const override { return {}; }
-    bool FolderExists(const std::string& path) const override { return folders.contains(path); }
-    bool IsPlainEntry(const std::string& path) const override { return folders.contains(path + "/"); }
-    std::unique_ptr<VolumeFolder> OpenRoot(const std::string& path, SystemError& error) override {
-        return Open(path, error);
-    }
-    std::unique_ptr<VolumeFolder> OpenBelow(const VolumeFolder&, const std::string& path, const FileIdentity&,
-                                            SystemError& error) override {
-        return Open(path, error);
-    }
-    std::optional<FileIdentity> IdentityOfLocalFolder(const std::string&) const override { return std::nullopt; }
-
-private:
-    class File final : public VolumeFile {
-    public:
-        explicit File(const ScriptedFile& file) : file_(file) {}
-        std::int64_t Size() const override { return static_cast<std::int64_t>(file_.bytes.size()); }
-        bool Times(std::optional<DateTime>& created, DateTime& accessed, DateTime& modified) const override {
-            created = accessed = modified = DateTime{2026, 12, 7, 12, 0, 0};
-            return !file_.noTimes;
-        }
-        std::int64_t Read(void* buffer, std::size_t size) override {
-            const std::size_t count = std::min(size, file_.bytes.size() - at_);
-            std::memcpy(buffer, file_.bytes.data() + at_, count);
-            at_ += count;
-            return static_cast<std::int64_t>(count);
-        }
-        bool UnchangedSinceOpen() override { return !file_.changes; }
-        bool AccessTimeKept() const override { return file_.keepsAccessTime; }
-        SystemError Error() const override { return {}; }
-
-    private:
-        const ScriptedFile& file_;
-        std::size_t at_ = 0;
-    };
-
-    class Listing final : public VolumeFolder {
-    public:
-        Listing(const ScriptedVolume& volume, std::string path, const ScriptedFolder& folder)
-            : volume_(volume), path_(std::move(path)), folder_(folder) {}
-        ListingStep Next(std::string_view& name, EntryKind& kind, FileIdentity* identity) override {
-            const std::size_t entries = folder_.files.size() + folder_.subfolders.size();
-            if (at_ == entries) return folder_.listsToEnd ? ListingStep::End : ListingStep::Failed;
-            const bool file = at_ < folder_.files.size();
-            name = file ? folder_.files[at_].name : folder_.subfolders[at_ - folder_.files.size()];
-            kind = file ? EntryKind::File : EntryKind::Folder;
-            if (identity != nullptr && !file)
-                *identity = {1, static_cast<std::uint64_t>(std::distance(volume_.folders.begin(),
-                                                                           volume_.folders.find(path_ + std::string(name) + "/")))};
-            ++at_;
-            return ListingStep::Entry;
-        }
-        SystemError Error() const override { return SystemError{5}; }
-        bool AccessTimeKept() const override { return folder_.keepsAccessTime; }
-        std::unique_ptr<VolumeFile> OpenFile(std::string_view name, const std::string&, SystemError&) const override {
-            for (const ScriptedFile& file : folder_.files)
-                if (file.name == name) {
-                    if (file.throws) throw std::runtime_error("open failed");
-                    return std::make_unique<File>(file);
-                }
-            return nullptr;
-        }
-
-    private:
-        const ScriptedVolume& volume_;
-        std::string path_;
-        const ScriptedFolder& folder_;
-        std::size_t at_ = 0;
-    };
-
-    std::unique_ptr<VolumeFolder> Open(const std::string& path, SystemError& error) {
-        const auto folder = folders.find(path);
-        if (folder == folders.end() || !folder->second.opens) {
-            error = SystemError{13};
-            return nullptr;
-        }
-        return std::make_unique<Listing>(*this, path, folder->second);
-    }
-};
-
-// The window logic over a scripted volume instead of the drives and images of its list.
-class ScriptedLogic : public MainWindowLogic {
-public:
-    using MainWindowLogic::MainWindowLogic;
-    const ImageSource* Image() const override { return &source; }
-    ImageSource source;
-};
-
-class ScriptedScanTest : public MainWindowLogicTest {
-protected:
-    ScriptedVolume volume;
-    ScriptedLogic scripted{*this, state};
-
-    ScriptedScanTest() {
-        ticked = &scripted;
-        scripted.source.facts.path = "scripted.img";
-        scripted.source.volumes = {&volume};
-        // An image's files are read from the image: START never asks about access times.
-        scripted.SetAccessTimeForecaster([this](const std::string& root) {
-            return log.push_back("forecast " + root), AccessTimeForecast::OthersFilesChange;
-        });
-    }
-    // The names of what the last run lacks, as the window kept them.
-    Log Unread() const {
-        Log names;
-        for (const EvidenceGaps::Named& named : scripted.LastRunGaps().named) names.push_back(named.name);
-        return names;
-    }
-    // START over R/ into a new output folder, until the run has ended: the report's closing
-    // lines, from the totals on.
-    std::string Scan() {
-        const std::string output = "out" + std::to_string(++runs);
-        tree.Folder(output);
-        state = {"R/", WithTrailingSeparator(tree.Text(output))};
-        log.clear();
-        scripted.OnStartClicked();
-        EXPECT_TRUE(RunUntil([this] { return !scripted.Running(); }));
-        const fs::path runFolder = *fs::directory_iterator(tree.Path(output));
-        std::ifstream in(runFolder / "Quorvia JPG Files.htm", std::ios::binary);
-        const std::string report((std::istreambuf_iterator<char>(in)), {});
-        const std::size_t totals = report.rfind("Total files found:");
-        return totals == std::string::npos ? report : report.substr(totals);
-    }
-};
-
-// Each kind of problem ends the run with its count under the total, in the final message and in
-// the report's closing lines alike (what else they say of it is the scan run's business), and the
-// window keeps the names of what was not read, for that run alone; a clean run's message is as it
-// always was.
-TEST_F(ScriptedScanTest, ProblemsAreCountedInTheFinalMessageAndTheReport) {
-    const ScriptedFile photo{"n1234567_890_123[1].jpg"};
-    const auto with = [&](auto change) {
-        ScriptedFile file = photo;
-        change(file);
-        return file;
-    };
-    const std::string photoPath = "R/" + photo.name;
-    const struct { const char* why; std::map<std::string, ScriptedFolder> folders; int found; Log problems; Log unread; } rows[] = {
-        {"clean", {{"R/", {{photo}}}}, 1, {}, {}},
-        {"a folder that cannot be opened", {{"R/", {{photo}, {"A"}}}, {"R/A/", {{photo}, {}, false}}}, 1,
-         {"Folders that could not be read: 1"}, {"R/A/: " + SystemErrorText(13)}},
-        {"a listing that ends early", {{"R/", {{photo}, {}, true, false}}}, 1, {"Folders that could not be read: 1"},
-         {"R/: " + SystemErrorText(5)}},
-        {"a file changed while read", {{"R/", {{with([](ScriptedFile& f) { f.changes = true; })}}}}, 1,
-         {"Entries without their MD5 or times: 1", "Files that changed while they were read: 1"},
-         {"entry 1, " + photoPath, "entry 1, " + photoPath}},
-        {"a file without its times", {{"R/", {{with([](ScriptedFile& f) { f.noTimes = true; })}}}}, 1,
-         {"Entries without their MD5 or times: 1"}, {"entry 1, " + photoPath}},
-        {"a file whose examination failed", {{"R/", {{with([](ScriptedFile& f) { f.throws = true; })}}}}, 0,
-         {"Files that could not be examined: 1"}, {photoPath}},
-        {"access times not kept", {{"R/", {{with([](ScriptedFile& f) { f.keepsAccessTime = false; })}, {}, true, true, false}}},
-         1, {"Files and folders whose access time changed when read: 2"}, {"R/", photoPath}}};
-    for (const auto& row : rows) {
-        volume.folders = row.folders;
-        const std::string tail = Scan();
-        // The lines that give a count, but the total's.
-        const auto counts = [](const std::string& text, const std::string& lineEnd) {
-            Log lines;
-            const std::regex count("([^\r\n>]*: [0-9]+)" + lineEnd);
-            for (auto match = std::sregex_iterator(text.begin(), text.end(), count); match != std::sregex_iterator(); ++match)
-                if (!(*match)[1].str().starts_with("Total files found")) lines.push_back((*match)[1].str());
-            return lines;
-        };
-        const Log messages = Only({"message", "forecast", "question"});
-        ASSERT_EQ(messages.size(), 1u) << row.why;
-        EXPECT_TRUE(messages[0].starts_with("message Operation complete.\r\n\r\nTotal files found: " + std::to_string(row.found)) &&
-                    messages[0].ends_with("\r\nReport: <report>")) << row.why;
-        EXPECT_EQ(counts(messages[0], "\r\n"), row.problems) << row.why;
-        EXPECT_EQ(counts(tail, "<br>"), row.problems) << row.why;
-        if (row.problems.empty()) {
-            EXPECT_EQ(messages[0], Total("complete", row.found)) << row.why;
-        }
-        EXPECT_EQ(Unread(), row.unread) << row.why;
-    }
 }
 
 #ifdef SNAPSIFT_IMAGES

@@ -20,7 +20,8 @@
 namespace snapsift::test {
 
 // A volume of one folder, "R/", whose listing stalls at its start until Release() or 5 s, then
-// gives the files f0.txt to f9.txt (no photos). What no image is, for the run (liveVolume).
+// gives the files f0.txt to f9.txt (no photos) and fails (error 5). What no image is, for the run
+// (liveVolume).
 class StalledVolume final : public Volume {
 public:
     std::atomic<bool> stalled = false;  // the listing waits now
@@ -53,13 +54,13 @@ private:
         explicit Listing(StalledVolume& volume) : volume_(volume) {}
         ListingStep Next(std::string_view& name, EntryKind& kind, FileIdentity*) override {
             if (at_ == 0) volume_.Stall();
-            if (at_ == 10) return ListingStep::End;
+            if (at_ == 10) return ListingStep::Failed;
             name_ = "f" + std::to_string(at_++) + ".txt";
             name = name_;
             kind = EntryKind::File;
             return ListingStep::Entry;
         }
-        SystemError Error() const override { return {}; }
+        SystemError Error() const override { return SystemError{5}; }
         bool AccessTimeKept() const override { return true; }
         std::unique_ptr<VolumeFile> OpenFile(std::string_view, const std::string&, SystemError& error) const override {
             error = SystemError{2};
@@ -91,7 +92,9 @@ public:
     virtual ~ContractWindow() = default;
     virtual MainWindowLogic& Logic() = 0;
     virtual ScanState& State() = 0;
-    virtual void Click(Control control) = 0;  // as a mouse click does (nothing on a disabled one)
+    // As a mouse click does: the control takes the focus and its handler runs; nothing on a
+    // control hidden or disabled.
+    virtual void Click(Control control) = 0;
     virtual void Choose(MenuCommand command) = 0;
     virtual void CloseBox() = 0;
     // The answer to the Yes/No boxes to come.
@@ -106,6 +109,7 @@ public:
     virtual bool MenuEnabled(MenuCommand command) = 0;
     virtual bool AboutShown() = 0;
     virtual bool Closed() = 0;
+    virtual int ClientTwips() = 0;  // the client area's height
     // Runs the window's event loop until done() or 10 s; false on the timeout.
     virtual bool RunUntil(const std::function<bool()>& done) = 0;
 };
@@ -119,9 +123,10 @@ inline std::string BoxText(std::string text, bool question, bool noPreselected) 
     return text.substr(0, 40) + (question ? noPreselected ? "?[No]" : "?" : "");
 }
 
-// The window's look: "idle drives", "idle folder" or "running folder" when it is one of those,
-// else what is shown and what is greyed out, then the caption, the focus, the path on show,
-// "report" once Open Last Report is offered and "about" while the About box shows.
+// The window's look: "idle drives", "idle folder" or "running folder" when it is one of those
+// (the running one 1500 twips higher, the progress frame's inside shown with it), else what is
+// shown and what is greyed out, then the caption, the focus, the path on show, "report" once Open
+// Last Report is offered and "about" while the About box shows.
 inline std::string Look(ContractWindow& w) {
     if (w.Closed()) return "closed";
     static constexpr Control kControls[] = {Control::HelpButton, Control::ProfileFoldersOnly, Control::DriveList,
@@ -143,6 +148,10 @@ inline std::string Look(ContractWindow& w) {
                  "OutputBrowseButton SearchSubfolders SourceBrowseButton " &&
         off == "HelpButton ProfileFoldersOnly DriveList IncludePhotos OutputBrowseButton SearchSubfolders SourceBrowseButton ")
         look = "running folder ";
+    const bool running = look == "running folder ";
+    if (w.ClientTwips() != (running ? kClientHeight : kClientHeight - kProgressHeight))
+        look += "height " + std::to_string(w.ClientTwips()) + " ";
+    if (w.Shown(Control::ShownPath) != running || w.Shown(Control::ScanningLabel) != running) look += "frame's inside ";
     return look + "| " + w.Caption() + (w.AboutShown() ? "" : " | focus " + w.Focused()) + " | path " + w.Text(Control::ShownPath) +
            (w.MenuEnabled(MenuCommand::OpenLastReport) ? " | report" : "") + (w.AboutShown() ? " | about" : "");
 }
@@ -173,7 +182,8 @@ inline const std::vector<ContractRow>& ContractRows() {
     const std::string complete = "Operation complete. Total files found: 0";
     const std::string abort = "Are you sure you want to cancel this ope?";
     static const std::vector<ContractRow> rows = {
-        {"help", false, false, click(Control::HelpButton), "If \"Only Search User Profile Folders On ; " + idle},
+        {"help", false, false, click(Control::HelpButton),
+         "If \"Only Search User Profile Folders On ; idle drives | Snapsift | focus HelpButton | path "},
         {"START, no output folder", false, false, click(Control::StartButton), "Please choose an output folder.; " + idle},
         {"START, access times would change, No", false, false, forecast(AccessTimeForecast::OthersFilesChange),
          "Searching will change the last-access ti?[No]; " + idle},
@@ -182,7 +192,7 @@ inline const std::vector<ContractRow>& ContractRows() {
         {"START, access times kept", false, false, forecast(AccessTimeForecast::Kept),
          "Error creating output folder.; " + idle},
         {"folder mode", false, false, click(Control::ProfileFoldersOnly),
-         "idle folder | Snapsift | focus StartButton | path "},
+         "idle folder | Snapsift | focus ProfileFoldersOnly | path "},
         {"File > Exit", false, false, [](W& w) { w.Choose(MenuCommand::Exit); }, "closed"},
         {"the close box", false, false, [](W& w) { w.CloseBox(); }, "closed"},
         {"Help > About...", false, false, [](W& w) { w.Choose(MenuCommand::About); }, "idle drives | Snapsift | path  | about"},
