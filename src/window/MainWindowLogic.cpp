@@ -251,10 +251,10 @@ void MainWindowLogic::OnStartClicked() {
         ScanSettings{ProfileMode(), SearchSubfolders(), IncludePhotos(), SelectedDriveRoot(), Image()});
     closeWhenDone_ = false;
     view_.SetTicking(true);
-    worker_ = std::thread([this, &channel = *channel_] {
+    worker_ = std::thread([this, &channel = *channel_, environment = environment_] {
         ScanResult result;
         try {
-            result = RunScan(state_, channel, environment_);
+            result = RunScan(state_, channel, environment);
         } catch (...) {
             // Whatever the run had written stays; the window goes back to its idle look.
         }
