@@ -41,7 +41,7 @@ std::pair<LONG, LONG> ClientSize(HWND window) {
 }
 
 // Every system dialog (#32770) that opens on this thread, noted by a hook (TakeDialog) as
-// "caption: text [buttons]" (the text's first 60 bytes; "No*" when Enter presses No), a folder
+// "caption: text [buttons]" (the text's first 60 bytes), a folder
 // chooser as "chooser (with a path box): title [buttons]", and in `boxes` as the view contract
 // names them; it presses the next answer queued, or when none is Yes if `yes`, else OK (else
 // No, else Cancel); and each page the About box opened.
@@ -52,7 +52,6 @@ struct DialogLog {
     std::string seen;
     std::set<HWND> taken;
     struct { HWND tree; int answer; LRESULT caret; int steady; } settling{};
-    std::size_t noAt = 0;  // where in `seen` a Yes/No box's "No" ends, to be marked "*" if Enter presses it
 } dialogs;
 
 // A folder chooser moves its selection to the start folder one level at a time: its answer
@@ -68,12 +67,12 @@ void CALLBACK Settle(HWND dialog, UINT, UINT_PTR timer, DWORD) {
 }
 
 // A Yes/No box is answered once it is shown, when the button that Enter presses is known: a No
-// that Enter presses is logged "No*".
+// that Enter presses is noted "[No]".
 void CALLBACK AnswerYesNo(HWND dialog, UINT, UINT_PTR timer, DWORD) {
     KillTimer(dialog, timer);
     const HWND no = GetDlgItem(dialog, IDNO);
     if ((GetWindowLongPtrW(no, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
-        dialogs.seen.insert(dialogs.noAt, "*"), dialogs.boxes.back() += "[No]";
+        dialogs.boxes.back() += "[No]";
     PostMessageW(GetDlgItem(dialog, dialogs.settling.answer), BM_CLICK, 0, 0);
 }
 
@@ -107,7 +106,6 @@ LRESULT CALLBACK TakeDialog(int code, WPARAM wParam, LPARAM lParam) {
             SetTimer(dialog, 1, 25, Settle);
         } else if (buttons.contains(IDNO)) {
             dialogs.settling = {nullptr, answer, 0, 0};
-            dialogs.noAt = dialogs.seen.size() - 2;
             SetTimer(dialog, 1, 10, AnswerYesNo);
         } else {
             PostMessageW(GetDlgItem(dialog, answer), BM_CLICK, 0, 0);
