@@ -125,7 +125,7 @@ inline std::string BoxText(std::string text, bool question, bool noPreselected) 
 
 // The window's look: "idle drives", "idle folder" or "running folder" when it is one of those
 // (the running one 1500 twips higher, the progress frame's inside shown with it), else what is
-// shown and what is greyed out, then the caption, the focus, the path on show, "report" once Open
+// shown and what is greyed out, then the caption (a running scan's elapsed time as "m:ss"), the focus, the path on show, "report" once Open
 // Last Report is offered and "about" while the About box shows.
 inline std::string Look(ContractWindow& w) {
     if (w.Closed()) return "closed";
@@ -152,7 +152,10 @@ inline std::string Look(ContractWindow& w) {
     if (w.ClientTwips() != (running ? kClientHeight : kClientHeight - kProgressHeight))
         look += "height " + std::to_string(w.ClientTwips()) + " ";
     if (w.Shown(Control::ShownPath) != running || w.Shown(Control::ScanningLabel) != running) look += "frame's inside ";
-    return look + "| " + w.Caption() + (w.AboutShown() ? "" : " | focus " + w.Focused()) + " | path " + w.Text(Control::ShownPath) +
+    // A running scan's caption with its elapsed time as "m:ss", which a slow machine may not keep at 0:00.
+    std::string caption = w.Caption();
+    if (caption.starts_with("Snapsift - ")) caption = caption.substr(0, caption.rfind(", ")) + ", m:ss";
+    return look + "| " + caption + (w.AboutShown() ? "" : " | focus " + w.Focused()) + " | path " + w.Text(Control::ShownPath) +
            (w.MenuEnabled(MenuCommand::OpenLastReport) ? " | report" : "") + (w.AboutShown() ? " | about" : "");
 }
 
@@ -177,7 +180,7 @@ inline const std::vector<ContractRow>& ContractRows() {
         };
     };
     const std::string idle = "idle drives | Snapsift | focus StartButton | path ";
-    const std::string running = "running folder | Snapsift - 0 files, 0 found, 0:00 | focus AbortButton | path ";
+    const std::string running = "running folder | Snapsift - 0 files, 0 found, m:ss | focus AbortButton | path ";
     const std::string ended = "idle folder | Snapsift | focus StartButton | path ";
     const std::string complete = "Operation complete. Total files found: 0";
     const std::string abort = "Are you sure you want to cancel this ope?";
@@ -209,7 +212,7 @@ inline const std::vector<ContractRow>& ContractRows() {
          },
          running + " => " + complete + "; " + ended + "R/f9.txt | report"},
         {"Help > About... during a scan", true, false, [](W& w) { w.Choose(MenuCommand::About); },
-         "running folder | Snapsift - 0 files, 0 found, 0:00 | path  | about => " + complete +
+         "running folder | Snapsift - 0 files, 0 found, m:ss | path  | about => " + complete +
              "; idle folder | Snapsift | path R/f9.txt | report | about"},
         {"File > Exit during a scan: it ends, no file examined, then the window closes", true, false,
          [](W& w) { w.Choose(MenuCommand::Exit); }, running + " => closed"},
