@@ -128,7 +128,7 @@ inline std::string BoxText(std::string text, bool question, bool noPreselected) 
 // shown and what is greyed out, then the caption (a running scan's elapsed time as "m:ss"), the focus, the path on show, "report" once Open
 // Last Report is offered and "about" while the About box shows.
 inline std::string Look(ContractWindow& w) {
-    if (w.Closed()) return "closed";
+    if (w.Closed()) return w.AboutShown() ? "closed | about" : "closed";
     static constexpr Control kControls[] = {Control::HelpButton, Control::ProfileFoldersOnly, Control::DriveList,
                                             Control::SourceFolderBox, Control::IncludePhotos, Control::AbortButton,
                                             Control::ProgressFrame, Control::StartButton, Control::OutputBrowseButton,
@@ -197,6 +197,15 @@ inline const std::vector<ContractRow>& ContractRows() {
         {"folder mode", false, false, click(Control::ProfileFoldersOnly),
          "idle folder | Snapsift | focus ProfileFoldersOnly | path "},
         {"File > Exit", false, false, [](W& w) { w.Choose(MenuCommand::Exit); }, "closed"},
+        {"Help > About..., then File > Exit", false, false,
+         [](W& w) { w.Choose(MenuCommand::About), w.Choose(MenuCommand::Exit); }, "closed | about"},
+        {"each Browse, in folder mode", false, false,
+         [](W& w) {
+             for (const Control c : {Control::ProfileFoldersOnly, Control::SourceBrowseButton, Control::OutputBrowseButton})
+                 w.Click(c);
+         },
+         "browse Choose the folder to search:; browse Choose where the run folder goes:; "
+         "idle folder | Snapsift | focus OutputBrowseButton | path "},
         {"the close box", false, false, [](W& w) { w.CloseBox(); }, "closed"},
         {"Help > About...", false, false, [](W& w) { w.Choose(MenuCommand::About); }, "idle drives | Snapsift | path  | about"},
         {"a scan", true, false, [](W&) {}, running + " => " + complete + "; " + ended + "R/f9.txt | report"},
