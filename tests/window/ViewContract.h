@@ -252,7 +252,11 @@ inline std::string RunContractRow(ContractWindow& w, const ContractRow& row, con
     w.State().SourceFolder = "R/";
     w.State().OutputFolder = output;
     w.Click(Control::StartButton);
-    if (!w.RunUntil([&] { return volume.stalled && w.Shown(Control::AbortButton); })) return "the scan did not stall";
+    if (!w.RunUntil([&] { return volume.stalled && w.Shown(Control::AbortButton); })) {
+        volume.Release();  // the run, wherever it is, must not outlive the volume
+        w.RunUntil([&] { return !w.Logic().Running(); });
+        return "the scan did not stall";
+    }
     w.Boxes();
     row.act(w);
     // The window's own turns go on meanwhile: some ticks' worth.
@@ -260,8 +264,8 @@ inline std::string RunContractRow(ContractWindow& w, const ContractRow& row, con
     w.RunUntil([&] { return std::chrono::steady_clock::now() >= until; });
     std::string seen = (volume.stalled ? "" : "not stalled: ") + shown();
     volume.Release();
-    if (!w.RunUntil([&] { return w.Closed() || !w.Logic().Running(); })) return seen + " => the scan did not end";
-    return seen + " => " + shown();
+    const bool ended = w.RunUntil([&] { return w.Closed() || !w.Logic().Running(); });
+    return seen + " => " + (ended ? shown() : "the scan did not end");
 }
 
 }  // namespace snapsift::test
