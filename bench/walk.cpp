@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -106,7 +107,7 @@ int Generate(const std::string& tree) {
 }
 
 int Walk(const std::string& tree) {
-    const bool abortRequested = false;
+    const std::atomic<bool> abortRequested{false};
     SilentHost host;
     RecognisingHandler handler;
     FolderWalk(abortRequested, host, handler).SearchFolderTree(tree);

@@ -34,8 +34,9 @@ cmake --build build/asan -j "$jobs"
 
 stage "ThreadSanitizer build of the core tests (the walk's read-ahead helpers)"
 cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNAPSIFT_TSAN=ON -DSNAPSIFT_GUI=OFF -DSNAPSIFT_BENCH=OFF >/dev/null
-cmake --build build/tsan -j "$jobs" --target snapsift_core_tests
+cmake --build build/tsan -j "$jobs" --target snapsift_core_tests snapsift_window_tests
 (cd build/tsan && TSAN_OPTIONS=halt_on_error=1 SNAPSIFT_READ_AHEAD_AT_ONCE=1 ./tests/snapsift_core_tests --gtest_brief=1)
+(cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ./tests/snapsift_window_tests --gtest_brief=1)
 
 stage "fuzz targets (bounded runs)"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNAPSIFT_FUZZ=ON \

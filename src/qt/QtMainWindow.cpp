@@ -43,6 +43,8 @@ QtMainWindow::QtMainWindow(ScanState& state, WindowServices& services, QWidget* 
       services_(services),
       logic_(*this, state) {
     clock_.start();
+    ticker_.setInterval(kScanTickMs);
+    connect(&ticker_, &QTimer::timeout, this, [this] { logic_.OnTick(); });
     setObjectName(QStringLiteral("QtMainWindow"));
     setWindowTitle(Text(MainWindowDesign().caption));
     setWindowIcon(ProgramIcon());
@@ -209,12 +211,17 @@ void QtMainWindow::ShowAbout() {
 
 void QtMainWindow::Close() { close(); }
 
-void QtMainWindow::Turn(std::int64_t nowNs) { eventTurn_.Turn(nowNs); }
+void QtMainWindow::SetTicking(bool on) {
+    if (on)
+        ticker_.start();
+    else
+        ticker_.stop();
+}
 
 std::int64_t QtMainWindow::NowNs() const { return clock_.nsecsElapsed(); }
 
 void QtMainWindow::closeEvent(QCloseEvent* event) {
-    if (logic_.CloseRefused()) {
+    if (!logic_.OnCloseRequested()) {
         event->ignore();
         return;
     }

@@ -6,12 +6,12 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 #include <array>
 #include <utility>
 #include <vector>
 #include <string>
 
-#include "qt/PacedEventTurn.h"
 #include "scan/ScanState.h"
 #include "window/MainWindowLogic.h"
 #include "window/MainWindowView.h"
@@ -53,7 +53,7 @@ public:
                                 const std::string& startFile) override;
     void ShowAbout() override;
     void Close() override;
-    void Turn(std::int64_t nowNs) override;
+    void SetTicking(bool on) override;
     std::int64_t NowNs() const override;
 
 protected:
@@ -70,7 +70,7 @@ private:
     MainWindowLogic logic_;
     QPointer<AboutBox> about_;
     QElapsedTimer clock_;
-    PacedEventTurn eventTurn_;
+    QTimer ticker_;  // the logic's OnTick while a scan runs
     std::array<QWidget*, kControlCount> controls_{};
     std::vector<std::pair<MenuCommand, QAction*>> menuItems_;
 };

@@ -253,15 +253,14 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
 
     state.AbortRequested = false;
     host.SetRunningLook(true);
-
-    // The view's first turn with the running look on, before anything is listed: a slow first
-    // folder must not leave the window half drawn.
+    // The host's first word before anything is listed (a terminal's interrupt, for one).
     host.Yield();
 
     EvidenceTally tally;
     CountingHost counting(host);
     if (image == nullptr) {
-        tally = SearchVolume(state, host, counting, LiveVolume(), runFolder,
+        Volume& live = environment.liveVolume != nullptr ? *environment.liveVolume : LiveVolume();
+        tally = SearchVolume(state, host, counting, live, runFolder,
                              WithoutTrailingSeparators(host.SelectedDriveRoot()), tally);
     } else {
         for (Volume* volume : image->volumes) {

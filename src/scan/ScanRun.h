@@ -34,6 +34,7 @@ struct ScanEnvironment {
     std::function<DateTime()> localNow;                    // default: LocalNow()
     std::function<std::string(std::string_view)> selfTestDigest;  // default: MD5 string digest
     std::function<DateTime()> utcNow;                      // default: UtcNow(), for the run's facts
+    Volume* liveVolume = nullptr;                          // default: LiveVolume(), what no image is
 };
 
 // The run's problems, a line each ("Folders that could not be read: 2") with the names it

@@ -2,6 +2,7 @@
 // recognised file: times, digest and copy from one open of the file, count, and the report entry.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -124,7 +125,7 @@ public:
     // abortRequested, when given, is the run's abort flag: a long read yields to the host now and
     // then and stops once it is set.
     EvidenceEntry(std::string runFolder, SearchHost& host, char separator = kSeparator, EvidenceTally earlier = {},
-                  const bool* abortRequested = nullptr)
+                  const std::atomic<bool>* abortRequested = nullptr)
         : runFolder_(std::move(runFolder)), host_(host), separator_(separator), tally_(earlier),
           abortRequested_(abortRequested) {}
 
@@ -176,7 +177,7 @@ private:
     SearchHost& host_;
     const char separator_;
     EvidenceTally tally_;
-    const bool* abortRequested_;
+    const std::atomic<bool>* abortRequested_;
     std::function<void(const std::string&)> afterOpen_;
     // The old cache's index.dat of each folder that holds one, read once in the run (the walk
     // meets a folder's files before its subfolders): its records of files by "<folder>\<name>"

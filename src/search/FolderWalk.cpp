@@ -79,7 +79,7 @@ void ReadFolder(SearchHost& host, VolumeFolder& listing, const std::string& fold
 // The files of one folder, each: abort test, path shown, yield, name filter and, on a match,
 // ProcessCandidate, or for a name a browser's cache gives its files, ProcessCacheFile; one whose processing fails is counted in candidatesLost and handed to the
 // host. False when the walk was aborted.
-bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler& handler,
+bool ExamineFiles(const std::atomic<bool>& abortRequested, SearchHost& host, CandidateHandler& handler,
                   const VolumeFolder& listing, const std::string& folder, const FileNames& files,
                   std::uint64_t& candidatesLost, FolderReadAhead* readAhead = nullptr) {
     std::string fullPath = folder;

@@ -6,6 +6,7 @@
 // folders and files are those of one volume: the live file system unless another is given.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,7 +27,7 @@ bool DefaultReadAheadAtOnce();
 class FolderWalk {
 public:
     // abortRequested is the program-wide abort flag, read before each file.
-    FolderWalk(const bool& abortRequested, SearchHost& host, CandidateHandler& handler,
+    FolderWalk(const std::atomic<bool>& abortRequested, SearchHost& host, CandidateHandler& handler,
                Volume& volume = LiveVolume())
         : abortRequested_(abortRequested), host_(host), handler_(handler), volume_(volume) {}
 
@@ -47,7 +48,7 @@ public:
     std::uint64_t CandidatesLost() const { return candidatesLost_; }
 
 private:
-    const bool& abortRequested_;
+    const std::atomic<bool>& abortRequested_;
     SearchHost& host_;
     CandidateHandler& handler_;
     Volume& volume_;

@@ -1,5 +1,5 @@
 // The thread's message loop, with the keyboard handling of the dialog that each message's
-// window belongs to, as the program's main loop and as the one-pass turn a scan takes per file.
+// window belongs to: the program's main loop, and one pass over the waiting messages.
 #pragma once
 
 namespace snapsift {

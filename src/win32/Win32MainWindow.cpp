@@ -17,6 +17,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"Snapsift.MainWindow";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr UINT_PTR kTickTimer = 1;  // the logic's OnTick while a scan runs
 
 int IndexOf(Control control) { return static_cast<int>(control); }
 
@@ -183,8 +184,11 @@ void Win32MainWindow::ShowAbout() { about_.Show(window_); }
 
 void Win32MainWindow::Close() { SendMessageW(window_, WM_CLOSE, 0, 0); }
 
-void Win32MainWindow::Turn(std::int64_t nowNs) {
-    if (turnPacer_.FullTurnDue(nowNs)) PumpPendingMessages();
+void Win32MainWindow::SetTicking(bool on) {
+    if (on)
+        SetTimer(window_, kTickTimer, kScanTickMs, nullptr);
+    else
+        KillTimer(window_, kTickTimer);
 }
 
 std::int64_t Win32MainWindow::NowNs() const {
@@ -256,7 +260,11 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             ApplyDpi(LOWORD(wParam));
             return TRUE;
         case WM_CLOSE:
-            if (!logic_.CloseRefused()) DestroyWindow(window_);
+            if (logic_.OnCloseRequested()) DestroyWindow(window_);
+            return TRUE;
+        case WM_TIMER:
+            if (wParam != kTickTimer) return FALSE;
+            logic_.OnTick();
             return TRUE;
         case WM_DESTROY:
             window_ = nullptr;

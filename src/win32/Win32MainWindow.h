@@ -20,7 +20,6 @@
 #include "win32/TwipsLayout.h"
 #include "window/MainWindowLogic.h"
 #include "window/MainWindowView.h"
-#include "window/TurnPacer.h"
 #include "window/WindowDesign.h"
 
 namespace snapsift {
@@ -66,7 +65,7 @@ public:
     std::string BrowseFolder(std::string_view title, const std::string& startFolder) override;
     void ShowAbout() override;
     void Close() override;
-    void Turn(std::int64_t nowNs) override;
+    void SetTicking(bool on) override;
     std::int64_t NowNs() const override;
 
 private:
@@ -97,7 +96,6 @@ private:
     COLORREF darkBlue_ = 0;          // the labels designed dark blue (DarkBlueTextColour)
     bool quitWhenClosed_ = true;
     std::int64_t ticksPerSecond_ = 1;
-    TurnPacer turnPacer_;  // a scan's turn handles the waiting messages only when a full turn is due
 };
 
 }  // namespace snapsift

@@ -1,6 +1,7 @@
 #include "window/MainWindowLogic.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "scan/Version.h"
@@ -135,6 +136,13 @@ std::string ProgressCaption(std::uint64_t filesExamined, std::int32_t filesFound
 
 MainWindowLogic::MainWindowLogic(MainWindowView& view, ScanState& state) : view_(view), state_(state) {}
 
+MainWindowLogic::~MainWindowLogic() {
+    if (!Running()) return;
+    state_.AbortRequested = true;
+    channel_->Close();
+    worker_.join();
+}
+
 void MainWindowLogic::SetScanEnvironment(ScanEnvironment environment) {
     environment_ = std::move(environment);
 }
@@ -239,11 +247,59 @@ bool MainWindowLogic::AccessTimeChangeAccepted() {
 
 void MainWindowLogic::OnStartClicked() {
     if (Running() || !AccessTimeChangeAccepted()) return;
-    const ScanResult result = RunScan(state_, *this, environment_);
+    channel_ = std::make_unique<ScanChannel>(
+        ScanSettings{ProfileMode(), SearchSubfolders(), IncludePhotos(), SelectedDriveRoot(), Image()});
+    closeWhenDone_ = false;
+    view_.SetTicking(true);
+    worker_ = std::thread([this, &channel = *channel_, environment = environment_] {
+        ScanResult result;
+        try {
+            result = RunScan(state_, channel, environment);
+        } catch (...) {
+            // Whatever the run had written stays; the window goes back to its idle look.
+        }
+        channel.Finish(std::move(result));
+    });
+}
+
+void MainWindowLogic::OnTick() {
+    if (!Running()) return;
+    ShowProgress();
+    // A box of the run's is open (the toolkit's modal loop calls again): the others wait for it.
+    if (boxOpen_) return;
+    while (std::optional<ScanEvent> event = channel_->Next()) {
+        switch (event->kind) {
+            case ScanEvent::Kind::Look: SetRunningLook(event->running); break;
+            case ScanEvent::Kind::Message:
+            case ScanEvent::Kind::Question: {
+                ShowProgress();
+                boxOpen_ = true;
+                bool yes = true;
+                if (event->kind == ScanEvent::Kind::Message)
+                    ShowMessage(event->text, event->messageKind);
+                else
+                    yes = view_.AskYesNo(event->text, MainWindowView::Preselected::Yes);
+                boxOpen_ = false;
+                channel_->Answer(yes);
+                break;
+            }
+            case ScanEvent::Kind::End: EndRun(); return;
+        }
+    }
+}
+
+void MainWindowLogic::EndRun() {
+    worker_.join();
+    const ScanResult& result = channel_->Result();
     lastRunGaps_ = result.gaps;
-    if (result.reportPath.empty()) return;
-    lastReport_ = result.reportPath;
-    view_.SetMenuEnabled(MenuCommand::OpenLastReport, true);
+    if (!result.reportPath.empty()) {
+        lastReport_ = result.reportPath;
+        view_.SetMenuEnabled(MenuCommand::OpenLastReport, true);
+    }
+    channel_.reset();
+    view_.SetTicking(false);
+    if (abortShown_) SetRunningLook(false);  // a run that failed on its way
+    if (closeWhenDone_) view_.Close();
 }
 
 void MainWindowLogic::OnOpenLastReportChosen() {
@@ -253,10 +309,23 @@ void MainWindowLogic::OnOpenLastReportChosen() {
 }
 
 void MainWindowLogic::OnAbortClicked() {
-    if (AskYesNo(kAbortQuestion)) state_.AbortRequested = true;
+    if (!Running()) return;
+    ShowProgress();
+    boxOpen_ = true;
+    const bool yes = view_.AskYesNo(kAbortQuestion, MainWindowView::Preselected::Yes);
+    boxOpen_ = false;
+    if (!yes) return;
+    state_.AbortRequested = true;
+    channel_->AnswerQueuedBox();
 }
 
-bool MainWindowLogic::CloseRefused() const { return abortShown_; }
+bool MainWindowLogic::OnCloseRequested() {
+    if (!Running()) return true;
+    closeWhenDone_ = true;
+    state_.AbortRequested = true;
+    channel_->Close();
+    return false;
+}
 
 void MainWindowLogic::OnExitChosen() { view_.Close(); }
 
@@ -277,46 +346,24 @@ const ImageSource* MainWindowLogic::Image() const {
     return &images_[static_cast<std::size_t>(selected)]->source;
 }
 
-void MainWindowLogic::ShowPath(const std::string& fullPath) {
-    ++filesExamined_;
-    shownPath_.assign(fullPath);
-    shownPathPending_ = true;
-}
-
-// One clock reading per file or folder paces the path on show, the caption and the view's
-// event-loop turn.
-void MainWindowLogic::Yield() {
+void MainWindowLogic::ShowProgress() {
+    if (!channel_) return;
+    const ScanProgress progress = channel_->TakeProgress();
+    if (progress.pathNew) view_.SetText(Control::ShownPath, progress.path);
     const std::int64_t now = view_.NowNs();
-    if (shownPathPending_ && now - shownPathAtNs_ >= kShownPathIntervalNs) {
-        BringShownPathUpToDate();
-        shownPathAtNs_ = now;
-    }
     if (captionShowsProgress_ && now - captionAtNs_ >= kProgressCaptionIntervalNs) {
-        view_.SetCaption(ProgressCaption(filesExamined_, filesFound_, (now - scanStartNs_) / 1'000'000'000));
+        view_.SetCaption(ProgressCaption(progress.filesExamined, progress.filesFound, (now - scanStartNs_) / 1'000'000'000));
         captionAtNs_ = now;
     }
-    view_.Turn(now);
-}
-
-void MainWindowLogic::BringShownPathUpToDate() {
-    if (!shownPathPending_) return;
-    view_.SetText(Control::ShownPath, shownPath_);
-    shownPathPending_ = false;
 }
 
 void MainWindowLogic::ShowMessage(std::string_view text, MessageKind kind) {
-    BringShownPathUpToDate();
     // The run is over once its total shows: the caption no longer counts.
     if (kind == MessageKind::Final) ShowIdleCaption();
     if (kind == MessageKind::FileProblem)
         view_.ShowMessage(FileProblemBoxText(text));
     else
         view_.ShowMessage(text);
-}
-
-bool MainWindowLogic::AskYesNo(std::string_view text) {
-    BringShownPathUpToDate();
-    return view_.AskYesNo(text, MainWindowView::Preselected::Yes);
 }
 
 void MainWindowLogic::ShowIdleCaption() {
@@ -333,12 +380,10 @@ void MainWindowLogic::SetVisible(Control control, bool visible) {
 void MainWindowLogic::SetRunningLook(bool running) {
     if (running) {
         scanStartNs_ = captionAtNs_ = view_.NowNs();
-        filesExamined_ = 0;
-        filesFound_ = 0;
         view_.SetCaption(ProgressCaption(0, 0, 0));
         captionShowsProgress_ = true;
     } else {
-        BringShownPathUpToDate();
+        ShowProgress();
         ShowIdleCaption();
     }
     for (const LookStep& step : kLooks[running ? 1 : 0]) {

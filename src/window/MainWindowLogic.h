@@ -1,16 +1,18 @@
 // The main window's rules, whatever toolkit draws it: its handlers, the idle and running
 // looks, the folder choice, the disk images in the drive list, the help text, START's question
-// about access times, ABORT's question, the close veto and the paced path display. It hosts the
-// scan run that START performs, reading its settings from the view's controls at the moment they
-// are needed, and keeps the names of what the run could not read.
+// about access times, ABORT's question and a close during a scan. START runs the scan on a thread
+// of its own with the settings the controls then give; the window's thread takes what the run
+// has to show on each tick of the view's timer (the path, the counts in the caption, the looks,
+// the boxes, whose answers the run waits for, and its end), so the window answers whatever the
+// run waits on. The logic keeps the names of what the run could not read.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/AccessTimes.h"
@@ -18,13 +20,14 @@
 #include "scan/ScanRun.h"
 #include "scan/ScanState.h"
 #include "window/MainWindowView.h"
+#include "window/ScanChannel.h"
 #include "window/WindowDesign.h"
 #include "window/ImageEntries.h"
 
 namespace snapsift {
 
-// ShownPath follows the walk at the screen's pace: at most one new path per interval.
-inline constexpr std::int64_t kShownPathIntervalNs = 25'000'000;
+// How often the view's timer calls OnTick while a scan runs.
+inline constexpr int kScanTickMs = 50;
 
 // The caption shows a running scan's progress at most this often.
 inline constexpr std::int64_t kProgressCaptionIntervalNs = 250'000'000;
@@ -42,10 +45,12 @@ std::string AccessTimeQuestion();
 // A FileProblem message as a box shows it: the text, then " Click OK to continue.".
 std::string FileProblemBoxText(std::string_view text);
 
-class MainWindowLogic : public ScanHost {
+class MainWindowLogic {
 public:
     // view draws the window; state is the program-wide scan state.
     MainWindowLogic(MainWindowView& view, ScanState& state);
+    // A scan still running is aborted, its boxes answered No, and waited for.
+    virtual ~MainWindowLogic();
     MainWindowLogic(const MainWindowLogic&) = delete;
     MainWindowLogic& operator=(const MainWindowLogic&) = delete;
 
@@ -65,37 +70,37 @@ public:
     void OnHelpClicked();
     // DriveList's "Add disk image..." entry chosen: the view has kept the selection as it was.
     void OnAddImageChosen();
-    // Asks first when the run would move access times; no scan when the answer is No.
+    // Asks first when the run would move access times; no scan when the answer is No. Nothing
+    // while a scan runs.
     void OnStartClicked();
+    // Asks; Yes stops the scan at its next check, a box it has queued answered No unshown.
     void OnAbortClicked();
-    // True when the close must be cancelled: while a scan runs (AbortButton is visible).
-    bool CloseRefused() const;
+    // The view's timer, every kScanTickMs while a scan runs: what the run has to show, in order.
+    void OnTick();
+    // True when the window may close now. During a scan the scan is aborted, every box it asks
+    // answered No unshown, and the window closed (Close) once the scan has ended.
+    bool OnCloseRequested();
     void OnExitChosen();
     void OnAboutChosen();
     // File > Open Last Report: the report of this window's last run in the system's browser.
     void OnOpenLastReportChosen();
 
-    // ScanHost
-    bool ProfileMode() const override;
-    bool SearchSubfolders() const override;
-    bool IncludePhotos() const override;
-    std::string SelectedDriveRoot() const override;
+    // True from START until the scan's end has been taken.
+    bool Running() const { return worker_.joinable(); }
+
+    // The settings a scan started now would read, from the controls.
+    bool ProfileMode() const;
+    bool SearchSubfolders() const;
+    bool IncludePhotos() const;
+    std::string SelectedDriveRoot() const;
     // The selected image entry's volume, in profile mode; the folder mode reads the live system.
-    const ImageSource* Image() const override;
-    void ShowPath(const std::string& fullPath) override;
-    void Yield() override;
-    void FileFound(std::int32_t filesFound) override { filesFound_ = filesFound; }
-    void ShowMessage(std::string_view text, MessageKind kind) override;
-    bool AskYesNo(std::string_view text) override;
-    void SetRunningLook(bool running) override;
-    // A folder that could not be read is no box of its own: the run counts and names it, in its
-    // final message and the report's closing lines, and the window keeps the run's gaps.
-    void FolderUnreadable(const std::string&, const SystemError&) override {}
+    virtual const ImageSource* Image() const;
+    // A box as the run asks it, and the two looks.
+    void ShowMessage(std::string_view text, MessageKind kind);
+    void SetRunningLook(bool running);
 
 private:
     void ChooseFolder(std::string& folder, Control box, std::string_view title);
-    // True while a scan runs (the running look is on).
-    bool Running() const { return abortShown_; }
     // Whether the run START would make may begin as far as access times go: it would keep them,
     // the run's own checks will stop it anyway, or the user said Yes.
     bool AccessTimeChangeAccepted();
@@ -104,8 +109,11 @@ private:
     void SetVisible(Control control, bool visible);
     // The window's own caption again, where the caption counts a run's progress.
     void ShowIdleCaption();
-    // Puts the last path given to ShowPath into ShownPath when it is not there yet.
-    void BringShownPathUpToDate();
+    // The run's latest path into ShownPath when it is new, and its counts into the caption when
+    // it is due.
+    void ShowProgress();
+    // The run's end taken: the thread joined, its result kept.
+    void EndRun();
     // Gives the view the image entries, selecting `select` (-1 keeps the selection).
     void ShowImageEntries(int select);
 
@@ -113,14 +121,13 @@ private:
     ScanState& state_;
     ScanEnvironment environment_;
     bool abortShown_ = false;
-    std::string shownPath_;
-    bool shownPathPending_ = false;
-    std::int64_t shownPathAtNs_ = std::numeric_limits<std::int64_t>::min() / 2;  // long ago
-    // The running scan's progress in the caption.
+    // The running scan's host and thread; the progress in the caption.
+    std::unique_ptr<ScanChannel> channel_;
+    std::thread worker_;
+    bool boxOpen_ = false;      // a box of the run's is on show: the next waits
+    bool closeWhenDone_ = false;
     std::int64_t scanStartNs_ = 0;
     std::int64_t captionAtNs_ = 0;
-    std::uint64_t filesExamined_ = 0;
-    std::int32_t filesFound_ = 0;
     std::string lastReport_;  // the report of the last run that wrote one
     // Kept while the program runs, each where it was made: a scan holds its entry's source.
     std::vector<std::unique_ptr<ImageEntry>> images_;

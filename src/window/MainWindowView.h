@@ -1,7 +1,7 @@
 // What the window logic asks of a main window that draws it: named controls to show, enable
 // and fill, the check boxes and the drive list to read, the drive list's disk image entries,
 // the client height, the modal boxes, the folder and image choosers, the About box, closing,
-// one event-loop turn and a steady clock.
+// a timer and a steady clock.
 #pragma once
 
 #include <cstdint>
@@ -100,11 +100,11 @@ public:
     }
     // The About box, modeless: made when none is open, else brought to the front.
     virtual void ShowAbout() = 0;
-    // A request to close the window; it goes through CloseRefused like the close box.
+    // A request to close the window; it goes through OnCloseRequested like the close box.
     virtual void Close() = 0;
 
-    // One turn of the event loop; nowNs is the NowNs() read for it.
-    virtual void Turn(std::int64_t nowNs) = 0;
+    // While on, the view's timer calls the logic's OnTick every kScanTickMs milliseconds.
+    virtual void SetTicking(bool on) = 0;
     // A steady clock in nanoseconds.
     virtual std::int64_t NowNs() const = 0;
 };

@@ -1,19 +1,18 @@
 // The Qt side of the window under the offscreen platform, once on each event dispatcher: the main
-// window and its About box as designed, each widget reaching its handler in the window logic and
-// each view call its widget, what only the view does (the real boxes and chooser, keeping on the
-// screen, the drive list's re-read), a scan run from START as the window shows it, and the two
-// kinds of event loop turn a scan takes per file.
+// window and its About box as designed, the view contract's table (what the window shows for each
+// act, a stalled scan's included), the keys and menus reaching their handlers, what only the view
+// does (the real boxes and chooser, keeping on the screen, the drive list's re-read) and a scan of
+// real files run from START.
 #include <QTest>
 #include <QtWidgets>
-#include <unistd.h>
 
 #include "qt/DriveCombo.h"
 #include "qt/DriveList.h"
 #include "qt/WindowMetrics.h"
 #include "qt/QtMainWindow.h"
-#include "qt/PacedEventTurn.h"
 #include "qt/WindowServices.h"
 #include "qt/AboutBox.h"
+#include "window/ViewContract.h"
 #ifdef SNAPSIFT_IMAGES
 #include "support/NtfsImages.h"
 #endif
@@ -23,21 +22,28 @@ namespace snapsift {
 // What the window asked of the desktop, in order: each box's text to its first 36 characters
 // (" [CR]" when a CR reached it), the folder chooser's start (always cancelled), the file
 // chooser's title, filter and start (answered ""), the pages opened; questions are answered `yes`.
+// The boxes and choosers also as the view contract names them.
 struct FakeServices : WindowServices {
     QStringList seen;
+    std::vector<std::string> boxes;
     QString lastBox;  // the last box's whole text
     bool yes = false;
     static QString Box(const QString& text) { return text.left(36) + (text.contains(u'\r') ? " [CR]" : ""); }
-    std::string BrowseFolder(std::string_view, const std::string& at, QWidget*) override {
+    std::string BrowseFolder(std::string_view title, const std::string& at, QWidget*) override {
         seen << "browse at " + QString::fromStdString(at);
+        boxes.push_back("browse " + std::string(title));
         return "";
     }
     std::string ChooseFile(QWidget*, const QString& title, const QString& filter, const std::string& at) override {
         seen << "choose " + title + " " + filter + " at " + at.c_str();
         return "";
     }
-    void ShowMessage(QWidget*, const QString& text) override { seen << "message " + Box(text), lastBox = text; }
+    void ShowMessage(QWidget*, const QString& text) override {
+        seen << "message " + Box(text), lastBox = text;
+        boxes.push_back(test::BoxText(text.toStdString(), false, false));
+    }
     bool AskYesNo(QWidget*, const QString& text, bool noPreselected) override {
+        boxes.push_back(test::BoxText(text.toStdString(), true, noPreselected));
         return seen << "question " + Box(text) + (noPreselected ? " [No]" : ""), yes;
     }
     bool OpenUrl(const QUrl& url) override {
@@ -69,43 +75,51 @@ QString Shown(const DriveCombo& combo) {
            combo.SelectedPrefix().c_str();
 }
 
-// Each box also shown as the system's, which OK closes from the event loop.
-struct BoxServices : FakeServices {
-    void ShowMessage(QWidget* owner, const QString& text) override;
-};
-
-// A window whose clock moves 100 ms at each reading, so that a short scan shows its progress in
-// the caption.
-struct TimedForm : QtMainWindow {
-    using QtMainWindow::QtMainWindow;
-    mutable std::int64_t now = 0;
-    std::int64_t NowNs() const override { return now += 100'000'000; }
-};
-
-void BoxServices::ShowMessage(QWidget* owner, const QString& text) {
-    FakeServices::ShowMessage(owner, text);
-    WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
-    SystemWindowServices().ShowMessage(owner, text);
-}
-
-class QtWindowTest : public QObject {
+class QtWindowTest : public QObject, public test::ContractWindow {
     Q_OBJECT
 
     ScanState state_;
     FakeServices services_;
-    BoxServices boxes_;
     SystemWindowServices system_;
     std::unique_ptr<QtMainWindow> form_;
 
     QWidget* Control(const char* name) const { return form_->findChild<QWidget*>(name); }
     void Click(const char* name) { QTest::mouseClick(Control(name), Qt::LeftButton); }
     void Trigger(const char* name) { form_->findChild<QAction*>(name)->trigger(); }
+    QWidget* Control(snapsift::Control c) const { return Control(std::string(ControlName(c)).c_str()); }
 
-    template <typename Form = QtMainWindow> void NewForm(WindowServices& services) {
+public:
+    // ContractWindow.
+    MainWindowLogic& Logic() override { return form_->Logic(); }
+    ScanState& State() override { return state_; }
+    void Click(snapsift::Control c) override {
+        if (Control(c)->isVisible() && Control(c)->isEnabled()) QTest::mouseClick(Control(c), Qt::LeftButton);
+    }
+    void Choose(MenuCommand command) override {
+        Trigger(command == MenuCommand::Exit ? "ExitItem" : command == MenuCommand::About ? "AboutItem" : "OpenLastReportItem");
+    }
+    void CloseBox() override { form_->close(); }
+    void Answer(bool yes) override { services_.yes = yes; }
+    std::vector<std::string> Boxes() override { return std::exchange(services_.boxes, {}); }
+    bool Shown(snapsift::Control c) override { return Control(c)->isVisibleTo(form_.get()); }
+    bool Enabled(snapsift::Control c) override { return Control(c)->isEnabled(); }
+    std::string Text(snapsift::Control c) override { return TextOf(Control(c)).toStdString(); }
+    std::string Caption() override { return form_->windowTitle().toStdString(); }
+    std::string Focused() override {
+        const QWidget* focus = form_->focusWidget();
+        return focus != nullptr && focus->parentWidget() == form_->centralWidget() ? focus->objectName().toStdString() : "none";
+    }
+    bool MenuEnabled(MenuCommand) override { return form_->findChild<QAction*>("OpenLastReportItem")->isEnabled(); }
+    bool AboutShown() override { return form_->About() != nullptr && form_->About()->isVisible(); }
+    bool Closed() override { return !form_->isVisible(); }
+    int ClientTwips() override { return form_->centralWidget()->height() * 15; }
+    bool RunUntil(const std::function<bool()>& done) override { return QTest::qWaitFor(done, 10'000); }
+
+    void NewForm(WindowServices& services) {
         form_.reset();  // before what it refers to
         state_ = {};
         services_ = {};
-        form_ = std::make_unique<Form>(state_, services);
+        form_ = std::make_unique<QtMainWindow>(state_, services);
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
         form_->activateWindow();  // as the desktop does with a new window
@@ -206,71 +220,23 @@ private slots:
         QCOMPARE(services_.seen, QStringList({opened, opened}));
     }
 
-    // START runs a scan of a folder: the focus, on START from the start, goes to ABORT for the
-    // scan and back to START after its box, landing nowhere else (a read-only box would select
-    // its text); the caption counts the files and the time, then is the title again; the drive
-    // list and the source controls are greyed out while it counts; the final message ends with
-    // the report's path, and Open Last Report, greyed out until then, opens it.
-    void scanFromStart() {
-        boxes_ = {};
-        NewForm<TimedForm>(boxes_);
-        auto* form = static_cast<TimedForm*>(form_.get());
-        form->Logic().SetAccessTimeForecaster([](const std::string&) { return AccessTimeForecast::Kept; });
-        const auto sourceControls = [this] {
-            QString enabled;
-            for (const char* name : {"DriveList", "ProfileFoldersOnly", "SourceBrowseButton", "SearchSubfolders"})
-                enabled += Control(name)->isEnabled() ? '+' : '-';
-            return enabled;
-        };
-        QSet<QString> sourceWhileCounting;
-        QCOMPARE(QApplication::focusWidget(), Control("StartButton"));
-        QTemporaryDir source, output;
-        for (int i = 0; i < 20; ++i) {
-            QFile file(source.filePath(QString("f%1.txt").arg(i)));
-            QVERIFY(file.open(QIODevice::WriteOnly));
+    // What the window shows for each act, idle and during a scan that stalls, as every toolkit's
+    // window must; after a scan, Open Last Report opens its report.
+    void viewContract() {
+        for (const test::ContractRow& row : test::ContractRows()) {
+            NewForm(services_);
+            QTemporaryDir output;
+            const std::string seen = test::RunContractRow(*this, row, output.path().toStdString() + "/");
+            QCOMPARE(QStringList({row.why, QString::fromStdString(seen)}), QStringList({row.why, QString::fromStdString(row.shown)}));
+            if (row.why != std::string("a scan")) continue;
+            services_.seen.clear();
+            Trigger("OpenLastReportItem");
+            const QStringList runs = QDir(output.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+            QCOMPARE(runs.size(), 1);
+            const QString report = QDir(output.path()).filePath(runs[0] + "/Quorvia JPG Files.htm");
+            QVERIFY(QFile::exists(report));
+            QCOMPARE(services_.seen, QStringList("open " + QUrl::fromLocalFile(report).toString()));
         }
-        Click("ProfileFoldersOnly");
-        state_.SourceFolder = source.path().toStdString() + "/";
-        state_.OutputFolder = output.path().toStdString() + "/";
-        Control("StartButton")->setFocus();
-        QStringList landed, captions;
-        QObject watching;  // ends the watch before the lists go
-        connect(qApp, &QApplication::focusChanged, &watching, [&](QWidget*, QWidget* now) {
-            if (now && now->window() == form) landed << now->objectName();
-        });
-        connect(form, &QWidget::windowTitleChanged, &watching, [&](const QString& caption) {
-            captions << caption;
-            if (captions.size() > 1 && caption != "Snapsift") sourceWhileCounting << sourceControls();  // the look is on
-        });
-        auto* openLastReport = form->findChild<QAction*>("OpenLastReportItem");
-        QVERIFY(!openLastReport->isEnabled());
-
-        Click("StartButton");
-        form->activateWindow();  // as the desktop does when the box has gone
-        QVERIFY(QTest::qWaitForWindowActive(form));
-        QCOMPARE(QApplication::focusWidget(), Control("StartButton"));
-        QCOMPARE(landed, QStringList({"AbortButton", "StartButton"}));
-        QVERIFY2(captions.size() >= 3 && captions.first() == "Snapsift - 0 files, 0 found, 0:00" &&
-                     captions.last() == "Snapsift", qPrintable(captions.join(" | ")));
-        const QRegularExpression progress("^Snapsift - ([0-9,]+) files?, [0-9,]+ found, ([0-9]+):[0-5][0-9]$");
-        int files = 0;
-        for (const QString& caption : captions.mid(1, captions.size() - 2)) {
-            const QRegularExpressionMatch match = progress.match(caption);
-            QVERIFY2(match.hasMatch() && match.captured(1).toInt() >= files, qPrintable(caption));
-            files = match.captured(1).toInt();
-        }
-        QVERIFY2(files > 0, qPrintable(captions.join(" | ")));
-        QCOMPARE(sourceWhileCounting, QSet<QString>({"----"}));
-        QCOMPARE(sourceControls(), "++++");
-
-        const QStringList runs = QDir(output.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        QCOMPARE(runs.size(), 1);
-        const QString report = QDir(output.path()).filePath(runs[0] + "/Quorvia JPG Files.htm");
-        QVERIFY2(boxes_.lastBox.endsWith("\nReport: " + report), qPrintable(boxes_.lastBox));
-        QVERIFY(openLastReport->isEnabled());
-        boxes_.seen.clear();
-        Trigger("OpenLastReportItem");
-        QCOMPARE(boxes_.seen, QStringList("open " + QUrl::fromLocalFile(report).toString()));
     }
 
     // The running look's extra 1500 twips never push the window below the screen's work area.
@@ -299,6 +265,7 @@ private slots:
             box->buttons().value(0)->click();
         });
         Click("StartButton");  // nothing chosen: no scan
+        QVERIFY(QTest::qWaitFor([this] { return !form_->Logic().Running(); }, 10'000));
         state_.OutputFolder = QDir::tempPath().toStdString() + "/";
         WhenModal<QFileDialog>([&](QFileDialog* d) {
             seen << d->windowTitle() << d->directory().path();
@@ -311,16 +278,13 @@ private slots:
         QCOMPARE(TextOf(Control("OutputFolderBox")), "/");
     }
 
-    // Each button, key and menu item reaches its own handler, each on a new window, idle or in
-    // the running look: what it asked of the desktop, the abort asked for, the window's mode, or
-    // "closed"; and each About box open (one at a time, modeless), whose links, not its
-    // description, open the maker's page.
-    void widgetsReachTheLogic() {
+    // Each key and menu key reaches its own handler, each on a new window: what it asked of the
+    // desktop, then the window's mode or "closed"; the About box (one at a time, modeless) closes
+    // on Esc and Return, and its links, not its description, open the maker's page.
+    void keysReachTheLogic() {
         const auto key = [this](const char* name, Qt::Key key) { Control(name)->setFocus(), QTest::keyClick(Control(name), key); };
-        const auto browse = [this](std::string ScanState::*folder, const char* button) { state_.*folder = "/f/", Click(button); };
         const auto about = [this](Qt::Key key) { Trigger("AboutItem"), QTest::keyClick(form_->About()->findChild<QWidget*>("Description"), key); };
         const auto links = [this] { for (const char* label : {"Copyright", "Address", "Description"}) QTest::mouseClick(form_->About()->findChild<QWidget*>(label), Qt::LeftButton); };
-        const QString help = "message If \"Only Search User Profile Folders";
         // Alt and the menu's key open it; the item's key chooses from it.
         const auto menuKeys = [this](Qt::Key menu, Qt::Key item) {
             QTest::keyClick(form_.get(), menu, Qt::AltModifier);
@@ -329,51 +293,24 @@ private slots:
             services_.seen << open->objectName();
             QTest::keyClick(open, item);
         };
-        const auto startAsked = [this](bool change) {
-            form_->Logic().SetAccessTimeForecaster([change](const std::string&) {
-                return change ? AccessTimeForecast::OthersFilesChange : AccessTimeForecast::Kept;
-            });
-            state_.OutputFolder = "/nonexistent/";
-            Click("StartButton");
-        };
-        const struct { const char* why; bool running, yes; std::function<void()> act; QString seen; } rows[] = {
-            {"HelpButton", false, false, [&] { Click("HelpButton"); }, help + " | drives"},
-            {"Return on the focused button", false, false, [&] { key("HelpButton", Qt::Key_Return); }, help + " | drives"},
-            {"StartButton", false, false, [&] { Click("StartButton"); }, "message Please choose an output folder. | drives"},
-            {"OutputBrowseButton", false, false, [&] { browse(&ScanState::OutputFolder, "OutputBrowseButton"); }, "browse at /f/ | drives"},
-            {"SourceBrowseButton", false, false, [&] { Click("ProfileFoldersOnly"), browse(&ScanState::SourceFolder, "SourceBrowseButton"); },
-             "browse at /f/ | folder"},
-            {"AbortButton, Yes", true, true, [&] { Click("AbortButton"); }, "question Are you sure you want to cancel this | abort drives"},
-            {"AbortButton, No", true, false, [&] { Click("AbortButton"); }, "question Are you sure you want to cancel this | drives"},
-            {"ProfileFoldersOnly", false, false, [&] { Click("ProfileFoldersOnly"); }, " | folder"},
-            {"File > Exit", false, false, [&] { Trigger("ExitItem"); }, " | closed"},
-            {"Alt+F, X", false, false, [&] { menuKeys(Qt::Key_F, Qt::Key_X); }, "FileMenu | closed"},
-            {"Alt+H, A", false, false, [&] { menuKeys(Qt::Key_H, Qt::Key_A); }, "HelpMenu | drives about"},
-            {"START, access times would change, No", false, false, [&] { startAsked(true); },
-             "question Searching will change the last-acces [No] | drives"},
-            {"START, access times would change, Yes", false, true, [&] { startAsked(true); },
-             "question Searching will change the last-acces [No], message Error creating output folder. | drives"},
-            {"START, access times kept", false, false, [&] { startAsked(false); }, "message Error creating output folder. | drives"},
-            {"Help > About..., then Exit", false, false, [&] { Trigger("AboutItem"), Trigger("ExitItem"); }, " | closed about"},
-            {"the close box", false, false, [&] { form_->close(); }, " | closed"},
-            {"the close box while running", true, false, [&] { form_->close(); }, " | drives"},
-            {"Esc in the About box", false, false, [&] { about(Qt::Key_Escape); }, " | drives"},
-            {"Return in the About box", false, false, [&] { about(Qt::Key_Return); }, " | drives"},
-            {"Help > About... twice, its labels", false, false, [&] { Trigger("AboutItem"), Trigger("AboutItem"), links(); },
+        const struct { const char* why; std::function<void()> act; QString seen; } rows[] = {
+            {"Return on the focused button", [&] { key("HelpButton", Qt::Key_Return); }, "message If \"Only Search User Profile Folders | drives"},
+            {"Alt+F, X", [&] { menuKeys(Qt::Key_F, Qt::Key_X); }, "FileMenu | closed"},
+            {"Alt+H, A", [&] { menuKeys(Qt::Key_H, Qt::Key_A); }, "HelpMenu | drives about"},
+            {"Esc in the About box", [&] { about(Qt::Key_Escape); }, " | drives"},
+            {"Return in the About box", [&] { about(Qt::Key_Return); }, " | drives"},
+            {"Help > About... twice, its labels", [&] { Trigger("AboutItem"), Trigger("AboutItem"), links(); },
              "open https://snapsift.example.org, open https://snapsift.example.org | drives about"}};
         for (const auto& row : rows) {
             NewForm(services_);
-            services_.yes = row.yes;
-            if (row.running) form_->Logic().SetRunningLook(true);
             row.act();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QString seen = services_.seen.join(", ") + " | " + (state_.AbortRequested ? "abort " : "");
+            QString seen = services_.seen.join(", ") + " | ";
             seen += !form_->isVisible() ? "closed" : Control("DriveList")->isVisible() ? "drives"
                   : Control("SourceFolderBox")->isVisible() ? "folder" : "neither";
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (qobject_cast<AboutBox*>(w)) seen += QString(w->isVisible() ? " about" : " about hidden") + (w->isModal() ? " modal" : "");
             QCOMPARE(QStringList({row.why, seen}), QStringList({row.why, row.seen}));
-            form_->Logic().SetRunningLook(false);
         }
     }
 
@@ -395,7 +332,7 @@ private slots:
         form_->SetImageEntries({"x.img [NTFS]"}, "Add disk image...", -1);
         listed = "/media/b / /media/a";
         reread();
-        QCOMPARE(Shown(*combo), "/media/b,/,@/media/a,x.img [NTFS],Add disk image... image -1 /media/a");
+        QCOMPARE(snapsift::Shown(*combo), "/media/b,/,@/media/a,x.img [NTFS],Add disk image... image -1 /media/a");
         QCOMPARE(form_->Logic().SelectedDriveRoot(), "/media/a");
         const QString chooser = "choose Choose a disk image: Disk images (*.dd *.raw *.img *.001 *.E01 *.e01);;All files (*) at ";
         const auto keys = [combo](std::initializer_list<Qt::Key> list) { for (const Qt::Key key : list) QTest::keyClick(combo, key); };
@@ -421,13 +358,13 @@ private slots:
             services_.seen.clear();
             row.act();
             QCoreApplication::processEvents();
-            QCOMPARE(QStringList({row.why, Shown(*combo)}), QStringList({row.why, row.shown}));
+            QCOMPARE(QStringList({row.why, snapsift::Shown(*combo)}), QStringList({row.why, row.shown}));
             QCOMPARE(QStringList({row.why, services_.seen.join("")}), QStringList({row.why, row.chooser ? chooser : ""}));
         }
         form_->SetImageEntries({"x.img [NTFS]", "y.img [NTFS]"}, "Add disk image...", 1);
         listed = "/ /media/a";
         reread();
-        QCOMPARE(Shown(*combo) + QString::number(form_->SelectedImageEntry()),
+        QCOMPARE(snapsift::Shown(*combo) + QString::number(form_->SelectedImageEntry()),
                  "/,/media/a,x.img [NTFS],@y.img [NTFS],Add disk image... image 1 1");
     }
 
@@ -455,7 +392,7 @@ private slots:
         for (const auto& row : rows) {
             listed = row.listed;
             row.act();
-            QCOMPARE(QStringList({row.why, Shown(combo)}), QStringList({row.why, row.shown}));
+            QCOMPARE(QStringList({row.why, snapsift::Shown(combo)}), QStringList({row.why, row.shown}));
         }
     }
 
@@ -482,37 +419,6 @@ private slots:
     }
 #endif
 
-    // A due turn serves the timers and the sockets ("F"), a paced one neither ("-"); every turn
-    // runs the call posted before it ("!" when not), and a box that call opens in a paced turn
-    // waits for its input as usual.
-    void fullAndPacedTurns() {
-        int fds[2], wakes = 0, timeouts = 0, calls = 0, answer = 0;
-        QObject receiver;  // the calls still posted at the end go with it
-        QCOMPARE(pipe(fds), 0);
-        const auto closePipe = qScopeGuard([&] { for (const int fd : fds) close(fd); });
-        QCOMPARE(write(fds[1], "x", 1), 1);
-        QSocketNotifier notifier(fds[0], QSocketNotifier::Read);
-        QTimer due;
-        connect(&notifier, &QSocketNotifier::activated, this, [&] { ++wakes; });
-        connect(&due, &QTimer::timeout, this, [&] { ++timeouts; });
-        due.start(0);
-        PacedEventTurn turn;
-        QString got;
-        for (const qint64 now : {0, 1, 2'000'000, 2'000'001}) {
-            wakes = timeouts = calls = 0;
-            QMetaObject::invokeMethod(&receiver, [&] { ++calls; }, Qt::QueuedConnection);
-            turn.Turn(now);
-            got += calls != 1 ? u'!' : wakes && timeouts ? u'F' : wakes || timeouts ? u'?' : u'-';
-        }
-        QCOMPARE(got, "F-F-");
-        QMetaObject::invokeMethod(&receiver, [&] {
-            QMessageBox box(QMessageBox::NoIcon, "Snapsift", "Cancel?", QMessageBox::Yes | QMessageBox::No);
-            QTimer::singleShot(20, &box, [&box] { box.button(QMessageBox::Yes)->click(); });
-            answer = box.exec();
-        }, Qt::QueuedConnection);
-        turn.Turn(2'000'002);
-        QCOMPARE(answer, int(QMessageBox::Yes));
-    }
 };
 
 }  // namespace snapsift

@@ -36,23 +36,13 @@ struct ShotServices : SystemWindowServices {
     }
 };
 
-// Shoots itself once, at the 1500th file of the scan (the walk turns the event loop once a file).
-struct ShotForm : QtMainWindow {
-    using QtMainWindow::QtMainWindow;
-    int shown = 0;
-    void Turn(std::int64_t nowNs) override {
-        QtMainWindow::Turn(nowNs);
-        if (++shown == 1500) Shoot(*this, "window-scanning.png");
-    }
-};
-
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     args = QApplication::arguments();
     if (args.size() != 5) qFatal("usage: snapsift_window_shots SHOOT_COMMAND OUT_DIR EVIDENCE_ROOT OUTPUT_FOLDER");
     ScanState state;
     ShotServices services;
-    ShotForm window(state, services);
+    QtMainWindow window(state, services);
     window.findChild<DriveCombo*>("DriveList")->SetSource([] { return std::vector{MountEntry(args[3].toStdString(), "EVIDENCE", "ntfs3")}; });
     window.show();
     Shoot(window, "window-idle.png");
@@ -60,6 +50,10 @@ int main(int argc, char* argv[]) {
     for (const char* name : {"ProfileFoldersOnly", "SourceBrowseButton", "OutputBrowseButton"}) window.findChild<QAbstractButton*>(name)->click();
     Shoot(window, "window-folder-mode.png");
     window.findChild<QAbstractButton*>("StartButton")->click();
+    // Mid-scan, once the running look is on (a scan shorter than that is shot at its final box).
+    QTest::qWaitFor([&] { return window.findChild<QWidget*>("AbortButton")->isVisible() || !window.Logic().Running(); });
+    if (window.Logic().Running()) Shoot(window, "window-scanning.png");
+    QTest::qWaitFor([&] { return !window.Logic().Running(); }, 600'000);
     window.findChild<QAction*>("AboutItem")->trigger();
     Shoot(*window.About(), "about.png");
     return 0;

@@ -1,0 +1,271 @@
+// What the main window must show for what the examiner does, the same whatever toolkit draws it:
+// one table, run against the window logic with a recording view and against the Qt and the Win32
+// windows. A scan in the table lists a folder that stalls, as a hung network open does, until the
+// test lets it go on; the window answers meanwhile.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "scan/ScanRun.h"
+#include "volume/Volume.h"
+#include "window/MainWindowLogic.h"
+
+namespace snapsift::test {
+
+// A volume of one folder, "R/", whose listing stalls at its start until Release() or 5 s, then
+// gives the files f0.txt to f9.txt (no photos) and fails (error 5). What no image is, for the run
+// (liveVolume).
+class StalledVolume final : public Volume {
+public:
+    std::atomic<bool> stalled = false;  // the listing waits now
+    std::atomic<int> listed = 0;        // the listings that have ended their wait
+
+    void Release() {
+        {
+            const std::lock_guard lock(mutex_);
+            released_ = true;
+        }
+        wake_.notify_all();
+    }
+    char Separator() const override { return '/'; }
+    std::string DriveRoot() const override { return {}; }
+    bool FolderExists(const std::string& path) const override { return path == "R/"; }
+    bool IsPlainEntry(const std::string&) const override { return false; }
+    std::unique_ptr<VolumeFolder> OpenRoot(const std::string&, SystemError&) override {
+        return std::make_unique<Listing>(*this);
+    }
+    std::unique_ptr<VolumeFolder> OpenBelow(const VolumeFolder&, const std::string&, const FileIdentity&,
+                                            SystemError& error) override {
+        error = SystemError{2};
+        return nullptr;
+    }
+    std::optional<FileIdentity> IdentityOfLocalFolder(const std::string&) const override { return std::nullopt; }
+
+private:
+    class Listing final : public VolumeFolder {
+    public:
+        explicit Listing(StalledVolume& volume) : volume_(volume) {}
+        ListingStep Next(std::string_view& name, EntryKind& kind, FileIdentity*) override {
+            if (at_ == 0) volume_.Stall();
+            if (at_ == 10) return ListingStep::Failed;
+            name_ = "f" + std::to_string(at_++) + ".txt";
+            name = name_;
+            kind = EntryKind::File;
+            return ListingStep::Entry;
+        }
+        SystemError Error() const override { return SystemError{5}; }
+        bool AccessTimeKept() const override { return true; }
+        std::unique_ptr<VolumeFile> OpenFile(std::string_view, const std::string&, SystemError& error) const override {
+            error = SystemError{2};
+            return nullptr;
+        }
+
+    private:
+        StalledVolume& volume_;
+        int at_ = 0;
+        std::string name_;
+    };
+
+    void Stall() {
+        std::unique_lock lock(mutex_);
+        stalled = true;
+        wake_.wait_for(lock, std::chrono::seconds(5), [this] { return released_; });
+        stalled = false;
+        ++listed;
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool released_ = false;
+};
+
+// A window as the table drives it: the examiner's acts, and what it shows.
+class ContractWindow {
+public:
+    virtual ~ContractWindow() = default;
+    virtual MainWindowLogic& Logic() = 0;
+    virtual ScanState& State() = 0;
+    // As a mouse click does: the control takes the focus and its handler runs; nothing on a
+    // control hidden or disabled.
+    virtual void Click(Control control) = 0;
+    virtual void Choose(MenuCommand command) = 0;
+    virtual void CloseBox() = 0;
+    // The answer to the Yes/No boxes to come.
+    virtual void Answer(bool yes) = 0;
+    // Each box and chooser shown since the last call, as BoxText gives it.
+    virtual std::vector<std::string> Boxes() = 0;
+    virtual bool Shown(Control control) = 0;
+    virtual bool Enabled(Control control) = 0;
+    virtual std::string Text(Control control) = 0;
+    virtual std::string Caption() = 0;
+    virtual std::string Focused() = 0;  // the control's name, or "none"
+    virtual bool MenuEnabled(MenuCommand command) = 0;
+    virtual bool AboutShown() = 0;
+    virtual bool Closed() = 0;
+    virtual int ClientTwips() = 0;  // the client area's height
+    // Runs the window's event loop until done() or 10 s; false on the timeout.
+    virtual bool RunUntil(const std::function<bool()>& done) = 0;
+};
+
+// A box as the table names it: its text's first 40 characters, line breaks as spaces, then "?"
+// for Yes and No, "?[No]" when Enter presses No; a chooser as "browse" with its title.
+inline std::string BoxText(std::string text, bool question, bool noPreselected) {
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
+    for (char& c : text) c = c == '\n' ? ' ' : c;
+    for (std::size_t at; (at = text.find("  ")) != std::string::npos;) text.erase(at, 1);
+    return text.substr(0, 40) + (question ? noPreselected ? "?[No]" : "?" : "");
+}
+
+// The window's look: "idle drives", "idle folder" or "running folder" when it is one of those
+// (the running one 1500 twips higher, the progress frame's inside shown with it), else what is
+// shown and what is greyed out, then the caption (a running scan's elapsed time as "m:ss"), the focus, the path on show, "report" once Open
+// Last Report is offered and "about" while the About box shows.
+inline std::string Look(ContractWindow& w) {
+    if (w.Closed()) return w.AboutShown() ? "closed | about" : "closed";
+    static constexpr Control kControls[] = {Control::HelpButton, Control::ProfileFoldersOnly, Control::DriveList,
+                                            Control::SourceFolderBox, Control::IncludePhotos, Control::AbortButton,
+                                            Control::ProgressFrame, Control::StartButton, Control::OutputBrowseButton,
+                                            Control::SearchSubfolders, Control::SourceBrowseButton};
+    std::string shown, off;
+    for (const Control c : kControls) {
+        if (w.Shown(c)) shown += std::string(ControlName(c)) + " ";
+        if (!w.Enabled(c)) off += std::string(ControlName(c)) + " ";
+    }
+    std::string look = "shown " + shown + "off " + off;
+    if (off.empty() && shown == "HelpButton ProfileFoldersOnly DriveList IncludePhotos StartButton OutputBrowseButton ")
+        look = "idle drives ";
+    if (off.empty() && shown == "HelpButton ProfileFoldersOnly SourceFolderBox IncludePhotos StartButton "
+                                "OutputBrowseButton SearchSubfolders SourceBrowseButton ")
+        look = "idle folder ";
+    if (shown == "HelpButton ProfileFoldersOnly SourceFolderBox IncludePhotos AbortButton ProgressFrame "
+                 "OutputBrowseButton SearchSubfolders SourceBrowseButton " &&
+        off == "HelpButton ProfileFoldersOnly DriveList IncludePhotos OutputBrowseButton SearchSubfolders SourceBrowseButton ")
+        look = "running folder ";
+    const bool running = look == "running folder ";
+    if (w.ClientTwips() != (running ? kClientHeight : kClientHeight - kProgressHeight))
+        look += "height " + std::to_string(w.ClientTwips()) + " ";
+    if (w.Shown(Control::ShownPath) != running || w.Shown(Control::ScanningLabel) != running) look += "frame's inside ";
+    // A running scan's caption with its elapsed time as "m:ss", which a slow machine may not keep at 0:00.
+    std::string caption = w.Caption();
+    if (caption.starts_with("Snapsift - ")) caption = caption.substr(0, caption.rfind(", ")) + ", m:ss";
+    return look + "| " + caption + (w.AboutShown() ? "" : " | focus " + w.Focused()) + " | path " + w.Text(Control::ShownPath) +
+           (w.MenuEnabled(MenuCommand::OpenLastReport) ? " | report" : "") + (w.AboutShown() ? " | about" : "");
+}
+
+struct ContractRow {
+    const char* why;
+    bool scan;  // during a scan of R/ (folder mode) whose listing stalls
+    bool yes;   // the answer to Yes/No boxes
+    std::function<void(ContractWindow&)> act;
+    // The boxes, then the look; for a scan, those while the listing stalls, then "=>", those
+    // once it has gone on and the run has ended.
+    std::string shown;
+};
+
+inline const std::vector<ContractRow>& ContractRows() {
+    using W = ContractWindow;
+    const auto click = [](Control c) { return [c](W& w) { w.Click(c); }; };
+    const auto forecast = [](AccessTimeForecast f) {
+        return [f](W& w) {
+            w.Logic().SetAccessTimeForecaster([f](const std::string&) { return f; });
+            w.State().OutputFolder = "/nonexistent/";
+            w.Click(Control::StartButton);
+        };
+    };
+    const std::string idle = "idle drives | Snapsift | focus StartButton | path ";
+    const std::string running = "running folder | Snapsift - 0 files, 0 found, m:ss | focus AbortButton | path ";
+    const std::string ended = "idle folder | Snapsift | focus StartButton | path ";
+    const std::string complete = "Operation complete. Total files found: 0";
+    const std::string abort = "Are you sure you want to cancel this ope?";
+    static const std::vector<ContractRow> rows = {
+        {"help", false, false, click(Control::HelpButton),
+         "If \"Only Search User Profile Folders On ; idle drives | Snapsift | focus HelpButton | path "},
+        {"START, no output folder", false, false, click(Control::StartButton), "Please choose an output folder.; " + idle},
+        {"START, access times would change, No", false, false, forecast(AccessTimeForecast::OthersFilesChange),
+         "Searching will change the last-access ti?[No]; " + idle},
+        {"START, access times would change, Yes", false, true, forecast(AccessTimeForecast::OthersFilesChange),
+         "Searching will change the last-access ti?[No]; Error creating output folder.; " + idle},
+        {"START, access times kept", false, false, forecast(AccessTimeForecast::Kept),
+         "Error creating output folder.; " + idle},
+        {"folder mode", false, false, click(Control::ProfileFoldersOnly),
+         "idle folder | Snapsift | focus ProfileFoldersOnly | path "},
+        {"File > Exit", false, false, [](W& w) { w.Choose(MenuCommand::Exit); }, "closed"},
+        {"Help > About..., then File > Exit", false, false,
+         [](W& w) { w.Choose(MenuCommand::About), w.Choose(MenuCommand::Exit); }, "closed | about"},
+        {"each Browse, in folder mode", false, false,
+         [](W& w) {
+             for (const Control c : {Control::ProfileFoldersOnly, Control::SourceBrowseButton, Control::OutputBrowseButton})
+                 w.Click(c);
+         },
+         "browse Choose the folder to search:; browse Choose where the run folder goes:; "
+         "idle folder | Snapsift | focus OutputBrowseButton | path "},
+        {"the close box", false, false, [](W& w) { w.CloseBox(); }, "closed"},
+        {"Help > About...", false, false, [](W& w) { w.Choose(MenuCommand::About); }, "idle drives | Snapsift | path  | about"},
+        {"a scan", true, false, [](W&) {}, running + " => " + complete + "; " + ended + "R/f9.txt | report"},
+        {"ABORT, Yes", true, true, click(Control::AbortButton),
+         abort + "; " + running + " => Operation aborted. Total files found: 0 ; " + ended + " | report"},
+        {"ABORT, No", true, false, click(Control::AbortButton),
+         abort + "; " + running + " => " + complete + "; " + ended + "R/f9.txt | report"},
+        {"START, Help, Browse and the mode during a scan", true, false,
+         [](W& w) {
+             for (const Control c : {Control::StartButton, Control::HelpButton, Control::SourceBrowseButton,
+                                     Control::OutputBrowseButton, Control::ProfileFoldersOnly})
+                 w.Click(c);
+         },
+         running + " => " + complete + "; " + ended + "R/f9.txt | report"},
+        {"Help > About... during a scan", true, false, [](W& w) { w.Choose(MenuCommand::About); },
+         "running folder | Snapsift - 0 files, 0 found, m:ss | path  | about => " + complete +
+             "; idle folder | Snapsift | path R/f9.txt | report | about"},
+        {"File > Exit during a scan: it ends, no file examined, then the window closes", true, false,
+         [](W& w) { w.Choose(MenuCommand::Exit); }, running + " => closed"},
+        {"the close box during a scan", true, false, [](W& w) { w.CloseBox(); }, running + " => closed"}};
+    return rows;
+}
+
+// Runs a row on a new window in its first look (profile mode; source and output folders unset):
+// what it shows, as the row's `shown` has it. A scan row's output folder is `output`.
+inline std::string RunContractRow(ContractWindow& w, const ContractRow& row, const std::string& output) {
+    const auto shown = [&w] {
+        std::string boxes;
+        for (const std::string& box : w.Boxes()) boxes += box + "; ";
+        return boxes + Look(w);
+    };
+    w.Answer(row.yes);
+    if (!row.scan) {
+        row.act(w);
+        w.RunUntil([&w] { return !w.Logic().Running(); });
+        return shown();
+    }
+    StalledVolume volume;
+    ScanEnvironment environment;
+    environment.liveVolume = &volume;
+    w.Logic().SetScanEnvironment(environment);
+    w.Logic().SetAccessTimeForecaster([](const std::string&) { return AccessTimeForecast::Kept; });
+    w.Click(Control::ProfileFoldersOnly);
+    w.State().SourceFolder = "R/";
+    w.State().OutputFolder = output;
+    w.Click(Control::StartButton);
+    if (!w.RunUntil([&] { return volume.stalled && w.Shown(Control::AbortButton); })) {
+        volume.Release();  // the run, wherever it is, must not outlive the volume
+        w.RunUntil([&] { return !w.Logic().Running(); });
+        return "the scan did not stall";
+    }
+    w.Boxes();
+    row.act(w);
+    // The window's own turns go on meanwhile: some ticks' worth.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(4 * kScanTickMs);
+    w.RunUntil([&] { return std::chrono::steady_clock::now() >= until; });
+    std::string seen = (volume.stalled ? "" : "not stalled: ") + shown();
+    volume.Release();
+    const bool ended = w.RunUntil([&] { return w.Closed() || !w.Logic().Running(); });
+    return seen + " => " + (ended ? shown() : "the scan did not end");
+}
+
+}  // namespace snapsift::test
