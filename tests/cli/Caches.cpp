@@ -34,14 +34,10 @@ constexpr std::size_t kAllPhotos = kCaches * 7;
 // A build without SQLite names the SQL cache it cannot read, and its run is incomplete.
 constexpr int kCleanExit = kCaches == 4 ? 0 : 3;
 
-std::string ReadAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 
 std::string Md5OfFile(const fs::path& file) {
-    const std::string bytes = ReadAll(file);
+    const std::string bytes = ReadBytes(file);
     MD5 md5;
     md5.Init();
     md5.Update({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
@@ -55,7 +51,7 @@ struct Photo {
 // A manifest's rows after its header, each of at least `columns` fields.
 std::vector<std::vector<std::string>> ManifestRows(const fs::path& manifest, std::size_t columns) {
     std::vector<std::vector<std::string>> rows;
-    std::istringstream lines(ReadAll(manifest));
+    std::istringstream lines(ReadBytes(manifest));
     std::string line;
     std::getline(lines, line);
     while (std::getline(lines, line)) {
@@ -115,7 +111,7 @@ protected:
         for (const auto& made : fs::directory_iterator(tree.Path("out"))) fs::remove_all(made.path());
         return RunCli(tree, arguments);
     }
-    std::vector<ParsedEntry> ReportEntries() const { return ParseReport(ReadAll(RunReport(tree.Path("out")))).entries; }
+    std::vector<ParsedEntry> ReportEntries() const { return ParseReport(ReadBytes(RunReport(tree.Path("out")))).entries; }
     fs::path Src(const std::string& relative) const { return tree.Path("src/" + relative); }
     // A scan without photos of a fresh copy of the fixtures, changed first.
     CliResult ScanAfter(const std::function<void()>& change) {
@@ -125,7 +121,7 @@ protected:
         return Scan({"--no-photos"});
     }
     void EditBytes(const std::string& file, const std::function<void(std::string&)>& edit) {
-        std::string bytes = ReadAll(Src(file));
+        std::string bytes = ReadBytes(Src(file));
         edit(bytes);
         std::ofstream(Src(file), std::ios::binary | std::ios::trunc) << bytes;
     }
@@ -223,7 +219,7 @@ TEST_F(CacheTest, AFaultyCacheDegradesOnlyTheEntryItTouchesAndTheRunSaysSo) {
         {"an edited key in the SQL cache",
          [&] {
              for (const char* shard : {"sqldb0", "sqldb1", "sqldb2"})
-                 if (ReadAll(Src(std::string("chromium-sql/") + shard)).find("/n1234567_890") != std::string::npos)
+                 if (ReadBytes(Src(std::string("chromium-sql/") + shard)).find("/n1234567_890") != std::string::npos)
                      EditBytes(std::string("chromium-sql/") + shard, EditKey("/n1234567_890", "/n1234568_890"));
          },
          kAllPhotos, "does not match its stored hash", true},
@@ -396,7 +392,9 @@ TEST_F(CacheTest, WhatALyingServerLeftInEachCacheIsReportedAsItIs) {
         EXPECT_EQ(entry.status, kind->said) << where;
         EXPECT_EQ(entry.md5, kind->decoded ? response.md5Decoded : response.md5Sent) << where;
         EXPECT_EQ(entry.image.empty(), !kind->decoded) << where;
-        if (kind->decoded) EXPECT_EQ(Md5OfFile(runFolder / entry.image), response.md5Decoded) << where;
+        if (kind->decoded) {
+            EXPECT_EQ(Md5OfFile(runFolder / entry.image), response.md5Decoded) << where;
+        }
     }
     for (const auto& kind : kinds) {
         std::string expected;
@@ -408,7 +406,7 @@ TEST_F(CacheTest, WhatALyingServerLeftInEachCacheIsReportedAsItIs) {
         EXPECT_EQ(seen, expected) << kind.kind;
     }
     // The server's text never reaches a spreadsheet as a formula: not in the CSV, not in a listing.
-    const std::string csv = ReadAll(runFolder / "Quorvia JPG Files.csv");
+    const std::string csv = ReadBytes(runFolder / "Quorvia JPG Files.csv");
     EXPECT_NE(csv.find(",\\x40SUM(1+1),"), std::string::npos);
     for (const char* folder : {"hostile-chromium-simple", "hostile-firefox-cache2"}) {
         const CliResult listed = RunCli(tree, {"--list-cache", tree.Text(std::string("src/") + folder)});
