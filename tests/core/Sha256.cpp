@@ -7,6 +7,7 @@
 #include "hash/Md5Sha256.h"
 #include "hash/Sha256.h"
 #include "search/EvidenceRead.h"
+#include "support/ScriptedVolume.h"
 
 namespace snapsift {
 
@@ -22,29 +23,6 @@ std::string Md5Of(std::string_view message) {
     md5.Update(Bytes(message));
     return md5.Final();
 }
-
-// An evidence file in memory that counts what is read of it.
-class CountedFile final : public VolumeFile {
-public:
-    explicit CountedFile(std::string bytes) : bytes_(std::move(bytes)) {}
-    std::int64_t Size() const override { return static_cast<std::int64_t>(bytes_.size()); }
-    bool Times(std::optional<DateTime>&, DateTime&, DateTime&) const override { return false; }
-    std::int64_t Read(void* buffer, std::size_t size) override {
-        const std::size_t count = std::min(size, bytes_.size() - at_);
-        std::copy_n(bytes_.data() + at_, count, static_cast<char*>(buffer));
-        at_ += count;
-        bytesRead += count;
-        return static_cast<std::int64_t>(count);
-    }
-    bool UnchangedSinceOpen() override { return true; }
-    bool AccessTimeKept() const override { return true; }
-    SystemError Error() const override { return {}; }
-    std::size_t bytesRead = 0;
-
-private:
-    std::string bytes_;
-    std::size_t at_ = 0;
-};
 
 }  // namespace
 
@@ -93,12 +71,18 @@ TEST(Md5Sha256Engine, BothEnginesGiveBothDigestsInAnySplit) {
 
 // The evidence's one pass gives both digests and the copy: each byte is read once.
 TEST(Sha256Engine, OnePassOverTheEvidenceGivesBothDigestsAndTheCopy) {
-    for (const std::string message : {std::string("abc"), std::string((1 << 20) + 4096, 'p')}) {
-        CountedFile file(message);
+    std::string pattern((1 << 20) + 4096, '\0');  // over 16 reads, no two alike
+    for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<char>((i * 31 + 7) % 251);
+    for (const std::string& message : {std::string("abc"), pattern}) {
+        std::int64_t bytesRead = 0;
+        test::ScriptedFile file;
+        file.bytes = message;
+        file.size = static_cast<std::int64_t>(message.size());
+        file.bytesRead = &bytesRead;
         std::string copy;
         const EvidenceDigest digest = DigestEvidence(file, [&](std::string_view bytes) { copy += bytes; });
-        EXPECT_EQ(std::tuple(digest.sha256.value_or(""), digest.hex.value_or(""), copy == message, file.bytesRead),
-                  std::tuple(Sha256::Of(message), Md5Of(message), true, message.size()))
+        EXPECT_EQ(std::tuple(digest.sha256.value_or(""), digest.hex.value_or(""), copy == message, bytesRead),
+                  std::tuple(Sha256::Of(message), Md5Of(message), true, file.size))
             << message.size();
     }
 }
