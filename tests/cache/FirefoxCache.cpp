@@ -37,19 +37,6 @@ TEST(Cache2, EveryEntryAsServedInEntriesAndInDoomed) {
     EXPECT_EQ(read, test::ServedRows().size());
 }
 
-TEST(Cache2, EntryFileNames) {
-    const struct { const char* name; Cache2Folder folder; bool entry; } rows[] = {
-        {"0352CAE71DC5E1DD21CA3ABCF906CE247863CD88", Cache2Folder::Entries, true},
-        {"0352cae71dc5e1dd21ca3abcf906ce247863cd88", Cache2Folder::Entries, false},
-        {"ce_T151c2VyQ29udGV4dElkPTUs", Cache2Folder::Entries, false},
-        {"1804289383", Cache2Folder::Doomed, true},
-        {"1804289383", Cache2Folder::Entries, false},
-        {"0352CAE71DC5E1DD21CA3ABCF906CE247863CD88", Cache2Folder::Doomed, false},
-        {"", Cache2Folder::Doomed, false},
-    };
-    for (const auto& row : rows) EXPECT_EQ(IsCache2EntryFileName(row.name, row.folder), row.entry) << row.name;
-}
-
 TEST(Cache2, UrlFromKey) {
     const struct { const char* key; std::optional<std::string> url; } rows[] = {
         {"a,:https://cdn/x.jpg?a=1,b=2", "https://cdn/x.jpg?a=1,b=2"},

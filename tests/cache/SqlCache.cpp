@@ -101,20 +101,6 @@ TEST(SqlCache, EveryEntryAsServed) {
     EXPECT_EQ(urls.size(), test::ServedRows().size());
 }
 
-// The second cache's responses are cut, moved or missing, its keys as sound as the first's.
-TEST(SqlCache, EveryStoredKeyGivesItsStoredHash) {
-    std::size_t entries = 0;
-    for (const char* cache : {"chromium-sql/", "hostile-chromium-sql/"})
-        for (const char* shard : {"sqldb0", "sqldb1", "sqldb2"}) {
-            SCOPED_TRACE(std::string(cache) + shard);
-            const std::string bytes = test::FixtureFile(std::string(cache) + shard);
-            const SqlCacheContents contents = ReadSqlCache(AsBytes(bytes), shard);
-            for (const CacheEntry& entry : contents.entries) EXPECT_EQ(entry.note.find("hash"), std::string::npos);
-            entries += contents.entries.size();
-        }
-    EXPECT_EQ(entries, 22u);
-}
-
 TEST(SqlCache, AlteredRowsOfTheLargePhoto) {
     const std::string shard = test::FixtureFile("chromium-sql/sqldb1");
     const std::string stored = *Find(ReadSqlCache(AsBytes(shard), "sqldb1"), kLargePhoto)->bodyBytes;

@@ -207,42 +207,6 @@ TEST_F(CliTest, VerifyOpensNothingButTheRunFoldersOwnFiles) {
     EXPECT_EQ(RunCli(tree, {"--verify", ToText(run)}).exitCode, 0);
 }
 
-// The sample drive's CSV, whole, against the expected file: its rows sorted by path (the walk
-// goes in the file system's listing order), the drive's place, the created times the copy was
-// given and the entry numbers written as placeholders.
-TEST_F(CliTest, TheSampleDrivesCsvIsAsExpected) {
-    const fs::path drive = tree.Path("drive");
-    fs::copy(fs::path(SNAPSIFT_SOURCE_DIR) / "examples/sample-drive", drive, fs::copy_options::recursive);
-    for (const auto& file : fs::recursive_directory_iterator(drive)) {
-        if (!file.is_regular_file()) continue;
-        const timespec times[2] = {{1243843200, 0}, {1268661909, 0}};  // as the drive's generator sets them
-        ASSERT_EQ(utimensat(AT_FDCWD, file.path().c_str(), times, 0), 0);
-    }
-    ASSERT_EQ(RunCli(tree, {"--profiles", ToText(drive), "--output", tree.Text("out")}).exitCode, 0);
-    const auto rows = ReadCsvRows(ReadBytes(Report().parent_path() / "Quorvia JPG Files.csv"));
-    ASSERT_TRUE(rows);
-    std::vector<std::string> lines;
-    for (std::size_t i = 1; i < rows->size(); ++i) {
-        std::vector<std::string> fields = (*rows)[i];
-        const std::string number = std::exchange(fields[0], "#"), copyEnd = "-" + number + ".jpg";
-        EXPECT_TRUE(fields[1].starts_with(ToText(drive) + "/")) << fields[1];
-        fields[1].replace(0, ToText(drive).size(), "<drive>");
-        EXPECT_EQ(fields[4].size(), 20u) << fields[4];
-        fields[4] = "<created>";
-        EXPECT_TRUE(fields[11].ends_with(copyEnd)) << fields[11];
-        fields[11].replace(fields[11].size() - copyEnd.size(), copyEnd.size(), "-#.jpg");
-        std::string line;
-        for (const std::string& field : fields) line += (line.empty() ? "" : ",") + field;
-        lines.push_back(line + "\r\n");
-    }
-    std::sort(lines.begin(), lines.end());
-    std::string csv = "\xEF\xBB\xBF";
-    for (std::size_t c = 0; c < std::size(kCsvColumns); ++c) csv += (c == 0 ? "" : ",") + std::string(kCsvColumns[c]);
-    csv += "\r\n";
-    for (const std::string& line : lines) csv += line;
-    EXPECT_EQ(csv, ReadBytes(fs::path(SNAPSIFT_SOURCE_DIR) / "tests/cli/expected/sample-drive.csv"));
-}
-
 // 1200 photos, and the signal sent once the report has reached the given size.
 class CliSignalTest : public CliTest {
 protected:

@@ -4,10 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
+#include <algorithm>
 
 #include "cache/IndexDatWriter.h"
 #include "support/CliRun.h"
+#include "support/ReportParser.h"
 
 namespace snapsift::test {
 
@@ -17,22 +18,6 @@ namespace {
 
 constexpr std::uint64_t kLastModified = 130433498760000000;  // 2014-04-30 16:44:36 UTC
 constexpr std::uint64_t kLastAccessed = 130433534760000000;  // 2014-04-30 17:44:36 UTC
-
-std::string ReadAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// The report's entries as text, each from its "<hr>".
-std::vector<std::string> EntryTexts(const std::string& report) {
-    std::vector<std::string> entries;
-    for (std::size_t at = report.find("<hr>\r\n<b>Full path:"); at != std::string::npos;) {
-        const std::size_t next = report.find("<hr>", at + 4);
-        entries.push_back(report.substr(at, next - at));
-        at = next == std::string::npos || report.compare(next, 19, "<hr>\r\n<b>Full path:") != 0 ? std::string::npos : next;
-    }
-    return entries;
-}
 
 class IeCacheIndexTest : public ::testing::Test {
 protected:
@@ -61,6 +46,7 @@ protected:
         for (const auto& made : fs::directory_iterator(tree.Path("out"))) fs::remove_all(made.path());
         return RunCli(tree, {"--folder", tree.Text("src"), "--output", tree.Text("out"), "--no-photos"});
     }
+    std::vector<ParsedEntry> ReportEntries() const { return ParseReport(ReadBytes(RunReport(tree.Path("out")))).entries; }
     TempTree tree;
     IndexDatSource source;
     fs::path index;
@@ -70,35 +56,33 @@ protected:
 
 TEST_F(IeCacheIndexTest, EachPhotoGetsTheRecordOfItsOwnFolderAndNothingBesideTheIndexChanges) {
     const auto time = fs::last_write_time(index);
-    const std::string bytes = ReadAll(index);
+    const std::string bytes = ReadBytes(index);
     const CliResult run = Scan();
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(ReadAll(index), bytes);
+    EXPECT_EQ(ReadBytes(index), bytes);
     EXPECT_EQ(fs::last_write_time(index), time);
     EXPECT_EQ(std::distance(fs::directory_iterator(index.parent_path()), fs::directory_iterator()), 3);
 
-    const auto entries = EntryTexts(ReadAll(RunReport(tree.Path("out"))));
+    const auto entries = ReportEntries();
     ASSERT_EQ(entries.size(), 3u);
-    const struct { const char* folder; const char* url; const char* hits; } recorded[] = {
-        {"ABCD1234", "<b>Cached from:</b> http://a.example/p/n1234567_890_123.jpg<br>", "<b>Hit count:</b> 3<br>"},
-        {"EFGH5678", "<b>Cached from:</b> http://b.example/q/n1234567_890_123.jpg?x=1<br>", "<b>Hit count:</b> 1<br>"},
-    };
+    // By the photo's folder: its record's rows; the photo without a record has none.
+    const struct { const char *folder, *url, *hits, *checked; } recorded[] = {
+        {"ABCD1234", "http://a.example/p/n1234567_890_123.jpg", "3", "4/30/2014 6:00:00 PM (UTC) "},
+        {"EFGH5678", "http://b.example/q/n1234567_890_123.jpg?x=1", "1", "none"}};
     for (const auto& entry : entries) {
-        const bool withoutRecord = entry.find("n7654321_11_22[1].jpg") != std::string::npos;
-        EXPECT_EQ(entry.find("Cached from") == std::string::npos, withoutRecord) << entry;
-        for (const auto& r : recorded)
-            if (entry.find(std::string(r.folder) + "/n1234567") != std::string::npos) {
-                EXPECT_NE(entry.find(r.url), std::string::npos) << entry;
-                EXPECT_NE(entry.find(r.hits), std::string::npos) << entry;
-                EXPECT_NE(entry.find("<b>Last modified (server):</b> 4/30/2014 4:44:36 PM (UTC) <br>"), std::string::npos);
-                EXPECT_NE(entry.find("<b>Last accessed:</b> 4/30/2014 5:44:36 PM (UTC) <br>"), std::string::npos);
-                EXPECT_NE(entry.find("<b>HTTP status:</b> HTTP/1.1 200 OK<br>"), std::string::npos);
-            }
+        const auto record = std::ranges::find_if(recorded, [&](const auto& r) {
+            return entry.name == "n1234567_890_123[1].jpg" && entry.path.find(r.folder) != std::string::npos;
+        });
+        if (record == std::end(recorded)) {
+            EXPECT_TRUE(entry.rows.empty()) << entry.path;
+            continue;
+        }
+        const auto row = [&](const char* label) { return entry.rows.contains(label) ? entry.rows.at(label) : "none"; };
+        EXPECT_EQ(std::tuple(row("Cached from"), row("Hit count"), row("Last checked"), row("Last modified (server)"),
+                             row("Last accessed"), row("HTTP status")),
+                  std::tuple(record->url, record->hits, record->checked, "4/30/2014 4:44:36 PM (UTC) ",
+                             "4/30/2014 5:44:36 PM (UTC) ", "HTTP/1.1 200 OK"));
     }
-    EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](const std::string& entry) {
-                  return entry.find("<b>Last checked:</b> 4/30/2014 6:00:00 PM (UTC) <br>") != std::string::npos;
-              }),
-              1);
 
     const CliResult listed = RunCli(tree, {"--list-cache", index.string()});
     EXPECT_EQ(listed.exitCode, 0) << listed.err;
@@ -115,13 +99,10 @@ TEST_F(IeCacheIndexTest, ADamagedIndexMakesTheRunIncompleteAndItsPhotosSaySo) {
     const CliResult run = Scan();
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_NE(run.err.find("index could not be read"), std::string::npos) << run.err;
-    const auto entries = EntryTexts(ReadAll(RunReport(tree.Path("out"))));
+    const auto entries = ReportEntries();
     ASSERT_EQ(entries.size(), 3u);
-    for (const auto& entry : entries) {
-        if (entry.find("Cached from") == std::string::npos) {
-            EXPECT_NE(entry.find("could not be read whole"), std::string::npos) << entry;
-        }
-    }
+    for (const auto& entry : entries)
+        EXPECT_NE(entry.status.find("could not be read whole"), std::string::npos) << entry.path;
     EXPECT_EQ(RunCli(tree, {"--list-cache", index.string()}).exitCode, 3);
 }
 
@@ -133,10 +114,10 @@ TEST_F(IeCacheIndexTest, APhotoWhoseRecordIsDamagedSaysSoAndTheRunIsIncomplete) 
     EXPECT_EQ(run.exitCode, 3);
     const std::string said = "its index.dat record could not be read: the file's folder index 9 lies past the table's 2";
     EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
-    for (const auto& entry : EntryTexts(ReadAll(RunReport(tree.Path("out")))))
-        EXPECT_EQ(entry.find(said) != std::string::npos,
-                  entry.find("EFGH5678") != std::string::npos && entry.find("n1234567") != std::string::npos)
-            << entry;
+    for (const auto& entry : ReportEntries())
+        EXPECT_EQ(entry.status.find(said) != std::string::npos,
+                  entry.path.find("EFGH5678") != std::string::npos && entry.name.starts_with("n1234567"))
+            << entry.path;
 }
 
 // The line of a listing whose url is the given one; empty when there is none.
@@ -225,9 +206,9 @@ TEST_F(IeCacheIndexTest, AnIndexThatCannotBeOpenedMakesTheRunIncomplete) {
         RunCli(tree, {"--folder", tree.Text("src"), "--output", tree.Text("out"), "--no-photos"}, {.ordinaryUser = true});
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_NE(run.err.find("the cache's index could not be read"), std::string::npos) << run.err;
-    const auto entries = EntryTexts(ReadAll(RunReport(tree.Path("out"))));
+    const auto entries = ReportEntries();
     ASSERT_EQ(entries.size(), 3u);
-    for (const auto& entry : entries) EXPECT_NE(entry.find("could not be read whole"), std::string::npos) << entry;
+    for (const auto& entry : entries) EXPECT_NE(entry.status.find("could not be read whole"), std::string::npos) << entry.path;
 }
 #endif
 

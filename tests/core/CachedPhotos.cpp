@@ -27,7 +27,8 @@ TEST(PhotoOfCachedUrl, TheLastPathSegmentPassesAsTheOldCacheWouldHaveNamedIt) {
     }
 }
 
-// The walk's quick test in front of the names' own: no cache file's name may fall through it.
+// The walk's quick test in front of the names' own, and the names' own: no cache file's name may fall
+// through it, and no other name pass.
 TEST(CacheFileOf, EachKindOfCacheFileNameIsHandedOverAndOthersAreNot) {
     using Kind = CacheFileKind;
     const struct { const char* name; std::optional<Kind> kind; } cases[] = {
@@ -50,6 +51,9 @@ TEST(CacheFileOf, EachKindOfCacheFileNameIsHandedOverAndOthersAreNot) {
         {"0352cae71dc5e1dd21ca3abcf906ce247863cd88", std::nullopt},
         {"42949672950", std::nullopt},
         {"index.html", std::nullopt},
+        {"todelete_2560fe1f1365a10a_0_18446744073709551615", Kind::SimpleEntry},
+        {"todelete_2560fe1f1365a10a_0_", std::nullopt}, {"todelete_2560fe1f1365a10a_1_3", std::nullopt},
+        {"2560fe1f1365a10_0", std::nullopt}, {"todelete_", std::nullopt}, {"ce_T151c2VyQ29udGV4dElkPTUs", std::nullopt},
         {"data_1", Kind::BlockfileEntries},
         {"data_2", std::nullopt},
         {"", std::nullopt},

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 
 #include "hash/MD5.h"
 #include "platform/EvidenceFile.h"
@@ -10,6 +9,7 @@
 #include "text/DateTime.h"
 #include "platform/OutputFile.h"
 #include "support/EvidenceWalk.h"
+#include "support/ScriptedVolume.h"
 #include "support/TempTree.h"
 
 namespace snapsift {
@@ -56,47 +56,6 @@ TEST(FileTimes, ConversionsToUtcDropTheFractionAndStopAfter9999) {
     EXPECT_EQ(FileTimeFromLittleEndian(std::string(7, '\x01')), std::nullopt);
 }
 
-namespace {
-
-// A file of a volume that the test describes: its state, a failure known at the open, its size
-// (its bytes all 'a'), whether its bytes came from damage; it counts the bytes read.
-struct FakeFile final : VolumeFile {
-    FileState state = FileState::Present;
-    SystemError known;
-    std::int64_t size = 300, offset = 0, *bytesRead = nullptr;
-    bool damaged = false;
-    std::int64_t Size() const override { return size; }
-    bool Times(std::optional<DateTime>& created, DateTime& accessed, DateTime& modified) const override {
-        created = accessed = modified = DateTime{2010, 1, 5, 7, 3, 9};
-        return state == FileState::Present;
-    }
-    std::int64_t Read(void* buffer, std::size_t request) override {
-        if (known.code != 0) return -1;
-        const auto got = std::min<std::int64_t>(static_cast<std::int64_t>(request), size - offset);
-        std::memset(buffer, 'a', static_cast<std::size_t>(got));
-        offset += got;
-        *bytesRead += got;
-        return got;
-    }
-    bool UnchangedSinceOpen() override { return true; }
-    bool AccessTimeKept() const override { return true; }
-    SystemError Error() const override { return known; }
-    FileState State() const override { return state; }
-    bool ReadFromDamage() const override { return damaged && offset > 0; }
-};
-
-struct FakeFolder final : VolumeFolder {
-    FakeFile prototype;
-    ListingStep Next(std::string_view&, EntryKind&, FileIdentity*) override { return ListingStep::End; }
-    SystemError Error() const override { return {}; }
-    bool AccessTimeKept() const override { return true; }
-    std::unique_ptr<VolumeFile> OpenFile(std::string_view, const std::string&, SystemError&) const override {
-        return std::make_unique<FakeFile>(prototype);
-    }
-};
-
-}  // namespace
-
 // What an entry says of a file whose record, size or bytes cannot be trusted, or whose read the
 // run stopped: never a digest or a copy of bytes that are not the file's, never a read that
 // cannot give evidence, and a gap counted for each.
@@ -132,12 +91,12 @@ TEST(EvidenceEntry, DamagedAbortedOrUndigestedFilesGetTheirReason) {
     for (const auto& c : cases) {
         test::TempTree tree;
         std::int64_t bytesRead = 0;
-        FakeFolder folder;
-        folder.prototype.state = c.state;
-        folder.prototype.known = c.known;
-        folder.prototype.size = c.size;
-        folder.prototype.damaged = c.damaged;
-        folder.prototype.bytesRead = &bytesRead;
+        test::ScriptedFolder folder;  // its file's bytes all "a"
+        folder.file.state = c.state;
+        folder.file.known = c.known;
+        folder.file.size = c.size;
+        folder.file.damaged = c.damaged;
+        folder.file.bytesRead = &bytesRead;
         const std::string out = tree.RootText();
         ASSERT_TRUE(WriteReportHeader(out + std::string(kReportFileName)));
         ASSERT_TRUE(WriteCsvHeader(out + std::string(kCsvFileName)));

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "hash/MD5.h"
 #include "platform/CodePage.h"
 #include "search/EvidenceRead.h"
@@ -40,30 +38,20 @@ const struct { const char* name; std::string message, digest; } kVectors[] = {
     {"1 MiB and 4 KiB", Pattern((1 << 20) + 4096), "50061F8E77004C4098DF5132786A70D6"}};
 constexpr std::size_t kTextVectors = 5;
 
-// Feeds the message to the engine in pieces of the given sizes, taken in turn.
-std::string Digest(std::string_view message, std::initializer_list<std::size_t> sizes) {
-    MD5 md5;
-    md5.Init();
-    for (std::size_t at = 0, k = 0, n = 0; at < message.size(); at += n, ++k) {
-        n = std::min(sizes.begin()[k % sizes.size()], message.size() - at);
-        md5.Update(Bytes(message.substr(at, n)));
-    }
-    return md5.Final();
-}
-
 }  // namespace
 
-TEST(MD5Engine, VectorsFedInAnySplit) {
-    for (const auto& v : kVectors)
-        for (const auto sizes : {std::initializer_list<std::size_t>{32767}, {1}, {10, 60, 3}})
-            EXPECT_EQ(Digest(v.message, sizes), v.digest) << v.name << " in pieces of " << *sizes.begin();
-}
-
-// The text ones as strings too, all with one object.
-TEST(MD5Digest, EveryVectorAsAFileAndTheTextOnesAsStrings) {
+// Each vector fed in pieces of any size, read from a file, and (the text ones) as a string, all
+// strings with one object.
+TEST(MD5Engine, VectorsFedInAnySplitAsFilesAndAsStrings) {
     test::TempTree tree;
     MD5 strings;
     for (const auto& v : kVectors) {
+        for (const std::size_t size : {32767, 1, 10, 60}) {
+            MD5 md5;
+            md5.Init();
+            for (std::size_t at = 0; at < v.message.size(); at += size) md5.Update(Bytes(v.message.substr(at, size)));
+            EXPECT_EQ(md5.Final(), v.digest) << v.name << " in pieces of " << size;
+        }
         tree.File(v.name, v.message);
         EXPECT_EQ(MD5().DigestFileToHexStr(tree.Text(v.name)), v.digest) << v.name;
         if (&v < kVectors + kTextVectors) { EXPECT_EQ(strings.DigestStrToHexStr(v.message), v.digest) << v.name; }

@@ -261,9 +261,6 @@ TEST_F(DamagedVolumes, EveryDamageEndsTheRunWithWhatCouldBeReadAndTheRestNamed) 
         // Index entries that lead back to a folder already entered: the walk ends the loop and names
         // it. The folder whose entry was changed is still found, through the records that name it
         // as their parent, so every photo keeps its entry.
-        {"an index entry that leads to its own folder", "base.img",
-         [](const std::string& image) { return RepointEntry(image, "IE", "AB12CD34", "IE", false); }, 3,
-         "IE\\AB12CD34\\: A folder already searched (a loop); not searched again", {}, {}},
         {"an index entry that leads to an ancestor", "base.img",
          [](const std::string& image) { return RepointEntry(image, "IE", "AB12CD34", "alice", false); }, 3,
          "IE\\AB12CD34\\: A folder already searched (a loop); not searched again", {}, {}},

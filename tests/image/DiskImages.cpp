@@ -243,10 +243,10 @@ TEST_F(DiskImages, AnImageThatCannotBeReadStopsTheRunBeforeAnythingIsWritten) {
     Write(images->tree.Path("junk.bin"), std::string(3'000'000, 'x'));
     // Sets whose segments were cut, or replaced by a link or a FIFO (which must never be opened:
     // the run would wait on it for ever; the runs below are killed after 30 seconds).
-    ASSERT_EQ(Shell("cd " + Quote(images->tree.RootText()) + " && mkdir two && cp case.E01 case.E02 two/ && for set in cut zero passwd fifo long empty ewf; do "
+    ASSERT_EQ(Shell("cd " + Quote(images->tree.RootText()) + " && mkdir two && cp case.E01 case.E02 two/ && for set in cut zero fifo long empty ewf; do "
                     "mkdir $set && cp split.00? $set/; done && cp case.E0? ewf/ && ln -s disk.img link.img && "
                     "truncate -s 5M cut/split.002 && ln -sf /dev/zero zero/split.003 && "
-                    "ln -sf /etc/passwd passwd/split.004 && rm fifo/split.003 && mkfifo fifo/split.003 && "
+                    "rm fifo/split.003 && mkfifo fifo/split.003 && "
                     "truncate -s 13M long/split.004 && truncate -s 0 empty/split.004 && rm ewf/case.E02 && "
                     "mkfifo ewf/case.E02 && mkfifo fifo.img"), 0);
     const struct { const char* row; std::vector<std::string> arguments; std::string message; } cases[] = {
@@ -271,8 +271,6 @@ TEST_F(DiskImages, AnImageThatCannotBeReadStopsTheRunBeforeAnythingIsWritten) {
          "A segment of the split image is longer than the first: " + images->Path("long/split.004")},
         {"a split segment a link to a device", {"--image", images->Path("zero/split.001"), "--profiles"},
          "A segment of the disk image is a link: " + images->Path("zero/split.003")},
-        {"a split segment a link outside", {"--image", images->Path("passwd/split.001"), "--profiles"},
-         "A segment of the disk image is a link: " + images->Path("passwd/split.004")},
         {"a split segment a FIFO", {"--image", images->Path("fifo/split.001"), "--profiles"},
          "A segment of the disk image is not a regular file: " + images->Path("fifo/split.003")},
         {"an E01 segment a FIFO", {"--image", images->Path("ewf/case.E01"), "--profiles"},

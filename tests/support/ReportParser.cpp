@@ -8,7 +8,7 @@ ParsedReport ParseReport(const std::string& report) {
     static const std::regex kEntry(
         "<hr>\r\n<b>Full path:</b> ([^\r\n]*)<br>\r\n<b>Short name:</b> ([^\r\n]*)<br>\r\n"
         // A photo found in a browser's cache: the rows of what the cache records.
-        "(?:<b>(?!Status:|Created time)[^<\r\n]*:</b> [^\r\n]*<br>\r\n)*"
+        "((?:<b>(?!Status:|Created time)[^<\r\n]*:</b> [^\r\n]*<br>\r\n)*)"
         "(?:<b>Status:</b> ([^\r\n]*)<br>\r\n)?"
         // The times of a file shared by several cache entries are labelled as that file's.
         "<b>Created time(?: \\(of [^)<\r\n]*\\))?:</b> ([^\r\n]*?) ?<br>\r\n"
@@ -28,10 +28,15 @@ ParsedReport ParseReport(const std::string& report) {
         parsed.runFacts = parsed.header.substr(facts);
         parsed.header.resize(facts);
     }
+    static const std::regex kRow("<b>([^<\r\n]*):</b> ([^\r\n]*)<br>\r\n"), kAmp("&amp;");
     auto from = report.cbegin() + static_cast<std::ptrdiff_t>(at);
     for (std::smatch m; std::regex_search(from, report.cend(), m, kEntry, std::regex_constants::match_continuous);
-         from = m[0].second)
-        parsed.entries.push_back({m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8], m[9], m[10]});
+         from = m[0].second) {
+        parsed.entries.push_back({m[1], m[2], m[4], m[5], m[6], m[7], m[8], m[9], m[10], m[11], {}});
+        const std::string rows = m[3];
+        for (std::sregex_iterator row(rows.begin(), rows.end(), kRow), end; row != end; ++row)
+            parsed.entries.back().rows[(*row)[1]] = std::regex_replace(std::string((*row)[2]), kAmp, "&");
+    }
     parsed.rest.assign(from, report.cend());
     // How the run ended: its last lines before "</body></html>".
     if (const std::size_t ended = parsed.rest.find("<b>Run ended:</b> "); ended != std::string::npos) {

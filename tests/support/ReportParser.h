@@ -3,6 +3,7 @@
 // the entries, so a report with lines swapped or cut in the middle of an entry shows it.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,9 +11,11 @@
 namespace snapsift::test {
 
 // Times are the text before "<br>" without the space: "3/15/2010 2:05:09 PM (UTC)" or
-// "Unable to determine". status and image are "" when the entry has no such line.
+// "Unable to determine". status and image are "" when the entry has no such line. rows: the
+// rows of what a browser's cache records of the photo, label to text ("&amp;" read as "&").
 struct ParsedEntry {
     std::string path, name, status, created, modified, accessed, md5, link, userId, image;
+    std::map<std::string, std::string> rows;
     bool operator==(const ParsedEntry&) const = default;
 };
 
