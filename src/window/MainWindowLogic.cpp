@@ -255,8 +255,10 @@ void MainWindowLogic::OnStartClicked() {
         ScanResult result;
         try {
             result = RunScan(state_, channel, environment);
-        } catch (...) {
-            // Whatever the run had written stays; the window goes back to its idle look.
+        } catch (const std::exception& failure) {
+            // Whatever the run had written stays; the examiner hears why it stopped, and the
+            // window goes back to its idle look.
+            channel.ShowMessage(std::string("The search stopped on a failure: ") + failure.what(), MessageKind::Final);
         }
         channel.Finish(std::move(result));
     });

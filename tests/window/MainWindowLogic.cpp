@@ -234,6 +234,21 @@ TEST_F(MainWindowLogicTest, TheWindowAnswersWhileAListingHangs) {
     EXPECT_EQ(logic.LastRunGaps().named[0].name, unread);
 }
 
+// A run that fails on its way tells the examiner why, and the window goes back to its idle look.
+TEST_F(MainWindowLogicTest, ARunThatFailsSaysWhy) {
+    StalledVolume volume;
+    volume.breaks = true;
+    ScanEnvironment environment;
+    environment.liveVolume = &volume;
+    logic.SetScanEnvironment(environment);
+    tree.Folder("out");
+    state = {"R/", WithTrailingSeparator(tree.Text("out"))};
+    logic.OnStartClicked();
+    ASSERT_TRUE(RunUntil([&] { return !logic.Running(); }));
+    EXPECT_EQ(Only({"message"}), Log{"message The search stopped on a failure: the volume broke"});
+    EXPECT_FALSE(shown[Control::AbortButton]);
+}
+
 // A box the run asks on its thread waits there for the window's answer: Yes and No come back as
 // given, a message's OK as true; a box queued at an abort is answered No unshown, and once the
 // window closes every box, waiting or to come, is answered No at once.

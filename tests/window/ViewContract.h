@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <stdexcept>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -38,7 +39,9 @@ public:
     std::string DriveRoot() const override { return {}; }
     bool FolderExists(const std::string& path) const override { return path == "R/"; }
     bool IsPlainEntry(const std::string&) const override { return false; }
+    bool breaks = false;                // opening the root throws, as a failure on the run's way
     std::unique_ptr<VolumeFolder> OpenRoot(const std::string&, SystemError&) override {
+        if (breaks) throw std::runtime_error("the volume broke");
         return std::make_unique<Listing>(*this);
     }
     std::unique_ptr<VolumeFolder> OpenBelow(const VolumeFolder&, const std::string&, const FileIdentity&,
