@@ -426,7 +426,12 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
         file.ReadWhole();
         return file.Bytes();
     };
-    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held);
+    // A body, and the file that holds it, is read only for an entry that may be a photo's: one
+    // whose URL names a photo, or one whose URL cannot be read (said with all that was read of it).
+    const BlockfileWanted mayBePhoto = [](const CacheEntry& cached) {
+        return cached.url.empty() || (!cached.key.starts_with("Range_") && PhotoOfCachedUrl(cached.url));
+    };
+    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held, mayBePhoto);
     // What the cache as a whole lacks: entries its table no longer reaches, files not read whole.
     std::string cacheProblems = contents.note;
     for (const auto& [name, file] : files)

@@ -3,6 +3,7 @@
 // cached photo's entry as any other; a scan opens only the cache files a photo needs.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 
 #include "cache/CacheFixtures.h"
@@ -67,6 +68,25 @@ TEST(CachedPhotoEvidence, AnIndexDatIsReadOnlyForAPhotoBesideItsFolder) {
         EXPECT_EQ(report.find("<b>Cached from:</b> http://a.example/p/n1234567_890_123.jpg<br>") != std::string::npos,
                   row.photo != nullptr)
             << row.row;
+    }
+}
+
+// A blockfile cache whose f_000001 holds a photo's body, or (its URL made another's) no photo's:
+// the file is opened only for the photo.
+TEST(CachedPhotoEvidence, ABlockfileCacheOpensABodysFileOnlyForAPhoto) {
+    const struct { const char* row; const char* url; std::size_t opens, entries; } rows[] = {
+        {"a photo's", "3333_444_5678901_666_777_n.jpg", 1, 7}, {"no photo's", "3333_444_5678901_666_777_n.txt", 0, 6}};
+    for (const auto& row : rows) {
+        TempTree tree;
+        tree.Folder("src");
+        fs::copy(FixturePath("chromium-blockfile"), tree.Path("src"), fs::copy_options::recursive);
+        std::string entries = FixtureFile("chromium-blockfile/data_1");
+        const std::size_t key = entries.find("3333_444_5678901_666_777_n.jpg");
+        ASSERT_NE(key, std::string::npos);
+        tree.File("src/data_1", entries.replace(key, std::strlen(row.url), row.url));
+        const auto [opens, report] = OpensOf(tree.Text("src"), tree.Folder("out"), "f_000001");
+        EXPECT_EQ(opens, row.opens) << row.row;
+        EXPECT_EQ(ParseReport(report).entries.size(), row.entries) << row.row;
     }
 }
 
