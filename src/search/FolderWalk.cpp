@@ -96,9 +96,8 @@ bool ExamineFiles(const bool& abortRequested, SearchHost& host, CandidateHandler
         const auto nameStyle = NameFilter(name);
         const auto cacheFile = nameStyle ? std::nullopt : CacheFileOf(name);
         if (!nameStyle && !cacheFile) continue;
-        // The helpers read ahead the files that pass the name filter; a cache's files are read
-        // when the walk comes to them.
-        if (readAhead != nullptr && nameStyle) readAhead->ReachedCandidate();
+        // The helpers read ahead the files handed over, counted as the walk comes to them.
+        if (readAhead != nullptr) readAhead->ReachedCandidate();
         try {
             if (nameStyle)
                 handler.ProcessCandidate(listing, fullPath, std::string(name), *nameStyle);
