@@ -48,16 +48,19 @@ std::pair<std::size_t, std::string> OpensOf(const std::string& src, const std::s
     return {opens, run.Report()};
 }
 
-// index.dat files in three folders of four: one is opened only for a photo in a folder beside it,
-// which gets its record.
+// index.dat files in the root and in three folders of four: one is opened only for a photo in a
+// folder beside it, which gets its record.
 TEST(CachedPhotoEvidence, AnIndexDatIsReadOnlyForAPhotoBesideItsFolder) {
     IndexDatSource index;
     index.folders = {{"ABCD1234", 1}};
     index.records = {{IndexDatRecordKind::Url, "http://a.example/p/n1234567_890_123.jpg", "n1234567_890_123[1].jpg", 0, 5}};
     const struct { const char* row; const char* photo; std::size_t opens; } rows[] = {
-        {"no photo", nullptr, 0}, {"a photo below one", "src/C5/ABCD1234/n1234567_890_123[1].jpg", 1}};
+        {"no photo", nullptr, 0},
+        {"a photo below one", "src/C5/ABCD1234/n1234567_890_123[1].jpg", 1},
+        {"a photo below the root's", "src/ABCD1234/n1234567_890_123[1].jpg", 1}};
     for (const auto& row : rows) {
         TempTree tree;
+        tree.File("src/index.dat", WriteIndexDat(index).bytes);
         for (int i = 0; i < 12; ++i) {
             tree.Folder("src/C" + std::to_string(i) + "/ABCD1234");
             if (i % 4 != 0) tree.File("src/C" + std::to_string(i) + "/index.dat", WriteIndexDat(index).bytes);
