@@ -7,6 +7,9 @@
 # run, except 0 (a build that does not read caches), which is a warning.
 # The cache is made by bench/make-cache.py from the browser-written entries in
 # tests/caches/fixtures.tar.xz, and checked against them first.
+# Then, where the page cache can be dropped (root), the same cold: the page cache dropped before
+# every run, the two in turns, the median of several runs each (SNAPSIFT_BENCH_SETTLE: seconds to
+# wait after each sync, as in bench/cold.sh; SNAPSIFT_BENCH_COLD=0 leaves the cold runs out).
 # Usage: bench/cache.sh [BUILD_DIR] (default build/native). Data lives in /tmp and is reused.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -77,3 +80,39 @@ elif [ "$found" != "$photos" ] || [ "$listed" != "$photos" ]; then
   echo "the report lists $found photos ($listed entries), the cache holds $photos (see $manifest)" >&2
   exit 1
 fi
+
+# Cold: the page cache dropped before each run.
+[ "${SNAPSIFT_BENCH_COLD:-1}" = 1 ] || exit 0
+settle=${SNAPSIFT_BENCH_SETTLE:-3}
+drop() { sync && sleep "$settle" && echo 3 >/proc/sys/vm/drop_caches; }
+if [ "$(id -u)" != 0 ] || ! drop 2>/dev/null; then
+  echo "cold runs left out: the page cache cannot be dropped here (needs root)" >&2
+  exit 0
+fi
+cold() {
+  drop
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null 2>&1 || true
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }'
+}
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+cold_ours=() cold_ref=()
+for run in $(seq "$runs"); do
+  rm -rf "${out:?}"/*
+  # Each run takes the two in another order.
+  if [ $((run % 2)) = 1 ]; then
+    cold_ours+=("$(cold "$cli" --folder "$root" --output "$out" --no-photos)")
+    cold_ref+=("$(cold bash -c "$reference" _ "$root")")
+  else
+    cold_ref+=("$(cold bash -c "$reference" _ "$root")")
+    cold_ours+=("$(cold "$cli" --folder "$root" --output "$out" --no-photos)")
+  fi
+done
+m_ours=$(printf '%s\n' "${cold_ours[@]}" | median)
+m_ref=$(printf '%s\n' "${cold_ref[@]}" | median)
+printf 'The same cold (page cache dropped before each run; median of %d)\n' "$runs"
+printf '  snapsift-cli --no-photos: %6.2f s wall (runs: %s)\n' "$m_ours" "${cold_ours[*]}"
+printf '  cat of every file:        %6.2f s wall (runs: %s)\n' "$m_ref" "${cold_ref[*]}"
+printf '  ratio snapsift-cli / cat: %.2f (target: at most 1.0)\n' "$(awk -v a="$m_ours" -v b="$m_ref" 'BEGIN { print a / b }')"

@@ -95,7 +95,7 @@ std::string UrlOfKey(std::string_view key) {
 
 class Reader {
 public:
-    explicit Reader(const BlockfileFiles& files) : files_(files) {}
+    Reader(const BlockfileFiles& files, const BlockfileWanted& wanted) : files_(files), wanted_(wanted) {}
 
     BlockfileCacheContents Read();
 
@@ -114,7 +114,10 @@ private:
     std::optional<Placed> Place(Address address, std::uint64_t length, const std::string& what,
                                 std::string& note);
     // `bucket`: the hash table's bucket that led to the entry; none when the blocks were scanned.
-    CacheEntry ReadEntry(Address address, std::optional<std::uint64_t> bucket, Address& next);
+    // `index`: the entry's place among the entries found.
+    CacheEntry ReadEntry(Address address, std::optional<std::uint64_t> bucket, Address& next, std::size_t index);
+    // Places the bodies of the entries not wanted that lie in the block files read.
+    void PlaceUnwantedBodies(BlockfileCacheContents& cache);
     bool ReadKey(Bytes fields, Address address, CacheEntry& entry);
     void ReadLastUsed(std::uint32_t rankings, Address address, CacheEntry& entry);
     void ReadIndexTable(Bytes index, BlockfileCacheContents& cache);
@@ -123,7 +126,15 @@ private:
     unsigned EntryBlocksAt(Bytes bytes, std::uint64_t block);
 
     const BlockfileFiles& files_;
+    const BlockfileWanted& wanted_;
     std::map<unsigned, BlockFile> blockFiles_;
+    // The bodies of entries not wanted, by the entry's place: the address and size of stream 1.
+    struct UnreadBody {
+        std::size_t index;
+        Address address;
+        std::uint64_t size;
+    };
+    std::vector<UnreadBody> unreadBodies_;
     std::optional<std::uint32_t> hashMask_;  // none when the header's table length is no power of two
     // Long-key addresses the block scan has hashed the key of: each is tried once, so that
     // blocks naming the same long key over and over cost no more than one reading of it.
@@ -253,7 +264,7 @@ void Reader::ReadLastUsed(std::uint32_t rankings, Address address, CacheEntry& e
     entry.lastUsed = ChromiumTime(*CheckedLittleEndian64(placed->bytes, 0));
 }
 
-CacheEntry Reader::ReadEntry(Address address, std::optional<std::uint64_t> bucket, Address& next) {
+CacheEntry Reader::ReadEntry(Address address, std::optional<std::uint64_t> bucket, Address& next, std::size_t index) {
     CacheEntry entry;
     entry.format = CacheFormat::ChromiumBlockfile;
     next = Address{};
@@ -294,6 +305,14 @@ CacheEntry Reader::ReadEntry(Address address, std::optional<std::uint64_t> bucke
     for (std::size_t i = 0; i < 4; ++i) {
         sizes[i] = Signed(*CheckedLittleEndian32(fields, 40 + 4 * i));
         streams[i] = Address{*CheckedLittleEndian32(fields, 56 + 4 * i)};
+    }
+    if (wanted_ && !wanted_(entry)) {
+        // Nothing more is read for it; a body in a block file is placed once the wanted are read.
+        if (sizes[1] == 0)
+            entry.body = BodyPlace{placed->file, placed->offset, 0, placed->block};
+        else if (sizes[1] > 0 && streams[1].Initialized() && streams[1].Type() != kExternal)
+            unreadBodies_.push_back({index, streams[1], static_cast<std::uint64_t>(sizes[1])});
+        return entry;
     }
     const auto stream = [&](std::size_t i) -> std::optional<Placed> {
         const std::string what = "stream " + std::to_string(i);
@@ -342,7 +361,18 @@ BlockfileCacheContents Reader::Read() {
     } else {
         ReadIndexTable(*index, cache);
     }
+    PlaceUnwantedBodies(cache);
     return cache;
+}
+
+// As the entry's own reading would have placed them, from the block files as they were read.
+void Reader::PlaceUnwantedBodies(BlockfileCacheContents& cache) {
+    for (const UnreadBody& unread : unreadBodies_) {
+        if (!blockFiles_.contains(unread.address.FileNumber()) || unread.index >= cache.entries.size()) continue;
+        std::string ignored;
+        if (const auto body = Place(unread.address, unread.size, "stream 1", ignored))
+            cache.entries[unread.index].body = BodyPlace{body->file, body->offset, body->bytes.size(), body->block};
+    }
 }
 
 void Reader::ReadIndexTable(Bytes header, BlockfileCacheContents& cache) {
@@ -369,7 +399,7 @@ void Reader::ReadIndexTable(Bytes header, BlockfileCacheContents& cache) {
         while (address.Initialized() && seen.insert(address.value).second) {
             Address next;
             try {
-                cache.entries.push_back(ReadEntry(address, bucket, next));
+                cache.entries.push_back(ReadEntry(address, bucket, next, cache.entries.size()));
             } catch (const std::exception& error) {
                 CacheEntry failed;
                 failed.format = CacheFormat::ChromiumBlockfile;
@@ -422,7 +452,7 @@ void Reader::ScanBlockFile(unsigned number, Bytes bytes, bool soundHeader, Block
                               static_cast<std::uint32_t>(block)};
         Address next;
         try {
-            cache.entries.push_back(ReadEntry(address, std::nullopt, next));
+            cache.entries.push_back(ReadEntry(address, std::nullopt, next, cache.entries.size()));
         } catch (const std::exception& error) {
             CacheEntry failed;
             failed.format = CacheFormat::ChromiumBlockfile;
@@ -486,9 +516,9 @@ std::string BlockfileExternalName(std::uint32_t number) {
     return name;
 }
 
-BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files) {
+BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files, const BlockfileWanted& wanted) {
     try {
-        return Reader(files).Read();
+        return Reader(files, wanted).Read();
     } catch (const std::exception& error) {
         BlockfileCacheContents cache;
         cache.note = std::string("cache could not be read: ") + error.what();

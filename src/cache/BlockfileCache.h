@@ -46,8 +46,13 @@ struct BlockfileCacheContents {
     bool indexUnusable = false;
 };
 
-// Never throws.
-BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files);
+// Whether an entry's streams (its stored response and its body) and its rankings node are
+// wanted, asked once its key, and the URL in it, are read. An entry not wanted is given with what
+// its key says; its body's place only where that lies in a block file read for another entry.
+using BlockfileWanted = std::function<bool(const CacheEntry& entry)>;
+
+// Every entry's streams are read when `wanted` is empty. Never throws.
+BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files, const BlockfileWanted& wanted = {});
 
 // The entries alone.
 std::vector<CacheEntry> ReadBlockfileCache(const BlockfileFiles& files);

@@ -140,7 +140,7 @@ void EvidenceEntry::ProcessCacheFile(const VolumeFolder& folder, const std::stri
     else if (kind == CacheFileKind::SqlShard)
         ExamineSqlShard(folder, fullPath, fileName);
     else if (kind == CacheFileKind::IndexDat)
-        ReadIeCacheIndex(folder, fullPath, fileName);
+        NoteIeCacheIndex(folder, fullPath, fileName);
     else
         ExamineEntryFile(folder, fullPath, fileName, kind);
 }
@@ -271,13 +271,70 @@ void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::stri
     if (!index.problem.empty()) CachePartUnreadable(fullPath, "part of the cache's index could not be read: " + index.problem);
 }
 
+void EvidenceEntry::NoteIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath,
+                                     const std::string& fileName) {
+    // Only a photo below it wants its records: until one does, the walk only notes where it is.
+    // A folder that could not be opened again by its identity has its index read at once.
+    const std::optional<FileIdentity> identity = folder.Identity();
+    if (walkRoot_ == nullptr || !identity) {
+        ReadIeCacheIndex(folder, fullPath, fileName);
+        return;
+    }
+    UnreadIeCacheIndexes& unread = ieCacheIndexesUnread_[fullPath.substr(0, fullPath.size() - fileName.size())];
+    unread.folder = *identity;
+    unread.names.push_back(fileName);
+}
+
+void EvidenceEntry::WalkRoot(Volume* volume, const VolumeFolder* root, const std::string& rootPath) {
+    walkVolume_ = volume;
+    walkRoot_ = root;
+    walkRootPath_ = rootPath;
+    ieCacheIndexesUnread_.clear();
+}
+
+namespace {
+
+// ".../Content.IE5/ABCD1234/name[1].jpg": the index of a file lies in the folder above the file's
+// own. The path of that folder, with its separator; nothing for a path without one.
+std::optional<std::string> IeCacheIndexFolder(const std::string& fullPath, char separator) {
+    const std::size_t nameStart = fullPath.rfind(separator);
+    if (nameStart == std::string::npos || nameStart == 0) return std::nullopt;
+    const std::size_t folderStart = fullPath.rfind(separator, nameStart - 1);
+    if (folderStart == std::string::npos) return std::nullopt;
+    return fullPath.substr(0, folderStart + 1);
+}
+
+}  // namespace
+
+void EvidenceEntry::ReadIeCacheIndexesFor(const std::string& fullPath) {
+    const std::optional<std::string> folderPath = IeCacheIndexFolder(fullPath, separator_);
+    if (!folderPath) return;
+    const auto unread = ieCacheIndexesUnread_.find(*folderPath);
+    if (unread == ieCacheIndexesUnread_.end()) return;
+    const UnreadIeCacheIndexes indexes = std::move(unread->second);
+    ieCacheIndexesUnread_.erase(unread);
+    // The folder opened again below the walk's root, as the walk opens its folders.
+    SystemError error;
+    std::unique_ptr<VolumeFolder> opened;
+    if (*folderPath != walkRootPath_) opened = walkVolume_->OpenBelowForFiles(*walkRoot_, *folderPath, indexes.folder, error);
+    const VolumeFolder* folder = *folderPath == walkRootPath_ ? walkRoot_ : opened.get();
+    for (const std::string& name : indexes.names) {
+        if (folder != nullptr) {
+            ReadIeCacheIndex(*folder, *folderPath + name, name);
+            continue;
+        }
+        const std::string problem = "it could not be opened: " + SystemErrorText(error.code);
+        ieCacheIndexes_[*folderPath].problem = problem;
+        CachePartUnreadable(*folderPath + name, "the cache's index could not be read: " + problem);
+    }
+}
+
 void EvidenceEntry::AddIeCacheRecord(ReportEntry& entry) {
-    // ".../Content.IE5/ABCD1234/name[1].jpg": the index lies in the folder above the file's own.
     const std::size_t nameStart = entry.fullPath.rfind(separator_);
-    if (nameStart == std::string::npos || nameStart == 0) return;
-    const std::size_t folderStart = entry.fullPath.rfind(separator_, nameStart - 1);
-    if (folderStart == std::string::npos) return;
-    const auto index = ieCacheIndexes_.find(entry.fullPath.substr(0, folderStart + 1));
+    const std::optional<std::string> folderPath = IeCacheIndexFolder(entry.fullPath, separator_);
+    if (!folderPath) return;
+    const std::size_t folderStart = folderPath->size() - 1;
+    const auto index = ieCacheIndexes_.find(*folderPath);
     if (index == ieCacheIndexes_.end()) return;
     const std::string key = LowerAscii(entry.fullPath.substr(folderStart + 1, nameStart - folderStart - 1) + '\\' +
                                        entry.fullPath.substr(nameStart + 1));
@@ -369,7 +426,12 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
         file.ReadWhole();
         return file.Bytes();
     };
-    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held);
+    // A body, and the file that holds it, is read only for an entry that may be a photo's: one
+    // whose URL names a photo, or one whose URL cannot be read (said with all that was read of it).
+    const BlockfileWanted mayBePhoto = [](const CacheEntry& cached) {
+        return cached.url.empty() || (!cached.key.starts_with("Range_") && PhotoOfCachedUrl(cached.url));
+    };
+    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held, mayBePhoto);
     // What the cache as a whole lacks: entries its table no longer reaches, files not read whole.
     std::string cacheProblems = contents.note;
     for (const auto& [name, file] : files)

@@ -23,6 +23,14 @@ public:
         (void)fileName;
         (void)kind;
     }
+    // The root of the walk under way and its path (ending in the separator), open until the walk
+    // ends; nothing between walks. A folder the walk entered can be opened again below it
+    // (Volume::OpenBelowForFiles) while the walk runs.
+    virtual void WalkRoot(Volume* volume, const VolumeFolder* root, const std::string& rootPath) {
+        (void)volume;
+        (void)root;
+        (void)rootPath;
+    }
 };
 
 }  // namespace snapsift

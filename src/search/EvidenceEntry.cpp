@@ -65,6 +65,7 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     SystemError openError;
     std::unique_ptr<VolumeFile> file = folder.OpenFile(fileName, fullPath, openError);
     if (!file && openError == kNotOnVolume) return;
+    ReadIeCacheIndexesFor(fullPath);
 
     ReportEntry entry;
     entry.fullPath = fullPath;

@@ -139,6 +139,10 @@ public:
     void RecordEvidence(const VolumeFolder& folder, const std::string& fullPath,
                         const std::string& fileName, const std::string& userId);
 
+    // The walk's root: an index.dat met in the walk is read once a photo below it is recorded,
+    // its folder opened again below the root then.
+    void WalkRoot(Volume* volume, const VolumeFolder* root, const std::string& rootPath) override;
+
     const EvidenceTally& Tally() const { return tally_; }
 
     // Called with the file's path once it is open and before its first byte is read: where
@@ -157,6 +161,10 @@ private:
     // A photo's entry the browser had let go of, when such entries are not reported: counted.
     bool LeftOutAsDeleted(const CacheEntry& cached, const std::string& where);
     void ReadIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
+    // An index.dat the walk met: noted, to be read when a photo below it is recorded.
+    void NoteIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
+    // Reads the index.dat files met but not read yet whose records may name the file at fullPath.
+    void ReadIeCacheIndexesFor(const std::string& fullPath);
     // What the index.dat beside the photo's folder records of it, as the entry's cache rows.
     void AddIeCacheRecord(ReportEntry& entry);
     // A photo found in a cache entry whose body lies in `bodyFile` (none when it cannot be
@@ -179,8 +187,9 @@ private:
     EvidenceTally tally_;
     const std::atomic<bool>* abortRequested_;
     std::function<void(const std::string&)> afterOpen_;
-    // The old cache's index.dat of each folder that holds one, read once in the run (the walk
-    // meets a folder's files before its subfolders): its records of files by "<folder>\<name>"
+    // The old cache's index.dat of each folder that holds one, read once in the run, when the
+    // first photo in a folder beside it is recorded (the walk meets a folder's files before its
+    // subfolders, and notes the index first): its records of files by "<folder>\<name>"
     // in lower case, a live record before one the browser let go of; or why it could not be read.
     struct IeCacheIndex {
         std::string problem;
@@ -190,6 +199,16 @@ private:
         std::map<std::string, IndexDatRecord> damagedByName;
     };
     std::map<std::string, IeCacheIndex> ieCacheIndexes_;  // by the path of the folder holding it
+    // The index.dat files the walk under way has met and no photo has wanted yet, by the path of
+    // their folder: its identity, to open it again by, and their names. Dropped when the walk ends.
+    struct UnreadIeCacheIndexes {
+        FileIdentity folder;
+        std::vector<std::string> names;
+    };
+    std::map<std::string, UnreadIeCacheIndexes> ieCacheIndexesUnread_;
+    Volume* walkVolume_ = nullptr;
+    const VolumeFolder* walkRoot_ = nullptr;
+    std::string walkRootPath_;
     // The blockfile caches read, by their folder's path; and an "index" without the blockfile
     // magic, held open until the walk meets its folder's data_1 (if it does).
     std::set<std::string> blockfileCachesRead_;

@@ -5,14 +5,16 @@
 #include <cerrno>
 #include <string_view>
 
+#include "search/CacheFiles.h"
 #include "search/Recognition.h"
 
 namespace snapsift {
 
 namespace {
 
-// How far the helpers go ahead of the walk: folders listed, and files passing the name filter
-// (only those with a user ID recognised are read ahead: the others are never opened).
+// How far the helpers go ahead of the walk: folders listed, and files it hands over (those with a
+// user ID recognised, and a cache's files but index.dat, are read ahead: the others are never
+// opened).
 constexpr std::size_t kFoldersAhead = 2048;
 constexpr std::size_t kFilesAhead = 64;
 // Two helpers list at first; twice as many whenever, in kWalkStepsPerGrowthCheck steps of the
@@ -29,7 +31,7 @@ constexpr std::size_t kFilesPerOpen = 8;
 
 // One folder's listing as it was read, in the walk's order: its files and the subfolders the walk
 // queues (nothing it passes over), how the listing ended, what tells a later open of the folder
-// whether it changed, and which files pass the name filter.
+// whether it changed, and which files the walk hands over.
 struct FolderReadAhead::Listing {
     struct Entry {
         std::size_t end;  // of the name in `names`
@@ -41,7 +43,7 @@ struct FolderReadAhead::Listing {
     ListingStep last = ListingStep::End;
     SystemError error;
     FolderVersion version;
-    std::size_t filterPasses = 0;  // files passing the name filter
+    std::size_t filterPasses = 0;  // files the walk hands over (passes)
     struct FileToRead {
         std::size_t filterPass;  // which of those passes
         std::size_t entry;
@@ -138,8 +140,11 @@ std::shared_ptr<FolderReadAhead::Listing> FolderReadAhead::ListInWalkOrder(Volum
     kept.last = order_.Read(
         folder,
         [&kept](std::string_view name) {
-            if (const auto style = NameFilter(name)) {
-                if (RecognizeCandidate(name, *style))
+            const auto style = NameFilter(name);
+            const auto cacheFile = style ? std::nullopt : CacheFileOf(name);
+            if (style || cacheFile) {
+                // An index.dat is read only once a photo below it wants its records.
+                if (style ? RecognizeCandidate(name, *style).has_value() : *cacheFile != CacheFileKind::IndexDat)
                     kept.filesToRead.push_back({kept.filterPasses, kept.entries.size()});
                 ++kept.filterPasses;
             }
@@ -178,7 +183,7 @@ bool FolderReadAhead::ClaimFileReads(QueuedFolder& folder, std::shared_ptr<const
     while (readFolder_ < nextToQueueSubfolders_) {
         const Item& item = ItemAt(readFolder_);
         const std::size_t count = item.listing ? item.listing->filesToRead.size() : 0;
-        // The place of a file among all passes of the name filter, as the walk comes to them.
+        // The place of a file among all passes, as the walk comes to them.
         const auto place = [&](std::size_t i) {
             return item.filterPassesBefore + item.listing->filesToRead[i].filterPass;
         };

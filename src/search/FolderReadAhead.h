@@ -1,7 +1,8 @@
 // Read-ahead beside the folder walk, for a first scan of a drive whose folders and files are not
 // yet in memory: helper threads open and list the folders that the walk will enter next, in the
 // walk's own breadth-first order and a bounded number of folders ahead of it, and start the
-// reads of the files that pass the name filter shortly before the walk examines them.
+// reads of the files the walk will open (recognised photos, and a browser cache's files) shortly
+// before the walk examines them.
 // The walk still opens every folder itself, on its own thread, checked as always. Nothing here
 // reports anything: every word to the host, and every file's evidence, stays with the walk.
 //
@@ -26,9 +27,9 @@
 // on alone, as without read-ahead. Items behind the walk are dropped.
 //
 // The limits: helpers list at most kFoldersAhead items past the walk's next folder, and start the
-// reads of a file only within kFilesAhead name-filter passes of the walk's place (a listing counts
-// its passes as the walk does: each regular file that NameFilter passes, in listing order, one
-// ReachedCandidate of the walk each). Two helpers list at first; more whenever the walk keeps
+// reads of a file only within kFilesAhead passes of the walk's place (a listing counts its passes
+// as the walk does: each regular file that NameFilter passes or that names a cache's file, in
+// listing order, one ReachedCandidate of the walk each). Two helpers list at first; more whenever the walk keeps
 // waiting on a slow disk, up to the number started.
 #pragma once
 
@@ -63,7 +64,8 @@ public:
     // and gives it with the listing to read: the one made ahead when still good, else its own.
     // Nothing, with the open's failure in `error`, when the open fails.
     std::unique_ptr<VolumeFolder> Open(const QueuedFolder& folder, SystemError& error);
-    // The walk has come to the next file of the folder last opened that passes the name filter.
+    // The walk has come to the next file of the folder last opened that it hands over: one that
+    // passes the name filter, or a cache's.
     void ReachedCandidate();
 
     struct Listing;
@@ -96,7 +98,7 @@ private:
     std::size_t nextToList_ = 0;      // the first item still Waiting; all after it are Waiting too
     std::size_t nextToQueueSubfolders_ = 0;  // items before it have their subfolders among the items
     std::size_t nextForWalk_ = 0;     // the item the walk opens next
-    std::size_t filterPassesQueued_ = 0;  // name-filter passes in the items before nextToQueueSubfolders_
+    std::size_t filterPassesQueued_ = 0;  // passes in the items before nextToQueueSubfolders_
     std::size_t walkFilterPasses_ = 0;    // the walk's place among those passes
     std::size_t readFolder_ = 0, readFile_ = 0;  // the next file to read ahead: item, place in its filesToRead
     unsigned helpersAllowed_ = 0;          // helpers that list: the first few, more while the walk waits

@@ -96,9 +96,8 @@ bool ExamineFiles(const std::atomic<bool>& abortRequested, SearchHost& host, Can
         const auto nameStyle = NameFilter(name);
         const auto cacheFile = nameStyle ? std::nullopt : CacheFileOf(name);
         if (!nameStyle && !cacheFile) continue;
-        // The helpers read ahead the files that pass the name filter; a cache's files are read
-        // when the walk comes to them.
-        if (readAhead != nullptr && nameStyle) readAhead->ReachedCandidate();
+        // The helpers read ahead the files handed over, counted as the walk comes to them.
+        if (readAhead != nullptr) readAhead->ReachedCandidate();
         try {
             if (nameStyle)
                 handler.ProcessCandidate(listing, fullPath, std::string(name), *nameStyle);
@@ -153,6 +152,21 @@ private:
     std::uint32_t slow_ = 0, verySlow_ = 0;  // a bit for each of the last 32 reads
 };
 
+// The walk's root handed to the handler for as long as the walk runs.
+class RootHandedOver {
+public:
+    RootHandedOver(CandidateHandler& handler, Volume& volume, const VolumeFolder& root, const std::string& rootPath)
+        : handler_(handler) {
+        handler_.WalkRoot(&volume, &root, rootPath);
+    }
+    ~RootHandedOver() { handler_.WalkRoot(nullptr, nullptr, {}); }
+    RootHandedOver(const RootHandedOver&) = delete;
+    RootHandedOver& operator=(const RootHandedOver&) = delete;
+
+private:
+    CandidateHandler& handler_;
+};
+
 // The path with the volume's separator at its end: on the live volume as WithTrailingSeparator makes it.
 std::string FolderPath(const Volume& volume, const std::string& path) {
     const char separator = volume.Separator();
@@ -194,6 +208,7 @@ void FolderWalk::SearchFolderTree(const std::string& rootPath) {
     }
     // Where the root's identity is unknown, a way back to it is walked once more before its
     // subfolders, met by then, end the loop.
+    const RootHandedOver handedOver(handler_, volume_, *root, rootFolder);
     FoldersMet met;
     if (const auto rootIdentity = root->Identity()) met.FirstMeeting(*rootIdentity);
     ReadFolder(host_, *root, rootFolder, order, queue, met, files);
@@ -243,6 +258,7 @@ void FolderWalk::SearchFolder(const std::string& rootPath) {
         host_.FolderUnreadable(folder, error);
         return;
     }
+    const RootHandedOver handedOver(handler_, volume_, *listing, folder);
     ReadFolder(host_, *listing, folder, order, noQueue, noneQueued, files);
     ExamineFiles(abortRequested_, host_, handler_, *listing, folder, files, candidatesLost_);
 }

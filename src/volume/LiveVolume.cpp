@@ -70,6 +70,11 @@ public:
         error = folder->listing.Error();
         return nullptr;
     }
+    // A live folder opens its files by name, listed or not.
+    std::unique_ptr<VolumeFolder> OpenBelowForFiles(const VolumeFolder& root, const std::string& folderPath,
+                                                    const FileIdentity& expected, SystemError& error) override {
+        return OpenBelow(root, folderPath, expected, error);
+    }
     std::optional<FileIdentity> IdentityOfLocalFolder(const std::string& path) const override {
         return IdentityOf(path);
     }

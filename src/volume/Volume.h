@@ -112,6 +112,20 @@ public:
     // listed; one put in its place since fails with kReplacedDuringScan.
     virtual std::unique_ptr<VolumeFolder> OpenBelow(const VolumeFolder& root, const std::string& folderPath,
                                                     const FileIdentity& expected, SystemError& error) = 0;
+    // Opens again, for its files alone, a folder below an open root that a walk entered before:
+    // OpenBelow's rules, and the folder's OpenFile then opens any regular file the folder holds,
+    // without the caller listing it. Where a volume's folders open only the files they have
+    // listed, the folder is listed through first.
+    virtual std::unique_ptr<VolumeFolder> OpenBelowForFiles(const VolumeFolder& root, const std::string& folderPath,
+                                                            const FileIdentity& expected, SystemError& error) {
+        std::unique_ptr<VolumeFolder> folder = OpenBelow(root, folderPath, expected, error);
+        if (!folder) return nullptr;
+        std::string_view name;
+        EntryKind kind;
+        while (folder->Next(name, kind) == ListingStep::Entry) {
+        }
+        return folder;
+    }
     // The identity on this volume of a folder of the machine's own file system (the run's
     // output folder, never to be walked); nothing where no such folder can lie on the volume.
     virtual std::optional<FileIdentity> IdentityOfLocalFolder(const std::string& path) const = 0;
