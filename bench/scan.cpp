@@ -42,8 +42,8 @@ int main(int argc, char** argv) {
     }
     const bool photos = !(argc > 3 && std::strcmp(argv[3], "--no-photos") == 0);
     snapsift::ScanState state;
-    state.SourceFolder = snapsift::WithTrailingSeparator(argv[1]);
-    state.OutputFolder = snapsift::WithTrailingSeparator(argv[2]);
+    state.sourceFolder = snapsift::WithTrailingSeparator(argv[1]);
+    state.outputFolder = snapsift::WithTrailingSeparator(argv[2]);
     SilentHost host(photos);
     const auto start = std::chrono::steady_clock::now();
     const snapsift::ScanResult result = snapsift::RunScan(state, host);

@@ -51,8 +51,8 @@ int wmain(int argc, wchar_t** argv) {
 
     Click(window.Item(Control::ProfileFoldersOnly));
     Click(window.Item(Control::IncludePhotos));  // like --no-photos
-    state.SourceFolder = snapsift::WithTrailingSeparator(snapsift::Utf8FromWide(argv[1]));
-    state.OutputFolder = snapsift::WithTrailingSeparator(snapsift::Utf8FromWide(argv[2]));
+    state.sourceFolder = snapsift::WithTrailingSeparator(snapsift::Utf8FromWide(argv[1]));
+    state.outputFolder = snapsift::WithTrailingSeparator(snapsift::Utf8FromWide(argv[2]));
 
     LARGE_INTEGER frequency{}, start{}, end{};
     QueryPerformanceFrequency(&frequency);

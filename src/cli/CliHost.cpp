@@ -18,7 +18,7 @@ void CliHost::ShowPath(const std::string& fullPath) {
 }
 
 void CliHost::Yield() {
-    if (InterruptRequested()) state_.AbortRequested = true;
+    if (InterruptRequested()) state_.abortRequested = true;
     if (!showProgress_) return;
     const auto now = std::chrono::steady_clock::now();
     if (now - lastDraw_ < kProgressInterval) return;

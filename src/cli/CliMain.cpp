@@ -309,13 +309,13 @@ int RunCli(const std::vector<std::string>& arguments) {
         settings.image = &image.source;
         settings.profileMode = choice.profiles;
         settings.searchSubfolders = !options.noSubfolders;
-        state.SourceFolder = image.sourceFolder;
+        state.sourceFolder = image.sourceFolder;
     } else
 #endif
     if (options.folder) {
         const std::string folder = FolderText(*options.folder);
         if (!IsFolder(folder)) return CheckFailed("Folder to search not found: " + *options.folder);
-        state.SourceFolder = WithTrailingSeparator(folder);
+        state.sourceFolder = WithTrailingSeparator(folder);
         settings.searchSubfolders = !options.noSubfolders;
     } else {
         settings.profileMode = true;
@@ -324,7 +324,7 @@ int RunCli(const std::vector<std::string>& arguments) {
     }
     const std::string output = FolderText(*options.output);
     if (!IsFolder(output)) return CheckFailed("Output folder not found: " + *options.output);
-    state.OutputFolder = WithTrailingSeparator(output);
+    state.outputFolder = WithTrailingSeparator(output);
 
     InstallInterruptHandler();
     CliHost host(state, settings, IsTerminal(Stream::Err));

@@ -36,7 +36,7 @@ public:
     // a mount point such as "/mnt/evidence" (or "" for "/") elsewhere.
     virtual std::string SelectedDriveRoot() const = 0;
     // The disk image to search, or nothing for the live file system. Profile mode searches the
-    // profile folders of each of its volumes in turn; folder mode reads SourceFolder (a path
+    // profile folders of each of its volumes in turn; folder mode reads sourceFolder (a path
     // that begins with the volume's DriveRoot()) on the first.
     virtual const ImageSource* Image() const { return nullptr; }
 

@@ -113,29 +113,29 @@ EvidenceTally TallyOf(const EvidenceEntry& evidence, const FolderWalk& walk, Cou
 }
 
 // Searches one volume: in profile mode the drive's "Users" and then "Documents and Settings",
-// in folder mode SourceFolder. A profile root is walked only when it is a real folder of the
+// in folder mode sourceFolder. A profile root is walked only when it is a real folder of the
 // drive: on Vista and later "Documents and Settings" is a junction to "Users", and walking it
 // would report every file twice. Gives the tally with this volume's entries, and the files that
 // passed the name filter but could not be examined, added.
 EvidenceTally SearchVolume(ScanState& state, ScanHost& settings, CountingHost& host, Volume& volume,
                            const std::string& runFolder, const std::string& drive, const EvidenceTally& earlier) {
-    EvidenceEntry evidence(WithTrailingSeparator(runFolder), host, volume.Separator(), earlier, &state.AbortRequested);
+    EvidenceEntry evidence(WithTrailingSeparator(runFolder), host, volume.Separator(), earlier, &state.abortRequested);
     host.separator = volume.Separator();
-    FolderWalk walk(state.AbortRequested, host, evidence, volume);
+    FolderWalk walk(state.abortRequested, host, evidence, volume);
     // An output folder chosen inside the searched tree: the run's own copies are no evidence.
     if (const auto runFolderIdentity = volume.IdentityOfLocalFolder(runFolder)) walk.SkipFolder(*runFolderIdentity);
     if (!settings.ProfileMode()) {
         if (settings.SearchSubfolders())
-            walk.SearchFolderTree(state.SourceFolder);
+            walk.SearchFolderTree(state.sourceFolder);
         else
-            walk.SearchFolder(state.SourceFolder);
+            walk.SearchFolder(state.sourceFolder);
         return TallyOf(evidence, walk, host);
     }
     const std::string users = drive + volume.Separator() + "Users";
     const std::string documents = drive + volume.Separator() + "Documents and Settings";
     const bool usersThere = volume.IsPlainEntry(users), documentsThere = volume.IsPlainEntry(documents);
     if (usersThere) walk.SearchFolderTree(users + volume.Separator());
-    if (!state.AbortRequested && documentsThere) walk.SearchFolderTree(documents + volume.Separator());
+    if (!state.abortRequested && documentsThere) walk.SearchFolderTree(documents + volume.Separator());
     // Neither is there: unless the drive's own root could not be read (a damaged index), and then
     // the run does not know.
     SystemError error;
@@ -191,9 +191,9 @@ RunFacts FactsOf(const ScanState& state, const ScanHost& host, const ScanEnviron
     const ImageSource* image = host.Image();
     const std::string drive = WithoutTrailingSeparators(host.SelectedDriveRoot());
     if (image != nullptr)
-        facts.source = image->facts.path + (host.ProfileMode() ? std::string() : ", " + state.SourceFolder);
+        facts.source = image->facts.path + (host.ProfileMode() ? std::string() : ", " + state.sourceFolder);
     else
-        facts.source = host.ProfileMode() ? (drive.empty() ? std::string(1, kSeparator) : drive) : state.SourceFolder;
+        facts.source = host.ProfileMode() ? (drive.empty() ? std::string(1, kSeparator) : drive) : state.sourceFolder;
     facts.mode = host.ProfileMode()             ? "the profile folders (Users, Documents and Settings) of each volume"
                  : host.SearchSubfolders() ? "the folder and its subfolders"
                                            : "the folder alone, without its subfolders";
@@ -222,18 +222,18 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
         host.ShowMessage("Internal calculation error!! Can not continue.", MessageKind::Stop);
         return result;
     }
-    if (state.SourceFolder.empty() && !host.ProfileMode()) {
+    if (state.sourceFolder.empty() && !host.ProfileMode()) {
         host.ShowMessage("Please choose a folder to search.", MessageKind::Stop);
         return result;
     }
-    if (state.OutputFolder.empty()) {
+    if (state.outputFolder.empty()) {
         host.ShowMessage("Please choose an output folder.", MessageKind::Stop);
         return result;
     }
 
     const DateTime now = environment.localNow ? environment.localNow() : LocalNow();
     const std::string runFolder =
-        NewRunFolder(state.OutputFolder + "Snapsift - " + OutputFolderStamp(now, MonthAbbreviation(now.month)));
+        NewRunFolder(state.outputFolder + "Snapsift - " + OutputFolderStamp(now, MonthAbbreviation(now.month)));
     if (runFolder.empty()) {
         host.ShowMessage("Error creating output folder.", MessageKind::Stop);
         return result;
@@ -251,7 +251,7 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     }
     result.reportPath = reportPath;
 
-    state.AbortRequested = false;
+    state.abortRequested = false;
     host.SetRunningLook(true);
     // The host's first word before anything is listed (a terminal's interrupt, for one).
     host.Yield();
@@ -264,7 +264,7 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
                              WithoutTrailingSeparators(host.SelectedDriveRoot()), tally);
     } else {
         for (Volume* volume : image->volumes) {
-            if (state.AbortRequested) break;
+            if (state.abortRequested) break;
             tally = SearchVolume(state, host, counting, *volume, runFolder, volume->DriveRoot(), tally);
             if (!host.ProfileMode()) break;
         }
@@ -282,7 +282,7 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
             if (!AppendImageDamageWarning(reportPath, parts.size())) ++tally.gaps.reportWritesFailed;
         }
     }
-    const bool aborted = state.AbortRequested;
+    const bool aborted = state.abortRequested;
     // A tail that cannot be written is itself one of the problems, said in the message only.
     const RunEnd end{environment.utcNow ? environment.utcNow() : UtcNow(),
                      ResultText(aborted, tally.gaps, tally.filesFound)};

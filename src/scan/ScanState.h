@@ -9,18 +9,18 @@
 namespace snapsift {
 
 struct ScanState {
-    std::string SourceFolder;     // chosen source folder, ends in the separator; empty until chosen
-    std::string OutputFolder;     // chosen output folder, ends in the separator; each run makes its folder in it
+    std::string sourceFolder;     // chosen source folder, ends in the separator; empty until chosen
+    std::string outputFolder;     // chosen output folder, ends in the separator; each run makes its folder in it
     // Set when the examiner stops a run (a confirmed abort in the window, an interrupt in the
     // terminal), cleared when a run starts. The window sets it from its own thread while the run
     // goes on in another.
-    std::atomic<bool> AbortRequested = false;
+    std::atomic<bool> abortRequested = false;
 
     // The other's folders and flag as they are now (the flag alone cannot be copied).
     ScanState& operator=(const ScanState& other) {
-        SourceFolder = other.SourceFolder;
-        OutputFolder = other.OutputFolder;
-        AbortRequested = other.AbortRequested.load();
+        sourceFolder = other.sourceFolder;
+        outputFolder = other.outputFolder;
+        abortRequested = other.abortRequested.load();
         return *this;
     }
 };

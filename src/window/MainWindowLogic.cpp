@@ -138,7 +138,7 @@ MainWindowLogic::MainWindowLogic(MainWindowView& view, ScanState& state) : view_
 
 MainWindowLogic::~MainWindowLogic() {
     if (!Running()) return;
-    state_.AbortRequested = true;
+    state_.abortRequested = true;
     channel_->Close();
     worker_.join();
 }
@@ -188,11 +188,11 @@ void MainWindowLogic::ChooseFolder(std::string& folder, Control box, std::string
 }
 
 void MainWindowLogic::OnSourceBrowseClicked() {
-    ChooseFolder(state_.SourceFolder, Control::SourceFolderBox, kChooseSourceTitle);
+    ChooseFolder(state_.sourceFolder, Control::SourceFolderBox, kChooseSourceTitle);
 }
 
 void MainWindowLogic::OnOutputBrowseClicked() {
-    ChooseFolder(state_.OutputFolder, Control::OutputFolderBox, kChooseOutputTitle);
+    ChooseFolder(state_.outputFolder, Control::OutputFolderBox, kChooseOutputTitle);
 }
 
 void MainWindowLogic::OnHelpClicked() {
@@ -231,14 +231,14 @@ void MainWindowLogic::ShowImageEntries(int select) {
 }
 
 std::string MainWindowLogic::LiveSearchRoot() const {
-    if (!ProfileMode()) return state_.SourceFolder;
+    if (!ProfileMode()) return state_.sourceFolder;
     return WithoutTrailingSeparators(SelectedDriveRoot()) + kSeparator;
 }
 
 bool MainWindowLogic::AccessTimeChangeAccepted() {
     // A start that the run's own checks will stop says only why; an image's files are read from
     // the image, whose own times are no evidence.
-    if (state_.OutputFolder.empty() || (!ProfileMode() && state_.SourceFolder.empty()) || Image() != nullptr)
+    if (state_.outputFolder.empty() || (!ProfileMode() && state_.sourceFolder.empty()) || Image() != nullptr)
         return true;
     if (!forecastAccessTimes_ || forecastAccessTimes_(LiveSearchRoot()) == AccessTimeForecast::Kept) return true;
     // Enter, or a hurried click, keeps the evidence as it is.
@@ -317,14 +317,14 @@ void MainWindowLogic::OnAbortClicked() {
     const bool yes = view_.AskYesNo(kAbortQuestion, MainWindowView::Preselected::Yes);
     boxOpen_ = false;
     if (!yes) return;
-    state_.AbortRequested = true;
+    state_.abortRequested = true;
     channel_->AnswerQueuedBox();
 }
 
 bool MainWindowLogic::OnCloseRequested() {
     if (!Running()) return true;
     closeWhenDone_ = true;
-    state_.AbortRequested = true;
+    state_.abortRequested = true;
     channel_->Close();
     return false;
 }

@@ -103,8 +103,8 @@ TEST(EvidenceEntry, DamagedAbortedOrUndigestedFilesGetTheirReason) {
         ScanState state;
         test::RecordingHost host(state);
         host.includePhotos = c.photos;
-        host.onYield = [&] { state.AbortRequested = c.abortAtRead; };
-        EvidenceEntry evidence(out, host, kSeparator, {}, &state.AbortRequested);
+        host.onYield = [&] { state.abortRequested = c.abortAtRead; };
+        EvidenceEntry evidence(out, host, kSeparator, {}, &state.abortRequested);
         evidence.RecordEvidence(folder, out + "n1234567_890_123[1].jpg", "n1234567_890_123[1].jpg", "1234567");
 
         const auto report = test::ParseReport(test::ReadBytes(tree.Path(std::string(kReportFileName))));

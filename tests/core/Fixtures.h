@@ -28,7 +28,7 @@ inline constexpr long kNoSuchFolder = kSeparator == '\\' ? 3 : ENOENT;
 struct WalkRun : CandidateHandler {
     ScanState state;
     RecordingHost host{state};
-    FolderWalk walk{state.AbortRequested, host, *this};
+    FolderWalk walk{state.abortRequested, host, *this};
     Paths candidates;
     std::map<std::string, std::string> arrivals;
     std::string throwOn;  // a file name whose processing fails once recorded

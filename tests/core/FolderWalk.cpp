@@ -95,7 +95,7 @@ TEST(FolderLoop, AFolderMetAgainIsReportedAsALoopAndNeverEntered) {
     for (const auto& c : cases) {
         LoopingVolume volume(c.rootKnown);
         WalkRun run;
-        FolderWalk walk(run.state.AbortRequested, run.host, run, volume);
+        FolderWalk walk(run.state.abortRequested, run.host, run, volume);
         walk.ReadAhead(c.helpers, true);
         walk.SearchFolderTree("R");
         Unreadable loops;
@@ -182,7 +182,7 @@ TEST(CandidateLost, ARunWithAFileNotExaminedCompletesAndIsIncomplete) {
 TEST_F(FolderWalkTest, ShowsAndYieldsForEachFileLevelByLevelUntilAnAbort) {
     for (std::size_t n = 0; n <= order.size(); ++n) {
         WalkRun aborted;
-        aborted.state.AbortRequested = n == 0;
+        aborted.state.abortRequested = n == 0;
         aborted.host.abortAtFile = n;
         aborted.walk.SearchFolderTree(root);
         const Paths shown(order.begin(), order.begin() + static_cast<long>(n));

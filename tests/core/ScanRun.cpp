@@ -10,11 +10,11 @@ const std::pair<std::string_view, std::string_view> kLookAlikes[] = {{"src/photo
 // folder, writes a whole report with no entry and ends idle with the chosen output folder.
 TEST_F(ScanRunTest, ARunStartsAfreshAndLeavesTheFourLineReportInAStampedFolder) {
     for (const auto& [path, contents] : kLookAlikes) tree.File(path, contents);
-    state.AbortRequested = true;
+    state.abortRequested = true;
     EXPECT_EQ(RunAndCheck({}).runFolder, tree.Text("out") + kSep + "Snapsift - Mar 05, 2010 - 090703" + kSep);
     EXPECT_EQ(host.messages, Messages{Final("complete", 0)});
     EXPECT_EQ(host.looks, (std::vector<bool>{true, false}));
-    EXPECT_EQ(state.OutputFolder, tree.Text("out") + kSep);
+    EXPECT_EQ(state.outputFolder, tree.Text("out") + kSep);
 }
 
 // Three photos and four look-alikes, in the source folder and two levels below it, and a photo
@@ -69,7 +69,7 @@ TEST_F(ScanRunTest, AFileGoneBeforeItIsReadHasAnEntrySayingWhyAndNoMessage) {
 // The run's folder made inside the folder searched: its copies, which would pass for photos, are
 // never walked.
 TEST_F(ScanRunTest, AnOutputFolderInsideTheSearchedTreeIsNeverWalked) {
-    state.OutputFolder = state.SourceFolder;
+    state.outputFolder = state.sourceFolder;
     RunAndCheck({AddFile("src/n1234567_890_123[1].jpg", "1234567"), AddFile("src/sub/n7654321_1_2[1].jpg", "7654321")});
     EXPECT_EQ(host.shownPaths.size(), 2u);
 }
@@ -78,7 +78,7 @@ TEST_F(ScanRunTest, AnOutputFolderInsideTheSearchedTreeIsNeverWalked) {
 TEST_F(ScanRunTest, AnOutputFolderGoneFailsEachCopyAndEntryWithAMessage) {
     const Row first = AddFile("src/n12345_67[1].jpg", "1"), second = AddFile("src/sub/n12345_67[2].jpg", "1");
     host.onYield = [this] {
-        if (!host.shownPaths.empty()) fs::remove_all(FromText(state.OutputFolder));
+        if (!host.shownPaths.empty()) fs::remove_all(FromText(state.outputFolder));
     };
     const ScanResult result = Run();
     const long code = kSeparator == '\\' ? 3 : 2;
@@ -98,7 +98,7 @@ TEST_F(ScanRunTest, AnOutputFolderGoneFailsEachCopyAndEntryWithAMessage) {
 
 // Each stop leaves the window idle, the output folder as it was, nothing found and no new folder.
 TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
-    const std::string src = state.SourceFolder, out = state.OutputFolder, wrong = "D174AB98D277D9F5A5611C2C9F419D9E",
+    const std::string src = state.sourceFolder, out = state.outputFolder, wrong = "D174AB98D277D9F5A5611C2C9F419D9E",
                       internal = "Internal calculation error!! Can not continue.",
                       creating = "Error creating output folder.";
     const std::tuple<const char*, decltype(ScanEnvironment::selfTestDigest), std::string, std::string, std::string>
@@ -116,7 +116,7 @@ TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
         environment.selfTestDigest = digest;
         const ScanResult result = Run();
         EXPECT_EQ(result.outcome, ScanOutcome::Stopped) << name;
-        EXPECT_EQ(std::tuple(host.messages, host.looks.size() + host.shownPaths.size(), state.OutputFolder,
+        EXPECT_EQ(std::tuple(host.messages, host.looks.size() + host.shownPaths.size(), state.outputFolder,
                              result.filesFound, std::distance(fs::directory_iterator(tree.Path("out")), {})),
                   std::tuple(Messages{{MessageKind::Stop, message}}, 0u, output, 0, 1)) << name;
     }

@@ -266,7 +266,7 @@ private slots:
         });
         Click("StartButton");  // nothing chosen: no scan
         QVERIFY(QTest::qWaitFor([this] { return !form_->Logic().Running(); }, 10'000));
-        state_.OutputFolder = QDir::tempPath().toStdString() + "/";
+        state_.outputFolder = QDir::tempPath().toStdString() + "/";
         WhenModal<QFileDialog>([&](QFileDialog* d) {
             seen << d->windowTitle() << d->directory().path();
             d->setDirectory(QDir::root());

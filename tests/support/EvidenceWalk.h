@@ -22,7 +22,7 @@ using Paths = std::vector<std::string>;
 using Messages = std::vector<std::pair<MessageKind, std::string>>;
 using Unreadable = std::vector<std::pair<std::string, long>>;  // folder, error code
 
-// Fixed settings; a log of every path shown, message, look and folder not read; AbortRequested
+// Fixed settings; a log of every path shown, message, look and folder not read; abortRequested
 // set during the yield of the abortAtFile-th path shown (1-based), as a confirmed ABORT would.
 struct RecordingHost : ScanHost {
     explicit RecordingHost(ScanState& state) : state(&state) {}
@@ -46,7 +46,7 @@ struct RecordingHost : ScanHost {
     void FileFound(std::int32_t filesFound) override { found = filesFound; }
     void Yield() override {
         ++yields;
-        if (abortAtFile != 0 && shownPaths.size() == abortAtFile) state->AbortRequested = true;
+        if (abortAtFile != 0 && shownPaths.size() == abortAtFile) state->abortRequested = true;
         if (onYield) onYield();
     }
     // A final message's report path ("\r\nReport: ...\Quorvia JPG Files.htm") is logged as "<report>".
@@ -88,7 +88,7 @@ struct EvidenceWalk {
     ScanState state;
     RecordingHost host{state};
     EvidenceEntry evidence{out, host};
-    FolderWalk walk{state.AbortRequested, host, evidence, volume};
+    FolderWalk walk{state.abortRequested, host, evidence, volume};
 };
 
 }  // namespace snapsift::test

@@ -367,9 +367,9 @@ TEST_F(Win32WindowTest, KeysAndMenuKeysReachTheirHandlers) {
 TEST_F(Win32WindowTest, ChooserGivesTheFolder) {
     const std::string output = "Choose where the run folder goes:", source = "Choose the folder to search:";
     const struct { Control button, box; std::string ScanState::*folder; const char* start; std::string title; } rows[] = {
-        {Control::OutputBrowseButton, Control::OutputFolderBox, &ScanState::OutputFolder, "C:\\windows\\", output},
-        {Control::OutputBrowseButton, Control::OutputFolderBox, &ScanState::OutputFolder, "C:\\", output},
-        {Control::SourceBrowseButton, Control::SourceFolderBox, &ScanState::SourceFolder, "C:\\windows\\", source}};
+        {Control::OutputBrowseButton, Control::OutputFolderBox, &ScanState::outputFolder, "C:\\windows\\", output},
+        {Control::OutputBrowseButton, Control::OutputFolderBox, &ScanState::outputFolder, "C:\\", output},
+        {Control::SourceBrowseButton, Control::SourceFolderBox, &ScanState::sourceFolder, "C:\\windows\\", source}};
     for (const auto& row : rows) {
         state.*row.folder = row.start;
         dialogs.seen.clear();

@@ -221,7 +221,7 @@ TEST_F(MainWindowLogicTest, TheWindowAnswersWhileAListingHangs) {
     logic.OnAbortClicked();
     logic.OnTick();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_TRUE(volume.stalled && logic.Running() && state.AbortRequested);
+    EXPECT_TRUE(volume.stalled && logic.Running() && state.abortRequested);
     ASSERT_TRUE(RunUntil([&] { return !logic.Running(); }));
     EXPECT_EQ(volume.listed, 1);
     const std::string unread = "R/: " + SystemErrorText(5);
@@ -318,7 +318,7 @@ TEST_F(MainWindowLogicTest, HandlersOfTheIdleWindow) {
         (logic.*row.handler)();
         RunUntil([this] { return !logic.Running(); });
         EXPECT_EQ(log, row.log) << row.why;
-        EXPECT_EQ(state.SourceFolder + " " + state.OutputFolder, row.after) << row.why;
+        EXPECT_EQ(state.sourceFolder + " " + state.outputFolder, row.after) << row.why;
     }
 }
 

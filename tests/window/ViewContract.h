@@ -178,7 +178,7 @@ inline const std::vector<ContractRow>& ContractRows() {
     const auto forecast = [](AccessTimeForecast f) {
         return [f](W& w) {
             w.Logic().SetAccessTimeForecaster([f](const std::string&) { return f; });
-            w.State().OutputFolder = "/nonexistent/";
+            w.State().outputFolder = "/nonexistent/";
             w.Click(Control::StartButton);
         };
     };
@@ -252,8 +252,8 @@ inline std::string RunContractRow(ContractWindow& w, const ContractRow& row, con
     w.Logic().SetScanEnvironment(environment);
     w.Logic().SetAccessTimeForecaster([](const std::string&) { return AccessTimeForecast::Kept; });
     w.Click(Control::ProfileFoldersOnly);
-    w.State().SourceFolder = "R/";
-    w.State().OutputFolder = output;
+    w.State().sourceFolder = "R/";
+    w.State().outputFolder = output;
     w.Click(Control::StartButton);
     if (!w.RunUntil([&] { return volume.stalled && w.Shown(Control::AbortButton); })) {
         volume.Release();  // the run, wherever it is, must not outlive the volume
