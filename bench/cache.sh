@@ -84,20 +84,11 @@ fi
 # Cold: the page cache dropped before each run.
 [ "${SNAPSIFT_BENCH_COLD:-1}" = 1 ] || exit 0
 settle=${SNAPSIFT_BENCH_SETTLE:-3}
-drop() { sync && sleep "$settle" && echo 3 >/proc/sys/vm/drop_caches; }
+. bench/cold-runs.sh
 if [ "$(id -u)" != 0 ] || ! drop 2>/dev/null; then
   echo "cold runs left out: the page cache cannot be dropped here (needs root)" >&2
   exit 0
 fi
-cold() {
-  drop
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1 || true
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }'
-}
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 cold_ours=() cold_ref=()
 for run in $(seq "$runs"); do
   rm -rf "${out:?}"/*

@@ -26,7 +26,7 @@ fi
 # On a virtual disk the host goes on writing for a while after a sync in the guest returns, and a
 # run that starts then reads more slowly: each run waits `settle` seconds after the sync.
 settle=${SNAPSIFT_BENCH_SETTLE:-5}
-drop() { sync && sleep "$settle" && echo 3 >/proc/sys/vm/drop_caches; }
+. bench/cold-runs.sh
 drop 2>/dev/null || { echo "cannot drop the page cache here (/proc/sys/vm/drop_caches refused)" >&2; exit 1; }
 command -v fdfind >/dev/null || { apt-get install -y -qq fd-find >/dev/null || { echo "cannot install fd-find" >&2; exit 1; }; }
 
@@ -44,16 +44,6 @@ trap 'rm -rf "$out"' EXIT
 
 # Every tool's times, in seconds: find, fdfind, snapsift-cli --no-photos (walk), md5sum plus
 # cp -r (ref) and snapsift-cli with photos (scan).
-# Seconds of wall-clock time for one cold run of a command.
-cold() {
-  drop
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1 || true
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }'
-}
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # One timed run of a tool by its key.
 run_tool() {

@@ -186,7 +186,18 @@ public:
     }
 };
 
-class MainWindowLogicTest : public ::testing::Test, public RecordingView {};
+class MainWindowLogicTest : public ::testing::Test, public RecordingView {
+protected:
+    // START on a search of the volume's "R/" into a fresh output folder.
+    void StartOn(Volume& volume) {
+        ScanEnvironment environment;
+        environment.liveVolume = &volume;
+        logic.SetScanEnvironment(environment);
+        tree.Folder("out");
+        state = {"R/", WithTrailingSeparator(tree.Text("out"))};
+        logic.OnStartClicked();
+    }
+};
 
 // What the window shows for each act, idle and during a scan, as every toolkit's window must.
 TEST_F(MainWindowLogicTest, ViewContract) {
@@ -204,12 +215,7 @@ TEST_F(MainWindowLogicTest, ViewContract) {
 // of that folder's files, with the listing's failure counted and named.
 TEST_F(MainWindowLogicTest, TheWindowAnswersWhileAListingHangs) {
     StalledVolume volume;
-    ScanEnvironment environment;
-    environment.liveVolume = &volume;
-    logic.SetScanEnvironment(environment);
-    tree.Folder("out");
-    state = {"R/", WithTrailingSeparator(tree.Text("out"))};
-    logic.OnStartClicked();
+    StartOn(volume);
     ASSERT_TRUE(RunUntil([&] { return volume.stalled && shown[Control::AbortButton]; }));
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 5; ++i) logic.OnTick();
@@ -238,12 +244,7 @@ TEST_F(MainWindowLogicTest, TheWindowAnswersWhileAListingHangs) {
 TEST_F(MainWindowLogicTest, ARunThatFailsSaysWhy) {
     StalledVolume volume;
     volume.breaks = true;
-    ScanEnvironment environment;
-    environment.liveVolume = &volume;
-    logic.SetScanEnvironment(environment);
-    tree.Folder("out");
-    state = {"R/", WithTrailingSeparator(tree.Text("out"))};
-    logic.OnStartClicked();
+    StartOn(volume);
     ASSERT_TRUE(RunUntil([&] { return !logic.Running(); }));
     EXPECT_EQ(Only({"message"}), Log{"message The search stopped on a failure: the volume broke"});
     EXPECT_FALSE(shown[Control::AbortButton]);
