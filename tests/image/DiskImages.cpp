@@ -14,7 +14,6 @@
 #include <functional>
 #include <fstream>
 #include <optional>
-#include <ranges>
 #include <regex>
 
 #include "image/EwfImage.h"
@@ -117,7 +116,9 @@ struct Images {
         // The old photos go; in the next mount the new files take their records, the lowest free
         // ones, while the index keeps some of the old names. Then the photo is deleted.
         const auto removeOld = [&] {
-            return std::ranges::all_of(std::views::iota(10, 50), [&](int i) { return fs::remove(m / old(i)); });
+            int i = 10;
+            while (i < 50 && fs::remove(m / old(i))) ++i;
+            return i == 50;
         };
         const auto addNew = [&] {
             fs::create_directory(m / "Users/alice/New");
