@@ -121,10 +121,14 @@ public:
 // A box as the table names it: its text's first 40 characters, line breaks as spaces, then "?"
 // for Yes and No, "?[No]" when Enter presses No; a chooser as "browse" with its title.
 inline std::string BoxText(std::string text, bool question, bool noPreselected) {
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
-    for (char& c : text) c = c == '\n' ? ' ' : c;
-    for (std::size_t at; (at = text.find("  ")) != std::string::npos;) text.erase(at, 1);
-    return text.substr(0, 40) + (question ? noPreselected ? "?[No]" : "?" : "");
+    std::string flat;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        char c = text[at];
+        if (c == '\r' && text.compare(at, 2, "\r\n") == 0) ++at, c = ' ';
+        if (c == '\n') c = ' ';
+        if (c != ' ' || flat.empty() || flat.back() != ' ') flat += c;
+    }
+    return flat.substr(0, 40) + (question ? noPreselected ? "?[No]" : "?" : "");
 }
 
 // The window's look: "idle drives", "idle folder" or "running folder" when it is one of those
