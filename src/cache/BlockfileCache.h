@@ -37,7 +37,7 @@ struct BlockfileCacheContents {
     bool crashed = false;           // the browser did not close the cache cleanly
     std::optional<DateTime> created;
     std::vector<CacheEntry> entries;
-    std::string note;  // what of the index or the block files could not be read; empty when all was
+    Findings findings;  // what of the index or the block files could not be read; empty when all was
     // The index could not be used (why, the note says first), and the entries were found by
     // reading data_1, and the files of 256-byte blocks it chains to, block by block: a block
     // starts an entry when its fields are plausible and its key hashes to the hash it keeps.

@@ -64,7 +64,7 @@ int ListCacheFolder(const std::string& folder) {
         "url\tformat\thttp_status\tcontent_type\tcontent_encoding\tstored_bytes\tbody_md5\tcreated\tlast_used\tsource\tnote\n";
     for (const CacheListingRow& row : listing.rows) {
         const CacheEntry& entry = row.entry;
-        std::string note = row.note;
+        std::string note = row.findings.Text();
         if (entry.deleted) note = note.empty() ? "deleted" : "deleted; " + note;
         const std::string fields[] = {entry.url,
                                       FormatText(entry.format),

@@ -36,11 +36,11 @@ std::string FormatName(CacheFormat format) {
     return {};
 }
 
-void AddNote(std::string& notes, std::string_view note) {
-    if (note.empty()) return;
-    if (!notes.empty()) notes += "; ";
-    notes += note;
-}
+// What a reader found that makes part of the entry or the cache missing or doubtful: all its
+// findings, the notes among them, when any is damage; else nothing.
+std::string DamageText(const Findings& findings) { return findings.Damaged() ? findings.Text() : std::string(); }
+// Its notes, when nothing it found is damage: how it was read, with nothing lost.
+std::string NotesText(const Findings& findings) { return findings.Damaged() ? std::string() : findings.Text(); }
 
 CacheRecord RecordOf(const CacheEntry& cached) {
     CacheRecord record;
@@ -181,9 +181,9 @@ void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::stri
         if (doomed && (cached.key.empty() || (cached.url.empty() && !host_.IncludeDeletedCacheEntries()))) return;
     }
     if (cached.url.empty()) {
-        std::string why = cached.note;
-        AddNote(why, file.Problem());
-        unreadable(why);
+        Findings why = cached.findings;
+        why.Add(Severity::Damaged, file.Problem());
+        unreadable(why.Text());
         return;
     }
     const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
@@ -201,10 +201,18 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
     if (!IsSqliteDatabaseStart(file.Bytes())) return;
 #ifdef SNAPSIFT_SQLITE
     file.ReadWhole();
-    std::string problems = file.Problem();
-    const SqlCacheContents contents = ReadSqlCache(file.Bytes(), fileName);
-    AddNote(problems, contents.note);
-    if (!problems.empty()) CachePartUnreadable(fullPath, "part of the cache could not be read: " + problems);
+    // A shard in WAL mode loses no rows by being read alone when no WAL, or an empty one, is beside it.
+    SqlWal wal = SqlWal::Unknown;
+    if (IsSqliteWalMode(file.Bytes())) {
+        SystemError walError;
+        const auto walFile = folder.OpenFile(fileName + "-wal", fullPath + "-wal", walError);
+        if (walFile ? walFile->Size() == 0 : NoSuchFile(walError)) wal = SqlWal::AbsentOrEmpty;
+    }
+    Findings problems;
+    problems.Add(Severity::Damaged, file.Problem());
+    const SqlCacheContents contents = ReadSqlCache(file.Bytes(), fileName, wal);
+    problems.Add(contents.findings);
+    if (problems.Damaged()) CachePartUnreadable(fullPath, "part of the cache could not be read: " + problems.Text());
     // A rollback journal that holds anything: the browser stopped in the middle of a change, and
     // the main file may hold half of it.
     std::string writing;
@@ -214,10 +222,11 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
         journal && journal->Size() > 0)
         writing = std::string(kWritingWhenStopped) + journalName + " holds " + std::to_string(journal->Size()) +
                   " bytes of an unfinished change";
+    AddStatus(writing, NotesText(problems));
     const std::string timesOf = SharedFileText(fileName, contents.entries.size());
     for (const CacheEntry& cached : contents.entries) {
         if (cached.url.empty()) {
-            UrlUnreadable(fullPath, cached.note);
+            UrlUnreadable(fullPath, cached.findings.Text());
             continue;
         }
         const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
@@ -253,12 +262,16 @@ void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::stri
     file.ReadWhole();
     IeCacheIndex& index = ieCacheIndexes_[folderPath];
     const IndexDatContents contents = ReadIndexDat(file.Bytes());
-    index.problem = file.Problem();
-    AddNote(index.problem, contents.note);
+    Findings problems;
+    problems.Add(Severity::Damaged, file.Problem());
+    problems.Add(contents.findings);
+    index.problem = DamageText(problems);
+    index.notes = NotesText(problems);
     for (const IndexDatRecord& record : contents.records) {
         if (record.fileName.empty() || record.kind == IndexDatRecordKind::Redirect) continue;
         // A damaged record may not say its folder: what it says of its file's name is kept.
-        if (!record.note.empty() && !record.inFreeBlocks) index.damagedByName.emplace(LowerAscii(record.fileName), record);
+        if (record.findings.Damaged() && !record.inFreeBlocks)
+            index.damagedByName.emplace(LowerAscii(record.fileName), record);
         const std::string key = LowerAscii(record.folder + '\\' + record.fileName);
         const auto found = index.records.find(key);
         // A live record the hash tables reach first, then one only the block walk reaches, then one
@@ -342,7 +355,7 @@ void EvidenceEntry::AddIeCacheRecord(ReportEntry& entry) {
     if (found == index->second.records.end()) {
         if (const auto damaged = index->second.damagedByName.find(LowerAscii(entry.fullPath.substr(nameStart + 1)));
             damaged != index->second.damagedByName.end()) {
-            const std::string problem = "its index.dat record could not be read: " + damaged->second.note;
+            const std::string problem = "its index.dat record could not be read: " + damaged->second.findings.Text();
             AddStatus(entry.status, problem);
             tally_.gaps.Add(&EvidenceGaps::cacheEntriesDamaged, entry.fullPath + ": " + problem, separator_);
             host_.CacheProblem(entry.fullPath, problem);
@@ -370,14 +383,17 @@ void EvidenceEntry::AddIeCacheRecord(ReportEntry& entry) {
         AddStatus(entry.status, "its index.dat record is one the browser had let go of, found in blocks set free");
     else if (record.deleted)
         AddStatus(entry.status, "its index.dat record is one the browser had let go of");
-    if (!record.note.empty() && record.inFreeBlocks) {
-        AddStatus(entry.status, "what is left of its index.dat record could not all be read: " + record.note);
-    } else if (!record.note.empty()) {
-        AddStatus(entry.status, "not all of its index.dat record could be read: " + record.note);
+    const std::string damage = DamageText(record.findings);
+    if (!damage.empty() && record.inFreeBlocks) {
+        AddStatus(entry.status, "what is left of its index.dat record could not all be read: " + damage);
+    } else if (!damage.empty()) {
+        AddStatus(entry.status, "not all of its index.dat record could be read: " + damage);
         tally_.gaps.Add(&EvidenceGaps::cacheEntriesDamaged,
-                        entry.fullPath + ": not all of its index.dat record could be read: " + record.note, separator_);
-        host_.CacheProblem(entry.fullPath, "not all of its index.dat record could be read: " + record.note);
+                        entry.fullPath + ": not all of its index.dat record could be read: " + damage, separator_);
+        host_.CacheProblem(entry.fullPath, "not all of its index.dat record could be read: " + damage);
     }
+    AddStatus(entry.status, NotesText(record.findings));
+    AddStatus(entry.status, index->second.notes);
 }
 
 void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std::string& fullPath,
@@ -433,15 +449,17 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
     };
     const BlockfileCacheContents contents = ReadBlockfileCacheContents(held, mayBePhoto);
     // What the cache as a whole lacks: entries its table no longer reaches, files not read whole.
-    std::string cacheProblems = contents.note;
+    Findings cacheProblems = contents.findings;
     for (const auto& [name, file] : files)
-        if (file.Opened() && !file.Problem().empty()) AddNote(cacheProblems, name + ": " + file.Problem());
-    if (!cacheProblems.empty()) CachePartUnreadable(indexPath, "part of the cache could not be read: " + cacheProblems);
+        if (file.Opened() && !file.Problem().empty()) cacheProblems.Add(Severity::Damaged, name + ": " + file.Problem());
+    if (cacheProblems.Damaged())
+        CachePartUnreadable(indexPath, "part of the cache could not be read: " + cacheProblems.Text());
 
     std::string cacheStatus;
     if (contents.indexUnusable)
         AddStatus(cacheStatus, "the cache's index is damaged: its entries were read from data_1 block by block");
     if (contents.crashed) AddStatus(cacheStatus, std::string(kWritingWhenStopped) + "its index was not closed cleanly");
+    AddStatus(cacheStatus, NotesText(cacheProblems));
     // How many entries' bodies each block file holds: their times are the block file's.
     std::map<std::string, std::size_t, std::less<>> bodiesIn;
     for (const CacheEntry& cached : contents.entries)
@@ -449,7 +467,7 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
 
     for (const CacheEntry& cached : contents.entries) {
         if (cached.url.empty()) {
-            UrlUnreadable(indexPath, cached.note);
+            UrlUnreadable(indexPath, cached.findings.Text());
             continue;
         }
         // A sparse child holds a range of its parent's body, never a photo of its own.
@@ -489,7 +507,8 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
     }
 
     // What of the entry is missing; any of it makes the entry's evidence incomplete.
-    std::string problems = cached.note;
+    Findings problems;
+    if (cached.findings.Damaged()) problems.Add(cached.findings);
     const CachedBody body = BodyOf(cached, bodyFile);
     const std::int32_t number = CountEntry();
     entry.number = number;
@@ -497,7 +516,7 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
     const auto gap = [&](std::uint64_t EvidenceGaps::*count, const std::string& why) {
         tally_.gaps.Add(count, named + (why.empty() ? "" : ": " + why), separator_);
     };
-    if (cached.body || cached.bodyBytes || problems.empty()) AddNote(problems, body.problem);
+    if (cached.body || cached.bodyBytes || problems.Empty()) problems.Add(Severity::Damaged, body.problem);
     // What the browser kept may be no photo, or not all of one: the entry says so, and only a
     // whole, successful response gives a copy.
     const std::string notPhoto = NotPhotoAnswer(cached.statusLine);
@@ -528,11 +547,13 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
         gap(&EvidenceGaps::filesChanged, {});
         host_.FileChangedWhileRead(bodyPath);
     }
-    if (!problems.empty()) {
-        problems.insert(0, "not all of the cache entry could be read: ");
-        AddStatus(entry.status, problems);
-        gap(&EvidenceGaps::cacheEntriesDamaged, problems);
-        host_.CacheProblem(bodyPath, problems);
+    // How the entry was read, where nothing of it was lost: said in its status alone.
+    AddStatus(entry.status, NotesText(cached.findings));
+    if (!problems.Empty()) {
+        const std::string damage = "not all of the cache entry could be read: " + problems.Text();
+        AddStatus(entry.status, damage);
+        gap(&EvidenceGaps::cacheEntriesDamaged, damage);
+        host_.CacheProblem(bodyPath, damage);
     }
     if (fromDamage) {
         AddStatus(entry.status, "unreliable: its bytes lie in a damaged part of the disk image, which was read as zeros");

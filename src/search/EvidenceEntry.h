@@ -193,6 +193,7 @@ private:
     // in lower case, a live record before one the browser let go of; or why it could not be read.
     struct IeCacheIndex {
         std::string problem;
+        std::string notes;  // how the index was read, where nothing of it was lost: said on each record
         std::map<std::string, IndexDatRecord> records;
         // Records not read whole, by their file's name alone in lower case: a damaged record may
         // not say its folder.
