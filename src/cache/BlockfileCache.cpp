@@ -95,7 +95,8 @@ std::string UrlOfKey(std::string_view key) {
 
 class Reader {
 public:
-    Reader(const BlockfileFiles& files, const BlockfileWanted& wanted) : files_(files), wanted_(wanted) {}
+    Reader(const BlockfileFiles& files, const BlockfileWanted& wanted, const BlockfileUnopened& unopened)
+        : files_(files), wanted_(wanted), unopened_(unopened) {}
 
     BlockfileCacheContents Read();
 
@@ -109,6 +110,11 @@ private:
     std::optional<Bytes> File(std::string_view name) {
         if (!files_) return std::nullopt;
         return files_(name);
+    }
+    // "data_2 is missing", or why the file could not be handed over.
+    std::string Missing(std::string_view name) const {
+        const std::string why = unopened_ ? unopened_(name) : std::string();
+        return std::string(name) + (why.empty() ? " is missing" : ": " + why);
     }
     const BlockFile& BlockFileOf(unsigned number, std::uint32_t blockSize);
     std::optional<Placed> Place(Address address, std::uint64_t length, const std::string& what,
@@ -127,6 +133,7 @@ private:
 
     const BlockfileFiles& files_;
     const BlockfileWanted& wanted_;
+    const BlockfileUnopened& unopened_;
     std::map<unsigned, BlockFile> blockFiles_;
     // The bodies of entries not wanted, by the entry's place: the address and size of stream 1.
     struct UnreadBody {
@@ -148,7 +155,7 @@ const Reader::BlockFile& Reader::BlockFileOf(unsigned number, std::uint32_t bloc
     const std::string name = "data_" + std::to_string(number);
     file.bytes = File(name);
     if (!file.bytes) {
-        file.problem = name + " is missing";
+        file.problem = Missing(name);
         return file;
     }
     const Bytes bytes = *file.bytes;
@@ -176,7 +183,7 @@ std::optional<Placed> Reader::Place(Address address, std::uint64_t length, const
         placed.file = BlockfileExternalName(address.ExternalNumber());
         const auto file = File(placed.file);
         if (!file) {
-            findings.Add(Damaged, what + ": " + placed.file + " is missing");
+            findings.Add(Damaged, what + ": " + Missing(placed.file));
             return std::nullopt;
         }
         bytes = *file;
@@ -342,8 +349,8 @@ CacheEntry Reader::ReadEntry(Address address, std::optional<std::uint64_t> bucke
 }
 
 // Why the index cannot lead to the entries; nothing when it can.
-std::optional<std::string> WhyIndexIsUnusable(const std::optional<Bytes>& index) {
-    if (!index) return "index is missing";
+std::optional<std::string> WhyIndexIsUnusable(const std::optional<Bytes>& index, const std::string& missing) {
+    if (!index) return missing;
     if (index->size() < kIndexHeaderSize)
         return "index is " + std::to_string(index->size()) + " bytes, shorter than its header";
     if (std::all_of(index->begin(), index->end(), [](std::uint8_t byte) { return byte == 0; }))
@@ -356,7 +363,7 @@ std::optional<std::string> WhyIndexIsUnusable(const std::optional<Bytes>& index)
 BlockfileCacheContents Reader::Read() {
     BlockfileCacheContents cache;
     const auto index = File("index");
-    if (const auto why = WhyIndexIsUnusable(index)) {
+    if (const auto why = WhyIndexIsUnusable(index, Missing("index"))) {
         cache.indexUnusable = true;
         cache.findings.Add(Damaged, *why + ": entries read from data_1 block by block");
         ScanEntryBlocks(cache);
@@ -521,9 +528,10 @@ std::string BlockfileExternalName(std::uint32_t number) {
     return name;
 }
 
-BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files, const BlockfileWanted& wanted) {
+BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files, const BlockfileWanted& wanted,
+                                                  const BlockfileUnopened& unopened) {
     try {
-        return Reader(files, wanted).Read();
+        return Reader(files, wanted, unopened).Read();
     } catch (const std::exception& error) {
         BlockfileCacheContents cache;
         cache.findings.Add(Damaged, std::string("cache could not be read: ") + error.what());

@@ -120,7 +120,11 @@ void ListBlockfile(const FolderFiles& listed, const std::string& folderPath, Hel
         if (!found->second.Opened()) return std::nullopt;
         return found->second.Bytes();
     };
-    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held);
+    const BlockfileUnopened unopened = [&](std::string_view name) {
+        const auto found = files.find(name);
+        return found == files.end() || found->second.NoSuchFile() ? std::string() : found->second.Problem();
+    };
+    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held, {}, unopened);
     Findings problems = contents.findings;
     for (const auto& [name, file] : files)
         if (file.Opened() && !file.Problem().empty()) problems.Add(Severity::Damaged, name + ": " + file.Problem());

@@ -194,7 +194,11 @@ void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::stri
 void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath,
                                     const std::string& fileName) {
     HeldFile file;
-    if (!file.Open(folder, fileName, fullPath)) return;  // a "sqldb" name of something else, or none
+    if (!file.Open(folder, fileName, fullPath)) {
+        // A shard that will not open may have held photos.
+        if (!file.Missing()) CachePartUnreadable(fullPath, "part of the cache could not be read: " + file.Problem());
+        return;
+    }
     if (!file.AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
     if (afterOpen_) afterOpen_(fullPath);
     file.ReadUpTo(16);
@@ -404,9 +408,16 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
     const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
     if (blockfileCachesRead_.contains(folderPath)) return;
     std::map<std::string, HeldFile, std::less<>> files;
+    bool indexCounted = false;  // an index that would not open, counted when the walk met it
     if (fileName == kIndexName) {
         HeldFile index;
-        if (!index.Open(folder, kIndexName, fullPath)) return;  // none, or unreadable: data_1 may say more
+        if (!index.Open(folder, kIndexName, fullPath)) {
+            // Held, so that data_1 met later does not open it again; it may be the cache's index.
+            if (index.Missing()) return;
+            CachePartUnreadable(fullPath, "the cache's index could not be read: " + index.Problem());
+            heldIndex_ = HeldIndex{folderPath, std::move(index)};
+            return;
+        }
         index.ReadUpTo(4);
         if (!IsBlockfileIndexStart(index.Bytes())) {
             heldIndex_ = HeldIndex{folderPath, std::move(index)};
@@ -419,8 +430,10 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
         entries.ReadUpTo(4);
         if (!IsBlockfileDataStart(entries.Bytes())) return;
         files.emplace(std::string(kEntriesName), std::move(entries));
-        if (heldIndex_ && heldIndex_->folderPath == folderPath)
+        if (heldIndex_ && heldIndex_->folderPath == folderPath) {
+            indexCounted = !heldIndex_->file.Opened();
             files.emplace(std::string(kIndexName), std::move(heldIndex_->file));
+        }
     }
     heldIndex_.reset();
     blockfileCachesRead_.insert(folderPath);
@@ -447,9 +460,17 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
     const BlockfileWanted mayBePhoto = [](const CacheEntry& cached) {
         return cached.url.empty() || (!cached.key.starts_with("Range_") && PhotoOfCachedUrl(cached.url));
     };
-    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held, mayBePhoto);
+    // A file the folder holds that will not open is said with why.
+    const BlockfileUnopened unopened = [&](std::string_view name) {
+        const auto found = files.find(name);
+        return found == files.end() || found->second.NoSuchFile() ? std::string() : found->second.Problem();
+    };
+    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held, mayBePhoto, unopened);
     // What the cache as a whole lacks: entries its table no longer reaches, files not read whole.
-    Findings cacheProblems = contents.findings;
+    // (Why the index could not be used comes first; an index counted already is not counted again.)
+    Findings cacheProblems;
+    for (std::size_t i = indexCounted && contents.indexUnusable ? 1 : 0; i < contents.findings.All().size(); ++i)
+        cacheProblems.Add(contents.findings.All()[i].severity, contents.findings.All()[i].text);
     for (const auto& [name, file] : files)
         if (file.Opened() && !file.Problem().empty()) cacheProblems.Add(Severity::Damaged, name + ": " + file.Problem());
     if (cacheProblems.Damaged())
