@@ -19,19 +19,12 @@ namespace snapsift {
 
 namespace {
 
-void AddNote(std::string& notes, std::string_view note) {
-    Findings joined;
-    joined.Add(Severity::Damaged, notes);
-    joined.Add(Severity::Damaged, note);
-    notes = joined.Text();
-}
-
 // What a reader found of the cache as a whole: damage goes into the listing's problem; notes
 // alone, into the note column of the rows it gave from `firstRow` on.
 void AddCacheFindings(CacheListing& listing, const Findings& findings, const std::string& prefix,
                       std::size_t firstRow) {
     if (findings.Damaged()) {
-        AddNote(listing.problem, prefix + findings.Text());
+        listing.problem.Add(Severity::Damaged, prefix + findings.Text());
         return;
     }
     for (std::size_t row = firstRow; row < listing.rows.size(); ++row) listing.rows[row].findings.Add(findings);
@@ -91,12 +84,12 @@ std::string FolderPath(const Volume& volume, const std::string& folderPath) {
 // The cache folder named by the caller, opened as a root and listed, with its path ending in the
 // volume's separator; why it could not be opened goes into `problem`.
 std::pair<std::string, FolderFiles> OpenCacheFolder(Volume& volume, const std::string& folderPath,
-                                                    std::string& problem) {
+                                                    Findings& problem) {
     std::string path = FolderPath(volume, folderPath);
     SystemError error;
     FolderFiles listed = ListFolder(volume.OpenRoot(path, error));
-    if (!listed.folder) problem = SystemErrorText(error.code);
-    else if (listed.failed) problem = "the folder could not be listed to its end";
+    if (!listed.folder) problem.Add(Severity::Damaged, SystemErrorText(error.code));
+    else if (listed.failed) problem.Add(Severity::Damaged, "the folder could not be listed to its end");
     return {std::move(path), std::move(listed)};
 }
 
@@ -162,10 +155,10 @@ void ListCache2Folder(Volume& volume, const VolumeFolder& root, const std::strin
     SystemError error;
     const FolderFiles listed = ListFolder(volume.OpenBelow(root, path, identity, error));
     if (!listed.folder) {
-        AddNote(listing.problem, prefix + " could not be opened: " + SystemErrorText(error.code));
+        listing.problem.Add(Severity::Damaged, prefix + " could not be opened: " + SystemErrorText(error.code));
         return;
     }
-    if (listed.failed) AddNote(listing.problem, prefix + " could not be listed to its end");
+    if (listed.failed) listing.problem.Add(Severity::Damaged, prefix + " could not be listed to its end");
     for (const std::string& name : listed.files) {
         if (IsCache2EntryFileName(name, which))
             ListEntryFile(*listed.folder, path, prefix, name, CacheFormat::FirefoxCache2, which, listing);
@@ -205,11 +198,11 @@ CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const s
     const char separator = volume.Separator();
     const auto [path, listed] = OpenCacheFolder(volume, folderPath, listing.problem);
     if (!listed.folder) return listing;
-    listing.problem.clear();  // only the one file is read
+    listing.problem = {};  // only the one file is read
     SystemError error;
     HeldFile index;
     if (!index.Open(*listed.folder, fileName, path + fileName)) {
-        listing.problem = index.Problem();
+        listing.problem.Add(Severity::Damaged, index.Problem());
         return listing;
     }
     index.ReadUpTo(kIndexDatSignatureSize);
@@ -291,7 +284,7 @@ CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const s
 }
 
 bool CacheListing::Whole() const {
-    if (!problem.empty()) return false;
+    if (!problem.Empty()) return false;
     for (const CacheListingRow& row : rows)
         if (row.findings.Damaged()) return false;
     return true;
@@ -312,7 +305,7 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
             return listing;
         }
         // An index that will not open may be a blockfile cache's: said, whatever the folder is.
-        if (!index.Opened()) AddNote(listing.problem, "index: " + index.Problem());
+        if (!index.Opened()) listing.problem.Add(Severity::Damaged, "index: " + index.Problem());
     }
     // Firefox: the cache2 folder with entries/ (and doomed/), or entries/ itself.
     for (const auto& [name, identity] : listed.subfolders) {
@@ -332,13 +325,13 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
         if (!IsSqlShardName(name)) continue;
         HeldFile shard;
         if (!shard.Open(*listed.folder, name, path + name)) {
-            AddNote(listing.problem, name + ": " + shard.Problem());
+            listing.problem.Add(Severity::Damaged, name + ": " + shard.Problem());
             continue;
         }
         if (!shard.ReadUpTo(16) || !IsSqliteDatabaseStart(shard.Bytes())) continue;
         listing.isCache = true;
         shard.ReadWhole();
-        AddNote(listing.problem, shard.Problem().empty() ? std::string() : name + ": " + shard.Problem());
+        listing.problem.Add(Severity::Damaged, shard.Problem().empty() ? std::string() : name + ": " + shard.Problem());
         SqlWal wal = SqlWal::Unknown;
         if (IsSqliteWalMode(shard.Bytes())) {
             SystemError walError;

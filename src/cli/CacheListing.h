@@ -29,7 +29,7 @@ struct CacheListing {
     std::vector<std::string> notEntries;  // files of a cache2 entries/ folder that are no entry
     // What of the cache as a whole could not be read; with isCache false, why the folder (or the
     // index.dat) could not be read, or a file that will not open and may be the cache's index.
-    std::string problem;
+    Findings problem;
     // True when every entry and the cache itself were read whole (a row's notes aside).
     bool Whole() const;
 };

@@ -55,9 +55,9 @@ int ListCacheFolder(const std::string& folder) {
                                      ? ListIndexDat(LiveVolume(), folder.substr(0, folder.size() - name.size()), name)
                                      : ListCache(LiveVolume(), folder);
     if (!listing.isCache) {
-        Write(Stream::Err, TerminalText(listing.problem.empty()
+        Write(Stream::Err, TerminalText(listing.problem.Empty()
                                             ? "Not a browser cache that this program reads: " + folder
-                                            : "The cache could not be read: " + folder + ": " + listing.problem));
+                                            : "The cache could not be read: " + folder + ": " + listing.problem.Text()));
         return 2;
     }
     std::string out =
@@ -88,7 +88,8 @@ int ListCacheFolder(const std::string& folder) {
     Write(Stream::Out, out);
     for (const std::string& name : listing.notEntries)
         Write(Stream::Err, TerminalText("Not a cache entry: " + name));
-    if (!listing.problem.empty()) Write(Stream::Err, TerminalText("Part of the cache could not be read: " + listing.problem));
+    if (!listing.problem.Empty())
+        Write(Stream::Err, TerminalText("Part of the cache could not be read: " + listing.problem.Text()));
     return listing.Whole() ? 0 : 3;
 }
 
