@@ -109,16 +109,19 @@ struct RefusingFolder final : VolumeFolder {
     std::string refused;
 };
 
-// Each kind of cache file refused at its open, the walk handing over the first file named:
-// counted as a gap of the cache that names the file and why it would not open.
+// Each kind of cache file refused at its open, the walk handing over the files named in turn:
+// counted once, as a gap of the cache that names the file and why it would not open.
 TEST(CachedPhotoEvidence, ACacheFileThatWillNotOpenIsCountedAndNamedWithWhy) {
     const std::string denied = "it could not be opened: " + SystemErrorText(EACCES);
+    const std::string index = "the cache's index could not be read: " + denied;
     const struct {
         const char* row; const char* cache; std::vector<std::string> files; const char* refused; std::string said;
+        std::uint64_t unreadable;  // cache parts counted unreadable
     } rows[] = {
-        {"a blockfile index", "chromium-blockfile", {"index"}, "index", "the cache's index could not be read: " + denied},
-        {"an SQL shard", "chromium-sql", {"sqldb1"}, "sqldb1", "part of the cache could not be read: " + denied},
-        {"a block file", "chromium-blockfile", {"index", "data_1", "data_2"}, "data_2", "data_2: " + denied},
+        {"a blockfile index", "chromium-blockfile", {"index"}, "index", index, 1},
+        {"an index, then data_1", "chromium-blockfile", {"index", "data_1"}, "index", index, 1},
+        {"an SQL shard", "chromium-sql", {"sqldb1"}, "sqldb1", "part of the cache could not be read: " + denied, 1},
+        {"a block file", "chromium-blockfile", {"index", "data_1", "data_2"}, "data_2", "data_2: " + denied, 0},
     };
     for (const auto& row : rows) {
         TempTree tree;
@@ -128,12 +131,14 @@ TEST(CachedPhotoEvidence, ACacheFileThatWillNotOpenIsCountedAndNamedWithWhy) {
         folder.live = LiveVolume().OpenRoot(tree.Folder("src"), error);
         folder.refused = row.refused;
         EvidenceWalk run(tree.Folder("out"));
-        const std::string& first = row.files.front();
-        run.evidence.ProcessCacheFile(folder, tree.Folder("src") + first, first, *CacheFileOf(first));
+        for (const std::string& file : row.files)
+            if (const auto kind = CacheFileOf(file))
+                run.evidence.ProcessCacheFile(folder, tree.Text("src/" + file), file, *kind);
         std::string gaps;
         for (const auto& named : run.evidence.Tally().gaps.named) gaps += named.name + "\n";
         EXPECT_NE(gaps.find(row.said), std::string::npos) << row.row << ": " << gaps;
         EXPECT_NE(gaps.find(row.refused), std::string::npos) << row.row << ": " << gaps;
+        EXPECT_EQ(run.evidence.Tally().gaps.cacheEntriesUnreadable, row.unreadable) << row.row << ": " << gaps;
     }
 }
 
