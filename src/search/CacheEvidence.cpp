@@ -206,12 +206,9 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
 #ifdef SNAPSIFT_SQLITE
     file.ReadWhole();
     // A shard in WAL mode loses no rows by being read alone when no WAL, or an empty one, is beside it.
-    SqlWal wal = SqlWal::Unknown;
-    if (IsSqliteWalMode(file.Bytes())) {
-        SystemError walError;
-        const auto walFile = folder.OpenFile(fileName + "-wal", fullPath + "-wal", walError);
-        if (walFile ? walFile->Size() == 0 : NoSuchFile(walError)) wal = SqlWal::AbsentOrEmpty;
-    }
+    const SqlWal wal = IsSqliteWalMode(file.Bytes()) && WalAbsentOrEmpty(folder, fullPath, fileName)
+                           ? SqlWal::AbsentOrEmpty
+                           : SqlWal::Unknown;
     Findings problems;
     problems.Add(Severity::Damaged, file.Problem());
     const SqlCacheContents contents = ReadSqlCache(file.Bytes(), fileName, wal);
@@ -246,6 +243,24 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
     tally_.gaps.Add(&EvidenceGaps::cachesNotReadable, folderPath + " (Chromium SQL cache)", separator_);
     host_.CacheProblem(fullPath, "this build cannot read Chromium's SQL cache: the photos it holds are not searched");
 #endif
+}
+
+bool EvidenceEntry::WalAbsentOrEmpty(const VolumeFolder& folder, const std::string& fullPath,
+                                     const std::string& fileName) {
+    const std::string walName = fileName + "-wal", walPath = fullPath + "-wal";
+    SystemError error;
+    if (const auto wal = folder.OpenFile(walName, walPath, error)) return wal->Size() == 0;
+    if (!NoSuchFile(error)) return false;
+    // A folder of a disk image opens only the names its listing has given so far, and a WAL is
+    // listed after its shard: its absence is told by the folder opened again for its files.
+    const std::optional<FileIdentity> identity = folder.Identity();
+    const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
+    if (walkRoot_ == nullptr || !identity || folderPath == walkRootPath_) return false;
+    const std::unique_ptr<VolumeFolder> again =
+        walkVolume_->OpenBelowForFiles(*walkRoot_, folderPath, *identity, error);
+    if (!again) return false;
+    if (const auto wal = again->OpenFile(walName, walPath, error)) return wal->Size() == 0;
+    return NoSuchFile(error);
 }
 
 void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath,
