@@ -206,9 +206,12 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
 #ifdef SNAPSIFT_SQLITE
     file.ReadWhole();
     // A shard in WAL mode loses no rows by being read alone when no WAL, or an empty one, is beside it.
-    const SqlWal wal = IsSqliteWalMode(file.Bytes()) && WalAbsentOrEmpty(folder, fullPath, fileName)
-                           ? SqlWal::AbsentOrEmpty
-                           : SqlWal::Unknown;
+    SqlWal wal = SqlWal::Unknown;
+    if (IsSqliteWalMode(file.Bytes())) {
+        bool none = false;
+        const auto walFile = OpenSibling(folder, fullPath, fileName, "-wal", none);
+        if (walFile ? walFile->Size() == 0 : none) wal = SqlWal::AbsentOrEmpty;
+    }
     Findings problems;
     problems.Add(Severity::Damaged, file.Problem());
     const SqlCacheContents contents = ReadSqlCache(file.Bytes(), fileName, wal);
@@ -218,8 +221,8 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
     // the main file may hold half of it.
     std::string writing;
     const std::string journalName = fileName + "-journal";
-    SystemError journalError;
-    if (const auto journal = folder.OpenFile(journalName, fullPath + "-journal", journalError);
+    bool noJournal = false;
+    if (const auto journal = OpenSibling(folder, fullPath, fileName, "-journal", noJournal);
         journal && journal->Size() > 0)
         writing = std::string(kWritingWhenStopped) + journalName + " holds " + std::to_string(journal->Size()) +
                   " bytes of an unfinished change";
@@ -245,22 +248,24 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
 #endif
 }
 
-bool EvidenceEntry::WalAbsentOrEmpty(const VolumeFolder& folder, const std::string& fullPath,
-                                     const std::string& fileName) {
-    const std::string walName = fileName + "-wal", walPath = fullPath + "-wal";
+std::unique_ptr<VolumeFile> EvidenceEntry::OpenSibling(const VolumeFolder& folder, const std::string& fullPath,
+                                                        const std::string& fileName, const std::string& suffix,
+                                                        bool& surelyNone) {
+    surelyNone = false;
     SystemError error;
-    if (const auto wal = folder.OpenFile(walName, walPath, error)) return wal->Size() == 0;
-    if (!NoSuchFile(error)) return false;
-    // A folder of a disk image opens only the names its listing has given so far, and a WAL is
-    // listed after its shard: its absence is told by the folder opened again for its files.
+    if (auto sibling = folder.OpenFile(fileName + suffix, fullPath + suffix, error)) return sibling;
+    if (!NoSuchFile(error)) return nullptr;
+    // A folder of a disk image opens only the names its listing has given so far, and a sibling
+    // is listed after the file: its absence is told by the folder opened again for its files.
     const std::optional<FileIdentity> identity = folder.Identity();
     const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
-    if (walkRoot_ == nullptr || !identity || folderPath == walkRootPath_) return false;
+    if (walkRoot_ == nullptr || !identity || folderPath == walkRootPath_) return nullptr;
     const std::unique_ptr<VolumeFolder> again =
         walkVolume_->OpenBelowForFiles(*walkRoot_, folderPath, *identity, error);
-    if (!again) return false;
-    if (const auto wal = again->OpenFile(walName, walPath, error)) return wal->Size() == 0;
-    return NoSuchFile(error);
+    if (!again) return nullptr;
+    if (auto sibling = again->OpenFile(fileName + suffix, fullPath + suffix, error)) return sibling;
+    surelyNone = NoSuchFile(error);
+    return nullptr;
 }
 
 void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath,
