@@ -95,7 +95,8 @@ std::string UrlOfKey(std::string_view key) {
 
 class Reader {
 public:
-    Reader(const BlockfileFiles& files, const BlockfileWanted& wanted) : files_(files), wanted_(wanted) {}
+    Reader(const BlockfileFiles& files, const BlockfileWanted& wanted, const BlockfileUnopened& unopened)
+        : files_(files), wanted_(wanted), unopened_(unopened) {}
 
     BlockfileCacheContents Read();
 
@@ -110,9 +111,14 @@ private:
         if (!files_) return std::nullopt;
         return files_(name);
     }
+    // "data_2 is missing", or why the file could not be handed over.
+    std::string Missing(std::string_view name) const {
+        const std::string why = unopened_ ? unopened_(name) : std::string();
+        return std::string(name) + (why.empty() ? " is missing" : ": " + why);
+    }
     const BlockFile& BlockFileOf(unsigned number, std::uint32_t blockSize);
     std::optional<Placed> Place(Address address, std::uint64_t length, const std::string& what,
-                                std::string& note);
+                                Findings& findings);
     // `bucket`: the hash table's bucket that led to the entry; none when the blocks were scanned.
     // `index`: the entry's place among the entries found.
     CacheEntry ReadEntry(Address address, std::optional<std::uint64_t> bucket, Address& next, std::size_t index);
@@ -127,6 +133,7 @@ private:
 
     const BlockfileFiles& files_;
     const BlockfileWanted& wanted_;
+    const BlockfileUnopened& unopened_;
     std::map<unsigned, BlockFile> blockFiles_;
     // The bodies of entries not wanted, by the entry's place: the address and size of stream 1.
     struct UnreadBody {
@@ -148,7 +155,7 @@ const Reader::BlockFile& Reader::BlockFileOf(unsigned number, std::uint32_t bloc
     const std::string name = "data_" + std::to_string(number);
     file.bytes = File(name);
     if (!file.bytes) {
-        file.problem = name + " is missing";
+        file.problem = Missing(name);
         return file;
     }
     const Bytes bytes = *file.bytes;
@@ -169,46 +176,47 @@ const Reader::BlockFile& Reader::BlockFileOf(unsigned number, std::uint32_t bloc
 }
 
 std::optional<Placed> Reader::Place(Address address, std::uint64_t length, const std::string& what,
-                                    std::string& note) {
+                                    Findings& findings) {
     Placed placed;
     Bytes bytes;
     if (address.Type() == kExternal) {
         placed.file = BlockfileExternalName(address.ExternalNumber());
         const auto file = File(placed.file);
         if (!file) {
-            AddNote(note, what + ": " + placed.file + " is missing");
+            findings.Add(Damaged, what + ": " + Missing(placed.file));
             return std::nullopt;
         }
         bytes = *file;
     } else {
         if (address.ReservedBitsSet()) {
-            AddNote(note, what + ": address " + Hex(address.value) + " has reserved bits set");
+            findings.Add(Damaged, what + ": address " + Hex(address.value) + " has reserved bits set");
             return std::nullopt;
         }
         const std::uint64_t blockSize = address.BlockSize();
         const std::uint64_t span = blockSize * address.BlockCount();
         if (length > span) {
-            AddNote(note, what + ": " + std::to_string(length) + " bytes do not fit its " +
-                              std::to_string(span) + "-byte blocks; " + std::to_string(span) + " read");
+            findings.Add(Damaged, what + ": " + std::to_string(length) + " bytes do not fit its " +
+                         std::to_string(span) + "-byte blocks; " + std::to_string(span) + " read");
             length = span;
         }
         placed.file = "data_" + std::to_string(address.FileNumber());
         placed.block = address.FirstBlock();
         placed.offset = kBlockHeaderSize + blockSize * address.FirstBlock();
         const BlockFile& file = BlockFileOf(address.FileNumber(), address.BlockSize());
-        if (!file.problem.empty()) AddNote(note, what + ": " + file.problem);
+        if (!file.problem.empty()) findings.Add(Damaged, what + ": " + file.problem);
         if (!file.usable) return std::nullopt;
         bytes = *file.bytes;
     }
     if (placed.offset >= bytes.size() && length > 0) {
-        AddNote(note, what + ": " + placed.file + (placed.block ? " block " + std::to_string(*placed.block) : "") +
-                          " lies past the end of the file (" + std::to_string(bytes.size()) + " bytes)");
+        findings.Add(Damaged,
+                     what + ": " + placed.file + (placed.block ? " block " + std::to_string(*placed.block) : "") +
+                     " lies past the end of the file (" + std::to_string(bytes.size()) + " bytes)");
         return std::nullopt;
     }
     const std::uint64_t held = std::min<std::uint64_t>(length, bytes.size() - std::min<std::uint64_t>(placed.offset, bytes.size()));
     if (held < length)
-        AddNote(note, what + " is cut: " + std::to_string(held) + " of " + std::to_string(length) +
-                          " bytes in " + placed.file);
+        findings.Add(Damaged, what + " is cut: " + std::to_string(held) + " of " + std::to_string(length) +
+                     " bytes in " + placed.file);
     placed.bytes = bytes.subspan(static_cast<std::size_t>(std::min<std::uint64_t>(placed.offset, bytes.size())),
                                  static_cast<std::size_t>(held));
     return placed;
@@ -219,12 +227,12 @@ bool Reader::ReadKey(Bytes fields, Address address, CacheEntry& entry) {
     const std::int32_t keyLength = Signed(*CheckedLittleEndian32(fields, 32));
     const Address longKey{*CheckedLittleEndian32(fields, 36)};
     if (keyLength < 0) {
-        AddNote(entry.note, "key length " + std::to_string(keyLength) + " is negative");
+        entry.findings.Add(Damaged, "key length " + std::to_string(keyLength) + " is negative");
         return false;
     }
     Bytes key;
     if (longKey.Initialized()) {
-        const auto placed = Place(longKey, static_cast<std::uint64_t>(keyLength), "long key", entry.note);
+        const auto placed = Place(longKey, static_cast<std::uint64_t>(keyLength), "long key", entry.findings);
         if (!placed) return false;
         key = placed->bytes;
     } else {
@@ -232,10 +240,10 @@ bool Reader::ReadKey(Bytes fields, Address address, CacheEntry& entry) {
         const std::uint64_t room = std::uint64_t{address.BlockCount()} * 256 - kEntryFieldsSize;
         key = inlineKey.first(std::min<std::size_t>(inlineKey.size(), static_cast<std::size_t>(keyLength)));
         if (static_cast<std::uint64_t>(keyLength) > inlineKey.size()) {
-            AddNote(entry.note, "key length " + std::to_string(keyLength) +
-                                    (static_cast<std::uint64_t>(keyLength) >= room ? " runs past the entry"
-                                                                                    : " runs past the bytes held") +
-                                    "; " + std::to_string(key.size()) + " read");
+            entry.findings.Add(Damaged, "key length " + std::to_string(keyLength) +
+                               (static_cast<std::uint64_t>(keyLength) >= room ? " runs past the entry"
+                                                                               : " runs past the bytes held") +
+                               "; " + std::to_string(key.size()) + " read");
             // A key read past its end stops at its terminating NUL.
             const auto nul = std::find(key.begin(), key.end(), std::uint8_t{0});
             key = key.first(static_cast<std::size_t>(nul - key.begin()));
@@ -250,15 +258,15 @@ void Reader::ReadLastUsed(std::uint32_t rankings, Address address, CacheEntry& e
     const Address node{rankings};
     if (!node.Initialized()) return;
     if (node.Type() != kRankings) {
-        AddNote(entry.note, "rankings node address " + Hex(rankings) + " is not of a rankings block");
+        entry.findings.Add(Damaged, "rankings node address " + Hex(rankings) + " is not of a rankings block");
         return;
     }
-    const auto placed = Place(node, kRankingsNodeSize, "rankings node", entry.note);
+    const auto placed = Place(node, kRankingsNodeSize, "rankings node", entry.findings);
     if (!placed || placed->bytes.size() < kRankingsNodeSize) return;
     // Last used, last modified, next, previous, the entry's address, dirty mark, hash.
     if (*CheckedLittleEndian32(placed->bytes, 24) != address.value) {
-        AddNote(entry.note, "rankings node " + Hex(rankings) + " belongs to entry " +
-                                Hex(*CheckedLittleEndian32(placed->bytes, 24)));
+        entry.findings.Add(Damaged, "rankings node " + Hex(rankings) + " belongs to entry " +
+                           Hex(*CheckedLittleEndian32(placed->bytes, 24)));
         return;
     }
     entry.lastUsed = ChromiumTime(*CheckedLittleEndian64(placed->bytes, 0));
@@ -270,14 +278,14 @@ CacheEntry Reader::ReadEntry(Address address, std::optional<std::uint64_t> bucke
     next = Address{};
     const std::string where = "entry " + Hex(address.value);
     if (address.Type() != kBlock256) {
-        AddNote(entry.note, where + " is not an address of 256-byte blocks");
+        entry.findings.Add(Damaged, where + " is not an address of 256-byte blocks");
         return entry;
     }
-    const auto placed = Place(address, std::uint64_t{address.BlockCount()} * 256, "entry", entry.note);
+    const auto placed = Place(address, std::uint64_t{address.BlockCount()} * 256, "entry", entry.findings);
     if (!placed) return entry;
     const Bytes fields = placed->bytes;
     if (fields.size() < kEntryFieldsSize) {
-        AddNote(entry.note, where + ": " + std::to_string(fields.size()) + " bytes, too few for its fields");
+        entry.findings.Add(Damaged, where + ": " + std::to_string(fields.size()) + " bytes, too few for its fields");
         return entry;
     }
     // Hash, next, rankings node, reuse count, refetch count, state, creation time, key length,
@@ -286,19 +294,20 @@ CacheEntry Reader::ReadEntry(Address address, std::optional<std::uint64_t> bucke
     // The table's length is a power of two, and the key's hash picks the bucket.
     const std::uint32_t hash = *CheckedLittleEndian32(fields, 0);
     if (hashMask_ && bucket && (hash & *hashMask_) != *bucket)
-        AddNote(entry.note, where + ": hash " + Hex(hash) + " does not belong in bucket " + std::to_string(*bucket));
+        entry.findings.Add(Damaged,
+                           where + ": hash " + Hex(hash) + " does not belong in bucket " + std::to_string(*bucket));
     const std::int32_t reuseCount = Signed(*CheckedLittleEndian32(fields, 12));
     const std::uint32_t state = *CheckedLittleEndian32(fields, 20);
     entry.created = ChromiumTime(*CheckedLittleEndian64(fields, 24));
     // The uses after the first fetch, as the browser counts them.
     if (reuseCount >= 0) entry.reuseCount = static_cast<std::uint32_t>(reuseCount);
-    if (state > 2) AddNote(entry.note, "state " + std::to_string(state) + " is unknown");
+    if (state > 2) entry.findings.Add(Damaged, "state " + std::to_string(state) + " is unknown");
     entry.deleted = state == 1 || state == 2;  // evicted, doomed
 
     const bool wholeKey = ReadKey(fields, address, entry);
-    if (entry.key.empty() && entry.note.empty()) AddNote(entry.note, where + " holds no key");
+    if (entry.key.empty() && entry.findings.Empty()) entry.findings.Add(Damaged, where + " holds no key");
     else if (wholeKey && ChromiumKeyHash(entry.key) != hash)
-        AddNote(entry.note, "the key does not match its stored hash " + Hex(hash));
+        entry.findings.Add(Damaged, "the key does not match its stored hash " + Hex(hash));
 
     std::array<std::int32_t, 4> sizes{};
     std::array<Address, 4> streams{};
@@ -317,15 +326,15 @@ CacheEntry Reader::ReadEntry(Address address, std::optional<std::uint64_t> bucke
     const auto stream = [&](std::size_t i) -> std::optional<Placed> {
         const std::string what = "stream " + std::to_string(i);
         if (sizes[i] < 0) {
-            AddNote(entry.note, what + " size " + std::to_string(sizes[i]) + " is negative");
+            entry.findings.Add(Damaged, what + " size " + std::to_string(sizes[i]) + " is negative");
             return std::nullopt;
         }
         if (sizes[i] == 0) return std::nullopt;
         if (!streams[i].Initialized()) {
-            AddNote(entry.note, what + " holds " + std::to_string(sizes[i]) + " bytes at no address");
+            entry.findings.Add(Damaged, what + " holds " + std::to_string(sizes[i]) + " bytes at no address");
             return std::nullopt;
         }
-        return Place(streams[i], static_cast<std::uint64_t>(sizes[i]), what, entry.note);
+        return Place(streams[i], static_cast<std::uint64_t>(sizes[i]), what, entry.findings);
     };
     if (const auto headers = stream(0)) ReadChromiumResponseInfo(headers->bytes, "stream 0", entry);
     if (sizes[1] == 0) {
@@ -340,8 +349,8 @@ CacheEntry Reader::ReadEntry(Address address, std::optional<std::uint64_t> bucke
 }
 
 // Why the index cannot lead to the entries; nothing when it can.
-std::optional<std::string> WhyIndexIsUnusable(const std::optional<Bytes>& index) {
-    if (!index) return "index is missing";
+std::optional<std::string> WhyIndexIsUnusable(const std::optional<Bytes>& index, const std::string& missing) {
+    if (!index) return missing;
     if (index->size() < kIndexHeaderSize)
         return "index is " + std::to_string(index->size()) + " bytes, shorter than its header";
     if (std::all_of(index->begin(), index->end(), [](std::uint8_t byte) { return byte == 0; }))
@@ -354,9 +363,9 @@ std::optional<std::string> WhyIndexIsUnusable(const std::optional<Bytes>& index)
 BlockfileCacheContents Reader::Read() {
     BlockfileCacheContents cache;
     const auto index = File("index");
-    if (const auto why = WhyIndexIsUnusable(index)) {
+    if (const auto why = WhyIndexIsUnusable(index, Missing("index"))) {
         cache.indexUnusable = true;
-        cache.note = *why + ": entries read from data_1 block by block";
+        cache.findings.Add(Damaged, *why + ": entries read from data_1 block by block");
         ScanEntryBlocks(cache);
     } else {
         ReadIndexTable(*index, cache);
@@ -369,7 +378,7 @@ BlockfileCacheContents Reader::Read() {
 void Reader::PlaceUnwantedBodies(BlockfileCacheContents& cache) {
     for (const UnreadBody& unread : unreadBodies_) {
         if (!blockFiles_.contains(unread.address.FileNumber()) || unread.index >= cache.entries.size()) continue;
-        std::string ignored;
+        Findings ignored;
         if (const auto body = Place(unread.address, unread.size, "stream 1", ignored))
             cache.entries[unread.index].body = BodyPlace{body->file, body->offset, body->bytes.size(), body->block};
     }
@@ -385,8 +394,9 @@ void Reader::ReadIndexTable(Bytes header, BlockfileCacheContents& cache) {
     if ((tableLength & (tableLength - 1)) == 0) hashMask_ = static_cast<std::uint32_t>(tableLength - 1);
     const std::uint64_t held = (header.size() - kIndexHeaderSize) / 4;
     if (tableLength > held) {
-        AddNote(cache.note, "hash table of " + std::to_string(tableLength) + " buckets, " + std::to_string(held) +
-                                " in the index");
+        cache.findings.Add(Damaged,
+                           "hash table of " + std::to_string(tableLength) + " buckets, " + std::to_string(held) +
+                           " in the index");
         tableLength = held;
     }
     cache.tableLength = static_cast<std::uint32_t>(tableLength);
@@ -403,15 +413,16 @@ void Reader::ReadIndexTable(Bytes header, BlockfileCacheContents& cache) {
             } catch (const std::exception& error) {
                 CacheEntry failed;
                 failed.format = CacheFormat::ChromiumBlockfile;
-                failed.note = "entry " + Hex(address.value) + " could not be read: " + error.what();
+                failed.findings.Add(Damaged, "entry " + Hex(address.value) + " could not be read: " + error.what());
                 cache.entries.push_back(std::move(failed));
             }
             address = next;
         }
     }
     if (cache.entries.size() != cache.entryCount)
-        AddNote(cache.note, "index counts " + std::to_string(cache.entryCount) + " entries, its table reaches " +
-                                std::to_string(cache.entries.size()));
+        cache.findings.Add(Damaged,
+                           "index counts " + std::to_string(cache.entryCount) + " entries, its table reaches " +
+                           std::to_string(cache.entries.size()));
 }
 
 // Without the index, the entries are found where they lie: in data_1, and in the files of
@@ -425,7 +436,7 @@ void Reader::ScanEntryBlocks(BlockfileCacheContents& cache) {
         if (problem.empty() && file.usable && LittleEndian32(*file.bytes, 12) != kEntryBlockSize)
             problem = "data_" + std::to_string(number) + " has blocks of " +
                       std::to_string(LittleEndian32(*file.bytes, 12)) + " bytes, not " + std::to_string(kEntryBlockSize);
-        if (!problem.empty()) AddNote(cache.note, problem);
+        if (!problem.empty()) cache.findings.Add(Damaged, problem);
         // data_1 is read whatever its header says; a file it links to only when it is one of
         // 256-byte blocks. A damaged header's link to a next file is not followed.
         const bool soundHeader = file.usable && problem.empty();
@@ -456,15 +467,16 @@ void Reader::ScanBlockFile(unsigned number, Bytes bytes, bool soundHeader, Block
         } catch (const std::exception& error) {
             CacheEntry failed;
             failed.format = CacheFormat::ChromiumBlockfile;
-            failed.note = "entry " + Hex(address.value) + " could not be read: " + error.what();
+            failed.findings.Add(Damaged, "entry " + Hex(address.value) + " could not be read: " + error.what());
             cache.entries.push_back(std::move(failed));
         }
         const std::uint32_t inUse = *CheckedLittleEndian32(bytes, kAllocationMapOffset + 4 * (block / 32));
         if (soundHeader && (inUse >> (block % 32) & 1) == 0) {
             CacheEntry& entry = cache.entries.back();
             entry.deleted = true;
-            AddNote(entry.note, name + " marks the entry's blocks free: an entry let go of, whose streams' blocks "
-                                       "may hold other data since");
+            entry.findings.Add(Damaged,
+                               name + " marks the entry's blocks free: an entry let go of, whose streams' blocks "
+                               "may hold other data since");
         }
         block += count;
     }
@@ -488,7 +500,7 @@ unsigned Reader::EntryBlocksAt(Bytes bytes, std::uint64_t block) {
     Bytes key;
     if (longKey.Initialized()) {
         if (!scannedLongKeys_.insert(longKey.value).second) return 0;
-        std::string ignored;
+        Findings ignored;
         const auto placed = Place(longKey, static_cast<std::uint64_t>(keyLength), "long key", ignored);
         if (!placed || placed->bytes.size() != static_cast<std::uint64_t>(keyLength)) return 0;
         key = placed->bytes;
@@ -516,12 +528,13 @@ std::string BlockfileExternalName(std::uint32_t number) {
     return name;
 }
 
-BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files, const BlockfileWanted& wanted) {
+BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files, const BlockfileWanted& wanted,
+                                                  const BlockfileUnopened& unopened) {
     try {
-        return Reader(files, wanted).Read();
+        return Reader(files, wanted, unopened).Read();
     } catch (const std::exception& error) {
         BlockfileCacheContents cache;
-        cache.note = std::string("cache could not be read: ") + error.what();
+        cache.findings.Add(Damaged, std::string("cache could not be read: ") + error.what());
         return cache;
     }
 }

@@ -25,6 +25,10 @@ namespace snapsift {
 using BlockfileFiles =
     std::function<std::optional<std::span<const std::uint8_t>>(std::string_view name)>;
 
+// Why a file the folder holds could not be handed over ("it could not be opened: ..."); empty
+// when the folder has no such file.
+using BlockfileUnopened = std::function<std::string(std::string_view name)>;
+
 // The cache as a whole: what its index header says, and every entry found.
 //
 // An entry's reuse count goes to reuseCount (never fetchCount). A body of no bytes is placed at
@@ -37,7 +41,7 @@ struct BlockfileCacheContents {
     bool crashed = false;           // the browser did not close the cache cleanly
     std::optional<DateTime> created;
     std::vector<CacheEntry> entries;
-    std::string note;  // what of the index or the block files could not be read; empty when all was
+    Findings findings;  // what of the index or the block files could not be read; empty when all was
     // The index could not be used (why, the note says first), and the entries were found by
     // reading data_1, and the files of 256-byte blocks it chains to, block by block: a block
     // starts an entry when its fields are plausible and its key hashes to the hash it keeps.
@@ -51,8 +55,10 @@ struct BlockfileCacheContents {
 // its key says; its body's place only where that lies in a block file read for another entry.
 using BlockfileWanted = std::function<bool(const CacheEntry& entry)>;
 
-// Every entry's streams are read when `wanted` is empty. Never throws.
-BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files, const BlockfileWanted& wanted = {});
+// Every entry's streams are read when `wanted` is empty. A file not handed over is said to be
+// missing, or `unopened`'s reason is given. Never throws.
+BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files, const BlockfileWanted& wanted = {},
+                                                  const BlockfileUnopened& unopened = {});
 
 // The entries alone.
 std::vector<CacheEntry> ReadBlockfileCache(const BlockfileFiles& files);

@@ -1,5 +1,5 @@
-// What the cache readers share: little-endian numbers read from a cache file's bytes, Chromium's
-// times, the notes an entry collects, and the Content-Type and Content-Encoding taken from the
+// What the cache readers share: little- and big-endian numbers read from a cache file's bytes,
+// CRC-32, Chromium's times, and the Content-Type and Content-Encoding taken from the
 // stored response's header lines. For the readers in this folder only.
 #pragma once
 
@@ -11,12 +11,15 @@
 #include <string>
 #include <string_view>
 
+#include <zlib.h>
+
 #include "cache/CacheEntry.h"
 #include "text/DateTime.h"
 
 namespace snapsift::cachebytes {
 
 using Bytes = std::span<const std::uint8_t>;
+using enum Severity;  // Damaged, Note: the weight of what a reader finds
 
 // Little-endian numbers at an offset the caller has checked against the bytes' size.
 inline std::uint32_t LittleEndian32(Bytes bytes, std::size_t at) {
@@ -25,6 +28,26 @@ inline std::uint32_t LittleEndian32(Bytes bytes, std::size_t at) {
 }
 inline std::uint64_t LittleEndian64(Bytes bytes, std::size_t at) {
     return LittleEndian32(bytes, at) | std::uint64_t{LittleEndian32(bytes, at + 4)} << 32;
+}
+
+// Big-endian numbers at an offset the caller has checked against the bytes' size.
+inline std::uint16_t BigEndian16(Bytes bytes, std::uint64_t at) {
+    return static_cast<std::uint16_t>(bytes[at] << 8 | bytes[at + 1]);
+}
+inline std::uint32_t BigEndian32(Bytes bytes, std::uint64_t at) {
+    return std::uint32_t{BigEndian16(bytes, at)} << 16 | BigEndian16(bytes, at + 2);
+}
+
+// CRC-32 of the bytes, carried on from `crc` (zlib's, which takes lengths of an unsigned int: the
+// bytes go in pieces of 1 GiB).
+inline std::uint32_t Crc32(Bytes bytes, std::uint32_t crc = 0) {
+    uLong sum = crc;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const auto length = static_cast<uInt>(std::min<std::size_t>(bytes.size() - at, 1u << 30));
+        sum = crc32(sum, bytes.data() + at, length);
+        at += length;
+    }
+    return static_cast<std::uint32_t>(sum);
 }
 
 // The same at any offset: nothing when the bytes do not hold the whole number there.
@@ -43,13 +66,6 @@ inline std::optional<DateTime> ChromiumTime(std::uint64_t microseconds) {
     if (microseconds == 0 || microseconds > std::numeric_limits<std::uint64_t>::max() / 10) return std::nullopt;
     return FileTimeToDate(microseconds * 10);
 }
-
-// A note of what could not be read, after those before it.
-inline void AddNote(std::string& note, std::string_view text) {
-    if (!note.empty()) note += "; ";
-    note += text;
-}
-inline void AddNote(CacheEntry& entry, std::string_view text) { AddNote(entry.note, text); }
 
 inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "cache/CacheFindings.h"
 #include "text/DateTime.h"
 
 namespace snapsift {
@@ -35,7 +36,7 @@ struct CacheEntry {
     std::string statusLine, contentType, contentEncoding;
     std::optional<BodyPlace> body;  // none when the entry keeps no body, or it cannot be placed
     bool deleted = false;           // an entry the browser had let go (doomed, evicted, to delete)
-    std::string note;               // what of the entry could not be read, and why; empty when all was
+    Findings findings;              // what of the entry could not be read, or how it was read
     // Added at the end for Firefox's cache2, which records no creation time: when the browser
     // last wrote the entry (its metadata's "last modified", in UTC); empty where none is kept.
     std::optional<DateTime> lastModified;

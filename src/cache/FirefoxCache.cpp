@@ -20,16 +20,6 @@ constexpr std::uint32_t kEncryptedFlag = 0x80000000u;
 constexpr std::uint64_t kHeaderSizeV1 = 7 * 4;  // version 1 has no flags word
 constexpr std::uint64_t kHeaderSize = 8 * 4;
 
-// Every caller has checked that the bytes hold the word.
-std::uint32_t Be32(Bytes bytes, std::uint64_t at) {
-    return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
-           std::uint32_t{bytes[at + 2]} << 8 | std::uint32_t{bytes[at + 3]};
-}
-
-std::uint16_t Be16(Bytes bytes, std::uint64_t at) {
-    return static_cast<std::uint16_t>(bytes[at] << 8 | bytes[at + 1]);
-}
-
 void Mix(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c) {
     a -= b;
     a -= c;
@@ -120,19 +110,19 @@ void ReadElements(std::string_view elements, CacheEntry& entry, std::optional<st
     for (std::size_t at = 0; at < elements.size();) {
         const std::size_t nameEnd = elements.find('\0', at);
         if (nameEnd == std::string_view::npos) {
-            AddNote(entry, "the metadata ends inside an element's name");
+            entry.findings.Add(Damaged, "the metadata ends inside an element's name");
             return;
         }
         const std::string_view name = elements.substr(at, nameEnd - at);
         if (nameEnd + 1 >= elements.size()) {
-            AddNote(entry, "the element " + Quoted(name) + " has no value");
+            entry.findings.Add(Damaged, "the element " + Quoted(name) + " has no value");
             return;
         }
         std::size_t valueEnd = elements.find('\0', nameEnd + 1);
         const bool cut = valueEnd == std::string_view::npos;
         if (cut) valueEnd = elements.size();
         const std::string_view value = elements.substr(nameEnd + 1, valueEnd - nameEnd - 1);
-        if (cut) AddNote(entry, "the value of the element " + Quoted(name) + " is cut short");
+        if (cut) entry.findings.Add(Damaged, "the value of the element " + Quoted(name) + " is cut short");
         if (EqualsNoCase(name, "response-head"))
             ReadResponseHeaderLines(value, '\n', entry);
         else if (EqualsNoCase(name, "alt-data"))
@@ -147,10 +137,10 @@ void CheckChunks(Bytes data, Bytes hashes, CacheEntry& entry) {
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint64_t start = i * kChunkSize;
         const Bytes chunk = data.subspan(start, std::min<std::uint64_t>(kChunkSize, data.size() - start));
-        if ((CacheHash(chunk) & 0xFFFF) != Be16(hashes, 2 * i) && bad++ == 0) firstBad = i;
+        if ((CacheHash(chunk) & 0xFFFF) != BigEndian16(hashes, 2 * i) && bad++ == 0) firstBad = i;
     }
     if (bad)
-        AddNote(entry, std::to_string(bad) + " of the data's " + std::to_string(count) +
+        entry.findings.Add(Damaged, std::to_string(bad) + " of the data's " + std::to_string(count) +
                            " chunk(s) of 256 KiB do not match their hashes (the first: chunk " +
                            std::to_string(firstBad) + "): the stored body or its hashes are damaged");
 }
@@ -208,26 +198,26 @@ void ReadEntry(std::string_view fileName, Bytes bytes, Cache2Folder folder, Cach
     const std::string cutOrDamaged = " (" + std::to_string(size) + " bytes): cut short or damaged";
 
     if (size < 4) {
-        AddNote(entry, "the file is too short to hold its metadata's offset" + cutOrDamaged);
+        entry.findings.Add(Damaged, "the file is too short to hold its metadata's offset" + cutOrDamaged);
         return;
     }
     // Since version 4 the offset follows a copy of the version. An older entry ends with the
     // offset alone, after its metadata's last byte, always a NUL: its last word but one is never 4.
-    const std::uint32_t offsetWord = Be32(bytes, size - 4);
+    const std::uint32_t offsetWord = BigEndian32(bytes, size - 4);
     std::uint64_t trailer = 4;
-    if (size >= 8 && Be32(bytes, size - 8) == kTrailerVersion) {
+    if (size >= 8 && BigEndian32(bytes, size - 8) == kTrailerVersion) {
         trailer = 8;
         if (offsetWord & kEncryptedFlag) {
-            AddNote(entry,
-                    "the entry is encrypted: its key, metadata and body cannot be read without "
-                    "the browser's key");
+            entry.findings.Add(Damaged,
+                               "the entry is encrypted: its key, metadata and body cannot be read without "
+                               "the browser's key");
             return;
         }
     }
     const std::uint64_t dataSize = offsetWord;
     const std::uint64_t metaEnd = size - trailer;
     if (dataSize > metaEnd) {
-        AddNote(entry, "the metadata's offset " + std::to_string(dataSize) + " lies past the file's end" +
+        entry.findings.Add(Damaged, "the metadata's offset " + std::to_string(dataSize) + " lies past the file's end" +
                            cutOrDamaged);
         return;
     }
@@ -235,28 +225,28 @@ void ReadEntry(std::string_view fileName, Bytes bytes, Cache2Folder folder, Cach
     const std::uint64_t hashCount = (dataSize + kChunkSize - 1) / kChunkSize;
     const std::uint64_t header = 4 + 2 * hashCount;
     if (header + 4 > meta.size()) {
-        AddNote(entry, "the metadata is too short to hold its hashes and header" + cutOrDamaged);
+        entry.findings.Add(Damaged, "the metadata is too short to hold its hashes and header" + cutOrDamaged);
         return;
     }
-    const std::uint32_t version = Be32(meta, header);
+    const std::uint32_t version = BigEndian32(meta, header);
     const std::uint64_t headerSize = version == 1                   ? kHeaderSizeV1
                                      : version <= 4 && version >= 2 ? kHeaderSize
                                                                     : 0;
     if (headerSize == 0) {
-        AddNote(entry, "the metadata's version " + std::to_string(version) +
+        entry.findings.Add(Damaged, "the metadata's version " + std::to_string(version) +
                            " is not one of 1 to 4: the file is not a readable entry");
         return;
     }
     if (header + headerSize > meta.size()) {
-        AddNote(entry, "the metadata is too short to hold its header" + cutOrDamaged);
+        entry.findings.Add(Damaged, "the metadata is too short to hold its header" + cutOrDamaged);
         return;
     }
 
     entry.body = BodyPlace{file, 0, dataSize, std::nullopt};
-    entry.fetchCount = Be32(meta, header + 4);
-    entry.lastUsed = FromUnixSeconds(Be32(meta, header + 8));
-    entry.lastModified = FromUnixSeconds(Be32(meta, header + 12));
-    const std::uint32_t keySize = Be32(meta, header + 24);
+    entry.fetchCount = BigEndian32(meta, header + 4);
+    entry.lastUsed = FromUnixSeconds(BigEndian32(meta, header + 8));
+    entry.lastModified = FromUnixSeconds(BigEndian32(meta, header + 12));
+    const std::uint32_t keySize = BigEndian32(meta, header + 24);
 
     // The key, then its NUL; when the size runs past the metadata, the key up to the first NUL.
     const std::uint64_t keyAt = header + headerSize;
@@ -266,15 +256,15 @@ void ReadEntry(std::string_view fileName, Bytes bytes, Cache2Folder folder, Cach
     if (keySize >= meta.size() - keyAt) {
         const std::size_t nul = metaText.find('\0', keyAt);
         keyEnd = nul == std::string_view::npos ? meta.size() : nul;
-        AddNote(entry, "the key's size " + std::to_string(keySize) +
+        entry.findings.Add(Damaged, "the key's size " + std::to_string(keySize) +
                            " runs past the metadata: the key is read up to its first NUL");
     } else if (meta[keyEnd] != 0) {
-        AddNote(entry, "no NUL follows the key");
+        entry.findings.Add(Damaged, "no NUL follows the key");
     }
     entry.key.assign(metaText.substr(keyAt, keyEnd - keyAt));
 
-    if (CacheHash(meta.subspan(4)) != Be32(meta, 0))
-        AddNote(entry, "the metadata does not match its hash: what it gives may be damaged");
+    if (CacheHash(meta.subspan(4)) != BigEndian32(meta, 0))
+        entry.findings.Add(Damaged, "the metadata does not match its hash: what it gives may be damaged");
 
     std::optional<std::string> altData;
     if (keyEnd < meta.size()) ReadElements(metaText.substr(keyEnd + 1), entry, altData);
@@ -283,7 +273,7 @@ void ReadEntry(std::string_view fileName, Bytes bytes, Cache2Folder folder, Cach
         if (altOffset && *altOffset <= dataSize)
             entry.body->length = *altOffset;
         else
-            AddNote(entry, "the alternative data's place " + Quoted(*altData) +
+            entry.findings.Add(Damaged, "the alternative data's place " + Quoted(*altData) +
                                " cannot be read: the body is taken as all the stored data");
     }
     CheckChunks(bytes.subspan(0, dataSize), meta.subspan(4, 2 * hashCount), entry);
@@ -291,13 +281,13 @@ void ReadEntry(std::string_view fileName, Bytes bytes, Cache2Folder folder, Cach
     if (folder == Cache2Folder::Entries) {
         const std::string hash = Sha1Hex({meta.data() + keyAt, entry.key.size()});
         if (!EqualsNoCase(hash, fileName))
-            AddNote(entry, "the file's name is not the SHA-1 of its key (" + hash + ")");
+            entry.findings.Add(Damaged, "the file's name is not the SHA-1 of its key (" + hash + ")");
     }
     if (const auto url = Cache2KeyUrl(entry.key)) {
         entry.url = *url;
-        if (url->empty()) AddNote(entry, "the key holds no URL");
+        if (url->empty()) entry.findings.Add(Damaged, "the key holds no URL");
     } else {
-        AddNote(entry, "the key's tags cannot be read: no URL is taken from it");
+        entry.findings.Add(Damaged, "the key's tags cannot be read: no URL is taken from it");
     }
 }
 
@@ -310,7 +300,7 @@ CacheEntry ReadCache2Entry(std::string_view fileName, Bytes bytes, Cache2Folder 
     try {
         ReadEntry(fileName, bytes, folder, entry);
     } catch (const std::exception& error) {  // memory running out: what was read so far is kept
-        AddNote(entry, std::string("the entry could not be read whole: ") + error.what());
+        entry.findings.Add(Damaged, std::string("the entry could not be read whole: ") + error.what());
     }
     return entry;
 }

@@ -70,13 +70,14 @@ std::optional<DateTime> FromFatDateTime(std::uint32_t value) {
 std::string TextAt(Bytes record, std::uint32_t at, std::string_view what, IndexDatRecord& read) {
     if (at == 0) return {};
     if (at >= record.size()) {
-        AddNote(read.note, std::string(what) + "'s offset " + std::to_string(at) + " lies past the record's end");
+        read.findings.Add(Damaged,
+                          std::string(what) + "'s offset " + std::to_string(at) + " lies past the record's end");
         return {};
     }
     const std::string_view text = AsText(record.subspan(at));
     const std::size_t nul = text.find('\0');
     if (nul == std::string_view::npos) {
-        AddNote(read.note, std::string(what) + " runs to the record's end with no NUL");
+        read.findings.Add(Damaged, std::string(what) + " runs to the record's end with no NUL");
         return std::string(text);
     }
     return std::string(text.substr(0, nul));
@@ -87,12 +88,12 @@ std::string TextAt(Bytes record, std::uint32_t at, std::string_view what, IndexD
 void ReadHeaders(Bytes record, std::uint32_t at, std::uint32_t size, IndexDatRecord& read) {
     if (at == 0 || size == 0) return;
     if (at >= record.size()) {
-        AddNote(read.note, "the headers' offset " + std::to_string(at) + " lies past the record's end");
+        read.findings.Add(Damaged, "the headers' offset " + std::to_string(at) + " lies past the record's end");
         return;
     }
     std::string_view head = AsText(record.subspan(at));
     if (size > head.size())
-        AddNote(read.note, "the headers' " + std::to_string(size) + " bytes run past the record's end");
+        read.findings.Add(Damaged, "the headers' " + std::to_string(size) + " bytes run past the record's end");
     head = head.substr(0, std::min<std::uint64_t>(size, head.size()));
     head = head.substr(0, std::min(head.find('\0'), head.size()));
     if (!head.starts_with("HTTP/")) return;
@@ -108,7 +109,7 @@ void ReadHeaders(Bytes record, std::uint32_t at, std::uint32_t size, IndexDatRec
 void ReadUrlRecord(Bytes record, const UrlLayout& layout, const std::vector<IndexDatFolder>& folders,
                    IndexDatRecord& read) {
     if (record.size() < layout.fixedSize) {
-        AddNote(read.note, "the record ends before its fields do");
+        read.findings.Add(Damaged, "the record ends before its fields do");
         return;
     }
     read.lastModified = FromFileTime(LittleEndian64(record, kLastModifiedAt));
@@ -127,15 +128,15 @@ void ReadUrlRecord(Bytes record, const UrlLayout& layout, const std::vector<Inde
         if (index < folders.size())
             read.folder = folders[index].name;
         else
-            AddNote(read.note, "the file's folder index " + std::to_string(index) + " lies past the table's " +
-                                   std::to_string(folders.size()) + " folder(s)");
+            read.findings.Add(Damaged, "the file's folder index " + std::to_string(index) + " lies past the table's " +
+                              std::to_string(folders.size()) + " folder(s)");
     }
     ReadHeaders(record, LittleEndian32(record, layout.dataOffset), LittleEndian32(record, layout.dataSize), read);
 }
 
 void ReadRedirectRecord(Bytes record, IndexDatRecord& read) {
     if (record.size() <= kRedirectLocation) {
-        AddNote(read.note, "the record ends before its URL");
+        read.findings.Add(Damaged, "the record ends before its URL");
         return;
     }
     read.url = TextAt(record, kRedirectLocation, "the URL", read);
@@ -166,7 +167,8 @@ private:
         const std::uint64_t size = bytes_.size();
         const std::string_view signature = AsText(bytes_.first(std::min(size, kSignatureSize)));
         if (!signature.starts_with(kSignaturePrefix)) {
-            AddNote(contents_.note, "the file does not start with \"Client UrlCache MMF Ver\": not a cache index");
+            contents_.findings.Add(Damaged,
+                                   "the file does not start with \"Client UrlCache MMF Ver\": not a cache index");
             return false;
         }
         const std::string_view version = signature.substr(kSignaturePrefix.size());
@@ -174,21 +176,21 @@ private:
         if (contents_.version == "4.7")
             layout_ = &kLayout47;
         else if (contents_.version != "5.2")
-            AddNote(contents_.note, "version \"" + contents_.version + "\" is not 4.7 or 5.2: read as 5.2");
+            contents_.findings.Add(Note, "version \"" + contents_.version + "\" is not 4.7 or 5.2: read as 5.2");
         if (size < kFolderCountAt + 4) {
-            AddNote(contents_.note, "the file is too short to hold its header (" + std::to_string(size) +
-                                        " bytes): cut short or damaged");
+            contents_.findings.Add(Damaged, "the file is too short to hold its header (" + std::to_string(size) +
+                                   " bytes): cut short or damaged");
             return false;
         }
         const std::uint32_t statedSize = LittleEndian32(bytes_, kFileSizeAt);
         if (statedSize != size)
-            AddNote(contents_.note, "the header gives the file " + std::to_string(statedSize) + " bytes, " +
-                                        std::to_string(size) + " are here" +
-                                        (statedSize > size ? ": cut short" : ""));
+            contents_.findings.Add(Damaged, "the header gives the file " + std::to_string(statedSize) + " bytes, " +
+                                   std::to_string(size) + " are here" +
+                                   (statedSize > size ? ": cut short" : ""));
         const std::uint32_t blocks = LittleEndian32(bytes_, kBlockCountAt);
         if (blocks == 0 || kBlocksStart + std::uint64_t{blocks} * kBlockSize > size)
-            AddNote(contents_.note, "the header's block count " + std::to_string(blocks) +
-                                        " does not fit the file's " + std::to_string(size) + " bytes");
+            contents_.findings.Add(Damaged, "the header's block count " + std::to_string(blocks) +
+                                   " does not fit the file's " + std::to_string(size) + " bytes");
         return true;
     }
 
@@ -196,14 +198,14 @@ private:
         const std::uint32_t count = LittleEndian32(bytes_, kFolderCountAt);
         std::uint32_t readable = std::min(count, kMaxFolders);
         if (count > kMaxFolders)
-            AddNote(contents_.note, "the header counts " + std::to_string(count) +
-                                        " cache folders, its table holds " + std::to_string(kMaxFolders) +
-                                        ": those are read");
+            contents_.findings.Add(Damaged, "the header counts " + std::to_string(count) +
+                                   " cache folders, its table holds " + std::to_string(kMaxFolders) +
+                                   ": those are read");
         const std::uint64_t fit = (bytes_.size() - kFolderTableAt) / kFolderEntrySize;
         if (readable > fit) {
             readable = static_cast<std::uint32_t>(fit);
-            AddNote(contents_.note, "the file ends inside the cache-folder table: " + std::to_string(fit) +
-                                        " of its " + std::to_string(count) + " folders are read");
+            contents_.findings.Add(Damaged, "the file ends inside the cache-folder table: " + std::to_string(fit) +
+                                   " of its " + std::to_string(count) + " folders are read");
         }
         for (std::uint32_t i = 0; i < readable; ++i) {
             const std::uint64_t at = kFolderTableAt + i * kFolderEntrySize;
@@ -221,24 +223,26 @@ private:
         for (std::uint64_t at = LittleEndian32(bytes_, kHashTableAt); at != 0;) {
             const std::string where = "the hash table at offset " + HexNumber(at);
             if (tables.contains(at)) {
-                AddNote(contents_.note, "the hash-table chain comes back to offset " + HexNumber(at) + ": followed no further");
+                contents_.findings.Add(Damaged, "the hash-table chain comes back to offset " + HexNumber(at) +
+                                                    ": followed no further");
                 return;
             }
             if (at > size || size - at < kHashHeadSize) {
-                AddNote(contents_.note, where + " lies past the file's end");
+                contents_.findings.Add(Damaged, where + " lies past the file's end");
                 return;
             }
             if (AsText(bytes_.subspan(at, 4)) != "HASH") {
-                AddNote(contents_.note, "no hash table at offset " + HexNumber(at) + ": the chain ends there");
+                contents_.findings.Add(Damaged, "no hash table at offset " + HexNumber(at) + ": the chain ends there");
                 return;
             }
             const std::uint32_t blocks = LittleEndian32(bytes_, at + 4);
             std::uint64_t end = at + std::uint64_t{blocks} * kBlockSize;
             if (blocks == 0) {
-                AddNote(contents_.note, where + " has no blocks: its entries are not read");
+                contents_.findings.Add(Damaged, where + " has no blocks: its entries are not read");
                 end = at + kHashHeadSize;
             } else if (end > size) {
-                AddNote(contents_.note, where + " runs past the file's end: its entries up to the end are read");
+                contents_.findings.Add(Damaged,
+                                       where + " runs past the file's end: its entries up to the end are read");
                 end = size;
             }
             // An overlap with a table read before: its next neighbour starts inside this one, or
@@ -246,7 +250,7 @@ private:
             const auto after = tables.lower_bound(at);
             if ((after != tables.end() && after->first < end) ||
                 (after != tables.begin() && std::prev(after)->second > at)) {
-                AddNote(contents_.note, where + " overlaps one read before: the chain is followed no further");
+                contents_.findings.Add(Damaged, where + " overlaps one read before: the chain is followed no further");
                 return;
             }
             tables.emplace(at, end);
@@ -286,8 +290,9 @@ private:
         }
         const std::uint32_t blocks = LittleEndian32(bytes_, offset + 4);
         if (!PlausibleLength(blocks)) {
-            AddNote(contents_.note, "the record at offset " + HexNumber(offset) + " gives " + std::to_string(blocks) +
-                                        " blocks: passed over");
+            contents_.findings.Add(Damaged,
+                                   "the record at offset " + HexNumber(offset) + " gives " + std::to_string(blocks) +
+                                   " blocks: passed over");
             return;
         }
         const std::uint64_t length = std::min<std::uint64_t>(std::uint64_t{blocks} * kBlockSize, size - offset);
@@ -314,8 +319,8 @@ private:
         read.offset = offset;
         read.deleted = read.deleted || kind == IndexDatRecordKind::Leak;
         if (length < std::uint64_t{blocks} * kBlockSize && offset + length == bytes_.size())
-            AddNote(read.note, "the record's " + std::to_string(blocks) +
-                                   " blocks run past the file's end: what lies before it is read");
+            read.findings.Add(Damaged, "the record's " + std::to_string(blocks) +
+                              " blocks run past the file's end: what lies before it is read");
         const Bytes record = bytes_.subspan(offset, length);
         if (kind == IndexDatRecordKind::Redirect)
             ReadRedirectRecord(record, read);
@@ -342,9 +347,9 @@ private:
         const std::uint64_t fileBlocks = (size - kBlocksStart + kBlockSize - 1) / kBlockSize;
         const std::uint64_t blocks = std::min(fileBlocks, kBitmapBlocks);
         if (fileBlocks > blocks)
-            AddNote(contents_.note, "the file's blocks past the " + std::to_string(kBitmapBlocks) +
-                                        " that the allocation bitmap covers are not walked: only the records the "
-                                        "hash tables reach are read there");
+            contents_.findings.Add(Damaged, "the file's blocks past the " + std::to_string(kBitmapBlocks) +
+                                   " that the allocation bitmap covers are not walked: only the records the "
+                                   "hash tables reach are read there");
         const auto inUse = [&](std::uint64_t block) { return (bytes_[kBitmapAt + block / 8] >> (block % 8) & 1) != 0; };
         std::vector<BlockStart> freeRun;  // the records that start in the run of free blocks so far
         for (std::uint64_t block = 0; block < blocks;) {
@@ -387,9 +392,9 @@ private:
             IndexDatRecord read;
             read.unreachedByHashTable = read.inFreeBlocks = read.deleted = true;
             if (kept < start.blocks && (i + 1 < run.size() || endInUse))
-                AddNote(read.note, "the record's " + std::to_string(start.blocks) +
-                                       " blocks reach blocks written since: its first " + std::to_string(kept) +
-                                       " are read");
+                read.findings.Add(Damaged, "the record's " + std::to_string(start.blocks) +
+                                  " blocks reach blocks written since: its first " + std::to_string(kept) +
+                                  " are read");
             ReadRecord(at, start.kind, start.blocks, std::min(kept * kBlockSize, bytes_.size() - at), std::move(read));
         }
         run.clear();
@@ -397,15 +402,17 @@ private:
 
     void ReportCounts() {
         if (pointPastEnd_)
-            AddNote(contents_.note, std::to_string(pointPastEnd_) + " hash-table entries point past the file's end");
+            contents_.findings.Add(Damaged,
+                                   std::to_string(pointPastEnd_) + " hash-table entries point past the file's end");
         if (pointAtNothing_)
-            AddNote(contents_.note, std::to_string(pointAtNothing_) +
-                                        " hash-table entries point at no URL, REDR or LEAK record");
+            contents_.findings.Add(Damaged, std::to_string(pointAtNothing_) +
+                                   " hash-table entries point at no URL, REDR or LEAK record");
         if (stoppedByBudget_)
-            AddNote(contents_.note, "records overlap so much that some were left unread");
+            contents_.findings.Add(Damaged, "records overlap so much that some were left unread");
         if (implausibleInUse_)
-            AddNote(contents_.note, std::to_string(implausibleInUse_) + " blocks in use start a URL, REDR or LEAK "
-                                                                        "record of no plausible length: passed over");
+            contents_.findings.Add(Damaged,
+                                   std::to_string(implausibleInUse_) + " blocks in use start a URL, REDR or LEAK "
+                                   "record of no plausible length: passed over");
     }
 
     Bytes bytes_;
@@ -432,7 +439,7 @@ IndexDatContents ReadIndexDat(std::span<const std::uint8_t> bytes) {
     try {
         Reader(bytes, contents).Read();
     } catch (const std::exception& error) {  // memory running out: what was read so far is kept
-        AddNote(contents.note, std::string("the file could not be read whole: ") + error.what());
+        contents.findings.Add(Damaged, std::string("the file could not be read whole: ") + error.what());
     }
     return contents;
 }

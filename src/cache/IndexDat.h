@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "cache/CacheFindings.h"
 #include "text/DateTime.h"
 
 namespace snapsift {
@@ -68,7 +69,7 @@ struct IndexDatRecord {
     // whatever its length says (a record written over in part says so in its note). Always
     // unreachedByHashTable and deleted.
     bool inFreeBlocks = false;
-    std::string note;      // what of the record could not be read, and why; empty when all was
+    Findings findings;     // what of the record could not be read, and why; empty when all was
 };
 
 struct IndexDatContents {
@@ -77,7 +78,7 @@ struct IndexDatContents {
     // Each once: in the order the hash-table chain reaches them, those of live entries, then those
     // only entries let go of reach; then, by offset, those only the walk of the blocks reaches.
     std::vector<IndexDatRecord> records;
-    std::string note;                     // what of the file could not be read, and why
+    Findings findings;                    // what of the file could not be read, or how it was read
 };
 
 // The whole file. Never throws. Every offset, length and count is checked against the bytes: a

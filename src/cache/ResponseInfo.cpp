@@ -46,12 +46,13 @@ private:
 
 void ReadChromiumResponseInfo(Bytes record, std::string_view holder, CacheEntry& entry) {
     if (record.size() < 4) {
-        AddNote(entry.note, "stored response: too short for its size field");
+        entry.findings.Add(Damaged, "stored response: too short for its size field");
         return;
     }
     std::size_t payload = LittleEndian32(record, 0);
     if (payload > record.size() - 4) {
-        AddNote(entry.note, "stored response: its size runs past " + std::string(holder) + ", read as far as it goes");
+        entry.findings.Add(Damaged,
+                           "stored response: its size runs past " + std::string(holder) + ", read as far as it goes");
         payload = record.size() - 4;
     }
     PickleReader pickle(record.subspan(4, payload));
@@ -61,29 +62,29 @@ void ReadChromiumResponseInfo(Bytes record, std::string_view holder, CacheEntry&
     std::optional<std::uint32_t> extra = 0;
     if (flags && (*flags & kHasExtraFlags)) extra = pickle.ReadU32();
     if (!flags || !extra) {
-        AddNote(entry.note, "stored response: cut in its flags");
+        entry.findings.Add(Damaged, "stored response: cut in its flags");
         return;
     }
     entry.markedTruncated = (*flags & kTruncated) != 0;
     const auto version = *flags & kVersionMask;
     if (version < 1 || version > 3)
-        AddNote(entry.note, "stored response: unknown version " + std::to_string(version));
+        entry.findings.Add(Damaged, "stored response: unknown version " + std::to_string(version));
     const auto request = pickle.ReadU64();
     const auto response = pickle.ReadU64();
     const auto original = (*extra & kHasOriginalTime) ? pickle.ReadU64() : std::optional<std::uint64_t>(0);
     if (!request || !response || !original) {
-        AddNote(entry.note, "stored response: cut in its times");
+        entry.findings.Add(Damaged, "stored response: cut in its times");
         return;
     }
     entry.requestTime = ChromiumTime(*request);
     entry.responseTime = ChromiumTime(*response);
     const auto headers = pickle.ReadString();
     if (!headers) {
-        AddNote(entry.note, "stored response: its headers run past its end");
+        entry.findings.Add(Damaged, "stored response: its headers run past its end");
         return;
     }
     ReadResponseHeaderLines(*headers, '\0', entry);
-    if (entry.statusLine.empty()) AddNote(entry.note, "stored response: no status line");
+    if (entry.statusLine.empty()) entry.findings.Add(Damaged, "stored response: no status line");
 }
 
 }  // namespace snapsift

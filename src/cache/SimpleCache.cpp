@@ -4,8 +4,6 @@
 #include <array>
 #include <exception>
 
-#include <zlib.h>
-
 #include "cache/CacheBytes.h"
 #include "cache/ResponseInfo.h"
 #include "cache/Sha1.h"
@@ -30,18 +28,6 @@ bool IsHex16(std::string_view text) {
     return text.size() == 16 && std::all_of(text.begin(), text.end(), [](char c) {
                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
            });
-}
-
-// CRC-32 of a stream's bytes, as its end record keeps it.
-std::uint32_t Crc32(Bytes bytes) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    // zlib takes a length of an unsigned int: the bytes go in pieces of 1 GiB.
-    for (std::size_t at = 0; at < bytes.size();) {
-        const auto length = static_cast<uInt>(std::min<std::size_t>(bytes.size() - at, 1u << 30));
-        crc = crc32(crc, bytes.data() + at, length);
-        at += length;
-    }
-    return static_cast<std::uint32_t>(crc);
 }
 
 // A stream's bytes against the CRC-32 its end record at `eof` keeps, when it keeps one.
@@ -115,25 +101,25 @@ CacheEntry ReadEntry(std::string_view fileName, Bytes bytes) {
     entry.format = CacheFormat::ChromiumSimple;
     entry.deleted = fileName.starts_with(kToDelete);
     if (bytes.size() < kHeaderSize) {
-        entry.note = "cut short: " + std::to_string(bytes.size()) + " bytes, no whole header";
+        entry.findings.Add(Damaged, "cut short: " + std::to_string(bytes.size()) + " bytes, no whole header");
         return entry;
     }
     if (LittleEndian64(bytes, 0) != kInitialMagic) {
-        entry.note = "not a simple-cache entry: wrong magic";
+        entry.findings.Add(Damaged, "not a simple-cache entry: wrong magic");
         return entry;
     }
     if (const auto version = LittleEndian32(bytes, 8); version != kEntryVersion)
-        AddNote(entry.note, "entry version " + std::to_string(version) + ", read as version 5");
+        entry.findings.Add(Note, "entry version " + std::to_string(version) + ", read as version 5");
     const std::uint32_t keyLength = LittleEndian32(bytes, 12);
     if (keyLength > bytes.size() - kHeaderSize) {
-        AddNote(entry.note, "key length " + std::to_string(keyLength) + " runs past the end of the file");
+        entry.findings.Add(Damaged, "key length " + std::to_string(keyLength) + " runs past the end of the file");
         return entry;
     }
     const std::size_t keyEnd = kHeaderSize + keyLength;
     entry.key.assign(reinterpret_cast<const char*>(bytes.data() + kHeaderSize), keyLength);
     entry.url = UrlFromChromiumKey(entry.key);
     if (const auto named = SimpleEntryHash(fileName); named && *named != EntryHashOfKey(entry.key))
-        AddNote(entry.note, "the key's hash does not match the file name");
+        entry.findings.Add(Damaged, "the key's hash does not match the file name");
 
     // The last end record gives stream 0's size; stream 0 ends before it (and before the key's
     // SHA-256 when its flag says so), stream 1 ends at the end record before stream 0. Stream 1's
@@ -154,41 +140,41 @@ CacheEntry ReadEntry(std::string_view fileName, Bytes bytes) {
                 stream0End = size - tail;
                 placedByLastRecord = true;
             } else {
-                AddNote(entry.note, "no end record where stream 1 should end");
+                entry.findings.Add(Damaged, "no end record where stream 1 should end");
             }
         } else {
-            AddNote(entry.note, "stream 0 size " + std::to_string(size0) + " does not fit in the file");
+            entry.findings.Add(Damaged, "stream 0 size " + std::to_string(size0) + " does not fit in the file");
         }
     } else {
-        AddNote(entry.note, "no end record at the end of the file");
+        entry.findings.Add(Damaged, "no end record at the end of the file");
     }
     if (!stream1End) {
         // Cut or damaged at its end: stream 1 ends at the first end record after the key, and
         // stream 0 follows it as far as the file goes; with none, the body runs to the end.
         if (const auto found = FindEndRecord(bytes, keyEnd)) {
-            AddNote(entry.note, "stream 1 ends at the first end record after the key");
+            entry.findings.Add(Damaged, "stream 1 ends at the first end record after the key");
             stream1End = *found;
             stream0Start = *found + kEofSize;
             stream0End = size;
         } else {
-            AddNote(entry.note, "cut short in the body: the body runs to the end of the file");
+            entry.findings.Add(Damaged, "cut short in the body: the body runs to the end of the file");
             stream1End = size;
         }
     }
     const std::uint32_t recorded1 = *stream1End + kEofSize <= size ? LittleEndian32(bytes, *stream1End + 16) : 0;
     if (recorded1 != 0 && recorded1 != *stream1End - keyEnd)
-        AddNote(entry.note, "stream 1's end record gives size " + std::to_string(recorded1) + ", the file " +
-                                std::to_string(*stream1End - keyEnd));
+        entry.findings.Add(Damaged, "stream 1's end record gives size " + std::to_string(recorded1) + ", the file " +
+                           std::to_string(*stream1End - keyEnd));
     entry.body = BodyPlace{std::string(fileName), keyEnd, *stream1End - keyEnd, std::nullopt};
     if (*stream1End + kEofSize <= size && CrcDiffers(bytes, *stream1End, bytes.subspan(keyEnd, entry.body->length)))
-        AddNote(entry.note, "the body's CRC-32 does not match its end record");
+        entry.findings.Add(Damaged, "the body's CRC-32 does not match its end record");
     if (placedByLastRecord &&
         CrcDiffers(bytes, size - kEofSize, bytes.subspan(*stream0Start, *stream0End - *stream0Start)))
-        AddNote(entry.note, "the stored response's CRC-32 does not match its end record");
+        entry.findings.Add(Damaged, "the stored response's CRC-32 does not match its end record");
     if (stream0Start)
         ReadChromiumResponseInfo(bytes.subspan(*stream0Start, *stream0End - *stream0Start), "stream 0", entry);
     else
-        AddNote(entry.note, "no stored response");
+        entry.findings.Add(Damaged, "no stored response");
     return entry;
 }
 
@@ -197,26 +183,26 @@ SimpleIndex ReadIndex(Bytes bytes) {
     // Pickle header (payload size, CRC), magic, version, entry count, cache size, reason.
     constexpr std::size_t kIndexHeader = 8 + 8 + 4 + 8 + 8 + 4, kRecord = 24, kTail = 8;
     if (bytes.size() < kIndexHeader) {
-        index.note = "cut short: no whole index header";
+        index.findings.Add(Damaged, "cut short: no whole index header");
         return index;
     }
     if (LittleEndian64(bytes, 8) != kIndexMagic) {
-        index.note = "not a simple-cache index: wrong magic";
+        index.findings.Add(Damaged, "not a simple-cache index: wrong magic");
         return index;
     }
     if (const auto version = LittleEndian32(bytes, 16); version < 8 || version > 9)
-        AddNote(index.note, "index version " + std::to_string(version) + ", read as version 9");
+        index.findings.Add(Note, "index version " + std::to_string(version) + ", read as version 9");
     std::size_t end = bytes.size();
     if (const std::uint32_t payload = LittleEndian32(bytes, 0); payload != bytes.size() - 8) {
-        AddNote(index.note, "payload size " + std::to_string(payload) + " does not match the file");
+        index.findings.Add(Damaged, "payload size " + std::to_string(payload) + " does not match the file");
         if (payload >= kIndexHeader - 8 && payload < bytes.size() - 8) end = std::size_t{payload} + 8;
     }
     const std::uint64_t count = LittleEndian64(bytes, 20);
     const std::size_t room = (end - kIndexHeader) / kRecord;
     std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(count, room));
     if (count > room) {
-        AddNote(index.note, "entry count " + std::to_string(count) + " runs past the end, " +
-                                std::to_string(room) + " read");
+        index.findings.Add(Damaged, "entry count " + std::to_string(count) + " runs past the end, " +
+                           std::to_string(room) + " read");
     }
     index.entries.reserve(take);
     for (std::size_t i = 0; i < take; ++i) {
@@ -225,7 +211,7 @@ SimpleIndex ReadIndex(Bytes bytes) {
     }
     const std::size_t after = kIndexHeader + take * kRecord;
     if (count <= room && end - after >= kTail) index.written = ChromiumTime(LittleEndian64(bytes, after));
-    else if (count <= room) AddNote(index.note, "no time of writing after the entries");
+    else if (count <= room) index.findings.Add(Damaged, "no time of writing after the entries");
     return index;
 }
 
@@ -237,7 +223,7 @@ CacheEntry ReadSimpleEntry(std::string_view fileName, Bytes bytes) {
         return ReadEntry(fileName, bytes);
     } catch (const std::exception& e) {
         CacheEntry entry;
-        entry.note = std::string("not read: ") + e.what();
+        entry.findings.Add(Damaged, std::string("not read: ") + e.what());
         return entry;
     }
 }
@@ -247,7 +233,7 @@ SimpleIndex ReadSimpleIndex(Bytes bytes) {
         return ReadIndex(bytes);
     } catch (const std::exception& e) {
         SimpleIndex index;
-        index.note = std::string("not read: ") + e.what();
+        index.findings.Add(Damaged, std::string("not read: ") + e.what());
         return index;
     }
 }

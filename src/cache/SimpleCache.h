@@ -36,7 +36,7 @@ struct SimpleIndexEntry {
 struct SimpleIndex {
     std::vector<SimpleIndexEntry> entries;
     std::optional<DateTime> written;  // when the browser wrote the index, UTC
-    std::string note;                 // what could not be read, and why; empty when all was
+    Findings findings;                // what could not be read, or how it was read; empty when all was read plainly
 };
 
 // index-dir/the-real-index.

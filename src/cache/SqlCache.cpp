@@ -6,7 +6,6 @@
 #include <optional>
 
 #include <sqlite3.h>
-#include <zlib.h>
 
 #include "cache/CacheBytes.h"
 #include "cache/ChromiumKeyHash.h"
@@ -29,26 +28,13 @@ constexpr std::uint64_t kChecksAtLeast = 2000, kBytesPerCheck = 64;
 // Every row of `resources` takes more than this many bytes of a sound database.
 constexpr std::size_t kSmallestRow = 16;
 
-std::uint16_t BigEndian16(Bytes bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(bytes[at] << 8 | bytes[at + 1]);
-}
-std::uint32_t BigEndian32(Bytes bytes, std::size_t at) {
-    return std::uint32_t{BigEndian16(bytes, at)} << 16 | BigEndian16(bytes, at + 2);
-}
-
 // The checksum the cache keeps beside a head or a body piece: CRC-32 of its bytes followed by
 // the key's 32-bit hash, big-endian.
 std::uint32_t ChecksumWithKeyHash(Bytes bytes, std::int64_t keyHash) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    for (std::size_t at = 0; at < bytes.size();) {  // zlib takes lengths of an unsigned int
-        const auto length = static_cast<uInt>(std::min<std::size_t>(bytes.size() - at, 1u << 30));
-        crc = crc32(crc, bytes.data() + at, length);
-        at += length;
-    }
     const auto hash = static_cast<std::uint32_t>(keyHash);
     const std::uint8_t tail[4] = {static_cast<std::uint8_t>(hash >> 24), static_cast<std::uint8_t>(hash >> 16),
                                   static_cast<std::uint8_t>(hash >> 8), static_cast<std::uint8_t>(hash)};
-    return static_cast<std::uint32_t>(crc32(crc, tail, 4));
+    return Crc32(tail, Crc32(bytes));
 }
 
 struct Connection {
@@ -135,16 +121,18 @@ void ReadBody(Connection& connection, sqlite3_stmt* pieces, std::int64_t resourc
     if (code != SQLITE_DONE && !broken)
         broken = "body pieces after byte " + std::to_string(body.size()) + " not read: " + Failure(connection, code);
     sqlite3_reset(pieces);
-    if (checksumsWrong == 1) AddNote(entry, "body piece at byte " + firstWrong + ": its checksum does not match");
+    if (checksumsWrong == 1) entry.findings.Add(Damaged,
+                                                "body piece at byte " + firstWrong + ": its checksum does not match");
     if (checksumsWrong > 1)
-        AddNote(entry, std::to_string(checksumsWrong) + " body pieces' checksums do not match, the first at byte " +
+        entry.findings.Add(Damaged,
+                           std::to_string(checksumsWrong) + " body pieces' checksums do not match, the first at byte " +
                            firstWrong);
     if (broken) {
-        AddNote(entry, "body: " + *broken + "; " +
+        entry.findings.Add(Damaged, "body: " + *broken + "; " +
                            (body.empty() ? std::string("no body kept")
-                                         : "only its first " + std::to_string(body.size()) + " bytes kept"));
+                           : "only its first " + std::to_string(body.size()) + " bytes kept"));
     } else if (bodyEnd && *bodyEnd != static_cast<std::int64_t>(body.size())) {
-        AddNote(entry, "body: its pieces hold " + std::to_string(body.size()) + " bytes, body_end says " +
+        entry.findings.Add(Damaged, "body: its pieces hold " + std::to_string(body.size()) + " bytes, body_end says " +
                            std::to_string(*bodyEnd));
         // The browser reads a body up to body_end, never past it.
         if (*bodyEnd >= 0 && *bodyEnd < static_cast<std::int64_t>(body.size()))
@@ -168,10 +156,10 @@ CacheEntry ReadResource(Connection& connection, sqlite3_stmt* row, sqlite3_stmt*
     case SQLITE_BLOB: {
         const Bytes key = ColumnBytes(connection, row, 1);
         entry.key.assign(reinterpret_cast<const char*>(key.data()), key.size());
-        AddNote(entry, "cache_key is a blob, not text: read as its bytes");
+        entry.findings.Add(Note, "cache_key is a blob, not text: read as its bytes");
         break;
     }
-    default: AddNote(entry, "cache_key is not text: no key");
+    default: entry.findings.Add(Damaged, "cache_key is not text: no key");
     }
     if (!entry.key.empty()) entry.url = UrlFromChromiumKey(entry.key);
 
@@ -180,47 +168,48 @@ CacheEntry ReadResource(Connection& connection, sqlite3_stmt* row, sqlite3_stmt*
         // Kept as a signed 32-bit number; the same 32 bits taken as unsigned are let pass.
         const std::uint32_t hash = ChromiumKeyHash(entry.key);
         if (!keyHash)
-            AddNote(entry, "cache_key_hash is not a number");
+            entry.findings.Add(Damaged, "cache_key_hash is not a number");
         else if (*keyHash != static_cast<std::int32_t>(hash) && *keyHash != static_cast<std::int64_t>(hash))
-            AddNote(entry, "the key does not match its stored hash");
+            entry.findings.Add(Damaged, "the key does not match its stored hash");
     }
     switch (sqlite3_column_type(row, 2)) {
     case SQLITE_BLOB: {
         const Bytes head = ColumnBytes(connection, row, 2);
         if (keyHash && checksum && ChecksumWithKeyHash(head, *keyHash) != static_cast<std::uint32_t>(*checksum))
-            AddNote(entry, "the head's checksum does not match");
+            entry.findings.Add(Damaged, "the head's checksum does not match");
         ReadChromiumResponseInfo(head, "the head", entry);
         break;
     }
-    case SQLITE_NULL: AddNote(entry, "no stored response: the head is empty"); break;
-    default: AddNote(entry, "no stored response: the head is not a blob");
+    case SQLITE_NULL: entry.findings.Add(Damaged, "no stored response: the head is empty"); break;
+    default: entry.findings.Add(Damaged, "no stored response: the head is not a blob");
     }
 
     if (const auto lastUsed = ColumnInteger(row, 3); lastUsed && *lastUsed >= 0)
         entry.lastUsed = ChromiumTime(static_cast<std::uint64_t>(*lastUsed));
     else
-        AddNote(entry, "last_used is not a time");
+        entry.findings.Add(Damaged, "last_used is not a time");
     if (const auto doomed = ColumnInteger(row, 4)) entry.deleted = *doomed != 0;
-    else AddNote(entry, "doomed is not a number");
+    else entry.findings.Add(Damaged, "doomed is not a number");
     const auto bodyEnd = ColumnInteger(row, 5);
-    if (!bodyEnd) AddNote(entry, "body_end is not a number");
+    if (!bodyEnd) entry.findings.Add(Damaged, "body_end is not a number");
     if (!resourceId) {
-        AddNote(entry, "res_id is not a number: no body");
+        entry.findings.Add(Damaged, "res_id is not a number: no body");
         return entry;
     }
     if (pieces) ReadBody(connection, pieces, *resourceId, bodyEnd, keyHash, entry);
-    else AddNote(entry, "no body: the blobs table cannot be read");
+    else entry.findings.Add(Damaged, "no body: the blobs table cannot be read");
     return entry;
 }
 
-SqlCacheContents Read(Bytes bytes, std::string_view fileName) {
+SqlCacheContents Read(Bytes bytes, std::string_view fileName, SqlWal wal) {
     SqlCacheContents contents;
     if (bytes.size() < kDatabaseHeaderSize) {
-        contents.note = "cut short: " + std::to_string(bytes.size()) + " bytes, no whole database header";
+        contents.findings.Add(Damaged,
+                              "cut short: " + std::to_string(bytes.size()) + " bytes, no whole database header");
         return contents;
     }
     if (!IsSqliteDatabaseStart(bytes)) {
-        contents.note = "not an SQLite database: wrong magic";
+        contents.findings.Add(Damaged, "not an SQLite database: wrong magic");
         return contents;
     }
     // SQLite reads this copy in place; it outlives the connection below.
@@ -232,23 +221,25 @@ SqlCacheContents Read(Bytes bytes, std::string_view fileName) {
     if (pageSize >= 512 && (pageSize & (pageSize - 1)) == 0 && BigEndian32(bytes, 24) == BigEndian32(bytes, 92)) {
         const std::uint64_t pages = BigEndian32(bytes, 28);
         if (pages * pageSize > bytes.size()) {
-            AddNote(contents.note, "cut short: its header counts " + std::to_string(pages) + " pages of " +
-                                       std::to_string(pageSize) + " bytes, the file holds " +
-                                       std::to_string(bytes.size()) + " bytes");
+            contents.findings.Add(Damaged, "cut short: its header counts " + std::to_string(pages) + " pages of " +
+                                  std::to_string(pageSize) + " bytes, the file holds " +
+                                  std::to_string(bytes.size()) + " bytes");
             const std::uint64_t held = bytes.size() / pageSize;
             for (int i = 0; i < 4; ++i) copy[28 + i] = static_cast<unsigned char>(held >> (24 - 8 * i));
             if (held > 0) copy.resize(held * pageSize);
         }
     }
-    if (copy[18] == 2 || copy[19] == 2) {
-        AddNote(contents.note, "in WAL mode: read as its main file alone; rows still in " + std::string(fileName) +
-                                   "-wal are not read");
+    if (IsSqliteWalMode(bytes)) {
+        // With no WAL beside it (or an empty one) the main file holds every row.
+        contents.findings.Add(wal == SqlWal::AbsentOrEmpty ? Note : Damaged,
+                              "in WAL mode: read as its main file alone; rows still in " + std::string(fileName) +
+                              "-wal are not read");
         copy[18] = copy[19] = 1;  // an in-memory database cannot be opened in WAL mode
     }
 
     Connection connection;
     if (sqlite3_open_v2(":memory:", &connection.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY, nullptr) != SQLITE_OK) {
-        AddNote(contents.note, "not read: SQLite could not open an in-memory database");
+        contents.findings.Add(Damaged, "not read: SQLite could not open an in-memory database");
         return contents;
     }
     // Whatever the database's schema asks for, nothing runs but the reads below. A schema row
@@ -264,7 +255,7 @@ SqlCacheContents Read(Bytes bytes, std::string_view fileName) {
     if (const int code = sqlite3_deserialize(connection.db, "main", copy.data(), size, size,
                                              SQLITE_DESERIALIZE_READONLY);
         code != SQLITE_OK) {
-        AddNote(contents.note, "not read: " + Failure(connection, code));
+        contents.findings.Add(Damaged, "not read: " + Failure(connection, code));
         return contents;
     }
     sqlite3_exec(connection.db, "PRAGMA query_only=ON", nullptr, nullptr, nullptr);
@@ -282,36 +273,36 @@ SqlCacheContents Read(Bytes bytes, std::string_view fileName) {
                                   "check_sum FROM resources ORDER BY res_id",
                                   -1, &resources.statement, nullptr);
     if (code != SQLITE_OK) {
-        AddNote(contents.note, "no resources table to read: " + Failure(connection, code));
+        contents.findings.Add(Damaged, "no resources table to read: " + Failure(connection, code));
         return contents;
     }
     code = sqlite3_prepare_v2(connection.db,
                               "SELECT start, end, blob, check_sum FROM blobs WHERE res_id=? ORDER BY start, blob_id",
                               -1, &pieces.statement, nullptr);
-    if (code != SQLITE_OK) AddNote(contents.note, "no blobs table to read: " + Failure(connection, code));
+    if (code != SQLITE_OK) contents.findings.Add(Damaged, "no blobs table to read: " + Failure(connection, code));
     while ((code = sqlite3_step(resources.statement)) == SQLITE_ROW) {
         if (connection.Overrun() || contents.entries.size() >= copy.size() / kSmallestRow) {
-            AddNote(contents.note, "resources after the first " + std::to_string(contents.entries.size()) +
-                                       " not read: they would hold more than the database's size");
+            contents.findings.Add(Damaged, "resources after the first " + std::to_string(contents.entries.size()) +
+                                  " not read: they would hold more than the database's size");
             return contents;
         }
         contents.entries.push_back(ReadResource(connection, resources.statement, pieces.statement));
     }
     if (code != SQLITE_DONE)
-        AddNote(contents.note, "resources after the first " + std::to_string(contents.entries.size()) +
-                                   " not read: " + Failure(connection, code));
+        contents.findings.Add(Damaged, "resources after the first " + std::to_string(contents.entries.size()) +
+                              " not read: " + Failure(connection, code));
     return contents;
 }
 
 }  // namespace
 
 // Out of memory for a copy, a key or a note is the only exception the reader can meet.
-SqlCacheContents ReadSqlCache(Bytes databaseBytes, std::string_view fileName) {
+SqlCacheContents ReadSqlCache(Bytes databaseBytes, std::string_view fileName, SqlWal wal) {
     try {
-        return Read(databaseBytes, fileName);
+        return Read(databaseBytes, fileName, wal);
     } catch (const std::exception& e) {
         SqlCacheContents contents;
-        contents.note = std::string("not read: ") + e.what();
+        contents.findings.Add(Damaged, std::string("not read: ") + e.what());
         return contents;
     }
 }

@@ -8,7 +8,8 @@
 // A shard's "-journal" or "-wal" sibling is not read: rows a WAL holds that were not yet copied
 // back into the main file are not in these bytes, and a non-empty rollback journal means the
 // main file may hold half of an unfinished change. A shard whose header says it is in WAL mode
-// is read as its main file alone, and its note says so.
+// is read as its main file alone, and its findings say so: as damage, unless the caller found
+// no "-wal" sibling or an empty one.
 #pragma once
 
 #include <algorithm>
@@ -29,7 +30,7 @@ struct SqlCacheContents {
     // goes, said in the entry's note. A row whose cache_key does not give its cache_key_hash
     // (ChromiumKeyHash) says so in its entry's note.
     std::vector<CacheEntry> entries;
-    std::string note;  // what of the database could not be read, and why; empty when all was
+    Findings findings;  // what of the database could not be read, or how it was read; empty when all was read plainly
 };
 
 // Whether bytes begin as an SQLite database does ("SQLite format 3" and a NUL). Here, not with
@@ -41,8 +42,18 @@ inline bool IsSqliteDatabaseStart(std::span<const std::uint8_t> head) {
                       [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
 }
 
+// Whether a database's header says it is in WAL mode (its read or write version is 2).
+inline bool IsSqliteWalMode(std::span<const std::uint8_t> head) {
+    return head.size() >= 20 && (head[18] == 2 || head[19] == 2);
+}
+
+// What the caller found beside the shard: its "-wal" sibling as far as it knows (Unknown), or
+// none, or an empty one (AbsentOrEmpty: the main file holds every row).
+enum class SqlWal { Unknown, AbsentOrEmpty };
+
 // One shard database; `fileName` ("sqldb0") names it and its siblings in notes. Never throws,
 // never writes anything.
-SqlCacheContents ReadSqlCache(std::span<const std::uint8_t> databaseBytes, std::string_view fileName);
+SqlCacheContents ReadSqlCache(std::span<const std::uint8_t> databaseBytes, std::string_view fileName,
+                             SqlWal wal = SqlWal::Unknown);
 
 }  // namespace snapsift

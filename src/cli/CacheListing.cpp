@@ -19,17 +19,22 @@ namespace snapsift {
 
 namespace {
 
-void AddNote(std::string& notes, std::string_view note) {
-    if (note.empty()) return;
-    if (!notes.empty()) notes += "; ";
-    notes += note;
+// What a reader found of the cache as a whole: damage goes into the listing's problem; notes
+// alone, into the note column of the rows it gave from `firstRow` on.
+void AddCacheFindings(CacheListing& listing, const Findings& findings, const std::string& prefix,
+                      std::size_t firstRow) {
+    if (findings.Damaged()) {
+        listing.problem.Add(Severity::Damaged, prefix + findings.Text());
+        return;
+    }
+    for (std::size_t row = firstRow; row < listing.rows.size(); ++row) listing.rows[row].findings.Add(findings);
 }
 
 CacheListingRow RowOf(CacheEntry entry, const HeldFile* bodyFile, const std::string& entryFile) {
     CacheListingRow row;
     const CachedBody body = BodyOf(entry, bodyFile);
     row.bodyMd5 = body.md5;
-    row.note = entry.note;
+    row.findings = entry.findings;
     if (entry.body) {
         row.storedBytes = entry.body->length;
         row.source = BodyPlaceText(*entry.body);
@@ -40,9 +45,10 @@ CacheListingRow RowOf(CacheEntry entry, const HeldFile* bodyFile, const std::str
         row.source = entryFile;
     }
     // A body the entry does not keep is no fault of the listing; one it keeps and cannot give is.
-    if (entry.body || row.note.empty()) AddNote(row.note, body.decoded.outcome == DecodedBody::Outcome::Unsupported
-                                                              ? body.decoded.note
-                                                              : body.problem);
+    if (entry.body || !row.findings.Damaged())
+        row.findings.Add(Severity::Damaged, body.decoded.outcome == DecodedBody::Outcome::Unsupported
+                                                ? body.decoded.note
+                                                : body.problem);
     row.entry = std::move(entry);
     return row;
 }
@@ -78,12 +84,12 @@ std::string FolderPath(const Volume& volume, const std::string& folderPath) {
 // The cache folder named by the caller, opened as a root and listed, with its path ending in the
 // volume's separator; why it could not be opened goes into `problem`.
 std::pair<std::string, FolderFiles> OpenCacheFolder(Volume& volume, const std::string& folderPath,
-                                                    std::string& problem) {
+                                                    Findings& problem) {
     std::string path = FolderPath(volume, folderPath);
     SystemError error;
     FolderFiles listed = ListFolder(volume.OpenRoot(path, error));
-    if (!listed.folder) problem = SystemErrorText(error.code);
-    else if (listed.failed) problem = "the folder could not be listed to its end";
+    if (!listed.folder) problem.Add(Severity::Damaged, SystemErrorText(error.code));
+    else if (listed.failed) problem.Add(Severity::Damaged, "the folder could not be listed to its end");
     return {std::move(path), std::move(listed)};
 }
 
@@ -107,10 +113,14 @@ void ListBlockfile(const FolderFiles& listed, const std::string& folderPath, Hel
         if (!found->second.Opened()) return std::nullopt;
         return found->second.Bytes();
     };
-    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held);
-    listing.problem = contents.note;
+    const BlockfileUnopened unopened = [&](std::string_view name) {
+        const auto found = files.find(name);
+        return found == files.end() || found->second.NoSuchFile() ? std::string() : found->second.Problem();
+    };
+    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held, {}, unopened);
+    Findings problems = contents.findings;
     for (const auto& [name, file] : files)
-        if (file.Opened() && !file.Problem().empty()) AddNote(listing.problem, name + ": " + file.Problem());
+        if (file.Opened() && !file.Problem().empty()) problems.Add(Severity::Damaged, name + ": " + file.Problem());
     for (const CacheEntry& entry : contents.entries) {
         const HeldFile* bodyFile = nullptr;
         if (entry.body) {
@@ -119,6 +129,7 @@ void ListBlockfile(const FolderFiles& listed, const std::string& folderPath, Hel
         }
         listing.rows.push_back(RowOf(entry, bodyFile, "index"));
     }
+    AddCacheFindings(listing, problems, "", 0);
 }
 
 void ListEntryFile(const VolumeFolder& folder, const std::string& folderPath, const std::string& prefix,
@@ -128,14 +139,14 @@ void ListEntryFile(const VolumeFolder& folder, const std::string& folderPath, co
     entry.format = format;
     if (file.Open(folder, name, folderPath + name)) file.ReadWhole();
     if (!file.Opened()) {
-        entry.note = file.Problem();
+        entry.findings.Add(Severity::Damaged, file.Problem());
     } else if (format == CacheFormat::ChromiumSimple) {
         entry = ReadSimpleEntry(name, file.Bytes());
     } else {
         entry = ReadCache2Entry(name, file.Bytes(), cache2Folder);
         entry.deleted = entry.deleted || cache2Folder == Cache2Folder::Doomed;
     }
-    if (file.Opened() && !file.Whole()) AddNote(entry.note, file.Problem());
+    if (file.Opened() && !file.Whole()) entry.findings.Add(Severity::Damaged, file.Problem());
     listing.rows.push_back(RowOf(std::move(entry), &file, prefix + name));
 }
 
@@ -144,10 +155,10 @@ void ListCache2Folder(Volume& volume, const VolumeFolder& root, const std::strin
     SystemError error;
     const FolderFiles listed = ListFolder(volume.OpenBelow(root, path, identity, error));
     if (!listed.folder) {
-        AddNote(listing.problem, prefix + " could not be opened: " + SystemErrorText(error.code));
+        listing.problem.Add(Severity::Damaged, prefix + " could not be opened: " + SystemErrorText(error.code));
         return;
     }
-    if (listed.failed) AddNote(listing.problem, prefix + " could not be listed to its end");
+    if (listed.failed) listing.problem.Add(Severity::Damaged, prefix + " could not be listed to its end");
     for (const std::string& name : listed.files) {
         if (IsCache2EntryFileName(name, which))
             ListEntryFile(*listed.folder, path, prefix, name, CacheFormat::FirefoxCache2, which, listing);
@@ -187,11 +198,11 @@ CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const s
     const char separator = volume.Separator();
     const auto [path, listed] = OpenCacheFolder(volume, folderPath, listing.problem);
     if (!listed.folder) return listing;
-    listing.problem.clear();  // only the one file is read
+    listing.problem = {};  // only the one file is read
     SystemError error;
     HeldFile index;
     if (!index.Open(*listed.folder, fileName, path + fileName)) {
-        listing.problem = index.Problem();
+        listing.problem.Add(Severity::Damaged, index.Problem());
         return listing;
     }
     index.ReadUpTo(kIndexDatSignatureSize);
@@ -199,8 +210,9 @@ CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const s
     listing.isCache = true;
     index.ReadWhole();
     const IndexDatContents contents = ReadIndexDat(index.Bytes());
-    AddNote(listing.problem, index.Problem());
-    AddNote(listing.problem, contents.note);
+    Findings problems;
+    problems.Add(Severity::Damaged, index.Problem());
+    problems.Add(contents.findings);
     // The cache folders beside the index that its table names, each opened and listed once, for the
     // cached files' digests (an index copied elsewhere may lie beside many other folders).
     struct CacheFolder {
@@ -228,16 +240,16 @@ CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const s
         entry.contentType = record.contentType;
         entry.contentEncoding = record.contentEncoding;
         entry.deleted = record.deleted;
-        std::string problems;  // of the cached file
+        Findings fileProblems;  // of the cached file
         if (!record.fileName.empty()) {
             row.source = record.folder + '\\' + record.fileName;
             row.storedBytes = record.fileSize;
             const auto folder = folders.find(LowerAscii(record.folder));
             HeldFile cached;
-            if (record.folder.empty() && !record.note.empty()) {
+            if (record.folder.empty() && !record.findings.Empty()) {
                 // its index lies past the folder table, as the record's note says
             } else if (folder == folders.end() || !folder->second.listed.folder) {
-                AddNote(problems, "its folder " + record.folder + " is not beside the index");
+                fileProblems.Add(Severity::Damaged, "its folder " + record.folder + " is not beside the index");
             } else if (!cached.Open(*folder->second.listed.folder, record.fileName,
                                     path + record.folder + separator + record.fileName)) {
                 // The browser removes the file of a record it lets go of, or means to.
@@ -245,35 +257,36 @@ CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const s
                 const bool absent = cached.Missing() || (!cacheFolder.listed.failed &&
                                                          !cacheFolder.lowerNames.contains(LowerAscii(record.fileName)));
                 if (!absent)
-                    AddNote(problems, "its file " + cached.Problem());
+                    fileProblems.Add(Severity::Damaged, "its file " + cached.Problem());
                 else if (!record.deleted)
-                    AddNote(problems, "its file is not in its folder");
+                    fileProblems.Add(Severity::Damaged, "its file is not in its folder");
             } else if (cached.ReadWhole()) {
                 CacheEntry whole;  // the cached file is the body, as it was stored
                 whole.body = BodyPlace{record.fileName, 0, cached.Bytes().size(), std::nullopt};
                 row.bodyMd5 = BodyOf(whole, &cached).md5;
             } else {
-                AddNote(problems, "its file: " + cached.Problem());
+                fileProblems.Add(Severity::Damaged, "its file: " + cached.Problem());
             }
         }
         if (record.inFreeBlocks)
-            row.note = "found in blocks the allocation bitmap marks free";
+            row.findings.Add(Severity::Note, "found in blocks the allocation bitmap marks free");
         else if (record.unreachedByHashTable)
-            row.note = "reached through the allocation bitmap only";
+            row.findings.Add(Severity::Note, "reached through the allocation bitmap only");
         // What is left of a record in free blocks is read as far as it goes: what it lacks is no
         // part of the cache that could not be read.
-        row.noteIsNoFault = problems.empty() && (record.note.empty() || record.inFreeBlocks);
-        AddNote(row.note, record.note);
-        AddNote(row.note, problems);
+        for (const Finding& finding : record.findings.All())
+            row.findings.Add(record.inFreeBlocks ? Severity::Note : finding.severity, finding.text);
+        row.findings.Add(fileProblems);
         listing.rows.push_back(std::move(row));
     }
+    AddCacheFindings(listing, problems, "", 0);
     return listing;
 }
 
 bool CacheListing::Whole() const {
-    if (!problem.empty()) return false;
+    if (!problem.Empty()) return false;
     for (const CacheListingRow& row : rows)
-        if (!row.note.empty() && !row.noteIsNoFault) return false;
+        if (row.findings.Damaged()) return false;
     return true;
 }
 
@@ -292,7 +305,7 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
             return listing;
         }
         // An index that will not open may be a blockfile cache's: said, whatever the folder is.
-        if (!index.Opened()) AddNote(listing.problem, "index: " + index.Problem());
+        if (!index.Opened()) listing.problem.Add(Severity::Damaged, "index: " + index.Problem());
     }
     // Firefox: the cache2 folder with entries/ (and doomed/), or entries/ itself.
     for (const auto& [name, identity] : listed.subfolders) {
@@ -312,16 +325,23 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
         if (!IsSqlShardName(name)) continue;
         HeldFile shard;
         if (!shard.Open(*listed.folder, name, path + name)) {
-            AddNote(listing.problem, name + ": " + shard.Problem());
+            listing.problem.Add(Severity::Damaged, name + ": " + shard.Problem());
             continue;
         }
         if (!shard.ReadUpTo(16) || !IsSqliteDatabaseStart(shard.Bytes())) continue;
         listing.isCache = true;
         shard.ReadWhole();
-        AddNote(listing.problem, shard.Problem().empty() ? std::string() : name + ": " + shard.Problem());
-        const SqlCacheContents contents = ReadSqlCache(shard.Bytes(), name);
-        AddNote(listing.problem, contents.note.empty() ? std::string() : name + ": " + contents.note);
+        listing.problem.Add(Severity::Damaged, shard.Problem().empty() ? std::string() : name + ": " + shard.Problem());
+        SqlWal wal = SqlWal::Unknown;
+        if (IsSqliteWalMode(shard.Bytes())) {
+            SystemError walError;
+            const auto walFile = listed.folder->OpenFile(name + "-wal", path + name + "-wal", walError);
+            if (walFile ? walFile->Size() == 0 : NoSuchFile(walError)) wal = SqlWal::AbsentOrEmpty;
+        }
+        const SqlCacheContents contents = ReadSqlCache(shard.Bytes(), name, wal);
+        const std::size_t firstRow = listing.rows.size();
         for (const CacheEntry& entry : contents.entries) listing.rows.push_back(RowOf(entry, &shard, name));
+        AddCacheFindings(listing, contents.findings, name + ": ", firstRow);
     }
     if (listing.isCache) return listing;
 #endif

@@ -17,11 +17,10 @@ struct CacheListingRow {
     std::optional<std::uint64_t> storedBytes;  // the body's stored length, when it is placed
     std::optional<std::string> bodyMd5;        // of the body as received (decoded); none when unreadable
     std::string source;                        // the file holding the body (or the entry), and where in it
-    std::string note;                          // why something is missing; empty when nothing is
-    // The note says only where the entry was found, or what is left of one in space its cache set
-    // free: no part of the cache that could not be read (an index.dat's record that no hash table
-    // reaches).
-    bool noteIsNoFault = false;
+    // What the note column says: why something is missing (damage), and notes that lose nothing:
+    // how the entry was read, where it was found, or what is left of one in space its cache set
+    // free (an index.dat's record that no hash table reaches).
+    Findings findings;
 };
 
 struct CacheListing {
@@ -30,9 +29,8 @@ struct CacheListing {
     std::vector<std::string> notEntries;  // files of a cache2 entries/ folder that are no entry
     // What of the cache as a whole could not be read; with isCache false, why the folder (or the
     // index.dat) could not be read, or a file that will not open and may be the cache's index.
-    std::string problem;
-    // True when every entry and the cache itself were read whole (a row's note that is no fault
-    // aside).
+    Findings problem;
+    // True when every entry and the cache itself were read whole (a row's notes aside).
     bool Whole() const;
 };
 

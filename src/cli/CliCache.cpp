@@ -55,16 +55,16 @@ int ListCacheFolder(const std::string& folder) {
                                      ? ListIndexDat(LiveVolume(), folder.substr(0, folder.size() - name.size()), name)
                                      : ListCache(LiveVolume(), folder);
     if (!listing.isCache) {
-        Write(Stream::Err, TerminalText(listing.problem.empty()
+        Write(Stream::Err, TerminalText(listing.problem.Empty()
                                             ? "Not a browser cache that this program reads: " + folder
-                                            : "The cache could not be read: " + folder + ": " + listing.problem));
+                                            : "The cache could not be read: " + folder + ": " + listing.problem.Text()));
         return 2;
     }
     std::string out =
         "url\tformat\thttp_status\tcontent_type\tcontent_encoding\tstored_bytes\tbody_md5\tcreated\tlast_used\tsource\tnote\n";
     for (const CacheListingRow& row : listing.rows) {
         const CacheEntry& entry = row.entry;
-        std::string note = row.note;
+        std::string note = row.findings.Text();
         if (entry.deleted) note = note.empty() ? "deleted" : "deleted; " + note;
         const std::string fields[] = {entry.url,
                                       FormatText(entry.format),
@@ -88,7 +88,8 @@ int ListCacheFolder(const std::string& folder) {
     Write(Stream::Out, out);
     for (const std::string& name : listing.notEntries)
         Write(Stream::Err, TerminalText("Not a cache entry: " + name));
-    if (!listing.problem.empty()) Write(Stream::Err, TerminalText("Part of the cache could not be read: " + listing.problem));
+    if (!listing.problem.Empty())
+        Write(Stream::Err, TerminalText("Part of the cache could not be read: " + listing.problem.Text()));
     return listing.Whole() ? 0 : 3;
 }
 

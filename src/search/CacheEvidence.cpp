@@ -36,11 +36,11 @@ std::string FormatName(CacheFormat format) {
     return {};
 }
 
-void AddNote(std::string& notes, std::string_view note) {
-    if (note.empty()) return;
-    if (!notes.empty()) notes += "; ";
-    notes += note;
-}
+// What a reader found that makes part of the entry or the cache missing or doubtful: all its
+// findings, the notes among them, when any is damage; else nothing.
+std::string DamageText(const Findings& findings) { return findings.Damaged() ? findings.Text() : std::string(); }
+// Its notes, when nothing it found is damage: how it was read, with nothing lost.
+std::string NotesText(const Findings& findings) { return findings.Damaged() ? std::string() : findings.Text(); }
 
 CacheRecord RecordOf(const CacheEntry& cached) {
     CacheRecord record;
@@ -181,9 +181,9 @@ void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::stri
         if (doomed && (cached.key.empty() || (cached.url.empty() && !host_.IncludeDeletedCacheEntries()))) return;
     }
     if (cached.url.empty()) {
-        std::string why = cached.note;
-        AddNote(why, file.Problem());
-        unreadable(why);
+        Findings why = cached.findings;
+        why.Add(Severity::Damaged, file.Problem());
+        unreadable(why.Text());
         return;
     }
     const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
@@ -194,30 +194,43 @@ void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::stri
 void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath,
                                     const std::string& fileName) {
     HeldFile file;
-    if (!file.Open(folder, fileName, fullPath)) return;  // a "sqldb" name of something else, or none
+    if (!file.Open(folder, fileName, fullPath)) {
+        // A shard that will not open may have held photos.
+        if (!file.Missing()) CachePartUnreadable(fullPath, "part of the cache could not be read: " + file.Problem());
+        return;
+    }
     if (!file.AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
     if (afterOpen_) afterOpen_(fullPath);
     file.ReadUpTo(16);
     if (!IsSqliteDatabaseStart(file.Bytes())) return;
 #ifdef SNAPSIFT_SQLITE
     file.ReadWhole();
-    std::string problems = file.Problem();
-    const SqlCacheContents contents = ReadSqlCache(file.Bytes(), fileName);
-    AddNote(problems, contents.note);
-    if (!problems.empty()) CachePartUnreadable(fullPath, "part of the cache could not be read: " + problems);
+    // A shard in WAL mode loses no rows by being read alone when no WAL, or an empty one, is beside it.
+    SqlWal wal = SqlWal::Unknown;
+    if (IsSqliteWalMode(file.Bytes())) {
+        bool none = false;
+        const auto walFile = OpenSibling(folder, fullPath, fileName, "-wal", none);
+        if (walFile ? walFile->Size() == 0 : none) wal = SqlWal::AbsentOrEmpty;
+    }
+    Findings problems;
+    problems.Add(Severity::Damaged, file.Problem());
+    const SqlCacheContents contents = ReadSqlCache(file.Bytes(), fileName, wal);
+    problems.Add(contents.findings);
+    if (problems.Damaged()) CachePartUnreadable(fullPath, "part of the cache could not be read: " + problems.Text());
     // A rollback journal that holds anything: the browser stopped in the middle of a change, and
     // the main file may hold half of it.
     std::string writing;
     const std::string journalName = fileName + "-journal";
-    SystemError journalError;
-    if (const auto journal = folder.OpenFile(journalName, fullPath + "-journal", journalError);
+    bool noJournal = false;
+    if (const auto journal = OpenSibling(folder, fullPath, fileName, "-journal", noJournal);
         journal && journal->Size() > 0)
         writing = std::string(kWritingWhenStopped) + journalName + " holds " + std::to_string(journal->Size()) +
                   " bytes of an unfinished change";
+    AddStatus(writing, NotesText(problems));
     const std::string timesOf = SharedFileText(fileName, contents.entries.size());
     for (const CacheEntry& cached : contents.entries) {
         if (cached.url.empty()) {
-            UrlUnreadable(fullPath, cached.note);
+            UrlUnreadable(fullPath, cached.findings.Text());
             continue;
         }
         const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
@@ -233,6 +246,26 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
     tally_.gaps.Add(&EvidenceGaps::cachesNotReadable, folderPath + " (Chromium SQL cache)", separator_);
     host_.CacheProblem(fullPath, "this build cannot read Chromium's SQL cache: the photos it holds are not searched");
 #endif
+}
+
+std::unique_ptr<VolumeFile> EvidenceEntry::OpenSibling(const VolumeFolder& folder, const std::string& fullPath,
+                                                        const std::string& fileName, const std::string& suffix,
+                                                        bool& surelyNone) {
+    surelyNone = false;
+    SystemError error;
+    if (auto sibling = folder.OpenFile(fileName + suffix, fullPath + suffix, error)) return sibling;
+    if (!NoSuchFile(error)) return nullptr;
+    // A folder of a disk image opens only the names its listing has given so far, and a sibling
+    // is listed after the file: its absence is told by the folder opened again for its files.
+    const std::optional<FileIdentity> identity = folder.Identity();
+    const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
+    if (walkRoot_ == nullptr || !identity || folderPath == walkRootPath_) return nullptr;
+    const std::unique_ptr<VolumeFolder> again =
+        walkVolume_->OpenBelowForFiles(*walkRoot_, folderPath, *identity, error);
+    if (!again) return nullptr;
+    if (auto sibling = again->OpenFile(fileName + suffix, fullPath + suffix, error)) return sibling;
+    surelyNone = NoSuchFile(error);
+    return nullptr;
 }
 
 void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath,
@@ -253,12 +286,16 @@ void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::stri
     file.ReadWhole();
     IeCacheIndex& index = ieCacheIndexes_[folderPath];
     const IndexDatContents contents = ReadIndexDat(file.Bytes());
-    index.problem = file.Problem();
-    AddNote(index.problem, contents.note);
+    Findings problems;
+    problems.Add(Severity::Damaged, file.Problem());
+    problems.Add(contents.findings);
+    index.problem = DamageText(problems);
+    index.notes = NotesText(problems);
     for (const IndexDatRecord& record : contents.records) {
         if (record.fileName.empty() || record.kind == IndexDatRecordKind::Redirect) continue;
         // A damaged record may not say its folder: what it says of its file's name is kept.
-        if (!record.note.empty() && !record.inFreeBlocks) index.damagedByName.emplace(LowerAscii(record.fileName), record);
+        if (record.findings.Damaged() && !record.inFreeBlocks)
+            index.damagedByName.emplace(LowerAscii(record.fileName), record);
         const std::string key = LowerAscii(record.folder + '\\' + record.fileName);
         const auto found = index.records.find(key);
         // A live record the hash tables reach first, then one only the block walk reaches, then one
@@ -342,7 +379,7 @@ void EvidenceEntry::AddIeCacheRecord(ReportEntry& entry) {
     if (found == index->second.records.end()) {
         if (const auto damaged = index->second.damagedByName.find(LowerAscii(entry.fullPath.substr(nameStart + 1)));
             damaged != index->second.damagedByName.end()) {
-            const std::string problem = "its index.dat record could not be read: " + damaged->second.note;
+            const std::string problem = "its index.dat record could not be read: " + damaged->second.findings.Text();
             AddStatus(entry.status, problem);
             tally_.gaps.Add(&EvidenceGaps::cacheEntriesDamaged, entry.fullPath + ": " + problem, separator_);
             host_.CacheProblem(entry.fullPath, problem);
@@ -370,14 +407,17 @@ void EvidenceEntry::AddIeCacheRecord(ReportEntry& entry) {
         AddStatus(entry.status, "its index.dat record is one the browser had let go of, found in blocks set free");
     else if (record.deleted)
         AddStatus(entry.status, "its index.dat record is one the browser had let go of");
-    if (!record.note.empty() && record.inFreeBlocks) {
-        AddStatus(entry.status, "what is left of its index.dat record could not all be read: " + record.note);
-    } else if (!record.note.empty()) {
-        AddStatus(entry.status, "not all of its index.dat record could be read: " + record.note);
+    const std::string damage = DamageText(record.findings);
+    if (!damage.empty() && record.inFreeBlocks) {
+        AddStatus(entry.status, "what is left of its index.dat record could not all be read: " + damage);
+    } else if (!damage.empty()) {
+        AddStatus(entry.status, "not all of its index.dat record could be read: " + damage);
         tally_.gaps.Add(&EvidenceGaps::cacheEntriesDamaged,
-                        entry.fullPath + ": not all of its index.dat record could be read: " + record.note, separator_);
-        host_.CacheProblem(entry.fullPath, "not all of its index.dat record could be read: " + record.note);
+                        entry.fullPath + ": not all of its index.dat record could be read: " + damage, separator_);
+        host_.CacheProblem(entry.fullPath, "not all of its index.dat record could be read: " + damage);
     }
+    AddStatus(entry.status, NotesText(record.findings));
+    AddStatus(entry.status, index->second.notes);
 }
 
 void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std::string& fullPath,
@@ -388,9 +428,16 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
     const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
     if (blockfileCachesRead_.contains(folderPath)) return;
     std::map<std::string, HeldFile, std::less<>> files;
+    bool indexCounted = false;  // an index that would not open, counted when the walk met it
     if (fileName == kIndexName) {
         HeldFile index;
-        if (!index.Open(folder, kIndexName, fullPath)) return;  // none, or unreadable: data_1 may say more
+        if (!index.Open(folder, kIndexName, fullPath)) {
+            // Held, so that data_1 met later does not open it again; it may be the cache's index.
+            if (index.Missing()) return;
+            CachePartUnreadable(fullPath, "the cache's index could not be read: " + index.Problem());
+            heldIndex_ = HeldIndex{folderPath, std::move(index)};
+            return;
+        }
         index.ReadUpTo(4);
         if (!IsBlockfileIndexStart(index.Bytes())) {
             heldIndex_ = HeldIndex{folderPath, std::move(index)};
@@ -403,8 +450,10 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
         entries.ReadUpTo(4);
         if (!IsBlockfileDataStart(entries.Bytes())) return;
         files.emplace(std::string(kEntriesName), std::move(entries));
-        if (heldIndex_ && heldIndex_->folderPath == folderPath)
+        if (heldIndex_ && heldIndex_->folderPath == folderPath) {
+            indexCounted = !heldIndex_->file.Opened();
             files.emplace(std::string(kIndexName), std::move(heldIndex_->file));
+        }
     }
     heldIndex_.reset();
     blockfileCachesRead_.insert(folderPath);
@@ -431,17 +480,27 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
     const BlockfileWanted mayBePhoto = [](const CacheEntry& cached) {
         return cached.url.empty() || (!cached.key.starts_with("Range_") && PhotoOfCachedUrl(cached.url));
     };
-    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held, mayBePhoto);
+    // A file the folder holds that will not open is said with why.
+    const BlockfileUnopened unopened = [&](std::string_view name) {
+        const auto found = files.find(name);
+        return found == files.end() || found->second.NoSuchFile() ? std::string() : found->second.Problem();
+    };
+    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held, mayBePhoto, unopened);
     // What the cache as a whole lacks: entries its table no longer reaches, files not read whole.
-    std::string cacheProblems = contents.note;
+    // (Why the index could not be used comes first; an index counted already is not counted again.)
+    Findings cacheProblems;
+    for (std::size_t i = indexCounted && contents.indexUnusable ? 1 : 0; i < contents.findings.All().size(); ++i)
+        cacheProblems.Add(contents.findings.All()[i].severity, contents.findings.All()[i].text);
     for (const auto& [name, file] : files)
-        if (file.Opened() && !file.Problem().empty()) AddNote(cacheProblems, name + ": " + file.Problem());
-    if (!cacheProblems.empty()) CachePartUnreadable(indexPath, "part of the cache could not be read: " + cacheProblems);
+        if (file.Opened() && !file.Problem().empty()) cacheProblems.Add(Severity::Damaged, name + ": " + file.Problem());
+    if (cacheProblems.Damaged())
+        CachePartUnreadable(indexPath, "part of the cache could not be read: " + cacheProblems.Text());
 
     std::string cacheStatus;
     if (contents.indexUnusable)
         AddStatus(cacheStatus, "the cache's index is damaged: its entries were read from data_1 block by block");
     if (contents.crashed) AddStatus(cacheStatus, std::string(kWritingWhenStopped) + "its index was not closed cleanly");
+    AddStatus(cacheStatus, NotesText(cacheProblems));
     // How many entries' bodies each block file holds: their times are the block file's.
     std::map<std::string, std::size_t, std::less<>> bodiesIn;
     for (const CacheEntry& cached : contents.entries)
@@ -449,7 +508,7 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
 
     for (const CacheEntry& cached : contents.entries) {
         if (cached.url.empty()) {
-            UrlUnreadable(indexPath, cached.note);
+            UrlUnreadable(indexPath, cached.findings.Text());
             continue;
         }
         // A sparse child holds a range of its parent's body, never a photo of its own.
@@ -489,7 +548,8 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
     }
 
     // What of the entry is missing; any of it makes the entry's evidence incomplete.
-    std::string problems = cached.note;
+    Findings problems;
+    if (cached.findings.Damaged()) problems.Add(cached.findings);
     const CachedBody body = BodyOf(cached, bodyFile);
     const std::int32_t number = CountEntry();
     entry.number = number;
@@ -497,7 +557,7 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
     const auto gap = [&](std::uint64_t EvidenceGaps::*count, const std::string& why) {
         tally_.gaps.Add(count, named + (why.empty() ? "" : ": " + why), separator_);
     };
-    if (cached.body || cached.bodyBytes || problems.empty()) AddNote(problems, body.problem);
+    if (cached.body || cached.bodyBytes || problems.Empty()) problems.Add(Severity::Damaged, body.problem);
     // What the browser kept may be no photo, or not all of one: the entry says so, and only a
     // whole, successful response gives a copy.
     const std::string notPhoto = NotPhotoAnswer(cached.statusLine);
@@ -528,11 +588,13 @@ void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhot
         gap(&EvidenceGaps::filesChanged, {});
         host_.FileChangedWhileRead(bodyPath);
     }
-    if (!problems.empty()) {
-        problems.insert(0, "not all of the cache entry could be read: ");
-        AddStatus(entry.status, problems);
-        gap(&EvidenceGaps::cacheEntriesDamaged, problems);
-        host_.CacheProblem(bodyPath, problems);
+    // How the entry was read, where nothing of it was lost: said in its status alone.
+    AddStatus(entry.status, NotesText(cached.findings));
+    if (!problems.Empty()) {
+        const std::string damage = "not all of the cache entry could be read: " + problems.Text();
+        AddStatus(entry.status, damage);
+        gap(&EvidenceGaps::cacheEntriesDamaged, damage);
+        host_.CacheProblem(bodyPath, damage);
     }
     if (fromDamage) {
         AddStatus(entry.status, "unreliable: its bytes lie in a damaged part of the disk image, which was read as zeros");

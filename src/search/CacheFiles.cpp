@@ -1,6 +1,7 @@
 #include "search/CacheFiles.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "cache/FirefoxCache.h"
@@ -92,12 +93,23 @@ std::string CachedPhotoCopyName(std::string_view photoName, std::int32_t number)
     return FitNameLimit(stem, ending);
 }
 
+bool NoSuchFile(const SystemError& error) {
+#ifdef _WIN32
+    constexpr long kFileNotFound = 2, kPathNotFound = 3;  // ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND
+    if (error.code == kFileNotFound || error.code == kPathNotFound) return true;
+#else
+    if (error.code == ENOENT) return true;
+#endif
+    return error == kNotOnVolume;
+}
+
 bool HeldFile::Open(const VolumeFolder& folder, std::string_view name, const std::string& fullPath) {
     fullPath_ = fullPath;
     SystemError error;
     file_ = folder.OpenFile(name, fullPath, error);
     if (!file_) {
         missing_ = error == kNotOnVolume;
+        noSuchFile_ = snapsift::NoSuchFile(error);
         problem_ = missing_ ? "it is not on the volume" : "it could not be opened: " + SystemErrorText(error.code);
         return false;
     }

@@ -63,6 +63,10 @@ std::optional<CachedPhoto> PhotoOfCachedUrl(std::string_view url);
 // "/" or "\") replaced by "_".
 std::string CachedPhotoCopyName(std::string_view photoName, std::int32_t number);
 
+// Whether an open failed because the name stands for no file: the system's "no such file", or a
+// volume's kNotOnVolume.
+bool NoSuchFile(const SystemError& error);
+
 // One file of a cache, opened once and read into memory: the times as they were at the open,
 // then its bytes.
 class HeldFile {
@@ -81,6 +85,8 @@ public:
     const std::string& FullPath() const { return fullPath_; }
     bool Opened() const { return file_ != nullptr || opened_; }
     bool Missing() const { return missing_; }
+    // The open failed as the name stands for no file (NoSuchFile), whether or not it was listed.
+    bool NoSuchFile() const { return noSuchFile_; }
     // All of the file is held, and it did not change while it was read.
     bool Whole() const { return whole_; }
     std::span<const std::uint8_t> Bytes() const { return bytes_; }
@@ -104,7 +110,7 @@ private:
     std::vector<std::uint8_t> bytes_;
     std::int64_t size_ = 0;
     FileState state_ = FileState::Present;
-    bool opened_ = false, missing_ = false, whole_ = false, changed_ = false, fromDamage_ = false;
+    bool opened_ = false, missing_ = false, noSuchFile_ = false, whole_ = false, changed_ = false, fromDamage_ = false;
     bool timesAvailable_ = false, accessTimeKept_ = true;
     std::optional<DateTime> created_;
     DateTime accessed_, modified_;

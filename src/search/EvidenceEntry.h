@@ -155,6 +155,10 @@ private:
     // A Chromium blockfile cache, met through its index or its entry file data_1.
     void ExamineBlockfileCache(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
     void ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
+    // The file named after a cache file's own name and `suffix` ("-wal", "-journal"), opened beside
+    // it; nothing when there is none, and `surelyNone` then says whether that is known.
+    std::unique_ptr<VolumeFile> OpenSibling(const VolumeFolder& folder, const std::string& fullPath,
+                                            const std::string& fileName, const std::string& suffix, bool& surelyNone);
     // Part of a cache that could not be read, or an entry whose URL could not be: counted and told.
     void CachePartUnreadable(const std::string& where, const std::string& problem);
     void UrlUnreadable(const std::string& where, const std::string& why);
@@ -193,6 +197,7 @@ private:
     // in lower case, a live record before one the browser let go of; or why it could not be read.
     struct IeCacheIndex {
         std::string problem;
+        std::string notes;  // how the index was read, where nothing of it was lost: said on each record
         std::map<std::string, IndexDatRecord> records;
         // Records not read whole, by their file's name alone in lower case: a damaged record may
         // not say its folder.

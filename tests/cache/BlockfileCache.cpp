@@ -40,7 +40,7 @@ BlockfileFiles Over(const Files& files) {
 std::size_t ExpectWholeEntriesAsServed(const Files& files, const std::vector<CacheEntry>& entries) {
     std::size_t whole = 0;
     for (const CacheEntry& entry : entries) {
-        if (!entry.note.empty()) continue;
+        if (!entry.findings.Text().empty()) continue;
         ++whole;
         EXPECT_EQ(entry.format, CacheFormat::ChromiumBlockfile);
         EXPECT_TRUE(entry.created && entry.lastUsed && entry.requestTime && entry.responseTime) << entry.url;
@@ -53,7 +53,7 @@ std::size_t ExpectWholeEntriesAsServed(const Files& files, const std::vector<Cac
 
 TEST(BlockfileCache, ReadsEveryEntryChromiumWrote) {
     const BlockfileCacheContents cache = ReadBlockfileCacheContents(Over(FixtureFiles()));
-    EXPECT_EQ(cache.note, "");
+    EXPECT_EQ(cache.findings.Text(), "");
     EXPECT_FALSE(cache.indexUnusable);
     EXPECT_EQ(cache.version, 0x00030000u);
     EXPECT_EQ(cache.tableLength, 524288u);
@@ -92,11 +92,11 @@ TEST(BlockfileCache, FixtureCachesReadAlikeWithoutTheirIndex) {
         SCOPED_TRACE(row.folder);
         Files files = ReadFixture(row.folder);
         const BlockfileCacheContents indexed = ReadBlockfileCacheContents(Over(files));
-        EXPECT_EQ(indexed.note, "");
+        EXPECT_EQ(indexed.findings.Text(), "");
         ASSERT_EQ(indexed.entries.size(), 11u);
         std::map<std::string, const CacheEntry*> byKey;
         for (const CacheEntry& entry : indexed.entries) {
-            EXPECT_EQ(entry.note, "") << entry.key;
+            EXPECT_EQ(entry.findings.Text(), "") << entry.key;
             byKey[entry.key] = &entry;
         }
         EXPECT_EQ(std::count_if(indexed.entries.begin(), indexed.entries.end(),
@@ -110,7 +110,7 @@ TEST(BlockfileCache, FixtureCachesReadAlikeWithoutTheirIndex) {
         EXPECT_TRUE(scanned.indexUnusable);
         ASSERT_EQ(scanned.entries.size(), 11u);
         for (const CacheEntry& entry : scanned.entries) {
-            EXPECT_EQ(entry.note, "") << entry.key;
+            EXPECT_EQ(entry.findings.Text(), "") << entry.key;
             const auto same = byKey.find(entry.key);
             ASSERT_NE(same, byKey.end()) << entry.key;
             ExpectReadAlike(entry, *same->second);
@@ -194,8 +194,8 @@ TEST(BlockfileCache, DamageIsSaidAndTheRestReadWhole) {
         Files files = FixtureFiles();
         row.apply(files);
         const BlockfileCacheContents cache = ReadBlockfileCacheContents(Over(files));
-        std::string notes = cache.note;
-        for (const CacheEntry& entry : cache.entries) notes += "\n" + entry.note;
+        std::string notes = cache.findings.Text();
+        for (const CacheEntry& entry : cache.entries) notes += "\n" + entry.findings.Text();
         EXPECT_NE(notes.find(row.said), std::string::npos) << notes;
         EXPECT_EQ(ExpectWholeEntriesAsServed(files, cache.entries), row.readWhole) << notes;
         EXPECT_LE(cache.entries.size(), 12u);
@@ -219,7 +219,7 @@ TEST(BlockfileCache, EmptyBodyAndReuseCountOfTheEntryAsStored) {
         const auto page = std::find_if(cache.entries.begin(), cache.entries.end(),
                                        [](const CacheEntry& e) { return e.url.ends_with("/index.html"); });
         ASSERT_NE(page, cache.entries.end());
-        EXPECT_EQ(page->note, "");
+        EXPECT_EQ(page->findings.Text(), "");
         ASSERT_TRUE(page->body);
         EXPECT_EQ(page->body->file, "data_1");
         EXPECT_EQ(page->body->offset, kPageEntry);
@@ -270,7 +270,7 @@ TEST(BlockfileCache, UnusableIndexEntriesFoundInBlocks) {
         row.apply(files);
         const BlockfileCacheContents cache = ReadBlockfileCacheContents(Over(files));
         EXPECT_TRUE(cache.indexUnusable);
-        EXPECT_EQ(cache.note, row.note);
+        EXPECT_EQ(cache.findings.Text(), row.note);
         EXPECT_EQ(cache.entryCount, 0u);
         EXPECT_EQ(cache.entries.size(), row.entries);
         std::set<std::string> found;
@@ -281,7 +281,8 @@ TEST(BlockfileCache, UnusableIndexEntriesFoundInBlocks) {
             ASSERT_NE(same, throughIndex.end()) << entry.key;
             deleted += entry.deleted;
             if (!entry.deleted) {
-                EXPECT_EQ(entry.note.substr(0, row.entryNote.empty() ? std::string::npos : row.entryNote.size()),
+                const std::string notes = entry.findings.Text();
+                EXPECT_EQ(notes.substr(0, row.entryNote.empty() ? std::string::npos : row.entryNote.size()),
                           row.entryNote)
                     << entry.key;
             }
@@ -324,7 +325,7 @@ TEST(BlockfileCache, UnusableIndexEntriesWithLongerKeys) {
                                         [&](const CacheEntry& e) { return e.key.size() == key.size(); });
         ASSERT_NE(added, cache.entries.end());
         EXPECT_EQ(added->key, key);
-        EXPECT_EQ(added->note, "");
+        EXPECT_EQ(added->findings.Text(), "");
         EXPECT_FALSE(added->deleted);
         ASSERT_TRUE(added->body);
         EXPECT_EQ(added->body->file, "data_2");
@@ -344,9 +345,10 @@ TEST(BlockfileCache, UnusableIndexBlocksScannedInChainedFiles) {
     ASSERT_EQ(cache.entries.size(), 22u);
     // data_4's copies: found by their keys, their rankings nodes still name data_1's entries.
     std::size_t inData4 = 0;
-    for (const CacheEntry& entry : cache.entries)
-        inData4 += entry.note.find("rankings node") != std::string::npos && entry.note.find("belongs to entry") !=
-                                                                                  std::string::npos;
+    for (const CacheEntry& entry : cache.entries) {
+        const std::string notes = entry.findings.Text();
+        inData4 += notes.find("rankings node") != std::string::npos && notes.find("belongs to entry") != std::string::npos;
+    }
     EXPECT_EQ(inData4, 11u);
 
     // A link to a file of other blocks is not followed.
@@ -355,8 +357,8 @@ TEST(BlockfileCache, UnusableIndexBlocksScannedInChainedFiles) {
     Set("data_1", 8, 0x00020001)(files);
     const BlockfileCacheContents linkedToData2 = ReadBlockfileCacheContents(Over(files));
     EXPECT_EQ(linkedToData2.entries.size(), 11u);
-    EXPECT_NE(linkedToData2.note.find("data_2 has blocks of 1024 bytes, not 256"), std::string::npos)
-        << linkedToData2.note;
+    EXPECT_NE(linkedToData2.findings.Text().find("data_2 has blocks of 1024 bytes, not 256"), std::string::npos)
+        << linkedToData2.findings.Text();
 }
 
 // Every file cut at many points: whatever is read without a note is the served entry, whole.

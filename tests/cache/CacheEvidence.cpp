@@ -1,8 +1,10 @@
 // The evidence entries of cached photos through the real walk and evidence entry: a cache file
 // that changes while it is read gives no digest of a mixture, and the report parser reads a
-// cached photo's entry as any other; a scan opens only the cache files a photo needs.
+// cached photo's entry as any other; a scan opens only the cache files a photo needs; a cache file
+// that will not open is counted and named with why.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 
@@ -90,6 +92,53 @@ TEST(CachedPhotoEvidence, ABlockfileCacheOpensABodysFileOnlyForAPhoto) {
         const auto [opens, report] = OpensOf(tree.Text("src"), tree.Folder("out"), "f_000001");
         EXPECT_EQ(opens, row.opens) << row.row;
         EXPECT_EQ(ParseReport(report).entries.size(), row.entries) << row.row;
+    }
+}
+
+// A folder of the live volume whose files named in `refused` will not open, as a lock would make them.
+struct RefusingFolder final : VolumeFolder {
+    ListingStep Next(std::string_view& n, EntryKind& k, FileIdentity* i) override { return live->Next(n, k, i); }
+    SystemError Error() const override { return live->Error(); }
+    bool AccessTimeKept() const override { return true; }
+    std::unique_ptr<VolumeFile> OpenFile(std::string_view name, const std::string& path, SystemError& error) const override {
+        if (name != refused) return live->OpenFile(name, path, error);
+        error = SystemError{EACCES};
+        return nullptr;
+    }
+    std::unique_ptr<VolumeFolder> live;
+    std::string refused;
+};
+
+// Each kind of cache file refused at its open, the walk handing over the files named in turn:
+// counted once, as a gap of the cache that names the file and why it would not open.
+TEST(CachedPhotoEvidence, ACacheFileThatWillNotOpenIsCountedAndNamedWithWhy) {
+    const std::string denied = "it could not be opened: " + SystemErrorText(EACCES);
+    const std::string index = "the cache's index could not be read: " + denied;
+    const struct {
+        const char* row; const char* cache; std::vector<std::string> files; const char* refused; std::string said;
+        std::uint64_t unreadable;  // cache parts counted unreadable
+    } rows[] = {
+        {"a blockfile index", "chromium-blockfile", {"index"}, "index", index, 1},
+        {"an index, then data_1", "chromium-blockfile", {"index", "data_1"}, "index", index, 1},
+        {"an SQL shard", "chromium-sql", {"sqldb1"}, "sqldb1", "part of the cache could not be read: " + denied, 1},
+        {"a block file", "chromium-blockfile", {"index", "data_1", "data_2"}, "data_2", "data_2: " + denied, 0},
+    };
+    for (const auto& row : rows) {
+        TempTree tree;
+        for (const std::string& file : row.files) tree.File("src/" + file, FixtureFile(row.cache + ("/" + file)));
+        SystemError error;
+        RefusingFolder folder;
+        folder.live = LiveVolume().OpenRoot(tree.Folder("src"), error);
+        folder.refused = row.refused;
+        EvidenceWalk run(tree.Folder("out"));
+        for (const std::string& file : row.files)
+            if (const auto kind = CacheFileOf(file))
+                run.evidence.ProcessCacheFile(folder, tree.Text("src/" + file), file, *kind);
+        std::string gaps;
+        for (const auto& named : run.evidence.Tally().gaps.named) gaps += named.name + "\n";
+        EXPECT_NE(gaps.find(row.said), std::string::npos) << row.row << ": " << gaps;
+        EXPECT_NE(gaps.find(row.refused), std::string::npos) << row.row << ": " << gaps;
+        EXPECT_EQ(run.evidence.Tally().gaps.cacheEntriesUnreadable, row.unreadable) << row.row << ": " << gaps;
     }
 }
 

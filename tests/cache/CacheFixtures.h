@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -34,6 +35,13 @@ Damage CutTo(std::size_t size);
 Damage PutLittleEndian32(std::ptrdiff_t at, std::uint32_t value);
 Damage PutBigEndian32(std::ptrdiff_t at, std::uint32_t value);
 Damage FlipBit(std::size_t at);
+
+// The severity of the first finding whose text holds `part`; none when no finding does.
+inline std::optional<Severity> SeverityOf(const Findings& findings, std::string_view part) {
+    for (const Finding& finding : findings.All())
+        if (finding.text.find(part) != std::string::npos) return finding.severity;
+    return std::nullopt;
+}
 
 // An entry read from a fixture cache is the served response: its key is `keyPrefix` and a
 // served URL, with that URL's status line, Content-Type and Content-Encoding; its body place

@@ -22,7 +22,7 @@ TEST(Cache2, EveryEntryAsServedInEntriesAndInDoomed) {
         for (const auto folder : {Cache2Folder::Entries, Cache2Folder::Doomed}) {
             const bool doomed = folder == Cache2Folder::Doomed;
             const CacheEntry entry = ReadCache2Entry(doomed ? "2147483647" : name, AsBytes(bytes), folder);
-            EXPECT_EQ(entry.note, "");
+            EXPECT_EQ(entry.findings.Text(), "");
             EXPECT_EQ(entry.format, CacheFormat::FirefoxCache2);
             EXPECT_EQ(entry.deleted, doomed);
             EXPECT_EQ(entry.fetchCount, 1u);
@@ -111,7 +111,7 @@ TEST(Cache2, DamagedEntries) {
         std::string bytes = good;
         row.change(bytes);
         const CacheEntry entry = ReadCache2Entry(name, AsBytes(bytes));
-        EXPECT_NE(entry.note.find(row.note), std::string::npos) << entry.note;
+        EXPECT_EQ(test::SeverityOf(entry.findings, row.note), Severity::Damaged) << entry.findings.Text();
         EXPECT_EQ(entry.url == url, row.keepsUrl);
         EXPECT_EQ(entry.body ? entry.body->length : 0, row.bodyLength);
         if (entry.body) {

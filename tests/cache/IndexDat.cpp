@@ -95,7 +95,7 @@ TEST(IndexDat, ReadsBackWhatWasWritten) {
         SCOPED_TRACE(row.name);
         const auto written = test::WriteIndexDat(Sample(row.version47, row.entriesPerTable));
         const IndexDatContents contents = ReadIndexDat(AsBytes(written.bytes));
-        EXPECT_EQ(contents.note, "");
+        EXPECT_EQ(contents.findings.Text(), "");
         EXPECT_EQ(contents.version, row.version47 ? "4.7" : "5.2");
         ASSERT_EQ(contents.folders.size(), SampleFolders().size());
         for (std::size_t i = 0; i < contents.folders.size(); ++i)
@@ -108,7 +108,7 @@ TEST(IndexDat, ReadsBackWhatWasWritten) {
             const SampleRecord& sample = samples[i];
             const auto& source = sample.source;
             const bool redirect = source.kind == Kind::Redirect;  // keeps no file, times or headers
-            EXPECT_EQ(std::tuple(read.note, read.kind, read.offset, read.url, read.deleted),
+            EXPECT_EQ(std::tuple(read.findings.Text(), read.kind, read.offset, read.url, read.deleted),
                       std::tuple("", source.kind, written.records[i], source.url, source.kind == Kind::Leak || source.letGo));
             if (redirect) continue;
             EXPECT_EQ(std::tuple(read.fileName, read.folder, read.fileSize, read.hitCount, read.statusLine,
@@ -197,7 +197,7 @@ TEST(IndexDat, RecordsNoHashTableReachesAreReadOnceEach) {
     const auto written = WriteWalkSample();
     const auto source = WalkSample();
     const IndexDatContents contents = ReadIndexDat(AsBytes(written.bytes));
-    EXPECT_EQ(contents.note, "");
+    EXPECT_EQ(contents.findings.Text(), "");
     // Those the hash tables reach (live, then let go of), then the others by offset: every one once.
     std::vector<std::uint64_t> order;
     for (const bool letGo : {false, true})
@@ -220,12 +220,12 @@ TEST(IndexDat, RecordsNoHashTableReachesAreReadOnceEach) {
         EXPECT_EQ(read->inFreeBlocks, row.inFree);
         const auto& record = source.records[i];
         if (row.blocksKept == 0) {
-            EXPECT_EQ(read->note, "");
+            EXPECT_EQ(read->findings.Text(), "");
             EXPECT_EQ(read->url, record.url);
             EXPECT_EQ(read->fileName, record.fileName);
             EXPECT_EQ(read->folder, record.fileName.empty() ? "" : SampleFolders()[record.folderIndex].name);
         } else {  // the URL up to the blocks kept, the file name after them lost
-            EXPECT_NE(read->note.find(row.note), std::string::npos) << read->note;
+            EXPECT_NE(read->findings.Text().find(row.note), std::string::npos) << read->findings.Text();
             EXPECT_EQ(read->url, record.url.substr(0, row.blocksKept * 128 - 104));
             EXPECT_EQ(read->fileName, "");
         }
@@ -270,7 +270,7 @@ TEST(IndexDat, DamagedBlocks) {
         std::string bytes = written.bytes;
         row.change(bytes);
         const IndexDatContents contents = ReadIndexDat(AsBytes(bytes));
-        EXPECT_NE(contents.note.find(row.note), std::string::npos) << contents.note;
+        EXPECT_NE(contents.findings.Text().find(row.note), std::string::npos) << contents.findings.Text();
         EXPECT_EQ(contents.records.size(), row.records);
     }
 }
@@ -291,9 +291,10 @@ TEST(IndexDat, DamagedFiles) {
     const std::uint64_t firstEntry = table[0] + 16;
     const struct {
         const char* name; test::Damage change; const char* note; std::size_t reached, all;
+        Severity severity = Severity::Damaged;
     } rows[] = {
         {"not an index", put(0, 'c'), "not a cache index", 0, 0},
-        {"unknown version", put(24, '6'), "version \"6.2\" is not 4.7 or 5.2: read as 5.2", 7, 7},
+        {"unknown version", put(24, '6'), "version \"6.2\" is not 4.7 or 5.2: read as 5.2", 7, 7, Severity::Note},
         {"cut in the header", cut(40), "too short to hold its header", 0, 0},
         {"cut in the folder table", cut(100), "2 of its 4 folders are read", 0, 0},
         {"cut before the first table", cut(table[0]), "lies past the file's end", 0, 0},
@@ -326,13 +327,14 @@ TEST(IndexDat, DamagedFiles) {
         std::string bytes = good;
         row.change(bytes);
         const IndexDatContents contents = ReadIndexDat(AsBytes(bytes));
-        std::string notes = contents.note;
+        Findings all = contents.findings;
         for (const auto& read : contents.records) {
-            notes += " | " + read.note;
+            all.Add(read.findings);
             EXPECT_LT(read.offset, bytes.size());
             EXPECT_LT(read.url.size() + read.fileName.size(), bytes.size());
         }
-        EXPECT_NE(notes.find(row.note), std::string::npos) << notes;
+        const std::string notes = all.Text();
+        EXPECT_EQ(test::SeverityOf(all, row.note), row.severity) << notes;
         EXPECT_EQ(std::count_if(contents.records.begin(), contents.records.end(),
                                 [](const IndexDatRecord& read) { return !read.unreachedByHashTable; }),
                   row.reached)
@@ -352,7 +354,7 @@ TEST(IndexDat, EntriesLetGoOf) {
         test::PutLittleEndian32(firstEntry, 1)(bytes);
         test::PutLittleEndian32(firstEntry + 4, static_cast<std::uint32_t>(leadsTo))(bytes);
         const IndexDatContents contents = ReadIndexDat(AsBytes(bytes));
-        EXPECT_EQ(contents.note, "");
+        EXPECT_EQ(contents.findings.Text(), "");
         ASSERT_EQ(contents.records.size(), 7u);
         EXPECT_EQ(contents.records[0].offset, written.records[1]);
         EXPECT_FALSE(contents.records[0].deleted);

@@ -11,6 +11,7 @@ namespace snapsift {
 namespace {
 
 using test::AsBytes;
+using enum Severity;
 
 TEST(SimpleCache, EveryEntryAsServedAlsoUnderItsDeletionNames) {
     std::vector<std::uint64_t> hashes;
@@ -21,7 +22,7 @@ TEST(SimpleCache, EveryEntryAsServedAlsoUnderItsDeletionNames) {
         const std::string bytes = test::ReadBytes(file.path());
         for (const std::string& asNamed : {name, "todelete_" + name + "_7", "todelete_" + name.substr(0, 16)}) {
             const CacheEntry entry = ReadSimpleEntry(asNamed, AsBytes(bytes));
-            EXPECT_EQ(entry.note, "");
+            EXPECT_EQ(entry.findings.Text(), "");
             EXPECT_EQ(entry.deleted, asNamed != name);
             EXPECT_TRUE(entry.requestTime && entry.responseTime);
             test::ExpectAsServed(entry, bytes, "1/0/_dk_http://127.0.0.1 http://127.0.0.1 ");
@@ -33,7 +34,7 @@ TEST(SimpleCache, EveryEntryAsServedAlsoUnderItsDeletionNames) {
 
     // The index keeps a last-used time for every entry file, and when it was written.
     const SimpleIndex index = ReadSimpleIndex(AsBytes(test::FixtureFile("chromium-simple/index-dir/the-real-index")));
-    EXPECT_EQ(index.note, "");
+    EXPECT_EQ(index.findings.Text(), "");
     std::vector<std::uint64_t> indexed;
     for (const auto& e : index.entries) {
         indexed.push_back(e.hash);
@@ -73,7 +74,7 @@ TEST(SimpleCache, DamagedEntriesGiveWhatCanBeReadAndSaySo) {
     // content type are read.
     const struct {
         const char* what; test::Damage damage; const char* note; std::optional<std::size_t> body; bool headers;
-        const char* fileName = "cb9ca433c1a42445_0";
+        const char* fileName = "cb9ca433c1a42445_0"; Severity severity = Severity::Damaged;
     } rows[] = {
         {"cut in the header", cut(10), "no whole header", std::nullopt, false},
         {"cut in the key", cut(70), "key length 92 runs past", std::nullopt, false},
@@ -98,13 +99,14 @@ TEST(SimpleCache, DamagedEntriesGiveWhatCanBeReadAndSaySo) {
         {"a byte of the stored headers changed", test::FlipBit(stream0 + 60), "stored response's CRC-32", 3000, true},
         {"response version unknown", set(stream0 + 4, 0x80040009), "unknown version 9", 3000, true},
         {"file named for another key", cut(whole.size()), "hash does not match", 3000, true, "2560fe1f1365a10a_0"},
+        {"another entry version", set(8, 6), "entry version 6, read as version 5", 3000, true, name.c_str(), Note},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         std::string bytes = whole;
         row.damage(bytes);
         const CacheEntry entry = ReadSimpleEntry(row.fileName, AsBytes(bytes));
-        EXPECT_NE(entry.note.find(row.note), std::string::npos) << entry.note;
+        EXPECT_EQ(test::SeverityOf(entry.findings, row.note), row.severity) << entry.findings.Text();
         ASSERT_EQ(entry.body.has_value(), row.body.has_value());
         if (entry.body) {
             EXPECT_EQ(entry.body->offset, keyEnd);
@@ -117,19 +119,22 @@ TEST(SimpleCache, DamagedEntriesGiveWhatCanBeReadAndSaySo) {
 
 TEST(SimpleCache, DamagedIndexGivesWhatCanBeReadAndSaysSo) {
     const std::string whole = test::FixtureFile("chromium-simple/index-dir/the-real-index");
-    const struct { const char* what; test::Damage damage; const char* note; std::size_t entries; } rows[] = {
+    const struct {
+        const char* what; test::Damage damage; const char* note; std::size_t entries; Severity severity = Damaged;
+    } rows[] = {
         {"cut in the header", test::CutTo(30), "no whole index header", 0},
         {"cut in the fourth entry", test::CutTo(40 + 3 * 24 + 5), "runs past the end", 3},
         {"wrong magic", test::PutLittleEndian32(8, 0), "wrong magic", 0},
         {"entry count huge", test::PutLittleEndian32(24, 0xFFFFFFFF), "runs past the end", 11},
         {"payload size huge", test::PutLittleEndian32(0, 0xFFFFFFFF), "does not match", 11},
         {"no time of writing", test::CutTo(whole.size() - 4), "no time of writing", 11},
+        {"another index version", test::PutLittleEndian32(16, 7), "index version 7, read as version 9", 11, Note},
     };
     for (const auto& row : rows) {
         std::string bytes = whole;
         row.damage(bytes);
         const SimpleIndex index = ReadSimpleIndex(AsBytes(bytes));
-        EXPECT_NE(index.note.find(row.note), std::string::npos) << row.what << ": " << index.note;
+        EXPECT_EQ(test::SeverityOf(index.findings, row.note), row.severity) << row.what << index.findings.Text();
         EXPECT_EQ(index.entries.size(), row.entries) << row.what;
     }
 }

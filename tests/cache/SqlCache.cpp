@@ -79,10 +79,10 @@ TEST(SqlCache, EveryEntryAsServed) {
     for (const char* shard : kShards) {
         SCOPED_TRACE(shard);
         const SqlCacheContents contents = ReadSqlCache(AsBytes(test::FixtureFile(shard)), "sqldb");
-        EXPECT_EQ(contents.note, "");
+        EXPECT_EQ(contents.findings.Text(), "");
         EXPECT_FALSE(contents.entries.empty());
         for (const CacheEntry& entry : contents.entries) {
-            EXPECT_EQ(entry.note, "");
+            EXPECT_EQ(entry.findings.Text(), "");
             EXPECT_EQ(entry.format, CacheFormat::ChromiumSql);
             EXPECT_FALSE(entry.deleted || entry.body);
             ASSERT_TRUE(entry.bodyBytes) << entry.url;
@@ -111,6 +111,7 @@ TEST(SqlCache, AlteredRowsOfTheLargePhoto) {
         std::string note;                  // the photo's note
         std::optional<std::size_t> kept;   // how much of its body is kept, none for no body
         bool deleted = false;
+        bool damaged = true;  // when there is a note: whether it tells of damage
     } rows[] = {
         {"three pieces stored last first", PutPieces({{16000, 24000}, {8000, 16000}, {0, 8000}}), "", 24000},
         {"a gap", PutPieces({{0, 10000}, {12000, 24000}}),
@@ -137,7 +138,7 @@ TEST(SqlCache, AlteredRowsOfTheLargePhoto) {
          24000},
         {"no head", "UPDATE resources SET head=NULL WHERE res_id=4", "no stored response: the head is empty", 24000},
         {"its key a blob", "UPDATE resources SET cache_key=CAST(cache_key AS BLOB) WHERE res_id=4",
-         "cache_key is a blob, not text: read as its bytes", 24000},
+         "cache_key is a blob, not text: read as its bytes", 24000, false, false},
         {"a byte of its key changed",
          "UPDATE resources SET cache_key=replace(cache_key,'_dk_','_dK_') WHERE res_id=4",
          "the key does not match its stored hash", 24000},
@@ -153,11 +154,12 @@ TEST(SqlCache, AlteredRowsOfTheLargePhoto) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const SqlCacheContents contents = ReadSqlCache(AsBytes(Altered(shard, row.sql)), "sqldb1");
-        EXPECT_EQ(contents.note, "");
+        EXPECT_EQ(contents.findings.Text(), "");
         EXPECT_EQ(contents.entries.size(), 5u);
         const CacheEntry* photo = Find(contents, kLargePhoto);
         ASSERT_NE(photo, nullptr);
-        EXPECT_EQ(photo->note, row.note);
+        EXPECT_EQ(photo->findings.Text(), row.note);
+        EXPECT_EQ(photo->findings.Damaged(), !row.note.empty() && row.damaged);
         EXPECT_EQ(photo->deleted, row.deleted);
         EXPECT_EQ(photo->bodyBytes.has_value(), row.kept.has_value());
         if (photo->bodyBytes && row.kept) {
@@ -178,7 +180,9 @@ TEST(SqlCache, DamagedDatabases) {
         std::string bytes;
         std::string note;     // the start of the database's note
         std::size_t entries;  // how many entries are read
-        std::size_t whole;    // how many of them whole: with a body and no note
+        std::size_t whole;    // how many of them whole: with a body and no damage
+        Severity severity = Severity::Damaged;
+        SqlWal wal = SqlWal::Unknown;  // what is beside it
     } rows[] = {
         {"cut in its header", shard.substr(0, 50), "cut short: 50 bytes, no whole database header", 0, 0},
         {"cut in its pages", shard.substr(0, 40000),
@@ -189,6 +193,7 @@ TEST(SqlCache, DamagedDatabases) {
          "read: no such table: resources",
          0, 0},
         {"in WAL mode", walMode, "in WAL mode: read as its main file alone; rows still in sqldb1-wal are not read", 5, 5},
+        {"in WAL mode, none beside it", walMode, "in WAL mode", 5, 5, Severity::Note, SqlWal::AbsentOrEmpty},
         {"no blobs table", Altered(shard, "DROP TABLE blobs"), "no blobs table to read: no such table: blobs", 5, 0},
         {"resources an endless view",
          Altered(shard, "DROP TABLE resources; CREATE VIEW resources AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
@@ -198,11 +203,14 @@ TEST(SqlCache, DamagedDatabases) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const SqlCacheContents contents = ReadSqlCache(AsBytes(row.bytes), "sqldb1");
-        EXPECT_TRUE(contents.note.starts_with(row.note)) << contents.note;
+        const SqlCacheContents contents = ReadSqlCache(AsBytes(row.bytes), "sqldb1", row.wal);
+        Findings all = contents.findings;
+        for (const CacheEntry& entry : contents.entries) all.Add(entry.findings);
+        ASSERT_TRUE(all.Text().starts_with(row.note)) << all.Text();
+        EXPECT_EQ(all.All().front().severity, row.severity);
         EXPECT_EQ(contents.entries.size(), row.entries);
         EXPECT_EQ(std::count_if(contents.entries.begin(), contents.entries.end(),
-                                [](const CacheEntry& e) { return e.note.empty() && e.bodyBytes; }),
+                                [](const CacheEntry& e) { return !e.findings.Damaged() && e.bodyBytes; }),
                   static_cast<std::ptrdiff_t>(row.whole));
     }
 }

@@ -223,6 +223,12 @@ TEST_F(CacheTest, AFaultyCacheDegradesOnlyTheEntryItTouchesAndTheRunSaysSo) {
                      EditBytes(std::string("chromium-sql/") + shard, EditKey("/n1234567_890", "/n1234568_890"));
          },
          kAllPhotos, "does not match its stored hash", true},
+        {"an SQL shard in WAL mode beside its WAL",
+         [&] {
+             EditBytes("chromium-sql/sqldb1", [](std::string& b) { b[18] = b[19] = 2; });
+             std::ofstream(Src("chromium-sql/sqldb1-wal"), std::ios::binary) << std::string(32, 'w');
+         },
+         kAllPhotos, "rows still in sqldb1-wal are not read", false},
 #endif
     };
     for (const auto& c : cases) {
@@ -238,32 +244,43 @@ TEST_F(CacheTest, AFaultyCacheDegradesOnlyTheEntryItTouchesAndTheRunSaysSo) {
     }
 }
 
-// A cache the browser was writing when it stopped is evidence as it stands: its entries say so,
-// and the run is complete.
+// A cache the browser was writing when it stopped, or one read in a way that loses nothing, is
+// evidence as it stands: its entries say so, and the run and the cache's listing are complete.
 TEST_F(CacheTest, ACacheLeftInTheMiddleOfAChangeIsNamedInTheEntriesItTouches) {
+    const std::string writing = "the browser was writing this cache when it stopped: ";
     const struct {
         const char* row;
         std::function<void()> leave;
         const char* format;
-        const char* said;
+        std::string said, folder;  // in a status, and in the listing unless the browser was writing
     } cases[] = {
         {"a blockfile index not closed cleanly",
          [&] { EditBytes("chromium-blockfile/index", [](std::string& b) { b[32] = 1; }); }, "Chromium blockfile cache",
-         "its index was not closed cleanly"},
+         writing + "its index was not closed cleanly", "chromium-blockfile"},
+        {"a simple entry of another version",
+         [&] { EditBytes("chromium-simple/cb9ca433c1a42445_0", [](std::string& b) { b[8] = 6; }); },
+         "Chromium simple cache", "entry version 6, read as version 5", "chromium-simple"},
 #ifdef SNAPSIFT_SQLITE
         {"a hot SQL journal", [&] { std::ofstream(Src("chromium-sql/sqldb1-journal"), std::ios::binary) << std::string(512, 'j'); },
-         "Chromium SQL cache", "sqldb1-journal holds 512 bytes of an unfinished change"},
+         "Chromium SQL cache", writing + "sqldb1-journal holds 512 bytes of an unfinished change", "chromium-sql"},
+        {"an SQL shard in WAL mode with no WAL beside it",
+         [&] { EditBytes("chromium-sql/sqldb1", [](std::string& b) { b[18] = b[19] = 2; }); }, "Chromium SQL cache",
+         "in WAL mode: read as its main file alone; rows still in sqldb1-wal are not read", "chromium-sql"},
 #endif
     };
     for (const auto& c : cases) {
         const CliResult run = ScanAfter(c.leave);
         EXPECT_EQ(run.exitCode, kCleanExit) << c.row << run.err;
+        const std::string runEnd = ParseReport(ReadBytes(RunReport(tree.Path("out")))).runEnd;
+        EXPECT_EQ(runEnd.find("<b>Result:</b> complete<br>") != std::string::npos, kCleanExit == 0) << c.row << runEnd;
+        const CliResult listed = RunCli(tree, {"--list-cache", tree.Text("src/" + c.folder)});
+        EXPECT_EQ(listed.exitCode, 0) << c.row << listed.err;
+        EXPECT_EQ(listed.out.find(c.said) != std::string::npos, !c.said.starts_with(writing)) << c.row << listed.out;
         std::size_t said = 0, ofFormat = 0;
         for (const auto& entry : ReportEntries()) {
             if (entry.rows.at("Cache") != c.format) continue;
             ++ofFormat;
-            said += entry.status.find(std::string("the browser was writing this cache when it stopped: ") + c.said) !=
-                        std::string::npos;
+            said += entry.status.find(c.said) != std::string::npos;
         }
         EXPECT_GT(said, 0u) << c.row;
         // Every blockfile entry shares the index's mark; a journal touches its own shard's.

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto folder : {Cache2Folder::Entries, Cache2Folder::Doomed}) {
         const CacheEntry entry = ReadCache2Entry("0352CAE71DC5E1DD21CA3ABCF906CE247863CD88", bytes, folder);
         if (entry.body && (entry.body->offset != 0 || entry.body->length > size)) std::abort();
-        if (!entry.body && entry.note.empty()) std::abort();
+        if (!entry.body && entry.findings.Text().empty()) std::abort();
         if (entry.key.size() > size || entry.url.size() > entry.key.size()) std::abort();
         if (entry.deleted != (folder == Cache2Folder::Doomed)) std::abort();
     }

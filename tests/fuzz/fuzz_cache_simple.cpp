@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ReadSimpleEntry(size > 0 && (data[0] & 1) ? "todelete_0123456789abcdef" : "cb9ca433c1a42445_0", bytes);
     if (entry.body && (entry.body->offset > size || entry.body->length > size - entry.body->offset)) std::abort();
     // An entry read with nothing to say has its body placed after its header and key.
-    if (entry.note.empty() && (!entry.body || entry.body->offset != 24 + entry.key.size())) std::abort();
+    if (entry.findings.Text().empty() && (!entry.body || entry.body->offset != 24 + entry.key.size())) std::abort();
     const SimpleIndex index = ReadSimpleIndex(bytes);
     if (index.entries.size() > size / 24) std::abort();
     return 0;

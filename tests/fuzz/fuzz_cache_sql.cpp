@@ -20,6 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (entry.format != CacheFormat::ChromiumSql || entry.body) std::abort();
         if (entry.bodyBytes && entry.bodyBytes->size() > size) std::abort();
     }
-    if (!IsSqliteDatabaseStart(bytes) && (!contents.entries.empty() || contents.note.empty())) std::abort();
+    if (!IsSqliteDatabaseStart(bytes) && (!contents.entries.empty() || contents.findings.Text().empty())) std::abort();
     return 0;
 }
