@@ -73,7 +73,7 @@ TEST(BlockfileCache, ReadsEveryEntryChromiumWrote) {
 // times and stored response.
 void ExpectReadAlike(const CacheEntry& found, const CacheEntry& expected) {
     const auto facts = [](const CacheEntry& e) {
-        const BodyPlace body = e.body.value_or(BodyPlace{"none"});
+        const BodyPlace body = e.body.value_or(BodyPlace{"none", 0, 0, std::nullopt});
         return std::tuple(e.url, body.file, body.offset, body.length, body.block, e.created, e.lastUsed, e.requestTime,
                           e.responseTime, e.statusLine, e.contentType, e.contentLength, e.markedTruncated, e.reuseCount);
     };
@@ -195,7 +195,7 @@ TEST(BlockfileCache, DamageIsSaidAndTheRestReadWhole) {
         row.apply(files);
         const BlockfileCacheContents cache = ReadBlockfileCacheContents(Over(files));
         std::string notes = cache.findings.Text();
-        for (const CacheEntry& entry : cache.entries) notes += "\n" + entry.findings.Text();
+        for (const CacheEntry& entry : cache.entries) notes.append("\n").append(entry.findings.Text());
         EXPECT_NE(notes.find(row.said), std::string::npos) << notes;
         EXPECT_EQ(ExpectWholeEntriesAsServed(files, cache.entries), row.readWhole) << notes;
         EXPECT_LE(cache.entries.size(), 12u);

@@ -55,7 +55,11 @@ std::pair<std::size_t, std::string> OpensOf(const std::string& src, const std::s
 TEST(CachedPhotoEvidence, AnIndexDatIsReadOnlyForAPhotoBesideItsFolder) {
     IndexDatSource index;
     index.folders = {{"ABCD1234", 1}};
-    index.records = {{IndexDatRecordKind::Url, "http://a.example/p/n1234567_890_123.jpg", "n1234567_890_123[1].jpg", 0, 5}};
+    IndexDatRecordSource photo;
+    photo.url = "http://a.example/p/n1234567_890_123.jpg";
+    photo.fileName = "n1234567_890_123[1].jpg";
+    photo.fileSize = 5;
+    index.records = {photo};
     const struct { const char* row; const char* photo; std::size_t opens; } rows[] = {
         {"no photo", nullptr, 0},
         {"a photo below one", "src/C5/ABCD1234/n1234567_890_123[1].jpg", 1},

@@ -170,11 +170,11 @@ TEST_F(ScanRunTest, DamagedPartsOfAnImageAreSaidBeforeTheTailAndCounted) {
 // A count past the names kept names the first of them and says how many more it counts.
 TEST(ClosingLines, ACountPastTheNamesKeptSaysHowManyAreNotNamed) {
     EvidenceGaps gaps;
-    for (std::size_t i = 0; i <= EvidenceGaps::kNamesPerCount + 2; ++i) gaps.Add(&EvidenceGaps::filesChanged, "f" + std::to_string(i));
+    for (std::size_t i = 0; i <= EvidenceGaps::kNamesPerCount + 2; ++i) gaps.Add(&EvidenceGaps::filesChanged, std::to_string(i) + "f");
     const std::vector<ClosingLine> lines = ProblemLines(gaps);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(std::tuple(lines[0].names.size(), lines[0].names.back().first, lines[0].unnamed),
-              std::tuple(EvidenceGaps::kNamesPerCount, "f" + std::to_string(EvidenceGaps::kNamesPerCount - 1), 3u));
+              std::tuple(EvidenceGaps::kNamesPerCount, std::to_string(EvidenceGaps::kNamesPerCount - 1) + "f", 3u));
 }
 
 // The drive given with a trailing separator: Users, then Documents and Settings, and nothing else.
