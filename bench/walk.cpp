@@ -22,7 +22,7 @@
 
 #include "cache/IndexDatWriter.h"
 #include "search/CandidateHandler.h"
-#include "search/EvidenceEntry.h"
+#include "evidence/EvidenceRecorder.h"
 #include "search/FolderWalk.h"
 #include "search/Recognition.h"
 
@@ -147,7 +147,8 @@ int Scan(const std::string& tree) {
     SilentHost host;
     char out[] = "/tmp/snapsift-bench-scan-out.XXXXXX";
     if (::mkdtemp(out) == nullptr) return 1;
-    EvidenceEntry evidence(std::string(out) + "/", host);
+    RunFolderEntries entries(std::string(out) + "/");
+    EvidenceRecorder evidence(std::string(out) + "/", host, entries);
     FolderWalk(abortRequested, host, evidence).SearchFolderTree(tree);
     std::error_code ec;
     std::filesystem::remove_all(out, ec);

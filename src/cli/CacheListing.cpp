@@ -12,6 +12,7 @@
 #include "cache/SqlCache.h"
 #endif
 #include "platform/SystemError.h"
+#include "cache/HeldFile.h"
 #include "search/CacheFiles.h"
 #include "text/Utf8.h"
 

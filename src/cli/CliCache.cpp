@@ -4,7 +4,7 @@
 #include "cli/ConsoleText.h"
 #include "platform/DirectoryListing.h"
 #include "report/CsvReport.h"
-#include "search/CacheFiles.h"
+#include "text/DateText.h"
 #include "cli/CacheListing.h"
 #include "text/PathText.h"
 #include "text/Utf8.h"

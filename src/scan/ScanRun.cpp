@@ -15,7 +15,7 @@
 #include "scan/Version.h"
 #include "text/PathText.h"
 #include "text/Utf8.h"
-#include "search/EvidenceEntry.h"
+#include "evidence/EvidenceRecorder.h"
 #include "search/FolderWalk.h"
 #include "report/CsvReport.h"
 #include "report/Report.h"
@@ -100,7 +100,7 @@ private:
     ScanHost& host_;
 };
 
-EvidenceTally TallyOf(const EvidenceEntry& evidence, const FolderWalk& walk, CountingHost& host) {
+EvidenceTally TallyOf(const EvidenceRecorder& evidence, const FolderWalk& walk, CountingHost& host) {
     EvidenceTally tally = evidence.Tally();
     // The walk counts the files it could not examine; the host has their names.
     for (std::uint64_t i = 0; i < walk.CandidatesLost(); ++i) {
@@ -119,7 +119,9 @@ EvidenceTally TallyOf(const EvidenceEntry& evidence, const FolderWalk& walk, Cou
 // passed the name filter but could not be examined, added.
 EvidenceTally SearchVolume(ScanState& state, ScanHost& settings, CountingHost& host, Volume& volume,
                            const std::string& runFolder, const std::string& drive, const EvidenceTally& earlier) {
-    EvidenceEntry evidence(WithTrailingSeparator(runFolder), host, volume.Separator(), earlier, &state.abortRequested);
+    RunFolderEntries entries(WithTrailingSeparator(runFolder));
+    EvidenceRecorder evidence(WithTrailingSeparator(runFolder), host, entries, volume.Separator(), earlier,
+                              &state.abortRequested);
     host.separator = volume.Separator();
     FolderWalk walk(state.abortRequested, host, evidence, volume);
     // An output folder chosen inside the searched tree: the run's own copies are no evidence.

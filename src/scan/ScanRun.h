@@ -9,7 +9,7 @@
 
 #include "text/DateTime.h"
 #include "scan/ScanHost.h"
-#include "search/EvidenceEntry.h"
+#include "evidence/EvidenceRecorder.h"
 #include "scan/ScanState.h"
 #include "report/Report.h"
 

@@ -5,7 +5,7 @@
 
 #include "hash/MD5.h"
 #include "platform/EvidenceFile.h"
-#include "search/EvidenceRead.h"
+#include "evidence/EvidenceRead.h"
 #include "text/DateTime.h"
 #include "platform/OutputFile.h"
 #include "support/EvidenceWalk.h"
@@ -59,7 +59,7 @@ TEST(FileTimes, ConversionsToUtcDropTheFractionAndStopAfter9999) {
 // What an entry says of a file whose record, size or bytes cannot be trusted, or whose read the
 // run stopped: never a digest or a copy of bytes that are not the file's, never a read that
 // cannot give evidence, and a gap counted for each.
-TEST(EvidenceEntry, DamagedAbortedOrUndigestedFilesGetTheirReason) {
+TEST(EvidenceRecorder, DamagedAbortedOrUndigestedFilesGetTheirReason) {
     constexpr std::int64_t kLong = 16 << 20;
     const struct {
         const char* row;
@@ -104,7 +104,8 @@ TEST(EvidenceEntry, DamagedAbortedOrUndigestedFilesGetTheirReason) {
         test::RecordingHost host(state);
         host.includePhotos = c.photos;
         host.onYield = [&] { state.abortRequested = c.abortAtRead; };
-        EvidenceEntry evidence(out, host, kSeparator, {}, &state.abortRequested);
+        RunFolderEntries entries(out);
+        EvidenceRecorder evidence(out, host, entries, kSeparator, {}, &state.abortRequested);
         evidence.RecordEvidence(folder, out + "n1234567_890_123[1].jpg", "n1234567_890_123[1].jpg", "1234567");
 
         const auto report = test::ParseReport(test::ReadBytes(tree.Path(std::string(kReportFileName))));

@@ -2,7 +2,7 @@
 
 #include "hash/MD5.h"
 #include "platform/CodePage.h"
-#include "search/EvidenceRead.h"
+#include "evidence/EvidenceRead.h"
 #include "volume/LiveVolume.h"
 #include "support/TempTree.h"
 

@@ -6,7 +6,7 @@
 #include "hash/MD5.h"
 #include "hash/Md5Sha256.h"
 #include "hash/Sha256.h"
-#include "search/EvidenceRead.h"
+#include "evidence/EvidenceRead.h"
 #include "support/ScriptedVolume.h"
 
 namespace snapsift {

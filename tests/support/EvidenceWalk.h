@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "scan/ScanRun.h"
-#include "search/EvidenceEntry.h"
+#include "evidence/EvidenceRecorder.h"
 #include "search/FolderWalk.h"
 #include "volume/LiveVolume.h"
 #include "report/CsvReport.h"
@@ -87,7 +87,8 @@ struct EvidenceWalk {
     Volume& volume;
     ScanState state;
     RecordingHost host{state};
-    EvidenceEntry evidence{out, host};
+    RunFolderEntries entries{out};
+    EvidenceRecorder evidence{out, host, entries};
     FolderWalk walk{state.abortRequested, host, evidence, volume};
 };
 

@@ -1,6 +1,7 @@
 // Takes the documentation screenshots of the real windows on an X display: idle, folder mode,
 // mid-scan, the final message and the About box, each cut out by SHOOT_COMMAND FILE WxH+X+Y.
 // Usage: snapsift_window_shots SHOOT_COMMAND OUT_DIR EVIDENCE_ROOT OUTPUT_FOLDER
+#include <cstdio>
 #include <QTest>
 #include <QtWidgets>
 
@@ -51,9 +52,13 @@ int main(int argc, char* argv[]) {
     Shoot(window, "window-folder-mode.png");
     window.findChild<QAbstractButton*>("StartButton")->click();
     // Mid-scan, once the running look is on (a scan shorter than that is shot at its final box).
-    QTest::qWaitFor([&] { return window.findChild<QWidget*>("AbortButton")->isVisible() || !window.Logic().Running(); });
-    if (window.Logic().Running()) Shoot(window, "window-scanning.png");
-    QTest::qWaitFor([&] { return !window.Logic().Running(); }, 600'000);
+    if (QTest::qWaitFor([&] { return window.findChild<QWidget*>("AbortButton")->isVisible() || !window.Logic().Running(); }) &&
+        window.Logic().Running())
+        Shoot(window, "window-scanning.png");
+    if (!QTest::qWaitFor([&] { return !window.Logic().Running(); }, 600'000)) {
+        std::fprintf(stderr, "the scan did not end within 10 minutes\n");
+        return 1;
+    }
     window.findChild<QAction*>("AboutItem")->trigger();
     Shoot(*window.About(), "about.png");
     return 0;

@@ -1,17 +1,17 @@
-#include "search/EvidenceEntry.h"
+#include "evidence/EvidenceRecorder.h"
 
 #include "hash/MD5.h"
 #include "platform/SystemError.h"
 #include "platform/OutputFile.h"
 #include "text/PathText.h"
-#include "search/EvidenceRead.h"
+#include "evidence/EvidenceRead.h"
 #include "search/Recognition.h"
 #include "report/CsvReport.h"
 #include "report/Report.h"
 
 namespace snapsift {
 
-void EvidenceEntry::ProcessCandidate(const VolumeFolder& folder, const std::string& fullPath,
+void EvidenceRecorder::ProcessCandidate(const VolumeFolder& folder, const std::string& fullPath,
                                      const std::string& fileName, NameStyle nameStyle) {
     // The walk has applied the name filter; its style comes with the name.
     const std::optional<std::string_view> userId = RecognizeCandidate(fileName, nameStyle);
@@ -58,7 +58,7 @@ void AddStatus(std::string& status, std::string_view reason) {
     status += reason;
 }
 
-void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string& fullPath,
+void EvidenceRecorder::RecordEvidence(const VolumeFolder& folder, const std::string& fullPath,
                                    const std::string& fileName, const std::string& userId) {
     // One open gives the whole entry: the times as they were before any byte was read, then
     // the digest and the copy from a single pass over the bytes that were there at the open.
@@ -166,27 +166,26 @@ void EvidenceEntry::RecordEvidence(const VolumeFolder& folder, const std::string
     AppendEntry(entry);
 }
 
-std::int32_t EvidenceEntry::CountEntry() {
+std::int32_t EvidenceRecorder::CountEntry() {
     const std::int32_t number = ++tally_.filesFound;
     host_.FileFound(number);
     return number;
 }
 
-void EvidenceEntry::CopyFailed(const std::string& fullPath, long error) {
+void EvidenceRecorder::CopyFailed(const std::string& fullPath, long error) {
     const std::string why = error > 0 ? SystemErrorText(error) : std::string("it could not be written whole");
     tally_.gaps.Add(&EvidenceGaps::copiesFailed, fullPath + ": " + why, separator_);
     host_.ShowMessage("Error copying file: " + fullPath + ". Error number: " + std::to_string(error) + " (" + why + ").",
                       MessageKind::FileProblem);
 }
 
-// The HTML entry, then its row of the spreadsheet form, so that a run cut short leaves the same
-// entries in both; an entry the report could not take gets no row either.
-void EvidenceEntry::AppendEntry(const ReportEntry& entry) {
-    if (!AppendReportEntry(runFolder_ + std::string(kReportFileName), entry)) {
+void EvidenceRecorder::AppendEntry(const ReportEntry& entry) {
+    const EntryWritten written = entries_.Append(entry);
+    if (written == EntryWritten::NotInReport) {
         tally_.gaps.Add(&EvidenceGaps::entriesNotWritten, "entry " + std::to_string(entry.number) + ", " + entry.fullPath,
                         separator_);
         host_.ShowMessage("Error writing to HTML report for file: " + entry.fullPath + ".", MessageKind::FileProblem);
-    } else if (!AppendCsvRow(runFolder_ + std::string(kCsvFileName), entry)) {
+    } else if (written == EntryWritten::NotInCsv) {
         tally_.gaps.Add(&EvidenceGaps::entriesNotWritten,
                         "entry " + std::to_string(entry.number) + " (its CSV row), " + entry.fullPath, separator_);
         host_.ShowMessage("Error writing to CSV file for file: " + entry.fullPath + ".", MessageKind::FileProblem);

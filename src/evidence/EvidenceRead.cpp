@@ -1,4 +1,4 @@
-#include "search/EvidenceRead.h"
+#include "evidence/EvidenceRead.h"
 
 #include <cstdint>
 #include <memory>

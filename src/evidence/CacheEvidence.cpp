@@ -13,8 +13,9 @@
 #include "hash/MD5.h"
 #include "platform/OutputFile.h"
 #include "report/Report.h"
+#include "cache/HeldFile.h"
 #include "search/CacheFiles.h"
-#include "search/EvidenceEntry.h"
+#include "evidence/EvidenceRecorder.h"
 #include "text/Utf8.h"
 
 namespace snapsift {
@@ -118,22 +119,22 @@ constexpr std::string_view kWritingWhenStopped = "the browser was writing this c
 
 }  // namespace
 
-void EvidenceEntry::CachePartUnreadable(const std::string& where, const std::string& problem) {
+void EvidenceRecorder::CachePartUnreadable(const std::string& where, const std::string& problem) {
     tally_.gaps.Add(&EvidenceGaps::cacheEntriesUnreadable, where + ": " + problem, separator_);
     host_.CacheProblem(where, problem);
 }
 
-bool EvidenceEntry::LeftOutAsDeleted(const CacheEntry& cached, const std::string& where) {
+bool EvidenceRecorder::LeftOutAsDeleted(const CacheEntry& cached, const std::string& where) {
     if (!cached.deleted || host_.IncludeDeletedCacheEntries()) return false;
     tally_.gaps.Add(&EvidenceGaps::deletedCacheEntriesLeftOut, where + ": " + cached.url, separator_);
     return true;
 }
 
-void EvidenceEntry::UrlUnreadable(const std::string& where, const std::string& why) {
+void EvidenceRecorder::UrlUnreadable(const std::string& where, const std::string& why) {
     CachePartUnreadable(where, "a cache entry whose URL could not be read: " + (why.empty() ? "it holds none" : why));
 }
 
-void EvidenceEntry::ProcessCacheFile(const VolumeFolder& folder, const std::string& fullPath,
+void EvidenceRecorder::ProcessCacheFile(const VolumeFolder& folder, const std::string& fullPath,
                                      const std::string& fileName, CacheFileKind kind) {
     if (kind == CacheFileKind::BlockfileIndex || kind == CacheFileKind::BlockfileEntries)
         ExamineBlockfileCache(folder, fullPath, fileName);
@@ -145,7 +146,7 @@ void EvidenceEntry::ProcessCacheFile(const VolumeFolder& folder, const std::stri
         ExamineEntryFile(folder, fullPath, fileName, kind);
 }
 
-void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::string& fullPath,
+void EvidenceRecorder::ExamineEntryFile(const VolumeFolder& folder, const std::string& fullPath,
                                      const std::string& fileName, CacheFileKind kind) {
     // A doomed entry is read even when such entries are not reported, so that the run can say how
     // many photos it left out.
@@ -191,7 +192,7 @@ void EvidenceEntry::ExamineEntryFile(const VolumeFolder& folder, const std::stri
     RecordCachedPhoto(cached, *photo, &file, fullPath);
 }
 
-void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath,
+void EvidenceRecorder::ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath,
                                     const std::string& fileName) {
     HeldFile file;
     if (!file.Open(folder, fileName, fullPath)) {
@@ -248,7 +249,7 @@ void EvidenceEntry::ExamineSqlShard(const VolumeFolder& folder, const std::strin
 #endif
 }
 
-std::unique_ptr<VolumeFile> EvidenceEntry::OpenSibling(const VolumeFolder& folder, const std::string& fullPath,
+std::unique_ptr<VolumeFile> EvidenceRecorder::OpenSibling(const VolumeFolder& folder, const std::string& fullPath,
                                                         const std::string& fileName, const std::string& suffix,
                                                         bool& surelyNone) {
     surelyNone = false;
@@ -268,7 +269,7 @@ std::unique_ptr<VolumeFile> EvidenceEntry::OpenSibling(const VolumeFolder& folde
     return nullptr;
 }
 
-void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath,
+void EvidenceRecorder::ReadIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath,
                                      const std::string& fileName) {
     HeldFile file;
     const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
@@ -308,7 +309,7 @@ void EvidenceEntry::ReadIeCacheIndex(const VolumeFolder& folder, const std::stri
     if (!index.problem.empty()) CachePartUnreadable(fullPath, "part of the cache's index could not be read: " + index.problem);
 }
 
-void EvidenceEntry::NoteIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath,
+void EvidenceRecorder::NoteIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath,
                                      const std::string& fileName) {
     // Only a photo below it wants its records: until one does, the walk only notes where it is.
     // A folder that could not be opened again by its identity has its index read at once.
@@ -322,7 +323,7 @@ void EvidenceEntry::NoteIeCacheIndex(const VolumeFolder& folder, const std::stri
     unread.names.push_back(fileName);
 }
 
-void EvidenceEntry::WalkRoot(Volume* volume, const VolumeFolder* root, const std::string& rootPath) {
+void EvidenceRecorder::WalkRoot(Volume* volume, const VolumeFolder* root, const std::string& rootPath) {
     walkVolume_ = volume;
     walkRoot_ = root;
     walkRootPath_ = rootPath;
@@ -343,7 +344,7 @@ std::optional<std::string> IeCacheIndexFolder(const std::string& fullPath, char 
 
 }  // namespace
 
-void EvidenceEntry::ReadIeCacheIndexesFor(const std::string& fullPath) {
+void EvidenceRecorder::ReadIeCacheIndexesFor(const std::string& fullPath) {
     const std::optional<std::string> folderPath = IeCacheIndexFolder(fullPath, separator_);
     if (!folderPath) return;
     const auto unread = ieCacheIndexesUnread_.find(*folderPath);
@@ -366,7 +367,7 @@ void EvidenceEntry::ReadIeCacheIndexesFor(const std::string& fullPath) {
     }
 }
 
-void EvidenceEntry::AddIeCacheRecord(ReportEntry& entry) {
+void EvidenceRecorder::AddIeCacheRecord(ReportEntry& entry) {
     const std::size_t nameStart = entry.fullPath.rfind(separator_);
     const std::optional<std::string> folderPath = IeCacheIndexFolder(entry.fullPath, separator_);
     if (!folderPath) return;
@@ -420,7 +421,7 @@ void EvidenceEntry::AddIeCacheRecord(ReportEntry& entry) {
     AddStatus(entry.status, index->second.notes);
 }
 
-void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std::string& fullPath,
+void EvidenceRecorder::ExamineBlockfileCache(const VolumeFolder& folder, const std::string& fullPath,
                                           const std::string& fileName) {
     // The cache is read once, from whichever of its index and its entry file (data_1) the walk
     // meets first; an index without the blockfile magic is held in case data_1 follows.
@@ -527,7 +528,7 @@ void EvidenceEntry::ExamineBlockfileCache(const VolumeFolder& folder, const std:
     }
 }
 
-void EvidenceEntry::RecordCachedPhoto(const CacheEntry& cached, const CachedPhoto& photo, const HeldFile* bodyFile,
+void EvidenceRecorder::RecordCachedPhoto(const CacheEntry& cached, const CachedPhoto& photo, const HeldFile* bodyFile,
                                       const std::string& bodyPath, const std::string& timesOf,
                                       const std::string& cacheStatus) {
     ReportEntry entry;
