@@ -188,6 +188,10 @@ TEST_F(IeCacheIndexTest, AnIndexUnderAnyNameIsListedWithTheRecordsNoHashTableRea
     const CliResult notAnIndex = RunCli(tree, {"--list-cache", exported});
     EXPECT_EQ(notAnIndex.exitCode, 2);
     EXPECT_NE(notAnIndex.err.find("Not a browser cache that this program reads"), std::string::npos) << notAnIndex.err;
+    // What cannot be read at all is not called no cache: the message says why.
+    const CliResult gone = RunCli(tree, {"--list-cache", exported + ".gone"});
+    EXPECT_EQ(std::pair(gone.exitCode, gone.err.starts_with("The cache could not be read: " + exported + ".gone: ")),
+              std::pair(2, true)) << gone.err;
 }
 
 #ifndef _WIN32
