@@ -171,6 +171,9 @@ TEST(CandidateLost, ARunWithAFileNotExaminedCompletesAndIsIncomplete) {
     const ScanResult result = RunScan(state, host);
     EXPECT_EQ(std::tuple(result.outcome, result.gaps.candidatesLost, result.gaps.Any(), host.lost),
               std::tuple(ScanOutcome::Completed, 1u, true, Paths{tree.Text("src/n22222_22[1].jpg")}));
+    // The report names it with what failed.
+    ASSERT_FALSE(result.gaps.named.empty());
+    EXPECT_EQ(result.gaps.named.back().name, tree.Text("src/n22222_22[1].jpg") + ": no setting");
     const ParsedReport report = ParseReport(ReadBytes(FromText(result.reportPath)));
     ASSERT_EQ(report.entries.size(), 1u);
     EXPECT_EQ(report.entries[0].path, tree.Text("src/n11111_11[1].jpg"));
