@@ -20,8 +20,10 @@ fs::path FromText(const std::string& text) { return std::u8string(text.begin(), 
 TempTree::TempTree() {
     static std::atomic<int> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    root_ = fs::temp_directory_path() / ("snapsift-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-    fs::create_directories(root_);
+    // A folder made new here: a test binary running beside this one may have taken a name.
+    do {
+        root_ = fs::temp_directory_path() / ("snapsift-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    } while (!fs::create_directory(root_));
 }
 
 TempTree::~TempTree() {
