@@ -35,7 +35,14 @@ struct RunEntry {
 // True when the text is one name inside a folder, so that opening it in the folder cannot
 // reach anything outside it: not empty, not "." or "..", no NUL, and no separator ("/"; on
 // Windows also "\" and the ":" of a drive or a file's stream).
-bool IsSingleName(std::string_view name);
+inline bool IsSingleName(std::string_view name) {
+#ifdef _WIN32
+    constexpr std::string_view kNotInAName("/\\:\0", 4);
+#else
+    constexpr std::string_view kNotInAName("/\0", 2);
+#endif
+    return !name.empty() && name != "." && name != ".." && name.find_first_of(kNotInAName) == std::string_view::npos;
+}
 
 class RunFolder {
 public:

@@ -27,11 +27,6 @@ RunEntryKind KindOfMode(mode_t mode) {
 
 }  // namespace
 
-bool IsSingleName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
-}
-
 struct RunFolder::State {
     Descriptor folder;
 };

@@ -59,11 +59,6 @@ std::wstring StrictWide(std::string_view text) {
 
 }  // namespace
 
-bool IsSingleName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\\:\0", 4)) == std::string_view::npos;
-}
-
 struct RunFolder::State {
     WinHandle folder;
     std::wstring apiPath;  // ending in "\"
