@@ -71,34 +71,11 @@ struct Placed {
     Bytes bytes;  // what the file holds of the wanted length
 };
 
-std::string UrlOfKey(std::string_view key) {
-    // Keys split by site: "1/0/_dk_<top-frame site> <frame site> <url>"; older keys are the URL.
-    const std::size_t space = key.rfind(' ');
-    std::string_view url = space == std::string_view::npos ? key : key.substr(space + 1);
-    // A sparse child: "Range_<parent key>:<signature>:<child number>", both in hex.
-    if (key.starts_with("Range_")) {
-        if (space == std::string_view::npos) url.remove_prefix(6);
-        for (int part = 0; part < 2; ++part) {
-            const std::size_t colon = url.rfind(':');
-            if (colon == std::string_view::npos) break;
-            const std::string_view digits = url.substr(colon + 1);
-            if (digits.empty() ||
-                !std::all_of(digits.begin(), digits.end(), [](char c) {
-                    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-                }))
-                break;
-            url = url.substr(0, colon);
-        }
-    }
-    return std::string(url);
-}
-
 class Reader {
 public:
-    Reader(const BlockfileFiles& files, const BlockfileWanted& wanted, const BlockfileUnopened& unopened)
-        : files_(files), wanted_(wanted), unopened_(unopened) {}
+    Reader(CacheSource& files, const CacheWanted& wanted) : files_(files), wanted_(wanted) {}
 
-    BlockfileCacheContents Read();
+    CacheContents Read();
 
 private:
     struct BlockFile {
@@ -108,13 +85,15 @@ private:
     };
 
     std::optional<Bytes> File(std::string_view name) {
-        if (!files_) return std::nullopt;
-        return files_(name);
+        const CacheFile file = files_.Read(name);
+        if (file.opened) return file.bytes;
+        if (!file.missing) unopened_[std::string(name)] = file.problem;
+        return std::nullopt;
     }
-    // "data_2 is missing", or why the file could not be handed over.
+    // "data_2 is missing", or why the file could not be opened.
     std::string Missing(std::string_view name) const {
-        const std::string why = unopened_ ? unopened_(name) : std::string();
-        return std::string(name) + (why.empty() ? " is missing" : ": " + why);
+        const auto why = unopened_.find(name);
+        return std::string(name) + (why == unopened_.end() ? " is missing" : ": " + why->second);
     }
     const BlockFile& BlockFileOf(unsigned number, std::uint32_t blockSize);
     std::optional<Placed> Place(Address address, std::uint64_t length, const std::string& what,
@@ -123,17 +102,17 @@ private:
     // `index`: the entry's place among the entries found.
     CacheEntry ReadEntry(Address address, std::optional<std::uint64_t> bucket, Address& next, std::size_t index);
     // Places the bodies of the entries not wanted that lie in the block files read.
-    void PlaceUnwantedBodies(BlockfileCacheContents& cache);
+    void PlaceUnwantedBodies(CacheContents& cache);
     bool ReadKey(Bytes fields, Address address, CacheEntry& entry);
     void ReadLastUsed(std::uint32_t rankings, Address address, CacheEntry& entry);
-    void ReadIndexTable(Bytes index, BlockfileCacheContents& cache);
-    void ScanEntryBlocks(BlockfileCacheContents& cache);
-    void ScanBlockFile(unsigned number, Bytes bytes, bool soundHeader, BlockfileCacheContents& cache);
+    void ReadIndexTable(Bytes index, CacheContents& cache);
+    void ScanEntryBlocks(CacheContents& cache);
+    void ScanBlockFile(unsigned number, Bytes bytes, bool soundHeader, CacheContents& cache);
     unsigned EntryBlocksAt(Bytes bytes, std::uint64_t block);
 
-    const BlockfileFiles& files_;
-    const BlockfileWanted& wanted_;
-    const BlockfileUnopened& unopened_;
+    CacheSource& files_;
+    const CacheWanted& wanted_;
+    std::map<std::string, std::string, std::less<>> unopened_;  // why each file that would not open
     std::map<unsigned, BlockFile> blockFiles_;
     // The bodies of entries not wanted, by the entry's place: the address and size of stream 1.
     struct UnreadBody {
@@ -250,7 +229,7 @@ bool Reader::ReadKey(Bytes fields, Address address, CacheEntry& entry) {
         }
     }
     entry.key.assign(reinterpret_cast<const char*>(key.data()), key.size());
-    entry.url = UrlOfKey(entry.key);
+    entry.url = UrlFromChromiumKey(entry.key);
     return key.size() == static_cast<std::uint64_t>(keyLength);
 }
 
@@ -360,12 +339,11 @@ std::optional<std::string> WhyIndexIsUnusable(const std::optional<Bytes>& index,
     return std::nullopt;
 }
 
-BlockfileCacheContents Reader::Read() {
-    BlockfileCacheContents cache;
+CacheContents Reader::Read() {
+    CacheContents cache;
     const auto index = File("index");
     if (const auto why = WhyIndexIsUnusable(index, Missing("index"))) {
-        cache.indexUnusable = true;
-        cache.findings.Add(Damaged, *why + ": entries read from data_1 block by block");
+        cache.indexUnusable = *why + ": entries read from data_1 block by block";
         ScanEntryBlocks(cache);
     } else {
         ReadIndexTable(*index, cache);
@@ -375,7 +353,7 @@ BlockfileCacheContents Reader::Read() {
 }
 
 // As the entry's own reading would have placed them, from the block files as they were read.
-void Reader::PlaceUnwantedBodies(BlockfileCacheContents& cache) {
+void Reader::PlaceUnwantedBodies(CacheContents& cache) {
     for (const UnreadBody& unread : unreadBodies_) {
         if (!blockFiles_.contains(unread.address.FileNumber()) || unread.index >= cache.entries.size()) continue;
         Findings ignored;
@@ -384,11 +362,9 @@ void Reader::PlaceUnwantedBodies(BlockfileCacheContents& cache) {
     }
 }
 
-void Reader::ReadIndexTable(Bytes header, BlockfileCacheContents& cache) {
-    cache.version = *CheckedLittleEndian32(header, 4);
-    cache.entryCount = *CheckedLittleEndian32(header, 8);
+void Reader::ReadIndexTable(Bytes header, CacheContents& cache) {
+    const std::uint32_t entryCount = *CheckedLittleEndian32(header, 8);
     cache.crashed = *CheckedLittleEndian32(header, 32) != 0;
-    cache.created = ChromiumTime(*CheckedLittleEndian64(header, 40));
     std::uint64_t tableLength = *CheckedLittleEndian32(header, 28);
     if (tableLength == 0) tableLength = kDefaultTableLength;
     if ((tableLength & (tableLength - 1)) == 0) hashMask_ = static_cast<std::uint32_t>(tableLength - 1);
@@ -399,7 +375,6 @@ void Reader::ReadIndexTable(Bytes header, BlockfileCacheContents& cache) {
                            " in the index");
         tableLength = held;
     }
-    cache.tableLength = static_cast<std::uint32_t>(tableLength);
 
     // Every bucket's chain, each entry once: a chain that comes back to a read entry stops there.
     // Each step reads a new address that names a readable block, so the walk ends.
@@ -419,15 +394,15 @@ void Reader::ReadIndexTable(Bytes header, BlockfileCacheContents& cache) {
             address = next;
         }
     }
-    if (cache.entries.size() != cache.entryCount)
+    if (cache.entries.size() != entryCount)
         cache.findings.Add(Damaged,
-                           "index counts " + std::to_string(cache.entryCount) + " entries, its table reaches " +
+                           "index counts " + std::to_string(entryCount) + " entries, its table reaches " +
                            std::to_string(cache.entries.size()));
 }
 
 // Without the index, the entries are found where they lie: in data_1, and in the files of
 // 256-byte blocks its header chains on to when it fills up.
-void Reader::ScanEntryBlocks(BlockfileCacheContents& cache) {
+void Reader::ScanEntryBlocks(CacheContents& cache) {
     std::set<unsigned> scanned;
     for (unsigned number = kEntryFile; scanned.insert(number).second;) {
         const BlockFile& file = BlockFileOf(number, kEntryBlockSize);
@@ -449,7 +424,7 @@ void Reader::ScanEntryBlocks(BlockfileCacheContents& cache) {
 }
 
 // The allocation bitmap of a damaged header is not taken at its word.
-void Reader::ScanBlockFile(unsigned number, Bytes bytes, bool soundHeader, BlockfileCacheContents& cache) {
+void Reader::ScanBlockFile(unsigned number, Bytes bytes, bool soundHeader, CacheContents& cache) {
     const std::string name = "data_" + std::to_string(number);
     const std::uint64_t blocks =
         std::min((bytes.size() - kBlockHeaderSize + kEntryBlockSize - 1) / kEntryBlockSize, kMaxBlocksPerFile);
@@ -528,19 +503,14 @@ std::string BlockfileExternalName(std::uint32_t number) {
     return name;
 }
 
-BlockfileCacheContents ReadBlockfileCacheContents(const BlockfileFiles& files, const BlockfileWanted& wanted,
-                                                  const BlockfileUnopened& unopened) {
+CacheContents ReadBlockfileCache(CacheSource& files, const CacheWanted& wanted) {
     try {
-        return Reader(files, wanted, unopened).Read();
+        return Reader(files, wanted).Read();
     } catch (const std::exception& error) {
-        BlockfileCacheContents cache;
+        CacheContents cache;
         cache.findings.Add(Damaged, std::string("cache could not be read: ") + error.what());
         return cache;
     }
-}
-
-std::vector<CacheEntry> ReadBlockfileCache(const BlockfileFiles& files) {
-    return ReadBlockfileCacheContents(files).entries;
 }
 
 }  // namespace snapsift

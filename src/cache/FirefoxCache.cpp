@@ -291,8 +291,6 @@ void ReadEntry(std::string_view fileName, Bytes bytes, Cache2Folder folder, Cach
     }
 }
 
-}  // namespace
-
 CacheEntry ReadCache2Entry(std::string_view fileName, Bytes bytes, Cache2Folder folder) {
     CacheEntry entry;
     entry.format = CacheFormat::FirefoxCache2;
@@ -303,6 +301,20 @@ CacheEntry ReadCache2Entry(std::string_view fileName, Bytes bytes, Cache2Folder 
         entry.findings.Add(Damaged, std::string("the entry could not be read whole: ") + error.what());
     }
     return entry;
+}
+
+}  // namespace
+
+CacheContents ReadCache2(CacheSource& files, std::string_view name, Cache2Folder folder) {
+    CacheContents contents;
+    const CacheFile file = files.Read(name);
+    if (file.opened) {
+        contents.entries.push_back(ReadCache2Entry(name, file.bytes, folder));
+    } else {
+        contents.entries.emplace_back().format = CacheFormat::FirefoxCache2;
+        contents.entries.back().findings.Add(Damaged, file.problem);
+    }
+    return contents;
 }
 
 }  // namespace snapsift

@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "cache/CacheEntry.h"
+#include "cache/CacheReader.h"
 
 namespace snapsift {
 
@@ -29,15 +29,16 @@ enum class Cache2Folder { Entries, Doomed };
 // journal) are not.
 bool IsCache2EntryFileName(std::string_view name, Cache2Folder folder = Cache2Folder::Entries);
 
-// One entry file. Never throws. What a damaged or cut file still gives is kept, and the note
-// says what could not be read. Times: lastUsed is the last fetch, lastModified the last write
-// of the entry (a 0, never set, gives none); created stays empty (the format records none), as
-// do the request and response times. The body is this file from offset 0, up to the metadata
-// or, for an entry holding alternative data after the response, up to that data; it is given
-// once the metadata's header is found. The hashes are checked: the metadata's, each chunk's,
-// and the file's name (in entries/ only: doomed/ names are random).
-CacheEntry ReadCache2Entry(std::string_view fileName, std::span<const std::uint8_t> bytes,
-                           Cache2Folder folder = Cache2Folder::Entries);
+// The entry file `name` of the source's folder (entries/ or doomed/, as `folder` says). Never
+// throws. What a damaged or cut file still gives is kept, and the note says what could not be
+// read; a file that could not be read is given as an entry with no URL, and why. Times: lastUsed
+// is the last fetch, lastModified the last write of the entry (a 0, never set, gives none);
+// created stays empty (the format records none), as do the request and response times. The body
+// is this file from offset 0, up to the metadata or, for an entry holding alternative data after
+// the response, up to that data; it is given once the metadata's header is found. The hashes are
+// checked: the metadata's, each chunk's, and the file's name (in entries/ only: doomed/ names are
+// random).
+CacheContents ReadCache2(CacheSource& files, std::string_view name, Cache2Folder folder = Cache2Folder::Entries);
 
 // The URL in a cache2 key: the text after the ':' that ends its tags ("O^partitionKey=...," for
 // the origin attributes, "a," anonymous, "p," private, "~id," and other tags with values, a

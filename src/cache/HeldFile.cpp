@@ -86,6 +86,56 @@ bool HeldFile::ReadUpTo(std::size_t size) {
 
 void HeldFile::Close() { file_.reset(); }
 
+CacheFile HeldCacheSource::Read(std::string_view name, std::size_t upTo) {
+    auto found = files_.find(name);
+    if (found == files_.end()) {
+        const std::size_t slash = name.rfind('/');
+        const VolumeFolder* folder = &folder_;
+        std::string path = folderPath_;
+        if (slash != std::string_view::npos) {
+            const auto sub = subfolders_.find(name.substr(0, slash));
+            if (sub == subfolders_.end() || !sub->second.folder) return CacheFile{false, true, {}, {}, 0};
+            folder = sub->second.folder.get();
+            path = sub->second.path;
+        }
+        const std::string_view leaf = name.substr(slash == std::string_view::npos ? 0 : slash + 1);
+        found = files_.emplace(std::string(name), Entry()).first;
+        Entry& held = found->second;
+        if (!held.file.Open(*folder, leaf, path + std::string(leaf)) && held.file.NoSuchFile() && reopen_) {
+            if (!reopenTried_) reopened_ = reopen_();
+            reopenTried_ = true;
+            held.unknown = reopened_ == nullptr;
+            if (reopened_) {
+                HeldFile again;
+                again.Open(*reopened_, leaf, path + std::string(leaf));
+                held.file = std::move(again);
+            }
+        }
+    }
+    Entry& held = found->second;
+    HeldFile& file = held.file;
+    if (file.Opened() && upTo > 0 && !held.read) {
+        held.read = true;
+        if (beforeRead_) beforeRead_(file);
+    }
+    if (upTo > 0) file.ReadUpTo(std::min(upTo, HeldFile::kLimit));
+    return {.opened = file.Opened(), .missing = !file.Opened() && file.NoSuchFile() && !held.unknown,
+            .problem = file.Problem(), .bytes = file.Bytes(), .size = file.Size()};
+}
+
+const HeldFile* HeldCacheSource::Held(std::string_view name) const {
+    const auto found = files_.find(name);
+    return found == files_.end() ? nullptr : &found->second.file;
+}
+
+Findings HeldCacheSource::NotWhole() const {
+    Findings findings;
+    for (const auto& [name, held] : files_)
+        if (held.file.Opened() && !held.file.Problem().empty())
+            findings.Add(Severity::Damaged, name + ": " + held.file.Problem());
+    return findings;
+}
+
 namespace {
 
 std::optional<std::string> Md5Hex(std::span<const std::uint8_t> bytes) {

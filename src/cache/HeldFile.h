@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -14,6 +15,7 @@
 
 #include "cache/BodyDecoding.h"
 #include "cache/CacheEntry.h"
+#include "cache/CacheReader.h"
 #include "text/DateText.h"
 #include "volume/Volume.h"
 
@@ -71,6 +73,60 @@ private:
     std::optional<DateTime> created_;
     DateTime accessed_, modified_;
     std::string problem_;
+};
+
+// A cache folder's files on a volume, for a reader: each opened when first asked for, once, and
+// held (with its times) while the cache is read.
+class HeldCacheSource : public CacheSource {
+public:
+    // folderPath is the folder's own path, ending in its separator. beforeRead is called with each
+    // file once it is open and before its first byte is read.
+    HeldCacheSource(const VolumeFolder& folder, std::string folderPath,
+                    std::function<void(const HeldFile&)> beforeRead = {})
+        : folder_(folder), folderPath_(std::move(folderPath)), beforeRead_(std::move(beforeRead)) {}
+
+    CacheFile Read(std::string_view name, std::size_t upTo = kWhole) override;
+    // A file the caller opened already, held from now on as this folder's `name`.
+    void Adopt(std::string name, HeldFile file) {
+        const bool read = file.Opened();  // told of already, when it was first read
+        files_.insert_or_assign(std::move(name), Entry{std::move(file), false, read});
+    }
+    // The file asked for as `name`, handed over (a file never asked for: one never opened).
+    HeldFile Take(std::string_view name) {
+        const auto found = files_.find(name);
+        return found == files_.end() ? HeldFile() : std::move(found->second.file);
+    }
+    // The names "<name>/..." are those of `folder` (whose path is folderPath, ending in its
+    // separator); below any other subfolder every name is missing.
+    void AddFolder(std::string name, std::unique_ptr<VolumeFolder> folder, std::string folderPath) {
+        subfolders_.insert_or_assign(std::move(name), Subfolder{std::move(folder), std::move(folderPath)});
+    }
+    // A folder of a disk image opens only the names its listing has given so far: a name it says
+    // is no file is looked for again in the folder as `reopen` opens it again, and is missing only
+    // when that folder says so too (not known when it gives none).
+    void SetReopen(std::function<std::unique_ptr<VolumeFolder>()> reopen) { reopen_ = std::move(reopen); }
+    // The file asked for as `name`, opened or not; none when never asked for.
+    const HeldFile* Held(std::string_view name) const;
+    // Each file opened and not held whole, as "<name>: <why>".
+    Findings NotWhole() const;
+
+private:
+    struct Entry {
+        HeldFile file;
+        bool unknown = false, read = false;
+    };
+    struct Subfolder {
+        std::unique_ptr<VolumeFolder> folder;
+        std::string path;
+    };
+    const VolumeFolder& folder_;
+    std::string folderPath_;
+    std::function<void(const HeldFile&)> beforeRead_;
+    std::function<std::unique_ptr<VolumeFolder>()> reopen_;
+    std::unique_ptr<VolumeFolder> reopened_;
+    bool reopenTried_ = false;
+    std::map<std::string, Entry, std::less<>> files_;
+    std::map<std::string, Subfolder, std::less<>> subfolders_;
 };
 
 // An entry's body taken from the held file that holds it: the stored bytes, what decoding them

@@ -88,3 +88,32 @@ void ReadChromiumResponseInfo(Bytes record, std::string_view holder, CacheEntry&
 }
 
 }  // namespace snapsift
+
+namespace snapsift {
+
+std::string UrlFromChromiumKey(std::string_view key) {
+    const bool range = key.starts_with("Range_");
+    const std::size_t space = key.rfind(' ');
+    std::string_view url = space == std::string_view::npos ? key.substr(range ? 6 : 0) : key.substr(space + 1);
+    // "<digits>/<digits>/" before a single-keyed URL.
+    std::size_t at = 0;
+    for (int part = 0; space == std::string_view::npos && !range && part < 2 && at != std::string_view::npos; ++part) {
+        const std::size_t start = at;
+        while (at < url.size() && url[at] >= '0' && url[at] <= '9') ++at;
+        at = at == start || at >= url.size() || url[at] != '/' ? std::string_view::npos : at + 1;
+        if (part == 1 && at != std::string_view::npos) url.remove_prefix(at);
+    }
+    for (int part = 0; range && part < 2; ++part) {
+        const std::size_t colon = url.rfind(':');
+        if (colon == std::string_view::npos) break;
+        const std::string_view digits = url.substr(colon + 1);
+        if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) {
+                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+            }))
+            break;
+        url = url.substr(0, colon);
+    }
+    return std::string(url);
+}
+
+}  // namespace snapsift

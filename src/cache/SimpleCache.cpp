@@ -21,6 +21,9 @@ constexpr std::size_t kEofSize = 24;     // magic, flags, CRC-32, stream size, p
 constexpr std::size_t kKeySha256Size = 32;
 constexpr std::uint32_t kEofHasCrc32 = 1, kEofHasKeySha256 = 2;
 constexpr std::string_view kToDelete = "todelete_";
+// What an entry file is read for before its key says whether it is wanted: its header and the key
+// (a few hundred bytes), with room to spare.
+constexpr std::size_t kWantedHead = 16 * 1024;
 
 using namespace cachebytes;
 
@@ -78,20 +81,6 @@ std::optional<std::uint64_t> SimpleEntryHash(std::string_view fileName) {
     std::uint64_t hash = 0;
     for (char c : *digits) hash = hash << 4 | static_cast<std::uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
     return hash;
-}
-
-std::string UrlFromChromiumKey(std::string_view key) {
-    const auto space = key.rfind(' ');
-    if (space != std::string_view::npos) return std::string(key.substr(space + 1));
-    // "<digits>/<digits>/" before a single-keyed URL.
-    std::size_t at = 0;
-    for (int part = 0; part < 2; ++part) {
-        const std::size_t start = at;
-        while (at < key.size() && key[at] >= '0' && key[at] <= '9') ++at;
-        if (at == start || at >= key.size() || key[at] != '/') return std::string(key);
-        ++at;
-    }
-    return std::string(key.substr(at));
 }
 
 namespace {
@@ -217,15 +206,37 @@ SimpleIndex ReadIndex(Bytes bytes) {
 
 }  // namespace
 
-// Out of memory for a key or a note is the only exception the readers can meet.
-CacheEntry ReadSimpleEntry(std::string_view fileName, Bytes bytes) {
+CacheContents ReadSimpleCache(CacheSource& files, std::string_view name, const CacheWanted& wanted) {
+    CacheContents contents;
+    CacheEntry entry;
+    // Out of memory for a key or a note is the only exception the reader can meet.
     try {
-        return ReadEntry(fileName, bytes);
+        const CacheFile head = files.Read(name, wanted ? kWantedHead : CacheSource::kWhole);
+        if (!head.opened) {
+            entry.findings.Add(Damaged, head.problem);
+        } else if (wanted && !IsSimpleEntryStart(head.bytes)) {
+            // No entry, or one of which nothing could be read: said by the file's own problem.
+            if (head.problem.empty()) return contents;
+        } else if (const auto key = wanted ? SimpleEntryKey(head.bytes) : std::nullopt;
+                   key && !wanted(CacheEntry{.key = *key, .url = UrlFromChromiumKey(*key)})) {
+            return contents;
+        } else {
+            entry = ReadEntry(name, files.Read(name).bytes);
+            const CacheFile index = files.Read("index-dir/the-real-index");
+            const auto hash = SimpleEntryHash(name);
+            for (const SimpleIndexEntry& used : index.opened && entry.body && hash ? ReadSimpleIndex(index.bytes).entries
+                                                                                   : std::vector<SimpleIndexEntry>{}) {
+                if (used.hash != *hash || !used.lastUsed) continue;
+                entry.lastUsed = used.lastUsed;
+                break;
+            }
+        }
     } catch (const std::exception& e) {
-        CacheEntry entry;
+        entry = {};
         entry.findings.Add(Damaged, std::string("not read: ") + e.what());
-        return entry;
     }
+    contents.entries.push_back(std::move(entry));
+    return contents;
 }
 
 SimpleIndex ReadSimpleIndex(Bytes bytes) {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cache/CacheEntry.h"
+#include "cache/CacheReader.h"
 
 namespace snapsift {
 
@@ -24,9 +24,12 @@ bool IsSimpleEntryName(std::string_view fileName);
 // little-endian number); nothing for a name that carries none ("todelete_" and a random number).
 std::optional<std::uint64_t> SimpleEntryHash(std::string_view fileName);
 
-// One "_0" file. `body` places stream 1 in the file itself (file = fileName as given). Never
-// throws; what could not be read is said in `note`.
-CacheEntry ReadSimpleEntry(std::string_view fileName, std::span<const std::uint8_t> bytes);
+// The entry file `name` ("<hash>_0"); its body is placed in the file itself. Its last-used time
+// is taken from index-dir/the-real-index when the source gives it (what is wrong with the index
+// is no finding of the entry). When `wanted` is given, the file's head is read first, and no entry
+// is given for a file that is none, or whose key is not wanted. An entry file that could not be
+// read is given as an entry with no URL, and why. Never throws.
+CacheContents ReadSimpleCache(CacheSource& files, std::string_view name, const CacheWanted& wanted = {});
 
 struct SimpleIndexEntry {
     std::uint64_t hash = 0;             // as SimpleEntryHash gives it for the entry's file
@@ -41,10 +44,6 @@ struct SimpleIndex {
 
 // index-dir/the-real-index.
 SimpleIndex ReadSimpleIndex(std::span<const std::uint8_t> bytes);
-
-// The URL in a Chromium cache key: the text after the last space of a split key
-// ("1/0/_dk_<site> <site> <url>"), else the key without a leading "<digits>/<digits>/".
-std::string UrlFromChromiumKey(std::string_view key);
 
 // Whether bytes begin as a simple-cache entry file does (its magic number).
 bool IsSimpleEntryStart(std::span<const std::uint8_t> head);

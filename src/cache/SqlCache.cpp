@@ -10,7 +10,6 @@
 #include "cache/CacheBytes.h"
 #include "cache/ChromiumKeyHash.h"
 #include "cache/ResponseInfo.h"
-#include "cache/SimpleCache.h"  // UrlFromChromiumKey
 
 namespace snapsift {
 
@@ -19,6 +18,10 @@ namespace {
 using namespace cachebytes;
 
 constexpr std::size_t kDatabaseHeaderSize = 100;
+
+// What is beside the shard: its "-wal" sibling as far as is known (Unknown), or none, or an empty
+// one (AbsentOrEmpty: the main file holds every row).
+enum class SqlWal { Unknown, AbsentOrEmpty };
 
 // A bound on the work a database may ask of SQLite: a progress check every kStepsPerCheck of its
 // steps, and a number of checks that grows with the database's size, so that a hostile schema or
@@ -201,8 +204,8 @@ CacheEntry ReadResource(Connection& connection, sqlite3_stmt* row, sqlite3_stmt*
     return entry;
 }
 
-SqlCacheContents Read(Bytes bytes, std::string_view fileName, SqlWal wal) {
-    SqlCacheContents contents;
+CacheContents Read(Bytes bytes, std::string_view fileName, SqlWal wal) {
+    CacheContents contents;
     if (bytes.size() < kDatabaseHeaderSize) {
         contents.findings.Add(Damaged,
                               "cut short: " + std::to_string(bytes.size()) + " bytes, no whole database header");
@@ -294,17 +297,34 @@ SqlCacheContents Read(Bytes bytes, std::string_view fileName, SqlWal wal) {
     return contents;
 }
 
-}  // namespace
-
 // Out of memory for a copy, a key or a note is the only exception the reader can meet.
-SqlCacheContents ReadSqlCache(Bytes databaseBytes, std::string_view fileName, SqlWal wal) {
+CacheContents ReadShard(Bytes databaseBytes, std::string_view fileName, SqlWal wal) {
     try {
         return Read(databaseBytes, fileName, wal);
     } catch (const std::exception& e) {
-        SqlCacheContents contents;
+        CacheContents contents;
         contents.findings.Add(Damaged, std::string("not read: ") + e.what());
         return contents;
     }
+}
+
+}  // namespace
+
+CacheContents ReadSqlCache(CacheSource& files, std::string_view shardName) {
+    const std::string name(shardName);
+    const CacheFile shard = files.Read(name);
+    if (!shard.opened) return {};
+    // A shard in WAL mode loses no rows by being read alone when no WAL, or an empty one, is beside it.
+    SqlWal wal = SqlWal::Unknown;
+    if (IsSqliteWalMode(shard.bytes)) {
+        const CacheFile walFile = files.Read(name + "-wal", 0);
+        if (walFile.opened ? walFile.size == 0 : walFile.missing) wal = SqlWal::AbsentOrEmpty;
+    }
+    CacheContents contents = ReadShard(shard.bytes, name, wal);
+    if (const CacheFile journal = files.Read(name + "-journal", 0); journal.opened && journal.size > 0)
+        contents.unfinishedChange =
+            name + "-journal holds " + std::to_string(journal.size) + " bytes of an unfinished change";
+    return contents;
 }
 
 }  // namespace snapsift

@@ -5,11 +5,11 @@
 // held in memory: SQLite opens a private copy of them as an in-memory database, read-only, so
 // that nothing (no journal, WAL or lock file, no temporary file) is made anywhere.
 //
-// A shard's "-journal" or "-wal" sibling is not read: rows a WAL holds that were not yet copied
-// back into the main file are not in these bytes, and a non-empty rollback journal means the
-// main file may hold half of an unfinished change. A shard whose header says it is in WAL mode
-// is read as its main file alone, and its findings say so: as damage, unless the caller found
-// no "-wal" sibling or an empty one.
+// A shard's "-journal" or "-wal" sibling is opened, never read: rows a WAL holds that were not yet
+// copied back into the main file are not in the shard's bytes, and a non-empty rollback journal
+// means the main file may hold half of an unfinished change (unfinishedChange says so). A shard
+// whose header says it is in WAL mode is read as its main file alone, and its findings say so: as
+// damage, unless there is no "-wal" sibling or an empty one.
 #pragma once
 
 #include <algorithm>
@@ -19,19 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "cache/CacheEntry.h"
+#include "cache/CacheReader.h"
 
 namespace snapsift {
-
-struct SqlCacheContents {
-    // Every row of `resources`, in res_id order, doomed ones too (deleted). Each entry's body is
-    // in bodyBytes (its `body` place is none): its pieces put together in `start` order, when
-    // they run from byte 0 without a gap or an overlap; else the run from byte 0 as far as it
-    // goes, said in the entry's note. A row whose cache_key does not give its cache_key_hash
-    // (ChromiumKeyHash) says so in its entry's note.
-    std::vector<CacheEntry> entries;
-    Findings findings;  // what of the database could not be read, or how it was read; empty when all was read plainly
-};
 
 // Whether bytes begin as an SQLite database does ("SQLite format 3" and a NUL). Here, not with
 // the reader, so that a build without SQLite still knows an SQL cache when it meets one.
@@ -47,13 +37,12 @@ inline bool IsSqliteWalMode(std::span<const std::uint8_t> head) {
     return head.size() >= 20 && (head[18] == 2 || head[19] == 2);
 }
 
-// What the caller found beside the shard: its "-wal" sibling as far as it knows (Unknown), or
-// none, or an empty one (AbsentOrEmpty: the main file holds every row).
-enum class SqlWal { Unknown, AbsentOrEmpty };
-
-// One shard database; `fileName` ("sqldb0") names it and its siblings in notes. Never throws,
-// never writes anything.
-SqlCacheContents ReadSqlCache(std::span<const std::uint8_t> databaseBytes, std::string_view fileName,
-                             SqlWal wal = SqlWal::Unknown);
+// The shard database `shardName` ("sqldb0"), which names it and its siblings in notes: every row
+// of `resources`, in res_id order, doomed ones too (deleted). Each entry's body is in bodyBytes
+// (its `body` place is none): its pieces put together in `start` order, when they run from byte 0
+// without a gap or an overlap; else the run from byte 0 as far as it goes, said in the entry's
+// note. A row whose cache_key does not give its cache_key_hash (ChromiumKeyHash) says so in its
+// entry's note. No entry for a shard that will not open. Never throws, never writes anything.
+CacheContents ReadSqlCache(CacheSource& files, std::string_view shardName);
 
 }  // namespace snapsift

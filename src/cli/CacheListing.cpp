@@ -13,6 +13,7 @@
 #endif
 #include "platform/SystemError.h"
 #include "cache/HeldFile.h"
+#include "cache/CacheReader.h"
 #include "search/CacheFiles.h"
 #include "text/Utf8.h"
 
@@ -20,38 +21,35 @@ namespace snapsift {
 
 namespace {
 
-// What a reader found of the cache as a whole: damage goes into the listing's problem; notes
-// alone, into the note column of the rows it gave from `firstRow` on.
-void AddCacheFindings(CacheListing& listing, const Findings& findings, const std::string& prefix,
-                      std::size_t firstRow) {
-    if (findings.Damaged()) {
-        listing.problem.Add(Severity::Damaged, prefix + findings.Text());
-        return;
+// The rows of what a reader gave, in its order. `holder` names the file that holds each entry and
+// its body (none: the file of the body's place), `rowSource` where an entry whose body has no
+// place is.
+// What the reader found of the cache as a whole (cacheFindings): damage goes into the listing's
+// problem after `prefix`; notes alone, into the note column of each row it gave.
+void ListContents(CacheListing& listing, const CacheContents& contents, const HeldCacheSource& files,
+                  const Findings& cacheFindings, const std::string& prefix, const std::string& rowSource,
+                  const std::string& holder) {
+    const std::size_t firstRow = listing.rows.size();
+    for (const CacheEntry& entry : contents.entries) {
+        const HeldFile* bodyFile = files.Held(holder.empty() && entry.body ? entry.body->file : holder);
+        if (holder.empty() && bodyFile != nullptr && !bodyFile->Opened()) bodyFile = nullptr;
+        CacheListingRow& row = listing.rows.emplace_back();
+        const CachedBody body = BodyOf(entry, bodyFile);
+        row.bodyMd5 = body.md5;
+        row.findings = entry.findings;
+        row.source = entry.body ? BodyPlaceText(*entry.body) : rowSource;
+        if (entry.body) row.storedBytes = entry.body->length;
+        else if (entry.bodyBytes) row.storedBytes = entry.bodyBytes->size();
+        // A body the entry does not keep is no fault of the listing; one it keeps and cannot give is.
+        if (entry.body || !row.findings.Damaged())
+            row.findings.Add(Severity::Damaged, body.decoded.outcome == DecodedBody::Outcome::Unsupported
+                                                    ? body.decoded.note
+                                                    : body.problem);
+        row.entry = entry;
     }
-    for (std::size_t row = firstRow; row < listing.rows.size(); ++row) listing.rows[row].findings.Add(findings);
-}
-
-CacheListingRow RowOf(CacheEntry entry, const HeldFile* bodyFile, const std::string& entryFile) {
-    CacheListingRow row;
-    const CachedBody body = BodyOf(entry, bodyFile);
-    row.bodyMd5 = body.md5;
-    row.findings = entry.findings;
-    if (entry.body) {
-        row.storedBytes = entry.body->length;
-        row.source = BodyPlaceText(*entry.body);
-    } else if (entry.bodyBytes) {
-        row.storedBytes = entry.bodyBytes->size();
-        row.source = entryFile;
-    } else {
-        row.source = entryFile;
-    }
-    // A body the entry does not keep is no fault of the listing; one it keeps and cannot give is.
-    if (entry.body || !row.findings.Damaged())
-        row.findings.Add(Severity::Damaged, body.decoded.outcome == DecodedBody::Outcome::Unsupported
-                                                ? body.decoded.note
-                                                : body.problem);
-    row.entry = std::move(entry);
-    return row;
+    if (cacheFindings.Damaged()) listing.problem.Add(Severity::Damaged, prefix + cacheFindings.Text());
+    else
+        for (std::size_t row = firstRow; row < listing.rows.size(); ++row) listing.rows[row].findings.Add(cacheFindings);
 }
 
 struct FolderFiles {
@@ -100,55 +98,16 @@ bool Has(const std::vector<std::string>& names, std::string_view name) {
     return false;
 }
 
-// `index` is the cache's index, open and read in part already: each file is opened once.
-void ListBlockfile(const FolderFiles& listed, const std::string& folderPath, HeldFile index, CacheListing& listing) {
-    std::map<std::string, HeldFile, std::less<>> files;
-    index.ReadWhole();
-    files.emplace("index", std::move(index));
-    const BlockfileFiles held = [&](std::string_view name) -> std::optional<std::span<const std::uint8_t>> {
-        auto found = files.find(name);
-        if (found == files.end()) {
-            found = files.emplace(std::string(name), HeldFile()).first;
-            if (found->second.Open(*listed.folder, name, folderPath + std::string(name))) found->second.ReadWhole();
-        }
-        if (!found->second.Opened()) return std::nullopt;
-        return found->second.Bytes();
-    };
-    const BlockfileUnopened unopened = [&](std::string_view name) {
-        const auto found = files.find(name);
-        return found == files.end() || found->second.NoSuchFile() ? std::string() : found->second.Problem();
-    };
-    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held, {}, unopened);
-    Findings problems = contents.findings;
-    for (const auto& [name, file] : files)
-        if (file.Opened() && !file.Problem().empty()) problems.Add(Severity::Damaged, name + ": " + file.Problem());
-    for (const CacheEntry& entry : contents.entries) {
-        const HeldFile* bodyFile = nullptr;
-        if (entry.body) {
-            const auto found = files.find(entry.body->file);
-            if (found != files.end() && found->second.Opened()) bodyFile = &found->second;
-        }
-        listing.rows.push_back(RowOf(entry, bodyFile, "index"));
-    }
-    AddCacheFindings(listing, problems, "", 0);
-}
-
-void ListEntryFile(const VolumeFolder& folder, const std::string& folderPath, const std::string& prefix,
-                   const std::string& name, CacheFormat format, Cache2Folder cache2Folder, CacheListing& listing) {
-    HeldFile file;
-    CacheEntry entry;
-    entry.format = format;
-    if (file.Open(folder, name, folderPath + name)) file.ReadWhole();
-    if (!file.Opened()) {
-        entry.findings.Add(Severity::Damaged, file.Problem());
-    } else if (format == CacheFormat::ChromiumSimple) {
-        entry = ReadSimpleEntry(name, file.Bytes());
-    } else {
-        entry = ReadCache2Entry(name, file.Bytes(), cache2Folder);
-        entry.deleted = entry.deleted || cache2Folder == Cache2Folder::Doomed;
-    }
-    if (file.Opened() && !file.Whole()) entry.findings.Add(Severity::Damaged, file.Problem());
-    listing.rows.push_back(RowOf(std::move(entry), &file, prefix + name));
+// Each entry file `name` of a simple cache or a cache2 folder (the files held by `files`); a file
+// not read whole says so on its entry.
+void ListEntryFile(HeldCacheSource& files, const std::string& prefix, const std::string& name, CacheFormat format,
+                   Cache2Folder cache2Folder, CacheListing& listing) {
+    CacheContents contents = format == CacheFormat::ChromiumSimple ? ReadSimpleCache(files, name)
+                                                                   : ReadCache2(files, name, cache2Folder);
+    const HeldFile& file = *files.Held(name);
+    for (CacheEntry& entry : contents.entries)
+        if (file.Opened() && !file.Whole()) entry.findings.Add(Severity::Damaged, file.Problem());
+    ListContents(listing, contents, files, {}, "", prefix + name, name);
 }
 
 void ListCache2Folder(Volume& volume, const VolumeFolder& root, const std::string& path, const std::string& prefix,
@@ -160,35 +119,12 @@ void ListCache2Folder(Volume& volume, const VolumeFolder& root, const std::strin
         return;
     }
     if (listed.failed) listing.problem.Add(Severity::Damaged, prefix + " could not be listed to its end");
+    HeldCacheSource files(*listed.folder, path);
     for (const std::string& name : listed.files) {
         if (IsCache2EntryFileName(name, which))
-            ListEntryFile(*listed.folder, path, prefix, name, CacheFormat::FirefoxCache2, which, listing);
+            ListEntryFile(files, prefix, name, CacheFormat::FirefoxCache2, which, listing);
         else
             listing.notEntries.push_back(prefix + name);
-    }
-}
-
-// The simple cache keeps each entry's last-used time in index-dir/the-real-index only.
-void AddSimpleLastUsed(Volume& volume, const VolumeFolder& root, const FolderFiles& listed, const std::string& path,
-                       CacheListing& listing) {
-    const char separator = volume.Separator();
-    for (const auto& [name, identity] : listed.subfolders) {
-        if (name != "index-dir") continue;
-        SystemError error;
-        const std::string indexFolder = path + name + separator;
-        const std::unique_ptr<VolumeFolder> folder = volume.OpenBelow(root, indexFolder, identity, error);
-        HeldFile index;
-        if (!folder || !index.Open(*folder, "the-real-index", indexFolder + "the-real-index")) return;
-        index.ReadWhole();
-        const SimpleIndex read = ReadSimpleIndex(index.Bytes());
-        std::map<std::uint64_t, DateTime> lastUsed;
-        for (const SimpleIndexEntry& entry : read.entries)
-            if (entry.lastUsed) lastUsed.emplace(entry.hash, *entry.lastUsed);
-        for (CacheListingRow& row : listing.rows) {
-            const auto hash = row.entry.body ? SimpleEntryHash(row.entry.body->file) : std::nullopt;
-            const auto found = hash ? lastUsed.find(*hash) : lastUsed.end();
-            if (found != lastUsed.end()) row.entry.lastUsed = found->second;
-        }
     }
 }
 
@@ -280,7 +216,9 @@ CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const s
         row.findings.Add(fileProblems);
         listing.rows.push_back(std::move(row));
     }
-    AddCacheFindings(listing, problems, "", 0);
+    if (problems.Damaged()) listing.problem.Add(Severity::Damaged, problems.Text());
+    else
+        for (CacheListingRow& row : listing.rows) row.findings.Add(problems);
     return listing;
 }
 
@@ -298,15 +236,20 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
     if (!listed.folder) return listing;
 
     if (Has(listed.files, "index")) {
-        HeldFile index;
-        if (index.Open(*listed.folder, "index", path + "index") && index.ReadUpTo(4) &&
-            IsBlockfileIndexStart(index.Bytes())) {
+        HeldCacheSource files(*listed.folder, path);
+        const CacheFile index = files.Read("index", 4);
+        if (index.opened && IsBlockfileIndexStart(index.bytes)) {
             listing.isCache = true;
-            ListBlockfile(listed, path, std::move(index), listing);
+            const CacheContents contents = ReadBlockfileCache(files);
+            Findings problems;
+            problems.Add(Severity::Damaged, contents.indexUnusable);
+            problems.Add(contents.findings);
+            problems.Add(files.NotWhole());
+            ListContents(listing, contents, files, problems, "", "index", "");
             return listing;
         }
         // An index that will not open may be a blockfile cache's: said, whatever the folder is.
-        if (!index.Opened()) listing.problem.Add(Severity::Damaged, "index: " + index.Problem());
+        if (!index.opened) listing.problem.Add(Severity::Damaged, "index: " + index.problem);
     }
     // Firefox: the cache2 folder with entries/ (and doomed/), or entries/ itself.
     for (const auto& [name, identity] : listed.subfolders) {
@@ -322,27 +265,20 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
     }
 #ifdef SNAPSIFT_SQLITE
     // Chromium's SQL cache: every shard database of the folder, in listing order.
+    HeldCacheSource shards(*listed.folder, path);
     for (const std::string& name : listed.files) {
         if (!IsSqlShardName(name)) continue;
-        HeldFile shard;
-        if (!shard.Open(*listed.folder, name, path + name)) {
-            listing.problem.Add(Severity::Damaged, name + ": " + shard.Problem());
+        const CacheFile head = shards.Read(name, 16);
+        if (!head.opened) {
+            listing.problem.Add(Severity::Damaged, name + ": " + head.problem);
             continue;
         }
-        if (!shard.ReadUpTo(16) || !IsSqliteDatabaseStart(shard.Bytes())) continue;
+        if (!IsSqliteDatabaseStart(head.bytes)) continue;
         listing.isCache = true;
-        shard.ReadWhole();
-        listing.problem.Add(Severity::Damaged, shard.Problem().empty() ? std::string() : name + ": " + shard.Problem());
-        SqlWal wal = SqlWal::Unknown;
-        if (IsSqliteWalMode(shard.Bytes())) {
-            SystemError walError;
-            const auto walFile = listed.folder->OpenFile(name + "-wal", path + name + "-wal", walError);
-            if (walFile ? walFile->Size() == 0 : NoSuchFile(walError)) wal = SqlWal::AbsentOrEmpty;
-        }
-        const SqlCacheContents contents = ReadSqlCache(shard.Bytes(), name, wal);
-        const std::size_t firstRow = listing.rows.size();
-        for (const CacheEntry& entry : contents.entries) listing.rows.push_back(RowOf(entry, &shard, name));
-        AddCacheFindings(listing, contents.findings, name + ": ", firstRow);
+        const CacheContents contents = ReadSqlCache(shards, name);
+        const std::string& problem = shards.Held(name)->Problem();
+        listing.problem.Add(Severity::Damaged, problem.empty() ? std::string() : name + ": " + problem);
+        ListContents(listing, contents, shards, contents.findings, name + ": ", name, name);
     }
     if (listing.isCache) return listing;
 #endif
@@ -351,20 +287,22 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
         simple = simple || IsSimpleEntryName(name);
         cache2 = cache2 || IsCache2EntryFileName(name, Cache2Folder::Entries);
     }
-    if (simple) {
-        listing.isCache = true;
-        for (const std::string& name : listed.files)
-            if (IsSimpleEntryName(name))
-                ListEntryFile(*listed.folder, path, "", name, CacheFormat::ChromiumSimple, Cache2Folder::Entries, listing);
-        AddSimpleLastUsed(volume, *listed.folder, listed, path, listing);
-    } else if (cache2) {
-        listing.isCache = true;
-        for (const std::string& name : listed.files) {
-            if (IsCache2EntryFileName(name, Cache2Folder::Entries))
-                ListEntryFile(*listed.folder, path, "", name, CacheFormat::FirefoxCache2, Cache2Folder::Entries, listing);
-            else
-                listing.notEntries.push_back(name);
-        }
+    HeldCacheSource files(*listed.folder, path);
+    for (const auto& [name, identity] : listed.subfolders) {
+        // The simple cache keeps each entry's last-used time in index-dir/the-real-index only.
+        SystemError error;
+        if (simple && name == "index-dir")
+            files.AddFolder(name, volume.OpenBelow(*listed.folder, path + name + separator, identity, error),
+                            path + name + separator);
+    }
+    if (simple || cache2) listing.isCache = true;
+    for (const std::string& name : listed.files) {
+        if (simple && IsSimpleEntryName(name))
+            ListEntryFile(files, "", name, CacheFormat::ChromiumSimple, Cache2Folder::Entries, listing);
+        else if (!simple && IsCache2EntryFileName(name, Cache2Folder::Entries))
+            ListEntryFile(files, "", name, CacheFormat::FirefoxCache2, Cache2Folder::Entries, listing);
+        else if (!simple && cache2)
+            listing.notEntries.push_back(name);
     }
     return listing;
 }

@@ -22,10 +22,6 @@ namespace snapsift {
 
 namespace {
 
-// What a simple-cache entry file is read for before its key says whether it holds a photo: its
-// header and the key (a few hundred bytes), with room to spare.
-constexpr std::size_t kSimpleHead = 16 * 1024;
-
 std::string FormatName(CacheFormat format) {
     switch (format) {
     case CacheFormat::ChromiumBlockfile: return "Chromium blockfile cache";
@@ -146,127 +142,69 @@ void EvidenceRecorder::ProcessCacheFile(const VolumeFolder& folder, const std::s
         ExamineEntryFile(folder, fullPath, fileName, kind);
 }
 
+std::function<void(const HeldFile&)> EvidenceRecorder::BeforeCacheRead() {
+    return [this](const HeldFile& file) {
+        if (!file.AccessTimeKept()) host_.AccessTimeNotKept(file.FullPath());
+        if (afterOpen_) afterOpen_(file.FullPath());
+    };
+}
+
 void EvidenceRecorder::ExamineEntryFile(const VolumeFolder& folder, const std::string& fullPath,
                                      const std::string& fileName, CacheFileKind kind) {
     // A doomed entry is read even when such entries are not reported, so that the run can say how
     // many photos it left out.
     const bool doomed = kind == CacheFileKind::Cache2Doomed;
-    HeldFile file;
-    const auto unreadable = [&](const std::string& why) { UrlUnreadable(fullPath, why); };
-    if (!file.Open(folder, fileName, fullPath)) {
-        // A name like a cache entry's that could not be opened may have held a photo.
-        if (!file.Missing() && !doomed) unreadable(file.Problem());
-        return;
-    }
-    if (!file.AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
-    if (afterOpen_) afterOpen_(fullPath);
-
-    CacheEntry cached;
-    if (kind == CacheFileKind::SimpleEntry) {
-        file.ReadUpTo(kSimpleHead);
-        if (!IsSimpleEntryStart(file.Bytes())) {
-            // Not a cache entry (or nothing of it could be read).
-            if (!file.Problem().empty()) unreadable(file.Problem());
-            return;
-        }
-        if (const std::optional<std::string> key = SimpleEntryKey(file.Bytes())) {
-            if (!PhotoOfCachedUrl(UrlFromChromiumKey(*key))) return;
-        }
-        file.ReadWhole();
-        cached = ReadSimpleEntry(fileName, file.Bytes());
-    } else {
-        file.ReadWhole();
-        cached = ReadCache2Entry(fileName, file.Bytes(), doomed ? Cache2Folder::Doomed : Cache2Folder::Entries);
-        cached.deleted = cached.deleted || doomed;
-        // A doomed entry is named by a number, as other files are: one with no key is no entry.
-        if (doomed && (cached.key.empty() || (cached.url.empty() && !host_.IncludeDeletedCacheEntries()))) return;
-    }
-    if (cached.url.empty()) {
-        Findings why = cached.findings;
-        why.Add(Severity::Damaged, file.Problem());
-        unreadable(why.Text());
-        return;
-    }
-    const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
-    if (!photo || LeftOutAsDeleted(cached, fullPath)) return;
-    RecordCachedPhoto(cached, *photo, &file, fullPath);
+    HeldCacheSource files(folder, fullPath.substr(0, fullPath.size() - fileName.size()), BeforeCacheRead());
+    // Only an entry file whose key names a photo is read whole.
+    const CacheWanted photoKey = [](const CacheEntry& cached) { return PhotoOfCachedUrl(cached.url).has_value(); };
+    CacheContents contents = kind == CacheFileKind::SimpleEntry
+                                 ? ReadSimpleCache(files, fileName, photoKey)
+                                 : ReadCache2(files, fileName, doomed ? Cache2Folder::Doomed : Cache2Folder::Entries);
+    const HeldFile& file = *files.Held(fileName);
+    if (file.Missing()) return;
+    // A doomed entry is named by a number, as other files are: one with no key is no entry.
+    std::erase_if(contents.entries, [&](const CacheEntry& cached) {
+        return doomed && (cached.key.empty() || (cached.url.empty() && !host_.IncludeDeletedCacheEntries()));
+    });
+    RecordCacheContents(contents, {}, {.path = fullPath, .entryFile = &file}, files);
 }
 
 void EvidenceRecorder::ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath,
                                     const std::string& fileName) {
-    HeldFile file;
-    if (!file.Open(folder, fileName, fullPath)) {
+    const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
+    HeldCacheSource files(folder, folderPath, BeforeCacheRead());
+    const CacheFile head = files.Read(fileName, 16);
+    if (!head.opened) {
         // A shard that will not open may have held photos.
-        if (!file.Missing()) CachePartUnreadable(fullPath, "part of the cache could not be read: " + file.Problem());
+        if (!files.Held(fileName)->Missing())
+            CachePartUnreadable(fullPath, "part of the cache could not be read: " + head.problem);
         return;
     }
-    if (!file.AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
-    if (afterOpen_) afterOpen_(fullPath);
-    file.ReadUpTo(16);
-    if (!IsSqliteDatabaseStart(file.Bytes())) return;
+    if (!IsSqliteDatabaseStart(head.bytes)) return;
 #ifdef SNAPSIFT_SQLITE
-    file.ReadWhole();
-    // A shard in WAL mode loses no rows by being read alone when no WAL, or an empty one, is beside it.
-    SqlWal wal = SqlWal::Unknown;
-    if (IsSqliteWalMode(file.Bytes())) {
-        bool none = false;
-        const auto walFile = OpenSibling(folder, fullPath, fileName, "-wal", none);
-        if (walFile ? walFile->Size() == 0 : none) wal = SqlWal::AbsentOrEmpty;
-    }
+    // A folder of a disk image opens only the names its listing has given so far, and a sibling
+    // is listed after the file: its absence is told by the folder opened again for its files.
+    files.SetReopen([&]() -> std::unique_ptr<VolumeFolder> {
+        const std::optional<FileIdentity> identity = folder.Identity();
+        if (walkRoot_ == nullptr || !identity || folderPath == walkRootPath_) return nullptr;
+        SystemError error;
+        return walkVolume_->OpenBelowForFiles(*walkRoot_, folderPath, *identity, error);
+    });
+    const CacheContents contents = ReadSqlCache(files, fileName);
+    const HeldFile& shard = *files.Held(fileName);
     Findings problems;
-    problems.Add(Severity::Damaged, file.Problem());
-    const SqlCacheContents contents = ReadSqlCache(file.Bytes(), fileName, wal);
+    problems.Add(Severity::Damaged, shard.Problem());
     problems.Add(contents.findings);
-    if (problems.Damaged()) CachePartUnreadable(fullPath, "part of the cache could not be read: " + problems.Text());
-    // A rollback journal that holds anything: the browser stopped in the middle of a change, and
-    // the main file may hold half of it.
-    std::string writing;
-    const std::string journalName = fileName + "-journal";
-    bool noJournal = false;
-    if (const auto journal = OpenSibling(folder, fullPath, fileName, "-journal", noJournal);
-        journal && journal->Size() > 0)
-        writing = std::string(kWritingWhenStopped) + journalName + " holds " + std::to_string(journal->Size()) +
-                  " bytes of an unfinished change";
-    AddStatus(writing, NotesText(problems));
-    const std::string timesOf = SharedFileText(fileName, contents.entries.size());
-    for (const CacheEntry& cached : contents.entries) {
-        if (cached.url.empty()) {
-            UrlUnreadable(fullPath, cached.findings.Text());
-            continue;
-        }
-        const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
-        if (!photo || LeftOutAsDeleted(cached, fullPath)) continue;
-        RecordCachedPhoto(cached, *photo, &file, fullPath, timesOf, writing);
-    }
+    RecordCacheContents(contents, problems,
+                        {.path = fullPath, .holder = &shard, .timesOf = SharedFileText(fileName, contents.entries.size())},
+                        files);
 #else
     // This build reads no SQLite databases: the cache is named, once for its folder, and its
     // photos are missing from the report.
-    (void)folder;
-    const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
     if (!unreadableCaches_.insert(folderPath).second) return;
     tally_.gaps.Add(&EvidenceGaps::cachesNotReadable, folderPath + " (Chromium SQL cache)", separator_);
     host_.CacheProblem(fullPath, "this build cannot read Chromium's SQL cache: the photos it holds are not searched");
 #endif
-}
-
-std::unique_ptr<VolumeFile> EvidenceRecorder::OpenSibling(const VolumeFolder& folder, const std::string& fullPath,
-                                                        const std::string& fileName, const std::string& suffix,
-                                                        bool& surelyNone) {
-    surelyNone = false;
-    SystemError error;
-    if (auto sibling = folder.OpenFile(fileName + suffix, fullPath + suffix, error)) return sibling;
-    if (!NoSuchFile(error)) return nullptr;
-    // A folder of a disk image opens only the names its listing has given so far, and a sibling
-    // is listed after the file: its absence is told by the folder opened again for its files.
-    const std::optional<FileIdentity> identity = folder.Identity();
-    const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
-    if (walkRoot_ == nullptr || !identity || folderPath == walkRootPath_) return nullptr;
-    const std::unique_ptr<VolumeFolder> again =
-        walkVolume_->OpenBelowForFiles(*walkRoot_, folderPath, *identity, error);
-    if (!again) return nullptr;
-    if (auto sibling = again->OpenFile(fileName + suffix, fullPath + suffix, error)) return sibling;
-    surelyNone = NoSuchFile(error);
-    return nullptr;
 }
 
 void EvidenceRecorder::ReadIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath,
@@ -428,79 +366,54 @@ void EvidenceRecorder::ExamineBlockfileCache(const VolumeFolder& folder, const s
     constexpr std::string_view kIndexName = "index", kEntriesName = "data_1";
     const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
     if (blockfileCachesRead_.contains(folderPath)) return;
-    std::map<std::string, HeldFile, std::less<>> files;
+    HeldCacheSource files(folder, folderPath, BeforeCacheRead());
     bool indexCounted = false;  // an index that would not open, counted when the walk met it
     if (fileName == kIndexName) {
-        HeldFile index;
-        if (!index.Open(folder, kIndexName, fullPath)) {
+        const CacheFile index = files.Read(kIndexName, 4);
+        if (!index.opened || !IsBlockfileIndexStart(index.bytes)) {
             // Held, so that data_1 met later does not open it again; it may be the cache's index.
-            if (index.Missing()) return;
-            CachePartUnreadable(fullPath, "the cache's index could not be read: " + index.Problem());
-            heldIndex_ = HeldIndex{folderPath, std::move(index)};
+            if (files.Held(kIndexName)->Missing()) return;
+            if (!index.opened) CachePartUnreadable(fullPath, "the cache's index could not be read: " + index.problem);
+            heldIndex_ = HeldIndex{folderPath, files.Take(kIndexName)};
             return;
         }
-        index.ReadUpTo(4);
-        if (!IsBlockfileIndexStart(index.Bytes())) {
-            heldIndex_ = HeldIndex{folderPath, std::move(index)};
-            return;
-        }
-        files.emplace(std::string(kIndexName), std::move(index));
     } else {
-        HeldFile entries;
-        if (!entries.Open(folder, kEntriesName, fullPath)) return;
-        entries.ReadUpTo(4);
-        if (!IsBlockfileDataStart(entries.Bytes())) return;
-        files.emplace(std::string(kEntriesName), std::move(entries));
+        const CacheFile entries = files.Read(kEntriesName, 4);
+        if (!entries.opened || !IsBlockfileDataStart(entries.bytes)) return;
         if (heldIndex_ && heldIndex_->folderPath == folderPath) {
             indexCounted = !heldIndex_->file.Opened();
-            files.emplace(std::string(kIndexName), std::move(heldIndex_->file));
+            files.Adopt(std::string(kIndexName), std::move(heldIndex_->file));
         }
     }
     heldIndex_.reset();
     blockfileCachesRead_.insert(folderPath);
-    const std::string indexPath = folderPath + std::string(kIndexName);
 
-    // Each file of the cache opened once and held while the cache is read.
-    const BlockfileFiles held = [&](std::string_view name) -> std::optional<std::span<const std::uint8_t>> {
-        auto found = files.find(name);
-        if (found == files.end()) {
-            found = files.emplace(std::string(name), HeldFile()).first;
-            found->second.Open(folder, name, folderPath + std::string(name));
-        } else if (found->second.Whole() || !found->second.Problem().empty()) {
-            return found->second.Opened() ? std::optional(found->second.Bytes()) : std::nullopt;
-        }
-        HeldFile& file = found->second;
-        if (!file.Opened()) return std::nullopt;
-        if (!file.AccessTimeKept()) host_.AccessTimeNotKept(file.FullPath());
-        if (afterOpen_) afterOpen_(file.FullPath());
-        file.ReadWhole();
-        return file.Bytes();
-    };
     // A body, and the file that holds it, is read only for an entry that may be a photo's: one
     // whose URL names a photo, or one whose URL cannot be read (said with all that was read of it).
-    const BlockfileWanted mayBePhoto = [](const CacheEntry& cached) {
+    const CacheWanted mayBePhoto = [](const CacheEntry& cached) {
         return cached.url.empty() || (!cached.key.starts_with("Range_") && PhotoOfCachedUrl(cached.url));
     };
-    // A file the folder holds that will not open is said with why.
-    const BlockfileUnopened unopened = [&](std::string_view name) {
-        const auto found = files.find(name);
-        return found == files.end() || found->second.NoSuchFile() ? std::string() : found->second.Problem();
-    };
-    const BlockfileCacheContents contents = ReadBlockfileCacheContents(held, mayBePhoto, unopened);
-    // What the cache as a whole lacks: entries its table no longer reaches, files not read whole.
-    // (Why the index could not be used comes first; an index counted already is not counted again.)
-    Findings cacheProblems;
-    for (std::size_t i = indexCounted && contents.indexUnusable ? 1 : 0; i < contents.findings.All().size(); ++i)
-        cacheProblems.Add(contents.findings.All()[i].severity, contents.findings.All()[i].text);
-    for (const auto& [name, file] : files)
-        if (file.Opened() && !file.Problem().empty()) cacheProblems.Add(Severity::Damaged, name + ": " + file.Problem());
-    if (cacheProblems.Damaged())
-        CachePartUnreadable(indexPath, "part of the cache could not be read: " + cacheProblems.Text());
+    const CacheContents contents = ReadBlockfileCache(files, mayBePhoto);
+    // What the cache as a whole lacks: entries its table no longer reaches, files not read whole;
+    // an index counted already is not counted again.
+    Findings problems;
+    if (!indexCounted) problems.Add(Severity::Damaged, contents.indexUnusable);
+    problems.Add(contents.findings);
+    problems.Add(files.NotWhole());
+    RecordCacheContents(contents, problems, {.path = folderPath + std::string(kIndexName), .folderPath = folderPath},
+                        files);
+}
 
+void EvidenceRecorder::RecordCacheContents(const CacheContents& contents, const Findings& cacheProblems,
+                                           const CacheWhere& at, const HeldCacheSource& files) {
+    if (cacheProblems.Damaged())
+        CachePartUnreadable(at.path, "part of the cache could not be read: " + cacheProblems.Text());
     std::string cacheStatus;
-    if (contents.indexUnusable)
+    if (!contents.indexUnusable.empty())
         AddStatus(cacheStatus, "the cache's index is damaged: its entries were read from data_1 block by block");
     if (contents.crashed) AddStatus(cacheStatus, std::string(kWritingWhenStopped) + "its index was not closed cleanly");
+    if (!contents.unfinishedChange.empty())
+        AddStatus(cacheStatus, std::string(kWritingWhenStopped) + contents.unfinishedChange);
     AddStatus(cacheStatus, NotesText(cacheProblems));
     // How many entries' bodies each block file holds: their times are the block file's.
     std::map<std::string, std::size_t, std::less<>> bodiesIn;
@@ -509,19 +422,21 @@ void EvidenceRecorder::ExamineBlockfileCache(const VolumeFolder& folder, const s
 
     for (const CacheEntry& cached : contents.entries) {
         if (cached.url.empty()) {
-            UrlUnreadable(indexPath, cached.findings.Text());
+            Findings why = cached.findings;
+            if (at.entryFile != nullptr && at.entryFile->Opened()) why.Add(Severity::Damaged, at.entryFile->Problem());
+            UrlUnreadable(at.path, why.Text());
             continue;
         }
         // A sparse child holds a range of its parent's body, never a photo of its own.
-        if (cached.key.starts_with("Range_")) continue;
+        if (cached.format == CacheFormat::ChromiumBlockfile && cached.key.starts_with("Range_")) continue;
         const std::optional<CachedPhoto> photo = PhotoOfCachedUrl(cached.url);
-        if (!photo || LeftOutAsDeleted(cached, indexPath)) continue;
-        const HeldFile* bodyFile = nullptr;
-        std::string bodyPath = indexPath, timesOf;
-        if (cached.body) {
-            const auto found = files.find(cached.body->file);
-            if (found != files.end() && found->second.Opened()) bodyFile = &found->second;
-            bodyPath = folderPath + BodyPlaceText(*cached.body);
+        if (!photo || LeftOutAsDeleted(cached, at.path)) continue;
+        const HeldFile* bodyFile = at.entryFile != nullptr ? at.entryFile : at.holder;
+        std::string bodyPath = at.path, timesOf = at.timesOf;
+        if (cached.body && !at.folderPath.empty()) {
+            bodyFile = files.Held(cached.body->file);
+            if (bodyFile != nullptr && !bodyFile->Opened()) bodyFile = nullptr;
+            bodyPath = at.folderPath + BodyPlaceText(*cached.body);
             if (cached.body->block) timesOf = SharedFileText(cached.body->file, bodiesIn[cached.body->file]);
         }
         RecordCachedPhoto(cached, *photo, bodyFile, bodyPath, timesOf, cacheStatus);

@@ -77,10 +77,22 @@ private:
     // A Chromium blockfile cache, met through its index or its entry file data_1.
     void ExamineBlockfileCache(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
     void ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
-    // The file named after a cache file's own name and `suffix` ("-wal", "-journal"), opened beside
-    // it; nothing when there is none, and `surelyNone` then says whether that is known.
-    std::unique_ptr<VolumeFile> OpenSibling(const VolumeFolder& folder, const std::string& fullPath,
-                                            const std::string& fileName, const std::string& suffix, bool& surelyNone);
+    // What is told of each cache file once it is open and before its first byte is read.
+    std::function<void(const HeldFile&)> BeforeCacheRead();
+    // Where a cache reader's entries lie: `path` names the cache in what could not be read (its
+    // index, its database, its entry file); a body's place follows folderPath (blockfile). The
+    // file holding the entry (entryFile: simple, cache2), or every entry's body (holder: SQL, whose
+    // entries' times are those of the file timesOf names).
+    struct CacheWhere {
+        std::string path{}, folderPath{};
+        const HeldFile* entryFile = nullptr;
+        const HeldFile* holder = nullptr;
+        std::string timesOf{};
+    };
+    // Each photo a cache reader gave recorded, the cache's damage (cacheProblems) named once and
+    // its notes said on each of its entries; an entry whose URL could not be read counted.
+    void RecordCacheContents(const CacheContents& contents, const Findings& cacheProblems, const CacheWhere& at,
+                             const HeldCacheSource& files);
     // Part of a cache that could not be read, or an entry whose URL could not be: counted and told.
     void CachePartUnreadable(const std::string& where, const std::string& problem);
     void UrlUnreadable(const std::string& where, const std::string& why);

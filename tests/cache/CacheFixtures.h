@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cache/CacheEntry.h"
+#include "cache/CacheReader.h"
 #include "support/TempTree.h"  // ReadBytes
 
 namespace snapsift::test {
@@ -48,5 +48,14 @@ inline std::optional<Severity> SeverityOf(const Findings& findings, std::string_
 // lies in `bodyFile` (the bytes of the file it names) and holds the body as sent, which decodes
 // to the served MD5; and every time it gives falls in the minute the caches were made.
 void ExpectAsServed(const CacheEntry& entry, std::string_view bodyFile, std::string_view keyPrefix);
+
+// The one entry a reader gives for the entry file `name` holding `bytes` (`read` the reader, as
+// ReadSimpleCache or ReadCache2 is called), or the contents of a reader of a shard.
+template <typename Read>
+CacheContents ReadFile(const Read& read, const std::string& name, const std::string& bytes) {
+    MemoryCacheSource source;
+    source.files[name] = bytes;
+    return read(source, name);
+}
 
 }  // namespace snapsift::test

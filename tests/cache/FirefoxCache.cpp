@@ -21,7 +21,9 @@ TEST(Cache2, EveryEntryAsServedInEntriesAndInDoomed) {
         // The same file found in doomed/ under the random number the browser gives it there.
         for (const auto folder : {Cache2Folder::Entries, Cache2Folder::Doomed}) {
             const bool doomed = folder == Cache2Folder::Doomed;
-            const CacheEntry entry = ReadCache2Entry(doomed ? "2147483647" : name, AsBytes(bytes), folder);
+            const CacheEntry entry =
+                test::ReadFile([&](CacheSource& files, const std::string& named) { return ReadCache2(files, named, folder); },
+                               doomed ? "2147483647" : name, bytes).entries.at(0);
             EXPECT_EQ(entry.findings.Text(), "");
             EXPECT_EQ(entry.format, CacheFormat::FirefoxCache2);
             EXPECT_EQ(entry.deleted, doomed);
@@ -110,7 +112,9 @@ TEST(Cache2, DamagedEntries) {
         SCOPED_TRACE(row.name);
         std::string bytes = good;
         row.change(bytes);
-        const CacheEntry entry = ReadCache2Entry(name, AsBytes(bytes));
+        const CacheEntry entry =
+            test::ReadFile([](CacheSource& files, const std::string& named) { return ReadCache2(files, named); }, name,
+                           bytes).entries.at(0);
         EXPECT_EQ(test::SeverityOf(entry.findings, row.note), Severity::Damaged) << entry.findings.Text();
         EXPECT_EQ(entry.url == url, row.keepsUrl);
         EXPECT_EQ(entry.body ? entry.body->length : 0, row.bodyLength);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "CacheFixtures.h"
+#include "cache/ResponseInfo.h"
 #include "cache/SimpleCache.h"
 
 namespace snapsift {
@@ -13,6 +14,8 @@ namespace {
 using test::AsBytes;
 using enum Severity;
 
+const auto kReadSimple = [](CacheSource& files, const std::string& name) { return ReadSimpleCache(files, name); };
+
 TEST(SimpleCache, EveryEntryAsServedAlsoUnderItsDeletionNames) {
     std::vector<std::uint64_t> hashes;
     for (const auto& file : std::filesystem::directory_iterator(test::FixturePath("chromium-simple"))) {
@@ -21,7 +24,7 @@ TEST(SimpleCache, EveryEntryAsServedAlsoUnderItsDeletionNames) {
         SCOPED_TRACE(name);
         const std::string bytes = test::ReadBytes(file.path());
         for (const std::string& asNamed : {name, "todelete_" + name + "_7", "todelete_" + name.substr(0, 16)}) {
-            const CacheEntry entry = ReadSimpleEntry(asNamed, AsBytes(bytes));
+            const CacheEntry entry = test::ReadFile(kReadSimple, asNamed, bytes).entries.at(0);
             EXPECT_EQ(entry.findings.Text(), "");
             EXPECT_EQ(entry.deleted, asNamed != name);
             EXPECT_TRUE(entry.requestTime && entry.responseTime);
@@ -105,7 +108,7 @@ TEST(SimpleCache, DamagedEntriesGiveWhatCanBeReadAndSaySo) {
         SCOPED_TRACE(row.what);
         std::string bytes = whole;
         row.damage(bytes);
-        const CacheEntry entry = ReadSimpleEntry(row.fileName, AsBytes(bytes));
+        const CacheEntry entry = test::ReadFile(kReadSimple, row.fileName, bytes).entries.at(0);
         EXPECT_EQ(test::SeverityOf(entry.findings, row.note), row.severity) << entry.findings.Text();
         ASSERT_EQ(entry.body.has_value(), row.body.has_value());
         if (entry.body) {

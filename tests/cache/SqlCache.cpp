@@ -68,7 +68,7 @@ std::string PutPieces(std::initializer_list<std::pair<int, int>> ranges) {
     return sql;
 }
 
-const CacheEntry* Find(const SqlCacheContents& contents, std::string_view urlEnd) {
+const CacheEntry* Find(const CacheContents& contents, std::string_view urlEnd) {
     for (const auto& entry : contents.entries)
         if (entry.url.ends_with(urlEnd)) return &entry;
     return nullptr;
@@ -78,7 +78,7 @@ TEST(SqlCache, EveryEntryAsServed) {
     std::set<std::string> urls;
     for (const char* shard : kShards) {
         SCOPED_TRACE(shard);
-        const SqlCacheContents contents = ReadSqlCache(AsBytes(test::FixtureFile(shard)), "sqldb");
+        const CacheContents contents = test::ReadFile(ReadSqlCache, "sqldb", test::FixtureFile(shard));
         EXPECT_EQ(contents.findings.Text(), "");
         EXPECT_FALSE(contents.entries.empty());
         for (const CacheEntry& entry : contents.entries) {
@@ -103,7 +103,7 @@ TEST(SqlCache, EveryEntryAsServed) {
 
 TEST(SqlCache, AlteredRowsOfTheLargePhoto) {
     const std::string shard = test::FixtureFile("chromium-sql/sqldb1");
-    const std::string stored = *Find(ReadSqlCache(AsBytes(shard), "sqldb1"), kLargePhoto)->bodyBytes;
+    const std::string stored = *Find(test::ReadFile(ReadSqlCache, "sqldb1", shard), kLargePhoto)->bodyBytes;
     ASSERT_EQ(stored.size(), 24000u);
     const struct {
         const char* name;
@@ -153,7 +153,7 @@ TEST(SqlCache, AlteredRowsOfTheLargePhoto) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const SqlCacheContents contents = ReadSqlCache(AsBytes(Altered(shard, row.sql)), "sqldb1");
+        const CacheContents contents = test::ReadFile(ReadSqlCache, "sqldb1", Altered(shard, row.sql));
         EXPECT_EQ(contents.findings.Text(), "");
         EXPECT_EQ(contents.entries.size(), 5u);
         const CacheEntry* photo = Find(contents, kLargePhoto);
@@ -182,7 +182,7 @@ TEST(SqlCache, DamagedDatabases) {
         std::size_t entries;  // how many entries are read
         std::size_t whole;    // how many of them whole: with a body and no damage
         Severity severity = Severity::Damaged;
-        SqlWal wal = SqlWal::Unknown;  // what is beside it
+        bool walBeside = true;  // a WAL that holds rows beside it
     } rows[] = {
         {"cut in its header", shard.substr(0, 50), "cut short: 50 bytes, no whole database header", 0, 0},
         {"cut in its pages", shard.substr(0, 40000),
@@ -193,7 +193,7 @@ TEST(SqlCache, DamagedDatabases) {
          "read: no such table: resources",
          0, 0},
         {"in WAL mode", walMode, "in WAL mode: read as its main file alone; rows still in sqldb1-wal are not read", 5, 5},
-        {"in WAL mode, none beside it", walMode, "in WAL mode", 5, 5, Severity::Note, SqlWal::AbsentOrEmpty},
+        {"in WAL mode, none beside it", walMode, "in WAL mode", 5, 5, Severity::Note, false},
         {"no blobs table", Altered(shard, "DROP TABLE blobs"), "no blobs table to read: no such table: blobs", 5, 0},
         {"resources an endless view",
          Altered(shard, "DROP TABLE resources; CREATE VIEW resources AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
@@ -203,7 +203,10 @@ TEST(SqlCache, DamagedDatabases) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const SqlCacheContents contents = ReadSqlCache(AsBytes(row.bytes), "sqldb1", row.wal);
+        MemoryCacheSource source;
+        source.files["sqldb1"] = row.bytes;
+        if (row.walBeside) source.files["sqldb1-wal"] = "rows";
+        const CacheContents contents = ReadSqlCache(source, "sqldb1");
         Findings all = contents.findings;
         for (const CacheEntry& entry : contents.entries) all.Add(entry.findings);
         ASSERT_TRUE(all.Text().starts_with(row.note)) << all.Text();

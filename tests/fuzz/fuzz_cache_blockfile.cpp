@@ -44,7 +44,8 @@ void SealInlineKeys(std::string& data1) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::map<std::string, std::string> files;
+    MemoryCacheSource source;
+    std::map<std::string, std::string, std::less<>>& files = source.files;
     std::size_t at = 0;
     while (size - at >= 7) {
         const char* name = kNames[data[at] % std::size(kNames)];
@@ -65,15 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                                       index->second.data()),
                                                                   index->second.size()))))
         SealInlineKeys(data1->second);
-    const BlockfileFiles lookup = [&files](std::string_view name) -> std::optional<std::span<const std::uint8_t>> {
-        const auto found = files.find(std::string(name));
-        if (found == files.end()) return std::nullopt;
-        return std::span(reinterpret_cast<const std::uint8_t*>(found->second.data()), found->second.size());
-    };
-    const BlockfileCacheContents contents = ReadBlockfileCacheContents(lookup);
+    const CacheContents contents = ReadBlockfileCache(source);
     for (const CacheEntry& entry : contents.entries) {
         // A block is taken for an entry only when its key gives its hash: never an empty key.
-        if (contents.indexUnusable && entry.key.empty()) std::abort();
+        if (!contents.indexUnusable.empty() && entry.key.empty()) std::abort();
         if (!entry.body) continue;
         const auto file = files.find(entry.body->file);
         if (file == files.end() || entry.body->offset > file->second.size() ||

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <span>
+#include <string>
 #include <string_view>
 
 #include "cache/FirefoxCache.h"
@@ -11,9 +11,13 @@
 using namespace snapsift;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::span<const std::uint8_t> bytes(data, size);
+    MemoryCacheSource source;
+    const std::string name = "0352CAE71DC5E1DD21CA3ABCF906CE247863CD88";
+    source.files[name] = std::string(reinterpret_cast<const char*>(data), size);
     for (const auto folder : {Cache2Folder::Entries, Cache2Folder::Doomed}) {
-        const CacheEntry entry = ReadCache2Entry("0352CAE71DC5E1DD21CA3ABCF906CE247863CD88", bytes, folder);
+        const CacheContents contents = ReadCache2(source, name, folder);
+        if (contents.entries.size() != 1) std::abort();
+        const CacheEntry& entry = contents.entries[0];
         if (entry.body && (entry.body->offset != 0 || entry.body->length > size)) std::abort();
         if (!entry.body && entry.findings.Text().empty()) std::abort();
         if (entry.key.size() > size || entry.url.size() > entry.key.size()) std::abort();

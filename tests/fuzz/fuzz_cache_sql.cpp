@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+#include <string>
 
 #include "cache/SqlCache.h"
 
@@ -14,7 +15,9 @@ using namespace snapsift;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);
-    const SqlCacheContents contents = ReadSqlCache(bytes, "sqldb0");
+    MemoryCacheSource source;
+    source.files["sqldb0"] = std::string(reinterpret_cast<const char*>(data), size);
+    const CacheContents contents = ReadSqlCache(source, "sqldb0");
     if (contents.entries.size() > size / 16) std::abort();
     for (const CacheEntry& entry : contents.entries) {
         if (entry.format != CacheFormat::ChromiumSql || entry.body) std::abort();
