@@ -378,6 +378,24 @@ TEST(BlockfileCache, FilesCutAnywhereGiveNotesNotWrongEntries) {
     }
 }
 
+// A file that will not open is said with why, never as missing; an index that will not open is
+// why the index is unusable, kept apart from the cache's other findings.
+TEST(BlockfileCache, AFileThatWillNotOpenIsSaidWithWhy) {
+    for (const char* name : {"data_2", "index"}) {
+        SCOPED_TRACE(name);
+        MemoryCacheSource source;
+        source.files = FixtureFiles();
+        source.unreadable[name] = "it could not be opened: denied";
+        const CacheContents cache = ReadBlockfileCache(source);
+        std::string notes = CacheText(cache);
+        for (const CacheEntry& entry : cache.entries) notes.append("\n").append(entry.findings.Text());
+        EXPECT_NE(notes.find(std::string(name) + ": it could not be opened: denied"), std::string::npos) << notes;
+        EXPECT_EQ(notes.find("is missing"), std::string::npos) << notes;
+        EXPECT_EQ(cache.indexUnusable.starts_with("index: it could not be opened"), name == std::string("index"));
+        EXPECT_EQ(cache.findings.Text().find("index: "), std::string::npos);
+    }
+}
+
 }  // namespace
 
 }  // namespace snapsift
