@@ -66,60 +66,6 @@ TEST(SimpleCache, UrlIsTheLastPartOfTheKey) {
     for (const auto& row : rows) EXPECT_EQ(UrlFromChromiumKey(row.key), row.url) << row.key;
 }
 
-TEST(SimpleCache, DamagedEntriesGiveWhatCanBeReadAndSaySo) {
-    // The photo n1234567_890_123.jpg: key of 92 bytes, body of 3000, stream 0 of 308.
-    const std::string name = "cb9ca433c1a42445_0", whole = test::FixtureFile("chromium-simple/" + name);
-    const std::size_t keyEnd = 24 + 92, bodyEnd = keyEnd + 3000, stream0 = bodyEnd + 24, last = whole.size() - 24;
-    ASSERT_EQ(last, stream0 + 308 + 32);
-    const auto cut = test::CutTo;
-    const auto set = test::PutLittleEndian32;
-    // A part of the note; the body's length, when one is placed; whether the status line and
-    // content type are read.
-    const struct {
-        const char* what; test::Damage damage; const char* note; std::optional<std::size_t> body; bool headers;
-        const char* fileName = "cb9ca433c1a42445_0"; Severity severity = Severity::Damaged;
-    } rows[] = {
-        {"cut in the header", cut(10), "no whole header", std::nullopt, false},
-        {"cut in the key", cut(70), "key length 92 runs past", std::nullopt, false},
-        {"cut in the body", cut(keyEnd + 1000), "cut short in the body", 1000, false},
-        {"cut in stream 1's end record", cut(bodyEnd + 10), "cut short in the body", 3010, false},
-        {"cut in stream 0's flags", cut(stream0 + 7), "cut in its flags", 3000, false},
-        {"cut in stream 0's headers", cut(stream0 + 60), "headers run past", 3000, false},
-        {"cut by one byte", cut(whole.size() - 1), "first end record after the key", 3000, true},
-        {"wrong magic", set(0, 0x12345678), "wrong magic", std::nullopt, false},
-        {"key length one past the end", set(12, static_cast<std::uint32_t>(whole.size() - 23)), "runs past the end",
-         std::nullopt, false},
-        {"stream 0 size huge", set(last + 16, 0xFFFFFFF0), "does not fit", 3000, true},
-        {"stream 0 size pointing into the body", set(last + 16, 1000), "no end record where stream 1", 3000, true},
-        {"last end record's magic broken", set(last, 0), "no end record at the end", 3000, true},
-        {"stream 1's end record giving a wrong size", set(bodyEnd + 16, 5), "gives size 5", 3000, true},
-        {"stored response's size a byte past stream 0", set(stream0, 305), "runs past stream 0", 3000, true},
-        {"stored response's size huge", set(stream0, 0xFFFFFFFF), "runs past stream 0", 3000, true},
-        {"headers' length huge", set(stream0 + 36, 0x7FFFFFFF), "headers run past", 3000, false},
-        // Without its flag the original response time is taken for the headers' length.
-        {"extra flags without the original response time", set(stream0 + 8, 2), "headers run past", 3000, false},
-        {"a byte of the body changed", test::FlipBit(keyEnd + 1500), "body's CRC-32", 3000, true},
-        {"a byte of the stored headers changed", test::FlipBit(stream0 + 60), "stored response's CRC-32", 3000, true},
-        {"response version unknown", set(stream0 + 4, 0x80040009), "unknown version 9", 3000, true},
-        {"file named for another key", cut(whole.size()), "hash does not match", 3000, true, "2560fe1f1365a10a_0"},
-        {"another entry version", set(8, 6), "entry version 6, read as version 5", 3000, true, name.c_str(), Note},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        std::string bytes = whole;
-        row.damage(bytes);
-        const CacheEntry entry = test::ReadFile(kReadSimple, row.fileName, bytes).entries.at(0);
-        EXPECT_EQ(test::SeverityOf(entry.findings, row.note), row.severity) << entry.findings.Text();
-        ASSERT_EQ(entry.body.has_value(), row.body.has_value());
-        if (entry.body) {
-            EXPECT_EQ(entry.body->offset, keyEnd);
-            EXPECT_EQ(entry.body->length, *row.body);
-            EXPECT_EQ(entry.url, "http://127.0.0.1:47811/photos/n1234567_890_123.jpg");
-        }
-        EXPECT_EQ(entry.statusLine == "HTTP/1.1 200 OK" && entry.contentType == "image/jpeg", row.headers);
-    }
-}
-
 TEST(SimpleCache, DamagedIndexGivesWhatCanBeReadAndSaysSo) {
     const std::string whole = test::FixtureFile("chromium-simple/index-dir/the-real-index");
     const struct {
