@@ -55,21 +55,24 @@ struct Fixture {
     std::function<CacheContents(CacheSource&)> read;
     std::string keyPrefix;
     std::string_view photo;  // the end of the URL of the entry a row's body length is of
+    std::string main;        // the file an edit names by default
 };
 
 const Fixture& FixtureOf(Cache cache) {
     static const std::string chromiumKey = "1/0/_dk_http://127.0.0.1 http://127.0.0.1 ";
     static const Fixture fixtures[] = {
-        {FolderFiles("chromium-blockfile"), [](CacheSource& s) { return ReadBlockfileCache(s); }, chromiumKey, ""},
+        {FolderFiles("chromium-blockfile"), [](CacheSource& s) { return ReadBlockfileCache(s); }, chromiumKey, "",
+         "data_1"},
         {{{kSimpleEntry, test::FixtureFile("chromium-simple/"s + kSimpleEntry)},
           {"index-dir/the-real-index", test::FixtureFile("chromium-simple/index-dir/the-real-index")}},
-         [](CacheSource& s) { return ReadSimpleCache(s, kSimpleEntry); }, chromiumKey, "n1234567_890_123.jpg"},
+         [](CacheSource& s) { return ReadSimpleCache(s, kSimpleEntry); }, chromiumKey, "n1234567_890_123.jpg",
+         kSimpleEntry},
         {{{kCache2Entry, test::FixtureFile("firefox-cache2/entries/"s + kCache2Entry)}},
          [](CacheSource& s) { return ReadCache2(s, kCache2Entry); }, "O^partitionKey=%28http%2C127.0.0.1%29,:",
-         "1111_222_3456789_444_555_n.jpg"},
+         "1111_222_3456789_444_555_n.jpg", kCache2Entry},
 #ifdef SNAPSIFT_SQLITE
         {{{"sqldb1", test::FixtureFile("chromium-sql/sqldb1")}, {"sqldb1-wal", "rows not yet in the database"}},
-         [](CacheSource& s) { return ReadSqlCache(s, "sqldb1"); }, chromiumKey, kLargePhoto},
+         [](CacheSource& s) { return ReadSqlCache(s, "sqldb1"); }, chromiumKey, kLargePhoto, "sqldb1"},
 #endif
     };
     return fixtures[static_cast<int>(cache)];
@@ -96,24 +99,30 @@ const std::string& LargePhoto() {
 }
 #endif
 
-// An edit of a cache's files.
-using Edit = std::function<void(MemoryCacheSource&)>;
-Edit In(std::string file, test::Damage damage) {
-    return [=](MemoryCacheSource& s) { damage(s.files.at(file)); };
+// An edit of a cache's files: of `file`, or (when it is "") of the row's main file, the one entry
+// file read, SQL's shard or the blockfile cache's data_1.
+using Edit = std::function<void(MemoryCacheSource&, const std::string& main)>;
+Edit In(test::Damage damage, std::string file = "") {
+    return [=](MemoryCacheSource& s, const std::string& main) { damage(s.files.at(file.empty() ? main : file)); };
 }
-Edit Set(std::string file, std::ptrdiff_t at, std::uint32_t value) { return In(file, test::PutLittleEndian32(at, value)); }
-Edit SetBig(std::string file, std::ptrdiff_t at, std::uint32_t value) { return In(file, test::PutBigEndian32(at, value)); }
+Edit Set(std::ptrdiff_t at, std::uint32_t value, std::string file = "") {
+    return In(test::PutLittleEndian32(at, value), file);
+}
+Edit SetBig(std::ptrdiff_t at, std::uint32_t value) { return In(test::PutBigEndian32(at, value)); }
+Edit Cut(std::size_t size, std::string file = "") { return In(CutTo(size), file); }
+Edit Flip(std::size_t at) { return In(FlipBit(at)); }
 Edit Gone(std::string file) {
-    return [=](MemoryCacheSource& s) { s.files.erase(file); };
+    return [=](MemoryCacheSource& s, const std::string&) { s.files.erase(file); };
+}
+Edit Unreadable(std::string file = "") {
+    return [=](MemoryCacheSource& s, const std::string& main) {
+        s.unreadable[file.empty() ? main : file] = "it could not be opened: denied";
+    };
 }
 Edit Both(Edit first, Edit second) {
-    return [=](MemoryCacheSource& s) { first(s), second(s); };
+    return [=](MemoryCacheSource& s, const std::string& main) { first(s, main), second(s, main); };
 }
-Edit Unreadable(std::string file) {
-    return [=](MemoryCacheSource& s) { s.unreadable[file] = "it could not be opened: denied"; };
-}
-const Edit NoEdit = [](MemoryCacheSource&) {};
-Edit Cut(std::string file, std::size_t size) { return In(file, CutTo(size)); }
+const Edit NoEdit = [](MemoryCacheSource&, const std::string&) {};
 const Edit NoIndex = Gone("index");
 
 constexpr long kUnchecked = -2, kNone = -1;
@@ -125,13 +134,14 @@ struct Row {
     // A part of a finding of the cache (why its index is unusable among them) or of an entry, and
     // the weight of the first that holds it; "" for no finding at all.
     std::string said;
-    std::size_t whole;  // entries read without a finding: each the served response, whole
-    Severity severity = Damaged;
+    std::size_t whole;       // entries read without a finding: each the served response, whole
     long body = kUnchecked;  // the stored length of the row's photo's body; kNone: no body, or no photo
     bool url = true;         // the photo's URL still read
-    std::size_t deleted = 0, truncated = 0;  // entries given as deleted, and marked cut short by the browser
+    int head = kUnchecked;   // whether the photo's status line and Content-Type are read
+    Severity severity = Damaged;
+    std::size_t deleted = 0;                 // entries given as deleted
     long entries = kUnchecked;               // how many entries are given
-    int head = kUnchecked;                   // whether the photo's status line and Content-Type are read
+    std::size_t truncated = 0;               // entries the browser marked cut short
 };
 
 void Check(const Row& row) {
@@ -139,7 +149,7 @@ void Check(const Row& row) {
     const Fixture& fixture = FixtureOf(row.cache);
     MemoryCacheSource source;
     source.files = fixture.files;
-    row.edit(source);
+    row.edit(source, fixture.main);
     const CacheContents read = fixture.read(source);
     Findings all;
     all.Add(Damaged, read.indexUnusable);
@@ -157,6 +167,8 @@ void Check(const Row& row) {
         if (entry.bodyBytes && entry.url.ends_with(kLargePhoto))
             EXPECT_EQ(*entry.bodyBytes, LargePhoto().substr(0, entry.bodyBytes->size()));
 #endif
+        // No body is placed past the end of its file.
+        if (entry.body) EXPECT_LE(entry.body->offset + entry.body->length, BodyFile(entry, source.files).size()) << entry.url;
         if (!entry.findings.Empty()) continue;
         ++whole;
         CacheEntry placed = entry;  // the SQL cache's times are of another minute
@@ -191,157 +203,134 @@ void Check(const Row& row) {
 constexpr std::size_t kKeyEnd = 24 + 92, kBodyEnd = kKeyEnd + 3000, kStream0 = kBodyEnd + 24, kLast = kStream0 + 308 + 32;
 // The cache2 entry's: its metadata's header, its key, the key's size, the trailer.
 constexpr std::size_t kHeader = 5000 + 4 + 2, kKey = kHeader + 32, kKeySize = 99;
-const std::size_t kTrailer = FixtureOf(Cache2).files.at(kCache2Entry).size() - 8;
-Edit Put(std::size_t at, char c) { return In(kCache2Entry, [=](std::string& b) { b.at(at) = c; }); }
+const std::uint32_t kTrailer = static_cast<std::uint32_t>(FixtureOf(Cache2).files.at(kCache2Entry).size() - 8);
+Edit Put(std::size_t at, char c) {
+    return In([=](std::string& b) { b.at(at) = c; });
+}
 Edit AddElement(std::string_view pair) {
-    return In(kCache2Entry, [=](std::string& b) { b.insert(kTrailer, pair); });
+    return In([=](std::string& b) { b.insert(kTrailer, pair); });
 }
 
 TEST(CacheReaders, DamageIsSaidAndTheRestReadWhole) {
     const std::string noIndex = "index is missing: entries read from data_1 block by block";
+    const std::string index = "index";
     const Row rows[] = {
-        {"blockfile as written", Blockfile, NoEdit, "", 11, Damaged, kUnchecked, true, 0, 0, 11},
-        {"index cut in its header", Blockfile, Cut("index", 200), "shorter than its header", 11},
-        {"index cut in its table", Blockfile, Cut("index", 368 + 4 * 300000), "hash table of 524288", 5},
-        {"index magic wrong", Blockfile, Set("index", 0, 0), "index has magic", 11},
-        {"table address past data_1", Blockfile, Set("index", 368, 0xa001ff00), "lies past the end", 11},
-        {"table address of a rankings block", Blockfile, Set("index", 368, 0x90000001), "not an address of 256-byte blocks", 11},
-        {"table address of a free block", Blockfile, Set("index", 368, 0xa0010030), "holds no key", 11},
-        {"entry in a bucket not of its hash", Blockfile, Both(Set("index", 368, 0xa0010002), Set("index", 368 + 4 * 360512, 0)),
+        {"blockfile as written", Blockfile, NoEdit, "", 11, kUnchecked, true, kUnchecked, Damaged, 0, 11},
+        {"index cut in its header", Blockfile, Cut(200, index), "shorter than its header", 11},
+        {"index cut in its table", Blockfile, Cut(368 + 4 * 300000, index), "hash table of 524288", 5},
+        {"index magic wrong", Blockfile, Set(0, 0, index), "index has magic", 11},
+        {"table address past data_1", Blockfile, Set(368, 0xa001ff00, index), "lies past the end", 11},
+        {"table address of a rankings block", Blockfile, Set(368, 0x90000001, index), "not an address of 256-byte", 11},
+        {"table address of a free block", Blockfile, Set(368, 0xa0010030, index), "holds no key", 11},
+        {"entry in a bucket not of its hash", Blockfile, Both(Set(368, 0xa0010002, index), Set(368 + 4 * 360512, 0, index)),
          "does not belong in bucket 0", 10},
         {"data_1 missing", Blockfile, Gone("data_1"), "data_1 is missing", 0},
         {"data_2 will not open", Blockfile, Unreadable("data_2"), "data_2: it could not be opened: denied", 4},
-        {"data_1 cut in its header", Blockfile, Cut("data_1", 4000), "shorter than its header", 0},
-        {"data_1 cut in an entry", Blockfile, Cut("data_1", 8192 + 16 * 256 + 50), "too few for its fields", 3},
-        {"data_1 magic wrong", Blockfile, Set("data_1", 0, 0), "not that of a block file", 0},
+        {"data_1 cut in its header", Blockfile, Cut(4000), "shorter than its header", 0},
+        {"data_1 cut in an entry", Blockfile, Cut(8192 + 16 * 256 + 50), "too few for its fields", 3},
+        {"data_1 magic wrong", Blockfile, Set(0, 0), "not that of a block file", 0},
         {"f_000001 missing", Blockfile, Gone("f_000001"), "f_000001 is missing", 10},
-        {"data_2 cut in a body", Blockfile, Cut("data_2", 8192 + 0x10 * 1024 + 300), "stream 1 is cut", 9},
-        {"data_0 cut", Blockfile, Cut("data_0", 8192 + 36 * 5), "rankings node", 5},
-        {"key length huge", Blockfile, Set("data_1", kPageEntry + 32, 0x7fffffff), "runs past the entry", 10},
-        {"key length negative", Blockfile, Set("data_1", kPageEntry + 32, 0xfffffff0), "is negative", 10},
-        {"long key past data_1", Blockfile, Set("data_1", kPageEntry + 36, 0xa001ff00), "long key", 10},
-        {"body size huge", Blockfile, Set("data_1", kPageEntry + 44, 0x7fffffff), "do not fit", 10},
-        {"body address past data_2", Blockfile, Set("data_1", kPageEntry + 60, 0xb102ff00), "lies past the end", 10},
-        {"headers size huge", Blockfile, Set("data_1", kPageEntry + 40, 0x7fffffff), "stream 0", 10},
-        {"response info cut in its flags", Blockfile, Cut("data_1", 8192 + 4 * 256 + 7), "stored response: cut in its flags", 0},
-        {"response info size huge", Blockfile, Set("data_1", 8192 + 4 * 256, 0xffffff00),
-         "stored response: its size runs past stream 0", 10},
-        {"header text length huge", Blockfile, Set("data_1", 8192 + 4 * 256 + 36, 0x7fffff00),
-         "stored response: its headers run past its end", 10},
-        {"response marked truncated", Blockfile, Set("data_1", 8192 + 4 * 256 + 4, 0x80041003), "", 11, Damaged, kUnchecked,
-         true, 0, 1},
-        {"a byte of the key changed", Blockfile, In("data_1", FlipBit(kPageEntry + 96 + 20)),
-         "the key does not match its stored hash 0xa69d8040", 10},
-        {"the stored hash changed", Blockfile, Set("data_1", kPageEntry, 0xa69d8041), "the key does not match its stored hash", 10},
-        {"entry's chain loops to itself", Blockfile, Set("data_1", kPageEntry + 4, 0xa0010002), "", 11},
-        {"rankings node of another entry", Blockfile, Set("data_1", kPageEntry + 8, 0x90000001), "belongs to entry", 10},
-        {"entry state unknown", Blockfile, Set("data_1", kPageEntry + 20, 7), "state 7 is unknown", 10},
-        {"entry evicted", Blockfile, Set("data_1", kPageEntry + 20, 1), "", 11, Damaged, kUnchecked, true, 1},
-        {"entry doomed", Blockfile, Set("data_1", kPageEntry + 20, 2), "", 11, Damaged, kUnchecked, true, 1},
+        {"data_2 cut in a body", Blockfile, Cut(8192 + 0x10 * 1024 + 300, "data_2"), "stream 1 is cut", 9},
+        {"data_0 cut", Blockfile, Cut(8192 + 36 * 5, "data_0"), "rankings node", 5},
+        {"key length huge", Blockfile, Set(kPageEntry + 32, 0x7fffffff), "runs past the entry", 10},
+        {"key length negative", Blockfile, Set(kPageEntry + 32, 0xfffffff0), "is negative", 10},
+        {"long key past data_1", Blockfile, Set(kPageEntry + 36, 0xa001ff00), "long key", 10},
+        {"body size huge", Blockfile, Set(kPageEntry + 44, 0x7fffffff), "do not fit", 10},
+        {"body address past data_2", Blockfile, Set(kPageEntry + 60, 0xb102ff00), "lies past the end", 10},
+        {"headers size huge", Blockfile, Set(kPageEntry + 40, 0x7fffffff), "stream 0", 10},
+        {"response info cut in its flags", Blockfile, Cut(8192 + 4 * 256 + 7), "stored response: cut in its flags", 0},
+        {"response info size huge", Blockfile, Set(8192 + 4 * 256, 0xffffff00), "its size runs past stream 0", 10},
+        {"header text length huge", Blockfile, Set(8192 + 4 * 256 + 36, 0x7fffff00), "its headers run past its end", 10},
+        {"response marked truncated", Blockfile, Set(8192 + 4 * 256 + 4, 0x80041003), "", 11, kUnchecked, true,
+         kUnchecked, Damaged, 0, 11, 1},
+        {"a byte of the key changed", Blockfile, Flip(kPageEntry + 96 + 20), "does not match its stored hash 0xa69d8040", 10},
+        {"the stored hash changed", Blockfile, Set(kPageEntry, 0xa69d8041), "the key does not match its stored hash", 10},
+        {"entry's chain loops to itself", Blockfile, Set(kPageEntry + 4, 0xa0010002), "", 11},
+        {"rankings node of another entry", Blockfile, Set(kPageEntry + 8, 0x90000001), "belongs to entry", 10},
+        {"entry state unknown", Blockfile, Set(kPageEntry + 20, 7), "state 7 is unknown", 10},
+        {"entry evicted", Blockfile, Set(kPageEntry + 20, 1), "", 11, kUnchecked, true, kUnchecked, Damaged, 1},
+        {"entry doomed", Blockfile, Set(kPageEntry + 20, 2), "", 11, kUnchecked, true, kUnchecked, Damaged, 1},
         // Without a usable index the entries are found in data_1's blocks.
-        {"index missing", Blockfile, NoIndex, noIndex, 11, Damaged, kUnchecked, true, 0, 0, 11},
-        {"index will not open", Blockfile, Unreadable("index"),
-         "index: it could not be opened: denied: entries read from data_1 block by block", 11},
-        {"index zeroed", Blockfile, In("index", [](std::string& b) { b.assign(b.size(), '\0'); }),
-         "index is all zeros: entries read from data_1 block by block", 11},
-        {"index magic changed", Blockfile, Set("index", 0, 0xC103CAC4),
+        {"index missing", Blockfile, NoIndex, noIndex, 11, kUnchecked, true, kUnchecked, Damaged, 0, 11},
+        {"index will not open", Blockfile, Unreadable(index), "index: it could not be opened: denied: entries read", 11},
+        {"index zeroed", Blockfile, In([](std::string& b) { b.assign(b.size(), '\0'); }, index), "index is all zeros", 11},
+        {"index magic changed", Blockfile, Set(0, 0xC103CAC4, index),
          "index has magic 0xc103cac4, not that of a blockfile index: entries read from data_1 block by block", 11},
-        {"index cut short of its header", Blockfile, Cut("index", 367),
-         "index is 367 bytes, shorter than its header: entries read from data_1 block by block", 11},
-        {"a byte of a key changed: no entry there", Blockfile, Both(NoIndex, In("data_1", FlipBit(kPageEntry + 96 + 20))),
-         noIndex, 10, Damaged, kUnchecked, true, 0, 0, 10},
-        {"an entry's stored hash changed: no entry there", Blockfile, Both(NoIndex, Set("data_1", kPageEntry, 0)), noIndex,
-         10, Damaged, kUnchecked, true, 0, 0, 10},
-        {"an entry's state unknown: no entry there", Blockfile, Both(NoIndex, Set("data_1", kPageEntry + 20, 3)), noIndex,
-         10, Damaged, kUnchecked, true, 0, 0, 10},
-        {"an entry's blocks marked free", Blockfile, Both(NoIndex, Set("data_1", 80, 0xfffffffb)), noIndex, 10, Damaged,
-         kUnchecked, true, 1, 0, 11},
+        {"index cut short of its header", Blockfile, Cut(367, index), "index is 367 bytes, shorter than its header", 11},
+        {"a byte of a key changed: no entry there", Blockfile, Both(NoIndex, Flip(kPageEntry + 96 + 20)), noIndex, 10,
+         kUnchecked, true, kUnchecked, Damaged, 0, 10},
+        {"an entry's stored hash changed: no entry there", Blockfile, Both(NoIndex, Set(kPageEntry, 0)), noIndex, 10,
+         kUnchecked, true, kUnchecked, Damaged, 0, 10},
+        {"an entry's state unknown: no entry there", Blockfile, Both(NoIndex, Set(kPageEntry + 20, 3)), noIndex, 10,
+         kUnchecked, true, kUnchecked, Damaged, 0, 10},
+        {"an entry's blocks marked free", Blockfile, Both(NoIndex, Set(80, 0xfffffffb)), noIndex, 10, kUnchecked, true,
+         kUnchecked, Damaged, 1, 11},
         {"data_1's header zeroed: its bitmap not believed", Blockfile,
-         Both(NoIndex, In("data_1", [](std::string& b) { b.replace(0, 8192, 8192, '\0'); })),
-         "stream 0: data_1 has magic 0x00000000, not that of a block file", 0, Damaged, kUnchecked, true, 0, 0, 11},
-        {"data_1 missing, no index", Blockfile, Both(NoIndex, Gone("data_1")), "data_1 is missing", 0,
-         Damaged, kUnchecked, true, 0, 0, 0},
+         Both(NoIndex, In([](std::string& b) { b.replace(0, 8192, 8192, '\0'); })),
+         "stream 0: data_1 has magic 0x00000000, not that of a block file", 0, kUnchecked, true, kUnchecked, Damaged, 0, 11},
+        {"data_1 missing, no index", Blockfile, Both(NoIndex, Gone("data_1")), "data_1 is missing", 0, kUnchecked, true,
+         kUnchecked, Damaged, 0, 0},
 
-        // Simple: the body's length, when one is placed; whether the status line and Content-Type are read.
-        {"cut in the header", Simple, Cut(kSimpleEntry, 10), "no whole header", 0, Damaged, kNone, false, 0, 0, 1, 0},
-        {"cut in the key", Simple, Cut(kSimpleEntry, 70), "key length 92 runs past", 0, Damaged, kNone, false, 0, 0, 1, 0},
-        {"cut in the body", Simple, Cut(kSimpleEntry, kKeyEnd + 1000), "cut short in the body", 0, Damaged, 1000, true, 0, 0, 1, 0},
-        {"cut in stream 1's end record", Simple, Cut(kSimpleEntry, kBodyEnd + 10), "cut short in the body", 0, Damaged, 3010,
-         true, 0, 0, 1, 0},
-        {"cut in stream 0's flags", Simple, Cut(kSimpleEntry, kStream0 + 7), "cut in its flags", 0, Damaged, 3000, true, 0, 0,
-         1, 0},
-        {"cut in stream 0's headers", Simple, Cut(kSimpleEntry, kStream0 + 60), "headers run past", 0, Damaged, 3000, true, 0,
-         0, 1, 0},
-        {"cut by one byte", Simple, Cut(kSimpleEntry, kLast + 23), "first end record after the key", 0, Damaged, 3000, true,
-         0, 0, 1, 1},
-        {"wrong magic", Simple, Set(kSimpleEntry, 0, 0x12345678), "wrong magic", 0, Damaged, kNone, false, 0, 0, 1, 0},
-        {"key length one past the end", Simple, Set(kSimpleEntry, 12, kLast + 24 - 23), "runs past the end", 0, Damaged,
-         kNone, false, 0, 0, 1, 0},
-        {"stream 0 size huge", Simple, Set(kSimpleEntry, kLast + 16, 0xFFFFFFF0), "does not fit", 0, Damaged, 3000, true, 0,
-         0, 1, 1},
-        {"stream 0 size pointing into the body", Simple, Set(kSimpleEntry, kLast + 16, 1000), "no end record where stream 1",
-         0, Damaged, 3000, true, 0, 0, 1, 1},
-        {"last end record's magic broken", Simple, Set(kSimpleEntry, kLast, 0), "no end record at the end", 0, Damaged, 3000,
-         true, 0, 0, 1, 1},
-        {"stream 1's end record giving a wrong size", Simple, Set(kSimpleEntry, kBodyEnd + 16, 5), "gives size 5", 0, Damaged,
-         3000, true, 0, 0, 1, 1},
-        {"stored response's size a byte past stream 0", Simple, Set(kSimpleEntry, kStream0, 305), "runs past stream 0", 0,
-         Damaged, 3000, true, 0, 0, 1, 1},
-        {"stored response's size huge", Simple, Set(kSimpleEntry, kStream0, 0xFFFFFFFF), "runs past stream 0", 0, Damaged,
-         3000, true, 0, 0, 1, 1},
-        {"headers' length huge", Simple, Set(kSimpleEntry, kStream0 + 36, 0x7FFFFFFF), "headers run past", 0, Damaged, 3000,
-         true, 0, 0, 1, 0},
+        // Simple: the photo's body length, its URL, its status line and Content-Type.
+        {"cut in the header", Simple, Cut(10), "no whole header", 0, kNone, false, 0},
+        {"cut in the key", Simple, Cut(70), "key length 92 runs past", 0, kNone, false, 0},
+        {"cut in the body", Simple, Cut(kKeyEnd + 1000), "cut short in the body", 0, 1000, true, 0},
+        {"cut in stream 1's end record", Simple, Cut(kBodyEnd + 10), "cut short in the body", 0, 3010, true, 0},
+        {"cut in stream 0's flags", Simple, Cut(kStream0 + 7), "cut in its flags", 0, 3000, true, 0},
+        {"cut in stream 0's headers", Simple, Cut(kStream0 + 60), "headers run past", 0, 3000, true, 0},
+        {"cut by one byte", Simple, Cut(kLast + 23), "first end record after the key", 0, 3000, true, 1},
+        {"wrong magic", Simple, Set(0, 0x12345678), "wrong magic", 0, kNone, false, 0},
+        {"key length one past the end", Simple, Set(12, kLast + 1), "runs past the end", 0, kNone, false, 0},
+        {"stream 0 size huge", Simple, Set(kLast + 16, 0xFFFFFFF0), "does not fit", 0, 3000, true, 1},
+        {"stream 0 size pointing into the body", Simple, Set(kLast + 16, 1000), "no end record where stream 1", 0, 3000,
+         true, 1},
+        {"last end record's magic broken", Simple, Set(kLast, 0), "no end record at the end", 0, 3000, true, 1},
+        {"stream 1's end record giving a wrong size", Simple, Set(kBodyEnd + 16, 5), "gives size 5", 0, 3000, true, 1},
+        {"stored response's size a byte past stream 0", Simple, Set(kStream0, 305), "runs past stream 0", 0, 3000, true, 1},
+        {"stored response's size huge", Simple, Set(kStream0, 0xFFFFFFFF), "runs past stream 0", 0, 3000, true, 1},
+        {"headers' length huge", Simple, Set(kStream0 + 36, 0x7FFFFFFF), "headers run past", 0, 3000, true, 0},
         // Without its flag the original response time is taken for the headers' length.
-        {"extra flags without the original response time", Simple, Set(kSimpleEntry, kStream0 + 8, 2), "headers run past", 0,
-         Damaged, 3000, true, 0, 0, 1, 0},
-        {"a byte of the body changed", Simple, In(kSimpleEntry, FlipBit(kKeyEnd + 1500)), "body's CRC-32", 0, Damaged, 3000,
-         true, 0, 0, 1, 1},
-        {"a byte of the stored headers changed", Simple, In(kSimpleEntry, FlipBit(kStream0 + 60)), "stored response's CRC-32",
-         0, Damaged, 3000, true, 0, 0, 1, 1},
-        {"response version unknown", Simple, Set(kSimpleEntry, kStream0 + 4, 0x80040009), "unknown version 9", 0, Damaged,
-         3000, true, 0, 0, 1, 1},
+        {"extra flags without the original response time", Simple, Set(kStream0 + 8, 2), "headers run past", 0, 3000,
+         true, 0},
+        {"a byte of the body changed", Simple, Flip(kKeyEnd + 1500), "body's CRC-32", 0, 3000, true, 1},
+        {"a byte of the stored headers changed", Simple, Flip(kStream0 + 60), "stored response's CRC-32", 0, 3000, true, 1},
+        {"response version unknown", Simple, Set(kStream0 + 4, 0x80040009), "unknown version 9", 0, 3000, true, 1},
         {"another entry's file under its name", Simple,
-         In(kSimpleEntry, [](std::string& b) { b = test::FixtureFile("chromium-simple/2560fe1f1365a10a_0"); }),
-         "hash does not match", 0, Damaged, kUnchecked, false, 0, 0, 1},
-        {"another entry version", Simple, Set(kSimpleEntry, 8, 6), "entry version 6, read as version 5", 0, Note, 3000, true,
-         0, 0, 1, 1},
-        {"its file will not open", Simple, Unreadable(kSimpleEntry), "it could not be opened: denied", 0, Damaged, kNone,
-         false, 0, 0, 1},
+         In([](std::string& b) { b = test::FixtureFile("chromium-simple/2560fe1f1365a10a_0"); }), "hash does not match", 0,
+         kUnchecked, false},
+        {"another entry version", Simple, Set(8, 6), "entry version 6, read as version 5", 0, 3000, true, 1, Note},
+        {"its file will not open", Simple, Unreadable(), "it could not be opened: denied", 0, kNone, false},
 
-        // Cache2: whether the URL is still read, the body's length.
-        {"cut to 3 bytes", Cache2, Cut(kCache2Entry, 3), "too short", 0, Damaged, kNone, false},
-        {"cut in the key", Cache2, Cut(kCache2Entry, kKey + 20), "past the file's end", 0, Damaged, kNone, false},
-        {"trailer's last word gone", Cache2, In(kCache2Entry, [](std::string& b) { b.resize(b.size() - 4); }), "version", 0,
-         Damaged, kNone, false},
-        {"offset into the trailer", Cache2, SetBig(kCache2Entry, -4, kTrailer + 4), "past the file's end", 0, Damaged, kNone, false},
-        {"offset at the end", Cache2, SetBig(kCache2Entry, -4, kTrailer), "too short", 0, Damaged, kNone, false},
-        {"offset into the body", Cache2, SetBig(kCache2Entry, -4, 100), "version", 0, Damaged, kNone, false},
+        // Cache2: the photo's body length, its URL.
+        {"cut to 3 bytes", Cache2, Cut(3), "too short", 0, kNone, false},
+        {"cut in the key", Cache2, Cut(kKey + 20), "past the file's end", 0, kNone, false},
+        {"trailer's last word gone", Cache2, Cut(kTrailer + 4), "version", 0, kNone, false},
+        {"offset into the trailer", Cache2, SetBig(-4, kTrailer + 4), "past the file's end", 0, kNone, false},
+        {"offset at the end", Cache2, SetBig(-4, kTrailer), "too short", 0, kNone, false},
+        {"offset into the body", Cache2, SetBig(-4, 100), "version", 0, kNone, false},
         {"metadata a byte short of its header",  // no body: the hash, version 4, 27 more bytes, the trailer
-         Cache2, In(kCache2Entry, [](std::string& b) { b = "\0\0\0\0\0\0\0\4"s + std::string(27, '\0') + "\0\0\0\4\0\0\0\0"s; }),
-         "too short to hold its header", 0, Damaged, kNone, false},
-        {"wrong version", Cache2, SetBig(kCache2Entry, kHeader, 9), "version 9 is not one of 1 to 4", 0, Damaged, kNone, false},
-        {"encrypted", Cache2, SetBig(kCache2Entry, -4, 0x80000000u | 5000), "encrypted", 0, Damaged, kNone, false},
-        {"key size past the end by one", Cache2, SetBig(kCache2Entry, kHeader + 24, kTrailer - kKey),
-         "runs past the metadata", 0, Damaged, 5000},
-        {"key size short", Cache2, SetBig(kCache2Entry, kHeader + 24, kKeySize - 4), "no NUL follows the key", 0, Damaged,
-         5000, false},
-        {"key's NUL gone", Cache2, Put(kKey + kKeySize, 'x'), "no NUL follows the key", 0, Damaged, 5000},
-        {"body byte changed", Cache2, Put(4000, 'x'), "do not match their hashes", 0, Damaged, 5000},
-        {"metadata byte changed", Cache2, Put(kHeader + 12, 'x'), "does not match its hash", 0, Damaged, 5000},
-        {"file name not the key's", Cache2, Put(kKey + kKeySize - 1, 'x'), "not the SHA-1 of its key", 0, Damaged, 5000, false},
-        {"key's tags broken", Cache2, In(kCache2Entry, [](std::string& b) { b.replace(kKey, 2, "p:"); }), "tags cannot be read",
-         0, Damaged, 5000, false},
-        {"last element cut", Cache2, Put(kTrailer - 1, 'x'), "is cut short", 0, Damaged, 5000},
-        {"element with no value", Cache2, AddElement("x\0"sv), "has no value", 0, Damaged, 5000},
-        {"element name cut", Cache2, AddElement("name-without-end"), "inside an element's name", 0, Damaged, 5000},
-        {"alt-data within the body", Cache2, AddElement("alt-data\0" "1;1000,x\0"sv), "does not match its hash", 0, Damaged, 1000},
-        {"alt-data past the body", Cache2, AddElement("alt-data\0" "1;9999,x\0"sv), "alternative data's place", 0, Damaged, 5000},
+         Cache2, In([](std::string& b) { b = "\0\0\0\0\0\0\0\4"s + std::string(27, '\0') + "\0\0\0\4\0\0\0\0"s; }),
+         "too short to hold its header", 0, kNone, false},
+        {"wrong version", Cache2, SetBig(kHeader, 9), "version 9 is not one of 1 to 4", 0, kNone, false},
+        {"encrypted", Cache2, SetBig(-4, 0x80000000u | 5000), "encrypted", 0, kNone, false},
+        {"key size past the end by one", Cache2, SetBig(kHeader + 24, kTrailer - kKey), "runs past the metadata", 0, 5000},
+        {"key size short", Cache2, SetBig(kHeader + 24, kKeySize - 4), "no NUL follows the key", 0, 5000, false},
+        {"key's NUL gone", Cache2, Put(kKey + kKeySize, 'x'), "no NUL follows the key", 0, 5000},
+        {"body byte changed", Cache2, Put(4000, 'x'), "do not match their hashes", 0, 5000},
+        {"metadata byte changed", Cache2, Put(kHeader + 12, 'x'), "does not match its hash", 0, 5000},
+        {"file name not the key's", Cache2, Put(kKey + kKeySize - 1, 'x'), "not the SHA-1 of its key", 0, 5000, false},
+        {"key's tags broken", Cache2, In([](std::string& b) { b.replace(kKey, 2, "p:"); }), "tags cannot be read", 0, 5000,
+         false},
+        {"last element cut", Cache2, Put(kTrailer - 1, 'x'), "is cut short", 0, 5000},
+        {"element with no value", Cache2, AddElement("x\0"sv), "has no value", 0, 5000},
+        {"element name cut", Cache2, AddElement("name-without-end"), "inside an element's name", 0, 5000},
+        {"alt-data within the body", Cache2, AddElement("alt-data\0" "1;1000,x\0"sv), "does not match its hash", 0, 1000},
+        {"alt-data past the body", Cache2, AddElement("alt-data\0" "1;9999,x\0"sv), "alternative data's place", 0, 5000},
         {"alt-data huge", Cache2, AddElement("alt-data\0" "1;99999999999999999999,x\0"sv), "alternative data's place", 0,
-         Damaged, 5000},
+         5000},
     };
     for (const Row& row : rows) Check(row);
 }
-
 
 #ifdef SNAPSIFT_SQLITE
 // piece_sum(bytes, key hash): the checksum the cache keeps beside a piece, so that the test's
@@ -389,10 +378,7 @@ std::string PutPieces(std::initializer_list<std::pair<int, int>> ranges) {
 }
 
 Edit Query(std::string sql) {
-    return In("sqldb1", [=](std::string& b) { b = Altered(b, sql); });
-}
-Edit Bytes(std::function<std::string(const std::string&)> made) {
-    return In("sqldb1", [=](std::string& b) { b = made(b); });
+    return In([=](std::string& b) { b = Altered(b, sql); });
 }
 std::string Noise() {
     std::mt19937 random(7);
@@ -430,64 +416,65 @@ TEST(CacheReaders, SqlShardsAsWritten) {
 // The large photo's rows altered through SQLite, and the database damaged byte by byte: the
 // photo's body as far as its pieces run from byte 0 without a gap.
 TEST(CacheReaders, SqlShardsAlteredAndDamaged) {
-    const Edit walMode = In("sqldb1", [](std::string& b) { b[18] = b[19] = 2; });
+    const Edit walMode = In([](std::string& b) { b[18] = b[19] = 2; });
+    const auto bytes = [](std::string made) { return In([=](std::string& b) { b = made; }); };
+    const std::string shard = FixtureOf(Sql).files.at("sqldb1");
     const Row rows[] = {
-        {"sqldb1 as written", Sql, NoEdit, "", 5, Damaged, 24000},
-        {"three pieces stored last first", Sql, Query(PutPieces({{16000, 24000}, {8000, 16000}, {0, 8000}})), "", 5, Damaged,
-         24000},
+        {"sqldb1 as written", Sql, NoEdit, "", 5, 24000},
+        {"three pieces stored last first", Sql, Query(PutPieces({{16000, 24000}, {8000, 16000}, {0, 8000}})), "", 5, 24000},
         {"a gap", Sql, Query(PutPieces({{0, 10000}, {12000, 24000}})),
-         "body: a gap from byte 10000 to byte 12000; only its first 10000 bytes kept", 4, Damaged, 10000},
+         "body: a gap from byte 10000 to byte 12000; only its first 10000 bytes kept", 4, 10000},
         {"overlapping pieces", Sql, Query(PutPieces({{10000, 24000}, {0, 15000}})),
-         "body: the body piece at byte 10000 overlaps the one before it; only its first 15000 bytes kept", 4, Damaged, 15000},
-        {"its first piece lost", Sql, Query(PutPieces({{12000, 24000}})), "body: a gap from byte 0 to byte 12000; no body kept",
-         4, Damaged, kNone},
-        {"its last piece lost", Sql, Query(PutPieces({{0, 12000}})), "body: its pieces hold 12000 bytes, body_end says 24000",
-         4, Damaged, 12000},
+         "body: the body piece at byte 10000 overlaps the one before it; only its first 15000 bytes kept", 4, 15000},
+        {"its first piece lost", Sql, Query(PutPieces({{12000, 24000}})), "body: a gap from byte 0 to byte 12000; no body",
+         4, kNone},
+        {"its last piece lost", Sql, Query(PutPieces({{0, 12000}})), "its pieces hold 12000 bytes, body_end says 24000", 4,
+         12000},
         {"a piece longer than its end says", Sql, Query("UPDATE blobs SET end=23000 WHERE res_id=4"),
-         "body: the body piece at byte 0 holds 24000 bytes, its end says 23000; no body kept", 4, Damaged, kNone},
+         "body: the body piece at byte 0 holds 24000 bytes, its end says 23000; no body kept", 4, kNone},
         {"a piece at the far ends of 64 bits", Sql,
          Query("UPDATE blobs SET start=-9223372036854775807, end=9223372036854775807 WHERE res_id=4"),
-         "body: the body piece at byte -9223372036854775807 holds 24000 bytes, its end says 9223372036854775807; no "
-         "body kept", 4, Damaged, kNone},
+         "piece at byte -9223372036854775807 holds 24000 bytes, its end says 9223372036854775807; no body kept", 4, kNone},
         {"a piece's checksum", Sql, Query("UPDATE blobs SET check_sum=check_sum+1 WHERE res_id=4"),
-         "body piece at byte 0: its checksum does not match", 4, Damaged, 24000},
+         "body piece at byte 0: its checksum does not match", 4, 24000},
         {"two pieces' checksums", Sql, Query(PutPieces({{0, 8000}, {8000, 24000}}) + "UPDATE blobs SET check_sum=0 WHERE res_id=4"),
-         "2 body pieces' checksums do not match, the first at byte 0", 4, Damaged, 24000},
+         "2 body pieces' checksums do not match, the first at byte 0", 4, 24000},
         {"its head cut", Sql, Query("UPDATE resources SET head=substr(head,1,40) WHERE res_id=4"),
-         "stored response: its size runs past the head, read as far as it goes", 4, Damaged, 24000},
+         "stored response: its size runs past the head, read as far as it goes", 4, 24000},
         {"no head", Sql, Query("UPDATE resources SET head=NULL WHERE res_id=4"), "no stored response: the head is empty", 4,
-         Damaged, 24000},
+         24000},
         {"its key a blob", Sql, Query("UPDATE resources SET cache_key=CAST(cache_key AS BLOB) WHERE res_id=4"),
-         "cache_key is a blob, not text: read as its bytes", 4, Note, 24000},
+         "cache_key is a blob, not text: read as its bytes", 4, 24000, true, kUnchecked, Note},
         {"a byte of its key changed", Sql, Query("UPDATE resources SET cache_key=replace(cache_key,'_dk_','_dK_') WHERE res_id=4"),
-         "the key does not match its stored hash", 4, Damaged, 24000},
+         "the key does not match its stored hash", 4, 24000},
         {"its key hash changed, checksums made anew", Sql,
          Query("UPDATE resources SET cache_key_hash=cache_key_hash+1 WHERE res_id=4;"
-             "UPDATE blobs SET check_sum=piece_sum(blob,(SELECT cache_key_hash FROM resources WHERE res_id=4)) "
-             "WHERE res_id=4"),
-         "the head's checksum does not match", 4, Damaged, 24000},
+               "UPDATE blobs SET check_sum=piece_sum(blob,(SELECT cache_key_hash FROM resources WHERE res_id=4)) "
+               "WHERE res_id=4"),
+         "the head's checksum does not match", 4, 24000},
         {"its key hash not a number", Sql, Query("UPDATE resources SET cache_key_hash='x' WHERE res_id=4"),
-         "cache_key_hash is not a number", 4, Damaged, 24000},
-        {"doomed", Sql, Query("UPDATE resources SET doomed=1 WHERE res_id=4"), "", 5, Damaged, 24000, true, 1},
-        {"cut in its header", Sql, Cut("sqldb1", 50), "cut short: 50 bytes, no whole database header", 0, Damaged, kNone,
-         true, 0, 0, 0},
-        {"cut in its pages", Sql, Cut("sqldb1", 40000),
-         "cut short: its header counts 21 pages of 4096 bytes, the file holds 40000 bytes", 0, Damaged, kUnchecked, true, 0,
-         0, 5},
-        {"random bytes", Sql, Bytes([](const std::string&) { return Noise(); }), "not an SQLite database: wrong magic", 0,
-         Damaged, kNone, true, 0, 0, 0},
-        {"random pages after its header", Sql, Bytes([](const std::string& b) { return b.substr(0, 100) + Noise(); }),
-         "no resources table to read: no such table: resources", 0, Damaged, kNone, true, 0, 0, 0},
+         "cache_key_hash is not a number", 4, 24000},
+        {"doomed", Sql, Query("UPDATE resources SET doomed=1 WHERE res_id=4"), "", 5, 24000, true, kUnchecked, Damaged, 1},
+        {"cut in its header", Sql, Cut(50), "cut short: 50 bytes, no whole database header", 0, kNone, true, kUnchecked,
+         Damaged, 0, 0},
+        {"cut in its pages", Sql, Cut(40000),
+         "cut short: its header counts 21 pages of 4096 bytes, the file holds 40000 bytes", 0, kUnchecked, true, kUnchecked,
+         Damaged, 0, 5},
+        {"random bytes", Sql, bytes(Noise()), "not an SQLite database: wrong magic", 0, kNone, true, kUnchecked, Damaged, 0,
+         0},
+        {"random pages after its header", Sql, bytes(shard.substr(0, 100) + Noise()),
+         "no resources table to read: no such table: resources", 0, kNone, true, kUnchecked, Damaged, 0, 0},
         {"in WAL mode", Sql, walMode, "in WAL mode: read as its main file alone; rows still in sqldb1-wal are not read", 5,
-         Damaged, 24000, true, 0, 0, 5},
-        {"in WAL mode, none beside it", Sql, Both(walMode, Gone("sqldb1-wal")), "in WAL mode", 5, Note, 24000, true, 0, 0, 5},
-        {"no blobs table", Sql, Query("DROP TABLE blobs"), "no blobs table to read: no such table: blobs", 0, Damaged, kNone,
-         true, 0, 0, 5},
+         24000, true, kUnchecked, Damaged, 0, 5},
+        {"in WAL mode, none beside it", Sql, Both(walMode, Gone("sqldb1-wal")), "in WAL mode", 5, 24000, true, kUnchecked,
+         Note, 0, 5},
+        {"no blobs table", Sql, Query("DROP TABLE blobs"), "no blobs table to read: no such table: blobs", 0, kNone, true,
+         kUnchecked, Damaged, 0, 5},
         {"resources an endless view", Sql,
          Query("DROP TABLE resources; CREATE VIEW resources AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM "
-             "n) SELECT i AS res_id, 'k' AS cache_key, NULL AS head, 0 AS last_used, 0 AS doomed, 0 AS body_end, 0 AS "
-             "cache_key_hash, 0 AS check_sum FROM n"),
-         "no resources table to read: ", 0, Damaged, kNone, true, 0, 0, 0},
+               "n) SELECT i AS res_id, 'k' AS cache_key, NULL AS head, 0 AS last_used, 0 AS doomed, 0 AS body_end, 0 AS "
+               "cache_key_hash, 0 AS check_sum FROM n"),
+         "no resources table to read: ", 0, kNone, true, kUnchecked, Damaged, 0, 0},
     };
     for (const Row& row : rows) Check(row);
 }
