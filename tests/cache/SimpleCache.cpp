@@ -61,6 +61,9 @@ TEST(SimpleCache, UrlIsTheLastPartOfTheKey) {
     const struct { const char* key; const char* url; } rows[] = {
         {"1/0/_dk_https://a.example https://a.example https://b.example/x.jpg?q=1", "https://b.example/x.jpg?q=1"},
         {"1/0/https://b.example/x.jpg", "https://b.example/x.jpg"},
+        // A sparse child's key names its parent's URL, a signature and a child number in hex.
+        {"Range_1/0/_dk_https://a.example https://a.example https://b.example/x.jpg:5:1f", "https://b.example/x.jpg"},
+        {"Range_https://b.example/x.jpg?q=1:7fA0:0", "https://b.example/x.jpg?q=1"},
         {"", ""},
     };
     for (const auto& row : rows) EXPECT_EQ(UrlFromChromiumKey(row.key), row.url) << row.key;
