@@ -204,6 +204,14 @@ SimpleIndex ReadIndex(Bytes bytes) {
     return index;
 }
 
+// An entry of which its key alone is read.
+CacheEntry KeyOnly(const std::string& key) {
+    CacheEntry entry;
+    entry.key = key;
+    entry.url = UrlFromChromiumKey(key);
+    return entry;
+}
+
 }  // namespace
 
 CacheContents ReadSimpleCache(CacheSource& files, std::string_view name, const CacheWanted& wanted) {
@@ -218,7 +226,7 @@ CacheContents ReadSimpleCache(CacheSource& files, std::string_view name, const C
             // No entry, or one of which nothing could be read: said by the file's own problem.
             if (head.problem.empty()) return contents;
         } else if (const auto key = wanted ? SimpleEntryKey(head.bytes) : std::nullopt;
-                   key && !wanted(CacheEntry{.key = *key, .url = UrlFromChromiumKey(*key)})) {
+                   key && !wanted(KeyOnly(*key))) {
             return contents;
         } else {
             entry = ReadEntry(name, files.Read(name).bytes);
