@@ -271,6 +271,14 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
             if (!host.ProfileMode()) break;
         }
     }
+    // Then the unallocated space of each partition searched, in the same order.
+    for (const UnallocatedArea& area : image != nullptr ? image->unallocated : std::vector<UnallocatedArea>{}) {
+        if (state.abortRequested) break;
+        RunFolderEntries entries(result.runFolder);
+        EvidenceRecorder evidence(result.runFolder, counting, entries, '\\', tally, &state.abortRequested);
+        evidence.CarveUnallocated(area);
+        tally = evidence.Tally();
+    }
     tally.gaps.foldersUnreadable = counting.gaps.foldersUnreadable;
     tally.gaps.accessTimesNotKept = counting.gaps.accessTimesNotKept;
     tally.gaps.named.insert(tally.gaps.named.end(), counting.gaps.named.begin(), counting.gaps.named.end());
