@@ -103,7 +103,7 @@ private:
         CacheContents contents = read(source);
         if (contents.entries.size() != 1) return std::nullopt;
         CacheEntry& entry = contents.entries.front();
-        if (entry.findings.Damaged() || entry.url.empty() || !entry.body) return std::nullopt;
+        if (!entry.findings.Empty() || entry.url.empty() || !entry.body) return std::nullopt;
         return std::move(entry);
     }
 

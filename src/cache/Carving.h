@@ -5,7 +5,7 @@
 // the body and end with the offset of the metadata after it. A file begins at a cluster boundary
 // and lies in one piece; a fragmented one cannot be carved. Every byte is taken as hostile, and
 // an entry is taken only when everything the format lets one check holds: a candidate that the
-// reader of its format finds anything wrong with is no entry.
+// reader of its format finds anything to say of (damage, or an unknown version) is no entry.
 #pragma once
 
 #include <cstddef>

@@ -115,6 +115,7 @@ TEST(Carving, HostileBytesGiveNoEntry) {
              run.insert(s, 1, 'x');
          },
          0, 0},
+        {"the simple entry of an unknown version", [&](std::string& run) { PutLe32(run, s + 8, 4143972100u); }, 0, 1},
         {"the simple key's length absurd", [&](std::string& run) { PutLe32(run, s + 12, 0xfffffff0u); }, 0, 1},
         {"the simple key's length one longer", [&](std::string& run) { PutLe32(run, s + 12, simpleKey + 1); }, 0, 1},
         {"a body byte of each changed (CRC, chunk hash)",
