@@ -520,11 +520,12 @@ void EvidenceRecorder::RecordCachedPhoto(const CacheEntry& cached, const CachedP
         gap(&EvidenceGaps::entriesIncomplete, entry.status);
     }
     if (digest) {
-        // The first entry of a photo stays its entry; a carved copy of it names it.
-        const auto [first, isFirst] = tally_.cachedPhotos.try_emplace(cached.url + '\n' + *digest, number);
+        // The first entry of a photo in a cache format stays its entry; a carved copy of it names it.
+        const auto [first, isFirst] =
+            tally_.cachedPhotos.try_emplace(entry.cache->format + '\n' + cached.url + '\n' + *digest, number);
         if (!isFirst && carving_)
             AddStatus(entry.status, "a copy of entry " + std::to_string(first->second) +
-                                        " (the same URL and body), left in unallocated space");
+                                        " (the same cache format, URL and body), left in unallocated space");
     }
     entry.md5 = digest;
     if (digest && body.sha256) entry.sha256 = *body.sha256;

@@ -33,8 +33,8 @@ struct ReportEntry;
 struct EvidenceTally {
     std::int32_t filesFound = 0;
     EvidenceGaps gaps;
-    // The photos of cache entries recorded, by URL and the MD5 of the body ("<url>\n<md5>"): the
-    // number of the first entry that held each.
+    // The photos of cache entries recorded, by cache format, URL and the MD5 of the body
+    // ("<format>\n<url>\n<md5>"): the number of the first entry that held each.
     std::map<std::string, std::int32_t> cachedPhotos;
 };
 

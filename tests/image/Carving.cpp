@@ -3,6 +3,7 @@
 // space, each once, with its URL and the MD5 of its decoded body, and nothing else does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <tuple>
 
@@ -28,11 +29,12 @@ Photo PhotoOf(const ParsedEntry& entry) {
     return {entry.rows.count("Cached from") ? entry.rows.at("Cached from") : "", entry.md5, entry.name};
 }
 
-// Whether `file` lies whole in `image` from a cluster boundary on.
-bool LiesWhole(const std::string& image, const std::string& file) {
+// How many times `file` lies whole in `image` from a cluster boundary on.
+std::size_t WholeCopies(const std::string& image, const std::string& file) {
+    std::size_t copies = 0;
     for (std::size_t at = image.find(file); at != std::string::npos; at = image.find(file, at + 1))
-        if (at % 4096 == 0) return true;
-    return false;
+        copies += at % 4096 == 0;
+    return copies;
 }
 
 Scan ScanImage(TempTree& tree, const std::string& image, const std::string& output, bool carve) {
@@ -55,10 +57,13 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
     tree.Folder("fixtures");
     tree.Folder("m");
     ASSERT_EQ(Shell("tar -xJf " + Quote(SNAPSIFT_CACHE_FIXTURES) + " -C " + Quote(tree.Text("fixtures"))), 0);
-    const std::string local = "Users/alice/AppData/Local/";
+    // Alice clears her caches; Bob's copy of her simple cache stays.
+    const std::string local = "Users/alice/AppData/Local/", bob = "Users/bob/AppData/Local/";
+    const std::string edge = "Microsoft/Edge/User Data/Default/Cache/Cache_Data/";
     const std::pair<const char*, std::string> caches[] = {
-        {"chromium-simple", local + "Microsoft/Edge/User Data/Default/Cache/Cache_Data/"},
-        {"firefox-cache2", local + "Mozilla/Firefox/Profiles/q1w2e3r4.default-release/cache2/"}};
+        {"chromium-simple", local + edge},
+        {"firefox-cache2", local + "Mozilla/Firefox/Profiles/q1w2e3r4.default-release/cache2/"},
+        {"chromium-simple", bob + edge}};
     std::vector<std::pair<std::string, std::string>> files = {{"Users/alice/Documents/kept.txt", "kept"}};
     for (const auto& [fixture, place] : caches)
         for (const auto& entry : fs::recursive_directory_iterator(tree.Path("fixtures") / fixture))
@@ -79,31 +84,47 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
                     "i=$((i+1)); done"),
               0);
     ASSERT_TRUE(Unmount(tree.Text("m")));
-    // The photos whose entry file still lies whole in the image, in one piece from a cluster
-    // boundary: some are overwritten as the file system grows its own files.
+    // Bob's photos, and Alice's whose entry file still lies whole in the image, in one piece from a
+    // cluster boundary, besides Bob's copy: some are overwritten as the file system grows its own files.
     const std::string after = ReadBytes(image);
-    std::multiset<Photo> recoverable;
+    std::multiset<Photo> bobs, recoverable;
     for (const ParsedEntry& entry : live.entries) {
         const std::string name = entry.path.substr(entry.path.rfind('\\') + 1);
-        for (const auto& [path, bytes] : files)
-            if (path.ends_with("/" + name) && LiesWhole(after, bytes)) recoverable.insert(PhotoOf(entry));
+        if (entry.path.find("\\bob\\") != std::string::npos) {
+            bobs.insert(PhotoOf(entry));
+            continue;
+        }
+        for (const auto& [path, bytes] : files) {
+            const std::size_t kept = std::count_if(files.begin(), files.end(), [&](const auto& file) {
+                return file.first.starts_with(bob) && file.second == bytes;
+            });
+            if (path.starts_with(local) && path.ends_with("/" + name) && WholeCopies(after, bytes) > kept)
+                recoverable.insert(PhotoOf(entry));
+        }
     }
-    EXPECT_GE(recoverable.size(), live.photos.size() / 2);
+    ASSERT_GE(bobs.size(), 5u);
+    EXPECT_GE(recoverable.size(), live.photos.size() / 3);
+    recoverable.insert(bobs.begin(), bobs.end());
 
     struct Row {
         const char* what;
         bool carve;
         std::multiset<Photo> photos;
     };
-    const Row rows[] = {{"the file system alone", false, {}}, {"its unallocated space too", true, recoverable}};
+    const Row rows[] = {{"the file system alone", false, bobs}, {"its unallocated space too", true, recoverable}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         const Scan scan = ScanImage(tree, image, std::string("out-") + (row.carve ? "carved" : "files"), row.carve);
         EXPECT_EQ(scan.exitCode, 0);
         EXPECT_EQ(scan.photos, row.photos);
+        // A carved entry says so, and names Bob's entry of the same photo in the same cache format.
         for (const ParsedEntry& entry : scan.entries) {
-            EXPECT_TRUE(entry.path.starts_with("volume.img, unallocated space, byte offset ")) << entry.path;
-            EXPECT_NE(entry.status.find("recovered from unallocated space"), std::string::npos) << entry.status;
+            SCOPED_TRACE(entry.path);
+            const bool carved = entry.path.starts_with("volume.img, unallocated space, byte offset ");
+            EXPECT_TRUE(carved || entry.path.find("\\bob\\") != std::string::npos);
+            EXPECT_EQ(entry.status.find("recovered from unallocated space") != std::string::npos, carved);
+            EXPECT_EQ(entry.status.find("a copy of entry") != std::string::npos,
+                      carved && entry.rows.at("Cache") == "Chromium simple cache");
         }
     }
 }
