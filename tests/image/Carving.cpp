@@ -7,6 +7,7 @@
 #include <set>
 #include <tuple>
 
+#include "image/DiskImage.h"
 #include "support/CliRun.h"
 #include "support/NtfsImages.h"
 #include "support/ReportParser.h"
@@ -126,6 +127,64 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
             EXPECT_EQ(entry.status.find("a copy of entry") != std::string::npos,
                       carved && entry.rows.at("Cache") == "Chromium simple cache");
         }
+    }
+}
+
+// The walk hands each run of unallocated clusters over once, in order, whatever the window and
+// however much of it the reader takes each time: the bytes it gives are those at their offset.
+TEST(Carving, TheWalkGivesEachUnallocatedClusterOnceWhateverTheWindow) {
+    if (const std::string skip = WhyNoNtfsVolumes(); !skip.empty()) GTEST_SKIP() << skip;
+    TempTree tree;
+    tree.Folder("m");
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int i = 0; i < 6; ++i) files.emplace_back("f" + std::to_string(i), std::string(40000 + i * 9000, char('a' + i)));
+    const std::string image = tree.Text("volume.img");
+    ASSERT_TRUE(MakeNtfsVolume(image, 8, files, tree.Text("m")));
+    ASSERT_TRUE(MountNtfs(image, tree.Text("m")));
+    ASSERT_EQ(Shell("rm " + Quote(tree.Text("m/f1")) + " " + Quote(tree.Text("m/f4"))), 0);
+    ASSERT_TRUE(Unmount(tree.Text("m")));
+    const std::string bytes = ReadBytes(image);
+    std::string problem;
+    const std::unique_ptr<DiskImage> disk = DiskImage::Open(image, problem);
+    ASSERT_TRUE(disk) << problem;
+
+    // Each cluster the reader is done with, by number, with its bytes; at a run's end, all of it.
+    using Taken = std::vector<std::pair<std::uint64_t, std::string>>;
+    const auto walk = [&](std::size_t windowClusters, std::size_t takeClusters, Taken& taken) {
+        return disk->WalkUnallocated(
+            1, windowClusters * 4096,
+            [&](const UnallocatedWindow& window) -> std::size_t {
+                EXPECT_EQ(window.clusterSize, 4096u);
+                EXPECT_EQ(window.bytes.size() % 4096, 0u);
+                EXPECT_EQ(window.imageOffset, window.firstCluster * 4096);
+                const std::size_t take = window.runEnds ? window.bytes.size() / 4096
+                                                        : std::min(takeClusters, window.bytes.size() / 4096);
+                for (std::size_t i = 0; i < std::max<std::size_t>(take, 1); ++i) {
+                    const std::string cluster(reinterpret_cast<const char*>(window.bytes.data()) + i * 4096, 4096);
+                    EXPECT_EQ(cluster, bytes.substr(window.imageOffset + i * 4096, 4096));
+                    taken.emplace_back(window.firstCluster + i, cluster);
+                }
+                return take * 4096;
+            },
+            {});
+    };
+    Taken whole;
+    const UnallocatedWalk all = walk(1 << 16, 0, whole);
+    EXPECT_EQ(all.failure, "");
+    EXPECT_EQ(all.bytesRead, whole.size() * 4096);
+    // The deleted files' clusters are among them.
+    std::size_t deleted = 0;
+    for (const auto& [number, cluster] : whole) deleted += cluster == std::string(4096, 'b') || cluster == std::string(4096, 'e');
+    EXPECT_GE(deleted, (49000 + 76000) / 4096 - 2);
+
+    const struct {
+        std::size_t windowClusters, takeClusters;
+    } rows[] = {{8, 3}, {8, 8}, {8, 0}, {1, 1}, {3, 2}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.windowClusters) + " clusters, " + std::to_string(row.takeClusters) + " taken");
+        Taken taken;
+        EXPECT_EQ(walk(row.windowClusters, row.takeClusters, taken).bytesRead, all.bytesRead);
+        EXPECT_EQ(taken, whole);
     }
 }
 
