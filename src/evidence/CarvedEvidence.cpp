@@ -29,8 +29,9 @@ void EvidenceRecorder::CarveUnallocated(const UnallocatedArea& area) {
     const auto read = [&](const UnallocatedWindow& window) -> std::size_t {
         // Before the run's end, entries are carved from the first half only: one there may run
         // into the second. The next window begins past the last of them.
+        const std::uint64_t size = window.bytes.size(), cluster = window.clusterSize;
         const std::uint64_t startsBefore =
-            window.runEnds ? window.bytes.size() : window.bytes.size() - std::min<std::size_t>(window.bytes.size() / 2, kLargestCarvedEntry);
+            window.runEnds ? size : (size - std::min<std::uint64_t>(size / 2, kLargestCarvedEntry)) / cluster * cluster;
         CarvedContents carved = CarveCacheEntries(window.bytes, static_cast<std::size_t>(window.clusterSize), startsBefore, photoKey);
         const std::string runPlace = area.name + ", unallocated space, clusters " + std::to_string(window.firstCluster) +
                                      "-" + std::to_string(window.firstCluster + window.bytes.size() / window.clusterSize - 1);
@@ -52,7 +53,8 @@ void EvidenceRecorder::CarveUnallocated(const UnallocatedArea& area) {
             RecordCacheContents(one, {}, {.path = where, .status = std::string(kRecovered)}, nullptr);
             done = std::max<std::uint64_t>(done, place.offset + place.length);
         }
-        return static_cast<std::size_t>(done);
+        // The last entry's last cluster is its own to the end.
+        return static_cast<std::size_t>(std::min(size, (done + cluster - 1) / cluster * cluster));
     };
     const UnallocatedWalk walk = area.walk(kCarvingWindow, read, stop);
     if (!walk.failure.empty())

@@ -8,7 +8,11 @@
 #include <vector>
 
 #include "cache/Carving.h"
+#include "cache/SimpleCache.h"
 #include "cache/CacheFixtures.h"
+#include "evidence/EvidenceRecorder.h"
+#include "report/EntrySink.h"
+#include "search/Recognition.h"
 
 using namespace snapsift;
 
@@ -182,6 +186,71 @@ TEST(Carving, AnEntryNotWantedIsLeftAndTwoCopiesAreTwoEntries) {
         run, UINT64_MAX, [](const CacheEntry& entry) { return entry.key.starts_with(kSimplePrefix); });
     ASSERT_EQ(simpleOnly.contents.entries.size(), 2u);
     EXPECT_EQ(simpleOnly.places[1].offset, secondSimple);
+}
+
+// The evidence of a run handed over in windows, each window's carving taking entries from its
+// first half and the next window beginning past the last of them: each photo is recorded once,
+// at its offset, whatever the window.
+class QuietHost : public SearchHost {
+public:
+    bool IncludePhotos() const override { return false; }
+    void ShowPath(const std::string&) override {}
+    void Yield() override {}
+    void ShowMessage(std::string_view, MessageKind) override {}
+    void FolderUnreadable(const std::string&, const SystemError&) override {}
+};
+
+class HeldEntries : public EntrySink {
+public:
+    std::vector<ReportEntry> entries;
+    EntryWritten Append(const ReportEntry& entry) override {
+        entries.push_back(entry);
+        return EntryWritten::Whole;
+    }
+};
+
+TEST(Carving, EachPhotoOfARunIsRecordedOnceWhateverTheWindow) {
+    std::string run = Filler(2, 3);
+    std::vector<std::string> expected;  // the full paths of the photos laid
+    for (const std::string& file : SimpleFiles()) {
+        const std::size_t at = Lay(run, Bytes(file));
+        const auto read = [](CacheSource& source, std::string_view name) { return ReadSimpleCache(source, name); };
+        const std::string url = test::ReadFile(read, "carved", Bytes(file)).entries.at(0).url;
+        if (PhotoOfCachedUrl(url))
+            expected.push_back("disk.img, unallocated space, byte offset " + std::to_string(at + 40960) + " (clusters " +
+                               std::to_string(at / kCluster + 10) + "-" +
+                               std::to_string((at + Bytes(file).size() - 1) / kCluster + 10) + ")");
+        run += Filler(1, static_cast<unsigned>(at));
+    }
+    ASSERT_GE(expected.size(), 5u);
+    for (const std::size_t windowClusters : {12u, 13u, 14u, 15u, 17u, 21u, 1000u}) {
+        SCOPED_TRACE(windowClusters);
+        UnallocatedArea area;
+        area.name = "disk.img";
+        // The run from cluster 10 on, in windows of windowClusters.
+        area.walk = [&](std::size_t, const UnallocatedReader& read, const std::function<bool()>&) {
+            for (std::size_t at = 0; at < run.size();) {
+                const std::size_t size = std::min(windowClusters * kCluster, run.size() - at);
+                const bool ends = at + size == run.size();
+                const std::size_t done = read({kCluster, 10 + at / kCluster, 40960 + at,
+                                               test::AsBytes(std::string_view(run).substr(at, size)), ends});
+                at = ends ? run.size() : at + std::max(kCluster, done / kCluster * kCluster);
+            }
+            return UnallocatedWalk{};
+        };
+        QuietHost host;
+        HeldEntries held;
+        EvidenceRecorder evidence("", host, held, '\\');
+        evidence.CarveUnallocated(area);
+        std::vector<std::string> paths;
+        for (const ReportEntry& entry : held.entries) {
+            paths.push_back(entry.fullPath);
+            EXPECT_TRUE(entry.md5);
+            EXPECT_NE(entry.status.find("recovered from unallocated space"), std::string::npos);
+        }
+        EXPECT_EQ(paths, expected);
+        EXPECT_FALSE(evidence.Tally().gaps.Any());
+    }
 }
 
 }  // namespace
