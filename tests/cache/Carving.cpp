@@ -110,6 +110,7 @@ TEST(Carving, HostileBytesGiveNoEntry) {
         std::function<void(std::string& run)> change;
         std::size_t simpleEntries, cache2Entries;
         std::uint64_t startsBefore = UINT64_MAX;
+        CacheWanted wanted = {};
     };
     const std::vector<Row> rows = {
         {"nothing changed", [](std::string&) {}, 1, 1},
@@ -153,6 +154,9 @@ TEST(Carving, HostileBytesGiveNoEntry) {
          1, 1},
         {"both starting past the bound", [](std::string&) {}, 0, 0, s},
         {"the cache2 file alone before the bound", [](std::string&) {}, 1, 0, c},
+        {"no key wanted", [](std::string&) {}, 0, 0, UINT64_MAX, [](const CacheEntry&) { return false; }},
+        {"the simple keys alone wanted", [](std::string&) {}, 1, 0, UINT64_MAX,
+         [](const CacheEntry& entry) { return entry.key.starts_with(kSimplePrefix); }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -162,7 +166,7 @@ TEST(Carving, HostileBytesGiveNoEntry) {
         ASSERT_EQ(Lay(run, cache2), c);
         run += Filler(4, 9);
         row.change(run);
-        const CarvedContents carved = Carve(run, row.startsBefore);
+        const CarvedContents carved = Carve(run, row.startsBefore, row.wanted);
         std::size_t simpleEntries = 0, cache2Entries = 0;
         for (const CacheEntry& entry : carved.contents.entries)
             ++(entry.format == CacheFormat::ChromiumSimple ? simpleEntries : cache2Entries);
@@ -170,22 +174,6 @@ TEST(Carving, HostileBytesGiveNoEntry) {
         EXPECT_EQ(cache2Entries, row.cache2Entries);
         for (const CacheEntry& entry : carved.contents.entries) EXPECT_TRUE(entry.findings.Empty());
     }
-}
-
-TEST(Carving, AnEntryNotWantedIsLeftAndTwoCopiesAreTwoEntries) {
-    const std::string simple = Bytes(SimpleFiles().at(2)), cache2 = Bytes(Cache2Files().at(2));
-    std::string run;
-    Lay(run, simple);
-    Lay(run, cache2);
-    const std::size_t secondSimple = Lay(run, simple);
-    Lay(run, cache2);
-    EXPECT_EQ(Carve(run).contents.entries.size(), 4u);
-    const CarvedContents none = Carve(run, UINT64_MAX, [](const CacheEntry& entry) { return entry.url.empty(); });
-    EXPECT_TRUE(none.contents.entries.empty());
-    const CarvedContents simpleOnly = Carve(
-        run, UINT64_MAX, [](const CacheEntry& entry) { return entry.key.starts_with(kSimplePrefix); });
-    ASSERT_EQ(simpleOnly.contents.entries.size(), 2u);
-    EXPECT_EQ(simpleOnly.places[1].offset, secondSimple);
 }
 
 // The evidence of a run handed over in windows, each window's carving taking entries from its
