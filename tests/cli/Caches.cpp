@@ -24,12 +24,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The caches of the fixtures this build reads: Chromium's SQL cache only where it has SQLite.
-#ifdef SNAPSIFT_SQLITE
-constexpr std::size_t kCaches = 4;
-#else
-constexpr std::size_t kCaches = 3;
+// What this build reads and decodes, 0 where it has not the library: the Windows build has none.
+#ifndef SNAPSIFT_SQLITE
+#define SNAPSIFT_SQLITE 0
 #endif
+#ifndef SNAPSIFT_BROTLI
+#define SNAPSIFT_BROTLI 0
+#endif
+#ifndef SNAPSIFT_ZSTD
+#define SNAPSIFT_ZSTD 0
+#endif
+// The caches of the fixtures this build reads: Chromium's SQL cache only where it has SQLite.
+constexpr std::size_t kCaches = SNAPSIFT_SQLITE ? 4 : 3;
 constexpr std::size_t kAllPhotos = kCaches * 7;
 // A build without SQLite names the SQL cache it cannot read, and its run is incomplete.
 constexpr int kCleanExit = kCaches == 4 ? 0 : 3;
@@ -63,12 +69,12 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
         if (!entry.is_regular_file()) continue;
-        std::string& state = files[entry.path().string()] =
-            Md5OfFile(entry.path()) + " " + std::to_string(fs::last_write_time(entry.path()).time_since_epoch().count());
+        std::string& state = files[entry.path().string()] = Md5OfFile(entry.path());
+        state.append(" ").append(std::to_string(fs::last_write_time(entry.path()).time_since_epoch().count()));
 #ifndef _WIN32
         struct stat info {};
         ::stat(entry.path().c_str(), &info);
-        state += " " + std::to_string(info.st_atim.tv_sec) + "." + std::to_string(info.st_atim.tv_nsec);
+        state.append(" ").append(std::to_string(info.st_atim.tv_sec)).append(".").append(std::to_string(info.st_atim.tv_nsec));
 #endif
     }
     return files;
@@ -114,7 +120,7 @@ TEST_F(CacheTest, EveryCachedPhotoIsReportedOnceInEachCacheWithItsBodyAsReceived
     const CliResult run = ScanSrc(tree);
     EXPECT_EQ(run.exitCode, kCleanExit) << run.err;
     EXPECT_EQ(run.err.empty(), kCaches == 4) << run.err;
-    EXPECT_TRUE(Holds(run.err, kCaches == 4 ? "" : "chromium-sql: this build cannot read Chromium's SQL cache"));
+    EXPECT_TRUE(Holds(run.err, kCaches == 4 ? "" : "sqldb0: this build cannot read Chromium's SQL cache"));
     EXPECT_TRUE(Holds(run.out, kCaches == 4 ? "" : "Caches this build cannot read: 1"));
     EXPECT_EQ(Snapshot(tree.Path("src")), before);
 
@@ -141,7 +147,13 @@ TEST_F(CacheTest, EveryCachedPhotoIsReportedOnceInEachCacheWithItsBodyAsReceived
 // complete (the listing says how it was read, not that the browser was writing).
 TEST_F(CacheTest, AFaultyCacheDegradesOnlyTheEntryItTouchesAndTheRunSaysSo) {
     const std::string writing = "the browser was writing this cache when it stopped: ";
-    const std::string entry = "firefox-cache2/entries/641E60CD6E55774738147447D067D0877B43ED86";
+    const std::string firefox = "firefox-cache2/entries/641E60CD6E55774738147447D067D0877B43ED86", simple = "chromium-simple/cb9ca433c1a42445_0";
+    const auto gone = [this](std::string file) { return [=, this] { fs::remove(Src(file)); }; };
+    const auto cut = [this](std::string file, std::uintmax_t size) { return [=, this] { fs::resize_file(Src(file), size); }; };
+    const auto put = [this](std::string file, std::size_t at, std::string bytes) {
+        return [=, this] { Edit(file, [=](std::string& b) { b.replace(at, bytes.size(), bytes); }); };
+    };
+    const auto beside = [this](std::string file, std::size_t size) { return [=, this] { tree.File("src/" + file, std::string(size, 'w')); }; };
     const struct {
         const char* row;
         std::function<void()> change;
@@ -150,46 +162,33 @@ TEST_F(CacheTest, AFaultyCacheDegradesOnlyTheEntryItTouchesAndTheRunSaysSo) {
         std::size_t stated;    // of them, saying so in their status: none, or at least so many
         const char* listed = nullptr;  // where the run is complete: the cache's folder
     } cases[] = {
-        {"a missing data_3", [&] { fs::remove(Src("chromium-blockfile/data_3")); }, "data_3 is missing", kAllPhotos, 1},
-        {"a torn simple entry", [&] { fs::resize_file(Src("chromium-simple/cb9ca433c1a42445_0"), 1500); }, "cut short in the body",
-         kAllPhotos, 1},
-        {"a key whose hash is not the file's name",
-         [&] { fs::rename(Src("chromium-simple/cb9ca433c1a42445_0"), Src("chromium-simple/0000000000000000_0")); },
+        {"a missing data_3", gone("chromium-blockfile/data_3"), "data_3 is missing", kAllPhotos, 1},
+        {"a torn simple entry", cut(simple, 1500), "cut short in the body", kAllPhotos, 1},
+        {"a key whose hash is not the file's name", [&] { fs::rename(Src(simple), Src("chromium-simple/0000000000000000_0")); },
          "the key's hash does not match the file name", kAllPhotos, 1},
-        {"an encrypted Firefox entry", [&] { Edit(entry, [](std::string& b) { b[b.size() - 4] |= '\x80'; }); }, "encrypted",
-         kAllPhotos - 1, 0},
-        {"a damaged gzip body",
-         [&] { Edit("chromium-simple/e3d486f6381f1fb2_0", [](std::string& b) { b[b.find("\x1f\x8b") + 40] ^= '\xff'; }); },
+        {"an encrypted Firefox entry", [&] { Edit(firefox, [](std::string& b) { b[b.size() - 4] |= '\x80'; }); }, "encrypted", kAllPhotos - 1, 0},
+        {"a damaged gzip body", [&] { Edit("chromium-simple/e3d486f6381f1fb2_0", [](std::string& b) { b[b.find("\x1f\x8b") + 40] ^= '\xff'; }); },
          "could not be decoded", kAllPhotos, 1},
-        {"a blockfile index cut in its table", [&] { fs::resize_file(Src("chromium-blockfile/index"), 1000); },
-         "part of the cache could not be read", kAllPhotos - 7, 0},
-        {"a blockfile cache without its index", [&] { fs::remove(Src("chromium-blockfile/index")); },
-         "read from data_1 block by block", kAllPhotos, 1},
-        {"an edited key in the Firefox cache", [&] { Edit(entry, EditKey("/photos/", "/photoz/")); }, "is not the SHA-1 of its key",
-         kAllPhotos, 1},
+        {"a blockfile index cut in its table", cut("chromium-blockfile/index", 1000), "part of the cache could not be read", kAllPhotos - 7, 0},
+        {"a blockfile cache without its index", gone("chromium-blockfile/index"), "read from data_1 block by block", kAllPhotos, 1},
+        {"an edited key in the Firefox cache", [&] { Edit(firefox, EditKey("/photos/", "/photoz/")); }, "is not the SHA-1 of its key", kAllPhotos, 1},
         // Every blockfile entry shares the index's mark.
-        {"a blockfile index not closed cleanly", [&] { Edit("chromium-blockfile/index", [](std::string& b) { b[32] = 1; }); },
-         writing + "its index was not closed cleanly", kAllPhotos, 7, "chromium-blockfile"},
-        {"a simple entry of another version", [&] { Edit("chromium-simple/cb9ca433c1a42445_0", [](std::string& b) { b[8] = 6; }); },
-         "entry version 6, read as version 5", kAllPhotos, 1, "chromium-simple"},
-#ifdef SNAPSIFT_SQLITE
-        {"an SQL cache shard cut short", [&] { fs::resize_file(Src("chromium-sql/sqldb1"), 40000); },
-         "part of the cache could not be read", kAllPhotos, 0},
+        {"a blockfile index not closed cleanly", put("chromium-blockfile/index", 32, "\x01"), writing + "its index was not closed cleanly",
+         kAllPhotos, 7, "chromium-blockfile"},
+        {"a simple entry of another version", put(simple, 8, "\x06"), "entry version 6, read as version 5", kAllPhotos, 1, "chromium-simple"},
+#if SNAPSIFT_SQLITE
+        {"an SQL cache shard cut short", cut("chromium-sql/sqldb1", 40000), "part of the cache could not be read", kAllPhotos, 0},
         {"an edited key in the SQL cache",
          [&] {
              for (const std::string shard : {"chromium-sql/sqldb0", "chromium-sql/sqldb1", "chromium-sql/sqldb2"})
                  if (ReadBytes(Src(shard)).find("/n1234567_890") != std::string::npos) Edit(shard, EditKey("/n1234567_890", "/n1234568_890"));
          },
          "does not match its stored hash", kAllPhotos, 1},
-        {"an SQL shard in WAL mode beside its WAL",
-         [&] {
-             Edit("chromium-sql/sqldb1", [](std::string& b) { b[18] = b[19] = 2; });
-             std::ofstream(Src("chromium-sql/sqldb1-wal"), std::ios::binary) << std::string(32, 'w');
-         },
+        {"an SQL shard in WAL mode beside its WAL", [&] { put("chromium-sql/sqldb1", 18, "\x02\x02")(), beside("chromium-sql/sqldb1-wal", 32)(); },
          "rows still in sqldb1-wal are not read", kAllPhotos, 0},
-        {"a hot SQL journal", [&] { std::ofstream(Src("chromium-sql/sqldb1-journal"), std::ios::binary) << std::string(512, 'j'); },
-         writing + "sqldb1-journal holds 512 bytes of an unfinished change", kAllPhotos, 1, "chromium-sql"},
-        {"an SQL shard in WAL mode with no WAL beside it", [&] { Edit("chromium-sql/sqldb1", [](std::string& b) { b[18] = b[19] = 2; }); },
+        {"a hot SQL journal", beside("chromium-sql/sqldb1-journal", 512), writing + "sqldb1-journal holds 512 bytes of an unfinished change",
+         kAllPhotos, 1, "chromium-sql"},
+        {"an SQL shard in WAL mode with no WAL beside it", put("chromium-sql/sqldb1", 18, "\x02\x02"),
          "in WAL mode: read as its main file alone; rows still in sqldb1-wal are not read", kAllPhotos, 1, "chromium-sql"},
 #endif
     };
@@ -217,7 +216,7 @@ TEST_F(CacheTest, AFaultyCacheDegradesOnlyTheEntryItTouchesAndTheRunSaysSo) {
 TEST_F(CacheTest, EntriesTheBrowserLetGoOfAreReportedOnlyWhenAskedForAndMarkedDeleted) {
     fs::rename(Src("chromium-simple/cb9ca433c1a42445_0"), Src("chromium-simple/todelete_cb9ca433c1a42445_0_1"));
     for (const bool asked : {false, true}) {
-        const CliResult run = ScanSrc(tree, asked ? std::vector<std::string>{"--no-photos", "--include-deleted"} : std::vector<std::string>{"--no-photos"});
+        const CliResult run = ScanSrc(tree, {"--no-photos", asked ? "--include-deleted" : "--no-photos"});
         const auto entries = ReportEntries(tree);
         const auto deleted = std::ranges::count_if(entries, [](const auto& e) { return e.status.starts_with("deleted from the browser's cache"); });
         EXPECT_EQ(std::tuple(run.exitCode, entries.size(), deleted), std::tuple(kCleanExit, kAllPhotos - !asked, long(asked))) << run.err;
@@ -265,17 +264,7 @@ TEST_F(CacheTest, WhatALyingServerLeftInEachCacheIsReportedAsItIs) {
     Fresh(true);
     std::map<std::string, std::vector<std::string>> served;  // by URL: kind, MD5 of what was sent, MD5 decoded
     for (const auto& f : ManifestRows(Src("hostile-manifest.tsv"), 9)) served[f[0]] = {f[1], f[7], f[8]};
-#ifdef SNAPSIFT_BROTLI
-    constexpr bool brHere = true;
-#else
-    constexpr bool brHere = false;
-#endif
-#ifdef SNAPSIFT_ZSTD
-    constexpr bool zstdHere = true;
-#else
-    constexpr bool zstdHere = false;
-#endif
-    // What a build without the brotli and zstd libraries (the Windows build) says of such a body.
+    // What a build without the brotli or zstd library says of such a body.
     const auto notDecodedHere = [](const char* encoding, bool decoded) {
         return decoded ? "" : "its Content-Encoding &quot;" + std::string(encoding) + "&quot; cannot be decoded by this build: the stored bytes are given";
     };
@@ -289,8 +278,8 @@ TEST_F(CacheTest, WhatALyingServerLeftInEachCacheIsReportedAsItIs) {
         {"zlib-as-gzip", "f", "its gzip body could not be decoded: it is not a gzip stream; the MD5 is of the stored bytes", false},
         {"bomb", "f", "its gzip body could not be decoded: it decodes to more than 256 MiB; the MD5 is of the stored bytes", false},
         {"formula", "bsqf", "", true},
-        {"br", "bsqf", notDecodedHere("br", brHere), brHere},
-        {"zstd", "bsqf", notDecodedHere("zstd", zstdHere), zstdHere},
+        {"br", "bsqf", notDecodedHere("br", SNAPSIFT_BROTLI), SNAPSIFT_BROTLI},
+        {"zstd", "bsqf", notDecodedHere("zstd", SNAPSIFT_ZSTD), SNAPSIFT_ZSTD},
         {"good", "bsqf", "", true},
         {"good-gzip", "bsqf", "", true},
     };

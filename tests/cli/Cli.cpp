@@ -23,6 +23,8 @@
 
 namespace snapsift::test {
 
+namespace fs = std::filesystem;
+
 TEST(Cli, UsageErrorsAndChecksStopWithStatusTwo) {
     TempTree tree;
     tree.Entries({{"src/", ""}, {"out/", ""}, {"disk.img", ""}});
@@ -123,37 +125,31 @@ TEST(DisplayRule, TheTerminalKeepsTheRunsLineBreaksAndCutsTheProgressLineAfterWr
 TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
     TempTree tree;
     const std::string photo = "\xFF\xD8\xFF\xE0 photo";
-    tree.Entries({{"src/n1234567_890_123[1].jpg", photo}, {"src/a,b'c/n7654321_1_2[1].jpg", photo + "2"},
-                  {"outside.txt", photo}});
+    tree.Entries({{"src/n1234567_890_123[1].jpg", photo}, {"src/a,b'c/n7654321_1_2[1].jpg", photo + "2"}, {"outside.txt", photo}});
     ASSERT_EQ(ScanSrc(tree).exitCode, 0);
-    const std::filesystem::path run = RunReport(tree.Path("out")).parent_path();
-    const std::string runText = ToText(run), copy = "n1234567_890_123[1]-1.jpg", csv = "Quorvia JPG Files.csv",
-                      report = "Quorvia JPG Files.htm", outside = tree.Text("outside.txt");
+    const fs::path run = RunReport(tree.Path("out")).parent_path();
+    const std::string copy = "n1234567_890_123[1]-1.jpg", csv = "Quorvia JPG Files.csv", report = "Quorvia JPG Files.htm",
+                      outside = tree.Text("outside.txt");
 #ifdef _WIN32
     const CliOptions inTime;  // the Windows runner gives up after a minute by itself
 #else
     const CliOptions inTime{.signal = SIGKILL};  // after 30 seconds
 #endif
-    const auto verify = [&] { return RunCli(tree, {"--verify", runText}, inTime); };
-    const auto bytes = [&](const std::string& name) { return ReadBytes(run / name); };
-    const auto write = [&](const std::string& name, const std::string& text) {
-        std::ofstream(run / name, std::ios::binary | std::ios::trunc) << text;
-    };
+    const auto verify = [&] { return RunCli(tree, {"--verify", ToText(run)}, inTime); };
+    const auto write = [&](const std::string& name, const std::string& text) { std::ofstream(run / name, std::ios::binary) << text; };
     const CliResult clean = verify();
-    EXPECT_EQ(std::tuple(clean.exitCode, clean.out),
-              std::tuple(0, "Digest list SHA-256: " + Sha256::Of(bytes("SHA256SUMS")) +
-                                "\nFiles checked: 5\nMissing: 0\nChanged: 0\nNot listed: 0\nEverything matches.\n"));
+    EXPECT_EQ(std::tuple(clean.exitCode, clean.out), std::tuple(0, "Digest list SHA-256: " + Sha256::Of(ReadBytes(run / "SHA256SUMS")) +
+                                                                       "\nFiles checked: 5\nMissing: 0\nChanged: 0\nNot listed: 0\nEverything matches.\n"));
 #ifndef _WIN32
-    EXPECT_EQ(std::system(("cd '" + runText + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
+    EXPECT_EQ(std::system(("cd '" + ToText(run) + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
 #endif
     // Every file as the run left it, put back after each change.
     std::map<std::string, std::string> original;
-    for (const auto& file : std::filesystem::directory_iterator(run)) original[file.path().filename().string()] = ReadBytes(file.path());
+    for (const auto& file : fs::directory_iterator(run)) original[file.path().filename().string()] = ReadBytes(file.path());
     const auto restore = [&] {
-        for (const auto& file : std::filesystem::directory_iterator(run))
-            if (!original.contains(file.path().filename().string()) ||
-                !std::filesystem::is_regular_file(std::filesystem::symlink_status(file.path())))
-                std::filesystem::remove_all(file.path());
+        for (const auto& file : fs::directory_iterator(run))
+            if (!original.contains(file.path().filename().string()) || !fs::is_regular_file(fs::symlink_status(file.path())))
+                fs::remove_all(file.path());
         for (const auto& [name, text] : original) write(name, text);
     };
     const auto edited = [&](const std::string& name, const std::string& from, const std::string& to) {
@@ -162,18 +158,17 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
     };
     // A change made with the digest list made again over it, as one who forges both would.
     const auto relisted = [&](const std::string& name, const std::string& text) {
-        write(name, text);
         std::string list;
-        for (const auto& line : ReadDigestList(original["SHA256SUMS"])) list += DigestListLine(Sha256::Of(bytes(line->second)), line->second);
-        write("SHA256SUMS", list);
+        for (const auto& line : ReadDigestList(original["SHA256SUMS"]))
+            list += DigestListLine(Sha256::Of(line->second == name ? text : original[line->second]), line->second);
+        write(name, text), write("SHA256SUMS", list);
     };
-    const auto listed = [&](const std::string& name) { write("SHA256SUMS", original["SHA256SUMS"] + Sha256::Of(photo) + "  " + name + "\n"); };
+    const auto listed = [&](const std::string& name) { write("SHA256SUMS", original["SHA256SUMS"] + DigestListLine(Sha256::Of(photo), name)); };
     const std::string notAFile = "Not a file of the run folder (a path, not a name in it): ";
 #ifndef _WIN32
     const std::string special = "Not a file of the run folder (a FIFO, socket or device): ";
     const auto replaced = [&](const std::string& name, const std::function<bool(const std::string&)>& make) {
-        std::filesystem::remove(run / name);
-        return make(ToText(run / name));
+        return fs::remove(run / name), make(ToText(run / name));
     };
     ASSERT_EQ(::mkfifo(tree.Text("fifo").c_str(), 0600), 0);
     const auto fifo = [](const std::string& at) { return ::mkfifo(at.c_str(), 0600) == 0; };
@@ -183,10 +178,10 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
 #endif
     const struct { const char* why; std::function<void()> change; std::string line; int status = 4; std::string also = ""; } rows[] = {
         {"a byte of a copy flipped", [&] { write(copy, edited(copy, "\xFF\xD8\xFF\xE0", "\xFF\xD8\xFF\xE1")); }, "Changed: " + copy},
-        {"a copy removed", [&] { std::filesystem::remove(run / copy); }, "Missing: " + copy},
+        {"a copy removed", [&] { fs::remove(run / copy); }, "Missing: " + copy},
         {"a file added", [&] { write("notes.txt", "x"); }, "Not listed: notes.txt"},
         {"the CSV edited", [&] { write(csv, edited(csv, "1234567,", "7654321,")); }, "Changed: " + csv},
-        {"the digest list removed", [&] { std::filesystem::remove(run / "SHA256SUMS"); },
+        {"the digest list removed", [&] { fs::remove(run / "SHA256SUMS"); },
          "SHA256SUMS: the digest list is missing: nothing can be checked"},
         {"a second line for a copy", [&] { write("SHA256SUMS", original["SHA256SUMS"] + DigestListLine(std::string(64, '0'), copy)); },
          "Listed twice with different digests: " + copy},
@@ -196,7 +191,7 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
         {"a name not UTF-8", [&] { listed("a\xFF.jpg"); }, "Missing: a\\xFF.jpg"},
         {"a copy's name in the CSV up and out", [&] { write(csv, edited(csv, copy, "../../outside.txt")); }, notAFile + "../../outside.txt"},
         {"a copy's name in the CSV not UTF-8", [&] { write(csv, edited(csv, copy, "a\\xFF.jpg")); }, "Missing: a\\xFF.jpg"},
-        {"a folder for a copy", [&] { std::filesystem::remove(run / copy), std::filesystem::create_directory(run / copy); },
+        {"a folder for a copy", [&] { fs::remove(run / copy), fs::create_directory(run / copy); },
          "Not a file of the run folder (a folder): " + copy},
         {"the report's total", [&] { relisted(report, edited(report, "Total files found: 2", "Total files found: 3")); },
          report + " says \"Total files found: 3\", " + csv + " holds 2 rows."},
@@ -205,7 +200,7 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
         // Killed while it wrote a row: the rows before it are checked, and the cut is said.
         {"the CSV's last row cut", [&] { write(csv, original[csv] + "3,/e/n1_2[1].jp"); },
          "The last row of Quorvia JPG Files.csv is cut short", 4, "Files checked: 5\n"},
-        {"the CSV removed", [&] { std::filesystem::remove(run / csv); }, "Not a run folder (no readable " + csv + ")", 2},
+        {"the CSV removed", [&] { fs::remove(run / csv); }, "Not a run folder (no readable " + csv + ")", 2},
 #ifdef _WIN32
         {"a name up and out, Windows' way", [&] { listed("..\\..\\outside.txt"); }, notAFile + "..\\..\\outside.txt"},
         {"a name on a drive", [&] { listed(outside.substr(0, 2) + "outside.txt"); }, notAFile + outside.substr(0, 2) + "outside.txt"},
@@ -233,7 +228,7 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
     }
     EXPECT_EQ(verify().out, clean.out);
     EXPECT_EQ(RunCli(tree, {"--verify", tree.Text("src")}).exitCode, 2);
-    EXPECT_EQ(RunCli(tree, {"--verify", runText, "--no-photos"}).exitCode, 2);
+    EXPECT_EQ(RunCli(tree, {"--verify", ToText(run), "--no-photos"}).exitCode, 2);
 }
 
 }  // namespace snapsift::test
