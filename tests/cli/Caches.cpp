@@ -1,7 +1,10 @@
 // Browser caches written by Debian's chromium (simple and blockfile) and firefox-esr (cache2),
 // scanned and listed by snapsift-cli: every cached photo once, with its URL and the digest and
 // copy of its body as received; the caches untouched; and copies with one fault each, each
-// ending incomplete and saying why.
+// ending incomplete and saying why. The old cache's index.dat beside the photos' folders, written
+// by the tests' own writer: each photo gets the record of its own folder and name (the same
+// "name[1].jpg" lies in several folders), a photo with no record gets no rows, the index is left
+// as it was, and a damaged index makes the run incomplete.
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -14,6 +17,7 @@
 #include <regex>
 #include <sstream>
 
+#include "cache/IndexDatWriter.h"
 #include "hash/MD5.h"
 #include "text/Utf8.h"
 #include "support/CliRun.h"
@@ -42,25 +46,20 @@ constexpr int kCleanExit = kCaches == 4 ? 0 : 3;
 
 std::string Md5OfFile(const fs::path& file) { return LowerAscii(MD5().DigestFileToHexStr(ToText(file))); }
 
-// A manifest's rows after its header, each of at least `columns` tab-separated fields.
-std::vector<std::vector<std::string>> ManifestRows(const fs::path& manifest, std::size_t columns) {
-    std::vector<std::vector<std::string>> rows;
+// A manifest's rows after its header by their first field, the URL, each of at least `columns`
+// tab-separated fields.
+std::map<std::string, std::vector<std::string>> Manifest(const fs::path& manifest, std::size_t columns) {
+    std::map<std::string, std::vector<std::string>> rows;
     std::istringstream lines(ReadBytes(manifest));
     std::string line;
     for (std::getline(lines, line); std::getline(lines, line);) {
         std::istringstream row(line);
-        rows.emplace_back();
-        for (std::string field; std::getline(row, field, '\t');) rows.back().push_back(field);
-        rows.back().resize(std::max(rows.back().size(), columns));
+        std::vector<std::string> fields;
+        for (std::string field; std::getline(row, field, '\t');) fields.push_back(field);
+        fields.resize(std::max(fields.size(), columns));
+        rows[fields[0]] = fields;
     }
     return rows;
-}
-
-// A photo of manifest.tsv (the rows with a user ID): url, name, user ID, MD5.
-std::vector<std::vector<std::string>> ManifestPhotos(const fs::path& manifest) {
-    std::vector<std::vector<std::string>> photos = ManifestRows(manifest, 4);
-    std::erase_if(photos, [](const auto& row) { return row[2].empty(); });
-    return photos;
 }
 
 // Every file below a folder with its bytes' digest, its modification time and (on POSIX) its
@@ -99,22 +98,50 @@ protected:
         edit(bytes);
         std::ofstream(Src(file), std::ios::binary | std::ios::trunc) << bytes;
     }
+    // The photos of manifest.tsv, the rows with a user ID: URL, name, user ID, MD5.
+    std::map<std::string, std::vector<std::string>> Photos() const {
+        auto rows = Manifest(Src("manifest.tsv"), 4);
+        std::erase_if(rows, [](const auto& row) { return row.second[2].empty(); });
+        return rows;
+    }
     TempTree tree;
 };
 
-// A key edited in place: its first `from` becomes `to`, of the same length, so that the entry
-// stays well formed and names another photo.
-std::function<void(std::string&)> EditKey(std::string from, std::string to) {
-    return [from, to](std::string& bytes) {
-        ASSERT_NE(bytes.find(from), std::string::npos) << from;
-        bytes.replace(bytes.find(from), to.size(), to);
-    };
+constexpr std::uint64_t kLastModified = 130433498760000000;  // 2014-04-30 16:44:36 UTC
+constexpr std::uint64_t kLastAccessed = 130433534760000000;  // 2014-04-30 17:44:36 UTC
+const std::string kIe = "src/Users/alice/AppData/Local/Microsoft/Windows/INetCache/IE/";
+
+// A URL record of the given file in the given folder of the table.
+IndexDatRecordSource Record(std::string url, std::string file, std::uint8_t folder, std::uint64_t size,
+                            std::uint32_t checked = 0, std::uint32_t hits = 0) {
+    return {IndexDatRecordKind::Url, std::move(url), std::move(file), folder, size, kLastModified, kLastAccessed, 0, checked, hits,
+            "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n\r\n"};
 }
+
+// Two cache folders, each with a photo of the same name, and a photo of no record beside one.
+class IeCacheIndexTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree.Entries({{kIe + "ABCD1234/n1234567_890_123[1].jpg", "first"}, {kIe + "EFGH5678/n1234567_890_123[1].jpg", "second"},
+                      {kIe + "EFGH5678/n7654321_11_22[1].jpg", "no record"}});
+        source.folders = {{"ABCD1234", 1}, {"EFGH5678", 2}};
+        source.records = {Record("http://a.example/p/n1234567_890_123.jpg", "n1234567_890_123[1].jpg", 0, 5, FatDateTime(2014, 4, 30, 18, 0, 0), 3),
+                          Record("http://b.example/q/n1234567_890_123.jpg?x=1", "n1234567_890_123[1].jpg", 1, 6, 0, 1),
+                          {IndexDatRecordKind::Redirect, "http://a.example/r", "", 0, 0, 0, 0, 0, 0, 0, ""}};
+        Write();
+    }
+    void Write(const std::string& name = "index.dat") { tree.File(kIe + name, WriteIndexDat(source).bytes); }
+    CliResult List(const std::string& name = "index.dat", const CliOptions& options = {}) {
+        return RunCli(tree, {"--list-cache", tree.Text(kIe + name)}, options);
+    }
+    TempTree tree;
+    IndexDatSource source;
+};
 
 }  // namespace
 
 TEST_F(CacheTest, EveryCachedPhotoIsReportedOnceInEachCacheWithItsBodyAsReceivedAndTheCachesStayUntouched) {
-    const auto photos = ManifestPhotos(Src("manifest.tsv"));
+    const auto photos = Photos();
     ASSERT_EQ(photos.size(), 7u);
     const auto before = Snapshot(tree.Path("src"));
     const CliResult run = ScanSrc(tree);
@@ -128,13 +155,14 @@ TEST_F(CacheTest, EveryCachedPhotoIsReportedOnceInEachCacheWithItsBodyAsReceived
     ASSERT_EQ(entries.size(), kAllPhotos);
     std::map<std::string, int> seen;  // "<format> <url>"
     for (const auto& entry : entries) {
-        const auto photo = std::ranges::find_if(photos, [&](const auto& p) { return p[0] == entry.rows.at("Cached from"); });
-        ASSERT_NE(photo, photos.end()) << entry.rows.at("Cached from");
-        ++seen[entry.rows.at("Cache") + " " + (*photo)[0]];
+        const std::string url = entry.rows.at("Cached from");
+        ASSERT_TRUE(photos.contains(url)) << url;
+        ++seen[entry.rows.at("Cache") + " " + url];
         // The copy holds the body as received, decoded; a gzip body also gives its stored digest.
+        const auto& photo = photos.at(url);
         EXPECT_EQ(std::tuple(entry.name, entry.userId, entry.md5, entry.status, entry.path.find(tree.Text("src")),
                              Md5OfFile(RunReport(tree.Path("out")).parent_path() / entry.image), entry.rows.at("HTTP status")),
-                  std::tuple((*photo)[1], (*photo)[2], (*photo)[3], "", 0u, (*photo)[3], "HTTP/1.1 200 OK")) << (*photo)[0];
+                  std::tuple(photo[1], photo[2], photo[3], "", 0u, photo[3], "HTTP/1.1 200 OK")) << url;
         EXPECT_EQ(entry.rows.count("MD5 of the stored bytes"), entry.rows.count("Content-Encoding"));
     }
     EXPECT_EQ(seen.size(), entries.size()) << "a photo reported twice in one cache";
@@ -152,6 +180,9 @@ TEST_F(CacheTest, AFaultyCacheDegradesOnlyTheEntryItTouchesAndTheRunSaysSo) {
     const auto cut = [this](std::string file, std::uintmax_t size) { return [=, this] { fs::resize_file(Src(file), size); }; };
     const auto put = [this](std::string file, std::size_t at, std::string bytes) {
         return [=, this] { Edit(file, [=](std::string& b) { b.replace(at, bytes.size(), bytes); }); };
+    };
+    const auto key = [this](std::string file, std::string from, std::string to) {  // of the same length: the entry stays well formed
+        Edit(file, [=](std::string& b) { b.replace(b.find(from), from.size(), to); });
     };
     const auto beside = [this](std::string file, std::size_t size) { return [=, this] { tree.File("src/" + file, std::string(size, 'w')); }; };
     const struct {
@@ -171,19 +202,17 @@ TEST_F(CacheTest, AFaultyCacheDegradesOnlyTheEntryItTouchesAndTheRunSaysSo) {
          "could not be decoded", kAllPhotos, 1},
         {"a blockfile index cut in its table", cut("chromium-blockfile/index", 1000), "part of the cache could not be read", kAllPhotos - 7, 0},
         {"a blockfile cache without its index", gone("chromium-blockfile/index"), "read from data_1 block by block", kAllPhotos, 1},
-        {"an edited key in the Firefox cache", [&] { Edit(firefox, EditKey("/photos/", "/photoz/")); }, "is not the SHA-1 of its key", kAllPhotos, 1},
+        {"an edited key in the Firefox cache", [&] { key(firefox, "/photos/", "/photoz/"); }, "is not the SHA-1 of its key", kAllPhotos, 1},
         // Every blockfile entry shares the index's mark.
         {"a blockfile index not closed cleanly", put("chromium-blockfile/index", 32, "\x01"), writing + "its index was not closed cleanly",
          kAllPhotos, 7, "chromium-blockfile"},
         {"a simple entry of another version", put(simple, 8, "\x06"), "entry version 6, read as version 5", kAllPhotos, 1, "chromium-simple"},
 #if SNAPSIFT_SQLITE
         {"an SQL cache shard cut short", cut("chromium-sql/sqldb1", 40000), "part of the cache could not be read", kAllPhotos, 0},
-        {"an edited key in the SQL cache",
-         [&] {
+        {"an edited key in the SQL cache", [&] {
              for (const std::string shard : {"chromium-sql/sqldb0", "chromium-sql/sqldb1", "chromium-sql/sqldb2"})
-                 if (ReadBytes(Src(shard)).find("/n1234567_890") != std::string::npos) Edit(shard, EditKey("/n1234567_890", "/n1234568_890"));
-         },
-         "does not match its stored hash", kAllPhotos, 1},
+                 if (ReadBytes(Src(shard)).find("/n1234567_890") != std::string::npos) key(shard, "/n1234567_890", "/n1234568_890");
+         }, "does not match its stored hash", kAllPhotos, 1},
         {"an SQL shard in WAL mode beside its WAL", [&] { put("chromium-sql/sqldb1", 18, "\x02\x02")(), beside("chromium-sql/sqldb1-wal", 32)(); },
          "rows still in sqldb1-wal are not read", kAllPhotos, 0},
         {"a hot SQL journal", beside("chromium-sql/sqldb1-journal", 512), writing + "sqldb1-journal holds 512 bytes of an unfinished change",
@@ -224,7 +253,7 @@ TEST_F(CacheTest, EntriesTheBrowserLetGoOfAreReportedOnlyWhenAskedForAndMarkedDe
 }
 
 TEST_F(CacheTest, ListCacheGivesEveryEntryOfEachFormatAndSaysWhatCouldNotBeRead) {
-    const auto photos = ManifestPhotos(Src("manifest.tsv"));
+    const auto photos = Photos();
     std::ofstream(Src("firefox-cache2/entries/stray.txt")) << "not an entry";
     std::vector<std::string> folders = {"chromium-blockfile", "chromium-simple", "firefox-cache2", "firefox-cache2/entries"};
     if (kCaches == 4) folders.push_back("chromium-sql");
@@ -237,8 +266,8 @@ TEST_F(CacheTest, ListCacheGivesEveryEntryOfEachFormatAndSaysWhatCouldNotBeRead)
         EXPECT_EQ(line, "url\tformat\thttp_status\tcontent_type\tcontent_encoding\tstored_bytes\tbody_md5\tcreated\tlast_used\tsource\tnote");
         int rows = 0, photoRows = 0;
         for (; std::getline(lines, line); ++rows) {
-            for (const auto& photo : photos)
-                if (line.starts_with(photo[0] + "\t")) {
+            for (const auto& [url, photo] : photos)
+                if (line.starts_with(url + "\t")) {
                     ++photoRows;
                     EXPECT_TRUE(Holds(line, "\t" + photo[3] + "\t"));
                 }
@@ -262,8 +291,7 @@ TEST_F(CacheTest, ListCacheGivesEveryEntryOfEachFormatAndSaysWhatCouldNotBeRead)
 // decodes is a photo with a copy; every other entry says why, with the digest of what is there.
 TEST_F(CacheTest, WhatALyingServerLeftInEachCacheIsReportedAsItIs) {
     Fresh(true);
-    std::map<std::string, std::vector<std::string>> served;  // by URL: kind, MD5 of what was sent, MD5 decoded
-    for (const auto& f : ManifestRows(Src("hostile-manifest.tsv"), 9)) served[f[0]] = {f[1], f[7], f[8]};
+    const auto served = Manifest(Src("hostile-manifest.tsv"), 9);  // by URL: [1] the kind, [7] MD5 of what was sent, [8] decoded
     // What a build without the brotli or zstd library says of such a body.
     const auto notDecodedHere = [](const char* encoding, bool decoded) {
         return decoded ? "" : "its Content-Encoding &quot;" + std::string(encoding) + "&quot; cannot be decoded by this build: the stored bytes are given";
@@ -277,12 +305,9 @@ TEST_F(CacheTest, WhatALyingServerLeftInEachCacheIsReportedAsItIs) {
         {"301", "bsq", "the server answered 301 Moved Permanently: the cached body is its redirect, not the photo", false},
         {"zlib-as-gzip", "f", "its gzip body could not be decoded: it is not a gzip stream; the MD5 is of the stored bytes", false},
         {"bomb", "f", "its gzip body could not be decoded: it decodes to more than 256 MiB; the MD5 is of the stored bytes", false},
-        {"formula", "bsqf", "", true},
         {"br", "bsqf", notDecodedHere("br", SNAPSIFT_BROTLI), SNAPSIFT_BROTLI},
         {"zstd", "bsqf", notDecodedHere("zstd", SNAPSIFT_ZSTD), SNAPSIFT_ZSTD},
-        {"good", "bsqf", "", true},
-        {"good-gzip", "bsqf", "", true},
-    };
+        {"formula", "bsqf", "", true}, {"good", "bsqf", "", true}, {"good-gzip", "bsqf", "", true}};
     const std::map<std::string, char> formats = {{"Chromium blockfile cache", 'b'}, {"Chromium simple cache", 's'},
                                                  {"Chromium SQL cache", 'q'}, {"Firefox cache2", 'f'}};
     const CliResult run = ScanSrc(tree);
@@ -292,11 +317,11 @@ TEST_F(CacheTest, WhatALyingServerLeftInEachCacheIsReportedAsItIs) {
     std::map<std::string, std::string> keptBy;  // kind: the caches seen holding it
     for (const auto& entry : ReportEntries(tree)) {
         const auto& response = served.at(entry.rows.at("Cached from"));
-        const auto kind = std::ranges::find_if(kinds, [&](const auto& k) { return k.kind == response[0]; });
-        ASSERT_NE(kind, std::end(kinds)) << response[0];
+        const auto kind = std::ranges::find_if(kinds, [&](const auto& k) { return k.kind == response[1]; });
+        ASSERT_NE(kind, std::end(kinds)) << response[1];
         keptBy[kind->kind] += formats.at(entry.rows.at("Cache"));
         EXPECT_EQ(std::tuple(entry.status, entry.md5, entry.image.empty() ? "" : Md5OfFile(runFolder / entry.image)),
-                  std::tuple(kind->said, response[kind->decoded ? 2 : 1], kind->decoded ? response[2] : ""))
+                  std::tuple(kind->said, response[kind->decoded ? 8 : 7], kind->decoded ? response[8] : ""))
             << kind->kind << " in the " << entry.rows.at("Cache");
     }
     for (const auto& kind : kinds) {
@@ -312,6 +337,115 @@ TEST_F(CacheTest, WhatALyingServerLeftInEachCacheIsReportedAsItIs) {
         EXPECT_TRUE(Holds(listed.out, "\t\\x3DHYPERLINK(")) << folder;
         EXPECT_EQ(listed.out.find("\t="), std::string::npos) << folder;
     }
+}
+
+TEST_F(IeCacheIndexTest, EachPhotoGetsTheRecordOfItsOwnFolderAndNothingBesideTheIndexChanges) {
+    const fs::path index = tree.Path(kIe + "index.dat");
+    const auto time = fs::last_write_time(index);
+    const std::string bytes = ReadBytes(index);
+    const CliResult run = ScanSrc(tree, {"--no-photos"});
+    EXPECT_EQ(std::tuple(run.exitCode, ReadBytes(index), fs::last_write_time(index), std::distance(fs::directory_iterator(index.parent_path()), {})),
+              std::tuple(0, bytes, time, 3)) << run.err;
+    // By the photo's folder and name: its record's rows; the photo without a record has none.
+    using Rows = std::map<std::string, std::string>;
+    Rows a = {{"Cache", "Internet Explorer index.dat"}, {"Content-Type", "image/jpeg"}, {"HTTP status", "HTTP/1.1 200 OK"},
+              {"Last accessed", "4/30/2014 5:44:36 PM (UTC) "}, {"Last modified (server)", "4/30/2014 4:44:36 PM (UTC) "}};
+    Rows b = a;
+    a.insert({{"Cached from", "http://a.example/p/n1234567_890_123.jpg"}, {"Hit count", "3"}, {"Last checked", "4/30/2014 6:00:00 PM (UTC) "}});
+    b.insert({{"Cached from", "http://b.example/q/n1234567_890_123.jpg?x=1"}, {"Hit count", "1"}});
+    std::map<std::string, Rows> byPhoto;
+    for (const auto& entry : ReportEntries(tree)) byPhoto[entry.path] = entry.rows;
+    EXPECT_EQ(byPhoto, (std::map<std::string, Rows>{{tree.Text(kIe + "ABCD1234/n1234567_890_123[1].jpg"), a},
+                                                    {tree.Text(kIe + "EFGH5678/n1234567_890_123[1].jpg"), b},
+                                                    {tree.Text(kIe + "EFGH5678/n7654321_11_22[1].jpg"), {}}}));
+    const CliResult listed = List();
+    EXPECT_EQ(std::tuple(listed.exitCode, std::ranges::count(listed.out, '\n')), std::tuple(0, 3)) << listed.err;
+    EXPECT_TRUE(Holds(listed.out, "http://a.example/p/n1234567_890_123.jpg\tie-index.dat\t200\timage/jpeg\t\t5\t"
+                                  "8b04d5e3775d298e78455efc5ca404d5\t2014-04-30T16:44:36Z\t2014-04-30T17:44:36Z\t"
+                                  "ABCD1234\\n1234567_890_123[1].jpg\t\n"));
+}
+
+// An index damaged, a record of it that cannot be read whole, or an index this user may not open
+// (as one the system holds locked): the run is incomplete and says why, and the photos it touches
+// say so; a listing of the index too is incomplete, or (not opened) says why it is no listing.
+TEST_F(IeCacheIndexTest, ADamagedOrUnreadableIndexMakesTheRunIncompleteAndItsPhotosSaySo) {
+    const std::string damagedRecord = "its index.dat record could not be read: the file's folder index 9 lies past the table's 2";
+    const struct { const char* row; std::function<void()> change; std::string err, status; long stated; int listed;
+                   bool ordinaryUser = false; } cases[] = {
+        {"the index cut short", [&] { fs::resize_file(tree.Path(kIe + "index.dat"), 0x4000 + 200); }, "index could not be read",
+         "could not be read whole", 3, 3},
+        {"a record's folder past the table", [&] { source.records[1].folderIndex = 9, Write(); }, damagedRecord, damagedRecord, 1, 3},
+#ifndef _WIN32
+        {"an index this user may not open",
+         [&] {
+             tree.Folder("out");
+             for (const auto& entry : fs::recursive_directory_iterator(tree.Root())) fs::permissions(entry.path(), fs::perms::all);
+             fs::permissions(tree.Root(), fs::perms::all);
+             fs::permissions(tree.Path(kIe + "index.dat"), fs::perms::none);
+         },
+         "the cache's index could not be read", "could not be read whole", 3, 2, true},
+#endif
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        c.change();
+        const CliResult run = ScanSrc(tree, {"--no-photos"}, {.ordinaryUser = c.ordinaryUser});
+        EXPECT_EQ(run.exitCode, 3) << c.row;
+        EXPECT_TRUE(Holds(run.err, c.err)) << c.row;
+        const auto entries = ReportEntries(tree);
+        EXPECT_EQ(std::ranges::count_if(entries, [&](const auto& e) { return e.status.find(c.status) != std::string::npos; }), c.stated)
+            << c.row;
+        for (const auto& e : entries)  // a damaged record: the photo of its folder and name alone
+            EXPECT_TRUE(c.stated > 1 || e.status.empty() || (Holds(e.path, "EFGH5678") && e.name.starts_with("n1234567"))) << c.row;
+        EXPECT_EQ(List("index.dat", {.ordinaryUser = c.ordinaryUser}).exitCode, c.listed) << c.row;
+    }
+}
+
+// The line of a listing whose url is the given one, and its last field, the note; "none" when
+// there is no such line.
+std::string NoteOf(const std::string& listing, const std::string& url) {
+    const std::size_t at = listing.find("\n" + url + "\t");
+    if (at == std::string::npos) return "none";
+    const std::string line = listing.substr(at + 1, listing.find('\n', at + 1) - at - 1);
+    return line.substr(line.rfind('\t') + 1);
+}
+
+// An index.dat exported under another name, with records only the walk of its blocks reaches: each
+// listed once with its mark, the cached file's digest where it is there; what is left in free blocks
+// makes no gap, a record in use that cannot be read whole does.
+TEST_F(IeCacheIndexTest, AnIndexUnderAnyNameIsListedWithTheRecordsNoHashTableReaches) {
+    source.records.push_back(Record("http://a.example/p/n7654321_11_22.jpg", "n7654321_11_22[1].jpg", 1, 9));
+    source.records.push_back(Record("http://a.example/p/leaked.jpg", "leaked[1].jpg", 0, 9));
+    source.records.push_back(Record("http://a.example/p/freed.jpg", "freed[1].jpg", 0, 9));
+    source.records[3].inHashTable = source.records[4].inHashTable = source.records[5].inHashTable = source.records[5].inUse = false;
+    source.records[4].kind = IndexDatRecordKind::Leak;
+    const std::string bitmap = "reached through the allocation bitmap only", free = "deleted; found in blocks the allocation bitmap marks free";
+    const struct { const char* row; std::uint8_t unhashedFolder, freedFolder; int exitCode; std::string unhashedNote, freedNote; } rows[] = {
+        {"whole", 1, 0, 0, bitmap, free},
+        {"a free record's folder past the table", 1, 7, 0, bitmap, free + "; the file's folder index 7 lies past the table's 2 folder(s)"},
+        {"a record in use's folder past the table", 8, 0, 3, bitmap + "; the file's folder index 8 lies past the table's 2 folder(s)", free},
+    };
+    for (const auto& row : rows) {
+        source.records[3].folderIndex = row.unhashedFolder;
+        source.records[5].folderIndex = row.freedFolder;
+        Write("export.bin");
+        const CliResult listed = List("export.bin");
+        EXPECT_EQ(std::tuple(listed.exitCode, std::ranges::count(listed.out, '\n'), NoteOf(listed.out, "http://a.example/p/n7654321_11_22.jpg"),
+                             NoteOf(listed.out, "http://a.example/p/leaked.jpg"), NoteOf(listed.out, "http://a.example/p/freed.jpg"),
+                             NoteOf(listed.out, "http://a.example/p/n1234567_890_123.jpg")),
+                  std::tuple(row.exitCode, 6, row.unhashedNote, "deleted; " + bitmap, row.freedNote, ""))  // the head, 5 records
+            << row.row << "\n" << listed.out << listed.err;
+        // The digest of the cached file the record names, where it is there.
+        EXPECT_EQ(listed.out.find("\tb303814f7df5c3c365370557cd3305ef\t") != std::string::npos, row.unhashedFolder == 1) << row.row;
+    }
+    tree.File(kIe + "export.bin", "Client UrlCache MMF");
+    const CliResult notAnIndex = List("export.bin");
+    EXPECT_EQ(notAnIndex.exitCode, 2);
+    EXPECT_TRUE(Holds(notAnIndex.err, "Not a browser cache that this program reads"));
+    // What cannot be read at all is not called no cache: the message says why.
+    const CliResult gone = List("gone.dat");
+    EXPECT_EQ(std::pair(gone.exitCode, gone.err.starts_with("The cache could not be read: " + tree.Text(kIe + "gone.dat") + ": ")),
+              std::pair(2, true)) << gone.err;
 }
 
 }  // namespace snapsift::test

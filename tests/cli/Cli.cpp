@@ -1,7 +1,9 @@
 // What snapsift-cli says and returns, the same on Linux and on Windows: usage errors and checks
-// that stop a run, the terminal's text, and --verify of a run folder.
+// that stop a run, the terminal's text, and --verify of a run folder; on Windows, drive roots in
+// every form an examiner types.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -34,23 +36,20 @@ TEST(Cli, UsageErrorsAndChecksStopWithStatusTwo) {
     const struct { std::vector<std::string> arguments; int status; std::string out, err; } cases[] = {
         {{"--version"}, 0, "snapsift-cli " SNAPSIFT_VERSION "\n", ""},
         {{"--folder", src}, 2, "", "snapsift-cli: give --output DIR" + tryHelp},
-        {{"--folder", src, "--profiles", src, "--output", out}, 2, "",
-         "snapsift-cli: give either --folder or --profiles, not both" + tryHelp},
+        {{"--folder", src, "--profiles", src, "--output", out}, 2, "", "snapsift-cli: give either --folder or --profiles, not both" + tryHelp},
         {{"--folder", src, "--output", out, "--frobnicate"}, 2, "", "snapsift-cli: unknown argument: --frobnicate" + tryHelp},
         {{"--folder", missing, "--output", out}, 2, "", "Folder to search not found: " + missing + "\n"},
         {{"--profiles", missing, "--output", out}, 2, "", "Drive root not found: " + missing + "\n"},
         {{"--folder", src, "--output", missing}, 2, "", "Output folder not found: " + missing + "\n"},
 #ifdef SNAPSIFT_IMAGES
         // Whatever its form, and wherever the other option stands, nothing else is taken with it.
-        {{"--list-partitions=" + image, "--no-photos"}, 2, "", alone},
-        {{"--no-photos", "--list-partitions", image}, 2, "", alone},
+        {{"--list-partitions=" + image, "--no-photos"}, 2, "", alone}, {{"--no-photos", "--list-partitions", image}, 2, "", alone},
         {{"--list-partitions=" + image, "--output", out}, 2, "", alone},
 #endif
     };
     for (const auto& c : cases) {
         const CliResult result = RunCli(tree, c.arguments);
-        EXPECT_EQ(std::tuple(result.exitCode, result.out, result.err), std::tuple(c.status, c.out, c.err))
-            << c.arguments.front() << " " << c.arguments.back();
+        EXPECT_EQ(std::tuple(result.exitCode, result.out, result.err), std::tuple(c.status, c.out, c.err)) << c.arguments.back();
     }
 }
 
@@ -70,8 +69,7 @@ TEST(DisplayRule, TheReportTheCsvAndTheTerminalShowANameAlike) {
     const struct { const char* row; std::string value; const char *shown, *html = nullptr, *terminal = nullptr, *windows = nullptr; } cases[] = {
         {"ordinary name", "n1_2[1] - a.b:c \xE6\xBC\xA2\xF0\x9F\x98\x80.jpg", "n1_2[1] - a.b:c \xE6\xBC\xA2\xF0\x9F\x98\x80.jpg",
          "n1_2[1] - a.b:c &#28450;&#128512;.jpg"},
-        {"markup", "<a href=\"x\">Tom & 'J'</a>", "<a href=\"x\">Tom & 'J'</a>",
-         "&lt;a href=&quot;x&quot;&gt;Tom &amp; 'J'&lt;/a&gt;"},
+        {"markup", "<a href=\"x\">Tom & 'J'</a>", "<a href=\"x\">Tom & 'J'</a>", "&lt;a href=&quot;x&quot;&gt;Tom &amp; 'J'&lt;/a&gt;"},
         // An overlong "/", a surrogate, a cut-off sequence, a byte alone.
         {"not UTF-8", "\xC0\xAF|\xED\xA0\x80|\xE6\xBC|\xFF", nullptr},
         {"C0, DEL, C1", std::string("\n\r\t\0\x7F\xC2\x85", 7), nullptr},
@@ -83,8 +81,7 @@ TEST(DisplayRule, TheReportTheCsvAndTheTerminalShowANameAlike) {
         {"white space", "\xC2\xA0|\xE3\x80\x80|\xE2\x80\xA8|\xE2\x80\xAF", nullptr},
         // U+2010, U+2027, U+205E, U+2070, U+FE10, U+E1000: just outside the ranges above.
         {"neighbours", "\xE2\x80\x90\xE2\x80\xA7\xE2\x81\x9E\xE2\x81\xB0\xEF\xB8\x90\xF3\xA1\x80\x80",
-         "\xE2\x80\x90\xE2\x80\xA7\xE2\x81\x9E\xE2\x81\xB0\xEF\xB8\x90\xF3\xA1\x80\x80",
-         "&#8208;&#8231;&#8286;&#8304;&#65040;&#921600;"},
+         "\xE2\x80\x90\xE2\x80\xA7\xE2\x81\x9E\xE2\x81\xB0\xEF\xB8\x90\xF3\xA1\x80\x80", "&#8208;&#8231;&#8286;&#8304;&#65040;&#921600;"},
         // A page shows two spaces as one; a terminal shows both.
         {"space runs", "a b  c   d", "a b \\x20c \\x20\\x20d", nullptr, "a b  c   d"},
         {"name's own \\xFF and byte FF", "\\xFF|\xFF", "\\\\xFF|\\xFF", nullptr, nullptr, "\\xFF|&#92;xFF"},
@@ -111,8 +108,7 @@ TEST(DisplayRule, TheTerminalKeepsTheRunsLineBreaksAndCutsTheProgressLineAfterWr
     // In a name's line, and in a message about one file, CR LF is written out too; the line breaks
     // of a message of the run's own stay.
     EXPECT_EQ(cli::ProgressLine(3, 7, "a\r\n", 200), "3 found, 7 examined: a\\x0D\\x0A");
-    EXPECT_EQ(cli::TerminalText("Error copying file: /a\r\nOperation complete.", false),
-              "Error copying file: /a\\x0D\\x0AOperation complete.\n");
+    EXPECT_EQ(cli::TerminalText("Error copying file: /a\r\nOperation complete.", false), "Error copying file: /a\\x0D\\x0AOperation complete.\n");
     EXPECT_EQ(cli::TerminalText("Done.\r\n\r\nTotal: 1"), "Done.\n\nTotal: 1\n");
     // Cut to the width after the name is written out: 30 columns leave 8 for the path.
     EXPECT_EQ(cli::ProgressLine(3, 7, "/evidence/\x1B]0;x\x07", 30), "3 found, 7 examined: ...x\\x07");
@@ -230,5 +226,43 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
     EXPECT_EQ(RunCli(tree, {"--verify", tree.Text("src")}).exitCode, 2);
     EXPECT_EQ(RunCli(tree, {"--verify", ToText(run), "--no-photos"}).exitCode, 2);
 }
+
+#ifdef _WIN32
+// A drive holding Users and Documents and Settings, named "X:", "x:", "X:\", "X:/" and "\\?\X:\" for
+// the profiles, the folder searched and the output: every form finds the two photos under the
+// drive's own paths (profile folders first) and nothing in the run's own folder, which it puts
+// at the drive's root; the summary gives the total and the report's path.
+TEST(CliWin, DriveRootsInEveryForm) {
+    // The test's wrapper maps an empty folder to a drive letter of the test's own, named here.
+    const char* drive = std::getenv("SNAPSIFT_TEST_DRIVE");
+    if (drive == nullptr || *drive == '\0') GTEST_SKIP() << "no drive of the test's own: run through wine-drive.sh";
+    TempTree tree;
+    const std::string x = drive, lower = std::string(1, static_cast<char>(x[0] | 0x20)) + ":";
+    const fs::path root = FromText(x + "\\");
+    fs::create_directories(root / "Users/ana");
+    fs::create_directories(root / "Documents and Settings/bo");
+    std::ofstream(root / "Users/ana/n1234567_890_123[1].jpg") << "abc";
+    std::ofstream(root / "Documents and Settings/bo/n7654321_1_2[1].jpg") << "a";
+    const struct { std::vector<std::string> arguments; std::string root; } cases[] = {
+        {{"--profiles", x}, x}, {{"--profiles", lower}, lower}, {{"--profiles", x + "\\"}, x},
+        {{"--profiles", "\\\\?\\" + x + "\\"}, x}, {{"--folder", x + "/"}, x}};
+    for (const auto& c : cases) {
+        if (const fs::path made = RunReport(root); !made.empty()) fs::remove_all(made.parent_path());
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.end(), {"--output", x, "--no-photos"});
+        const CliResult finished = RunCli(tree, arguments);
+        EXPECT_EQ(finished.exitCode, 0) << c.arguments[1] << ": " << finished.err;
+        const fs::path report = RunReport(root);
+        ASSERT_FALSE(report.empty()) << c.arguments[1];
+        std::vector<std::string> paths, expected{c.root + "\\Users\\ana\\n1234567_890_123[1].jpg",
+                                                 c.root + "\\Documents and Settings\\bo\\n7654321_1_2[1].jpg"};
+        for (const ParsedEntry& entry : ParseReport(ReadBytes(report)).entries) paths.push_back(entry.path);
+        if (c.arguments[0] == "--folder") std::ranges::sort(paths), std::ranges::sort(expected);
+        EXPECT_EQ(paths, expected) << c.arguments[1];
+        EXPECT_EQ(WithoutDigestLine(finished.out), "Operation complete.\n\nTotal files found: 2\nReport: " + x + "\\" +
+                           report.parent_path().filename().string() + "\\Quorvia JPG Files.htm\n") << c.arguments[1];
+    }
+}
+#endif
 
 }  // namespace snapsift::test
