@@ -1,6 +1,8 @@
 // What snapsift-cli says and returns, the same on Linux and on Windows: usage errors and checks
-// that stop a run, the terminal's text, and --verify of a run folder; on Windows, drive roots in
-// every form an examiner types.
+// that stop a run, the terminal's text, and --verify of a run folder. On POSIX, what an incomplete
+// run says and returns (a folder it may not read or has seen, access times it cannot keep, a full
+// output disk), and a run ended by Ctrl-C or a kill; on Windows, drive roots in every form an
+// examiner types.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +12,11 @@
 #include <map>
 
 #ifndef _WIN32
+#include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -53,13 +58,6 @@ TEST(Cli, UsageErrorsAndChecksStopWithStatusTwo) {
     }
 }
 
-// Each byte but "|" as "\xHH".
-std::string AllWrittenOut(std::string_view value) {
-    std::string out;
-    for (const char c : value) out += c == '|' ? "|" : "\\x" + HexText(std::string_view(&c, 1));
-    return out;
-}
-
 // One display rule for every reader: what a name holds that cannot be shown as itself is written
 // "\xHH" per byte, a backslash that separates no names doubled; the report adds only its markup,
 // the CSV its quoting, the terminal nothing. shown: the CSV's text (nullptr: every byte but "|"
@@ -88,7 +86,8 @@ TEST(DisplayRule, TheReportTheCsvAndTheTerminalShowANameAlike) {
         {"formula", "=1+2", "\\x3D1+2", "=1+2", "=1+2"}};
     const bool windows = kSeparator == '\\';
     for (const auto& c : cases) {
-        const std::string shown = c.shown ? c.shown : AllWrittenOut(c.value);
+        std::string shown = c.shown ? c.shown : "";
+        for (std::size_t at = 0; !c.shown && at < c.value.size(); ++at) shown += c.value[at] == '|' ? "|" : "\\x" + HexText(c.value.substr(at, 1));
         std::string html = c.html ? c.html : "";
         for (std::size_t at = 0; !c.html && at < shown.size(); ++at) html += shown[at] == '\\' ? "&#92;" : shown.substr(at, 1);
         EXPECT_EQ(ReportText(c.value), windows && c.windows ? c.windows : html) << c.row;
@@ -222,12 +221,144 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
         EXPECT_TRUE(Holds(changed.out, row.also)) << row.why;
         restore();
     }
-    EXPECT_EQ(verify().out, clean.out);
     EXPECT_EQ(RunCli(tree, {"--verify", tree.Text("src")}).exitCode, 2);
     EXPECT_EQ(RunCli(tree, {"--verify", ToText(run), "--no-photos"}).exitCode, 2);
 }
 
-#ifdef _WIN32
+#ifndef _WIN32
+// 2,048 bytes of "j" and md5sum's word on them.
+const std::string kPhoto(2048, 'j'), kPhotoMd5 = "b98fdf7ca3b2bbc4dc92b559890e34c4";
+
+// A bind mount, undone at the end of the scope; empty when it could not be made.
+struct Mount {
+    Mount(const std::string& from, const std::string& at) : at(::mount(from.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) == 0 ? at : "") {}
+    ~Mount() { if (!at.empty()) ::umount2(at.c_str(), MNT_DETACH); }
+    std::string at;
+};
+
+// What a run with gaps writes to standard output, its digest line left out.
+std::string Summary(const TempTree& tree, const std::string& counts) {
+    return "Operation complete.\n\nTotal files found: " + counts + "Report: " + ToText(RunReport(tree.Path("out"))) + "\n";
+}
+
+// Run by user 65534 (when the tests run as root), so that a mode-000 folder cannot be opened, below
+// the root or as the root, and the evidence's access times cannot be kept (except on a read-only
+// mount, where nothing moves them); as root, a mount of src below itself is a loop, said once, each
+// photo reported once (a run that loops is killed once its report passes a megabyte). The scan goes
+// on, and its report counts as incomplete and names the folder not read.
+TEST(CliPosix, AnIncompleteRunSaysWhyOnStandardErrorAndExitsWithThree) {
+    TempTree tree;
+    tree.Entries({{"src/n12345_67[1].jpg", "abc"}, {"src/Locked/n22222_22[1].jpg", "abc"}, {"src/Open/n33333_33[1].jpg", "a"}, {"out/", ""}});
+    for (const char* folder : {"", "src/Open"}) ASSERT_EQ(chmod(tree.Text(folder).c_str(), 0755), 0);
+    ASSERT_EQ(chmod(tree.Text("out").c_str(), 0777), 0);
+    const std::string src = tree.Text("src"), denied = "Permission denied";
+    const std::string warning = "Warning: access times will change. This user may read " + src + "/ (and files like it) only in a way that "
+                                "updates its last-access time. To keep access times, mount the evidence read-only or run as root.\n";
+    // The folders and files read in a way that moved their access time: src, Open and a photo in each.
+    const std::string accessTimes = "Files and folders whose access time changed when read: 4\n";
+    const struct { const char* row; std::string unread; std::size_t found; std::string why, warning = "", more = "";
+                   bool readOnly = false, loop = false; } cases[] = {
+        {"a folder below the root", "src/Locked", 2, denied, warning, accessTimes},
+        {"the root", "src", 0, denied},
+        {"a read-only mount", "src/Locked", 2, denied, "", "", true},
+        {"a mount of an ancestor", "src/Open/loop", 3, "A folder already searched (a loop); not searched again", "", "", false, true}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(chmod(src.c_str(), 0755), 0);
+        ASSERT_EQ(c.loop ? (tree.Folder(c.unread), 0) : chmod(tree.Text(c.unread).c_str(), 0), 0);
+        const Mount mounted(c.readOnly || c.loop ? src : "", c.loop ? tree.Text(c.unread) : src);
+        if ((c.readOnly || c.loop) && mounted.at.empty()) continue;  // no mounts here
+        if (c.readOnly) {
+            ASSERT_EQ(::mount(nullptr, src.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
+        }
+        const CliResult run = ScanSrc(tree, {}, {.ordinaryUser = !c.loop, .signal = SIGKILL, .sendWhen = [&] {
+            siginfo_t ended{};
+            if (::waitid(P_ALL, 0, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid != 0) return true;
+            std::error_code none;
+            return fs::file_size(RunReport(tree.Path("out")), none) > 1'000'000 && !none;
+        }});
+        EXPECT_EQ(std::tuple(run.exitCode, WithoutDigestLine(run.out), run.err, ReportEntries(tree).size()),
+                  std::tuple(3, Summary(tree, std::to_string(c.found) + "\nFolders that could not be read: 1\n" + c.more + "The report names each of them.\n"),
+                             c.warning + "Cannot read folder: " + tree.Text(c.unread) + "/: " + c.why + "\n", c.found)) << c.row;
+        EXPECT_TRUE(Holds(ReadBytes(RunReport(tree.Path("out"))), "&nbsp;" + tree.Text(c.unread) + "/: " + c.why + "<br>")) << c.row;
+    }
+}
+
+// The output's file system full at `limit` bytes (at 0: one byte short of the whole report): what
+// fails is counted, an entry that does not fit leaves nothing, a report without its header leaves
+// no run folder, and the report never claims to have finished; a name in a message about a file
+// that failed cannot steer the terminal.
+TEST(CliPosix, AFullOutputDiskIsCountedAndTheReportNeverClaimsToBeWhole) {
+    const struct { const char* row; std::vector<std::string> photos; std::string bytes; std::uint64_t limit; int status;
+                   const char* counts; std::string err; std::size_t files, entries; } cases[] = {
+        {"copies and entries", {"n1234567_0[1].jpg", "n1234567_1[1].jpg", "n1234567_2[1].jpg", "n1234567_3[1].jpg"}, kPhoto, 1500, 3,
+         "4\nCopies that could not be made: 4\nEntries that could not be written to the report: 3\n"
+         "Report lines that could not be written: 1\nThe report names each of them.\n", "", 4, 1},
+        {"the report's header", {"n1234567_1[1].jpg"}, "abc", 50, 2, nullptr, "Error opening output file.\n", 0, 0},
+        {"the report's tail", {"n1234567_1[1].jpg"}, "abc", 0, 3, "1\nReport lines that could not be written: 1\n", "", 5, 1},
+        {"a name that would steer the terminal", {"e\x1B]0;x\x07\xE2\x80\xAE/n1234567_1[1].jpg"}, kPhoto, 1000, 3,
+         "1\nCopies that could not be made: 1\nEntries that could not be written to the report: 1\nReport lines that could not be written: 1\n"
+         "The report names each of them.\n",
+         "/e\\x1B]0;x\\x07\\xE2\\x80\\xAE/n1234567_1[1].jpg. Error number: 27 (File too large).\n", 4, 0}};
+    for (const auto& c : cases) {
+        TempTree tree;
+        for (const std::string& photo : c.photos) tree.File("src/" + photo, c.bytes);
+        std::uint64_t limit = c.limit;
+        if (limit == 0) {
+            ASSERT_EQ(ScanSrc(tree).exitCode, 0);
+            limit = fs::file_size(RunReport(tree.Path("out"))) - 1;
+        }
+        const CliResult run = ScanSrc(tree, {}, {.fileSizeLimit = limit});
+        EXPECT_EQ(run.exitCode, c.status) << c.row;
+        EXPECT_TRUE(Holds(run.err, c.err)) << c.row;
+        EXPECT_EQ(std::distance(fs::directory_iterator(tree.Path("out")), {}), c.files > 0) << c.row;
+        EXPECT_EQ(run.out.empty(), c.files == 0) << c.row;
+        if (c.files == 0) continue;
+        EXPECT_EQ(WithoutDigestLine(run.out), Summary(tree, c.counts)) << c.row;
+        // The report, its CSV, SHA256SUMS, the timeline, and the copies made.
+        EXPECT_EQ(std::distance(fs::directory_iterator(RunReport(tree.Path("out")).parent_path()), {}), c.files) << c.row;
+        const ParsedReport report = ParseReport(ReadBytes(RunReport(tree.Path("out"))));
+        EXPECT_EQ(std::tuple(report.entries.size(), report.rest, report.runEnd), std::tuple(c.entries, "", "")) << c.row;
+    }
+}
+
+// 1200 photos, the signal sent once the report has reached so many bytes. The report's entries are
+// some but not all of them, each whole and numbered in order with its copy, and the CSV's rows the
+// same, each whole (a kill between an entry's two writes leaves its row alone out). Killed, the
+// run has no digest list, and a check of its folder cannot pass; Ctrl-C ends it as an aborted run,
+// whole: its folder checks out, the report's total and the CSV agreeing.
+TEST(CliSignal, AKillLeavesWholeEntriesOnlyAndCtrlCEndsTheScanAsAnAbortedRun) {
+    const struct { int signal; std::uintmax_t reportBytes; int status, verified; std::string checked; } cases[] = {
+        {SIGKILL, 50000, -1, 4, "SHA256SUMS: the digest list is missing: nothing can be checked\n"}, {SIGINT, 3000, 1, 0, "Everything matches.\n"}};
+    for (const auto& c : cases) {
+        TempTree tree;
+        for (int i = 0; i < 1200; ++i) tree.File("src/f" + std::to_string(i / 60) + "/n" + std::to_string(1000000 + i) + "_1_2[1].jpg", kPhoto);
+        const CliResult run = ScanSrc(tree, {}, {.signal = c.signal, .sendWhen = [&] {
+            std::error_code none;
+            return fs::file_size(RunReport(tree.Path("out")), none) >= c.reportBytes && !none;
+        }});
+        const fs::path report = RunReport(tree.Path("out"));
+        const ParsedReport parsed = ParseReport(ReadBytes(report));
+        const std::size_t found = parsed.entries.size();
+        EXPECT_TRUE(found > 0 && found < 1200) << found;
+        for (std::size_t i = 0; i < found; ++i)
+            EXPECT_EQ(std::tuple(parsed.entries[i].md5, parsed.entries[i].image.ends_with(std::string("-") + std::to_string(i + 1) + ".jpg"),
+                                 ReadBytes(report.parent_path() / parsed.entries[i].image)), std::tuple(kPhotoMd5, true, kPhoto)) << i;
+        const auto rows = ReadCsvRows(ReadBytes(report.parent_path() / "Quorvia JPG Files.csv"));
+        EXPECT_TRUE(rows && rows->size() >= found && rows->size() <= found + 1);
+        for (std::size_t i = 1; rows && i < rows->size(); ++i)
+            EXPECT_EQ(std::tuple((*rows)[i][0], (*rows)[i][1], (*rows)[i][7]), std::tuple(std::to_string(i), parsed.entries[i - 1].path, parsed.entries[i - 1].md5));
+        const std::string total = "Total files found: " + std::to_string(found);
+        const bool aborted = c.signal == SIGINT;
+        EXPECT_EQ(std::tuple(run.exitCode, run.signal, WithoutDigestLine(run.out), run.err, parsed.rest),
+                  std::tuple(c.status, aborted ? 0 : SIGKILL, aborted ? "Operation aborted.\n\n" + total + "\nReport: " + ToText(report) + "\n" : "", "",
+                             aborted ? "<br><Br><hr>Operation was aborted before completion.<br>\r\n" + total + "<hr>\r\n</body></html>\r\n" : ""));
+        EXPECT_TRUE(Holds(parsed.runEnd, aborted ? "<b>Result:</b> aborted after entry " + std::to_string(found) + "<br>" : ""));
+        const CliResult check = RunCli(tree, {"--verify", ToText(report.parent_path())});
+        EXPECT_EQ(check.exitCode, c.verified);
+        EXPECT_TRUE(Holds(check.out, c.checked));
+    }
+}
+#else
 // A drive holding Users and Documents and Settings, named "X:", "x:", "X:\", "X:/" and "\\?\X:\" for
 // the profiles, the folder searched and the output: every form finds the two photos under the
 // drive's own paths (profile folders first) and nothing in the run's own folder, which it puts
@@ -239,10 +370,8 @@ TEST(CliWin, DriveRootsInEveryForm) {
     TempTree tree;
     const std::string x = drive, lower = std::string(1, static_cast<char>(x[0] | 0x20)) + ":";
     const fs::path root = FromText(x + "\\");
-    fs::create_directories(root / "Users/ana");
-    fs::create_directories(root / "Documents and Settings/bo");
-    std::ofstream(root / "Users/ana/n1234567_890_123[1].jpg") << "abc";
-    std::ofstream(root / "Documents and Settings/bo/n7654321_1_2[1].jpg") << "a";
+    for (const auto& [file, bytes] : {std::pair{"Users/ana/n1234567_890_123[1].jpg", "abc"}, {"Documents and Settings/bo/n7654321_1_2[1].jpg", "a"}})
+        fs::create_directories((root / file).parent_path()), std::ofstream(root / file) << bytes;
     const struct { std::vector<std::string> arguments; std::string root; } cases[] = {
         {{"--profiles", x}, x}, {{"--profiles", lower}, lower}, {{"--profiles", x + "\\"}, x},
         {{"--profiles", "\\\\?\\" + x + "\\"}, x}, {{"--folder", x + "/"}, x}};
