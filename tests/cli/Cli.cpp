@@ -48,7 +48,7 @@ TEST(Cli, UsageErrorsAndChecksStopWithStatusTwo) {
 #ifdef SNAPSIFT_IMAGES
         // Whatever its form, and wherever the other option stands, nothing else is taken with it.
         {{"--list-partitions=" + image, "--no-photos"}, 2, "", alone}, {{"--no-photos", "--list-partitions", image}, 2, "", alone},
-        {{"--list-partitions=" + image, "--output", out}, 2, "", alone},
+        {{"--list-partitions=" + image, "--output", out}, 2, "", alone}, {{"--no-photos", "--list-partitions=" + image}, 2, "", alone},
 #endif
     };
     for (const auto& c : cases) {
