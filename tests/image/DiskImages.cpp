@@ -225,16 +225,6 @@ protected:
     Images* images = nullptr;
 };
 
-// The mounted volume's report as the image's: the image line after the header, paths that
-// begin with the image's name and partition and go on with "\".
-ParsedReport AsImageReport(const std::string& mounted, const std::string& imageLine, const std::string& prefix) {
-    ParsedReport report = ParseReport(mounted);
-    report.header += imageLine + "\r\n";
-    for (ParsedEntry& entry : report.entries)
-        entry.path = prefix + std::regex_replace(entry.path.substr(1), std::regex("/"), "\\");
-    return report;
-}
-
 // The deleted photo with its times and its former digest, and the names the index kept of the
 // old photos whose records the new files took: each such name only, with no copy, no times and
 // no digest. Live files keep their times at the ends of what NTFS and the report keep.
@@ -269,16 +259,6 @@ TEST_F(DiskImages, DeletedFilesAndEdgeTimesAreReadAsTheVolumeKeepsThem) {
     EXPECT_GE(reused, 1);
 }
 
-// Where a string of bytes is first found in one of an E01's segment files: the file and the offset.
-std::optional<std::pair<std::string, std::size_t>> FindInSegments(const fs::path& first,
-                                                                  const std::function<std::size_t(const std::string&)>& find) {
-    for (char last = '1'; last <= '9'; ++last) {
-        const std::string file = ToText(fs::path(first).replace_extension(std::string(".E0") + last));
-        if (const std::size_t at = find(ReadBytes(file)); at != std::string::npos) return std::pair(file, at);
-    }
-    return std::nullopt;
-}
-
 // A byte in the middle of the first zlib stream whose output holds both texts; npos when none.
 std::size_t InCompressedChunkHolding(const std::string& bytes, const std::string& one, const std::string& other) {
     std::string out(1 << 16, '\0');
@@ -294,11 +274,21 @@ std::size_t InCompressedChunkHolding(const std::string& bytes, const std::string
     return std::string::npos;
 }
 
+// Damages the byte that `find` finds in the first of an E01's segment files it finds one in.
+bool DamageInSegments(const fs::path& first, const std::function<std::size_t(const std::string&)>& find) {
+    for (char last = '1'; last <= '9'; ++last) {
+        const std::string file = ToText(fs::path(first).replace_extension(std::string(".E0") + last)), bytes = ReadBytes(file);
+        if (const std::size_t at = find(bytes); at != std::string::npos)
+            return Patch(file, at, std::string(1, static_cast<char>(bytes[at] ^ 0x5A)));
+    }
+    return false;
+}
+
 // Every form of image, whole or cut short, damaged or made hostile: what --list-partitions says
-// of it, and what a scan of it does. A scan that reads it gives the mounted volume's entries; a
-// photo whose bytes lie in a damaged part (read as zeros) has no digest and no copy; a run that
-// met such a part is incomplete and names it. What cannot be read is refused before anything is
-// written.
+// of it, and what a scan of it does. A scan that reads it gives the mounted volume's entries,
+// with paths that begin with the image's name and partition and go on with "\"; a photo whose
+// bytes lie in a damaged part (read as zeros) has no digest and no copy; a run that met such a
+// part is incomplete and names it. What cannot be read is refused before anything is written.
 TEST_F(DiskImages, EveryImageFormIsReadOrRefusedAsItsBytesAllow) {
     // Sets whose segments were cut, or replaced by a link or a FIFO (which must never be opened);
     // an E01 with the photo's chunk to damage, a compressed one with the profile folders' records
@@ -315,27 +305,24 @@ TEST_F(DiskImages, EveryImageFormIsReadOrRefusedAsItsBytesAllow) {
                     "dd if=volume.img of=gpt.img bs=512 seek=6144 conv=notrunc status=none && "
                     "printf 'EFI PARX' | dd of=gpt.img bs=1 seek=512 conv=notrunc status=none && "
                     "truncate -s 8M ext2.fs && mkfs.ext2 -q -F ext2.fs"), 0);
-    const auto photo = FindInSegments(images->tree.Path("photo/case.E01"), [](const std::string& bytes) {
+    ASSERT_TRUE(DamageInSegments(images->tree.Path("photo/case.E01"), [](const std::string& bytes) {
         const std::size_t at = bytes.find(std::string(30000, 'b'));  // a chunk's worth, between checksums
         return at == std::string::npos ? at : at + 15000;
-    });
-    const auto meta = FindInSegments(images->tree.Path("meta.E01"), [&](const std::string& bytes) {
+    }));
+    ASSERT_TRUE(DamageInSegments(images->tree.Path("meta.E01"), [](const std::string& bytes) {
         return InCompressedChunkHolding(bytes, "FILE0", std::string("a\0l\0i\0c\0e\0", 10));
-    });
-    ASSERT_TRUE(photo && meta);
-    for (const auto& [file, at] : {*photo, *meta}) ASSERT_TRUE(Patch(file, at, std::string(1, static_cast<char>(ReadBytes(file)[at] ^ 0x5A))));
+    }));
 
     const std::string md5 = ReadBytes(images->tree.Path("disk.md5")).substr(0, 32), disk = images->Path("disk.img");
-    const std::string e01 = std::to_string(fs::file_size(images->tree.Path("case.E01")) +
-                                           fs::file_size(images->tree.Path("case.E02")) +
-                                           fs::file_size(images->tree.Path("case.E03")));
+    const std::string e01 = "(3 files, " + std::to_string(fs::file_size(images->tree.Path("case.E01")) +
+        fs::file_size(images->tree.Path("case.E02")) + fs::file_size(images->tree.Path("case.E03"))) + " bytes; MD5 stored in the image: " + md5;
     const std::string table = "Partition  Offset          Size            File system  Profile folders\n";
     const std::string ntfs = "3145728         25165824        NTFS         Users, Documents and Settings\n";
-    const std::string unknown = "-            -  (Cannot determine file system type";
+    const std::string unknown = "-            -  (Cannot determine file system type", outside = "-            -  (slot lies outside the image)\n";
     const std::string profiles = "NTFS         Users, Documents and Settings  (", damaged = "\nDamaged parts of the disk image (read as zeros): ";
-    const std::string gpt = "Warning: The disk image's GPT could not be read; only its protective MBR was, which shows "
-                            "the whole disk as one slot.\n";
+    const std::string gpt = "Warning: The disk image's GPT could not be read; only its protective MBR was, which shows the whole disk as one slot.\n";
     const std::string partition2 = "Warning: Partition 2 of the disk image ", bare = "Warning: The disk image's file system ";
+    const std::string truncated = "The disk image is shorter than its partitions say (truncated): ", segment = "A segment of the ";
     const auto missing = [](std::uint64_t bytes) { return "runs past the image's end: " + std::to_string(bytes) + " bytes missing"; };
     const auto slot = [](std::size_t at, std::uint32_t start, std::uint32_t sectors) {
         const std::uint32_t fields[2] = {start, sectors};  // little-endian on this machine
@@ -344,6 +331,7 @@ TEST_F(DiskImages, EveryImageFormIsReadOrRefusedAsItsBytesAllow) {
     constexpr std::uint64_t kPartition = 3145728, kPartitionEnd = 28311552, kVolumeEnd = 25165824;
     const std::size_t inPhoto = ReadBytes(images->tree.Path("volume.img")).find(std::string(200000, 'b')) + 100000;
     const std::uint64_t cutInPhoto = kPartitionEnd - kPartition - inPhoto, cutBeforeMft = kPartitionEnd - kPartition - 8192;
+    const std::vector<std::string> verify = {"--profiles", "--no-photos", "--verify-image"};
     struct Row {
         const char* row;
         std::string image;  // in the tree; made, when `from` is given, as a copy cut to `length` with `edits`
@@ -354,114 +342,97 @@ TEST_F(DiskImages, EveryImageFormIsReadOrRefusedAsItsBytesAllow) {
         int listExit = 0;
         std::string listed = "";  // a part of what --list-partitions writes; "" when it is not run
         int exit = 0;
-        std::string err = "", out = "";  // all of stderr, a part of stdout; a refusal ends with the image's path
-        std::string facts = "";          // the report's image line after the path; "" when not compared
+        // All of stderr, a refusal's ending with the image's path or the segment named; a part of stdout.
+        std::string err = "", named = "", out = "";
+        std::string facts = "";  // the report's image line after the path: a copy's size when ""; "-": not compared
         std::string part = ", partition 2: ";
-        bool lost = false;               // the photo kLost lies in a damaged part
-        std::string has = "";            // a part of the report
+        bool lost = false;       // the photo kLost lies in a damaged part
+        std::string has = "";    // a part of the report
     } rows[] = {
         {.row = "bare file system", .image = "volume.img", .facts = "(25165824 bytes)", .part = ": "},
         {.row = "whole disk", .image = "disk.img", .facts = "(41943040 bytes)"},
-        {.row = "split raw", .image = "split.001", .listed = table + "1          1048576         1048576         " +
-                                                               unknown + ")\n2          " + ntfs,
-         .facts = "(4 files, 41943040 bytes)"},
-        {.row = "E01", .image = "case.E01", .facts = "(3 files, " + e01 + " bytes; MD5 stored in the image: " + md5 +
-                                                        ", not checked against the image's data)"},
-        {.row = "E01 checked", .image = "case.E01", .arguments = {"--profiles", "--no-photos", "--verify-image"},
-         .out = "Image data: MD5 " + md5 + ", the MD5 stored in the image: it matches\n",
-         .facts = "(3 files, " + e01 + " bytes; MD5 stored in the image: " + md5 + ", checked: it matches the image's data)"},
-        {.row = "raw checked", .image = "disk.img", .arguments = {"--profiles", "--no-photos", "--verify-image"},
-         .out = "Image data: MD5 " + md5 + "; the image stores no digest, so it could not be checked\n",
-         .facts = "(41943040 bytes; no digest stored in the image, so its data could not be checked; the data's MD5 is " +
-                  md5 + ")"},
-        {.row = "GPT header damaged", .image = "gpt.img", .listed = table + "1          512             41942528        " +
-             unknown + ")\n" + gpt, .exit = 2, .err = gpt + "No NTFS file system in the disk image: "},
-        {.row = "a folder inside", .image = "volume.img", .arguments = {"--folder", "/" + kCache, "--no-photos"},
-         .has = "Total files found: 5<hr>"},
-        {.row = "a folder inside, named with \\", .image = "volume.img",
-         .arguments = {"--folder", "\\Users\\alice", "--no-photos"}, .has = "Total files found: 5<hr>"},
-        {.row = "a folder inside without subfolders", .image = "volume.img",
-         .arguments = {"--folder", "/Users/alice/", "--no-photos", "--no-subfolders"}, .has = "Total files found: 0<hr>"},
+        {.row = "split raw", .image = "split.001", .listed = table + "1          1048576         1048576         " + unknown +
+         ")\n2          " + ntfs, .facts = "(4 files, 41943040 bytes)"},
+        {.row = "E01", .image = "case.E01", .facts = e01 + ", not checked against the image's data)"},
+        {.row = "E01 checked", .image = "case.E01", .arguments = verify,
+         .out = "Image data: MD5 " + md5 + ", the MD5 stored in the image: it matches\n", .facts = e01 + ", checked: it matches the image's data)"},
+        {.row = "raw checked", .image = "disk.img", .arguments = verify, .out = "Image data: MD5 " + md5 + "; the image stores no digest, "
+         "so it could not be checked\n", .facts = "(41943040 bytes; no digest stored in the image, so its data could not be checked; "
+         "the data's MD5 is " + md5 + ")"},
+        {.row = "GPT header damaged", .image = "gpt.img", .listed = table + "1          512             41942528        " + unknown + ")\n" + gpt,
+         .exit = 2, .err = gpt + "No NTFS file system in the disk image: "},
+        {.row = "a folder", .image = "volume.img", .arguments = {"--folder", "/" + kCache, "--no-photos"}, .facts = "-", .has = "found: 5<hr>"},
+        {.row = "a folder named with \\", .image = "volume.img", .arguments = {"--folder", "\\Users\\alice", "--no-photos"}, .facts = "-",
+         .has = "found: 5<hr>"},
+        {.row = "a folder without subfolders", .image = "volume.img", .arguments = {"--folder", "/Users/alice/", "--no-photos",
+         "--no-subfolders"}, .facts = "-", .has = "found: 0<hr>"},
         {.row = "a folder of deleted photos", .image = "volume.img", .arguments = {"--folder", "Users/alice/Old", "--no-photos"},
-         .has = "Total files found: 0<hr>"},
-        // Refused.
-        {.row = "not an image", .image = "junk.bin", .exit = 2,
-         .err = "Not a disk image with a partition table or a file system that can be read: "},
+         .facts = "-", .has = "found: 0<hr>"},
+        {.row = "not an image", .image = "junk.bin", .exit = 2, .err = "Not a disk image with a partition table or a file system that can be read: "},
         {.row = "an E01 segment missing", .image = "two/case.E01", .exit = 2,
          .err = "The E01 image is incomplete or corrupt (a segment file cut short or missing): "},
         {.row = "no such partition", .image = "disk.img", .arguments = {"--partition", "3", "--profiles"}, .exit = 2,
          .err = "The disk image has no partition 3 (it has partitions 1 to 2): "},
         {.row = "no NTFS there", .image = "disk.img", .arguments = {"--partition", "1", "--profiles"}, .exit = 2,
          .err = "Partition 1 of the disk image holds no NTFS file system (Cannot determine file system type): "},
-        {.row = "the image a link", .image = "link.img", .exit = 2, .err = "A segment of the disk image is a link: "},
+        {.row = "the image a link", .image = "link.img", .exit = 2, .err = segment + "disk image is a link: "},
         {.row = "the image a FIFO", .image = "fifo.img", .exit = 2, .err = "Not a disk image file: "},
         {.row = "no such folder", .image = "disk.img", .arguments = {"--folder", "/Users/nobody"}, .exit = 2,
          .err = "Folder to search not found in the disk image: /Users/nobody\n"},
-        // A segment other than the first is named.
-        {.row = "the last split segment empty", .image = "empty/split.001", .exit = 2,
-         .err = "A segment of the split image is empty: " + images->Path("empty/split.004") + "\n"},
+        {.row = "the last split segment empty", .image = "empty/split.001", .exit = 2, .err = segment + "split image is empty: ",
+         .named = "empty/split.004"},
         {.row = "a split segment cut short", .image = "cut/split.001", .exit = 2,
-         .err = "A segment of the split image is not as long as the first (cut short or replaced): " +
-                images->Path("cut/split.002") + "\n"},
-        {.row = "the last split segment longer", .image = "long/split.001", .exit = 2,
-         .err = "A segment of the split image is longer than the first: " + images->Path("long/split.004") + "\n"},
-        {.row = "a split segment a link to a device", .image = "zero/split.001", .exit = 2,
-         .err = "A segment of the disk image is a link: " + images->Path("zero/split.003") + "\n"},
-        {.row = "a split segment a FIFO", .image = "fifo/split.001", .exit = 2,
-         .err = "A segment of the disk image is not a regular file: " + images->Path("fifo/split.003") + "\n"},
-        {.row = "an E01 segment a FIFO", .image = "ewf/case.E01", .exit = 2,
-         .err = "A segment of the disk image is not a regular file: " + images->Path("ewf/case.E02") + "\n"},
+         .err = segment + "split image is not as long as the first (cut short or replaced): ", .named = "cut/split.002"},
+        {.row = "the last split segment longer", .image = "long/split.001", .exit = 2, .err = segment + "split image is longer than the first: ",
+         .named = "long/split.004"},
+        {.row = "a split segment a link to a device", .image = "zero/split.001", .exit = 2, .err = segment + "disk image is a link: ",
+         .named = "zero/split.003"},
+        {.row = "a split segment a FIFO", .image = "fifo/split.001", .exit = 2, .err = segment + "disk image is not a regular file: ",
+         .named = "fifo/split.003"},
+        {.row = "an E01 segment a FIFO", .image = "ewf/case.E01", .exit = 2, .err = segment + "disk image is not a regular file: ",
+         .named = "ewf/case.E02"},
         // Damaged E01 chunks, read by libewf as zeros.
-        {.row = "a photo's chunk", .image = "photo/case.E01", .arguments = {"--profiles"}, .exit = 3,
-         .out = damaged + "1\n", .lost = true},
-        {.row = "a photo's chunk, checked first", .image = "photo/case.E01", .arguments = {"--profiles", "--verify-image"},
-         .exit = 3, .out = ": it does NOT match\n", .lost = true},
+        {.row = "a photo's chunk", .image = "photo/case.E01", .arguments = {"--profiles"}, .exit = 3, .out = damaged + "1\n", .facts = "-",
+         .lost = true},
+        {.row = "a photo's chunk, checked first", .image = "photo/case.E01", .arguments = {"--profiles", "--verify-image"}, .exit = 3,
+         .out = ": it does NOT match\n", .facts = "-", .lost = true},
         {.row = "the profile folders' MFT records", .image = "meta.E01", .listExit = 3,
-         .listed = "Warning: damaged parts of the image (read as zeros) were met while reading its partitions: ",
-         .exit = 3, .err = "Cannot read folder: meta.E01, partition 2: \\Users\\: Input/output error\nCannot read folder: "
-                           "meta.E01, partition 2: \\Documents and Settings\\: Input/output error\n", .out = damaged},
+         .listed = "Warning: damaged parts of the image (read as zeros) were met while reading its partitions: ", .exit = 3,
+         .err = "Cannot read folder: meta.E01, partition 2: \\Users\\: Input/output error\nCannot read folder: "
+                "meta.E01, partition 2: \\Documents and Settings\\: Input/output error\n", .out = damaged, .facts = "-"},
         // Images cut short: searched as far as they go, the bytes past the end one damaged part.
         // A slot that runs past the end around a volume that does not is searched whole.
         {.row = "a partition cut in a photo", .image = "cut1.img", .from = "disk.img", .length = kPartition + inPhoto,
          .listed = profiles + missing(cutInPhoto) + ")\n", .exit = 3, .err = partition2 + missing(cutInPhoto) + ".\n",
-         .out = damaged + "1\n", .facts = "(" + std::to_string(kPartition + inPhoto) + " bytes)", .lost = true},
+         .out = damaged + "1\n", .lost = true},
         {.row = "a bare file system cut in a photo", .image = "cut2.img", .from = "volume.img", .length = inPhoto,
-         .listed = profiles + missing(kVolumeEnd - inPhoto) + ")\n", .exit = 3,
-         .err = bare + missing(kVolumeEnd - inPhoto) + ".\n", .out = damaged + "1\n",
-         .facts = "(" + std::to_string(inPhoto) + " bytes)", .part = ": ", .lost = true},
-        {.row = "a bare file system cut after its files", .image = "cut3.img", .from = "volume.img",
-         .length = kVolumeEnd - 1048576, .listed = profiles + missing(1048576) + ")\n", .exit = 3,
-         .err = bare + missing(1048576) + ".\n", .out = damaged + "1\n",
-         .facts = "(" + std::to_string(kVolumeEnd - 1048576) + " bytes)", .part = ": "},
-        {.row = "a partition without its backup boot sector", .image = "cut4.img", .from = "disk.img",
-         .length = kPartitionEnd - 512, .listed = profiles + missing(512) + ")\n", .err = partition2 + missing(512) + ".\n",
-         .facts = "(" + std::to_string(kPartitionEnd - 512) + " bytes)"},
+         .listed = profiles + missing(kVolumeEnd - inPhoto) + ")\n", .exit = 3, .err = bare + missing(kVolumeEnd - inPhoto) + ".\n",
+         .out = damaged + "1\n", .part = ": ", .lost = true},
+        {.row = "a bare file system cut after its files", .image = "cut3.img", .from = "volume.img", .length = kVolumeEnd - 1048576,
+         .listed = profiles + missing(1048576) + ")\n", .exit = 3, .err = bare + missing(1048576) + ".\n", .out = damaged + "1\n", .part = ": "},
+        {.row = "a partition without its backup boot sector", .image = "cut4.img", .from = "disk.img", .length = kPartitionEnd - 512,
+         .listed = profiles + missing(512) + ")\n", .err = partition2 + missing(512) + ".\n"},
         {.row = "a slot past the end beside the intact NTFS partition", .image = "cut5.img", .from = "disk.img",
-         .edits = {{446 + 32 + 4, "\x83"}, slot(446 + 32 + 8, 57344, 204800)},
-         .listed = unknown + "; " + missing(92274688) + ")\n", .err = "Warning: Partition 3 of the disk image " +
-         missing(92274688) + ".\n", .facts = "(41943040 bytes)"},
-        {.row = "a partition cut before its MFT", .image = "cut6.img", .from = "disk.img", .length = kPartition + 8192,
-         .listExit = 3, .listed = "; " + missing(cutBeforeMft) + ")\n", .exit = 2,
-         .err = partition2 + missing(cutBeforeMft) + ".\nThe disk image is shorter than its partitions say (truncated): "},
-        {.row = "a bare file system cut before its MFT", .image = "cut7.img", .from = "volume.img", .length = 8192,
-         .listExit = 2, .listed = "truncated", .exit = 2, .err = "The disk image is shorter than its partitions say (truncated): "},
+         .edits = {{446 + 32 + 4, "\x83"}, slot(446 + 32 + 8, 57344, 204800)}, .listed = unknown + "; " + missing(92274688) + ")\n",
+         .err = "Warning: Partition 3 of the disk image " + missing(92274688) + ".\n"},
+        {.row = "a partition cut before its MFT", .image = "cut6.img", .from = "disk.img", .length = kPartition + 8192, .listExit = 3,
+         .listed = "; " + missing(cutBeforeMft) + ")\n", .exit = 2, .err = partition2 + missing(cutBeforeMft) + ".\n" + truncated},
+        {.row = "a bare file system cut before its MFT", .image = "cut7.img", .from = "volume.img", .length = 8192, .listExit = 2,
+         .listed = truncated, .exit = 2, .err = truncated},
         {.row = "a partition that starts past the end", .image = "cut8.img", .from = "disk.img", .length = kPartition - 1048576,
-         .listed = "-            -  (slot lies outside the image)\n", .exit = 2, .err = "No NTFS file system in the disk image: "},
+         .listed = outside, .exit = 2, .err = "No NTFS file system in the disk image: "},
         // A bad MBR slot beside the NTFS partition: one past the image's end is listed as such and
         // left alone (partitions are numbered in the order of their start), one that overlaps it is
         // warned of. A partition that also carries an ext2 superblock is read as NTFS for its type.
         {.row = "a slot outside the image", .image = "outside.img", .from = "disk.img",
-         .edits = {{446 + 4, "\x83"}, slot(446 + 8, 0xFFFFFFF0, 0x1000)}, .listed = table + "1          " + ntfs +
-         "2          2199023247360   2097152         -            -  (slot lies outside the image)\n",
-         .facts = "(41943040 bytes)", .part = ", partition 1: "},
+         .edits = {{446 + 4, "\x83"}, slot(446 + 8, 0xFFFFFFF0, 0x1000)},
+         .listed = table + "1          " + ntfs + "2          2199023247360   2097152         " + outside, .part = ", partition 1: "},
         {.row = "overlapping slots", .image = "overlap.img", .from = "disk.img", .edits = {slot(446 + 8, 2048, 8192)},
          .listed = table + "1          1048576         4194304         " + unknown + ")\n2          " + ntfs +
-                   "Warning: Partitions 1 and 2 of the disk image overlap.\n",
-         .err = "Warning: Partitions 1 and 2 of the disk image overlap.\n", .facts = "(41943040 bytes)"},
+                   "Warning: Partitions 1 and 2 of the disk image overlap.\n", .err = "Warning: Partitions 1 and 2 of the disk image overlap.\n"},
         {.row = "an ext2 superblock in the NTFS partition", .image = "ext2.img", .from = "disk.img",
          .edits = {{6144 * 512 + 1024, ReadBytes(images->tree.Path("ext2.fs")).substr(1024, 1024)}},
-         .listed = table + "1          1048576         1048576         " + unknown + ")\n2          " + ntfs,
-         .facts = "(41943040 bytes)"}};
+         .listed = table + "1          1048576         1048576         " + unknown + ")\n2          " + ntfs}};
     for (const Row& c : rows) {
         const std::string path = images->Path(c.image);
         if (c.from != nullptr) {
@@ -477,35 +448,34 @@ TEST_F(DiskImages, EveryImageFormIsReadOrRefusedAsItsBytesAllow) {
         std::vector<std::string> arguments{"--image", path};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
         const auto [run, report] = images->Cli(arguments);
-        EXPECT_EQ(std::tuple(run.exitCode, run.err), std::tuple(c.exit, c.err + (c.err.ends_with(": ") ? path + "\n" : "")))
+        const std::string named = c.named.empty() ? path : images->Path(c.named);
+        EXPECT_EQ(std::tuple(run.exitCode, run.err), std::tuple(c.exit, c.err + (c.err.ends_with(": ") ? named + "\n" : "")))
             << c.row << "\n" << run.out;
         EXPECT_NE(run.out.find(c.out), std::string::npos) << c.row << "\n" << run.out;
         EXPECT_EQ(run.out.find("Entries whose bytes lie in a damaged part of the disk image: 1\n") != std::string::npos, c.lost)
             << c.row << "\n" << run.out;
-        if (c.exit == 2) {
-            EXPECT_EQ(report, std::nullopt) << c.row;
-            continue;
-        }
+        EXPECT_EQ(report.has_value(), c.exit != 2) << c.row;
         const std::string text = report.value_or("");
         EXPECT_NE(text.find(c.has), std::string::npos) << c.row;
         EXPECT_EQ(std::pair(text.find("<b>Warning:</b> damaged parts of the disk image, read as zeros: ") != std::string::npos,
                             text.find(damaged.substr(1)) != std::string::npos), std::pair(c.exit == 3, c.exit == 3))
             << c.row << "\n" << text;
-        ParsedReport parsed = ParseReport(text);
-        const auto lost = std::ranges::find(parsed.entries, kLost, &ParsedEntry::name);
-        if (c.lost) {
+        ParsedReport parsed = ParseReport(text), expected = ParseReport(images->mountedReport);
+        if (const auto lost = std::ranges::find(parsed.entries, kLost, &ParsedEntry::name); c.lost) {
             // No digest of the zeros, no copy of them.
             ASSERT_NE(lost, parsed.entries.end()) << c.row;
             EXPECT_EQ(std::tie(lost->md5, lost->image), std::tuple("error generating md5 hash", "")) << c.row;
-            EXPECT_TRUE(lost->status.starts_with("unreliable: its bytes lie in a damaged part of the disk image, which "
-                                                 "was read as zeros")) << c.row << ": " << lost->status;
+            EXPECT_TRUE(lost->status.starts_with("unreliable: its bytes lie in a damaged part of the disk image, which was read as zeros"))
+                << c.row << ": " << lost->status;
             parsed.entries.erase(lost);
+            std::erase_if(expected.entries, [](const ParsedEntry& entry) { return entry.name == kLost; });
         }
-        if (c.facts.empty()) continue;
-        ParsedReport expected =
-            AsImageReport(images->mountedReport, "<b>Disk image:</b> " + path + " " + c.facts + "<br>", c.image + c.part);
-        if (c.lost) std::erase_if(expected.entries, [](const ParsedEntry& e) { return e.name == kLost; });
-        if (c.exit == 3) expected.rest = parsed.rest;
+        if (c.exit == 2 || c.facts == "-") continue;
+        expected.header += "<b>Disk image:</b> " + path + " " +
+                           (c.facts.empty() ? "(" + std::to_string(fs::file_size(images->tree.Path(c.image))) + " bytes)" : c.facts) + "<br>\r\n";
+        for (ParsedEntry& entry : expected.entries)
+            entry.path = c.image + c.part + std::regex_replace(entry.path.substr(1), std::regex("/"), "\\");
+        if (c.exit == 3) expected.rest = parsed.rest;  // with the damage named, as checked above
         EXPECT_EQ(parsed, expected) << c.row;
     }
 }
