@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <cstdlib>
 #include <functional>
 #include <fstream>
@@ -481,16 +482,12 @@ TEST_F(DiskImages, EveryImageFormIsReadOrRefusedAsItsBytesAllow) {
     }
 }
 
-// Byte edits of a volume's MFT records (1024 bytes) and INDX blocks (4096 bytes), as damage or a
-// hostile hand would make them. Records are found by the name in their $FILE_NAME attribute.
-std::uint64_t Little(const std::string& bytes, std::size_t at, int size) {
+// Byte edits of a volume's MFT records and INDX blocks, as damage or a hostile hand would make
+// them. Fields are little-endian, as on this machine.
+std::uint64_t Little(const std::string& bytes, std::size_t at, std::size_t size) {
     std::uint64_t value = 0;
-    for (int i = size - 1; i >= 0; --i) value = (value << 8) | static_cast<std::uint8_t>(bytes.at(at + i));
+    std::memcpy(&value, bytes.data() + at, size);
     return value;
-}
-
-void SetLittle(std::string& bytes, std::size_t at, int size, std::uint64_t value) {
-    for (int i = 0; i < size; ++i, value >>= 8) bytes.at(at + i) = static_cast<char>(value & 0xFF);
 }
 
 // Swaps each sector's last two bytes with their slot in the update-sequence array: once to put
@@ -506,21 +503,17 @@ bool SwapSectorEnds(std::string& bytes, bool undo) {
     return true;
 }
 
-// Lets `edit` change the record or INDX block of `size` bytes at `at` with its fixups undone;
-// false, with nothing changed, when they do not match or `edit` says so.
-bool EditFixedUp(std::string& image, std::size_t at, std::size_t size, const std::function<bool(std::string&)>& edit) {
-    std::string bytes = image.substr(at, size);
-    if (!SwapSectorEnds(bytes, true) || !edit(bytes)) return false;
-    SwapSectorEnds(bytes, false);
-    image.replace(at, size, bytes);
-    return true;
-}
-
-// The offset of the first structure of `size` bytes with the magic for which `match` holds.
-std::optional<std::size_t> Find(std::string& image, const char* magic, std::size_t size,
-                                const std::function<bool(std::string&)>& match) {
-    for (std::size_t at = 0; at + size <= image.size(); at += size)
-        if (image.compare(at, 4, magic) == 0 && EditFixedUp(image, at, size, match)) return at;
+// The offset of the first MFT record ("FILE", 1024 bytes) or INDX block (4096 bytes) for which
+// `edit`, given its bytes with the fixups undone, returns true; what it changed is written back.
+std::optional<std::size_t> Edit(std::string& image, const std::string& magic, const std::function<bool(std::string&)>& edit) {
+    const std::size_t size = magic == "FILE" ? 1024 : 4096;
+    for (std::size_t at = 0; at + size <= image.size(); at += size) {
+        std::string bytes = image.substr(at, size);
+        if (image.compare(at, 4, magic) != 0 || !SwapSectorEnds(bytes, true) || !edit(bytes)) continue;
+        SwapSectorEnds(bytes, false);
+        image.replace(at, size, bytes);
+        return at;
+    }
     return std::nullopt;
 }
 
@@ -541,12 +534,14 @@ bool NameAt(const std::string& bytes, std::size_t at, const std::string& name) {
            bytes.compare(at + 0x42, wide.size(), wide) == 0;
 }
 
-// The in-use MFT record whose first $FILE_NAME holds the name.
+// The record is in use and its first $FILE_NAME holds the name.
+bool Named(const std::string& record, const std::string& name) {
+    const auto names = FindAttribute(record, 0x30);
+    return (Little(record, 0x16, 2) & 1) != 0 && names && NameAt(record, *names + Little(record, *names + 0x14, 2), name);
+}
+
 std::optional<std::size_t> FindRecord(std::string& image, const std::string& name) {
-    return Find(image, "FILE", 1024, [&](std::string& record) {
-        const auto names = FindAttribute(record, 0x30);
-        return (Little(record, 0x16, 2) & 1) != 0 && names && NameAt(record, *names + Little(record, *names + 0x14, 2), name);
-    });
+    return Edit(image, "FILE", [&](std::string& record) { return Named(record, name); });
 }
 
 // The index entry, searched from `from`, whose key is a $FILE_NAME with the name: the file's
@@ -570,12 +565,11 @@ std::function<bool(std::string&)> BreakUpdateSequence(const std::string& name) {
 // Rewrites the $DATA attribute of the record of kPhoto.
 std::function<bool(std::string&)> EditPhotoData(const std::function<void(std::string& record, std::size_t data)>& edit) {
     return [edit](std::string& image) {
-        const auto record = FindRecord(image, kPhoto);
-        return record && EditFixedUp(image, *record, 1024, [&](std::string& bytes) {
-                   const auto data = FindAttribute(bytes, 0x80);
-                   if (data) edit(bytes, *data);
-                   return data.has_value();
-               });
+        return Edit(image, "FILE", [&](std::string& record) {
+                   const auto data = FindAttribute(record, 0x80);
+                   if (Named(record, kPhoto) && data) edit(record, *data);
+                   return Named(record, kPhoto) && data;
+               }).has_value();
     };
 }
 
@@ -584,15 +578,12 @@ std::function<bool(std::string&)> EditPhotoData(const std::function<void(std::st
 std::function<bool(std::string&)> Repoint(std::string folder, std::string child, std::string target, bool inBlock) {
     return [=](std::string& image) {
         const auto record = FindRecord(image, target);
-        if (!record) return false;
         // Its record number and sequence number, from the record's header.
-        const std::uint64_t reference = Little(image, *record + 0x2C, 4) | Little(image, *record + 0x10, 2) << 48;
-        const auto index = inBlock ? Find(image, "INDX", 4096, [&](std::string& b) { return !!FindIndexEntry(b, child, 0); })
-                                   : FindRecord(image, folder);
-        return index && EditFixedUp(image, *index, inBlock ? 4096 : 1024, [&](std::string& bytes) {
+        const std::uint64_t reference = record ? Little(image, *record + 0x2C, 4) | Little(image, *record + 0x10, 2) << 48 : 0;
+        return record && Edit(image, inBlock ? "INDX" : "FILE", [&](std::string& bytes) {
                    const auto root = inBlock ? std::optional<std::size_t>(0) : FindAttribute(bytes, 0x90);
-                   const auto entry = root ? FindIndexEntry(bytes, child, *root) : std::nullopt;
-                   if (entry) SetLittle(bytes, *entry, 8, reference);
+                   const auto entry = root && (inBlock || Named(bytes, folder)) ? FindIndexEntry(bytes, child, *root) : std::nullopt;
+                   if (entry) std::memcpy(bytes.data() + *entry, &reference, 8);
                    return entry.has_value();
                });
     };
@@ -629,7 +620,8 @@ TEST_F(DiskImages, EveryDamageToAVolumeEndsTheRunWithWhatCouldBeReadAndTheRestNa
          {{kSmall, "its MFT record could not be read (damaged): no times, no content"}}, {}},
         {"a size above the allocation", "base.img",
          EditPhotoData([](std::string& record, std::size_t data) {
-             SetLittle(record, data + 0x30, 8, Little(record, data + 0x28, 8) + 65536);
+             const std::uint64_t size = Little(record, data + 0x28, 8) + 65536;
+             std::memcpy(record.data() + data + 0x30, &size, 8);
          }),
          3, "", {{kPhoto, size + "266240 bytes, is larger than the space given to it: the record is damaged"}}, {}},
         {"a run past the volume's end", "base.img",
@@ -638,7 +630,7 @@ TEST_F(DiskImages, EveryDamageToAVolumeEndsTheRunWithWhatCouldBeReadAndTheRestNa
              const std::size_t runs = data + Little(record, data + 0x20, 2);
              const int lengthBytes = record[runs] & 0x0F;
              record[runs] = static_cast<char>(0x30 | lengthBytes);
-             SetLittle(record, runs + 1 + lengthBytes, 3, 0x7FFFFF);
+             record.replace(runs + 1 + lengthBytes, 3, "\xFF\xFF\x7F");
              record[runs + 4 + lengthBytes] = 0;
          }),
          3, "", {{kPhoto, "its data lies partly past the end of its volume: the record is damaged"}}, {}},
