@@ -30,12 +30,6 @@ std::string WhyNoNtfsVolumes(std::initializer_list<const char*> tools) {
     return "";
 }
 
-bool Patch(const std::string& file, std::uint64_t offset, const std::string& bytes) {
-    std::fstream out(file, std::ios::binary | std::ios::in | std::ios::out);
-    return out.seekp(static_cast<std::streamoff>(offset)) &&
-           out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush();
-}
-
 bool MountNtfs(const std::string& image, const std::string& mountPoint, bool readOnly) {
     return Shell("ntfs-3g " + std::string(readOnly ? "-o ro " : "") + Quote(image) + " " + Quote(mountPoint)) == 0;
 }

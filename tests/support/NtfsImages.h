@@ -2,7 +2,6 @@
 // mount, which takes root and /dev/fuse. Shell helpers for the tools that build disk images.
 #pragma once
 
-#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -18,9 +17,6 @@ std::string Quote(const std::string& text);
 // Why NTFS volumes cannot be made on this machine: not root, no /dev/fuse, or mkntfs, ntfs-3g or
 // one of `tools` missing. "" when they can.
 std::string WhyNoNtfsVolumes(std::initializer_list<const char*> tools = {});
-
-// Writes the bytes over an existing file's from the offset; false when that failed.
-bool Patch(const std::string& file, std::uint64_t offset, const std::string& bytes);
 
 bool MountNtfs(const std::string& image, const std::string& mountPoint, bool readOnly = false);
 bool Unmount(const std::string& mountPoint);
