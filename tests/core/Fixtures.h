@@ -45,6 +45,7 @@ struct WalkRun : CandidateHandler {
 // Every file's last access and last write: 2009-06-01 08:00:00 and 2010-03-15 14:05:09 UTC, in
 // seconds since 1970 (the sample drive's generator uses the same), and their lines in an entry.
 inline constexpr std::int64_t kAccessedAt = 1243843200, kModifiedAt = 1268661909;
+inline const DateTime kAccessed{2009, 6, 1, 8, 0, 0}, kModified{2010, 3, 15, 14, 5, 9};
 inline const std::string kTimeLines = "<b>Modified time:</b> 3/15/2010 2:05:09 PM (UTC) <br>\r\n"
                                       "<b>Last Accessed time:</b> 6/1/2009 8:00:00 AM (UTC) <br>\r\n";
 // The status and time lines of an entry whose file was gone when it was opened.

@@ -70,7 +70,8 @@ TEST_F(ScanRunTest, AFileGoneBeforeItIsReadHasAnEntrySayingWhyAndNoMessage) {
 // never walked.
 TEST_F(ScanRunTest, AnOutputFolderInsideTheSearchedTreeIsNeverWalked) {
     state.outputFolder = state.sourceFolder;
-    RunAndCheck({AddFile("src/n1234567_890_123[1].jpg", "1234567"), AddFile("src/sub/n7654321_1_2[1].jpg", "7654321")});
+    tree.Entries({{"src/n1234567_890_123[1].jpg", "a"}, {"src/sub/n7654321_1_2[1].jpg", "b"}});
+    EXPECT_EQ(Run().filesFound, 2);
     EXPECT_EQ(host.shownPaths.size(), 2u);
 }
 
@@ -142,19 +143,16 @@ TEST_F(ScanRunTest, DamagedPartsOfAnImageAreSaidBeforeTheTailAndCounted) {
         ImageSource image;
     };
     tree.File("src/n1234567_890_123[1].jpg", "x");
-    const std::string tail = "<hr>End of Report<br>\r\nTotal files found: 1<hr>\r\n",
-                      end = "</body></html>\r\n", damageLine = "Damaged parts of the disk image (read as zeros): 3<br>\r\n",
+    const std::string tail = "<hr>End of Report<br>\r\nTotal files found: 1<hr>\r\n", end = "</body></html>\r\n",
                       warning = "<b>Warning:</b> damaged parts of the disk image, read as zeros: 3. What lay in "
-                                "them may be missing from this report.<br>\r\n";
+                                "them may be missing from this report.<br>\r\n", part = "&nbsp;&nbsp;&nbsp;&nbsp;bytes ";
     using Parts = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
-    const std::string parts = "&nbsp;&nbsp;&nbsp;&nbsp;bytes 32768 to 65535 of the image's data<br>\r\n"
-                              "&nbsp;&nbsp;&nbsp;&nbsp;bytes 0 to 0 of the image's data<br>\r\n"
-                              "&nbsp;&nbsp;&nbsp;&nbsp;bytes 1048576 to 1081343 of the image's data<br>\r\n";
     const struct { const char* row; std::function<Parts()> damagedParts; std::string end; } cases[] = {
-        {"no count kept", nullptr, "<br><br>\r\n" + tail + end},
-        {"none met", [] { return Parts{}; }, "<br><br>\r\n" + tail + end},
+        {"no count kept", nullptr, "<br><br>\r\n" + tail + end}, {"none met", [] { return Parts{}; }, "<br><br>\r\n" + tail + end},
         {"three met", [] { return Parts{{32768, 32768}, {0, 1}, {1048576, 32768}}; },
-         "<br><br>\r\n" + warning + tail + "<b>This report is not complete:</b><br>\r\n" + damageLine + parts + end}};
+         "<br><br>\r\n" + warning + tail + "<b>This report is not complete:</b><br>\r\nDamaged parts of the disk image (read as zeros): 3<br>\r\n" +
+             part + "32768 to 65535 of the image's data<br>\r\n" + part + "0 to 0 of the image's data<br>\r\n" + part +
+             "1048576 to 1081343 of the image's data<br>\r\n" + end}};
     for (const auto& c : cases) {
         ImageHost imageHost(state);
         imageHost.image.damagedParts = c.damagedParts;
@@ -181,11 +179,11 @@ TEST(ClosingLines, ACountPastTheNamesKeptSaysHowManyAreNotNamed) {
 TEST_F(ScanRunTest, ProfileModeWalksUsersThenDocumentsAndSettingsOnly) {
     host.profileMode = true;
     host.driveRoot = tree.Text("drive") + kSep;
-    tree.File("drive/Other/n7777777_1_2[1].jpg", "x");
-    const Row bo = AddFile("drive/Documents and Settings/bo/Cache/n7654321_1_2[1].jpg", "7654321"),
-              ana = AddFile("drive/Users/ana/AppData/n1234567_890_123[1].jpg", "1234567", kA);
-    RunAndCheck({bo, ana});
-    EXPECT_EQ(host.shownPaths, (Paths{ana.path, bo.path}));
+    tree.Entries({{"drive/Other/n7777777_1_2[1].jpg", "x"}, {"drive/Documents and Settings/bo/Cache/n7654321_1_2[1].jpg", "b"},
+                  {"drive/Users/ana/AppData/n1234567_890_123[1].jpg", "a"}});
+    Run();
+    EXPECT_EQ(host.shownPaths, (Paths{tree.Text("drive/Users/ana/AppData/n1234567_890_123[1].jpg"),
+                                      tree.Text("drive/Documents and Settings/bo/Cache/n7654321_1_2[1].jpg")}));
 }
 
 }  // namespace snapsift::test
