@@ -22,15 +22,14 @@ bool SetFileTimesUtc(const fs::path& path) {
     return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
-// Where the file system keeps no creation time, the entry has none.
-std::string CreatedLine(const std::string& path) {
+std::optional<DateTime> CreatedAt(const std::string& path) {
     struct statx info {};
     if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME, &info) != 0 || !(info.stx_mask & STATX_BTIME))
-        return "<b>Created time:</b> Unable to determine<br>\r\n";
+        return std::nullopt;
     const time_t seconds = info.stx_btime.tv_sec;
     tm t{};
     gmtime_r(&seconds, &t);
-    return UsCreatedLine(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    return DateTime{t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
 
 bool UsDateForms() { return true; }

@@ -17,13 +17,13 @@ bool SetFileTimesUtc(const fs::path& path) {
     return _wutime64(path.c_str(), &times) == 0;
 }
 
-std::string CreatedLine(const std::string& path) {
+std::optional<DateTime> CreatedAt(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     SYSTEMTIME t{};
     if (!GetFileAttributesExW(FromText(path).c_str(), GetFileExInfoStandard, &data) ||
         !FileTimeToSystemTime(&data.ftCreationTime, &t))
-        return "no created time";
-    return UsCreatedLine(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+        return std::nullopt;
+    return DateTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
 bool UsDateForms() {

@@ -148,9 +148,9 @@ TEST_F(ScanRunTest, DamagedPartsOfAnImageAreSaidBeforeTheTailAndCounted) {
                                 "them may be missing from this report.<br>\r\n", part = "&nbsp;&nbsp;&nbsp;&nbsp;bytes ";
     using Parts = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
     const struct { const char* row; std::function<Parts()> damagedParts; std::string end; } cases[] = {
-        {"no count kept", nullptr, "<br><br>\r\n" + tail + end}, {"none met", [] { return Parts{}; }, "<br><br>\r\n" + tail + end},
+        {"no count kept", nullptr, tail + end}, {"none met", [] { return Parts{}; }, tail + end},
         {"three met", [] { return Parts{{32768, 32768}, {0, 1}, {1048576, 32768}}; },
-         "<br><br>\r\n" + warning + tail + "<b>This report is not complete:</b><br>\r\nDamaged parts of the disk image (read as zeros): 3<br>\r\n" +
+         warning + tail + "<b>This report is not complete:</b><br>\r\nDamaged parts of the disk image (read as zeros): 3<br>\r\n" +
              part + "32768 to 65535 of the image's data<br>\r\n" + part + "0 to 0 of the image's data<br>\r\n" + part +
              "1048576 to 1081343 of the image's data<br>\r\n" + end}};
     for (const auto& c : cases) {
@@ -161,7 +161,7 @@ TEST_F(ScanRunTest, DamagedPartsOfAnImageAreSaidBeforeTheTailAndCounted) {
         const bool damaged = c.end.find(warning) != std::string::npos;
         EXPECT_EQ(std::tuple(result.outcome, result.filesFound, result.gaps.imageDamage, result.gaps.Any()),
                   std::tuple(ScanOutcome::Completed, 1, damaged ? 3u : 0u, damaged)) << c.row;
-        EXPECT_TRUE(WithoutRunFacts(ReadBytes(FromText(result.reportPath))).ends_with(c.end)) << c.row;
+        EXPECT_EQ(ParseReport(ReadBytes(FromText(result.reportPath))).rest, c.end) << c.row;
     }
 }
 
