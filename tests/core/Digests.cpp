@@ -1,15 +1,12 @@
-// MD5 (the system's own), and MD5 beside SHA-256 in one pass over the evidence.
+// MD5 (the system's own), and MD5 beside SHA-256 in one pass.
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "evidence/EvidenceRead.h"
 #include "hash/MD5.h"
 #include "hash/Md5Sha256.h"
 #include "hash/Sha256.h"
-#include "support/ScriptedVolume.h"
 #include "support/TempTree.h"
-#include "volume/LiveVolume.h"
 
 namespace snapsift {
 
@@ -58,23 +55,13 @@ TEST(MD5Engine, VectorsFedInAnySplitAsFilesAndAsStrings) {
     }
 }
 
-// A missing file, a folder, and a file too long for the bit count (sparse: nothing written); as
-// evidence the last is read to its end with no MD5, and SHA-256 has no such limit.
+// A missing file, a folder, and a file too long for the bit count (sparse: nothing written).
 TEST(MD5Digest, WhatCannotBeDigestedGivesTheFailureText) {
     test::TempTree tree;
     tree.File("limit.bin");
     std::filesystem::resize_file(tree.Path("limit.bin"), MD5::kFinalLimit);
     for (const char* name : {"missing.txt", ".", "limit.bin"})
         EXPECT_EQ(MD5().DigestFileToHexStr(tree.Text(name)), MD5::kFileFailureText) << name;
-    SystemError error;
-    const auto folder = LiveVolume().OpenRoot(tree.Text("."), error);
-    ASSERT_TRUE(folder);
-    const auto file = folder->OpenFile("limit.bin", tree.Text("limit.bin"), error);
-    ASSERT_TRUE(file);
-    const EvidenceDigest digest = DigestEvidence(*file);
-    EXPECT_EQ(std::tuple(digest.md5.has_value(), digest.failure, digest.sha256.value_or("none")),
-              std::tuple(false, DigestFailure::TooLarge,
-                         "a6d72ac7690f53be6ae46ba88506bd97302a093f7108472bd9efc3cefda06484"));
 }
 
 // Random bytes of every length up to three blocks and a few large ones, split at random: both
@@ -101,22 +88,6 @@ TEST(Md5Sha256Engine, BothEnginesGiveBothDigestsInAnySplit) {
             EXPECT_EQ(std::tuple(digests.md5.value_or("none"), digests.sha256), std::tuple(Md5Of(message), Sha256::Of(message)))
                 << (pair == &fastest ? "fastest, " : "separate, ") << length << " bytes in pieces of " << piece;
         }
-    }
-}
-
-// The evidence's one pass gives both digests and the copy: each byte is read once.
-TEST(Md5Sha256Engine, OnePassOverTheEvidenceGivesBothDigestsAndTheCopy) {
-    for (const std::string& message : {std::string("abc"), Pattern((1 << 20) + 4096)}) {
-        std::int64_t bytesRead = 0;
-        test::ScriptedFile file;
-        file.bytes = message;
-        file.size = static_cast<std::int64_t>(message.size());
-        file.bytesRead = &bytesRead;
-        std::string copy;
-        const EvidenceDigest digest = DigestEvidence(file, [&](std::string_view bytes) { copy += bytes; });
-        EXPECT_EQ(std::tuple(digest.sha256.value_or(""), digest.md5.value_or(""), copy == message, bytesRead),
-                  std::tuple(Sha256::Of(message), Md5Of(message), true, file.size))
-            << message.size();
     }
 }
 

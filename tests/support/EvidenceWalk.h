@@ -80,29 +80,25 @@ struct RecordingSink : EntrySink {
 
 // output: an existing folder, ending in the separator, that takes the report and the copies.
 struct EvidenceWalk {
-    explicit EvidenceWalk(std::string output, Volume& volume = LiveVolume()) : out(std::move(output)), volume(volume) {
-        EXPECT_TRUE(WriteReportHeader(ReportPath()));
-        EXPECT_TRUE(WriteCsvHeader(out + std::string(kCsvFileName)));
+    explicit EvidenceWalk(std::string output) : out(std::move(output)) {
+        EXPECT_TRUE(WriteReportHeader(out + std::string(kReportFileName)) && WriteCsvHeader(out + std::string(kCsvFileName)));
     }
     EvidenceWalk(const EvidenceWalk&) = delete;
     EvidenceWalk& operator=(const EvidenceWalk&) = delete;
 
-    std::string ReportPath() const { return out + std::string(kReportFileName); }
-    std::string Report() const { return ReadBytes(FromText(ReportPath())); }
+    std::string Report() const { return ReadBytes(FromText(out + std::string(kReportFileName))); }
     ParsedReport Run(const std::string& root) {
         walk.SearchFolderTree(root);
         return ParseReport(Report());
     }
-    std::string Copy(const ParsedEntry& entry) const { return ReadBytes(FromText(out + entry.image)); }
 
     const std::string out;
-    Volume& volume;
     ScanState state;
     RecordingHost host{state};
     RunFolderEntries entries{out};
     RecordingSink sink{&entries};
     EvidenceRecorder evidence{out, host, sink};
-    FolderWalk walk{state.abortRequested, host, evidence, volume};
+    FolderWalk walk{state.abortRequested, host, evidence, LiveVolume()};
 };
 
 }  // namespace snapsift::test
