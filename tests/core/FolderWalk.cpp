@@ -35,7 +35,7 @@ TEST(FolderLoop, AFolderMetAgainIsReportedAsALoopAndNeverEntered) {
         Unreadable loops;
         for (const std::string& loop : c.loops) loops.emplace_back(loop, kFolderLoop);
         EXPECT_EQ(std::tuple(run.candidates, run.host.unreadable), std::tuple(c.candidates, loops)) << c.row;
-        EXPECT_EQ(volume.Opened(), std::set<std::string>(c.entered.begin(), c.entered.end())) << c.row;
+        EXPECT_EQ(volume.opened, std::set<std::string>(c.entered.begin(), c.entered.end())) << c.row;
     }
 }
 

@@ -2,9 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <optional>
 
 #include "platform/RunFolderFile.h"
 #include "report/CsvReport.h"
@@ -22,7 +20,6 @@ ReportEntry Entry(std::string fullPath, std::string fileName, std::string userId
     entry.userId = std::move(userId);
     entry.separator = '/';
     entry.number = 7;
-    entry.md5.reset();
     return entry;
 }
 
@@ -35,11 +32,6 @@ ReportEntry Dated(ReportEntry entry) {
     entry.md5 = "900150983CD24FB0D6963F7D28E17F72";
     entry.sha256 = std::string(64, 'a');
     return entry;
-}
-
-std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
 }  // namespace
@@ -149,9 +141,9 @@ TEST(RunFolderFiles, TimelineInTimeOrderAndTheDigestListOverIt) {
     for (const auto& [what, path, at, attributes] : lines)
         expected += R"({"message":")" + what + ": " + path + R"(","datetime":")" + at + R"(+00:00","timestamp_desc":")" +
                     what + "\"," + attributes + "\n";
-    EXPECT_EQ(ReadText(tree.Path("run/" + std::string(kTimelineFileName))), expected);
+    EXPECT_EQ(ReadBytes(tree.Path("run/" + std::string(kTimelineFileName))), expected);
 
-    const std::string list = ReadText(tree.Path("run/SHA256SUMS"));
+    const std::string list = ReadBytes(tree.Path("run/SHA256SUMS"));
     EXPECT_EQ(list, DigestListLine(*FileSha256(folder + std::string(kCsvFileName)), kCsvFileName) +
                         DigestListLine(*FileSha256(folder + std::string(kTimelineFileName)), kTimelineFileName));
     EXPECT_TRUE(CheckRunFolder(folder).finished);

@@ -96,13 +96,9 @@ struct ScriptedVolume final : Volume {
     }
     std::optional<FileIdentity> IdentityOfLocalFolder(const std::string&) const override { return std::nullopt; }
     bool ListsAhead() const override { return true; }
-    std::set<std::string> Opened() {
-        const std::lock_guard lock(mutex);
-        return opened;
-    }
     std::thread::id walk;
     std::mutex mutex;
-    std::set<std::string> opened;
+    std::set<std::string> opened;  // read once the walk is over
 };
 
 }  // namespace snapsift::test
