@@ -2,7 +2,6 @@
 #include <thread>
 
 #include "Fixtures.h"
-#include "platform/DirectoryListing.h"
 #include "support/ScriptedVolume.h"
 
 namespace snapsift::test {
@@ -138,23 +137,6 @@ TEST_F(FolderWalkTest, AFolderRemovedBeforeItIsListedIsReportedAndItsSiblingsWal
     run.walk.SearchFolderTree(root);
     EXPECT_EQ(run.host.shownPaths, (Paths{tree.Text(kFiles[0]), tree.Text(kFiles[2]), tree.Text(kFiles[4])}));
     EXPECT_EQ(run.host.unreadable, (decltype(run.host.unreadable){{tree.Text("A") + kSep, kNoSuchFolder}}));
-}
-
-// Every step after the last gives the same ending again.
-TEST(DirectoryListing, AMissingFolderFailsWithItsCodeAndAnEmptyOneEnds) {
-    TempTree tree;
-    tree.Folder("empty");
-    const struct { const char* name; ListingStep step; long code; } cases[] = {
-        {"missing", ListingStep::Failed, kNoSuchFolder}, {"empty", ListingStep::End, 0}};
-    for (const auto& c : cases) {
-        DirectoryListing listing;
-        EXPECT_EQ(listing.OpenRoot(tree.Text(c.name) + kSep), c.step == ListingStep::End) << c.name;
-        std::string_view name;
-        EntryKind kind;
-        EXPECT_EQ(listing.Next(name, kind), c.step) << c.name;
-        EXPECT_EQ(listing.Next(name, kind), c.step) << c.name;
-        EXPECT_EQ(listing.Error().code, c.code) << c.name;
-    }
 }
 
 // A file, a folder with and without the separator, a missing path, no path; walked as a root,

@@ -33,20 +33,6 @@ protected:
     EvidenceWalk run{tree.Folder("out")};
 };
 
-// Replaced by a link to a file outside the tree between the listing and the open: no entry ever
-// holds the outside file's bytes, and no copy is made.
-TEST_F(LiveTree, AFileReplacedByALinkIsNotFollowed) {
-    tree.File("src/n11111_11[1].jpg", "inside");
-    run.host.onYield = [&] {
-        fs::remove(tree.Path("src/n11111_11[1].jpg"));
-        fs::create_symlink(tree.Path("outside/secret.jpg"), tree.Path("src/n11111_11[1].jpg"));
-    };
-    const auto entries = Walk();
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(std::tuple(entries[0].md5, entries[0].timesNotRead), std::tuple(std::nullopt, true));
-    EXPECT_EQ(std::distance(fs::directory_iterator(tree.Path("out")), {}), 2);  // the report and its CSV alone
-}
-
 // src/A/B is queued while A is listed; then, while A's file is on display, A is replaced by a link
 // to a tree outside, or by another real folder that holds a B of its own. Either way B is refused
 // as unreadable and nothing outside the listed folders is examined; with and without openat2().

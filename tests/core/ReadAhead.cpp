@@ -1,43 +1,13 @@
-// The walk's folder read-ahead on the live volume: what tells the walk whether a folder listed
-// ahead still holds those entries, and whole walks with helpers against the walk alone.
+// The walk's folder read-ahead on the live volume: whole walks with helpers against the walk alone.
 #include <chrono>
 #include <thread>
 
 #include "Fixtures.h"
-#include "platform/DirectoryListing.h"
 
 namespace snapsift::test {
 
-namespace {
-
 // Longer than a tick of any clock that stamps changes: a change made before lies in an earlier tick.
 constexpr auto kPastTheTick = std::chrono::milliseconds(30);
-
-FolderVersion VersionOf(const std::string& folder) {
-    DirectoryListing listing;
-    EXPECT_TRUE(listing.OpenRoot(folder)) << folder;
-    return listing.Version();
-}
-
-}  // namespace
-
-// A folder opened twice, settled for a clock tick before the first open and its entries changed or
-// not in between: the second open holds the entries of the first only when none changed.
-TEST(FolderVersion, ASecondOpenHoldsTheSameEntriesOnlyWhenNoneChanged) {
-    TempTree tree;
-    const struct { const char* folder; std::function<void(const std::string&)> change; bool same; } cases[] = {
-        {"untouched", [](const std::string&) {}, true},
-        {"added", [&](const std::string& f) { tree.File(f + "/new.jpg", ""); }, false},
-        {"removed", [&](const std::string& f) { fs::remove(tree.Path(f + "/old.jpg")); }, false},
-        {"renamed", [&](const std::string& f) { fs::rename(tree.Path(f + "/old.jpg"), tree.Path(f + "/n.jpg")); }, false}};
-    for (const auto& c : cases) tree.File(std::string(c.folder) + "/old.jpg", "");
-    std::this_thread::sleep_for(kPastTheTick);
-    for (const auto& c : cases) {
-        const FolderVersion earlier = VersionOf(tree.Text(c.folder) + kSep);
-        c.change(c.folder);
-        EXPECT_EQ(SameEntries(earlier, VersionOf(tree.Text(c.folder) + kSep)), c.same) << c.folder;
-    }
-}
 
 // Walks over src with `helpers` read-ahead helpers from the first folder on (0: the walk alone),
 // never entering the folder `skip` (relative to the tree) when one is named, each writing its
