@@ -7,13 +7,17 @@ const std::pair<std::string_view, std::string_view> kLookAlikes[] = {{"src/photo
     {"src/IMG_0001.JPG", "x"}, {"src/Cache/N12345_67[1].jpg", "x"}, {"src/Cache/AB12CD34/n1234567_890_123.jpg", "x"}};
 
 // With the abort flag left over from an earlier run: a run starts afresh, makes its stamped
-// folder, writes a whole report with no entry and ends idle with the chosen output folder.
+// folder, writes a whole report with no entry and ends idle with the chosen output folder. A run
+// in the same second gets a folder of its own, numbered; the last one's stays.
 TEST_F(ScanRunTest, ARunStartsAfreshAndLeavesTheFourLineReportInAStampedFolder) {
     for (const auto& [path, contents] : kLookAlikes) tree.File(path, contents);
     state.abortRequested = true;
-    EXPECT_EQ(RunAndCheck({}).runFolder, tree.Text("out") + kSep + "Snapsift - Mar 05, 2010 - 090703" + kSep);
-    EXPECT_EQ(host.messages, Messages{Final("complete", 0)});
-    EXPECT_EQ(host.looks, (std::vector<bool>{true, false}));
+    const std::string first = tree.Text("out") + kSep + "Snapsift - Mar 05, 2010 - 090703";
+    EXPECT_EQ(RunAndCheck({}).runFolder, first + kSep);
+    EXPECT_EQ(Run().runFolder, first + " (2)" + kSep);
+    EXPECT_TRUE(fs::exists(FromText(first + kSep + "Quorvia JPG Files.htm")));
+    EXPECT_EQ(host.messages, (Messages{Final("complete", 0), Final("complete", 0)}));
+    EXPECT_EQ(host.looks, (std::vector<bool>{true, false, true, false}));
     EXPECT_EQ(state.outputFolder, tree.Text("out") + kSep);
 }
 
@@ -121,13 +125,6 @@ TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
                              result.filesFound, std::distance(fs::directory_iterator(tree.Path("out")), {})),
                   std::tuple(Messages{{MessageKind::Stop, message}}, 0u, output, 0, 1)) << name;
     }
-}
-
-// A run in the same second as the last gets a folder of its own, numbered; the last one's stays.
-TEST_F(ScanRunTest, ARunInTheSameSecondAsTheLastGetsANumberedFolder) {
-    const std::string first = Run().runFolder, second = Run().runFolder;
-    EXPECT_EQ(second, first.substr(0, first.size() - 1) + " (2)" + kSep);
-    EXPECT_TRUE(fs::exists(FromText(first + "Quorvia JPG Files.htm")));
 }
 
 // A disk image (over the live volume here) whose reads met damaged parts: the report says how many
