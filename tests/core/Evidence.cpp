@@ -19,10 +19,7 @@ TEST(NewOutputFile, NeverOverwritesAndLeavesNothingUnfinished) {
     tree.Entries({{"in.jpg", "photo"}, {"out/", ""}});
     for (const char* to : {"in.jpg", "out", "gone/new"}) {
         NewOutputFile copy;
-        EXPECT_FALSE(copy.Create(tree.Text(to))) << to;
-        EXPECT_NE(copy.Error(), 0) << to;
-        EXPECT_FALSE(copy.Write("x")) << to;
-        EXPECT_NE(copy.Finish(), 0) << to;
+        EXPECT_TRUE(!copy.Create(tree.Text(to)) && copy.Error() != 0 && !copy.Write("x") && copy.Finish() != 0) << to;
     }
     EXPECT_EQ(test::ReadBytes(tree.Path("in.jpg")), "photo");
     {
@@ -32,9 +29,7 @@ TEST(NewOutputFile, NeverOverwritesAndLeavesNothingUnfinished) {
     }
     EXPECT_FALSE(std::filesystem::exists(tree.Path("out/unfinished.jpg")));
     NewOutputFile done;
-    ASSERT_TRUE(done.Create(tree.Text("out/done.jpg")));
-    EXPECT_TRUE(done.Write("pho") && done.Write("to"));
-    EXPECT_EQ(done.Finish(), 0);
+    EXPECT_TRUE(done.Create(tree.Text("out/done.jpg")) && done.Write("pho") && done.Write("to") && done.Finish() == 0);
     EXPECT_EQ(test::ReadBytes(tree.Path("out/done.jpg")), "photo");
 }
 

@@ -15,7 +15,7 @@ namespace snapsift::test {
 class LiveTree : public ::testing::Test {
 protected:
     void SetUp() override {
-        tree.Entries({{"src/", ""}, {"outside/secret.jpg", "secret"}});
+        tree.Folder("src");
         OpenFoldersNameByName(false);
     }
     void TearDown() override { OpenFoldersNameByName(false); }
