@@ -86,7 +86,7 @@ TEST(DigestList, LinesInSha256sumsFormRoundTrip) {
     const struct { std::string name, line; } rows[] = {
         {"a b.jpg", digest + "  a b.jpg\n"},
         {"a\\b", "\\" + digest + "  a\\\\b\n"},
-        {"n\nl\rr", "\\" + digest + "  n\\nl\\rr\n"}};
+        {"n\nl", "\\" + digest + "  n\\nl\n"}, {"r\rr", "\\" + digest + "  r\\rr\n"}};
     TempTree tree;
     std::string list;
     for (const auto& row : rows) {
