@@ -13,18 +13,15 @@ namespace snapsift::test {
 
 namespace {
 
-ReportEntry Entry(std::string fullPath, std::string fileName, std::string userId = "1234567") {
+// An entry numbered 7; dated: with all three times and both digests.
+ReportEntry Entry(std::string fullPath, std::string fileName, bool dated = false) {
     ReportEntry entry;
     entry.fullPath = std::move(fullPath);
     entry.fileName = std::move(fileName);
-    entry.userId = std::move(userId);
+    entry.userId = "1234567";
     entry.separator = '/';
     entry.number = 7;
-    return entry;
-}
-
-// An entry with all three times and both digests.
-ReportEntry Dated(ReportEntry entry) {
+    if (!dated) return entry;
     entry.timesAvailable = true;
     entry.timeCreated = DateTime{2026, 12, 7, 12, 34, 56};
     entry.timeModified = DateTime{2010, 3, 15, 14, 5, 9};
@@ -40,7 +37,7 @@ ReportEntry Dated(ReportEntry entry) {
 // comma or a quote, escaped as the report escapes them, a formula's first character escaped.
 TEST(CsvReport, RowsQuoteEscapeAndDisarmFormulas) {
     const std::string tail = ",,,,,,,1234567,http://www.quorvia.com/home.php?#/profile.php?id=1234567,,,,,,,,,,,,\r\n";
-    ReportEntry whole = Dated(Entry("/e/n1_2[1].jpg", "n1_2[1].jpg"));
+    ReportEntry whole = Entry("/e/n1_2[1].jpg", "n1_2[1].jpg", true);
     whole.copyFileName = "n1_2[1]-7.jpg";
     whole.copyMade = true;
     whole.cache.emplace();
@@ -112,22 +109,19 @@ TEST(DigestList, LinesInSha256sumsFormRoundTrip) {
 TEST(RunFolderFiles, TimelineInTimeOrderAndTheDigestListOverIt) {
     TempTree tree;
     const std::string folder = tree.Folder("run");
-    ReportEntry first = Dated(Entry("/e/a\"b\\c/n1_2[1].jpg", "n1_2[1].jpg"));
+    ReportEntry first = Entry("/e/a\"b\\c/n1_2[1].jpg", "n1_2[1].jpg", true), second = Entry("/e/n2_3[1].jpg", "n2_3[1].jpg");
     first.number = 1;
-    ReportEntry second = Entry("/e/n2_3[1].jpg", "n2_3[1].jpg", "7654321");
     second.number = 2;
+    second.userId = "7654321";
     second.cache.emplace();
-    second.cache->url = "https://x.example/p";
-    second.cache->format = "Firefox cache2";
     second.cache->created = DateTime{2026, 1, 2, 3, 4, 5};
     second.cache->lastUsed = DateTime{2010, 3, 15, 14, 5, 9};
     // The times of a file that holds several entries' bodies are no event of this photo.
     second.timesAvailable = true;
     second.timeModified = DateTime{1999, 1, 1, 0, 0, 0};
     second.timesOf = "data_2, shared by 2 entries";
-    ASSERT_TRUE(WriteCsvHeader(folder + std::string(kCsvFileName)));
-    ASSERT_TRUE(AppendCsvRow(folder + std::string(kCsvFileName), first));
-    ASSERT_TRUE(AppendCsvRow(folder + std::string(kCsvFileName), second));
+    const std::string csv = folder + std::string(kCsvFileName);
+    ASSERT_TRUE(WriteCsvHeader(csv) && AppendCsvRow(csv, first) && AppendCsvRow(csv, second));
     EXPECT_EQ(WriteTimelineAndDigestList(folder), 0);
 
     const std::string path1 = R"(/e/a\"b\\\\c/n1_2[1].jpg)", path2 = "/e/n2_3[1].jpg",
@@ -143,9 +137,8 @@ TEST(RunFolderFiles, TimelineInTimeOrderAndTheDigestListOverIt) {
                     what + "\"," + attributes + "\n";
     EXPECT_EQ(ReadBytes(tree.Path("run/" + std::string(kTimelineFileName))), expected);
 
-    const std::string list = ReadBytes(tree.Path("run/SHA256SUMS"));
-    EXPECT_EQ(list, DigestListLine(*FileSha256(folder + std::string(kCsvFileName)), kCsvFileName) +
-                        DigestListLine(*FileSha256(folder + std::string(kTimelineFileName)), kTimelineFileName));
+    EXPECT_EQ(ReadBytes(tree.Path("run/SHA256SUMS")), DigestListLine(*FileSha256(csv), kCsvFileName) +
+              DigestListLine(*FileSha256(folder + std::string(kTimelineFileName)), kTimelineFileName));
     EXPECT_TRUE(CheckRunFolder(folder).finished);
 }
 
