@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "Fixtures.h"
+#include "platform/DirectoryListing.h"
 #include "support/ScriptedVolume.h"
 
 namespace snapsift::test {
@@ -137,6 +138,22 @@ TEST_F(FolderWalkTest, AFolderRemovedBeforeItIsListedIsReportedAndItsSiblingsWal
     run.walk.SearchFolderTree(root);
     EXPECT_EQ(run.host.shownPaths, (Paths{tree.Text(kFiles[0]), tree.Text(kFiles[2]), tree.Text(kFiles[4])}));
     EXPECT_EQ(run.host.unreadable, (decltype(run.host.unreadable){{tree.Text("A") + kSep, kNoSuchFolder}}));
+}
+
+// A missing folder fails with its code and an empty one ends; every step after the last gives the
+// same ending again.
+TEST(DirectoryListing, AMissingFolderFailsWithItsCodeAndAnEmptyOneEnds) {
+    TempTree tree;
+    tree.Folder("empty");
+    const std::tuple<const char*, ListingStep, long> cases[] = {{"missing", ListingStep::Failed, kNoSuchFolder}, {"empty", ListingStep::End, 0}};
+    for (const auto& [name, step, code] : cases) {
+        DirectoryListing listing;
+        std::string_view entry;
+        EntryKind kind;
+        const bool opened = listing.OpenRoot(tree.Text(name) + kSep);
+        const ListingStep first = listing.Next(entry, kind), again = listing.Next(entry, kind);
+        EXPECT_EQ(std::tuple(opened, first, again, listing.Error().code), std::tuple(step == ListingStep::End, step, step, code)) << name;
+    }
 }
 
 // A file, a folder with and without the separator, a missing path, no path; walked as a root,
