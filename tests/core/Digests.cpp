@@ -3,9 +3,11 @@
 
 #include <random>
 
+#include "evidence/EvidenceRead.h"
 #include "hash/MD5.h"
 #include "hash/Md5Sha256.h"
 #include "hash/Sha256.h"
+#include "support/ScriptedVolume.h"
 #include "support/TempTree.h"
 
 namespace snapsift {
@@ -55,13 +57,18 @@ TEST(MD5Engine, VectorsFedInAnySplitAsFilesAndAsStrings) {
     }
 }
 
-// A missing file, a folder, and a file too long for the bit count (sparse: nothing written).
+// A missing file, a folder, and a file too long for the bit count (sparse: nothing written); as
+// evidence such a file has its SHA-256 and no MD5, and says why.
 TEST(MD5Digest, WhatCannotBeDigestedGivesTheFailureText) {
     test::TempTree tree;
     tree.File("limit.bin");
     std::filesystem::resize_file(tree.Path("limit.bin"), MD5::kFinalLimit);
     for (const char* name : {"missing.txt", ".", "limit.bin"})
         EXPECT_EQ(MD5().DigestFileToHexStr(tree.Text(name)), MD5::kFileFailureText) << name;
+    test::ScriptedFile evidence;  // read to its end all the same
+    evidence.size = MD5::kFinalLimit;
+    const EvidenceDigest digest = DigestEvidence(evidence);
+    EXPECT_EQ(std::tuple(digest.md5.has_value(), digest.failure, digest.sha256.has_value()), std::tuple(false, DigestFailure::TooLarge, true));
 }
 
 // Random bytes of every length up to three blocks and a few large ones, split at random: both
