@@ -62,7 +62,7 @@ TEST(EvidenceRecorder, DamagedAbortedOrUndigestedFilesGetTheirReason) {
         bool damaged, photos, abortAtRead;
         std::string status;
         bool digest, image;
-        std::int64_t maxRead;
+        std::int64_t bytesRead;
         std::uint64_t incomplete, fromDamage;
     } cases[] = {
         {"sound", FileState::Present, {}, 300, false, true, false, "", true, true, 300, 0, 0},
@@ -109,7 +109,7 @@ TEST(EvidenceRecorder, DamagedAbortedOrUndigestedFilesGetTheirReason) {
                              test::ReadBytes(tree.Path("n1234567_890_123[1]-1.jpg"))),
                   std::tuple(c.status, c.digest ? md5.Final() : "none", c.digest ? Sha256::Of(bytes) : "",
                              c.image, c.image ? bytes : "")) << c.row;
-        EXPECT_EQ(bytesRead, c.maxRead) << c.row;
+        EXPECT_EQ(bytesRead, c.bytesRead) << c.row;
         EXPECT_EQ(std::tuple(evidence.Tally().gaps.entriesIncomplete, evidence.Tally().gaps.entriesFromDamage, host.messages.size()),
                   std::tuple(c.incomplete, c.fromDamage, 0u)) << c.row;
     }
