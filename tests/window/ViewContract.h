@@ -21,60 +21,52 @@
 namespace snapsift::test {
 
 // A volume of one folder, "R/", whose listing stalls at its start until Release() or 5 s, then
-// gives the files f0.txt to f9.txt (no photos) and fails (error 5). What no image is, for the run
-// (liveVolume).
+// gives the files f0.txt to f9.txt (no photos) and fails (error 5); with `breaks`, opening the
+// root throws, as a failure on the run's way.
 class StalledVolume final : public Volume {
 public:
     std::atomic<bool> stalled = false;  // the listing waits now
     std::atomic<int> listed = 0;        // the listings that have ended their wait
+    bool breaks = false;
 
     void Release() {
-        {
-            const std::lock_guard lock(mutex_);
-            released_ = true;
-        }
+        const std::lock_guard lock(mutex_);
+        released_ = true;
         wake_.notify_all();
     }
     char Separator() const override { return '/'; }
     std::string DriveRoot() const override { return {}; }
     bool FolderExists(const std::string& path) const override { return path == "R/"; }
     bool IsPlainEntry(const std::string&) const override { return false; }
-    bool breaks = false;                // opening the root throws, as a failure on the run's way
     std::unique_ptr<VolumeFolder> OpenRoot(const std::string&, SystemError&) override {
         if (breaks) throw std::runtime_error("the volume broke");
         return std::make_unique<Listing>(*this);
     }
     std::unique_ptr<VolumeFolder> OpenBelow(const VolumeFolder&, const std::string&, const FileIdentity&,
                                             SystemError& error) override {
-        error = SystemError{2};
-        return nullptr;
+        return error = SystemError{2}, nullptr;
     }
     std::optional<FileIdentity> IdentityOfLocalFolder(const std::string&) const override { return std::nullopt; }
 
 private:
-    class Listing final : public VolumeFolder {
-    public:
-        explicit Listing(StalledVolume& volume) : volume_(volume) {}
-        ListingStep Next(std::string_view& name, EntryKind& kind, FileIdentity*) override {
-            if (at_ == 0) volume_.Stall();
-            if (at_ == 10) return ListingStep::Failed;
-            name_ = "f";  // built in steps: gcc 12 warns wrongly of "f" + std::string
-            name_ += std::to_string(at_++) + ".txt";
-            name = name_;
-            kind = EntryKind::File;
+    struct Listing final : VolumeFolder {
+        explicit Listing(StalledVolume& volume) : volume(volume) {}
+        ListingStep Next(std::string_view& entry, EntryKind& kind, FileIdentity*) override {
+            if (at == 0) volume.Stall();
+            if (at == 10) return ListingStep::Failed;
+            name = "f";  // built in steps: gcc 12 warns wrongly of "f" + std::string
+            name += std::to_string(at++) + ".txt";
+            entry = name, kind = EntryKind::File;
             return ListingStep::Entry;
         }
         SystemError Error() const override { return SystemError{5}; }
         bool AccessTimeKept() const override { return true; }
         std::unique_ptr<VolumeFile> OpenFile(std::string_view, const std::string&, SystemError& error) const override {
-            error = SystemError{2};
-            return nullptr;
+            return error = SystemError{2}, nullptr;
         }
-
-    private:
-        StalledVolume& volume_;
-        int at_ = 0;
-        std::string name_;
+        StalledVolume& volume;
+        int at = 0;
+        std::string name;
     };
 
     void Stall() {
@@ -101,6 +93,9 @@ public:
     virtual void Click(Control control) = 0;
     virtual void Choose(MenuCommand command) = 0;
     virtual void CloseBox() = 0;
+    // Keys to the active window's focus: "Enter", "Esc", or "Alt+F X" (Alt and a menu's key, then
+    // an item's key).
+    virtual void Press(std::string_view keys) = 0;
     // The answer to the Yes/No boxes to come.
     virtual void Answer(bool yes) = 0;
     // Each box and chooser shown since the last call, as BoxText gives it.
@@ -131,39 +126,21 @@ inline std::string BoxText(std::string text, bool question, bool noPreselected) 
     return flat.substr(0, 40) + (question ? noPreselected ? "?[No]" : "?" : "");
 }
 
-// The window's look: "idle drives", "idle folder" or "running folder" when it is one of those
-// (the running one 1500 twips higher, the progress frame's inside shown with it), else what is
-// shown and what is greyed out, then the caption (a running scan's elapsed time as "m:ss"), the focus, the path on show, "report" once Open
-// Last Report is offered and "about" while the About box shows.
+// The window's look: the controls hidden, those greyed out, the client height in twips, the
+// caption (a running scan's elapsed time as "m:ss", which a slow machine may not keep at 0:00),
+// the focus, the path on show, "report" once Open Last Report is offered and "about" while the
+// About box shows.
 inline std::string Look(ContractWindow& w) {
     if (w.Closed()) return w.AboutShown() ? "closed | about" : "closed";
-    static constexpr Control kControls[] = {Control::HelpButton, Control::ProfileFoldersOnly, Control::DriveList,
-                                            Control::SourceFolderBox, Control::IncludePhotos, Control::AbortButton,
-                                            Control::ProgressFrame, Control::StartButton, Control::OutputBrowseButton,
-                                            Control::SearchSubfolders, Control::SourceBrowseButton};
-    std::string shown, off;
-    for (const Control c : kControls) {
-        if (w.Shown(c)) shown += std::string(ControlName(c)) + " ";
-        if (!w.Enabled(c)) off += std::string(ControlName(c)) + " ";
+    std::string hidden, off;
+    for (int i = 0; i < kControlCount; ++i) {
+        if (!w.Shown(Control(i))) hidden += " " + std::string(ControlName(Control(i)));
+        if (!w.Enabled(Control(i))) off += " " + std::string(ControlName(Control(i)));
     }
-    std::string look = "shown " + shown + "off " + off;
-    if (off.empty() && shown == "HelpButton ProfileFoldersOnly DriveList IncludePhotos StartButton OutputBrowseButton ")
-        look = "idle drives ";
-    if (off.empty() && shown == "HelpButton ProfileFoldersOnly SourceFolderBox IncludePhotos StartButton "
-                                "OutputBrowseButton SearchSubfolders SourceBrowseButton ")
-        look = "idle folder ";
-    if (shown == "HelpButton ProfileFoldersOnly SourceFolderBox IncludePhotos AbortButton ProgressFrame "
-                 "OutputBrowseButton SearchSubfolders SourceBrowseButton " &&
-        off == "HelpButton ProfileFoldersOnly DriveList IncludePhotos OutputBrowseButton SearchSubfolders SourceBrowseButton ")
-        look = "running folder ";
-    const bool running = look == "running folder ";
-    if (w.ClientTwips() != (running ? kClientHeight : kClientHeight - kProgressHeight))
-        look += "height " + std::to_string(w.ClientTwips()) + " ";
-    if (w.Shown(Control::ShownPath) != running || w.Shown(Control::ScanningLabel) != running) look += "frame's inside ";
-    // A running scan's caption with its elapsed time as "m:ss", which a slow machine may not keep at 0:00.
     std::string caption = w.Caption();
     if (caption.starts_with("Snapsift - ")) caption = caption.substr(0, caption.rfind(", ")) + ", m:ss";
-    return look + "| " + caption + (w.AboutShown() ? "" : " | focus " + w.Focused()) + " | path " + w.Text(Control::ShownPath) +
+    return "hidden" + hidden + " | off" + off + " | " + std::to_string(w.ClientTwips()) + " | " + caption +
+           (w.AboutShown() ? "" : " | focus " + w.Focused()) + " | path " + w.Text(Control::ShownPath) +
            (w.MenuEnabled(MenuCommand::OpenLastReport) ? " | report" : "") + (w.AboutShown() ? " | about" : "");
 }
 
@@ -187,14 +164,18 @@ inline const std::vector<ContractRow>& ContractRows() {
             w.Click(Control::StartButton);
         };
     };
-    const std::string idle = "idle drives | Snapsift | focus StartButton | path ";
-    const std::string running = "running folder | Snapsift - 0 files, 0 found, m:ss | focus AbortButton | path ";
-    const std::string ended = "idle folder | Snapsift | focus StartButton | path ";
+    const std::string drives = "hidden SourceFolderBox AbortButton ProgressFrame ShownPath ScanningLabel SearchSubfolders "
+                               "SourceBrowseButton | off | 4770 | Snapsift";
+    const std::string folder = "hidden DriveList AbortButton ProgressFrame ShownPath ScanningLabel | off | 4770 | Snapsift";
+    const std::string run = "hidden DriveList StartButton | off HelpButton ProfileFoldersOnly DriveList IncludePhotos "
+                            "OutputBrowseButton SearchSubfolders SourceBrowseButton | 6270 | Snapsift - 0 files, 0 found, m:ss";
+    const std::string idle = drives + " | focus StartButton | path ", ended = folder + " | focus StartButton | path ";
+    const std::string running = run + " | focus AbortButton | path ";
     const std::string complete = "Operation complete. Total files found: 0";
+    const std::string help = "If \"Only Search User Profile Folders On ; ";
     const std::string abort = "Are you sure you want to cancel this ope?";
     static const std::vector<ContractRow> rows = {
-        {"help", false, false, click(Control::HelpButton),
-         "If \"Only Search User Profile Folders On ; idle drives | Snapsift | focus HelpButton | path "},
+        {"help", false, false, click(Control::HelpButton), help + drives + " | focus HelpButton | path "},
         {"START, no output folder", false, false, click(Control::StartButton), "Please choose an output folder.; " + idle},
         {"START, access times would change, No", false, false, forecast(AccessTimeForecast::OthersFilesChange),
          "Searching will change the last-access ti?[No]; " + idle},
@@ -203,7 +184,7 @@ inline const std::vector<ContractRow>& ContractRows() {
         {"START, access times kept", false, false, forecast(AccessTimeForecast::Kept),
          "Error creating output folder.; " + idle},
         {"folder mode", false, false, click(Control::ProfileFoldersOnly),
-         "idle folder | Snapsift | focus ProfileFoldersOnly | path "},
+         folder + " | focus ProfileFoldersOnly | path "},
         {"File > Exit", false, false, [](W& w) { w.Choose(MenuCommand::Exit); }, "closed"},
         {"Help > About..., then File > Exit", false, false,
          [](W& w) { w.Choose(MenuCommand::About), w.Choose(MenuCommand::Exit); }, "closed | about"},
@@ -212,10 +193,17 @@ inline const std::vector<ContractRow>& ContractRows() {
              for (const Control c : {Control::ProfileFoldersOnly, Control::SourceBrowseButton, Control::OutputBrowseButton})
                  w.Click(c);
          },
-         "browse Choose the folder to search:; browse Choose where the run folder goes:; "
-         "idle folder | Snapsift | focus OutputBrowseButton | path "},
+         "browse Choose the folder to search:; browse Choose where the run folder goes:; " +
+             folder + " | focus OutputBrowseButton | path "},
         {"the close box", false, false, [](W& w) { w.CloseBox(); }, "closed"},
-        {"Help > About...", false, false, [](W& w) { w.Choose(MenuCommand::About); }, "idle drives | Snapsift | path  | about"},
+        {"Enter on the focused button", false, false, [](W& w) { w.Click(Control::HelpButton), w.Press("Enter"); },
+         help + help + drives + " | focus HelpButton | path "},
+        {"Esc", false, false, [](W& w) { w.Press("Esc"); }, idle},
+        {"Alt+F, X", false, false, [](W& w) { w.Press("Alt+F X"); }, "closed"},
+        {"Alt+H, A", false, false, [](W& w) { w.Press("Alt+H A"); }, drives + " | path  | about"},
+        {"Esc in the About box", false, false, [](W& w) { w.Choose(MenuCommand::About), w.Press("Esc"); }, idle},
+        {"Enter in the About box", false, false, [](W& w) { w.Choose(MenuCommand::About), w.Press("Enter"); }, idle},
+        {"Help > About...", false, false, [](W& w) { w.Choose(MenuCommand::About); }, drives + " | path  | about"},
         {"a scan", true, false, [](W&) {}, running + " => " + complete + "; " + ended + "R/f9.txt | report"},
         {"ABORT, Yes", true, true, click(Control::AbortButton),
          abort + "; " + running + " => Operation aborted. Total files found: 0 ; " + ended + " | report"},
@@ -229,8 +217,7 @@ inline const std::vector<ContractRow>& ContractRows() {
          },
          running + " => " + complete + "; " + ended + "R/f9.txt | report"},
         {"Help > About... during a scan", true, false, [](W& w) { w.Choose(MenuCommand::About); },
-         "running folder | Snapsift - 0 files, 0 found, m:ss | path  | about => " + complete +
-             "; idle folder | Snapsift | path R/f9.txt | report | about"},
+         run + " | path  | about => " + complete + "; " + folder + " | path R/f9.txt | report | about"},
         {"File > Exit during a scan: it ends, no file examined, then the window closes", true, false,
          [](W& w) { w.Choose(MenuCommand::Exit); }, running + " => closed"},
         {"the close box during a scan", true, false, [](W& w) { w.CloseBox(); }, running + " => closed"}};
