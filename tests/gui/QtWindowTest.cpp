@@ -122,6 +122,9 @@ public:
     bool MenuEnabled(MenuCommand) override { return form_->findChild<QAction*>("OpenLastReportItem")->isEnabled(); }
     bool AboutShown() override { return form_->About() != nullptr && form_->About()->isVisible(); }
     bool Closed() override { return !form_->isVisible(); }
+    std::string Opened() override {
+        return services_.seen.empty() ? "" : QUrl(services_.seen.last().mid(5)).toLocalFile().toStdString();
+    }
     int ClientTwips() override { return form_->centralWidget()->height() * 15; }
     bool RunUntil(const std::function<bool()>& done) override { return QTest::qWaitFor(done, 10'000); }
 
@@ -239,21 +242,13 @@ private slots:
     }
 
     // What the window shows for each act, idle and during a scan that stalls, as every toolkit's
-    // window must; after a scan, Open Last Report opens its report.
+    // window must.
     void viewContract() {
         for (const test::ContractRow& row : test::ContractRows()) {
             NewForm(services_);
             QTemporaryDir output;
             const std::string seen = test::RunContractRow(*this, row, output.path().toStdString() + "/");
             QCOMPARE(QStringList({row.why, QString::fromStdString(seen)}), QStringList({row.why, QString::fromStdString(row.shown)}));
-            if (row.why != std::string("a scan")) continue;
-            services_.seen.clear();
-            Trigger("OpenLastReportItem");
-            const QStringList runs = QDir(output.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-            QCOMPARE(runs.size(), 1);
-            const QString report = QDir(output.path()).filePath(runs[0] + "/Quorvia JPG Files.htm");
-            QVERIFY(QFile::exists(report));
-            QCOMPARE(services_.seen, QStringList("open " + QUrl::fromLocalFile(report).toString()));
         }
     }
 

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "scan/ScanRun.h"
+#include "text/PathText.h"
 #include "volume/Volume.h"
 #include "window/MainWindowLogic.h"
 
@@ -107,6 +109,7 @@ public:
     virtual std::string Focused() = 0;  // the control's name, or "none"
     virtual bool MenuEnabled(MenuCommand command) = 0;
     virtual bool AboutShown() = 0;
+    virtual std::string Opened() = 0;  // the last page the window opened, as a path
     virtual bool Closed() = 0;
     virtual int ClientTwips() = 0;  // the client area's height
     // Runs the window's event loop until done() or 10 s; false on the timeout.
@@ -204,20 +207,20 @@ inline const std::vector<ContractRow>& ContractRows() {
         {"Esc in the About box", false, false, [](W& w) { w.Choose(MenuCommand::About), w.Press("Esc"); }, idle},
         {"Enter in the About box", false, false, [](W& w) { w.Choose(MenuCommand::About), w.Press("Enter"); }, idle},
         {"Help > About...", false, false, [](W& w) { w.Choose(MenuCommand::About); }, drives + " | path  | about"},
-        {"a scan", true, false, [](W&) {}, running + " => " + complete + "; " + ended + "R/f9.txt | report"},
+        {"a scan", true, false, [](W&) {}, running + " => " + complete + "; " + ended + "R/f9.txt | report | opens it"},
         {"ABORT, Yes", true, true, click(Control::AbortButton),
-         abort + "; " + running + " => Operation aborted. Total files found: 0 ; " + ended + " | report"},
+         abort + "; " + running + " => Operation aborted. Total files found: 0 ; " + ended + " | report | opens it"},
         {"ABORT, No", true, false, click(Control::AbortButton),
-         abort + "; " + running + " => " + complete + "; " + ended + "R/f9.txt | report"},
+         abort + "; " + running + " => " + complete + "; " + ended + "R/f9.txt | report | opens it"},
         {"START, Help, Browse and the mode during a scan", true, false,
          [](W& w) {
              for (const Control c : {Control::StartButton, Control::HelpButton, Control::SourceBrowseButton,
                                      Control::OutputBrowseButton, Control::ProfileFoldersOnly})
                  w.Click(c);
          },
-         running + " => " + complete + "; " + ended + "R/f9.txt | report"},
+         running + " => " + complete + "; " + ended + "R/f9.txt | report | opens it"},
         {"Help > About... during a scan", true, false, [](W& w) { w.Choose(MenuCommand::About); },
-         run + " | path  | about => " + complete + "; " + folder + " | path R/f9.txt | report | about"},
+         run + " | path  | about => " + complete + "; " + folder + " | path R/f9.txt | report | about | opens it"},
         {"File > Exit during a scan: it ends, no file examined, then the window closes", true, false,
          [](W& w) { w.Choose(MenuCommand::Exit); }, running + " => closed"},
         {"the close box during a scan", true, false, [](W& w) { w.CloseBox(); }, running + " => closed"}};
@@ -225,7 +228,8 @@ inline const std::vector<ContractRow>& ContractRows() {
 }
 
 // Runs a row on a new window in its first look (profile mode; source and output folders unset):
-// what it shows, as the row's `shown` has it. A scan row's output folder is `output`.
+// what it shows, as the row's `shown` has it. A scan row's output folder is `output`; once the run
+// has ended, File > Open Last Report "opens it", the report in its run folder there.
 inline std::string RunContractRow(ContractWindow& w, const ContractRow& row, const std::string& output) {
     const auto shown = [&w] {
         std::string boxes;
@@ -259,8 +263,13 @@ inline std::string RunContractRow(ContractWindow& w, const ContractRow& row, con
     w.RunUntil([&] { return std::chrono::steady_clock::now() >= until; });
     std::string seen = (volume.stalled ? "" : "not stalled: ") + shown();
     volume.Release();
-    const bool ended = w.RunUntil([&] { return w.Closed() || !w.Logic().Running(); });
-    return seen + " => " + (ended ? shown() : "the scan did not end");
+    if (!w.RunUntil([&] { return w.Closed() || !w.Logic().Running(); })) return seen + " => the scan did not end";
+    seen += " => " + shown();
+    if (w.Closed()) return seen;
+    w.Choose(MenuCommand::OpenLastReport);  // the run's report
+    const std::string report = w.Opened();
+    return seen + (report.starts_with(output) && report.ends_with("Quorvia JPG Files.htm") &&
+                           std::filesystem::is_regular_file(PathFromText(report)) ? " | opens it" : " | opens " + report);
 }
 
 }  // namespace snapsift::test
