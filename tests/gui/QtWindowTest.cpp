@@ -19,37 +19,25 @@
 
 namespace snapsift {
 
-// What the window asked of the desktop, in order: each box's text to its first 36 characters
-// (" [CR]" when a CR reached it), the folder chooser's start (always cancelled), the file
-// chooser's title, filter and start (answered ""), the pages opened; questions are answered `yes`.
-// The boxes and choosers also as the view contract names them.
+// The desktop as the window sees it: each box and chooser as the view contract names them (a box
+// with "[CR]" when a CR reached it), questions answered `yes`, the folder chooser cancelled; and
+// in `seen` the file chooser's title, filter and start (answered "") and the pages opened.
 struct FakeServices : WindowServices {
     QStringList seen;
     std::vector<std::string> boxes;
-    QString lastBox;  // the last box's whole text
     bool yes = false;
-    static QString Box(const QString& text) { return text.left(36) + (text.contains(u'\r') ? " [CR]" : ""); }
-    std::string BrowseFolder(std::string_view title, const std::string& at, QWidget*) override {
-        seen << "browse at " + QString::fromStdString(at);
-        boxes.push_back("browse " + std::string(title));
-        return "";
+    void Box(const QString& text, bool question, bool noPreselected) {
+        boxes.push_back(test::BoxText(text.toStdString(), question, noPreselected) + (text.contains(u'\r') ? "[CR]" : ""));
+    }
+    std::string BrowseFolder(std::string_view title, const std::string&, QWidget*) override {
+        return boxes.push_back("browse " + std::string(title)), "";
     }
     std::string ChooseFile(QWidget*, const QString& title, const QString& filter, const std::string& at) override {
-        seen << "choose " + title + " " + filter + " at " + at.c_str();
-        return "";
+        return seen << "choose " + title + " " + filter + " at " + at.c_str(), "";
     }
-    void ShowMessage(QWidget*, const QString& text) override {
-        seen << "message " + Box(text), lastBox = text;
-        boxes.push_back(test::BoxText(text.toStdString(), false, false));
-    }
-    bool AskYesNo(QWidget*, const QString& text, bool noPreselected) override {
-        boxes.push_back(test::BoxText(text.toStdString(), true, noPreselected));
-        return seen << "question " + Box(text) + (noPreselected ? " [No]" : ""), yes;
-    }
-    bool OpenUrl(const QUrl& url) override {
-        seen << "open " + url.toString();
-        return true;
-    }
+    void ShowMessage(QWidget*, const QString& text) override { Box(text, false, false); }
+    bool AskYesNo(QWidget*, const QString& text, bool noPreselected) override { return Box(text, true, noPreselected), yes; }
+    bool OpenUrl(const QUrl& url) override { return seen << "open " + url.toString(), true; }
 };
 
 // Pixels of a rectangle in twips, each edge rounded on its own so that touching controls touch.
@@ -187,18 +175,13 @@ private slots:
     void darkBlueFollowsThePalette() {
         const QPalette light = QApplication::palette();
         QPalette dark = light;
-        dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
-        dark.setColor(QPalette::WindowText, QColor(0xf0, 0xf0, 0xf0));
+        dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20)), dark.setColor(QPalette::WindowText, QColor(0xf0, 0xf0, 0xf0));
         const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
-        const struct { const char* why; QPalette palette; QColor text; } rows[] = {
-            {"dark", dark, QColor(0xf0, 0xf0, 0xf0)}, {"light again", light, QColor(0, 0, 128)}};
-        for (const auto& row : rows) {
-            QApplication::setPalette(row.palette);
+        for (const auto& [palette, text] : {std::pair{dark, QColor(0xf0, 0xf0, 0xf0)}, {light, QColor(0, 0, 128)}}) {
+            QApplication::setPalette(palette);
             QCoreApplication::processEvents();  // the change reaches the windows from the event loop
-            for (const ControlDesign& design : MainWindowDesign().controls)
-                if (design.darkBlue)
-                    QVERIFY2(Control(design.name.c_str())->palette().color(QPalette::WindowText) == row.text,
-                             (design.name + ", " + row.why).c_str());
+            for (const ControlDesign& row : MainWindowDesign().controls)
+                QVERIFY2(!row.darkBlue || Control(row.name.c_str())->palette().color(QPalette::WindowText) == text, row.name.c_str());
         }
     }
 
