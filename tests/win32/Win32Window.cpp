@@ -104,9 +104,7 @@ public:
     // ContractWindow: a click as BM_CLICK makes it on a control shown and enabled.
     MainWindowLogic& Logic() override { return window->Logic(); }
     ScanState& State() override { return state; }
-    void Click(Control c) override {
-        if (IsWindowVisible(Item(c)) && IsWindowEnabled(Item(c))) SendMessageW(Item(c), BM_CLICK, 0, 0);
-    }
+    void Click(Control c) override { Shown(c) && Enabled(c) && SendMessageW(Item(c), BM_CLICK, 0, 0); }
     void Choose(MenuCommand command) override { Menu(command); }
     void CloseBox() override { SendMessageW(Main(), WM_CLOSE, 0, 0); }
     // Enter and Esc as posted keys; Alt and a menu's key open the menu in the system's menu loop,
@@ -135,9 +133,8 @@ public:
     std::string Text(Control c) override { return WindowText(Item(c)); }
     std::string Caption() override { return WindowText(Main()); }
     std::string Focused() override {
-        for (int i = 0; i < kControlCount; ++i)
-            if (GetFocus() == Item(static_cast<Control>(i))) return std::string(ControlName(static_cast<Control>(i)));
-        return "none";
+        const int id = GetParent(GetFocus()) == Main() ? GetDlgCtrlID(GetFocus()) : 0;
+        return id >= ControlId(Control(0)) && id < ControlId(Control(kControlCount)) ? std::string(ControlName(Control(id - ControlId(Control(0))))) : "none";
     }
     bool MenuEnabled(MenuCommand command) override {
         return (GetMenuState(GetMenu(Main()), static_cast<UINT>(MenuId(command)), MF_BYCOMMAND) & MF_GRAYED) == 0;
@@ -147,11 +144,8 @@ public:
     std::string Opened() override { return dialogs.pages.substr(0, dialogs.pages.size() - 1); }
     int ClientTwips() override { return static_cast<int>(ClientSize(Main()).second) * 15; }
     bool RunUntil(const std::function<bool()>& done) override {
-        for (const DWORD end = GetTickCount() + 10'000; GetTickCount() < end;) {
-            if (done()) return true;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-            PumpPendingMessages();
-        }
+        for (const DWORD end = GetTickCount() + 10'000; GetTickCount() < end && !done();)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT), PumpPendingMessages();
         return done();
     }
 
@@ -207,18 +201,17 @@ protected:
 // text, shown, enabled, place, font height and weight, check state, the colours it asks for;
 // and Tab through the controls shown in the designed order.
 TEST_F(Win32WindowTest, AsDesignedAt96Dpi) {
-    EXPECT_EQ(ClientSize(Main()), (std::pair{466L, 318L}));
     EXPECT_EQ(Menus(GetMenu(Main())), "&File: &Open Last Report (grey), E&xit; &Help: &About...; ");
     Menu(MenuCommand::About);
     const HWND about = window->About().Handle();
     ASSERT_NE(about, nullptr);
-    EXPECT_EQ(ClientSize(about), (std::pair{382L, 255L}));
-    const struct { const WindowDesign& design; HWND window; std::function<int(int)> id; LONG_PTR border; std::string links; } windows[] = {
-        {MainWindowDesign(), Main(), [](int i) { return ControlId(static_cast<Control>(i)); }, WS_MINIMIZEBOX, ""},
-        {AboutBoxDesign(), about, [](int i) { return AboutControlId(static_cast<AboutControl>(i)); }, 0, "Address Copyright "}};
+    const struct { const WindowDesign& design; HWND window; int (*id)(int); LONG_PTR border; std::pair<LONG, LONG> size; std::string links; } windows[] = {
+        {MainWindowDesign(), Main(), [](int i) { return ControlId(Control(i)); }, WS_MINIMIZEBOX, {466, 318}, ""},
+        {AboutBoxDesign(), about, [](int i) { return AboutControlId(AboutControl(i)); }, 0, {382, 255}, "Address Copyright "}};
     const HDC dc = CreateCompatibleDC(nullptr);
-    for (const auto& [design, shown, id, border, links] : windows) {
+    for (const auto& [design, shown, id, border, size, links] : windows) {
         EXPECT_EQ(WindowText(shown), design.caption);
+        EXPECT_EQ(ClientSize(shown), size);
         EXPECT_EQ(GetWindowLongPtrW(shown, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), border);
         std::map<HWND, std::string> tabStops;  // the controls shown that take the focus, by handle
         for (std::size_t i = 0; i < design.controls.size(); ++i) {
@@ -227,9 +220,9 @@ TEST_F(Win32WindowTest, AsDesignedAt96Dpi) {
             const HWND control = GetDlgItem(shown, id(static_cast<int>(i)));
             const bool visible = row.visible && (row.inside < 0 || design.controls[row.inside].visible);
             if (visible && (TakesFocus(row.kind) || row.kind == ControlKind::Link)) tabStops[control] = row.name;
-            const bool list = row.kind == ControlKind::DropDownList;  // shows the drive holding the profiles
             const std::string text = row.kind == ControlKind::Link ? "<a>" + row.text + "</a>" : row.text;
-            EXPECT_EQ(WindowText(control), list ? "c:" : &row == &Design(Control::TitleLabel) ? TitleText() : text);
+            // The drive list shows the drive holding the profiles.
+            EXPECT_EQ(WindowText(control), row.kind == ControlKind::DropDownList ? "c:" : &row == &Design(Control::TitleLabel) ? TitleText() : text);
             wchar_t kind[32] = {};
             GetClassNameW(control, kind, 32);
             EXPECT_EQ(lstrcmpiW(kind, NativeClassOf(row).windowClass), 0) << Utf8FromWide(kind);
@@ -237,29 +230,22 @@ TEST_F(Win32WindowTest, AsDesignedAt96Dpi) {
             TwipsRect place = row.place;
             if (row.inside >= 0) place.left += design.controls[row.inside].place.left, place.top += design.controls[row.inside].place.top;
             EXPECT_EQ(Place(shown, control), At96Dpi(place));
-            if (FittedToText(row.kind) || TakesFocus(row.kind)) {
-                // A fitted label's font is no larger than designed, nor below 70 % of it.
-                const auto [height, weight] = Font(control);
-                const LONG designed = -std::lround(row.font.centipoints * 96 / 7200.0);
-                EXPECT_TRUE(FittedToText(row.kind) ? height >= designed && height * 10 <= designed * 7 : height == designed)
-                    << height;
-                EXPECT_EQ(weight, row.font.bold ? FW_BOLD : FW_NORMAL);
-            }
+            // A fitted label's font is no larger than designed, nor below 70 % of it.
+            const auto [height, weight] = Font(control);
+            const LONG designed = -std::lround(row.font.centipoints * 96 / 7200.0);
+            EXPECT_TRUE(!(FittedToText(row.kind) || TakesFocus(row.kind)) ||
+                        ((FittedToText(row.kind) ? height >= designed && height * 10 <= designed * 7 : height == designed) &&
+                         weight == (row.font.bold ? FW_BOLD : FW_NORMAL))) << height << " " << weight;
             EXPECT_EQ(SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED, row.checked);
             SendMessageW(shown, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
             EXPECT_EQ(GetTextColor(dc), row.darkBlue ? RGB(0, 0, 128) : GetSysColor(COLOR_WINDOWTEXT));
-            if (row.kind == ControlKind::TextBox || row.kind == ControlKind::PathBox) {
-                EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_WINDOW));
-            }
+            if (row.kind == ControlKind::TextBox || row.kind == ControlKind::PathBox) { EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_WINDOW)); }
         }
         std::string expected, tabs;
         for (const int i : design.tabOrder) expected += tabStops.contains(GetDlgItem(shown, id(i))) ? design.controls[i].name + " " : "";
-        expected += links;
         HWND at = GetNextDlgTabItem(shown, nullptr, FALSE);
-        const HWND first = at;
-        do tabs += tabStops[at] + " ";
-        while ((at = GetNextDlgTabItem(shown, at, FALSE)) != first && tabs.size() < 300);
-        EXPECT_EQ(tabs, expected);
+        for (const HWND first = at; tabs.size() < 300 && (tabs += tabStops[at] + " ", (at = GetNextDlgTabItem(shown, at, FALSE)) != first);) {}
+        EXPECT_EQ(tabs, expected + links);
     }
     DeleteDC(dc);
 }
@@ -353,20 +339,15 @@ TEST_F(Win32WindowTest, ViewContract) {
 // The labels designed dark blue are so on the dialog's usual grey; on a dark dialog colour, or
 // in high contrast, they take the system's text colour, read again as the system's colours change.
 TEST_F(Win32WindowTest, DarkBlueWhereReadable) {
-    const COLORREF face = GetSysColor(COLOR_3DFACE);
     const HDC dc = CreateCompatibleDC(nullptr);
-    const auto colourOf = [&](Control label) {
-        SendMessageW(Main(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Item(label)));
-        return GetTextColor(dc);
-    };
-    const struct { COLORREF face; COLORREF text; } rows[] = {
-        {RGB(0x40, 0x40, 0x40), GetSysColor(COLOR_WINDOWTEXT)}, {face, RGB(0, 0, 0x80)}};
-    for (const auto& row : rows) {
-        const int element = COLOR_3DFACE;
-        SetSysColors(1, &element, &row.face);
+    const int element = COLOR_3DFACE;
+    for (const auto& [face, text] : {std::pair{RGB(0x40, 0x40, 0x40), GetSysColor(COLOR_WINDOWTEXT)}, {GetSysColor(element), RGB(0, 0, 0x80)}}) {
+        SetSysColors(1, &element, &face);
         PumpPendingMessages();
-        for (const Control label : {Control::TitleLabel, Control::CopyrightLabel, Control::ReportNote})
-            EXPECT_EQ(colourOf(label), row.text) << ControlName(label) << " on " << std::hex << row.face;
+        for (const Control label : {Control::TitleLabel, Control::CopyrightLabel, Control::ReportNote}) {
+            SendMessageW(Main(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(Item(label)));
+            EXPECT_EQ(GetTextColor(dc), text) << ControlName(label) << " on " << std::hex << face;
+        }
     }
     DeleteDC(dc);
 }
@@ -377,20 +358,17 @@ TEST_F(Win32WindowTest, DarkBlueWhereReadable) {
 TEST_F(Win32WindowTest, ScreenReadersNameTheBoxesAfterTheirCaptions) {
     const std::pair<Control, const char*> rows[] = {{Control::OutputFolderBox, "Select an output folder:"},
                                                     {Control::SourceFolderBox, "Select a source:"},
-                                                    {Control::ShownPath, "Scanning:"},
-                                                    {Control::StartButton, "START"}};
+                                                    {Control::ShownPath, "Scanning:"}, {Control::StartButton, "START"}};
     for (const auto& [control, name] : rows) {
         IAccessible* object = nullptr;
         ASSERT_HRESULT_SUCCEEDED(AccessibleObjectFromWindow(Item(control), static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
                                                             reinterpret_cast<void**>(&object)));
-        VARIANT self{};
-        self.vt = VT_I4;
-        self.lVal = CHILDID_SELF;
         BSTR text = nullptr;
+        VARIANT self{};  // lVal: CHILDID_SELF
+        self.vt = VT_I4;
         object->get_accName(self, &text);
         EXPECT_EQ(text != nullptr ? Utf8FromWide(text) : "none", name) << ControlName(control);
-        SysFreeString(text);
-        object->Release();
+        SysFreeString(text), object->Release();
     }
 }
 
@@ -398,17 +376,13 @@ TEST_F(Win32WindowTest, ScreenReadersNameTheBoxesAfterTheirCaptions) {
 TEST(Win32Program, ManifestAsksForCommonControls6) {
     const HMODULE program = LoadLibraryExW(WideFromUtf8(SNAPSIFT_WINDOW_PROGRAM).c_str(), nullptr,
                                            LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(program, nullptr) << SNAPSIFT_WINDOW_PROGRAM;
     const HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
-    ASSERT_NE(found, nullptr);
-    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(program, found))),
-                               SizeofResource(program, found));
+    ASSERT_NE(found, nullptr) << SNAPSIFT_WINDOW_PROGRAM;
+    std::string manifest(static_cast<const char*>(LockResource(LoadResource(program, found))), SizeofResource(program, found));
     FreeLibrary(program);
-    const auto dependency = manifest.find("<dependentAssembly>");
-    ASSERT_NE(dependency, std::string::npos) << manifest;
-    const std::string assembly = manifest.substr(dependency, manifest.find("</dependentAssembly>") - dependency);
-    EXPECT_NE(assembly.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos) << assembly;
-    EXPECT_NE(assembly.find("version=\"6.0.0.0\""), std::string::npos) << assembly;
+    manifest = manifest.substr(0, manifest.find("</dependentAssembly>")).substr(manifest.find("<dependentAssembly>") + 1);
+    EXPECT_TRUE(manifest.find("name=\"Microsoft.Windows.Common-Controls\"") != std::string::npos &&
+                manifest.find("version=\"6.0.0.0\"") != std::string::npos) << manifest;
 }
 
 }  // namespace snapsift::test
