@@ -363,36 +363,27 @@ TEST_F(MainWindowLogicTest, MessagesAsTheirBoxesShowThem) {
 #ifndef _WIN32
 // The forecast against what the evidence opens find, on a volume that moves access times: root
 // (or CAP_FOWNER) keeps them, anyone else reads another owner's file without; and on a volume
-// mounted read-only nothing moves, whoever reads.
+// mounted read-only (where the test may mount one) nothing moves, whoever reads.
 TEST(AccessTimeForecast, AgreesWithTheEvidenceOpens) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to own a file the test's user does not";
     TempTree tree;
     tree.File("photo.jpg", kJpeg);
-    tree.Folder("readonly");
+    const std::string root = tree.RootText(), readOnly = tree.Folder("readonly");
     ASSERT_EQ(::chmod(tree.Root().c_str(), 0755), 0);
-    const std::string readOnly = tree.Text("readonly");
-    // A volume with root's photo on it, then mounted read-only.
     const bool mounted = ::mount("tmpfs", readOnly.c_str(), "tmpfs", 0, "mode=755") == 0;
-    if (mounted) {
-        std::ofstream(readOnly + "/photo.jpg", std::ios::binary) << kJpeg;
-        ASSERT_EQ(::mount(nullptr, readOnly.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
-    }
-    const auto forecastAndOpen = [&](const std::string& root) {
+    if (mounted) std::ofstream(readOnly + "photo.jpg", std::ios::binary) << kJpeg;
+    ASSERT_TRUE(!mounted || ::mount(nullptr, readOnly.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0);
+    const auto forecastAndOpen = [&](const std::string& at) {
         EvidenceFile file;
-        const bool kept = file.Open(root + "/photo.jpg") && file.AccessTimeKept();
-        return std::string(ForecastAccessTimes(root) == AccessTimeForecast::Kept ? "kept" : "change") +
-               (kept ? ", open keeps" : ", open moves");
+        return std::string(ForecastAccessTimes(at) == AccessTimeForecast::Kept ? "kept" : "change") +
+               (file.Open(at + "photo.jpg") && file.AccessTimeKept() ? ", open keeps" : ", open moves");
     };
-    const struct { const char* why; bool ordinary; std::string root, seen; } rows[] = {
-        {"root", false, tree.RootText(), "kept, open keeps"},
-        {"an ordinary user", true, tree.RootText(), "change, open moves"},
-        {"an ordinary user, a read-only volume", true, readOnly, "kept, open keeps"}};
-    for (const auto& row : rows) {
-        if (row.root == readOnly && !mounted) continue;  // no mounts here (a container without the right)
-        std::string seen = row.ordinary ? AsOrdinaryUser([&] { return forecastAndOpen(row.root); }) : forecastAndOpen(row.root);
-        EXPECT_EQ(seen, row.seen) << row.why;
+    EXPECT_EQ(forecastAndOpen(root), "kept, open keeps");
+    EXPECT_EQ(AsOrdinaryUser([&] { return forecastAndOpen(root); }), "change, open moves");
+    if (mounted) {
+        EXPECT_EQ(AsOrdinaryUser([&] { return forecastAndOpen(readOnly); }), "kept, open keeps");
+        ::umount2(readOnly.c_str(), MNT_DETACH);
     }
-    if (mounted) ::umount2(readOnly.c_str(), MNT_DETACH);
 }
 #endif
 
@@ -419,82 +410,56 @@ TEST_F(MainWindowLogicTest, OpenLastReport) {
 }
 
 #ifdef SNAPSIFT_IMAGES
-// Disk images made once for these tests: profiles.img with a photo below Users, bob.img with one
-// below Documents and Settings, empty.img with neither, and disk.img holding the three as its
-// partitions 1 (empty), 2 (profiles) and 3 (bob).
-class MainWindowLogicImageTest : public MainWindowLogicTest {
-protected:
-    static void SetUpTestSuite() {
-        images = new TempTree;
-        why = WhyNoNtfsVolumes({"sfdisk"});
-        if (!why.empty()) return;
-        images->Folder("m");
-        const std::string m = images->Text("m"), disk = Quote(images->Text("disk.img"));
-        made = MakeNtfsVolume(images->Text("empty.img"), 8, {}, m) &&
-               MakeNtfsVolume(images->Text("profiles.img"), 8, {{"Users/ana/Cache/n1234567_890_123[1].jpg", kJpeg}}, m) &&
-               MakeNtfsVolume(images->Text("bob.img"), 8, {{"Documents and Settings/bob/n7654321_1_2[1].jpg", kJpeg}}, m) &&
-               Shell("truncate -s 26M " + disk + " && printf 'label: dos\\nstart=2048, size=16384, type=7\\n"
-                     "start=18432, size=16384, type=7\\nstart=34816, size=16384, type=7\\n' | sfdisk -q " + disk) == 0;
-        for (const auto& [volume, sector] : {std::pair{"empty.img", 2048}, {"profiles.img", 18432}, {"bob.img", 34816}})
-            made = made && Shell("dd if=" + Quote(images->Text(volume)) + " of=" + disk + " bs=512 seek=" +
-                                 std::to_string(sector) + " conv=notrunc status=none") == 0;
-        images->File("junk.bin", std::string(100000, 'x'));
-    }
-    static void TearDownTestSuite() { delete images; }
-    void SetUp() override {
-        if (!why.empty()) GTEST_SKIP() << why;
-        ASSERT_TRUE(made) << "the disk images could not be made";
-    }
-    static std::string Image(const char* name) { return images->Text(name); }
-    static inline TempTree* images = nullptr;
-    static inline std::string why;
-    static inline bool made = false;
-};
-
-// Each partition holding a profile folder becomes an entry, the first of them selected; an image
-// listed already is selected again; an image that cannot be read or has no such partition is
-// refused with a message. The chooser opens at the image chosen last.
-TEST_F(MainWindowLogicImageTest, AddingADiskImageToTheDriveList) {
+// Disk images made for the test: profiles.img with a photo below Users, bob.img with one below
+// Documents and Settings, empty.img with neither, and disk.img holding the three as its
+// partitions 1 (empty), 2 (profiles) and 3 (bob). Each partition holding a profile folder becomes
+// an entry, the first of them selected; an image listed already is selected again; an image that
+// cannot be read or has no such partition is refused with a message. The chooser opens at the
+// image chosen last. A scan then reads the selected image entry's volume in profile mode only.
+TEST_F(MainWindowLogicTest, DiskImagesInTheDriveList) {
+    if (const std::string why = WhyNoNtfsVolumes({"sfdisk"}); !why.empty()) GTEST_SKIP() << why;
+    const auto image = [this](const char* name) { return tree.Text(std::string("i/") + name); };
+    const std::string m = tree.Folder("i/m"), disk = Quote(image("disk.img"));
+    ASSERT_TRUE(MakeNtfsVolume(image("empty.img"), 8, {}, m) &&
+                MakeNtfsVolume(image("profiles.img"), 8, {{"Users/ana/Cache/n1234567_890_123[1].jpg", kJpeg}}, m) &&
+                MakeNtfsVolume(image("bob.img"), 8, {{"Documents and Settings/bob/n7654321_1_2[1].jpg", kJpeg}}, m));
+    ASSERT_EQ(Shell("truncate -s 26M " + disk + " && printf 'label: dos\\nstart=2048, size=16384, type=7\\n"
+                    "start=18432, size=16384, type=7\\nstart=34816, size=16384, type=7\\n' | sfdisk -q " + disk), 0);
+    for (const auto& [volume, sector] : {std::pair{"empty.img", 2048}, {"profiles.img", 18432}, {"bob.img", 34816}})
+        ASSERT_EQ(Shell("dd if=" + Quote(image(volume)) + " of=" + disk + " bs=512 seek=" + std::to_string(sector) +
+                        " conv=notrunc status=none"), 0);
+    tree.File("i/junk.bin", std::string(100000, 'x'));
     const std::string choose = "choose Choose a disk image: (*.dd *.raw *.img *.001 *.E01 *.e01) at ";
     const std::string refused = "message The disk image could not be added.\r\n\r\n";
-    const std::string disk = "images disk.img, partition 2 [NTFS] | disk.img, partition 3 [NTFS]";
+    const std::string entries = "images disk.img, partition 2 [NTFS] | disk.img, partition 3 [NTFS]";
     const struct { const char* why; std::string chosen; Log log; } rows[] = {
-        {"not an image", Image("junk.bin"), {choose, refused + "Not a disk image with a partition table or a file "
-                                                 "system that can be read: " + Image("junk.bin")}},
-        {"cancelled", "", {choose + Image("junk.bin")}},
-        {"no profile folder", Image("empty.img"), {choose + Image("junk.bin"), refused + "The disk image has no NTFS "
-             "partition with a \"Users\" or \"Documents and Settings\" folder: " + Image("empty.img")}},
-        {"whole disk", Image("disk.img"), {choose + Image("empty.img"), disk + " + Add disk image... select 0"}},
-        {"bare file system", Image("profiles.img"),
-         {choose + Image("disk.img"), disk + " | profiles.img [NTFS] + Add disk image... select 2"}},
-        {"listed already", Image("disk.img"),
-         {choose + Image("profiles.img"), disk + " | profiles.img [NTFS] + Add disk image... select 0"}}};
+        {"not an image", image("junk.bin"), {choose, refused + "Not a disk image with a partition table or a file "
+                                                 "system that can be read: " + image("junk.bin")}},
+        {"cancelled", "", {choose + image("junk.bin")}},
+        {"no profile folder", image("empty.img"), {choose + image("junk.bin"), refused + "The disk image has no NTFS "
+             "partition with a \"Users\" or \"Documents and Settings\" folder: " + image("empty.img")}},
+        {"bare file system", image("profiles.img"), {choose + image("empty.img"), "images profiles.img [NTFS] + Add disk image... select 0"}},
+        {"whole disk", image("disk.img"),
+         {choose + image("profiles.img"), "images profiles.img [NTFS] | " + entries.substr(7) + " + Add disk image... select 1"}},
+        {"listed already", image("profiles.img"),
+         {choose + image("disk.img"), "images profiles.img [NTFS] | " + entries.substr(7) + " + Add disk image... select 0"}}};
     for (const auto& row : rows) {
         log.clear();
         chosen = row.chosen;
         logic.OnAddImageChosen();
         EXPECT_EQ(log, row.log) << row.why;
     }
-}
-
-// A scan reads the selected image entry's volume in profile mode only; the folder mode and a
-// selected volume read the live file system.
-TEST_F(MainWindowLogicImageTest, ProfileModeOnAnImageEntrySearchesItsVolume) {
-    chosen = Image("disk.img");
-    logic.OnAddImageChosen();
-    const struct { const char* why; bool profiles; int selected; std::string searched; } rows[] = {
-        {"partition 2", true, 0, "disk.img, partition 2: in " + Image("disk.img")},
-        {"partition 3", true, 1, "disk.img, partition 3: in " + Image("disk.img")},
+    const struct { const char* why; bool profiles; int selected; std::string searched; } scans[] = {
+        {"partition 2", true, 1, "disk.img, partition 2: in " + image("disk.img")},
+        {"partition 3", true, 2, "disk.img, partition 3: in " + image("disk.img")},
         {"a volume selected", true, -1, "the live file system"},
-        {"folder mode", false, 1, "the live file system"}};
-    for (const auto& row : rows) {
+        {"folder mode", false, 2, "the live file system"}};
+    for (const auto& row : scans) {
         checked[Control::ProfileFoldersOnly] = row.profiles;
         selectedImage = row.selected;
-        const ImageSource* image = logic.Image();
-        const std::string searched = image == nullptr ? "the live file system"
-            : image->volumes.size() != 1 ? "volumes: " + std::to_string(image->volumes.size())
-            : image->volumes[0]->DriveRoot() + "in " + image->facts.path;
-        EXPECT_EQ(searched, row.searched) << row.why;
+        const ImageSource* source = logic.Image();
+        EXPECT_EQ(source == nullptr ? "the live file system" : source->volumes.size() != 1 ? "volumes: " + std::to_string(source->volumes.size())
+                      : source->volumes[0]->DriveRoot() + "in " + source->facts.path, row.searched) << row.why;
     }
 }
 #endif
