@@ -159,12 +159,13 @@ struct ContractRow {
 
 inline const std::vector<ContractRow>& ContractRows() {
     using W = ContractWindow;
-    const auto click = [](Control c) { return [c](W& w) { w.Click(c); }; };
+    using C = Control;
+    const auto click = [](std::initializer_list<Control> cs) { return [v = std::vector(cs)](W& w) { for (const C c : v) w.Click(c); }; };
     const auto forecast = [](AccessTimeForecast f) {
         return [f](W& w) {
             w.Logic().SetAccessTimeForecaster([f](const std::string&) { return f; });
             w.State().outputFolder = "/nonexistent/";
-            w.Click(Control::StartButton);
+            w.Click(C::StartButton);
         };
     };
     const std::string drives = "hidden SourceFolderBox AbortButton ProgressFrame ShownPath ScanningLabel SearchSubfolders "
@@ -178,28 +179,21 @@ inline const std::vector<ContractRow>& ContractRows() {
     const std::string help = "If \"Only Search User Profile Folders On ; ";
     const std::string abort = "Are you sure you want to cancel this ope?";
     static const std::vector<ContractRow> rows = {
-        {"help", false, false, click(Control::HelpButton), help + drives + " | focus HelpButton | path "},
-        {"START, no output folder", false, false, click(Control::StartButton), "Please choose an output folder.; " + idle},
+        {"help", false, false, click({C::HelpButton}), help + drives + " | focus HelpButton | path "},
+        {"START, no output folder", false, false, click({C::StartButton}), "Please choose an output folder.; " + idle},
         {"START, access times would change, No", false, false, forecast(AccessTimeForecast::OthersFilesChange),
          "Searching will change the last-access ti?[No]; " + idle},
         {"START, access times would change, Yes", false, true, forecast(AccessTimeForecast::OthersFilesChange),
          "Searching will change the last-access ti?[No]; Error creating output folder.; " + idle},
-        {"START, access times kept", false, false, forecast(AccessTimeForecast::Kept),
-         "Error creating output folder.; " + idle},
-        {"folder mode", false, false, click(Control::ProfileFoldersOnly),
-         folder + " | focus ProfileFoldersOnly | path "},
+        {"START, access times kept", false, false, forecast(AccessTimeForecast::Kept), "Error creating output folder.; " + idle},
+        {"folder mode", false, false, click({C::ProfileFoldersOnly}), folder + " | focus ProfileFoldersOnly | path "},
         {"File > Exit", false, false, [](W& w) { w.Choose(MenuCommand::Exit); }, "closed"},
         {"Help > About..., then File > Exit", false, false,
          [](W& w) { w.Choose(MenuCommand::About), w.Choose(MenuCommand::Exit); }, "closed | about"},
-        {"each Browse, in folder mode", false, false,
-         [](W& w) {
-             for (const Control c : {Control::ProfileFoldersOnly, Control::SourceBrowseButton, Control::OutputBrowseButton})
-                 w.Click(c);
-         },
-         "browse Choose the folder to search:; browse Choose where the run folder goes:; " +
-             folder + " | focus OutputBrowseButton | path "},
+        {"each Browse, in folder mode", false, false, click({C::ProfileFoldersOnly, C::SourceBrowseButton, C::OutputBrowseButton}),
+         "browse Choose the folder to search:; browse Choose where the run folder goes:; " + folder + " | focus OutputBrowseButton | path "},
         {"the close box", false, false, [](W& w) { w.CloseBox(); }, "closed"},
-        {"Enter on the focused button", false, false, [](W& w) { w.Click(Control::HelpButton), w.Press("Enter"); },
+        {"Enter on the focused button", false, false, [](W& w) { w.Click(C::HelpButton), w.Press("Enter"); },
          help + help + drives + " | focus HelpButton | path "},
         {"Esc", false, false, [](W& w) { w.Press("Esc"); }, idle},
         {"Alt+F, X", false, false, [](W& w) { w.Press("Alt+F X"); }, "closed"},
@@ -208,17 +202,12 @@ inline const std::vector<ContractRow>& ContractRows() {
         {"Enter in the About box", false, false, [](W& w) { w.Choose(MenuCommand::About), w.Press("Enter"); }, idle},
         {"Help > About...", false, false, [](W& w) { w.Choose(MenuCommand::About); }, drives + " | path  | about"},
         {"a scan", true, false, [](W&) {}, running + " => " + complete + "; " + ended + "R/f9.txt | report | opens it"},
-        {"ABORT, Yes", true, true, click(Control::AbortButton),
+        {"ABORT, Yes", true, true, click({C::AbortButton}),
          abort + "; " + running + " => Operation aborted. Total files found: 0 ; " + ended + " | report | opens it"},
-        {"ABORT, No", true, false, click(Control::AbortButton),
+        {"ABORT, No", true, false, click({C::AbortButton}),
          abort + "; " + running + " => " + complete + "; " + ended + "R/f9.txt | report | opens it"},
         {"START, Help, Browse and the mode during a scan", true, false,
-         [](W& w) {
-             for (const Control c : {Control::StartButton, Control::HelpButton, Control::SourceBrowseButton,
-                                     Control::OutputBrowseButton, Control::ProfileFoldersOnly})
-                 w.Click(c);
-         },
-         running + " => " + complete + "; " + ended + "R/f9.txt | report | opens it"},
+         click({C::StartButton, C::HelpButton, C::SourceBrowseButton, C::OutputBrowseButton, C::ProfileFoldersOnly}), running + " => " + complete + "; " + ended + "R/f9.txt | report | opens it"},
         {"Help > About... during a scan", true, false, [](W& w) { w.Choose(MenuCommand::About); },
          run + " | path  | about => " + complete + "; " + folder + " | path R/f9.txt | report | about | opens it"},
         {"File > Exit during a scan: it ends, no file examined, then the window closes", true, false,
@@ -237,25 +226,17 @@ inline std::string RunContractRow(ContractWindow& w, const ContractRow& row, con
         return boxes + Look(w);
     };
     w.Answer(row.yes);
-    if (!row.scan) {
-        row.act(w);
-        w.RunUntil([&w] { return !w.Logic().Running(); });
-        return shown();
-    }
+    if (!row.scan) return row.act(w), w.RunUntil([&w] { return !w.Logic().Running(); }), shown();
     StalledVolume volume;
     ScanEnvironment environment;
     environment.liveVolume = &volume;
     w.Logic().SetScanEnvironment(environment);
     w.Logic().SetAccessTimeForecaster([](const std::string&) { return AccessTimeForecast::Kept; });
     w.Click(Control::ProfileFoldersOnly);
-    w.State().sourceFolder = "R/";
-    w.State().outputFolder = output;
+    w.State() = {"R/", output};
     w.Click(Control::StartButton);
-    if (!w.RunUntil([&] { return volume.stalled && w.Shown(Control::AbortButton); })) {
-        volume.Release();  // the run, wherever it is, must not outlive the volume
-        w.RunUntil([&] { return !w.Logic().Running(); });
-        return "the scan did not stall";
-    }
+    if (!w.RunUntil([&] { return volume.stalled && w.Shown(Control::AbortButton); }))  // the run must not outlive the volume
+        return volume.Release(), w.RunUntil([&] { return !w.Logic().Running(); }), "the scan did not stall";
     w.Boxes();
     row.act(w);
     // The window's own turns go on meanwhile: some ticks' worth.
