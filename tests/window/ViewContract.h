@@ -187,6 +187,8 @@ inline const std::vector<ContractRow>& ContractRows() {
          "Searching will change the last-access ti?[No]; Error creating output folder.; " + idle},
         {"START, access times kept", false, false, forecast(AccessTimeForecast::Kept), "Error creating output folder.; " + idle},
         {"folder mode", false, false, click({C::ProfileFoldersOnly}), folder + " | focus ProfileFoldersOnly | path "},
+        {"folder mode, then profile mode", false, false, click({C::ProfileFoldersOnly, C::ProfileFoldersOnly}),
+         drives + " | focus ProfileFoldersOnly | path "},
         {"File > Exit", false, false, [](W& w) { w.Choose(MenuCommand::Exit); }, "closed"},
         {"Help > About..., then File > Exit", false, false,
          [](W& w) { w.Choose(MenuCommand::About), w.Choose(MenuCommand::Exit); }, "closed | about"},
