@@ -15,7 +15,6 @@
 #include "platform/AccessTimes.h"
 #include "platform/EvidenceFile.h"
 #include "platform/Paths.h"
-#include "platform/SystemError.h"
 #include "support/TempTree.h"
 #ifndef _WIN32
 #include <sys/mount.h>
@@ -36,14 +35,8 @@ namespace fs = std::filesystem;
 using Log = std::vector<std::string>;
 constexpr char kJpeg[] = "\xFF\xD8\xFF\xE0 photo bytes";
 
-// The final message of a run with no problems; the report's path, a file that exists, is logged
-// as "<report>", and the digest of the run's digest list is left out.
-std::string Total(const char* outcome, int total) {
-    return "message Operation " + std::string(outcome) + ".\r\n\r\nTotal files found: " + std::to_string(total) +
-           "\r\nReport: <report>";
-}
-
-// The fixture is the view. It logs "text X ...", "message ...", "question ..." (with " [No]" when
+// The fixture is the view. It logs "text X ...", "message ..." (the report's path, a file that
+// exists, as "<report>", the digest list's digest left out), "question ..." (with " [No]" when
 // No is preselected), "browse TITLE at START", "choose TITLE (PATTERNS) at START", "images ENTRY |
 // ENTRY + ADD select N", and as the system "forecast ROOT", each search root whose access times
 // START foresees (`forecast` the answer). It keeps what each control shows as the window would.
@@ -326,7 +319,9 @@ TEST_F(MainWindowLogicTest, ScanTakesItsSettingsAtStart) {
     for (const auto& row : rows) {
         checked = {{Control::ProfileFoldersOnly, row.profiles}, {Control::SearchSubfolders, row.subfolders}, {Control::IncludePhotos, row.photos}};
         const auto files = Scan();
-        EXPECT_EQ(Only({"message"}), Log{Total("complete", row.found)}) << row.why;
+        // The final message; the report's path, a file that exists, as "<report>".
+        EXPECT_EQ(Only({"message"}), Log{"message Operation complete.\r\n\r\nTotal files found: " + std::to_string(row.found) +
+                                         "\r\nReport: <report>"}) << row.why;
         EXPECT_EQ(files, row.copies + 4) << row.why;  // and the report, its CSV, timeline and SHA256SUMS
         EXPECT_TRUE(captions[captions.size() - 2].starts_with("Snapsift - " + std::string(row.counted) + ", "))
             << row.why << ": " << captions[captions.size() - 2];
