@@ -44,8 +44,8 @@ TEST(EntryFiles, EveryEntryAsServedUnderEachName) {
                                      simple ? CacheFormat::ChromiumSimple : CacheFormat::FirefoxCache2));
                 EXPECT_TRUE(simple ? entry.requestTime && entry.responseTime
                                    : entry.lastUsed && entry.lastModified && !entry.created && entry.fetchCount == 1u);
-                test::ExpectAsServed(entry, bytes,
-                                     simple ? "1/0/_dk_http://127.0.0.1 http://127.0.0.1 " : "O^partitionKey=%28http%2C127.0.0.1%29,:");
+                test::ExpectAsServed(entry, bytes, simple ? "1/0/_dk_http://127.0.0.1 http://127.0.0.1 "
+                                                          : "O^partitionKey=%28http%2C127.0.0.1%29,:");
             }
             if (simple) hashes.push_back(*SimpleEntryHash(name));
             ++read;

@@ -286,7 +286,7 @@ TEST(IndexDat, DamagedFiles) {
         {"chain back to itself", set(table[0] + 8, self(table[0])), "comes back to offset 0x4000", 2, 7},
         {"chain into a table's entries", set(table[0] + 8, self(table[1] + 128)), "no hash table at offset 0x5080", 2, 7},
         {"chain past the end", set(table[1] + 8, self(written.bytes.size() + 4096)), "lies past the file's end", 4, 7},
-        {"tables overlap", both([&](std::string& b) { b.replace(table[1] - 64, 4, "HASH"); }, set(table[0] + 8, self(table[1] - 64))),
+        {"tables overlap", both([&](std::string& b) { b.replace(table[1] - 64, 4, "HASH"); }, set(table[0] + 8, table[1] - 64)),
          "overlaps one read before", 2, 7},
         {"table of no blocks", set(table[0] + 4, 0), "has no blocks", 5, 7},
         {"table of blocks past the end", set(table[3] + 4, 0xFFFFFFFFu), "its entries up to the end are read", 7, 7},
@@ -294,7 +294,7 @@ TEST(IndexDat, DamagedFiles) {
         {"record of 2^31 blocks", set(record[0] + 4, 0x80000000u), "gives 2147483648 blocks: passed over", 6, 6},
         {"last record's blocks past the end", set(record[5] + 4, 100), "blocks run past the file's end", 7, 7},
         {"URL offset past the record", set(record[0] + 52, 5000), "the URL's offset 5000 lies past", 7, 7},
-        {"file name with no NUL", both(put(record[0] + 383, 'x'), set(record[0] + 60, 383)), "the file name runs to the record's end", 7, 7},
+        {"file name with no NUL", both(put(record[0] + 383, 'x'), set(record[0] + 60, 383)), "the file name runs to the", 7, 7},
         {"headers past the record", set(record[0] + 72, 100000), "headers' 100000 bytes run past", 7, 7},
         {"folder index past the table", put(record[0] + 56, 9), "folder index 9 lies past the table's 4", 7, 7},
     };
@@ -303,13 +303,14 @@ TEST(IndexDat, DamagedFiles) {
         {"an unreached record in use of no blocks", set(walked.records[1] + 4, 0),
          "1 blocks in use start a URL, REDR or LEAK record of no plausible length", any, all - 1},
         {"a free record of 2^31 blocks, passed over unremarked", set(walked.records[5] + 4, 0x80000000u), "", any, all - 1},
-        {"a bitmap of all blocks in use: free records are read as in use, the first over the next", bitmap('\xff'), "", any, all - 2},
+        {"a bitmap of all blocks in use: free records read as in use, the first over the next", bitmap('\xff'), "", any, all - 2},
         {"a bitmap of all blocks free: the signature inside a record read as another's start", bitmap('\0'), "", any, all + 1},
         {"blocks past what the bitmap covers", [](std::string& b) { b.resize(0x4000 + (0x4000 - 0x250) * 8 * 128 + 128, '\0'); },
          "are not walked", any, all},
         {"3000 free records of the longest length", freeRecordsToTheEnd, "", any, all + 3000},
     };
-    for (const auto& [good, table] : {std::pair{&written.bytes, std::span<const Row>(rows)}, {&walked.bytes, std::span<const Row>(walkRows)}}) {
+    using Rows = std::span<const Row>;
+    for (const auto& [good, table] : {std::pair{&written.bytes, Rows(rows)}, {&walked.bytes, Rows(walkRows)}}) {
         for (const Row& row : table) {
             SCOPED_TRACE(row.name);
             std::string bytes = *good;
@@ -400,7 +401,8 @@ TEST(IndexDat, MsiecfexportReadsTheSameRecords) {
             // No expiry: all ones in 5.2, printed "Never"; a FILETIME of 0 in 4.7, given no line.
             EXPECT_EQ(std::tuple(time("Primary time"), time("Secondary time"), time("Expiration time"), time("Last checked time")),
                       std::tuple(ExportedTime(read.lastAccessed), ExportedTime(read.lastModified),
-                                 read.expires || !file.version47 ? ExportedTime(read.expires) : "", ExportedTime(read.lastChecked)));
+                                 read.expires || !file.version47 ? ExportedTime(read.expires) : "",
+                                 ExportedTime(read.lastChecked)));
         }
     }
 }
