@@ -60,6 +60,7 @@ TEST(CachedPhotoEvidence, ACacheFileIsOpenedOnlyForAPhoto) {
     IndexDatRecordSource& photo = index.records.emplace_back();
     photo.url = "http://a.example/p/n1234567_890_123.jpg";
     photo.fileName = "n1234567_890_123[1].jpg";
+    photo.fileSize = 5;
     const std::string cachedFrom = "<b>Cached from:</b> http://a.example/p/n1234567_890_123.jpg<br>";
     const struct { const char* photo; std::size_t opens; } rows[] = {
         {nullptr, 0}, {"src/C5/ABCD1234/n1234567_890_123[1].jpg", 1}, {"src/ABCD1234/n1234567_890_123[1].jpg", 1}};
