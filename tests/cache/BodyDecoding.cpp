@@ -134,6 +134,7 @@ TEST(BodyDecoding, Table) {
         {"br bomb", "br", Brotli(bomb), Outcome::Failed, "", "more than 65536 bytes", 65536},
         {"gzip bomb inside br", "gzip, br", Brotli(bigBomb), Outcome::Failed, "", "its gzip body could not be decoded", Mi},
         {"br of many pieces", "br", Brotli(large), Outcome::Decoded, large},
+        {"br of whole pieces", "br", Brotli(wholePieces), Outcome::Decoded, wholePieces},
 #else
         {"br in a build without it", "br", gzip, Outcome::Unsupported, "", "\"br\" cannot be decoded by this build"},
 #endif
@@ -144,6 +145,7 @@ TEST(BodyDecoding, Table) {
         {"zstd damaged", "zstd", Damaged(zstd), Outcome::Failed, "", "its bytes are damaged"},
         {"zstd bomb", "zstd", Zstd(bomb), Outcome::Failed, "", "more than 65536 bytes", 65536},
         {"zstd of many pieces", "zstd", Zstd(large), Outcome::Decoded, large},
+        {"zstd of whole pieces", "zstd", Zstd(wholePieces), Outcome::Decoded, wholePieces},
         {"zstd of two frames", "zstd", zstd + Zstd("more"), Outcome::Decoded, body + "more"},
         {"zstd with an 8 MiB window", "zstd", Zstd(std::string(9 * Mi, 'z'), 23), Outcome::Decoded, std::string(9 * Mi, 'z')},
         {"zstd with a 16 MiB window", "zstd", Zstd(std::string(9 * Mi, 'z'), 24), Outcome::Failed, "", "window larger than 8 MiB"},
