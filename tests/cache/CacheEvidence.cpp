@@ -15,12 +15,16 @@ namespace snapsift::test {
 
 namespace fs = std::filesystem;
 
-// A scan of a copy of `cache` (edited by `edit`), counting the opens of files whose names end in
-// `ending` and calling `opened` on each file opened.
+// A scan of src (a copy of a fixture cache, or files made for it), counting the opens of files
+// whose names end in `ending` and calling `opened` on each file opened.
 struct CacheScan {
     TempTree tree;
     EvidenceWalk run{tree.Folder("out")};
     std::size_t opens = 0;
+    void Copy(std::string_view cache) {
+        tree.Folder("src");
+        fs::copy(FixturePath(cache), tree.Path("src"), fs::copy_options::recursive);
+    }
     ParsedReport Run(const std::string& ending, std::function<void(const std::string&)> opened = nullptr) {
         run.evidence.SetAfterOpen([&, opened](const std::string& path) {
             opens += path.ends_with(ending);
@@ -39,7 +43,7 @@ TEST(CachedPhotoEvidence, ACacheFileThatChangesWhileItIsReadGivesTheFailureTextN
     for (const auto& row : rows) {
         SCOPED_TRACE(row.cache);
         CacheScan scan;
-        fs::copy(FixturePath(row.cache), scan.tree.Folder("src"), fs::copy_options::recursive);
+        scan.Copy(row.cache);
         const ParsedReport report = scan.Run(row.changed, [&](const std::string& path) {
             if (path.ends_with(row.changed)) std::ofstream(path, std::ios::app) << "more";
         });
@@ -78,7 +82,7 @@ TEST(CachedPhotoEvidence, ACacheFileIsOpenedOnlyForAPhoto) {
     }
     for (const std::string url : {"3333_444_5678901_666_777_n.jpg", "3333_444_5678901_666_777_n.txt"}) {
         CacheScan scan;
-        fs::copy(FixturePath("chromium-blockfile"), scan.tree.Folder("src"), fs::copy_options::recursive);
+        scan.Copy("chromium-blockfile");
         std::string entries = FixtureFile("chromium-blockfile/data_1");
         scan.tree.File("src/data_1", entries.replace(entries.find("3333_444_5678901_666_777_n.jpg"), url.size(), url));
         const bool photo = url.ends_with(".jpg");
