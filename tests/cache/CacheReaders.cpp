@@ -152,8 +152,10 @@ struct Row {
     // Entries read without a finding, each the served response whole; of a one-entry cache, the
     // stored length of its body (kNone: none), its entry whole only when nothing is said.
     long main;
-    Also also = Nothing;  // how many entries are given, deleted or marked cut short by the browser;
-    long value = 0;       // the photo's body length; whether its URL, status line and type are read
+    // A further fact and its value: how many entries are given, deleted, or marked cut short by the
+    // browser; the photo's body length; whether its URL, or its status line and Content-Type, are read.
+    Also also = Nothing;
+    long value = 0;
     Severity severity = Damaged;
 };
 
