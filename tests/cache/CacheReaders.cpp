@@ -7,7 +7,6 @@
 #include <cstring>
 #include <functional>
 #include <random>
-#include <set>
 
 #ifdef SNAPSIFT_SQLITE
 #include <sqlite3.h>

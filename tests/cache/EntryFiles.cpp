@@ -35,10 +35,11 @@ TEST(EntryFiles, EveryEntryAsServedUnderEachName) {
                                                           : std::vector<std::string>{name, "2147483647"};
             for (const std::string& asNamed : names) {
                 const bool deleted = asNamed != name;
-                const auto folder = deleted ? Cache2Folder::Doomed : Cache2Folder::Entries;
-                const CacheEntry entry = test::ReadFile(
-                    [&](CacheSource& s, const std::string& n) { return simple ? ReadSimpleCache(s, n) : ReadCache2(s, n, folder); },
-                    asNamed, bytes).entries.at(0);
+                MemoryCacheSource source;
+                source.files[asNamed] = bytes;
+                const CacheEntry entry = (simple ? ReadSimpleCache(source, asNamed)
+                                                 : ReadCache2(source, asNamed, deleted ? Cache2Folder::Doomed : Cache2Folder::Entries))
+                                             .entries.at(0);
                 EXPECT_EQ(std::tuple(entry.findings.Text(), entry.deleted, entry.body ? entry.body->file : "", entry.format),
                           std::tuple("", deleted, simple ? asNamed : (deleted ? "doomed/" : "entries/") + asNamed,
                                      simple ? CacheFormat::ChromiumSimple : CacheFormat::FirefoxCache2));
