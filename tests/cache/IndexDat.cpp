@@ -74,6 +74,18 @@ std::vector<SampleRecord> SampleRecords(bool version47) {
     return records;
 }
 
+// The bytes as the index.dat of a cache folder, read.
+CacheContents Read(const std::string& bytes) {
+    MemoryCacheSource files;
+    files.files["index.dat"] = bytes;
+    return ReadIndexDat(files, "index.dat");
+}
+
+// The cached file a record names, as its body's place: "<folder>/<name>", the whole of the size given.
+std::optional<BodyPlace> FilePlace(const test::IndexDatRecordSource& r) {
+    return r.fileName.empty() ? std::nullopt : std::optional(BodyPlace{SampleFolders()[r.folderIndex].name + '/' + r.fileName, 0, r.fileSize});
+}
+
 test::IndexDatSource Sample(bool version47, std::size_t entriesPerTable) {
     test::IndexDatSource source;
     source.version = version47 ? "4.7" : "5.2";
@@ -94,30 +106,29 @@ TEST(IndexDat, ReadsBackWhatWasWritten) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const auto written = test::WriteIndexDat(Sample(row.version47, row.entriesPerTable));
-        const IndexDatContents contents = ReadIndexDat(AsBytes(written.bytes));
+        const CacheContents contents = Read(written.bytes);
         EXPECT_EQ(contents.findings.Text(), "");
         EXPECT_EQ(contents.version, row.version47 ? "4.7" : "5.2");
         ASSERT_EQ(contents.folders.size(), SampleFolders().size());
         for (std::size_t i = 0; i < contents.folders.size(); ++i)
             EXPECT_EQ(std::tie(contents.folders[i].name, contents.folders[i].fileCount),
                       std::tie(SampleFolders()[i].name, SampleFolders()[i].fileCount));
-        const auto samples = SampleRecords(row.version47);
-        ASSERT_EQ(contents.records.size(), samples.size());
+        auto samples = SampleRecords(row.version47);
+        samples.erase(samples.begin() + 3);  // the redirect, of no cached file
+        ASSERT_EQ(contents.entries.size(), samples.size());
         for (std::size_t i = 0; i < samples.size(); ++i) {
-            const IndexDatRecord& read = contents.records[i];
+            const CacheEntry& read = contents.entries[i];
             const SampleRecord& sample = samples[i];
             const auto& source = sample.source;
-            const bool redirect = source.kind == Kind::Redirect;  // keeps no file, times or headers
-            EXPECT_EQ(std::tuple(read.findings.Text(), read.kind, read.offset, read.url, read.deleted),
-                      std::tuple("", source.kind, written.records[i], source.url, source.kind == Kind::Leak || source.letGo));
-            if (redirect) continue;
-            EXPECT_EQ(std::tuple(read.fileName, read.folder, read.fileSize, read.hitCount, read.statusLine,
-                                 read.contentType, read.contentEncoding),
-                      std::tuple(source.fileName, source.fileName.empty() ? "" : SampleFolders()[source.folderIndex].name,
-                                 source.fileSize, 3u, sample.statusLine, sample.contentType, sample.contentEncoding))
+            EXPECT_EQ(std::tuple(read.findings.Text(), read.format, read.url, read.deleted, read.reached),
+                      std::tuple("", CacheFormat::InternetExplorerIndexDat, source.url,
+                                 source.kind == Kind::Leak || source.letGo, EntryReached::ByIndex));
+            EXPECT_EQ(std::tuple(read.body, read.fetchCount, read.statusLine, read.contentType, read.contentEncoding),
+                      std::tuple(FilePlace(source), 3u, sample.statusLine, sample.contentType,
+                                 sample.contentEncoding))
                 << source.url;
-            EXPECT_EQ(std::tuple(read.lastModified, read.lastAccessed, read.expires, read.lastChecked),
-                      std::tuple(kModifiedDate, kAccessedDate, i == 5 ? std::nullopt : std::optional(kExpiresDate),
+            EXPECT_EQ(std::tuple(read.lastModified, read.lastUsed, read.expires, read.lastChecked),
+                      std::tuple(kModifiedDate, kAccessedDate, i == 4 ? std::nullopt : std::optional(kExpiresDate),
                                  kCheckedDate))
                 << source.url;
         }
@@ -184,34 +195,33 @@ test::WrittenIndexDat WriteWalkSample() {
 TEST(IndexDat, RecordsNoHashTableReachesAreReadOnceEach) {
     const auto written = WriteWalkSample();
     const auto source = WalkSample();
-    const IndexDatContents contents = ReadIndexDat(AsBytes(written.bytes));
+    const CacheContents contents = Read(written.bytes);
     EXPECT_EQ(contents.findings.Text(), "");
-    // Those the hash tables reach (live, then let go of), then the others by offset: every one once.
-    std::vector<std::uint64_t> order, offsets;
+    // Those the hash tables reach (live, then let go of), then the others by offset: every one
+    // once, each REDR passed over. Cut short: the URL up to the blocks kept, the file name after
+    // them lost, and a note.
+    std::vector<std::size_t> order;
     for (const int pass : {0, 1, 2})
         for (std::size_t i = 0; i < source.records.size(); ++i)
-            if (pass == 2 ? !kWalkSample[i].inHashTable : kWalkSample[i].inHashTable && kWalkSample[i].letGo == (pass == 1))
-                order.push_back(written.records[i]);
-    for (const IndexDatRecord& read : contents.records) offsets.push_back(read.offset);
-    EXPECT_EQ(offsets, order);
-    for (std::size_t i = 0; i < source.records.size() && i < contents.records.size(); ++i) {
-        const WalkSampleRow& row = kWalkSample[i];
-        const auto& record = source.records[i];
-        const IndexDatRecord& read = *std::find_if(contents.records.begin(), contents.records.end(),
-                                                   [&](const IndexDatRecord& r) { return r.offset == written.records[i]; });
+            if (kWalkSample[i].kind != Kind::Redirect &&
+                (pass == 2 ? !kWalkSample[i].inHashTable : kWalkSample[i].inHashTable && kWalkSample[i].letGo == (pass == 1)))
+                order.push_back(i);
+    ASSERT_EQ(contents.entries.size(), order.size());
+    for (std::size_t at = 0; at < order.size(); ++at) {
+        const WalkSampleRow& row = kWalkSample[order[at]];
+        const auto& record = source.records[order[at]];
+        const CacheEntry& read = contents.entries[at];
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(std::tuple(read.kind, read.deleted, read.unreachedByHashTable, read.inFreeBlocks),
-                  std::tuple(row.kind, row.deleted, !row.inHashTable, row.inFree));
-        EXPECT_EQ(read.lastModified, row.kind != Kind::Redirect ? std::optional(kModifiedDate) : std::nullopt);
-        // Cut short: the URL up to the blocks kept, the file name after them lost, and a note.
+        const auto reached = row.inHashTable ? EntryReached::ByIndex
+                             : (row.inFree ? EntryReached::ByWalkInFreeBlocks : EntryReached::ByWalkInUse);
+        EXPECT_EQ(std::tuple(read.deleted, read.reached, read.lastModified), std::tuple(row.deleted, reached, kModifiedDate));
         const std::string note = "the record's 3 blocks reach blocks written since: its first " +
                                  std::to_string(row.blocksKept) + " are read";
-        const std::string folder = record.fileName.empty() ? "" : SampleFolders()[record.folderIndex].name;
-        EXPECT_EQ(std::tuple(read.findings.Text(), read.url, read.fileName, read.folder),
+        EXPECT_EQ(std::tuple(read.findings.Text(), read.url, read.body),
                   row.blocksKept ? std::tuple(note + "; the URL runs to the record's end with no NUL; the file name's "
                                                      "offset 336 lies past the record's end",
-                                              record.url.substr(0, row.blocksKept * 128 - 104), std::string(), std::string())
-                                 : std::tuple(std::string(), record.url, record.fileName, folder));
+                                              record.url.substr(0, row.blocksKept * 128 - 104), std::optional<BodyPlace>())
+                                 : std::tuple(std::string(), record.url, FilePlace(record)));
     }
 }
 
@@ -223,6 +233,7 @@ TEST(IndexDat, DamagedFiles) {
     const auto written = test::WriteIndexDat(Sample(false, 2)), walked = WriteWalkSample();
     const auto& table = written.tables;
     const auto& record = written.records;
+    const auto samples = SampleRecords(false);
     const auto set = [](std::uint64_t offset, std::uint32_t value) {
         return test::PutLittleEndian32(static_cast<std::ptrdiff_t>(offset), value);
     };
@@ -247,38 +258,38 @@ TEST(IndexDat, DamagedFiles) {
     };
     const Row rows[] = {
         {"not an index", put(0, 'c'), "not a cache index", 0, 0},
-        {"unknown version", put(24, '6'), "version \"6.2\" is not 4.7 or 5.2: read as 5.2", 7, 7, Severity::Note},
+        {"unknown version", put(24, '6'), "version \"6.2\" is not 4.7 or 5.2: read as 5.2", 6, 6, Severity::Note},
         {"cut in the header", cut(40), "too short to hold its header", 0, 0},
         {"cut in the folder table", cut(100), "2 of its 4 folders are read", 0, 0},
         {"cut before the first table", cut(table[0]), "lies past the file's end", 0, 0},
         {"cut in the second table", cut(table[1] + 100), "runs past the file's end", 0, 0},
         {"cut in the first record", cut(record[0] + 200), "blocks run past the file's end", 1, 1},
-        {"header's block count 0", set(36, 0), "block count 0 does not fit", 7, 7},
-        {"header's block count huge", set(36, 0xFFFFFFFFu), "block count 4294967295 does not fit", 7, 7},
-        {"folder count past the table", set(72, 40), "counts 40 cache folders", 7, 7},
-        {"record offset past the end", set(firstEntry + 4, self(written.bytes.size())), "1 hash-table entries point past", 6, 7},
-        {"record offset at a table", set(firstEntry + 4, self(table[1])), "point at no URL, REDR or LEAK", 6, 7},
+        {"header's block count 0", set(36, 0), "block count 0 does not fit", 6, 6},
+        {"header's block count huge", set(36, 0xFFFFFFFFu), "block count 4294967295 does not fit", 6, 6},
+        {"folder count past the table", set(72, 40), "counts 40 cache folders", 6, 6},
+        {"record offset past the end", set(firstEntry + 4, self(written.bytes.size())), "1 hash-table entries point past", 5, 6},
+        {"record offset at a table", set(firstEntry + 4, self(table[1])), "point at no URL, REDR or LEAK", 5, 6},
         // An entry let go of that leads to the record the next (live) entry reaches, or to none: the
         // record no entry reaches now is read through the walk of the blocks.
-        {"entry let go of, to the next's record", both(set(firstEntry, 1), set(firstEntry + 4, self(record[1]))), "", 6, 7},
-        {"entry let go of, to no record", both(set(firstEntry, 1), set(firstEntry + 4, self(table[1]))), "", 6, 7},
-        {"chain back to the first table", set(table[3] + 8, self(table[0])), "comes back to offset 0x4000", 7, 7},
-        {"chain back to itself", set(table[0] + 8, self(table[0])), "comes back to offset 0x4000", 2, 7},
-        {"chain into a table's entries", set(table[0] + 8, self(table[1] + 128)), "no hash table at offset 0x5080", 2, 7},
-        {"chain past the end", set(table[1] + 8, self(written.bytes.size() + 4096)), "lies past the file's end", 4, 7},
+        {"entry let go of, to the next's record", both(set(firstEntry, 1), set(firstEntry + 4, self(record[1]))), "", 5, 6},
+        {"entry let go of, to no record", both(set(firstEntry, 1), set(firstEntry + 4, self(table[1]))), "", 5, 6},
+        {"chain back to the first table", set(table[3] + 8, self(table[0])), "comes back to offset 0x4000", 6, 6},
+        {"chain back to itself", set(table[0] + 8, self(table[0])), "comes back to offset 0x4000", 2, 6},
+        {"chain into a table's entries", set(table[0] + 8, self(table[1] + 128)), "no hash table at offset 0x5080", 2, 6},
+        {"chain past the end", set(table[1] + 8, self(written.bytes.size() + 4096)), "lies past the file's end", 3, 6},
         {"tables overlap", both([&](std::string& b) { b.replace(table[1] - 64, 4, "HASH"); }, set(table[0] + 8, table[1] - 64)),
-         "overlaps one read before", 2, 7},
-        {"table of no blocks", set(table[0] + 4, 0), "has no blocks", 5, 7},
-        {"table of blocks past the end", set(table[3] + 4, 0xFFFFFFFFu), "its entries up to the end are read", 7, 7},
-        {"record of no blocks", set(record[0] + 4, 0), "gives 0 blocks: passed over", 6, 6},
-        {"record of 2^31 blocks", set(record[0] + 4, 0x80000000u), "gives 2147483648 blocks: passed over", 6, 6},
-        {"last record's blocks past the end", set(record[5] + 4, 100), "blocks run past the file's end", 7, 7},
-        {"URL offset past the record", set(record[0] + 52, 5000), "the URL's offset 5000 lies past", 7, 7},
-        {"file name with no NUL", both(put(record[0] + 383, 'x'), set(record[0] + 60, 383)), "the file name runs to the", 7, 7},
-        {"headers past the record", set(record[0] + 72, 100000), "headers' 100000 bytes run past", 7, 7},
-        {"folder index past the table", put(record[0] + 56, 9), "folder index 9 lies past the table's 4", 7, 7},
+         "overlaps one read before", 2, 6},
+        {"table of no blocks", set(table[0] + 4, 0), "has no blocks", 4, 6},
+        {"table of blocks past the end", set(table[3] + 4, 0xFFFFFFFFu), "its entries up to the end are read", 6, 6},
+        {"record of no blocks", set(record[0] + 4, 0), "gives 0 blocks: passed over", 5, 5},
+        {"record of 2^31 blocks", set(record[0] + 4, 0x80000000u), "gives 2147483648 blocks: passed over", 5, 5},
+        {"last record's blocks past the end", set(record[5] + 4, 100), "blocks run past the file's end", 6, 6},
+        {"URL offset past the record", set(record[0] + 52, 5000), "the URL's offset 5000 lies past", 6, 6},
+        {"file name with no NUL", both(put(record[0] + 383, 'x'), set(record[0] + 60, 383)), "the file name runs to the", 6, 6},
+        {"headers past the record", set(record[0] + 72, 100000), "headers' 100000 bytes run past", 6, 6},
+        {"folder index past the table", put(record[0] + 56, 9), "folder index 9 lies past the table's 4", 6, 6},
     };
-    const std::size_t all = std::size(kWalkSample);
+    const std::size_t all = std::size(kWalkSample) - 2;  // its REDR records passed over
     const Row walkRows[] = {
         {"an unreached record in use of no blocks", set(walked.records[1] + 4, 0),
          "1 blocks in use start a URL, REDR or LEAK record of no plausible length", any, all - 1},
@@ -295,23 +306,22 @@ TEST(IndexDat, DamagedFiles) {
             SCOPED_TRACE(row.name);
             std::string bytes = *good;
             row.change(bytes);
-            const IndexDatContents contents = ReadIndexDat(AsBytes(bytes));
+            const CacheContents contents = Read(bytes);
             Findings found = contents.findings;
             long reached = 0;
-            for (const auto& read : contents.records) {
+            for (const auto& read : contents.entries) {
                 found.Add(read.findings);
-                reached += !read.unreachedByHashTable;
-                EXPECT_LT(read.offset, bytes.size());
-                EXPECT_LT(read.url.size() + read.fileName.size(), bytes.size());
-                const bool deleted = read.offset == record[4] || read.offset == record[6];
-                EXPECT_TRUE(good != &written.bytes || !read.deleted || deleted) << read.offset;
+                reached += read.reached == EntryReached::ByIndex;
+                EXPECT_LT(read.url.size() + (read.body ? read.body->file.size() : 0), bytes.size());
+                const bool deleted = read.url == samples[4].source.url || read.url == samples[6].source.url;
+                EXPECT_TRUE(good != &written.bytes || !read.deleted || deleted) << read.url;
             }
             if (*row.note == '\0' && good == &written.bytes) {
                 EXPECT_EQ(found.Text(), "");
             } else if (*row.note != '\0') {
                 EXPECT_EQ(test::SeverityOf(found, row.note), row.severity) << found.Text();
             }
-            EXPECT_EQ(contents.records.size(), row.all) << found.Text();
+            EXPECT_EQ(contents.entries.size(), row.all) << found.Text();
             EXPECT_TRUE(row.reached == any || reached == row.reached) << reached << found.Text();
         }
     }
@@ -331,8 +341,8 @@ std::string ExportedTime(const std::optional<DateTime>& time) {
 
 // The same files through msiecfexport, which prints every record it finds ("-m all": those the hash
 // tables reach, those in blocks in use and in free blocks) in an order of its own: each of ours is
-// there at its offset, of its kind, with its URL, file, folder and times. It may take about 1 GB on
-// a damaged file, hence the address-space limit.
+// there (a URL record by its URL, a LEAK, whose URL it does not print, by its file), with its file,
+// folder and times. It may take about 1 GB on a damaged file, hence the address-space limit.
 TEST(IndexDat, MsiecfexportReadsTheSameRecords) {
     if (std::system("command -v msiecfexport >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "msiecfexport (libmsiecf-utils) is not installed";
@@ -363,24 +373,25 @@ TEST(IndexDat, MsiecfexportReadsTheSameRecords) {
             if (colon != std::string::npos && !items.empty()) items.back()[name] = line.substr(colon + 2);
         }
         std::map<std::string, std::map<std::string, std::string>> exported;
-        for (auto& item : items) exported[item["Offset range"].substr(0, item["Offset range"].find(' '))] = item;
-        const IndexDatContents contents = ReadIndexDat(AsBytes(file.bytes));
-        ASSERT_EQ(exported.size(), contents.records.size()) << output;
-        for (const IndexDatRecord& read : contents.records) {
-            SCOPED_TRACE(read.offset);
-            ASSERT_TRUE(exported.count(std::to_string(read.offset))) << output;
-            auto& item = exported[std::to_string(read.offset)];
+        for (auto& item : items)
+            if (item["Record type"] != "REDR") exported[item["Record type"] == "LEAK" ? item["Filename"] : item["Location"]] = item;
+        const CacheContents contents = Read(file.bytes);
+        ASSERT_EQ(exported.size(), contents.entries.size()) << output;
+        for (const CacheEntry& read : contents.entries) {
+            SCOPED_TRACE(read.url);
+            const std::string place = read.body ? read.body->file : "/", name = place.substr(place.find('/') + 1);
+            const bool leak = !exported.count(read.url);
+            ASSERT_TRUE(exported.count(leak ? name : read.url)) << output;
+            auto& item = exported[leak ? name : read.url];
             const auto time = [&](const char* name) { return item[name].substr(0, item[name].find('.')); };
             const std::string folder = item["Cache directory index"];
             const std::size_t open = folder.rfind('(') + 1;
-            EXPECT_EQ(std::tuple(item["Record type"], item["Filename"]),
-                      std::tuple(read.kind == Kind::Url ? "URL" : read.kind == Kind::Redirect ? "REDR" : "LEAK", read.fileName));
-            EXPECT_TRUE(read.kind == Kind::Leak || item["Location"] == read.url);  // it prints no URL or times of a LEAK
-            EXPECT_TRUE(read.fileName.empty() || folder.substr(open, folder.rfind(')') - open) == read.folder) << folder;
-            if (read.kind != Kind::Url) continue;
+            EXPECT_EQ(std::tuple(item["Record type"], item["Filename"]), std::tuple(leak ? "LEAK" : "URL", name));
+            EXPECT_TRUE(name.empty() || folder.substr(open, folder.rfind(')') - open) + '/' + name == place) << folder;
+            if (leak) continue;  // it prints no times of a LEAK
             // No expiry: all ones in 5.2, printed "Never"; a FILETIME of 0 in 4.7, given no line.
             EXPECT_EQ(std::tuple(time("Primary time"), time("Secondary time"), time("Expiration time"), time("Last checked time")),
-                      std::tuple(ExportedTime(read.lastAccessed), ExportedTime(read.lastModified),
+                      std::tuple(ExportedTime(read.lastUsed), ExportedTime(read.lastModified),
                                  read.expires || !file.version47 ? ExportedTime(read.expires) : "",
                                  ExportedTime(read.lastChecked)));
         }
