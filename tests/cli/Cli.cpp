@@ -176,8 +176,6 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
         {"a second line for a copy", [&] { write("SHA256SUMS", original["SHA256SUMS"] + DigestListLine(std::string(64, '0'), copy)); },
          "Listed twice with different digests: " + copy},
         {"a name up and out", [&] { listed("../../outside.txt"); }, notAFile + "../../outside.txt", 4, "Files checked: 5\n"},
-        {"an absolute name", [&] { listed(outside); }, notAFile + outside},
-        {"a name in a subfolder not there", [&] { listed("sub/" + copy); }, notAFile + "sub/" + copy},
         {"a name not UTF-8", [&] { listed("a\xFF.jpg"); }, "Missing: a\\xFF.jpg"},
         {"a copy's name in the CSV up and out", [&] { write(csv, edited(csv, copy, "../../outside.txt")); }, notAFile + "../../outside.txt"},
         {"a copy's name in the CSV not UTF-8", [&] { write(csv, edited(csv, copy, "a\\xFF.jpg")); }, "Missing: a\\xFF.jpg"},
@@ -193,8 +191,6 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
         {"the CSV removed", [&] { fs::remove(run / csv); }, "Not a run folder (no readable " + csv + ")", 2},
 #ifdef _WIN32
         {"a name up and out, Windows' way", [&] { listed("..\\..\\outside.txt"); }, notAFile + "..\\..\\outside.txt"},
-        {"a name on a drive", [&] { listed(outside.substr(0, 2) + "outside.txt"); }, notAFile + outside.substr(0, 2) + "outside.txt"},
-        {"a stream of a copy", [&] { listed(copy + ":stream"); }, notAFile + copy + ":stream"},
         {"a long path", [&] { listed("\\\\?\\" + outside); }, notAFile + "\\\\?\\" + outside},
 #else
         // An open of a FIFO would wait for a writer that never comes, a read of /dev/zero never end.

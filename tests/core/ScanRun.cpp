@@ -79,28 +79,6 @@ TEST_F(ScanRunTest, AnOutputFolderInsideTheSearchedTreeIsNeverWalked) {
     EXPECT_EQ(host.shownPaths.size(), 2u);
 }
 
-// Copies fail with ENOENT (ERROR_PATH_NOT_FOUND on Windows).
-TEST_F(ScanRunTest, AnOutputFolderGoneFailsEachCopyAndEntryWithAMessage) {
-    const Row first = AddFile("src/n12345_67[1].jpg", "1"), second = AddFile("src/sub/n12345_67[2].jpg", "1");
-    host.onYield = [this] {
-        if (!host.shownPaths.empty()) fs::remove_all(FromText(state.outputFolder));
-    };
-    const ScanResult result = Run();
-    const long code = kSeparator == '\\' ? 3 : 2;
-    const std::string error = ". Error number: " + std::to_string(code) + " (" + SystemErrorText(code) + ")";
-    const auto problem = [](const std::string& text) { return std::pair(MessageKind::FileProblem, text + "."); };
-    EXPECT_EQ(host.messages, (Messages{problem("Error copying file: " + first.path + error),
-                                       problem("Error writing to HTML report for file: " + first.path),
-                                       problem("Error copying file: " + second.path + error),
-                                       problem("Error writing to HTML report for file: " + second.path),
-                                       Final("complete", 2, {"Copies that could not be made: 2",
-                                                             "Entries that could not be written to the report: 2",
-                                                             "Report lines that could not be written: 1",
-                                                             "Timeline or digest list that could not be written: 2"},
-                                             false)}));
-    EXPECT_FALSE(fs::exists(FromText(result.runFolder)));
-}
-
 // Each stop leaves the window idle, the output folder as it was, nothing found and no new folder.
 TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
     const std::string src = state.sourceFolder, out = state.outputFolder, wrong = "D174AB98D277D9F5A5611C2C9F419D9E",
