@@ -13,7 +13,6 @@
 #include "text/DateTime.h"
 #include "platform/LocaleText.h"
 #include "platform/ThreadWaits.h"
-#include "support/OrdinaryUser.h"
 
 namespace snapsift::test {
 
@@ -97,18 +96,6 @@ TEST_F(EvidencePosix, FifosDevicesAndLinksAreRefusedWithoutBlocking) {
                   std::tuple(MD5::kFileFailureText, false, false)) << from;
     }
     EXPECT_TRUE(std::filesystem::is_fifo(tree.Path("fifo")));
-}
-
-// Only a file's owner may read it without moving its access time; anyone else still reads it,
-// and hears that the access time is not kept.
-TEST_F(EvidencePosix, ReadsAnotherOwnersFileAndSaysItsAccessTimeIsNotKept) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to own a file the test's user does not";
-    ASSERT_EQ(::chmod(tree.Root().c_str(), 0777), 0);
-    EXPECT_EQ(AsOrdinaryUser([&] {
-        EvidenceFile file;
-        const bool opened = file.Open(photo);
-        return std::to_string(opened) + std::to_string(file.AccessTimeKept()) + " " + MD5().DigestFileToHexStr(photo);
-    }), "10 900150983CD24FB0D6963F7D28E17F72");
 }
 
 // Accessed 2011-02-03 04:05:06.999, modified 2010-01-05 07:03:09.750 UTC, read in New Zealand.
