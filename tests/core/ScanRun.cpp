@@ -79,6 +79,16 @@ TEST_F(ScanRunTest, AnOutputFolderInsideTheSearchedTreeIsNeverWalked) {
     EXPECT_EQ(host.shownPaths.size(), 2u);
 }
 
+// The output folder gone once the first file is shown: its copy, its entry, the report's tail
+// and the timeline and digest list are each counted as not written.
+TEST_F(ScanRunTest, AnOutputFolderGoneCountsEachFileNotWritten) {
+    AddFile("src/n12345_67[1].jpg", "1");
+    host.onYield = [this] { if (!host.shownPaths.empty()) fs::remove_all(FromText(state.outputFolder)); };
+    const EvidenceGaps gaps = Run().gaps;
+    EXPECT_EQ(std::tuple(gaps.copiesFailed, gaps.entriesNotWritten, gaps.reportWritesFailed, gaps.runFilesNotWritten),
+              std::tuple(1u, 1u, 1u, 2u));
+}
+
 // Each stop leaves the window idle, the output folder as it was, nothing found and no new folder.
 TEST_F(ScanRunTest, EachCheckStopsTheRunWithItsMessage) {
     const std::string src = state.sourceFolder, out = state.outputFolder, wrong = "D174AB98D277D9F5A5611C2C9F419D9E",
