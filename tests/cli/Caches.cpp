@@ -166,6 +166,7 @@ TEST_F(CacheTest, AFaultyCacheDegradesOnlyTheEntryItTouchesAndTheRunSaysSo) {
     } cases[] = {
         {"a missing data_3", gone("chromium-blockfile/data_3"), "data_3 is missing", kAllPhotos, 1},
         {"a blockfile index cut in its table", cut("chromium-blockfile/index", 1000), "part of the cache could not be read", kAllPhotos - 7, 0},
+        {"a blockfile cache without its index", gone("chromium-blockfile/index"), "read from data_1 block by block", kAllPhotos, 1},
         // Every blockfile entry shares the index's mark.
         {"a blockfile index not closed cleanly", put("chromium-blockfile/index", 32, "\x01"), writing + "its index was not closed cleanly",
          kAllPhotos, 7, "chromium-blockfile"},
