@@ -160,7 +160,6 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
     const auto replaced = [&](const std::string& name, const std::function<bool(const std::string&)>& make) {
         return fs::remove(run / name), make(ToText(run / name));
     };
-    ASSERT_EQ(::mkfifo(tree.Text("fifo").c_str(), 0600), 0);
     const auto fifo = [](const std::string& at) { return ::mkfifo(at.c_str(), 0600) == 0; };
     const auto link = [](std::string to) { return [to](const std::string& at) { return ::symlink(to.c_str(), at.c_str()) == 0; }; };
     // A device is made by root alone; for another user, a FIFO stands in.
@@ -176,11 +175,8 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
         {"a second line for a copy", [&] { write("SHA256SUMS", original["SHA256SUMS"] + DigestListLine(std::string(64, '0'), copy)); },
          "Listed twice with different digests: " + copy},
         {"a name up and out", [&] { listed("../../outside.txt"); }, notAFile + "../../outside.txt", 4, "Files checked: 5\n"},
-        {"an absolute name", [&] { listed(outside); }, notAFile + outside},
-        {"a name in a subfolder not there", [&] { listed("sub/" + copy); }, notAFile + "sub/" + copy},
         {"a name not UTF-8", [&] { listed("a\xFF.jpg"); }, "Missing: a\\xFF.jpg"},
         {"a copy's name in the CSV up and out", [&] { write(csv, edited(csv, copy, "../../outside.txt")); }, notAFile + "../../outside.txt"},
-        {"a copy's name in the CSV not UTF-8", [&] { write(csv, edited(csv, copy, "a\\xFF.jpg")); }, "Missing: a\\xFF.jpg"},
         {"a folder for a copy", [&] { fs::remove(run / copy), fs::create_directory(run / copy); },
          "Not a file of the run folder (a folder): " + copy},
         {"the report's total", [&] { relisted(report, edited(report, "Total files found: 2", "Total files found: 3")); },
@@ -193,8 +189,6 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
         {"the CSV removed", [&] { fs::remove(run / csv); }, "Not a run folder (no readable " + csv + ")", 2},
 #ifdef _WIN32
         {"a name up and out, Windows' way", [&] { listed("..\\..\\outside.txt"); }, notAFile + "..\\..\\outside.txt"},
-        {"a name on a drive", [&] { listed(outside.substr(0, 2) + "outside.txt"); }, notAFile + outside.substr(0, 2) + "outside.txt"},
-        {"a stream of a copy", [&] { listed(copy + ":stream"); }, notAFile + copy + ":stream"},
         {"a long path", [&] { listed("\\\\?\\" + outside); }, notAFile + "\\\\?\\" + outside},
 #else
         // An open of a FIFO would wait for a writer that never comes, a read of /dev/zero never end.
@@ -203,7 +197,6 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
         {"a link to the same bytes", [&] { replaced(copy, link(outside)); }, "Not a file of the run folder (a link): " + copy},
         {"a device for a copy", [&] { replaced(copy, device); }, special + copy},
         {"a FIFO for the digest list", [&] { replaced("SHA256SUMS", fifo); }, special + "SHA256SUMS"},
-        {"a name that leads to a FIFO outside", [&] { listed("../../fifo"); }, notAFile + "../../fifo"},
         {"a FIFO for the CSV", [&] { replaced(csv, fifo); }, "Not a run folder (no readable " + csv + ")", 2},
 #endif
     };

@@ -59,11 +59,7 @@ TEST(CsvReport, RowsQuoteEscapeAndDisarmFormulas) {
          "\"https://x.example/p?a=1,b=\"\"2\"\"\",Firefox cache2,2026-01-02T03:04:05Z,,"
          "\"data_2, shared by 7 entries\",HTTP/1.1 200 OK,,,\\x40SUM(1+1),\"\"\"-2\"\"\",\\x2D1\r\n"},
         {"comma and quote", Entry("/e/a,b\"c/n1_2[1].jpg", "n1_2[1].jpg"), "7,\"/e/a,b\"\"c/n1_2[1].jpg\",n1_2[1].jpg" + tail},
-        {"CR LF and a tab", Entry("/e/a\r\nb\t/n1_2[1].jpg", "n1_2[1].jpg"), "7,/e/a\\x0D\\x0Ab\\x09/n1_2[1].jpg,n1_2[1].jpg" + tail},
         {"formulas", Entry("=cmd|' /C calc'!A0", "+n1_2[1].jpg"), "7,\\x3Dcmd|' /C calc'!A0,\\x2Bn1_2[1].jpg" + tail},
-        {"not UTF-8, bidi control, backslash", Entry("/e/\xFF\xE2\x80\xAE" "a\\b/n1_2[1].jpg", "n1_2[1].jpg"),
-         "7,/e/\\xFF\\xE2\\x80\\xAEa\\\\b/n1_2[1].jpg,n1_2[1].jpg" + tail},
-        {"a space after a space", Entry("/e/a  b/n1_2[1].jpg", "n1_2[1].jpg"), "7,/e/a \\x20b/n1_2[1].jpg,n1_2[1].jpg" + tail},
         {"backslashes that separate", windows, "7,C:\\e\\n1_2[1].jpg,n1_2[1].jpg" + tail}};
     for (const auto& row : rows) EXPECT_EQ(FormatCsvRow(row.entry), row.row) << row.why;
 }
