@@ -120,7 +120,8 @@ void ReadUrlRecord(Bytes record, const UrlLayout& layout, const std::vector<Inde
         const std::uint8_t index = record[layout.folderIndex];
         read.body = BodyPlace{(index < folders.size() ? folders[index].name : std::string()) + '/' + fileName, 0,
                               layout.fileSize64 ? LittleEndian64(record, kFileSizeAtRecord)
-                                                : LittleEndian32(record, kFileSizeAtRecord)};
+                                                : LittleEndian32(record, kFileSizeAtRecord),
+                              std::nullopt};
         if (index >= folders.size())
             read.findings.Add(Damaged, "the file's folder index " + std::to_string(index) + " lies past the table's " +
                               std::to_string(folders.size()) + " folder(s)");

@@ -83,7 +83,7 @@ CacheContents Read(const std::string& bytes) {
 
 // The cached file a record names, as its body's place: "<folder>/<name>", the whole of the size given.
 std::optional<BodyPlace> FilePlace(const test::IndexDatRecordSource& r) {
-    return r.fileName.empty() ? std::nullopt : std::optional(BodyPlace{SampleFolders()[r.folderIndex].name + '/' + r.fileName, 0, r.fileSize});
+    return r.fileName.empty() ? std::nullopt : std::optional(BodyPlace{SampleFolders()[r.folderIndex].name + '/' + r.fileName, 0, r.fileSize, std::nullopt});
 }
 
 test::IndexDatSource Sample(bool version47, std::size_t entriesPerTable) {

@@ -116,7 +116,7 @@ protected:
         for (const std::string& shown : std::span(host.shownPaths).first(examined)) {
             const auto row = std::ranges::find(rows, shown, &Row::path);
             if (row == rows.end()) continue;
-            const std::string number = "-" + std::to_string(++entries) + ".jpg";
+            const std::string number = std::string("-").append(std::to_string(++entries)).append(".jpg");
             const bool copied = host.includePhotos && !row->unreadable;
             const auto time = [&](const char* label, const std::optional<DateTime>& t) {
                 return "<b>" + std::string(label) + " time:</b> " + (row->unreadable ? "Not read (see Status)" : UsTime(t)) + "<br>\r\n";

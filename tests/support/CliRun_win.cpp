@@ -21,8 +21,12 @@ CliResult RunCli(const TempTree& tree, const std::vector<std::string>& arguments
         quoted.append(quoted.size() - (quoted.find_last_not_of(L'\\') + 1), L'\\');
         command += L" \"" + quoted + L"\"";
     }
-    STARTUPINFOW startup{.cb = sizeof(STARTUPINFOW), .dwFlags = STARTF_USESTDHANDLES, .hStdInput = GetStdHandle(STD_INPUT_HANDLE),
-                         .hStdOutput = capture[0], .hStdError = capture[1]};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(STARTUPINFOW);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = capture[0];
+    startup.hStdError = capture[1];
     PROCESS_INFORMATION process{};
     CliResult finished;
     if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
