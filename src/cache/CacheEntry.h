@@ -16,12 +16,15 @@ namespace snapsift {
 // ChromiumSql, added last: Chromium's SQL cache ("sqldb<N>" shard databases).
 enum class CacheFormat { ChromiumBlockfile, ChromiumSimple, FirefoxCache2, ChromiumSql, InternetExplorerIndexDat };
 
+enum class EntryReached { ByIndex, ByWalkInUse, ByWalkInFreeBlocks };
+
 // Where the stored bytes of an entry's body lie: a file of the cache folder, and where in it.
 struct BodyPlace {
     std::string file;                    // its path below the cache folder: "data_2", "f_000012", "entries/3F2A..."
     std::uint64_t offset = 0;            // where the body's first byte is in that file
     std::uint64_t length = 0;            // how many bytes are stored
     std::optional<std::uint32_t> block;  // in a block file of the blockfile format: the first block's number
+    bool operator==(const BodyPlace&) const = default;
 };
 
 struct CacheEntry {
@@ -38,7 +41,8 @@ struct CacheEntry {
     bool deleted = false;           // an entry the browser had let go (doomed, evicted, to delete)
     Findings findings;              // what of the entry could not be read, or how it was read
     // Added at the end for Firefox's cache2, which records no creation time: when the browser
-    // last wrote the entry (its metadata's "last modified", in UTC); empty where none is kept.
+    // last wrote the entry (its metadata's "last modified", in UTC); in an index.dat, the server's
+    // Last-Modified as the record keeps it. Empty where none is kept.
     std::optional<DateTime> lastModified;
     // Added at the end for Chromium's SQL cache, whose body lies in pieces in database rows, not
     // at a place in a file (`body` is none there): the stored bytes of the body, its pieces put
@@ -53,6 +57,12 @@ struct CacheEntry {
     // Chromium's blockfile cache counts the uses after the first fetch ("reuse count"; 0 means
     // fetched once), not fetches: kept here, never in fetchCount.
     std::optional<std::uint32_t> reuseCount;
+    // The old cache's index.dat: the expiry and the last check against the server, as the
+    // browser wrote them (to two seconds where it keeps a FAT date and time).
+    std::optional<DateTime> expires, lastChecked;
+    // How the entry was reached: through the cache's index, or, where a format's blocks are walked
+    // too (index.dat), only by that walk, in blocks in use or in blocks set free.
+    EntryReached reached = EntryReached::ByIndex;
 };
 
 }  // namespace snapsift

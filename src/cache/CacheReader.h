@@ -65,6 +65,12 @@ public:
 // are when it is empty.
 using CacheWanted = std::function<bool(const CacheEntry& entry)>;
 
+// One entry of the old cache's table of the folders its files lie in.
+struct IndexDatFolder {
+    std::string name;             // as stored: 8 characters, fewer when a NUL ends it early
+    std::uint32_t fileCount = 0;  // the files the browser counts in it
+};
+
 struct CacheContents {
     std::vector<CacheEntry> entries;
     // Why the cache's index could not be used, its entries then found another way (blockfile:
@@ -75,6 +81,10 @@ struct CacheContents {
     // What a rollback journal beside the database holds: the browser stopped in the middle of a
     // change, and the main file may hold half of it (SQL). Empty when there is none, or it is empty.
     std::string unfinishedChange;
+    // The old cache's index.dat: the version its signature gives ("5.2", "4.7"), and its table of
+    // cache folders.
+    std::string version;
+    std::vector<IndexDatFolder> folders;
 };
 
 }  // namespace snapsift

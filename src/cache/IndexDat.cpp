@@ -47,7 +47,6 @@ struct UrlLayout {
 constexpr UrlLayout kLayout47{true, false, 56, 60, 64, 68, 72, 76, 84, 88, 104};
 constexpr UrlLayout kLayout52{false, true, 52, 56, 60, 64, 68, 72, 80, 84, 96};
 constexpr std::uint64_t kLastModifiedAt = 8, kLastAccessedAt = 16, kExpiresAt = 24, kFileSizeAtRecord = 32;
-constexpr std::uint64_t kRedirectLocation = 16;
 
 
 std::string_view AsText(Bytes bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
@@ -67,7 +66,7 @@ std::optional<DateTime> FromFatDateTime(std::uint32_t value) {
 }
 
 // A NUL-ended string at an offset from the record's start. Nothing for an offset of 0 (not set).
-std::string TextAt(Bytes record, std::uint32_t at, std::string_view what, IndexDatRecord& read) {
+std::string TextAt(Bytes record, std::uint32_t at, std::string_view what, CacheEntry& read) {
     if (at == 0) return {};
     if (at >= record.size()) {
         read.findings.Add(Damaged,
@@ -85,7 +84,7 @@ std::string TextAt(Bytes record, std::uint32_t at, std::string_view what, IndexD
 
 // The stored response headers: "HTTP/1.1 200 OK\r\nContent-Type: ...\r\n\r\n", then the
 // browser's own lines ("~U:user"). Only a head that starts as an HTTP status line is taken.
-void ReadHeaders(Bytes record, std::uint32_t at, std::uint32_t size, IndexDatRecord& read) {
+void ReadHeaders(Bytes record, std::uint32_t at, std::uint32_t size, CacheEntry& read) {
     if (at == 0 || size == 0) return;
     if (at >= record.size()) {
         read.findings.Add(Damaged, "the headers' offset " + std::to_string(at) + " lies past the record's end");
@@ -99,47 +98,35 @@ void ReadHeaders(Bytes record, std::uint32_t at, std::uint32_t size, IndexDatRec
     if (!head.starts_with("HTTP/")) return;
     for (const std::string_view end : {"\r\n\r\n", "\n\n"})
         if (const std::size_t blank = head.find(end); blank != std::string_view::npos) head = head.substr(0, blank);
-    CacheEntry response;
-    ReadResponseHeaderLines(head, '\n', response);
-    read.statusLine = std::move(response.statusLine);
-    read.contentType = std::move(response.contentType);
-    read.contentEncoding = std::move(response.contentEncoding);
+    ReadResponseHeaderLines(head, '\n', read);
 }
 
 void ReadUrlRecord(Bytes record, const UrlLayout& layout, const std::vector<IndexDatFolder>& folders,
-                   IndexDatRecord& read) {
+                   CacheEntry& read) {
     if (record.size() < layout.fixedSize) {
         read.findings.Add(Damaged, "the record ends before its fields do");
         return;
     }
     read.lastModified = FromFileTime(LittleEndian64(record, kLastModifiedAt));
-    read.lastAccessed = FromFileTime(LittleEndian64(record, kLastAccessedAt));
+    read.lastUsed = FromFileTime(LittleEndian64(record, kLastAccessedAt));
     read.expires = layout.expiresAsFileTime ? FromFileTime(LittleEndian64(record, kExpiresAt))
                                             : FromFatDateTime(LittleEndian32(record, kExpiresAt));
     read.lastChecked = FromFatDateTime(LittleEndian32(record, layout.lastChecked));
-    read.hitCount = LittleEndian32(record, layout.hits);
-    read.flags = LittleEndian32(record, layout.flags);
+    read.fetchCount = LittleEndian32(record, layout.hits);
     read.url = TextAt(record, LittleEndian32(record, layout.location), "the URL", read);
-    read.fileName = TextAt(record, LittleEndian32(record, layout.fileName), "the file name", read);
-    if (!read.fileName.empty()) {
-        read.fileSize = layout.fileSize64 ? LittleEndian64(record, kFileSizeAtRecord)
-                                          : LittleEndian32(record, kFileSizeAtRecord);
+    const std::string fileName = TextAt(record, LittleEndian32(record, layout.fileName), "the file name", read);
+    if (!fileName.empty()) {
+        // The folder stays empty when its index lies outside the table (a note says so).
         const std::uint8_t index = record[layout.folderIndex];
-        if (index < folders.size())
-            read.folder = folders[index].name;
-        else
+        read.body = BodyPlace{(index < folders.size() ? folders[index].name : std::string()) + '/' + fileName, 0,
+                              layout.fileSize64 ? LittleEndian64(record, kFileSizeAtRecord)
+                                                : LittleEndian32(record, kFileSizeAtRecord),
+                              std::nullopt};
+        if (index >= folders.size())
             read.findings.Add(Damaged, "the file's folder index " + std::to_string(index) + " lies past the table's " +
                               std::to_string(folders.size()) + " folder(s)");
     }
     ReadHeaders(record, LittleEndian32(record, layout.dataOffset), LittleEndian32(record, layout.dataSize), read);
-}
-
-void ReadRedirectRecord(Bytes record, IndexDatRecord& read) {
-    if (record.size() <= kRedirectLocation) {
-        read.findings.Add(Damaged, "the record ends before its URL");
-        return;
-    }
-    read.url = TextAt(record, kRedirectLocation, "the URL", read);
 }
 
 std::optional<IndexDatRecordKind> KindOf(std::string_view signature) {
@@ -151,7 +138,7 @@ std::optional<IndexDatRecordKind> KindOf(std::string_view signature) {
 
 class Reader {
 public:
-    Reader(Bytes bytes, IndexDatContents& contents) : bytes_(bytes), contents_(contents) {}
+    Reader(Bytes bytes, CacheContents& contents) : bytes_(bytes), contents_(contents) {}
 
     void Read() {
         if (!ReadHeader()) return;
@@ -303,7 +290,7 @@ private:
             return;
         }
         budget_ -= length;
-        IndexDatRecord read;
+        CacheEntry read;
         read.deleted = letGo;
         ReadRecord(offset, *kind, blocks, length, std::move(read));
     }
@@ -314,19 +301,16 @@ private:
     // bytes (fewer than its blocks where the file's end cuts it, or, in free blocks, what was written
     // there since): the marks already set in read are kept.
     void ReadRecord(std::uint64_t offset, IndexDatRecordKind kind, std::uint32_t blocks, std::uint64_t length,
-                    IndexDatRecord read) {
-        read.kind = kind;
-        read.offset = offset;
+                    CacheEntry read) {
+        if (kind == IndexDatRecordKind::Redirect) return;  // a redirected URL, of no cached file
+        read.format = CacheFormat::InternetExplorerIndexDat;
         read.deleted = read.deleted || kind == IndexDatRecordKind::Leak;
         if (length < std::uint64_t{blocks} * kBlockSize && offset + length == bytes_.size())
             read.findings.Add(Damaged, "the record's " + std::to_string(blocks) +
                               " blocks run past the file's end: what lies before it is read");
-        const Bytes record = bytes_.subspan(offset, length);
-        if (kind == IndexDatRecordKind::Redirect)
-            ReadRedirectRecord(record, read);
-        else
-            ReadUrlRecord(record, kind == IndexDatRecordKind::Leak ? kLayout52 : *layout_, contents_.folders, read);
-        contents_.records.push_back(std::move(read));
+        ReadUrlRecord(bytes_.subspan(offset, length), kind == IndexDatRecordKind::Leak ? kLayout52 : *layout_,
+                      contents_.folders, read);
+        contents_.entries.push_back(std::move(read));
     }
 
     // A record's start in a block: the block, the record's kind and its length in blocks.
@@ -366,8 +350,8 @@ private:
             ReadFreeRun(freeRun, block, true);
             if ((kind || signature == "HASH") && PlausibleLength(length)) {
                 if (kind && !recordsRead_.contains(at)) {
-                    IndexDatRecord read;
-                    read.unreachedByHashTable = true;
+                    CacheEntry read;
+                    read.reached = EntryReached::ByWalkInUse;
                     const std::uint64_t whole = std::uint64_t{length} * kBlockSize;
                     ReadRecord(at, *kind, length, std::min(whole, size - at), std::move(read));
                 }
@@ -389,8 +373,9 @@ private:
             if (recordsRead_.contains(at)) continue;
             const std::uint64_t until = i + 1 < run.size() ? run[i + 1].block : end;
             const std::uint64_t kept = std::min<std::uint64_t>(start.blocks, until - start.block);
-            IndexDatRecord read;
-            read.unreachedByHashTable = read.inFreeBlocks = read.deleted = true;
+            CacheEntry read;
+            read.reached = EntryReached::ByWalkInFreeBlocks;
+            read.deleted = true;
             if (kept < start.blocks && (i + 1 < run.size() || endInUse))
                 read.findings.Add(Damaged, "the record's " + std::to_string(start.blocks) +
                                   " blocks reach blocks written since: its first " + std::to_string(kept) +
@@ -416,7 +401,7 @@ private:
     }
 
     Bytes bytes_;
-    IndexDatContents& contents_;
+    CacheContents& contents_;
     const UrlLayout* layout_ = &kLayout52;
     std::vector<std::uint32_t> live_, letGo_;  // the record offsets of the hash tables' entries
     std::set<std::uint64_t> recordsRead_;  // every offset a hash-table entry leads to
@@ -434,10 +419,12 @@ bool IsIndexDatStart(std::span<const std::uint8_t> head) {
            std::string_view(reinterpret_cast<const char*>(head.data()), kSignature.size()) == kSignature;
 }
 
-IndexDatContents ReadIndexDat(std::span<const std::uint8_t> bytes) {
-    IndexDatContents contents;
+CacheContents ReadIndexDat(CacheSource& files, std::string_view name) {
+    CacheContents contents;
+    const CacheFile file = files.Read(name);
+    contents.findings.Add(Damaged, file.problem);
     try {
-        Reader(bytes, contents).Read();
+        Reader(file.bytes, contents).Read();
     } catch (const std::exception& error) {  // memory running out: what was read so far is kept
         contents.findings.Add(Damaged, std::string("the file could not be read whole: ") + error.what());
     }

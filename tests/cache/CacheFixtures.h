@@ -49,13 +49,4 @@ inline std::optional<Severity> SeverityOf(const Findings& findings, std::string_
 // to the served MD5; and every time it gives falls in the minute the caches were made.
 void ExpectAsServed(const CacheEntry& entry, std::string_view bodyFile, std::string_view keyPrefix);
 
-// The one entry a reader gives for the entry file `name` holding `bytes` (`read` the reader, as
-// ReadSimpleCache or ReadCache2 is called), or the contents of a reader of a shard.
-template <typename Read>
-CacheContents ReadFile(const Read& read, const std::string& name, const std::string& bytes) {
-    MemoryCacheSource source;
-    source.files[name] = bytes;
-    return read(source, name);
-}
-
 }  // namespace snapsift::test

@@ -14,16 +14,13 @@ TEST(PhotoOfCachedUrl, TheLastPathSegmentPassesAsTheOldCacheWouldHaveNamedIt) {
         {"percent-decoded", "http://h/n7654321%5F11%5F22.jpg", "n7654321_11_22.jpg", "7654321"},
         {"a bad escape kept", "http://h/1111_222_333_444_555_%9zn.jpg", "1111_222_333_444_555_%9zn.jpg", "333"},
         {"a double-keyed URL's own path only", "http://h/n1234567_890_123.jpg/other.jpg", "", ""},
-        {"another name", "http://h/photos/profile.jpg", "", ""},
-        {"not a jpg", "http://h/n4567890_23_456.png", "", ""},
-        {"no path", "n1234567_890_123.jpg", "", ""},
-        {"letter first needs digits", "http://h/n12x_1.jpg", "", ""},
+        {"another name", "http://h/photos/profile.jpg", "", ""}, {"not a jpg", "http://h/n4567890_23_456.png", "", ""},
+        {"no path", "n1234567_890_123.jpg", "", ""}, {"letter first needs digits", "http://h/n12x_1.jpg", "", ""},
         {"uppercase extension", "http://h/n1234567_890_123.JPG", "", ""},
     };
     for (const auto& c : cases) {
         const auto photo = PhotoOfCachedUrl(c.url);
-        EXPECT_EQ(photo ? photo->name : "", c.name) << c.row;
-        EXPECT_EQ(photo ? photo->userId : "", c.userId) << c.row;
+        EXPECT_EQ(photo ? photo->name + " " + photo->userId : " ", std::string(c.name) + " " + c.userId) << c.row;
     }
 }
 
@@ -32,31 +29,15 @@ TEST(PhotoOfCachedUrl, TheLastPathSegmentPassesAsTheOldCacheWouldHaveNamedIt) {
 TEST(CacheFileOf, EachKindOfCacheFileNameIsHandedOverAndOthersAreNot) {
     using Kind = CacheFileKind;
     const struct { const char* name; std::optional<Kind> kind; } cases[] = {
-        {"index", Kind::BlockfileIndex},
-        {"3f2a9c0d5e7b1a44_0", Kind::SimpleEntry},
-        {"todelete_3f2a9c0d5e7b1a44_0_12", Kind::SimpleEntry},
-        {"todelete_3f2a9c0d5e7b1a44", Kind::SimpleEntry},
-        {"0352CAE71DC5E1DD21CA3ABCF906CE247863CD88", Kind::Cache2Entry},
-        {"4", Kind::Cache2Doomed},
-        {"4294967295", Kind::Cache2Doomed},
-        {"sqldb0", Kind::SqlShard},
-        {"sqldb12", Kind::SqlShard},
-        {"index.dat", Kind::IndexDat},
-        {"INDEX.DAT", Kind::IndexDat},
-        {"sqldb0-journal", std::nullopt},
-        {"sqldb", std::nullopt},
-        {"indexxdat", std::nullopt},
-        {"3f2a9c0d5e7b1a44_1", std::nullopt},
-        {"3F2A9C0D5E7B1A44_0", std::nullopt},
-        {"0352cae71dc5e1dd21ca3abcf906ce247863cd88", std::nullopt},
-        {"42949672950", std::nullopt},
-        {"index.html", std::nullopt},
-        {"todelete_2560fe1f1365a10a_0_18446744073709551615", Kind::SimpleEntry},
-        {"todelete_2560fe1f1365a10a_0_", std::nullopt}, {"todelete_2560fe1f1365a10a_1_3", std::nullopt},
-        {"2560fe1f1365a10_0", std::nullopt}, {"todelete_", std::nullopt}, {"ce_T151c2VyQ29udGV4dElkPTUs", std::nullopt},
-        {"data_1", Kind::BlockfileEntries},
-        {"data_2", std::nullopt},
-        {"", std::nullopt},
+        {"index", Kind::BlockfileIndex}, {"data_1", Kind::BlockfileEntries}, {"index.dat", Kind::IndexDat},
+        {"INDEX.DAT", Kind::IndexDat}, {"sqldb0", Kind::SqlShard}, {"sqldb12", Kind::SqlShard},
+        {"3f2a9c0d5e7b1a44_0", Kind::SimpleEntry}, {"todelete_3f2a9c0d5e7b1a44_0_12", Kind::SimpleEntry},
+        {"todelete_3f2a9c0d5e7b1a44", Kind::SimpleEntry}, {"todelete_2560fe1f1365a10a_0_18446744073709551615", Kind::SimpleEntry},
+        {"0352CAE71DC5E1DD21CA3ABCF906CE247863CD88", Kind::Cache2Entry}, {"4", Kind::Cache2Doomed},
+        {"4294967295", Kind::Cache2Doomed}, {"sqldb0-journal", {}}, {"sqldb", {}}, {"indexxdat", {}}, {"data_2", {}}, {"", {}},
+        {"3f2a9c0d5e7b1a44_1", {}}, {"3F2A9C0D5E7B1A44_0", {}}, {"0352cae71dc5e1dd21ca3abcf906ce247863cd88", {}},
+        {"42949672950", {}}, {"index.html", {}}, {"todelete_2560fe1f1365a10a_0_", {}}, {"todelete_2560fe1f1365a10a_1_3", {}},
+        {"2560fe1f1365a10_0", {}}, {"todelete_", {}}, {"ce_T151c2VyQ29udGV4dElkPTUs", {}},
     };
     for (const auto& c : cases) EXPECT_EQ(CacheFileOf(c.name), c.kind) << c.name;
 }

@@ -6,7 +6,6 @@
 #include "platform/EvidenceFile.h"
 #include "text/DateTime.h"
 #include "platform/LocaleText.h"
-#include "platform/OutputFile.h"
 #include "platform/WideText.h"
 #include "platform/WinHandle.h"  // after the project headers: <windows.h> defines a Yield() macro
 
@@ -17,13 +16,13 @@ bool SetFileTimesUtc(const fs::path& path) {
     return _wutime64(path.c_str(), &times) == 0;
 }
 
-std::string CreatedLine(const std::string& path) {
+std::optional<DateTime> CreatedAt(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     SYSTEMTIME t{};
     if (!GetFileAttributesExW(FromText(path).c_str(), GetFileExInfoStandard, &data) ||
         !FileTimeToSystemTime(&data.ftCreationTime, &t))
-        return "no created time";
-    return UsCreatedLine(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+        return std::nullopt;
+    return DateTime{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
 bool UsDateForms() {
@@ -92,35 +91,6 @@ TEST(DirectoryListingWin, AnOpenFolderStaysWhereItIs) {
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 }
 
-// After the listing, photo.jpg becomes a symbolic link to another file and Sub one to another
-// folder: neither is followed. Wine makes no symbolic links, and the test is skipped there.
-TEST(LinksWin, AFileOrFolderReplacedByASymbolicLinkIsRefused) {
-    TempTree tree;
-    tree.Entries({{"Sub/", ""}, {"Elsewhere/", ""}, {"photo.jpg", "abc"}, {"other.jpg", "def"}});
-    DirectoryListing root;
-    ASSERT_TRUE(root.OpenRoot(tree.RootText()));
-    std::string_view name;
-    EntryKind kind;
-    FileIdentity identity, listedSub;
-    while (root.Next(name, kind, &identity) == ListingStep::Entry)
-        if (name == "Sub") listedSub = identity;
-    const std::wstring photo = ApiPath(tree.Text("photo.jpg")), sub = ApiPath(tree.Text("Sub"));
-    ASSERT_TRUE(::DeleteFileW(photo.c_str()) && ::RemoveDirectoryW(sub.c_str()));
-    constexpr DWORD unprivileged = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
-    ::CreateSymbolicLinkW(photo.c_str(), ApiPath(tree.Text("other.jpg")).c_str(), unprivileged);
-    ::CreateSymbolicLinkW(sub.c_str(), ApiPath(tree.Text("Elsewhere")).c_str(),
-                          SYMBOLIC_LINK_FLAG_DIRECTORY | unprivileged);
-    const DWORD attributes = ::GetFileAttributesW(photo.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-        GTEST_SKIP() << "no symbolic links can be made here";
-    EvidenceFile file;
-    EXPECT_FALSE(file.Open(root, "photo.jpg", tree.Text("photo.jpg")));
-    EXPECT_EQ(file.LastError(), 681);  // ERROR_STOPPED_ON_SYMLINK
-    DirectoryListing below;
-    EXPECT_FALSE(below.OpenBelow(root, tree.Text("Sub") + kSep, listedSub));
-    EXPECT_EQ(below.Error().code, kReplacedDuringScan);
-}
-
 // "abc", with "def" appended through another handle after the open: the bytes and the times are
 // those of the open, and the file is seen to have changed.
 TEST(EvidenceFileWin, AFileThatGrowsAfterTheOpenIsReadAsItWas) {
@@ -144,25 +114,6 @@ TEST(EvidenceFileWin, AFileThatGrowsAfterTheOpenIsReadAsItWas) {
     EXPECT_EQ(bytes, "abc");
     EXPECT_EQ(std::pair(modified, accessed), std::pair(DateTime{2010, 3, 15, 14, 5, 9}, DateTime{2009, 6, 1, 8, 0, 0}));
     EXPECT_FALSE(file.UnchangedSinceOpen());
-}
-
-// Another program's lock on the copy's first bytes fails the write: Finish gives the lock's code and
-// the file goes. Wine lets writes pass over locks, and the test is skipped there.
-TEST(NewOutputFileWin, AWriteThatFailsGivesItsCodeAndLeavesNoFile) {
-    TempTree tree;
-    {
-        NewOutputFile copy;
-        ASSERT_TRUE(copy.Create(tree.Text("copy.jpg")));
-        const WinHandle other(::CreateFileW(ApiPath(tree.Text("copy.jpg")).c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                            OPEN_EXISTING, 0, nullptr));
-        OVERLAPPED at{};
-        ASSERT_TRUE(other.Valid() && ::LockFileEx(other.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
-                                                  0, 1024, 0, &at));
-        if (copy.Write("photo")) GTEST_SKIP() << "writes here pass over other programs' locks";
-        EXPECT_EQ(copy.Finish(), ERROR_LOCK_VIOLATION);
-    }
-    EXPECT_FALSE(fs::exists(tree.Path("copy.jpg")));
 }
 
 }  // namespace snapsift::test

@@ -10,6 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "support/ReportParser.h"
 #include "support/TempTree.h"
 
 namespace snapsift::test {
@@ -43,6 +46,23 @@ inline std::filesystem::path RunReport(const std::filesystem::path& output) {
     for (const auto& made : std::filesystem::directory_iterator(output))
         if (made.path().filename().string().starts_with("Snapsift - ")) return made.path() / "Quorvia JPG Files.htm";
     return {};
+}
+
+// A scan of the tree's "src" into its "out", emptied first; and the entries of the report it left.
+inline CliResult ScanSrc(const TempTree& tree, std::vector<std::string> more = {}, const CliOptions& options = {}) {
+    std::filesystem::create_directories(tree.Path("out"));
+    for (const auto& made : std::filesystem::directory_iterator(tree.Path("out"))) std::filesystem::remove_all(made.path());
+    more.insert(more.begin(), {"--folder", tree.Text("src"), "--output", tree.Text("out")});
+    return RunCli(tree, more, options);
+}
+inline std::vector<ParsedEntry> ReportEntries(const TempTree& tree) {
+    return ParseReport(ReadBytes(RunReport(tree.Path("out")))).entries;
+}
+
+// Whether text holds part; when not, the text is the failure's message.
+inline ::testing::AssertionResult Holds(const std::string& text, const std::string& part) {
+    if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no \"" << part << "\" in:\n" << text;
 }
 
 }  // namespace snapsift::test

@@ -16,12 +16,11 @@ CliResult RunCli(const TempTree& tree, const std::vector<std::string>& arguments
     std::fflush(nullptr);  // nothing of ours left buffered for the child to write out
     const pid_t pid = ::fork();
     if (pid == 0) {
-        std::freopen((capture + "1").c_str(), "w", stdout);  // before giving up root, so no one else need write there
-        std::freopen((capture + "2").c_str(), "w", stderr);
+        // Before giving up root, so that no one else need write there.
+        std::freopen((capture + "1").c_str(), "w", stdout), std::freopen((capture + "2").c_str(), "w", stderr);
         if (options.ordinaryUser && !BecomeOrdinaryUser()) ::_exit(125);
         const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
-        if (options.fileSizeLimit != 0 && (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || ::setrlimit(RLIMIT_FSIZE, &limit) != 0))
-            ::_exit(125);
+        if (options.fileSizeLimit != 0 && (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)) ::_exit(125);
         std::vector<char*> argv{const_cast<char*>(SNAPSIFT_CLI)};
         for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);

@@ -10,25 +10,23 @@ CliResult RunCli(const TempTree& tree, const std::vector<std::string>& arguments
     static int runs = 0;
     const std::string base = tree.Text("capture" + std::to_string(runs++));
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const auto capture = [&](const std::string& path) {
-        return CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    };
-    HANDLE out = capture(base + "1"), err = capture(base + "2");
+    HANDLE capture[2];
+    for (int i = 0; i < 2; ++i)
+        capture[i] = CreateFileW(WideFromUtf8(base + static_cast<char>('1' + i)).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     std::wstring command = L"\"" + WideFromUtf8(SNAPSIFT_CLI) + L"\"";
     for (const std::string& argument : arguments) {
         // Quoted as the runtime reads it back: backslashes before the closing quote doubled.
         std::wstring quoted = WideFromUtf8(argument);
-        const std::size_t kept = quoted.find_last_not_of(L'\\') + 1;
-        quoted.append(quoted.size() - kept, L'\\');
+        quoted.append(quoted.size() - (quoted.find_last_not_of(L'\\') + 1), L'\\');
         command += L" \"" + quoted + L"\"";
     }
     STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
+    startup.cb = sizeof(STARTUPINFOW);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = out;
-    startup.hStdError = err;
+    startup.hStdOutput = capture[0];
+    startup.hStdError = capture[1];
     PROCESS_INFORMATION process{};
     CliResult finished;
     if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
@@ -36,11 +34,9 @@ CliResult RunCli(const TempTree& tree, const std::vector<std::string>& arguments
         DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);
         finished.exitCode = static_cast<int>(code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread), CloseHandle(process.hProcess);
     }
-    CloseHandle(out);
-    CloseHandle(err);
+    CloseHandle(capture[0]), CloseHandle(capture[1]);
     finished.out = ReadBytes(FromText(base + "1"));
     finished.err = ReadBytes(FromText(base + "2"));
     for (std::string* text : {&finished.out, &finished.err}) std::erase(*text, '\r');  // read as on POSIX

@@ -1,6 +1,7 @@
 // A scan host that records what it is told, and the evidence walk a scan makes: that host,
 // the real evidence entry writing its report and copies into a folder of the test's, and the
-// folder walk handing it the candidates; the report read back after the walk.
+// folder walk handing it the candidates; each entry kept as it was handed on, and the report
+// read back after the walk.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -66,30 +67,38 @@ struct RecordingHost : ScanHost {
     void CandidateLost(const std::string& fullPath, std::string_view) override { lost.push_back(fullPath); }
 };
 
+// Keeps each entry it is handed, then hands it on to `next` when there is one.
+struct RecordingSink : EntrySink {
+    explicit RecordingSink(EntrySink* next = nullptr) : next(next) {}
+    EntryWritten Append(const ReportEntry& entry) override {
+        kept.push_back(entry);
+        return next ? next->Append(entry) : EntryWritten::Whole;
+    }
+    EntrySink* next;
+    std::vector<ReportEntry> kept;
+};
+
 // output: an existing folder, ending in the separator, that takes the report and the copies.
 struct EvidenceWalk {
-    explicit EvidenceWalk(std::string output, Volume& volume = LiveVolume()) : out(std::move(output)), volume(volume) {
-        EXPECT_TRUE(WriteReportHeader(ReportPath()));
-        EXPECT_TRUE(WriteCsvHeader(out + std::string(kCsvFileName)));
+    explicit EvidenceWalk(std::string output) : out(std::move(output)) {
+        EXPECT_TRUE(WriteReportHeader(out + std::string(kReportFileName)) && WriteCsvHeader(out + std::string(kCsvFileName)));
     }
     EvidenceWalk(const EvidenceWalk&) = delete;
     EvidenceWalk& operator=(const EvidenceWalk&) = delete;
 
-    std::string ReportPath() const { return out + std::string(kReportFileName); }
-    std::string Report() const { return ReadBytes(FromText(ReportPath())); }
+    std::string Report() const { return ReadBytes(FromText(out + std::string(kReportFileName))); }
     ParsedReport Run(const std::string& root) {
         walk.SearchFolderTree(root);
         return ParseReport(Report());
     }
-    std::string Copy(const ParsedEntry& entry) const { return ReadBytes(FromText(out + entry.image)); }
 
     const std::string out;
-    Volume& volume;
     ScanState state;
     RecordingHost host{state};
     RunFolderEntries entries{out};
-    EvidenceRecorder evidence{out, host, entries};
-    FolderWalk walk{state.abortRequested, host, evidence, volume};
+    RecordingSink sink{&entries};
+    EvidenceRecorder evidence{out, host, sink};
+    FolderWalk walk{state.abortRequested, host, evidence, LiveVolume()};
 };
 
 }  // namespace snapsift::test

@@ -48,8 +48,7 @@ bool MakeNtfsVolume(const std::string& image, int megabytes,
         const fs::path file = fs::path(mountPoint) / path;
         std::error_code error;
         fs::create_directories(file.parent_path(), error);
-        written = std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size())).good() &&
-                  written;
+        written = (std::ofstream(file, std::ios::binary) << bytes).good() && written;
     }
     return Unmount(mountPoint) && written;
 }

@@ -15,7 +15,6 @@
 #include "platform/AccessTimes.h"
 #include "platform/EvidenceFile.h"
 #include "platform/Paths.h"
-#include "platform/SystemError.h"
 #include "support/TempTree.h"
 #ifndef _WIN32
 #include <sys/mount.h>
@@ -36,14 +35,8 @@ namespace fs = std::filesystem;
 using Log = std::vector<std::string>;
 constexpr char kJpeg[] = "\xFF\xD8\xFF\xE0 photo bytes";
 
-// The final message of a run with no problems; the report's path, a file that exists, is logged
-// as "<report>", and the digest of the run's digest list is left out.
-std::string Total(const char* outcome, int total) {
-    return "message Operation " + std::string(outcome) + ".\r\n\r\nTotal files found: " + std::to_string(total) +
-           "\r\nReport: <report>";
-}
-
-// The fixture is the view. It logs "text X ...", "message ...", "question ..." (with " [No]" when
+// The fixture is the view. It logs "text X ...", "message ..." (the report's path, a file that
+// exists, as "<report>", the digest list's digest left out), "question ..." (with " [No]" when
 // No is preselected), "browse TITLE at START", "choose TITLE (PATTERNS) at START", "images ENTRY |
 // ENTRY + ADD select N", and as the system "forecast ROOT", each search root whose access times
 // START foresees (`forecast` the answer). It keeps what each control shows as the window would.
@@ -52,21 +45,18 @@ public:
     ScanState state;
     MainWindowLogic logic{*this, state};
     TempTree tree;
-    Log log;
-    std::map<Control, bool> checked = {{Control::ProfileFoldersOnly, false}, {Control::SearchSubfolders, true}, {Control::IncludePhotos, true}};
-    std::string drivePrefix, chosen;  // chosen: the chooser's answer
-    int selectedImage = -1, runs = 0;
-    bool yes = false;                 // the answer to every question
-    bool ticking = false, closed = false, about = false, openable = true;
-    std::map<Control, bool> shown, enabled;
+    Log log, captions = {"Snapsift"}, opened, captionAtBox;  // the caption as each message box shows
+    std::map<Control, bool> checked = {{Control::ProfileFoldersOnly, false}, {Control::SearchSubfolders, true},
+                                       {Control::IncludePhotos, true}}, shown, enabled;
     std::map<Control, std::string> texts;
     std::map<MenuCommand, bool> menuEnabled;
-    Log captions = {"Snapsift"}, opened, captionAtBox;  // the caption as each message box shows
-    std::string focused = "none";
-    int height = 0;
     std::vector<std::string> boxes;
+    std::string drivePrefix, chosen, focused = "none";  // chosen: the choosers' answer
+    int selectedImage = -1, runs = 0, height = 0;
+    bool yes = false, ticking = false, closed = false, about = false, openable = true;  // yes: every question's answer
     AccessTimeForecast forecast = AccessTimeForecast::Kept;
-    MainWindowLogic* ticked = &logic;  // the logic the view's timer calls
+    std::int64_t clockStepNs = 0;  // a clock that moves this much at each reading, when set
+    mutable std::int64_t clockNs = 0;
 
     RecordingView() {
         logic.SetAccessTimeForecaster([this](const std::string& root) { return log.push_back("forecast " + root), forecast; });
@@ -95,13 +85,11 @@ public:
     bool OpenInBrowser(const std::string& path) override { return opened.push_back(path), openable; }
     void ShowMessage(std::string_view text) override {
         boxes.push_back(BoxText(std::string(text), false, false));
-        std::string logged = "message " + std::string(text);
-        logged = std::regex_replace(logged, std::regex("\r\nDigest list SHA-256: [0-9a-f]{64}"), "");
+        std::string logged = std::regex_replace("message " + std::string(text), std::regex("\r\nDigest list SHA-256: [0-9a-f]{64}"), "");
         const std::size_t report = logged.find("\r\nReport: ");
         if (report != std::string::npos && fs::is_regular_file(PathFromText(logged.substr(report + 10))))
             logged.replace(report + 10, std::string::npos, "<report>");
-        log.push_back(logged);
-        captionAtBox.push_back(captions.back());
+        log.push_back(logged), captionAtBox.push_back(captions.back());
     }
     bool AskYesNo(std::string_view text, Preselected preselected) override {
         boxes.push_back(BoxText(std::string(text), true, preselected == Preselected::No));
@@ -115,14 +103,13 @@ public:
     void ShowAbout() override { about = true; }
     void Close() override { closed = closed || logic.OnCloseRequested(); }
     void SetTicking(bool on) override { ticking = on; }
-    std::int64_t clockStepNs = 0;  // a clock that moves this much at each reading, when set
-    mutable std::int64_t clockNs = 0;
     std::int64_t NowNs() const override {
         if (clockStepNs != 0) return clockNs += clockStepNs;
         return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
     }
 
-    // ContractWindow: the handlers the toolkits call, on the state kept above.
+    // ContractWindow: the handlers the toolkits call, on the state kept above; the About box
+    // takes the keys while it shows.
     MainWindowLogic& Logic() override { return logic; }
     ScanState& State() override { return state; }
     void Click(Control c) override {
@@ -139,6 +126,13 @@ public:
     void Choose(MenuCommand command) override {
         if (command == MenuCommand::Exit) logic.OnExitChosen();
         if (command == MenuCommand::About) logic.OnAboutChosen();
+        if (command == MenuCommand::OpenLastReport) logic.OnOpenLastReportChosen();
+    }
+    void Press(std::string_view keys) override {
+        if (keys.starts_with("Alt+")) return Choose(keys == "Alt+F X" ? MenuCommand::Exit : MenuCommand::About);
+        if (std::exchange(about, false) || keys != "Enter") return;
+        for (int i = 0; i < kControlCount; ++i)
+            if (focused == Name(Control(i))) Click(Control(i));
     }
     void CloseBox() override { Close(); }
     void Answer(bool answer) override { yes = answer; }
@@ -154,12 +148,12 @@ public:
     std::string Focused() override { return focused; }
     bool MenuEnabled(MenuCommand command) override { return menuEnabled[command]; }
     bool AboutShown() override { return about; }
+    std::string Opened() override { return opened.empty() ? "" : opened.back(); }
     bool Closed() override { return closed; }
     // The view's timer, every millisecond while it ticks.
     bool RunUntil(const std::function<bool()>& done) override {
-        for (int i = 0; i < 10'000; ++i) {
-            if (done()) return true;
-            if (ticking) ticked->OnTick();
+        for (int i = 0; i < 10'000 && !done(); ++i) {
+            if (ticking) logic.OnTick();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return done();
@@ -169,16 +163,15 @@ public:
     Log Only(std::initializer_list<std::string_view> prefixes) const {
         Log kept;
         for (const std::string& entry : log)
-            for (std::string_view prefix : prefixes)
-                if (entry.starts_with(prefix)) kept.push_back(entry);
+            if (std::ranges::any_of(prefixes, [&](std::string_view prefix) { return entry.starts_with(prefix); }))
+                kept.push_back(entry);
         return kept;
     }
     // START with source/ and a new output folder chosen, the log afresh, until the run has ended.
     // Gives the number of files the run put into its folder.
     std::ptrdiff_t Scan() {
         const std::string output = "out" + std::to_string(++runs);
-        tree.Folder(output);
-        state = {WithTrailingSeparator(tree.Text("source")), WithTrailingSeparator(tree.Text(output))};
+        state = {tree.Folder("source"), tree.Folder(output)};
         log.clear();
         logic.OnStartClicked();
         EXPECT_TRUE(RunUntil([this] { return !logic.Running(); }));
@@ -186,18 +179,7 @@ public:
     }
 };
 
-class MainWindowLogicTest : public ::testing::Test, public RecordingView {
-protected:
-    // START on a search of the volume's "R/" into a fresh output folder.
-    void StartOn(Volume& volume) {
-        ScanEnvironment environment;
-        environment.liveVolume = &volume;
-        logic.SetScanEnvironment(environment);
-        tree.Folder("out");
-        state = {"R/", WithTrailingSeparator(tree.Text("out"))};
-        logic.OnStartClicked();
-    }
-};
+class MainWindowLogicTest : public ::testing::Test, public RecordingView {};
 
 // What the window shows for each act, idle and during a scan, as every toolkit's window must.
 TEST_F(MainWindowLogicTest, ViewContract) {
@@ -205,49 +187,45 @@ TEST_F(MainWindowLogicTest, ViewContract) {
         RecordingView fresh;
         fresh.logic.OnLoad();
         fresh.checked[Control::ProfileFoldersOnly] = true;
-        fresh.tree.Folder("out");
-        EXPECT_EQ(RunContractRow(fresh, row, WithTrailingSeparator(fresh.tree.Text("out"))), row.shown) << row.why;
+        EXPECT_EQ(RunContractRow(fresh, row, fresh.tree.Folder("out")), row.shown) << row.why;
     }
 }
 
-// A listing that hangs for 5 s, as a network share's open can: the window takes its ticks and
-// ABORT meanwhile, each at once, and the run ends as aborted when the listing returns, before any
-// of that folder's files, with the listing's failure counted and named.
-TEST_F(MainWindowLogicTest, TheWindowAnswersWhileAListingHangs) {
-    StalledVolume volume;
-    StartOn(volume);
-    ASSERT_TRUE(RunUntil([&] { return volume.stalled && shown[Control::AbortButton]; }));
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < 5; ++i) logic.OnTick();
-    // What would start a second run or change the settings, whatever the view lets through.
-    for (void (MainWindowLogic::*handler)() : {&MainWindowLogic::OnStartClicked, &MainWindowLogic::OnSourceBrowseClicked,
-                                               &MainWindowLogic::OnOutputBrowseClicked, &MainWindowLogic::OnAddImageChosen})
-        (logic.*handler)();
-    yes = true;
-    logic.OnAbortClicked();
-    logic.OnTick();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_TRUE(volume.stalled && logic.Running() && state.abortRequested);
-    ASSERT_TRUE(RunUntil([&] { return !logic.Running(); }));
-    EXPECT_EQ(volume.listed, 1);
-    const std::string unread = "R/: " + SystemErrorText(5);
-    EXPECT_EQ(Only({"question", "message", "text ShownPath", "forecast", "browse", "choose"}),
-              (Log{"forecast R/", "question Are you sure you want to cancel this operation?",
-                   "message Operation aborted.\r\n\r\nTotal files found: 0\r\nFolders that could not be read: 1\r\n"
-                   "The report names each of them.\r\nReport: <report>"}));
-    // The window keeps the names of what the run could not read.
-    ASSERT_EQ(logic.LastRunGaps().named.size(), 1u);
-    EXPECT_EQ(logic.LastRunGaps().named[0].name, unread);
-}
-
-// A run that fails on its way tells the examiner why, and the window goes back to its idle look.
-TEST_F(MainWindowLogicTest, ARunThatFailsSaysWhy) {
-    StalledVolume volume;
-    volume.breaks = true;
-    StartOn(volume);
-    ASSERT_TRUE(RunUntil([&] { return !logic.Running(); }));
-    EXPECT_EQ(Only({"message"}), Log{"message The search stopped on a failure: the volume broke"});
-    EXPECT_FALSE(shown[Control::AbortButton]);
+// A run on a volume whose listing hangs, as a network share's open can: what would start a second
+// run or change the settings does nothing meanwhile, whatever the view lets through; ABORT asks,
+// and the run ends as aborted once the listing returns, before any of that folder's files, its
+// failure counted. A run that fails on its way says why, and the window goes back to idle.
+TEST_F(MainWindowLogicTest, RunsThatHangOrFail) {
+    using F = MainWindowLogic;
+    const struct { const char* why; bool breaks; Log log; } rows[] = {
+        {"a listing that hangs, then ABORT", false, {"forecast R/", "question Are you sure you want to cancel this operation?",
+             "message Operation aborted.\r\n\r\nTotal files found: 0\r\nFolders that could not be read: 1\r\n"
+             "The report names each of them.\r\nReport: <report>"}},
+        {"a failure on the run's way", true, {"forecast R/", "message The search stopped on a failure: the volume broke"}}};
+    for (const auto& row : rows) {
+        StalledVolume volume;
+        volume.breaks = row.breaks;
+        ScanEnvironment environment;
+        environment.liveVolume = &volume;
+        logic.SetScanEnvironment(environment);
+        state = {"R/", tree.Folder("out" + std::to_string(++runs))};
+        log.clear();
+        logic.OnStartClicked();
+        if (!row.breaks) {
+            ASSERT_TRUE(RunUntil([&] { return volume.stalled && shown[Control::AbortButton]; }));
+            for (void (F::*handler)() : {&F::OnStartClicked, &F::OnSourceBrowseClicked, &F::OnOutputBrowseClicked,
+                                         &F::OnAddImageChosen})
+                (logic.*handler)();
+            yes = true;
+            logic.OnAbortClicked();
+            EXPECT_TRUE(volume.stalled && logic.Running() && state.abortRequested);
+            volume.Release();
+        }
+        ASSERT_TRUE(RunUntil([&] { return !logic.Running(); }));
+        EXPECT_EQ(volume.listed, row.breaks ? 0 : 1) << row.why;
+        EXPECT_EQ(Only({"question", "message", "text ShownPath", "forecast", "browse", "choose"}), row.log) << row.why;
+        EXPECT_FALSE(shown[Control::AbortButton]) << row.why;
+    }
 }
 
 // A box the run asks on its thread waits there for the window's answer: Yes and No come back as
@@ -263,9 +241,7 @@ TEST(ScanChannel, EachBoxWaitsForItsAnswer) {
     for (const auto& row : rows) {
         ScanChannel channel({});
         std::atomic<int> answer = -1;
-        std::thread run([&] {
-            answer = row.question ? channel.AskYesNo("Go on?") : (channel.ShowMessage("Error.", MessageKind::FileProblem), 1);
-        });
+        std::thread run([&] { answer = row.question ? channel.AskYesNo("Go on?") : (channel.ShowMessage("Error.", MessageKind::FileProblem), 1); });
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         EXPECT_EQ(answer, -1) << row.why;  // still waiting
         while (row.taken && !channel.Next()) std::this_thread::yield();
@@ -273,9 +249,7 @@ TEST(ScanChannel, EachBoxWaitsForItsAnswer) {
         run.join();
         EXPECT_EQ(answer, row.answer ? 1 : 0) << row.why;
         EXPECT_FALSE(channel.Next()) << row.why;  // the box was taken or dropped
-        if (row.why == std::string("the window closes")) {
-            EXPECT_FALSE(channel.AskYesNo("Again?"));
-        }
+        EXPECT_TRUE(row.why != std::string("the window closes") || !channel.AskYesNo("Again?"));
     }
 }
 
@@ -345,7 +319,9 @@ TEST_F(MainWindowLogicTest, ScanTakesItsSettingsAtStart) {
     for (const auto& row : rows) {
         checked = {{Control::ProfileFoldersOnly, row.profiles}, {Control::SearchSubfolders, row.subfolders}, {Control::IncludePhotos, row.photos}};
         const auto files = Scan();
-        EXPECT_EQ(Only({"message"}), Log{Total("complete", row.found)}) << row.why;
+        // The final message; the report's path, a file that exists, as "<report>".
+        EXPECT_EQ(Only({"message"}), Log{"message Operation complete.\r\n\r\nTotal files found: " + std::to_string(row.found) +
+                                         "\r\nReport: <report>"}) << row.why;
         EXPECT_EQ(files, row.copies + 4) << row.why;  // and the report, its CSV, timeline and SHA256SUMS
         EXPECT_TRUE(captions[captions.size() - 2].starts_with("Snapsift - " + std::string(row.counted) + ", "))
             << row.why << ": " << captions[captions.size() - 2];
@@ -356,58 +332,44 @@ TEST_F(MainWindowLogicTest, ScanTakesItsSettingsAtStart) {
 // the final message comes under the window's own caption; others show as they are.
 TEST_F(MainWindowLogicTest, MessagesAsTheirBoxesShowThem) {
     const std::string counting = "Snapsift - 0 files, 0 found, 0:00";
-    const struct { const char* why; MessageKind kind; std::string text, shown, caption; } rows[] = {
-        {"a file's problem", MessageKind::FileProblem, "Error copying file: /e/a.jpg. Error number: 5 (Input/output error).",
-         "Error copying file: /e/a.jpg. Error number: 5 (Input/output error). Click OK to continue.", counting},
-        {"a file's problem that says it", MessageKind::FileProblem, "Error opening file: /e/b.jpg. Click OK to continue.",
-         "Error opening file: /e/b.jpg. Click OK to continue.", counting},
-        {"the final message", MessageKind::Final, "Operation complete.\r\n\r\nTotal files found: 35",
-         "Operation complete.\r\n\r\nTotal files found: 35", "Snapsift"},
-        {"information", MessageKind::Information, "Help.", "Help.", counting}};
+    const struct { MessageKind kind; std::string text, added, caption; } rows[] = {
+        {MessageKind::FileProblem, "Error copying file: /e/a.jpg. Error number: 5 (Input/output error).", " Click OK to continue.", counting},
+        {MessageKind::FileProblem, "Error opening file: /e/b.jpg. Click OK to continue.", "", counting},
+        {MessageKind::Final, "Operation complete.\r\n\r\nTotal files found: 35", "", "Snapsift"},
+        {MessageKind::Information, "Help.", "", counting}};
     for (const auto& row : rows) {
         logic.SetRunningLook(true);
         log.clear();
         logic.ShowMessage(row.text, row.kind);
-        EXPECT_EQ(Only({"message"}), Log{"message " + row.shown}) << row.why;
-        EXPECT_EQ(captionAtBox.back(), row.caption) << row.why;
-        logic.SetRunningLook(false);
-        EXPECT_EQ(captions.back(), "Snapsift") << row.why;
+        EXPECT_EQ(Only({"message"}), Log{"message " + row.text + row.added}) << row.text;
+        EXPECT_EQ(captionAtBox.back() + (logic.SetRunningLook(false), " " + captions.back()), row.caption + " Snapsift") << row.text;
     }
 }
 
 #ifndef _WIN32
 // The forecast against what the evidence opens find, on a volume that moves access times: root
 // (or CAP_FOWNER) keeps them, anyone else reads another owner's file without; and on a volume
-// mounted read-only nothing moves, whoever reads.
+// mounted read-only (where the test may mount one) nothing moves, whoever reads.
 TEST(AccessTimeForecast, AgreesWithTheEvidenceOpens) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to own a file the test's user does not";
     TempTree tree;
     tree.File("photo.jpg", kJpeg);
-    tree.Folder("readonly");
+    const std::string root = tree.RootText(), readOnly = tree.Folder("readonly");
     ASSERT_EQ(::chmod(tree.Root().c_str(), 0755), 0);
-    const std::string readOnly = tree.Text("readonly");
-    // A volume with root's photo on it, then mounted read-only.
     const bool mounted = ::mount("tmpfs", readOnly.c_str(), "tmpfs", 0, "mode=755") == 0;
-    if (mounted) {
-        std::ofstream(readOnly + "/photo.jpg", std::ios::binary) << kJpeg;
-        ASSERT_EQ(::mount(nullptr, readOnly.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
-    }
-    const auto forecastAndOpen = [&](const std::string& root) {
+    if (mounted) std::ofstream(readOnly + "photo.jpg", std::ios::binary) << kJpeg;
+    ASSERT_TRUE(!mounted || ::mount(nullptr, readOnly.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0);
+    const auto forecastAndOpen = [&](const std::string& at) {
         EvidenceFile file;
-        const bool kept = file.Open(root + "/photo.jpg") && file.AccessTimeKept();
-        return std::string(ForecastAccessTimes(root) == AccessTimeForecast::Kept ? "kept" : "change") +
-               (kept ? ", open keeps" : ", open moves");
+        return std::string(ForecastAccessTimes(at) == AccessTimeForecast::Kept ? "kept" : "change") +
+               (file.Open(at + "photo.jpg") && file.AccessTimeKept() ? ", open keeps" : ", open moves");
     };
-    const struct { const char* why; bool ordinary; std::string root, seen; } rows[] = {
-        {"root", false, tree.RootText(), "kept, open keeps"},
-        {"an ordinary user", true, tree.RootText(), "change, open moves"},
-        {"an ordinary user, a read-only volume", true, readOnly, "kept, open keeps"}};
-    for (const auto& row : rows) {
-        if (row.root == readOnly && !mounted) continue;  // no mounts here (a container without the right)
-        std::string seen = row.ordinary ? AsOrdinaryUser([&] { return forecastAndOpen(row.root); }) : forecastAndOpen(row.root);
-        EXPECT_EQ(seen, row.seen) << row.why;
+    EXPECT_EQ(forecastAndOpen(root), "kept, open keeps");
+    EXPECT_EQ(AsOrdinaryUser([&] { return forecastAndOpen(root); }), "change, open moves");
+    if (mounted) {
+        EXPECT_EQ(AsOrdinaryUser([&] { return forecastAndOpen(readOnly); }), "kept, open keeps");
+        ::umount2(readOnly.c_str(), MNT_DETACH);
     }
-    if (mounted) ::umount2(readOnly.c_str(), MNT_DETACH);
 }
 #endif
 
@@ -421,98 +383,69 @@ TEST(ProgressCaption, CountsGroupedAndElapsedTime) {
     for (const auto& row : rows) EXPECT_EQ(ProgressCaption(row.files, row.found, row.seconds), row.caption);
 }
 
-// File > Open Last Report opens the last run's report, or says why not; nothing before a run.
+// File > Open Last Report before any run opens nothing; a report the system cannot open is named.
 TEST_F(MainWindowLogicTest, OpenLastReport) {
     logic.OnOpenLastReportChosen();
     EXPECT_TRUE(opened.empty());
-    tree.File("source/a.txt", "x");
     Scan();
-    logic.OnOpenLastReportChosen();
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_TRUE(opened[0].ends_with("Quorvia JPG Files.htm") && fs::is_regular_file(PathFromText(opened[0])));
     openable = false;
     log.clear();
     logic.OnOpenLastReportChosen();
+    ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(log, Log{"message The report could not be opened:\r\n\r\n" + opened[0]});
 }
 
 #ifdef SNAPSIFT_IMAGES
-// Disk images made once for these tests: profiles.img with a photo below Users, bob.img with one
-// below Documents and Settings, empty.img with neither, and disk.img holding the three as its
-// partitions 1 (empty), 2 (profiles) and 3 (bob).
-class MainWindowLogicImageTest : public MainWindowLogicTest {
-protected:
-    static void SetUpTestSuite() {
-        images = new TempTree;
-        why = WhyNoNtfsVolumes({"sfdisk"});
-        if (!why.empty()) return;
-        images->Folder("m");
-        const std::string m = images->Text("m"), disk = Quote(images->Text("disk.img"));
-        made = MakeNtfsVolume(images->Text("empty.img"), 8, {}, m) &&
-               MakeNtfsVolume(images->Text("profiles.img"), 8, {{"Users/ana/Cache/n1234567_890_123[1].jpg", kJpeg}}, m) &&
-               MakeNtfsVolume(images->Text("bob.img"), 8, {{"Documents and Settings/bob/n7654321_1_2[1].jpg", kJpeg}}, m) &&
-               Shell("truncate -s 26M " + disk + " && printf 'label: dos\\nstart=2048, size=16384, type=7\\n"
-                     "start=18432, size=16384, type=7\\nstart=34816, size=16384, type=7\\n' | sfdisk -q " + disk) == 0;
-        for (const auto& [volume, sector] : {std::pair{"empty.img", 2048}, {"profiles.img", 18432}, {"bob.img", 34816}})
-            made = made && Shell("dd if=" + Quote(images->Text(volume)) + " of=" + disk + " bs=512 seek=" +
-                                 std::to_string(sector) + " conv=notrunc status=none") == 0;
-        images->File("junk.bin", std::string(100000, 'x'));
-    }
-    static void TearDownTestSuite() { delete images; }
-    void SetUp() override {
-        if (!why.empty()) GTEST_SKIP() << why;
-        ASSERT_TRUE(made) << "the disk images could not be made";
-    }
-    static std::string Image(const char* name) { return images->Text(name); }
-    static inline TempTree* images = nullptr;
-    static inline std::string why;
-    static inline bool made = false;
-};
-
-// Each partition holding a profile folder becomes an entry, the first of them selected; an image
-// listed already is selected again; an image that cannot be read or has no such partition is
-// refused with a message. The chooser opens at the image chosen last.
-TEST_F(MainWindowLogicImageTest, AddingADiskImageToTheDriveList) {
+// Disk images made for the test: profiles.img with a photo below Users, bob.img with one below
+// Documents and Settings, empty.img with neither, and disk.img holding the three as its
+// partitions 1 (empty), 2 (profiles) and 3 (bob). Each partition holding a profile folder becomes
+// an entry, the first of them selected; an image listed already is selected again; an image that
+// cannot be read or has no such partition is refused with a message. The chooser opens at the
+// image chosen last. A scan then reads the selected image entry's volume in profile mode only.
+TEST_F(MainWindowLogicTest, DiskImagesInTheDriveList) {
+    if (const std::string why = WhyNoNtfsVolumes({"sfdisk"}); !why.empty()) GTEST_SKIP() << why;
+    const auto image = [this](const char* name) { return tree.Text(std::string("i/") + name); };
+    const std::string m = tree.Folder("i/m"), disk = Quote(image("disk.img"));
+    ASSERT_TRUE(MakeNtfsVolume(image("empty.img"), 8, {}, m) &&
+                MakeNtfsVolume(image("profiles.img"), 8, {{"Users/ana/Cache/n1234567_890_123[1].jpg", kJpeg}}, m) &&
+                MakeNtfsVolume(image("bob.img"), 8, {{"Documents and Settings/bob/n7654321_1_2[1].jpg", kJpeg}}, m));
+    ASSERT_EQ(Shell("truncate -s 26M " + disk + " && printf 'label: dos\\nstart=2048, size=16384, type=7\\n"
+                    "start=18432, size=16384, type=7\\nstart=34816, size=16384, type=7\\n' | sfdisk -q " + disk), 0);
+    for (const auto& [volume, sector] : {std::pair{"empty.img", 2048}, {"profiles.img", 18432}, {"bob.img", 34816}})
+        ASSERT_EQ(Shell("dd if=" + Quote(image(volume)) + " of=" + disk + " bs=512 seek=" + std::to_string(sector) +
+                        " conv=notrunc status=none"), 0);
+    tree.File("i/junk.bin", std::string(100000, 'x'));
     const std::string choose = "choose Choose a disk image: (*.dd *.raw *.img *.001 *.E01 *.e01) at ";
     const std::string refused = "message The disk image could not be added.\r\n\r\n";
-    const std::string disk = "images disk.img, partition 2 [NTFS] | disk.img, partition 3 [NTFS]";
+    const std::string entries = "images disk.img, partition 2 [NTFS] | disk.img, partition 3 [NTFS]";
     const struct { const char* why; std::string chosen; Log log; } rows[] = {
-        {"not an image", Image("junk.bin"), {choose, refused + "Not a disk image with a partition table or a file "
-                                                 "system that can be read: " + Image("junk.bin")}},
-        {"cancelled", "", {choose + Image("junk.bin")}},
-        {"no profile folder", Image("empty.img"), {choose + Image("junk.bin"), refused + "The disk image has no NTFS "
-             "partition with a \"Users\" or \"Documents and Settings\" folder: " + Image("empty.img")}},
-        {"whole disk", Image("disk.img"), {choose + Image("empty.img"), disk + " + Add disk image... select 0"}},
-        {"bare file system", Image("profiles.img"),
-         {choose + Image("disk.img"), disk + " | profiles.img [NTFS] + Add disk image... select 2"}},
-        {"listed already", Image("disk.img"),
-         {choose + Image("profiles.img"), disk + " | profiles.img [NTFS] + Add disk image... select 0"}}};
+        {"not an image", image("junk.bin"), {choose, refused + "Not a disk image with a partition table or a file "
+                                                 "system that can be read: " + image("junk.bin")}},
+        {"cancelled", "", {choose + image("junk.bin")}},
+        {"no profile folder", image("empty.img"), {choose + image("junk.bin"), refused + "The disk image has no NTFS "
+             "partition with a \"Users\" or \"Documents and Settings\" folder: " + image("empty.img")}},
+        {"bare file system", image("profiles.img"), {choose + image("empty.img"), "images profiles.img [NTFS] + Add disk image... select 0"}},
+        {"whole disk", image("disk.img"),
+         {choose + image("profiles.img"), "images profiles.img [NTFS] | " + entries.substr(7) + " + Add disk image... select 1"}},
+        {"listed already", image("profiles.img"),
+         {choose + image("disk.img"), "images profiles.img [NTFS] | " + entries.substr(7) + " + Add disk image... select 0"}}};
     for (const auto& row : rows) {
         log.clear();
         chosen = row.chosen;
         logic.OnAddImageChosen();
         EXPECT_EQ(log, row.log) << row.why;
     }
-}
-
-// A scan reads the selected image entry's volume in profile mode only; the folder mode and a
-// selected volume read the live file system.
-TEST_F(MainWindowLogicImageTest, ProfileModeOnAnImageEntrySearchesItsVolume) {
-    chosen = Image("disk.img");
-    logic.OnAddImageChosen();
-    const struct { const char* why; bool profiles; int selected; std::string searched; } rows[] = {
-        {"partition 2", true, 0, "disk.img, partition 2: in " + Image("disk.img")},
-        {"partition 3", true, 1, "disk.img, partition 3: in " + Image("disk.img")},
+    const struct { const char* why; bool profiles; int selected; std::string searched; } scans[] = {
+        {"partition 2", true, 1, "disk.img, partition 2: in " + image("disk.img")},
+        {"partition 3", true, 2, "disk.img, partition 3: in " + image("disk.img")},
         {"a volume selected", true, -1, "the live file system"},
-        {"folder mode", false, 1, "the live file system"}};
-    for (const auto& row : rows) {
+        {"folder mode", false, 2, "the live file system"}};
+    for (const auto& row : scans) {
         checked[Control::ProfileFoldersOnly] = row.profiles;
         selectedImage = row.selected;
-        const ImageSource* image = logic.Image();
-        const std::string searched = image == nullptr ? "the live file system"
-            : image->volumes.size() != 1 ? "volumes: " + std::to_string(image->volumes.size())
-            : image->volumes[0]->DriveRoot() + "in " + image->facts.path;
-        EXPECT_EQ(searched, row.searched) << row.why;
+        const ImageSource* source = logic.Image();
+        EXPECT_EQ(source == nullptr ? "the live file system" : source->volumes.size() != 1 ? "volumes: " + std::to_string(source->volumes.size())
+                      : source->volumes[0]->DriveRoot() + "in " + source->facts.path, row.searched) << row.why;
     }
 }
 #endif

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -15,66 +16,59 @@
 #include <vector>
 
 #include "scan/ScanRun.h"
+#include "text/PathText.h"
 #include "volume/Volume.h"
 #include "window/MainWindowLogic.h"
 
 namespace snapsift::test {
 
 // A volume of one folder, "R/", whose listing stalls at its start until Release() or 5 s, then
-// gives the files f0.txt to f9.txt (no photos) and fails (error 5). What no image is, for the run
-// (liveVolume).
+// gives the files f0.txt to f9.txt (no photos) and fails (error 5); with `breaks`, opening the
+// root throws, as a failure on the run's way.
 class StalledVolume final : public Volume {
 public:
     std::atomic<bool> stalled = false;  // the listing waits now
     std::atomic<int> listed = 0;        // the listings that have ended their wait
+    bool breaks = false;
 
     void Release() {
-        {
-            const std::lock_guard lock(mutex_);
-            released_ = true;
-        }
+        const std::lock_guard lock(mutex_);
+        released_ = true;
         wake_.notify_all();
     }
     char Separator() const override { return '/'; }
     std::string DriveRoot() const override { return {}; }
     bool FolderExists(const std::string& path) const override { return path == "R/"; }
     bool IsPlainEntry(const std::string&) const override { return false; }
-    bool breaks = false;                // opening the root throws, as a failure on the run's way
     std::unique_ptr<VolumeFolder> OpenRoot(const std::string&, SystemError&) override {
         if (breaks) throw std::runtime_error("the volume broke");
         return std::make_unique<Listing>(*this);
     }
     std::unique_ptr<VolumeFolder> OpenBelow(const VolumeFolder&, const std::string&, const FileIdentity&,
                                             SystemError& error) override {
-        error = SystemError{2};
-        return nullptr;
+        return error = SystemError{2}, nullptr;
     }
     std::optional<FileIdentity> IdentityOfLocalFolder(const std::string&) const override { return std::nullopt; }
 
 private:
-    class Listing final : public VolumeFolder {
-    public:
-        explicit Listing(StalledVolume& volume) : volume_(volume) {}
-        ListingStep Next(std::string_view& name, EntryKind& kind, FileIdentity*) override {
-            if (at_ == 0) volume_.Stall();
-            if (at_ == 10) return ListingStep::Failed;
-            name_ = "f";  // built in steps: gcc 12 warns wrongly of "f" + std::string
-            name_ += std::to_string(at_++) + ".txt";
-            name = name_;
-            kind = EntryKind::File;
+    struct Listing final : VolumeFolder {
+        explicit Listing(StalledVolume& volume) : volume(volume) {}
+        ListingStep Next(std::string_view& entry, EntryKind& kind, FileIdentity*) override {
+            if (at == 0) volume.Stall();
+            if (at == 10) return ListingStep::Failed;
+            name = "f";  // built in steps: gcc 12 warns wrongly of "f" + std::string
+            name += std::to_string(at++) + ".txt";
+            entry = name, kind = EntryKind::File;
             return ListingStep::Entry;
         }
         SystemError Error() const override { return SystemError{5}; }
         bool AccessTimeKept() const override { return true; }
         std::unique_ptr<VolumeFile> OpenFile(std::string_view, const std::string&, SystemError& error) const override {
-            error = SystemError{2};
-            return nullptr;
+            return error = SystemError{2}, nullptr;
         }
-
-    private:
-        StalledVolume& volume_;
-        int at_ = 0;
-        std::string name_;
+        StalledVolume& volume;
+        int at = 0;
+        std::string name;
     };
 
     void Stall() {
@@ -101,6 +95,9 @@ public:
     virtual void Click(Control control) = 0;
     virtual void Choose(MenuCommand command) = 0;
     virtual void CloseBox() = 0;
+    // Keys to the active window's focus: "Enter", "Esc", or "Alt+F X" (Alt and a menu's key, then
+    // an item's key).
+    virtual void Press(std::string_view keys) = 0;
     // The answer to the Yes/No boxes to come.
     virtual void Answer(bool yes) = 0;
     // Each box and chooser shown since the last call, as BoxText gives it.
@@ -112,6 +109,7 @@ public:
     virtual std::string Focused() = 0;  // the control's name, or "none"
     virtual bool MenuEnabled(MenuCommand command) = 0;
     virtual bool AboutShown() = 0;
+    virtual std::string Opened() = 0;  // the last page the window opened, as a path
     virtual bool Closed() = 0;
     virtual int ClientTwips() = 0;  // the client area's height
     // Runs the window's event loop until done() or 10 s; false on the timeout.
@@ -131,39 +129,21 @@ inline std::string BoxText(std::string text, bool question, bool noPreselected) 
     return flat.substr(0, 40) + (question ? noPreselected ? "?[No]" : "?" : "");
 }
 
-// The window's look: "idle drives", "idle folder" or "running folder" when it is one of those
-// (the running one 1500 twips higher, the progress frame's inside shown with it), else what is
-// shown and what is greyed out, then the caption (a running scan's elapsed time as "m:ss"), the focus, the path on show, "report" once Open
-// Last Report is offered and "about" while the About box shows.
+// The window's look: the controls hidden, those greyed out, the client height in twips, the
+// caption (a running scan's elapsed time as "m:ss", which a slow machine may not keep at 0:00),
+// the focus, the path on show, "report" once Open Last Report is offered and "about" while the
+// About box shows.
 inline std::string Look(ContractWindow& w) {
     if (w.Closed()) return w.AboutShown() ? "closed | about" : "closed";
-    static constexpr Control kControls[] = {Control::HelpButton, Control::ProfileFoldersOnly, Control::DriveList,
-                                            Control::SourceFolderBox, Control::IncludePhotos, Control::AbortButton,
-                                            Control::ProgressFrame, Control::StartButton, Control::OutputBrowseButton,
-                                            Control::SearchSubfolders, Control::SourceBrowseButton};
-    std::string shown, off;
-    for (const Control c : kControls) {
-        if (w.Shown(c)) shown += std::string(ControlName(c)) + " ";
-        if (!w.Enabled(c)) off += std::string(ControlName(c)) + " ";
+    std::string hidden, off;
+    for (int i = 0; i < kControlCount; ++i) {
+        if (!w.Shown(Control(i))) hidden += " " + std::string(ControlName(Control(i)));
+        if (!w.Enabled(Control(i))) off += " " + std::string(ControlName(Control(i)));
     }
-    std::string look = "shown " + shown + "off " + off;
-    if (off.empty() && shown == "HelpButton ProfileFoldersOnly DriveList IncludePhotos StartButton OutputBrowseButton ")
-        look = "idle drives ";
-    if (off.empty() && shown == "HelpButton ProfileFoldersOnly SourceFolderBox IncludePhotos StartButton "
-                                "OutputBrowseButton SearchSubfolders SourceBrowseButton ")
-        look = "idle folder ";
-    if (shown == "HelpButton ProfileFoldersOnly SourceFolderBox IncludePhotos AbortButton ProgressFrame "
-                 "OutputBrowseButton SearchSubfolders SourceBrowseButton " &&
-        off == "HelpButton ProfileFoldersOnly DriveList IncludePhotos OutputBrowseButton SearchSubfolders SourceBrowseButton ")
-        look = "running folder ";
-    const bool running = look == "running folder ";
-    if (w.ClientTwips() != (running ? kClientHeight : kClientHeight - kProgressHeight))
-        look += "height " + std::to_string(w.ClientTwips()) + " ";
-    if (w.Shown(Control::ShownPath) != running || w.Shown(Control::ScanningLabel) != running) look += "frame's inside ";
-    // A running scan's caption with its elapsed time as "m:ss", which a slow machine may not keep at 0:00.
     std::string caption = w.Caption();
     if (caption.starts_with("Snapsift - ")) caption = caption.substr(0, caption.rfind(", ")) + ", m:ss";
-    return look + "| " + caption + (w.AboutShown() ? "" : " | focus " + w.Focused()) + " | path " + w.Text(Control::ShownPath) +
+    return "hidden" + hidden + " | off" + off + " | " + std::to_string(w.ClientTwips()) + " | " + caption +
+           (w.AboutShown() ? "" : " | focus " + w.Focused()) + " | path " + w.Text(Control::ShownPath) +
            (w.MenuEnabled(MenuCommand::OpenLastReport) ? " | report" : "") + (w.AboutShown() ? " | about" : "");
 }
 
@@ -179,58 +159,59 @@ struct ContractRow {
 
 inline const std::vector<ContractRow>& ContractRows() {
     using W = ContractWindow;
-    const auto click = [](Control c) { return [c](W& w) { w.Click(c); }; };
+    using C = Control;
+    const auto click = [](std::initializer_list<Control> cs) { return [v = std::vector(cs)](W& w) { for (const C c : v) w.Click(c); }; };
     const auto forecast = [](AccessTimeForecast f) {
         return [f](W& w) {
             w.Logic().SetAccessTimeForecaster([f](const std::string&) { return f; });
             w.State().outputFolder = "/nonexistent/";
-            w.Click(Control::StartButton);
+            w.Click(C::StartButton);
         };
     };
-    const std::string idle = "idle drives | Snapsift | focus StartButton | path ";
-    const std::string running = "running folder | Snapsift - 0 files, 0 found, m:ss | focus AbortButton | path ";
-    const std::string ended = "idle folder | Snapsift | focus StartButton | path ";
+    const std::string drives = "hidden SourceFolderBox AbortButton ProgressFrame ShownPath ScanningLabel SearchSubfolders "
+                               "SourceBrowseButton | off | 4770 | Snapsift";
+    const std::string folder = "hidden DriveList AbortButton ProgressFrame ShownPath ScanningLabel | off | 4770 | Snapsift";
+    const std::string run = "hidden DriveList StartButton | off HelpButton ProfileFoldersOnly DriveList IncludePhotos "
+                            "OutputBrowseButton SearchSubfolders SourceBrowseButton | 6270 | Snapsift - 0 files, 0 found, m:ss";
+    const std::string idle = drives + " | focus StartButton | path ", ended = folder + " | focus StartButton | path ";
+    const std::string running = run + " | focus AbortButton | path ";
     const std::string complete = "Operation complete. Total files found: 0";
+    const std::string help = "If \"Only Search User Profile Folders On ; ";
     const std::string abort = "Are you sure you want to cancel this ope?";
     static const std::vector<ContractRow> rows = {
-        {"help", false, false, click(Control::HelpButton),
-         "If \"Only Search User Profile Folders On ; idle drives | Snapsift | focus HelpButton | path "},
-        {"START, no output folder", false, false, click(Control::StartButton), "Please choose an output folder.; " + idle},
+        {"help", false, false, click({C::HelpButton}), help + drives + " | focus HelpButton | path "},
+        {"START, no output folder", false, false, click({C::StartButton}), "Please choose an output folder.; " + idle},
         {"START, access times would change, No", false, false, forecast(AccessTimeForecast::OthersFilesChange),
          "Searching will change the last-access ti?[No]; " + idle},
         {"START, access times would change, Yes", false, true, forecast(AccessTimeForecast::OthersFilesChange),
          "Searching will change the last-access ti?[No]; Error creating output folder.; " + idle},
-        {"START, access times kept", false, false, forecast(AccessTimeForecast::Kept),
-         "Error creating output folder.; " + idle},
-        {"folder mode", false, false, click(Control::ProfileFoldersOnly),
-         "idle folder | Snapsift | focus ProfileFoldersOnly | path "},
+        {"START, access times kept", false, false, forecast(AccessTimeForecast::Kept), "Error creating output folder.; " + idle},
+        {"folder mode", false, false, click({C::ProfileFoldersOnly}), folder + " | focus ProfileFoldersOnly | path "},
+        {"folder mode, then profile mode", false, false, click({C::ProfileFoldersOnly, C::ProfileFoldersOnly}),
+         drives + " | focus ProfileFoldersOnly | path "},
         {"File > Exit", false, false, [](W& w) { w.Choose(MenuCommand::Exit); }, "closed"},
         {"Help > About..., then File > Exit", false, false,
          [](W& w) { w.Choose(MenuCommand::About), w.Choose(MenuCommand::Exit); }, "closed | about"},
-        {"each Browse, in folder mode", false, false,
-         [](W& w) {
-             for (const Control c : {Control::ProfileFoldersOnly, Control::SourceBrowseButton, Control::OutputBrowseButton})
-                 w.Click(c);
-         },
-         "browse Choose the folder to search:; browse Choose where the run folder goes:; "
-         "idle folder | Snapsift | focus OutputBrowseButton | path "},
+        {"each Browse, in folder mode", false, false, click({C::ProfileFoldersOnly, C::SourceBrowseButton, C::OutputBrowseButton}),
+         "browse Choose the folder to search:; browse Choose where the run folder goes:; " + folder + " | focus OutputBrowseButton | path "},
         {"the close box", false, false, [](W& w) { w.CloseBox(); }, "closed"},
-        {"Help > About...", false, false, [](W& w) { w.Choose(MenuCommand::About); }, "idle drives | Snapsift | path  | about"},
-        {"a scan", true, false, [](W&) {}, running + " => " + complete + "; " + ended + "R/f9.txt | report"},
-        {"ABORT, Yes", true, true, click(Control::AbortButton),
-         abort + "; " + running + " => Operation aborted. Total files found: 0 ; " + ended + " | report"},
-        {"ABORT, No", true, false, click(Control::AbortButton),
-         abort + "; " + running + " => " + complete + "; " + ended + "R/f9.txt | report"},
+        {"Enter on the focused button", false, false, [](W& w) { w.Click(C::HelpButton), w.Press("Enter"); },
+         help + help + drives + " | focus HelpButton | path "},
+        {"Esc", false, false, [](W& w) { w.Press("Esc"); }, idle},
+        {"Alt+F, X", false, false, [](W& w) { w.Press("Alt+F X"); }, "closed"},
+        {"Alt+H, A", false, false, [](W& w) { w.Press("Alt+H A"); }, drives + " | path  | about"},
+        {"Esc in the About box", false, false, [](W& w) { w.Choose(MenuCommand::About), w.Press("Esc"); }, idle},
+        {"Enter in the About box", false, false, [](W& w) { w.Choose(MenuCommand::About), w.Press("Enter"); }, idle},
+        {"Help > About...", false, false, [](W& w) { w.Choose(MenuCommand::About); }, drives + " | path  | about"},
+        {"a scan", true, false, [](W&) {}, running + " => " + complete + "; " + ended + "R/f9.txt | report | opens it"},
+        {"ABORT, Yes", true, true, click({C::AbortButton}),
+         abort + "; " + running + " => Operation aborted. Total files found: 0 ; " + ended + " | report | opens it"},
+        {"ABORT, No", true, false, click({C::AbortButton}),
+         abort + "; " + running + " => " + complete + "; " + ended + "R/f9.txt | report | opens it"},
         {"START, Help, Browse and the mode during a scan", true, false,
-         [](W& w) {
-             for (const Control c : {Control::StartButton, Control::HelpButton, Control::SourceBrowseButton,
-                                     Control::OutputBrowseButton, Control::ProfileFoldersOnly})
-                 w.Click(c);
-         },
-         running + " => " + complete + "; " + ended + "R/f9.txt | report"},
+         click({C::StartButton, C::HelpButton, C::SourceBrowseButton, C::OutputBrowseButton, C::ProfileFoldersOnly}), running + " => " + complete + "; " + ended + "R/f9.txt | report | opens it"},
         {"Help > About... during a scan", true, false, [](W& w) { w.Choose(MenuCommand::About); },
-         "running folder | Snapsift - 0 files, 0 found, m:ss | path  | about => " + complete +
-             "; idle folder | Snapsift | path R/f9.txt | report | about"},
+         run + " | path  | about => " + complete + "; " + folder + " | path R/f9.txt | report | about | opens it"},
         {"File > Exit during a scan: it ends, no file examined, then the window closes", true, false,
          [](W& w) { w.Choose(MenuCommand::Exit); }, running + " => closed"},
         {"the close box during a scan", true, false, [](W& w) { w.CloseBox(); }, running + " => closed"}};
@@ -238,7 +219,8 @@ inline const std::vector<ContractRow>& ContractRows() {
 }
 
 // Runs a row on a new window in its first look (profile mode; source and output folders unset):
-// what it shows, as the row's `shown` has it. A scan row's output folder is `output`.
+// what it shows, as the row's `shown` has it. A scan row's output folder is `output`; once the run
+// has ended, File > Open Last Report "opens it", the report in its run folder there.
 inline std::string RunContractRow(ContractWindow& w, const ContractRow& row, const std::string& output) {
     const auto shown = [&w] {
         std::string boxes;
@@ -246,25 +228,17 @@ inline std::string RunContractRow(ContractWindow& w, const ContractRow& row, con
         return boxes + Look(w);
     };
     w.Answer(row.yes);
-    if (!row.scan) {
-        row.act(w);
-        w.RunUntil([&w] { return !w.Logic().Running(); });
-        return shown();
-    }
+    if (!row.scan) return row.act(w), w.RunUntil([&w] { return !w.Logic().Running(); }), shown();
     StalledVolume volume;
     ScanEnvironment environment;
     environment.liveVolume = &volume;
     w.Logic().SetScanEnvironment(environment);
     w.Logic().SetAccessTimeForecaster([](const std::string&) { return AccessTimeForecast::Kept; });
     w.Click(Control::ProfileFoldersOnly);
-    w.State().sourceFolder = "R/";
-    w.State().outputFolder = output;
+    w.State() = {"R/", output};
     w.Click(Control::StartButton);
-    if (!w.RunUntil([&] { return volume.stalled && w.Shown(Control::AbortButton); })) {
-        volume.Release();  // the run, wherever it is, must not outlive the volume
-        w.RunUntil([&] { return !w.Logic().Running(); });
-        return "the scan did not stall";
-    }
+    if (!w.RunUntil([&] { return volume.stalled && w.Shown(Control::AbortButton); }))  // the run must not outlive the volume
+        return volume.Release(), w.RunUntil([&] { return !w.Logic().Running(); }), "the scan did not stall";
     w.Boxes();
     row.act(w);
     // The window's own turns go on meanwhile: some ticks' worth.
@@ -272,8 +246,13 @@ inline std::string RunContractRow(ContractWindow& w, const ContractRow& row, con
     w.RunUntil([&] { return std::chrono::steady_clock::now() >= until; });
     std::string seen = (volume.stalled ? "" : "not stalled: ") + shown();
     volume.Release();
-    const bool ended = w.RunUntil([&] { return w.Closed() || !w.Logic().Running(); });
-    return seen + " => " + (ended ? shown() : "the scan did not end");
+    if (!w.RunUntil([&] { return w.Closed() || !w.Logic().Running(); })) return seen + " => the scan did not end";
+    seen += " => " + shown();
+    if (w.Closed()) return seen;
+    w.Choose(MenuCommand::OpenLastReport);  // the run's report
+    const std::string report = w.Opened();
+    return seen + (report.starts_with(output) && report.ends_with("Quorvia JPG Files.htm") &&
+                           std::filesystem::is_regular_file(PathFromText(report)) ? " | opens it" : " | opens " + report);
 }
 
 }  // namespace snapsift::test
