@@ -9,8 +9,8 @@ namespace snapsift {
 namespace {
 
 // The window the walk hands over: room for an entry of the largest size to begin anywhere in
-// its first half and end inside it.
-constexpr std::size_t kCarvingWindow = 2 * kLargestCarvedEntry;
+// its first three quarters and end inside it; the last quarter is read again with the next.
+constexpr std::size_t kCarvingWindow = 4 * kLargestCarvedEntry;
 
 constexpr std::string_view kRecovered =
     "recovered from unallocated space: the file that held it was deleted; its times are gone";
@@ -20,15 +20,20 @@ constexpr std::string_view kRecovered =
 void EvidenceRecorder::CarveUnallocated(const UnallocatedArea& area) {
     carving_ = true;
     const CacheWanted photoKey = [](const CacheEntry& cached) { return PhotoOfCachedUrl(cached.url).has_value(); };
-    std::uint64_t yielded = 0;
+    std::uint64_t clusters = 0;  // asked about so far: each one read
+    host_.CarvingProgress(area.name, 0, area.bytes);
     const auto stop = [&] {
         // The host is asked now and then: each cluster is a few microseconds' work.
-        if (++yielded % 256 == 0) host_.Yield();
+        if (clusters++ % 256 == 0) {
+            host_.CarvingProgress(area.name, clusters * area.clusterSize, area.bytes);
+            host_.Yield();
+        }
         return abortRequested_ != nullptr && *abortRequested_;
     };
     const auto read = [&](const UnallocatedWindow& window) -> std::size_t {
-        // Before the run's end, entries are carved from the first half only: one there may run
-        // into the second. The next window begins past the last of them.
+        // Before the run's end, entries are carved from those beginning before its last
+        // kLargestCarvedEntry bytes only (its first half, when it is smaller): one there may run
+        // past the window. The next window begins past the last of them.
         const std::uint64_t size = window.bytes.size(), cluster = window.clusterSize;
         const std::uint64_t startsBefore =
             window.runEnds ? size : (size - std::min<std::uint64_t>(size / 2, kLargestCarvedEntry)) / cluster * cluster;
@@ -57,6 +62,7 @@ void EvidenceRecorder::CarveUnallocated(const UnallocatedArea& area) {
         return static_cast<std::size_t>(std::min(size, (done + cluster - 1) / cluster * cluster));
     };
     const UnallocatedWalk walk = area.walk(kCarvingWindow, read, stop);
+    host_.CarvingProgress(area.name, walk.bytesRead, area.bytes);
     if (!walk.failure.empty())
         CachePartUnreadable(area.name + ", unallocated space", "not all of it could be read: " + walk.failure);
     carving_ = false;

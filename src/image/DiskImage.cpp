@@ -398,6 +398,11 @@ UnallocatedWalk DiskImage::WalkUnallocated(int number, std::size_t windowBytes, 
 UnallocatedArea DiskImage::UnallocatedAreaOf(int number) const {
     UnallocatedArea area;
     area.name = partitionTable_ ? fileName_ + ", partition " + std::to_string(number) : fileName_;
+    if (number >= 1 && number <= static_cast<int>(partitions_.size()) && partitions_[static_cast<std::size_t>(number - 1)].IsNtfs())
+        if (TSK_FS_INFO* fs = handles_->fileSystems[static_cast<std::size_t>(number - 1)]) {
+            area.clusterSize = fs->block_size;
+            area.bytes = UnallocatedBytes(fs);
+        }
     area.walk = [this, number](std::size_t windowBytes, const UnallocatedReader& read, const std::function<bool()>& stop) {
         return WalkUnallocated(number, windowBytes, read, stop);
     };

@@ -60,7 +60,19 @@ TSK_WALK_RET_ENUM OnBlock(const TSK_FS_BLOCK* block, void* walker) {
     }
 }
 
+TSK_WALK_RET_ENUM CountBlock(const TSK_FS_BLOCK*, void* count) {
+    ++*static_cast<std::uint64_t*>(count);
+    return TSK_WALK_CONT;
+}
+
 }  // namespace
+
+std::uint64_t UnallocatedBytes(TSK_FS_INFO* fs) {
+    std::uint64_t clusters = 0;
+    const auto flags = static_cast<TSK_FS_BLOCK_WALK_FLAG_ENUM>(TSK_FS_BLOCK_WALK_FLAG_UNALLOC | TSK_FS_BLOCK_WALK_FLAG_AONLY);
+    if (tsk_fs_block_walk(fs, fs->first_block, fs->last_block, flags, CountBlock, &clusters) != 0) tsk_error_reset();
+    return clusters * fs->block_size;
+}
 
 UnallocatedWalk WalkUnallocatedClusters(TSK_FS_INFO* fs, std::uint64_t fsOffset, std::size_t windowBytes,
                                         const UnallocatedReader& read, const std::function<bool()>& stop) {

@@ -35,6 +35,8 @@ struct UnallocatedWalk {
 // The unallocated space of one partition of an image, searched after its files.
 struct UnallocatedArea {
     std::string name;  // "case.E01, partition 2"; "case.img" for an image holding a bare file system
+    std::uint64_t clusterSize = 0;
+    std::uint64_t bytes = 0;  // how much of it there is, counted from the allocation map
     // Walks it as WalkUnallocatedClusters does.
     std::function<UnallocatedWalk(std::size_t windowBytes, const UnallocatedReader& read,
                                   const std::function<bool()>& stop)>
@@ -46,6 +48,9 @@ struct UnallocatedArea {
 // Walks the unallocated clusters of `fs` (whose first byte lies at fsOffset in the image's
 // data): each run of contiguous ones is handed to `read` in windows of at most windowBytes (and
 // at least one cluster), the last with runEnds. stop is asked between clusters. Memory: one window.
+// The bytes of `fs`'s unallocated clusters, counted from its allocation map without reading them.
+std::uint64_t UnallocatedBytes(TSK_FS_INFO* fs);
+
 UnallocatedWalk WalkUnallocatedClusters(TSK_FS_INFO* fs, std::uint64_t fsOffset, std::size_t windowBytes,
                                         const UnallocatedReader& read, const std::function<bool()>& stop);
 

@@ -72,6 +72,9 @@ public:
     void ShowPath(const std::string& fullPath) override { host_.ShowPath(fullPath); }
     void Yield() override { host_.Yield(); }
     void FileFound(std::int32_t filesFound) override { host_.FileFound(filesFound); }
+    void CarvingProgress(const std::string& area, std::uint64_t bytesRead, std::uint64_t bytesTotal) override {
+        host_.CarvingProgress(area, bytesRead, bytesTotal);
+    }
     void ShowMessage(std::string_view text, MessageKind kind) override { host_.ShowMessage(text, kind); }
     void FolderUnreadable(const std::string& folderPath, const SystemError& error) override {
         gaps.Add(&EvidenceGaps::foldersUnreadable, folderPath + ": " + SystemErrorText(error.code), separator);
