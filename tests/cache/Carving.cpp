@@ -97,7 +97,15 @@ TEST(Carving, EveryFixtureEntryComesBackAsServedFromWhereItWasLaid) {
 // One simple entry file and one cache2 entry file, each at its cluster boundary, changed by a
 // row; the entries carved from what is left.
 TEST(Carving, HostileBytesGiveNoEntry) {
-    const std::string simple = Bytes(SimpleFiles().at(1)), cache2 = Bytes(Cache2Files().at(1));
+    // The largest of each: files of more than one cluster.
+    const auto largest = [](const std::vector<std::string>& files) {
+        std::string bytes;
+        for (const std::string& file : files)
+            if (std::string read = Bytes(file); read.size() > bytes.size()) bytes = std::move(read);
+        return bytes;
+    };
+    const std::string simple = largest(SimpleFiles()), cache2 = largest(Cache2Files());
+    ASSERT_GT(std::min(simple.size(), cache2.size()), kCluster);
     const std::uint32_t simpleKey = static_cast<std::uint32_t>(simple[12] & 0xff) | (simple[13] & 0xff) << 8;
     const std::size_t s = kCluster, c = kCluster * (3 + (simple.size() + kCluster - 1) / kCluster);
     const std::size_t offsetWord = cache2.size() - 4;
@@ -118,6 +126,12 @@ TEST(Carving, HostileBytesGiveNoEntry) {
          [&](std::string& run) {
              run.insert(c, 1, 'x');
              run.insert(s, 1, 'x');
+         },
+         0, 0},
+        {"each file split by another file's cluster after its first",
+         [&](std::string& run) {
+             run.insert(c + kCluster, Filler(1, 5));
+             run.insert(s + kCluster, Filler(1, 6));
          },
          0, 0},
         {"the simple entry of an unknown version", [&](std::string& run) { PutLe32(run, s + 8, 4143972100u); }, 0, 1},
@@ -143,7 +157,8 @@ TEST(Carving, HostileBytesGiveNoEntry) {
         {"the simple magic at every other cluster start",
          [&](std::string& run) {
              for (std::size_t at = 0; at < run.size(); at += kCluster)
-                 if (at != s && at != c) run.replace(at, 24, simple.substr(0, 24));
+                 if ((at < s || at >= s + simple.size()) && (at < c || at >= c + cache2.size()))
+                     run.replace(at, 24, simple.substr(0, 24));
          },
          1, 1},
         {"every word a cache2 offset to a cluster boundary",

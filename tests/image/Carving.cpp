@@ -1,9 +1,11 @@
 // A profile's simple-cache and cache2 folders deleted from an NTFS image and their MFT records
-// taken by new small files: the photos the live caches gave come back from the unallocated
-// space, each once, with its URL and the MD5 of its decoded body, and nothing else does.
+// taken by 3,000 new small files: the photos the live caches gave come back from the unallocated
+// space, each once, with its URL and the MD5 of its decoded body, and nothing else does: not a
+// photo whose clusters were written over.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <set>
 #include <tuple>
 
@@ -72,7 +74,7 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
                 files.emplace_back(place + fs::relative(entry.path(), tree.Path("fixtures") / fixture).string(),
                                    ReadBytes(entry.path()));
     const std::string image = tree.Text("volume.img");
-    ASSERT_TRUE(MakeNtfsVolume(image, 32, files, tree.Text("m")));
+    ASSERT_TRUE(MakeNtfsVolume(image, 128, files, tree.Text("m")));
     const Scan live = ScanImage(tree, image, "live", false);
     ASSERT_EQ(live.exitCode, 0);
     ASSERT_GE(live.photos.size(), 5u);
@@ -81,13 +83,35 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
     ASSERT_TRUE(MountNtfs(image, tree.Text("m")));
     const std::string m = Quote(tree.Text("m"));
     EXPECT_EQ(Shell("rm -rf " + m + "/" + Quote(local + "Microsoft/Edge") + " " + m + "/" + Quote(local + "Mozilla") +
-                    " && mkdir " + m + "/new && cd " + m + "/new && i=0 && while [ $i -lt 60 ]; do echo $i > f$i; "
+                    " && mkdir " + m + "/new && cd " + m + "/new && i=0 && while [ $i -lt 3000 ]; do echo $i > f$i; "
                     "i=$((i+1)); done"),
               0);
     ASSERT_TRUE(Unmount(tree.Text("m")));
+    // The first cluster of Alice's largest Firefox photo entry written over, as a new file's data
+    // would be; the rest of its file, its metadata, is left.
+    auto firefox = live.entries.end();
+    auto overwritten = files.end();
+    for (auto entry = live.entries.begin(); entry != live.entries.end(); ++entry)
+        for (auto file = files.begin(); file != files.end(); ++file)
+            if (entry->path.find("\\cache2\\") != std::string::npos &&
+                file->first.ends_with(entry->path.substr(entry->path.rfind('\\') + 1)) &&
+                (overwritten == files.end() || file->second.size() > overwritten->second.size()))
+                std::tie(firefox, overwritten) = std::pair(entry, file);
+    ASSERT_NE(firefox, live.entries.end());
+    ASSERT_GT(overwritten->second.size(), 4096u);
+    {
+        const std::string before = ReadBytes(image);
+        std::size_t at = before.find(overwritten->second);
+        while (at != std::string::npos && at % 4096 != 0) at = before.find(overwritten->second, at + 1);
+        ASSERT_NE(at, std::string::npos);
+        std::fstream out(image, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp(static_cast<std::streamoff>(at));
+        out << std::string(4096, 'w');
+    }
     // Bob's photos, and Alice's whose entry file still lies whole in the image, in one piece from a
     // cluster boundary, besides Bob's copy: some are overwritten as the file system grows its own files.
     const std::string after = ReadBytes(image);
+    ASSERT_EQ(WholeCopies(after, overwritten->second), 0u);
     std::multiset<Photo> bobs, recoverable;
     for (const ParsedEntry& entry : live.entries) {
         const std::string name = entry.path.substr(entry.path.rfind('\\') + 1);
@@ -123,6 +147,7 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
             SCOPED_TRACE(entry.path);
             const bool carved = entry.path.starts_with("volume.img, unallocated space, byte offset ");
             EXPECT_TRUE(carved || entry.path.find("\\bob\\") != std::string::npos);
+            EXPECT_FALSE(entry.rows.at("Cache") == firefox->rows.at("Cache") && PhotoOf(entry) == PhotoOf(*firefox));
             EXPECT_EQ(entry.status.find("recovered from unallocated space") != std::string::npos, carved);
             EXPECT_EQ(entry.status.find("a copy of entry") != std::string::npos,
                       carved && entry.rows.at("Cache") == "Chromium simple cache");
