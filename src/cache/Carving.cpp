@@ -1,6 +1,7 @@
 #include "cache/Carving.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <exception>
 #include <limits>
@@ -146,7 +147,7 @@ private:
             keyOnly.url = UrlFromChromiumKey(key);
             if (!wanted_(keyOnly)) return 0;
         }
-        const auto endRecords = EndRecordsFrom(start + keyEnd);
+        const auto endRecords = EndRecordsFrom(start + keyEnd, start + from.size());
         int tried = 0;
         for (auto at = endRecords; at != finals_.end() && tried < kEndRecordsTried; ++at, ++tried) {
             const std::uint64_t record = *at - start;
@@ -174,20 +175,24 @@ private:
         return entry ? Take(start, end, std::move(*entry)) : 0;
     }
 
-    // The simple cache's end records from `at` on, found once for the whole run.
-    std::vector<std::uint32_t>::const_iterator EndRecordsFrom(std::uint64_t at) {
-        if (!finalsFound_) {
-            finalsFound_ = true;
-            std::uint8_t magic[8];
-            for (int i = 0; i < 8; ++i) magic[i] = static_cast<std::uint8_t>(kSimpleFinalMagic >> (8 * i));
-            const std::uint8_t* const begin = run_.data();
-            const std::uint8_t* const last = run_.size() >= 8 ? begin + run_.size() - 7 : begin;
-            for (const std::uint8_t* p = begin; p < last;) {
+    // The simple cache's end records from `at` on, before `limit`: the run is searched for them
+    // as far as the first kEndRecordsTried of them, from where the last search ended or from `at`.
+    std::vector<std::uint32_t>::const_iterator EndRecordsFrom(std::uint64_t at, std::uint64_t limit) {
+        constexpr std::uint64_t kStep = 64 * 1024;
+        std::uint8_t magic[8];
+        for (int i = 0; i < 8; ++i) magic[i] = static_cast<std::uint8_t>(kSimpleFinalMagic >> (8 * i));
+        const std::uint8_t* const begin = run_.data();
+        limit = std::min<std::uint64_t>(limit, run_.size() >= 8 ? run_.size() - 7 : 0);
+        searched_ = std::max(searched_, at);
+        while (searched_ < limit &&
+               finals_.end() - std::lower_bound(finals_.begin(), finals_.end(), at) < kEndRecordsTried) {
+            const std::uint8_t* const last = begin + std::min(searched_ + kStep, limit);
+            for (const std::uint8_t* p = begin + searched_; p < last; ++p) {
                 p = static_cast<const std::uint8_t*>(std::memchr(p, magic[0], static_cast<std::size_t>(last - p)));
                 if (p == nullptr) break;
                 if (std::memcmp(p, magic, 8) == 0) finals_.push_back(static_cast<std::uint32_t>(p - begin));
-                ++p;
             }
+            searched_ = static_cast<std::uint64_t>(last - begin);
         }
         return std::lower_bound(finals_.begin(), finals_.end(), at);
     }
@@ -199,8 +204,9 @@ private:
     // over when none of them is, and five when all are zero (no offset either).
     void FindCache2Candidates() {
         constexpr std::uint64_t kOnes = ~std::uint64_t{0} / 255, kTopByte = kLargestCarvedEntry >> 24;
-        static_assert(kTopByte < 128);
+        static_assert(kTopByte < 128 && std::endian::native == std::endian::little);
         const std::uint64_t size = run_.size();
+        const auto below = [](std::uint64_t eight) { return (eight - kOnes * (kTopByte + 1)) & ~eight & (kOnes * 128); };
         for (std::uint64_t offsetAt = 4; offsetAt + 4 <= size;) {
             if (offsetAt + 8 <= size) {
                 std::uint64_t eight;
@@ -209,11 +215,14 @@ private:
                     offsetAt += 5;
                     continue;
                 }
-                // Whether a byte of the eight is at most kTopByte.
-                if ((((eight - kOnes * (kTopByte + 1)) & ~eight & (kOnes * 128))) == 0) {
+                // The first byte of the eight that is at most kTopByte (the mask's lowest bit is exact).
+                const std::uint64_t mask = below(eight);
+                if (mask == 0) {
                     offsetAt += 8;
                     continue;
                 }
+                offsetAt += static_cast<std::uint64_t>(std::countr_zero(mask)) / 8;
+                if (offsetAt + 4 > size) break;
             }
             if (!Cache2CandidatesEndingAt(offsetAt++)) return;
         }
@@ -259,8 +268,8 @@ private:
     const CacheWanted& wanted_;
     std::uint64_t budget_;
     bool outOfWork_ = false;
-    bool finalsFound_ = false;
-    std::vector<std::uint32_t> finals_;
+    std::uint64_t searched_ = 0;         // the search for end records has looked at the bytes before this
+    std::vector<std::uint32_t> finals_;  // the end records found, in order
     std::multimap<std::uint64_t, std::uint64_t> cache2_;  // start -> end, the nearest end first
     CarvedContents carved_;
 };
