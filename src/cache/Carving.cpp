@@ -147,10 +147,12 @@ private:
             keyOnly.url = UrlFromChromiumKey(key);
             if (!wanted_(keyOnly)) return 0;
         }
-        const auto endRecords = EndRecordsFrom(start + keyEnd, start + from.size());
-        int tried = 0;
-        for (auto at = endRecords; at != finals_.end() && tried < kEndRecordsTried; ++at, ++tried) {
-            const std::uint64_t record = *at - start;
+        std::uint64_t next = start + keyEnd;
+        for (int tried = 0; tried < kEndRecordsTried; ++tried) {
+            const std::optional<std::uint64_t> found = EndRecordFrom(next, start + from.size());
+            if (!found) break;
+            next = *found + 1;
+            const std::uint64_t record = *found - start;
             if (record + kSimpleEof > from.size()) break;
             const std::uint32_t flags = LittleEndian32(from, record + 8);
             const std::uint64_t size0 = LittleEndian32(from, record + 16);
@@ -175,57 +177,65 @@ private:
         return entry ? Take(start, end, std::move(*entry)) : 0;
     }
 
-    // The simple cache's end records from `at` on, before `limit`: the run is searched for them
-    // as far as the first kEndRecordsTried of them, from where the last search ended or from `at`.
-    std::vector<std::uint32_t>::const_iterator EndRecordsFrom(std::uint64_t at, std::uint64_t limit) {
-        constexpr std::uint64_t kStep = 64 * 1024;
+    // The first of the simple cache's end records from `at` on that begins before `limit`. The
+    // run is searched for them as far as the entries need, each byte once as long as `at` does
+    // not go back before where the bytes searched begin (only a long key's entry lets it).
+    std::optional<std::uint64_t> EndRecordFrom(std::uint64_t at, std::uint64_t limit) {
+        constexpr std::uint64_t kStep = 4096;
+        if (at < searchedFrom_ || at > searched_) {
+            finals_.clear();
+            searchedFrom_ = searched_ = at;
+        }
+        const auto known = std::lower_bound(finals_.begin(), finals_.end(), at);
+        if (known != finals_.end()) return *known < limit ? std::optional<std::uint64_t>(*known) : std::nullopt;
         std::uint8_t magic[8];
         for (int i = 0; i < 8; ++i) magic[i] = static_cast<std::uint8_t>(kSimpleFinalMagic >> (8 * i));
         const std::uint8_t* const begin = run_.data();
         limit = std::min<std::uint64_t>(limit, run_.size() >= 8 ? run_.size() - 7 : 0);
-        searched_ = std::max(searched_, at);
-        while (searched_ < limit &&
-               finals_.end() - std::lower_bound(finals_.begin(), finals_.end(), at) < kEndRecordsTried) {
+        while (searched_ < limit) {
             const std::uint8_t* const last = begin + std::min(searched_ + kStep, limit);
+            const std::size_t before = finals_.size();
             for (const std::uint8_t* p = begin + searched_; p < last; ++p) {
                 p = static_cast<const std::uint8_t*>(std::memchr(p, magic[0], static_cast<std::size_t>(last - p)));
                 if (p == nullptr) break;
                 if (std::memcmp(p, magic, 8) == 0) finals_.push_back(static_cast<std::uint32_t>(p - begin));
             }
             searched_ = static_cast<std::uint64_t>(last - begin);
+            if (finals_.size() > before) return finals_[before];
         }
-        return std::lower_bound(finals_.begin(), finals_.end(), at);
+        return std::nullopt;
     }
 
     // Each place where a cache2 entry file could end: its last word is the offset of the
     // metadata, the length of a body that begins at a cluster boundary, with the metadata (of a
     // version from 1 to 4, its key ended by a NUL) filling the bytes between them.
-    // The offset's first byte is at most kLargestCarvedEntry's: eight bytes at a time are passed
-    // over when none of them is, and five when all are zero (no offset either).
+    // An offset's first byte is at most kLargestCarvedEntry's, and the byte before it ends the
+    // metadata (a NUL) or the trailer's version (4): both are looked for in seven offsets at a
+    // time, from the eight bytes that begin one before them, each byte's test exact.
     void FindCache2Candidates() {
-        constexpr std::uint64_t kOnes = ~std::uint64_t{0} / 255, kTopByte = kLargestCarvedEntry >> 24;
-        static_assert(kTopByte < 128 && std::endian::native == std::endian::little);
+        constexpr std::uint64_t kOnes = ~std::uint64_t{0} / 255, kLow7 = kOnes * 0x7f, kHigh = kOnes * 0x80;
+        constexpr std::uint64_t kTopByte = kLargestCarvedEntry >> 24;
+        static_assert(kTopByte < 0x7f && std::endian::native == std::endian::little);
+        const auto atMost = [](std::uint64_t eight, std::uint64_t most) {
+            return ~(((eight & kLow7) + kOnes * (0x7f - most)) | eight) & kHigh;
+        };
+        const auto zero = [](std::uint64_t eight) { return ~(((eight & kLow7) + kLow7) | eight) & kHigh; };
         const std::uint64_t size = run_.size();
-        const auto below = [](std::uint64_t eight) { return (eight - kOnes * (kTopByte + 1)) & ~eight & (kOnes * 128); };
-        for (std::uint64_t offsetAt = 4; offsetAt + 4 <= size;) {
-            if (offsetAt + 8 <= size) {
-                std::uint64_t eight;
-                std::memcpy(&eight, run_.data() + offsetAt, 8);
-                if (eight == 0) {
-                    offsetAt += 5;
-                    continue;
-                }
-                // The first byte of the eight that is at most kTopByte (the mask's lowest bit is exact).
-                const std::uint64_t mask = below(eight);
-                if (mask == 0) {
-                    offsetAt += 8;
-                    continue;
-                }
-                offsetAt += static_cast<std::uint64_t>(std::countr_zero(mask)) / 8;
-                if (offsetAt + 4 > size) break;
+        std::uint64_t before = 3;  // the byte before the next offset looked at
+        for (; before + 8 <= size; before += 7) {
+            std::uint64_t eight;
+            std::memcpy(&eight, run_.data() + before, 8);
+            if (eight == 0) {  // no offset in the next four
+                before -= 3;
+                continue;
             }
-            if (!Cache2CandidatesEndingAt(offsetAt++)) return;
+            // Bit 8i + 7 set: the offset at before + i may be one (i from 1 to 7).
+            std::uint64_t may = atMost(eight, kTopByte) & (zero(eight) | zero(eight ^ (kOnes * kTrailerVersion))) << 8;
+            for (; may != 0; may &= may - 1)
+                if (!Cache2CandidatesEndingAt(before + static_cast<std::uint64_t>(std::countr_zero(may)) / 8)) return;
         }
+        for (std::uint64_t offsetAt = before + 1; offsetAt + 4 <= size; ++offsetAt)
+            if (!Cache2CandidatesEndingAt(offsetAt)) return;
     }
 
     // The candidates whose offset of the metadata is at offsetAt; false once there are too many.
@@ -268,7 +278,7 @@ private:
     const CacheWanted& wanted_;
     std::uint64_t budget_;
     bool outOfWork_ = false;
-    std::uint64_t searched_ = 0;         // the search for end records has looked at the bytes before this
+    std::uint64_t searchedFrom_ = 0, searched_ = 0;  // the bytes searched for end records
     std::vector<std::uint32_t> finals_;  // the end records found, in order
     std::multimap<std::uint64_t, std::uint64_t> cache2_;  // start -> end, the nearest end first
     CarvedContents carved_;
