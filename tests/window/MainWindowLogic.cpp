@@ -47,7 +47,7 @@ public:
     TempTree tree;
     Log log, captions = {"Snapsift"}, opened, captionAtBox;  // the caption as each message box shows
     std::map<Control, bool> checked = {{Control::ProfileFoldersOnly, false}, {Control::SearchSubfolders, true},
-                                       {Control::IncludePhotos, true}}, shown, enabled;
+                                       {Control::IncludePhotos, true}, {Control::SearchUnallocated, false}}, shown, enabled;
     std::map<Control, std::string> texts;
     std::map<MenuCommand, bool> menuEnabled;
     std::vector<std::string> boxes;
@@ -73,6 +73,7 @@ public:
         std::string text = "images";
         for (const std::string& entry : entries) text += (text == "images" ? " " : " | ") + entry;
         log.push_back(text + " + " + add + " select " + std::to_string(select));
+        if (select >= 0) selectedImage = select;
     }
     int SelectedImageEntry() const override { return selectedImage; }
     std::string ChooseDiskImage(std::string_view title, std::string_view patterns, const std::string& start) override {
@@ -435,17 +436,27 @@ TEST_F(MainWindowLogicTest, DiskImagesInTheDriveList) {
         logic.OnAddImageChosen();
         EXPECT_EQ(log, row.log) << row.why;
     }
-    const struct { const char* why; bool profiles; int selected; std::string searched; } scans[] = {
-        {"partition 2", true, 1, "disk.img, partition 2: in " + image("disk.img")},
-        {"partition 3", true, 2, "disk.img, partition 3: in " + image("disk.img")},
-        {"a volume selected", true, -1, "the live file system"},
-        {"folder mode", false, 2, "the live file system"}};
+    // The user's selection (or the mode) shows "Also search unallocated space" for an image entry
+    // alone; checked, the scan reads the entry's partition's unallocated space after its files.
+    const struct { const char* why; bool profiles; int selected; bool carve; std::string searched; } scans[] = {
+        {"partition 2", true, 1, false, "box | disk.img, partition 2: in " + image("disk.img")},
+        {"partition 3, unallocated space too", true, 2, true, "box | disk.img, partition 3: in " + image("disk.img") +
+             " + disk.img, partition 3, 4096-byte clusters, all read"},
+        {"a volume selected", true, -1, true, "no box | the live file system"},
+        {"folder mode", false, 2, true, "no box | the live file system"}};
     for (const auto& row : scans) {
-        checked[Control::ProfileFoldersOnly] = row.profiles;
+        checked[Control::ProfileFoldersOnly] = row.profiles, checked[Control::SearchUnallocated] = row.carve;
         selectedImage = row.selected;
+        row.profiles ? logic.OnDriveSelected() : logic.OnProfileModeClicked();
         const ImageSource* source = logic.Image();
-        EXPECT_EQ(source == nullptr ? "the live file system" : source->volumes.size() != 1 ? "volumes: " + std::to_string(source->volumes.size())
-                      : source->volumes[0]->DriveRoot() + "in " + source->facts.path, row.searched) << row.why;
+        std::string searched = source == nullptr ? "the live file system" : source->volumes.size() != 1 ? "volumes: " + std::to_string(source->volumes.size())
+                                   : source->volumes[0]->DriveRoot() + "in " + source->facts.path;
+        for (const UnallocatedArea& area : source == nullptr ? std::vector<UnallocatedArea>{} : source->unallocated) {
+            const auto whole = [](const UnallocatedWindow& window) { return window.bytes.size(); };
+            searched += " + " + area.name + ", " + std::to_string(area.clusterSize) + "-byte clusters, " +
+                        (area.walk(1 << 20, whole, {}).bytesRead == area.bytes ? "all read" : "not all read");
+        }
+        EXPECT_EQ((shown[Control::SearchUnallocated] ? "box | " : "no box | ") + searched, row.searched) << row.why;
     }
 }
 #endif
