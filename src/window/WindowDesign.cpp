@@ -54,7 +54,7 @@ WindowDesign MakeMainWindow() {
         // Its text comes with the window's load.
         {"TitleLabel", K::Label, "", {240, 75, 6495, 495}, kVerdana18, Align::Centre, true},
         // Where "Search subfolders" stands in folder mode: the two never show together.
-        {"SearchUnallocated", K::CheckBox, "Also search unallocated space (slow)", {1680, 1200, 2400, 495}, kDefault,
+        {"SearchUnallocated", K::CheckBox, "Also search unallocated space (slow)", {1800, 1200, 2280, 495}, kDefault,
          Align::Left, false, false, false},
     };
     for (Control control : {Control::SourceBrowseButton, Control::SearchSubfolders, Control::OutputBrowseButton,
