@@ -327,7 +327,7 @@ private slots:
 #ifdef SNAPSIFT_IMAGES
     // An NTFS image mounted read-only with ntfs-3g, a FUSE mount whose device is the image file,
     // is among the volumes on offer, as one holding profile folders. Added as a disk image, its
-    // entry shows "Also search unallocated space" while the user keeps it selected.
+    // entry shows "Also search unallocated space" while the user keeps it selected, off until clicked.
     void driveListOffersAnImageMount() {
         if (const std::string why = test::WhyNoNtfsVolumes(); !why.empty()) QSKIP(why.c_str());
         QTemporaryDir work;
@@ -348,12 +348,16 @@ private slots:
         services_.file = image;
         form_->Logic().OnAddImageChosen();
         auto* combo = form_->findChild<DriveCombo*>("DriveList");
-        QString shown;
-        for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Down}) {
-            shown += Control("SearchUnallocated")->isVisible() ? "box " : "none ";
-            QTest::keyClick(combo, key);
-        }
-        QCOMPARE(shown + (Control("SearchUnallocated")->isVisible() ? "box" : "none"), "box none box");
+        // Its box, and whether a scan started now would read the unallocated space too.
+        const auto look = [this] {
+            const ImageSource* source = form_->Logic().Image();
+            return QString(Control("SearchUnallocated")->isVisible() ? "box" : "none") +
+                   (source != nullptr && !source->unallocated.empty() ? "+carve " : " ");
+        };
+        QString shown = look();
+        for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Down}) QTest::keyClick(combo, key), shown += look();
+        static_cast<QAbstractButton*>(Control("SearchUnallocated"))->click();
+        QCOMPARE(shown + look(), "box none box box+carve ");
     }
 #endif
 
