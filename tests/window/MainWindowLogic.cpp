@@ -442,8 +442,8 @@ TEST_F(MainWindowLogicTest, DiskImagesInTheDriveList) {
         {"partition 2", true, 1, false, "box | disk.img, partition 2: in " + image("disk.img")},
         {"partition 3, unallocated space too", true, 2, true, "box | disk.img, partition 3: in " + image("disk.img") +
              " + disk.img, partition 3, 4096-byte clusters, all read"},
-        {"a volume selected", true, -1, true, "no box | the live file system"},
-        {"folder mode", false, 2, true, "no box | the live file system"}};
+        {"folder mode", false, 2, true, "no box | the live file system"},
+        {"a volume selected", true, -1, true, "no box | the live file system"}};
     for (const auto& row : scans) {
         checked[Control::ProfileFoldersOnly] = row.profiles, checked[Control::SearchUnallocated] = row.carve;
         selectedImage = row.selected;
