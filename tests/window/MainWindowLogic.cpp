@@ -254,6 +254,21 @@ TEST(ScanChannel, EachBoxWaitsForItsAnswer) {
     }
 }
 
+// While unallocated space is searched the window shows how much of it has been read in place of
+// a path; the files examined stay as counted.
+TEST(ScanChannel, CarvingProgressInPlaceOfThePath) {
+    const struct { std::uint64_t read, total; std::string path; } rows[] = {
+        {0, 5 << 20, "disk.img, partition 2, unallocated space: 0 of 5 MB read"},
+        {(1234ull << 20) + 1, 40'960ull << 20, "disk.img, partition 2, unallocated space: 1,234 of 40,960 MB read"}};
+    for (const auto& row : rows) {
+        ScanChannel channel({});
+        channel.ShowPath("d/a.jpg");
+        channel.CarvingProgress("disk.img, partition 2", row.read, row.total);
+        const ScanProgress progress = channel.TakeProgress();
+        EXPECT_EQ(progress.path + (progress.pathNew ? "" : " (old)") + " | " + std::to_string(progress.filesExamined), row.path + " | 1");
+    }
+}
+
 // Each handler of the idle window, and the chosen source and output folders after it. Each
 // chooser is titled for what it chooses, opens at the last choice, and a cancel keeps it. A
 // stopped START shows its message alone, with the window's own self-test digest; a START that
