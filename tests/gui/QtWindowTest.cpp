@@ -127,9 +127,8 @@ private slots:
     }
     void init() { NewForm(services_); }
 
-    // Each control of both windows as its design row has it: text, place (a rule keeps its drawn
-    // thickness), frame, font (a fitted label's no larger, nor below 70 %), colour, first look,
-    // check state, a name for screen readers that no other control of its window has; then one
+    // Each control of both windows as its design row has it: text, place, frame, font (a fitted
+    // label's no larger, nor below 70 %), colour, first look, check state, a name for screen readers that no other control of its window has; then one
     // turn of the focus chain in the designed tab order.
     void asDesigned() {
         Trigger("AboutItem");
@@ -143,13 +142,10 @@ private slots:
                 QWidget* c = window->findChild<QWidget*>(QString::fromStdString(row.name));
                 QVERIFY2(c, row.name.c_str());
                 made.push_back(c);
-                QRect place = FromTwips(row.place);
-                if (row.kind == ControlKind::Rule || row.kind == ControlKind::EtchedRule)
-                    place.setHeight(row.kind == ControlKind::Rule ? 1 : 2);
                 const QString text = QString::fromStdString(&row == &Design(snapsift::Control::TitleLabel) ? TitleText() : row.text);
                 const double points = c->font().pointSizeF(), designed = row.font.centipoints / 100.0;
                 const QColor colour = row.darkBlue ? QColor(0, 0, 128) : window->palette().color(QPalette::WindowText);
-                QVERIFY2(TextOf(c) == text && c->geometry() == place && c->isEnabled() &&
+                QVERIFY2(TextOf(c) == text && c->geometry() == FromTwips(row.place) && c->isEnabled() &&
                          c->parentWidget() == (row.inside < 0 ? c->parentWidget() : made[row.inside]) &&
                          c->isVisibleTo(c->parentWidget()) == row.visible && c->property("checked").toBool() == row.checked &&
                          c->font().bold() == row.font.bold && c->font().family() == DesignedFont(row.font).family() &&

@@ -309,23 +309,6 @@ TEST_F(Win32WindowTest, AboutBoxLinks) {
               page + "clicked, " + page + "clicked, 204 Enter, " + page + "203 Enter, " + page + "shown");
 }
 
-// Each Browse button opens the shell's chooser, titled for what it chooses, at its folder chosen
-// last; OK gives it back ending in one "\" into its box. (The folders are right under C:\: Wine's
-// chooser does not always reach a start folder deeper down.)
-TEST_F(Win32WindowTest, ChooserGivesTheFolder) {
-    const std::string output = "Choose where the run folder goes:", source = "Choose the folder to search:";
-    const struct { Control button, box; std::string ScanState::*folder; const char* start; std::string title; } rows[] = {
-        {Control::OutputBrowseButton, Control::OutputFolderBox, &ScanState::outputFolder, "C:\\windows\\", output},
-        {Control::OutputBrowseButton, Control::OutputFolderBox, &ScanState::outputFolder, "C:\\", output},
-        {Control::SourceBrowseButton, Control::SourceFolderBox, &ScanState::sourceFolder, "C:\\windows\\", source}};
-    for (const auto& row : rows) {
-        state.*row.folder = row.start;
-        SendMessageW(Item(row.button), BM_CLICK, 0, 0);
-        EXPECT_EQ(Boxes(), std::vector{"browse " + row.title}) << row.start;
-        EXPECT_EQ(WindowText(Item(row.box)), row.start);
-    }
-}
-
 // What the window shows for each act, idle and during a scan that stalls, as every toolkit's
 // window must.
 TEST_F(Win32WindowTest, ViewContract) {
