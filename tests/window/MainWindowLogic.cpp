@@ -393,7 +393,7 @@ TEST(ProgressCaption, CountsGroupedAndElapsedTime) {
 // partitions 1 (empty), 2 (profiles) and 3 (bob). Each partition holding a profile folder becomes
 // an entry, the first of them selected; an image listed already is selected again; an image that
 // cannot be read or has no such partition is refused with a message. The chooser opens at the
-// image chosen last. A scan then reads the selected image entry's volume in profile mode only.
+// image chosen last. A scan reads the selected image entry's volume, in profile mode only.
 TEST_F(MainWindowLogicTest, DiskImagesInTheDriveList) {
     if (const std::string why = WhyNoNtfsVolumes({"sfdisk"}); !why.empty()) GTEST_SKIP() << why;
     const auto image = [this](const char* name) { return tree.Text(std::string("i/") + name); };
@@ -410,29 +410,24 @@ TEST_F(MainWindowLogicTest, DiskImagesInTheDriveList) {
     const std::string choose = "choose Choose a disk image: (*.dd *.raw *.img *.001 *.E01 *.e01) at ";
     const std::string refused = "message The disk image could not be added.\r\n\r\n";
     const std::string entries = "images disk.img, partition 2 [NTFS] | disk.img, partition 3 [NTFS]";
-    const struct { const char* why; std::string chosen; Log log; } rows[] = {
+    const struct { const char* why; std::string chosen; Log log; int selected = -1; std::string searched = "the live file system";
+                   bool profiles = true; } rows[] = {
         {"not an image", image("junk.bin"), {choose, refused + "Not a disk image with a partition table or a file "
                                                  "system that can be read: " + image("junk.bin")}},
         {"cancelled", "", {choose + image("junk.bin")}},
         {"no profile folder", image("empty.img"), {choose + image("junk.bin"), refused + "The disk image has no NTFS "
              "partition with a \"Users\" or \"Documents and Settings\" folder: " + image("empty.img")}},
         {"bare file system", image("profiles.img"), {choose + image("empty.img"), "images profiles.img [NTFS] + Add disk image... select 0"}},
-        {"whole disk", image("disk.img"),
-         {choose + image("profiles.img"), "images profiles.img [NTFS] | " + entries.substr(7) + " + Add disk image... select 1"}},
-        {"listed already", image("profiles.img"),
-         {choose + image("disk.img"), "images profiles.img [NTFS] | " + entries.substr(7) + " + Add disk image... select 0"}}};
+        {"whole disk", image("disk.img"), {choose + image("profiles.img"), "images profiles.img [NTFS] | " + entries.substr(7) +
+             " + Add disk image... select 1"}, 1, "disk.img, partition 2: in " + image("disk.img")},
+        {"listed already", image("profiles.img"), {choose + image("disk.img"), "images profiles.img [NTFS] | " + entries.substr(7) +
+             " + Add disk image... select 0"}, 2, "disk.img, partition 3: in " + image("disk.img")},
+        {"folder mode", "", {choose + image("profiles.img")}, 2, "the live file system", false}};
     for (const auto& row : rows) {
         log.clear();
         chosen = row.chosen;
         logic.OnAddImageChosen();
         EXPECT_EQ(log, row.log) << row.why;
-    }
-    const struct { const char* why; bool profiles; int selected; std::string searched; } scans[] = {
-        {"partition 2", true, 1, "disk.img, partition 2: in " + image("disk.img")},
-        {"partition 3", true, 2, "disk.img, partition 3: in " + image("disk.img")},
-        {"a volume selected", true, -1, "the live file system"},
-        {"folder mode", false, 2, "the live file system"}};
-    for (const auto& row : scans) {
         checked[Control::ProfileFoldersOnly] = row.profiles;
         selectedImage = row.selected;
         const ImageSource* source = logic.Image();

@@ -56,8 +56,7 @@ private:
         ListingStep Next(std::string_view& entry, EntryKind& kind, FileIdentity*) override {
             if (at == 0) volume.Stall();
             if (at == 10) return ListingStep::Failed;
-            name = "f";  // built in steps: gcc 12 warns wrongly of "f" + std::string
-            name += std::to_string(at++) + ".txt";
+            name.assign(1, 'f').append(std::to_string(at++)).append(".txt");  // gcc 12 warns wrongly of "f" + ...
             entry = name, kind = EntryKind::File;
             return ListingStep::Entry;
         }
