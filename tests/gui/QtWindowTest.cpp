@@ -33,7 +33,7 @@ struct FakeServices : WindowServices {
         return boxes.push_back("browse " + std::string(title)), "";
     }
     std::string ChooseFile(QWidget*, const QString& title, const QString& filter, const std::string& at) override {
-        return seen << "choose " + title + " " + filter + " at " + at.c_str(), "";
+        return boxes.push_back("browse " + title.toStdString()), seen << "choose " + title + " " + filter + " at " + at.c_str(), "";
     }
     void ShowMessage(QWidget*, const QString& text) override { Box(text, false, false); }
     bool AskYesNo(QWidget*, const QString& text, bool noPreselected) override { return Box(text, true, noPreselected), yes; }
@@ -128,8 +128,9 @@ private slots:
     void init() { NewForm(services_); }
 
     // Each control of both windows as its design row has it: text, place, frame, font (a fitted
-    // label's no larger, nor below 70 %), colour, first look, check state, a name for screen readers that no other control of its window has; then one
-    // turn of the focus chain in the designed tab order.
+    // label's no larger, nor below 70 %), colour, first look, check state, a name for screen
+    // readers that no other control of its window has; then one turn of the focus chain in the
+    // designed tab order.
     void asDesigned() {
         Trigger("AboutItem");
         QVERIFY(form_->About());
