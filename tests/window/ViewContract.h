@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -113,17 +114,11 @@ public:
     virtual bool RunUntil(const std::function<bool()>& done) = 0;
 };
 
-// A box as the table names it: its text's first 40 characters, line breaks as spaces, then "?"
-// for Yes and No, "?[No]" when Enter presses No; a chooser as "browse" with its title.
-inline std::string BoxText(std::string text, bool question, bool noPreselected) {
-    std::string flat;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        char c = text[at];
-        if (c == '\r' && text.compare(at, 2, "\r\n") == 0) ++at, c = ' ';
-        if (c == '\n') c = ' ';
-        if (c != ' ' || flat.empty() || flat.back() != ' ') flat += c;
-    }
-    return flat.substr(0, 40) + (question ? noPreselected ? "?[No]" : "?" : "");
+// A box as the table names it: its text's first 40 characters, each run of line breaks and spaces
+// as one space, then "?" for Yes and No, "?[No]" when Enter presses No; a chooser as "browse"
+// with its title.
+inline std::string BoxText(const std::string& text, bool question, bool noPreselected) {
+    return std::regex_replace(text, std::regex("[\r\n ]+"), " ").substr(0, 40) + (question ? noPreselected ? "?[No]" : "?" : "");
 }
 
 // The window's look: the controls hidden, those greyed out, the client height in twips, the
