@@ -177,7 +177,6 @@ inline const std::vector<ContractRow>& ContractRows() {
          "Searching will change the last-access ti?[No]; " + idle},
         {"START, access times would change, Yes", false, true, forecast(AccessTimeForecast::OthersFilesChange),
          "Searching will change the last-access ti?[No]; Error creating output folder.; " + idle},
-        {"START, access times kept", false, false, forecast(AccessTimeForecast::Kept), "Error creating output folder.; " + idle},
         {"folder mode", false, false, click({C::ProfileFoldersOnly}), folder + " | focus ProfileFoldersOnly | path "},
         {"folder mode, then profile mode", false, false, click({C::ProfileFoldersOnly, C::ProfileFoldersOnly}),
          drives + " | focus ProfileFoldersOnly | path "},
