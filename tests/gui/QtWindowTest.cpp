@@ -226,17 +226,12 @@ private slots:
 
     // The running look's extra 1500 twips never push the window below the screen's work area.
     void grownWindowStaysOnTheScreen() {
-        const QRect available = form_->screen()->availableGeometry();
-        const QRect frame = form_->frameGeometry();
+        const QRect available = form_->screen()->availableGeometry(), frame = form_->frameGeometry();
         const int bottom = available.bottom() + 1, grown = frame.height() + FromTwips(0, 0, 0, 1500).height();
-        const struct { const char* why; int top, expectedTop; } rows[] = {
-            {"room below", available.top(), available.top()},
-            {"at the bottom", bottom - frame.height(), bottom - grown}};
-        for (const auto& row : rows) {
-            form_->SetClientHeight(4770);
-            form_->move(40, row.top);
-            form_->SetClientHeight(6270);
-            QVERIFY2(form_->frameGeometry() == QRect(40, row.expectedTop, frame.width(), grown), row.why);
+        // With room below, and at the bottom.
+        for (const auto& [top, grownTop] : {std::pair{available.top(), available.top()}, {bottom - frame.height(), bottom - grown}}) {
+            form_->SetClientHeight(4770), form_->move(40, top), form_->SetClientHeight(6270);
+            QCOMPARE(form_->frameGeometry(), QRect(40, grownTop, frame.width(), grown));
         }
     }
 
