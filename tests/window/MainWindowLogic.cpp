@@ -233,41 +233,33 @@ TEST(ScanChannel, EachBoxWaitsForItsAnswer) {
 
 // Each handler of the idle window, and the chosen source and output folders after it. Each
 // chooser is titled for what it chooses, opens at the last choice, and a cancel keeps it. A
-// stopped START shows its message alone, with the window's own self-test digest; a START that
-// would change access times asks first, of the root it would search.
+// stopped START shows its message alone; a START that would change access times asks first, of
+// the root it would search.
 TEST_F(MainWindowLogicTest, HandlersOfTheIdleWindow) {
     using F = MainWindowLogic;
     const std::string source = "browse Choose the folder to search: at ", output = "browse Choose where the run folder goes: at ";
-    const auto zeros = [](std::string_view) { return std::string(32, '0'); };
     Log loaded = {"text TitleLabel Snapsift v" SNAPSIFT_VERSION, "height 4770"};
 #ifdef SNAPSIFT_IMAGES
     loaded.push_back("images + Add disk image... select -1");
 #endif
     const struct { const char* why; void (F::*handler)(); bool profiles; std::string source, answer, after; Log log;
-                   std::string output = "/o/"; decltype(ScanEnvironment::selfTestDigest) digest = nullptr;
-                   AccessTimeForecast forecast = AccessTimeForecast::Kept; } rows[] = {
+                   std::string output = "/o/"; AccessTimeForecast forecast = AccessTimeForecast::Kept; } rows[] = {
         {"load", &F::OnLoad, true, "/s/", "", "/s/ /o/", loaded},
         {"source chosen", &F::OnSourceBrowseClicked, false, "/s/", "/a/", "/a/ /o/", {source + "/s/", "text SourceFolderBox /a/"}},
         {"source cancelled", &F::OnSourceBrowseClicked, false, "/s/", "", "/s/ /o/", {source + "/s/", "text SourceFolderBox /s/"}},
         {"nothing chosen yet", &F::OnSourceBrowseClicked, false, "", "", " /o/", {source}},
         {"output chosen", &F::OnOutputBrowseClicked, false, "/s/", "E:\\", "/s/ E:\\", {output + "/o/", "text OutputFolderBox E:\\"}},
         {"output cancelled", &F::OnOutputBrowseClicked, false, "/s/", "", "/s/ /o/", {output + "/o/", "text OutputFolderBox /o/"}},
-        {"start, self-test first", &F::OnStartClicked, false, "", "", " ", {"message Internal calculation error!! Can not continue."},
-         "", zeros},
         {"start on a drive, times change", &F::OnStartClicked, true, "", "", " /o/",
-         {"forecast " + std::string(1, kSeparator), "question " + AccessTimeQuestion() + " [No]"}, "/o/", nullptr,
-         AccessTimeForecast::OthersFilesChange},
+         {"forecast " + std::string(1, kSeparator), "question " + AccessTimeQuestion() + " [No]"}, "/o/", AccessTimeForecast::OthersFilesChange},
         {"start, no source, times change", &F::OnStartClicked, false, "", "", " /o/", {"message Please choose a folder to search."},
-         "/o/", nullptr, AccessTimeForecast::OthersFilesChange}};
+         "/o/", AccessTimeForecast::OthersFilesChange}};
     for (const auto& row : rows) {
         log.clear();
         checked[Control::ProfileFoldersOnly] = row.profiles;
         chosen = row.answer;
         state = {row.source, row.output};
         forecast = row.forecast;
-        ScanEnvironment environment;
-        environment.selfTestDigest = row.digest;
-        logic.SetScanEnvironment(environment);
         (logic.*row.handler)();
         RunUntil([this] { return !logic.Running(); });
         EXPECT_EQ(log, row.log) << row.why;
@@ -349,7 +341,8 @@ TEST(AccessTimeForecast, AgreesWithTheEvidenceOpens) {
         return std::string(ForecastAccessTimes(at) == AccessTimeForecast::Kept ? "kept" : "change") +
                (file.Open(at + "photo.jpg") && file.AccessTimeKept() ? ", open keeps; " : ", open moves; ");
     };
-    const std::string got = forecastAndOpen(root) + AsOrdinaryUser([&] { return forecastAndOpen(root) + (mounted ? forecastAndOpen(readOnly) : ""); });
+    const std::string got =
+        forecastAndOpen(root) + AsOrdinaryUser([&] { return forecastAndOpen(root) + (mounted ? forecastAndOpen(readOnly) : ""); });
     if (mounted) ::umount2(readOnly.c_str(), MNT_DETACH);
     EXPECT_EQ(got, std::string("kept, open keeps; change, open moves; ") + (mounted ? "kept, open keeps; " : ""));
 }
