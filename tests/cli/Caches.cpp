@@ -155,7 +155,7 @@ TEST_F(CacheTest, AFaultyCacheDegradesOnlyTheEntryItTouchesAndTheRunSaysSo) {
     const auto put = [this](std::string file, std::size_t at, std::string bytes) {
         return [=, this] { Edit(file, [=](std::string& b) { b.replace(at, bytes.size(), bytes); }); };
     };
-    const auto beside = [this](std::string file, std::size_t size) { return [=, this] { tree.File("src/" + file, std::string(size, 'w')); }; };
+    [[maybe_unused]] const auto beside = [this](std::string file, std::size_t size) { return [=, this] { tree.File("src/" + file, std::string(size, 'w')); }; };
     const struct {
         const char* row;
         std::function<void()> change;

@@ -1,5 +1,5 @@
 // Any bytes as a cache index (index.dat): never a crash, each entry an index.dat's, its strings
-// no longer than the file, its body a cached file "<folder>/<name>" of a name, and one in free
+// no longer than the file, its body a cached file "<folder>/<name>" with a name, and one in free
 // blocks deleted.
 //
 // The input is read twice: as the file itself, and spread out, its first 1 KiB as the header (the
@@ -28,7 +28,9 @@ void Check(std::span<const std::uint8_t> bytes) {
     if (contents.folders.size() > 32 || contents.version.size() > 28) std::abort();
     for (const CacheEntry& entry : contents.entries) {
         if (entry.format != CacheFormat::InternetExplorerIndexDat || entry.url.size() >= size) std::abort();
-        if (entry.body && (entry.body->file.size() > size || entry.body->file.ends_with('/'))) std::abort();
+        // "<folder>/<name>": a folder name of at most 8 characters, then a name of the file's bytes.
+        if (entry.body && (entry.body->file.size() >= size + 9 || entry.body->file.find('/') + 1 >= entry.body->file.size()))
+            std::abort();
         if (entry.reached == EntryReached::ByWalkInFreeBlocks && !entry.deleted) std::abort();
     }
 }

@@ -20,7 +20,6 @@
 #include <map>
 #include <optional>
 #include <random>
-#include <ranges>
 #include <regex>
 
 #include "hash/MD5.h"
@@ -120,7 +119,11 @@ struct Images {
         };
         // The old photos go; in the next mount the new files take their records, the lowest free
         // ones, while the index keeps some of the old names. Then the photo is deleted.
-        const auto removeOld = [&] { return std::ranges::all_of(std::views::iota(10, 50), [&](int i) { return fs::remove(m / old(i)); }); };
+        const auto removeOld = [&] {
+            bool removed = true;
+            for (int i = 10; i < 50; ++i) removed = fs::remove(m / old(i)) && removed;
+            return removed;
+        };
         const auto addNew = [&] {
             fs::create_directory(m / "Users/alice/New");
             for (int i = 0; i < 40; ++i) std::ofstream(m / ("Users/alice/New/f" + std::to_string(i) + ".txt")) << "new";

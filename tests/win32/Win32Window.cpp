@@ -40,34 +40,22 @@ std::pair<LONG, LONG> ClientSize(HWND window) {
 }
 
 // Every system dialog (#32770) that opens on this thread, taken by a hook (TakeDialog) and noted
-// in `boxes` as the view contract names them (a folder chooser as "browse" and its title): it
-// presses Yes if `yes`, else No, on a Yes/No box, else OK; and each page the window opened.
+// in `boxes` as the view contract names them (a folder chooser as "browse" and its title, then
+// cancelled): it presses Yes if `yes`, else No, on a Yes/No box, else OK; and each page the
+// window opened.
 struct DialogLog {
     bool yes = false;
     std::vector<std::string> boxes;
     std::string pages;
     std::set<HWND> taken;
-    struct { HWND tree; int answer; LRESULT caret; int steady; } settling{};
 } dialogs;
-
-// A folder chooser moves its selection to the start folder one level at a time: its answer
-// waits until the selection has stayed put for 100 ms.
-void CALLBACK Settle(HWND dialog, UINT, UINT_PTR timer, DWORD) {
-    auto& wait = dialogs.settling;
-    const LRESULT caret = SendMessageW(wait.tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
-    wait.steady = caret == wait.caret ? wait.steady + 1 : 0;
-    wait.caret = caret;
-    if (wait.steady < 4) return;
-    KillTimer(dialog, timer);
-    PostMessageW(GetDlgItem(dialog, wait.answer), BM_CLICK, 0, 0);
-}
 
 // A Yes/No box is answered once it is shown, when the button that Enter presses is known: a No
 // that Enter presses is noted "[No]".
 void CALLBACK AnswerYesNo(HWND dialog, UINT, UINT_PTR timer, DWORD) {
     KillTimer(dialog, timer);
     if ((GetWindowLongPtrW(GetDlgItem(dialog, IDNO), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) dialogs.boxes.back() += "[No]";
-    PostMessageW(GetDlgItem(dialog, dialogs.settling.answer), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(dialog, dialogs.yes ? IDYES : IDNO), BM_CLICK, 0, 0);
 }
 
 LRESULT CALLBACK TakeDialog(int code, WPARAM wParam, LPARAM lParam) {
@@ -75,18 +63,16 @@ LRESULT CALLBACK TakeDialog(int code, WPARAM wParam, LPARAM lParam) {
     wchar_t windowClass[16] = {};
     if (code == HCBT_ACTIVATE && GetClassNameW(dialog, windowClass, 16) && lstrcmpW(windowClass, L"#32770") == 0 &&
         dialogs.taken.insert(dialog).second) {
-        const auto has = [dialog](int id) { return (GetWindowLongPtrW(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0; };
+        const bool question = (GetWindowLongPtrW(GetDlgItem(dialog, IDYES), GWL_STYLE) & WS_VISIBLE) != 0;
         const HWND tree = FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr);
         // A chooser's caption is the system's, its title the first static text; a box's text is
         // the static 0xFFFF.
         std::string title;
         for (HWND text = nullptr; tree && title.empty() && (text = FindWindowExW(dialog, text, L"Static", nullptr));)
             title = WindowText(text);
-        dialogs.boxes.push_back(tree ? "browse " + title : BoxText(WindowText(GetDlgItem(dialog, 0xFFFF)), has(IDYES), false));
-        dialogs.settling = {tree, has(IDYES) ? (dialogs.yes ? IDYES : IDNO) : IDOK, 0, 0};
-        if (tree != nullptr) SetTimer(dialog, 1, 25, Settle);
-        else if (has(IDNO)) SetTimer(dialog, 1, 10, AnswerYesNo);
-        else PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        dialogs.boxes.push_back(tree ? "browse " + title : BoxText(WindowText(GetDlgItem(dialog, 0xFFFF)), question, false));
+        if (question) SetTimer(dialog, 1, 10, AnswerYesNo);
+        else PostMessageW(GetDlgItem(dialog, tree ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -181,27 +167,15 @@ protected:
         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
         return {font.lfHeight, font.lfWeight};
     }
-    // Each menu's title and items, "(grey)" after an item greyed out.
-    std::string Menus(HMENU bar, std::string menus = "") const {
-        for (int i = 0; i < GetMenuItemCount(bar); ++i) {
-            wchar_t text[32] = {};
-            GetMenuStringW(bar, static_cast<UINT>(i), text, 32, MF_BYPOSITION);
-            menus += Utf8FromWide(text) + ((GetMenuState(bar, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED) ? " (grey)" : "");
-            menus += GetSubMenu(bar, i) ? Menus(GetSubMenu(bar, i), ": ") + "; " : i + 1 < GetMenuItemCount(bar) ? ", " : "";
-        }
-        return menus;
-    }
-
     ScanState state;
     std::unique_ptr<Win32MainWindow> window;
 };
 
 // Both windows as they open at 96 DPI: client size with the progress frame cut off, a fixed
-// border, the main window's menus; then each control against its design row: window class,
+// border; then each control against its design row: window class,
 // text, shown, enabled, place, font height and weight, check state, the colours it asks for;
 // and Tab through the controls shown in the designed order.
 TEST_F(Win32WindowTest, AsDesignedAt96Dpi) {
-    EXPECT_EQ(Menus(GetMenu(Main())), "&File: &Open Last Report (grey), E&xit; &Help: &About...; ");
     Menu(MenuCommand::About);
     const HWND about = window->About().Handle();
     ASSERT_NE(about, nullptr);
@@ -307,23 +281,6 @@ TEST_F(Win32WindowTest, AboutBoxLinks) {
     const std::string page = "https://snapsift.example.org ";
     EXPECT_EQ(dialogs.pages + (IsWindowVisible(about) ? "shown" : "hidden"),
               page + "clicked, " + page + "clicked, 204 Enter, " + page + "203 Enter, " + page + "shown");
-}
-
-// Each Browse button opens the shell's chooser, titled for what it chooses, at its folder chosen
-// last; OK gives it back ending in one "\" into its box. (The folders are right under C:\: Wine's
-// chooser does not always reach a start folder deeper down.)
-TEST_F(Win32WindowTest, ChooserGivesTheFolder) {
-    const std::string output = "Choose where the run folder goes:", source = "Choose the folder to search:";
-    const struct { Control button, box; std::string ScanState::*folder; const char* start; std::string title; } rows[] = {
-        {Control::OutputBrowseButton, Control::OutputFolderBox, &ScanState::outputFolder, "C:\\windows\\", output},
-        {Control::OutputBrowseButton, Control::OutputFolderBox, &ScanState::outputFolder, "C:\\", output},
-        {Control::SourceBrowseButton, Control::SourceFolderBox, &ScanState::sourceFolder, "C:\\windows\\", source}};
-    for (const auto& row : rows) {
-        state.*row.folder = row.start;
-        SendMessageW(Item(row.button), BM_CLICK, 0, 0);
-        EXPECT_EQ(Boxes(), std::vector{"browse " + row.title}) << row.start;
-        EXPECT_EQ(WindowText(Item(row.box)), row.start);
-    }
 }
 
 // What the window shows for each act, idle and during a scan that stalls, as every toolkit's
