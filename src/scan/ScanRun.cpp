@@ -205,6 +205,7 @@ RunFacts FactsOf(const ScanState& state, const ScanHost& host, const ScanEnviron
     facts.options = std::string(host.IncludePhotos() ? "photos copied" : "no photos copied") +
                     (host.IncludeDeletedCacheEntries() ? "; cache entries the browser had let go of reported"
                                                        : "; cache entries the browser had let go of not reported");
+    if (image != nullptr && !image->unallocated.empty()) facts.options += "; unallocated space searched for deleted cache entries";
     facts.started = environment.utcNow ? environment.utcNow() : UtcNow();
     facts.program = std::string(kAppTitle) + " " + std::string(kAppVersion);
     facts.host = HostName();
@@ -275,6 +276,7 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
         }
     }
     // Then the unallocated space of each partition searched, in the same order.
+    const std::int32_t foundInFiles = tally.filesFound;
     for (const UnallocatedArea& area : image != nullptr ? image->unallocated : std::vector<UnallocatedArea>{}) {
         if (state.abortRequested) break;
         RunFolderEntries entries(result.runFolder);
@@ -311,6 +313,8 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
                                       : nothingSearched ? "Nothing was searched: no Users or Documents and Settings folder."
                                                         : "Operation complete.") +
                           "\r\n\r\nTotal files found: " + std::to_string(tally.filesFound);
+    if (image != nullptr && !image->unallocated.empty())
+        message += "\r\nOf them recovered from unallocated space: " + std::to_string(tally.filesFound - foundInFiles);
     bool named = false;
     // What the report lacks first, then what only happened: as the report's closing lines.
     for (const auto& lines : {ProblemLines(tally.gaps), NoteLines(tally.gaps)})
