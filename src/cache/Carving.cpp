@@ -263,10 +263,13 @@ private:
     // The candidates whose offset of the metadata is at offsetAt; false once there are too many.
     bool Cache2CandidatesEndingAt(std::uint64_t offsetAt) {
         {
+            // The searches above may name an offset whose word runs past the run's end.
+            if (offsetAt + 4 > run_.size()) return true;
             const std::uint32_t word = BigEndian32(run_, offsetAt);
             if (word == 0 || word > kLargestCarvedEntry || (word & kEncrypted) || word > offsetAt) return true;
             const std::uint64_t body = word;
-            const std::uint64_t metaEnd = BigEndian32(run_, offsetAt - 4) == kTrailerVersion ? offsetAt - 4 : offsetAt;
+            const std::uint64_t metaEnd =
+                offsetAt >= 4 && BigEndian32(run_, offsetAt - 4) == kTrailerVersion ? offsetAt - 4 : offsetAt;
             // The metadata ends with the NUL of its key, or of its last element's value.
             if (metaEnd <= body || run_[metaEnd - 1] != 0) return true;
             const std::uint64_t hashes = 4 + 2 * ((body + kChunk - 1) / kChunk);
