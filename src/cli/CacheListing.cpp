@@ -42,8 +42,9 @@ void ListContents(CacheListing& listing, const CacheContents& contents, const He
         row.source = entry.body ? BodyPlaceText(*entry.body) : rowSource;
         if (entry.body) row.storedBytes = entry.body->length;
         else if (entry.bodyBytes) row.storedBytes = entry.bodyBytes->size();
-        // A body the entry does not keep is no fault of the listing; one it keeps and cannot give is.
-        if (entry.body || !row.findings.Damaged())
+        // A body the entry does not keep is no fault of the listing, nor one whose place only a map
+        // record no longer there gave (an entry found block by block); one it keeps and cannot give is.
+        if (entry.body || (!row.findings.Damaged() && entry.reached == EntryReached::ByIndex))
             row.findings.Add(Severity::Damaged, body.decoded.outcome == DecodedBody::Outcome::Unsupported
                                                     ? body.decoded.note
                                                     : body.problem);

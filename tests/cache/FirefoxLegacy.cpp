@@ -16,43 +16,11 @@ namespace {
 using test::LegacyCacheSource;
 using test::LegacyEntrySource;
 
-constexpr std::uint32_t kFetched = 1300000000, kModified = 1299990000, kExpires = 1310000000;
+using test::kLegacyPhoto;
+
 const DateTime kFetchedDate{2011, 3, 13, 7, 6, 40}, kModifiedDate{2011, 3, 13, 4, 20, 0};
-const std::string kJpegHead = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n";
-const std::string kPhoto = "http://photos.quorvia.example/p/1111_222_3456789_n.jpg";
 
-std::string Jpeg(std::size_t size) {
-    std::string bytes = "\xFF\xD8\xFF\xE0";
-    for (std::size_t i = 0; bytes.size() < size; ++i) bytes += static_cast<char>(i * 7 + 3);
-    return bytes;
-}
-
-// Each place a body and its metadata can have, a gzip body, a page that is no photo, a POST's key,
-// an evicted record, and one no record reaches, in blocks set free.
-LegacyCacheSource Sample(std::uint32_t minor) {
-    const auto entry = [](std::string url, std::string head, std::string body, std::uint32_t metaFile,
-                          std::uint32_t dataFile) {
-        return LegacyEntrySource{"HTTP:" + url, std::move(head), std::move(body), 3, kFetched, kModified, kExpires,
-                                 metaFile, dataFile};
-    };
-    LegacyCacheSource source;
-    source.minor = minor;
-    source.entries = {
-        entry(kPhoto, kJpegHead, Jpeg(900), 1, 2),
-        entry("http://photos.quorvia.example/p/5_6_7_n.jpg", kJpegHead + "Content-Encoding: gzip\r\n",
-              test::Gzipped(Jpeg(12000)), 1, 3),
-        entry("http://photos.quorvia.example/p/8_8_8_n.jpg", kJpegHead, Jpeg(20000), 0, 0),
-        entry("http://www.quorvia.example/", "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n", "<html></html>", 2, 1),
-        entry("id=4b3c7d01&uri=http://photos.quorvia.example/p/9_9_9_n.jpg", kJpegHead, Jpeg(300), 1, 1),
-        entry("http://photos.quorvia.example/p/1_2_3_n.jpg", kJpegHead, Jpeg(200), 1, 1),
-        entry("http://photos.quorvia.example/p/4_5_6_n.jpg", kJpegHead, Jpeg(200), 3, 1),
-    };
-    source.entries[3].key = "HTTP:http://www.quorvia.example/";
-    source.entries[5].evicted = true;
-    source.entries[6].inMap = false;
-    source.entries[6].markedInUse = false;
-    return source;
-}
+LegacyCacheSource Sample(std::uint32_t minor) { return test::SampleLegacyCache(minor); }
 
 struct Read {
     test::WrittenLegacyCache written;
@@ -113,9 +81,9 @@ TEST(FirefoxLegacyCache, EveryEntryIsReadWithItsBodyTimesAndResponseInEitherLayo
             EXPECT_EQ(BodyBytes(read, *entry), walked ? "(none)" : from.body) << minor << " " << url;
             EXPECT_EQ(entry->findings.Damaged(), false) << url << entry->findings.Text();
         }
-        const CacheEntry* separate = Find(read.contents, "http://photos.quorvia.example/p/8_8_8_n.jpg");
+        const CacheEntry* separate = Find(read.contents, "http://photos.quorvia.example/p/n2000002_102_202.jpg");
         EXPECT_EQ(separate->body->file, minor == 19 ? "3/4A/2B3C7d01" : "34A2B3C7d01");
-        EXPECT_EQ(Find(read.contents, kPhoto)->body->block, 0u);
+        EXPECT_EQ(Find(read.contents, kLegacyPhoto)->body->block, 0u);
     }
 }
 
@@ -126,8 +94,9 @@ TEST(FirefoxLegacyCache, BlockFilesWithoutAMapGiveEveryValidEntryAsDeleted) {
     source.minor = 11;
     source.withMap = false;
     for (int i = 0; i < 25; ++i)
-        source.entries.push_back({"HTTP:http://photos.quorvia.example/p/" + std::to_string(i) + "_1_2_n.jpg", kJpegHead,
-                                  Jpeg(100 + 20 * i), 1, kFetched, 0, 0, 1, i % 2 ? 2u : 3u, true, false, false});
+        source.entries.push_back({"HTTP:http://photos.quorvia.example/p/" + std::to_string(i) + "_1_2_n.jpg", test::kLegacyJpegHead,
+                                  test::LegacyJpeg(100 + 20 * i), 1, test::kLegacyFetched, 0, 0, 1, i % 2 ? 2u : 3u, true,
+                                  false, false});
     source.entries[7].responseHead.clear();
     const Read read = ReadWritten(test::WriteFirefoxLegacyCache(source));
     ASSERT_EQ(read.contents.entries.size(), 25u);
@@ -149,7 +118,7 @@ TEST(FirefoxLegacyCache, BlockFilesWithoutAMapGiveEveryValidEntryAsDeleted) {
 TEST(FirefoxLegacyCache, DamageCostsOnlyWhatItTouchesAndIsSaid) {
     const LegacyCacheSource source = Sample(19);
     const auto written = test::WriteFirefoxLegacyCache(source);
-    const std::string photoKey = "HTTP:" + kPhoto;
+    const std::string photoKey = "HTTP:" + kLegacyPhoto;
     const auto putAtMeta = [&](std::size_t field, std::uint32_t value) {
         return [=](Read& read) {
             std::string& file = read.files.files["_CACHE_001_"];
@@ -167,16 +136,16 @@ TEST(FirefoxLegacyCache, DamageCostsOnlyWhatItTouchesAndIsSaid) {
         std::size_t entries;
     } cases[] = {
         {"the bitmap marks every block free", [](Read& r) { std::fill_n(r.files.files["_CACHE_001_"].begin(), 16384, '\0'); },
-         kPhoto, "the allocation bitmap marks its metadata's blocks free", Severity::Note, 7},
+         kLegacyPhoto, "the allocation bitmap marks its metadata's blocks free", Severity::Note, 7},
         {"a data location past its file", [&](Read& r) { test::PutBigEndian32(record + 8, 0xA0FFFFFFu)(r.files.files["_CACHE_MAP_"]); },
-         kPhoto, "its data's block 16777215 lies past the end of _CACHE_002_", Severity::Damaged, 7},
+         kLegacyPhoto, "its data's block 16777215 lies past the end of _CACHE_002_", Severity::Damaged, 7},
         {"a metadata location past its file", [&](Read& r) { test::PutBigEndian32(record + 12, 0x90FFFFFFu)(r.files.files["_CACHE_MAP_"]); },
          "", "its metadata's block 16777215 lies past the end of _CACHE_001_", Severity::Damaged, 8},
-        {"a key size past the blocks", putAtMeta(28, 5000), kPhoto, "its key's size 5000 runs past its metadata", Severity::Damaged, 7},
-        {"a data size past the blocks", putAtMeta(24, 5000), kPhoto, "its data's 5000 bytes are more than its 1 block(s) hold",
+        {"a key size past the blocks", putAtMeta(28, 5000), kLegacyPhoto, "its key's size 5000 runs past its metadata", Severity::Damaged, 7},
+        {"a data size past the blocks", putAtMeta(24, 5000), kLegacyPhoto, "its data's 5000 bytes are more than its 1 block(s) hold",
          Severity::Damaged, 7},
         {"a separate data file missing", [](Read& r) { r.files.files.erase("3/4A/2B3C7d01"); },
-         "http://photos.quorvia.example/p/8_8_8_n.jpg", "its data's file 3/4A/2B3C7d01 is missing", Severity::Damaged, 7},
+         "http://photos.quorvia.example/p/n2000002_102_202.jpg", "its data's file 3/4A/2B3C7d01 is missing", Severity::Damaged, 7},
         {"a separate metadata file missing", [](Read& r) { r.files.files.erase("3/4A/2B3C7m01"); }, "",
          "its metadata's file 3/4A/2B3C7m01 is missing", Severity::Damaged, 7},
         {"the map absent", [](Read& r) { r.files.files.erase("_CACHE_MAP_"); }, "",

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
 #include <zlib.h>
 
@@ -99,6 +100,36 @@ WrittenLegacyCache WriteFirefoxLegacyCache(const LegacyCacheSource& source) {
     for (const std::uint32_t used : usage) header += BigEndian32(used);
     written.files["_CACHE_MAP_"] = header + records;
     return written;
+}
+
+std::string LegacyJpeg(std::size_t size) {
+    std::string bytes = "\xFF\xD8\xFF\xE0";
+    for (std::size_t i = 0; bytes.size() < size; ++i) bytes += static_cast<char>(i * 7 + 3);
+    return bytes;
+}
+
+LegacyCacheSource SampleLegacyCache(std::uint32_t minor) {
+    const auto entry = [](std::string url, std::string head, std::string body, std::uint32_t metaFile,
+                          std::uint32_t dataFile) {
+        return LegacyEntrySource{"HTTP:" + url, std::move(head), std::move(body), 3, kLegacyFetched, kLegacyModified,
+                                 kLegacyExpires, metaFile, dataFile};
+    };
+    LegacyCacheSource source;
+    source.minor = minor;
+    const std::string photos = "http://photos.quorvia.example/p/";
+    source.entries = {
+        entry(kLegacyPhoto, kLegacyJpegHead, LegacyJpeg(900), 1, 2),
+        entry(photos + "n2000001_101_201.jpg", kLegacyJpegHead + "Content-Encoding: gzip\r\n", Gzipped(LegacyJpeg(12000)), 1, 3),
+        entry(photos + "n2000002_102_202.jpg", kLegacyJpegHead, LegacyJpeg(20000), 0, 0),
+        entry("http://www.quorvia.example/", "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n", "<html></html>", 2, 1),
+        entry("id=4b3c7d01&uri=" + photos + "n2000003_103_203.jpg", kLegacyJpegHead, LegacyJpeg(300), 1, 1),
+        entry(photos + "n2000004_104_204.jpg", kLegacyJpegHead, LegacyJpeg(200), 1, 1),
+        entry(photos + "n2000005_105_205.jpg", kLegacyJpegHead, LegacyJpeg(200), 3, 1),
+    };
+    source.entries[5].evicted = true;
+    source.entries[6].inMap = false;
+    source.entries[6].markedInUse = false;
+    return source;
 }
 
 std::string Gzipped(std::string_view bytes) {

@@ -42,6 +42,17 @@ WrittenLegacyCache WriteFirefoxLegacyCache(const LegacyCacheSource& source);
 // The block file's offset of a block (the bitmap before it) in the source's layout.
 std::uint64_t LegacyBlockOffset(const LegacyCacheSource& source, std::uint32_t file, std::uint32_t block);
 
+// A sample cache of the given map version: each place a body and its metadata can have (a body in
+// a block of _CACHE_002_, a gzip body in _CACHE_003_, a body and metadata in separate files), a
+// page that is no photo, a POST's key, an evicted record, and one no record reaches, in blocks set
+// free. Every entry fetched 3 times, last at kLegacyFetched.
+inline constexpr std::uint32_t kLegacyFetched = 1300000000, kLegacyModified = 1299990000, kLegacyExpires = 1310000000;
+inline const std::string kLegacyJpegHead = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n";
+inline const std::string kLegacyPhoto = "http://photos.quorvia.example/p/1111_222_3456789_444_555_n.jpg";
+LegacyCacheSource SampleLegacyCache(std::uint32_t minor);
+// Bytes that begin as a JPEG does.
+std::string LegacyJpeg(std::size_t size);
+
 // The bytes as a gzip member, as a server sends a gzip body.
 std::string Gzipped(std::string_view bytes);
 
