@@ -143,7 +143,6 @@ public:
         const bool mapRead = map.opened && ReadMapHeader(map.bytes);
         if (!mapRead) ChooseLayout();
         if (mapRead) ReadMapRecords(map.bytes);
-        const std::size_t fromMap = contents_.entries.size();
         for (std::uint32_t file = 1; file <= kBlockFiles; ++file) WalkBlocks(file);
         const bool anyFound = !contents_.entries.empty();
         if (!mapRead && (anyFound || (!map.opened && !map.missing))) {
@@ -153,7 +152,6 @@ public:
             contents_.findings.Add(Damaged, std::string(kMapName) + " " + why +
                                    ": every entry was found by walking the block files, as deleted");
         }
-        if (mapRead && fromMap == 0 && contents_.entries.empty()) contents_.findings.Add(Note, "the map holds no entry");
     }
 
 private:

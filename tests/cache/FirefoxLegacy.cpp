@@ -79,6 +79,8 @@ TEST(FirefoxLegacyCache, EveryEntryIsReadWithItsBodyTimesAndResponseInEitherLayo
             EXPECT_EQ(entry->contentEncoding, i == 1 ? "gzip" : "") << url;
             // A body no record places is not guessed at; the others are the bytes as stored.
             EXPECT_EQ(BodyBytes(read, *entry), walked ? "(none)" : from.body) << minor << " " << url;
+            // Only how an entry the map no longer keeps was found is noted.
+            EXPECT_EQ(entry->findings.Empty(), !from.evicted && !walked) << url << entry->findings.Text();
             EXPECT_EQ(entry->findings.Damaged(), false) << url << entry->findings.Text();
         }
         const CacheEntry* separate = Find(read.contents, "http://photos.quorvia.example/p/n2000002_102_202.jpg");
