@@ -80,8 +80,8 @@ WrittenLegacyCache WriteFirefoxLegacyCache(const LegacyCacheSource& source) {
         const std::uint32_t metaAt = place(entry.metaFile, meta, hash, 'm', entry.markedInUse);
         if (!entry.inMap) continue;
         const std::uint32_t bucket = hash & 31;
-        // An evicted record goes to the bucket's last slot, past those in use.
-        const std::uint32_t slot = entry.evicted ? 15 : usage[bucket]++;
+        // An evicted record goes to the first slot past those in use.
+        const std::uint32_t slot = entry.evicted ? usage[bucket] : usage[bucket]++;
         const std::size_t at = (bucket * 16 + slot) * 16;
         PutBigEndian32(records, at, hash);
         PutBigEndian32(records, at + 4, 1);
