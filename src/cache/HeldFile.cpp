@@ -144,8 +144,10 @@ std::unique_ptr<VolumeFolder> OpenListedSubfolder(Volume& volume, const VolumeFo
             found = kind == EntryKind::Folder && name == wanted;
         if (!found) return nullptr;
         path += std::string(wanted) + volume.Separator();
+        // The last level for its files: a disk image's folder opens only the names it has listed.
         SystemError error;
-        folder = volume.OpenBelow(root, path, identity, error);
+        folder = relative.empty() ? volume.OpenBelowForFiles(root, path, identity, error)
+                                  : volume.OpenBelow(root, path, identity, error);
     }
     return folder;
 }
