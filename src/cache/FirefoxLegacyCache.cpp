@@ -340,8 +340,8 @@ std::optional<std::string> FirefoxLegacyKeyUrl(std::string_view key) {
     const std::size_t colon = key.find(':');
     if (colon == std::string_view::npos) return std::nullopt;
     std::string_view url = key.substr(colon + 1);
-    // A POST's key: "id=<post id>&uri=<url>".
-    if (url.starts_with("id=")) {
+    // An anonymous load's key and a POST's: "anon&", "id=<post id>&", or both, then "uri=<url>".
+    if (url.starts_with("anon&") || url.starts_with("id=")) {
         const std::size_t uri = url.find("&uri=");
         if (uri != std::string_view::npos) url.remove_prefix(uri + 5);
     }

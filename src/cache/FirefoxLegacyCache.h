@@ -48,7 +48,8 @@ bool IsFirefoxLegacyCacheFileName(std::string_view name);
 CacheContents ReadFirefoxLegacyCache(CacheSource& files, const CacheWanted& wanted = {});
 
 // The URL in a key: the text after the client's prefix and its ':' ("HTTP:", "HTTP-memory-only:"),
-// without a POST's "id=<n>&uri=" before it. Nothing when the key holds no ':'.
+// without the "anon&uri=", "id=<n>&uri=" or "anon&id=<n>&uri=" of an anonymous load or a POST
+// before it. Nothing when the key holds no ':'.
 std::optional<std::string> FirefoxLegacyKeyUrl(std::string_view key);
 
 }  // namespace snapsift

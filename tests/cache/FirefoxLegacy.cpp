@@ -113,6 +113,18 @@ TEST(FirefoxLegacyCache, BlockFilesWithoutAMapGiveEveryValidEntryAsDeleted) {
     EXPECT_EQ(std::tuple(none.entries.size(), none.version, none.findings.Empty()), std::tuple(0u, "", true));
 }
 
+TEST(FirefoxLegacyCache, TheUrlIsTheKeyAfterItsPrefixes) {
+    const std::pair<std::string, std::optional<std::string>> keys[] = {
+        {"HTTP:http://a.example/p/n1_2_3.jpg?x=1", "http://a.example/p/n1_2_3.jpg?x=1"},
+        {"HTTP:id=4b3c7d01&uri=http://a.example/", "http://a.example/"},
+        {"HTTP-memory-only:anon&uri=http://a.example/", "http://a.example/"},
+        {"HTTP:anon&id=1f&uri=http://a.example/", "http://a.example/"},
+        {"HTTP:id=1f", "id=1f"},
+        {"no prefix", std::nullopt},
+    };
+    for (const auto& [key, url] : keys) EXPECT_EQ(FirefoxLegacyKeyUrl(key), url) << key;
+}
+
 // One fault per row, in a copy of the sample: the entry it touches says so, and the others read as before.
 TEST(FirefoxLegacyCache, DamageCostsOnlyWhatItTouchesAndIsSaid) {
     const LegacyCacheSource source = test::SampleLegacyCache(19);
