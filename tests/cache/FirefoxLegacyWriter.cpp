@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <initializer_list>
 #include <utility>
 
 #include <zlib.h>
@@ -10,54 +11,37 @@ namespace snapsift::test {
 
 namespace {
 
-void PutBigEndian32(std::string& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (24 - 8 * i));
-}
-std::string BigEndian32(std::uint32_t value) {
-    std::string bytes(4, '\0');
-    PutBigEndian32(bytes, 0, value);
+// The numbers as 32-bit big-endian words, one after another.
+std::string Words(std::initializer_list<std::uint64_t> values) {
+    std::string bytes;
+    for (const std::uint64_t value : values)
+        for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>(value >> shift);
     return bytes;
 }
 
 std::uint64_t BlockSize(std::uint32_t file) { return std::uint64_t{256} << (2 * (file - 1)); }
-std::uint64_t BitmapSize(const LegacyCacheSource& source, std::uint32_t file) {
-    return source.minor >= 19 ? (std::uint64_t{16384} >> (2 * (file - 1))) : 4096;
-}
-
-std::string SeparateName(const LegacyCacheSource& source, std::uint32_t hash, char type) {
-    char name[32];
-    if (source.minor >= 19)
-        std::snprintf(name, sizeof name, "%X/%02X/%05X%c01", hash >> 28, (hash >> 20) & 0xFF, hash & 0xFFFFF, type);
-    else
-        std::snprintf(name, sizeof name, "%08X%c01", hash, type);
-    return name;
-}
 
 }  // namespace
 
-std::uint64_t LegacyBlockOffset(const LegacyCacheSource& source, std::uint32_t file, std::uint32_t block) {
-    return BitmapSize(source, file) + block * BlockSize(file);
-}
-
 WrittenLegacyCache WriteFirefoxLegacyCache(const LegacyCacheSource& source) {
     WrittenLegacyCache written;
+    const bool nested = source.minor >= 19;
     std::string blockFiles[3];
-    std::uint32_t nextBlock[3] = {0, 0, 0};
-    for (std::uint32_t file = 1; file <= 3; ++file) blockFiles[file - 1].assign(BitmapSize(source, file), '\0');
-    const std::uint32_t version = 0x00010000u | source.minor;
-    // Puts bytes in a block file, or in a separate file: the location word.
+    for (std::uint32_t file = 1; file <= 3; ++file) blockFiles[file - 1].assign(nested ? 16384 >> (2 * (file - 1)) : 4096, '\0');
+    // Puts bytes in the next free blocks of a block file, or in a separate file: the location word.
     const auto place = [&](std::uint32_t file, const std::string& bytes, std::uint32_t hash, char type, bool inUse) {
+        char name[32];
         if (file == 0) {
-            written.files[SeparateName(source, hash, type)] = bytes;
+            if (nested) std::snprintf(name, sizeof name, "%X/%02X/%05X%c01", hash >> 28, (hash >> 20) & 0xFF, hash & 0xFFFFF, type);
+            else std::snprintf(name, sizeof name, "%08X%c01", hash, type);
+            written.files[name] = bytes;
             return 0x80000000u | 1u;  // generation 1
         }
         std::string& blocks = blockFiles[file - 1];
-        const std::uint32_t count = static_cast<std::uint32_t>((bytes.size() + BlockSize(file) - 1) / BlockSize(file));
-        const std::uint32_t first = nextBlock[file - 1];
-        nextBlock[file - 1] += count;
-        const std::uint64_t at = LegacyBlockOffset(source, file, first);
-        blocks.resize(LegacyBlockOffset(source, file, nextBlock[file - 1]), '\0');
-        blocks.replace(at, bytes.size(), bytes);
+        const std::uint64_t bitmap = nested ? 16384 >> (2 * (file - 1)) : 4096;
+        const auto first = static_cast<std::uint32_t>((blocks.size() - bitmap) / BlockSize(file));
+        const auto count = static_cast<std::uint32_t>((bytes.size() + BlockSize(file) - 1) / BlockSize(file));
+        blocks += bytes + std::string(count * BlockSize(file) - bytes.size(), '\0');
         for (std::uint32_t block = first; inUse && block < first + count; ++block)
             blocks[block / 32 * 4 + 3 - block % 32 / 8] |= static_cast<char>(1 << (block % 8));
         return 0x80000000u | file << 28 | (count - 1) << 24 | first;
@@ -70,34 +54,21 @@ WrittenLegacyCache WriteFirefoxLegacyCache(const LegacyCacheSource& source) {
         written.hashes.push_back(hash);
         std::string elements = std::string("request-method") + '\0' + "GET" + '\0';
         if (!entry.responseHead.empty()) elements += std::string("response-head") + '\0' + entry.responseHead + '\0';
-        std::string meta = BigEndian32(version) + BigEndian32(0) + BigEndian32(entry.fetchCount) +
-                           BigEndian32(entry.lastFetched) + BigEndian32(entry.lastModified) +
-                           BigEndian32(entry.expiration) + BigEndian32(static_cast<std::uint32_t>(entry.body.size())) +
-                           BigEndian32(static_cast<std::uint32_t>(entry.key.size() + 1)) +
-                           BigEndian32(static_cast<std::uint32_t>(elements.size()));
-        meta += entry.key + '\0' + elements;
+        const std::string meta = Words({0x10000u | source.minor, 0, entry.fetchCount, entry.lastFetched, entry.lastModified,
+                                        entry.expiration, entry.body.size(), entry.key.size() + 1, elements.size()}) +
+                                 entry.key + '\0' + elements;
         const std::uint32_t data = entry.body.empty() ? 0 : place(entry.dataFile, entry.body, hash, 'd', entry.markedInUse);
         const std::uint32_t metaAt = place(entry.metaFile, meta, hash, 'm', entry.markedInUse);
         if (!entry.inMap) continue;
-        const std::uint32_t bucket = hash & 31;
-        // An evicted record goes to the first slot past those in use.
-        const std::uint32_t slot = entry.evicted ? usage[bucket] : usage[bucket]++;
-        const std::size_t at = (bucket * 16 + slot) * 16;
-        PutBigEndian32(records, at, hash);
-        PutBigEndian32(records, at + 4, 1);
-        PutBigEndian32(records, at + 8, data);
-        PutBigEndian32(records, at + 12, metaAt);
+        // An evicted record goes to the first slot past those in use of its bucket.
+        const std::uint32_t bucket = hash & 31, slot = entry.evicted ? usage[bucket] : usage[bucket]++;
+        records.replace((bucket * 16 + slot) * 16, 16, Words({hash, 1, data, metaAt}));
     }
-    for (std::uint32_t file = 1; file <= 3; ++file) {
-        char name[16];
-        std::snprintf(name, sizeof name, "_CACHE_%03u_", file);
-        written.files[name] = blockFiles[file - 1];
-    }
+    for (std::uint32_t file = 1; file <= 3; ++file) written.files["_CACHE_00" + std::to_string(file) + "_"] = blockFiles[file - 1];
     if (!source.withMap) return written;
-    std::string header = BigEndian32(version) + BigEndian32(0) + BigEndian32(static_cast<std::uint32_t>(source.entries.size())) +
-                         BigEndian32(source.dirty ? 1 : 0) + BigEndian32(512);
-    for (int i = 0; i < 32; ++i) header += BigEndian32(1);
-    for (const std::uint32_t used : usage) header += BigEndian32(used);
+    std::string header = Words({0x10000u | source.minor, 0, source.entries.size(), source.dirty ? 1u : 0u, 512});
+    for (int i = 0; i < 32; ++i) header += Words({1});
+    for (const std::uint32_t used : usage) header += Words({used});
     written.files["_CACHE_MAP_"] = header + records;
     return written;
 }

@@ -39,9 +39,6 @@ struct WrittenLegacyCache {
 
 WrittenLegacyCache WriteFirefoxLegacyCache(const LegacyCacheSource& source);
 
-// The block file's offset of a block (the bitmap before it) in the source's layout.
-std::uint64_t LegacyBlockOffset(const LegacyCacheSource& source, std::uint32_t file, std::uint32_t block);
-
 // A sample cache of the given map version: each place a body and its metadata can have (a body in
 // a block of _CACHE_002_, a gzip body in _CACHE_003_, a body and metadata in separate files), a
 // page that is no photo, a POST's key, an evicted record, and one no record reaches, in blocks set
