@@ -294,7 +294,8 @@ private:
                 entry.findings.Add(Damaged, "its data's " + std::to_string(*size) + " bytes are more than its " +
                                    std::to_string(data.blocks) + " block(s) hold: the blocks are read");
             entry.body = BodyPlace{name, at, std::min<std::uint64_t>(*size, room), data.block};
-            for (std::uint32_t i = 0; i < data.blocks; ++i) reached_.insert({data.file, data.block + i});
+            // An evicted record's data blocks may hold another entry's metadata since: the walk looks at them.
+            for (std::uint32_t i = 0; i < data.blocks && !entry.deleted; ++i) reached_.insert({data.file, data.block + i});
         }
         if (wanted_ && !wanted_(entry)) return;
         const CacheFile file = files_.Read(entry.body->file);

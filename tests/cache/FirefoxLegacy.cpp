@@ -136,8 +136,8 @@ TEST(FirefoxLegacyCache, DamageCostsOnlyWhatItTouchesAndIsSaid) {
             test::PutBigEndian32(static_cast<std::ptrdiff_t>(MetaAt(file, photoKey) + field), value)(file);
         };
     };
-    // The sample photo's map record: the first of bucket (hash & 31).
-    const std::size_t record = 276 + (written.hashes[0] & 31) * 16 * 16;
+    // The sample photo's map record and the evicted one: each the first of bucket (hash & 31).
+    const std::size_t record = 276 + (written.hashes[0] & 31) * 16 * 16, evicted = 276 + (written.hashes[5] & 31) * 16 * 16;
     const struct {
         const char* row;
         std::function<void(Files&)> change;
@@ -152,6 +152,9 @@ TEST(FirefoxLegacyCache, DamageCostsOnlyWhatItTouchesAndIsSaid) {
          kLegacyPhoto, "its data's block 16777215 lies past the end of _CACHE_002_", Severity::Damaged, 7},
         {"a metadata location past its file", [&](Files& r) { test::PutBigEndian32(record + 12, 0x90FFFFFFu)(r.files["_CACHE_MAP_"]); },
          "", "its metadata's block 16777215 lies past the end of _CACHE_001_", Severity::Damaged, 8},
+        {"an evicted record's data block holding metadata since",
+         [&](Files& r) { test::PutBigEndian32(evicted + 8, 0xB0000001u)(r.files["_CACHE_MAP_"]); },
+         "http://photos.quorvia.example/p/n2000005_105_205.jpg", "found in _CACHE_003_, block 1", Severity::Note, 7},
         {"a key size past the blocks", putAtMeta(28, 5000), kLegacyPhoto, "its key's size 5000 runs past its metadata", Severity::Damaged, 7},
         {"a data size past the blocks", putAtMeta(24, 5000), kLegacyPhoto, "its data's 5000 bytes are more than its 1 block(s) hold",
          Severity::Damaged, 7},
