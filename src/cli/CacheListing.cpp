@@ -249,9 +249,11 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
     // in the subfolders opened as their names are asked for.
     if (std::any_of(listed.files.begin(), listed.files.end(), IsFirefoxLegacyCacheFileName)) {
         HeldCacheSource files(*listed.folder, path);
+        VolumeFolder& folder = *listed.folder;
+        const std::string& folderPath = path;
         files.SetSubfolderOpener([&](std::string_view name, std::string& subPath) {
             SystemError error;
-            return OpenListedSubfolder(volume, *listed.folder, volume.OpenRoot(path, error), path, name, subPath);
+            return OpenListedSubfolder(volume, folder, volume.OpenRoot(folderPath, error), folderPath, name, subPath);
         });
         const CacheContents contents = ReadFirefoxLegacyCache(files);
         if (!contents.version.empty() || !contents.entries.empty()) {

@@ -123,11 +123,11 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
             bobs.insert(PhotoOf(entry));
             continue;
         }
-        for (const auto& [path, bytes] : files) {
+        for (const auto& laid : files) {
             const std::size_t kept = std::count_if(files.begin(), files.end(), [&](const auto& file) {
-                return file.first.starts_with(bob) && file.second == bytes;
+                return file.first.starts_with(bob) && file.second == laid.second;
             });
-            if (path.starts_with(local) && path.ends_with("/" + name) && WholeCopies(after, bytes) > kept)
+            if (laid.first.starts_with(local) && laid.first.ends_with("/" + name) && WholeCopies(after, laid.second) > kept)
                 recoverable.insert(PhotoOf(entry));
         }
     }
