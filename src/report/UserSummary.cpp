@@ -41,8 +41,8 @@ bool SameAsciiName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && LowerAscii(std::string(a)) == LowerAscii(std::string(b));
 }
 
-// The folder under the first "Users" or "Documents and Settings" of the path, when the path goes
-// on below it.
+// The folder under the last "Users" or "Documents and Settings" of the path, when the path goes
+// on below it: the last, as a volume may be mounted in a folder below another's Users.
 std::string ProfileOf(std::string_view path, char separator) {
     std::vector<std::string_view> names;
     for (std::size_t at = 0; at <= path.size();) {
@@ -50,9 +50,9 @@ std::string ProfileOf(std::string_view path, char separator) {
         names.push_back(path.substr(at, end - at));
         at = end + 1;
     }
-    for (std::size_t i = 0; i + 2 < names.size(); ++i)
+    for (std::size_t i = names.size(); i-- > 0;)
         if (SameAsciiName(names[i], "Users") || SameAsciiName(names[i], "Documents and Settings"))
-            return std::string(names[i + 1]);
+            return i + 2 < names.size() ? std::string(names[i + 1]) : std::string();
     return {};
 }
 

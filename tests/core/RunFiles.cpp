@@ -188,8 +188,8 @@ TEST(RunFolderFiles, TheReportsTotalComesFromItsTail) {
 
 namespace snapsift::test {
 
-// What the summary keeps of an entry: the profile under Users or Documents and Settings (a file
-// directly in it has none), the browser by its folders, and the earliest and latest time of
+// What the summary keeps of an entry: the profile under the last Users or Documents and Settings
+// (a file directly in it has none), the browser by its folders, and the earliest and latest time of
 // fetching or use: the cache's where the photo came from a cache, its own file's where it is one.
 TEST(UserSummary, AnEntrysProfileBrowserAndTimes) {
     const DateTime early{2014, 4, 30, 16, 44, 36}, late{2015, 1, 2, 3, 4, 5};
@@ -202,8 +202,8 @@ TEST(UserSummary, AnEntrysProfileBrowserAndTimes) {
          "2014-04-30T16:44:36Z", "2015-01-02T03:04:05Z"},
         {"C:\\Documents and Settings\\bo\\Local Settings\\Temporary Internet Files\\n1_2[1].jpg", '\\', false, "bo",
          "Internet Explorer", "2010-03-15T14:05:09Z", "2026-12-07T12:34:56Z"},
-        {"/m/users/n1_2[1].jpg", '/', false, "", "", "2010-03-15T14:05:09Z", "2026-12-07T12:34:56Z"},
-        {"/m/USERS/cy/Google/Chrome/x", '/', true, "cy", "Firefox cache2 (Chrome)", "2014-04-30T16:44:36Z", "2015-01-02T03:04:05Z"}};
+        {"/home/Users/x/m/users/n1_2[1].jpg", '/', false, "", "", "2010-03-15T14:05:09Z", "2026-12-07T12:34:56Z"},
+        {"/Users/ex/m/USERS/cy/Google/Chrome/x", '/', true, "cy", "Firefox cache2 (Chrome)", "2014-04-30T16:44:36Z", "2015-01-02T03:04:05Z"}};
     for (const auto& row : rows) {
         ReportEntry entry;
         entry.fullPath = row.path;
