@@ -43,8 +43,15 @@ cat > "$work/shoot.sh" <<'SH'
 import -window root -crop "$2" +repage "$1"
 SH
 chmod +x "$work/shoot.sh"
+# A small NTFS image with a profile folder, for the disk image's entry (making it needs root and
+# /dev/fuse; without them that picture is left).
+image=()
+if [ "$(id -u)" = 0 ] && [ -e /dev/fuse ] && command -v mkntfs >/dev/null; then
+  truncate -s 16M "$work/case.img" && mkntfs -F -Q -q "$work/case.img" >/dev/null 2>&1 && mkdir -p "$work/m" &&
+    ntfs-3g "$work/case.img" "$work/m" && mkdir -p "$work/m/Users/ana.moreno" && umount "$work/m" && image=("$work/case.img")
+fi
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
-  "$build/tools/window-shots/snapsift_window_shots" "$work/shoot.sh" "$images" "$work/evidence" "$work/out/"
+  "$build/tools/window-shots/snapsift_window_shots" "$work/shoot.sh" "$images" "$work/evidence" "$work/out/" "${image[@]}"
 
 # The report of the sample drive, as a browser shows it.
 cli=$build/src/cli/snapsift-cli

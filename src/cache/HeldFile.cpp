@@ -170,7 +170,8 @@ CachedBody BodyOf(const CacheEntry& entry, const HeldFile* bodyFile) {
         body.problem = "its body could not be found";
         return body;
     }
-    if (bodyFile == nullptr || !bodyFile->Whole()) {
+    // A body carved from bytes that no file holds has none: the reader holds its bytes.
+    if (bodyFile == nullptr ? !entry.bodyBytes : !bodyFile->Whole()) {
         const std::string file = entry.body ? entry.body->file : std::string("its database");
         body.problem = file + ": " + (bodyFile ? bodyFile->Problem() : "it could not be opened");
         body.unreliable = bodyFile != nullptr && bodyFile->FromDamage();

@@ -9,6 +9,8 @@ namespace snapsift::cli {
 namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+// A window of unallocated space is searched in one go: its line is drawn less often.
+constexpr auto kCarvingProgressInterval = std::chrono::seconds(1);
 
 }  // namespace
 
@@ -21,14 +23,22 @@ void CliHost::Yield() {
     if (InterruptRequested()) state_.abortRequested = true;
     if (!showProgress_) return;
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastDraw_ < kProgressInterval) return;
+    if (now - lastDraw_ < (carving_ ? kCarvingProgressInterval : kProgressInterval)) return;
     lastDraw_ = now;
     DrawProgress();
 }
 
+void CliHost::CarvingProgress(const std::string& area, std::uint64_t bytesRead, std::uint64_t bytesTotal) {
+    carving_ = true;
+    carvedBytes_ = bytesRead;
+    carvingTotal_ = bytesTotal;
+    if (showProgress_) path_ = area;
+}
+
 void CliHost::DrawProgress() {
     const std::size_t width = static_cast<std::size_t>(TerminalWidth(Stream::Err));
-    std::string line = ProgressLine(found_, examined_, path_, width, PathSeparator());
+    std::string line = carving_ ? CarvingProgressLine(found_, carvedBytes_, carvingTotal_, path_, width)
+                                : ProgressLine(found_, examined_, path_, width, PathSeparator());
     const std::size_t columns = CharacterCount(line);
     if (columns < drawnColumns_) line.append(drawnColumns_ - columns, ' ');
     drawnColumns_ = columns;

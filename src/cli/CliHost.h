@@ -36,6 +36,7 @@ public:
     void ShowPath(const std::string& fullPath) override;
     void Yield() override;
     void FileFound(std::int32_t filesFound) override { found_ = filesFound; }
+    void CarvingProgress(const std::string& area, std::uint64_t bytesRead, std::uint64_t bytesTotal) override;
     void ShowMessage(std::string_view text, MessageKind kind) override;
     bool AskYesNo(std::string_view text) override;
     void SetRunningLook(bool running) override;
@@ -58,6 +59,9 @@ private:
     std::string path_;
     std::int32_t found_ = 0;
     std::uint64_t examined_ = 0;
+    // While unallocated space is searched: its bytes read of its total; the path is the area's name.
+    bool carving_ = false;
+    std::uint64_t carvedBytes_ = 0, carvingTotal_ = 0;
     bool accessTimeNoticeGiven_ = false;
     std::chrono::steady_clock::time_point lastDraw_{};
     std::size_t drawnColumns_ = 0;

@@ -69,7 +69,23 @@ int ListPartitions(const std::string& file) {
     return damaged != 0 || std::ranges::any_of(disk->Partitions(), rootUnreadable) ? 3 : 0;
 }
 
+namespace {
+
+bool ChooseVolumes(const ImageChoice& choice, OpenImage& image, std::string& problem, std::vector<int>& searched);
+
+}  // namespace
+
 bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& problem) {
+    std::vector<int> searched;  // the partitions whose volumes are searched
+    if (!ChooseVolumes(choice, image, problem, searched)) return false;
+    if (choice.carve)
+        for (const int number : searched) image.source.unallocated.push_back(image.disk->UnallocatedAreaOf(number));
+    return true;
+}
+
+namespace {
+
+bool ChooseVolumes(const ImageChoice& choice, OpenImage& image, std::string& problem, std::vector<int>& searched) {
     image.disk = DiskImage::Open(choice.file, problem);
     if (!image.disk) return false;
     image.source.facts = image.disk->Facts();
@@ -89,6 +105,7 @@ bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& probl
         if (!volume) return false;
         image.source.volumes.push_back(volume.get());
         image.volumes.push_back(std::move(volume));
+        searched.push_back(number);
         return true;
     };
     if (choice.partition) {
@@ -107,6 +124,10 @@ bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& probl
         if (choice.profiles) {
             image.volumes = image.disk->ProfileVolumes(choice.includeDeleted);
             for (const std::unique_ptr<Volume>& volume : image.volumes) image.source.volumes.push_back(volume.get());
+            // The partitions ProfileVolumes chooses, in the same order.
+            for (const Partition& partition : partitions)
+                if (partition.IsNtfs() && (partition.HasProfileFolder() || partition.rootUnreadable))
+                    searched.push_back(partition.number);
             return true;
         }
         for (const Partition& partition : partitions) {
@@ -115,6 +136,7 @@ bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& probl
             if (image.volumes.back()->FolderExists(image.volumes.back()->DriveRoot() + folder)) break;
             image.source.volumes.pop_back();
             image.volumes.pop_back();
+            searched.pop_back();
         }
     }
     if (choice.profiles) return true;
@@ -125,6 +147,8 @@ bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& probl
     image.sourceFolder = image.volumes.front()->DriveRoot() + folder;
     return true;
 }
+
+}  // namespace
 
 DataCheckOutcome CheckImageData(OpenImage& image, const std::function<bool()>& stop) {
     ImageFacts& facts = image.source.facts;

@@ -19,6 +19,7 @@ struct ImageChoice {
     bool includeDeleted = false;
     bool profiles = false;         // profile mode; else folder mode with `folder`
     std::string folder;            // a path inside the volume, "\" or "/" separated
+    bool carve = false;            // --carve: the unallocated space of each partition searched too
 };
 
 // An open image and the volumes a scan searches, for as long as the scan runs.
@@ -37,7 +38,7 @@ int ListPartitions(const std::string& file);
 
 // Opens the image and chooses its volumes: the partition asked for, or in profile mode every
 // NTFS partition with a profile folder, or in folder mode the first NTFS partition that holds
-// the folder. False with the reason in `problem`. The image's warnings, and each partition that
+// the folder; with carve, the unallocated space of each of them. False with the reason in `problem`. The image's warnings, and each partition that
 // runs past its end, are said on standard error.
 bool OpenForScan(const ImageChoice& choice, OpenImage& image, std::string& problem);
 

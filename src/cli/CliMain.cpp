@@ -44,7 +44,7 @@ constexpr std::string_view kUsageLines =
     "       snapsift-cli --case OUTPUT RUNFOLDER...\n";
 constexpr std::string_view kImageUsageLines =
     "       snapsift-cli --image FILE [--partition N] (--profiles | --folder PATH [--no-subfolders])\n"
-    "                    --output DIR [--no-photos] [--include-deleted] [--verify-image]\n"
+    "                    --output DIR [--no-photos] [--include-deleted] [--verify-image] [--carve]\n"
     "       snapsift-cli --list-partitions FILE\n";
 constexpr std::string_view kUsageOptions =
     "       snapsift-cli --help | --version\n"
@@ -97,6 +97,11 @@ constexpr std::string_view kImageOptions =
     "  --partition N      search partition N of the image (see --list-partitions); without it,\n"
     "                     --profiles searches every NTFS partition with a profile folder and\n"
     "                     --folder the first NTFS partition that holds PATH\n"
+    "  --carve            with --image: after the files, search the unallocated space of each\n"
+    "                     partition searched for the cache entries of deleted files (Chromium's\n"
+    "                     simple cache, Firefox's cache2) whose file lies whole in one piece;\n"
+    "                     the photos found are reported after the others (slow: every free\n"
+    "                     cluster is read)\n"
     "  --verify-image     with --image: first read all of the image's data and check its MD5\n"
     "                     (SHA-1 where only that is stored) against the one an E01 stores;\n"
     "                     the report says what was found\n"
@@ -121,6 +126,7 @@ struct Options {
     std::optional<std::string> verify;
     bool includeDeleted = false;
     bool verifyImage = false;
+    bool carve = false;
     bool profilesOfImage = false;  // --profiles with --image, which takes no value
     std::optional<std::string> folder;
     std::optional<std::string> profiles;
@@ -225,6 +231,7 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Opti
         else if (kImages && name == "--list-partitions") problem = take(options.listPartitions);
         else if (name == "--include-deleted") problem = flag(options.includeDeleted);
         else if (kImages && name == "--verify-image") problem = flag(options.verifyImage);
+        else if (kImages && name == "--carve") problem = flag(options.carve);
         else if (name == "--list-cache") problem = take(options.listCache);
         else if (name == "--verify") problem = take(options.verify);
         else if (name == "--output") problem = take(options.output);
@@ -268,6 +275,7 @@ std::optional<std::string> Parse(const std::vector<std::string>& arguments, Opti
     } else {
         if (options.partition) return "--partition goes with --image";
         if (options.verifyImage) return "--verify-image goes with --image";
+        if (options.carve) return "--carve goes with --image";
     }
     if (options.folder && options.profiles) return "give either --folder or --profiles, not both";
     if (!options.folder && !options.profiles && !options.image) return "give --folder DIR or --profiles ROOT";
@@ -311,6 +319,7 @@ int RunCli(const std::vector<std::string>& arguments) {
         choice.includeDeleted = options.includeDeleted;
         choice.profiles = options.profilesOfImage;
         choice.folder = options.folder.value_or("");
+        choice.carve = options.carve;
         std::string problem;
         if (!OpenForScan(choice, image, problem)) return CheckFailed(problem);
         if (options.verifyImage) {

@@ -40,13 +40,31 @@ std::string TerminalText(std::string_view text, bool lineBreaks, char separator)
     return TerminalShown(text, lineBreaks, separator) + '\n';
 }
 
-std::string ProgressLine(std::int32_t found, std::uint64_t examined, std::string_view path, std::size_t width,
-                         char separator) {
-    std::string line = std::to_string(found) + " found, " + std::to_string(examined) + " examined: ";
+namespace {
+
+// "<counts>: " and as much of the path's end as fits into width - 1 columns.
+std::string CountsAndPath(std::string line, std::string_view path, std::size_t width, char separator) {
+    line += ": ";
     const std::size_t room = width > CharacterCount(line) + 1 ? width - 1 - CharacterCount(line) : 0;
     line += Tail(TerminalShown(path, false, separator), room);
     if (CharacterCount(line) > width - 1) line = Tail(line, width - 1);
     return line;
+}
+
+}  // namespace
+
+std::string ProgressLine(std::int32_t found, std::uint64_t examined, std::string_view path, std::size_t width,
+                         char separator) {
+    return CountsAndPath(std::to_string(found) + " found, " + std::to_string(examined) + " examined", path, width,
+                         separator);
+}
+
+std::string CarvingProgressLine(std::int32_t found, std::uint64_t bytesRead, std::uint64_t bytesTotal,
+                                std::string_view area, std::size_t width) {
+    constexpr std::uint64_t kMegabyte = 1 << 20;
+    const std::string counts = std::to_string(found) + " found, " + std::to_string(bytesRead / kMegabyte) + " of " +
+                               std::to_string(bytesTotal / kMegabyte) + " MB of unallocated space read";
+    return CountsAndPath(counts, area, width, '\\');
 }
 
 }  // namespace snapsift::cli

@@ -24,4 +24,9 @@ std::string TerminalText(std::string_view text, bool lineBreaks = true, char sep
 std::string ProgressLine(std::int32_t found, std::uint64_t examined, std::string_view path, std::size_t width,
                         char separator = kSeparator);
 
+// The progress line while a disk's unallocated space is searched: the count, the megabytes read
+// of its total (whole ones, rounded down), then as much of the area's name as fits.
+std::string CarvingProgressLine(std::int32_t found, std::uint64_t bytesRead, std::uint64_t bytesTotal,
+                                std::string_view area, std::size_t width);
+
 }  // namespace snapsift::cli

@@ -166,7 +166,7 @@ void EvidenceRecorder::ExamineEntryFile(const VolumeFolder& folder, const std::s
     std::erase_if(contents.entries, [&](const CacheEntry& cached) {
         return doomed && (cached.key.empty() || (cached.url.empty() && !host_.IncludeDeletedCacheEntries()));
     });
-    RecordCacheContents(contents, {}, {.path = fullPath, .entryFile = &file}, files);
+    RecordCacheContents(contents, {}, {.path = fullPath, .entryFile = &file}, &files);
 }
 
 void EvidenceRecorder::ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath,
@@ -197,7 +197,7 @@ void EvidenceRecorder::ExamineSqlShard(const VolumeFolder& folder, const std::st
     problems.Add(contents.findings);
     RecordCacheContents(contents, problems,
                         {.path = fullPath, .holder = &shard, .timesOf = SharedFileText(fileName, contents.entries.size())},
-                        files);
+                        &files);
 #else
     // This build reads no SQLite databases: the cache is named, once for its folder, and its
     // photos are missing from the report.
@@ -398,11 +398,11 @@ void EvidenceRecorder::ExamineBlockfileCache(const VolumeFolder& folder, const s
     problems.Add(contents.findings);
     problems.Add(files.NotWhole());
     RecordCacheContents(contents, problems, {.path = folderPath + std::string(kIndexName), .folderPath = folderPath},
-                        files);
+                        &files);
 }
 
 void EvidenceRecorder::RecordCacheContents(const CacheContents& contents, const Findings& cacheProblems,
-                                           const CacheWhere& at, const HeldCacheSource& files) {
+                                           const CacheWhere& at, const HeldCacheSource* files) {
     if (cacheProblems.Damaged())
         CachePartUnreadable(at.path, "part of the cache could not be read: " + cacheProblems.Text());
     std::string cacheStatus;
@@ -412,6 +412,7 @@ void EvidenceRecorder::RecordCacheContents(const CacheContents& contents, const 
     if (!contents.unfinishedChange.empty())
         AddStatus(cacheStatus, std::string(kWritingWhenStopped) + contents.unfinishedChange);
     AddStatus(cacheStatus, NotesText(cacheProblems));
+    AddStatus(cacheStatus, at.status);
     // How many entries' bodies each block file holds: their times are the block file's.
     std::map<std::string, std::size_t, std::less<>> bodiesIn;
     for (const CacheEntry& cached : contents.entries)
@@ -430,8 +431,8 @@ void EvidenceRecorder::RecordCacheContents(const CacheContents& contents, const 
         if (!photo || LeftOutAsDeleted(cached, at.path)) continue;
         const HeldFile* bodyFile = at.entryFile != nullptr ? at.entryFile : at.holder;
         std::string bodyPath = at.path, timesOf = at.timesOf;
-        if (cached.body && !at.folderPath.empty()) {
-            bodyFile = files.Held(cached.body->file);
+        if (cached.body && !at.folderPath.empty() && files != nullptr) {
+            bodyFile = files->Held(cached.body->file);
             if (bodyFile != nullptr && !bodyFile->Opened()) bodyFile = nullptr;
             bodyPath = at.folderPath + BodyPlaceText(*cached.body);
             if (cached.body->block) timesOf = SharedFileText(cached.body->file, bodiesIn[cached.body->file]);
@@ -512,8 +513,16 @@ void EvidenceRecorder::RecordCachedPhoto(const CacheEntry& cached, const CachedP
     if (fromDamage) {
         AddStatus(entry.status, "unreliable: its bytes lie in a damaged part of the disk image, which was read as zeros");
         gap(&EvidenceGaps::entriesFromDamage, {});
-    } else if (!digest || !entry.timesAvailable) {
+    } else if (!digest || (!entry.timesAvailable && !carving_)) {
         gap(&EvidenceGaps::entriesIncomplete, entry.status);
+    }
+    if (digest) {
+        // The first entry of a photo in a cache format stays its entry; a carved copy of it names it.
+        const auto [first, isFirst] =
+            tally_.cachedPhotos.try_emplace(entry.cache->format + '\n' + cached.url + '\n' + *digest, number);
+        if (!isFirst && carving_)
+            AddStatus(entry.status, "a copy of entry " + std::to_string(first->second) +
+                                        " (the same cache format, URL and body), left in unallocated space");
     }
     entry.md5 = digest;
     if (digest && body.sha256) entry.sha256 = *body.sha256;

@@ -16,6 +16,7 @@
 #include "cache/HeldFile.h"
 #include "cache/IndexDat.h"
 #include "evidence/EvidenceGaps.h"
+#include "image/UnallocatedSpace.h"
 #include "report/EntrySink.h"
 #include "search/CacheFiles.h"
 #include "text/PathText.h"
@@ -32,6 +33,9 @@ struct ReportEntry;
 struct EvidenceTally {
     std::int32_t filesFound = 0;
     EvidenceGaps gaps;
+    // The photos of cache entries recorded, by cache format, URL and the MD5 of the body
+    // ("<format>\n<url>\n<md5>"): the number of the first entry that held each.
+    std::map<std::string, std::int32_t> cachedPhotos;
 };
 
 // The report's status words for a file in `state`; empty for a present file.
@@ -65,6 +69,10 @@ public:
     // its folder opened again below the root then.
     void WalkRoot(Volume* volume, const VolumeFolder* root, const std::string& rootPath) override;
 
+    // The photos of the cache entries carved from a partition's unallocated space, after its
+    // files (CarvedEvidence.cpp): each entry's full path is where its bytes lie.
+    void CarveUnallocated(const UnallocatedArea& area);
+
     const EvidenceTally& Tally() const { return tally_; }
 
     // Called with the file's path once it is open and before its first byte is read: where
@@ -88,11 +96,13 @@ private:
         const HeldFile* entryFile = nullptr;
         const HeldFile* holder = nullptr;
         std::string timesOf{};
+        std::string status{};  // said of each entry: how it was found
     };
     // Each photo a cache reader gave recorded, the cache's damage (cacheProblems) named once and
     // its notes said on each of its entries; an entry whose URL could not be read counted.
+    // `files` is none for entries carved from bytes that no file holds (each entry's body in bodyBytes).
     void RecordCacheContents(const CacheContents& contents, const Findings& cacheProblems, const CacheWhere& at,
-                             const HeldCacheSource& files);
+                             const HeldCacheSource* files);
     // Part of a cache that could not be read, or an entry whose URL could not be: counted and told.
     void CachePartUnreadable(const std::string& where, const std::string& problem);
     void UrlUnreadable(const std::string& where, const std::string& why);
@@ -126,6 +136,7 @@ private:
     EvidenceTally tally_;
     const std::atomic<bool>* abortRequested_;
     std::function<void(const std::string&)> afterOpen_;
+    bool carving_ = false;  // the entries recorded are carved from unallocated space
     // The old cache's index.dat of each folder that holds one, read once in the run, when the
     // first photo in a folder beside it is recorded (the walk meets a folder's files before its
     // subfolders, and notes the index first): its records of files by "<folder>/<name>"

@@ -382,6 +382,36 @@ std::unique_ptr<Volume> DiskImage::VolumeOf(int number, bool includeDeleted, boo
                           &handles_->damage, std::move(rootOpened));
 }
 
+UnallocatedWalk DiskImage::WalkUnallocated(int number, std::size_t windowBytes, const UnallocatedReader& read,
+                                           const std::function<bool()>& stop) const {
+    TSK_FS_INFO* fs = number >= 1 && number <= static_cast<int>(partitions_.size())
+                          ? handles_->fileSystems[static_cast<std::size_t>(number - 1)]
+                          : nullptr;
+    if (fs == nullptr || !partitions_[static_cast<std::size_t>(number - 1)].IsNtfs()) {
+        UnallocatedWalk none;
+        none.failure = "partition " + std::to_string(number) + " holds no NTFS file system that could be read";
+        return none;
+    }
+    return WalkUnallocatedClusters(fs, static_cast<std::uint64_t>(fs->offset), windowBytes, read, stop);
+}
+
+UnallocatedArea DiskImage::UnallocatedAreaOf(int number) const {
+    UnallocatedArea area;
+    area.name = partitionTable_ ? fileName_ + ", partition " + std::to_string(number) : fileName_;
+    if (number >= 1 && number <= static_cast<int>(partitions_.size()) && partitions_[static_cast<std::size_t>(number - 1)].IsNtfs())
+        if (TSK_FS_INFO* fs = handles_->fileSystems[static_cast<std::size_t>(number - 1)]) {
+            area.clusterSize = fs->block_size;
+            area.bytes = UnallocatedBytes(fs);
+        }
+    area.walk = [this, number](std::size_t windowBytes, const UnallocatedReader& read, const std::function<bool()>& stop) {
+        return WalkUnallocated(number, windowBytes, read, stop);
+    };
+    area.damaged = [handles = handles_](std::uint64_t offset, std::uint64_t length) {
+        return handles->damage.Overlaps(offset, length);
+    };
+    return area;
+}
+
 std::vector<std::unique_ptr<Volume>> DiskImage::ProfileVolumes(bool includeDeleted) const {
     std::vector<std::unique_ptr<Volume>> volumes;
     for (const Partition& partition : partitions_) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "image/ImageDamage.h"
+#include "image/UnallocatedSpace.h"
 #include "report/ImageFacts.h"
 #include "volume/Volume.h"
 
@@ -85,6 +86,14 @@ public:
     // hold "Users" or "Documents and Settings", or whose root folder could not be read, in
     // partition order.
     std::vector<std::unique_ptr<Volume>> ProfileVolumes(bool includeDeleted) const;
+
+    // The unallocated clusters of partition `number`'s NTFS, walked as WalkUnallocatedClusters
+    // does; a failure when the partition holds no NTFS that was read.
+    UnallocatedWalk WalkUnallocated(int number, std::size_t windowBytes, const UnallocatedReader& read,
+                                    const std::function<bool()>& stop) const;
+
+    // The unallocated space of partition `number`, for as long as this object lives.
+    UnallocatedArea UnallocatedAreaOf(int number) const;
 
     struct Handles;
 

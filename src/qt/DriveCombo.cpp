@@ -13,7 +13,9 @@ DriveCombo::DriveCombo(QWidget* parent, DriveSource list) : QComboBox(parent), l
     Reload();
     // The list's own changes are quiet: a change heard here is the user's (or a caller's) choice.
     connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index != AddIndex()) selected_ = index, userSelected_ = true;
+        if (index == AddIndex()) return;
+        selected_ = index, userSelected_ = true;
+        emit Selected();
     });
     connect(this, &QComboBox::activated, this, [this](int index) {
         if (index == AddIndex() && !stepping_) ChooseAdd();

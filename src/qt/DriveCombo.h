@@ -51,6 +51,8 @@ public:
 signals:
     // The add entry was chosen; the selection is back where it was before.
     void AddImageChosen();
+    // A volume or an image entry was chosen.
+    void Selected();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -80,6 +80,8 @@ void QtMainWindow::CreateControls() {
     // Once the list's popup has closed, so that the chooser opens over the window alone.
     connect(static_cast<DriveCombo*>(Widget(Control::DriveList)), &DriveCombo::AddImageChosen, this,
             [this] { logic_.OnAddImageChosen(); }, Qt::QueuedConnection);
+    connect(static_cast<DriveCombo*>(Widget(Control::DriveList)), &DriveCombo::Selected, this,
+            [this] { logic_.OnDriveSelected(); });
 }
 
 void QtMainWindow::CreateMenus() {

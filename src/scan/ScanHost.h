@@ -11,6 +11,7 @@
 
 #include <vector>
 
+#include "image/UnallocatedSpace.h"
 #include "report/ImageFacts.h"
 #include "volume/Volume.h"
 #include "search/SearchHost.h"
@@ -25,6 +26,9 @@ struct ImageSource {
     // The damaged parts of the image (read as zeros) that the reads have met so far, in the order
     // met: each one's offset in the image's data and its length. None when unset.
     std::function<std::vector<std::pair<std::uint64_t, std::uint64_t>>()> damagedParts;
+    // The unallocated space of the partitions searched, read after their files for the cache
+    // entries of deleted files; none unless asked for.
+    std::vector<UnallocatedArea> unallocated;
 };
 
 class ScanHost : public SearchHost {

@@ -73,6 +73,9 @@ public:
     void ShowPath(const std::string& fullPath) override { host_.ShowPath(fullPath); }
     void Yield() override { host_.Yield(); }
     void FileFound(std::int32_t filesFound) override { host_.FileFound(filesFound); }
+    void CarvingProgress(const std::string& area, std::uint64_t bytesRead, std::uint64_t bytesTotal) override {
+        host_.CarvingProgress(area, bytesRead, bytesTotal);
+    }
     void ShowMessage(std::string_view text, MessageKind kind) override { host_.ShowMessage(text, kind); }
     void FolderUnreadable(const std::string& folderPath, const SystemError& error) override {
         gaps.Add(&EvidenceGaps::foldersUnreadable, folderPath + ": " + SystemErrorText(error.code), separator);
@@ -211,6 +214,7 @@ RunFacts FactsOf(const ScanState& state, const ScanHost& host, const ScanEnviron
     facts.options = std::string(host.IncludePhotos() ? "photos copied" : "no photos copied") +
                     (host.IncludeDeletedCacheEntries() ? "; cache entries the browser had let go of reported"
                                                        : "; cache entries the browser had let go of not reported");
+    if (image != nullptr && !image->unallocated.empty()) facts.options += "; unallocated space searched for deleted cache entries";
     facts.started = environment.utcNow ? environment.utcNow() : UtcNow();
     facts.program = std::string(kAppTitle) + " " + std::string(kAppVersion);
     facts.host = HostName();
@@ -281,6 +285,15 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
             if (!host.ProfileMode()) break;
         }
     }
+    // Then the unallocated space of each partition searched, in the same order.
+    const std::int32_t foundInFiles = tally.filesFound;
+    for (const UnallocatedArea& area : image != nullptr ? image->unallocated : std::vector<UnallocatedArea>{}) {
+        if (state.abortRequested) break;
+        RunFolderEntries entries(result.runFolder);
+        EvidenceRecorder evidence(result.runFolder, counting, entries, '\\', tally, &state.abortRequested);
+        evidence.CarveUnallocated(area);
+        tally = evidence.Tally();
+    }
     tally.gaps.foldersUnreadable = counting.gaps.foldersUnreadable;
     tally.gaps.accessTimesNotKept = counting.gaps.accessTimesNotKept;
     tally.gaps.named.insert(tally.gaps.named.end(), counting.gaps.named.begin(), counting.gaps.named.end());
@@ -311,6 +324,8 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
                                       : nothingSearched ? "Nothing was searched: no Users or Documents and Settings folder."
                                                         : "Operation complete.") +
                           "\r\n\r\nTotal files found: " + std::to_string(tally.filesFound);
+    if (image != nullptr && !image->unallocated.empty())
+        message += "\r\nOf them recovered from unallocated space: " + std::to_string(tally.filesFound - foundInFiles);
     bool named = false;
     // What the report lacks first, then what only happened: as the report's closing lines.
     for (const auto& lines : {ProblemLines(tally.gaps), NoteLines(tally.gaps)})

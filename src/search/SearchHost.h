@@ -36,6 +36,13 @@ public:
     virtual void Yield() = 0;
     // A recognised file has been counted: filesFound is the run's count so far.
     virtual void FileFound(std::int32_t filesFound) { (void)filesFound; }
+    // The search of a disk's unallocated space `area` for carved files: bytesRead of bytesTotal so
+    // far; told as it begins, now and then, and as it ends.
+    virtual void CarvingProgress(const std::string& area, std::uint64_t bytesRead, std::uint64_t bytesTotal) {
+        (void)area;
+        (void)bytesRead;
+        (void)bytesTotal;
+    }
 
     // A modal message with OK only.
     virtual void ShowMessage(std::string_view text, MessageKind kind) = 0;

@@ -12,7 +12,7 @@ bool DiskImagesReadable() { return true; }
 
 std::vector<std::unique_ptr<ImageEntry>> OpenImageEntries(const std::string& path, std::string& problem) {
     std::vector<std::unique_ptr<ImageEntry>> entries;
-    const std::unique_ptr<DiskImage> disk = DiskImage::Open(path, problem);
+    const std::shared_ptr<DiskImage> disk = DiskImage::Open(path, problem);
     if (!disk) return entries;
     for (std::unique_ptr<Volume>& volume : disk->ProfileVolumes(false)) {
         auto entry = std::make_unique<ImageEntry>();
@@ -21,6 +21,12 @@ std::vector<std::unique_ptr<ImageEntry>> OpenImageEntries(const std::string& pat
         if (root.ends_with(": ")) root.resize(root.size() - 2);
         entry->text = root + " [NTFS]";
         entry->source = {disk->Facts(), {volume.get()}, [&damage = disk->Damage()] { return damage.Parts(); }};
+        entry->withUnallocated = entry->source;
+        // The partition is the one whose unallocated space bears the volume's name.
+        for (const Partition& partition : disk->Partitions())
+            if (UnallocatedArea area = disk->UnallocatedAreaOf(partition.number); area.name + ": " == volume->DriveRoot())
+                entry->withUnallocated.unallocated = {std::move(area)};
+        entry->image = disk;
         entry->volume = std::move(volume);
         entries.push_back(std::move(entry));
     }

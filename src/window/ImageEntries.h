@@ -12,9 +12,11 @@
 namespace snapsift {
 
 struct ImageEntry {
+    std::shared_ptr<const void> image;  // the image, kept while its entries are: its unallocated space is walked through it
     std::string text;
     std::unique_ptr<Volume> volume;
-    ImageSource source;  // the image's facts and this entry's volume alone
+    ImageSource source;           // the image's facts and this entry's volume alone
+    ImageSource withUnallocated;  // the same, then the unallocated space of the volume's partition
 };
 
 // False where the program is built without disk images.

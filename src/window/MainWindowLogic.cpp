@@ -72,11 +72,12 @@ struct LookStep {
 };
 
 // The two looks, step by step in their order: [0] idle, [1] running.
-constexpr LookStep kLooks[2][11] = {
+constexpr LookStep kLooks[2][12] = {
     {{Change::Enable, Control::ProfileFoldersOnly},
      {Change::Enable, Control::DriveList},
      {Change::Enable, Control::IncludePhotos},
      {Change::Enable, Control::SearchSubfolders},
+     {Change::Enable, Control::SearchUnallocated},
      {Change::Enable, Control::OutputBrowseButton},
      {Change::Enable, Control::SourceBrowseButton},
      {Change::Show, Control::StartButton},
@@ -93,6 +94,7 @@ constexpr LookStep kLooks[2][11] = {
      {Change::Show, Control::AbortButton},
      {Change::Disable, Control::SearchSubfolders},
      {Change::Disable, Control::IncludePhotos},
+     {Change::Disable, Control::SearchUnallocated},
      {Change::Disable, Control::HelpButton},
      {Change::Grow, Control::ProgressFrame}},
 };
@@ -174,7 +176,13 @@ void MainWindowLogic::OnProfileModeClicked() {
         SetVisible(Control::SearchSubfolders, true);
         SetVisible(Control::SourceBrowseButton, true);
     }
+    ShowCarvingChoice();
 }
+
+void MainWindowLogic::OnDriveSelected() { ShowCarvingChoice(); }
+
+// The unallocated space can be searched only in a disk image.
+void MainWindowLogic::ShowCarvingChoice() { SetVisible(Control::SearchUnallocated, SelectedImage() != nullptr); }
 
 // The chooser opens at the folder chosen last; a cancel keeps that choice. While a scan runs the
 // folders it reads and writes stay as they are.
@@ -231,6 +239,7 @@ void MainWindowLogic::ShowImageEntries(int select) {
     std::vector<std::string> texts;
     for (const std::unique_ptr<ImageEntry>& entry : images_) texts.push_back(entry->text);
     view_.SetImageEntries(texts, kAddImageEntry, select);
+    ShowCarvingChoice();
 }
 
 std::string MainWindowLogic::LiveSearchRoot() const {
@@ -352,11 +361,17 @@ bool MainWindowLogic::IncludePhotos() const { return view_.IsChecked(Control::In
 
 std::string MainWindowLogic::SelectedDriveRoot() const { return view_.SelectedDrivePrefix(); }
 
-const ImageSource* MainWindowLogic::Image() const {
+const ImageEntry* MainWindowLogic::SelectedImage() const {
     if (!ProfileMode()) return nullptr;
     const int selected = view_.SelectedImageEntry();
     if (selected < 0 || selected >= static_cast<int>(images_.size())) return nullptr;
-    return &images_[static_cast<std::size_t>(selected)]->source;
+    return images_[static_cast<std::size_t>(selected)].get();
+}
+
+const ImageSource* MainWindowLogic::Image() const {
+    const ImageEntry* entry = SelectedImage();
+    if (entry == nullptr) return nullptr;
+    return view_.IsChecked(Control::SearchUnallocated) ? &entry->withUnallocated : &entry->source;
 }
 
 void MainWindowLogic::ShowProgress() {

@@ -70,6 +70,8 @@ public:
     void OnHelpClicked();
     // DriveList's "Add disk image..." entry chosen: the view has kept the selection as it was.
     void OnAddImageChosen();
+    // DriveList's selection changed by the user.
+    void OnDriveSelected();
     // Asks first when the run would move access times; no scan when the answer is No. Nothing
     // while a scan runs.
     void OnStartClicked();
@@ -95,7 +97,8 @@ public:
     bool SearchSubfolders() const;
     bool IncludePhotos() const;
     std::string SelectedDriveRoot() const;
-    // The selected image entry's volume, in profile mode; the folder mode reads the live system.
+    // The selected image entry's volume, in profile mode, with its partition's unallocated space
+    // when "Also search unallocated space" is checked; the folder mode reads the live system.
     virtual const ImageSource* Image() const;
     // A box as the run asks it, and the two looks.
     void ShowMessage(std::string_view text, MessageKind kind);
@@ -118,6 +121,10 @@ private:
     void EndRun();
     // Gives the view the image entries, selecting `select` (-1 keeps the selection).
     void ShowImageEntries(int select);
+    // The selected image entry, in profile mode; none for a volume.
+    const ImageEntry* SelectedImage() const;
+    // SearchUnallocated shown for an image entry alone.
+    void ShowCarvingChoice();
 
     MainWindowView& view_;
     ScanState& state_;

@@ -38,8 +38,9 @@ enum class Control {
     SourceCaption,       // "Select a source:"
     CopyrightLabel,      // the copyright line under the title
     TitleLabel,          // the program's title and version
+    SearchUnallocated,   // check box: a disk image entry's unallocated space too; shown for such an entry
 };
-inline constexpr int kControlCount = static_cast<int>(Control::TitleLabel) + 1;
+inline constexpr int kControlCount = static_cast<int>(Control::SearchUnallocated) + 1;
 
 // The main window's menu items.
 enum class MenuCommand {

@@ -12,6 +12,18 @@ void ScanChannel::ShowPath(const std::string& fullPath) {
     ++progress_.filesExamined;
 }
 
+void ScanChannel::CarvingProgress(const std::string& area, std::uint64_t bytesRead, std::uint64_t bytesTotal) {
+    constexpr std::uint64_t kMegabyte = 1 << 20;
+    const auto megabytes = [](std::uint64_t bytes) {
+        std::string digits = std::to_string(bytes / kMegabyte);
+        for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+        return digits;
+    };
+    const std::lock_guard lock(mutex_);
+    progress_.path = area + ", unallocated space: " + megabytes(bytesRead) + " of " + megabytes(bytesTotal) + " MB read";
+    progress_.pathNew = true;
+}
+
 void ScanChannel::FileFound(std::int32_t filesFound) {
     const std::lock_guard lock(mutex_);
     progress_.filesFound = filesFound;

@@ -54,6 +54,9 @@ public:
     void ShowPath(const std::string& fullPath) override;
     void Yield() override {}
     void FileFound(std::int32_t filesFound) override;
+    // The unallocated space on show as the path ("case.E01, partition 2, unallocated space: 120 of
+    // 4,096 MB read"); no file is counted.
+    void CarvingProgress(const std::string& area, std::uint64_t bytesRead, std::uint64_t bytesTotal) override;
     void ShowMessage(std::string_view text, MessageKind kind) override;
     bool AskYesNo(std::string_view text) override;
     void SetRunningLook(bool running) override;

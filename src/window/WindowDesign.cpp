@@ -53,11 +53,14 @@ WindowDesign MakeMainWindow() {
         {"CopyrightLabel", K::Label, kCopyrightLine, {240, 615, 6495, 375}, kVerdana12, Align::Centre, true},
         // Its text comes with the window's load.
         {"TitleLabel", K::Label, "", {240, 75, 6495, 495}, kVerdana18, Align::Centre, true},
+        // Where "Search subfolders" stands in folder mode: the two never show together.
+        {"SearchUnallocated", K::CheckBox, "Also search unallocated space (slow)", {1800, 1200, 2280, 495}, kDefault,
+         Align::Left, false, false, false},
     };
     for (Control control : {Control::SourceBrowseButton, Control::SearchSubfolders, Control::OutputBrowseButton,
                             Control::StartButton, Control::AbortButton, Control::IncludePhotos,
-                            Control::SourceFolderBox, Control::OutputFolderBox, Control::DriveList,
-                            Control::ProfileFoldersOnly, Control::HelpButton, Control::ShownPath}) {
+                            Control::SourceFolderBox, Control::OutputFolderBox, Control::SearchUnallocated,
+                            Control::DriveList, Control::ProfileFoldersOnly, Control::HelpButton, Control::ShownPath}) {
         window.tabOrder.push_back(static_cast<int>(control));
     }
     return window;

@@ -49,6 +49,7 @@ TEST(Cli, UsageErrorsAndChecksStopWithStatusTwo) {
         // Whatever its form, and wherever the other option stands, nothing else is taken with it.
         {{"--list-partitions=" + image, "--no-photos"}, 2, "", alone}, {{"--no-photos", "--list-partitions", image}, 2, "", alone},
         {{"--list-partitions=" + image, "--output", out}, 2, "", alone}, {{"--no-photos", "--list-partitions=" + image}, 2, "", alone},
+        {{"--folder", src, "--output", out, "--carve"}, 2, "", "snapsift-cli: --carve goes with --image" + tryHelp},
 #endif
     };
     for (const auto& c : cases) {

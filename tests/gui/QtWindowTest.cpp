@@ -26,6 +26,7 @@ struct FakeServices : WindowServices {
     QStringList seen;
     std::vector<std::string> boxes;
     bool yes = false;
+    std::string file;  // the file chooser's answer
     void Box(const QString& text, bool question, bool noPreselected) {
         boxes.push_back(test::BoxText(text.toStdString(), question, noPreselected) + (text.contains(u'\r') ? "[CR]" : ""));
     }
@@ -33,7 +34,7 @@ struct FakeServices : WindowServices {
         return boxes.push_back("browse " + std::string(title)), "";
     }
     std::string ChooseFile(QWidget*, const QString& title, const QString& filter, const std::string& at) override {
-        return boxes.push_back("browse " + title.toStdString()), seen << "choose " + title + " " + filter + " at " + at.c_str(), "";
+        return boxes.push_back("browse " + title.toStdString()), seen << "choose " + title + " " + filter + " at " + at.c_str(), file;
     }
     void ShowMessage(QWidget*, const QString& text) override { Box(text, false, false); }
     bool AskYesNo(QWidget*, const QString& text, bool noPreselected) override { return Box(text, true, noPreselected), yes; }
@@ -324,7 +325,8 @@ private slots:
 
 #ifdef SNAPSIFT_IMAGES
     // An NTFS image mounted read-only with ntfs-3g, a FUSE mount whose device is the image file,
-    // is among the volumes on offer, as one holding profile folders.
+    // is among the volumes on offer, as one holding profile folders. Added as a disk image, its
+    // entry shows "Also search unallocated space" while the user keeps it selected, off until clicked.
     void driveListOffersAnImageMount() {
         if (const std::string why = test::WhyNoNtfsVolumes(); !why.empty()) QSKIP(why.c_str());
         QTemporaryDir work;
@@ -342,6 +344,19 @@ private slots:
         // A new window's list starts on it, or on another volume holding profile folders.
         const QString selected = QString::fromStdString(DriveCombo().SelectedPrefix());
         QVERIFY2(holding.contains(selected), qPrintable(selected + " of " + listed.join(' ')));
+        services_.file = image;
+        form_->Logic().OnAddImageChosen();
+        auto* combo = form_->findChild<DriveCombo*>("DriveList");
+        // Its box, and whether a scan started now would read the unallocated space too.
+        const auto look = [this] {
+            const ImageSource* source = form_->Logic().Image();
+            return QString(Control("SearchUnallocated")->isVisible() ? "box" : "none") +
+                   (source != nullptr && !source->unallocated.empty() ? "+carve " : " ");
+        };
+        QString shown = look();
+        for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Down}) QTest::keyClick(combo, key), shown += look();
+        static_cast<QAbstractButton*>(Control("SearchUnallocated"))->click();
+        QCOMPARE(shown + look(), "box none box box+carve ");
     }
 #endif
 

@@ -47,7 +47,7 @@ public:
     TempTree tree;
     Log log, captions = {"Snapsift"}, opened, captionAtBox;  // the caption as each message box shows
     std::map<Control, bool> checked = {{Control::ProfileFoldersOnly, false}, {Control::SearchSubfolders, true},
-                                       {Control::IncludePhotos, true}}, shown, enabled;
+                                       {Control::IncludePhotos, true}, {Control::SearchUnallocated, false}}, shown, enabled;
     std::map<Control, std::string> texts;
     std::map<MenuCommand, bool> menuEnabled;
     std::vector<std::string> boxes;
@@ -73,6 +73,7 @@ public:
         std::string text = "images";
         for (const std::string& entry : entries) text += (text == "images" ? " " : " | ") + entry;
         log.push_back(text + " + " + add + " select " + std::to_string(select));
+        if (select >= 0) selectedImage = select;
     }
     int SelectedImageEntry() const override { return selectedImage; }
     std::string ChooseDiskImage(std::string_view title, std::string_view patterns, const std::string& start) override {
@@ -235,6 +236,21 @@ TEST(ScanChannel, EachBoxWaitsForItsAnswer) {
     }
 }
 
+// While unallocated space is searched the window shows how much of it has been read in place of
+// a path; the files examined stay as counted.
+TEST(ScanChannel, CarvingProgressInPlaceOfThePath) {
+    const struct { std::uint64_t read, total; std::string path; } rows[] = {
+        {0, 5 << 20, "disk.img, partition 2, unallocated space: 0 of 5 MB read"},
+        {(1234ull << 20) + 1, 40'960ull << 20, "disk.img, partition 2, unallocated space: 1,234 of 40,960 MB read"}};
+    for (const auto& row : rows) {
+        ScanChannel channel({});
+        channel.ShowPath("d/a.jpg");
+        channel.CarvingProgress("disk.img, partition 2", row.read, row.total);
+        const ScanProgress progress = channel.TakeProgress();
+        EXPECT_EQ(progress.path + (progress.pathNew ? "" : " (old)") + " | " + std::to_string(progress.filesExamined), row.path + " | 1");
+    }
+}
+
 // Each handler of the idle window, and the chosen source and output folders after it. Each
 // chooser is titled for what it chooses, opens at the last choice, and a cancel keeps it. A
 // stopped START shows its message alone; a START that would change access times asks first, of
@@ -390,29 +406,40 @@ TEST_F(MainWindowLogicTest, DiskImagesInTheDriveList) {
     const std::string choose = "choose Choose a disk image: (*.dd *.raw *.img *.001 *.E01 *.e01) at ";
     const std::string refused = "message The disk image could not be added.\r\n\r\n";
     const std::string entries = "images disk.img, partition 2 [NTFS] | disk.img, partition 3 [NTFS]";
-    const struct { const char* why; std::string chosen; Log log; int selected = -1; std::string searched = "the live file system";
-                   bool profiles = true; } rows[] = {
+    // The user's selection (or the mode) shows "Also search unallocated space" for an image entry
+    // alone; checked, the scan reads the entry's partition's unallocated space after its files.
+    const std::string none = "no box | the live file system";
+    const struct { const char* why; std::string chosen; Log log; int selected = -1; std::string searched;
+                   bool profiles = true, carve = false; } rows[] = {
         {"not an image", image("junk.bin"), {choose, refused + "Not a disk image with a partition table or a file "
-                                                 "system that can be read: " + image("junk.bin")}},
-        {"cancelled", "", {choose + image("junk.bin")}},
+                                                 "system that can be read: " + image("junk.bin")}, -1, none, true, true},
+        {"cancelled", "", {choose + image("junk.bin")}, -1, none},
         {"no profile folder", image("empty.img"), {choose + image("junk.bin"), refused + "The disk image has no NTFS "
-             "partition with a \"Users\" or \"Documents and Settings\" folder: " + image("empty.img")}},
-        {"bare file system", image("profiles.img"), {choose + image("empty.img"), "images profiles.img [NTFS] + Add disk image... select 0"}},
+             "partition with a \"Users\" or \"Documents and Settings\" folder: " + image("empty.img")}, -1, none},
+        {"bare file system", image("profiles.img"), {choose + image("empty.img"), "images profiles.img [NTFS] + Add disk image... select 0"}, -1, none},
         {"whole disk", image("disk.img"), {choose + image("profiles.img"), "images profiles.img [NTFS] | " + entries.substr(7) +
-             " + Add disk image... select 1"}, 1, "disk.img, partition 2: in " + image("disk.img")},
-        {"listed already", image("profiles.img"), {choose + image("disk.img"), "images profiles.img [NTFS] | " + entries.substr(7) +
-             " + Add disk image... select 0"}, 2, "disk.img, partition 3: in " + image("disk.img")},
-        {"folder mode", "", {choose + image("profiles.img")}, 2, "the live file system", false}};
+             " + Add disk image... select 1"}, 1, "box | disk.img, partition 2: in " + image("disk.img")},
+        {"listed already, unallocated space too", image("profiles.img"), {choose + image("disk.img"), "images profiles.img [NTFS] | " +
+             entries.substr(7) + " + Add disk image... select 0"}, 2, "box | disk.img, partition 3: in " + image("disk.img") +
+             " + disk.img, partition 3, 4096-byte clusters, all read", true, true},
+        {"folder mode", "", {choose + image("profiles.img")}, 2, none, false, true}};
     for (const auto& row : rows) {
         log.clear();
         chosen = row.chosen;
         logic.OnAddImageChosen();
         EXPECT_EQ(log, row.log) << row.why;
-        checked[Control::ProfileFoldersOnly] = row.profiles;
+        checked[Control::ProfileFoldersOnly] = row.profiles, checked[Control::SearchUnallocated] = row.carve;
         selectedImage = row.selected;
+        row.profiles ? logic.OnDriveSelected() : logic.OnProfileModeClicked();
         const ImageSource* source = logic.Image();
-        EXPECT_EQ(source == nullptr ? "the live file system" : source->volumes.size() != 1 ? "volumes: " + std::to_string(source->volumes.size())
-                      : source->volumes[0]->DriveRoot() + "in " + source->facts.path, row.searched) << row.why;
+        std::string searched = source == nullptr ? "the live file system" : source->volumes.size() != 1 ? "volumes: " + std::to_string(source->volumes.size())
+                                   : source->volumes[0]->DriveRoot() + "in " + source->facts.path;
+        for (const UnallocatedArea& area : source == nullptr ? std::vector<UnallocatedArea>{} : source->unallocated) {
+            const auto whole = [](const UnallocatedWindow& window) { return window.bytes.size(); };
+            searched += " + " + area.name + ", " + std::to_string(area.clusterSize) + "-byte clusters, " +
+                        (area.walk(1 << 20, whole, {}).bytesRead == area.bytes ? "all read" : "not all read");
+        }
+        EXPECT_EQ((shown[Control::SearchUnallocated] ? "box | " : "no box | ") + searched, row.searched) << row.why;
     }
 }
 #endif

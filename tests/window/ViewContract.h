@@ -162,11 +162,13 @@ inline const std::vector<ContractRow>& ContractRows() {
             w.Click(C::StartButton);
         };
     };
+    // No view here lists a disk image: "Also search unallocated space" stays hidden, and is greyed with
+    // the other settings during a scan.
     const std::string drives = "hidden SourceFolderBox AbortButton ProgressFrame ShownPath ScanningLabel SearchSubfolders "
-                               "SourceBrowseButton | off | 4770 | Snapsift";
-    const std::string folder = "hidden DriveList AbortButton ProgressFrame ShownPath ScanningLabel | off | 4770 | Snapsift";
-    const std::string run = "hidden DriveList StartButton | off HelpButton ProfileFoldersOnly DriveList IncludePhotos "
-                            "OutputBrowseButton SearchSubfolders SourceBrowseButton | 6270 | Snapsift - 0 files, 0 found, m:ss";
+                               "SourceBrowseButton SearchUnallocated | off | 4770 | Snapsift";
+    const std::string folder = "hidden DriveList AbortButton ProgressFrame ShownPath ScanningLabel SearchUnallocated | off | 4770 | Snapsift";
+    const std::string run = "hidden DriveList StartButton SearchUnallocated | off HelpButton ProfileFoldersOnly DriveList IncludePhotos "
+                            "OutputBrowseButton SearchSubfolders SourceBrowseButton SearchUnallocated | 6270 | Snapsift - 0 files, 0 found, m:ss";
     const std::string idle = drives + " | focus StartButton | path ", ended = folder + " | focus StartButton | path ";
     const std::string running = run + " | focus AbortButton | path ";
     const std::string complete = "Operation complete. Total files found: 0";

@@ -1,6 +1,7 @@
 // Takes the documentation screenshots of the real windows on an X display: idle, folder mode,
-// mid-scan, the final message and the About box, each cut out by SHOOT_COMMAND FILE WxH+X+Y.
-// Usage: snapsift_window_shots SHOOT_COMMAND OUT_DIR EVIDENCE_ROOT OUTPUT_FOLDER
+// mid-scan, the final message, the About box and, given a disk image, its entry with the
+// unallocated-space box checked, each cut out by SHOOT_COMMAND FILE WxH+X+Y.
+// Usage: snapsift_window_shots SHOOT_COMMAND OUT_DIR EVIDENCE_ROOT OUTPUT_FOLDER [DISK_IMAGE]
 #include <cstdio>
 #include <QTest>
 #include <QtWidgets>
@@ -25,6 +26,8 @@ static void Shoot(const QWidget& window, const char* name) {
 // The chooser answers with the folders given; the final message is shot, then acknowledged.
 struct ShotServices : SystemWindowServices {
     QStringList folders;
+    std::string image;  // the disk image chooser's answer
+    std::string ChooseFile(QWidget*, const QString&, const QString&, const std::string&) override { return image; }
     std::string BrowseFolder(std::string_view, const std::string&, QWidget*) override {
         return folders.takeFirst().toStdString();
     }
@@ -40,7 +43,8 @@ struct ShotServices : SystemWindowServices {
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     args = QApplication::arguments();
-    if (args.size() != 5) qFatal("usage: snapsift_window_shots SHOOT_COMMAND OUT_DIR EVIDENCE_ROOT OUTPUT_FOLDER");
+    if (args.size() != 5 && args.size() != 6)
+        qFatal("usage: snapsift_window_shots SHOOT_COMMAND OUT_DIR EVIDENCE_ROOT OUTPUT_FOLDER [DISK_IMAGE]");
     ScanState state;
     ShotServices services;
     QtMainWindow window(state, services);
@@ -61,5 +65,18 @@ int main(int argc, char* argv[]) {
     }
     window.findChild<QAction*>("AboutItem")->trigger();
     Shoot(*window.About(), "about.png");
+    window.About()->close();
+    if (args.size() == 6) {
+        services.image = args[5].toStdString();
+        window.findChild<QAbstractButton*>("ProfileFoldersOnly")->click();
+        emit window.findChild<DriveCombo*>("DriveList")->AddImageChosen();
+        auto* unallocated = window.findChild<QAbstractButton*>("SearchUnallocated");
+        if (!QTest::qWaitFor([&] { return unallocated->isVisible(); }, 10'000)) {
+            std::fprintf(stderr, "the disk image was not added\n");
+            return 1;
+        }
+        unallocated->click();
+        Shoot(window, "window-disk-image.png");
+    }
     return 0;
 }

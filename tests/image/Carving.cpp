@@ -1,0 +1,230 @@
+// A profile's simple-cache and cache2 folders deleted from an NTFS image and their MFT records
+// taken by 3,000 new small files: the photos the live caches gave come back from the unallocated
+// space, each once, with its URL and the MD5 of its decoded body, and nothing else does: not a
+// photo whose clusters were written over.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <tuple>
+
+#include "image/DiskImage.h"
+#include "support/CliRun.h"
+#include "support/NtfsImages.h"
+#include "support/ReportParser.h"
+
+namespace snapsift::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Photo = std::tuple<std::string, std::string, std::string>;  // URL, MD5, short name
+
+struct Scan {
+    int exitCode = -1;
+    std::string out, runFacts;
+    std::multiset<Photo> photos;
+    std::vector<ParsedEntry> entries;
+};
+
+Photo PhotoOf(const ParsedEntry& entry) {
+    return {entry.rows.count("Cached from") ? entry.rows.at("Cached from") : "", entry.md5, entry.name};
+}
+
+// How many times `file` lies whole in `image` from a cluster boundary on.
+std::size_t WholeCopies(const std::string& image, const std::string& file) {
+    std::size_t copies = 0;
+    for (std::size_t at = image.find(file); at != std::string::npos; at = image.find(file, at + 1))
+        copies += at % 4096 == 0;
+    return copies;
+}
+
+Scan ScanImage(TempTree& tree, const std::string& image, const std::string& output, bool carve) {
+    tree.Folder(output);
+    std::vector<std::string> arguments = {"--image", image, "--profiles", "--include-deleted", "--output", tree.Text(output)};
+    if (carve) arguments.push_back("--carve");
+    const CliResult run = RunCli(tree, arguments);
+    Scan scan;
+    scan.exitCode = run.exitCode;
+    scan.out = run.out;
+    const ParsedReport report = ParseReport(ReadBytes(RunReport(tree.Path(output))));
+    scan.entries = report.entries;
+    scan.runFacts = report.runFacts;
+    for (const ParsedEntry& entry : scan.entries) scan.photos.insert(PhotoOf(entry));
+    return scan;
+}
+
+}  // namespace
+
+TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
+    if (const std::string skip = WhyNoNtfsVolumes(); !skip.empty()) GTEST_SKIP() << skip;
+    TempTree tree;
+    tree.Folder("fixtures");
+    tree.Folder("m");
+    ASSERT_EQ(Shell("tar -xJf " + Quote(SNAPSIFT_CACHE_FIXTURES) + " -C " + Quote(tree.Text("fixtures"))), 0);
+    // Alice clears her caches; Bob's copy of her simple cache stays.
+    const std::string local = "Users/alice/AppData/Local/", bob = "Users/bob/AppData/Local/";
+    const std::string edge = "Microsoft/Edge/User Data/Default/Cache/Cache_Data/";
+    const std::pair<const char*, std::string> caches[] = {
+        {"chromium-simple", local + edge},
+        {"firefox-cache2", local + "Mozilla/Firefox/Profiles/q1w2e3r4.default-release/cache2/"},
+        {"chromium-simple", bob + edge}};
+    std::vector<std::pair<std::string, std::string>> files = {{"Users/alice/Documents/kept.txt", "kept"}};
+    for (const auto& [fixture, place] : caches)
+        for (const auto& entry : fs::recursive_directory_iterator(tree.Path("fixtures") / fixture))
+            if (entry.is_regular_file())
+                files.emplace_back(place + fs::relative(entry.path(), tree.Path("fixtures") / fixture).string(),
+                                   ReadBytes(entry.path()));
+    const std::string image = tree.Text("volume.img");
+    ASSERT_TRUE(MakeNtfsVolume(image, 128, files, tree.Text("m")));
+    const Scan live = ScanImage(tree, image, "live", false);
+    ASSERT_EQ(live.exitCode, 0);
+    ASSERT_GE(live.photos.size(), 5u);
+
+    // "Clear browsing data", then new small files in the freed records.
+    ASSERT_TRUE(MountNtfs(image, tree.Text("m")));
+    const std::string m = Quote(tree.Text("m"));
+    EXPECT_EQ(Shell("rm -rf " + m + "/" + Quote(local + "Microsoft/Edge") + " " + m + "/" + Quote(local + "Mozilla") +
+                    " && mkdir " + m + "/new && cd " + m + "/new && i=0 && while [ $i -lt 3000 ]; do echo $i > f$i; "
+                    "i=$((i+1)); done"),
+              0);
+    ASSERT_TRUE(Unmount(tree.Text("m")));
+    // The first cluster of Alice's largest Firefox photo entry written over, as a new file's data
+    // would be; the rest of its file, its metadata, is left.
+    auto firefox = live.entries.end();
+    auto overwritten = files.end();
+    for (auto entry = live.entries.begin(); entry != live.entries.end(); ++entry)
+        for (auto file = files.begin(); file != files.end(); ++file)
+            if (entry->path.find("\\cache2\\") != std::string::npos &&
+                file->first.ends_with(entry->path.substr(entry->path.rfind('\\') + 1)) &&
+                (overwritten == files.end() || file->second.size() > overwritten->second.size()))
+                std::tie(firefox, overwritten) = std::pair(entry, file);
+    ASSERT_NE(firefox, live.entries.end());
+    ASSERT_GT(overwritten->second.size(), 4096u);
+    {
+        const std::string before = ReadBytes(image);
+        std::size_t at = before.find(overwritten->second);
+        while (at != std::string::npos && at % 4096 != 0) at = before.find(overwritten->second, at + 1);
+        ASSERT_NE(at, std::string::npos);
+        std::fstream out(image, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp(static_cast<std::streamoff>(at));
+        out << std::string(4096, 'w');
+    }
+    // Bob's photos, and Alice's whose entry file still lies whole in the image, in one piece from a
+    // cluster boundary, besides Bob's copy: some are overwritten as the file system grows its own files.
+    const std::string after = ReadBytes(image);
+    ASSERT_EQ(WholeCopies(after, overwritten->second), 0u);
+    std::multiset<Photo> bobs, recoverable;
+    for (const ParsedEntry& entry : live.entries) {
+        const std::string name = entry.path.substr(entry.path.rfind('\\') + 1);
+        if (entry.path.find("\\bob\\") != std::string::npos) {
+            bobs.insert(PhotoOf(entry));
+            continue;
+        }
+        for (const auto& [path, bytes] : files) {
+            const std::size_t kept = std::count_if(files.begin(), files.end(), [&](const auto& file) {
+                return file.first.starts_with(bob) && file.second == bytes;
+            });
+            if (path.starts_with(local) && path.ends_with("/" + name) && WholeCopies(after, bytes) > kept)
+                recoverable.insert(PhotoOf(entry));
+        }
+    }
+    ASSERT_GE(bobs.size(), 5u);
+    EXPECT_GE(recoverable.size(), live.photos.size() / 3);
+    recoverable.insert(bobs.begin(), bobs.end());
+
+    // The same through an E01 of the image.
+    const bool ewf = Shell("cd " + Quote(tree.RootText()) + " && ewfacquire -u -q -t case -c fast volume.img >/dev/null 2>&1") == 0;
+    struct Row {
+        const char* what;
+        std::string image;
+        bool carve;
+        std::multiset<Photo> photos;
+    };
+    const Row rows[] = {{"the file system alone", "volume.img", false, bobs},
+                        {"its unallocated space too", "volume.img", true, recoverable},
+                        {"the E01's unallocated space too", "case.E01", true, recoverable}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.image == "case.E01" && !ewf) GTEST_SKIP() << "no ewfacquire";
+        const Scan scan = ScanImage(tree, tree.Text(row.image), "out-" + std::to_string(&row - rows), row.carve);
+        EXPECT_EQ(scan.exitCode, 0);
+        EXPECT_EQ(scan.photos, row.photos);
+        // The run says what it searched, and how many photos came from where no file is.
+        EXPECT_EQ(scan.runFacts.find("unallocated space searched for deleted cache entries") != std::string::npos, row.carve);
+        EXPECT_EQ(scan.out.find("Of them recovered from unallocated space: " + std::to_string(recoverable.size() - bobs.size())) !=
+                      std::string::npos, row.carve) << scan.out;
+        // A carved entry says so, and names Bob's entry of the same photo in the same cache format.
+        for (const ParsedEntry& entry : scan.entries) {
+            SCOPED_TRACE(entry.path);
+            const bool carved = entry.path.starts_with(row.image + ", unallocated space, byte offset ");
+            EXPECT_TRUE(carved || entry.path.find("\\bob\\") != std::string::npos);
+            EXPECT_FALSE(entry.rows.at("Cache") == firefox->rows.at("Cache") && PhotoOf(entry) == PhotoOf(*firefox));
+            EXPECT_EQ(entry.status.find("recovered from unallocated space") != std::string::npos, carved);
+            EXPECT_EQ(entry.status.find("a copy of entry") != std::string::npos,
+                      carved && entry.rows.at("Cache") == "Chromium simple cache");
+        }
+    }
+}
+
+// The walk hands each run of unallocated clusters over once, in order, whatever the window and
+// however much of it the reader takes each time: the bytes it gives are those at their offset.
+TEST(Carving, TheWalkGivesEachUnallocatedClusterOnceWhateverTheWindow) {
+    if (const std::string skip = WhyNoNtfsVolumes(); !skip.empty()) GTEST_SKIP() << skip;
+    TempTree tree;
+    tree.Folder("m");
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int i = 0; i < 6; ++i) files.emplace_back("f" + std::to_string(i), std::string(40000 + i * 9000, char('a' + i)));
+    const std::string image = tree.Text("volume.img");
+    ASSERT_TRUE(MakeNtfsVolume(image, 8, files, tree.Text("m")));
+    ASSERT_TRUE(MountNtfs(image, tree.Text("m")));
+    ASSERT_EQ(Shell("rm " + Quote(tree.Text("m/f1")) + " " + Quote(tree.Text("m/f4"))), 0);
+    ASSERT_TRUE(Unmount(tree.Text("m")));
+    const std::string bytes = ReadBytes(image);
+    std::string problem;
+    const std::unique_ptr<DiskImage> disk = DiskImage::Open(image, problem);
+    ASSERT_TRUE(disk) << problem;
+
+    // Each cluster the reader is done with, by number, with its bytes; at a run's end, all of it.
+    using Taken = std::vector<std::pair<std::uint64_t, std::string>>;
+    const auto walk = [&](std::size_t windowClusters, std::size_t takeClusters, Taken& taken) {
+        return disk->WalkUnallocated(
+            1, windowClusters * 4096,
+            [&](const UnallocatedWindow& window) -> std::size_t {
+                EXPECT_EQ(window.clusterSize, 4096u);
+                EXPECT_EQ(window.bytes.size() % 4096, 0u);
+                EXPECT_EQ(window.imageOffset, window.firstCluster * 4096);
+                const std::size_t take = window.runEnds ? window.bytes.size() / 4096
+                                                        : std::min(takeClusters, window.bytes.size() / 4096);
+                for (std::size_t i = 0; i < std::max<std::size_t>(take, 1); ++i) {
+                    const std::string cluster(reinterpret_cast<const char*>(window.bytes.data()) + i * 4096, 4096);
+                    EXPECT_EQ(cluster, bytes.substr(window.imageOffset + i * 4096, 4096));
+                    taken.emplace_back(window.firstCluster + i, cluster);
+                }
+                return take * 4096;
+            },
+            {});
+    };
+    Taken whole;
+    const UnallocatedWalk all = walk(1 << 16, 0, whole);
+    EXPECT_EQ(all.failure, "");
+    EXPECT_EQ(all.bytesRead, whole.size() * 4096);
+    // The deleted files' clusters are among them.
+    std::size_t deleted = 0;
+    for (const auto& [number, cluster] : whole) deleted += cluster == std::string(4096, 'b') || cluster == std::string(4096, 'e');
+    EXPECT_GE(deleted, (49000 + 76000) / 4096 - 2);
+
+    const struct {
+        std::size_t windowClusters, takeClusters;
+    } rows[] = {{8, 3}, {8, 8}, {8, 0}, {1, 1}, {3, 2}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.windowClusters) + " clusters, " + std::to_string(row.takeClusters) + " taken");
+        Taken taken;
+        EXPECT_EQ(walk(row.windowClusters, row.takeClusters, taken).bytesRead, all.bytesRead);
+        EXPECT_EQ(taken, whole);
+    }
+}
+
+}  // namespace snapsift::test
