@@ -272,7 +272,8 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
 
     EvidenceTally tally;
     CountingHost counting(host);
-    // One sink for every volume: an entry's bytes are linked to the run's earlier entries.
+    // One sink for every volume and its unallocated space: an entry's bytes are linked to the run's
+    // earlier entries, and the summary holds them all.
     RunFolderEntries entries(result.runFolder);
     if (image == nullptr) {
         Volume& live = environment.liveVolume != nullptr ? *environment.liveVolume : LiveVolume();
@@ -289,7 +290,6 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     const std::int32_t foundInFiles = tally.filesFound;
     for (const UnallocatedArea& area : image != nullptr ? image->unallocated : std::vector<UnallocatedArea>{}) {
         if (state.abortRequested) break;
-        RunFolderEntries entries(result.runFolder);
         EvidenceRecorder evidence(result.runFolder, counting, entries, '\\', tally, &state.abortRequested);
         evidence.CarveUnallocated(area);
         tally = evidence.Tally();
