@@ -13,8 +13,9 @@
 
 namespace snapsift {
 
-// ChromiumSql, added last: Chromium's SQL cache ("sqldb<N>" shard databases).
-enum class CacheFormat { ChromiumBlockfile, ChromiumSimple, FirefoxCache2, ChromiumSql, InternetExplorerIndexDat };
+// ChromiumSql: Chromium's SQL cache ("sqldb<N>" shard databases); FirefoxLegacy, added last:
+// Firefox's cache before cache2 (_CACHE_MAP_ and its block files).
+enum class CacheFormat { ChromiumBlockfile, ChromiumSimple, FirefoxCache2, ChromiumSql, InternetExplorerIndexDat, FirefoxLegacy };
 
 enum class EntryReached { ByIndex, ByWalkInUse, ByWalkInFreeBlocks };
 
@@ -58,7 +59,8 @@ struct CacheEntry {
     // fetched once), not fetches: kept here, never in fetchCount.
     std::optional<std::uint32_t> reuseCount;
     // The old cache's index.dat: the expiry and the last check against the server, as the
-    // browser wrote them (to two seconds where it keeps a FAT date and time).
+    // browser wrote them (to two seconds where it keeps a FAT date and time). Firefox's legacy
+    // cache: the expiration its metadata keeps.
     std::optional<DateTime> expires, lastChecked;
     // How the entry was reached: through the cache's index, or, where a format's blocks are walked
     // too (index.dat), only by that walk, in blocks in use or in blocks set free.

@@ -93,7 +93,12 @@ CacheFile HeldCacheSource::Read(std::string_view name, std::size_t upTo) {
         const VolumeFolder* folder = &folder_;
         std::string path = folderPath_;
         if (slash != std::string_view::npos) {
-            const auto sub = subfolders_.find(name.substr(0, slash));
+            auto sub = subfolders_.find(name.substr(0, slash));
+            if (sub == subfolders_.end() && openSubfolder_) {
+                std::string subPath;
+                std::unique_ptr<VolumeFolder> opened = openSubfolder_(name.substr(0, slash), subPath);
+                sub = subfolders_.emplace(std::string(name.substr(0, slash)), Subfolder{std::move(opened), subPath}).first;
+            }
             if (sub == subfolders_.end() || !sub->second.folder) return CacheFile{false, true, {}, {}, 0};
             folder = sub->second.folder.get();
             path = sub->second.path;
@@ -121,6 +126,30 @@ CacheFile HeldCacheSource::Read(std::string_view name, std::size_t upTo) {
     if (upTo > 0) file.ReadUpTo(std::min(upTo, HeldFile::kLimit));
     return {.opened = file.Opened(), .missing = !file.Opened() && file.NoSuchFile() && !held.unknown,
             .problem = file.Problem(), .bytes = file.Bytes(), .size = file.Size()};
+}
+
+std::unique_ptr<VolumeFolder> OpenListedSubfolder(Volume& volume, const VolumeFolder& root,
+                                                  std::unique_ptr<VolumeFolder> start, std::string startPath,
+                                                  std::string_view relative, std::string& path) {
+    std::unique_ptr<VolumeFolder> folder = std::move(start);
+    path = std::move(startPath);
+    while (folder && !relative.empty()) {
+        const std::string_view wanted = relative.substr(0, relative.find('/'));
+        relative.remove_prefix(std::min(wanted.size() + 1, relative.size()));
+        std::string_view name;
+        EntryKind kind;
+        FileIdentity identity;
+        bool found = false;
+        while (!found && folder->Next(name, kind, &identity) == ListingStep::Entry)
+            found = kind == EntryKind::Folder && name == wanted;
+        if (!found) return nullptr;
+        path += std::string(wanted) + volume.Separator();
+        // The last level for its files: a disk image's folder opens only the names it has listed.
+        SystemError error;
+        folder = relative.empty() ? volume.OpenBelowForFiles(root, path, identity, error)
+                                  : volume.OpenBelow(root, path, identity, error);
+    }
+    return folder;
 }
 
 const HeldFile* HeldCacheSource::Held(std::string_view name) const {

@@ -105,6 +105,12 @@ public:
     // is no file is looked for again in the folder as `reopen` opens it again, and is missing only
     // when that folder says so too (not known when it gives none).
     void SetReopen(std::function<std::unique_ptr<VolumeFolder>()> reopen) { reopen_ = std::move(reopen); }
+    // Subfolders not added are opened when a name below one is first asked for: `open` gets the
+    // subfolder's name ("3/1A") and gives the folder and its path (ending in its separator), or
+    // none; asked once for each.
+    using SubfolderOpener =
+        std::function<std::unique_ptr<VolumeFolder>(std::string_view name, std::string& path)>;
+    void SetSubfolderOpener(SubfolderOpener open) { openSubfolder_ = std::move(open); }
     // The file asked for as `name`, opened or not; none when never asked for.
     const HeldFile* Held(std::string_view name) const;
     // Each file opened and not held whole, as "<name>: <why>".
@@ -123,11 +129,20 @@ private:
     std::string folderPath_;
     std::function<void(const HeldFile&)> beforeRead_;
     std::function<std::unique_ptr<VolumeFolder>()> reopen_;
+    SubfolderOpener openSubfolder_;
     std::unique_ptr<VolumeFolder> reopened_;
     bool reopenTried_ = false;
     std::map<std::string, Entry, std::less<>> files_;
     std::map<std::string, Subfolder, std::less<>> subfolders_;
 };
+
+// The folder `relative` ("3/1A") below `start`, a folder freshly opened at startPath below the open
+// root `root` (or the root itself, opened again): each level listed for the next one's identity and
+// opened below the root by it, so that no link is followed. Its path goes into `path`; nothing when
+// a level is not there or will not open.
+std::unique_ptr<VolumeFolder> OpenListedSubfolder(Volume& volume, const VolumeFolder& root,
+                                                  std::unique_ptr<VolumeFolder> start, std::string startPath,
+                                                  std::string_view relative, std::string& path);
 
 // An entry's body taken from the held file that holds it: the stored bytes, what decoding them
 // by their Content-Encoding gave, and the digests. The decoded body is never held: it is decoded

@@ -1,11 +1,13 @@
 #include "cli/CacheListing.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
 
 #include "cache/BlockfileCache.h"
 #include "cache/FirefoxCache.h"
+#include "cache/FirefoxLegacyCache.h"
 #include "cache/IndexDat.h"
 #include "cache/SimpleCache.h"
 #ifdef SNAPSIFT_SQLITE
@@ -40,8 +42,9 @@ void ListContents(CacheListing& listing, const CacheContents& contents, const He
         row.source = entry.body ? BodyPlaceText(*entry.body) : rowSource;
         if (entry.body) row.storedBytes = entry.body->length;
         else if (entry.bodyBytes) row.storedBytes = entry.bodyBytes->size();
-        // A body the entry does not keep is no fault of the listing; one it keeps and cannot give is.
-        if (entry.body || !row.findings.Damaged())
+        // A body the entry does not keep is no fault of the listing, nor one whose place only a map
+        // record no longer there gave (an entry found block by block); one it keeps and cannot give is.
+        if (entry.body || (!row.findings.Damaged() && entry.reached == EntryReached::ByIndex))
             row.findings.Add(Severity::Damaged, body.decoded.outcome == DecodedBody::Outcome::Unsupported
                                                     ? body.decoded.note
                                                     : body.problem);
@@ -241,6 +244,25 @@ CacheListing ListCache(Volume& volume, const std::string& folderPath) {
         }
         // An index that will not open may be a blockfile cache's: said, whatever the folder is.
         if (!index.opened) listing.problem.Add(Severity::Damaged, "index: " + index.problem);
+    }
+    // Firefox before cache2: its map and block files, found by what they hold; the separate files
+    // in the subfolders opened as their names are asked for.
+    if (std::any_of(listed.files.begin(), listed.files.end(), IsFirefoxLegacyCacheFileName)) {
+        HeldCacheSource files(*listed.folder, path);
+        files.SetSubfolderOpener([&](std::string_view name, std::string& subPath) {
+            SystemError error;
+            return OpenListedSubfolder(volume, *listed.folder, volume.OpenRoot(path, error), path, name, subPath);
+        });
+        const CacheContents contents = ReadFirefoxLegacyCache(files);
+        if (!contents.version.empty() || !contents.entries.empty()) {
+            listing.isCache = true;
+            Findings problems;
+            problems.Add(contents.findings);
+            problems.Add(files.NotWhole());
+            ListContents(listing, contents, files, problems, "", "_CACHE_MAP_", "");
+            return listing;
+        }
+        if (contents.findings.Damaged()) listing.problem.Add(Severity::Damaged, contents.findings.Text());
     }
     // Firefox: the cache2 folder with entries/ (and doomed/), or entries/ itself.
     for (const auto& [name, identity] : listed.subfolders) {

@@ -31,6 +31,7 @@ std::string FormatText(CacheFormat format) {
     case CacheFormat::FirefoxCache2: return "firefox-cache2";
     case CacheFormat::ChromiumSql: return "chromium-sql";
     case CacheFormat::InternetExplorerIndexDat: return "ie-index.dat";
+    case CacheFormat::FirefoxLegacy: return "firefox-legacy";
     }
     return {};
 }

@@ -70,8 +70,8 @@ constexpr std::string_view kUsageOptions =
     "                     (doomed, evicted, being deleted), marked as deleted\n"
 #endif
     "  --list-cache DIR   list every entry of the browser cache in DIR (a Chromium cache folder,\n"
-    "                     a Firefox cache2 or entries folder, or an old cache's index.dat file\n"
-    "                     under any name) as tab-separated text\n"
+    "                     a Firefox cache2, entries or legacy Cache folder, or an old cache's\n"
+    "                     index.dat file under any name) as tab-separated text\n"
     "  --verify RUNFOLDER check a run's folder: every copy against its row of the CSV (MD5 and\n"
     "                     SHA-256) and every file against SHA256SUMS, which must be there;\n"
     "                     prints the digest list's SHA-256; exit status 0 when everything\n"

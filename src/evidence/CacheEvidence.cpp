@@ -8,6 +8,7 @@
 #include "cache/BlockfileCache.h"
 #include "cache/BodyDecoding.h"
 #include "cache/FirefoxCache.h"
+#include "cache/FirefoxLegacyCache.h"
 #include "cache/SimpleCache.h"
 #include "cache/SqlCache.h"
 #include "hash/MD5.h"
@@ -29,6 +30,7 @@ std::string FormatName(CacheFormat format) {
     case CacheFormat::FirefoxCache2: return "Firefox cache2";
     case CacheFormat::ChromiumSql: return "Chromium SQL cache";
     case CacheFormat::InternetExplorerIndexDat: return "Internet Explorer index.dat";
+    case CacheFormat::FirefoxLegacy: return "Firefox legacy cache";
     }
     return {};
 }
@@ -53,6 +55,7 @@ CacheRecord RecordOf(const CacheEntry& cached) {
     record.contentType = cached.contentType;
     record.contentEncoding = cached.contentEncoding;
     record.reuseCount = cached.reuseCount;
+    record.expires = cached.expires;
     record.date = cached.date;
     record.lastModifiedHeader = cached.serverLastModified;
     record.server = cached.server;
@@ -136,6 +139,8 @@ void EvidenceRecorder::ProcessCacheFile(const VolumeFolder& folder, const std::s
         ExamineBlockfileCache(folder, fullPath, fileName);
     else if (kind == CacheFileKind::SqlShard)
         ExamineSqlShard(folder, fullPath, fileName);
+    else if (kind == CacheFileKind::FirefoxLegacy)
+        ExamineFirefoxLegacyCache(folder, fullPath, fileName);
     else if (kind == CacheFileKind::IndexDat)
         NoteIeCacheIndex(folder, fullPath, fileName);
     else
@@ -167,6 +172,47 @@ void EvidenceRecorder::ExamineEntryFile(const VolumeFolder& folder, const std::s
         return doomed && (cached.key.empty() || (cached.url.empty() && !host_.IncludeDeletedCacheEntries()));
     });
     RecordCacheContents(contents, {}, {.path = fullPath, .entryFile = &file}, &files);
+}
+
+void EvidenceRecorder::ExamineFirefoxLegacyCache(const VolumeFolder& folder, const std::string& fullPath,
+                                                 const std::string& fileName) {
+    // Read once, from whichever of its map and block files the walk meets first.
+    const std::string folderPath = fullPath.substr(0, fullPath.size() - fileName.size());
+    if (!firefoxLegacyCachesRead_.insert(folderPath).second) return;
+    HeldCacheSource files(folder, folderPath, BeforeCacheRead());
+    // A folder of a disk image opens only the names its listing has given so far; the separate
+    // files lie in subfolders the walk has not entered yet, each opened below the walk's root.
+    const std::optional<FileIdentity> identity = folder.Identity();
+    const auto reopen = [this, folderPath, identity]() -> std::unique_ptr<VolumeFolder> {
+        if (walkRoot_ == nullptr || !identity) return nullptr;
+        SystemError error;
+        return folderPath == walkRootPath_ ? walkVolume_->OpenRoot(walkRootPath_, error)
+                                           : walkVolume_->OpenBelow(*walkRoot_, folderPath, *identity, error);
+    };
+    if (folderPath != walkRootPath_)
+        files.SetReopen([this, folderPath, identity]() -> std::unique_ptr<VolumeFolder> {
+            if (walkRoot_ == nullptr || !identity) return nullptr;
+            SystemError error;
+            return walkVolume_->OpenBelowForFiles(*walkRoot_, folderPath, *identity, error);
+        });
+    files.SetSubfolderOpener([this, folderPath, reopen](std::string_view name, std::string& path) {
+        return walkRoot_ == nullptr ? nullptr
+                                    : OpenListedSubfolder(*walkVolume_, *walkRoot_, reopen(), folderPath, name, path);
+    });
+    // A body is read only for an entry that may be a photo's, or whose URL cannot be read.
+    const CacheWanted mayBePhoto = [](const CacheEntry& cached) {
+        return cached.url.empty() || PhotoOfCachedUrl(cached.url).has_value();
+    };
+    const CacheContents contents = ReadFirefoxLegacyCache(files, mayBePhoto);
+    Findings problems;
+    problems.Add(contents.findings);
+    problems.Add(files.NotWhole());
+    if (contents.version.empty() && contents.entries.empty()) {
+        // No such cache; a file of its names that would not open may have held photos.
+        if (problems.Damaged()) CachePartUnreadable(fullPath, "part of the cache could not be read: " + problems.Text());
+        return;
+    }
+    RecordCacheContents(contents, problems, {.path = folderPath + "_CACHE_MAP_", .folderPath = folderPath}, files);
 }
 
 void EvidenceRecorder::ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath,
@@ -435,6 +481,8 @@ void EvidenceRecorder::RecordCacheContents(const CacheContents& contents, const 
             bodyFile = files->Held(cached.body->file);
             if (bodyFile != nullptr && !bodyFile->Opened()) bodyFile = nullptr;
             bodyPath = at.folderPath + BodyPlaceText(*cached.body);
+            // A separate file in a subfolder ("3/1A/2B3C4d01"), named with the volume's separator.
+            if (cached.format == CacheFormat::FirefoxLegacy) std::replace(bodyPath.begin(), bodyPath.end(), '/', separator_);
             if (cached.body->block) timesOf = SharedFileText(cached.body->file, bodiesIn[cached.body->file]);
         }
         RecordCachedPhoto(cached, *photo, bodyFile, bodyPath, timesOf, cacheStatus);

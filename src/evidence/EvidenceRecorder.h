@@ -84,6 +84,8 @@ private:
                           CacheFileKind kind);
     // A Chromium blockfile cache, met through its index or its entry file data_1.
     void ExamineBlockfileCache(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
+    // Firefox's cache before cache2, met through its map or a block file.
+    void ExamineFirefoxLegacyCache(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
     void ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath, const std::string& fileName);
     // What is told of each cache file once it is open and before its first byte is read.
     std::function<void(const HeldFile&)> BeforeCacheRead();
@@ -168,6 +170,7 @@ private:
         HeldFile file;
     };
     std::optional<HeldIndex> heldIndex_;
+    std::set<std::string> firefoxLegacyCachesRead_;  // by their folder's path
     // Cache folders of a format this build cannot read, each named once.
     std::set<std::string> unreadableCaches_;
 };

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cache/FirefoxCache.h"
+#include "cache/FirefoxLegacyCache.h"
 #include "cache/SimpleCache.h"
 #include "search/Recognition.h"
 #include "text/PathText.h"
@@ -17,6 +18,7 @@ std::optional<CacheFileKind> CacheFileKindOf(std::string_view fileName) {
             return (a >= 'A' && a <= 'Z' ? static_cast<char>(a + 32) : a) == b;
         }))
         return CacheFileKind::IndexDat;
+    if (IsFirefoxLegacyCacheFileName(fileName)) return CacheFileKind::FirefoxLegacy;
     if (IsSimpleEntryName(fileName)) return CacheFileKind::SimpleEntry;
     if (IsCache2EntryFileName(fileName, Cache2Folder::Entries)) return CacheFileKind::Cache2Entry;
     if (IsCache2EntryFileName(fileName, Cache2Folder::Doomed)) return CacheFileKind::Cache2Doomed;

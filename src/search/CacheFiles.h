@@ -20,6 +20,7 @@ enum class CacheFileKind {
     BlockfileEntries,  // "data_1": the same cache's entries, read block by block when its index is damaged
     SqlShard,        // Chromium's SQL cache: "sqldb<N>", an SQLite database of entries
     IndexDat,        // "index.dat": the old cache's record of the files in the folders beside it
+    FirefoxLegacy,   // "_CACHE_MAP_", "_CACHE_001_".."_CACHE_003_": Firefox's cache before cache2
 };
 
 std::optional<CacheFileKind> CacheFileKindOf(std::string_view fileName);
@@ -31,7 +32,8 @@ bool IsSqlShardName(std::string_view fileName);
 // have, so that the other files of a drive cost a comparison or two.
 inline std::optional<CacheFileKind> CacheFileOf(std::string_view fileName) {
     const std::size_t size = fileName.size();
-    const bool mayBe = size == 5 || size == 6 || size == 9 || size == 18 || size == 40 || (size > 9 && fileName.front() == 't') ||
+    const bool mayBe = size == 5 || size == 6 || size == 9 || size == 18 || size == 40 ||
+                       (size == 11 && fileName.front() == '_') || (size > 9 && fileName.front() == 't') ||
                        (size >= 6 && size <= 15 && fileName.front() == 's') ||
                        (size <= 10 && size > 0 && fileName.front() >= '0' && fileName.front() <= '9');
     if (!mayBe) return std::nullopt;

@@ -34,7 +34,7 @@ constexpr char kHelpText[] =
 #else
     "Chromium's (blockfile and simple caches; an SQL cache is named in the report, not read), "
 #endif
-    "Firefox's cache2, and the old cache's index.dat.";
+    "Firefox's (cache2, and the older _CACHE_MAP_ cache), and the old cache's index.dat.";
 constexpr char kHelpImagesText[] =
     "\r\n\r\nTo search a disk image (raw, split or E01) of an NTFS drive without mounting it, choose "
     "\"Add disk image...\" at the end of the drive list; each of its partitions that holds user profiles "

@@ -38,6 +38,8 @@ TEST(CacheFileOf, EachKindOfCacheFileNameIsHandedOverAndOthersAreNot) {
         {"3f2a9c0d5e7b1a44_1", {}}, {"3F2A9C0D5E7B1A44_0", {}}, {"0352cae71dc5e1dd21ca3abcf906ce247863cd88", {}},
         {"42949672950", {}}, {"index.html", {}}, {"todelete_2560fe1f1365a10a_0_", {}}, {"todelete_2560fe1f1365a10a_1_3", {}},
         {"2560fe1f1365a10_0", {}}, {"todelete_", {}}, {"ce_T151c2VyQ29udGV4dElkPTUs", {}},
+        {"_CACHE_MAP_", Kind::FirefoxLegacy}, {"_CACHE_001_", Kind::FirefoxLegacy}, {"_CACHE_003_", Kind::FirefoxLegacy},
+        {"_CACHE_004_", {}}, {"_CACHE_CLEAN_", {}}, {"2B3C7d01", {}}, {"34A2B3C7d01", {}},
     };
     for (const auto& c : cases) EXPECT_EQ(CacheFileOf(c.name), c.kind) << c.name;
 }

@@ -1,6 +1,7 @@
 // A disk image holding the caches real browsers wrote (Chromium blockfile, simple and SQL, Firefox
-// cache2) and an old cache with its index.dat in a Windows profile: its whole scan, read straight
-// from the image, gives the report kept beside this test, byte for byte.
+// cache2), Firefox's legacy cache and an old cache with its index.dat, written by the tests'
+// writers, in a Windows profile: its whole scan, read straight from the image, gives the report
+// kept beside this test, byte for byte.
 #include <gtest/gtest.h>
 
 #include <sys/xattr.h>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <regex>
 
+#include "cache/FirefoxLegacyWriter.h"
 #include "cache/IndexDatWriter.h"
 #include "support/CliRun.h"
 #include "support/NtfsImages.h"
@@ -47,6 +49,11 @@ TEST(CacheImage, AWholeScanOfAProfileWithThreeBrowsersCachesGivesTheKeptReport) 
     files.emplace_back(ie + "ABCD1234/n1234567_890_123[1].jpg", "first");
     files.emplace_back(ie + "EFGH5678/n1234567_890_123[1].jpg", "second");
     files.emplace_back(ie + "EFGH5678/n7654321_11_22[1].jpg", "no record");
+    // Firefox's legacy cache in an XP profile, its separate files in subfolders the walk has not
+    // listed when it reads them.
+    for (const auto& [name, bytes] : WriteFirefoxLegacyCache(SampleLegacyCache(19)).files)
+        files.emplace_back("Documents and Settings/bob/Local Settings/Application Data/Mozilla/Firefox/Profiles/c3d4.default/Cache/" +
+                               name, bytes);
     const std::string image = tree.Text("volume.img");
     ASSERT_TRUE(MakeNtfsVolume(image, 16, files, tree.Text("m")));
     // Every file's times fixed (2026-12-07 16:31:12, 16:31:14, 17:00:00 UTC) for a report that stays the same.

@@ -1,0 +1,121 @@
+#include "FirefoxLegacyWriter.h"
+
+#include <cstdio>
+#include <stdexcept>
+#include <initializer_list>
+#include <utility>
+
+#include <zlib.h>
+
+namespace snapsift::test {
+
+namespace {
+
+// The numbers as 32-bit big-endian words, one after another.
+std::string Words(std::initializer_list<std::uint64_t> values) {
+    std::string bytes;
+    for (const std::uint64_t value : values)
+        for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>(value >> shift);
+    return bytes;
+}
+
+std::uint64_t BlockSize(std::uint32_t file) { return std::uint64_t{256} << (2 * (file - 1)); }
+
+}  // namespace
+
+WrittenLegacyCache WriteFirefoxLegacyCache(const LegacyCacheSource& source) {
+    WrittenLegacyCache written;
+    const bool nested = source.minor >= 19;
+    std::string blockFiles[3];
+    for (std::uint32_t file = 1; file <= 3; ++file) blockFiles[file - 1].assign(nested ? 16384 >> (2 * (file - 1)) : 4096, '\0');
+    // Puts bytes in the next free blocks of a block file, or in a separate file: the location word.
+    const auto place = [&](std::uint32_t file, const std::string& bytes, std::uint32_t hash, char type, bool inUse) {
+        char name[32];
+        if (file == 0) {
+            if (nested) std::snprintf(name, sizeof name, "%X/%02X/%05X%c01", hash >> 28, (hash >> 20) & 0xFF, hash & 0xFFFFF, type);
+            else std::snprintf(name, sizeof name, "%08X%c01", hash, type);
+            written.files[name] = bytes;
+            return 0x80000000u | 1u;  // generation 1
+        }
+        std::string& blocks = blockFiles[file - 1];
+        const std::uint64_t bitmap = nested ? 16384 >> (2 * (file - 1)) : 4096;
+        const auto first = static_cast<std::uint32_t>((blocks.size() - bitmap) / BlockSize(file));
+        const auto count = static_cast<std::uint32_t>((bytes.size() + BlockSize(file) - 1) / BlockSize(file));
+        blocks += bytes + std::string(count * BlockSize(file) - bytes.size(), '\0');
+        for (std::uint32_t block = first; inUse && block < first + count; ++block)
+            blocks[block / 32 * 4 + 3 - block % 32 / 8] |= static_cast<char>(1 << (block % 8));
+        return 0x80000000u | file << 28 | (count - 1) << 24 | first;
+    };
+    std::string records(512 * 16, '\0');
+    std::uint32_t usage[32] = {};
+    std::uint32_t hash = 0x31A2B3C4u;
+    for (const LegacyEntrySource& entry : source.entries) {
+        hash += 0x01000001u;  // each entry its own bucket and subfolder
+        written.hashes.push_back(hash);
+        std::string elements = std::string("request-method") + '\0' + "GET" + '\0';
+        if (!entry.responseHead.empty()) elements += std::string("response-head") + '\0' + entry.responseHead + '\0';
+        const std::string meta = Words({0x10000u | source.minor, 0, entry.fetchCount, entry.lastFetched, entry.lastModified,
+                                        entry.expiration, entry.body.size(), entry.key.size() + 1, elements.size()}) +
+                                 entry.key + '\0' + elements;
+        const std::uint32_t data = entry.body.empty() ? 0 : place(entry.dataFile, entry.body, hash, 'd', entry.markedInUse);
+        const std::uint32_t metaAt = place(entry.metaFile, meta, hash, 'm', entry.markedInUse);
+        if (!entry.inMap) continue;
+        // An evicted record goes to the first slot past those in use of its bucket.
+        const std::uint32_t bucket = hash & 31, slot = entry.evicted ? usage[bucket] : usage[bucket]++;
+        records.replace((bucket * 16 + slot) * 16, 16, Words({hash, 1, data, metaAt}));
+    }
+    for (std::uint32_t file = 1; file <= 3; ++file) written.files["_CACHE_00" + std::to_string(file) + "_"] = blockFiles[file - 1];
+    if (!source.withMap) return written;
+    std::string header = Words({0x10000u | source.minor, 0, source.entries.size(), source.dirty ? 1u : 0u, 512});
+    for (int i = 0; i < 32; ++i) header += Words({1});
+    for (const std::uint32_t used : usage) header += Words({used});
+    written.files["_CACHE_MAP_"] = header + records;
+    return written;
+}
+
+std::string LegacyJpeg(std::size_t size) {
+    std::string bytes = "\xFF\xD8\xFF\xE0";
+    for (std::size_t i = 0; bytes.size() < size; ++i) bytes += static_cast<char>(i * 7 + 3);
+    return bytes;
+}
+
+LegacyCacheSource SampleLegacyCache(std::uint32_t minor) {
+    const auto entry = [](std::string url, std::string head, std::string body, std::uint32_t metaFile,
+                          std::uint32_t dataFile) {
+        return LegacyEntrySource{"HTTP:" + url, std::move(head), std::move(body), 3, kLegacyFetched, kLegacyModified,
+                                 kLegacyExpires, metaFile, dataFile};
+    };
+    LegacyCacheSource source;
+    source.minor = minor;
+    const std::string photos = "http://photos.quorvia.example/p/";
+    source.entries = {
+        entry(kLegacyPhoto, kLegacyJpegHead, LegacyJpeg(900), 1, 2),
+        entry(photos + "n2000001_101_201.jpg", kLegacyJpegHead + "Content-Encoding: gzip\r\n", Gzipped(LegacyJpeg(12000)), 1, 3),
+        entry(photos + "n2000002_102_202.jpg", kLegacyJpegHead, LegacyJpeg(20000), 0, 0),
+        entry("http://www.quorvia.example/", "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n", "<html></html>", 2, 1),
+        entry("id=4b3c7d01&uri=" + photos + "n2000003_103_203.jpg", kLegacyJpegHead, LegacyJpeg(300), 1, 1),
+        entry(photos + "n2000004_104_204.jpg", kLegacyJpegHead, LegacyJpeg(200), 1, 1),
+        entry(photos + "n2000005_105_205.jpg", kLegacyJpegHead, LegacyJpeg(200), 3, 1),
+    };
+    source.entries[5].evicted = true;
+    source.entries[6].inMap = false;
+    source.entries[6].markedInUse = false;
+    return source;
+}
+
+std::string Gzipped(std::string_view bytes) {
+    z_stream stream{};
+    if (deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::runtime_error("deflateInit2");
+    std::string out(deflateBound(&stream, static_cast<uLong>(bytes.size())), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    const int result = deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    if (result != Z_STREAM_END) throw std::runtime_error("deflate");
+    return out;
+}
+
+}  // namespace snapsift::test
