@@ -212,7 +212,7 @@ void EvidenceRecorder::ExamineFirefoxLegacyCache(const VolumeFolder& folder, con
         if (problems.Damaged()) CachePartUnreadable(fullPath, "part of the cache could not be read: " + problems.Text());
         return;
     }
-    RecordCacheContents(contents, problems, {.path = folderPath + "_CACHE_MAP_", .folderPath = folderPath}, files);
+    RecordCacheContents(contents, problems, {.path = folderPath + "_CACHE_MAP_", .folderPath = folderPath}, &files);
 }
 
 void EvidenceRecorder::ExamineSqlShard(const VolumeFolder& folder, const std::string& fullPath,
