@@ -11,6 +11,7 @@
 #include "scan/Version.h"
 #include "cli/CliCache.h"
 #include "cli/CliVerify.h"
+#include "cli/CliCase.h"
 #include "cli/CliHost.h"
 #include "cli/Console.h"
 #include "platform/LocaleText.h"
@@ -39,7 +40,8 @@ constexpr std::string_view kUsageLines =
     "Usage: snapsift-cli --folder DIR [--no-subfolders] --output DIR [--no-photos] [--include-deleted]\n"
     "       snapsift-cli --profiles ROOT --output DIR [--no-photos] [--include-deleted]\n"
     "       snapsift-cli --list-cache DIR\n"
-    "       snapsift-cli --verify RUNFOLDER\n";
+    "       snapsift-cli --verify RUNFOLDER\n"
+    "       snapsift-cli --case OUTPUT RUNFOLDER...\n";
 constexpr std::string_view kImageUsageLines =
     "       snapsift-cli --image FILE [--partition N] (--profiles | --folder PATH [--no-subfolders])\n"
     "                    --output DIR [--no-photos] [--include-deleted] [--verify-image] [--carve]\n"
@@ -73,7 +75,11 @@ constexpr std::string_view kUsageOptions =
     "  --verify RUNFOLDER check a run's folder: every copy against its row of the CSV (MD5 and\n"
     "                     SHA-256) and every file against SHA256SUMS, which must be there;\n"
     "                     prints the digest list's SHA-256; exit status 0 when everything\n"
-    "                     matches, 4 when anything does not, 2 for no run folder\n";
+    "                     matches, 4 when anything does not, 2 for no run folder\n"
+    "  --case OUTPUT RUNFOLDER...  check each run folder as --verify does, then write the\n"
+    "                     summary by Quorvia user ID of those that match, a row per user ID\n"
+    "                     and run, into a new time-stamped folder in OUTPUT; a run folder that\n"
+    "                     does not match is named on standard error and left out (exit status 4)\n";
 constexpr std::string_view kUsageEnd =
     "  --help             show this text\n"
     "  --version          show the version\n"
@@ -81,8 +87,8 @@ constexpr std::string_view kUsageEnd =
     "Ctrl-C ends the scan as an aborted run with a complete report.\n"
     "Exit status: 0 completed, 1 aborted, 2 stopped by a check, 3 completed but the report is\n"
     "incomplete (an entry, a copy or a folder could not be read or written, or no profile folder\n"
-    "was found; the counts are shown and the report names each), 4 (--verify) the run folder\n"
-    "does not match what the run wrote.\n";
+    "was found; the counts are shown and the report names each), 4 (--verify, --case) a run\n"
+    "folder does not match what the run wrote.\n";
 
 constexpr std::string_view kImageOptions =
     "  --image FILE       search a raw (dd), split raw (.001) or E01 disk image, read straight\n"
@@ -129,6 +135,7 @@ struct Options {
     bool noPhotos = false;
     bool help = false;
     bool version = false;
+    std::vector<std::string> caseFolders;  // --case: OUTPUT, then the run folders
 };
 
 std::string ToText(const fs::path& path) {
@@ -183,6 +190,12 @@ int CheckFailed(const std::string& problem) {
 
 // Reads the options; the error text when they do not make a valid command line.
 std::optional<std::string> Parse(const std::vector<std::string>& arguments, Options& options) {
+    // --case takes the rest: OUTPUT and the run folders.
+    if (arguments.size() > 1 && arguments[1] == "--case") {
+        if (arguments.size() < 4) return "--case needs OUTPUT and at least one RUNFOLDER";
+        for (std::size_t i = 2; i < arguments.size(); ++i) options.caseFolders.push_back(arguments[i]);
+        return std::nullopt;
+    }
     // With --image, --profiles names no drive: it stands alone.
     bool imageGiven = false;
     for (std::size_t i = 1; i < arguments.size(); ++i)
@@ -286,6 +299,9 @@ int RunCli(const std::vector<std::string>& arguments) {
     }
 
     UseUserLocale();
+    if (!options.caseFolders.empty())
+        return WriteCase(FolderText(options.caseFolders.front()),
+                         std::vector<std::string>(options.caseFolders.begin() + 1, options.caseFolders.end()));
     if (options.listCache) return ListCacheFolder(FolderText(*options.listCache));
     if (options.verify) return VerifyRunFolder(FolderText(*options.verify));
     CliSettings settings;

@@ -26,7 +26,7 @@ struct EvidenceGaps {
     std::uint64_t cacheEntriesDamaged = 0;    // photos' cache entries written with part of them unreadable
     std::uint64_t cacheEntriesUnreadable = 0; // cache entries whose URL could not be read
     std::uint64_t foldersUnreadable = 0;      // folders that could not be read, whole or in part (or loops)
-    std::uint64_t runFilesNotWritten = 0;     // the timeline or the digest list, written at the run's end
+    std::uint64_t runFilesNotWritten = 0;     // the summary, the timeline or the digest list, written at the run's end
     std::uint64_t accessTimesNotKept = 0;     // files and folders read only in a way that moved their access time
     std::uint64_t cachedBodiesCutShort = 0;   // cached photos whose body the server or the cache cut short
     std::uint64_t bodiesNotDecoded = 0;       // cached photos whose body does not decode, or not in this build
@@ -75,7 +75,7 @@ inline constexpr GapKind kGapKinds[] = {
     {&EvidenceGaps::entriesFromDamage, "Entries whose bytes lie in a damaged part of the disk image: ", true},
     {&EvidenceGaps::imageDamage, "Damaged parts of the disk image (read as zeros): ", true},
     {&EvidenceGaps::reportWritesFailed, "Report lines that could not be written: ", true},
-    {&EvidenceGaps::runFilesNotWritten, "Timeline or digest list that could not be written: ", true},
+    {&EvidenceGaps::runFilesNotWritten, "Summary, timeline or digest list that could not be written: ", true},
     {&EvidenceGaps::cacheEntriesDamaged, "Photos' cache entries not read whole: ", true},
     {&EvidenceGaps::cacheEntriesUnreadable, "Cache entries or parts whose URL could not be read: ", true},
     {&EvidenceGaps::cachedBodiesCutShort, "Cached photos cut short: ", true},

@@ -97,6 +97,7 @@ void QtMainWindow::CreateMenus() {
                     case MenuCommand::Exit: logic_.OnExitChosen(); break;
                     case MenuCommand::About: logic_.OnAboutChosen(); break;
                     case MenuCommand::OpenLastReport: logic_.OnOpenLastReportChosen(); break;
+                    case MenuCommand::OpenLastSummary: logic_.OnOpenLastSummaryChosen(); break;
                 }
             });
         }

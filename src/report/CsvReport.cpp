@@ -44,6 +44,21 @@ std::string SpreadsheetSafe(std::string field) {
     return field;
 }
 
+std::string CsvText(const std::vector<std::vector<std::string>>& rows) {
+    std::string text(kByteOrderMark);
+    for (const auto& fields : rows) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            // Each field on its own, so that an empty first field still has its comma after it.
+            std::string field;
+            AppendField(field, fields[i]);
+            if (i != 0) text += ',';
+            text += field;
+        }
+        text += kLineEnd;
+    }
+    return text;
+}
+
 bool WriteCsvHeader(const std::string& csvPath) {
     std::string header(kByteOrderMark);
     std::string row;

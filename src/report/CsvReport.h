@@ -29,6 +29,10 @@ inline constexpr std::string_view kCsvColumns[] = {
 // the cache listing (snapsift-cli --list-cache) write every field through it.
 std::string SpreadsheetSafe(std::string field);
 
+// A file of rows in this form: the byte-order mark, then each row's fields, every field through
+// SpreadsheetSafe and quoted where it needs it, each row ended by CR LF.
+std::string CsvText(const std::vector<std::vector<std::string>>& rows);
+
 // Creates (or empties) the file with the byte-order mark and the header row. False when it
 // cannot be made or written.
 bool WriteCsvHeader(const std::string& csvPath);

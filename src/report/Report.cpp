@@ -121,6 +121,10 @@ void AppendCacheRows(std::string& out, const CacheRecord& cache) {
 
 std::string ReportText(std::string_view utf8, char separator) { return HtmlText(utf8, true, separator); }
 
+std::string ReportPlainText(std::string_view utf8) { return HtmlText(utf8, false); }
+
+std::string ReportEntryAnchor(std::int32_t number) { return "entry-" + std::to_string(number); }
+
 std::string ProfileUrl(std::string_view userId) {
     return "http://" + std::string(kProfileSiteHost) + "/home.php?#/profile.php?id=" + PercentEncoded(userId, "%");
 }
@@ -132,7 +136,7 @@ std::string ReportImageSource(std::string_view fileName) {
 std::string FormatReportEntry(const ReportEntry& entry) {
     std::string out;
     out.reserve(1024);
-    out += "<hr>";
+    out += "<hr id=\"" + ReportEntryAnchor(entry.number) + "\">";
     out += kLineEnd;
     out += "<b>Full path:</b> " + ReportText(entry.fullPath, entry.separator) + "<br>";
     out += kLineEnd;
@@ -158,6 +162,11 @@ std::string FormatReportEntry(const ReportEntry& entry) {
     timeLine("Created time", entry.timeCreated);
     timeLine("Modified time", entry.timeModified);
     timeLine("Last Accessed time", entry.timeAccessed);
+    if (entry.sameBytesAs != 0) {
+        const std::string first = std::to_string(entry.sameBytesAs);
+        out += "<b>Same bytes as entry</b> <a href=\"#" + ReportEntryAnchor(entry.sameBytesAs) + "\">" + first + "</a><br>";
+        out += kLineEnd;
+    }
     out += "<b>MD5:</b> " + ReportText(LowerAscii(entry.md5 ? *entry.md5 : std::string(MD5::kFileFailureText))) + "<br>----<br>";
     out += kLineEnd;
     out += "<b>This photo possibly belongs to Quorvia user ID #</b> <a href=\"http://";

@@ -58,6 +58,9 @@ struct ReportEntry {
     // that holds the bodies of several entries ("data_2, shared by 7 entries"). Empty for a file
     // of its own.
     std::string timesOf;
+    // The number of the run's first entry with the same SHA-256, for an entry that repeats one;
+    // 0 for the first of its bytes.
+    std::int32_t sameBytesAs = 0;
 };
 
 // What the report says of the run itself, in a block after its header lines: what was searched
@@ -107,6 +110,12 @@ bool AppendImageDamageWarning(const std::string& reportPath, std::uint64_t damag
 bool AppendReportTail(const std::string& reportPath, bool aborted, std::int32_t filesFound,
                       const std::vector<ClosingLine>& problems = {}, const std::vector<ClosingLine>& facts = {},
                       const RunEnd* end = nullptr);
+
+// The anchor of an entry's first line ("entry-12"), to which the summary links.
+std::string ReportEntryAnchor(std::int32_t number);
+// The program's own text (a time, a count, a name already shown as text) for a page: markup
+// escaped, into the report's code page.
+std::string ReportPlainText(std::string_view utf8);
 
 // The profile link's target for a user ID: the user ID percent-encoded as the report's link
 // writes it.

@@ -17,6 +17,7 @@
 #include "platform/RunFolderFile.h"
 #include "report/CsvReport.h"
 #include "report/Report.h"
+#include "report/UserSummary.h"
 #include "text/PathText.h"
 #include "text/Utf8.h"
 
@@ -566,7 +567,8 @@ RunCheck CheckRunFolder(const std::string& runFolder) {
     for (const RunEntry& entry : *entries) {
         if (seen.insert(entry.name).second) {
             if (entry.name == listName || expected.contains(entry.name)) continue;
-            if (!check.finished && (entry.name == reportName || entry.name == csvName || entry.name == kTimelineFileName))
+            if (!check.finished && (entry.name == reportName || entry.name == csvName || entry.name == kTimelineFileName ||
+                                    entry.name == kSummaryFileName || entry.name == kSummaryCsvFileName))
                 continue;
         }
         check.notListed.push_back(entry.name);

@@ -20,6 +20,7 @@
 #include "report/CsvReport.h"
 #include "report/Report.h"
 #include "report/RunFiles.h"
+#include "report/UserSummary.h"
 
 namespace snapsift {
 
@@ -121,8 +122,8 @@ EvidenceTally TallyOf(const EvidenceRecorder& evidence, const FolderWalk& walk, 
 // would report every file twice. Gives the tally with this volume's entries, and the files that
 // passed the name filter but could not be examined, added.
 EvidenceTally SearchVolume(ScanState& state, ScanHost& settings, CountingHost& host, Volume& volume,
-                           const std::string& runFolder, const std::string& drive, const EvidenceTally& earlier) {
-    RunFolderEntries entries(WithTrailingSeparator(runFolder));
+                           const std::string& runFolder, const std::string& drive, const EvidenceTally& earlier,
+                           RunFolderEntries& entries) {
     EvidenceRecorder evidence(WithTrailingSeparator(runFolder), host, entries, volume.Separator(), earlier,
                               &state.abortRequested);
     host.separator = volume.Separator();
@@ -190,6 +191,14 @@ std::string NewRunFolder(const std::string& stamped) {
     return {};
 }
 
+}  // namespace
+
+std::string NewStampedFolder(const std::string& outputFolder, const DateTime& localNow) {
+    return NewRunFolder(outputFolder + "Snapsift - " + OutputFolderStamp(localNow, MonthAbbreviation(localNow.month)));
+}
+
+namespace {
+
 // What the report says of the run before its first entry.
 RunFacts FactsOf(const ScanState& state, const ScanHost& host, const ScanEnvironment& environment) {
     RunFacts facts;
@@ -237,9 +246,8 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
         return result;
     }
 
-    const DateTime now = environment.localNow ? environment.localNow() : LocalNow();
     const std::string runFolder =
-        NewRunFolder(state.outputFolder + "Snapsift - " + OutputFolderStamp(now, MonthAbbreviation(now.month)));
+        NewStampedFolder(state.outputFolder, environment.localNow ? environment.localNow() : LocalNow());
     if (runFolder.empty()) {
         host.ShowMessage("Error creating output folder.", MessageKind::Stop);
         return result;
@@ -264,14 +272,17 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
 
     EvidenceTally tally;
     CountingHost counting(host);
+    // One sink for every volume and its unallocated space: an entry's bytes are linked to the run's
+    // earlier entries, and the summary holds them all.
+    RunFolderEntries entries(result.runFolder);
     if (image == nullptr) {
         Volume& live = environment.liveVolume != nullptr ? *environment.liveVolume : LiveVolume();
         tally = SearchVolume(state, host, counting, live, runFolder,
-                             WithoutTrailingSeparators(host.SelectedDriveRoot()), tally);
+                             WithoutTrailingSeparators(host.SelectedDriveRoot()), tally, entries);
     } else {
         for (Volume* volume : image->volumes) {
             if (state.abortRequested) break;
-            tally = SearchVolume(state, host, counting, *volume, runFolder, volume->DriveRoot(), tally);
+            tally = SearchVolume(state, host, counting, *volume, runFolder, volume->DriveRoot(), tally, entries);
             if (!host.ProfileMode()) break;
         }
     }
@@ -279,7 +290,6 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     const std::int32_t foundInFiles = tally.filesFound;
     for (const UnallocatedArea& area : image != nullptr ? image->unallocated : std::vector<UnallocatedArea>{}) {
         if (state.abortRequested) break;
-        RunFolderEntries entries(result.runFolder);
         EvidenceRecorder evidence(result.runFolder, counting, entries, '\\', tally, &state.abortRequested);
         evidence.CarveUnallocated(area);
         tally = evidence.Tally();
@@ -305,6 +315,7 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
         ++tally.gaps.reportWritesFailed;
     // From what the report and its spreadsheet form now hold, the timeline, then the digests of
     // every file of the run folder, the report's own last: a failure can only be said below.
+    if (!entries.WriteSummary()) ++tally.gaps.runFilesNotWritten;
     tally.gaps.runFilesNotWritten += WriteTimelineAndDigestList(result.runFolder);
     // A profile search that found no profile folder anywhere searched nothing, and says so first.
     const bool nothingSearched = host.ProfileMode() && !aborted && tally.gaps.volumesWithoutProfiles != 0 &&
@@ -326,6 +337,7 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     if (const auto listDigest = FileSha256(result.runFolder + std::string(kDigestListFileName)))
         message += "\r\nDigest list SHA-256: " + *listDigest;
     message += "\r\nReport: " + reportPath;
+    message += "\r\nSummary: " + result.runFolder + std::string(kSummaryFileName);
     host.ShowMessage(message, MessageKind::Final);
     result.outcome = aborted ? ScanOutcome::Aborted : ScanOutcome::Completed;
     result.filesFound = tally.filesFound;

@@ -40,6 +40,11 @@ struct ScanEnvironment {
 // The run's problems, a line each ("Folders that could not be read: 2") with the names it
 // counts, in a fixed order; none for a clean run. The final message gives the lines, the
 // report's closing section the lines and the names.
+// Makes a new folder in outputFolder (which ends in the separator) named as run folders are,
+// "Snapsift - Mmm dd, yyyy - hhmmss" at the given local time, or with " (2)", " (3)"... after it
+// when that one is taken; empty when none can be made.
+std::string NewStampedFolder(const std::string& outputFolder, const DateTime& localNow);
+
 std::vector<ClosingLine> ProblemLines(const EvidenceGaps& gaps);
 // What only happened, not what the report lacks: access times the system would not keep, the
 // cached responses under a photo's URL that are no photo, the deleted entries left out.

@@ -224,6 +224,7 @@ void Win32MainWindow::OnCommand(int id, int code) {
         case MenuId(MenuCommand::Exit): logic_.OnExitChosen(); return;
         case MenuId(MenuCommand::About): logic_.OnAboutChosen(); return;
         case MenuId(MenuCommand::OpenLastReport): logic_.OnOpenLastReportChosen(); return;
+        case MenuId(MenuCommand::OpenLastSummary): logic_.OnOpenLastSummaryChosen(); return;
         case IDOK: PressFocusedButton(); return;
         case IDCANCEL: return;  // Esc: the window has no cancel button
         default: break;

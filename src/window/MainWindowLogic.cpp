@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "report/UserSummary.h"
 #include "scan/Version.h"
 #include "text/PathText.h"
 
@@ -44,9 +45,10 @@ constexpr char kHelpNoImagesText[] =
 constexpr char kHelpReportText[] =
     "\r\n\r\nEach search makes a new folder in the output folder, named \"Snapsift - \" and the date "
     "and time. It holds the HTML report ('Quorvia JPG Files.htm'), the same entries as a CSV file, a "
-    "timeline of their times, SHA256SUMS with the digest of every file in the folder and, with "
+    "timeline of their times, a summary by Quorvia user ID ('Quorvia user IDs.htm' and a CSV), SHA256SUMS with the digest of every file in the folder and, with "
     "\"Include photos in report\", a numbered copy of each photo. The message at the end gives the "
-    "report's full path, and File > Open Last Report opens it.";
+    "report's and the summary's full paths; File > Open Last Report opens the report and File > Open "
+    "Last Summary the summary.";
 #ifdef _WIN32
 constexpr char kAccessTimeQuestion[] =
     "Searching will change the last-access times of the files that this account may only read."
@@ -157,6 +159,7 @@ void MainWindowLogic::OnLoad() {
     view_.SetText(Control::TitleLabel, TitleText());
     view_.SetClientHeight(kClientHeight - kProgressHeight);
     view_.SetMenuEnabled(MenuCommand::OpenLastReport, false);
+    view_.SetMenuEnabled(MenuCommand::OpenLastSummary, false);
     if (DiskImagesReadable()) ShowImageEntries(-1);
     view_.SetFocus(Control::StartButton);
 }
@@ -305,7 +308,9 @@ void MainWindowLogic::EndRun() {
     lastRunGaps_ = result.gaps;
     if (!result.reportPath.empty()) {
         lastReport_ = result.reportPath;
+        lastSummary_ = result.runFolder + std::string(kSummaryFileName);
         view_.SetMenuEnabled(MenuCommand::OpenLastReport, true);
+        view_.SetMenuEnabled(MenuCommand::OpenLastSummary, true);
     }
     channel_.reset();
     view_.SetTicking(false);
@@ -317,6 +322,12 @@ void MainWindowLogic::OnOpenLastReportChosen() {
     if (lastReport_.empty()) return;
     if (!view_.OpenInBrowser(lastReport_))
         ShowMessage("The report could not be opened:\r\n\r\n" + lastReport_, MessageKind::Information);
+}
+
+void MainWindowLogic::OnOpenLastSummaryChosen() {
+    if (lastSummary_.empty()) return;
+    if (!view_.OpenInBrowser(lastSummary_))
+        ShowMessage("The summary could not be opened:\r\n\r\n" + lastSummary_, MessageKind::Information);
 }
 
 void MainWindowLogic::OnAbortClicked() {

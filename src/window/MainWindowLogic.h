@@ -86,6 +86,8 @@ public:
     void OnAboutChosen();
     // File > Open Last Report: the report of this window's last run in the system's browser.
     void OnOpenLastReportChosen();
+    // File > Open Last Summary: that run's summary by Quorvia user ID, beside its report.
+    void OnOpenLastSummaryChosen();
 
     // True from START until the scan's end has been taken.
     bool Running() const { return worker_.joinable(); }
@@ -136,6 +138,7 @@ private:
     std::int64_t scanStartNs_ = 0;
     std::int64_t captionAtNs_ = 0;
     std::string lastReport_;  // the report of the last run that wrote one
+    std::string lastSummary_;  // that run's summary
     // Kept while the program runs, each where it was made: a scan holds its entry's source.
     std::vector<std::unique_ptr<ImageEntry>> images_;
     std::string lastImage_;  // the image file chosen last

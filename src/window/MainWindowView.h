@@ -47,6 +47,7 @@ enum class MenuCommand {
     Exit,            // closes the window, as the close box does
     About,           // the About box
     OpenLastReport,  // the report of the last run in the system's browser
+    OpenLastSummary, // the last run's summary by Quorvia user ID in the system's browser
 };
 
 // The control's name, as a window names its widget ("StartButton").

@@ -100,6 +100,7 @@ struct MenuDesign {
 };
 inline constexpr MenuItemDesign kFileItems[] = {
     {"&Open Last Report", MenuCommand::OpenLastReport, "OpenLastReportItem"},
+    {"Open Last &Summary", MenuCommand::OpenLastSummary, "OpenLastSummaryItem"},
     {"E&xit", MenuCommand::Exit, "ExitItem"}};
 inline constexpr MenuItemDesign kHelpItems[] = {{"&About...", MenuCommand::About, "AboutItem"}};
 inline constexpr MenuDesign kMenus[] = {{"&File", "FileMenu", kFileItems}, {"&Help", "HelpMenu", kHelpItems}};

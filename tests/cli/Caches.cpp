@@ -11,11 +11,13 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "cache/FirefoxLegacyWriter.h"
 #include "cache/IndexDatWriter.h"
 #include "hash/MD5.h"
+#include "report/CsvReport.h"
 #include "text/Utf8.h"
 #include "support/CliRun.h"
 
@@ -141,6 +143,85 @@ TEST_F(CacheTest, EveryCachedPhotoIsReportedOnceInEachCacheWithItsBodyAsReceived
         EXPECT_EQ(entry.rows.count("MD5 of the stored bytes"), entry.rows.count("Content-Encoding"));
     }
     EXPECT_EQ(seen.size(), entries.size()) << "a photo reported twice in one cache";
+}
+
+// The same seven photos in three browsers' caches of two profiles: the summary by user ID counts
+// each photo once however often it was found, with every cache and profile and the first and last
+// time it was fetched or used; each entry of bytes found before links to the first of them, and
+// the summary's page links every entry and shows each photo once. Three such runs make a case,
+// one of them tampered with: it is named and left out, and the case sums up the other two.
+TEST_F(CacheTest, TheSummaryCountsEachPhotoOnceAndACaseLeavesOutARunThatDoesNotVerify) {
+    const std::string local = "src/Users/", chrome = "/AppData/Local/Google/Chrome/User Data/Default/",
+                      edge = "/AppData/Local/Microsoft/Edge/User Data/Default/";
+    for (const auto& [from, to] : {std::pair{"chromium-simple", local + "alice" + chrome + "Cache"},
+                                   {"chromium-blockfile", local + "bob" + edge + "Cache"},
+                                   {"firefox-cache2", local + "bob/AppData/Local/Mozilla/Firefox/Profiles/x.default/cache2"}})
+        fs::create_directories(tree.Path(to).parent_path()), fs::rename(Src(from), tree.Path(to));
+    const auto scan = [&](const std::string& folder, const std::string& output) {
+        fs::create_directories(tree.Path(output));
+        EXPECT_EQ(RunCli(tree, {"--folder", tree.Text(folder), "--output", tree.Text(output)}).exitCode, 0);
+        return RunReport(tree.Path(output)).parent_path();
+    };
+    // The numbers of a user ID's entries in a run's report, which lists them as it walked.
+    const auto numbers = [](const fs::path& runFolder, const std::string& userId) {
+        std::string list;
+        const auto entries = ParseReport(ReadBytes(runFolder / "Quorvia JPG Files.htm")).entries;
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (entries[i].userId == userId) list.append(list.empty() ? "" : " ").append(std::to_string(i + 1));
+        return list;
+    };
+    const fs::path run = scan("src/Users", "out/all");
+    const std::string caches = "Chromium blockfile cache (Edge); Chromium simple cache (Chrome); Firefox cache2 (Firefox),alice; bob,"
+                               "2026-12-07T16:31:11Z,2026-12-07T16:31:14Z,";
+    std::string expected = "\xEF\xBB\xBFuser_id,entries,distinct_photos,caches,profiles,first_seen,last_seen,entry_numbers\r\n";
+    for (const char* row : {"1234567,3,1,", "2345678,3,1,", "3456789,6,2,", "4567890,3,1,", "5678901,3,1,", "7654321,3,1,"})
+        expected += row + caches + numbers(run, std::string(row).substr(0, 7)) + "\r\n";
+    EXPECT_EQ(ReadBytes(run / "Quorvia user IDs.csv"), expected);
+    const auto entries = ParseReport(ReadBytes(run / "Quorvia JPG Files.htm")).entries;
+    ASSERT_EQ(entries.size(), 21u);
+    std::map<std::string, std::size_t> firstOf;  // MD5 to the first entry's number
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::size_t first = firstOf.emplace(entries[i].md5, i + 1).first->second;
+        EXPECT_EQ(entries[i].sameBytesAs, first == i + 1 ? "" : std::to_string(first)) << i + 1;
+    }
+    const std::string page = ReadBytes(run / "Quorvia user IDs.htm");
+    std::set<std::string> linked, pictures;
+    const std::regex link("<a href=\"Quorvia JPG Files.htm#entry-([0-9]+)\">\\1</a>"), picture("<img src=\"([^\"]+)\">");
+    for (std::sregex_iterator m(page.begin(), page.end(), link), end; m != end; ++m) linked.insert((*m)[1]);
+    for (std::sregex_iterator m(page.begin(), page.end(), picture), end; m != end; ++m) pictures.insert(Md5OfFile(run / (*m)[1].str()));
+    EXPECT_EQ(std::tuple(linked.size(), pictures.size(), linked.count("1"), linked.count("21")), std::tuple(21u, 7u, 1u, 1u));
+
+    // The case: the whole run, bob's alone, and alice's with a copy changed.
+    const fs::path bob = scan("src/Users/bob", "out/bob"), alice = scan("src/Users/alice", "out/alice");
+    const fs::path copy = alice / entries[0].image;
+    std::ofstream(copy, std::ios::app) << "x";
+    fs::create_directories(tree.Path("case"));
+    const CliResult made = RunCli(tree, {"--case", tree.Text("case"), ToText(run), ToText(alice), ToText(bob)});
+    EXPECT_EQ(std::tuple(made.exitCode, made.err), std::tuple(4, "Left out of the case, as it does not verify: " + ToText(alice) + "\n"));
+    const fs::path folder = RunReport(tree.Path("case")).parent_path();
+    std::vector<std::string> files;
+    for (const auto& file : fs::directory_iterator(folder)) files.push_back(file.path().filename().string());
+    std::ranges::sort(files);
+    EXPECT_EQ(files, (std::vector<std::string>{"Quorvia user IDs.csv", "Quorvia user IDs.htm", "SHA256SUMS"}));
+    // A row per user ID and run, the run named by its source.
+    const auto rows = ReadCsvRows(ReadBytes(folder / "Quorvia user IDs.csv"));
+    ASSERT_TRUE(rows && rows->size() == 13u);
+    const std::string bobs = "Chromium blockfile cache (Edge); Firefox cache2 (Firefox),bob,2026-12-07T16:31:12Z,2026-12-07T16:31:14Z,";
+    EXPECT_EQ((*rows)[0], (std::vector<std::string>{"run", "user_id", "entries", "distinct_photos", "caches", "profiles",
+                                                    "first_seen", "last_seen", "entry_numbers"}));
+    const auto row = [](const std::vector<std::string>& fields) {
+        std::string text;
+        for (const std::string& field : fields) text += field + ",";
+        return text;
+    };
+    EXPECT_EQ(row((*rows)[1]), tree.Text("src/Users/") + ",1234567,3,1," + caches + numbers(run, "1234567") + ",");
+    EXPECT_EQ(row((*rows)[2]), tree.Text("src/Users/bob/") + ",1234567,2,1," + bobs + numbers(bob, "1234567") + ",");
+    EXPECT_EQ(row((*rows)[6]), tree.Text("src/Users/bob/") + ",3456789,4,2," + bobs + numbers(bob, "3456789") + ",");
+    EXPECT_TRUE(Holds(ReadBytes(folder / "Quorvia user IDs.htm"), "<img src=\"../../out/bob/" + bob.filename().string()));
+#ifndef _WIN32
+    EXPECT_EQ(std::system(("cd '" + ToText(folder) + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
+#endif
+    EXPECT_EQ(RunCli(tree, {"--case", tree.Text("case")}).exitCode, 2);
 }
 
 // One change per row, each made in a fresh copy of the fixtures. Damage ends the run incomplete

@@ -130,7 +130,7 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
     const auto write = [&](const std::string& name, const std::string& text) { std::ofstream(run / name, std::ios::binary) << text; };
     const CliResult clean = verify();
     EXPECT_EQ(std::tuple(clean.exitCode, clean.out), std::tuple(0, "Digest list SHA-256: " + Sha256::Of(ReadBytes(run / "SHA256SUMS")) +
-                                                                       "\nFiles checked: 5\nMissing: 0\nChanged: 0\nNot listed: 0\nEverything matches.\n"));
+                                                                       "\nFiles checked: 7\nMissing: 0\nChanged: 0\nNot listed: 0\nEverything matches.\n"));
 #ifndef _WIN32
     EXPECT_EQ(std::system(("cd '" + ToText(run) + "' && sha256sum --quiet -c SHA256SUMS").c_str()), 0);
 #endif
@@ -175,7 +175,7 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
          "SHA256SUMS: the digest list is missing: nothing can be checked"},
         {"a second line for a copy", [&] { write("SHA256SUMS", original["SHA256SUMS"] + DigestListLine(std::string(64, '0'), copy)); },
          "Listed twice with different digests: " + copy},
-        {"a name up and out", [&] { listed("../../outside.txt"); }, notAFile + "../../outside.txt", 4, "Files checked: 5\n"},
+        {"a name up and out", [&] { listed("../../outside.txt"); }, notAFile + "../../outside.txt", 4, "Files checked: 7\n"},
         {"a name not UTF-8", [&] { listed("a\xFF.jpg"); }, "Missing: a\\xFF.jpg"},
         {"a copy's name in the CSV up and out", [&] { write(csv, edited(csv, copy, "../../outside.txt")); }, notAFile + "../../outside.txt"},
         {"a folder for a copy", [&] { fs::remove(run / copy), fs::create_directory(run / copy); },
@@ -186,7 +186,7 @@ TEST(CliVerify, ARunFolderMatchesUntilSomethingInItChanges) {
          "The entry numbers of " + csv + " do not run from 1 to 2: row 2 is not entry 2."},
         // Killed while it wrote a row: the rows before it are checked, and the cut is said.
         {"the CSV's last row cut", [&] { write(csv, original[csv] + "3,/e/n1_2[1].jp"); },
-         "The last row of Quorvia JPG Files.csv is cut short", 4, "Files checked: 5\n"},
+         "The last row of Quorvia JPG Files.csv is cut short", 4, "Files checked: 7\n"},
         {"the CSV removed", [&] { fs::remove(run / csv); }, "Not a run folder (no readable " + csv + ")", 2},
 #ifdef _WIN32
         {"a name up and out, Windows' way", [&] { listed("..\\..\\outside.txt"); }, notAFile + "..\\..\\outside.txt"},
@@ -227,7 +227,9 @@ struct Mount {
 
 // What a run with gaps writes to standard output, its digest line left out.
 std::string Summary(const TempTree& tree, const std::string& counts) {
-    return "Operation complete.\n\nTotal files found: " + counts + "Report: " + ToText(RunReport(tree.Path("out"))) + "\n";
+    const fs::path report = RunReport(tree.Path("out"));
+    return "Operation complete.\n\nTotal files found: " + counts + "Report: " + ToText(report) + "\nSummary: " +
+           ToText(report.parent_path() / "Quorvia user IDs.htm") + "\n";
 }
 
 // Run by user 65534 (when the tests run as root), so that a mode-000 folder cannot be opened, below
@@ -280,13 +282,13 @@ TEST(CliPosix, AFullOutputDiskIsCountedAndTheReportNeverClaimsToBeWhole) {
                    const char* counts; std::string err; std::size_t files, entries; } cases[] = {
         {"copies and entries", {"n1234567_0[1].jpg", "n1234567_1[1].jpg", "n1234567_2[1].jpg", "n1234567_3[1].jpg"}, kPhoto, 1500, 3,
          "4\nCopies that could not be made: 4\nEntries that could not be written to the report: 3\n"
-         "Report lines that could not be written: 1\nThe report names each of them.\n", "", 4, 1},
+         "Report lines that could not be written: 1\nThe report names each of them.\n", "", 6, 1},
         {"the report's header", {"n1234567_1[1].jpg"}, "abc", 50, 2, nullptr, "Error opening output file.\n", 0, 0},
-        {"the report's tail", {"n1234567_1[1].jpg"}, "abc", 0, 3, "1\nReport lines that could not be written: 1\n", "", 5, 1},
+        {"the report's tail", {"n1234567_1[1].jpg"}, "abc", 0, 3, "1\nReport lines that could not be written: 1\n", "", 7, 1},
         {"a name that would steer the terminal", {"e\x1B]0;x\x07\xE2\x80\xAE/n1234567_1[1].jpg"}, kPhoto, 1000, 3,
          "1\nCopies that could not be made: 1\nEntries that could not be written to the report: 1\nReport lines that could not be written: 1\n"
          "The report names each of them.\n",
-         "/e\\x1B]0;x\\x07\\xE2\\x80\\xAE/n1234567_1[1].jpg. Error number: 27 (File too large).\n", 4, 0}};
+         "/e\\x1B]0;x\\x07\\xE2\\x80\\xAE/n1234567_1[1].jpg. Error number: 27 (File too large).\n", 6, 0}};
     for (const auto& c : cases) {
         TempTree tree;
         for (const std::string& photo : c.photos) tree.File("src/" + photo, c.bytes);
@@ -336,7 +338,8 @@ TEST(CliSignal, AKillLeavesWholeEntriesOnlyAndCtrlCEndsTheScanAsAnAbortedRun) {
         const std::string total = "Total files found: " + std::to_string(found);
         const bool aborted = c.signal == SIGINT;
         EXPECT_EQ(std::tuple(run.exitCode, run.signal, WithoutDigestLine(run.out), run.err, parsed.rest),
-                  std::tuple(c.status, aborted ? 0 : SIGKILL, aborted ? "Operation aborted.\n\n" + total + "\nReport: " + ToText(report) + "\n" : "", "",
+                  std::tuple(c.status, aborted ? 0 : SIGKILL, aborted ? "Operation aborted.\n\n" + total + "\nReport: " + ToText(report) + "\nSummary: " +
+                                            ToText(report.parent_path() / "Quorvia user IDs.htm") + "\n" : "", "",
                              aborted ? "<br><Br><hr>Operation was aborted before completion.<br>\r\n" + total + "<hr>\r\n</body></html>\r\n" : ""));
         EXPECT_TRUE(Holds(parsed.runEnd, aborted ? "<b>Result:</b> aborted after entry " + std::to_string(found) + "<br>" : ""));
         const CliResult check = RunCli(tree, {"--verify", ToText(report.parent_path())});
@@ -375,7 +378,8 @@ TEST(CliWin, DriveRootsInEveryForm) {
         if (c.arguments[0] == "--folder") std::ranges::sort(paths), std::ranges::sort(expected);
         EXPECT_EQ(paths, expected) << c.arguments[1];
         EXPECT_EQ(WithoutDigestLine(finished.out), "Operation complete.\n\nTotal files found: 2\nReport: " + x + "\\" +
-                           report.parent_path().filename().string() + "\\Quorvia JPG Files.htm\n") << c.arguments[1];
+                           report.parent_path().filename().string() + "\\Quorvia JPG Files.htm\nSummary: " + x + "\\" +
+                           report.parent_path().filename().string() + "\\Quorvia user IDs.htm\n") << c.arguments[1];
     }
 }
 #endif

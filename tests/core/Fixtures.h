@@ -69,7 +69,7 @@ inline std::pair<MessageKind, std::string> Final(const std::string& outcome, int
     for (const std::string& problem : problems) text += "\r\n" + problem;
     if (!problems.empty()) text += "\r\nThe report names each of them.";
     if (digestList) text += "\r\nDigest list SHA-256: <digest>";
-    return {MessageKind::Final, text + "\r\nReport: <report>"};
+    return {MessageKind::Final, text + "\r\nReport: <report>\r\nSummary: <summary>"};
 }
 
 // Contents with their MD5 digests.
@@ -111,6 +111,7 @@ protected:
                              "<h1>Possible Quorvia JPG files and ID's</h1><br>\r\n";
         int copies = 0;
         entries = 0;
+        std::map<std::string, int> firstOfBytes;  // an entry of bytes seen before links to the first
         // The file on display when an abort came is not examined.
         const std::size_t examined = host.shownPaths.size() - (aborted && !host.shownPaths.empty() ? 1 : 0);
         for (const std::string& shown : std::span(host.shownPaths).first(examined)) {
@@ -121,9 +122,12 @@ protected:
             const auto time = [&](const char* label, const std::optional<DateTime>& t) {
                 return "<b>" + std::string(label) + " time:</b> " + (row->unreadable ? "Not read (see Status)" : UsTime(t)) + "<br>\r\n";
             };
-            report += "<hr>\r\n<b>Full path:</b> " + row->pathText + "<br>\r\n<b>Short name:</b> " + row->nameText + "<br>\r\n" +
+            const auto first = row->unreadable ? firstOfBytes.end() : firstOfBytes.emplace(row->content.md5, entries).first;
+            const std::string same = first == firstOfBytes.end() || first->second == entries ? "" :
+                "<b>Same bytes as entry</b> <a href=\"#entry-" + std::to_string(first->second) + "\">" + std::to_string(first->second) + "</a><br>\r\n";
+            report += "<hr id=\"entry-" + std::to_string(entries) + "\">\r\n<b>Full path:</b> " + row->pathText + "<br>\r\n<b>Short name:</b> " + row->nameText + "<br>\r\n" +
                       (row->unreadable ? "<b>Status:</b> could not be opened: " + SystemErrorText(2) + "<br>\r\n" : "") +
-                      time("Created", CreatedAt(row->path)) + time("Modified", kModified) + time("Last Accessed", kAccessed) +
+                      time("Created", CreatedAt(row->path)) + time("Modified", kModified) + time("Last Accessed", kAccessed) + same +
                       "<b>MD5:</b> " + (row->unreadable ? "error generating md5 hash" : row->content.md5) +
                       "<br>----<br>\r\n<b>This photo possibly belongs to Quorvia user ID #</b> "
                       "<a href=\"http://www.quorvia.com/home.php?#/profile.php?id=" + row->userId + "\">" + row->userId +
@@ -143,13 +147,14 @@ protected:
         EXPECT_NE(parsed.runFacts.find("<b>Run started:</b> 3/5/2010 9:07:03 AM (UTC) <br>"), std::string::npos);
         EXPECT_EQ(parsed.runEnd, "<b>Run ended:</b> 3/5/2010 9:07:03 AM (UTC) <br>\r\n<b>Result:</b> " + ending + "<br>\r\n");
         EXPECT_EQ(written, report + "</body></html>\r\n");
-        // The copies, the report, its CSV and timeline, and SHA256SUMS, which checks them all.
+        // The copies, the report, its CSV and timeline, the summary's two files, and SHA256SUMS, which
+        // checks them all.
         const RunCheck check = CheckRunFolder(result.runFolder);
         EXPECT_TRUE(check.finished && check.AllMatch()) << result.runFolder;
         EXPECT_EQ(std::tuple(result.outcome, result.filesFound, host.found, check.filesChecked,
                              std::distance(fs::directory_iterator(FromText(result.runFolder)), {})),
                   std::tuple(aborted ? ScanOutcome::Aborted : ScanOutcome::Completed, entries, entries,
-                             static_cast<std::size_t>(copies + 3), copies + 4));
+                             static_cast<std::size_t>(copies + 5), copies + 6));
         return result;
     }
 

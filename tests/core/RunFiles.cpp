@@ -7,6 +7,8 @@
 #include "platform/RunFolderFile.h"
 #include "report/CsvReport.h"
 #include "report/RunFiles.h"
+#include "report/UserSummary.h"
+#include "text/ShownText.h"
 #include "support/TempTree.h"
 
 namespace snapsift::test {
@@ -180,6 +182,50 @@ TEST(RunFolderFiles, TheReportsTotalComesFromItsTail) {
         EXPECT_EQ(std::tuple(check.reportTotal, check.reportTotalUnreadable), std::tuple(row.total, row.unreadable))
             << row.why;
     }
+}
+
+}  // namespace snapsift::test
+
+namespace snapsift::test {
+
+// What the summary keeps of an entry: the profile under the last Users or Documents and Settings
+// (a file directly in it has none), the browser by its folders, and the earliest and latest time of
+// fetching or use: the cache's where the photo came from a cache, its own file's where it is one.
+TEST(UserSummary, AnEntrysProfileBrowserAndTimes) {
+    const DateTime early{2014, 4, 30, 16, 44, 36}, late{2015, 1, 2, 3, 4, 5};
+    CacheRecord cache;
+    cache.format = "Firefox cache2";
+    cache.lastAccessed = late;
+    cache.responseTime = early;
+    const struct { const char* path; char separator; bool cached; const char* profile; const char* cache; const char* first; const char* last; } rows[] = {
+        {"/m/Users/ana/AppData/Local/Mozilla/Firefox/Profiles/p/cache2/entries/A", '/', true, "ana", "Firefox cache2 (Firefox)",
+         "2014-04-30T16:44:36Z", "2015-01-02T03:04:05Z"},
+        {"C:\\Documents and Settings\\bo\\Local Settings\\Temporary Internet Files\\n1_2[1].jpg", '\\', false, "bo",
+         "Internet Explorer", "2010-03-15T14:05:09Z", "2026-12-07T12:34:56Z"},
+        {"/home/Users/x/m/users/n1_2[1].jpg", '/', false, "", "", "2010-03-15T14:05:09Z", "2026-12-07T12:34:56Z"},
+        {"/Users/ex/m/USERS/cy/Google/Chrome/x", '/', true, "cy", "Firefox cache2 (Chrome)", "2014-04-30T16:44:36Z", "2015-01-02T03:04:05Z"}};
+    for (const auto& row : rows) {
+        ReportEntry entry;
+        entry.fullPath = row.path;
+        entry.separator = row.separator;
+        entry.timesAvailable = true;
+        entry.timeCreated = DateTime{2026, 12, 7, 12, 34, 56};
+        entry.timeModified = entry.timeAccessed = DateTime{2010, 3, 15, 14, 5, 9};
+        if (row.cached) entry.cache = cache;
+        const SummaryEntry summary = SummaryEntryOf(entry);
+        EXPECT_EQ(std::tuple(summary.profile, summary.cache, summary.first, summary.last),
+                  std::tuple(row.profile, row.cache, row.first, row.last)) << row.path;
+    }
+}
+
+// The run's source read back from its report's run facts as the CSV would show it: the report's
+// markup and code page undone.
+TEST(UserSummary, TheRunsSourceFromItsReport) {
+    RunFacts facts;
+    facts.source = "/media/Ca\xC3\xA9 <&> \"x\" \xE6\xBC\xA2\\y";
+    const std::string report = "<h1>x</h1><br>\r\n" + FormatRunFacts(facts);
+    EXPECT_EQ(ReportSource(report), ShownText(facts.source, ShowRule{true}));
+    EXPECT_EQ(ReportSource("<b>Source</b> x<br>\r\n"), std::nullopt);
 }
 
 }  // namespace snapsift::test

@@ -77,7 +77,7 @@ public:
         if (Control(c)->isVisible() && Control(c)->isEnabled()) QTest::mouseClick(Control(c), Qt::LeftButton);
     }
     void Choose(MenuCommand command) override {
-        Trigger(command == MenuCommand::Exit ? "ExitItem" : command == MenuCommand::About ? "AboutItem" : "OpenLastReportItem");
+        Trigger(ItemName(command));
     }
     void CloseBox() override { form_->close(); }
     void Press(std::string_view keys) override {
@@ -100,7 +100,16 @@ public:
         const QWidget* focus = form_->focusWidget();
         return focus != nullptr && focus->parentWidget() == form_->centralWidget() ? focus->objectName().toStdString() : "none";
     }
-    bool MenuEnabled(MenuCommand) override { return form_->findChild<QAction*>("OpenLastReportItem")->isEnabled(); }
+    bool MenuEnabled(MenuCommand command) override { return form_->findChild<QAction*>(ItemName(command))->isEnabled(); }
+    static const char* ItemName(MenuCommand command) {
+        switch (command) {
+            case MenuCommand::Exit: return "ExitItem";
+            case MenuCommand::About: return "AboutItem";
+            case MenuCommand::OpenLastReport: return "OpenLastReportItem";
+            case MenuCommand::OpenLastSummary: return "OpenLastSummaryItem";
+        }
+        return "";
+    }
     bool AboutShown() override { return form_->About() != nullptr && form_->About()->isVisible(); }
     bool Closed() override { return !form_->isVisible(); }
     std::string Opened() override {

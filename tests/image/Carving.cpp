@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "image/DiskImage.h"
+#include "report/CsvReport.h"
 #include "support/CliRun.h"
 #include "support/NtfsImages.h"
 #include "support/ReportParser.h"
@@ -27,6 +28,7 @@ struct Scan {
     std::string out, runFacts;
     std::multiset<Photo> photos;
     std::vector<ParsedEntry> entries;
+    std::size_t summed = 0;  // the entries the summary by user ID counts
 };
 
 Photo PhotoOf(const ParsedEntry& entry) {
@@ -52,6 +54,8 @@ Scan ScanImage(TempTree& tree, const std::string& image, const std::string& outp
     const ParsedReport report = ParseReport(ReadBytes(RunReport(tree.Path(output))));
     scan.entries = report.entries;
     scan.runFacts = report.runFacts;
+    const auto summary = ReadCsvRows(ReadBytes(RunReport(tree.Path(output)).parent_path() / "Quorvia user IDs.csv"));
+    for (std::size_t r = 1; summary && r < summary->size(); ++r) scan.summed += std::stoul((*summary)[r][1]);
     for (const ParsedEntry& entry : scan.entries) scan.photos.insert(PhotoOf(entry));
     return scan;
 }
@@ -152,6 +156,7 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
         const Scan scan = ScanImage(tree, tree.Text(row.image), "out-" + std::to_string(&row - rows), row.carve);
         EXPECT_EQ(scan.exitCode, 0);
         EXPECT_EQ(scan.photos, row.photos);
+        EXPECT_EQ(scan.summed, scan.entries.size());  // the carved entries summed up with the rest
         // The run says what it searched, and how many photos came from where no file is.
         EXPECT_EQ(scan.runFacts.find("unallocated space searched for deleted cache entries") != std::string::npos, row.carve);
         EXPECT_EQ(scan.out.find("Of them recovered from unallocated space: " + std::to_string(recoverable.size() - bobs.size())) !=

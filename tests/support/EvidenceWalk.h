@@ -14,6 +14,7 @@
 #include "volume/LiveVolume.h"
 #include "report/CsvReport.h"
 #include "report/Report.h"
+#include "report/UserSummary.h"
 #include "support/ReportParser.h"
 #include "support/TempTree.h"
 
@@ -50,15 +51,20 @@ struct RecordingHost : ScanHost {
         if (abortAtFile != 0 && shownPaths.size() == abortAtFile) state->abortRequested = true;
         if (onYield) onYield();
     }
-    // A final message's report path ("\r\nReport: ...\Quorvia JPG Files.htm") is logged as "<report>".
+    // A final message's report path ("\r\nReport: ...\Quorvia JPG Files.htm") is logged as "<report>",
+    // and the summary's path beside it as "<summary>".
     void ShowMessage(std::string_view text, MessageKind kind) override {
         std::string logged(text);
         // The digest list's SHA-256 differs from run to run (the report holds the run's times).
         if (const std::size_t digest = logged.find("\r\nDigest list SHA-256: "); digest != std::string::npos)
             logged.replace(digest + 23, 64, "<digest>");
-        const std::size_t report = logged.find("\r\nReport: ");
-        if (kind == MessageKind::Final && report != std::string::npos && logged.ends_with(kReportFileName))
-            logged.replace(report + 10, std::string::npos, "<report>");
+        const std::size_t report = logged.find("\r\nReport: "), summary = logged.find("\r\nSummary: ");
+        if (kind == MessageKind::Final && report != std::string::npos && summary != std::string::npos) {
+            const std::string reportPath = logged.substr(report + 10, summary - report - 10);
+            const std::string folder = reportPath.substr(0, reportPath.size() - kReportFileName.size());
+            if (reportPath.ends_with(kReportFileName) && logged.substr(summary + 11) == folder + std::string(kSummaryFileName))
+                logged.replace(report + 10, std::string::npos, "<report>\r\nSummary: <summary>");
+        }
         messages.emplace_back(kind, logged);
     }
     bool AskYesNo(std::string_view) override { return true; }

@@ -13,9 +13,11 @@ namespace snapsift::test {
 // Times are the text before "<br>" without the space: "3/15/2010 2:05:09 PM (UTC)" or
 // "Unable to determine". status and image are "" when the entry has no such line. rows: the
 // rows of what a browser's cache records of the photo, label to text ("&amp;" read as "&").
+// Each entry's first line carries its anchor.
 struct ParsedEntry {
     std::string path, name, status, created, modified, accessed, md5, link, userId, image;
     std::map<std::string, std::string> rows;
+    std::string sameBytesAs;  // the number of the earlier entry of the same bytes; "" for none
     bool operator==(const ParsedEntry&) const = default;
 };
 

@@ -36,7 +36,7 @@ using Log = std::vector<std::string>;
 constexpr char kJpeg[] = "\xFF\xD8\xFF\xE0 photo bytes";
 
 // The fixture is the view. It logs "text X ...", "message ..." (the report's path, a file that
-// exists, as "<report>", the digest list's digest left out), "question ..." (with " [No]" when
+// exists, as "<report>", the summary's as "<summary>", the digest list's digest left out), "question ..." (with " [No]" when
 // No is preselected), "browse TITLE at START", "choose TITLE (PATTERNS) at START", "images ENTRY |
 // ENTRY + ADD select N", and as the system "forecast ROOT", each search root whose access times
 // START foresees (`forecast` the answer). It keeps what each control shows as the window would.
@@ -88,9 +88,12 @@ public:
     void ShowMessage(std::string_view text) override {
         boxes.push_back(BoxText(std::string(text), false, false));
         std::string logged = std::regex_replace("message " + std::string(text), std::regex("\r\nDigest list SHA-256: [0-9a-f]{64}"), "");
-        const std::size_t report = logged.find("\r\nReport: ");
-        if (report != std::string::npos && fs::is_regular_file(PathFromText(logged.substr(report + 10))))
-            logged.replace(report + 10, std::string::npos, "<report>");
+        if (const std::size_t summary = logged.find("\r\nSummary: ");
+            summary != std::string::npos && fs::is_regular_file(PathFromText(logged.substr(summary + 11))))
+            logged.replace(summary + 11, std::string::npos, "<summary>");
+        const std::size_t report = logged.find("\r\nReport: "), reportEnd = logged.find("\r\n", report + 2);
+        if (report != std::string::npos && fs::is_regular_file(PathFromText(logged.substr(report + 10, reportEnd - report - 10))))
+            logged.replace(report + 10, reportEnd - report - 10, "<report>");
         log.push_back(logged), captionAtBox.push_back(captions.back());
     }
     bool AskYesNo(std::string_view text, Preselected preselected) override {
@@ -129,6 +132,7 @@ public:
         if (command == MenuCommand::Exit) logic.OnExitChosen();
         if (command == MenuCommand::About) logic.OnAboutChosen();
         if (command == MenuCommand::OpenLastReport) logic.OnOpenLastReportChosen();
+        if (command == MenuCommand::OpenLastSummary) logic.OnOpenLastSummaryChosen();
     }
     void Press(std::string_view keys) override {
         if (keys.starts_with("Alt+")) return Choose(keys == "Alt+F X" ? MenuCommand::Exit : MenuCommand::About);
@@ -292,9 +296,11 @@ TEST(FolderPathFromChooser, EndsInExactlyOneSeparator) {
 
 // Each setting comes from its control as START reads it; before the final message the caption
 // counts the files examined and found (on a clock that moves 300 ms at each reading). File > Open
-// Last Report opens nothing before a run, and names a report the system cannot open.
+// Last Report and Open Last Summary open nothing before a run, and name a file the system cannot
+// open.
 TEST_F(MainWindowLogicTest, ScanTakesItsSettingsAtStart) {
     logic.OnOpenLastReportChosen();
+    logic.OnOpenLastSummaryChosen();
     EXPECT_TRUE(opened.empty());
     const struct { const char* why; bool profiles, subfolders, photos; int found, copies; const char* counted; } rows[] = {
         {"a folder and its subfolders", false, true, true, 2, 2, "2 files, 2 found"},
@@ -310,15 +316,18 @@ TEST_F(MainWindowLogicTest, ScanTakesItsSettingsAtStart) {
         const auto files = Scan();
         // The final message; the report's path, a file that exists, as "<report>".
         EXPECT_EQ(Only({"message"}), Log{"message Operation complete.\r\n\r\nTotal files found: " + std::to_string(row.found) +
-                                         "\r\nReport: <report>"}) << row.why;
-        EXPECT_EQ(files, row.copies + 4) << row.why;  // and the report, its CSV, timeline and SHA256SUMS
+                                         "\r\nReport: <report>\r\nSummary: <summary>"}) << row.why;
+        EXPECT_EQ(files, row.copies + 6) << row.why;  // and the report, its CSV, timeline, summary's two and SHA256SUMS
         EXPECT_TRUE(captions[captions.size() - 2].starts_with("Snapsift - " + std::string(row.counted) + ", "))
             << row.why << ": " << captions[captions.size() - 2];
     }
     openable = false;
     log.clear();
     logic.OnOpenLastReportChosen();
-    EXPECT_EQ(log, Log{"message The report could not be opened:\r\n\r\n" + opened.at(0)});
+    logic.OnOpenLastSummaryChosen();
+    EXPECT_EQ(log, (Log{"message The report could not be opened:\r\n\r\n" + opened.at(0),
+                        "message The summary could not be opened:\r\n\r\n" + opened.at(1)}));
+    EXPECT_EQ(opened.at(1), opened.at(0).substr(0, opened.at(0).size() - 21) + "Quorvia user IDs.htm");
 }
 
 // A box in the running look: a per-file problem says how to go on, the caption still counting;

@@ -123,8 +123,8 @@ inline std::string BoxText(const std::string& text, bool question, bool noPresel
 
 // The window's look: the controls hidden, those greyed out, the client height in twips, the
 // caption (a running scan's elapsed time as "m:ss", which a slow machine may not keep at 0:00),
-// the focus, the path on show, "report" once Open Last Report is offered and "about" while the
-// About box shows.
+// the focus, the path on show, "report" once Open Last Report is offered (and "summary differs"
+// while Open Last Summary is not offered with it) and "about" while the About box shows.
 inline std::string Look(ContractWindow& w) {
     if (w.Closed()) return w.AboutShown() ? "closed | about" : "closed";
     std::string hidden, off;
@@ -136,7 +136,9 @@ inline std::string Look(ContractWindow& w) {
     if (caption.starts_with("Snapsift - ")) caption = caption.substr(0, caption.rfind(", ")) + ", m:ss";
     return "hidden" + hidden + " | off" + off + " | " + std::to_string(w.ClientTwips()) + " | " + caption +
            (w.AboutShown() ? "" : " | focus " + w.Focused()) + " | path " + w.Text(Control::ShownPath) +
-           (w.MenuEnabled(MenuCommand::OpenLastReport) ? " | report" : "") + (w.AboutShown() ? " | about" : "");
+           (w.MenuEnabled(MenuCommand::OpenLastReport) ? " | report" : "") +
+           (w.MenuEnabled(MenuCommand::OpenLastReport) != w.MenuEnabled(MenuCommand::OpenLastSummary) ? " | summary differs" : "") +
+           (w.AboutShown() ? " | about" : "");
 }
 
 struct ContractRow {
@@ -218,7 +220,8 @@ inline const std::vector<ContractRow>& ContractRows() {
 
 // Runs a row on a new window in its first look (profile mode; source and output folders unset):
 // what it shows, as the row's `shown` has it. A scan row's output folder is `output`; once the run
-// has ended, File > Open Last Report "opens it", the report in its run folder there.
+// has ended, File > Open Last Report "opens it", the report in its run folder there, and File >
+// Open Last Summary the summary beside it.
 inline std::string RunContractRow(ContractWindow& w, const ContractRow& row, const std::string& output) {
     const auto shown = [&w] {
         std::string boxes;
@@ -249,8 +252,12 @@ inline std::string RunContractRow(ContractWindow& w, const ContractRow& row, con
     if (w.Closed()) return seen;
     w.Choose(MenuCommand::OpenLastReport);  // the run's report
     const std::string report = w.Opened();
-    return seen + (report.starts_with(output) && report.ends_with("Quorvia JPG Files.htm") &&
-                           std::filesystem::is_regular_file(PathFromText(report)) ? " | opens it" : " | opens " + report);
+    w.Choose(MenuCommand::OpenLastSummary);  // a window's log of pages may hold the report's before it
+    const std::string summary = w.Opened(), folder = report.substr(0, report.size() - std::string("Quorvia JPG Files.htm").size());
+    const bool summaryOpened = summary.ends_with(folder + "Quorvia user IDs.htm") &&
+                               std::filesystem::is_regular_file(PathFromText(folder + "Quorvia user IDs.htm"));
+    return seen + (report.starts_with(output) && report.ends_with("Quorvia JPG Files.htm") && summaryOpened &&
+                           std::filesystem::is_regular_file(PathFromText(report)) ? " | opens it" : " | opens " + report + ", " + summary);
 }
 
 }  // namespace snapsift::test
