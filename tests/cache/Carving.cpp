@@ -40,10 +40,11 @@ std::string Filler(std::size_t clusters, std::size_t seed) {
     return bytes;
 }
 
-// `file` put at the run's next cluster boundary; its last cluster's slack holds what was there.
-std::size_t Lay(std::string& run, const std::string& file) {
+// `file` put at the run's next cluster boundary, where it is; its last cluster's slack holds what
+// was there, and `gap` clusters follow.
+std::size_t Lay(std::string& run, const std::string& file, std::size_t gap) {
     const std::size_t at = run.size();
-    run += file + Filler(1, at).substr(0, (kCluster - file.size() % kCluster) % kCluster);
+    run += file + Filler(1, at).substr(0, (kCluster - file.size() % kCluster) % kCluster) + Filler(gap, at + 1);
     return at;
 }
 
@@ -63,15 +64,12 @@ TEST(Carving, EveryFixtureEntryComesBackAsServedAndEachPhotoOnceWhateverTheWindo
     std::vector<std::tuple<std::size_t, std::size_t, std::string>> laid;  // offset, size, key prefix
     for (const auto& [folder, suffix, prefix] : {std::tuple("chromium-simple", "_0", kSimplePrefix),
                                                  std::tuple("firefox-cache2/entries", "", kCache2Prefix)})
-        for (const std::string& file : EntryFiles(folder, suffix)) {
-            laid.emplace_back(Lay(run, file), file.size(), prefix);
-            run += Filler(1 + laid.size() % 2, laid.size());
-        }
+        for (const std::string& file : EntryFiles(folder, suffix))
+            laid.emplace_back(Lay(run, file, 1 + laid.size() % 2), file.size(), prefix);
     ASSERT_GT(laid.size(), 20u);
     const CarvedContents carved = CarveCacheEntries(test::AsBytes(run), kCluster, UINT64_MAX);
     EXPECT_TRUE(carved.contents.findings.Empty()) << carved.contents.findings.Text();
-    ASSERT_EQ(carved.contents.entries.size(), laid.size());
-    ASSERT_EQ(carved.places.size(), laid.size());
+    ASSERT_EQ(std::pair(carved.contents.entries.size(), carved.places.size()), std::pair(laid.size(), laid.size()));
     std::vector<std::string> photos;  // their full paths, the run lying from cluster 10 of disk.img on
     for (std::size_t i = 0; i < laid.size(); ++i) {
         const auto& [at, size, prefix] = laid[i];
@@ -88,9 +86,7 @@ TEST(Carving, EveryFixtureEntryComesBackAsServedAndEachPhotoOnceWhateverTheWindo
     ASSERT_GE(photos.size(), 10u);
     for (const std::size_t windowClusters : {12u, 13u, 14u, 15u, 17u, 21u, 1000u}) {
         SCOPED_TRACE(windowClusters);
-        UnallocatedArea area;
-        area.name = "disk.img";
-        area.walk = [&](std::size_t, const UnallocatedReader& read, const std::function<bool()>&) {
+        const auto walk = [&](std::size_t, const UnallocatedReader& read, const std::function<bool()>&) {
             for (std::size_t at = 0; at < run.size();) {
                 const std::size_t size = std::min(windowClusters * kCluster, run.size() - at);
                 const bool ends = at + size == run.size();
@@ -102,10 +98,11 @@ TEST(Carving, EveryFixtureEntryComesBackAsServedAndEachPhotoOnceWhateverTheWindo
         };
         HeldEntries held;
         EvidenceRecorder evidence("", held, held, '\\');
-        evidence.CarveUnallocated(area);
+        evidence.CarveUnallocated({.name = "disk.img", .clusterSize = kCluster, .bytes = run.size(), .walk = walk, .damaged = {}});
         std::vector<std::string> paths;
         for (const ReportEntry& entry : held.entries)  // each with its MD5, and saying where it came from
-            paths.push_back(entry.fullPath + (entry.md5 && entry.status.find("recovered from unallocated space") != std::string::npos ? "" : " ?"));
+            paths.push_back(entry.fullPath +
+                            (entry.md5 && entry.status.find("recovered from unallocated space") != std::string::npos ? "" : " ?"));
         EXPECT_EQ(paths, photos);
         EXPECT_FALSE(evidence.Tally().gaps.Any());
     }
@@ -139,7 +136,8 @@ TEST(Carving, HostileBytesGiveNoEntry) {
         {"the simple entry of an unknown version", test::PutLittleEndian32(s + 8, 4143972100u), 0, 1},
         {"the simple key's length absurd", test::PutLittleEndian32(s + 12, 0xfffffff0u), 0, 1},
         {"the simple key's length one longer", test::PutLittleEndian32(s + 12, simpleKey + 1), 0, 1},
-        {"a body byte of each changed (CRC, chunk hash)", [&](std::string& run) { test::FlipBit(s + 24 + simpleKey + 10)(run), test::FlipBit(c + 10)(run); }, 0, 0},
+        {"a body byte of each changed (CRC, chunk hash)",
+         [&](std::string& run) { test::FlipBit(s + 24 + simpleKey + 10)(run), test::FlipBit(c + 10)(run); }, 0, 0},
         {"the simple stream 0 size past the key", test::PutLittleEndian32(s + simple.size() - 8, 0x7fffffff), 0, 1},
         {"the simple last end record gone", test::FlipBit(s + simple.size() - 24), 0, 1},
         {"the cache2 metadata offset one less", test::PutBigEndian32(offsetWord, bodySize - 1), 1, 0},
@@ -161,10 +159,8 @@ TEST(Carving, HostileBytesGiveNoEntry) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         std::string run = Filler(1, 7);
-        ASSERT_EQ(Lay(run, simple), s);
-        run += Filler(2, 8);
-        ASSERT_EQ(Lay(run, cache2), c);
-        run += Filler(4, 9);
+        ASSERT_EQ(Lay(run, simple, 2), s);
+        ASSERT_EQ(Lay(run, cache2, 4), c);
         row.change(run);
         const CarvedContents carved = CarveCacheEntries(test::AsBytes(run), kCluster, row.startsBefore, row.wanted);
         std::size_t counts[2] = {};

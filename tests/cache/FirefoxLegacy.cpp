@@ -62,7 +62,6 @@ TEST(FirefoxLegacyCache, EveryEntryIsReadWithItsBodyTimesAndResponseInEitherLayo
                 << url << entry->findings.Text();
         }
         EXPECT_EQ(Find(contents, kSeparate)->body->file, minor == 19 ? "3/4A/2B3C7d01" : "34A2B3C7d01");
-        EXPECT_EQ(Find(contents, kLegacyPhoto)->body->block, 0u);
     }
 }
 

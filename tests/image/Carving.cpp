@@ -88,7 +88,8 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
     const std::string after = ReadBytes(image);
     std::set<std::string> whole;  // their files' names
     for (const auto& [path, bytes] : files) {
-        const auto copies = std::ranges::count_if(files, [&](const auto& file) { return file.first.starts_with(bob) && file.second == bytes; });
+        const auto copies =
+            std::ranges::count_if(files, [&](const auto& file) { return file.first.starts_with(bob) && file.second == bytes; });
         if (path.starts_with(local) && WholeCopies(after, bytes) > static_cast<std::size_t>(copies))
             whole.insert(path.substr(path.rfind('/') + 1));
     }
@@ -115,16 +116,16 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
         EXPECT_EQ(scan.photos, row.photos);
         // The run says what it searched, and how many photos came from where no file is.
         EXPECT_EQ(scan.report.runFacts.find("unallocated space searched for deleted cache entries") != std::string::npos, row.carve);
-        EXPECT_EQ(scan.run.out.find("Of them recovered from unallocated space: " + std::to_string(recoverable.size() - bobs.size())) !=
-                      std::string::npos, row.carve) << scan.run.out;
+        const std::string recovered = "Of them recovered from unallocated space: " + std::to_string(recoverable.size() - bobs.size());
+        EXPECT_EQ(scan.run.out.find(recovered) != std::string::npos, row.carve) << scan.run.out;
         // A carved entry says so, and names Bob's entry of the same photo in the same cache format.
         for (const ParsedEntry& entry : scan.report.entries) {
             SCOPED_TRACE(entry.path);
             const bool carved = entry.path.starts_with(row.image + ", unallocated space, byte offset ");
-            EXPECT_TRUE(carved || entry.path.find("\\bob\\") != std::string::npos);
-            EXPECT_EQ(entry.status.find("recovered from unallocated space") != std::string::npos, carved);
-            EXPECT_EQ(entry.status.find("a copy of entry") != std::string::npos,
-                      carved && entry.rows.at("Cache") == "Chromium simple cache");
+            EXPECT_EQ(std::tuple(carved || entry.path.find("\\bob\\") != std::string::npos,
+                                 entry.status.find("recovered from unallocated space") != std::string::npos,
+                                 entry.status.find("a copy of entry") != std::string::npos),
+                      std::tuple(true, carved, carved && entry.rows.at("Cache") == "Chromium simple cache"));
         }
     }
 }
@@ -155,7 +156,8 @@ TEST(Carving, TheWalkGivesEachUnallocatedClusterOnceWhateverTheWindow) {
                       std::tuple(4096u, 0u, window.firstCluster * 4096));
             const std::size_t clusters = window.bytes.size() / 4096, take = window.runEnds ? clusters : std::min(takeClusters, clusters);
             for (std::size_t i = 0; i < std::max<std::size_t>(take, 1); ++i) {
-                taken.emplace_back(window.firstCluster + i, std::string(reinterpret_cast<const char*>(window.bytes.data()) + i * 4096, 4096));
+                taken.emplace_back(window.firstCluster + i,
+                                   std::string(reinterpret_cast<const char*>(window.bytes.data()) + i * 4096, 4096));
                 EXPECT_EQ(taken.back().second, bytes.substr(window.imageOffset + i * 4096, 4096));
             }
             return take * 4096;
@@ -165,8 +167,8 @@ TEST(Carving, TheWalkGivesEachUnallocatedClusterOnceWhateverTheWindow) {
     const UnallocatedWalk all = walk(1 << 16, 0, whole);
     EXPECT_EQ(std::pair(all.failure, all.bytesRead), std::pair(std::string(), whole.size() * 4096));
     // The deleted files' clusters are among them.
-    EXPECT_GE(std::ranges::count_if(whole, [](const auto& taken) { return taken.second == std::string(4096, 'b') || taken.second == std::string(4096, 'e'); }),
-              (49000 + 76000) / 4096 - 2);
+    const auto deleted = [](const auto& taken) { return taken.second == std::string(4096, 'b') || taken.second == std::string(4096, 'e'); };
+    EXPECT_GE(std::ranges::count_if(whole, deleted), (49000 + 76000) / 4096 - 2);
     const std::pair<std::size_t, std::size_t> rows[] = {{8, 3}, {8, 8}, {8, 0}, {1, 1}, {3, 2}};  // window, clusters taken
     for (const auto& [windowClusters, takeClusters] : rows) {
         SCOPED_TRACE(std::to_string(windowClusters) + " clusters, " + std::to_string(takeClusters) + " taken");
