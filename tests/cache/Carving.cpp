@@ -113,12 +113,9 @@ TEST(Carving, EveryFixtureEntryComesBackAsServedAndEachPhotoOnceWhateverTheWindo
 TEST(Carving, HostileBytesGiveNoEntry) {
     const std::string simple = EntryFiles("chromium-simple", "_0")[0], cache2 = EntryFiles("firefox-cache2/entries", "")[0];
     ASSERT_GT(std::min(simple.size(), cache2.size()), kCluster);
-    const auto word = [](const std::string& bytes, std::size_t at, bool big) {
-        std::uint32_t value = 0;
-        for (int i = 0; i < 4; ++i) value |= std::uint32_t{static_cast<std::uint8_t>(bytes[at + i])} << 8 * (big ? 3 - i : i);
-        return value;
-    };
-    const std::uint32_t simpleKey = word(simple, 12, false), bodySize = word(cache2, cache2.size() - 4, true);
+    const std::uint32_t simpleKey = static_cast<std::uint8_t>(simple[12]) | static_cast<std::uint8_t>(simple[13]) << 8;
+    std::uint32_t bodySize = 0;  // the cache2 file's last word, big-endian
+    for (std::size_t at = cache2.size() - 4; at < cache2.size(); ++at) bodySize = bodySize << 8 | static_cast<std::uint8_t>(cache2[at]);
     // Where each is laid, and the cache2 offset's word.
     const std::size_t s = kCluster, c = kCluster * (3 + (simple.size() + kCluster - 1) / kCluster), offsetWord = c + cache2.size() - 4;
     const auto wantOnly = [](const std::string& prefix) { return [=](const CacheEntry& entry) { return entry.key.starts_with(prefix); }; };

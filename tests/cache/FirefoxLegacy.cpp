@@ -24,27 +24,23 @@ CacheContents ReadWritten(const test::WrittenLegacyCache& written, Files& files,
     return ReadFirefoxLegacyCache(files);
 }
 
-const CacheEntry* Find(const CacheContents& contents, std::string_view url) {
-    const auto found = std::ranges::find(contents.entries, url, &CacheEntry::url);
-    return found == contents.entries.end() ? nullptr : &*found;
-}
-
 }  // namespace
 
 TEST(FirefoxLegacyCache, EveryEntryIsReadWithItsBodyTimesAndResponseInEitherLayout) {
     for (const std::uint32_t minor : {19u, 11u}) {
-        test::LegacyCacheSource source = test::SampleLegacyCache(minor);
-        source.dirty = minor == 11;  // a map the browser did not close cleanly
-        Files files;
-        const CacheContents contents = ReadWritten(test::WriteFirefoxLegacyCache(source), files);
+        const test::LegacyCacheSource source = test::SampleLegacyCache(minor);
+        Files files;  // the 1.11 map marked as one the browser did not close cleanly
+        const CacheContents contents = ReadWritten(test::WriteFirefoxLegacyCache(source), files, [&](Files& r) {
+            if (minor == 11) test::PutBigEndian32(12, 1)(r.files["_CACHE_MAP_"]);
+        });
         ASSERT_EQ(contents.entries.size(), source.entries.size()) << minor << contents.findings.Text();
         EXPECT_EQ(std::tuple(contents.version, contents.crashed, contents.findings.Text()),
                   std::tuple("1." + std::to_string(minor), minor == 11, ""));
         for (std::size_t i = 0; i < source.entries.size(); ++i) {
             const test::LegacyEntrySource& from = source.entries[i];
             const std::string url = from.key.substr(from.key.rfind("http://"));
-            const CacheEntry* entry = Find(contents, url);
-            ASSERT_NE(entry, nullptr) << minor << " " << url;
+            const auto entry = std::ranges::find(contents.entries, url, &CacheEntry::url);
+            ASSERT_NE(entry, contents.entries.end()) << minor << " " << url;
             const bool walked = !from.inMap;
             EXPECT_EQ(std::tuple(entry->format, entry->key, entry->deleted, entry->reached, entry->statusLine, entry->fetchCount,
                                  entry->lastUsed, entry->lastModified, entry->expires.has_value(), entry->contentEncoding),
@@ -61,7 +57,8 @@ TEST(FirefoxLegacyCache, EveryEntryIsReadWithItsBodyTimesAndResponseInEitherLayo
             EXPECT_EQ(std::pair(entry->findings.Empty(), entry->findings.Damaged()), std::pair(!from.evicted && !walked, false))
                 << url << entry->findings.Text();
         }
-        EXPECT_EQ(Find(contents, kSeparate)->body->file, minor == 19 ? "3/4A/2B3C7d01" : "34A2B3C7d01");
+        EXPECT_EQ(std::ranges::find(contents.entries, kSeparate, &CacheEntry::url)->body->file,
+                  minor == 19 ? "3/4A/2B3C7d01" : "34A2B3C7d01");
     }
 }
 

@@ -74,7 +74,7 @@ WrittenLegacyCache WriteFirefoxLegacyCache(const LegacyCacheSource& source) {
         records.replace((bucket * 16 + slot) * 16, 16, Words({hash, 1, data, metaAt}));
     }
     for (std::uint32_t file = 1; file <= 3; ++file) written.files["_CACHE_00" + std::to_string(file) + "_"] = blockFiles[file - 1];
-    std::string header = Words({0x10000u | source.minor, 0, source.entries.size(), source.dirty ? 1u : 0u, 512});
+    std::string header = Words({0x10000u | source.minor, 0, source.entries.size(), 0, 512});
     for (int i = 0; i < 32; ++i) header += Words({1});
     for (const std::uint32_t used : usage) header += Words({used});
     written.files["_CACHE_MAP_"] = header + records;
@@ -89,7 +89,7 @@ std::string LegacyJpeg(std::size_t size) {
 
 LegacyCacheSource SampleLegacyCache(std::uint32_t minor) {
     const std::string photos = "http://photos.quorvia.example/p/", jpeg = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n";
-    LegacyCacheSource source{minor, false, {
+    LegacyCacheSource source{minor, {
         {"HTTP:" + kLegacyPhoto, jpeg, LegacyJpeg(900), 1, 2},
         {"HTTP:" + photos + "n2000001_101_201.jpg", jpeg + "Content-Encoding: gzip\r\n", Gzipped(LegacyJpeg(12000)), 1, 3},
         {"HTTP:" + photos + "n2000002_102_202.jpg", jpeg, LegacyJpeg(20000), 0, 0},

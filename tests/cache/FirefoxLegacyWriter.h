@@ -26,7 +26,6 @@ struct LegacyEntrySource {
 
 struct LegacyCacheSource {
     std::uint32_t minor = 19;  // the map's version is 1.<minor>
-    bool dirty = false;
     std::vector<LegacyEntrySource> entries;
 };
 

@@ -1,10 +1,11 @@
 // A profile's simple-cache and cache2 folders deleted from an NTFS image and their MFT records
 // taken by 3,000 new small files: the photos the live caches gave come back from the unallocated
 // space, each once, with its URL and the MD5 of its decoded body, and nothing else does: not a
-// photo whose clusters the file system has written over since.
+// photo whose clusters were written over.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <set>
 #include <tuple>
 
@@ -83,6 +84,14 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
                     "i=$((i+1)); done"),
               0);
     ASSERT_TRUE(Unmount(tree.Text("m")));
+    // The first cluster of Alice's largest cache2 entry file (a photo's) written over, as a new
+    // file's data would be; the rest of its file, its metadata, is left.
+    const std::string& overwritten = std::ranges::max_element(files, {}, [](const auto& file) {
+        return file.first.find("/cache2/entries/") != std::string::npos ? file.second.size() : 0;
+    })->second;
+    const std::size_t at = ReadBytes(image).find(overwritten);
+    ASSERT_TRUE(at != std::string::npos && at % 4096 == 0 && overwritten.size() > 4096);
+    std::fstream(image, std::ios::in | std::ios::out | std::ios::binary).seekp(static_cast<std::streamoff>(at)) << std::string(4096, 'w');
     // Bob's photos, and Alice's whose entry file still lies whole in the image, in one piece from a
     // cluster boundary, besides Bob's copy: some are overwritten as the file system grows its own files.
     const std::string after = ReadBytes(image);
@@ -99,6 +108,7 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
         else if (whole.contains(entry.path.substr(entry.path.rfind('\\') + 1))) recoverable.insert(PhotoOf(entry));
     ASSERT_GE(bobs.size(), 5u);
     EXPECT_GE(recoverable.size(), live.photos.size() / 3);
+    EXPECT_EQ(WholeCopies(after, overwritten), 0u);
     recoverable.insert(bobs.begin(), bobs.end());
 
     // The same through an E01 of the image.
