@@ -2,33 +2,30 @@
 // allocation bitmaps, and separate files in the subfolders (or beside the map, before version
 // 1.19), laid out as the browser lays them: each entry's metadata and body in the block file its
 // size calls for, or a separate file, its blocks marked in use and a map record leading to it,
-// unless it says otherwise.
+// unless it says otherwise. Every entry fetched 3 times, last at 2011-03-13 07:06:40, last
+// modified at 04:20:00, with an expiration.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace snapsift::test {
 
 struct LegacyEntrySource {
     std::string key;           // "HTTP:http://..."
-    std::string responseHead;  // "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n"; empty: none
+    std::string responseHead;  // "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n"
     std::string body;          // as stored
-    std::uint32_t fetchCount = 1, lastFetched = 0, lastModified = 0, expiration = 0;  // Unix seconds
     // Where the metadata and the body go: 1 to 3, a block file; 0, a separate file.
     std::uint32_t metaFile = 1, dataFile = 2;
-    bool inMap = true;      // false: no map record leads to it
-    bool evicted = false;   // its map record lies past its bucket's records in use
+    bool inMap = true;        // false: no map record leads to it
+    bool evicted = false;     // its map record lies past its bucket's records in use
     bool markedInUse = true;  // false: the allocation bitmap marks its blocks free
 };
 
 struct LegacyCacheSource {
     std::uint32_t minor = 19;  // the map's version is 1.<minor>
-    bool withMap = true;
-    bool dirty = false;
     std::vector<LegacyEntrySource> entries;
 };
 
@@ -42,15 +39,10 @@ WrittenLegacyCache WriteFirefoxLegacyCache(const LegacyCacheSource& source);
 // A sample cache of the given map version: each place a body and its metadata can have (a body in
 // a block of _CACHE_002_, a gzip body in _CACHE_003_, a body and metadata in separate files), a
 // page that is no photo, a POST's key, an evicted record, and one no record reaches, in blocks set
-// free. Every entry fetched 3 times, last at kLegacyFetched.
-inline constexpr std::uint32_t kLegacyFetched = 1300000000, kLegacyModified = 1299990000, kLegacyExpires = 1310000000;
-inline const std::string kLegacyJpegHead = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n";
+// free.
 inline const std::string kLegacyPhoto = "http://photos.quorvia.example/p/1111_222_3456789_444_555_n.jpg";
 LegacyCacheSource SampleLegacyCache(std::uint32_t minor);
 // Bytes that begin as a JPEG does.
 std::string LegacyJpeg(std::size_t size);
-
-// The bytes as a gzip member, as a server sends a gzip body.
-std::string Gzipped(std::string_view bytes);
 
 }  // namespace snapsift::test

@@ -23,14 +23,6 @@ namespace {
 
 using Photo = std::tuple<std::string, std::string, std::string>;  // URL, MD5, short name
 
-struct Scan {
-    int exitCode = -1;
-    std::string out, runFacts;
-    std::multiset<Photo> photos;
-    std::vector<ParsedEntry> entries;
-    std::size_t summed = 0;  // the entries the summary by user ID counts
-};
-
 Photo PhotoOf(const ParsedEntry& entry) {
     return {entry.rows.count("Cached from") ? entry.rows.at("Cached from") : "", entry.md5, entry.name};
 }
@@ -38,25 +30,26 @@ Photo PhotoOf(const ParsedEntry& entry) {
 // How many times `file` lies whole in `image` from a cluster boundary on.
 std::size_t WholeCopies(const std::string& image, const std::string& file) {
     std::size_t copies = 0;
-    for (std::size_t at = image.find(file); at != std::string::npos; at = image.find(file, at + 1))
-        copies += at % 4096 == 0;
+    for (std::size_t at = image.find(file); at != std::string::npos; at = image.find(file, at + 1)) copies += at % 4096 == 0;
     return copies;
 }
+
+struct Scan {
+    CliResult run;
+    ParsedReport report;
+    std::multiset<Photo> photos;
+    std::size_t summed = 0;  // the entries the summary by user ID counts
+};
 
 Scan ScanImage(TempTree& tree, const std::string& image, const std::string& output, bool carve) {
     tree.Folder(output);
     std::vector<std::string> arguments = {"--image", image, "--profiles", "--include-deleted", "--output", tree.Text(output)};
     if (carve) arguments.push_back("--carve");
-    const CliResult run = RunCli(tree, arguments);
-    Scan scan;
-    scan.exitCode = run.exitCode;
-    scan.out = run.out;
-    const ParsedReport report = ParseReport(ReadBytes(RunReport(tree.Path(output))));
-    scan.entries = report.entries;
-    scan.runFacts = report.runFacts;
+    Scan scan{RunCli(tree, arguments), {}, {}};
+    scan.report = ParseReport(ReadBytes(RunReport(tree.Path(output))));
+    for (const ParsedEntry& entry : scan.report.entries) scan.photos.insert(PhotoOf(entry));
     const auto summary = ReadCsvRows(ReadBytes(RunReport(tree.Path(output)).parent_path() / "Quorvia user IDs.csv"));
     for (std::size_t r = 1; summary && r < summary->size(); ++r) scan.summed += std::stoul((*summary)[r][1]);
-    for (const ParsedEntry& entry : scan.entries) scan.photos.insert(PhotoOf(entry));
     return scan;
 }
 
@@ -84,7 +77,7 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
     const std::string image = tree.Text("volume.img");
     ASSERT_TRUE(MakeNtfsVolume(image, 128, files, tree.Text("m")));
     const Scan live = ScanImage(tree, image, "live", false);
-    ASSERT_EQ(live.exitCode, 0);
+    ASSERT_EQ(live.run.exitCode, 0);
     ASSERT_GE(live.photos.size(), 5u);
 
     // "Clear browsing data", then new small files in the freed records.
@@ -95,81 +88,59 @@ TEST(Carving, PhotosOfDeletedCacheFoldersComeBackFromUnallocatedSpace) {
                     "i=$((i+1)); done"),
               0);
     ASSERT_TRUE(Unmount(tree.Text("m")));
-    // The first cluster of Alice's largest Firefox photo entry written over, as a new file's data
-    // would be; the rest of its file, its metadata, is left.
-    auto firefox = live.entries.end();
-    auto overwritten = files.end();
-    for (auto entry = live.entries.begin(); entry != live.entries.end(); ++entry)
-        for (auto file = files.begin(); file != files.end(); ++file)
-            if (entry->path.find("\\cache2\\") != std::string::npos &&
-                file->first.ends_with(entry->path.substr(entry->path.rfind('\\') + 1)) &&
-                (overwritten == files.end() || file->second.size() > overwritten->second.size()))
-                std::tie(firefox, overwritten) = std::pair(entry, file);
-    ASSERT_NE(firefox, live.entries.end());
-    ASSERT_GT(overwritten->second.size(), 4096u);
-    {
-        const std::string before = ReadBytes(image);
-        std::size_t at = before.find(overwritten->second);
-        while (at != std::string::npos && at % 4096 != 0) at = before.find(overwritten->second, at + 1);
-        ASSERT_NE(at, std::string::npos);
-        std::fstream out(image, std::ios::in | std::ios::out | std::ios::binary);
-        out.seekp(static_cast<std::streamoff>(at));
-        out << std::string(4096, 'w');
-    }
+    // The first cluster of Alice's largest cache2 entry file (a photo's) written over, as a new
+    // file's data would be; the rest of its file, its metadata, is left.
+    const std::string& overwritten = std::ranges::max_element(files, {}, [](const auto& file) {
+        return file.first.find("/cache2/entries/") != std::string::npos ? file.second.size() : 0;
+    })->second;
+    const std::size_t at = ReadBytes(image).find(overwritten);
+    ASSERT_TRUE(at != std::string::npos && at % 4096 == 0 && overwritten.size() > 4096);
+    std::fstream(image, std::ios::in | std::ios::out | std::ios::binary).seekp(static_cast<std::streamoff>(at)) << std::string(4096, 'w');
     // Bob's photos, and Alice's whose entry file still lies whole in the image, in one piece from a
     // cluster boundary, besides Bob's copy: some are overwritten as the file system grows its own files.
     const std::string after = ReadBytes(image);
-    ASSERT_EQ(WholeCopies(after, overwritten->second), 0u);
-    std::multiset<Photo> bobs, recoverable;
-    for (const ParsedEntry& entry : live.entries) {
-        const std::string name = entry.path.substr(entry.path.rfind('\\') + 1);
-        if (entry.path.find("\\bob\\") != std::string::npos) {
-            bobs.insert(PhotoOf(entry));
-            continue;
-        }
-        for (const auto& laid : files) {
-            const std::size_t kept = std::count_if(files.begin(), files.end(), [&](const auto& file) {
-                return file.first.starts_with(bob) && file.second == laid.second;
-            });
-            if (laid.first.starts_with(local) && laid.first.ends_with("/" + name) && WholeCopies(after, laid.second) > kept)
-                recoverable.insert(PhotoOf(entry));
-        }
+    std::set<std::string> whole;  // their files' names
+    for (const auto& laid : files) {
+        const auto copies =
+            std::ranges::count_if(files, [&](const auto& file) { return file.first.starts_with(bob) && file.second == laid.second; });
+        if (laid.first.starts_with(local) && WholeCopies(after, laid.second) > static_cast<std::size_t>(copies))
+            whole.insert(laid.first.substr(laid.first.rfind('/') + 1));
     }
+    std::multiset<Photo> bobs, recoverable;
+    for (const ParsedEntry& entry : live.report.entries)
+        if (entry.path.find("\\bob\\") != std::string::npos) bobs.insert(PhotoOf(entry));
+        else if (whole.contains(entry.path.substr(entry.path.rfind('\\') + 1))) recoverable.insert(PhotoOf(entry));
     ASSERT_GE(bobs.size(), 5u);
     EXPECT_GE(recoverable.size(), live.photos.size() / 3);
+    EXPECT_EQ(WholeCopies(after, overwritten), 0u);
     recoverable.insert(bobs.begin(), bobs.end());
 
     // The same through an E01 of the image.
     const bool ewf = Shell("cd " + Quote(tree.RootText()) + " && ewfacquire -u -q -t case -c fast volume.img >/dev/null 2>&1") == 0;
-    struct Row {
-        const char* what;
+    const struct {
         std::string image;
         bool carve;
-        std::multiset<Photo> photos;
-    };
-    const Row rows[] = {{"the file system alone", "volume.img", false, bobs},
-                        {"its unallocated space too", "volume.img", true, recoverable},
-                        {"the E01's unallocated space too", "case.E01", true, recoverable}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+        const std::multiset<Photo>& photos;
+    } rows[] = {{"volume.img", false, bobs}, {"volume.img", true, recoverable}, {"case.E01", true, recoverable}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.image + (row.carve ? " carved" : ""));
         if (row.image == "case.E01" && !ewf) GTEST_SKIP() << "no ewfacquire";
         const Scan scan = ScanImage(tree, tree.Text(row.image), "out-" + std::to_string(&row - rows), row.carve);
-        EXPECT_EQ(scan.exitCode, 0);
+        EXPECT_EQ(scan.run.exitCode, 0);
         EXPECT_EQ(scan.photos, row.photos);
-        EXPECT_EQ(scan.summed, scan.entries.size());  // the carved entries summed up with the rest
+        EXPECT_EQ(scan.summed, scan.report.entries.size());  // the carved entries summed up with the rest
         // The run says what it searched, and how many photos came from where no file is.
-        EXPECT_EQ(scan.runFacts.find("unallocated space searched for deleted cache entries") != std::string::npos, row.carve);
-        EXPECT_EQ(scan.out.find("Of them recovered from unallocated space: " + std::to_string(recoverable.size() - bobs.size())) !=
-                      std::string::npos, row.carve) << scan.out;
+        EXPECT_EQ(scan.report.runFacts.find("unallocated space searched for deleted cache entries") != std::string::npos, row.carve);
+        const std::string recovered = "Of them recovered from unallocated space: " + std::to_string(recoverable.size() - bobs.size());
+        EXPECT_EQ(scan.run.out.find(recovered) != std::string::npos, row.carve) << scan.run.out;
         // A carved entry says so, and names Bob's entry of the same photo in the same cache format.
-        for (const ParsedEntry& entry : scan.entries) {
+        for (const ParsedEntry& entry : scan.report.entries) {
             SCOPED_TRACE(entry.path);
             const bool carved = entry.path.starts_with(row.image + ", unallocated space, byte offset ");
-            EXPECT_TRUE(carved || entry.path.find("\\bob\\") != std::string::npos);
-            EXPECT_FALSE(entry.rows.at("Cache") == firefox->rows.at("Cache") && PhotoOf(entry) == PhotoOf(*firefox));
-            EXPECT_EQ(entry.status.find("recovered from unallocated space") != std::string::npos, carved);
-            EXPECT_EQ(entry.status.find("a copy of entry") != std::string::npos,
-                      carved && entry.rows.at("Cache") == "Chromium simple cache");
+            EXPECT_EQ(std::tuple(carved || entry.path.find("\\bob\\") != std::string::npos,
+                                 entry.status.find("recovered from unallocated space") != std::string::npos,
+                                 entry.status.find("a copy of entry") != std::string::npos),
+                      std::tuple(true, carved, carved && entry.rows.at("Cache") == "Chromium simple cache"));
         }
     }
 }
@@ -195,39 +166,29 @@ TEST(Carving, TheWalkGivesEachUnallocatedClusterOnceWhateverTheWindow) {
     // Each cluster the reader is done with, by number, with its bytes; at a run's end, all of it.
     using Taken = std::vector<std::pair<std::uint64_t, std::string>>;
     const auto walk = [&](std::size_t windowClusters, std::size_t takeClusters, Taken& taken) {
-        return disk->WalkUnallocated(
-            1, windowClusters * 4096,
-            [&](const UnallocatedWindow& window) -> std::size_t {
-                EXPECT_EQ(window.clusterSize, 4096u);
-                EXPECT_EQ(window.bytes.size() % 4096, 0u);
-                EXPECT_EQ(window.imageOffset, window.firstCluster * 4096);
-                const std::size_t take = window.runEnds ? window.bytes.size() / 4096
-                                                        : std::min(takeClusters, window.bytes.size() / 4096);
-                for (std::size_t i = 0; i < std::max<std::size_t>(take, 1); ++i) {
-                    const std::string cluster(reinterpret_cast<const char*>(window.bytes.data()) + i * 4096, 4096);
-                    EXPECT_EQ(cluster, bytes.substr(window.imageOffset + i * 4096, 4096));
-                    taken.emplace_back(window.firstCluster + i, cluster);
-                }
-                return take * 4096;
-            },
-            {});
+        return disk->WalkUnallocated(1, windowClusters * 4096, [&](const UnallocatedWindow& window) -> std::size_t {
+            EXPECT_EQ(std::tuple(window.clusterSize, window.bytes.size() % 4096, window.imageOffset),
+                      std::tuple(4096u, 0u, window.firstCluster * 4096));
+            const std::size_t clusters = window.bytes.size() / 4096, take = window.runEnds ? clusters : std::min(takeClusters, clusters);
+            for (std::size_t i = 0; i < std::max<std::size_t>(take, 1); ++i) {
+                taken.emplace_back(window.firstCluster + i,
+                                   std::string(reinterpret_cast<const char*>(window.bytes.data()) + i * 4096, 4096));
+                EXPECT_EQ(taken.back().second, bytes.substr(window.imageOffset + i * 4096, 4096));
+            }
+            return take * 4096;
+        }, {});
     };
     Taken whole;
     const UnallocatedWalk all = walk(1 << 16, 0, whole);
-    EXPECT_EQ(all.failure, "");
-    EXPECT_EQ(all.bytesRead, whole.size() * 4096);
+    EXPECT_EQ(std::pair(all.failure, all.bytesRead), std::pair(std::string(), whole.size() * 4096));
     // The deleted files' clusters are among them.
-    std::size_t deleted = 0;
-    for (const auto& [number, cluster] : whole) deleted += cluster == std::string(4096, 'b') || cluster == std::string(4096, 'e');
-    EXPECT_GE(deleted, (49000 + 76000) / 4096 - 2);
-
-    const struct {
-        std::size_t windowClusters, takeClusters;
-    } rows[] = {{8, 3}, {8, 8}, {8, 0}, {1, 1}, {3, 2}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::to_string(row.windowClusters) + " clusters, " + std::to_string(row.takeClusters) + " taken");
+    const auto deleted = [](const auto& taken) { return taken.second == std::string(4096, 'b') || taken.second == std::string(4096, 'e'); };
+    EXPECT_GE(std::ranges::count_if(whole, deleted), (49000 + 76000) / 4096 - 2);
+    const std::pair<std::size_t, std::size_t> rows[] = {{8, 3}, {8, 8}, {8, 0}, {1, 1}, {3, 2}};  // window, clusters taken
+    for (const auto& [windowClusters, takeClusters] : rows) {
+        SCOPED_TRACE(std::to_string(windowClusters) + " clusters, " + std::to_string(takeClusters) + " taken");
         Taken taken;
-        EXPECT_EQ(walk(row.windowClusters, row.takeClusters, taken).bytesRead, all.bytesRead);
+        EXPECT_EQ(walk(windowClusters, takeClusters, taken).bytesRead, all.bytesRead);
         EXPECT_EQ(taken, whole);
     }
 }
