@@ -15,6 +15,7 @@
 #include <map>
 #include <string>
 
+#include "PatchedFiles.h"
 #include "cache/BlockfileCache.h"
 #include "cache/ChromiumKeyHash.h"
 
@@ -44,21 +45,8 @@ void SealInlineKeys(std::string& data1) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    MemoryCacheSource source;
+    MemoryCacheSource source = fuzz::PatchedFiles(data, size, kNames, kMaxFileSize);
     std::map<std::string, std::string, std::less<>>& files = source.files;
-    std::size_t at = 0;
-    while (size - at >= 7) {
-        const char* name = kNames[data[at] % std::size(kNames)];
-        const std::size_t offset =
-            (data[at + 1] | data[at + 2] << 8 | data[at + 3] << 16 | std::size_t{data[at + 4]} << 24) % kMaxFileSize;
-        std::size_t length = data[at + 5] | data[at + 6] << 8;
-        at += 7;
-        length = std::min({length, size - at, kMaxFileSize - offset});
-        std::string& file = files[name];
-        if (file.size() < offset + length) file.resize(offset + length);
-        file.replace(offset, length, reinterpret_cast<const char*>(data + at), length);
-        at += length;
-    }
     const auto index = files.find("index");
     const auto data1 = files.find("data_1");
     if (data1 != files.end() &&

@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 
+#include "PatchedFiles.h"
 #include "cache/FirefoxLegacyCache.h"
 
 using namespace snapsift;
@@ -25,20 +26,7 @@ constexpr std::size_t kMaxFileSize = 1u << 17;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    MemoryCacheSource source;
-    std::size_t at = 0;
-    while (size - at >= 7) {
-        const char* name = kNames[data[at] % std::size(kNames)];
-        const std::size_t offset =
-            (data[at + 1] | data[at + 2] << 8 | data[at + 3] << 16 | std::size_t{data[at + 4]} << 24) % kMaxFileSize;
-        std::size_t length = data[at + 5] | data[at + 6] << 8;
-        at += 7;
-        length = std::min({length, size - at, kMaxFileSize - offset});
-        std::string& file = source.files[name];
-        if (file.size() < offset + length) file.resize(offset + length);
-        file.replace(offset, length, reinterpret_cast<const char*>(data + at), length);
-        at += length;
-    }
+    MemoryCacheSource source = fuzz::PatchedFiles(data, size, kNames, kMaxFileSize);
     const CacheContents contents = ReadFirefoxLegacyCache(source);
     for (const CacheEntry& entry : contents.entries) {
         if (entry.format != CacheFormat::FirefoxLegacy) std::abort();
