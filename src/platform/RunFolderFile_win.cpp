@@ -7,6 +7,7 @@
 #include "platform/DirectoryListing_win.h"
 #include "platform/WideText.h"
 #include "platform/WinHandle.h"
+#include "text/Utf8.h"
 
 namespace snapsift {
 
@@ -28,21 +29,7 @@ std::string NameText(std::wstring_view name) {
         if (code >= 0xD800 && code <= 0xDBFF && at + 1 < name.size() && name[at + 1] >= 0xDC00 &&
             name[at + 1] <= 0xDFFF)
             code = 0x10000 + ((code - 0xD800) << 10) + (name[++at] - 0xDC00);
-        if (code < 0x80) {
-            text += static_cast<char>(code);
-        } else if (code < 0x800) {
-            text += static_cast<char>(0xC0 | (code >> 6));
-            text += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            text += static_cast<char>(0xE0 | (code >> 12));
-            text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            text += static_cast<char>(0xF0 | (code >> 18));
-            text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (code & 0x3F));
-        }
+        AppendUtf8(text, static_cast<char32_t>(code));
     }
     return text;
 }

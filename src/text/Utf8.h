@@ -39,6 +39,10 @@ constexpr bool IsAsciiControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 // U+205F, U+3000).
 bool IsUnshowable(char32_t codePoint);
 
+// The code point's bytes in UTF-8 (up to four) appended to `out`; a surrogate is written as its
+// own three bytes, as any code point below 0x10000 is.
+void AppendUtf8(std::string& out, char32_t code);
+
 // The text with "A" to "Z" made lower case; every other byte as it was.
 std::string LowerAscii(std::string text);
 
