@@ -56,7 +56,7 @@ carve() { rm -rf out/*; "$cli" --image "$1" --folder Users/alice/Documents --car
 
 rm -rf out/*
 "$cli" --image raw.img --folder Users/alice/Documents --carve --no-photos --output out >/dev/null 2>&1 || true
-found=$(grep -c 'unallocated space, byte offset' out/*/*.csv 2>/dev/null || echo 0)
+found=$(grep -c 'unallocated space, byte offset' out/*/'Quorvia JPG Files.csv' 2>/dev/null || echo 0)
 unallocated=$(blkls raw.img | wc -c)
 echo "unallocated space: $((unallocated >> 20)) MB; photos carved from it: $found" >&2
 for image in raw.img case.E01; do
