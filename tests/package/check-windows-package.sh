@@ -92,17 +92,18 @@ linux=$(ls "$work"/out-linux/*/"Quorvia JPG Files.htm")
 windows=$(ls "$work"/out-windows/*/"Quorvia JPG Files.htm")
 # Entry for entry the same as the Linux report, with the drive's Windows paths. Each build lists
 # folders in its file system's order (Wine sorts names as NTFS does), so entries are compared
-# apart from their order and from the copy's number; created times are compared apart (below).
+# apart from their order, their number (the anchor, the copy's number, which of two entries of
+# the same bytes names the other); created times are compared apart (below).
 python3 - "$linux" "$windows" "$work/drive" "$D" <<'PY' || fail=1
 import re, sys
 linux, windows, root, drive = open(sys.argv[1], 'rb').read(), open(sys.argv[2], 'rb').read(), sys.argv[3], sys.argv[4]
 def entries(report, path):
-    parts = report.split(b'<hr>\r\n')
+    parts = re.split(rb'<hr(?: id="entry-\d+")?>\r\n', report)
     head, body, tail = parts[0], parts[1:-1], parts[-1]
     # The run's facts (source, start and end, host, user) differ from run to run and build to build.
     facts = rb'<b>(Source|Searched|Options|Run started|Program|Host|User|Run ended|Result):</b>[^\r]*\r\n'
     head, tail = re.sub(facts, b'', head), re.sub(facts, b'', tail)
-    body = [re.sub(rb'-\d+\.jpg"', b'-N.jpg"', re.sub(rb'<b>Created time:</b>[^\r]*\r\n', b'', e)) for e in body]
+    body = [re.sub(rb'-\d+\.jpg"', b'-N.jpg"', re.sub(rb'<b>(?:Created time:|Same bytes as entry)</b>[^\r]*\r\n', b'', e)) for e in body]
     return head, sorted(path(e) for e in body), tail
 def windows_path(entry):
     return re.sub(rb'(<b>Full path:</b> )' + re.escape(root.encode()) + rb'/([^<]*)',
