@@ -315,7 +315,8 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
         ++tally.gaps.reportWritesFailed;
     // From what the report and its spreadsheet form now hold, the timeline, then the digests of
     // every file of the run folder, the report's own last: a failure can only be said below.
-    if (!entries.WriteSummary()) ++tally.gaps.runFilesNotWritten;
+    const bool summaryWritten = entries.WriteSummary();
+    if (!summaryWritten) ++tally.gaps.runFilesNotWritten;
     tally.gaps.runFilesNotWritten += WriteTimelineAndDigestList(result.runFolder);
     // A profile search that found no profile folder anywhere searched nothing, and says so first.
     const bool nothingSearched = host.ProfileMode() && !aborted && tally.gaps.volumesWithoutProfiles != 0 &&
@@ -337,7 +338,7 @@ ScanResult RunScan(ScanState& state, ScanHost& host, const ScanEnvironment& envi
     if (const auto listDigest = FileSha256(result.runFolder + std::string(kDigestListFileName)))
         message += "\r\nDigest list SHA-256: " + *listDigest;
     message += "\r\nReport: " + reportPath;
-    message += "\r\nSummary: " + result.runFolder + std::string(kSummaryFileName);
+    if (summaryWritten) message += "\r\nSummary: " + result.runFolder + std::string(kSummaryFileName);
     host.ShowMessage(message, MessageKind::Final);
     result.outcome = aborted ? ScanOutcome::Aborted : ScanOutcome::Completed;
     result.filesFound = tally.filesFound;

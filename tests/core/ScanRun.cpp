@@ -80,13 +80,16 @@ TEST_F(ScanRunTest, AnOutputFolderInsideTheSearchedTreeIsNeverWalked) {
 }
 
 // The output folder gone once the first file is shown: its copy, its entry, the report's tail
-// and the summary, the timeline and the digest list are each counted as not written.
+// and the summary, the timeline and the digest list are each counted as not written, and the
+// final message names no summary.
 TEST_F(ScanRunTest, AnOutputFolderGoneCountsEachFileNotWritten) {
     AddFile("src/n12345_67[1].jpg", "1");
     host.onYield = [this] { if (!host.shownPaths.empty()) fs::remove_all(FromText(state.outputFolder)); };
     const EvidenceGaps gaps = Run().gaps;
     EXPECT_EQ(std::tuple(gaps.copiesFailed, gaps.entriesNotWritten, gaps.reportWritesFailed, gaps.runFilesNotWritten),
               std::tuple(1u, 1u, 1u, 3u));
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages.back().second.find("Summary: "), std::string::npos) << host.messages.back().second;
 }
 
 // Each stop leaves the window idle, the output folder as it was, nothing found and no new folder.
