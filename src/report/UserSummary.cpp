@@ -38,7 +38,8 @@ std::string BrowserOf(std::string path) {
 }
 
 bool SameAsciiName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && LowerAscii(std::string(a)) == LowerAscii(std::string(b));
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 // The folder under the last "Users" or "Documents and Settings" of the path, when the path goes
