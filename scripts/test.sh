@@ -45,8 +45,8 @@ stage "sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer; clang) wit
 # the window logic, tested here) and the fuzz targets, each run over its seeds for a bounded time.
 # Line tables are all that a sanitizer's report needs of the debug information, and quicker to make.
 CXX=clang++ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -gline-tables-only -DNDEBUG" -DSNAPSIFT_SANITIZE=ON \
-  -DSNAPSIFT_FUZZ=ON -DSNAPSIFT_FUZZ_SECONDS=6 -DSNAPSIFT_GUI=OFF -DSNAPSIFT_BENCH=OFF >/dev/null
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG" -DSNAPSIFT_SANITIZE=ON \
+  -DSNAPSIFT_FUZZ=ON -DSNAPSIFT_FUZZ_SECONDS=5 -DSNAPSIFT_GUI=OFF -DSNAPSIFT_BENCH=OFF >/dev/null
 cmake --build build/sanitize -j "$build_jobs"
 (cd build/sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
    LSAN_OPTIONS=suppressions=$PWD/../../tests/support/lsan.supp \
