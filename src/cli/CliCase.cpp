@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cli/ExitStatus.h"
 #include "cli/CliVerify.h"
 #include "cli/Console.h"
 #include "cli/ConsoleText.h"
@@ -19,11 +20,6 @@ namespace snapsift::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kAllIncluded = 0;
-constexpr int kStopped = 2;
-constexpr int kNotWritten = 3;
-constexpr int kLeftOut = 4;
 
 std::string GenericText(const fs::path& path) {
     const std::u8string text = path.generic_u8string();
@@ -49,7 +45,7 @@ int WriteCase(const std::string& output, const std::vector<std::string>& runFold
         return kStopped;
     }
     std::vector<std::string> verified;
-    int status = kAllIncluded;
+    int status = kCompleted;
     for (const std::string& folder : runFolders) {
         Write(Stream::Out, TerminalText("Run folder: " + folder, false));
         if (VerifyRunFolder(folder) == 0) {
@@ -57,7 +53,7 @@ int WriteCase(const std::string& output, const std::vector<std::string>& runFold
             continue;
         }
         Write(Stream::Err, TerminalText("Left out of the case, as it does not verify: " + folder, false));
-        status = kLeftOut;
+        status = kMismatch;
     }
     const std::string caseFolder = NewStampedFolder(WithTrailingSeparator(output), LocalNow());
     if (caseFolder.empty()) {
@@ -69,7 +65,7 @@ int WriteCase(const std::string& output, const std::vector<std::string>& runFold
         auto runRows = ReadRunSummary(WithTrailingSeparator(folder), SeenFrom(caseFolder, folder));
         if (!runRows) {
             Write(Stream::Err, TerminalText("Left out of the case, as its summary cannot be read: " + folder, false));
-            status = kLeftOut;
+            status = kMismatch;
             continue;
         }
         rows.insert(rows.end(), std::make_move_iterator(runRows->begin()), std::make_move_iterator(runRows->end()));
@@ -86,7 +82,7 @@ int WriteCase(const std::string& output, const std::vector<std::string>& runFold
     Write(Stream::Out, TerminalText("Case summary: " + folder + std::string(kSummaryFileName), false));
     if (!written) {
         Write(Stream::Err, "A file of the case folder could not be written.\n");
-        return kNotWritten;
+        return kIncomplete;
     }
     return status;
 }

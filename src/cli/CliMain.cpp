@@ -9,6 +9,7 @@
 #include "text/PathText.h"
 #include "scan/ScanRun.h"
 #include "scan/Version.h"
+#include "cli/ExitStatus.h"
 #include "cli/CliCache.h"
 #include "cli/CliVerify.h"
 #include "cli/CliCase.h"
@@ -24,11 +25,6 @@ namespace snapsift::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kCompleted = 0;
-constexpr int kAborted = 1;
-constexpr int kStopped = 2;
-constexpr int kIncomplete = 3;
 
 #ifdef SNAPSIFT_IMAGES
 constexpr bool kImages = true;

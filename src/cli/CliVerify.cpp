@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "cli/ExitStatus.h"
 #include "cli/Console.h"
 #include "cli/ConsoleText.h"
 #include "report/CsvReport.h"
@@ -12,10 +13,6 @@
 namespace snapsift::cli {
 
 namespace {
-
-constexpr int kAllMatch = 0;
-constexpr int kNotRunFolder = 2;
-constexpr int kMismatch = 4;
 
 const char* NotAFileLine(NotAFile::Why why) {
     switch (why) {
@@ -32,7 +29,7 @@ int Verify(const std::string& folder) {
     if (!check.runFolder) {
         Write(Stream::Err, TerminalText("Not a run folder (no readable " + std::string(kCsvFileName) + "): " + folder,
                                         false));
-        return kNotRunFolder;
+        return kStopped;
     }
     // A name is written out as the terminal cannot act on it; the line's own words are the program's.
     const auto say = [](const std::string& what, const std::string& name) {
@@ -77,7 +74,7 @@ int Verify(const std::string& folder) {
                    "checked against " + std::string(kCsvFileName) + " alone.\n";
     summary += check.AllMatch() ? "Everything matches.\n" : "Not everything matches.\n";
     Write(Stream::Out, summary);
-    return check.AllMatch() ? kAllMatch : kMismatch;
+    return check.AllMatch() ? kCompleted : kMismatch;
 }
 
 }  // namespace
